@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+// quillmark-bench: each group measures the program's own code against a baseline taken in the same
+// run and prints one "name: value" line per figure. A group returns false when a measurement could
+// not be made.
+namespace bench {
+
+struct Group {
+    QString name;
+    std::function<bool()> run;
+};
+
+std::vector<Group>& groups();
+
+struct Register {
+    Register(const QString& name, std::function<bool()> run) { groups().push_back({name, std::move(run)}); }
+};
+
+// Prints "name: value" (value with up to three decimals).
+void figure(const QString& name, double value);
+
+// A fresh folder for one group's files, removed at exit.
+QString scratchFolder(const QString& group);
+
+} // namespace bench

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+
+// The small modeless window that shows what a long operation on the user-interface thread is doing:
+// the start-up scan and import, and printing. The caller sets the caption, the label and the bar and
+// calls Refresh() after each change, since no events are processed while the work runs.
+class frmProgress : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmProgress(QWidget* parent = nullptr);
+    ~frmProgress() override;
+
+    QLabel* lblProgress = nullptr;
+    QProgressBar* barProgress = nullptr;
+
+    // Repaints the window and its controls at once.
+    void Refresh();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void centre();
+};

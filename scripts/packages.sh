@@ -1,0 +1,16 @@
+# Sourced by scripts/run and scripts/test: installs the Debian packages the build needs when missing.
+# Usage: ensure_packages pkg...
+ensure_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+}
+
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev fonts-dejavu-core)

@@ -1,0 +1,84 @@
+#include "setup/Setup.h"
+
+#include "database/DbErrors.h"
+#include "errors/ErrorNumbers.h"
+#include "errors/Failure.h"
+#include "setup/SchemaSql.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace {
+
+// Runs SQL text on the new file; a failure carries the database's own message.
+void run(sqlite3* handle, const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(handle, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(handle));
+        sqlite3_free(message);
+        throw Failure(DbErrors::EngineFailure, text);
+    }
+}
+
+void removeDatabaseFiles(const QString& file) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(file + QLatin1String(suffix));
+}
+
+} // namespace
+
+void CreateDatabase(const QString& file, int dealerships) {
+    if (dealerships < 1 || dealerships > 32767)
+        throw Failure(ErrorNumbers::InvalidArgument,
+                      QStringLiteral("The number of dealerships must be between 1 and 32767, not %1.")
+                          .arg(dealerships));
+    const QFileInfo info(file);
+    if (info.exists())
+        throw Failure(setup::FileAlreadyExists,
+                      QStringLiteral("The database '%1' already exists; it is left as it is.").arg(file));
+    const QString folder = info.absolutePath();
+    if (!QDir().mkpath(folder))
+        throw Failure(ErrorNumbers::PathNotFound,
+                      QStringLiteral("Could not create the folder '%1'.").arg(folder));
+
+    sqlite3* handle = nullptr;
+    const QByteArray path = QFile::encodeName(file);
+    const int rc =
+        sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    try {
+        if (rc != SQLITE_OK)
+            throw Failure(
+                DbErrors::EngineFailure,
+                QStringLiteral("Could not create the database '%1': %2")
+                    .arg(file, QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc))));
+        const QByteArray key = setup::DatabasePassword.toUtf8();
+        if (sqlite3_key(handle, key.constData(), int(key.size())) != SQLITE_OK)
+            throw Failure(DbErrors::EngineFailure, QString::fromUtf8(sqlite3_errmsg(handle)));
+        run(handle, "PRAGMA journal_mode=WAL");
+        run(handle, "BEGIN");
+        run(handle, SchemaSql);
+        sqlite3_stmt* insert = nullptr;
+        if (sqlite3_prepare_v2(handle, "INSERT INTO Dlr_Info (ID, Name) VALUES (?1, NULL)", -1, &insert,
+                               nullptr) != SQLITE_OK)
+            throw Failure(DbErrors::EngineFailure, QString::fromUtf8(sqlite3_errmsg(handle)));
+        for (int id = 1; id <= dealerships; ++id) {
+            sqlite3_bind_int(insert, 1, id);
+            if (sqlite3_step(insert) != SQLITE_DONE) {
+                const QString text = QString::fromUtf8(sqlite3_errmsg(handle));
+                sqlite3_finalize(insert);
+                throw Failure(DbErrors::EngineFailure, text);
+            }
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        run(handle, "COMMIT");
+        if (sqlite3_close(handle) != SQLITE_OK)
+            throw Failure(DbErrors::EngineFailure, QString::fromUtf8(sqlite3_errmsg(handle)));
+    } catch (...) {
+        sqlite3_close_v2(handle);
+        removeDatabaseFiles(file);
+        throw;
+    }
+}

@@ -1,0 +1,67 @@
+#include "startup/Globals.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+#include <cstdio>
+#include <cstdlib>
+
+QString UserDataFolder;
+QString DataFolder;
+QString TemplatesFolder;
+QString InitialsFolder;
+QString FollowUpsFolder;
+QString MailAidsFolder;
+std::unique_ptr<db::Connection> DbConnection;
+
+const QString DatabasePassword = QStringLiteral("quartzfern");
+
+namespace {
+QString g_applicationFolder;
+QString g_arguments;
+std::function<void()> g_exitAction;
+} // namespace
+
+QString ConnectionString(const QString& databaseFile) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=") + databaseFile +
+           QStringLiteral("; Jet OLEDB:Database Password=") + DatabasePassword;
+}
+
+QString ApplicationFolder() {
+    if (!g_applicationFolder.isEmpty())
+        return g_applicationFolder;
+    return QCoreApplication::applicationDirPath();
+}
+
+void SetApplicationFolder(const QString& folder) { g_applicationFolder = folder; }
+
+QString DefaultUserDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Quillmark");
+}
+
+void SetFolders() {
+    const QString app = ApplicationFolder();
+    DataFolder = app + QStringLiteral("/Data/");
+    TemplatesFolder = app + QStringLiteral("/Templates/");
+    InitialsFolder = TemplatesFolder + QStringLiteral("Initials/");
+    FollowUpsFolder = TemplatesFolder + QStringLiteral("Follow-ups/");
+    MailAidsFolder = TemplatesFolder + QStringLiteral("MailAids/");
+    UserDataFolder = DefaultUserDataFolder();
+}
+
+QString CommandLineArguments() { return g_arguments; }
+void SetCommandLineArguments(const QString& arguments) { g_arguments = arguments; }
+
+void ExitProgram() {
+    if (DbConnection && DbConnection->state() == db::adStateOpen)
+        DbConnection->close();
+    DbConnection.reset();
+    if (g_exitAction) {
+        g_exitAction();
+        return;
+    }
+    // Nothing is left to save: the connection is closed and every file is written as it goes.
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+
+void SetExitAction(std::function<void()> action) { g_exitAction = std::move(action); }

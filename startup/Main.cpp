@@ -1,0 +1,123 @@
+#include "startup/Main.h"
+
+#include "database/Database.h"
+#include "dealer/frmDlrInfo.h"
+#include "errors/ErrorNumbers.h"
+#include "errors/ShowError.h"
+#include "intake/Intake.h"
+#include "intake/frmProgress.h"
+#include "leads/frmMain.h"
+#include "platform/Platform.h"
+#include "startup/Globals.h"
+
+#include <QPointer>
+#include <memory>
+
+const char* const SupportTelephone = "1-800-555-0142";
+
+namespace {
+QPointer<frmMain> g_mainWindow;
+
+constexpr int kTwipsPerPixel = 15;
+
+bool ScreenLargeEnough(QSize pixels) {
+    return pixels.width() * kTwipsPerPixel >= 12000 && pixels.height() * kTwipsPerPixel >= 9000;
+}
+
+void ShowScreenTooSmall() {
+    const QString crlf2 = QStringLiteral("\r\n\r\n");
+    platform::messageBox(
+        QStringLiteral("Your current screen size is below the minimum screen size required by Quillmark.") + crlf2 +
+            QStringLiteral("The minimum screen size required by Quillmark is 800 x 600 pixels.  Please enlarge your "
+                           "screen to at least this minimum size before running Quillmark.") +
+            crlf2 +
+            QStringLiteral("For further assistance, please call Meridon Financial Services Technical Support at ") +
+            QString::fromLatin1(SupportTelephone) + QStringLiteral("."),
+        platform::Icon::Critical, platform::Buttons::OkOnly, QStringLiteral("Screen Size Below Minimum Requirements"));
+}
+
+// True when the dealer information exists or has just been entered; false when the user refused it.
+bool EnsureDealerInformation() {
+    bool firstRun = false;
+    {
+        db::Recordset rs;
+        rs.open(QStringLiteral("SELECT TOP 1 Name FROM Dlr_Info"), *DbConnection, db::adOpenForwardOnly,
+                db::adLockReadOnly, db::adCmdText);
+        firstRun = rs.value(QStringLiteral("Name")).isNull();
+        rs.close();
+    }
+    if (!firstRun)
+        return true;
+
+    auto dialog = std::make_unique<frmDlrInfo>();
+    platform::showModal(*dialog);
+    if (dialog->iResponse == 2) {
+        platform::messageBox(QStringLiteral("Your Dealer Information is required to use Quillmark."),
+                             platform::Icon::Critical, platform::Buttons::OkOnly,
+                             QStringLiteral("Dealer Information Not Saved"));
+        return false;
+    }
+    platform::messageBox(QStringLiteral("Your Dealer Information has been saved successfully."),
+                         platform::Icon::Information, platform::Buttons::OkOnly,
+                         QStringLiteral("Dealer Information Saved"));
+    return true;
+}
+
+void PlaceMainWindow(frmMain& window, QSize screen) {
+    const QSize frame = window.frameGeometry().size();
+    int top = 0;
+    if (screen.width() * kTwipsPerPixel == 12000 && screen.height() * kTwipsPerPixel == 9000)
+        top = -15 / kTwipsPerPixel; // one pixel above the top edge, so that the whole window fits
+    else
+        top = (screen.height() - frame.height()) / 2;
+    const int left = (screen.width() - frame.width()) / 2;
+    window.move(left, top);
+}
+} // namespace
+
+frmMain* MainWindow() { return g_mainWindow; }
+
+bool Main() {
+    const QSize screen = platform::screenSize();
+    if (!ScreenLargeEnough(screen)) {
+        ShowScreenTooSmall();
+        return false;
+    }
+
+    std::unique_ptr<frmProgress> progress;
+    try {
+        DbConnection = std::make_unique<db::Connection>();
+        SetFolders();
+        DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+
+        if (!EnsureDealerInformation()) {
+            ExitProgram();
+            return false;
+        }
+
+        progress = std::make_unique<frmProgress>();
+        ScanAndImport(*progress);
+
+        auto* window = new frmMain;
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        g_mainWindow = window;
+        window->Form_Load();
+        // The frame's size is known only once the window exists on screen; nothing is painted before
+        // the event loop runs, so placing it right after showing looks the same to the user.
+        window->show();
+        PlaceMainWindow(*window, screen);
+        progress.reset();
+        return true;
+    } catch (const Failure& failure) {
+        progress.reset();
+        ShowError(failure, QStringLiteral("Module Main: Sub Main"), true);
+    } catch (const std::exception& e) {
+        progress.reset();
+        ShowError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()), QStringLiteral("Module Main: Sub Main"),
+                  true);
+    }
+    if (g_mainWindow)
+        delete g_mainWindow.data();
+    ExitProgram();
+    return false;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+class frmMain;
+
+// Start-up: screen check, folders, the database connection, dealer information, the data-file
+// import, then the main window. Returns true when the main window is shown and the program goes on
+// in its event loop; false when the program ended during start-up (ExitProgram has then run, or the
+// screen was too small and nothing was opened).
+bool Main();
+
+// The main window that Main showed (owned by Main's caller through Qt; deleted on close).
+frmMain* MainWindow();
+
+// The support number quoted by the screen-size message.
+extern const char* const SupportTelephone;

@@ -1,0 +1,287 @@
+#include "database/Database.h"
+#include "intake/frmProgress.h"
+#include "leads/NameList.h"
+#include "leads/frmMain.h"
+#include "letters/MergeData.h"
+#include "platform/Platform.h"
+#include "startup/Globals.h"
+#include "tests/support/TestDatabase.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A one-page letter that shows every value the print handler exports.
+const char* const kLetter =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Helvetica;}}\\paperw12240\\paperh15840\\margl1440\\margr1440"
+    "\\margt1440\\margb1440\n"
+    "\\pard {\\field{\\*\\fldinst MERGEFIELD Dlr_Name}{\\fldrslt x}}\\par\n"
+    "\\pard Dear {\\field{\\*\\fldinst MERGEFIELD Cust_Name}{\\fldrslt x}}\\par\n"
+    "\\pard {\\field{\\*\\fldinst MERGEFIELD Cust_Street}{\\fldrslt x}}\\par\n"
+    "\\pard Call {\\field{\\*\\fldinst MERGEFIELD Contact_Name}{\\fldrslt x}} at "
+    "{\\field{\\*\\fldinst MERGEFIELD Contact_Phone}{\\fldrslt x}}\\par\n}";
+
+const char* const kCallList =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Helvetica;}}\\mmmaintypecatalog\n"
+    "\\pard {\\field{\\*\\fldinst MERGEFIELD Cust_Name}{\\fldrslt x}}\\tab "
+    "{\\field{\\*\\fldinst MERGEFIELD Cust_Phone}{\\fldrslt x}}\\par\n}";
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QString pdfText(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (!p.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+bool flag(int id, const char* column) {
+    db::Recordset rs;
+    rs.open(QStringLiteral("SELECT %1 FROM [Names] WHERE ID = %2").arg(QLatin1String(column)).arg(id), *DbConnection,
+            db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    return rs.value(0).toBool();
+}
+
+int flaggedCount() {
+    db::Recordset rs;
+    rs.open(QStringLiteral("SELECT COUNT(*) FROM [Names] WHERE Printed OR Followed"), *DbConnection,
+            db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    return rs.value(0).toInt();
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Visible top-level windows other than the main window: progress windows and previews.
+QStringList otherWindows(const QWidget* main) {
+    QStringList titles;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != main && w->isVisible())
+            titles << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(':') + w->windowTitle();
+    return titles;
+}
+
+} // namespace
+
+class TestPrinting : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is needed to read the printed pages back");
+    }
+
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        const QString app = m_dir->path() + QStringLiteral("/app");
+        for (const char* sub : {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
+            QVERIFY(QDir().mkpath(app + QLatin1String(sub)));
+        SetApplicationFolder(app);
+        qputenv("XDG_DATA_HOME", (m_dir->path() + QStringLiteral("/data")).toUtf8());
+        SetFolders();
+        SetCommandLineArguments(QString());
+        SetExitAction([] {});
+        writeFile(InitialsFolder + QStringLiteral("Welcome.dot"), kLetter);
+        writeFile(TemplatesFolder + QStringLiteral("CallList.dot"), kCallList);
+
+        CreateTestDatabase(UserDataFolder, 1);
+        DbConnection = std::make_unique<db::Connection>();
+        DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+        auto& c = *DbConnection;
+        c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto', Addr1 = '1 Motor Way', City = 'Springfield', "
+                                 "State = 'IL', Zip = '62701'"));
+        c.execute(QStringLiteral("INSERT INTO Contact_Info (Name, Phone) VALUES ('Pat Seller', '555-0100')"));
+        c.execute(QStringLiteral("INSERT INTO DataFiles (FileName, Date) VALUES ('01052026.lst', '2026-01-05 00:00:00')"));
+        // Listed by street: CY XU (1 ASH), ANN ZED (2 BIRCH), BOB YOUNG (3 CEDAR, printed before).
+        c.execute(QStringLiteral(
+            "INSERT INTO [Names] (DataFile_ID, Court_ID, Name, Street, City, State, Zip, Phone, Printed) VALUES "
+            "(1, 'A1', 'ANN ZED', '2 BIRCH ST', 'PEORIA', 'IL', '61602', '(309) 555-0101', 0),"
+            "(1, 'A2', 'BOB YOUNG', '3 CEDAR ST', 'MIAMI', 'FL', '33101', NULL, -1),"
+            "(1, 'A3', 'CY XU', '1 ASH ST', 'AURORA', 'IL', '60505', '(630) 555-0103', 0)"));
+
+        m_window = std::make_unique<frmMain>();
+        m_window->Form_Load();
+        m_window->show();
+        QCOMPARE(m_window->lstNames->count(), 3);
+        QCOMPARE(m_window->lstPromos->count(), 1);
+    }
+
+    void cleanup() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != m_window.get())
+                w->close();
+        m_window.reset();
+        DbConnection.reset();
+        SetExitAction({});
+    }
+
+    // One letter per selected name in list order, with the dealer and contact; the first print marks
+    // Printed, a print of a name printed before marks Followed; the list is rebuilt.
+    void printMarksPrintedAndFollowed() {
+        platform::ScriptedAnswerer answers;
+        selectForPrint({1, 2}); // ANN ZED, BOB YOUNG
+        QVERIFY(m_window->cmdPrint[2]->isEnabled());
+        const QString pdf = m_dir->path() + QStringLiteral("/letters.pdf");
+        answers.setNextPrintFile(pdf);
+        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+
+        QVERIFY2(answers.messages.empty(), answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
+        QCOMPARE(answers.printDialogs, 1);
+        const QString text = pdfText(pdf);
+        const int ann = text.indexOf(QStringLiteral("Dear ANN ZED"));
+        const int bob = text.indexOf(QStringLiteral("Dear BOB YOUNG"));
+        QVERIFY2(ann >= 0 && bob > ann, qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("CY XU")));
+        QCOMPARE(text.count(QStringLiteral("Acme Auto")), 2);
+        QCOMPARE(text.count(QStringLiteral("Call Pat Seller at 555-0100")), 2);
+
+        QVERIFY(flag(1, "Printed") && !flag(1, "Followed"));
+        QVERIFY(flag(2, "Printed") && flag(2, "Followed"));
+        QVERIFY(!flag(3, "Printed"));
+        QCOMPARE(m_window->lstNames->selectedCount(), 0); // rebuilt
+        QVERIFY(m_window->isEnabled());
+        QVERIFY2(otherWindows(m_window.get()).isEmpty(), qPrintable(otherWindows(m_window.get()).join(',')));
+
+        for (int i = 0; i < 2; ++i) {
+            selectForPrint({0});
+            answers.setNextPrintFile(m_dir->path() + QStringLiteral("/again.pdf"));
+            QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        }
+        QVERIFY(flag(3, "Printed") && flag(3, "Followed"));
+    }
+
+    // A cancelled print dialog changes nothing and says nothing; the list is not rebuilt.
+    void cancelledPrintChangesNothing() {
+        platform::ScriptedAnswerer answers;
+        selectForPrint({0, 1});
+        const int before = flaggedCount();
+        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QCOMPARE(answers.printDialogs, 1);
+        QVERIFY(answers.messages.empty());
+        QCOMPARE(flaggedCount(), before);
+        QCOMPARE(m_window->lstNames->selectedCount(), 2);
+        QVERIFY(m_window->isEnabled());
+        QVERIFY(otherWindows(m_window.get()).isEmpty());
+    }
+
+    // Preview needs no names, writes the two sample lines, changes no flag and leaves its window open.
+    void previewLeavesWindowOpen() {
+        platform::ScriptedAnswerer answers;
+        m_window->lstPromos->setCurrentRow(0);
+        QVERIFY(m_window->cmdPrint[1]->isEnabled());
+        QTest::mouseClick(m_window->cmdPrint[1], Qt::LeftButton);
+        QVERIFY2(answers.messages.empty(), answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
+        QCOMPARE(answers.printDialogs, 0);
+        const QList<QByteArray> lines = readAll(UserDataFolder + letters::kMergeDataFile).split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[1].startsWith("\"Customer Name\"\t\"Customer Address\""));
+        QCOMPARE(flaggedCount(), 1);
+        const QStringList others = otherWindows(m_window.get());
+        QCOMPARE(others.size(), 1);
+        QVERIFY2(!others[0].startsWith(QStringLiteral("frmProgress")), qPrintable(others[0]));
+        QVERIFY(m_window->isEnabled());
+    }
+
+    // Only the names that have a phone, in list order; names without phones get the message and no
+    // print dialog. Flags never change.
+    void callList() {
+        platform::ScriptedAnswerer answers;
+        selectForPrint({0, 1, 2});
+        const QString pdf = m_dir->path() + QStringLiteral("/calls.pdf");
+        answers.setNextPrintFile(pdf);
+        QTest::mouseClick(m_window->cmdPrint[0], Qt::LeftButton);
+        QVERIFY(answers.messages.empty());
+        const QString text = pdfText(pdf);
+        const int cy = text.indexOf(QStringLiteral("CY XU"));
+        const int ann = text.indexOf(QStringLiteral("ANN ZED"));
+        QVERIFY2(cy >= 0 && ann > cy, qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("BOB YOUNG")));
+        QCOMPARE(flaggedCount(), 1);
+
+        selectForPrint({2}); // BOB YOUNG has no phone
+        QTest::mouseClick(m_window->cmdPrint[0], Qt::LeftButton);
+        QCOMPARE(answers.printDialogs, 1);
+        QCOMPARE(answers.messages.size(), size_t(1));
+        QCOMPARE(answers.messages[0].title, QStringLiteral("No Phone Numbers"));
+        QCOMPARE(answers.messages[0].icon, platform::Icon::Exclamation);
+        QCOMPARE(answers.messages[0].text,
+                 QStringLiteral("Cannot print Call List because the selected names do not contain any phone numbers."
+                                "\r\n\r\nPlease select some names that include phone numbers before printing a Call "
+                                "List."));
+        QCOMPARE(readAll(UserDataFolder + letters::kCallDataFile),
+                 QByteArray("\"Cust_Name\"\t\"Cust_City\"\t\"Cust_State\"\t\"Cust_Phone\"\r\n"));
+        QVERIFY(m_window->isEnabled());
+        QVERIFY(otherWindows(m_window.get()).isEmpty());
+    }
+
+    // A template deleted after the list was filled is reported, and nothing is left open.
+    void missingTemplateReported() {
+        platform::ScriptedAnswerer answers;
+        selectForPrint({0});
+        QVERIFY(QFile::remove(InitialsFolder + QStringLiteral("Welcome.dot")));
+        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QCOMPARE(answers.messages.size(), size_t(1));
+        QCOMPARE(answers.messages[0].title, QStringLiteral("Quillmark Error"));
+        QVERIFY(answers.messages[0].text.contains(QStringLiteral("Form Main: Sub cmdPrint_Click")));
+        QCOMPARE(answers.printDialogs, 0);
+        QCOMPARE(flaggedCount(), 1);
+        QVERIFY(m_window->isEnabled());
+        QVERIFY(otherWindows(m_window.get()).isEmpty());
+    }
+
+    // A contact typed but not saved is saved before the data is exported, and printed with.
+    void pendingContactSavedFirst() {
+        platform::ScriptedAnswerer answers;
+        selectForPrint({0}, /*pickContact=*/false);
+        m_window->cmbName->setFocus();
+        QTest::keyClicks(m_window->cmbName, QStringLiteral("Lee Newman"));
+        m_window->txtPhone->setFocus();
+        QTest::keyClicks(m_window->txtPhone, QStringLiteral("555-0199"));
+        QCOMPARE(Tag(m_window->cmdSave), QStringLiteral("True"));
+        QVERIFY(m_window->cmdPrint[2]->isEnabled());
+        const QString pdf = m_dir->path() + QStringLiteral("/new-contact.pdf");
+        answers.setNextPrintFile(pdf);
+        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QVERIFY2(answers.messages.empty(), answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
+        db::Recordset rs;
+        rs.open(QStringLiteral("SELECT COUNT(*) FROM Contact_Info WHERE Name = 'Lee Newman' AND Phone = '555-0199'"),
+                *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+        QCOMPARE(rs.value(0).toInt(), 1);
+        QVERIFY(pdfText(pdf).contains(QStringLiteral("Call Lee Newman at 555-0199")));
+        QCOMPARE(Tag(m_window->cmdSave), QStringLiteral("False"));
+    }
+
+private:
+    // Selects the given list rows, the template and (optionally) the first contact, as a user would.
+    void selectForPrint(std::initializer_list<int> rows, bool pickContact = true) {
+        if (pickContact && m_window->cmbName->count() > 0 && m_window->cmbNameListIndex() != 0) {
+            m_window->cmbName->setCurrentIndex(0);
+            QCOMPARE(m_window->txtPhone->text(), QStringLiteral("555-0100"));
+        }
+        m_window->lstPromos->setCurrentRow(0);
+        for (int row = 0; row < m_window->lstNames->count(); ++row)
+            m_window->lstNames->setSelected(row, false);
+        for (int row : rows)
+            m_window->lstNames->setSelected(row, true);
+        m_window->lstNames_Click();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<frmMain> m_window;
+};
+
+QTEST_MAIN(TestPrinting)
+#include "tst_printing.moc"

@@ -1,0 +1,221 @@
+#include "database/Database.h"
+#include "dealer/frmDlrInfo.h"
+#include "leads/frmMain.h"
+#include "platform/Platform.h"
+#include "startup/Globals.h"
+#include "startup/Main.h"
+#include "tests/support/TestDatabase.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QByteArray fileHash(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+void writeDataFile(const QString& path) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("A1,JOHN SMITH,12 MAIN ST,\"SPRINGFIELD, IL\",62701,01/05/26,00/00/00,2175550123\r\n");
+}
+
+int count(const QString& sql) {
+    db::Connection c;
+    c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+    db::Recordset rs;
+    rs.open(sql, c, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    return rs.value(0).toInt();
+}
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        const QString app = m_dir->path() + QStringLiteral("/app");
+        for (const char* sub : {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
+            QVERIFY(QDir().mkpath(app + QLatin1String(sub)));
+        SetApplicationFolder(app);
+        qputenv("XDG_DATA_HOME", (m_dir->path() + QStringLiteral("/data")).toUtf8());
+        SetFolders();
+        m_ended = 0;
+        SetExitAction([this] { ++m_ended; });
+    }
+
+    void cleanup() {
+        if (MainWindow())
+            delete MainWindow();
+        DbConnection.reset();
+        SetExitAction({});
+    }
+
+    // 800 x 600 passes with the window one pixel above the top; 1024 x 768 centres; 800 x 599 ends
+    // after the message without touching the database.
+    void screenCheck_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<bool>("passes");
+        QTest::newRow("800x600") << QSize(800, 600) << true;
+        QTest::newRow("1024x768") << QSize(1024, 768) << true;
+        QTest::newRow("800x599") << QSize(800, 599) << false;
+        QTest::newRow("799x600") << QSize(799, 600) << false;
+    }
+    void screenCheck() {
+        QFETCH(QSize, screen);
+        QFETCH(bool, passes);
+        CreateTestDatabase(UserDataFolder, 1);
+        { // dealer information present, so no dialog
+            db::Connection c;
+            c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
+        }
+        platform::ScriptedAnswerer answers;
+        answers.setScreenSize(screen);
+        const bool shown = Main();
+        QCOMPARE(shown, passes);
+        if (!passes) {
+            QCOMPARE(answers.messages.size(), size_t(1));
+            QCOMPARE(answers.messages[0].title, QStringLiteral("Screen Size Below Minimum Requirements"));
+            QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
+            QVERIFY(answers.messages[0].text.contains(QStringLiteral("800 x 600 pixels.  Please enlarge")));
+            QVERIFY(answers.messages[0].text.contains(QString::fromLatin1(SupportTelephone)));
+            QVERIFY(!DbConnection);
+            QCOMPARE(MainWindow(), nullptr);
+            return;
+        }
+        frmMain* window = MainWindow();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        const QRect frame = window->frameGeometry();
+        if (screen == QSize(800, 600)) {
+            QCOMPARE(frame.top(), -1);
+        } else {
+            QCOMPARE(frame.top(), (screen.height() - frame.height()) / 2);
+        }
+        QCOMPARE(frame.left(), (screen.width() - frame.width()) / 2);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quillmark"));
+
+        // Exit closes the connection and ends the program.
+        QTest::mouseClick(window->cmdExit, Qt::LeftButton);
+        QCOMPARE(m_ended, 1);
+        QVERIFY(!DbConnection);
+    }
+
+    // No database, a wrong password, a file that is no database: the critical error box with the
+    // start-up location, then the end; the file is left exactly as it was.
+    void unusableDatabase_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("wrongPassword");
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("not a database") << QByteArray("this is not an SQLCipher file, just text\n") << false;
+        QTest::newRow("wrong password") << QByteArray() << true;
+    }
+    void unusableDatabase() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, wrongPassword);
+        const QString file = UserDataFolder + QStringLiteral("/Quillmark.mdb");
+        QVERIFY(QDir().mkpath(UserDataFolder));
+        if (!content.isEmpty()) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        if (wrongPassword) {
+            // A database of the right shape keyed with another password.
+            QTemporaryDir other;
+            const QString made = CreateTestDatabase(other.path(), 1);
+            QVERIFY(QFile::copy(made, file));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(0);
+            QByteArray salt = f.read(16);
+            for (char& c : salt)
+                c = char(c ^ 0x5a); // another salt: the key no longer derives to this file's key
+            f.seek(0);
+            f.write(salt);
+        }
+        const QByteArray before = fileHash(file);
+        platform::ScriptedAnswerer answers;
+        QVERIFY(!Main());
+        QCOMPARE(m_ended, 1);
+        QCOMPARE(answers.messages.size(), size_t(1));
+        QCOMPARE(answers.messages[0].title, QStringLiteral("Quillmark Error"));
+        QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
+        QVERIFY(answers.messages[0].text.startsWith(
+            QStringLiteral("The following error occurred in Module Main: Sub Main : \r\n\r\nError Number ")));
+        QCOMPARE(fileHash(file), before);
+        QCOMPARE(QFile::exists(file), !content.isEmpty() || wrongPassword);
+        QCOMPARE(MainWindow(), nullptr);
+    }
+
+    // First run: the dealer dialog comes before the import; cancelling ends without importing and the
+    // next start asks again; saving goes on to the import and the main window; then no more questions.
+    void dealerInformationFirst() {
+        CreateTestDatabase(UserDataFolder, 1);
+        writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
+
+        {
+            platform::ScriptedAnswerer answers;
+            int dataFilesWhenAsked = -1;
+            answers.setNextModal([&](QDialog& dialog) {
+                dataFilesWhenAsked = count(QStringLiteral("SELECT COUNT(*) FROM DataFiles"));
+                QTest::mouseClick(static_cast<frmDlrInfo&>(dialog).cmdDlrInfo[1], Qt::LeftButton);
+            });
+            QVERIFY(!Main());
+            QCOMPARE(dataFilesWhenAsked, 0);
+            QCOMPARE(m_ended, 1);
+            QCOMPARE(answers.modalTitles.size(), 1);
+            QCOMPARE(answers.messages.size(), size_t(1));
+            QCOMPARE(answers.messages[0].text, QStringLiteral("Your Dealer Information is required to use Quillmark."));
+            QCOMPARE(answers.messages[0].title, QStringLiteral("Dealer Information Not Saved"));
+            QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
+            QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 0);
+        }
+        {
+            platform::ScriptedAnswerer answers;
+            answers.setNextModal([&](QDialog& d) {
+                auto& dialog = static_cast<frmDlrInfo&>(d);
+                QTest::keyClicks(dialog.txtName, QStringLiteral("Acme Auto"));
+                QTest::keyClicks(dialog.txtAddr[0], QStringLiteral("1 Motor Way"));
+                QTest::keyClicks(dialog.txtCity, QStringLiteral("Springfield"));
+                QTest::keyClicks(dialog.txtState, QStringLiteral("IL"));
+                QTest::keyClicks(dialog.txtZip, QStringLiteral("62701"));
+                QTest::mouseClick(dialog.cmdDlrInfo[0], Qt::LeftButton);
+            });
+            QVERIFY(Main());
+            QCOMPARE(answers.modalTitles.size(), 1);
+            QCOMPARE(answers.messages.size(), size_t(1));
+            QCOMPARE(answers.messages[0].text, QStringLiteral("Your Dealer Information has been saved successfully."));
+            QCOMPARE(answers.messages[0].title, QStringLiteral("Dealer Information Saved"));
+            QCOMPARE(answers.messages[0].icon, platform::Icon::Information);
+            QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
+            QVERIFY(MainWindow());
+            delete MainWindow();
+            DbConnection.reset();
+        }
+        {
+            platform::ScriptedAnswerer answers;
+            QVERIFY(Main());
+            QVERIFY(answers.modalTitles.isEmpty());
+            QVERIFY(answers.messages.empty());
+            QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1); // nothing imported twice
+        }
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    int m_ended = 0;
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,96 @@
+#include "tests/support/TestDatabase.h"
+
+#include "database/DbErrors.h"
+#include "errors/Failure.h"
+#include "setup/Setup.h"
+
+#include <QDir>
+#include <QFile>
+#include <sqlite3.h>
+
+QString CreateTestDatabase(const QString& folder, int dealerships) {
+    const QString file = QDir(folder).filePath(QStringLiteral("Quillmark.mdb"));
+    CreateDatabase(file, dealerships);
+    return file;
+}
+
+QString TestConnectionString(const QString& file) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=") + file +
+           QStringLiteral("; Jet OLEDB:Database Password=") + setup::DatabasePassword;
+}
+
+std::unique_ptr<db::Connection> OpenTestDatabase(const QString& file) {
+    auto connection = std::make_unique<db::Connection>();
+    connection->open(TestConnectionString(file));
+    return connection;
+}
+
+QList<QVariantList> RawRows(const QString& file, const QString& sql) {
+    sqlite3* handle = nullptr;
+    const QByteArray path = QFile::encodeName(file);
+    QList<QVariantList> rows;
+    auto fail = [&]() {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(handle));
+        sqlite3_close_v2(handle);
+        throw Failure(DbErrors::EngineFailure, message);
+    };
+    if (sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        fail();
+    const QByteArray key = setup::DatabasePassword.toUtf8();
+    sqlite3_key(handle, key.constData(), int(key.size()));
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK)
+        fail();
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        QVariantList row;
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+            switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_NULL:
+                row.append(QVariant());
+                break;
+            case SQLITE_INTEGER:
+                row.append(QVariant(qint64(sqlite3_column_int64(stmt, i))));
+                break;
+            case SQLITE_FLOAT:
+                row.append(QVariant(sqlite3_column_double(stmt, i)));
+                break;
+            default:
+                row.append(
+                    QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                               sqlite3_column_bytes(stmt, i))));
+                break;
+            }
+        }
+        rows.append(row);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        fail();
+    sqlite3_close_v2(handle);
+    return rows;
+}
+
+QVariant RawValue(const QString& file, const QString& sql) {
+    const QList<QVariantList> rows = RawRows(file, sql);
+    if (rows.isEmpty() || rows.first().isEmpty())
+        return {};
+    return rows.first().first();
+}
+
+QByteArray FileBytes(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+std::optional<Failure> CaughtFailure(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Failure& failure) {
+        return failure;
+    }
+    return std::nullopt;
+}

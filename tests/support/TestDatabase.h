@@ -1,0 +1,33 @@
+#pragma once
+
+#include "database/Database.h"
+#include "errors/Failure.h"
+
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// Creates an installation's lead database in `folder` (made when missing) through the installation
+// tool's own code and returns the path of the new Quillmark.mdb.
+QString CreateTestDatabase(const QString& folder, int dealerships = 1);
+
+// The connection string the program uses, for `file`, with the installation's password.
+QString TestConnectionString(const QString& file);
+
+// A connection opened on `file` through the database layer.
+std::unique_ptr<db::Connection> OpenTestDatabase(const QString& file);
+
+// Runs `sql` on `file` through a plain SQLCipher handle, past the database layer, and returns every row
+// as it is stored (integers as qint64, text as QString, Null as a null QVariant). Lets tests check the
+// stored form of values. Raises Failure on any error.
+QList<QVariantList> RawRows(const QString& file, const QString& sql);
+// The first column of the first row of RawRows (a null QVariant when there is no row).
+QVariant RawValue(const QString& file, const QString& sql);
+
+// The whole content of a file (empty when it cannot be read).
+QByteArray FileBytes(const QString& file);
+
+// The Failure that `action` raises, or nothing when it runs through.
+std::optional<Failure> CaughtFailure(const std::function<void()>& action);

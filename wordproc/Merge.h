@@ -1,0 +1,61 @@
+#pragma once
+
+#include "wordproc/DataSource.h"
+#include "wordproc/Pages.h"
+#include "wordproc/Template.h"
+
+#include <QDateTime>
+#include <QTextFormat>
+#include <memory>
+#include <unordered_map>
+
+namespace wordproc {
+
+// Fills a template with the records of a data source, one PageCopy at a time, so that a long merge to
+// the printer never holds more than the pages of one letter (or one label sheet).
+//
+// Letters and labels: each copy of the body starts on a new sheet with the next unused record; a NEXT
+// field moves to the following record within the copy (labels: the next cell). When the records run
+// out at a NEXT, the rest of that copy stays blank (the cells and paragraphs remain, their text does
+// not). Catalog: the body repeats once per record without page breaks, as one copy; a title belongs
+// in the page header, which each copy fills from its first record.
+class Merger {
+public:
+    // Checks every merge field against the data source: a field it lacks fails with
+    // errors::MergeFieldMissing. Without a data source the template is shown as it stands: every
+    // field shows its stored result.
+    Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataSource> data);
+    ~Merger();
+
+    bool atEnd() const;
+    PageCopy next();
+    // Every remaining copy, for a merge to a new document.
+    std::shared_ptr<MergedDocument> all(const QString& name);
+
+    // The moment DATE fields show; the moment of construction unless set.
+    void setNow(const QDateTime& now) { m_now = now; }
+
+private:
+    struct Cursor;
+    class Builder;
+    void buildCopy(PageCopy& copy, Cursor& cursor);
+
+    std::shared_ptr<const Template> m_t;
+    std::shared_ptr<const DataSource> m_data;
+    std::vector<int> m_columns; // per template field: its data column
+    std::vector<QTextCharFormat> m_charFormats;
+    std::unordered_map<const Paragraph*, QTextBlockFormat> m_blockFormats;
+    QDateTime m_now;
+    int m_record = 0;
+    bool m_done = false;
+};
+
+// The case switches of a merge field, applied in order: Upper, Lower, Caps (first letter of each
+// word), FirstCap (first letter of the text).
+QString applyCaseSwitches(QString value, const QStringList& switches);
+
+// A date picture as the DATE field's \@ switch gives it: M MM MMM MMMM, d dd ddd dddd, yy yyyy,
+// h hh H HH, m mm, s ss, AM/PM, am/pm, 'literal text'; English names.
+QString formatDatePicture(const QDateTime& when, const QString& picture);
+
+} // namespace wordproc

@@ -1,0 +1,1272 @@
+#include "wordproc/RtfReader.h"
+
+#include "errors/Failure.h"
+#include "wordproc/WordErrors.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <array>
+#include <cstring>
+#include <unordered_map>
+
+namespace wordproc {
+
+namespace {
+
+// Word nests a few dozen groups deep at most; anything far beyond is damage or malice, and the reader
+// recurses once per group.
+constexpr int kMaxDepth = 200;
+constexpr int kMaxWordLength = 32;
+
+enum class Dest : quint8 {
+    Body, // text that belongs to a story (or a field result)
+    Skip, // everything ignored
+    FontTable,
+    ColorTable,
+    Picture,
+    Field,     // the \field group itself: its text is ignored, its subgroups are not
+    FieldInst, // the field code
+    MailMerge,
+};
+
+// Destinations whose content never shows: skipped with everything inside them.
+bool isSkippedDestination(const QByteArray& word) {
+    static const char* const names[] = {
+        "info",
+        "stylesheet",
+        "footnote",
+        "annotation",
+        "nonshppict",
+        "headerf",
+        "footerf",
+        "pn",
+        "object",
+        "do",
+        "shp",
+        "xe",
+        "tc",
+        "txe",
+        "rxe",
+        "comment",
+        "listtable",
+        "listoverridetable",
+        "revtbl",
+        "rsidtbl",
+        "generator",
+        "themedata",
+        "colorschememapping",
+        "latentstyles",
+        "datastore",
+        "xmlnstbl",
+        "pgdsctbl",
+        "ftnsep",
+        "ftnsepc",
+        "aftnsep",
+        "aftnsepc",
+        "aftncn",
+        "ftncn",
+        "template",
+        "userprops",
+        "docvar",
+        "atnid",
+        "atnauthor",
+        "mmathPr",
+        "defchp",
+        "defpap",
+        "private",
+        "bkmkstart",
+        "bkmkend",
+        "fldtype",
+        "buptim",
+        "creatim",
+        "printim",
+        "revtim",
+        "title",
+        "subject",
+        "author",
+        "operator",
+        "keywords",
+        "doccomm",
+        "company",
+        "category",
+        "manager",
+        "hlinkbase",
+        "field_placeholder",
+        "wgrffmtfilter",
+        "pnseclvl",
+        "picprop",
+        "blipuid",
+        "panose",
+        "falt",
+        "fname",
+        "listpicture",
+        "pgptbl",
+        "protusertbl",
+        "filetbl",
+        "objdata",
+        "objclass",
+        "result",
+    };
+    for (const char* n : names)
+        if (word == n)
+            return true;
+    return false;
+}
+
+struct PictureData {
+    QByteArray bytes;
+    bool png = false;
+    bool jpeg = false;
+    int highNibble = -1;
+    int widthPx = 0;
+    int heightPx = 0;
+    int widthGoal = 0;
+    int heightGoal = 0;
+    int scaleX = 100;
+    int scaleY = 100;
+};
+
+// One story being read: the paragraph being filled and the table rows around it.
+struct StoryBuilder {
+    Story* story = nullptr;
+    std::vector<Run> runs;
+    bool breakPending = false;   // the next paragraph starts a new page
+    bool sectionPending = false; // a section break waits to learn whether it is continuous
+    // Tables: the row definition last given, the cells of the row being filled.
+    Row rowDef;
+    std::vector<Paragraph> cellParagraphs;
+    std::vector<Cell> cells;
+    Table table;
+    bool tableBreakPending = false;
+    bool borderPending = false;
+};
+
+struct State {
+    Dest dest = Dest::Body;
+    CharFormat chr;
+    ParaFormat para;
+    TabStop::Kind tabKind = TabStop::Left;
+    int uc = 1;
+    bool symbolFont = false;
+    bool hidden = false;
+    bool inTable = false;
+    bool inResult = false;              // paragraph marks become line breaks
+    std::vector<Run>* target = nullptr; // where runs go; null: the story's paragraph
+    StoryBuilder* story = nullptr;
+    Field* field = nullptr; // inside a \field group
+    PictureData* picture = nullptr;
+};
+
+// What a group owns when its first word opens a destination.
+struct GroupLocals {
+    PictureData picture;
+    Field field;
+    bool hadInstruction = false;
+    StoryBuilder* opened = nullptr; // a header or footer story this group holds
+};
+
+struct FontEntry {
+    QString name;
+    bool symbol = false;
+};
+
+class Reader {
+public:
+    Reader(const QByteArray& data, QString fileName)
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_fileName(std::move(fileName)) {
+        setCodePage(1252);
+    }
+
+    Template run();
+
+private:
+    [[noreturn]] void fail(const QString& why) const {
+        throw Failure(errors::UnreadableDocument,
+                      QStringLiteral("The template \"%1\" could not be read: %2.").arg(m_fileName, why));
+    }
+
+    void parseGroup(State st, int depth);
+    void controlWord(State& st, GroupLocals& local, const QByteArray& word, bool hasParam, int param,
+                     bool first, bool starred);
+    void text(State& st, const QString& s);
+    void textByte(State& st, uchar byte);
+    void flushText(State& st);
+    int format(const CharFormat& f);
+    void addRun(State& st, Run run);
+    void endParagraph(State& st, bool mark);
+    void endCell(State& st);
+    void endRow(State& st);
+    void flushTable(StoryBuilder& b);
+    void finishStory(StoryBuilder& b, const State& st);
+    void finishPicture(State& st, PictureData& pic);
+    void finishField(State& st, Field& field, bool hadInstruction);
+    void setCodePage(int cp);
+
+    const char* m_p;
+    const char* m_end;
+    QString m_fileName;
+    Template m_t;
+    std::array<QChar, 256> m_codePage{};
+    int m_skip = 0;    // fallback characters still to skip after \u
+    QString m_pending; // text not yet made into a run
+    std::unordered_map<int, FontEntry> m_fonts;
+    int m_defaultFont = 0;
+    int m_fontNumber = 0;
+    QByteArray m_fontName;
+    int m_red = -1, m_green = -1, m_blue = -1;
+    std::vector<QColor> m_colors;
+    StoryBuilder m_body;
+    StoryBuilder m_header;
+    StoryBuilder m_footer;
+    bool m_headerSeen = false;
+    bool m_footerSeen = false;
+    bool m_sectionSeen = false; // page settings of later sections do not override the first
+};
+
+void Reader::setCodePage(int cp) {
+    QStringDecoder decoder(QStringLiteral("windows-%1").arg(cp).toLatin1().constData());
+    if (!decoder.isValid())
+        decoder = QStringDecoder("windows-1252");
+    for (int i = 0; i < 256; ++i) {
+        const char byte = char(i);
+        const QString s = decoder.decode(QByteArrayView(&byte, 1));
+        m_codePage[size_t(i)] = s.isEmpty() ? QChar(0xFFFD) : s.at(0);
+    }
+}
+
+int Reader::format(const CharFormat& f) {
+    for (size_t i = 0; i < m_t.formats.size(); ++i)
+        if (m_t.formats[i] == f)
+            return int(i);
+    m_t.formats.push_back(f);
+    return int(m_t.formats.size() - 1);
+}
+
+void Reader::addRun(State& st, Run run) {
+    std::vector<Run>* target = st.target ? st.target : (st.story ? &st.story->runs : nullptr);
+    if (!target)
+        return;
+    if (run.kind == Run::Text && !target->empty() && target->back().kind == Run::Text &&
+        target->back().format == run.format) {
+        target->back().text += run.text;
+        return;
+    }
+    target->push_back(std::move(run));
+}
+
+void Reader::flushText(State& st) {
+    if (m_pending.isEmpty())
+        return;
+    QString s;
+    std::swap(s, m_pending);
+    if (st.hidden)
+        return;
+    Run run;
+    run.kind = Run::Text;
+    run.format = format(st.chr);
+    run.text = std::move(s);
+    addRun(st, std::move(run));
+}
+
+void Reader::text(State& st, const QString& s) {
+    switch (st.dest) {
+    case Dest::Body:
+        m_pending += s;
+        break;
+    case Dest::FieldInst:
+        if (st.field) {
+            if (st.field->instruction.isEmpty())
+                st.field->codeFormat = format(st.chr);
+            st.field->instruction += s;
+        }
+        break;
+    case Dest::FontTable:
+        for (QChar c : s) {
+            if (c == QLatin1Char(';')) {
+                FontEntry& f = m_fonts[m_fontNumber];
+                f.name = QString::fromLatin1(m_fontName).trimmed();
+                m_fontName.clear();
+            } else {
+                m_fontName += c.toLatin1();
+            }
+        }
+        break;
+    case Dest::ColorTable:
+        for (QChar c : s) {
+            if (c == QLatin1Char(';')) {
+                if (m_red < 0 && m_green < 0 && m_blue < 0)
+                    m_colors.push_back(QColor());
+                else
+                    m_colors.push_back(
+                        QColor(qBound(0, m_red, 255), qBound(0, m_green, 255), qBound(0, m_blue, 255)));
+                m_red = m_green = m_blue = -1;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::textByte(State& st, uchar byte) {
+    if (m_skip > 0) {
+        --m_skip;
+        return;
+    }
+    if (st.dest == Dest::Picture) {
+        int v = -1;
+        if (byte >= '0' && byte <= '9')
+            v = byte - '0';
+        else if (byte >= 'a' && byte <= 'f')
+            v = byte - 'a' + 10;
+        else if (byte >= 'A' && byte <= 'F')
+            v = byte - 'A' + 10;
+        if (v >= 0 && st.picture) {
+            if (st.picture->highNibble < 0) {
+                st.picture->highNibble = v;
+            } else {
+                st.picture->bytes.append(char(st.picture->highNibble * 16 + v));
+                st.picture->highNibble = -1;
+            }
+        }
+        return;
+    }
+    if (st.dest == Dest::Body && byte == '\t') {
+        flushText(st);
+        if (!st.hidden)
+            addRun(st, Run{Run::Tab, format(st.chr), -1, {}});
+        return;
+    }
+    QChar c = m_codePage[byte];
+    if (st.symbolFont && byte == 0xB7)
+        c = QChar(0x2022);
+    text(st, QString(c));
+}
+
+void Reader::flushTable(StoryBuilder& b) {
+    if (!b.cells.empty() || !b.cellParagraphs.empty()) {
+        // Cells without a row end: keep them as a row of their own.
+        if (!b.cellParagraphs.empty()) {
+            Cell cell;
+            cell.paragraphs = std::move(b.cellParagraphs);
+            b.cellParagraphs.clear();
+            b.cells.push_back(std::move(cell));
+        }
+        Row row = b.rowDef;
+        row.cells.clear();
+        for (size_t i = 0; i < b.cells.size(); ++i) {
+            Cell c = std::move(b.cells[i]);
+            c.rightTwips = i < b.rowDef.cells.size() ? b.rowDef.cells[i].rightTwips : 0;
+            row.cells.push_back(std::move(c));
+        }
+        b.cells.clear();
+        b.table.rows.push_back(std::move(row));
+    }
+    if (!b.table.rows.empty()) {
+        b.story->blocks.emplace_back(std::move(b.table));
+        b.table = Table{};
+    }
+}
+
+void Reader::endParagraph(State& st, bool mark) {
+    flushText(st);
+    if (st.inResult || st.target) {
+        if (mark)
+            addRun(st, Run{Run::LineBreak, format(st.chr), -1, {}});
+        return;
+    }
+    StoryBuilder* b = st.story;
+    if (!b)
+        return;
+    Paragraph p;
+    p.format = st.para;
+    p.markFormat = format(st.chr);
+    p.runs = std::move(b->runs);
+    b->runs.clear();
+    if (st.inTable) {
+        b->cellParagraphs.push_back(std::move(p));
+        return;
+    }
+    flushTable(*b);
+    if (b->breakPending || b->sectionPending) {
+        p.format.pageBreakBefore = true;
+        b->breakPending = b->sectionPending = false;
+    }
+    b->story->blocks.emplace_back(std::move(p));
+}
+
+void Reader::endCell(State& st) {
+    flushText(st);
+    StoryBuilder* b = st.story;
+    if (!b || st.inResult || st.target)
+        return;
+    Paragraph p;
+    p.format = st.para;
+    p.markFormat = format(st.chr);
+    p.runs = std::move(b->runs);
+    b->runs.clear();
+    b->cellParagraphs.push_back(std::move(p));
+    if (b->cells.empty() && b->table.rows.empty() && (b->breakPending || b->sectionPending)) {
+        b->tableBreakPending = true;
+        b->breakPending = b->sectionPending = false;
+    }
+    Cell cell;
+    cell.paragraphs = std::move(b->cellParagraphs);
+    b->cellParagraphs.clear();
+    b->cells.push_back(std::move(cell));
+}
+
+void Reader::endRow(State& st) {
+    flushText(st);
+    StoryBuilder* b = st.story;
+    if (!b || st.inResult || st.target)
+        return;
+    // Text after the last cell mark of a row has nowhere to go; Word never writes any.
+    b->runs.clear();
+    b->cellParagraphs.clear();
+    if (b->cells.empty())
+        return;
+    Row row = b->rowDef;
+    row.cells.clear();
+    int lastRight = 0;
+    for (size_t i = 0; i < b->cells.size(); ++i) {
+        Cell c = std::move(b->cells[i]);
+        if (i < b->rowDef.cells.size())
+            c.rightTwips = b->rowDef.cells[i].rightTwips;
+        if (c.rightTwips <= lastRight)
+            c.rightTwips = lastRight + 1440; // a cell the definition forgot: one inch
+        lastRight = c.rightTwips;
+        row.cells.push_back(std::move(c));
+    }
+    b->cells.clear();
+    if (!b->table.rows.empty() && b->table.rows.back().cells.size() != row.cells.size()) {
+        b->story->blocks.emplace_back(std::move(b->table));
+        b->table = Table{};
+    }
+    if (b->table.rows.empty() && b->tableBreakPending) {
+        b->table.pageBreakBefore = true;
+        b->tableBreakPending = false;
+    }
+    b->table.rows.push_back(std::move(row));
+}
+
+void Reader::finishStory(StoryBuilder& b, const State& st) {
+    State s = st;
+    s.story = &b;
+    s.target = nullptr;
+    s.inResult = false;
+    s.dest = Dest::Body;
+    flushText(s);
+    if (!b.runs.empty()) {
+        s.inTable = false;
+        endParagraph(s, false);
+    }
+    flushTable(b);
+}
+
+void Reader::finishPicture(State& st, PictureData& pic) {
+    if (!(pic.png || pic.jpeg) || pic.bytes.isEmpty())
+        return; // metafiles and other formats are left out
+    QImage image;
+    if (!image.loadFromData(pic.bytes, pic.png ? "PNG" : "JPEG") || image.isNull())
+        return;
+    Picture p;
+    p.image = image;
+    int w = pic.widthGoal > 0 ? pic.widthGoal : (pic.widthPx > 0 ? pic.widthPx : image.width()) * 15;
+    int h = pic.heightGoal > 0 ? pic.heightGoal : (pic.heightPx > 0 ? pic.heightPx : image.height()) * 15;
+    w = int(qint64(w) * qBound(1, pic.scaleX, 1000) / 100);
+    h = int(qint64(h) * qBound(1, pic.scaleY, 1000) / 100);
+    p.widthTwips = qBound(1, w, 1440 * 50);
+    p.heightTwips = qBound(1, h, 1440 * 50);
+    m_t.pictures.push_back(std::move(p));
+    if (!st.hidden)
+        addRun(st, Run{Run::Picture, format(st.chr), int(m_t.pictures.size() - 1), {}});
+}
+
+void Reader::finishField(State& st, Field& field, bool hadInstruction) {
+    if (!hadInstruction) {
+        // Nothing to evaluate: the result stands as plain content.
+        for (Run& r : field.result)
+            addRun(st, std::move(r));
+        return;
+    }
+    parseFieldInstruction(field);
+    m_t.fields.push_back(std::move(field));
+    addRun(st, Run{Run::Field, format(st.chr), int(m_t.fields.size() - 1), {}});
+}
+
+void Reader::parseGroup(State st, int depth) {
+    if (depth > kMaxDepth)
+        fail(QStringLiteral("its groups are nested more than %1 deep").arg(kMaxDepth));
+    m_skip = 0;
+    bool first = true;
+    bool starred = false;
+    GroupLocals local;
+
+    while (true) {
+        if (m_p >= m_end)
+            fail(QStringLiteral("it ends before its last group is closed (the file is truncated)"));
+        const uchar c = uchar(*m_p);
+        if (c == '{') {
+            ++m_p;
+            flushText(st);
+            State child = st;
+            // Subgroups of a field: the code and the result.
+            if (st.dest == Dest::Field) {
+                const char* save = m_p;
+                // Peek at the subgroup's first words.
+                QByteArray peek;
+                const char* q = m_p;
+                while (q < m_end && q - m_p < 40 && *q != '{' && *q != '}')
+                    peek += *q++;
+                m_p = save;
+                if (peek.contains("\\fldinst")) {
+                    child.dest = Dest::FieldInst;
+                    child.field = &local.field;
+                    local.hadInstruction = true;
+                } else if (peek.contains("\\fldrslt")) {
+                    child.dest = Dest::Body;
+                    child.target = &local.field.result;
+                    child.inResult = true;
+                } else {
+                    child.dest = Dest::Skip;
+                }
+            } else if (st.dest == Dest::FieldInst) {
+                child.dest = Dest::FieldInst; // nested groups of the code: formatting, nested fields
+            }
+            parseGroup(child, depth + 1);
+            first = false;
+            continue;
+        }
+        if (c == '}') {
+            ++m_p;
+            flushText(st);
+            m_skip = 0;
+            if (st.dest == Dest::Picture && st.picture == &local.picture) {
+                finishPicture(st, local.picture);
+            } else if (st.dest == Dest::Field && st.field == &local.field) {
+                State outer = st;
+                outer.dest = Dest::Body;
+                finishField(outer, local.field, local.hadInstruction);
+            }
+            if (local.opened)
+                finishStory(*local.opened, st);
+            return;
+        }
+        if (c == '\\') {
+            ++m_p;
+            if (m_p >= m_end)
+                fail(QStringLiteral("it ends inside a control word"));
+            const uchar d = uchar(*m_p);
+            if ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z')) {
+                const char* start = m_p;
+                while (m_p < m_end && ((*m_p >= 'a' && *m_p <= 'z') || (*m_p >= 'A' && *m_p <= 'Z')) &&
+                       m_p - start < kMaxWordLength)
+                    ++m_p;
+                QByteArray word(start, m_p - start);
+                bool hasParam = false;
+                bool negative = false;
+                qint64 value = 0;
+                if (m_p < m_end && *m_p == '-') {
+                    negative = true;
+                    ++m_p;
+                }
+                int digits = 0;
+                while (m_p < m_end && *m_p >= '0' && *m_p <= '9') {
+                    if (digits < 10)
+                        value = value * 10 + (*m_p - '0');
+                    ++digits;
+                    ++m_p;
+                }
+                hasParam = digits > 0;
+                if (m_p < m_end && *m_p == ' ')
+                    ++m_p;
+                value = qBound(qint64(-2147483647), negative ? -value : value, qint64(2147483647));
+                const int param = int(value);
+                if (word == "bin") {
+                    flushText(st);
+                    if (param < 0 || param > m_end - m_p)
+                        fail(QStringLiteral("it ends inside binary data"));
+                    if (st.dest == Dest::Picture && st.picture)
+                        st.picture->bytes.append(m_p, param);
+                    m_p += param;
+                } else {
+                    if (m_skip > 0 && word != "u") {
+                        --m_skip;
+                    } else {
+                        controlWord(st, local, word, hasParam, param, first, starred);
+                    }
+                }
+                first = false;
+                continue;
+            }
+            ++m_p;
+            switch (d) {
+            case '\'': {
+                if (m_end - m_p < 2)
+                    fail(QStringLiteral("it ends inside a character code"));
+                const auto hex = [this](char h) -> int {
+                    if (h >= '0' && h <= '9')
+                        return h - '0';
+                    if (h >= 'a' && h <= 'f')
+                        return h - 'a' + 10;
+                    if (h >= 'A' && h <= 'F')
+                        return h - 'A' + 10;
+                    return -1;
+                };
+                const int hi = hex(m_p[0]), lo = hex(m_p[1]);
+                m_p += 2;
+                if (hi >= 0 && lo >= 0 && st.dest != Dest::Picture)
+                    textByte(st, uchar(hi * 16 + lo));
+                break;
+            }
+            case '*':
+                starred = true;
+                continue; // the next word still counts as the group's first
+            case '\\':
+            case '{':
+            case '}':
+                if (m_skip > 0)
+                    --m_skip;
+                else
+                    text(st, QString(QChar(d)));
+                break;
+            case '~':
+                text(st, QString(QChar(0x00A0)));
+                break;
+            case '_':
+                text(st, QString(QChar(0x2011)));
+                break;
+            case '\r':
+            case '\n':
+                if (st.dest == Dest::Body)
+                    endParagraph(st, true);
+                break;
+            case '\t':
+                textByte(st, '\t');
+                break;
+            default:
+                break; // \- optional hyphen, \: index entries, \| formulas
+            }
+            first = false;
+            continue;
+        }
+        ++m_p;
+        if (c == '\r' || c == '\n')
+            continue;
+        if (st.dest == Dest::Skip || st.dest == Dest::MailMerge || st.dest == Dest::Field)
+            continue;
+        textByte(st, c);
+        // Plain text comes in long stretches: take the rest of it at once.
+        if (st.dest == Dest::Body && m_skip == 0) {
+            while (m_p < m_end) {
+                const uchar n = uchar(*m_p);
+                if (n == '\\' || n == '{' || n == '}' || n == '\r' || n == '\n' || n == '\t')
+                    break;
+                m_pending += m_codePage[n];
+                ++m_p;
+            }
+        }
+        first = false;
+    }
+}
+
+void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, bool hasParam, int param,
+                         bool first, bool starred) {
+    // The group's first word may open a destination.
+    if (first) {
+        if (st.dest == Dest::Skip)
+            return;
+        if (w == "fonttbl") {
+            st.dest = Dest::FontTable;
+            return;
+        }
+        if (w == "colortbl") {
+            st.dest = Dest::ColorTable;
+            return;
+        }
+        if (w == "pict") {
+            flushText(st);
+            st.dest = Dest::Picture;
+            st.picture = &local.picture;
+            return;
+        }
+        if (w == "field") {
+            flushText(st);
+            if (st.dest != Dest::Body) {
+                st.dest = Dest::Skip; // a field inside a field's code: the outer code is what counts
+                return;
+            }
+            st.dest = Dest::Field;
+            st.field = &local.field;
+            return;
+        }
+        if (w == "fldinst" || w == "fldrslt")
+            return; // placed by the enclosing field group
+        if (w == "mailmerge") {
+            st.dest = Dest::MailMerge;
+            return;
+        }
+        if (w == "shppict")
+            return; // the picture inside is the one to show
+        if (w == "header" || w == "headerr" || w == "headerl" || w == "footer" || w == "footerr" ||
+            w == "footerl") {
+            flushText(st);
+            const bool header = w.startsWith("header");
+            bool& seen = header ? m_headerSeen : m_footerSeen;
+            if (seen || st.dest != Dest::Body || st.target) {
+                st.dest = Dest::Skip; // later sections' headers, left pages: the first one serves
+                return;
+            }
+            seen = true;
+            StoryBuilder& b = header ? m_header : m_footer;
+            b.story = header ? &m_t.header : &m_t.footer;
+            st.story = &b;
+            st.target = nullptr;
+            st.inResult = false;
+            st.inTable = false;
+            local.opened = &b;
+            return;
+        }
+        if (isSkippedDestination(w) || starred) {
+            flushText(st);
+            st.dest = Dest::Skip;
+            return;
+        }
+    }
+    if (st.dest == Dest::Skip)
+        return;
+    if (st.dest == Dest::MailMerge) {
+        if (w == "mmmaintypecatalog")
+            m_t.type = MainType::Catalog;
+        else if (w == "mmmaintypelabels")
+            m_t.type = MainType::Labels;
+        else if (w.startsWith("mmmaintype"))
+            m_t.type = MainType::Letters;
+        return;
+    }
+    if (st.dest == Dest::FontTable) {
+        if (w == "f")
+            m_fontNumber = param;
+        else if (w == "fcharset")
+            m_fonts[m_fontNumber].symbol = param == 2;
+        return;
+    }
+    if (st.dest == Dest::ColorTable) {
+        if (w == "red")
+            m_red = param;
+        else if (w == "green")
+            m_green = param;
+        else if (w == "blue")
+            m_blue = param;
+        return;
+    }
+    if (st.dest == Dest::Picture) {
+        PictureData* pic = st.picture;
+        if (!pic)
+            return;
+        if (w == "pngblip")
+            pic->png = true;
+        else if (w == "jpegblip")
+            pic->jpeg = true;
+        else if (w == "picw")
+            pic->widthPx = param;
+        else if (w == "pich")
+            pic->heightPx = param;
+        else if (w == "picwgoal")
+            pic->widthGoal = param;
+        else if (w == "pichgoal")
+            pic->heightGoal = param;
+        else if (w == "picscalex")
+            pic->scaleX = param;
+        else if (w == "picscaley")
+            pic->scaleY = param;
+        return;
+    }
+    if (st.dest == Dest::Field)
+        return; // \flddirty, \fldlock and the like
+
+    // Document, section, paragraph and character properties, and special characters; valid in the
+    // body, in a field's code (for its formatting) and in a field's result.
+    const bool body = st.dest == Dest::Body;
+    const auto on = [&] { return !hasParam || param != 0; };
+    const auto special = [&](char16_t ch) {
+        if (m_skip > 0) {
+            --m_skip;
+            return;
+        }
+        text(st, QString(QChar(ch)));
+    };
+
+    switch (w.isEmpty() ? 0 : w.at(0)) {
+    case 'a':
+        if (w == "ansicpg" && hasParam)
+            setCodePage(param);
+        return;
+    case 'b':
+        if (w == "b") {
+            flushText(st);
+            st.chr.bold = on();
+        } else if (w == "bullet") {
+            special(0x2022);
+        } else if (w == "brdrnone" || w == "brdrnil") {
+            if (st.story)
+                st.story->borderPending = false;
+        } else if (w.startsWith("brdr") && w != "brdrw" && w != "brdrcf") {
+            if (st.story && st.story->borderPending) {
+                st.story->rowDef.borders = true;
+                st.story->borderPending = false;
+            }
+        }
+        return;
+    case 'c':
+        if (w == "cf") {
+            flushText(st);
+            st.chr.color = param > 0 && size_t(param) < m_colors.size() ? m_colors[size_t(param)] : QColor();
+        } else if (w == "cell" || w == "nestcell") {
+            if (body)
+                endCell(st);
+        } else if (w == "cellx") {
+            if (st.story) {
+                Cell c;
+                c.rightTwips = param;
+                st.story->rowDef.cells.push_back(c);
+            }
+        } else if (w == "caps") {
+            flushText(st);
+            st.chr.caps = on() ? CharFormat::Caps::All : CharFormat::Caps::None;
+        } else if (w.startsWith("clbrdr")) {
+            if (st.story)
+                st.story->borderPending = true;
+        }
+        return;
+    case 'd':
+        if (w == "deff")
+            m_defaultFont = param;
+        else if (w == "deftab" && param > 0)
+            m_t.page.defaultTabTwips = param;
+        else if (w == "dn") {
+            flushText(st);
+            st.chr.script = on() ? CharFormat::Script::Sub : CharFormat::Script::Normal;
+        }
+        return;
+    case 'e':
+        if (w == "emdash")
+            special(0x2014);
+        else if (w == "endash")
+            special(0x2013);
+        else if (w == "emspace")
+            special(0x2003);
+        else if (w == "enspace")
+            special(0x2002);
+        return;
+    case 'f':
+        if (w == "f") {
+            flushText(st);
+            const auto it = m_fonts.find(param);
+            st.chr.family = it != m_fonts.end() ? it->second.name : QString();
+            st.symbolFont = it != m_fonts.end() && it->second.symbol;
+        } else if (w == "fs") {
+            flushText(st);
+            st.chr.halfPoints = param > 0 ? qBound(2, param, 3276) : 24;
+        } else if (w == "fi") {
+            st.para.firstTwips = param;
+        } else if (w == "footery" || w == "footerysxn") {
+            if (param > 0)
+                m_t.page.footerTwips = param;
+        }
+        return;
+    case 'h':
+        if (w == "headery" || w == "headerysxn") {
+            if (param > 0)
+                m_t.page.headerTwips = param;
+        }
+        return;
+    case 'i':
+        if (w == "i") {
+            flushText(st);
+            st.chr.italic = on();
+        } else if (w == "intbl") {
+            st.inTable = true;
+        }
+        return;
+    case 'k':
+        if (w == "keep")
+            st.para.keepTogether = true;
+        else if (w == "keepn")
+            st.para.keepWithNext = true;
+        return;
+    case 'l':
+        if (w == "li" || w == "lin")
+            st.para.leftTwips = param;
+        else if (w == "line") {
+            flushText(st);
+            if (!st.hidden && m_skip == 0)
+                addRun(st, Run{Run::LineBreak, format(st.chr), -1, {}});
+        } else if (w == "lquote")
+            special(0x2018);
+        else if (w == "ldblquote")
+            special(0x201C);
+        return;
+    case 'm':
+        if (w.startsWith("mmmaintype")) {
+            m_t.type = w == "mmmaintypecatalog"  ? MainType::Catalog
+                       : w == "mmmaintypelabels" ? MainType::Labels
+                                                 : MainType::Letters;
+            return;
+        }
+        if (m_sectionSeen && w.endsWith("sxn"))
+            return;
+        if (w == "margl" || w == "marglsxn")
+            m_t.page.leftTwips = qMax(0, param);
+        else if (w == "margr" || w == "margrsxn")
+            m_t.page.rightTwips = qMax(0, param);
+        else if (w == "margt" || w == "margtsxn")
+            m_t.page.topTwips = qMax(0, param);
+        else if (w == "margb" || w == "margbsxn")
+            m_t.page.bottomTwips = qMax(0, param);
+        return;
+    case 'n':
+        if (w == "nosupersub") {
+            flushText(st);
+            st.chr.script = CharFormat::Script::Normal;
+        } else if (w == "nestrow") {
+            if (body)
+                endRow(st);
+        }
+        return;
+    case 'p':
+        if (w == "par") {
+            if (body)
+                endParagraph(st, true);
+        } else if (w == "pard") {
+            st.para = ParaFormat{};
+            st.inTable = false;
+            st.tabKind = TabStop::Left;
+        } else if (w == "plain") {
+            flushText(st);
+            st.chr = CharFormat{};
+            const auto it = m_fonts.find(m_defaultFont);
+            st.chr.family = it != m_fonts.end() ? it->second.name : QString();
+            st.symbolFont = false;
+            st.hidden = false;
+        } else if (w == "page") {
+            if (body && !st.inResult && !st.target && st.story) {
+                flushText(st);
+                if (!st.story->runs.empty())
+                    endParagraph(st, false);
+                st.story->breakPending = true;
+            }
+        } else if (w == "paperw" || w == "pgwsxn") {
+            if (param > 0 && !(m_sectionSeen && w == "pgwsxn"))
+                m_t.page.widthTwips = param;
+        } else if (w == "paperh" || w == "pghsxn") {
+            if (param > 0 && !(m_sectionSeen && w == "pghsxn"))
+                m_t.page.heightTwips = param;
+        } else if (w == "pagebb") {
+            st.para.pageBreakBefore = true;
+        }
+        return;
+    case 'q':
+        if (w == "ql")
+            st.para.align = ParaFormat::Left;
+        else if (w == "qc")
+            st.para.align = ParaFormat::Center;
+        else if (w == "qr")
+            st.para.align = ParaFormat::Right;
+        else if (w == "qj" || w == "qd")
+            st.para.align = ParaFormat::Justify;
+        return;
+    case 'r':
+        if (w == "ri" || w == "rin")
+            st.para.rightTwips = param;
+        else if (w == "rquote")
+            special(0x2019);
+        else if (w == "rdblquote")
+            special(0x201D);
+        else if (w == "row") {
+            if (body)
+                endRow(st);
+        }
+        return;
+    case 's':
+        if (w == "sb")
+            st.para.beforeTwips = qMax(0, param);
+        else if (w == "sa")
+            st.para.afterTwips = qMax(0, param);
+        else if (w == "sl")
+            st.para.lineTwips = param;
+        else if (w == "slmult")
+            st.para.lineMultiple = param == 1;
+        else if (w == "strike" || w == "striked") {
+            flushText(st);
+            st.chr.strike = on();
+        } else if (w == "super") {
+            flushText(st);
+            st.chr.script = on() ? CharFormat::Script::Super : CharFormat::Script::Normal;
+        } else if (w == "sub") {
+            flushText(st);
+            st.chr.script = on() ? CharFormat::Script::Sub : CharFormat::Script::Normal;
+        } else if (w == "scaps") {
+            flushText(st);
+            st.chr.caps = on() ? CharFormat::Caps::Small : CharFormat::Caps::None;
+        } else if (w == "sect") {
+            if (body && !st.inResult && !st.target && st.story) {
+                flushText(st);
+                if (!st.story->runs.empty())
+                    endParagraph(st, false);
+                st.story->sectionPending = true;
+                m_sectionSeen = true;
+            }
+        } else if (w == "sbknone") {
+            if (st.story)
+                st.story->sectionPending = false;
+        }
+        return;
+    case 't':
+        if (w == "tab") {
+            flushText(st);
+            if (!st.hidden && m_skip == 0)
+                addRun(st, Run{Run::Tab, format(st.chr), -1, {}});
+            else if (m_skip > 0)
+                --m_skip;
+        } else if (w == "tx") {
+            st.para.tabs.push_back(TabStop{param, st.tabKind});
+            st.tabKind = TabStop::Left;
+        } else if (w == "tqr") {
+            st.tabKind = TabStop::Right;
+        } else if (w == "tqc") {
+            st.tabKind = TabStop::Center;
+        } else if (w == "tqdec") {
+            st.tabKind = TabStop::Decimal;
+        } else if (w == "trowd") {
+            if (st.story) {
+                st.story->rowDef = Row{};
+                st.story->borderPending = false;
+            }
+        } else if (w == "trgaph") {
+            if (st.story)
+                st.story->rowDef.gapTwips = qMax(0, param);
+        } else if (w == "trleft") {
+            if (st.story)
+                st.story->rowDef.leftTwips = param;
+        } else if (w == "trrh") {
+            if (st.story)
+                st.story->rowDef.heightTwips = param;
+        } else if (w == "trqc" || w == "trqr" || w == "trql") {
+            if (st.story)
+                st.story->rowDef.align = w == "trqc" ? Row::Center : w == "trqr" ? Row::Right : Row::Left;
+        }
+        return;
+    case 'u':
+        if (w == "u" && hasParam) {
+            int code = param < 0 ? param + 65536 : param;
+            m_skip = 0;
+            if (code > 0 && code < 65536 && !(code >= 0xD800 && code <= 0xDFFF))
+                text(st, QString(QChar(char16_t(code))));
+            m_skip = st.uc;
+        } else if (w == "uc") {
+            st.uc = qBound(0, param, 16);
+        } else if (w == "ul" || w == "uld" || w == "uldb" || w == "uldash" || w == "ulw" || w == "ulth" ||
+                   w == "ulwave" || w == "uldashd" || w == "uldashdd" || w == "ulhwave" || w == "ulldash") {
+            flushText(st);
+            st.chr.underline = on();
+        } else if (w == "ulnone") {
+            flushText(st);
+            st.chr.underline = false;
+        } else if (w == "up") {
+            flushText(st);
+            st.chr.script = on() ? CharFormat::Script::Super : CharFormat::Script::Normal;
+        }
+        return;
+    case 'v':
+        if (w == "v") {
+            flushText(st);
+            st.hidden = on();
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+Template Reader::run() {
+    // Leading white space and a byte-order mark are tolerated; anything else must be RTF.
+    while (m_p < m_end &&
+           (uchar(*m_p) <= ' ' || uchar(*m_p) == 0xEF || uchar(*m_p) == 0xBB || uchar(*m_p) == 0xBF))
+        ++m_p;
+    if (m_end - m_p < 5 || std::memcmp(m_p, "{\\rtf", 5) != 0)
+        fail(QStringLiteral("it is not an RTF document"));
+    ++m_p;
+    m_body.story = &m_t.body;
+    State st;
+    st.story = &m_body;
+    parseGroup(st, 1);
+    finishStory(m_body, st);
+    const auto it = m_fonts.find(m_defaultFont);
+    m_t.defaultFamily = it != m_fonts.end() ? it->second.name : QString();
+    m_t.fileName = m_fileName;
+    // The paper must leave room to write on.
+    PageSetup& pg = m_t.page;
+    pg.widthTwips = qBound(1440, pg.widthTwips, 1440 * 50);
+    pg.heightTwips = qBound(1440, pg.heightTwips, 1440 * 50);
+    if (pg.leftTwips + pg.rightTwips > pg.widthTwips - 720)
+        pg.leftTwips = pg.rightTwips = 360;
+    if (pg.topTwips + pg.bottomTwips > pg.heightTwips - 720)
+        pg.topTwips = pg.bottomTwips = 360;
+    return std::move(m_t);
+}
+
+// Splits a field code into words; a quoted text is one word without its quotes.
+QStringList fieldWords(const QString& code) {
+    QStringList words;
+    int i = 0;
+    const int n = int(code.size());
+    while (i < n) {
+        const QChar c = code.at(i);
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        QString word;
+        if (c == QLatin1Char('"') || c == QChar(0x201C)) {
+            ++i;
+            while (i < n && code.at(i) != QLatin1Char('"') && code.at(i) != QChar(0x201D))
+                word += code.at(i++);
+            ++i;
+            words << word;
+            continue;
+        }
+        if (c == QLatin1Char('\\')) {
+            // A switch: "\*", "\b", "\@"; its letter ends at the next blank or quote.
+            word += c;
+            ++i;
+            while (i < n && !code.at(i).isSpace() && code.at(i) != QLatin1Char('"'))
+                word += code.at(i++);
+            words << word;
+            continue;
+        }
+        while (i < n && !code.at(i).isSpace() && code.at(i) != QLatin1Char('"'))
+            word += code.at(i++);
+        words << word;
+    }
+    return words;
+}
+
+} // namespace
+
+void parseFieldInstruction(Field& field) {
+    const QStringList words = fieldWords(field.instruction);
+    field.kind = Field::Other;
+    if (words.isEmpty())
+        return;
+    const QString kind = words.first().toUpper();
+    if (kind == QLatin1String("MERGEFIELD") && words.size() >= 2) {
+        field.kind = Field::Merge;
+        field.name = words.at(1);
+        for (int i = 2; i < words.size(); ++i) {
+            const QString sw = words.at(i);
+            const QString next = i + 1 < words.size() ? words.at(i + 1) : QString();
+            if (sw == QLatin1String("\\*")) {
+                const QString f = next.toLower();
+                if (f == QLatin1String("upper"))
+                    field.caseSwitches << QStringLiteral("Upper");
+                else if (f == QLatin1String("lower"))
+                    field.caseSwitches << QStringLiteral("Lower");
+                else if (f == QLatin1String("caps"))
+                    field.caseSwitches << QStringLiteral("Caps");
+                else if (f == QLatin1String("firstcap"))
+                    field.caseSwitches << QStringLiteral("FirstCap");
+                else if (f == QLatin1String("mergeformat"))
+                    field.mergeFormat = true;
+                ++i;
+            } else if (sw.compare(QLatin1String("\\b"), Qt::CaseInsensitive) == 0) {
+                field.before = next;
+                ++i;
+            } else if (sw.compare(QLatin1String("\\f"), Qt::CaseInsensitive) == 0) {
+                field.after = next;
+                ++i;
+            }
+        }
+    } else if (kind == QLatin1String("NEXT")) {
+        field.kind = Field::Next;
+    } else if (kind == QLatin1String("DATE") || kind == QLatin1String("TIME")) {
+        field.kind = Field::Date;
+        for (int i = 1; i + 1 < words.size(); ++i)
+            if (words.at(i) == QLatin1String("\\@"))
+                field.datePicture = words.at(i + 1);
+        if (field.datePicture.isEmpty())
+            field.datePicture =
+                kind == QLatin1String("DATE") ? QStringLiteral("M/d/yyyy") : QStringLiteral("h:mm am/pm");
+    }
+}
+
+Template readRtf(const QByteArray& rtf, const QString& fileName) {
+    Reader reader(rtf, fileName);
+    return reader.run();
+}
+
+namespace {
+
+// Word's binary documents (and templates) are OLE compound files.
+bool isCompoundFile(const QByteArray& data) {
+    return data.size() >= 8 && data.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1"));
+}
+
+QByteArray convertThroughLibreOffice(const QString& path) {
+    QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (office.isEmpty())
+        office = QStandardPaths::findExecutable(QStringLiteral("libreoffice"));
+    if (office.isEmpty())
+        throw Failure(
+            errors::UnreadableDocument,
+            QStringLiteral("The template \"%1\" is a Word binary document. Templates are read as RTF; "
+                           "save it as Rich Text Format under the same name, or install "
+                           "LibreOffice so that it can be converted.")
+                .arg(QDir::toNativeSeparators(path)));
+    QTemporaryDir dir;
+    // LibreOffice names its output after the input; a copy with a plain name keeps that predictable.
+    const QString input = dir.filePath(QStringLiteral("template.doc"));
+    QFile::copy(path, input);
+    QProcess process;
+    process.start(office, {QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                           QStringLiteral("rtf"), QStringLiteral("--outdir"), dir.path(), input});
+    const bool finished = process.waitForFinished(120000);
+    if (!finished)
+        process.kill();
+    QFile out(dir.filePath(QStringLiteral("template.rtf")));
+    if (!finished || !out.open(QIODevice::ReadOnly))
+        throw Failure(
+            errors::UnreadableDocument,
+            QStringLiteral("The template \"%1\" is a Word binary document and LibreOffice could not "
+                           "convert it to RTF.")
+                .arg(QDir::toNativeSeparators(path)));
+    return out.readAll();
+}
+
+} // namespace
+
+Template readTemplateFile(const QString& path) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile())
+        throw Failure(
+            errors::FileNotFound,
+            QStringLiteral("The template \"%1\" could not be found.").arg(QDir::toNativeSeparators(path)));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(errors::UnreadableDocument,
+                      QStringLiteral("The template \"%1\" could not be opened: %2.")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+    QByteArray data = file.readAll();
+    file.close();
+    if (isCompoundFile(data))
+        data = convertThroughLibreOffice(path);
+    return readRtf(data, QDir::toNativeSeparators(path));
+}
+
+} // namespace wordproc

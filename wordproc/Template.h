@@ -1,0 +1,143 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <variant>
+#include <vector>
+
+// What an RTF template holds once read: its page, its stories (body, page header, page footer) as
+// paragraphs and tables of runs, its fields and pictures. Lengths are in twips (1/1440 inch) as the
+// file gives them; the merge turns them into laid-out pages.
+namespace wordproc {
+
+struct CharFormat {
+    enum class Script : quint8 { Normal, Super, Sub };
+    enum class Caps : quint8 { None, All, Small };
+
+    QString family; // empty: the document's default font
+    int halfPoints = 24;
+    QColor color; // invalid: automatic (black)
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    Script script = Script::Normal;
+    Caps caps = Caps::None;
+
+    bool operator==(const CharFormat&) const = default;
+};
+
+struct TabStop {
+    enum Kind : quint8 { Left, Center, Right, Decimal };
+    int twips = 0;
+    Kind kind = Left;
+    bool operator==(const TabStop&) const = default;
+};
+
+struct ParaFormat {
+    enum Align : quint8 { Left, Center, Right, Justify };
+    Align align = Left;
+    int leftTwips = 0;
+    int rightTwips = 0;
+    int firstTwips = 0; // first-line indent, negative for a hanging indent
+    int beforeTwips = 0;
+    int afterTwips = 0;
+    int lineTwips = 0; // 0 automatic; > 0 at least; < 0 exactly; with lineMultiple: 240 = single
+    bool lineMultiple = false;
+    bool pageBreakBefore = false;
+    bool keepTogether = false;
+    bool keepWithNext = false;
+    std::vector<TabStop> tabs;
+};
+
+struct Run {
+    enum Kind : quint8 { Text, Tab, LineBreak, Field, Picture };
+    Kind kind = Text;
+    int format = 0; // index into Template::formats
+    int index = -1; // Field: into Template::fields; Picture: into Template::pictures
+    QString text;   // Text only
+};
+
+struct Field {
+    enum Kind : quint8 { Merge, Next, Date, Other };
+    Kind kind = Other;
+    QString instruction;      // the field code as written
+    QString name;             // Merge: the data field
+    QStringList caseSwitches; // Merge: "Upper", "Lower", "Caps", "FirstCap", in the order given
+    bool mergeFormat = false; // \* MERGEFORMAT: the value takes the stored result's formatting
+    QString before;           // Merge: \b text, only when the value is not empty
+    QString after;            // Merge: \f text, likewise
+    QString datePicture;      // Date: \@ picture, empty for the default
+    int codeFormat = 0;       // the format of the field code's first character
+    std::vector<Run> result;  // the stored result
+};
+
+struct Picture {
+    QImage image;
+    int widthTwips = 0;
+    int heightTwips = 0;
+};
+
+struct Paragraph {
+    ParaFormat format;
+    int markFormat = 0; // the paragraph mark's character format: the height of an empty line
+    std::vector<Run> runs;
+};
+
+struct Cell {
+    int rightTwips = 0; // right edge, from the row's left edge as the file gives it
+    std::vector<Paragraph> paragraphs;
+};
+
+struct Row {
+    enum Align : quint8 { Left, Center, Right };
+    int leftTwips = 0;
+    int gapTwips = 0;    // half the space between two cells' text
+    int heightTwips = 0; // 0 automatic; > 0 at least; < 0 exactly
+    bool borders = false;
+    Align align = Left;
+    std::vector<Cell> cells;
+};
+
+struct Table {
+    bool pageBreakBefore = false;
+    std::vector<Row> rows; // all with the same number of cells
+};
+
+using Block = std::variant<Paragraph, Table>;
+
+struct Story {
+    std::vector<Block> blocks;
+    bool empty() const { return blocks.empty(); }
+};
+
+struct PageSetup {
+    int widthTwips = 12240; // Letter
+    int heightTwips = 15840;
+    int leftTwips = 1800;
+    int rightTwips = 1800;
+    int topTwips = 1440;
+    int bottomTwips = 1440;
+    int headerTwips = 720; // from the top edge to the header's top
+    int footerTwips = 720; // from the bottom edge to the footer's bottom
+    int defaultTabTwips = 720;
+};
+
+enum class MainType { Letters, Catalog, Labels };
+
+struct Template {
+    QString fileName;
+    PageSetup page;
+    MainType type = MainType::Letters;
+    QString defaultFamily;
+    Story body;
+    Story header;
+    Story footer;
+    std::vector<CharFormat> formats{CharFormat{}};
+    std::vector<Field> fields;
+    std::vector<Picture> pictures;
+};
+
+} // namespace wordproc
