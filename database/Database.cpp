@@ -560,6 +560,9 @@ QVariant defaultFor(const QString& declaredDefault, bool hasDefault, Kind kind) 
     }
 }
 
+// Masks of fields: recordsets that can change rows have at most 64 fields.
+bool hasBit(quint64 mask, int i) { return i < 64 && ((mask >> i) & 1); }
+
 QString bracketed(const QString& name) {
     return QLatin1Char('[') + name + QLatin1Char(']');
 }
@@ -1219,7 +1222,7 @@ struct Recordset::Impl {
     QVariant valueAt(int i) {
         requireOpen();
         checkIndex(i);
-        if (edit != Edit::None && (pendingMask >> i) & 1)
+        if (edit != Edit::None && hasBit(pendingMask, i))
             return pending[i];
         const Field& field = fields[i];
         if (edit == Edit::New) {
@@ -1230,9 +1233,9 @@ struct Recordset::Impl {
         if (onAdded) {
             if (field.baseColumn >= 0) {
                 const ColumnInfo& column = base->columns[field.baseColumn];
-                if ((addedChangesMask >> i) & 1)
+                if (hasBit(addedChangesMask, i))
                     return addedChanges[i];
-                if ((addedMask >> i) & 1) {
+                if (hasBit(addedMask, i)) {
                     const quint64 before = addedMask & ((quint64(1) << i) - 1);
                     return savedValue(addedValues[std::popcount(before)], column.kind);
                 }
@@ -1247,7 +1250,7 @@ struct Recordset::Impl {
             raiseNoCurrent();
         if (keepsRows)
             return rows[position][i];
-        if ((savedMask >> i) & 1)
+        if (hasBit(savedMask, i))
             return saved[i];
         return readColumn(stmt, firstField + i, field.kind, conn->dates);
     }
@@ -1301,7 +1304,7 @@ struct Recordset::Impl {
             } else {
                 QString names, marks;
                 for (int i = 0; i < int(fields.size()); ++i) {
-                    if (!((mask >> i) & 1))
+                    if (!hasBit(mask, i))
                         continue;
                     if (!names.isEmpty()) {
                         names += QLatin1Char(',');
@@ -1315,7 +1318,7 @@ struct Recordset::Impl {
         } else {
             QString sets;
             for (int i = 0; i < int(fields.size()); ++i) {
-                if (!((mask >> i) & 1))
+                if (!hasBit(mask, i))
                     continue;
                 if (!sets.isEmpty())
                     sets += QLatin1Char(',');
@@ -1334,7 +1337,7 @@ struct Recordset::Impl {
         scratch.clear();
         int used = 0;
         for (int i = 0; i < int(fields.size()); ++i) {
-            if (!((pendingMask >> i) & 1))
+            if (!hasBit(pendingMask, i))
                 continue;
             convertValue(pending[i], base->columns[fields[i].baseColumn], scratch, bound[used++]);
         }
@@ -1355,7 +1358,7 @@ struct Recordset::Impl {
 
     void clearPending() {
         for (int i = 0; i < int(pending.size()); ++i)
-            if ((pendingMask >> i) & 1)
+            if (hasBit(pendingMask, i))
                 pending[i] = QVariant();
         pendingMask = 0;
         edit = Edit::None;
@@ -1376,7 +1379,7 @@ struct Recordset::Impl {
                     if (field.baseColumn < 0)
                         continue;
                     const ColumnInfo& column = base->columns[field.baseColumn];
-                    if ((pendingMask >> i) & 1)
+                    if (hasBit(pendingMask, i))
                         row[i] = readBack(pending[i], column);
                     else if (column.rowidAlias)
                         row[i] =
@@ -1394,7 +1397,7 @@ struct Recordset::Impl {
                 addedValues.swap(bound);
                 addedMask = pendingMask;
                 for (int i = 0; i < int(addedChanges.size()); ++i)
-                    if ((addedChangesMask >> i) & 1)
+                    if (hasBit(addedChangesMask, i))
                         addedChanges[i] = QVariant();
                 addedChangesMask = 0;
                 addedRowid = rowid;
@@ -1418,7 +1421,7 @@ struct Recordset::Impl {
                   QStringLiteral("Row cannot be located for updating: the row was deleted from %1.")
                       .arg(base->name));
         for (int i = 0; i < int(fields.size()); ++i) {
-            if (!((pendingMask >> i) & 1))
+            if (!hasBit(pendingMask, i))
                 continue;
             if (onAdded) {
                 addedChanges[i] = readBack(pending[i], base->columns[fields[i].baseColumn]);

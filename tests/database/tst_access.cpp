@@ -407,6 +407,9 @@ void TestAccess::yesNoColumnsStoreMinusOne() {
     rs.setValue(QStringLiteral("Printed"), QStringLiteral("True"));
     rs.setValue(QStringLiteral("Followed"), 0);
     rs.update();
+    QCOMPARE(rs.value(QStringLiteral("Printed")), QVariant(true)); // the added row reads back as saved
+    QCOMPARE(rs.value(QStringLiteral("Followed")), QVariant(false));
+    QCOMPARE(rs.value(QStringLiteral("DataFile_ID")), QVariant(fileId));
     const int spelled = rs.value(QStringLiteral("ID")).toInt();
     rs.addNew();
     rs.setValue(QStringLiteral("DataFile_ID"), fileId);
@@ -598,6 +601,9 @@ void TestAccess::contactAddAndChange() {
         QVERIFY(rs.isNull(QStringLiteral("Phone")));
         rs.setValue(QStringLiteral("Phone"), QStringLiteral("555-3000"));
         rs.update();
+        QCOMPARE(rs.value(QStringLiteral("Phone")).toString(), QStringLiteral("555-3000"));
+        QCOMPARE(rs.value(QStringLiteral("Name")).toString(), QStringLiteral("Kim"));
+        QCOMPARE(rs.value(QStringLiteral("ID")).toInt(), kim);
         QCOMPARE(RawValue(file, QStringLiteral("SELECT Phone FROM Contact_Info WHERE ID = %1").arg(kim))
                      .toString(),
                  QStringLiteral("555-3000"));

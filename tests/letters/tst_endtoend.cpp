@@ -1,0 +1,136 @@
+#include "database/Database.h"
+#include "dealer/frmDlrInfo.h"
+#include "leads/NameList.h"
+#include "leads/frmMain.h"
+#include "platform/Platform.h"
+#include "setup/Setup.h"
+#include "startup/Globals.h"
+#include "startup/Main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+void copyTree(const QString& from, const QString& to) {
+    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = to + source.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::copy(source, target);
+    }
+}
+
+QString pdfText(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+} // namespace
+
+// The whole road of a first day: a fresh installation with the sample lead lists, the dealer dialog,
+// the import, choosing a date, names, a shipped template and a new contact, printing to a PDF file.
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void firstDayToPrintedLetters() {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is needed to read the printed pages back");
+        QTemporaryDir dir;
+        const QString app = dir.path() + QStringLiteral("/app");
+        copyTree(QStringLiteral(QM_SOURCE_DIR "/samples"), app + QStringLiteral("/Data"));
+        copyTree(QStringLiteral(QM_SOURCE_DIR "/templates"), app + QStringLiteral("/Templates"));
+        SetApplicationFolder(app);
+        qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
+        SetFolders();
+        CreateDatabase(UserDataFolder + QStringLiteral("/Quillmark.mdb"), 1);
+        bool ended = false;
+        SetExitAction([&] { ended = true; });
+
+        platform::ScriptedAnswerer answers;
+        answers.setNextModal([](QDialog& d) {
+            auto& dialog = static_cast<frmDlrInfo&>(d);
+            QTest::keyClicks(dialog.txtName, QStringLiteral("Prairie Motors"));
+            QTest::keyClicks(dialog.txtAddr[0], QStringLiteral("400 Route 66"));
+            QTest::keyClicks(dialog.txtCity, QStringLiteral("Joliet"));
+            QTest::keyClicks(dialog.txtState, QStringLiteral("IL"));
+            QTest::keyClicks(dialog.txtZip, QStringLiteral("60431"));
+            QTest::keyClick(dialog.txtZip, Qt::Key_Return);
+        });
+        QVERIFY(Main());
+        frmMain* w = MainWindow();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(answers.messages.size(), size_t(1)); // "saved successfully", and no import trouble shown
+        // The sample with bad lines leaves its entries in the error log.
+        QFile log(UserDataFolder + QStringLiteral("/Error.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().count("Error #") >= 1);
+
+        // Four sample lists, newest first and marked; the user takes the second newest instead.
+        QCOMPARE(w->cmbDates->count(), 4);
+        QVERIFY(w->cmbDates->itemText(0).startsWith(QStringLiteral("* ")));
+        w->cmbDates->setFocus();
+        QTest::keyClick(w->cmbDates, Qt::Key_Down);
+        QVERIFY(!w->cmbDates->itemText(0).startsWith(QStringLiteral("* ")));
+        QVERIFY(w->cmbDates->itemText(1).startsWith(QStringLiteral("* ")));
+        QVERIFY(w->lstNames->count() >= 3);
+
+        QStringList chosen;
+        QList<qint32> ids;
+        for (int row = 0; row < 3; ++row) {
+            w->lstNames->setSelected(row, true);
+            ids << w->lstNames->itemData(row);
+        }
+        QCOMPARE(w->lblSel->text(), QStringLiteral("3"));
+        const QList<QListWidgetItem*> letters =
+            w->lstPromos->findItems(QStringLiteral("Second Chance Welcome"), Qt::MatchExactly);
+        QCOMPARE(letters.size(), 1);
+        w->lstPromos->setCurrentItem(letters[0]);
+
+        w->cmbName->setFocus();
+        QTest::keyClicks(w->cmbName, QStringLiteral("Dana Reyes"));
+        w->txtPhone->setFocus();
+        QTest::keyClicks(w->txtPhone, QStringLiteral("(815) 555-0144"));
+        QTest::mouseClick(w->cmdSave, Qt::LeftButton);
+        QCOMPARE(w->cmbName->count(), 1);
+        QVERIFY(w->cmdPrint[2]->isEnabled());
+
+        const QString pdf = dir.path() + QStringLiteral("/letters.pdf");
+        answers.setNextPrintFile(pdf);
+        QTest::mouseClick(w->cmdPrint[2], Qt::LeftButton);
+        QCOMPARE(answers.messages.size(), size_t(1));
+        QCOMPARE(answers.printDialogs, 1);
+
+        // Each chosen name printed, in list order, with the dealership and the contact.
+        const QString text = pdfText(pdf).toUpper();
+        int at = -1;
+        for (qint32 id : ids) {
+            db::Recordset rs;
+            rs.open(QStringLiteral("SELECT Name, Printed, Followed FROM [Names] WHERE ID = ") + QString::number(id),
+                    *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+            QVERIFY(rs.value(QStringLiteral("Printed")).toBool());
+            QVERIFY(!rs.value(QStringLiteral("Followed")).toBool());
+            const QString name = rs.value(QStringLiteral("Name")).toString().toUpper();
+            const int found = text.indexOf(name, at + 1);
+            QVERIFY2(found > at, qPrintable(name));
+            at = found;
+        }
+        QVERIFY(text.contains(QStringLiteral("PRAIRIE MOTORS")));
+        QVERIFY(text.contains(QStringLiteral("DANA REYES")));
+        QVERIFY(text.contains(QStringLiteral("(815) 555-0144")));
+
+        QTest::mouseClick(w->cmdExit, Qt::LeftButton);
+        QVERIFY(ended);
+        SetExitAction({});
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
