@@ -561,7 +561,9 @@ QVariant defaultFor(const QString& declaredDefault, bool hasDefault, Kind kind) 
 }
 
 // Masks of fields: recordsets that can change rows have at most 64 fields.
-bool hasBit(quint64 mask, int i) { return i < 64 && ((mask >> i) & 1); }
+bool hasBit(quint64 mask, int i) {
+    return i < 64 && ((mask >> i) & 1);
+}
 
 QString bracketed(const QString& name) {
     return QLatin1Char('[') + name + QLatin1Char(']');
@@ -1175,6 +1177,12 @@ struct Recordset::Impl {
         sqlite3_reset(stmt);
         rowsRead = true;
         position = 0;
+        // A row added before reading is among the rows read now, and stays the current one.
+        if (onAdded) {
+            onAdded = false;
+            while (position < qsizetype(rows.size()) && rowids[position] != addedRowid)
+                ++position;
+        }
     }
 
     void step() {

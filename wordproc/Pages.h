@@ -15,7 +15,7 @@ class QPaintDevice;
 // on one fixed-resolution device, so that the pages are the same wherever they are painted.
 namespace wordproc {
 
-constexpr double kLayoutDpi = 1200.0;
+constexpr double kLayoutDpi = 288.0;
 // Lengths in the layout device's pixels: the page size, a paragraph's left and right indents and its
 // first-line indent.
 inline double twipsToLayout(double twips) {

@@ -941,6 +941,24 @@ void TestAccess::tablesAreReadOnlyWhenNeeded() {
         files.setValue(QStringLiteral("FileName"), QStringLiteral("b.lst"));
         files.update();
         QCOMPARE(files.recordCount(), 2);
+        QCOMPARE(files.value(QStringLiteral("FileName")).toString(), QStringLiteral("b.lst"));
+        // Counting reads the table after an addition; the added row stays current, the next one too.
+        Recordset more;
+        more.open(QStringLiteral("DataFiles"), *connection, adOpenStatic, adLockOptimistic, adCmdTableDirect);
+        more.addNew();
+        more.setValue(QStringLiteral("FileName"), QStringLiteral("c.lst"));
+        more.update();
+        QCOMPARE(more.recordCount(), 3);
+        QCOMPARE(more.value(QStringLiteral("FileName")).toString(), QStringLiteral("c.lst"));
+        more.addNew();
+        more.setValue(QStringLiteral("FileName"), QStringLiteral("d.lst"));
+        more.update();
+        QCOMPARE(more.recordCount(), 4);
+        QCOMPARE(more.value(QStringLiteral("FileName")).toString(), QStringLiteral("d.lst"));
+        more.moveFirst();
+        QCOMPARE(more.value(QStringLiteral("FileName")).toString(), QStringLiteral("a.lst"));
+        more.close();
+        QCOMPARE(files.recordCount(), 2); // a static cursor keeps the rows it read
         QVERIFY(files.value(QStringLiteral("ID")).toInt() > fileId);
         QCOMPARE(files.value(QStringLiteral("FileName")).toString(), QStringLiteral("b.lst"));
         QVERIFY(files.isNull(QStringLiteral("Date")));

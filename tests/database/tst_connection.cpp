@@ -329,8 +329,8 @@ void TestConnection::groupsSavesInTransactions() {
     // A read in progress does not keep a transaction from ending.
     {
         db::Recordset reading;
-        reading.open(QStringLiteral("SELECT Name FROM Contact_Info ORDER BY ID"), *connection, db::adOpenForwardOnly,
-                     db::adLockReadOnly, db::adCmdText);
+        reading.open(QStringLiteral("SELECT Name FROM Contact_Info ORDER BY ID"), *connection,
+                     db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
         QCOMPARE(reading.value(0).toString(), QStringLiteral("Kept"));
         connection->beginTrans();
         add(QStringLiteral("While reading"));
