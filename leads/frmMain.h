@@ -14,11 +14,17 @@
 class NameList;
 
 // A control's tag: a small text kept with the control and never shown.
-inline QString Tag(const QObject* control) { return control->property("Tag").toString(); }
-inline void SetTag(QObject* control, const QString& text) { control->setProperty("Tag", text); }
+inline QString Tag(const QObject* control) {
+    return control->property("Tag").toString();
+}
+inline void SetTag(QObject* control, const QString& text) {
+    control->setProperty("Tag", text);
+}
 
 // Twips (1/1440 inch) to pixels at 96 dots per inch.
-constexpr int Twips(int twips) { return twips / 15; }
+constexpr int Twips(int twips) {
+    return twips / 15;
+}
 
 // The program's one working window: contact, source date, name list and template groups, with the
 // command buttons underneath. Controls and handlers are public so that the tests can drive the window

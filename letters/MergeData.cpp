@@ -12,21 +12,22 @@ namespace letters {
 
 namespace {
 const QStringList kMergeHeader = {
-    QStringLiteral("Cust_Name"),    QStringLiteral("Cust_Street"),  QStringLiteral("Cust_City"),
-    QStringLiteral("Cust_State"),   QStringLiteral("Cust_Zip"),     QStringLiteral("Dlr_Name"),
-    QStringLiteral("Dlr_Addr1"),    QStringLiteral("Dlr_Addr2"),    QStringLiteral("Dlr_City"),
-    QStringLiteral("Dlr_State"),    QStringLiteral("Dlr_Zip"),      QStringLiteral("Contact_Name"),
+    QStringLiteral("Cust_Name"),    QStringLiteral("Cust_Street"), QStringLiteral("Cust_City"),
+    QStringLiteral("Cust_State"),   QStringLiteral("Cust_Zip"),    QStringLiteral("Dlr_Name"),
+    QStringLiteral("Dlr_Addr1"),    QStringLiteral("Dlr_Addr2"),   QStringLiteral("Dlr_City"),
+    QStringLiteral("Dlr_State"),    QStringLiteral("Dlr_Zip"),     QStringLiteral("Contact_Name"),
     QStringLiteral("Contact_Phone")};
 
 const QStringList kCallHeader = {QStringLiteral("Cust_Name"), QStringLiteral("Cust_City"),
                                  QStringLiteral("Cust_State"), QStringLiteral("Cust_Phone")};
 
-const QStringList kPreviewRecord = {
-    QStringLiteral("Customer Name"), QStringLiteral("Customer Address"), QStringLiteral("Customer City"),
-    QStringLiteral("XX"),            QStringLiteral("00000"),            QStringLiteral("Dealer Name"),
-    QStringLiteral("Dealer Address"), QString(),                         QStringLiteral("Dealer City"),
-    QStringLiteral("XX"),            QStringLiteral("00000"),            QStringLiteral("Contact Name"),
-    QStringLiteral("Contact Phone")};
+const QStringList kPreviewRecord = {QStringLiteral("Customer Name"),  QStringLiteral("Customer Address"),
+                                    QStringLiteral("Customer City"),  QStringLiteral("XX"),
+                                    QStringLiteral("00000"),          QStringLiteral("Dealer Name"),
+                                    QStringLiteral("Dealer Address"), QString(),
+                                    QStringLiteral("Dealer City"),    QStringLiteral("XX"),
+                                    QStringLiteral("00000"),          QStringLiteral("Contact Name"),
+                                    QStringLiteral("Contact Phone")};
 
 // Values go out exactly as stored: a quote, TAB or line break inside a value is written unchanged.
 QString line(const QStringList& values) {
@@ -64,8 +65,8 @@ QString MergeDataFolder() {
 int WriteCallListData(files::TextWriter& out, const QString& idList, const QString& sortClause) {
     out.writeLine(line(kCallHeader));
     const QString sql = QStringLiteral("SELECT Name, City, State, Phone ") + QStringLiteral("FROM [Names] ") +
-                        QStringLiteral("WHERE Phone <> '' ") + QStringLiteral("  AND [Names].ID IN ") + idList +
-                        QStringLiteral(" ORDER BY [Names].") + sortClause;
+                        QStringLiteral("WHERE Phone <> '' ") + QStringLiteral("  AND [Names].ID IN ") +
+                        idList + QStringLiteral(" ORDER BY [Names].") + sortClause;
     db::Recordset rs;
     rs.open(sql, *DbConnection, db::adOpenStatic, db::adLockReadOnly, db::adCmdText);
     const int records = rs.recordCount();
@@ -82,8 +83,8 @@ void WritePreviewData(files::TextWriter& out) {
     out.writeLine(line(kPreviewRecord));
 }
 
-void WritePrintData(files::TextWriter& out, const QString& idList, const QString& sortClause, qint32 contactId,
-                    qint32 dealerId) {
+void WritePrintData(files::TextWriter& out, const QString& idList, const QString& sortClause,
+                    qint32 contactId, qint32 dealerId) {
     out.writeLine(line(kMergeHeader));
     const QString sql =
         QStringLiteral("SELECT [Names].Name, [Names].Street, [Names].City, [Names].State, [Names].Zip,") +

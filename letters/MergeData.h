@@ -22,8 +22,8 @@ int WriteCallListData(files::TextWriter& out, const QString& idList, const QStri
 // Preview: header and the one sample record; no database access.
 void WritePreviewData(files::TextWriter& out);
 // Letters: header, then one record per selected name with the chosen dealership and contact.
-void WritePrintData(files::TextWriter& out, const QString& idList, const QString& sortClause, qint32 contactId,
-                    qint32 dealerId);
+void WritePrintData(files::TextWriter& out, const QString& idList, const QString& sortClause,
+                    qint32 contactId, qint32 dealerId);
 
 // After a print without error each printed name moves one step: not printed, printed, followed.
 void UpdatePrintedStatus(const QString& idList);

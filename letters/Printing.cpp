@@ -142,10 +142,12 @@ void frmMain::cmdPrint_Click(int Index) {
         if (Index == 0) {
             if (letters::WriteCallListData(*run.dataFile, SelectedIdList(*lstNames), sortClause) == 0) {
                 platform::messageBox(
-                    QStringLiteral("Cannot print Call List because the selected names do not contain any phone "
-                                   "numbers.\r\n\r\nPlease select some names that include phone numbers before "
-                                   "printing a Call List."),
-                    platform::Icon::Exclamation, platform::Buttons::OkOnly, QStringLiteral("No Phone Numbers"));
+                    QStringLiteral(
+                        "Cannot print Call List because the selected names do not contain any phone "
+                        "numbers.\r\n\r\nPlease select some names that include phone numbers before "
+                        "printing a Call List."),
+                    platform::Icon::Exclamation, platform::Buttons::OkOnly,
+                    QStringLiteral("No Phone Numbers"));
                 run.release();
                 setEnabled(true);
                 platform::restoreCursor();
@@ -156,7 +158,8 @@ void frmMain::cmdPrint_Click(int Index) {
             run.dataFile.reset();
 
             run.step(3, QStringLiteral("Opening Call List template..."));
-            run.mainDocument = &run.word->documents().add(TemplatesFolder + QStringLiteral("CallList.dot"), false);
+            run.mainDocument =
+                &run.word->documents().add(TemplatesFolder + QStringLiteral("CallList.dot"), false);
 
             run.step(4, QStringLiteral("Executing list merge..."));
             auto& merge = run.mainDocument->mailMerge();
@@ -176,8 +179,8 @@ void frmMain::cmdPrint_Click(int Index) {
             run.dataFile.reset();
 
             run.step(3, QStringLiteral("Opening promotion template..."));
-            run.mainDocument = &run.word->documents().add(
-                templateFolder + CurrentTemplate(*lstPromos) + QStringLiteral(".dot"));
+            run.mainDocument = &run.word->documents().add(templateFolder + CurrentTemplate(*lstPromos) +
+                                                          QStringLiteral(".dot"));
 
             run.step(4, QStringLiteral("Executing mail merge..."));
             auto& merge = run.mainDocument->mailMerge();
@@ -203,7 +206,8 @@ void frmMain::cmdPrint_Click(int Index) {
             if (Tag(cmdSave) == QStringLiteral("True"))
                 SaveContact();
             const QString ids = SelectedIdList(*lstNames);
-            letters::WritePrintData(*run.dataFile, ids, sortClause, CurrentItemData(*cmbName, cmbNameListIndex()),
+            letters::WritePrintData(*run.dataFile, ids, sortClause,
+                                    CurrentItemData(*cmbName, cmbNameListIndex()),
                                     CurrentItemData(*cmbDealer, cmbDealer->currentIndex()));
             run.dataFile->close();
             run.dataFile.reset();

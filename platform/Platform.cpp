@@ -17,35 +17,53 @@ Answerer* g_answerer = nullptr;
 
 QMessageBox::StandardButton toStandard(Button b) {
     switch (b) {
-    case Ok: return QMessageBox::Ok;
-    case Cancel: return QMessageBox::Cancel;
-    case Abort: return QMessageBox::Abort;
-    case Retry: return QMessageBox::Retry;
-    case Ignore: return QMessageBox::Ignore;
-    case Yes: return QMessageBox::Yes;
-    case No: return QMessageBox::No;
+    case Ok:
+        return QMessageBox::Ok;
+    case Cancel:
+        return QMessageBox::Cancel;
+    case Abort:
+        return QMessageBox::Abort;
+    case Retry:
+        return QMessageBox::Retry;
+    case Ignore:
+        return QMessageBox::Ignore;
+    case Yes:
+        return QMessageBox::Yes;
+    case No:
+        return QMessageBox::No;
     }
     return QMessageBox::Ok;
 }
 
 Button fromStandard(int b) {
     switch (b) {
-    case QMessageBox::Cancel: return Cancel;
-    case QMessageBox::Abort: return Abort;
-    case QMessageBox::Retry: return Retry;
-    case QMessageBox::Ignore: return Ignore;
-    case QMessageBox::Yes: return Yes;
-    case QMessageBox::No: return No;
-    default: return Ok;
+    case QMessageBox::Cancel:
+        return Cancel;
+    case QMessageBox::Abort:
+        return Abort;
+    case QMessageBox::Retry:
+        return Retry;
+    case QMessageBox::Ignore:
+        return Ignore;
+    case QMessageBox::Yes:
+        return Yes;
+    case QMessageBox::No:
+        return No;
+    default:
+        return Ok;
     }
 }
 
 std::vector<Button> buttonsOf(Buttons buttons) {
     switch (buttons) {
-    case Buttons::OkOnly: return {Ok};
-    case Buttons::OkCancel: return {Ok, Cancel};
-    case Buttons::YesNo: return {Yes, No};
-    case Buttons::YesNoCancel: return {Yes, No, Cancel};
+    case Buttons::OkOnly:
+        return {Ok};
+    case Buttons::OkCancel:
+        return {Ok, Cancel};
+    case Buttons::YesNo:
+        return {Yes, No};
+    case Buttons::YesNoCancel:
+        return {Yes, No, Cancel};
     }
     return {Ok};
 }
@@ -60,7 +78,8 @@ QString qtFilter(const QString& filter) {
 }
 } // namespace
 
-Button messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title, Button defaultButton) {
+Button messageBox(const QString& text, Icon icon, Buttons buttons, const QString& title,
+                  Button defaultButton) {
     Message message{title, text, icon, buttons, defaultButton};
     if (g_answerer)
         return g_answerer->answerMessage(message);
@@ -69,11 +88,21 @@ Button messageBox(const QString& text, Icon icon, Buttons buttons, const QString
     box.setWindowTitle(title);
     box.setText(text);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     QMessageBox::StandardButtons standard;
     for (Button b : buttonsOf(buttons))
@@ -115,7 +144,9 @@ void showModal(QDialog& dialog) {
     dialog.exec();
 }
 
-void setWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void setWaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
 void restoreCursor() {
     if (QApplication::overrideCursor())
@@ -130,11 +161,19 @@ QSize screenSize() {
     return {};
 }
 
-void setAnswerer(Answerer* answerer) { g_answerer = answerer; }
-Answerer* answerer() { return g_answerer; }
+void setAnswerer(Answerer* answerer) {
+    g_answerer = answerer;
+}
+Answerer* answerer() {
+    return g_answerer;
+}
 
-ScriptedAnswerer::ScriptedAnswerer() : m_previous(g_answerer) { g_answerer = this; }
-ScriptedAnswerer::~ScriptedAnswerer() { g_answerer = m_previous; }
+ScriptedAnswerer::ScriptedAnswerer() : m_previous(g_answerer) {
+    g_answerer = this;
+}
+ScriptedAnswerer::~ScriptedAnswerer() {
+    g_answerer = m_previous;
+}
 
 Button ScriptedAnswerer::answerMessage(const Message& message) {
     messages.push_back(message);

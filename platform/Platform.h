@@ -76,7 +76,7 @@ Answerer* answerer();
 // modal window is closed with its close box.
 class ScriptedAnswerer : public Answerer {
 public:
-    ScriptedAnswerer();  // installs itself
+    ScriptedAnswerer();           // installs itself
     ~ScriptedAnswerer() override; // uninstalls itself
 
     void setNextAnswer(Button button) { m_answers.push_back(button); }
@@ -87,10 +87,10 @@ public:
     void setNextModal(std::function<void(QDialog&)> driver) { m_modals.push_back(std::move(driver)); }
     void setScreenSize(QSize pixels) { m_screen = pixels; }
 
-    std::vector<Message> messages;       // every message box shown, in order
+    std::vector<Message> messages; // every message box shown, in order
     std::vector<FileRequest> fileRequests;
     int printDialogs = 0;
-    QStringList modalTitles;             // window titles of the modal windows shown
+    QStringList modalTitles; // window titles of the modal windows shown
 
     Button answerMessage(const Message& message) override;
     QString answerOpenFile(const FileRequest& request) override;

@@ -32,10 +32,13 @@ QString ApplicationFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-void SetApplicationFolder(const QString& folder) { g_applicationFolder = folder; }
+void SetApplicationFolder(const QString& folder) {
+    g_applicationFolder = folder;
+}
 
 QString DefaultUserDataFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Quillmark");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Quillmark");
 }
 
 void SetFolders() {
@@ -48,8 +51,12 @@ void SetFolders() {
     UserDataFolder = DefaultUserDataFolder();
 }
 
-QString CommandLineArguments() { return g_arguments; }
-void SetCommandLineArguments(const QString& arguments) { g_arguments = arguments; }
+QString CommandLineArguments() {
+    return g_arguments;
+}
+void SetCommandLineArguments(const QString& arguments) {
+    g_arguments = arguments;
+}
 
 void ExitProgram() {
     if (DbConnection && DbConnection->state() == db::adStateOpen)
@@ -64,4 +71,6 @@ void ExitProgram() {
     std::_Exit(0);
 }
 
-void SetExitAction(std::function<void()> action) { g_exitAction = std::move(action); }
+void SetExitAction(std::function<void()> action) {
+    g_exitAction = std::move(action);
+}

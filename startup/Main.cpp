@@ -27,13 +27,17 @@ bool ScreenLargeEnough(QSize pixels) {
 void ShowScreenTooSmall() {
     const QString crlf2 = QStringLiteral("\r\n\r\n");
     platform::messageBox(
-        QStringLiteral("Your current screen size is below the minimum screen size required by Quillmark.") + crlf2 +
-            QStringLiteral("The minimum screen size required by Quillmark is 800 x 600 pixels.  Please enlarge your "
-                           "screen to at least this minimum size before running Quillmark.") +
+        QStringLiteral("Your current screen size is below the minimum screen size required by Quillmark.") +
             crlf2 +
-            QStringLiteral("For further assistance, please call Meridon Financial Services Technical Support at ") +
+            QStringLiteral(
+                "The minimum screen size required by Quillmark is 800 x 600 pixels.  Please enlarge your "
+                "screen to at least this minimum size before running Quillmark.") +
+            crlf2 +
+            QStringLiteral(
+                "For further assistance, please call Meridon Financial Services Technical Support at ") +
             QString::fromLatin1(SupportTelephone) + QStringLiteral("."),
-        platform::Icon::Critical, platform::Buttons::OkOnly, QStringLiteral("Screen Size Below Minimum Requirements"));
+        platform::Icon::Critical, platform::Buttons::OkOnly,
+        QStringLiteral("Screen Size Below Minimum Requirements"));
 }
 
 // True when the dealer information exists or has just been entered; false when the user refused it.
@@ -75,7 +79,9 @@ void PlaceMainWindow(frmMain& window, QSize screen) {
 }
 } // namespace
 
-frmMain* MainWindow() { return g_mainWindow; }
+frmMain* MainWindow() {
+    return g_mainWindow;
+}
 
 bool Main() {
     const QSize screen = platform::screenSize();
@@ -113,8 +119,8 @@ bool Main() {
         ShowError(failure, QStringLiteral("Module Main: Sub Main"), true);
     } catch (const std::exception& e) {
         progress.reset();
-        ShowError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()), QStringLiteral("Module Main: Sub Main"),
-                  true);
+        ShowError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()),
+                  QStringLiteral("Module Main: Sub Main"), true);
     }
     if (g_mainWindow)
         delete g_mainWindow.data();

@@ -1,5 +1,6 @@
-#include "startup/Globals.h"
 #include "startup/Main.h"
+
+#include "startup/Globals.h"
 
 #include <QApplication>
 #include <QFont>

@@ -125,6 +125,9 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     if (!family.isEmpty())
         f.setFontFamilies(QStringList{family});
     f.setFontPointSize(c.halfPoints / 2.0);
+    // Letters are set without kerning or ligatures, as the common word processors set them by default;
+    // that also spares the shaper for plain Latin text.
+    f.setFontStyleStrategy(QFont::PreferNoShaping);
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     f.setFontUnderline(c.underline);
@@ -406,7 +409,11 @@ private:
                         : def.align == Row::Right ? Qt::AlignRight
                                                   : Qt::AlignLeft);
         QList<QTextLength> widths;
-        int left = def.leftTwips;
+        // A row that starts left of the margin (Word's default: minus the cell gap) cannot hang out of
+        // Qt's text area; the first column gives up that much width and padding instead, so that the
+        // text stays where it belongs.
+        const int overhang = qMax(0, -def.leftTwips);
+        int left = def.leftTwips + overhang;
         for (const Cell& cell : def.cells) {
             widths.append(
                 QTextLength(QTextLength::FixedLength, twipsToLogical(qMax(1, cell.rightTwips - left))));
@@ -424,7 +431,7 @@ private:
             for (int col = 0; col < cols && col < int(row.cells.size()); ++col) {
                 QTextTableCell cell = qt->cellAt(r, col);
                 QTextTableCellFormat cf = cell.format().toTableCellFormat();
-                cf.setLeftPadding(twipsToLogical(row.gapTwips));
+                cf.setLeftPadding(twipsToLogical(col == 0 ? qMax(0, row.gapTwips - overhang) : row.gapTwips));
                 cf.setRightPadding(twipsToLogical(row.gapTwips));
                 cf.setTopPadding(0);
                 cf.setBottomPadding(0);

@@ -169,9 +169,8 @@ Document& Documents::add(const QString& templatePath, bool newTemplate) {
     if (newTemplate)
         throw Failure(errors::NotAvailable, QStringLiteral("Templates cannot be edited here."));
     auto tmpl = std::make_shared<const Template>(readTemplateFile(templatePath));
-    ++m_counter;
-    m_all.push_back(std::unique_ptr<Document>(
-        new Document(m_app, QStringLiteral("Document%1").arg(m_counter), std::move(tmpl), nullptr)));
+    const QString name = QStringLiteral("Document%1").arg(++m_counters[QStringLiteral("Document")]);
+    m_all.push_back(std::unique_ptr<Document>(new Document(m_app, name, std::move(tmpl), nullptr)));
     Document& doc = *m_all.back();
     m_app.m_active = &doc;
     if (m_app.m_visible)
@@ -180,8 +179,7 @@ Document& Documents::add(const QString& templatePath, bool newTemplate) {
 }
 
 Document& Documents::addMerged(std::shared_ptr<const MergedDocument> merged, const QString& baseName) {
-    ++m_counter;
-    const QString name = baseName + QString::number(m_counter);
+    const QString name = baseName + QString::number(++m_counters[baseName]);
     if (merged->name.isEmpty())
         std::const_pointer_cast<MergedDocument>(merged)->name = name;
     m_all.push_back(std::unique_ptr<Document>(new Document(m_app, name, nullptr, std::move(merged))));

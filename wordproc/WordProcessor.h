@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QString>
 #include <QtGlobal>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -116,7 +117,7 @@ private:
 
     Application& m_app;
     std::vector<std::unique_ptr<Document>> m_all; // closed ones too, so references stay valid
-    int m_counter = 0;
+    std::map<QString, int> m_counters;            // per kind of name: Document1, Letters1, ...
 };
 
 class Application : public std::enable_shared_from_this<Application> {

@@ -21,20 +21,24 @@ private slots:
 
     void showErrorTextIconAndTitle() {
         platform::ScriptedAnswerer answers;
-        ShowError(-2147217900, QStringLiteral("near \"FORM\": syntax error"), QStringLiteral("Form Main: Sub FillNames"));
-        ShowError(Failure(53, QStringLiteral("File not found")), QStringLiteral("Module Main: Sub Main"), true);
+        ShowError(-2147217900, QStringLiteral("near \"FORM\": syntax error"),
+                  QStringLiteral("Form Main: Sub FillNames"));
+        ShowError(Failure(53, QStringLiteral("File not found")), QStringLiteral("Module Main: Sub Main"),
+                  true);
 
         QCOMPARE(answers.messages.size(), size_t(2));
         const auto& first = answers.messages[0];
         QCOMPARE(first.title, QStringLiteral("Quillmark Error"));
-        QCOMPARE(first.text, QStringLiteral("The following error occurred in Form Main: Sub FillNames : \r\n\r\n"
-                                            "Error Number -2147217900: near \"FORM\": syntax error"));
+        QCOMPARE(first.text,
+                 QStringLiteral("The following error occurred in Form Main: Sub FillNames : \r\n\r\n"
+                                "Error Number -2147217900: near \"FORM\": syntax error"));
         QCOMPARE(first.icon, platform::Icon::Exclamation);
         QCOMPARE(first.buttons, platform::Buttons::OkOnly);
 
         const auto& second = answers.messages[1];
         QCOMPARE(second.icon, platform::Icon::Critical);
-        QVERIFY(second.text.startsWith(QStringLiteral("The following error occurred in Module Main: Sub Main : ")));
+        QVERIFY(second.text.startsWith(
+            QStringLiteral("The following error occurred in Module Main: Sub Main : ")));
         QVERIFY(second.text.endsWith(QStringLiteral("Error Number 53: File not found")));
     }
 
@@ -48,7 +52,8 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("earlier entry\r\n");
         }
-        LogRejectedLine(QStringLiteral("12031999.lst"), Failure(-2147217913, QStringLiteral("Data type mismatch")),
+        LogRejectedLine(QStringLiteral("12031999.lst"),
+                        Failure(-2147217913, QStringLiteral("Data type mismatch")),
                         QStringLiteral("A1,JOS\u00c9,1 MAIN"));
         LogRejectedLine(QStringLiteral("12031999.lst"), Failure(9, QStringLiteral("Subscript out of range")),
                         QString());
@@ -64,8 +69,8 @@ private slots:
         QCOMPARE(lines[6], QByteArray());
         for (int i = 0; i < 6; ++i)
             QVERIFY2(lines[i].endsWith('\r'), lines[i].constData());
-        const QRegularExpression head(QStringLiteral(
-            "^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} (AM|PM)  12031999\\.lst  Error #(-?\\d+): (.*)\r$"));
+        const QRegularExpression head(QStringLiteral("^\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} "
+                                                     "(AM|PM)  12031999\\.lst  Error #(-?\\d+): (.*)\r$"));
         auto m = head.match(QString::fromLatin1(lines[0]));
         QVERIFY2(m.hasMatch(), lines[0].constData());
         QCOMPARE(m.captured(2), QStringLiteral("-2147217913"));

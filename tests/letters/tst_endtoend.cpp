@@ -113,7 +113,8 @@ private slots:
         int at = -1;
         for (qint32 id : ids) {
             db::Recordset rs;
-            rs.open(QStringLiteral("SELECT Name, Printed, Followed FROM [Names] WHERE ID = ") + QString::number(id),
+            rs.open(QStringLiteral("SELECT Name, Printed, Followed FROM [Names] WHERE ID = ") +
+                        QString::number(id),
                     *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
             QVERIFY(rs.value(QStringLiteral("Printed")).toBool());
             QVERIFY(!rs.value(QStringLiteral("Followed")).toBool());

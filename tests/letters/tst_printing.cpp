@@ -27,10 +27,9 @@ const char* const kLetter =
     "\\pard Call {\\field{\\*\\fldinst MERGEFIELD Contact_Name}{\\fldrslt x}} at "
     "{\\field{\\*\\fldinst MERGEFIELD Contact_Phone}{\\fldrslt x}}\\par\n}";
 
-const char* const kCallList =
-    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Helvetica;}}\\mmmaintypecatalog\n"
-    "\\pard {\\field{\\*\\fldinst MERGEFIELD Cust_Name}{\\fldrslt x}}\\tab "
-    "{\\field{\\*\\fldinst MERGEFIELD Cust_Phone}{\\fldrslt x}}\\par\n}";
+const char* const kCallList = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Helvetica;}}\\mmmaintypecatalog\n"
+                              "\\pard {\\field{\\*\\fldinst MERGEFIELD Cust_Name}{\\fldrslt x}}\\tab "
+                              "{\\field{\\*\\fldinst MERGEFIELD Cust_Phone}{\\fldrslt x}}\\par\n}";
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -48,8 +47,8 @@ QString pdfText(const QString& pdf) {
 
 bool flag(int id, const char* column) {
     db::Recordset rs;
-    rs.open(QStringLiteral("SELECT %1 FROM [Names] WHERE ID = %2").arg(QLatin1String(column)).arg(id), *DbConnection,
-            db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    rs.open(QStringLiteral("SELECT %1 FROM [Names] WHERE ID = %2").arg(QLatin1String(column)).arg(id),
+            *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
     return rs.value(0).toBool();
 }
 
@@ -87,7 +86,8 @@ private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         const QString app = m_dir->path() + QStringLiteral("/app");
-        for (const char* sub : {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
+        for (const char* sub :
+             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
             QVERIFY(QDir().mkpath(app + QLatin1String(sub)));
         SetApplicationFolder(app);
         qputenv("XDG_DATA_HOME", (m_dir->path() + QStringLiteral("/data")).toUtf8());
@@ -101,16 +101,19 @@ private slots:
         DbConnection = std::make_unique<db::Connection>();
         DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
         auto& c = *DbConnection;
-        c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto', Addr1 = '1 Motor Way', City = 'Springfield', "
-                                 "State = 'IL', Zip = '62701'"));
-        c.execute(QStringLiteral("INSERT INTO Contact_Info (Name, Phone) VALUES ('Pat Seller', '555-0100')"));
-        c.execute(QStringLiteral("INSERT INTO DataFiles (FileName, Date) VALUES ('01052026.lst', '2026-01-05 00:00:00')"));
-        // Listed by street: CY XU (1 ASH), ANN ZED (2 BIRCH), BOB YOUNG (3 CEDAR, printed before).
         c.execute(QStringLiteral(
-            "INSERT INTO [Names] (DataFile_ID, Court_ID, Name, Street, City, State, Zip, Phone, Printed) VALUES "
-            "(1, 'A1', 'ANN ZED', '2 BIRCH ST', 'PEORIA', 'IL', '61602', '(309) 555-0101', 0),"
-            "(1, 'A2', 'BOB YOUNG', '3 CEDAR ST', 'MIAMI', 'FL', '33101', NULL, -1),"
-            "(1, 'A3', 'CY XU', '1 ASH ST', 'AURORA', 'IL', '60505', '(630) 555-0103', 0)"));
+            "UPDATE Dlr_Info SET Name = 'Acme Auto', Addr1 = '1 Motor Way', City = 'Springfield', "
+            "State = 'IL', Zip = '62701'"));
+        c.execute(QStringLiteral("INSERT INTO Contact_Info (Name, Phone) VALUES ('Pat Seller', '555-0100')"));
+        c.execute(QStringLiteral(
+            "INSERT INTO DataFiles (FileName, Date) VALUES ('01052026.lst', '2026-01-05 00:00:00')"));
+        // Listed by street: CY XU (1 ASH), ANN ZED (2 BIRCH), BOB YOUNG (3 CEDAR, printed before).
+        c.execute(
+            QStringLiteral("INSERT INTO [Names] (DataFile_ID, Court_ID, Name, Street, City, State, Zip, "
+                           "Phone, Printed) VALUES "
+                           "(1, 'A1', 'ANN ZED', '2 BIRCH ST', 'PEORIA', 'IL', '61602', '(309) 555-0101', 0),"
+                           "(1, 'A2', 'BOB YOUNG', '3 CEDAR ST', 'MIAMI', 'FL', '33101', NULL, -1),"
+                           "(1, 'A3', 'CY XU', '1 ASH ST', 'AURORA', 'IL', '60505', '(630) 555-0103', 0)"));
 
         m_window = std::make_unique<frmMain>();
         m_window->Form_Load();
@@ -138,7 +141,8 @@ private slots:
         answers.setNextPrintFile(pdf);
         QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
 
-        QVERIFY2(answers.messages.empty(), answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
+        QVERIFY2(answers.messages.empty(),
+                 answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
         QCOMPARE(answers.printDialogs, 1);
         const QString text = pdfText(pdf);
         const int ann = text.indexOf(QStringLiteral("Dear ANN ZED"));
@@ -183,7 +187,8 @@ private slots:
         m_window->lstPromos->setCurrentRow(0);
         QVERIFY(m_window->cmdPrint[1]->isEnabled());
         QTest::mouseClick(m_window->cmdPrint[1], Qt::LeftButton);
-        QVERIFY2(answers.messages.empty(), answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
+        QVERIFY2(answers.messages.empty(),
+                 answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
         QCOMPARE(answers.printDialogs, 0);
         const QList<QByteArray> lines = readAll(UserDataFolder + letters::kMergeDataFile).split('\n');
         QCOMPARE(lines.size(), 3);
@@ -218,9 +223,10 @@ private slots:
         QCOMPARE(answers.messages[0].title, QStringLiteral("No Phone Numbers"));
         QCOMPARE(answers.messages[0].icon, platform::Icon::Exclamation);
         QCOMPARE(answers.messages[0].text,
-                 QStringLiteral("Cannot print Call List because the selected names do not contain any phone numbers."
-                                "\r\n\r\nPlease select some names that include phone numbers before printing a Call "
-                                "List."));
+                 QStringLiteral(
+                     "Cannot print Call List because the selected names do not contain any phone numbers."
+                     "\r\n\r\nPlease select some names that include phone numbers before printing a Call "
+                     "List."));
         QCOMPARE(readAll(UserDataFolder + letters::kCallDataFile),
                  QByteArray("\"Cust_Name\"\t\"Cust_City\"\t\"Cust_State\"\t\"Cust_Phone\"\r\n"));
         QVERIFY(m_window->isEnabled());
@@ -255,9 +261,11 @@ private slots:
         const QString pdf = m_dir->path() + QStringLiteral("/new-contact.pdf");
         answers.setNextPrintFile(pdf);
         QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
-        QVERIFY2(answers.messages.empty(), answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
+        QVERIFY2(answers.messages.empty(),
+                 answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
         db::Recordset rs;
-        rs.open(QStringLiteral("SELECT COUNT(*) FROM Contact_Info WHERE Name = 'Lee Newman' AND Phone = '555-0199'"),
+        rs.open(QStringLiteral(
+                    "SELECT COUNT(*) FROM Contact_Info WHERE Name = 'Lee Newman' AND Phone = '555-0199'"),
                 *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
         QCOMPARE(rs.value(0).toInt(), 1);
         QVERIFY(pdfText(pdf).contains(QStringLiteral("Call Lee Newman at 555-0199")));

@@ -44,7 +44,8 @@ private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         const QString app = m_dir->path() + QStringLiteral("/app");
-        for (const char* sub : {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
+        for (const char* sub :
+             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
             QVERIFY(QDir().mkpath(app + QLatin1String(sub)));
         SetApplicationFolder(app);
         qputenv("XDG_DATA_HOME", (m_dir->path() + QStringLiteral("/data")).toUtf8());
@@ -176,7 +177,8 @@ private slots:
             QCOMPARE(m_ended, 1);
             QCOMPARE(answers.modalTitles.size(), 1);
             QCOMPARE(answers.messages.size(), size_t(1));
-            QCOMPARE(answers.messages[0].text, QStringLiteral("Your Dealer Information is required to use Quillmark."));
+            QCOMPARE(answers.messages[0].text,
+                     QStringLiteral("Your Dealer Information is required to use Quillmark."));
             QCOMPARE(answers.messages[0].title, QStringLiteral("Dealer Information Not Saved"));
             QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 0);
@@ -195,7 +197,8 @@ private slots:
             QVERIFY(Main());
             QCOMPARE(answers.modalTitles.size(), 1);
             QCOMPARE(answers.messages.size(), size_t(1));
-            QCOMPARE(answers.messages[0].text, QStringLiteral("Your Dealer Information has been saved successfully."));
+            QCOMPARE(answers.messages[0].text,
+                     QStringLiteral("Your Dealer Information has been saved successfully."));
             QCOMPARE(answers.messages[0].title, QStringLiteral("Dealer Information Saved"));
             QCOMPARE(answers.messages[0].icon, platform::Icon::Information);
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);

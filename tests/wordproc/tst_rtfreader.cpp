@@ -244,6 +244,12 @@ private slots:
         QCOMPARE(cellText(0, 2), QStringLiteral("C1"));
         QCOMPARE(cellText(1, 2), QStringLiteral("C2"));
         QCOMPARE(qt->cellAt(0, 2).firstCursorPosition().charFormat().fontWeight(), int(QFont::Bold));
+        // With the row starting a cell gap left of the margin, the first cell's text sits on the margin.
+        d.documentLayout()->documentSize();
+        QTextBlock a1Block = qt->cellAt(0, 0).firstCursorPosition().block();
+        const QRectF a1Rect = d.documentLayout()->blockBoundingRect(a1Block);
+        QVERIFY2(qAbs(a1Rect.left() + a1Block.layout()->lineAt(0).x()) < kLayoutDpi / 50,
+                 qPrintable(QString::number(a1Rect.left())));
         // A row of at least half an inch is at least that tall.
         d.documentLayout()->documentSize();
         const QRectF a1 =

@@ -144,7 +144,7 @@ private slots:
             main.close(0);
             QCOMPARE(app->documents().count(), 1);
             Document& result = app->documents().item(1);
-            QVERIFY(result.name().startsWith("Letters"));
+            QCOMPARE(result.name(), QStringLiteral("Letters1"));
             result.activate();
             result.setViewType(3);
             result.setSaved(true);
