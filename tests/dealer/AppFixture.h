@@ -4,7 +4,7 @@
 #include "leads/NameList.h"
 #include "leads/frmMain.h"
 #include "startup/Globals.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/Installation.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -17,29 +17,10 @@
 #include <memory>
 #include <vector>
 
-// An installation of its own for one test: application folder with Data and the three template group
-// folders, a user data folder with a fresh database of `dealerships` delivered rows, and the shared
-// connection open on it. Ending the program only counts, so that a test survives it.
-struct AppFixture {
-    explicit AppFixture(int dealerships = 1) {
-        const QString app = dir.path() + QStringLiteral("/app");
-        for (const char* sub :
-             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
-            QDir().mkpath(app + QLatin1String(sub));
-        SetApplicationFolder(app);
-        qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
-        SetFolders();
-        QDir().mkpath(UserDataFolder);
-        databaseFile = CreateTestDatabase(UserDataFolder, dealerships);
-        DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(ConnectionString(databaseFile));
-        SetExitAction([this] { ++exits; });
-    }
-    ~AppFixture() {
-        window.reset();
-        DbConnection.reset();
-        SetExitAction({});
-    }
+// The test installation with the hands that drive the dealer dialog and the contact controls.
+struct AppFixture : TestInstallation {
+    explicit AppFixture(int dealerships = 1) : TestInstallation(dealerships) {}
+    ~AppFixture() { window.reset(); }
     AppFixture(const AppFixture&) = delete;
     AppFixture& operator=(const AppFixture&) = delete;
 
@@ -151,8 +132,5 @@ struct AppFixture {
         f.write(bytes);
     }
 
-    QTemporaryDir dir;
     std::unique_ptr<frmMain> window;
-    QString databaseFile;
-    int exits = 0;
 };

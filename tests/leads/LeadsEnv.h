@@ -9,7 +9,7 @@
 #include "leads/frmMain.h"
 #include "platform/Platform.h"
 #include "startup/Globals.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/Installation.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -33,27 +33,9 @@ struct Lead {
     bool followed = false;
 };
 
-struct LeadsEnv {
-    LeadsEnv() {
-        const QString app = dir.path() + QStringLiteral("/app");
-        for (const char* sub :
-             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
-            QDir().mkpath(app + QLatin1String(sub));
-        SetApplicationFolder(app);
-        qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
-        SetFolders();
-        QDir().mkpath(UserDataFolder);
-        CreateTestDatabase(UserDataFolder, 1);
-        DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
-        DbConnection->execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
-        SetExitAction([this] { ended = true; });
-    }
-    ~LeadsEnv() {
-        window.reset();
-        DbConnection.reset();
-        SetExitAction({});
-    }
+struct LeadsEnv : TestInstallation {
+    LeadsEnv() { DbConnection->execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'")); }
+    ~LeadsEnv() { window.reset(); }
     LeadsEnv(const LeadsEnv&) = delete;
     LeadsEnv& operator=(const LeadsEnv&) = delete;
 
@@ -164,8 +146,6 @@ struct LeadsEnv {
         return out;
     }
 
-    QTemporaryDir dir;
-    bool ended = false;
     platform::ScriptedAnswerer answers;
     std::unique_ptr<frmMain> window;
 };

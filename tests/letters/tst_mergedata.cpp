@@ -2,7 +2,7 @@
 #include "files/Files.h"
 #include "letters/MergeData.h"
 #include "startup/Globals.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/Installation.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,15 +27,7 @@ class TestMergeData : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        SetApplicationFolder(m_dir->path() + QStringLiteral("/app"));
-        QVERIFY(QDir().mkpath(m_dir->path() + QStringLiteral("/app")));
-        qputenv("XDG_DATA_HOME", (m_dir->path() + QStringLiteral("/data")).toUtf8());
-        SetFolders();
-        SetCommandLineArguments(QString());
-        CreateTestDatabase(UserDataFolder, 2);
-        DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+        m_env = std::make_unique<TestInstallation>(2);
         auto& c = *DbConnection;
         c.execute(
             QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto', Addr1 = '1 Motor Way', Addr2 = NULL, "
@@ -55,7 +47,7 @@ private slots:
                            "(1, 'D\u00c9SIR\u00c9E WU', '2 OAK ST', 'ELGIN', 'IL', '60120', '')"));
     }
 
-    void cleanup() { DbConnection.reset(); }
+    void cleanup() { m_env.reset(); }
 
     void previewIsTwoFixedLines() {
         const QString path = UserDataFolder + letters::kMergeDataFile;
@@ -139,7 +131,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestInstallation> m_env;
 };
 
 QTEST_MAIN(TestMergeData)

@@ -5,7 +5,7 @@
 #include "letters/MergeData.h"
 #include "platform/Platform.h"
 #include "startup/Globals.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/Installation.h"
 
 #include <QApplication>
 #include <QDir>
@@ -84,22 +84,10 @@ private slots:
     }
 
     void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        const QString app = m_dir->path() + QStringLiteral("/app");
-        for (const char* sub :
-             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
-            QVERIFY(QDir().mkpath(app + QLatin1String(sub)));
-        SetApplicationFolder(app);
-        qputenv("XDG_DATA_HOME", (m_dir->path() + QStringLiteral("/data")).toUtf8());
-        SetFolders();
-        SetCommandLineArguments(QString());
-        SetExitAction([] {});
+        m_env = std::make_unique<TestInstallation>(1);
         writeFile(InitialsFolder + QStringLiteral("Welcome.dot"), kLetter);
         writeFile(TemplatesFolder + QStringLiteral("CallList.dot"), kCallList);
 
-        CreateTestDatabase(UserDataFolder, 1);
-        DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
         auto& c = *DbConnection;
         c.execute(QStringLiteral(
             "UPDATE Dlr_Info SET Name = 'Acme Auto', Addr1 = '1 Motor Way', City = 'Springfield', "
@@ -127,8 +115,7 @@ private slots:
             if (w != m_window.get())
                 w->close();
         m_window.reset();
-        DbConnection.reset();
-        SetExitAction({});
+        m_env.reset();
     }
 
     // One letter per selected name in list order, with the dealer and contact; the first print marks
@@ -137,7 +124,7 @@ private slots:
         platform::ScriptedAnswerer answers;
         selectForPrint({1, 2}); // ANN ZED, BOB YOUNG
         QVERIFY(m_window->cmdPrint[2]->isEnabled());
-        const QString pdf = m_dir->path() + QStringLiteral("/letters.pdf");
+        const QString pdf = m_env->dir.path() + QStringLiteral("/letters.pdf");
         answers.setNextPrintFile(pdf);
         QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
 
@@ -161,7 +148,7 @@ private slots:
 
         for (int i = 0; i < 2; ++i) {
             selectForPrint({0});
-            answers.setNextPrintFile(m_dir->path() + QStringLiteral("/again.pdf"));
+            answers.setNextPrintFile(m_env->dir.path() + QStringLiteral("/again.pdf"));
             QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
         }
         QVERIFY(flag(3, "Printed") && flag(3, "Followed"));
@@ -205,7 +192,7 @@ private slots:
     void callList() {
         platform::ScriptedAnswerer answers;
         selectForPrint({0, 1, 2});
-        const QString pdf = m_dir->path() + QStringLiteral("/calls.pdf");
+        const QString pdf = m_env->dir.path() + QStringLiteral("/calls.pdf");
         answers.setNextPrintFile(pdf);
         QTest::mouseClick(m_window->cmdPrint[0], Qt::LeftButton);
         QVERIFY(answers.messages.empty());
@@ -258,7 +245,7 @@ private slots:
         QTest::keyClicks(m_window->txtPhone, QStringLiteral("555-0199"));
         QCOMPARE(Tag(m_window->cmdSave), QStringLiteral("True"));
         QVERIFY(m_window->cmdPrint[2]->isEnabled());
-        const QString pdf = m_dir->path() + QStringLiteral("/new-contact.pdf");
+        const QString pdf = m_env->dir.path() + QStringLiteral("/new-contact.pdf");
         answers.setNextPrintFile(pdf);
         QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
         QVERIFY2(answers.messages.empty(),
@@ -287,7 +274,7 @@ private:
         m_window->lstNames_Click();
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestInstallation> m_env;
     std::unique_ptr<frmMain> m_window;
 };
 

@@ -4,7 +4,7 @@
 #include "platform/Platform.h"
 #include "startup/Globals.h"
 #include "startup/Main.h"
-#include "tests/support/TestDatabase.h"
+#include "tests/support/Installation.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -41,24 +41,12 @@ int count(const QString& sql) {
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
-    void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        const QString app = m_dir->path() + QStringLiteral("/app");
-        for (const char* sub :
-             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
-            QVERIFY(QDir().mkpath(app + QLatin1String(sub)));
-        SetApplicationFolder(app);
-        qputenv("XDG_DATA_HOME", (m_dir->path() + QStringLiteral("/data")).toUtf8());
-        SetFolders();
-        m_ended = 0;
-        SetExitAction([this] { ++m_ended; });
-    }
+    void init() { m_env = std::make_unique<TestInstallation>(0); }
 
     void cleanup() {
         if (MainWindow())
             delete MainWindow();
-        DbConnection.reset();
-        SetExitAction({});
+        m_env.reset();
     }
 
     // 800 x 600 passes with the window one pixel above the top; 1024 x 768 centres; 800 x 599 ends
@@ -108,7 +96,7 @@ private slots:
 
         // Exit closes the connection and ends the program.
         QTest::mouseClick(window->cmdExit, Qt::LeftButton);
-        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_env->exits, 1);
         QVERIFY(!DbConnection);
     }
 
@@ -148,7 +136,7 @@ private slots:
         const QByteArray before = fileHash(file);
         platform::ScriptedAnswerer answers;
         QVERIFY(!Main());
-        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_env->exits, 1);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].title, QStringLiteral("Quillmark Error"));
         QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
@@ -174,7 +162,7 @@ private slots:
             });
             QVERIFY(!Main());
             QCOMPARE(dataFilesWhenAsked, 0);
-            QCOMPARE(m_ended, 1);
+            QCOMPARE(m_env->exits, 1);
             QCOMPARE(answers.modalTitles.size(), 1);
             QCOMPARE(answers.messages.size(), size_t(1));
             QCOMPARE(answers.messages[0].text,
@@ -216,8 +204,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    int m_ended = 0;
+    std::unique_ptr<TestInstallation> m_env;
 };
 
 QTEST_MAIN(TestStartup)

@@ -1,0 +1,49 @@
+#pragma once
+
+// An installation of its own for one test: an application folder with Data and the three template
+// group folders, a user data folder with a fresh database of `dealerships` delivered rows, and the
+// shared connection open on it. Ending the program is only counted, so that the test survives it.
+// Header-only: it sets the program-wide values, which only tests linking the whole program have.
+
+#include "database/Database.h"
+#include "startup/Globals.h"
+#include "tests/support/TestDatabase.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+struct TestInstallation {
+    explicit TestInstallation(int dealerships = 1, bool openDatabase = true) {
+        const QString app = dir.path() + QStringLiteral("/app");
+        for (const char* sub :
+             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
+            QDir().mkpath(app + QLatin1String(sub));
+        SetApplicationFolder(app);
+        qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
+        SetFolders();
+        SetCommandLineArguments(QString());
+        QDir().mkpath(UserDataFolder);
+        SetExitAction([this] {
+            ended = true;
+            ++exits;
+        });
+        if (dealerships <= 0)
+            return;
+        databaseFile = CreateTestDatabase(UserDataFolder, dealerships);
+        if (openDatabase) {
+            DbConnection = std::make_unique<db::Connection>();
+            DbConnection->open(ConnectionString(databaseFile));
+        }
+    }
+    ~TestInstallation() {
+        DbConnection.reset();
+        SetExitAction({});
+    }
+    TestInstallation(const TestInstallation&) = delete;
+    TestInstallation& operator=(const TestInstallation&) = delete;
+
+    QTemporaryDir dir;
+    QString databaseFile;
+    bool ended = false;
+    int exits = 0;
+};
