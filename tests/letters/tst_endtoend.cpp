@@ -6,12 +6,12 @@
 #include "setup/Setup.h"
 #include "startup/Globals.h"
 #include "startup/Main.h"
+#include "tests/support/Installation.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,12 +27,6 @@ void copyTree(const QString& from, const QString& to) {
     }
 }
 
-QString pdfText(const QString& pdf) {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 } // namespace
 
 // The whole road of a first day: a fresh installation with the sample lead lists, the dealer dialog,
@@ -109,7 +103,7 @@ private slots:
         QCOMPARE(answers.printDialogs, 1);
 
         // Each chosen name printed, in list order, with the dealership and the contact.
-        const QString text = pdfText(pdf).toUpper();
+        const QString text = PdfText(pdf).toUpper();
         int at = -1;
         for (qint32 id : ids) {
             db::Recordset rs;

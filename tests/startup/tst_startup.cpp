@@ -7,7 +7,6 @@
 #include "tests/support/Installation.h"
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -16,13 +15,6 @@
 #include <QTest>
 
 namespace {
-QByteArray fileHash(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
 void writeDataFile(const QString& path) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -30,11 +22,7 @@ void writeDataFile(const QString& path) {
 }
 
 int count(const QString& sql) {
-    db::Connection c;
-    c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
-    db::Recordset rs;
-    rs.open(sql, c, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
-    return rs.value(0).toInt();
+    return RawValue(UserDataFolder + QStringLiteral("/Quillmark.mdb"), sql).toInt();
 }
 } // namespace
 
@@ -133,7 +121,7 @@ private slots:
             f.seek(0);
             f.write(salt);
         }
-        const QByteArray before = fileHash(file);
+        const QByteArray before = FileBytes(file);
         platform::ScriptedAnswerer answers;
         QVERIFY(!Main());
         QCOMPARE(m_env->exits, 1);
@@ -142,7 +130,7 @@ private slots:
         QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
         QVERIFY(answers.messages[0].text.startsWith(
             QStringLiteral("The following error occurred in Module Main: Sub Main : \r\n\r\nError Number ")));
-        QCOMPARE(fileHash(file), before);
+        QCOMPARE(FileBytes(file), before);
         QCOMPARE(QFile::exists(file), !content.isEmpty() || wrongPassword);
         QCOMPARE(MainWindow(), nullptr);
     }

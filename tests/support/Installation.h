@@ -10,6 +10,7 @@
 #include "tests/support/TestDatabase.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 
 struct TestInstallation {
@@ -47,3 +48,18 @@ struct TestInstallation {
     bool ended = false;
     int exits = 0;
 };
+
+// The first value of the first row of `sql`, read through the program's own connection.
+inline QVariant Scalar(const QString& sql) {
+    db::Recordset rs;
+    rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    return rs.eof() ? QVariant() : rs.value(0);
+}
+
+// The text of a printed PDF file, as pdftotext (poppler-utils) reads it back.
+inline QString PdfText(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
