@@ -3,58 +3,32 @@
 #include "database/Database.h"
 #include "leads/NameList.h"
 #include "leads/frmMain.h"
-#include "startup/Globals.h"
 #include "tests/support/Installation.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QDate>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-#include <array>
 #include <memory>
 #include <vector>
 
-// The test installation with the hands that drive the dealer dialog and the contact controls.
+// The test installation with the hands that drive the dealer dialog, the contacts and the catalogue.
 struct AppFixture : TestInstallation {
     explicit AppFixture(int dealerships = 1) : TestInstallation(dealerships) {}
-    ~AppFixture() { window.reset(); }
-    AppFixture(const AppFixture&) = delete;
-    AppFixture& operator=(const AppFixture&) = delete;
 
-    // Names a delivered dealership, so that the main window has one to offer.
-    static void nameDealers() {
-        DbConnection->execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
+    static void sql(const QString& text) { DbConnection->execute(text); }
+
+    // A named dealership and a data file of `leads` names, so that the main window has both.
+    static void addLeads(int leads) {
+        sql("UPDATE Dlr_Info SET Name = 'Acme Auto'");
+        sql("INSERT INTO DataFiles (FileName, [Date]) VALUES ('03052013.lst', '2013-03-05 00:00:00')");
+        for (int i = 10; i < 10 + leads; ++i)
+            sql(QStringLiteral("INSERT INTO [Names] (DataFile_ID, Court_ID, Name, Street, City, State, Zip, "
+                               "Phone, Printed, Followed) SELECT MAX(ID), 'C%1', 'PERSON %1', '%1 ELM ST', "
+                               "'MIAMI', 'FL', '33101', '(305) 555-01%1', 0, 0 FROM DataFiles")
+                    .arg(i));
     }
 
-    // A data file of 5 March 2013 with `leads` names (no phone on every third); returns the file's ID.
-    static int addLeads(int leads) {
-        DbConnection->execute(QStringLiteral(
-            "INSERT INTO DataFiles (FileName, [Date]) VALUES ('03052013.lst', '2013-03-05 00:00:00')"));
-        const int file = count(QStringLiteral("SELECT MAX(ID) FROM DataFiles"));
-        for (int i = 0; i < leads; ++i)
-            DbConnection->execute(
-                QStringLiteral(
-                    "INSERT INTO [Names] (DataFile_ID, Court_ID, Name, Street, City, State, Zip, Phone, "
-                    "Printed, Followed) VALUES (%1, 'C%2', 'PERSON %2', '%2 ELM ST', 'MIAMI', 'FL', "
-                    "'33101', '(305) 555-01%2', 0, 0)")
-                    .arg(file)
-                    .arg(10 + i));
-        return file;
-    }
-
-    static void addContact(const QString& name, const QVariant& phone) {
-        DbConnection->execute(QStringLiteral("INSERT INTO Contact_Info (Name, Phone) VALUES ('") +
-                              db::quoted(name) + QStringLiteral("', ") +
-                              (phone.isNull()
-                                   ? QStringLiteral("NULL")
-                                   : QLatin1Char('\'') + db::quoted(phone.toString()) + QLatin1Char('\'')) +
-                              QLatin1Char(')'));
-    }
-
-    // Creates, loads, shows and activates the main window as start-up does.
     frmMain& openMain() {
         window = std::make_unique<frmMain>();
         window->Form_Load();
@@ -68,30 +42,23 @@ struct AppFixture : TestInstallation {
     // Opens the box's list, moves to `index` with the arrow keys and presses Enter, as a user picks.
     static void choose(QComboBox* box, int index) {
         box->showPopup();
-        QAbstractItemView* view = box->view();
-        QTest::keyClick(view, Qt::Key_Home);
+        QTest::keyClick(box->view(), Qt::Key_Home);
         for (int i = 0; i < index; ++i)
-            QTest::keyClick(view, Qt::Key_Down);
-        QTest::keyClick(view, Qt::Key_Return);
+            QTest::keyClick(box->view(), Qt::Key_Down);
+        QTest::keyClick(box->view(), Qt::Key_Return);
         // The offscreen platform leaves the closed drop-down active; a desktop gives the window back.
         box->window()->activateWindow();
         if (!QTest::qWaitForWindowActive(box->window()))
             qWarning("window not active after a pick");
     }
 
-    static void clickRow(NameList* list, int row) {
-        const QModelIndex index = list->model()->index(row, 0);
-        list->scrollTo(index);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+    static void click(QAbstractItemView* view, int row) {
+        const QModelIndex index = view->model()->index(row, 0);
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     }
 
-    static void clickItem(QListWidget* list, int row) {
-        QListWidgetItem* item = list->item(row);
-        list->scrollToItem(item);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-    }
-
-    // Gives `widget` the keyboard focus the way a click would, and moves it on with Tab.
+    // Focus as a click gives it; Tab moves it on as the keyboard does.
     static void focus(QWidget* widget) {
         widget->setFocus(Qt::MouseFocusReason);
         QApplication::processEvents();
@@ -101,29 +68,17 @@ struct AppFixture : TestInstallation {
         QApplication::processEvents();
     }
 
-    QString appFolder() const { return dir.path() + QStringLiteral("/app"); }
-
     // Every row of a table in stored order, the named columns as text ("<null>" for Null).
     static std::vector<QStringList> rows(const QString& table, const QStringList& columns) {
         std::vector<QStringList> out;
         db::Recordset rs;
         rs.open(table, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdTableDirect);
-        while (!rs.eof()) {
-            QStringList row;
-            for (const QString& c : columns) {
-                const QVariant v = rs.value(c);
-                row << (v.isNull() ? QStringLiteral("<null>") : v.toString());
-            }
-            out.push_back(row);
-            rs.moveNext();
+        for (; !rs.eof(); rs.moveNext()) {
+            out.emplace_back();
+            for (const QString& c : columns)
+                out.back() << (rs.value(c).isNull() ? QStringLiteral("<null>") : rs.value(c).toString());
         }
         return out;
-    }
-
-    static int count(const QString& sql) {
-        db::Recordset rs;
-        rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
-        return rs.value(0).toInt();
     }
 
     static void writeFile(const QString& path, const QByteArray& bytes = "{\\rtf1 x}") {
@@ -132,5 +87,5 @@ struct AppFixture : TestInstallation {
         f.write(bytes);
     }
 
-    std::unique_ptr<frmMain> window;
+    std::unique_ptr<frmMain> window; // destroyed before the installation closes the database
 };

@@ -1,156 +1,134 @@
-// The main window as start-up leaves it: the load sequence, the layout the list's columns depend on,
-// and closing.
+// The main window as start-up leaves it: the load sequence, the row format, the columns fitted under
+// their headers, a first start without data files, and closing.
+#include "leads/ColumnFitter.h"
 #include "tests/leads/LeadsEnv.h"
 
+#include <QFile>
 #include <QFontMetrics>
+#include <QRandomGenerator>
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void loadsNewestDateSortedByStreet();
-    void columnsLineUpUnderTheirHeaders();
+    void loadShowsNewestDateWithFittedRows();
     void loadWithoutDataFilesReportsAndStillShows();
     void exitAndCloseBoxEndTheProgram();
 };
 
-void TestMainWindow::loadsNewestDateSortedByStreet() {
+void TestMainWindow::loadShowsNewestDateWithFittedRows() {
     LeadsEnv env;
-    // Two dealerships: listed by name, the first one chosen.
-    DbConnection->execute(QStringLiteral("INSERT INTO Dlr_Info (ID, Name) VALUES (99, 'Smith Motors')"));
+    DbConnection->execute(u"INSERT INTO Dlr_Info (ID, Name) VALUES (99, 'Smith Motors')"_s);
     const int older = LeadsEnv::addDataFile(QDate(2012, 12, 1));
-    const int newest = LeadsEnv::addDataFile(QDate(2013, 3, 5));
-    const int middle = LeadsEnv::addDataFile(QDate(2013, 1, 15));
-    LeadsEnv::addLead(newest, QStringLiteral("CAROL"), QStringLiteral("3 ELM ST"));
-    LeadsEnv::addLead(newest, QStringLiteral("ALICE"), QStringLiteral("1 ASH ST"));
-    LeadsEnv::addLead(newest, QStringLiteral("BOB"), QStringLiteral("2 OAK ST"));
-    LeadsEnv::addLead(older, QStringLiteral("OLD"), QStringLiteral("0 OLD ST"));
-    LeadsEnv::addLead(middle, QStringLiteral("MID"), QStringLiteral("0 MID ST"));
+    const int file = LeadsEnv::addDataFile(QDate(2013, 3, 5));
+    LeadsEnv::addLead(LeadsEnv::addDataFile(QDate(2013, 1, 15)), u"MIDDLE"_s);
+    LeadsEnv::addLead(older, u"OLD"_s);
+    const QString longName = u"MAXIMILIANO BARTHOLOMEW WOLFESCHLEGELSTEINHAUSEN"_s;
+    const QString longStreet = u"92345 NORTHWEST SOUTHERN BOULEVARD EXTENSION APARTMENT 1234"_s;
+    const QString longCity = u"WEST PALM BEACH GARDENS NORTH SHORES"_s;
+    LeadsEnv::addLead(file, {.name = longName, .street = longStreet, .city = longCity});
+    LeadsEnv::addLead(file, {"C1", "ANN LEE", "20 BAY RD", "MIAMI", "", {}, {}, {}, {}});
+    LeadsEnv::addLead(file, {"CT-77", "JOHN SMITH", "10 BAY RD", "MIAMI", "FL", "33101", "(305) 555-0100",
+                             QDate(2013, 3, 5), QDate(2009, 11, 23), true});
+    LeadsEnv::addLead(file, {.name = "NO CITY", .street = "30 BAY RD", .city = {}, .state = {}});
 
     frmMain& w = env.open();
-    QCOMPARE(w.windowTitle(), QStringLiteral("Quillmark"));
-    QCOMPARE(w.cmbDealer->count(), 2);
-    QCOMPARE(w.cmbDealer->itemText(0), QStringLiteral("Acme Auto"));
-    QCOMPARE(w.cmbDealer->itemText(1), QStringLiteral("Smith Motors"));
-    QCOMPARE(w.cmbDealer->currentIndex(), 0);
+    QCOMPARE(w.windowTitle(), u"Quillmark"_s);
+    QCOMPARE(LeadsEnv::items(w.cmbDealer), u">Acme Auto|Smith Motors"_s);
     QCOMPARE(w.cmbDealer->itemData(1).toInt(), 99);
-
-    QCOMPARE(w.cmbDates->count(), 3);
-    QCOMPARE(w.cmbDates->itemText(0), QStringLiteral("* March 5, 2013"));
-    QCOMPARE(w.cmbDates->itemText(1), QStringLiteral("January 15, 2013"));
-    QCOMPARE(w.cmbDates->itemText(2), QStringLiteral("December 1, 2012"));
-    QCOMPARE(w.cmbDates->itemData(0).toInt(), newest);
+    QCOMPARE(LeadsEnv::items(w.cmbDates), u">* March 5, 2013|January 15, 2013|December 1, 2012"_s);
     QCOMPARE(w.cmbDates->itemData(2).toInt(), older);
-    QCOMPARE(w.cmbDates->currentIndex(), 0);
-    QCOMPARE(w.cmbMode->currentText(), QStringLiteral("REPLACE"));
-    QCOMPARE(w.cmbDisplay->currentText(), QStringLiteral("ALL NAMES"));
-
-    QCOMPARE(env.names(),
-             (QStringList{QStringLiteral("ALICE"), QStringLiteral("BOB"), QStringLiteral("CAROL")}));
-    QCOMPARE(w.lblAvail->text(), QStringLiteral("3"));
-    QCOMPARE(w.lblSel->text(), QStringLiteral("0"));
+    QCOMPARE(w.cmbMode->currentText() + w.cmbDisplay->currentText(), u"REPLACEALL NAMES"_s);
+    QCOMPARE(env.counters(), u"4/0"_s);
     for (QPushButton* header : w.cmdSort)
         QVERIFY2(!header->font().underline(), qPrintable(header->text()));
-    QVERIFY(!w.cmdSel[0]->isEnabled());
-    QVERIFY(!w.cmdPrint[0]->isEnabled());
-    QVERIFY(!w.cmdPrint[2]->isEnabled());
-    QVERIFY(w.isEnabled());
-    QVERIFY(env.errorLocations().isEmpty());
-    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QVERIFY(!w.cmdSel[0]->isEnabled() && !w.cmdPrint[0]->isEnabled() && !w.cmdPrint[2]->isEnabled());
+    QVERIFY(env.errorLocations().isEmpty() && env.idle());
+    // The rows, sorted by street.
+    QStringList rows = env.texts();
+    const QStringList shown = rows.takeLast().split(u'\t');
+    QCOMPARE(rows,
+             (QStringList{
+                 u"CT-77\tJOHN SMITH\t10 BAY RD\tMIAMI, FL\t33101\t(305) 555-0100\t3/5/13\t11/23/09\t+\t"_s,
+                 u"C1\tANN LEE\t20 BAY RD\tMIAMI, \t\t\t\t\t"_s,
+                 u"C1\tNO CITY\t30 BAY RD\t, \t33101\t(305) 555-0100\t3/1/13\t3/4/13\t"_s}));
 
-    // Fixed size, no maximize button, the template options hidden with the first chosen.
-    QCOMPARE(w.size(), QSize(723, 551));
-    QCOMPARE(w.minimumSize(), w.maximumSize());
-    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(w.optPromos[0]->isChecked());
-    for (QRadioButton* option : w.optPromos)
-        QVERIFY(!option->isVisible());
-    QCOMPARE(w.cmdSave->text(), QStringLiteral("Save"));
-    QVERIFY(!w.cmdSave->isEnabled());
-
-    // Tab moves through the source-date group into the name group in the window's order.
-    w.cmbDates->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w.cmbDisplay);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w.cmdFind);
-}
-
-void TestMainWindow::columnsLineUpUnderTheirHeaders() {
-    LeadsEnv env;
-    const int file = LeadsEnv::addDataFile(QDate(2013, 3, 5));
-    Lead lead;
-    lead.name = QStringLiteral("JOHN SMITH");
-    lead.printed = true;
-    LeadsEnv::addLead(file, lead);
-    frmMain& w = env.open();
-    QCOMPARE(w.lstNames->count(), 1);
-
-    // Each column starts under its header button, within a few pixels (the stops are in dialog units
-    // of the font, the headers in twips).
+    // Each column of the first row (all nine filled) starts within a few pixels of its header.
     const std::vector<int> stops = w.lstNames->tabStopPixels();
     QCOMPARE(stops.size(), size_t(9));
-    const QFontMetrics metrics(w.lstNames->font());
-    const std::vector<int> offsets = TabStopDelegate::pieceOffsets(w.lstNames->text(0), stops, metrics);
-    QVERIFY(offsets.size() >= 9);
-    const QPoint listOrigin = w.lstNames->viewport()->mapTo(w.Frame2, QPoint(0, 0));
-    for (size_t column = 0; column < 9; ++column) {
-        const int headerLeft = w.cmdSort[column]->x();
-        const int columnLeft = listOrigin.x() + offsets[column];
-        QVERIFY2(
-            qAbs(columnLeft - headerLeft) <= 10,
-            qPrintable(
-                QStringLiteral("column %1 at %2, header at %3").arg(column).arg(columnLeft).arg(headerLeft)));
+    const std::vector<int> offsets =
+        TabStopDelegate::pieceOffsets(w.lstNames->text(0), stops, QFontMetrics(w.lstNames->font()));
+    const int origin = w.lstNames->viewport()->mapTo(w.Frame2, QPoint(0, 0)).x();
+    for (size_t column = 0; column < 9; ++column)
+        QVERIFY2(qAbs(origin + offsets.at(column) - w.cmdSort[column]->x()) <= 10,
+                 qPrintable(QString::number(column)));
+
+    // Too long: cut to the longest start that fits with "... " under the header, then "...".
+    const QFontMetrics metrics(w.font());
+    auto twips = [&](const QString& s) { return metrics.horizontalAdvance(s) * 15; };
+    const std::pair<QString, int> cases[] = {
+        {longName, 1995}, {longStreet, 2085}, {longCity + u", FL"_s, 1875}};
+    for (int i = 0; i < 3; ++i) {
+        const auto& [full, width] = cases[i];
+        const QString kept = shown[i + 1].chopped(3);
+        QVERIFY2(shown[i + 1].endsWith(u"..."_s) && !kept.isEmpty() && full.startsWith(kept),
+                 qPrintable(kept));
+        QVERIFY(twips(kept + u"... "_s) <= width && twips(full.left(kept.size() + 1) + u"... "_s) > width);
     }
-    // The header row sits above the list, inside the panel.
-    for (QPushButton* header : w.cmdSort) {
-        QCOMPARE(header->parentWidget(), w.Frame2);
-        QCOMPARE(header->y(), 16);
-        QCOMPARE(header->height(), 17);
-        QVERIFY(w.pnlNames->geometry().contains(header->geometry()));
+    // At the edge a text whose width plus a blank equals the header stays whole.
+    const ColumnFitter fitter(w.font());
+    QString exact = u"W"_s;
+    while (twips(exact + u"W "_s) <= 1995)
+        exact += u'W';
+    QCOMPARE(fitter.fit(exact, twips(exact + u' ')), exact);
+    QVERIFY(fitter.fit(exact, twips(exact + u' ') - 1).endsWith(u"..."_s));
+    QCOMPARE(fitter.fit(u"WWWW"_s, 1), u"..."_s);
+
+    // The quick fitter agrees with a full layout per step on random texts, kerning pairs and
+    // characters beyond Latin-1 included.
+    const QString alphabet = u"ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz 0123456789 "
+                             ".,'#-&/\"()AVAWTOLYfiflff\u00c9\u00d6\u00df\u00e9\u00f1\u0141\u4e2d"_s;
+    QRandomGenerator random(99);
+    for (int i = 0; i < 400; ++i) {
+        QString text;
+        for (int k = random.bounded(1, 61); k > 0; --k)
+            text += alphabet[random.bounded(int(alphabet.size()))];
+        for (int width : {1875, 1995, 2085, 300}) {
+            QString expected = text;
+            if (twips(text + u' ') > width) {
+                do
+                    expected.chop(1);
+                while (!expected.isEmpty() && twips(expected + u"... "_s) > width);
+                expected += u"..."_s;
+            }
+            QCOMPARE(fitter.fit(text, width), expected);
+        }
     }
-    QCOMPARE(w.cmdSort[1]->toolTip(), QStringLiteral("Sort by Name"));
-    QCOMPARE(w.cmdSort[2]->toolTip(), QStringLiteral("Sort by Street Address"));
-    QVERIFY(w.pnlNames->geometry().contains(w.lstNames->geometry()));
 }
 
 void TestMainWindow::loadWithoutDataFilesReportsAndStillShows() {
     LeadsEnv env;
-    QFile templ(InitialsFolder + QStringLiteral("Welcome.dot"));
-    QVERIFY(templ.open(QIODevice::WriteOnly));
-    templ.write("{\\rtf1 x}");
+    QFile templ(InitialsFolder + u"Welcome.dot"_s);
+    QVERIFY(templ.open(QIODevice::WriteOnly) && templ.write("{\\rtf1 x}") > 0);
     templ.close();
-
     frmMain& w = env.open();
-    QCOMPARE(env.errorLocations(), QStringList{QStringLiteral("Form Main: Sub Form_Load")});
-    QVERIFY(w.isVisible());
-    QVERIFY(w.isEnabled());
-    QCOMPARE(w.cmbDates->count(), 0);
-    QCOMPARE(w.lstNames->count(), 0);
-    // The rest of the load was skipped: no templates listed.
-    QCOMPARE(w.lstPromos->count(), 0);
-    QCOMPARE(w.cmbDealer->currentText(), QStringLiteral("Acme Auto"));
+    QCOMPARE(env.errorLocations(), QStringList{u"Form Main: Sub Form_Load"_s});
+    QVERIFY(w.isVisible() && w.isEnabled());
+    QVERIFY(w.cmbDates->count() == 0 && w.lstNames->count() == 0);
+    QCOMPARE(w.lstPromos->count(), 0); // the rest of the load was skipped
 }
 
 void TestMainWindow::exitAndCloseBoxEndTheProgram() {
-    {
-        LeadsEnv env;
-        LeadsEnv::addDataFile(QDate(2013, 3, 5));
-        frmMain& w = env.open();
-        QTest::mouseClick(w.cmdExit, Qt::LeftButton);
-        QVERIFY(env.ended);
-        QVERIFY(!DbConnection || DbConnection->state() == db::adStateClosed);
-        QVERIFY(!w.isVisible());
-        QVERIFY(env.answers.messages.empty());
-    }
-    {
+    for (bool closeBox : {false, true}) {
         LeadsEnv env;
         LeadsEnv::addDataFile(QDate(2013, 3, 5));
         frmMain& w = env.open();
         QVERIFY(!env.ended);
-        w.close(); // the close box
-        QVERIFY(env.ended);
+        if (closeBox)
+            w.close();
+        else
+            QTest::mouseClick(w.cmdExit, Qt::LeftButton);
+        QVERIFY(env.ended && !w.isVisible() && env.answers.messages.empty());
         QVERIFY(!DbConnection || DbConnection->state() == db::adStateClosed);
-        QVERIFY(env.answers.messages.empty());
     }
 }
 

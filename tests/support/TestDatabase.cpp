@@ -94,3 +94,8 @@ std::optional<Failure> CaughtFailure(const std::function<void()>& action) {
     }
     return std::nullopt;
 }
+
+qint32 FailureNumber(const std::function<void()>& action) {
+    const std::optional<Failure> failure = CaughtFailure(action);
+    return failure ? failure->number() : 0;
+}

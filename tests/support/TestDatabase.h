@@ -31,3 +31,5 @@ QByteArray FileBytes(const QString& file);
 
 // The Failure that `action` raises, or nothing when it runs through.
 std::optional<Failure> CaughtFailure(const std::function<void()>& action);
+// The number of the Failure that `action` raises, or 0 when it runs through.
+qint32 FailureNumber(const std::function<void()>& action);
