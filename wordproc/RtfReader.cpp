@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <array>
 #include <cstring>
 #include <unordered_map>
@@ -1235,7 +1236,10 @@ QByteArray convertThroughLibreOffice(const QString& path) {
     const QString input = dir.filePath(QStringLiteral("template.doc"));
     QFile::copy(path, input);
     QProcess process;
-    process.start(office, {QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+    // A profile of its own, so that a LibreOffice the user has open does not take the job over.
+    const QString profile = QStringLiteral("-env:UserInstallation=") +
+                            QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString();
+    process.start(office, {QStringLiteral("--headless"), profile, QStringLiteral("--convert-to"),
                            QStringLiteral("rtf"), QStringLiteral("--outdir"), dir.path(), input});
     const bool finished = process.waitForFinished(120000);
     if (!finished)

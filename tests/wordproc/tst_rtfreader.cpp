@@ -4,7 +4,10 @@
 #include "wordproc/WordErrors.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 using namespace wordproc;
@@ -215,6 +218,38 @@ private slots:
         QCOMPARE(number, errors::UnreadableDocument);
         QVERIFY2(why.contains("Word97.dot") && why.contains("RTF") && why.contains("LibreOffice"),
                  qPrintable(why));
+    }
+
+    // Where LibreOffice is installed, a template saved by a word processor in the binary Word format
+    // is converted and keeps its merge fields.
+    void binaryTemplateThroughLibreOffice() {
+        const QString office = QStandardPaths::findExecutable("soffice");
+        if (office.isEmpty())
+            QSKIP("LibreOffice is not installed");
+        QTemporaryDir dir;
+        QVERIFY(samples::writeFile(dir.filePath("letter.rtf"), samples::letterTemplate()));
+        QProcess save;
+        save.start(office,
+                   {"--headless",
+                    "-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                    "--convert-to", "doc:MS Word 97", "--outdir", dir.path(), dir.filePath("letter.rtf")});
+        QVERIFY(save.waitForFinished(120000));
+        const QString binary = dir.filePath("Letter.dot");
+        QVERIFY(QFile::rename(dir.filePath("letter.doc"), binary));
+        QFile file(binary);
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.read(8) == QByteArray::fromHex("D0CF11E0A1B11AE1"));
+
+        const Template fromBinary = readTemplateFile(binary);
+        const Template fromRtf = readRtf(samples::letterTemplate(), "letter.rtf");
+        QStringList names, expected;
+        for (const auto& field : fromBinary.fields)
+            names << field.name;
+        for (const auto& field : fromRtf.fields)
+            if (!field.name.isEmpty())
+                expected << field.name;
+        QVERIFY(!expected.isEmpty());
+        for (const QString& code : expected)
+            QVERIFY2(names.contains(code), qPrintable(code + " missing from " + names.join(" | ")));
     }
 };
 
