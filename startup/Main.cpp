@@ -115,10 +115,9 @@ bool Main() {
         progress.reset();
         return true;
     } catch (const Failure& failure) {
-        progress.reset();
+        // The progress window stays up behind the message: it names the file that was being read.
         ShowError(failure, QStringLiteral("Module Main: Sub Main"), true);
     } catch (const std::exception& e) {
-        progress.reset();
         ShowError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()),
                   QStringLiteral("Module Main: Sub Main"), true);
     }

@@ -54,6 +54,15 @@ private slots:
         AppFixture::choose(w.cmbName, 2);
         QVERIFY(w.txtPhone->text().isEmpty());
         QVERIFY(app.answers.messages.empty());
+
+        // A contact gone from the table cannot be loaded: reported, the window usable again.
+        AppFixture::sql("DELETE FROM Contact_Info WHERE Name = 'JANE DOE'");
+        AppFixture::choose(w.cmbName, 0);
+        QCOMPARE(app.answers.messages.size(), size_t(1));
+        QCOMPARE(app.answers.messages[0].icon, platform::Icon::Exclamation);
+        QVERIFY(app.answers.messages[0].text.contains("Form Main: Sub cmbName_Click"));
+        QVERIFY(w.isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     // A new phone for a picked contact updates its row; a typed name with a phone is appended and
@@ -99,6 +108,19 @@ private slots:
         AppFixture::choose(w.cmbName, 3);
         QCOMPARE(w.txtPhone->text(), QStringLiteral("ext. 'O'"));
         QVERIFY(app.answers.messages.empty());
+
+        // A row the database refuses (a name over 255 characters) is reported; Save stays pending.
+        retype(w.cmbName->lineEdit(), QString(300, 'X'));
+        retype(w.txtPhone, "555");
+        QVERIFY(saveState(w, true));
+        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        QCOMPARE(app.answers.messages.size(), size_t(1));
+        QCOMPARE(app.answers.messages[0].icon, platform::Icon::Exclamation);
+        QVERIFY(app.answers.messages[0].text.contains("Form Main: Sub SaveContact"));
+        QVERIFY(saveState(w, true));
+        QCOMPARE(ContactApp::contacts(), after);
+        QCOMPARE(w.cmbName->count(), 4);
+        QVERIFY(w.isEnabled());
     }
 
     // Leaving an emptied phone box puts the stored phone back; leaving an emptied name box after a pick
@@ -106,6 +128,10 @@ private slots:
     void leavingEmptiedBoxes() {
         ContactApp app;
         frmMain& w = *app.window;
+        AppFixture::focus(w.cmbName); // tabbing through before any pick leaves the box empty
+        AppFixture::tab();
+        QVERIFY(w.cmbName->currentText().isEmpty() && w.txtPhone->text().isEmpty());
+        QVERIFY(!w.cmdSave->isEnabled());
         AppFixture::choose(w.cmbName, 1);
         AppFixture::focus(w.cmbName);
         AppFixture::tab();

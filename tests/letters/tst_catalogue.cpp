@@ -48,6 +48,17 @@ private slots:
         QVERIFY(!w.cmdPrint[1]->isEnabled());
         QVERIFY(!w.cmdPrint[2]->isEnabled());
         QVERIFY(answers.messages.empty());
+
+        // Any group option refills from its own folder; a missing folder is reported and the list kept.
+        AppFixture::writeFile(app.dir.path() + "/app/Templates/MailAids/Labels.dot");
+        w.optPromos[2]->setChecked(true);
+        QCOMPARE(entries(w.lstPromos), QStringList{"Labels"});
+        QVERIFY(QDir(app.dir.path() + "/app/Templates/Follow-ups").removeRecursively());
+        w.optPromos[1]->setChecked(true);
+        QCOMPARE(answers.messages.size(), size_t(1));
+        QCOMPARE(answers.messages[0].title, QStringLiteral("Quillmark Error"));
+        QVERIFY(answers.messages[0].text.contains("Form Main: Sub FillPromos"));
+        QCOMPARE(entries(w.lstPromos), QStringList{"Labels"});
     }
 
     // The import copies the chosen file into the group's folder, replacing one of the same name, lists
@@ -82,7 +93,16 @@ private slots:
         QTest::mouseClick(w.cmdImportNewTemplate, Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(2));
         QCOMPARE(answers.messages[1].icon, platform::Icon::Critical);
+        QCOMPARE(answers.messages[1].title, QStringLiteral("Quillmark"));
         QVERIFY(!answers.messages[1].text.isEmpty() && !answers.messages[1].text.contains("sucessfully"));
+
+        // The chosen group's folder receives the copy.
+        w.optPromos[1]->setChecked(true);
+        answers.setNextFileName(outside);
+        QTest::mouseClick(w.cmdImportNewTemplate, Qt::LeftButton);
+        QVERIFY(QFile::exists(app.dir.path() + "/app/Templates/Follow-ups/Offer.dot"));
+        QCOMPARE(entries(w.lstPromos), QStringList{"Offer"});
+        QCOMPARE(answers.messages.size(), size_t(3));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "intake/frmProgress.h"
 #include "leads/NameList.h"
 #include "leads/frmMain.h"
 #include "letters/MergeData.h"
@@ -7,6 +8,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QProgressBar>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -50,6 +53,43 @@ QStringList otherWindows(const QWidget* main) {
             titles << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(':') + w->windowTitle();
     return titles;
 }
+
+// What the progress window shows as it is shown and refreshed: "caption|bar/maximum|label", one entry
+// per bar value.
+class ProgressWatch : public QObject {
+public:
+    ProgressWatch() { qApp->installEventFilter(this); }
+    ~ProgressWatch() override { qApp->removeEventFilter(this); }
+    QStringList steps;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest || event->type() == QEvent::Show)
+            if (auto* w = qobject_cast<QWidget*>(watched))
+                if (auto* p = qobject_cast<frmProgress*>(w->window())) {
+                    // The bar repaints itself before the label changes: the last label of a bar value counts.
+                    const QString bar = p->windowTitle() + QLatin1Char('|') +
+                                        QString::number(p->barProgress->value()) + QLatin1Char('/') +
+                                        QString::number(p->barProgress->maximum()) + QLatin1Char('|');
+                    if (!steps.isEmpty() && steps.back().startsWith(bar))
+                        steps.removeLast();
+                    steps << bar + p->lblProgress->text();
+                }
+        return false;
+    }
+};
+
+// Notes, for every message box, whether a progress window was still on the screen when it came.
+struct WatchingAnswerer : platform::ScriptedAnswerer {
+    std::vector<bool> progressShown;
+    platform::Button answerMessage(const platform::Message& message) override {
+        bool shown = false;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            shown = shown || (qobject_cast<frmProgress*>(w) && w->isVisible());
+        progressShown.push_back(shown);
+        return ScriptedAnswerer::answerMessage(message);
+    }
+};
 
 } // namespace
 
@@ -104,7 +144,16 @@ private slots:
         QVERIFY(m_window->cmdPrint[2]->isEnabled());
         const QString pdf = m_env->dir.path() + QStringLiteral("/letters.pdf");
         answers.setNextPrintFile(pdf);
-        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        {
+            ProgressWatch progress;
+            QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+            QCOMPARE(progress.steps, (QStringList{"Print|0/5|Deleting old mail merge data...",
+                                                  "Print|1/5|Starting Microsoft Word...",
+                                                  "Print|2/5|Exporting current mail merge data...",
+                                                  "Print|3/5|Opening promotion template...",
+                                                  "Print|4/5|Executing mail merge...",
+                                                  "Print|5/5|Updating Printed status..."}));
+        }
 
         QVERIFY2(answers.messages.empty(),
                  answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
@@ -151,7 +200,14 @@ private slots:
         platform::ScriptedAnswerer answers;
         m_window->lstPromos->setCurrentRow(0);
         QVERIFY(m_window->cmdPrint[1]->isEnabled());
+        ProgressWatch progress;
         QTest::mouseClick(m_window->cmdPrint[1], Qt::LeftButton);
+        QCOMPARE(progress.steps,
+                 (QStringList{"Preview|0/5|Deleting old mail merge data...",
+                              "Preview|1/5|Starting Microsoft Word...",
+                              "Preview|2/5|Exporting current mail merge data...",
+                              "Preview|3/5|Opening promotion template...",
+                              "Preview|4/5|Executing mail merge...", "Preview|5/5|Displaying Preview..."}));
         QVERIFY2(answers.messages.empty(),
                  answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
         QCOMPARE(answers.printDialogs, 0);
@@ -168,11 +224,19 @@ private slots:
     // Only the names that have a phone, in list order; names without phones get the message and no
     // print dialog. Flags never change.
     void callList() {
-        platform::ScriptedAnswerer answers;
+        WatchingAnswerer answers;
         selectForPrint({0, 1, 2});
         const QString pdf = m_env->dir.path() + QStringLiteral("/calls.pdf");
         answers.setNextPrintFile(pdf);
-        QTest::mouseClick(m_window->cmdPrint[0], Qt::LeftButton);
+        {
+            ProgressWatch progress;
+            QTest::mouseClick(m_window->cmdPrint[0], Qt::LeftButton);
+            QCOMPARE(progress.steps, (QStringList{"Print|0/5|Deleting old mail merge data...",
+                                                  "Print|1/5|Starting Microsoft Word...",
+                                                  "Print|2/5|Exporting current mail merge data...",
+                                                  "Print|3/5|Opening Call List template...",
+                                                  "Print|4/5|Executing list merge..."}));
+        }
         QVERIFY(answers.messages.empty());
         const QString text = PdfText(pdf);
         const int cy = text.indexOf(QStringLiteral("CY XU"));
@@ -186,6 +250,7 @@ private slots:
         QCOMPARE(answers.printDialogs, 1);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].title, QStringLiteral("No Phone Numbers"));
+        QCOMPARE(answers.progressShown, std::vector<bool>{true}); // the message comes before the clean-up
         QCOMPARE(answers.messages[0].icon, platform::Icon::Exclamation);
         QCOMPARE(answers.messages[0].text,
                  QStringLiteral(
@@ -198,9 +263,11 @@ private slots:
         QVERIFY(otherWindows(m_window.get()).isEmpty());
     }
 
-    // A template deleted after the list was filled is reported, and nothing is left open.
+    // A template deleted after the list was filled is reported while the progress window still shows;
+    // a merge that fails otherwise than by a cancelled print dialog is reported after it is gone.
+    // Nothing is left open, no flag changes.
     void missingTemplateReported() {
-        platform::ScriptedAnswerer answers;
+        WatchingAnswerer answers;
         selectForPrint({0});
         QVERIFY(QFile::remove(InitialsFolder + QStringLiteral("Welcome.dot")));
         QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
@@ -209,6 +276,18 @@ private slots:
         QVERIFY(answers.messages[0].text.contains(QStringLiteral("Form Main: Sub cmdPrint_Click")));
         QCOMPARE(answers.printDialogs, 0);
         QCOMPARE(flaggedCount(), 1);
+        QVERIFY(m_window->isEnabled());
+        QVERIFY(otherWindows(m_window.get()).isEmpty());
+
+        writeFile(InitialsFolder + QStringLiteral("Welcome.dot"),
+                  "{\\rtf1\\ansi {\\field{\\*\\fldinst MERGEFIELD No_Such_Field}{\\fldrslt x}}\\par}");
+        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QCOMPARE(answers.messages.size(), size_t(2));
+        QVERIFY(answers.messages[1].text.contains(QStringLiteral("Form Main: Sub cmdPrint_Click")));
+        QVERIFY(!answers.messages[1].text.contains(QStringLiteral("Error Number 4198")));
+        QCOMPARE(answers.progressShown, (std::vector<bool>{true, false}));
+        QCOMPARE(flaggedCount(), 1);
+        QCOMPARE(m_window->lstNames->selectedCount(), 1); // not refilled
         QVERIFY(m_window->isEnabled());
         QVERIFY(otherWindows(m_window.get()).isEmpty());
     }

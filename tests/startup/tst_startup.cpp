@@ -1,5 +1,6 @@
 #include "database/Database.h"
 #include "dealer/frmDlrInfo.h"
+#include "intake/frmProgress.h"
 #include "leads/frmMain.h"
 #include "platform/Platform.h"
 #include "startup/Globals.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -189,6 +191,39 @@ private slots:
             QVERIFY(answers.messages.empty());
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1); // nothing imported twice
         }
+    }
+
+    // A failure while importing (here: a bad line whose log entry cannot be written) ends the start
+    // with the critical box; the progress window is still up behind it, naming the file.
+    void importFailureLeavesProgressBehindTheMessage() {
+        CreateTestDatabase(UserDataFolder, 1);
+        {
+            db::Connection c;
+            c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
+        }
+        QFile f(DataFolder + QStringLiteral("01052026.lst"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("bad line\r\n");
+        f.close();
+        QVERIFY(QDir().mkpath(UserDataFolder + QStringLiteral("/Error.log")));
+        struct Watching : platform::ScriptedAnswerer {
+            QStringList progressShown;
+            platform::Button answerMessage(const platform::Message& message) override {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* p = qobject_cast<frmProgress*>(w); p && p->isVisible())
+                        progressShown << p->lblProgress->text();
+                return ScriptedAnswerer::answerMessage(message);
+            }
+        } answers;
+        QVERIFY(!Main());
+        QCOMPARE(m_env->exits, 1);
+        QCOMPARE(answers.messages.size(), size_t(1));
+        QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
+        QVERIFY(answers.messages[0].text.startsWith(
+            QStringLiteral("The following error occurred in Module Main: Sub Main : ")));
+        QCOMPARE(answers.progressShown, QStringList{QStringLiteral("Importing File: 01052026.lst")});
+        QCOMPARE(MainWindow(), nullptr);
     }
 
 private:
