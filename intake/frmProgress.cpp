@@ -1,10 +1,13 @@
 #include "intake/frmProgress.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 // Twips (1/1440 inch) to pixels at 96 dots per inch.
@@ -41,6 +44,17 @@ frmProgress::frmProgress(QWidget* parent)
 frmProgress::~frmProgress() = default;
 
 void frmProgress::Refresh() {
+    // A window just shown reaches the screen only once the windowing system has mapped it, and the
+    // work that follows gives it no chance to: wait for that briefly, without taking user input.
+    // Without a display (the offscreen platform) there is nothing to wait for.
+    if (isVisible() && !testAttribute(Qt::WA_DontShowOnScreen) &&
+        QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        const QWindow* window = windowHandle();
+        QElapsedTimer waited;
+        waited.start();
+        while (window && !window->isExposed() && waited.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
     repaint();
 }
 
