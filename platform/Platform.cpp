@@ -54,6 +54,22 @@ Button fromStandard(int b) {
     }
 }
 
+QMessageBox::Icon toQtIcon(Icon icon) {
+    switch (icon) {
+    case Icon::None:
+        return QMessageBox::NoIcon;
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Icon::Critical:
+        return QMessageBox::Critical;
+    case Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
 std::vector<Button> buttonsOf(Buttons buttons) {
     switch (buttons) {
     case Buttons::OkOnly:
@@ -87,23 +103,7 @@ Button messageBox(const QString& text, Icon icon, Buttons buttons, const QString
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
     box.setText(text);
-    switch (icon) {
-    case Icon::None:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    case Icon::Information:
-        box.setIcon(QMessageBox::Information);
-        break;
-    case Icon::Exclamation:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case Icon::Critical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case Icon::Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    }
+    box.setIcon(toQtIcon(icon));
     QMessageBox::StandardButtons standard;
     for (Button b : buttonsOf(buttons))
         standard |= toStandard(b);

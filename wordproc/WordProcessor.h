@@ -120,7 +120,7 @@ private:
     std::map<QString, int> m_counters;            // per kind of name: Document1, Letters1, ...
 };
 
-class Application : public std::enable_shared_from_this<Application> {
+class Application {
 public:
     Application();
     ~Application();
