@@ -1,5 +1,6 @@
 #include "database/Database.h"
 
+#include "database/CaseFolding.h"
 #include "database/DbErrors.h"
 #include "errors/Failure.h"
 
@@ -943,6 +944,8 @@ void Connection::open(const QString& connectionString, const QString& userId, co
             failOpen(engineMessage(handle));
     }
     sqlite3_busy_timeout(handle, 2000);
+    if (const QString reason = useCaseFolding(handle); !reason.isEmpty())
+        failOpen(reason);
     d->handle = handle;
     d->file = file;
     d->transactionDepth = 0;

@@ -1,5 +1,6 @@
 #include "setup/Setup.h"
 
+#include "database/CaseFolding.h"
 #include "database/DbErrors.h"
 #include "errors/ErrorNumbers.h"
 #include "errors/Failure.h"
@@ -74,6 +75,9 @@ void CreateDatabase(const QString& file, int dealerships) {
         }
         sqlite3_finalize(insert);
         run(handle, "COMMIT");
+        // Marks the new file's text indexes as ordered the program's way, so no first start writes.
+        if (const QString reason = db::useCaseFolding(handle); !reason.isEmpty())
+            throw Failure(DbErrors::EngineFailure, reason);
         if (sqlite3_close(handle) != SQLITE_OK)
             throw Failure(DbErrors::EngineFailure, QString::fromUtf8(sqlite3_errmsg(handle)));
     } catch (...) {
