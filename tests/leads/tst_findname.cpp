@@ -1,5 +1,7 @@
 // The name search: the Find Name dialog on its own, and searches from the main window that replace,
 // widen, filter and are left again by choosing a date.
+#include "intake/Intake.h"
+#include "intake/frmProgress.h"
 #include "tests/leads/LeadsEnv.h"
 
 class TestFindName : public QObject {
@@ -7,6 +9,7 @@ class TestFindName : public QObject {
 private slots:
     void dialogOkFollowsTheTextAndKeysAnswer();
     void searchesReplaceWidenAndFilter();
+    void everyLetterOfAWindows1252ListIgnoresCase();
 };
 
 namespace {
@@ -15,7 +18,9 @@ void search(LeadsEnv& env, const QString& text, std::optional<Qt::Key> key = Qt:
     env.answers.setNextModal([text, key](QDialog& dialog) {
         auto* find = qobject_cast<frmFindName*>(&dialog);
         QVERIFY(find && !find->cmdFindName[0]->isEnabled() && find->txtName->text().isEmpty());
-        QTest::keyClicks(find->txtName, text);
+        for (const QChar c : text) // typed key by key, letters beyond ASCII too
+            QTest::sendKeyEvent(QTest::Click, find->txtName, Qt::Key(c.toUpper().unicode()), QString(c),
+                                Qt::NoModifier);
         if (key)
             QTest::keyClick(find->txtName, *key);
         else
@@ -126,6 +131,37 @@ void TestFindName::searchesReplaceWidenAndFilter() {
     QCOMPARE(env.names(), u"Goldsmith, Ann|SMITH, JOHN|SMYTH, JO"_s);
     search(env, u"O%BRIEN"_s);
     QCOMPARE(env.names(), u"O'BRIEN, PAT|OBRIEN, SAM"_s);
+    QVERIFY(env.errorLocations().isEmpty() && env.idle());
+}
+
+// A court list as it arrives, in Windows-1252, imported at start-up, searched and sorted by a user.
+void TestFindName::everyLetterOfAWindows1252ListIgnoresCase() {
+    LeadsEnv env;
+    QByteArray lines;
+    int street = 0;
+    for (const char* name : {"ZED, AL", "\xD6KONOMOU, ELENI", "M\xDCLLER, HANS", "OKAFOR, ADA",
+                             "m\xFCller, eva", "\xC9MILE, ZO\xCB", "MULLER, JO", "OLSEN, OLE"})
+        lines += QByteArray("C1,\"") + name + "\"," + QByteArray::number(++street) +
+                 " MAIN ST,\"MIAMI, FL\",33101,03/01/26,00/00/00,\r\n";
+    QFile file(DataFolder + "03052026.lst");
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size());
+    file.close();
+    frmProgress progress;
+    ScanAndImport(progress);
+    frmMain& w = env.open();
+
+    search(env, u"müller"_s);
+    QCOMPARE(env.names(), u"MÜLLER, HANS|müller, eva"_s);
+    search(env, u"é"_s);
+    QCOMPARE(env.names(), u"ÉMILE, ZOË"_s);
+    search(env, u"ökonomou, e"_s);
+    QCOMPARE(env.names(), u"ÖKONOMOU, ELENI"_s);
+
+    LeadsEnv::choose(w.cmbDates, 1);
+    QTest::mouseClick(w.cmdSort[1], Qt::LeftButton);
+    QCOMPARE(
+        env.names(),
+        u"ÉMILE, ZOË|müller, eva|MÜLLER, HANS|MULLER, JO|OKAFOR, ADA|ÖKONOMOU, ELENI|OLSEN, OLE|ZED, AL"_s);
     QVERIFY(env.errorLocations().isEmpty() && env.idle());
 }
 
