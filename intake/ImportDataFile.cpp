@@ -1,3 +1,4 @@
+#include "database/Database.h"
 #include "errors/Failure.h"
 #include "files/Files.h"
 #include "intake/Intake.h"
@@ -6,6 +7,8 @@
 #include "startup/Globals.h"
 
 #include <QFileInfo>
+#include <QLocale>
+#include <optional>
 
 namespace {
 // The chosen name with the blanks around it removed, as the dialog's text may carry them.
@@ -18,6 +21,35 @@ QString TrimBlanks(const QString& text) {
         --end;
     return text.mid(begin, end - begin);
 }
+
+struct KnownList {
+    QString fileName; // as recorded
+    QDateTime date;
+};
+
+// The recorded data file of that name, compared as the start-up scan compares it.
+std::optional<KnownList> FindKnownList(const QString& name) {
+    db::Recordset rs;
+    rs.open(QStringLiteral("SELECT TOP 1 FileName, [Date] FROM DataFiles WHERE FileName = '") +
+                db::quoted(name) + QStringLiteral("'"),
+            *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    if (rs.eof())
+        return std::nullopt;
+    return KnownList{rs.value(0).toString(), rs.value(1).toDateTime()};
+}
+
+// A known list is never read again, so copying a file over it would report success while its leads
+// never reach the database; the user is told how a replacement is made instead.
+QString KnownListMessage(const KnownList& known) {
+    QString dated;
+    if (known.date.isValid() && known.date != ZeroDate())
+        dated = QStringLiteral(" of ") +
+                QLocale(QLocale::English).toString(known.date.date(), QStringLiteral("MMMM d, yyyy"));
+    return QStringLiteral("The lead list %1%2 has already been imported, so this file was not copied.\r\n\r\n"
+                          "To replace that list, name the new file R%1 and import it. At the next start "
+                          "its names replace the names of %1.")
+        .arg(known.fileName, dated);
+}
 } // namespace
 
 bool CopyChosenDataFile() {
@@ -26,7 +58,13 @@ bool CopyChosenDataFile() {
         return false;
     try {
         const QString source = TrimBlanks(chosen);
-        files::copyFile(source, DataFolder + QFileInfo(source).fileName());
+        const QString name = QFileInfo(source).fileName();
+        if (const std::optional<KnownList> known = FindKnownList(name)) {
+            platform::messageBox(KnownListMessage(*known), platform::Icon::Exclamation,
+                                 platform::Buttons::OkOnly, QStringLiteral("Quillmark"));
+            return false;
+        }
+        files::copyFile(source, DataFolder + name);
     } catch (const Failure& failure) {
         platform::messageBox(failure.description(), platform::Icon::Critical, platform::Buttons::OkOnly,
                              QStringLiteral("Quillmark"));

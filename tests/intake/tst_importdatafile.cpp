@@ -2,6 +2,7 @@
 #include "files/Files.h"
 #include "leads/frmMain.h"
 #include "platform/Platform.h"
+#include "startup/Main.h"
 #include "tests/support/Installation.h"
 
 #include <QtTest>
@@ -21,6 +22,23 @@ void clickImport(platform::ScriptedAnswerer& answers, const QString& chosen) {
     answers.setNextFileName(chosen);
     frmMain window;
     window.cmdImportdatafile->click();
+}
+
+// The user reopens Quillmark: a whole start (scan, import, main window), the window closed again.
+void reopen() {
+    DbConnection.reset();
+    QVERIFY(Main());
+    delete MainWindow();
+}
+
+QStringList courtIds() {
+    QStringList ids;
+    for (const QVariantList& row :
+         RawRows(UserDataFolder + "/Quillmark.mdb",
+                 "SELECT d.FileName || ':' || n.Court_ID FROM Names n JOIN DataFiles d "
+                 "ON d.ID = n.DataFile_ID ORDER BY n.Court_ID"))
+        ids << row[0].toString();
+    return ids;
 }
 } // namespace
 
@@ -71,6 +89,54 @@ private slots:
         QCOMPARE(inst.exits, 1);
         QVERIFY(!DbConnection);
         QCOMPARE(RawValue(inst.databaseFile, "SELECT COUNT(*) FROM Names").toInt(), 0);
+    }
+
+    // A list sent again under a name already imported is refused, since a known name is never read
+    // again; renamed with R it replaces the old list, and a new name is imported, at the next start.
+    void knownNamesAreRefusedOthersImportedAtTheNextStart() {
+        TestInstallation inst;
+        DbConnection->execute("UPDATE Dlr_Info SET Name = 'Acme Auto'");
+        platform::ScriptedAnswerer answers;
+        const QString downloads = inst.dir.path() + "/Downloads/";
+        QVERIFY(QDir().mkpath(downloads));
+        writeFile(DataFolder + "03052026.lst", Line);
+        reopen();
+        QCOMPARE(courtIds(), QStringList{"03052026.lst:A123"});
+
+        const QByteArray corrected = "B1,\"LEE, LINDA\",1 A ST,\"PEORIA, IL\",61604,03/01/26,00/00/00,\r\n"
+                                     "B2,\"NEW, NED\",2 A ST,\"PEORIA, IL\",61604,03/01/26,00/00/00,\r\n";
+        for (const QString name : {"03052026.lst", "03052026.LST"}) {
+            writeFile(downloads + name, corrected);
+            clickImport(answers, downloads + name);
+            QCOMPARE(answers.messages.back().text,
+                     QString("The lead list 03052026.lst of March 5, 2026 has already been imported, so this "
+                             "file was not copied.\r\n\r\nTo replace that list, name the new file "
+                             "R03052026.lst and import it. At the next start its names replace the names of "
+                             "03052026.lst."));
+            QCOMPARE(answers.messages.back().icon, platform::Icon::Exclamation);
+            QCOMPARE(answers.messages.back().title, QString("Quillmark"));
+        }
+        QCOMPARE(answers.messages.size(), size_t(2));
+        QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"03052026.lst"});
+        QCOMPARE(FileBytes(DataFolder + "03052026.lst"), Line);
+        QCOMPARE(inst.exits, 0);
+        QVERIFY(DbConnection && DbConnection->state() == db::adStateOpen);
+
+        writeFile(downloads + "R03052026.lst", corrected);
+        clickImport(answers, downloads + "R03052026.lst");
+        QCOMPARE(answers.messages.back().text, QString("Please reopen Quillmark for the changes."));
+        QCOMPARE(inst.exits, 1);
+        reopen();
+        QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"03052026.lst"});
+        QCOMPARE(FileBytes(DataFolder + "03052026.lst"), corrected);
+        QCOMPARE(courtIds(), (QStringList{"03052026.lst:B1", "03052026.lst:B2"}));
+
+        writeFile(downloads + "03062026.lst", Line);
+        clickImport(answers, downloads + "03062026.lst");
+        QCOMPARE(inst.exits, 2);
+        reopen();
+        QCOMPARE(courtIds(), (QStringList{"03062026.lst:A123", "03052026.lst:B1", "03052026.lst:B2"}));
+        QCOMPARE(answers.messages.size(), size_t(4));
     }
 };
 
