@@ -2,11 +2,15 @@
 // data shaped exactly as the merge data writers write it.
 
 #include "errors/Failure.h"
+#include "platform/Platform.h"
+#include "tests/support/Installation.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
 #include "wordproc/RtfReader.h"
+#include "wordproc/WordProcessor.h"
 
 #include <QDirIterator>
+#include <QStandardPaths>
 #include <QStringEncoder>
 #include <QTest>
 
@@ -20,11 +24,15 @@ const QStringList kLetterFields = {"Cust_Name", "Cust_Street",  "Cust_City",    
 const QStringList kCallFields = {"Cust_Name", "Cust_City", "Cust_State", "Cust_Phone"};
 
 // Tab-separated quoted fields with CR LF, in Windows-1252, a header line first.
-std::shared_ptr<const DataSource> data(const QStringList& header, const QList<QStringList>& records) {
+QByteArray dataText(const QStringList& header, const QList<QStringList>& records) {
     QString text;
     for (const QStringList& r : QList<QStringList>{header} + records)
         text += "\"" + r.join("\"\t\"") + "\"\r\n";
-    return DataSource::parse(QStringEncoder("windows-1252").encode(text), "MergeData.txt");
+    return QStringEncoder("windows-1252").encode(text);
+}
+
+std::shared_ptr<const DataSource> data(const QStringList& header, const QList<QStringList>& records) {
+    return DataSource::parse(dataText(header, records), "MergeData.txt");
 }
 
 QStringList record(bool callList, int n) {
@@ -105,6 +113,38 @@ private slots:
         }
         kinds.sort();
         QCOMPARE(kinds, (QStringList{"call list", "labels", "letter", "letter", "letter"}));
+    }
+
+    // Court lists give names as "LAST, FIRST": a printed letter greets without the name, which
+    // appears only where it reads as a record, in the address block.
+    void lettersGreetWithoutTheReversedName() {
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+            QSKIP("pdftotext (poppler-utils) is needed to read the printed pages back");
+        QTemporaryDir dir;
+        QStringList lead = record(false, 1);
+        lead[0] = "LEE, LINDA";
+        QFile dataFile(dir.filePath("MergeData.txt"));
+        QVERIFY(dataFile.open(QIODevice::WriteOnly));
+        dataFile.write(dataText(kLetterFields, {lead}));
+        dataFile.close();
+        const QStringList greetings = {"Follow-ups/Checking In.dot|Hello again,",
+                                       "Initials/Fresh Start Invitation.dot|Dear Neighbor:",
+                                       "Initials/Second Chance Welcome.dot|Dear Neighbor:"};
+        for (const QString& expected : greetings) {
+            const QString pdf = dir.filePath("letter.pdf");
+            platform::ScriptedAnswerer answers;
+            answers.setNextPrintFile(pdf);
+            auto app = std::make_shared<Application>();
+            Document& letter =
+                app->documents().add(QM_SOURCE_DIR "/templates/" + expected.section('|', 0, 0));
+            letter.mailMerge().openDataSource(dataFile.fileName());
+            letter.mailMerge().setDestination(Printer);
+            letter.mailMerge().execute(true);
+            const QStringList lines = PdfText(pdf).split('\n');
+            QCOMPARE(lines.filter("Lee").join('|'), QString("Lee, Linda"));
+            QVERIFY2(lines.indexOf(expected.section('|', 1)) > lines.indexOf("Lee, Linda"),
+                     qPrintable(expected));
+        }
     }
 };
 
