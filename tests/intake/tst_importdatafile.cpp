@@ -137,6 +137,14 @@ private slots:
         reopen();
         QCOMPARE(courtIds(), (QStringList{"03062026.lst:A123", "03052026.lst:B1", "03052026.lst:B2"}));
         QCOMPARE(answers.messages.size(), size_t(4));
+
+        // A list recorded without a source date is named as recorded, without a date.
+        DbConnection->execute("INSERT INTO DataFiles (FileName, [Date]) VALUES ('LATE.lst', '1899-12-30')");
+        writeFile(downloads + "late.lst", Line);
+        clickImport(answers, downloads + "late.lst");
+        QVERIFY(answers.messages.back().text.startsWith(
+            "The lead list LATE.lst has already been imported, so this file was not copied."));
+        QVERIFY(!QFile::exists(DataFolder + "late.lst"));
     }
 };
 
