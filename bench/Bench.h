@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -22,6 +23,12 @@ struct Register {
 
 // Prints "name: value" (value with up to three decimals).
 void figure(const QString& name, double value);
+
+// Prints "name: text", for what a figure depends on rather than a figure.
+void note(const QString& name, const QString& text);
+
+// The family of the face that text in `font` is laid out with, as fontconfig resolved it.
+QString fontFamily(const QFont& font);
 
 // A fresh folder for one group's files, removed at exit.
 QString scratchFolder(const QString& group);

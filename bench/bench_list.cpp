@@ -215,6 +215,7 @@ bool run() {
                     return false;
             }
         }
+        bench::note(QStringLiteral("font_family"), bench::fontFamily(window.lstNames->font()));
         bench::figure(QStringLiteral("fillnames_ms"), minimum(fill));
         bench::figure(QStringLiteral("bare_query_ms"), minimum(bare));
         bench::figure(QStringLiteral("fillnames_vs_query"), minimum(fill) / minimum(bare));

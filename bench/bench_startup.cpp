@@ -61,7 +61,7 @@ bool install(const QString& root, int files, int perFile, Installation& out) {
 }
 
 // One start-up, timed up to the shown main window; the window is closed and gone afterwards.
-bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, double* ms) {
+bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, double* ms, QString* family) {
     qputenv("XDG_DATA_HOME", inst.xdg.toUtf8());
     SetApplicationFolder(inst.app);
     QElapsedTimer timer;
@@ -76,6 +76,7 @@ bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, do
         return false;
     }
     const bool listed = window->lstNames->count() == inst.newestCount;
+    *family = bench::fontFamily(window->lstNames->font());
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (!listed || !answers.messages.empty()) {
@@ -97,18 +98,20 @@ bool run() {
         int exits = 0;
         SetExitAction([&exits] { ++exits; });
         std::vector<double> bigMs, emptyMs;
+        QString family;
         for (int r = 0; r < Runs; ++r) {
             double ms = 0;
-            if (!startOnce(empty, answers, &ms))
+            if (!startOnce(empty, answers, &ms, &family))
                 return false;
             emptyMs.push_back(ms);
-            if (!startOnce(big, answers, &ms))
+            if (!startOnce(big, answers, &ms, &family))
                 return false;
             bigMs.push_back(ms);
         }
         SetExitAction({});
         const double b = *std::min_element(bigMs.begin(), bigMs.end());
         const double e = *std::min_element(emptyMs.begin(), emptyMs.end());
+        bench::note(QStringLiteral("font_family"), family);
         bench::figure(QStringLiteral("startup_1m_ms"), b);
         bench::figure(QStringLiteral("startup_empty_ms"), e);
         bench::figure(QStringLiteral("startup_1m_vs_empty"), b / e);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontInfo>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <map>
@@ -17,6 +18,15 @@ std::vector<Group>& groups() {
 void figure(const QString& name, double value) {
     std::printf("%s: %.3f\n", qPrintable(name), value);
     std::fflush(stdout);
+}
+
+void note(const QString& name, const QString& text) {
+    std::printf("%s: %s\n", qPrintable(name), qPrintable(text));
+    std::fflush(stdout);
+}
+
+QString fontFamily(const QFont& font) {
+    return QFontInfo(font).family();
 }
 
 QString scratchFolder(const QString& group) {
