@@ -11,8 +11,39 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QSet>
+#include <algorithm>
 
 namespace {
+
+bool IsReplacement(const QString& name) {
+    return name.startsWith(QLatin1Char('R')) || name.startsWith(QLatin1Char('r'));
+}
+
+// Those of `names` that DataFiles records already, compared by the database as a lookup of each name
+// would compare it. A few statements instead of one per file: the folder keeps every file ever
+// imported, and it is read at every start.
+QSet<QString> RecordedFileNames(const QStringList& names) {
+    constexpr qsizetype batch = 200;
+    QSet<QString> recorded;
+    for (qsizetype first = 0; first < names.size(); first += batch) {
+        QString sql = QStringLiteral("WITH Listed(FileName) AS (VALUES ");
+        const qsizetype end = std::min(names.size(), first + batch);
+        for (qsizetype i = first; i < end; ++i) {
+            if (i > first)
+                sql += QLatin1Char(',');
+            sql += QStringLiteral("('") + db::quoted(names[i]) + QStringLiteral("')");
+        }
+        sql += QStringLiteral(") SELECT FileName FROM Listed WHERE EXISTS (SELECT 1 FROM DataFiles WHERE "
+                              "DataFiles.FileName = Listed.FileName)");
+        db::Recordset rs;
+        rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+        for (; !rs.eof(); rs.moveNext())
+            recorded.insert(rs.value(0).toString());
+        rs.close();
+    }
+    return recorded;
+}
 
 // One line into the pending Names row; raises Failure when the line cannot be stored.
 void ImportLine(const QString& line, int fieldCount, intake::FieldArray& Fields, int dataFileId,
@@ -133,9 +164,18 @@ QStringList ScanDataFolder(frmProgress& progress) {
     progress.show();
     progress.Refresh();
 
+    QStringList plain;
+    for (const QString& name : folder)
+        if (IsDataFileName(name) && !IsReplacement(name))
+            plain.append(name);
+    // Holds until a replacement file deletes a row; later names are looked up one by one.
+    const QSet<QString> recorded = RecordedFileNames(plain);
+    bool replaced = false;
+
     for (const QString& name : folder) {
         if (IsDataFileName(name)) {
-            if (name.startsWith(QLatin1Char('R')) || name.startsWith(QLatin1Char('r'))) {
+            if (IsReplacement(name)) {
+                replaced = true;
                 const QString target = name.mid(1);
                 DbConnection->execute(QStringLiteral("DELETE FROM DataFiles WHERE FileName = '") +
                                       db::quoted(target) + QStringLiteral("'"));
@@ -148,6 +188,9 @@ QStringList ScanDataFolder(frmProgress& progress) {
                 // The replaced file may come later in the listing under the same name: one import.
                 if (!NewFiles.contains(target))
                     NewFiles.append(target);
+            } else if (!replaced) {
+                if (!recorded.contains(name) && !NewFiles.contains(name))
+                    NewFiles.append(name);
             } else {
                 db::Recordset count;
                 count.open(QStringLiteral("SELECT COUNT(*) FROM DataFiles WHERE FileName = '") +

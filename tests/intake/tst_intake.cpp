@@ -260,6 +260,36 @@ private slots:
         QVERIFY(answers.messages.empty());
     }
 
+    // A folder of many recorded files: only the new ones are found, with file names compared as the
+    // database compares them, and a replacement among them still takes its original's place.
+    void manyRecordedFiles() {
+        platform::ScriptedAnswerer answers;
+        frmProgress progress;
+        QStringList values;
+        for (int day = 0; day < 450; ++day) {
+            const QDate date = QDate(2020, 1, 1).addDays(day);
+            const QString name = date.toString("MMddyyyy") + (day == 7 ? ".LST" : ".lst");
+            writeData(name, Line + "\r\n");
+            values
+                << QString("('%1', '%2')").arg(day == 7 ? name.toLower() : name, date.toString(Qt::ISODate));
+        }
+        values << "('12031999 O''Neal.lst', '1999-12-03')";
+        DbConnection->execute("INSERT INTO DataFiles (FileName, [Date]) VALUES " + values.join(','));
+        writeData("12031999 O'Neal.lst", Line + "\r\n");
+        writeData("01012030.lst", Line + "\r\n");
+        writeData("02022030 O'Hara.lst", Line + "\r\n");
+        QStringList found = ScanDataFolder(progress);
+        found.sort();
+        QCOMPARE(found, (QStringList{"01012030.lst", "02022030 O'Hara.lst"}));
+
+        writeData("R01052020.lst", Line + "\r\n" + Line + "\r\n");
+        found = ScanDataFolder(progress);
+        found.sort();
+        QCOMPARE(found, (QStringList{"01012030.lst", "01052020.lst", "02022030 O'Hara.lst"}));
+        QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 450);
+        QVERIFY(answers.messages.empty());
+    }
+
     // The window while scanning and importing; names without a date are imported after a message.
     void progressAndNamesWithoutDate() {
         WatchingAnswerer answers;
