@@ -52,6 +52,12 @@ QString formatDatePicture(const QDateTime& when, const QString& picture) {
     int i = 0;
     while (i < n) {
         const QChar c = picture.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < n) {
+            // A backslash takes the next character as it stands: LibreOffice writes "MMMM\ d', 'yyyy".
+            out += picture.at(i + 1);
+            i += 2;
+            continue;
+        }
         if (c == QLatin1Char('\'')) {
             ++i;
             while (i < n && picture.at(i) != QLatin1Char('\''))

@@ -55,7 +55,7 @@ private:
 QString applyCaseSwitches(QString value, const QStringList& switches);
 
 // A date picture as the DATE field's \@ switch gives it: M MM MMM MMMM, d dd ddd dddd, yy yyyy,
-// h hh H HH, m mm, s ss, AM/PM, am/pm, 'literal text'; English names.
+// h hh H HH, m mm, s ss, AM/PM, am/pm, 'literal text', \c for the character c; English names.
 QString formatDatePicture(const QDateTime& when, const QString& picture);
 
 } // namespace wordproc

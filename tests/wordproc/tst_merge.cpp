@@ -97,8 +97,9 @@ private slots:
         const QDateTime when(QDate(2026, 3, 5), QTime(14, 7, 9));
         QCOMPARE(
             (QStringList{formatDatePicture(when, "M/d/yy"), formatDatePicture(when, "dddd, MMM dd yyyy"),
-                         formatDatePicture(when, "h:mm AM/PM"), formatDatePicture(when, "HH:mm:ss 'on' d")}),
-            (QStringList{"3/5/26", "Thursday, Mar 05 2026", "2:07 PM", "14:07:09 on 5"}));
+                         formatDatePicture(when, "h:mm AM/PM"), formatDatePicture(when, "HH:mm:ss 'on' d"),
+                         formatDatePicture(when, "MMMM\\ d', 'yyyy")}),
+            (QStringList{"3/5/26", "Thursday, Mar 05 2026", "2:07 PM", "14:07:09 on 5", "March 5, 2026"}));
         Merger merger(tmpl("\\pard {\\field{\\*\\fldinst  DATE \\\\@ \"MMMM d, yyyy\" }{\\fldrslt old}} "
                            "{\\field{\\*\\fldinst  PAGE }{\\fldrslt 1}} {\\field{\\*\\fldinst HYPERLINK "
                            "\"http://x\"}{\\fldrslt {\\ul here}}}\\par "),
