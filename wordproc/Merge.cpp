@@ -10,6 +10,7 @@
 #include <QTextTable>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 namespace wordproc {
@@ -177,9 +178,19 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
         b.setLineHeight(twipsToLogical(p.lineTwips), QTextBlockFormat::MinimumHeight);
     else if (p.lineTwips < 0)
         b.setLineHeight(twipsToLogical(-double(p.lineTwips)), QTextBlockFormat::FixedHeight);
-    if (!p.tabs.empty()) {
+    // Word measures tab stops from the margin; Qt measures a first line's stops from where that line
+    // starts, which is where the tabs of a list item or a price list are.
+    const int origin = p.leftTwips + p.firstTwips;
+    std::vector<TabStop> sorted = p.tabs;
+    // A hanging indent is a stop of its own: a list item's text starts there.
+    if (p.firstTwips < 0 && std::none_of(sorted.begin(), sorted.end(), [&](const TabStop& t) {
+            return t.twips > origin && t.twips <= p.leftTwips;
+        }))
+        sorted.push_back(TabStop{p.leftTwips, TabStop::Left, TabStop::NoLeader});
+    if (!sorted.empty()) {
         QList<QTextOption::Tab> tabs;
-        std::vector<TabStop> sorted = p.tabs;
+        QString leaders;
+        bool anyLeader = false;
         std::stable_sort(sorted.begin(), sorted.end(),
                          [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
         for (const TabStop& t : sorted) {
@@ -190,16 +201,75 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
                 type = QTextOption::CenterTab;
             else if (t.kind == TabStop::Decimal)
                 type = QTextOption::DelimiterTab;
-            // Word measures tab stops from the margin, Qt from the paragraph's indent.
-            tabs.append(QTextOption::Tab(twipsToLogical(t.twips - p.leftTwips), type, QLatin1Char('.')));
+            tabs.append(QTextOption::Tab(twipsToLogical(t.twips - origin), type, QLatin1Char('.')));
+            leaders += QChar(u'0' + t.leader);
+            anyLeader = anyLeader || t.leader != TabStop::NoLeader;
         }
         b.setTabPositions(tabs);
+        if (anyLeader)
+            b.setProperty(kLeadersProperty, leaders);
     }
     if (p.pageBreakBefore)
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     if (p.keepTogether)
         b.setNonBreakableLines(true);
     return b;
+}
+
+bool anyVisible(const Borders& borders) {
+    return std::any_of(borders.begin(), borders.end(), [](const Border& b) { return b.visible(); });
+}
+
+// A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
+// word processors: the rule between them is left out. The rules take their room from the spacing.
+void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious, bool joinsNext) {
+    if (!anyVisible(borders))
+        return;
+    QList<qreal> list;
+    for (size_t i = 0; i < 4; ++i) {
+        const Border& b = borders[i];
+        const bool shown = b.visible() && !(joinsPrevious && Side(i) == Side::Top) &&
+                           !(joinsNext && Side(i) == Side::Bottom);
+        const QColor color = b.color.isValid() ? b.color : QColor(Qt::black);
+        list << (shown ? b.style : 0) << qMax(b.widthTwips, 1) << b.spaceTwips << qreal(color.rgba());
+        if (shown && Side(i) == Side::Top)
+            f.setTopMargin(f.topMargin() + twipsToLogical(b.spaceTwips + b.widthTwips));
+        else if (shown && Side(i) == Side::Bottom)
+            f.setBottomMargin(f.bottomMargin() + twipsToLogical(b.spaceTwips + b.widthTwips));
+    }
+    f.setProperty(kBordersProperty, QVariant::fromValue(list));
+}
+
+void setCellBorders(QTextTableCellFormat& f, const Borders& borders) {
+    const auto style = [](const Border& b) {
+        return !b.visible()                ? QTextFrameFormat::BorderStyle_None
+               : b.style == Border::Double ? QTextFrameFormat::BorderStyle_Double
+               : b.style == Border::Dotted ? QTextFrameFormat::BorderStyle_Dotted
+               : b.style == Border::Dashed ? QTextFrameFormat::BorderStyle_Dashed
+                                           : QTextFrameFormat::BorderStyle_Solid;
+    };
+    const auto width = [](const Border& b) {
+        return b.visible() ? twipsToLogical(qMax(b.widthTwips, 1)) : 0.0;
+    };
+    const auto brush = [](const Border& b) {
+        return QBrush(b.color.isValid() ? b.color : QColor(Qt::black));
+    };
+    const Border& t = edge(borders, Side::Top);
+    const Border& l = edge(borders, Side::Left);
+    const Border& b = edge(borders, Side::Bottom);
+    const Border& r = edge(borders, Side::Right);
+    f.setTopBorder(width(t));
+    f.setTopBorderStyle(style(t));
+    f.setTopBorderBrush(brush(t));
+    f.setLeftBorder(width(l));
+    f.setLeftBorderStyle(style(l));
+    f.setLeftBorderBrush(brush(l));
+    f.setBottomBorder(width(b));
+    f.setBottomBorderStyle(style(b));
+    f.setBottomBorderBrush(brush(b));
+    f.setRightBorder(width(r));
+    f.setRightBorderStyle(style(r));
+    f.setRightBorderBrush(brush(r));
 }
 
 } // namespace
@@ -224,9 +294,23 @@ public:
             --end;
         if (end == 0 || !std::holds_alternative<Table>(s.blocks[end - 1]))
             end = s.blocks.size();
+        // Qt gives a frame's first block no space above it. Where the first paragraph needs some (its
+        // space before, or room for a picture above it) an empty block of no height comes first.
+        const Paragraph* first = end > 0 ? std::get_if<Paragraph>(&s.blocks.front()) : nullptr;
+        if (m_flow.fresh && m_cursor.position() == 0 && first &&
+            (first->format.beforeTwips > 0 || !m.m_t->floats.empty())) {
+            QTextBlockFormat none;
+            none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+            QTextCharFormat tiny;
+            tiny.setFontPointSize(1);
+            m_cursor.setBlockFormat(none);
+            m_cursor.setBlockCharFormat(tiny);
+            m_flow.fresh = false;
+        }
         for (size_t i = 0; i < end; ++i) {
             if (const Paragraph* p = std::get_if<Paragraph>(&s.blocks[i]))
-                paragraph(m_cursor, *p, c, m_fresh);
+                paragraph(m_cursor, *p, c, m_flow,
+                          i + 1 < end ? std::get_if<Paragraph>(&s.blocks[i + 1]) : nullptr);
             else
                 table(std::get<Table>(s.blocks[i]), c);
         }
@@ -271,26 +355,135 @@ public:
         }
     }
 
+    bool hasPageFields() const { return m_pageFields; }
+
+    // A paragraph that the text runs on to a new page starts at the page's top, without its space
+    // before, as in the common word processors; Qt keeps the space.
+    void dropSpaceAtPageTops(double pageHeight) {
+        if (m_doc.pageCount() <= 1)
+            return;
+        QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+        const QTextFrame* root = m_doc.rootFrame();
+        // The page of a block's first or last line: a line that does not fit moves on to the next page.
+        const auto pageOf = [&](const QTextBlock& b, bool last) {
+            const QTextLayout* lines = b.layout();
+            const double y =
+                layout->blockBoundingRect(b).top() +
+                (lines->lineCount() > 0 ? lines->lineAt(last ? lines->lineCount() - 1 : 0).y() : 0);
+            return int(std::floor(y / pageHeight));
+        };
+        int page = 0;
+        // The layout follows each change as far as the next question about a position needs it.
+        for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+            QTextCursor at(b);
+            if (at.currentFrame() != root)
+                continue;
+            if (pageOf(b, false) > page &&
+                b.blockFormat().pageBreakPolicy() != QTextFormat::PageBreak_AlwaysBefore) {
+                // Nor does the space after the paragraph before it reach over to this page.
+                QTextCursor before(b.previous());
+                if (b.previous().isValid() && before.currentFrame() == root &&
+                    b.previous().blockFormat().bottomMargin() > 0) {
+                    QTextBlockFormat f = b.previous().blockFormat();
+                    f.setBottomMargin(0);
+                    before.setBlockFormat(f);
+                }
+                if (b.blockFormat().topMargin() > 0) {
+                    QTextBlockFormat f = b.blockFormat();
+                    f.setTopMargin(0);
+                    at.setBlockFormat(f);
+                }
+            }
+            page = pageOf(b, true);
+        }
+    }
+
+    // Places the pictures anchored in this document, whose top lies `origin` below the sheet's top and
+    // whose pages are `pageHeight` tall (0: a header or footer, on every page). Text that must not run
+    // under a picture starts below it.
+    void placeFloats(std::vector<PlacedPicture>& out, double origin, double pageHeight) {
+        const PageSetup& pg = m.m_t->page;
+        QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+        const double left = twipsToLayout(pg.leftTwips);
+        const double right = twipsToLayout(pg.widthTwips - pg.rightTwips);
+        for (const auto& [blockNumber, index] : m_anchors) {
+            const Floating& fl = m.m_t->floats[size_t(index)];
+            const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
+            const double anchorTop = layout->blockBoundingRect(anchor).top();
+            const int page = pageHeight > 0 ? int(std::floor(anchorTop / pageHeight)) : 0;
+            const double pageTop = page * pageHeight; // the page's top in the document
+            QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left), 0,
+                     twipsToLayout(fl.widthTwips), twipsToLayout(fl.heightTwips));
+            r.moveTop(fl.fromY == Floating::From::Page ? twipsToLayout(fl.topTwips)
+                      : fl.fromY == Floating::From::Margin
+                          ? twipsToLayout(pg.topTwips + fl.topTwips)
+                          : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
+            out.push_back(PlacedPicture{pageHeight > 0 ? page : -1, r,
+                                        m.m_t->pictures[size_t(fl.picture)].image, fl.behindText});
+            // Text flows beside a picture only where there is room for it.
+            const double room = qMax(r.left() - left, right - r.right());
+            if (fl.behindText || fl.wrap == Floating::Wrap::None ||
+                (fl.wrap == Floating::Wrap::Around && room >= twipsToLayout(1440)))
+                continue;
+            const double top = pageTop + r.top() - origin;
+            const double bottom = pageTop + r.bottom() - origin;
+            for (QTextBlock b = anchor; b.isValid(); b = b.next()) {
+                if (QTextCursor(b).currentTable())
+                    break; // tables keep their place
+                const QRectF br = layout->blockBoundingRect(b);
+                if (br.bottom() <= top)
+                    continue;
+                if (br.top() < bottom) {
+                    QTextBlockFormat f = b.blockFormat();
+                    f.setTopMargin(f.topMargin() + (bottom - br.top()) * 96.0 / kLayoutDpi);
+                    QTextCursor(b).setBlockFormat(f);
+                }
+                break;
+            }
+        }
+    }
+
 private:
-    void paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, bool& fresh) {
+    // Where the paragraphs of one flow (the story, a table cell) stand.
+    struct Flow {
+        bool fresh = true; // the flow's empty first block takes the next paragraph
+        int afterTwips = 0;
+        const Paragraph* previous = nullptr;
+    };
+
+    static bool sameBorders(const Paragraph* a, const Paragraph* b) {
+        return a && b && anyVisible(a->format.borders) && a->format.borders == b->format.borders;
+    }
+
+    void paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow, const Paragraph* next) {
         auto it = m.m_blockFormats.find(&p);
         if (it == m.m_blockFormats.end())
             it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;
+        QTextBlockFormat f = it->second;
+        // Space after a paragraph and space before the next add up in the common word processors; Qt
+        // would take the larger of the two.
+        f.setTopMargin(twipsToLogical(p.format.beforeTwips + flow.afterTwips));
+        setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next));
+        if (m_table && &flow == &m_flow) {
+            // Qt gives the block after a table no space above it; the table keeps that space below.
+            QTextTableFormat tf = m_table->format();
+            tf.setBottomMargin(f.topMargin());
+            m_table->setFormat(tf);
+            m_table = nullptr;
+        }
         const QTextCharFormat& mark = m.m_charFormats[size_t(p.markFormat)];
-        if (fresh && cur.position() == 0 && p.format.pageBreakBefore) {
+        if (flow.fresh && cur.position() == 0 && p.format.pageBreakBefore) {
             // A break before the very first paragraph would leave an empty first page.
-            QTextBlockFormat f = it->second;
             f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
             cur.setBlockFormat(f);
             cur.setBlockCharFormat(mark);
-            fresh = false;
-        } else if (fresh) {
-            cur.setBlockFormat(it->second);
+        } else if (flow.fresh) {
+            cur.setBlockFormat(f);
             cur.setBlockCharFormat(mark);
-            fresh = false;
         } else {
-            cur.insertBlock(it->second, mark);
+            cur.insertBlock(f, mark);
         }
+        flow = Flow{false, p.format.afterTwips, &p};
         runs(cur, p.runs, c);
         flush();
     }
@@ -331,6 +524,10 @@ private:
                 break;
             case Run::Field:
                 field(cur, r, c);
+                break;
+            case Run::Floating:
+                if (!c.exhausted && r.index >= 0 && size_t(r.index) < m.m_t->floats.size())
+                    m_anchors.emplace_back(cur.block().blockNumber(), r.index);
                 break;
             }
         }
@@ -390,6 +587,23 @@ private:
         case Field::Date:
             text(cur, formatDatePicture(m.m_now, f.datePicture), valueFormat(f), c);
             return;
+        case Field::Page:
+        case Field::NumPages: {
+            if (c.exhausted)
+                return;
+            // The stored number stands until the pages are known; the painting sets each page's own.
+            QString shown;
+            for (const Run& run : f.result)
+                if (run.kind == Run::Text)
+                    shown += run.text;
+            shown = shown.trimmed();
+            flush();
+            QTextCharFormat format = m.m_charFormats[size_t(valueFormat(f))];
+            format.setProperty(kPageFieldProperty, f.kind == Field::Page ? 1 : 2);
+            cur.insertText(shown.isEmpty() ? QStringLiteral("1") : shown, format);
+            m_pageFields = true;
+            return;
+        }
         case Field::Other:
             runs(cur, f.result, c);
             return;
@@ -406,20 +620,20 @@ private:
         tf.setCellSpacing(0);
         tf.setCellPadding(0);
         tf.setMargin(0);
-        tf.setBorder(def.borders ? twipsToLogical(10) : 0);
-        tf.setBorderStyle(def.borders ? QTextFrameFormat::BorderStyle_Solid
-                                      : QTextFrameFormat::BorderStyle_None);
+        // The cells draw their own rules.
+        tf.setBorder(0);
+        tf.setBorderStyle(QTextFrameFormat::BorderStyle_None);
         tf.setBorderCollapse(true);
-        tf.setLeftMargin(twipsToLogical(qMax(0, def.leftTwips)));
+        // The space after the paragraph before the table is kept above it.
+        tf.setTopMargin(twipsToLogical(m_flow.afterTwips));
+        // A row may start left of the margin (Word's default: minus the cell gap), so that the cells' text
+        // lines up with the text around the table.
+        tf.setLeftMargin(twipsToLogical(def.leftTwips));
         tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
                         : def.align == Row::Right ? Qt::AlignRight
                                                   : Qt::AlignLeft);
         QList<QTextLength> widths;
-        // A row that starts left of the margin (Word's default: minus the cell gap) cannot hang out of
-        // Qt's text area; the first column gives up that much width and padding instead, so that the
-        // text stays where it belongs.
-        const int overhang = qMax(0, -def.leftTwips);
-        int left = def.leftTwips + overhang;
+        int left = def.leftTwips;
         for (const Cell& cell : def.cells) {
             widths.append(
                 QTextLength(QTextLength::FixedLength, twipsToLogical(qMax(1, cell.rightTwips - left))));
@@ -436,28 +650,41 @@ private:
             sized = sized || row.heightTwips != 0;
             for (int col = 0; col < cols && col < int(row.cells.size()); ++col) {
                 QTextTableCell cell = qt->cellAt(r, col);
+                const Cell& source = row.cells[size_t(col)];
+                QTextCursor cc = cell.firstCursorPosition();
+                Flow flow;
+                const auto& paras = source.paragraphs;
+                for (size_t i = 0; i < paras.size(); ++i)
+                    paragraph(cc, paras[i], c, flow, i + 1 < paras.size() ? &paras[i + 1] : nullptr);
+                // The cell's format lives on the character format of its first block, which the paragraphs
+                // have just set: it is completed now, not before.
                 QTextTableCellFormat cf = cell.format().toTableCellFormat();
-                cf.setLeftPadding(twipsToLogical(col == 0 ? qMax(0, row.gapTwips - overhang) : row.gapTwips));
-                cf.setRightPadding(twipsToLogical(row.gapTwips));
+                const int leftPad = source.leftPadTwips >= 0 ? source.leftPadTwips : row.gapTwips;
+                cf.setLeftPadding(twipsToLogical(leftPad));
+                cf.setRightPadding(
+                    twipsToLogical(source.rightPadTwips >= 0 ? source.rightPadTwips : row.gapTwips));
                 cf.setTopPadding(0);
                 cf.setBottomPadding(0);
+                setCellBorders(cf, source.borders);
+                if (source.shading.isValid())
+                    cf.setBackground(source.shading);
                 cell.setFormat(cf);
-                QTextCursor cc = cell.firstCursorPosition();
-                bool fresh = true;
-                for (const Paragraph& p : row.cells[size_t(col)].paragraphs)
-                    paragraph(cc, p, c, fresh);
             }
         }
         if (sized)
             m_sized.emplace_back(qt, &t);
         m_cursor.movePosition(QTextCursor::End);
-        m_fresh = true; // the empty paragraph Qt keeps after a table takes the next paragraph
+        m_flow = Flow{}; // the empty paragraph Qt keeps after a table takes the next paragraph
+        m_table = qt;
     }
 
     Merger& m;
     QTextDocument& m_doc;
     QTextCursor m_cursor;
-    bool m_fresh = true;
+    Flow m_flow;
+    QTextTable* m_table = nullptr;              // the table just closed, until the paragraph after it
+    std::vector<std::pair<int, int>> m_anchors; // floating pictures: the anchor's block, the float
+    bool m_pageFields = false;
     QString m_pending;
     int m_pendingFormat = -1;
     QTextCursor* m_pendingCursor = nullptr;
@@ -500,7 +727,7 @@ bool Merger::atEnd() const {
 void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     const int first = cursor.record;
     const PageSetup& page = m_t->page;
-    const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out) -> double {
+    const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) -> double {
         if (story.empty())
             return 0;
         out = newBandDocument(page, m_t->defaultFamily);
@@ -510,14 +737,19 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         b.story(story, c);
         b.end();
         b.finish();
+        const double height = out->documentLayout()->documentSize().height();
+        b.placeFloats(copy.pictures,
+                      header ? twipsToLayout(page.headerTwips)
+                             : twipsToLayout(page.heightTwips - page.footerTwips) - height,
+                      0);
         return out->documentLayout()->documentSize().height();
     };
     // A header or footer taller than its margin pushes the body away, as in the common word processors.
     double top = twipsToLayout(page.topTwips);
     double bottom = twipsToLayout(page.bottomTwips);
-    if (const double h = band(m_t->header, copy.header); h > 0)
+    if (const double h = band(m_t->header, copy.header, true); h > 0)
         top = qMax(top, twipsToLayout(page.headerTwips) + h);
-    if (const double h = band(m_t->footer, copy.footer); h > 0)
+    if (const double h = band(m_t->footer, copy.footer, false); h > 0)
         bottom = qMax(bottom, twipsToLayout(page.footerTwips) + h);
     const double height = qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom);
     copy.bodyTop = top;
@@ -536,6 +768,10 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     }
     body.end();
     body.finish();
+    body.placeFloats(copy.pictures, top, height);
+    body.dropSpaceAtPageTops(height);
+    if (body.hasPageFields())
+        setPageNumbers(*copy.body, 0, copy.pageCount(), height);
 }
 
 PageCopy Merger::next() {

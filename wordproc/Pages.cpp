@@ -1,6 +1,7 @@
 #include "wordproc/Pages.h"
 
 #include "errors/Failure.h"
+#include "wordproc/Template.h"
 #include "wordproc/WordErrors.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -9,7 +10,10 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
 #include <QTextOption>
+#include <cmath>
 
 namespace wordproc {
 
@@ -81,6 +85,223 @@ QString MergedDocument::plainText() const {
     return parts.join(QLatin1Char('\n'));
 }
 
+namespace {
+
+// A rule from `a` to `b` as the style asks; `width` and lengths in the painter's units.
+void drawRule(QPainter& painter, QPointF a, QPointF b, int style, double width, const QColor& color) {
+    QPen pen(color, qMax(width, 1.0), Qt::SolidLine, Qt::FlatCap);
+    if (style == Border::Dotted)
+        pen.setStyle(Qt::DotLine);
+    else if (style == Border::Dashed)
+        pen.setStyle(Qt::DashLine);
+    if (style == Border::Double) {
+        // Two lines of a third of the width each, a third apart.
+        pen.setWidthF(qMax(width / 3, 1.0));
+        const QPointF d = a.y() == b.y() ? QPointF(0, width / 3) : QPointF(width / 3, 0);
+        painter.setPen(pen);
+        painter.drawLine(a - d, b - d);
+        painter.drawLine(a + d, b + d);
+        return;
+    }
+    painter.setPen(pen);
+    painter.drawLine(a, b);
+}
+
+void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat& format) {
+    const QList<qreal> e = format.property(kBordersProperty).value<QList<qreal>>();
+    if (e.size() != 16)
+        return;
+    struct Edge {
+        int style;
+        double width, space;
+        QColor color;
+    };
+    std::array<Edge, 4> edges;
+    for (size_t i = 0; i < 4; ++i) {
+        const qsizetype k = qsizetype(i) * 4;
+        edges[i] = Edge{int(e[k]), twipsToLayout(e[k + 1]), twipsToLayout(e[k + 2]),
+                        QColor::fromRgba(QRgb(quint32(e[k + 3])))};
+    }
+    const Edge& top = edges[size_t(Side::Top)];
+    const Edge& bottom = edges[size_t(Side::Bottom)];
+    // The rules stand their space away from the text, on the paragraph's indents.
+    const double y0 = top.style ? text.top() - top.space - top.width / 2 : text.top();
+    const double y1 = bottom.style ? text.bottom() + bottom.space + bottom.width / 2 : text.bottom();
+    const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
+    const double x1 = text.right() - format.rightMargin();
+    if (top.style)
+        drawRule(painter, {x0, y0}, {x1, y0}, top.style, top.width, top.color);
+    if (bottom.style)
+        drawRule(painter, {x0, y1}, {x1, y1}, bottom.style, bottom.width, bottom.color);
+    const Edge& left = edges[size_t(Side::Left)];
+    const Edge& right = edges[size_t(Side::Right)];
+    if (left.style)
+        drawRule(painter, {x0 - left.space - left.width / 2, y0}, {x0 - left.space - left.width / 2, y1},
+                 left.style, left.width, left.color);
+    if (right.style)
+        drawRule(painter, {x1 + right.space + right.width / 2, y0}, {x1 + right.space + right.width / 2, y1},
+                 right.style, right.width, right.color);
+}
+
+QTextCharFormat formatAt(const QTextBlock& block, int position) {
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (it.fragment().contains(position))
+            return it.fragment().charFormat();
+    return block.charFormat();
+}
+
+void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& origin) {
+    const QString leaders = block.blockFormat().property(kLeadersProperty).toString();
+    if (leaders.trimmed().isEmpty())
+        return;
+    const QList<QTextOption::Tab> tabs = block.blockFormat().tabPositions();
+    const QString text = block.text();
+    const QTextLayout* layout = block.layout();
+    const double logical = kLayoutDpi / 96.0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('\t'))
+            continue;
+        const QTextLine line = layout->lineForTextPosition(i);
+        if (!line.isValid())
+            continue;
+        const double x0 = line.cursorToX(i), x1 = line.cursorToX(i + 1);
+        // The stop this tab went to: the first one past where it starts, as Qt chooses it.
+        const double from = (x0 - line.x()) / logical;
+        qsizetype stop = 0;
+        while (stop < tabs.size() && tabs[stop].position <= from + 0.01)
+            ++stop;
+        if (stop >= tabs.size() || stop >= leaders.size() || leaders[stop] == QLatin1Char('0'))
+            continue;
+        const int kind = leaders[stop].unicode() - '0';
+        const QTextCharFormat f = formatAt(block, block.position() + i);
+        QFont font = f.font();
+        // The painter sizes a font for its own device; the layout's pixels are what the text uses.
+        font.setPointSizeF(font.pointSizeF() * kLayoutDpi / painter.device()->logicalDpiY());
+        const QFontMetricsF metrics(QFont(f.font(), layoutDevice()));
+        const double baseline = origin.y() + line.y() + line.ascent();
+        const QColor color = f.foreground().color();
+        if (kind == TabStop::Underline || kind == TabStop::Thick) {
+            const double w = metrics.lineWidth() * (kind == TabStop::Thick ? 2 : 1);
+            painter.setPen(QPen(color, w, Qt::SolidLine, Qt::FlatCap));
+            const double y = baseline + metrics.underlinePos();
+            painter.drawLine(QPointF(origin.x() + x0, y), QPointF(origin.x() + x1, y));
+            continue;
+        }
+        const QChar c = kind == TabStop::Hyphens      ? QLatin1Char('-')
+                        : kind == TabStop::Equals     ? QLatin1Char('=')
+                        : kind == TabStop::MiddleDots ? QChar(0x00B7)
+                                                      : QLatin1Char('.');
+        const double w = metrics.horizontalAdvance(c);
+        // Leaders keep clear of the text before them and end at the stop, as the common word processors
+        // set them.
+        const int n = int(std::floor((x1 - x0 - w / 2) / w));
+        if (n <= 0)
+            continue;
+        painter.setFont(font);
+        painter.setPen(color);
+        painter.drawText(QPointF(origin.x() + x1 - n * w, baseline), QString(n, c));
+    }
+}
+
+} // namespace
+
+void paintDecorations(QPainter& painter, const QTextDocument& doc, const QRectF& clip) {
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    painter.save();
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        const QTextBlockFormat format = block.blockFormat();
+        if (!format.hasProperty(kBordersProperty) && !format.hasProperty(kLeadersProperty))
+            continue;
+        const QRectF rect = layout->blockBoundingRect(block);
+        if (!clip.isEmpty() && !rect.adjusted(0, -kLayoutDpi, 0, kLayoutDpi).intersects(clip))
+            continue;
+        paintBorders(painter, rect, format);
+        paintLeaders(painter, block, rect.topLeft());
+    }
+    painter.restore();
+}
+
+void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight) {
+    struct Spot {
+        int position, length, kind;
+        QTextCharFormat format;
+        int page;
+    };
+    std::vector<Spot> spots;
+    const QAbstractTextDocumentLayout* layout = pageHeight > 0 ? doc.documentLayout() : nullptr;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            const int kind = f.charFormat().intProperty(kPageFieldProperty);
+            if (kind == 0)
+                continue;
+            int on = page;
+            if (layout) {
+                const QTextLine line = block.layout()->lineForTextPosition(f.position() - block.position());
+                const double y = layout->blockBoundingRect(block).top() + (line.isValid() ? line.y() : 0);
+                on = 1 + int(std::floor(y / pageHeight));
+            }
+            spots.push_back(Spot{f.position(), f.length(), kind, f.charFormat(), on});
+        }
+    }
+    // From the end, so that a number that changes length leaves the earlier positions alone.
+    QTextCursor cursor(&doc);
+    for (auto it = spots.rbegin(); it != spots.rend(); ++it) {
+        const QString text = QString::number(it->kind == 1 ? it->page : pages);
+        cursor.setPosition(it->position);
+        cursor.setPosition(it->position + it->length, QTextCursor::KeepAnchor);
+        if (cursor.selectedText() != text)
+            cursor.insertText(text, it->format);
+    }
+}
+
+void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSetup& page) {
+    if (!copy.body)
+        return;
+    const QTextDocument& doc = *copy.body;
+    const QSizeF size = doc.pageSize();
+    const int pages = copy.pageCount();
+    const double left = twipsToLayout(page.leftTwips);
+    const double pageWidth = twipsToLayout(page.widthTwips);
+    const auto pictures = [&](bool behind) {
+        for (const PlacedPicture& p : copy.pictures)
+            if ((p.page == index || p.page < 0) && p.behindText == behind)
+                painter.drawImage(p.rect, p.image);
+    };
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    ctx.palette.setColor(QPalette::Text, Qt::black);
+    const auto band = [&](QTextDocument* band, bool header) {
+        if (!band)
+            return;
+        setPageNumbers(*band, index + 1, pages);
+        const double top = header ? twipsToLayout(page.headerTwips)
+                                  : twipsToLayout(page.heightTwips - page.footerTwips) -
+                                        band->documentLayout()->documentSize().height();
+        painter.save();
+        painter.translate(left, top);
+        band->documentLayout()->draw(&painter, ctx);
+        paintDecorations(painter, *band);
+        painter.restore();
+    };
+    pictures(true);
+    painter.save();
+    painter.translate(left, copy.bodyTop >= 0 ? copy.bodyTop : twipsToLayout(page.topTwips));
+    // Lines of a paragraph that runs on to the next page lie below this page's text area.
+    const QRectF area(-left, index * size.height(), pageWidth, size.height());
+    painter.translate(0, -index * size.height());
+    painter.setClipRect(area);
+    // A line that only touches the page's edge belongs to the neighbouring page: not even an invisible
+    // copy of it goes into this page (a PDF would hold its text twice).
+    ctx.clip = area.adjusted(0, 0.5, 0, -0.5);
+    doc.documentLayout()->draw(&painter, ctx);
+    paintDecorations(painter, doc, area);
+    painter.restore();
+    ctx.clip = QRectF();
+    band(copy.header.get(), true);
+    band(copy.footer.get(), false);
+    pictures(false);
+}
+
 void preparePrinter(QPrinter& printer, const PageSetup& page) {
     const bool landscape = page.widthTwips > page.heightTwips;
     const QSizeF portrait(qMin(page.widthTwips, page.heightTwips) / 20.0,
@@ -111,45 +332,18 @@ void PageWriter::begin() {
     m_scale = m_printer.resolution() / kLayoutDpi;
 }
 
-void PageWriter::paintBand(const QTextDocument& band, double top) {
-    m_painter.save();
-    m_painter.scale(m_scale, m_scale);
-    m_painter.translate(twipsToLayout(m_page.leftTwips), top);
-    QAbstractTextDocumentLayout::PaintContext ctx;
-    ctx.palette.setColor(QPalette::Text, Qt::black);
-    band.documentLayout()->draw(&m_painter, ctx);
-    m_painter.restore();
-}
-
 void PageWriter::write(const PageCopy& copy) {
     if (!copy.body)
         return;
-    const QTextDocument& doc = *copy.body;
-    const QSizeF size = doc.pageSize();
     const int pages = copy.pageCount();
-    const double left = twipsToLayout(m_page.leftTwips);
-    const double pageWidth = twipsToLayout(m_page.widthTwips);
     for (int i = 0; i < pages; ++i) {
         if (m_pages > 0)
             m_printer.newPage();
         ++m_pages;
         m_painter.save();
         m_painter.scale(m_scale, m_scale);
-        m_painter.translate(left, copy.bodyTop >= 0 ? copy.bodyTop : twipsToLayout(m_page.topTwips));
-        // Lines of a paragraph that runs on to the next page lie below this page's text area.
-        const QRectF area(-left, i * size.height(), pageWidth, size.height());
-        m_painter.translate(0, -i * size.height());
-        m_painter.setClipRect(area);
-        QAbstractTextDocumentLayout::PaintContext ctx;
-        ctx.clip = area;
-        ctx.palette.setColor(QPalette::Text, Qt::black);
-        doc.documentLayout()->draw(&m_painter, ctx);
+        paintSheet(m_painter, copy, i, m_page);
         m_painter.restore();
-        if (copy.header)
-            paintBand(*copy.header, twipsToLayout(m_page.headerTwips));
-        if (copy.footer)
-            paintBand(*copy.footer, twipsToLayout(m_page.heightTwips - m_page.footerTwips) -
-                                        copy.footer->documentLayout()->documentSize().height());
     }
 }
 

@@ -2,8 +2,10 @@
 
 #include "wordproc/Template.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QTextDocument>
+#include <QTextFormat>
 #include <memory>
 #include <vector>
 
@@ -40,6 +42,35 @@ std::unique_ptr<QTextDocument> newPagedDocument(const PageSetup& page, const QSt
 // A new empty document for a page header or footer: as wide as the body, not paginated.
 std::unique_ptr<QTextDocument> newBandDocument(const PageSetup& page, const QString& defaultFamily);
 
+// What Qt's text layout does not draw itself travels with the documents as format properties, for
+// paintDecorations() to draw.
+enum DecorationProperty {
+    // Block: the paragraph's rules, four edges (top, left, bottom, right) of style (Border::Style),
+    // width and space (twips) and colour (QRgb), as a QList<qreal>. An edge shared with the paragraph
+    // before or after is left out.
+    kBordersProperty = QTextFormat::UserProperty + 1,
+    // Block: one character per tab position, its leader (TabStop::Leader, '0' + value).
+    kLeadersProperty,
+    // Character: a PAGE (1) or NUMPAGES (2) field's number, rewritten for each page.
+    kPageFieldProperty,
+};
+
+// Draws the rules and the tab leaders of the blocks of `doc` that meet `clip` (document coordinates;
+// everything when empty), with the painter in the document's coordinates.
+void paintDecorations(QPainter& painter, const QTextDocument& doc, const QRectF& clip = QRectF());
+
+// Sets the page-number fields of `doc`: to `page` and `pages`, or when `pageHeight` is positive, each
+// to the page it lies on in a document paginated to that height.
+void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight = 0);
+
+// A floating picture where it lies on the sheet.
+struct PlacedPicture {
+    int page = -1; // within its copy; -1: on every page (a header's or footer's)
+    QRectF rect;   // layout pixels from the sheet's corner
+    QImage image;
+    bool behindText = false;
+};
+
 // One run of pages that starts on a new sheet: a letter's record, a label sheet's records, or the
 // whole of a catalog.
 struct PageCopy {
@@ -47,8 +78,13 @@ struct PageCopy {
     std::unique_ptr<QTextDocument> header; // may be null
     std::unique_ptr<QTextDocument> footer; // may be null
     double bodyTop = -1;                   // layout pixels from the sheet's top; the top margin when negative
+    std::vector<PlacedPicture> pictures;
     int pageCount() const;
 };
+
+// Paints page `index` of `copy`: body, header, footer and pictures, with the painter in layout pixels
+// from the sheet's corner. The printer, the PDF file and the preview all get their pages from here.
+void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSetup& page);
 
 // The result of a merge to a new document (or a template shown as it stands).
 struct MergedDocument {
@@ -76,8 +112,6 @@ public:
     int pagesWritten() const { return m_pages; }
 
 private:
-    void paintBand(const QTextDocument& band, double top);
-
     QPrinter& m_printer;
     PageSetup m_page;
     QPainter m_painter;

@@ -34,6 +34,9 @@ enum class Dest : quint8 {
     Field,     // the \field group itself: its text is ignored, its subgroups are not
     FieldInst, // the field code
     MailMerge,
+    Shape,      // a shape and its instructions: their words place it, their text is ignored
+    ShapeName,  // a shape property's name
+    ShapeValue, // a shape property's value
 };
 
 // Destinations whose content never shows: skipped with everything inside them.
@@ -49,7 +52,7 @@ bool isSkippedDestination(const QByteArray& word) {
         "pn",
         "object",
         "do",
-        "shp",
+        "shprslt",
         "xe",
         "tc",
         "txe",
@@ -133,6 +136,20 @@ struct PictureData {
     int scaleY = 100;
 };
 
+// A shape being read: the picture it shows and where; a property being read.
+struct ShapeData {
+    Floating floating;
+    int right = 0;
+    int bottom = 0;
+};
+struct ShapeProperty {
+    QString name;
+    QString value;
+};
+
+// Which edge the rule words (\brdrs, \brdrw, ...) describe: the last \brdrt, \box or \clbrdrb given.
+enum class BorderTarget : quint8 { None, Paragraph, AllOfParagraph, Cell };
+
 // One story being read: the paragraph being filled and the table rows around it.
 struct StoryBuilder {
     Story* story = nullptr;
@@ -141,11 +158,12 @@ struct StoryBuilder {
     bool sectionPending = false; // a section break waits to learn whether it is continuous
     // Tables: the row definition last given, the cells of the row being filled.
     Row rowDef;
+    Cell cellDef; // the cell being defined: its borders and shading, until its \cellx
+    int cellBack = -1, cellFore = -1, cellShade = 0;
     std::vector<Paragraph> cellParagraphs;
     std::vector<Cell> cells;
     Table table;
     bool tableBreakPending = false;
-    bool borderPending = false;
 };
 
 struct State {
@@ -153,6 +171,9 @@ struct State {
     CharFormat chr;
     ParaFormat para;
     TabStop::Kind tabKind = TabStop::Left;
+    TabStop::Leader tabLeader = TabStop::NoLeader;
+    BorderTarget border = BorderTarget::None;
+    Side borderSide = Side::Top;
     int uc = 1;
     bool symbolFont = false;
     bool hidden = false;
@@ -162,11 +183,15 @@ struct State {
     StoryBuilder* story = nullptr;
     Field* field = nullptr; // inside a \field group
     PictureData* picture = nullptr;
+    ShapeData* shape = nullptr; // inside a shape: its picture goes there
+    ShapeProperty* property = nullptr;
 };
 
 // What a group owns when its first word opens a destination.
 struct GroupLocals {
     PictureData picture;
+    ShapeData shape;
+    ShapeProperty property;
     Field field;
     bool hadInstruction = false;
     StoryBuilder* opened = nullptr; // a header or footer story this group holds
@@ -207,6 +232,12 @@ private:
     void finishStory(StoryBuilder& b, const State& st);
     void finishPicture(State& st, PictureData& pic);
     void finishField(State& st, Field& field, bool hadInstruction);
+    void finishShape(State& st, ShapeData& shape);
+    void shapeWord(ShapeData& shape, const QByteArray& w, int param);
+    void shapeProperty(ShapeData& shape, const ShapeProperty& property);
+    void borderWord(State& st, const QByteArray& w, int param);
+    void endCellDefinition(StoryBuilder& b, int right);
+    QColor color(int index) const;
     void setCodePage(int cp);
 
     const char* m_p;
@@ -287,6 +318,14 @@ void Reader::text(State& st, const QString& s) {
             st.field->instruction += s;
         }
         break;
+    case Dest::ShapeName:
+        if (st.property)
+            st.property->name += s;
+        break;
+    case Dest::ShapeValue:
+        if (st.property)
+            st.property->value += s;
+        break;
     case Dest::FontTable:
         for (QChar c : s) {
             if (c == QLatin1Char(';')) {
@@ -362,8 +401,8 @@ void Reader::flushTable(StoryBuilder& b) {
         Row row = b.rowDef;
         row.cells.clear();
         for (size_t i = 0; i < b.cells.size(); ++i) {
-            Cell c = std::move(b.cells[i]);
-            c.rightTwips = i < b.rowDef.cells.size() ? b.rowDef.cells[i].rightTwips : 0;
+            Cell c = i < b.rowDef.cells.size() ? b.rowDef.cells[i] : Cell{};
+            c.paragraphs = std::move(b.cells[i].paragraphs);
             row.cells.push_back(std::move(c));
         }
         b.cells.clear();
@@ -437,9 +476,8 @@ void Reader::endRow(State& st) {
     row.cells.clear();
     int lastRight = 0;
     for (size_t i = 0; i < b->cells.size(); ++i) {
-        Cell c = std::move(b->cells[i]);
-        if (i < b->rowDef.cells.size())
-            c.rightTwips = b->rowDef.cells[i].rightTwips;
+        Cell c = i < b->rowDef.cells.size() ? b->rowDef.cells[i] : Cell{};
+        c.paragraphs = std::move(b->cells[i].paragraphs);
         if (c.rightTwips <= lastRight)
             c.rightTwips = lastRight + 1440; // a cell the definition forgot: one inch
         lastRight = c.rightTwips;
@@ -486,8 +524,121 @@ void Reader::finishPicture(State& st, PictureData& pic) {
     p.widthTwips = qBound(1, w, 1440 * 50);
     p.heightTwips = qBound(1, h, 1440 * 50);
     m_t.pictures.push_back(std::move(p));
+    if (st.shape) {
+        st.shape->floating.picture = int(m_t.pictures.size() - 1);
+        return;
+    }
     if (!st.hidden)
         addRun(st, Run{Run::Picture, format(st.chr), int(m_t.pictures.size() - 1), {}});
+}
+
+QColor Reader::color(int index) const {
+    return index > 0 && size_t(index) < m_colors.size() ? m_colors[size_t(index)] : QColor();
+}
+
+void Reader::borderWord(State& st, const QByteArray& w, int param) {
+    std::array<Border*, 4> edges{};
+    if (st.border == BorderTarget::Paragraph)
+        edges[0] = &edge(st.para.borders, st.borderSide);
+    else if (st.border == BorderTarget::AllOfParagraph)
+        for (size_t i = 0; i < 4; ++i)
+            edges[i] = &st.para.borders[i];
+    else if (st.border == BorderTarget::Cell && st.story)
+        edges[0] = &edge(st.story->cellDef.borders, st.borderSide);
+    for (Border* b : edges) {
+        if (!b)
+            continue;
+        if (w == "brdrw")
+            b->widthTwips = qBound(0, param, 255);
+        else if (w == "brsp")
+            b->spaceTwips = qBound(0, param, 1440);
+        else if (w == "brdrcf")
+            b->color = color(param);
+        else if (w == "brdrnone" || w == "brdrnil")
+            b->style = Border::None;
+        else if (w == "brdrdb")
+            b->style = Border::Double;
+        else if (w == "brdrdot")
+            b->style = Border::Dotted;
+        else if (w.startsWith("brdrdash"))
+            b->style = Border::Dashed;
+        else
+            b->style = Border::Single; // \brdrs, \brdrth, \brdrhair and the fancier rules
+    }
+}
+
+void Reader::endCellDefinition(StoryBuilder& b, int right) {
+    Cell c = std::move(b.cellDef);
+    c.rightTwips = right;
+    // A shading percentage mixes the pattern colour (black by default) into the background (white).
+    const QColor back = color(b.cellBack), fore = color(b.cellFore);
+    const double share = qBound(0, b.cellShade, 10000) / 10000.0;
+    if (share > 0) {
+        const QColor bg = back.isValid() ? back : QColor(Qt::white);
+        const QColor fg = fore.isValid() ? fore : QColor(Qt::black);
+        const auto mix = [share](int a, int z) { return qRound(a + (z - a) * share); };
+        c.shading = QColor(mix(bg.red(), fg.red()), mix(bg.green(), fg.green()), mix(bg.blue(), fg.blue()));
+    } else {
+        c.shading = back;
+    }
+    b.rowDef.cells.push_back(std::move(c));
+    b.cellDef = Cell{};
+    b.cellBack = b.cellFore = -1;
+    b.cellShade = 0;
+}
+
+void Reader::shapeWord(ShapeData& shape, const QByteArray& w, int param) {
+    Floating& f = shape.floating;
+    if (w == "shpleft")
+        f.leftTwips = param;
+    else if (w == "shptop")
+        f.topTwips = param;
+    else if (w == "shpright")
+        shape.right = param;
+    else if (w == "shpbottom")
+        shape.bottom = param;
+    else if (w == "shpbxpage" || w == "shpbxmargin" || w == "shpbxcolumn")
+        f.fromX = w == "shpbxpage" ? Floating::From::Page : Floating::From::Margin;
+    else if (w == "shpbypage" || w == "shpbymargin" || w == "shpbypara")
+        f.fromY = w == "shpbypage"     ? Floating::From::Page
+                  : w == "shpbymargin" ? Floating::From::Margin
+                                       : Floating::From::Paragraph;
+    else if (w == "shpwr")
+        f.wrap = param == 1                 ? Floating::Wrap::TopBottom
+                 : param == 2 || param == 4 ? Floating::Wrap::Around
+                                            : Floating::Wrap::None;
+    else if (w == "shpfblwtxt")
+        f.behindText = param == 1;
+}
+
+void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {
+    // The few properties that say where the picture lies; the rest draw shapes this reader leaves out.
+    const QString name = property.name.trimmed();
+    bool ok = false;
+    const int value = property.value.trimmed().toInt(&ok);
+    if (!ok)
+        return;
+    Floating& f = shape.floating;
+    if (name == QLatin1String("posrelh"))
+        f.fromX = value == 1 ? Floating::From::Page : Floating::From::Margin;
+    else if (name == QLatin1String("posrelv"))
+        f.fromY = value == 1   ? Floating::From::Page
+                  : value == 0 ? Floating::From::Margin
+                               : Floating::From::Paragraph;
+    else if (name == QLatin1String("fBehindDocument"))
+        f.behindText = value != 0;
+}
+
+void Reader::finishShape(State& st, ShapeData& shape) {
+    Floating f = shape.floating;
+    if (f.picture < 0)
+        return; // lines, boxes and text frames are left out
+    const Picture& pic = m_t.pictures[size_t(f.picture)];
+    f.widthTwips = shape.right > f.leftTwips ? qMin(shape.right - f.leftTwips, 1440 * 50) : pic.widthTwips;
+    f.heightTwips = shape.bottom > f.topTwips ? qMin(shape.bottom - f.topTwips, 1440 * 50) : pic.heightTwips;
+    m_t.floats.push_back(f);
+    if (!st.hidden)
+        addRun(st, Run{Run::Floating, format(st.chr), int(m_t.floats.size() - 1), {}});
 }
 
 void Reader::finishField(State& st, Field& field, bool hadInstruction) {
@@ -555,6 +706,13 @@ void Reader::parseGroup(State st, int depth) {
                 State outer = st;
                 outer.dest = Dest::Body;
                 finishField(outer, local.field, local.hadInstruction);
+            } else if (st.dest == Dest::Shape && st.property == &local.property && st.shape) {
+                shapeProperty(*st.shape, local.property);
+            } else if (st.dest == Dest::Shape && st.shape == &local.shape) {
+                State outer = st;
+                outer.dest = Dest::Body;
+                outer.shape = nullptr;
+                finishShape(outer, local.shape);
             }
             if (local.opened)
                 finishStory(*local.opened, st);
@@ -716,6 +874,21 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         }
         if (w == "shppict")
             return; // the picture inside is the one to show
+        if (w == "shp" && st.dest == Dest::Body) {
+            flushText(st);
+            st.dest = Dest::Shape;
+            st.shape = &local.shape;
+            return;
+        }
+        if (st.dest == Dest::Shape && (w == "shpinst" || w == "sp")) {
+            if (w == "sp")
+                st.property = &local.property;
+            return;
+        }
+        if (st.dest == Dest::Shape && (w == "sn" || w == "sv")) {
+            st.dest = w == "sn" ? Dest::ShapeName : Dest::ShapeValue;
+            return;
+        }
         if (w == "header" || w == "headerr" || w == "headerl" || w == "footer" || w == "footerr" ||
             w == "footerl") {
             flushText(st);
@@ -792,6 +965,13 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
     }
     if (st.dest == Dest::Field)
         return; // \flddirty, \fldlock and the like
+    if (st.dest == Dest::Shape) {
+        if (st.shape)
+            shapeWord(*st.shape, w, param);
+        return;
+    }
+    if (st.dest == Dest::ShapeName || st.dest == Dest::ShapeValue)
+        return;
 
     // Document, section, paragraph and character properties, and special characters; valid in the
     // body, in a field's code (for its formatting) and in a field's result.
@@ -816,35 +996,47 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
             st.chr.bold = on();
         } else if (w == "bullet") {
             special(0x2022);
-        } else if (w == "brdrnone" || w == "brdrnil") {
-            if (st.story)
-                st.story->borderPending = false;
-        } else if (w.startsWith("brdr") && w != "brdrw" && w != "brdrcf") {
-            if (st.story && st.story->borderPending) {
-                st.story->rowDef.borders = true;
-                st.story->borderPending = false;
-            }
+        } else if (w == "brdrt" || w == "brdrl" || w == "brdrb" || w == "brdrr") {
+            st.border = BorderTarget::Paragraph;
+            st.borderSide = w == "brdrt"   ? Side::Top
+                            : w == "brdrl" ? Side::Left
+                            : w == "brdrb" ? Side::Bottom
+                                           : Side::Right;
+        } else if (w == "box") {
+            st.border = BorderTarget::AllOfParagraph;
+        } else if (w == "brdrbtw" || w == "brdrbar") {
+            st.border = BorderTarget::None;
+        } else if (w.startsWith("brdr") || w == "brsp") {
+            borderWord(st, w, param);
         }
         return;
     case 'c':
         if (w == "cf") {
             flushText(st);
-            st.chr.color = param > 0 && size_t(param) < m_colors.size() ? m_colors[size_t(param)] : QColor();
+            st.chr.color = color(param);
         } else if (w == "cell" || w == "nestcell") {
             if (body)
                 endCell(st);
         } else if (w == "cellx") {
-            if (st.story) {
-                Cell c;
-                c.rightTwips = param;
-                st.story->rowDef.cells.push_back(c);
-            }
+            if (st.story)
+                endCellDefinition(*st.story, param);
         } else if (w == "caps") {
             flushText(st);
             st.chr.caps = on() ? CharFormat::Caps::All : CharFormat::Caps::None;
-        } else if (w.startsWith("clbrdr")) {
-            if (st.story)
-                st.story->borderPending = true;
+        } else if (w == "clbrdrt" || w == "clbrdrl" || w == "clbrdrb" || w == "clbrdrr") {
+            st.border = BorderTarget::Cell;
+            st.borderSide = w == "clbrdrt"   ? Side::Top
+                            : w == "clbrdrl" ? Side::Left
+                            : w == "clbrdrb" ? Side::Bottom
+                                             : Side::Right;
+        } else if (st.story && (w == "clcbpat" || w == "clcfpat" || w == "clshdng")) {
+            (w == "clcbpat"   ? st.story->cellBack
+             : w == "clcfpat" ? st.story->cellFore
+                              : st.story->cellShade) = param;
+        } else if (st.story && (w == "clpadt" || w == "clpadr")) {
+            // Word writes a cell's left padding as \clpadt (and its top as \clpadl); LibreOffice follows.
+            (w == "clpadt" ? st.story->cellDef.leftPadTwips : st.story->cellDef.rightPadTwips) =
+                qBound(0, param, 1440 * 22);
         }
         return;
     case 'd':
@@ -950,6 +1142,8 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
             st.para = ParaFormat{};
             st.inTable = false;
             st.tabKind = TabStop::Left;
+            st.tabLeader = TabStop::NoLeader;
+            st.border = BorderTarget::None;
         } else if (w == "plain") {
             flushText(st);
             st.chr = CharFormat{};
@@ -1038,8 +1232,19 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
             else if (m_skip > 0)
                 --m_skip;
         } else if (w == "tx") {
-            st.para.tabs.push_back(TabStop{param, st.tabKind});
+            st.para.tabs.push_back(TabStop{param, st.tabKind, st.tabLeader});
             st.tabKind = TabStop::Left;
+            st.tabLeader = TabStop::NoLeader;
+        } else if (w.startsWith("tl")) {
+            st.tabLeader = w == "tldot"    ? TabStop::Dots
+                           : w == "tlhyph" ? TabStop::Hyphens
+                           : w == "tlul"   ? TabStop::Underline
+                           : w == "tlth"   ? TabStop::Thick
+                           : w == "tleq"   ? TabStop::Equals
+                           : w == "tlmdot" ? TabStop::MiddleDots
+                                           : TabStop::NoLeader;
+        } else if (w.startsWith("trbrdr")) {
+            st.border = BorderTarget::None; // the cells' own borders are what is drawn
         } else if (w == "tqr") {
             st.tabKind = TabStop::Right;
         } else if (w == "tqc") {
@@ -1049,8 +1254,11 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         } else if (w == "trowd") {
             if (st.story) {
                 st.story->rowDef = Row{};
-                st.story->borderPending = false;
+                st.story->cellDef = Cell{};
+                st.story->cellBack = st.story->cellFore = -1;
+                st.story->cellShade = 0;
             }
+            st.border = BorderTarget::None;
         } else if (w == "trgaph") {
             if (st.story)
                 st.story->rowDef.gapTwips = qMax(0, param);
@@ -1197,6 +1405,10 @@ void parseFieldInstruction(Field& field) {
         }
     } else if (kind == QLatin1String("NEXT")) {
         field.kind = Field::Next;
+    } else if (kind == QLatin1String("PAGE")) {
+        field.kind = Field::Page;
+    } else if (kind == QLatin1String("NUMPAGES") || kind == QLatin1String("SECTIONPAGES")) {
+        field.kind = Field::NumPages;
     } else if (kind == QLatin1String("DATE") || kind == QLatin1String("TIME")) {
         field.kind = Field::Date;
         for (int i = 1; i + 1 < words.size(); ++i)

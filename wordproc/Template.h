@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <variant>
 #include <vector>
 
@@ -31,10 +32,35 @@ struct CharFormat {
 
 struct TabStop {
     enum Kind : quint8 { Left, Center, Right, Decimal };
+    // What fills the space up to the stop: nothing, dots, hyphens, a rule, a thick rule, equal signs,
+    // middle dots.
+    enum Leader : quint8 { NoLeader, Dots, Hyphens, Underline, Thick, Equals, MiddleDots };
     int twips = 0;
     Kind kind = Left;
+    Leader leader = NoLeader;
     bool operator==(const TabStop&) const = default;
 };
+
+// One edge's rule, of a paragraph or of a table cell.
+struct Border {
+    enum Style : quint8 { None, Single, Double, Dotted, Dashed };
+    Style style = None;
+    int widthTwips = 0;
+    int spaceTwips = 0; // paragraphs: the distance between the rule and the text
+    QColor color;       // invalid: automatic (black)
+    bool visible() const { return style != None; }
+    bool operator==(const Border&) const = default;
+};
+
+enum class Side : quint8 { Top, Left, Bottom, Right };
+// Indexed by Side.
+using Borders = std::array<Border, 4>;
+inline Border& edge(Borders& b, Side s) {
+    return b[size_t(s)];
+}
+inline const Border& edge(const Borders& b, Side s) {
+    return b[size_t(s)];
+}
 
 struct ParaFormat {
     enum Align : quint8 { Left, Center, Right, Justify };
@@ -50,18 +76,19 @@ struct ParaFormat {
     bool keepTogether = false;
     bool keepWithNext = false;
     std::vector<TabStop> tabs;
+    Borders borders;
 };
 
 struct Run {
-    enum Kind : quint8 { Text, Tab, LineBreak, Field, Picture };
+    enum Kind : quint8 { Text, Tab, LineBreak, Field, Picture, Floating };
     Kind kind = Text;
     int format = 0; // index into Template::formats
-    int index = -1; // Field: into Template::fields; Picture: into Template::pictures
+    int index = -1; // Field: into Template::fields; Picture: into Template::pictures; Floating: floats
     QString text;   // Text only
 };
 
 struct Field {
-    enum Kind : quint8 { Merge, Next, Date, Other };
+    enum Kind : quint8 { Merge, Next, Date, Page, NumPages, Other };
     Kind kind = Other;
     QString instruction;      // the field code as written
     QString name;             // Merge: the data field
@@ -80,6 +107,22 @@ struct Picture {
     int heightTwips = 0;
 };
 
+// A picture placed on the page rather than in a line, anchored to the paragraph that holds its run: where
+// it lies and how the text gives way to it.
+struct Floating {
+    enum class From : quint8 { Page, Margin, Paragraph }; // across, Paragraph means the margin as well
+    enum class Wrap : quint8 { TopBottom, Around, None };
+    int picture = -1; // into Template::pictures
+    int leftTwips = 0;
+    int topTwips = 0;
+    int widthTwips = 0;
+    int heightTwips = 0;
+    From fromX = From::Margin;
+    From fromY = From::Paragraph;
+    Wrap wrap = Wrap::TopBottom;
+    bool behindText = false;
+};
+
 struct Paragraph {
     ParaFormat format;
     int markFormat = 0; // the paragraph mark's character format: the height of an empty line
@@ -88,6 +131,10 @@ struct Paragraph {
 
 struct Cell {
     int rightTwips = 0; // right edge, from the row's left edge as the file gives it
+    Borders borders;
+    QColor shading;         // invalid: none
+    int leftPadTwips = -1;  // -1: the row's gap
+    int rightPadTwips = -1; // likewise
     std::vector<Paragraph> paragraphs;
 };
 
@@ -96,7 +143,6 @@ struct Row {
     int leftTwips = 0;
     int gapTwips = 0;    // half the space between two cells' text
     int heightTwips = 0; // 0 automatic; > 0 at least; < 0 exactly
-    bool borders = false;
     Align align = Left;
     std::vector<Cell> cells;
 };
@@ -138,6 +184,7 @@ struct Template {
     std::vector<CharFormat> formats{CharFormat{}};
     std::vector<Field> fields;
     std::vector<Picture> pictures;
+    std::vector<Floating> floats;
 };
 
 } // namespace wordproc

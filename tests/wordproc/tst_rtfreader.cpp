@@ -106,8 +106,11 @@ private slots:
     }
 
     void tables() {
-        const QByteArray row = "\\trowd\\trgaph108\\trleft-108\\trrh720\\clbrdrt\\brdrs\\brdrw10 \\cellx2000"
-                               "\\cellx5000\\cellx9000 ";
+        // Word's words for a cell: its rules, a shading percentage over a background, a left padding.
+        const QByteArray row =
+            "\\trowd\\trgaph108\\trleft-108\\trrh720\\trbrdrt\\brdrs\\brdrw30 "
+            "\\clbrdrt\\brdrs\\brdrw10 \\clbrdrb\\brdrdb\\brdrw15\\brdrcf2 \\clcbpat2\\clshdng5000"
+            "\\cellx2000\\cellx5000\\clpadft3\\clpadt60\\clbrdrl\\brdrnone\\cellx9000 ";
         const Template t =
             read("\\pard Before\\par " + row +
                  "\\pard\\intbl A1\\cell B1\\par second\\cell {\\b C1}"
@@ -120,7 +123,15 @@ private slots:
         QCOMPARE(QList<int>({r.cells.at(0).rightTwips, r.cells.at(2).rightTwips, r.leftTwips, r.gapTwips,
                              r.heightTwips}),
                  QList<int>({2000, 9000, -108, 108, 720}));
-        QVERIFY(r.borders);
+        const Cell& first = r.cells.at(0);
+        QVERIFY(edge(first.borders, Side::Top) == (Border{Border::Single, 10, 0, QColor()}));
+        QVERIFY(edge(first.borders, Side::Bottom) == (Border{Border::Double, 15, 0, QColor(192, 0, 0)}));
+        QVERIFY(!edge(first.borders, Side::Left).visible() &&
+                !edge(r.cells.at(1).borders, Side::Top).visible());
+        QCOMPARE(first.shading, QColor(96, 0, 0)); // half black over red
+        QVERIFY(!r.cells.at(1).shading.isValid() && !edge(r.cells.at(2).borders, Side::Left).visible());
+        QCOMPARE(QList<int>({first.leftPadTwips, r.cells.at(2).leftPadTwips, r.cells.at(2).rightPadTwips}),
+                 QList<int>({-1, 60, -1}));
         QCOMPARE(paraText(para(t, 2)), QStringLiteral("After"));
 
         const auto merged = shown(t);
@@ -159,19 +170,39 @@ private slots:
         QCOMPARE(a.name + '|' + a.caseSwitches.join(',') + '|' + a.before + a.after,
                  QStringLiteral("Cust_Name|Upper|Mr. !"));
         QVERIFY(t.fields.at(1).name == "Cust Street" && t.fields.at(1).mergeFormat);
-        QVERIFY(a.kind == Field::Merge && t.fields.at(2).kind == Field::Other);
+        QVERIFY(a.kind == Field::Merge && t.fields.at(2).kind == Field::Page);
         QVERIFY(!para(t, 2).format.pageBreakBefore && para(t, 3).format.pageBreakBefore);
 
         // Laid out: the picture at its set size (1 x 1/3 inch); the page break makes a second page.
         const auto merged = shown(t);
         QCOMPARE(merged->pageCount(), 2);
-        QCOMPARE(merged->plainText(), QStringLiteral("\uFFFC\nShown\n«Cust_Name» street7\nNext"));
+        QCOMPARE(merged->plainText(), QStringLiteral("\uFFFC\nShown\n«Cust_Name» street1\nNext"));
         QTextDocument& d = *merged->copies.at(0).body;
         d.documentLayout()->documentSize();
         const QTextLine line = d.firstBlock().layout()->lineAt(0);
         QVERIFY2(qAbs(line.naturalTextWidth() - kLayoutDpi) < 2,
                  qPrintable(QString::number(line.naturalTextWidth())));
         QVERIFY(line.height() >= kLayoutDpi / 3 - 2);
+
+        // Word's floating picture, placed from the page's corner behind the text, its fallback copy in
+        // \shprslt left out; a paragraph's rule; a dotted leader.
+        const QByteArray pict = "{\\pict\\pngblip " + samples::pngHex(30, 10) + "}";
+        const Template w =
+            read("\\pard\\brdrb\\brdrdb\\brdrw15\\brsp20\\brdrcf2 \\tldot\\tqr\\tx9000 {\\shp{\\*\\shpinst"
+                 "\\shpleft720\\shptop360\\shpright2160\\shpbottom1080\\shpbxpage\\shpbypage\\shpwr3"
+                 "\\shpfblwtxt1{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv " +
+                 pict + "}}}{\\shprslt " + pict + "}}Rule\\tab 9\\par ");
+        QCOMPARE(QList<size_t>({w.pictures.size(), w.floats.size()}), QList<size_t>({1, 1}));
+        const Floating& f = w.floats.at(0);
+        QVERIFY(f.picture == 0 && f.fromX == Floating::From::Page && f.fromY == Floating::From::Page);
+        QVERIFY(f.wrap == Floating::Wrap::None && f.behindText);
+        QCOMPARE(QList<int>({f.leftTwips, f.topTwips, f.widthTwips, f.heightTwips}),
+                 QList<int>({720, 360, 1440, 720}));
+        QCOMPARE(paraText(para(w, 0)), QStringLiteral("Rule\t9"));
+        QVERIFY(edge(para(w, 0).format.borders, Side::Bottom) ==
+                (Border{Border::Double, 15, 20, QColor(192, 0, 0)}));
+        QVERIFY(!edge(para(w, 0).format.borders, Side::Top).visible());
+        QVERIFY((para(w, 0).format.tabs == std::vector<TabStop>{{9000, TabStop::Right, TabStop::Dots}}));
     }
 
     void damagedInput() {

@@ -1,0 +1,255 @@
+#include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
+#include "wordproc/RtfReader.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTextTable>
+#include <QtTest>
+
+using namespace wordproc;
+
+namespace {
+
+// Letters designed in LibreOffice 7.4 and saved by it as RTF, shown as they stand: every field shows
+// its stored result, as a merge with one record of those values would.
+struct Shown {
+    std::shared_ptr<const Template> t;
+    PageCopy copy;
+    double bodyTop() const { return copy.bodyTop; }
+};
+
+Shown show(const char* name) {
+    Shown s;
+    s.t = std::make_shared<const Template>(
+        readTemplateFile(QStringLiteral(QM_SOURCE_DIR "/tests/wordproc/letters/") + QLatin1String(name)));
+    Merger merger(s.t, nullptr);
+    merger.setNow(QDateTime(QDate(2026, 12, 6), QTime(9, 30)));
+    s.copy = merger.next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
+constexpr double kDpi = 144;
+
+QImage sheet(const Shown& s, int page) {
+    const PageSetup& pg = s.t->page;
+    QImage image(qRound(pg.widthTwips * kDpi / 1440), qRound(pg.heightTwips * kDpi / 1440),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(kDpi / kLayoutDpi, kDpi / kLayoutDpi);
+    paintSheet(painter, s.copy, page, pg);
+    return image;
+}
+
+// Layout pixels to the image's pixels.
+int px(double layout) {
+    return qRound(layout * kDpi / kLayoutDpi);
+}
+
+// The largest share of dark pixels on one row (or column) of the image within a rectangle in layout
+// pixels: 1 where a rule runs the rectangle's whole length.
+double ruleShare(const QImage& image, const QRectF& r, Qt::Orientation along) {
+    const QRect p(QPoint(px(r.left()), px(r.top())), QPoint(px(r.right()), px(r.bottom())));
+    double best = 0;
+    const bool across = along == Qt::Horizontal;
+    for (int a = across ? p.top() : p.left(); a <= (across ? p.bottom() : p.right()); ++a) {
+        int dark = 0, all = 0;
+        for (int b = across ? p.left() : p.top(); b <= (across ? p.right() : p.bottom()); ++b, ++all)
+            dark += qGray(across ? image.pixel(b, a) : image.pixel(a, b)) < 160;
+        best = qMax(best, double(dark) / qMax(1, all));
+    }
+    return best;
+}
+
+// Separate dark marks along one row of the image, within a rectangle in layout pixels (any row of it).
+int marksAlong(const QImage& image, const QRectF& r) {
+    int most = 0;
+    for (int y = px(r.top()); y <= px(r.bottom()); ++y) {
+        int marks = 0;
+        bool inMark = false;
+        for (int x = px(r.left()); x <= px(r.right()); ++x) {
+            const bool dark = qGray(image.pixel(x, y)) < 160;
+            marks += dark && !inMark;
+            inMark = dark;
+        }
+        most = qMax(most, marks);
+    }
+    return most;
+}
+
+QTextBlock blockStarting(const QTextDocument& doc, const QString& text) {
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        if (b.text().startsWith(text))
+            return b;
+    return {};
+}
+
+// A block's text rectangle on the sheet, in layout pixels (for the first page's blocks).
+QRectF onSheet(const Shown& s, const QTextBlock& b) {
+    return s.copy.body->documentLayout()->blockBoundingRect(b).translated(twipsToLayout(s.t->page.leftTwips),
+                                                                          s.bodyTop());
+}
+
+// Where the text after the tab at `tab` starts, in layout pixels from the margin.
+double afterTab(const QTextBlock& b, int tab) {
+    const QTextLine line = b.layout()->lineForTextPosition(tab);
+    return line.cursorToX(tab + 1);
+}
+
+} // namespace
+
+class TestRendering : public QObject {
+    Q_OBJECT
+
+private slots:
+    void letterheadDateAndRules() {
+        const Shown s = show("letterhead.rtf");
+        // The picture LibreOffice saved as a shape floats at the top of the text area, as wide as the
+        // text; the letter starts below it.
+        QCOMPARE(s.t->floats.size(), size_t(1));
+        QCOMPARE(s.copy.pictures.size(), size_t(1));
+        const PlacedPicture& pic = s.copy.pictures.front();
+        QCOMPARE(pic.page, 0);
+        QCOMPARE(pic.image.size(), QSize(160, 40));
+        const QRectF expected(twipsToLayout(1440), twipsToLayout(1440), twipsToLayout(9360),
+                              twipsToLayout(1440));
+        QVERIFY2((pic.rect.topLeft() - expected.topLeft()).manhattanLength() < 2 &&
+                     (pic.rect.bottomRight() - expected.bottomRight()).manhattanLength() < 2,
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(pic.rect.x())
+                                .arg(pic.rect.y())
+                                .arg(pic.rect.width())
+                                .arg(pic.rect.height())));
+        // LibreOffice writes the date picture as MMMM\ d', 'yyyy.
+        const QTextBlock date = blockStarting(*s.copy.body, QStringLiteral("December"));
+        QCOMPARE(date.text(), QStringLiteral("December 6, 2026"));
+        QVERIFY(onSheet(s, date).top() >= pic.rect.bottom());
+
+        const QImage page = sheet(s, 0);
+        QCOMPARE(page.pixelColor(px(pic.rect.center().x()), px(pic.rect.top()) + 2), QColor(20, 40, 120));
+        // The header's rule under its text and the footer's above its text run from margin to margin,
+        // and no further.
+        const double left = twipsToLayout(1440), right = twipsToLayout(12240 - 1440);
+        const QRectF headerArea(left, twipsToLayout(720), right - left, twipsToLayout(700));
+        const QRectF footerArea(left, twipsToLayout(15840 - 1440), right - left, twipsToLayout(700));
+        QVERIFY(ruleShare(page, headerArea, Qt::Horizontal) > 0.97);
+        QVERIFY(ruleShare(page, footerArea, Qt::Horizontal) > 0.97);
+        const QRectF outside(twipsToLayout(600), headerArea.top(), twipsToLayout(700), headerArea.height());
+        QCOMPARE(ruleShare(page, outside, Qt::Horizontal), 0.0);
+    }
+
+    void tableListsAndLeaders() {
+        const Shown s = show("offers.rtf");
+        const QTextDocument& doc = *s.copy.body;
+        QTextTable* table = nullptr;
+        for (QTextFrame* f : doc.rootFrame()->childFrames())
+            table = table ? table : qobject_cast<QTextTable*>(f);
+        QVERIFY(table);
+        // The table hangs a cell gap left of the margin, so that the cells' text starts on the margin:
+        // its rules are looked for there.
+        const auto cellRect = [&](int row) {
+            return onSheet(s, table->cellAt(row, 0).firstCursorPosition().block());
+        };
+        const double top = cellRect(0).top(), bottom = cellRect(table->rows() - 1).bottom();
+        const QRectF frame(twipsToLayout(1440 - 108), top, twipsToLayout(9252 + 108), bottom - top);
+        const QImage page = sheet(s, 0);
+        // Borders along the table's outer edges and between its columns, the heading row shaded.
+        const QRectF edgeBand(frame.left() - 2, frame.top() + 4, 6, frame.height() - 8);
+        QVERIFY(ruleShare(page, edgeBand, Qt::Vertical) > 0.97);
+        const double column = frame.left() + twipsToLayout(2891 + 108);
+        QVERIFY(ruleShare(page, QRectF(column - 4, frame.top() + 4, 8, frame.height() - 8), Qt::Vertical) >
+                0.97);
+        QVERIFY(ruleShare(page, QRectF(frame.left() + 4, frame.bottom() - 4, frame.width() - 8, 6),
+                          Qt::Horizontal) > 0.97);
+        QVERIFY(ruleShare(page,
+                          QRectF(frame.left() + 4, frame.top() + frame.height() / 2, frame.width() - 8, 1),
+                          Qt::Horizontal) < 0.5);
+        const QColor heading = page.pixelColor(px(column) - 8, px(frame.top() + frame.height() / 8));
+        QCOMPARE(heading, QColor(217, 217, 217));
+        // The space after the paragraph before the table and before the one after it stays.
+        const QRectF before = onSheet(s, blockStarting(doc, QStringLiteral("Dear")));
+        const QRectF after = onSheet(s, blockStarting(doc, QStringLiteral("Every offer")));
+        QVERIFY(frame.top() - before.bottom() >= twipsToLayout(240) - 2);
+        QVERIFY(after.top() - frame.bottom() >= twipsToLayout(240) - 2);
+
+        // List items: marker at a quarter inch, text at half an inch (the hanging indent).
+        for (const QString& item : {QStringLiteral("A full tank"), QStringLiteral("Call your")}) {
+            bool seen = false;
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+                const int tab = int(b.text().indexOf(QLatin1Char('\t')));
+                if (tab < 0 || !b.text().mid(tab + 1).startsWith(item))
+                    continue;
+                seen = true;
+                QVERIFY2(qAbs(afterTab(b, tab) - twipsToLayout(720)) < 1, qPrintable(b.text()));
+                QVERIFY(qAbs(b.layout()->lineAt(0).cursorToX(0) - twipsToLayout(360)) < 1);
+            }
+            QVERIFY2(seen, qPrintable(item));
+        }
+
+        // Leaders: dots up to the right-aligned price, a rule for \tlul, nothing without a leader.
+        const QTextBlock oil = blockStarting(doc, QStringLiteral("Oil change\t"));
+        const QTextBlock brake = blockStarting(doc, QStringLiteral("Brake inspection\t"));
+        QVERIFY(oil.isValid() && brake.isValid());
+        const auto gap = [&](const QTextBlock& b) {
+            const int tab = int(b.text().indexOf(QLatin1Char('\t')));
+            const QTextLine line = b.layout()->lineAt(0);
+            const QRectF r = onSheet(s, b);
+            return QRectF(r.left() + line.cursorToX(tab) + 4, r.top() + line.y(),
+                          line.cursorToX(tab + 1) - line.cursorToX(tab) - 8, line.height());
+        };
+        QVERIFY(qAbs(onSheet(s, oil).left() + oil.layout()->lineAt(0).naturalTextWidth() -
+                     twipsToLayout(1440 + 9360)) < 2);
+        const int dots = marksAlong(page, gap(oil));
+        QVERIFY2(dots > 40, qPrintable(QString::number(dots)));
+        QVERIFY(ruleShare(page, gap(brake), Qt::Horizontal) > 0.97);
+        const QTextBlock intro = blockStarting(doc, QStringLiteral("Every offer"));
+        QVERIFY(!intro.blockFormat().hasProperty(kLeadersProperty));
+    }
+
+    void pageNumbersAndSpacing() {
+        Shown s = show("two-pages.rtf");
+        QCOMPARE(s.copy.pageCount(), 2);
+        // The file stores "1" as both numbers; each page shows its own.
+        for (int i = 0; i < 2; ++i) {
+            sheet(s, i);
+            QCOMPARE(s.copy.footer->toPlainText(), QStringLiteral("Page %1 of 2").arg(i + 1));
+        }
+        // Space after (12 pt) and before (6 pt) add up between paragraphs; a paragraph the text runs on
+        // to the second page starts at that page's top.
+        const QTextDocument& doc = *s.copy.body;
+        const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+        const double pageHeight = doc.pageSize().height();
+        QTextBlock b = blockStarting(doc, QStringLiteral("Your new car"));
+        // Lines, not blocks: a line that does not fit moves on to the next page within its block.
+        const auto lineTop = [&](const QTextBlock& x, int i) {
+            return layout->blockBoundingRect(x).top() + x.layout()->lineAt(i).y();
+        };
+        int gaps = 0;
+        for (QTextBlock n = b.next(); n.isValid() && n.text().startsWith(QLatin1String("Your"));
+             n = n.next()) {
+            const QTextBlock up = n.previous();
+            const int last = up.layout()->lineCount() - 1;
+            const double bottom = lineTop(up, last) + up.layout()->lineAt(last).height();
+            if (std::floor(bottom / pageHeight) != std::floor(lineTop(n, 0) / pageHeight))
+                continue;
+            QCOMPARE(qRound(lineTop(n, 0) - bottom), qRound(twipsToLayout(240 + 120)));
+            ++gaps;
+        }
+        QVERIFY(gaps >= 10);
+        double firstOnSecond = 2 * pageHeight;
+        for (; b.isValid(); b = b.next())
+            for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                const double y = layout->blockBoundingRect(b).top() + b.layout()->lineAt(i).y();
+                if (y >= pageHeight - 1)
+                    firstOnSecond = qMin(firstOnSecond, y);
+            }
+        QVERIFY2(qAbs(firstOnSecond - pageHeight) < 1,
+                 qPrintable(QString::number(firstOnSecond - pageHeight)));
+    }
+};
+
+QTEST_MAIN(TestRendering)
+#include "tst_rendering.moc"
