@@ -883,6 +883,29 @@ ConnectionParts parseConnectionString(const QString& text) {
     return parts;
 }
 
+// A database that may not be written is refused before SQLite opens it: opened for reading, a WAL
+// database gets its -wal and -shm files made read-only like itself, and those stop every later start
+// even once the database is writable again. Such files left by earlier builds are made writable when
+// they are ours; they only hold what the database's own writer put there.
+void refuseReadOnly(const QString& file) {
+    const QFileInfo info(file);
+    if (!info.isWritable())
+        raise(DbErrors::EngineFailure, QStringLiteral("The database '%1' is read-only.").arg(file));
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        raise(DbErrors::EngineFailure,
+              QStringLiteral("The database '%1' is read-only: its folder cannot be written.").arg(file));
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const QString side = file + QLatin1String(suffix);
+        const QFileInfo sideInfo(side);
+        if (!sideInfo.exists() || sideInfo.isWritable())
+            continue;
+        if (!QFile::setPermissions(side, QFile::permissions(side) | QFile::WriteOwner | QFile::WriteUser) ||
+            !QFileInfo(side).isWritable())
+            raise(DbErrors::EngineFailure,
+                  QStringLiteral("The database '%1' is read-only: '%2' cannot be written.").arg(file, side));
+    }
+}
+
 } // namespace
 
 Connection::Connection() : d(std::make_unique<Impl>()) {}
@@ -910,6 +933,8 @@ void Connection::open(const QString& connectionString, const QString& userId, co
               QStringLiteral("Could not open the database file '%1': the file is empty, not a database.")
                   .arg(file));
 
+    refuseReadOnly(file);
+
     sqlite3* handle = nullptr;
     const QByteArray path = QFile::encodeName(file);
     int rc = sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READWRITE, nullptr);
@@ -920,6 +945,12 @@ void Connection::open(const QString& connectionString, const QString& userId, co
     };
     if (rc != SQLITE_OK)
         failOpen(handle ? engineMessage(handle) : QString::fromUtf8(sqlite3_errstr(rc)));
+    // SQLite falls back to reading alone when it may not write; nothing has been read yet, so no
+    // journal file has been made.
+    if (sqlite3_db_readonly(handle, "main") == 1) {
+        sqlite3_close_v2(handle);
+        raise(DbErrors::EngineFailure, QStringLiteral("The database '%1' is read-only.").arg(file));
+    }
     if (!parts.password.isEmpty()) {
         const QByteArray key = parts.password.toUtf8();
         rc = sqlite3_key(handle, key.constData(), int(key.size()));
@@ -972,8 +1003,11 @@ void Connection::execute(const QString& sql) {
 
 void Connection::beginTrans() {
     d->requireOpen();
+    syncTransaction();
+    // The outermost level takes the write lock at once, so that what it reads before its first write
+    // (is this data file known?) cannot be changed by another program before it writes.
     if (d->transactionDepth == 0)
-        d->run(QStringLiteral("BEGIN"));
+        d->run(QStringLiteral("BEGIN IMMEDIATE"));
     else
         d->run(QStringLiteral("SAVEPOINT qm_level_%1").arg(d->transactionDepth));
     ++d->transactionDepth;
@@ -981,17 +1015,28 @@ void Connection::beginTrans() {
 
 void Connection::commitTrans() {
     d->requireOpen();
+    syncTransaction();
     if (d->transactionDepth == 0)
         raise(DbErrors::EngineFailure, QStringLiteral("No transaction is active."));
-    if (d->transactionDepth == 1)
-        d->run(QStringLiteral("COMMIT"));
-    else
-        d->run(QStringLiteral("RELEASE qm_level_%1").arg(d->transactionDepth - 1));
+    try {
+        if (d->transactionDepth == 1)
+            d->run(QStringLiteral("COMMIT"));
+        else
+            d->run(QStringLiteral("RELEASE qm_level_%1").arg(d->transactionDepth - 1));
+    } catch (const Failure&) {
+        // A commit that fails (a full disk) may leave the transaction open; it ends here, undone, and
+        // the failure that stopped it is the one reported.
+        if (!sqlite3_get_autocommit(d->handle))
+            sqlite3_exec(d->handle, "ROLLBACK", nullptr, nullptr, nullptr);
+        d->transactionDepth = 0;
+        throw;
+    }
     --d->transactionDepth;
 }
 
 void Connection::rollbackTrans() {
     d->requireOpen();
+    syncTransaction();
     if (d->transactionDepth == 0)
         raise(DbErrors::EngineFailure, QStringLiteral("No transaction is active."));
     if (d->transactionDepth == 1) {
@@ -1005,7 +1050,15 @@ void Connection::rollbackTrans() {
 }
 
 bool Connection::inTransaction() const {
+    syncTransaction();
     return d->transactionDepth > 0;
+}
+
+// SQLite undoes a whole transaction by itself after some failures (a full disk, no memory, an I/O
+// error); the transaction is over then, and undoing it again would only report that none is active.
+void Connection::syncTransaction() const {
+    if (d->handle && d->transactionDepth > 0 && sqlite3_get_autocommit(d->handle))
+        d->transactionDepth = 0;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -49,7 +49,10 @@ public:
     // Runs SQL text that returns no rows.
     void execute(const QString& sql);
 
-    // Groups the following saves; used by the import to save a file's rows together.
+    // Groups the following saves; used by the import to save a file's rows together. The outermost
+    // level holds the database's write lock from its start (another connection waits for it, then
+    // fails with "database is locked"). A failed commit ends the transaction, undone. A transaction
+    // that SQLite has undone by itself after a failure counts as ended.
     void beginTrans();
     void commitTrans();
     void rollbackTrans();
@@ -61,6 +64,7 @@ public:
     Impl* impl() const { return d.get(); }
 
 private:
+    void syncTransaction() const;
     std::unique_ptr<Impl> d;
 };
 

@@ -16,6 +16,7 @@ class TestConnection : public QObject {
 private slots:
     void opensAndCloses();
     void refusesWithoutChangingTheFile();
+    void refusesReadOnlyDatabaseLeavingNoFileBehind();
     void adaptsJetDialect();
     void parsesDateTexts();
     void rejectsBadStatements();
@@ -97,6 +98,43 @@ void TestConnection::refusesWithoutChangingTheFile() {
     QCOMPARE(FileBytes(text), textBytes);
     QCOMPARE(QFileInfo(empty).size(), 0);
     QCOMPARE(countOf(*OpenTestDatabase(file), "SELECT COUNT(*) FROM Dlr_Info"), 1);
+}
+
+// A database that may not be written is reported as such before SQLite can leave read-only -wal and
+// -shm files behind; once writable again it opens, also over such files left by earlier builds.
+void TestConnection::refusesReadOnlyDatabaseLeavingNoFileBehind() {
+    QTemporaryDir dir;
+    const QString file = CreateTestDatabase(dir.path());
+    const QString wal = file + "-wal", shm = file + "-shm";
+    const QByteArray before = FileBytes(file);
+    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const auto writable = readOnly | QFile::WriteOwner;
+    const auto open = [&] {
+        return AsOrdinaryUser(dir.path(), [&](bool) {
+            Connection connection;
+            connection.open(TestConnectionString(file));
+            connection.execute("INSERT INTO Contact_Info (Name) VALUES ('Pat')");
+            return QString::number(countOf(connection, "SELECT COUNT(*) FROM Contact_Info"));
+        });
+    };
+    QVERIFY(QFile::setPermissions(file, readOnly));
+    QCOMPARE(open(), QString("The database '%1' is read-only.").arg(file));
+    QVERIFY(QFile::setPermissions(file, writable));
+    QVERIFY(
+        QFile::setPermissions(dir.path(), readOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
+    QCOMPARE(open(), QString("The database '%1' is read-only: its folder cannot be written.").arg(file));
+    QVERIFY(QFile::setPermissions(dir.path(), writable | QFile::ExeOwner));
+    QCOMPARE(FileBytes(file), before);
+    QVERIFY(!QFile::exists(wal) && !QFile::exists(shm));
+
+    for (const QString& side : {wal, shm}) {
+        QFile f(side);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(QFile::setPermissions(side, readOnly));
+    }
+    QCOMPARE(open(), QString("1"));
+    QCOMPARE(open(), QString("2"));
 }
 
 void TestConnection::adaptsJetDialect() {

@@ -5,8 +5,12 @@
 #include "setup/Setup.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <grp.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 QString CreateTestDatabase(const QString& folder, int dealerships) {
     const QString file = QDir(folder).filePath(QStringLiteral("Quillmark.mdb"));
@@ -98,4 +102,53 @@ std::optional<Failure> CaughtFailure(const std::function<void()>& action) {
 qint32 FailureNumber(const std::function<void()>& action) {
     const std::optional<Failure> failure = CaughtFailure(action);
     return failure ? failure->number() : 0;
+}
+
+QString AsOrdinaryUser(const QString& tree, const std::function<QString(bool)>& action) {
+    auto run = [&](bool inChild) {
+        try {
+            return action(inChild);
+        } catch (const Failure& failure) {
+            return failure.description();
+        }
+    };
+    if (::geteuid() != 0)
+        return run(false);
+    constexpr uid_t nobody = 65534;
+    const QByteArray root = QFile::encodeName(tree);
+    if (::lchown(root.constData(), nobody, nobody) != 0)
+        return QStringLiteral("<cannot hand over %1>").arg(tree);
+    for (QDirIterator it(tree, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        if (::lchown(QFile::encodeName(it.next()).constData(), nobody, nobody) != 0)
+            return QStringLiteral("<cannot hand over %1>").arg(it.filePath());
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return QStringLiteral("<no pipe>");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        QByteArray answer = "<could not become nobody>";
+        if (::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0)
+            answer = run(true).toUtf8();
+        for (qsizetype done = 0; done < answer.size();) {
+            const ssize_t n = ::write(channel[1], answer.constData() + done, size_t(answer.size() - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    QByteArray answer;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        answer.append(buffer, n);
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status))
+        return QStringLiteral("<the child ended abnormally>");
+    return QString::fromUtf8(answer);
 }

@@ -33,3 +33,10 @@ QByteArray FileBytes(const QString& file);
 std::optional<Failure> CaughtFailure(const std::function<void()>& action);
 // The number of the Failure that `action` raises, or 0 when it runs through.
 qint32 FailureNumber(const std::function<void()>& action);
+
+// Runs `action` as an ordinary user, so that file modes count also when the tests run as root, who
+// may read and write whatever the modes say. Under root: in a forked child that hands the folder
+// `tree` (with everything in it) to the user nobody and becomes that user; `action` is told
+// (`inChild`) so that it can leave the parent's open files alone. Otherwise: here, in this process.
+// Returns what `action` returns, or the description of the Failure it raises.
+QString AsOrdinaryUser(const QString& tree, const std::function<QString(bool inChild)>& action);
