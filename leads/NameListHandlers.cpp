@@ -112,8 +112,9 @@ void frmMain::FillNames() {
             for (int i = 0; i < cmbDates->count(); ++i)
                 if (isMarked(cmbDates, i))
                     ids += QString::number(cmbDates->itemData(i).toInt()) + QLatin1Char(',');
-            ids.chop(1);
-            ids += QLatin1Char(')');
+            if (ids.endsWith(QLatin1Char(',')))
+                ids.chop(1);
+            ids += QLatin1Char(')'); // "()" with no date chosen: no names
             condition = QStringLiteral("DataFile_ID IN ") + ids;
         } else {
             // The pattern's terms had their quotes doubled when they were typed.

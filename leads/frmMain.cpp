@@ -240,8 +240,11 @@ void frmMain::Form_Load() {
 
         lstNames->setTabStops({23, 112, 204, 288, 316, 369, 405, 441, 450});
 
-        selectFirst(cmbDates);
-        cmbDates_Click();
+        // Before the first lead list there is no date to choose: the list stays empty, the rest loads.
+        if (cmbDates->count() > 0) {
+            selectFirst(cmbDates);
+            cmbDates_Click();
+        }
 
         FillPromos();
     } catch (const Failure& failure) {
