@@ -10,7 +10,9 @@
 #include <QStringEncoder>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace files {
 namespace {
@@ -34,6 +36,19 @@ QString systemMessage(int error) {
     if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
         fail(ErrorNumbers::PermissionDenied, file.errorString());
     fail(ErrorNumbers::PathFileAccessError, file.errorString());
+}
+
+[[noreturn]] void failErrno(int error) {
+    switch (error) {
+    case ENOENT:
+        fail(ErrorNumbers::FileNotFound, systemMessage(error));
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        fail(ErrorNumbers::PermissionDenied, systemMessage(error));
+    default:
+        fail(ErrorNumbers::PathFileAccessError, systemMessage(error));
+    }
 }
 
 // A file that cannot be written is made writable first, as the forced delete and the replacing copy
@@ -77,6 +92,32 @@ void renameFile(const QString& folder, const QString& oldName, const QString& ne
         if (QFileInfo::exists(base + newName))
             fail(ErrorNumbers::PathFileAccessError, systemMessage(EEXIST));
         fail(ErrorNumbers::PermissionDenied, file.errorString());
+    }
+}
+
+void replaceWithCopy(const QString& folder, const QString& from, const QString& to) {
+    QString base = folder;
+    if (!base.isEmpty() && !base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    // Not a data file's name, so that one left behind by a crash is never imported.
+    const QString temporary = base + to + QStringLiteral(".replacing");
+    QFile::remove(temporary);
+    const QByteArray source = QFile::encodeName(base + from);
+    const QByteArray staged = QFile::encodeName(temporary);
+    if (::link(source.constData(), staged.constData()) != 0) {
+        const int error = errno;
+        // File systems without hard links, or links refused for files of another owner: a copy.
+        const bool noLinks = error == EPERM || error == EXDEV || error == EMLINK || error == EOPNOTSUPP;
+        if (!noLinks)
+            failErrno(error);
+        QFile original(base + from);
+        if (!original.copy(temporary))
+            fail(ErrorNumbers::PathFileAccessError, original.errorString());
+    }
+    if (::rename(staged.constData(), QFile::encodeName(base + to).constData()) != 0) {
+        const int error = errno;
+        QFile::remove(temporary);
+        failErrno(error);
     }
 }
 

@@ -18,6 +18,10 @@ QStringList folderFiles(const QString& folder);
 
 // Renames `folder/oldName` to `folder/newName`.
 void renameFile(const QString& folder, const QString& oldName, const QString& newName);
+// Puts the content of `folder/from` in place of `folder/to` in one step (a reader sees the old file or
+// the new one, never none), replacing a file of that name; `from` stays as it is. A crash leaves
+// either both names as they were or both names holding the new content.
+void replaceWithCopy(const QString& folder, const QString& from, const QString& to);
 // Deletes a file, read-only or not. A missing file fails.
 void deleteFile(const QString& path);
 // Copies a file, replacing the destination.

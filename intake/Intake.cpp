@@ -1,6 +1,7 @@
 #include "intake/Intake.h"
 
 #include "database/Database.h"
+#include "database/DbErrors.h"
 #include "errors/ErrorNumbers.h"
 #include "errors/Failure.h"
 #include "errors/ShowError.h"
@@ -9,6 +10,7 @@
 #include "intake/frmProgress.h"
 #include "startup/Globals.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QSet>
@@ -80,44 +82,127 @@ void ImportLine(const QString& line, int fieldCount, intake::FieldArray& Fields,
     names.update();
 }
 
-// One data file, its DataFiles row first, then its lines. The file's rows are saved together: a
-// crash part-way loses the whole file (row included) and the next start imports it again, while a
-// failure outside the lines keeps what was saved, as a file must never be imported twice.
+// The failure `failure` of an action on `what` (a file the user can find), told as such.
+[[noreturn]] void failWith(const QString& what, const Failure& failure) {
+    throw Failure(failure.number(), what + QStringLiteral(": ") + failure.description());
+}
+
+// Runs `action`, which reads the data file at `path`, and names the file when it fails.
+template <class Action> auto reading(const QString& path, Action action) {
+    try {
+        return action();
+    } catch (const Failure& failure) {
+        failWith(QStringLiteral("Cannot read the data file ") + QDir::toNativeSeparators(path), failure);
+    }
+}
+
+// A failure that refuses one line (its text, or a value the database will not take); anything else
+// (a full disk, a locked database) is the whole file's.
+bool RefusesTheLine(const Failure& failure) {
+    return failure.number() > 0 || failure.number() == DbErrors::DataTypeMismatch ||
+           failure.number() == DbErrors::ValueRefused;
+}
+
+// Undoes the file's transaction on the way out of a failure; the failure that got here is the one
+// to report, not a follow-on one of the undoing.
+void AbandonTransaction() {
+    try {
+        if (DbConnection->inTransaction())
+            DbConnection->rollbackTrans();
+    } catch (const Failure&) {
+    }
+}
+
+// One data file, its DataFiles row and its lines in one transaction, recorded only when every line
+// was imported or logged. Any other failure (the file cannot be read, the log cannot be written, the
+// disk is full) undoes the file as a whole, so that the next start imports all of it. The transaction
+// holds the write lock from its start and asks again whether the file is known, so that two programs
+// importing at once record each file once.
 void ImportFile(const QString& fileName, db::Recordset& dataFiles, db::Recordset& names,
                 intake::FieldArray& Fields) {
+    const QString path = DataFolder + fileName;
+    files::TextReader file = reading(path, [&] { return files::TextReader(path); });
+    const QDateTime sourceDate = GetDateFromFileName(fileName);
     DbConnection->beginTrans();
     try {
+        db::Recordset known;
+        known.open(QStringLiteral("SELECT COUNT(*) FROM DataFiles WHERE FileName = '") +
+                       db::quoted(fileName) + QStringLiteral("'"),
+                   *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+        const bool recordedMeanwhile = known.value(0).toInt() > 0;
+        known.close();
+        if (recordedMeanwhile) {
+            DbConnection->rollbackTrans();
+            return;
+        }
         dataFiles.addNew();
         dataFiles.setValue(QStringLiteral("FileName"), fileName);
-        dataFiles.setValue(QStringLiteral("Date"), GetDateFromFileName(fileName));
+        dataFiles.setValue(QStringLiteral("Date"), sourceDate);
         dataFiles.update();
         const int dataFileId = dataFiles.value(QStringLiteral("ID")).toInt();
 
-        const QString path = DataFolder + fileName;
-        files::TextReader file(path);
         // An empty file has no lines to import; it stays recorded so that it is not looked at again.
-        if (!file.atEnd()) {
-            const qint16 fieldCount = GetFieldCount(path);
+        if (!reading(path, [&] { return file.atEnd(); })) {
+            const qint16 fieldCount = reading(path, [&] { return GetFieldCount(path); });
             if (fieldCount == 7)
                 Fields[7].clear();
-            while (!file.atEnd()) {
-                const QString line = file.readLine();
+            while (!reading(path, [&] { return file.atEnd(); })) {
+                const QString line = reading(path, [&] { return file.readLine(); });
                 try {
                     ImportLine(line, fieldCount, Fields, dataFileId, names);
                 } catch (const Failure& failure) {
                     if (names.editing())
                         names.cancelUpdate();
-                    LogRejectedLine(fileName, failure, line);
+                    if (!RefusesTheLine(failure))
+                        throw;
+                    try {
+                        LogRejectedLine(fileName, failure, line);
+                    } catch (const Failure& logFailure) {
+                        failWith(QStringLiteral("Cannot write the error log ") +
+                                     QDir::toNativeSeparators(UserDataFolder + QStringLiteral("/Error.log")),
+                                 logFailure);
+                    }
                 }
             }
         }
         file.close();
+        DbConnection->commitTrans();
     } catch (...) {
-        if (DbConnection->inTransaction())
-            DbConnection->commitTrans();
+        if (dataFiles.editing())
+            dataFiles.cancelUpdate();
+        AbandonTransaction();
         throw;
     }
-    DbConnection->commitTrans();
+}
+
+// A replacement file takes its original's place: the original's row (and with it its names) is
+// deleted in the same transaction that puts the replacement's content under the original's name, so
+// that a failure of either leaves both as they were. The replacement file itself goes last: while it
+// exists, a later start does the replacement again, whatever stopped this one.
+void Replace(const QString& replacement, const QString& target) {
+    DbConnection->beginTrans();
+    try {
+        DbConnection->execute(QStringLiteral("DELETE FROM DataFiles WHERE FileName = '") +
+                              db::quoted(target) + QStringLiteral("'"));
+        try {
+            files::replaceWithCopy(DataFolder, replacement, target);
+        } catch (const Failure& failure) {
+            failWith(QStringLiteral("Cannot rename %1 to %2 in %3")
+                         .arg(replacement, target, QDir::toNativeSeparators(DataFolder)),
+                     failure);
+        }
+        DbConnection->commitTrans();
+    } catch (...) {
+        AbandonTransaction();
+        throw;
+    }
+    try {
+        files::deleteFile(DataFolder + replacement);
+    } catch (const Failure& failure) {
+        failWith(QStringLiteral("Cannot remove %1 from %2 after it replaced %3")
+                     .arg(replacement, QDir::toNativeSeparators(DataFolder), target),
+                 failure);
+    }
 }
 
 } // namespace
@@ -177,14 +262,7 @@ QStringList ScanDataFolder(frmProgress& progress) {
             if (IsReplacement(name)) {
                 replaced = true;
                 const QString target = name.mid(1);
-                DbConnection->execute(QStringLiteral("DELETE FROM DataFiles WHERE FileName = '") +
-                                      db::quoted(target) + QStringLiteral("'"));
-                try {
-                    files::deleteFile(DataFolder + target);
-                } catch (const Failure&) {
-                    // Usually there is no file to replace; the replacement stands on its own then.
-                }
-                files::renameFile(DataFolder, name, target);
+                Replace(name, target);
                 // The replaced file may come later in the listing under the same name: one import.
                 if (!NewFiles.contains(target))
                     NewFiles.append(target);

@@ -12,6 +12,7 @@ QString InitialsFolder;
 QString FollowUpsFolder;
 QString MailAidsFolder;
 std::unique_ptr<db::Connection> DbConnection;
+std::unique_ptr<QLockFile> InstanceLock;
 
 const QString DatabasePassword = QStringLiteral("quartzfern");
 
@@ -62,6 +63,7 @@ void ExitProgram() {
     if (DbConnection && DbConnection->state() == db::adStateOpen)
         DbConnection->close();
     DbConnection.reset();
+    InstanceLock.reset();
     if (g_exitAction) {
         g_exitAction();
         return;

@@ -2,6 +2,7 @@
 
 #include "database/Database.h"
 
+#include <QLockFile>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -15,6 +16,8 @@ extern QString InitialsFolder;  // TemplatesFolder + "Initials/"
 extern QString FollowUpsFolder; // TemplatesFolder + "Follow-ups/"
 extern QString MailAidsFolder;  // TemplatesFolder + "MailAids/"
 extern std::unique_ptr<db::Connection> DbConnection;
+// Held from start-up to the end: one running program per user data folder (Main takes it).
+extern std::unique_ptr<QLockFile> InstanceLock;
 
 // The database password and the connection string built from it.
 extern const QString DatabasePassword;
@@ -34,7 +37,7 @@ void SetFolders();
 QString CommandLineArguments();
 void SetCommandLineArguments(const QString& arguments);
 
-// Closes DbConnection if open, releases it and ends the program at once. The ending itself goes
-// through a replaceable action so that tests can watch it instead of losing their process.
+// Closes DbConnection if open, releases it and the instance lock and ends the program at once. The ending
+// itself goes through a replaceable action so that tests can watch it instead of losing their process.
 void ExitProgram();
 void SetExitAction(std::function<void()> action); // empty: end the process

@@ -77,6 +77,19 @@ void PlaceMainWindow(frmMain& window, QSize screen) {
     const int left = (screen.width() - frame.width()) / 2;
     window.move(left, top);
 }
+
+// Takes the instance lock of the user data folder. False when another running program holds it; a
+// folder where no lock can be made (missing, read-only) is left to the database's open to report.
+bool LockUserDataFolder() {
+    auto lock = std::make_unique<QLockFile>(UserDataFolder + QStringLiteral("/Quillmark.lock"));
+    // A program runs for days: only a lock whose program has ended (crashed, killed) is stale.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        InstanceLock = std::move(lock);
+        return true;
+    }
+    return lock->error() != QLockFile::LockFailedError;
+}
 } // namespace
 
 frmMain* MainWindow() {
@@ -92,8 +105,13 @@ bool Main() {
 
     std::unique_ptr<frmProgress> progress;
     try {
-        DbConnection = std::make_unique<db::Connection>();
         SetFolders();
+        if (!LockUserDataFolder()) {
+            platform::messageBox(QStringLiteral("Quillmark is already running."), platform::Icon::Information,
+                                 platform::Buttons::OkOnly, QStringLiteral("Quillmark"));
+            return false;
+        }
+        DbConnection = std::make_unique<db::Connection>();
         DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
 
         if (!EnsureDealerInformation()) {

@@ -337,7 +337,9 @@ private slots:
         QCOMPARE(answers.messages.size(), size_t(2));
     }
 
-    void failureOutsideTheLinesKeepsWhatWasSaved() {
+    // A file whose lines cannot all be imported or logged is not recorded at all: the failure names the
+    // file or the log and its cause, the files before it stay, and the next start imports all of it.
+    void unfinishedFilesAreNotRecorded() {
         WatchingAnswerer answers;
         writeData("01052026.lst", Line + "\r\n");
         writeData("ABCD2026.lst", Line + "\r\nbad line\r\n" + Line + "\r\n");
@@ -345,17 +347,165 @@ private slots:
         answers.onMessage = [&] {
             // The first file is saved as a whole before the next one begins: another connection sees it.
             seenElsewhere = RawValue(m_inst->databaseFile, "SELECT COUNT(*) FROM Names").toInt();
-            // The error log cannot be written: logging the bad line fails, which ends the import.
-            QVERIFY(QDir().mkpath(logPath()));
+            QVERIFY(QDir().mkpath(logPath())); // a directory in the error log's place
         };
         frmProgress progress;
-        QVERIFY(failureNumber([&] { ImportDataFiles({"01052026.lst", "ABCD2026.lst"}, progress); }) != 0);
+        auto failure = CaughtFailure([&] { ImportDataFiles({"01052026.lst", "ABCD2026.lst"}, progress); });
+        QVERIFY(failure);
+        QCOMPARE(failure->number(), ErrorNumbers::PathFileAccessError);
+        QCOMPARE(failure->description(), "Cannot write the error log " + logPath() + ": Is a directory");
         QCOMPARE(seenElsewhere, 1);
         QVERIFY(!DbConnection->inTransaction());
-        // What was saved stays, also for another connection, and the files are known.
-        QCOMPARE(RawValue(m_inst->databaseFile, "SELECT COUNT(*) FROM Names").toInt(), 2);
-        QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 2);
+        QCOMPARE(rows("SELECT FileName FROM DataFiles"), QStringList{"01052026.lst"});
+        QCOMPARE(RawValue(m_inst->databaseFile, "SELECT COUNT(*) FROM Names").toInt(), 1);
+
+        // A read-only log, a file that may not be read and a dangling link: the same.
+        answers.onMessage = nullptr;
+        QVERIFY(QDir(logPath()).removeRecursively());
+        writeData(logPath(), "");
+        QVERIFY(QFile::setPermissions(logPath(), QFile::ReadOwner));
+        QCOMPARE(m_inst->asOrdinaryUser([&] {
+            frmProgress p;
+            ScanAndImport(p);
+            return QString("imported");
+        }),
+                 "Cannot write the error log " + logPath() + ": Permission denied");
+        QVERIFY(QFile::remove(logPath()));
+        QVERIFY(QFile::rename(DataFolder + "ABCD2026.lst", DataFolder + "ABCD2026.keep"));
+        writeData("01062026.lst", Line + "\r\n");
+        QVERIFY(QFile::setPermissions(DataFolder + "01062026.lst", {}));
+        QCOMPARE(m_inst->asOrdinaryUser([&] {
+            frmProgress p;
+            ScanAndImport(p);
+            return QString("imported");
+        }),
+                 "Cannot read the data file " + DataFolder + "01062026.lst: Permission denied");
+        QVERIFY(QFile::remove(DataFolder + "01062026.lst"));
+        QVERIFY(QFile::link(DataFolder + "gone.txt", DataFolder + "01072026.lst"));
+        failure = CaughtFailure([&] { ScanAndImport(progress); });
+        QVERIFY(failure && failure->number() == ErrorNumbers::FileNotFound);
+        QCOMPARE(failure->description(),
+                 "Cannot read the data file " + DataFolder + "01072026.lst: No such file or directory");
+        QCOMPARE(rows("SELECT FileName FROM DataFiles"), QStringList{"01052026.lst"});
+
+        // Mended, the next start imports every line, and logs the bad one, once.
+        QVERIFY(QFile::rename(DataFolder + "ABCD2026.keep", DataFolder + "ABCD2026.lst"));
+        writeData("gone.txt", Line + "\r\n");
+        ScanAndImport(progress);
+        QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 3);
+        QCOMPARE(count("SELECT COUNT(*) FROM Names"), 4);
+        QCOMPARE(logEntries().size(), 1);
         QVERIFY(ScanDataFolder(progress).isEmpty());
+    }
+
+    // A full database or one another program is writing: the import stops with the engine's own
+    // message, no line is taken for a bad one, nothing of the file is kept, and the next start with
+    // room imports it once.
+    void databaseFailuresStopTheFileWithTheirCause() {
+        platform::ScriptedAnswerer answers;
+        QByteArray lines;
+        for (int i = 0; i < 3000; ++i)
+            lines += "F" + QByteArray::number(i) +
+                     ",\"FULL, FRED\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
+        writeData("01052026.lst", lines);
+        DbConnection->execute(QString("PRAGMA max_page_count = %1").arg(count("PRAGMA page_count") + 8));
+        frmProgress progress;
+        auto failure = CaughtFailure([&] { ScanAndImport(progress); });
+        QVERIFY(failure);
+        QCOMPARE(failure->description(), QString("database or disk is full"));
+        QVERIFY(!DbConnection->inTransaction() && !QFile::exists(logPath()));
+        QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 0);
+        DbConnection->execute("PRAGMA max_page_count = 1073741823");
+
+        auto other = OpenTestDatabase(m_inst->databaseFile);
+        other->beginTrans(); // holds the write lock
+        failure = CaughtFailure([&] { ScanAndImport(progress); });
+        QVERIFY(failure);
+        QCOMPARE(failure->description(), QString("database is locked"));
+        other->rollbackTrans();
+        QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 0);
+
+        ScanAndImport(progress);
+        QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 1);
+        QCOMPARE(count("SELECT COUNT(*) FROM Names"), 3000);
+        QVERIFY(!QFile::exists(logPath()) && answers.messages.empty());
+    }
+
+    // Two programs that scan at the same moment and then import the same new files: each file is
+    // recorded once, with its names once.
+    void twoProgramsImportingAtOnceRecordEachFileOnce() {
+        platform::ScriptedAnswerer answers;
+        for (int f = 1; f <= 6; ++f)
+            writeData(QString("0%1052026.lst").arg(f), (Line + "\r\n").repeated(200));
+        int scanned[2], go[2];
+        QVERIFY(::pipe(scanned) == 0 && ::pipe(go) == 0);
+        pid_t children[2];
+        for (pid_t& child : children) {
+            child = ::fork();
+            if (child == 0) {
+                (void)DbConnection.release();
+                DbConnection = OpenTestDatabase(m_inst->databaseFile);
+                frmProgress progress;
+                const QStringList newFiles = ScanDataFolder(progress);
+                char ready = char('0' + newFiles.size()), start = 0;
+                bool ok = ::write(scanned[1], &ready, 1) == 1 && ::read(go[0], &start, 1) == 1;
+                ok = ok && !CaughtFailure([&] { ImportDataFiles(newFiles, progress); });
+                ::_exit(ok ? 0 : 1);
+            }
+        }
+        char ready[2] = {};
+        QVERIFY(::read(scanned[0], &ready[0], 1) == 1 && ::read(scanned[0], &ready[1], 1) == 1);
+        QCOMPARE(QByteArray(ready, 2), QByteArray("66")); // both found all six new
+        QCOMPARE(::write(go[1], "gg", 2), ssize_t(2));
+        for (pid_t child : children) {
+            int status = -1;
+            ::waitpid(child, &status, 0);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        for (int fd : {scanned[0], scanned[1], go[0], go[1]})
+            ::close(fd);
+        QCOMPARE(rows("SELECT COUNT(*), COUNT(DISTINCT FileName) FROM DataFiles"), QStringList{"6|6"});
+        QCOMPARE(count("SELECT COUNT(*) FROM Names"), 1200);
+    }
+
+    // A replacement whose renaming fails keeps the original's row and names; the message names the
+    // files and the cause; the replacement waits for the next start.
+    void failedReplacementKeepsTheOriginal() {
+        platform::ScriptedAnswerer answers;
+        frmProgress progress;
+        writeData("01152024.lst", Line + "\r\n" + Line + "\r\n");
+        ScanAndImport(progress);
+        const int oldId = count("SELECT ID FROM DataFiles");
+        const QByteArray replacement = "N1,\"NEW, NAN\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
+        writeData("R01152024.lst", replacement);
+        const QString expected = "Cannot rename R01152024.lst to 01152024.lst in " + DataFolder + ": ";
+        // A directory in the original's place, and a Data folder that may not be written.
+        QVERIFY(QFile::rename(DataFolder + "01152024.lst", DataFolder + "original"));
+        QVERIFY(QDir().mkpath(DataFolder + "01152024.lst/sub"));
+        auto failure = CaughtFailure([&] { ScanAndImport(progress); });
+        QVERIFY(failure);
+        QCOMPARE(failure->description(), expected + "Is a directory");
+        QVERIFY(QDir(DataFolder + "01152024.lst").removeRecursively());
+        QVERIFY(QFile::rename(DataFolder + "original", DataFolder + "01152024.lst"));
+        QVERIFY(QFile::setPermissions(DataFolder, QFile::ReadOwner | QFile::ExeOwner));
+        QCOMPARE(m_inst->asOrdinaryUser([&] {
+            frmProgress p;
+            ScanAndImport(p);
+            return QString("replaced");
+        }),
+                 expected + "Permission denied");
+        QVERIFY(QFile::setPermissions(DataFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(rows("SELECT ID FROM DataFiles"), QStringList{QString::number(oldId)});
+        QCOMPARE(count(QString("SELECT COUNT(*) FROM Names WHERE DataFile_ID = %1").arg(oldId)), 2);
+        QCOMPARE(FileBytes(DataFolder + "R01152024.lst"), replacement);
+        QCOMPARE(FileBytes(DataFolder + "01152024.lst"), Line + "\r\n" + Line + "\r\n");
+
+        ScanAndImport(progress);
+        QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"01152024.lst"});
+        QCOMPARE(FileBytes(DataFolder + "01152024.lst"), replacement);
+        QCOMPARE(rows("SELECT n.Court_ID FROM Names n INNER JOIN DataFiles d ON d.ID = n.DataFile_ID"),
+                 QStringList{"N1"});
+        QCOMPARE(count("SELECT COUNT(*) FROM Names"), 1);
     }
 
     // A program killed in the middle of a file leaves the whole file or none of it, so that the next

@@ -15,6 +15,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 void writeDataFile(const QString& path) {
@@ -181,8 +184,8 @@ private slots:
             QCOMPARE(answers.messages[0].icon, platform::Icon::Information);
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
             QVERIFY(MainWindow());
-            delete MainWindow();
-            DbConnection.reset();
+            MainWindow()->close();
+            QCOMPARE(m_env->exits, 2);
         }
         {
             platform::ScriptedAnswerer answers;
@@ -220,10 +223,79 @@ private slots:
         QCOMPARE(m_env->exits, 1);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
-        QVERIFY(answers.messages[0].text.startsWith(
-            QStringLiteral("The following error occurred in Module Main: Sub Main : ")));
+        QCOMPARE(
+            answers.messages[0].text,
+            QStringLiteral("The following error occurred in Module Main: Sub Main : \r\n\r\nError Number 75: "
+                           "Cannot write the error log ") +
+                UserDataFolder + QStringLiteral("/Error.log: Is a directory"));
         QCOMPARE(answers.progressShown, QStringList{QStringLiteral("Importing File: 01052026.lst")});
         QCOMPARE(MainWindow(), nullptr);
+
+        // With the log mended, the next start imports the file: its line is logged.
+        QVERIFY(QDir(UserDataFolder + QStringLiteral("/Error.log")).removeRecursively());
+        QVERIFY(Main());
+        QCOMPARE(answers.messages.size(), size_t(1));
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 1);
+        QVERIFY(FileBytes(UserDataFolder + QStringLiteral("/Error.log")).contains("bad line\r\n"));
+    }
+
+    // One program at a time per user data folder: a second one started meanwhile says so and ends
+    // without touching the database; one that was killed does not keep the next start out.
+    void secondInstance() {
+        CreateTestDatabase(UserDataFolder, 1);
+        {
+            db::Connection c;
+            c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
+        }
+        // Starts Main in a child process; it reports what it showed, then (when `stay`) keeps running.
+        const auto startElsewhere = [](bool stay, QByteArray* report) {
+            int channel[2];
+            if (::pipe(channel) != 0)
+                return pid_t(-1);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                (void)DbConnection.release();
+                (void)InstanceLock.release();
+                platform::ScriptedAnswerer answers;
+                QByteArray said = Main() ? "shown" : "ended";
+                for (const auto& m : answers.messages)
+                    said += "|" + m.title.toUtf8() + "|" + QByteArray::number(int(m.icon)) + "|" +
+                            m.text.toUtf8();
+                said += "\n";
+                if (::write(channel[1], said.constData(), size_t(said.size())) != said.size() || !stay)
+                    ::_exit(0);
+                ::pause();
+            }
+            ::close(channel[1]);
+            char buffer[1024];
+            const ssize_t n = ::read(channel[0], buffer, sizeof buffer);
+            report->append(buffer, std::max<ssize_t>(n, 0));
+            ::close(channel[0]);
+            return child;
+        };
+        platform::ScriptedAnswerer answers;
+        QVERIFY(Main());
+        writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
+        QByteArray report;
+        const pid_t second = startElsewhere(false, &report);
+        ::waitpid(second, nullptr, 0);
+        QCOMPARE(report, "ended|Quillmark|" + QByteArray::number(int(platform::Icon::Information)) +
+                             "|Quillmark is already running.\n");
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 0);
+        QVERIFY(answers.messages.empty());
+
+        MainWindow()->close();
+        report.clear();
+        const pid_t killed = startElsewhere(true, &report);
+        QCOMPARE(report, QByteArray("shown\n"));
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 1);
+        ::kill(killed, SIGKILL);
+        ::waitpid(killed, nullptr, 0);
+        writeDataFile(DataFolder + QStringLiteral("01062026.lst"));
+        QVERIFY(Main());
+        QVERIFY(answers.messages.empty());
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 2);
     }
 
 private:

@@ -38,7 +38,22 @@ struct TestInstallation {
     }
     ~TestInstallation() {
         DbConnection.reset();
+        InstanceLock.reset();
         SetExitAction({});
+    }
+
+    // AsOrdinaryUser on this installation. In a child the parent's connection and instance lock are
+    // dropped unclosed (closing them would undo the parent's hold on the files), and the connection is
+    // opened afresh when the parent had one open.
+    QString asOrdinaryUser(const std::function<QString()>& action) {
+        return AsOrdinaryUser(dir.path(), [&](bool inChild) {
+            if (inChild) {
+                (void)InstanceLock.release();
+                if (DbConnection.release())
+                    DbConnection = OpenTestDatabase(databaseFile);
+            }
+            return action();
+        });
     }
     TestInstallation(const TestInstallation&) = delete;
     TestInstallation& operator=(const TestInstallation&) = delete;
