@@ -142,11 +142,11 @@ void ImportFile(const QString& fileName, db::Recordset& dataFiles, db::Recordset
         const int dataFileId = dataFiles.value(QStringLiteral("ID")).toInt();
 
         // An empty file has no lines to import; it stays recorded so that it is not looked at again.
-        if (!reading(path, [&] { return file.atEnd(); })) {
+        if (!file.atEnd()) {
             const qint16 fieldCount = reading(path, [&] { return GetFieldCount(path); });
             if (fieldCount == 7)
                 Fields[7].clear();
-            while (!reading(path, [&] { return file.atEnd(); })) {
+            while (!file.atEnd()) {
                 const QString line = reading(path, [&] { return file.readLine(); });
                 try {
                     ImportLine(line, fieldCount, Fields, dataFileId, names);
