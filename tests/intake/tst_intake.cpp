@@ -500,6 +500,8 @@ private slots:
         QCOMPARE(FileBytes(DataFolder + "R01152024.lst"), replacement);
         QCOMPARE(FileBytes(DataFolder + "01152024.lst"), Line + "\r\n" + Line + "\r\n");
 
+        // What a replacement killed half-way leaves behind does not stand in the way.
+        writeData("01152024.lst.replacing", "partial");
         ScanAndImport(progress);
         QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"01152024.lst"});
         QCOMPARE(FileBytes(DataFolder + "01152024.lst"), replacement);
