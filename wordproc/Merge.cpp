@@ -357,6 +357,54 @@ public:
 
     bool hasPageFields() const { return m_pageFields; }
 
+    // Whether text flows beside a floating picture: where it is to and there is an inch of room.
+    bool besideText(const Floating& fl) const {
+        const PageSetup& pg = m.m_t->page;
+        const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+        const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
+        return fl.wrap == Floating::Wrap::Around && !fl.behindText && fl.fromY == Floating::From::Paragraph &&
+               qMax(x, width - x - fl.widthTwips) >= 1440;
+    }
+
+    // Keeps the lines clear of a picture with an empty floating frame that covers it; the picture is
+    // painted over that place. `cur`, at the start of an empty paragraph, goes on after it.
+    void keepClear(QTextCursor& cur, const Floating& fl) {
+        const PageSetup& pg = m.m_t->page;
+        const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+        const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
+        // The common word processors keep an eighth of an inch between a picture and the text beside it.
+        constexpr int gap = 180;
+        // Qt places a floating frame at the edge of the text and keeps text off its box, margins aside:
+        // the box reaches from the edge past the picture and from the paragraph's top to its bottom.
+        QTextFrameFormat f;
+        f.setBorder(0);
+        f.setPadding(0);
+        f.setMargin(0);
+        const bool left = x + fl.widthTwips / 2 < width / 2;
+        const int across = left ? qMax(0, x) + fl.widthTwips + gap : gap + qMax(0, width - x);
+        f.setWidth(QTextLength(QTextLength::FixedLength, twipsToLogical(across)));
+        // Qt takes a frame's height as it stands, unlike its width.
+        f.setHeight(twipsToLayout(qMax(0, fl.topTwips) + fl.heightTwips));
+        f.setPosition(left ? QTextFrameFormat::FloatLeft : QTextFrameFormat::FloatRight);
+        const QTextBlockFormat paragraph = cur.blockFormat();
+        const QTextCharFormat mark = cur.blockCharFormat();
+        QTextFrame* frame = cur.insertFrame(f);
+        // Qt keeps the paragraph's block before the frame: it takes no room, and the paragraph goes on in
+        // the block after the frame.
+        QTextCursor before(frame->firstCursorPosition());
+        before.movePosition(QTextCursor::PreviousBlock);
+        QTextBlockFormat none;
+        none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        before.setBlockFormat(none);
+        before.setBlockCharFormat(tiny);
+        cur = frame->lastCursorPosition();
+        cur.movePosition(QTextCursor::NextBlock);
+        cur.setBlockFormat(paragraph);
+        cur.setBlockCharFormat(mark);
+    }
+
     // A paragraph that the text runs on to a new page starts at the page's top, without its space
     // before, as in the common word processors; Qt keeps the space.
     void dropSpaceAtPageTops(double pageHeight) {
@@ -405,7 +453,6 @@ public:
         const PageSetup& pg = m.m_t->page;
         QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
         const double left = twipsToLayout(pg.leftTwips);
-        const double right = twipsToLayout(pg.widthTwips - pg.rightTwips);
         for (const auto& [blockNumber, index] : m_anchors) {
             const Floating& fl = m.m_t->floats[size_t(index)];
             const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
@@ -420,10 +467,7 @@ public:
                           : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
             out.push_back(PlacedPicture{pageHeight > 0 ? page : -1, r,
                                         m.m_t->pictures[size_t(fl.picture)].image, fl.behindText});
-            // Text flows beside a picture only where there is room for it.
-            const double room = qMax(r.left() - left, right - r.right());
-            if (fl.behindText || fl.wrap == Floating::Wrap::None ||
-                (fl.wrap == Floating::Wrap::Around && room >= twipsToLayout(1440)))
+            if (fl.behindText || fl.wrap == Floating::Wrap::None || besideText(fl))
                 continue;
             const double top = pageTop + r.top() - origin;
             const double bottom = pageTop + r.bottom() - origin;
@@ -526,8 +570,15 @@ private:
                 field(cur, r, c);
                 break;
             case Run::Floating:
-                if (!c.exhausted && r.index >= 0 && size_t(r.index) < m.m_t->floats.size())
+                if (!c.exhausted && r.index >= 0 && size_t(r.index) < m.m_t->floats.size()) {
+                    const Floating& fl = m.m_t->floats[size_t(r.index)];
+                    flush();
+                    // A picture that opens its paragraph and leaves room beside it has the text flow
+                    // around it.
+                    if (besideText(fl) && cur.block().length() == 1 && !cur.currentTable())
+                        keepClear(cur, fl);
                     m_anchors.emplace_back(cur.block().blockNumber(), r.index);
+                }
                 break;
             }
         }

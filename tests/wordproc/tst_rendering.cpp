@@ -141,6 +141,37 @@ private slots:
         QCOMPARE(ruleShare(page, outside, Qt::Horizontal), 0.0);
     }
 
+    void picturesBesideText() {
+        // A logo at the right of the header beside its address lines, one at the left of the body with
+        // the greeting beside it: the text flows around both and runs under neither.
+        const Shown s = show("logo.rtf");
+        QCOMPARE(s.copy.pictures.size(), size_t(2));
+        const PlacedPicture& head = s.copy.pictures.at(0);
+        const PlacedPicture& body = s.copy.pictures.at(1);
+        QVERIFY(head.page == -1 && body.page == 0);
+        QVERIFY(qAbs(head.rect.right() - twipsToLayout(12240 - 1440)) < 2);
+        QVERIFY(qAbs(head.rect.top() - twipsToLayout(720)) < 8);
+        QVERIFY(s.copy.header->documentLayout()->documentSize().height() < twipsToLayout(720));
+        QVERIFY(qAbs(body.rect.left() - twipsToLayout(1440)) < 2);
+        int beside = 0;
+        for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
+            const QRectF r = onSheet(s, b);
+            for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                const QTextLine line = b.layout()->lineAt(i);
+                if (line.textLength() == 0)
+                    continue;
+                const double top = r.top() + line.y();
+                const bool level = top < body.rect.bottom() && top + line.height() > body.rect.top();
+                const double x = r.left() + line.x();
+                QVERIFY2(level ? x >= body.rect.right() + twipsToLayout(180) - 1
+                               : qAbs(x - twipsToLayout(1440)) < 1,
+                         qPrintable(b.text()));
+                beside += level;
+            }
+        }
+        QVERIFY(beside >= 2);
+    }
+
     void tableListsAndLeaders() {
         const Shown s = show("offers.rtf");
         const QTextDocument& doc = *s.copy.body;
