@@ -41,9 +41,13 @@ QChar charOf(int slot) {
     return slot >= 0x80 && slot < 0xa0 ? QChar(kHighPositions[size_t(slot - 0x80)]) : QChar(char16_t(slot));
 }
 
+// The layout rounds its width to whole pixels half up.
+int pixels(qint64 width64) {
+    return int((width64 + 32) >> 6);
+}
+
 int twips(qint64 width64) {
-    // The layout rounds its width to whole pixels half up.
-    return int((width64 + 32) >> 6) * 15;
+    return pixels(width64) * 15;
 }
 
 } // namespace
@@ -132,28 +136,40 @@ std::shared_ptr<ColumnFitter::Widths> widthsFor(const QFont& font) {
 
 ColumnFitter::ColumnFitter(const QFont& font) : m_metrics(font), m_widths(widthsFor(font)) {}
 
-QString ColumnFitter::fit(const QString& text, int width) const {
+bool ColumnFitter::addUp(QStringView text) const {
     Widths& widths = *m_widths;
     const qsizetype n = text.size();
     m_slots.resize(size_t(n));
     m_prefix.resize(size_t(n) + 1);
     m_prefix[0] = 0;
-    // m_prefix[k]: width of the first k characters as laid out together.
     for (qsizetype i = 0; i < n; ++i) {
         const int slot = slotOf(text[i].unicode());
         if (slot < 0)
-            return fitMeasured(text, width);
+            return false;
         m_slots[size_t(i)] = slot;
         qint64 step = widths.advance(slot);
         if (i > 0) {
             const qint32 kern = widths.between(m_slots[size_t(i - 1)], slot);
             if (kern == kReshaped)
-                return fitMeasured(text, width);
+                return false;
             step += kern;
         }
         m_prefix[size_t(i + 1)] = m_prefix[size_t(i)] + step;
     }
+    return true;
+}
 
+int ColumnFitter::widthPixels(QStringView text) const {
+    if (!addUp(text))
+        return m_metrics.horizontalAdvance(text.toString());
+    return pixels(m_prefix[size_t(text.size())]);
+}
+
+QString ColumnFitter::fit(const QString& text, int width) const {
+    if (!addUp(text))
+        return fitMeasured(text, width);
+    Widths& widths = *m_widths;
+    const qsizetype n = text.size();
     const int blank = ' ';
     const int dot = '.';
     qint64 whole = m_prefix[size_t(n)] + widths.advance(blank);

@@ -21,6 +21,8 @@ public:
 
     // Width of `text` in twips, as the layout measures it.
     int widthTwips(const QString& text) const { return m_metrics.horizontalAdvance(text) * 15; }
+    // Width of `text` in pixels, as the layout measures it, from the table where it can follow.
+    int widthPixels(QStringView text) const;
     QString fit(const QString& text, int widthTwips) const;
     // How many texts fit() has laid out in full rather than summed from the table.
     int laidOutInFull() const { return m_laidOutInFull; }
@@ -28,6 +30,9 @@ public:
     class Widths;
 
 private:
+    // Fills m_slots and m_prefix (m_prefix[k]: the width of the first k characters laid out together);
+    // false when the table cannot follow the text.
+    bool addUp(QStringView text) const;
     QString fitMeasured(const QString& text, int width) const;
 
     QFontMetrics m_metrics;

@@ -61,7 +61,7 @@ std::vector<int> TabStopDelegate::stopPixels(const std::vector<int>& dialogUnits
 }
 
 std::vector<int> TabStopDelegate::pieceOffsets(const QString& text, const std::vector<int>& stops,
-                                               const QFontMetrics& metrics) {
+                                               const ColumnFitter& widths) {
     std::vector<int> offsets;
     int x = 0;
     qsizetype start = 0;
@@ -70,10 +70,10 @@ std::vector<int> TabStopDelegate::pieceOffsets(const QString& text, const std::v
         const qsizetype tab = text.indexOf(QLatin1Char('\t'), start);
         if (tab < 0)
             break;
-        const int end = x + metrics.horizontalAdvance(text.mid(start, tab - start));
+        const int end = x + widths.widthPixels(QStringView(text).mid(start, tab - start));
         // A tab moves to the first stop beyond the text; past the last stop it leaves one blank.
         auto next = std::upper_bound(stops.begin(), stops.end(), end);
-        x = next != stops.end() ? *next : end + metrics.horizontalAdvance(QLatin1Char(' '));
+        x = next != stops.end() ? *next : end + widths.widthPixels(u" ");
         start = tab + 1;
     }
     return offsets;
@@ -90,9 +90,8 @@ void TabStopDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
     const QRect area = opt.rect.adjusted(2, 0, -1, 0);
-    const QFontMetrics metrics(opt.font);
     const std::vector<int> stops = stopPixels(m_stops, opt.font);
-    const std::vector<int> offsets = pieceOffsets(text, stops, metrics);
+    const std::vector<int> offsets = pieceOffsets(text, stops, ColumnFitter(opt.font));
     const QStringList pieces = text.split(QLatin1Char('\t'));
 
     const QPalette::ColorGroup group =

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "leads/ColumnFitter.h"
+
 #include <QAbstractListModel>
 #include <QListView>
 #include <QStyledItemDelegate>
@@ -48,7 +50,7 @@ public:
     static std::vector<int> stopPixels(const std::vector<int>& dialogUnits, const QFont& font);
     // Left edge (pixels from the text's start) of every tab-separated piece of `text`.
     static std::vector<int> pieceOffsets(const QString& text, const std::vector<int>& stops,
-                                         const QFontMetrics& metrics);
+                                         const ColumnFitter& widths);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;

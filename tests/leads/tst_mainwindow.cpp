@@ -59,7 +59,7 @@ void TestMainWindow::loadShowsNewestDateWithFittedRows() {
     const std::vector<int> stops = w.lstNames->tabStopPixels();
     QCOMPARE(stops.size(), size_t(9));
     const std::vector<int> offsets =
-        TabStopDelegate::pieceOffsets(w.lstNames->text(0), stops, QFontMetrics(w.lstNames->font()));
+        TabStopDelegate::pieceOffsets(w.lstNames->text(0), stops, ColumnFitter(w.lstNames->font()));
     const int origin = w.lstNames->viewport()->mapTo(w.Frame2, QPoint(0, 0)).x();
     for (size_t column = 0; column < 9; ++column)
         QVERIFY2(qAbs(origin + offsets.at(column) - w.cmdSort[column]->x()) <= 10,
@@ -125,6 +125,7 @@ void TestMainWindow::fitterMatchesFullLayoutInEveryFont() {
             auto twips = [&](const QString& s) { return metrics.horizontalAdvance(s) * 15; };
             const ColumnFitter fitter(font);
             for (const QString& text : texts) {
+                QCOMPARE(fitter.widthPixels(text), metrics.horizontalAdvance(text));
                 for (int width : {1875, 1995, 2085, 300, 1}) {
                     QString expected = text;
                     if (twips(text + u' ') > width) {
