@@ -232,10 +232,11 @@ void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious,
                            !(joinsNext && Side(i) == Side::Bottom);
         const QColor color = b.color.isValid() ? b.color : QColor(Qt::black);
         list << (shown ? b.style : 0) << qMax(b.widthTwips, 1) << b.spaceTwips << qreal(color.rgba());
+        const int room = b.spaceTwips + b.widthTwips * (b.style == Border::Double ? 3 : 1);
         if (shown && Side(i) == Side::Top)
-            f.setTopMargin(f.topMargin() + twipsToLogical(b.spaceTwips + b.widthTwips));
+            f.setTopMargin(f.topMargin() + twipsToLogical(room));
         else if (shown && Side(i) == Side::Bottom)
-            f.setBottomMargin(f.bottomMargin() + twipsToLogical(b.spaceTwips + b.widthTwips));
+            f.setBottomMargin(f.bottomMargin() + twipsToLogical(room));
     }
     f.setProperty(kBordersProperty, QVariant::fromValue(list));
 }

@@ -95,9 +95,8 @@ void drawRule(QPainter& painter, QPointF a, QPointF b, int style, double width, 
     else if (style == Border::Dashed)
         pen.setStyle(Qt::DashLine);
     if (style == Border::Double) {
-        // Two lines of a third of the width each, a third apart.
-        pen.setWidthF(qMax(width / 3, 1.0));
-        const QPointF d = a.y() == b.y() ? QPointF(0, width / 3) : QPointF(width / 3, 0);
+        // Two lines of the width, that far apart.
+        const QPointF d = a.y() == b.y() ? QPointF(0, width) : QPointF(width, 0);
         painter.setPen(pen);
         painter.drawLine(a - d, b - d);
         painter.drawLine(a + d, b + d);
@@ -125,8 +124,10 @@ void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat&
     const Edge& top = edges[size_t(Side::Top)];
     const Edge& bottom = edges[size_t(Side::Bottom)];
     // The rules stand their space away from the text, on the paragraph's indents.
-    const double y0 = top.style ? text.top() - top.space - top.width / 2 : text.top();
-    const double y1 = bottom.style ? text.bottom() + bottom.space + bottom.width / 2 : text.bottom();
+    // Half of what a rule takes across: a double rule is two lines with a line's width between them.
+    const auto half = [](const Edge& e) { return e.width * (e.style == Border::Double ? 1.5 : 0.5); };
+    const double y0 = top.style ? text.top() - top.space - half(top) : text.top();
+    const double y1 = bottom.style ? text.bottom() + bottom.space + half(bottom) : text.bottom();
     const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
     const double x1 = text.right() - format.rightMargin();
     if (top.style)
@@ -136,10 +137,10 @@ void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat&
     const Edge& left = edges[size_t(Side::Left)];
     const Edge& right = edges[size_t(Side::Right)];
     if (left.style)
-        drawRule(painter, {x0 - left.space - left.width / 2, y0}, {x0 - left.space - left.width / 2, y1},
-                 left.style, left.width, left.color);
+        drawRule(painter, {x0 - left.space - half(left), y0}, {x0 - left.space - half(left), y1}, left.style,
+                 left.width, left.color);
     if (right.style)
-        drawRule(painter, {x1 + right.space + right.width / 2, y0}, {x1 + right.space + right.width / 2, y1},
+        drawRule(painter, {x1 + right.space + half(right), y0}, {x1 + right.space + half(right), y1},
                  right.style, right.width, right.color);
 }
 

@@ -64,6 +64,18 @@ double ruleShare(const QImage& image, const QRectF& r, Qt::Orientation along) {
     return best;
 }
 
+// Rules across a rectangle in layout pixels: runs of rows that are dark all along.
+int rulesAcross(const QImage& image, const QRectF& r) {
+    int rules = 0;
+    bool inRule = false;
+    for (double y = r.top(); y <= r.bottom(); y += kLayoutDpi / kDpi) {
+        const bool dark = ruleShare(image, QRectF(r.left(), y, r.width(), 0), Qt::Horizontal) > 0.97;
+        rules += dark && !inRule;
+        inRule = dark;
+    }
+    return rules;
+}
+
 // Separate dark marks along one row of the image, within a rectangle in layout pixels (any row of it).
 int marksAlong(const QImage& image, const QRectF& r) {
     int most = 0;
@@ -270,6 +282,18 @@ private slots:
             ++gaps;
         }
         QVERIFY(gaps >= 10);
+
+        // The closing line's double rule above it and single rule below it.
+        const QTextBlock closing = blockStarting(doc, QStringLiteral("Come see"));
+        const QRectF text = onSheet(s, closing).translated(0, -pageHeight);
+        const QImage second = sheet(s, 1);
+        const double margin = twipsToLayout(1440), across = twipsToLayout(9360);
+        QCOMPARE(rulesAcross(second,
+                             QRectF(margin, text.top() - twipsToLayout(60 + 60), across, twipsToLayout(60))),
+                 2);
+        QCOMPARE(
+            rulesAcross(second, QRectF(margin, text.bottom() + twipsToLayout(30), across, twipsToLayout(90))),
+            1);
         double firstOnSecond = 2 * pageHeight;
         for (; b.isValid(); b = b.next())
             for (int i = 0; i < b.layout()->lineCount(); ++i) {
