@@ -3,7 +3,7 @@
 #include "database/Database.h"
 #include "errors/ErrorNumbers.h"
 #include "errors/ShowError.h"
-#include "leads/WindowFont.h"
+#include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "startup/Globals.h"
 
@@ -34,7 +34,7 @@ frmDlrInfo::frmDlrInfo(QWidget* parent)
 frmDlrInfo::~frmDlrInfo() = default;
 
 void frmDlrInfo::buildLayout() {
-    setFont(WindowFont());
+    setFont(platform::windowFont());
     setWindowTitle(DesignCaption);
     setFixedSize(7230 / 15, 3030 / 15);
 

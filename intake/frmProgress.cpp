@@ -1,5 +1,7 @@
 #include "intake/frmProgress.h"
 
+#include "platform/Fonts.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFont>
@@ -26,8 +28,7 @@ frmProgress::frmProgress(QWidget* parent)
 
     lblProgress = new QLabel(this);
     lblProgress->setObjectName(QStringLiteral("lblProgress"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(9);
+    QFont font = platform::namedFont(QStringLiteral("Arial"), 9);
     font.setBold(true);
     lblProgress->setFont(font);
     lblProgress->setGeometry(px(120), px(60), px(5565), px(255));

@@ -1,8 +1,8 @@
 #include "leads/frmFindName.h"
 
 #include "errors/ShowError.h"
-#include "leads/WindowFont.h"
 #include "leads/frmMain.h"
+#include "platform/Fonts.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -12,7 +12,7 @@ frmFindName::frmFindName(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmFindName"));
     setWindowTitle(QStringLiteral("Find Name"));
-    setFont(WindowFont(QStringLiteral("Arial")));
+    setFont(platform::windowFont(QStringLiteral("Arial")));
     setFixedSize(Twips(5010), Twips(1560));
 
     auto place = [](QWidget* w, int left, int top, int width, int height) {
@@ -20,7 +20,7 @@ frmFindName::frmFindName(QWidget* parent)
     };
 
     lblFindName = new QLabel(QStringLiteral("Enter a Name or Partial Name to search for:"), this);
-    lblFindName->setFont(WindowFont(QStringLiteral("MS Sans Serif")));
+    lblFindName->setFont(platform::windowFont(QStringLiteral("MS Sans Serif")));
     place(lblFindName, 180, 60, 4485, 255);
 
     txtName = new QLineEdit(this);
@@ -36,7 +36,7 @@ frmFindName::frmFindName(QWidget* parent)
     cmdFindName[1]->setAutoDefault(false);
 
     Label1 = new QLabel(examplesText(), this);
-    Label1->setFont(WindowFont(QStringLiteral("MS Sans Serif")));
+    Label1->setFont(platform::windowFont(QStringLiteral("MS Sans Serif")));
     place(Label1, 180, 360, 4515, 225);
 
     setTabOrder(txtName, cmdFindName[0]);

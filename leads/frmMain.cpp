@@ -4,7 +4,7 @@
 #include "errors/ErrorNumbers.h"
 #include "errors/ShowError.h"
 #include "leads/NameList.h"
-#include "leads/WindowFont.h"
+#include "platform/Fonts.h"
 #include "startup/Globals.h"
 
 #include <QCloseEvent>
@@ -64,7 +64,7 @@ frmMain::frmMain(QWidget* parent)
 frmMain::~frmMain() = default;
 
 void frmMain::buildLayout() {
-    setFont(WindowFont());
+    setFont(platform::windowFont());
     setFixedSize(Twips(10845), Twips(8265));
 
     // Contact group.

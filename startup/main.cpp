@@ -1,16 +1,15 @@
+#include "platform/Fonts.h"
+#include "startup/Globals.h"
 #include "startup/Main.h"
 
-#include "startup/Globals.h"
-
 #include <QApplication>
-#include <QFont>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     // One font everywhere, so that the fixed layouts and the fitted list columns measure alike on
     // every machine.
-    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+    QApplication::setFont(platform::applicationFont());
     SetCommandLineArguments(app.arguments().mid(1).join(QLatin1Char(' ')));
     if (!Main())
         return 0;

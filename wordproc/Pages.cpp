@@ -1,6 +1,7 @@
 #include "wordproc/Pages.h"
 
 #include "errors/Failure.h"
+#include "platform/Fonts.h"
 #include "wordproc/Template.h"
 #include "wordproc/WordErrors.h"
 
@@ -35,8 +36,9 @@ std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString&
     doc->setUndoRedoEnabled(false);
     doc->documentLayout()->setPaintDevice(layoutDevice());
     doc->setDocumentMargin(0);
-    QFont font(defaultFamily.isEmpty() ? QStringLiteral("Times New Roman") : defaultFamily);
-    font.setPointSizeF(12);
+    // Templates name Windows faces; they print in the installed faces with the same metrics.
+    QFont font =
+        platform::namedFont(defaultFamily.isEmpty() ? QStringLiteral("Times New Roman") : defaultFamily, 12);
     doc->setDefaultFont(font);
     QTextOption option = doc->defaultTextOption();
     option.setTabStopDistance(twipsToLogical(page.defaultTabTwips));

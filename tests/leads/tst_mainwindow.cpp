@@ -1,7 +1,7 @@
 // The main window as start-up leaves it: the load sequence, the row format, the columns fitted under
 // their headers, a first start without lead lists, and closing.
 #include "leads/ColumnFitter.h"
-#include "leads/WindowFont.h"
+#include "platform/Fonts.h"
 #include "tests/leads/LeadsEnv.h"
 
 #include <QFile>
@@ -114,7 +114,7 @@ void TestMainWindow::fitterMatchesFullLayoutInEveryFont() {
     }
     texts << QString() << u" "_s << u"W"_s;
 
-    std::vector<QFont> faces{WindowFont()};
+    std::vector<QFont> faces{platform::windowFont()};
     for (const QString& family : QFontDatabase::families())
         faces.emplace_back(family);
     for (size_t face = 0; face < faces.size(); ++face) {

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+// Every face the program draws with is chosen here. The windows were laid out for Windows' small
+// sans-serif faces and the letter templates name Windows faces too; on this platform those names
+// resolve to the metric-compatible Liberation faces, with DejaVu as the last resort, so that text
+// measures the same on every machine. Both come from Debian packages that the build scripts install
+// and the program's package depends on (fonts-liberation2, fonts-dejavu-core).
+namespace platform {
+
+// Makes the Windows face names resolve to the faces above wherever a font is asked for by name (the
+// windows, the templates' font tables). Safe to call more than once.
+void useMetricCompatibleFonts();
+
+// The face the windows are drawn in: `family` at 8.25 points.
+QFont windowFont(const QString& family = QStringLiteral("MS Sans Serif"));
+
+// `family` at `points`, for the few captions drawn in another size.
+QFont namedFont(const QString& family, qreal points);
+
+// The face everything else uses unless a window sets its own.
+QFont applicationFont();
+
+} // namespace platform

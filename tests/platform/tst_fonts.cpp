@@ -1,0 +1,56 @@
+// The faces the program draws with: every Windows face that a window or a template names resolves to an
+// installed face of the packages the program depends on, with the metrics of the face it stands for.
+#include "platform/Fonts.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QTest>
+
+class TestFonts : public QObject {
+    Q_OBJECT
+private slots:
+    void windowsFacesResolveToInstalledStandIns_data() {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("drawn");
+        for (const char* sans : {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Helvetica"})
+            QTest::newRow(sans) << QString::fromLatin1(sans) << QStringLiteral("Liberation Sans");
+        for (const char* serif : {"Times New Roman", "Times"})
+            QTest::newRow(serif) << QString::fromLatin1(serif) << QStringLiteral("Liberation Serif");
+        for (const char* mono : {"Courier New", "Courier"})
+            QTest::newRow(mono) << QString::fromLatin1(mono) << QStringLiteral("Liberation Mono");
+    }
+    void windowsFacesResolveToInstalledStandIns() {
+        QFETCH(QString, asked);
+        QFETCH(QString, drawn);
+        const QFont font = platform::windowFont(asked);
+        QCOMPARE(font.pointSizeF(), 8.25);
+        const QString family = QFontInfo(font).family();
+        // Where the Windows face itself is installed it is drawn, with the same metrics.
+        if (family != asked)
+            QCOMPARE(family, drawn);
+        QVERIFY(QFontInfo(platform::namedFont(asked, 12)).family() == family);
+    }
+
+    // The stand-ins are installed, the default face is one of them too, and they carry the metrics of
+    // the faces they stand for, which is what keeps the fitted list columns under their headers.
+    void standInsAreInstalledWithWindowsMetrics() {
+        for (const QString& face :
+             QStringList{"Liberation Sans", "Liberation Serif", "Liberation Mono", "DejaVu Sans"})
+            QVERIFY2(QFontDatabase::hasFamily(face), qPrintable(face));
+        QCOMPARE(QFontInfo(platform::applicationFont()).family(), QStringLiteral("DejaVu Sans"));
+        // At one pixel per font unit the advances are Arial's and Times New Roman's own numbers.
+        QFont arial = platform::namedFont("Arial", 8);
+        arial.setPixelSize(2048);
+        arial.setHintingPreference(QFont::PreferNoHinting);
+        QCOMPARE(QFontMetricsF(arial).horizontalAdvance(QStringLiteral("W")), 1933.0);
+        QCOMPARE(QFontMetricsF(arial).horizontalAdvance(QStringLiteral("a")), 1139.0);
+        QFont times = platform::namedFont("Times New Roman", 8);
+        times.setPixelSize(2048);
+        times.setHintingPreference(QFont::PreferNoHinting);
+        QCOMPARE(QFontMetricsF(times).horizontalAdvance(QStringLiteral("W")), 1933.0);
+    }
+};
+
+QTEST_MAIN(TestFonts)
+#include "tst_fonts.moc"
