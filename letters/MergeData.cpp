@@ -56,7 +56,7 @@ QString MergeDataFolder() {
 #ifdef Q_OS_WIN
         return QStringLiteral("C:/Program Files/Quillmark");
 #else
-        return ApplicationFolder();
+        return WorkFolder();
 #endif
     }
     return UserDataFolder;

@@ -89,8 +89,7 @@ void frmMain::cmdImportNewTemplate_Click() {
             return;
         const QString source = chosen.trimmed();
         const QString title = QFileInfo(source).fileName();
-        files::copyFile(source, ApplicationFolder() + QStringLiteral("/Templates/") + groupFolderName(*this) +
-                                    QLatin1Char('/') + title);
+        files::copyFile(source, TemplatesFolder + groupFolderName(*this) + QLatin1Char('/') + title);
         FillPromos();
         platform::messageBox(QStringLiteral("New template has been sucessfully added"),
                              platform::Icon::Information, platform::Buttons::OkOnly,

@@ -7,6 +7,7 @@
 #include "setup/SchemaSql.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
@@ -83,6 +84,50 @@ void CreateDatabase(const QString& file, int dealerships) {
     } catch (...) {
         sqlite3_close_v2(handle);
         removeDatabaseFiles(file);
+        throw;
+    }
+}
+
+void PrepareUserFolders(const QString& shippedTemplates, const QString& userDataFolder) {
+    const QString data = userDataFolder + QStringLiteral("/Data");
+    if (!QDir().mkpath(data))
+        throw Failure(ErrorNumbers::PathNotFound,
+                      QStringLiteral("Could not create the folder '%1'.").arg(data));
+    const QString templates = userDataFolder + QStringLiteral("/Templates");
+    if (QFileInfo::exists(templates))
+        return;
+    if (!QFileInfo(shippedTemplates).isDir())
+        throw Failure(ErrorNumbers::PathNotFound,
+                      QStringLiteral("The templates that come with Quillmark are missing: '%1'.")
+                          .arg(shippedTemplates));
+    // Copied under another name first, so that a copy cut short is not taken for the user's folder.
+    const QString partial = userDataFolder + QStringLiteral("/Templates.partial");
+    QDir(partial).removeRecursively();
+    try {
+        const QDir from(shippedTemplates);
+        QDirIterator it(shippedTemplates, QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        if (!QDir().mkpath(partial))
+            throw Failure(ErrorNumbers::PathNotFound,
+                          QStringLiteral("Could not create the folder '%1'.").arg(partial));
+        while (it.hasNext()) {
+            const QString source = it.next();
+            const QString target = partial + QLatin1Char('/') + from.relativeFilePath(source);
+            if (it.fileInfo().isDir()) {
+                if (!QDir().mkpath(target))
+                    throw Failure(ErrorNumbers::PathNotFound,
+                                  QStringLiteral("Could not create the folder '%1'.").arg(target));
+            } else if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !QFile::copy(source, target)) {
+                throw Failure(
+                    ErrorNumbers::PathFileAccessError,
+                    QStringLiteral("Could not copy the template '%1' to '%2'.").arg(source, target));
+            }
+        }
+        if (!QDir().rename(partial, templates))
+            throw Failure(ErrorNumbers::PathFileAccessError,
+                          QStringLiteral("Could not create the folder '%1'.").arg(templates));
+    } catch (...) {
+        QDir(partial).removeRecursively();
         throw;
     }
 }

@@ -1,17 +1,21 @@
 // quillmark-setup: creates the per-user lead database that the installation delivers.
 #include "errors/Failure.h"
 #include "setup/Setup.h"
+#include "startup/Globals.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QStandardPaths>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
 
 void usage(QTextStream& out) {
-    out << "Usage: quillmark-setup [--dealerships N]\n"
-           "Creates the Quillmark lead database in the user data folder with N dealerships (default 1).\n";
+    out << "Usage: quillmark-setup [--dealerships N] [--first-use]\n"
+           "Creates the Quillmark lead database in the user data folder with N dealerships (default 1).\n"
+           "For an installed Quillmark it also creates the user's Data folder and copies the templates\n"
+           "that come with it into the user's Templates folder, unless that folder exists.\n"
+           "--first-use: create only what is missing; an existing database is no fault.\n";
 }
 
 } // namespace
@@ -21,6 +25,7 @@ int main(int argc, char* argv[]) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     int dealerships = 1;
+    bool firstUse = false;
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
@@ -28,6 +33,10 @@ int main(int argc, char* argv[]) {
         if (arg == u"--help" || arg == u"-h") {
             usage(out);
             return 0;
+        }
+        if (arg == u"--first-use") {
+            firstUse = true;
+            continue;
         }
         if (arg == u"--dealerships") {
             if (i + 1 >= args.size()) {
@@ -52,10 +61,15 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Quillmark");
+    // Installed, the program reads and writes the user's Data and Templates folders instead of its own.
+    const QString program = QCoreApplication::applicationDirPath();
+    const QString folder = DefaultUserDataFolder();
     const QString file = folder + QStringLiteral("/Quillmark.mdb");
     try {
+        if (RunsInstalled(program))
+            PrepareUserFolders(program + QStringLiteral("/Templates"), folder);
+        if (firstUse && QFileInfo::exists(file))
+            return 0;
         CreateDatabase(file, dealerships);
     } catch (const Failure& failure) {
         err << "quillmark-setup: " << failure.description() << "\n";

@@ -1,6 +1,7 @@
 #include "startup/Globals.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
@@ -42,10 +43,20 @@ QString DefaultUserDataFolder() {
            QStringLiteral("/Quillmark");
 }
 
-void SetFolders() {
+bool RunsInstalled(const QString& applicationFolder) {
+    const QFileInfo data(applicationFolder + QStringLiteral("/Data"));
+    return !(data.isDir() && data.isWritable());
+}
+
+QString WorkFolder() {
     const QString app = ApplicationFolder();
-    DataFolder = app + QStringLiteral("/Data/");
-    TemplatesFolder = app + QStringLiteral("/Templates/");
+    return RunsInstalled(app) ? DefaultUserDataFolder() : app;
+}
+
+void SetFolders() {
+    const QString work = WorkFolder();
+    DataFolder = work + QStringLiteral("/Data/");
+    TemplatesFolder = work + QStringLiteral("/Templates/");
     InitialsFolder = TemplatesFolder + QStringLiteral("Initials/");
     FollowUpsFolder = TemplatesFolder + QStringLiteral("Follow-ups/");
     MailAidsFolder = TemplatesFolder + QStringLiteral("MailAids/");

@@ -2,7 +2,9 @@
 #include "dealer/frmDlrInfo.h"
 #include "intake/frmProgress.h"
 #include "leads/frmMain.h"
+#include "letters/MergeData.h"
 #include "platform/Platform.h"
+#include "setup/Setup.h"
 #include "startup/Globals.h"
 #include "startup/Main.h"
 #include "tests/support/Installation.h"
@@ -12,6 +14,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -296,6 +299,62 @@ private slots:
         QVERIFY(Main());
         QVERIFY(answers.messages.empty());
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 2);
+    }
+
+    // Run from a build, Data and Templates are those beside the program; installed (no Data folder of
+    // its own that it may write to, as under /usr), those of the user data folder, for the import, the
+    // template list and the devenv merge data alike. A start of the installed program after setup has
+    // prepared the user's folders imports from the user's Data and lists the shipped templates.
+    void folderChoice() {
+        const QString app = ApplicationFolder();
+        const QString user = DefaultUserDataFolder();
+        QVERIFY(!RunsInstalled(app));
+        QCOMPARE(WorkFolder(), app);
+        QCOMPARE(DataFolder, app + QStringLiteral("/Data/"));
+        QCOMPARE(MailAidsFolder, app + QStringLiteral("/Templates/MailAids/"));
+        SetCommandLineArguments(QStringLiteral("devenv"));
+        QCOMPARE(letters::MergeDataFolder(), app);
+
+        QVERIFY(QDir(app + QStringLiteral("/Data")).removeRecursively());
+        QVERIFY(RunsInstalled(app));
+        SetFolders();
+        QCOMPARE(WorkFolder(), user);
+        QCOMPARE(UserDataFolder, user);
+        QCOMPARE(DataFolder, user + QStringLiteral("/Data/"));
+        QCOMPARE(TemplatesFolder, user + QStringLiteral("/Templates/"));
+        QCOMPARE(InitialsFolder, user + QStringLiteral("/Templates/Initials/"));
+        QCOMPARE(FollowUpsFolder, user + QStringLiteral("/Templates/Follow-ups/"));
+        QCOMPARE(letters::MergeDataFolder(), user);
+        SetCommandLineArguments(QString());
+        QCOMPARE(letters::MergeDataFolder(), user);
+        if (geteuid() != 0) { // root may write anywhere: only an ordinary user sees a read-only folder
+            QVERIFY(QDir().mkpath(app + QStringLiteral("/Data")));
+            QFile::setPermissions(app + QStringLiteral("/Data"), QFile::ReadOwner | QFile::ExeOwner);
+            QVERIFY(RunsInstalled(app));
+            QFile::setPermissions(app + QStringLiteral("/Data"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QVERIFY(!RunsInstalled(app));
+            QVERIFY(QDir(app + QStringLiteral("/Data")).removeRecursively());
+        }
+
+        CreateTestDatabase(UserDataFolder, 1);
+        {
+            db::Connection c;
+            c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
+        }
+        PrepareUserFolders(QStringLiteral(QM_SOURCE_DIR "/templates"), user);
+        writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
+        platform::ScriptedAnswerer answers;
+        QVERIFY(Main());
+        QVERIFY(answers.messages.empty());
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
+        QVERIFY(!QDir(app + QStringLiteral("/Data")).exists());
+        QStringList listed;
+        for (int i = 0; i < MainWindow()->lstPromos->count(); ++i)
+            listed << MainWindow()->lstPromos->item(i)->text();
+        listed.sort();
+        QCOMPARE(listed, (QStringList{"Fresh Start Invitation", "Second Chance Welcome"}));
     }
 
 private:
