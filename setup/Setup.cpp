@@ -117,10 +117,11 @@ void PrepareUserFolders(const QString& shippedTemplates, const QString& userData
                 if (!QDir().mkpath(target))
                     throw Failure(ErrorNumbers::PathNotFound,
                                   QStringLiteral("Could not create the folder '%1'.").arg(target));
-            } else if (!QDir().mkpath(QFileInfo(target).absolutePath()) || !QFile::copy(source, target)) {
-                throw Failure(
-                    ErrorNumbers::PathFileAccessError,
-                    QStringLiteral("Could not copy the template '%1' to '%2'.").arg(source, target));
+            } else if (QFile file(source);
+                       !QDir().mkpath(QFileInfo(target).absolutePath()) || !file.copy(target)) {
+                throw Failure(ErrorNumbers::PathFileAccessError,
+                              QStringLiteral("Could not copy the template '%1' to '%2': %3")
+                                  .arg(source, target, file.errorString()));
             }
         }
         if (!QDir().rename(partial, templates))
