@@ -457,6 +457,8 @@ public:
         for (const auto& [blockNumber, index] : m_anchors) {
             const Floating& fl = m.m_t->floats[size_t(index)];
             const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
+            if (!anchor.isValid())
+                continue;
             const double anchorTop = layout->blockBoundingRect(anchor).top();
             const int page = pageHeight > 0 ? int(std::floor(anchorTop / pageHeight)) : 0;
             const double pageTop = page * pageHeight; // the page's top in the document

@@ -634,8 +634,14 @@ void Reader::finishShape(State& st, ShapeData& shape) {
     if (f.picture < 0)
         return; // lines, boxes and text frames are left out
     const Picture& pic = m_t.pictures[size_t(f.picture)];
-    f.widthTwips = shape.right > f.leftTwips ? qMin(shape.right - f.leftTwips, 1440 * 50) : pic.widthTwips;
-    f.heightTwips = shape.bottom > f.topTwips ? qMin(shape.bottom - f.topTwips, 1440 * 50) : pic.heightTwips;
+    // Anywhere on a sheet of up to 50 inches; the size as for an inline picture.
+    f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
+    f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+    f.widthTwips = shape.right > f.leftTwips ? int(qMin(qint64(shape.right) - f.leftTwips, qint64(1440 * 50)))
+                                             : pic.widthTwips;
+    f.heightTwips = shape.bottom > f.topTwips
+                        ? int(qMin(qint64(shape.bottom) - f.topTwips, qint64(1440 * 50)))
+                        : pic.heightTwips;
     m_t.floats.push_back(f);
     if (!st.hidden)
         addRun(st, Run{Run::Floating, format(st.chr), int(m_t.floats.size() - 1), {}});

@@ -235,6 +235,17 @@ private slots:
             const qint32 n = failureNumber([&] { shown(readRtf(bad, "bad.dot")); });
             QVERIFY(n == 0 || n == errors::UnreadableDocument);
         }
+        // Pictures placed far off the sheet or taller than it, with text to flow beside them.
+        for (const QByteArray place :
+             {"\\shpleft-2147483648\\shptop-99999\\shpright2147483647\\shpbottom99999",
+              "\\shpleft0\\shptop0\\shpright1440\\shpbottom2147483647",
+              "\\shpleft9000\\shptop500000\\shpright9100\\shpbottom500001"}) {
+            const Template t =
+                read("{\\shp{\\*\\shpinst" + place + "\\shpwr2{\\sp{\\sn pib}{\\sv {\\pict\\pngblip " +
+                     samples::pngHex(4, 4) + "}}}}}Text beside\\par More\\par ");
+            QCOMPARE(t.floats.size(), size_t(1));
+            QCOMPARE(shown(t)->plainText().count(QStringLiteral("beside")), 1);
+        }
     }
 
     void templateFiles() {
