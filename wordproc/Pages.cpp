@@ -183,17 +183,12 @@ void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& ori
         const QFontMetricsF metrics(QFont(f.font(), layoutDevice()));
         const double baseline = origin.y() + line.y() + line.ascent();
         const QColor color = f.foreground().color();
-        if (kind == TabStop::Underline || kind == TabStop::Thick) {
-            const double w = metrics.lineWidth() * (kind == TabStop::Thick ? 2 : 1);
-            painter.setPen(QPen(color, w, Qt::SolidLine, Qt::FlatCap));
-            const double y = baseline + metrics.underlinePos();
-            painter.drawLine(QPointF(origin.x() + x0, y), QPointF(origin.x() + x1, y));
-            continue;
-        }
+        // Rules are drawn with underscores, as LibreOffice draws them: they line up with the text's.
         const QChar c = kind == TabStop::Hyphens      ? QLatin1Char('-')
                         : kind == TabStop::Equals     ? QLatin1Char('=')
                         : kind == TabStop::MiddleDots ? QChar(0x00B7)
-                                                      : QLatin1Char('.');
+                        : kind == TabStop::Dots       ? QLatin1Char('.')
+                                                      : QLatin1Char('_');
         const double w = metrics.horizontalAdvance(c);
         // Leaders keep clear of the text before them and end at the stop, as the common word processors
         // set them.
