@@ -1,3 +1,4 @@
+// The collation and like() that replace the engine's own on a connection (CaseFolding.h).
 #include "database/CaseFolding.h"
 
 #include <sqlite3.h>

@@ -6,6 +6,14 @@
 
 struct sqlite3;
 
+// The pieces of this layer, each in its own file of database/:
+//   Database.h        the interface below
+//   Connection.cpp    opening (and refusing) a database file, transactions, running statements
+//   Recordset.cpp     opening a recordset: its statement, its fields, the table it may change
+//   RecordsetRows.cpp reading and moving through rows; RecordsetSave.cpp saving changed and new rows
+//   ColumnValues.h    values between QVariant and the columns; DateText.h date texts and stored dates
+//   JetDialect.h      adaptSql, quoting, keywords; Statement.h prepared statements and their failures
+//   DbErrors.h        every failure number; CaseFolding.h the letter-case rules of comparisons
 // The lead database: an SQLCipher file reached through a small connection/recordset layer shaped like
 // the data-access objects the program's procedures were written against. Table and column names and
 // the SQL texts stay as the procedures write them; this layer adapts what SQLite needs (TOP n, DELETE *),
@@ -15,6 +23,9 @@ struct sqlite3;
 // Values are QVariant: a Null column is a null QVariant (isNull()); text is QString; auto numbers and
 // integers are int; date/time columns are QDateTime; yes/no columns are bool.
 namespace db {
+
+class ConnectionPrivate;
+class RecordsetPrivate;
 
 enum CursorTypeEnum { adOpenForwardOnly = 0, adOpenStatic = 3 };
 enum LockTypeEnum { adLockReadOnly = 1, adLockOptimistic = 3 };
@@ -60,12 +71,10 @@ public:
 
     sqlite3* handle() const;
 
-    struct Impl;
-    Impl* impl() const { return d.get(); }
-
 private:
+    friend class Recordset; // opens its statements on the connection and is closed with it
     void syncTransaction() const;
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<ConnectionPrivate> d;
 };
 
 class Recordset {
@@ -113,10 +122,8 @@ public:
     void updateBatch();   // saves every pending change
     bool editing() const; // a new row or changes are pending
 
-    struct Impl;
-
 private:
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<RecordsetPrivate> d;
 };
 
 } // namespace db

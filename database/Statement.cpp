@@ -1,0 +1,79 @@
+// Preparing, stepping and finalizing statements, and the failures raised on the way (Statement.h).
+#include "database/Statement.h"
+
+#include "database/DbErrors.h"
+#include "errors/Failure.h"
+
+#include <sqlite3.h>
+
+namespace db {
+
+void raise(qint32 number, const QString& description) {
+    throw Failure(number, description);
+}
+
+QString engineMessage(sqlite3* handle) {
+    return QString::fromUtf8(sqlite3_errmsg(handle));
+}
+
+void raisePrepareFailure(sqlite3* handle, int resultCode) {
+    const int primary = resultCode & 0xff;
+    raise(primary == SQLITE_ERROR ? DbErrors::StatementRejected : DbErrors::EngineFailure,
+          engineMessage(handle));
+}
+
+void raiseEngineFailure(sqlite3* handle) {
+    raise(DbErrors::EngineFailure, engineMessage(handle));
+}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        finalize();
+        m_statement = std::exchange(other.m_statement, nullptr);
+    }
+    return *this;
+}
+
+Statement Statement::prepare(sqlite3* handle, const QString& sql) {
+    const QByteArray text = sql.toUtf8();
+    const char* next = nullptr;
+    return prepareFirst(handle, text.constData(), text.constData() + text.size(), &next);
+}
+
+Statement Statement::prepareFirst(sqlite3* handle, const char* begin, const char* end, const char** next) {
+    sqlite3_stmt* prepared = nullptr;
+    const int rc = sqlite3_prepare_v2(handle, begin, int(end - begin), &prepared, next);
+    Statement statement(prepared);
+    if (rc != SQLITE_OK)
+        raisePrepareFailure(handle, rc);
+    return statement;
+}
+
+bool Statement::step() {
+    const int rc = sqlite3_step(m_statement);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3* handle = sqlite3_db_handle(m_statement);
+    // The message is taken before the reset, which may replace it.
+    const QString message = engineMessage(handle);
+    sqlite3_reset(m_statement);
+    raise(DbErrors::EngineFailure, message);
+}
+
+void Statement::runToEnd() {
+    while (step()) {
+    }
+}
+
+void Statement::reset() {
+    sqlite3_reset(m_statement);
+}
+
+void Statement::finalize() {
+    sqlite3_finalize(m_statement);
+    m_statement = nullptr;
+}
+
+} // namespace db
