@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sqlite3.h>
 
 using namespace db;
 
@@ -28,6 +29,16 @@ int countOf(Connection& connection, const QString& sql) {
     Recordset rs;
     rs.open(sql, connection, adOpenForwardOnly, adLockReadOnly, adCmdText);
     return rs.value(0).toInt();
+}
+
+// Statements still prepared on the connection: one left behind would keep a read open and hold up
+// every later commit.
+int preparedStatements(Connection& connection) {
+    int count = 0;
+    for (sqlite3_stmt* s = sqlite3_next_stmt(connection.handle(), nullptr); s;
+         s = sqlite3_next_stmt(connection.handle(), s))
+        ++count;
+    return count;
 }
 
 } // namespace
@@ -191,6 +202,31 @@ void TestConnection::rejectsBadStatements() {
     QVERIFY(constraint && constraint->number() == DbErrors::EngineFailure);
     QVERIFY2(constraint->description().contains("FOREIGN KEY"), qPrintable(constraint->description()));
     QCOMPARE(countOf(*connection, "SELECT COUNT(*) FROM [Names]"), 0); // still usable
+    // A script stops at its first refused statement; what ran before it stays.
+    QCOMPARE(FailureNumber([&] {
+                 connection->execute("INSERT INTO Contact_Info (Name) VALUES ('Pat'); "
+                                     "INSERT INTO [Names] (DataFile_ID, Name) VALUES (999, 'X'); "
+                                     "INSERT INTO Contact_Info (Name) VALUES ('Lee')");
+             }),
+             DbErrors::EngineFailure);
+    QCOMPARE(countOf(*connection, "SELECT COUNT(*) FROM Contact_Info"), 1);
+    // A refused row, a refused change and a read that fails half-way: every statement is finalized with
+    // its recordset, and nothing of a failure stays prepared on the connection.
+    rs.open("Names", *connection, adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
+    rs.addNew();
+    rs.setValue("DataFile_ID", 999);
+    QCOMPARE(FailureNumber([&] { rs.update(); }), DbErrors::EngineFailure);
+    rs.close();
+    connection->execute("INSERT INTO Contact_Info (Name) VALUES ('Al')");
+    // The second row's number overflows.
+    const QString overflow = "SELECT Name, abs(1 - length(Name) - 9223372036854775807) FROM Contact_Info";
+    rs.open(overflow, *connection, adOpenForwardOnly, adLockReadOnly, adCmdText);
+    QCOMPARE(rs.value("Name").toString(), QString("Pat"));
+    QCOMPARE(FailureNumber([&] { rs.moveNext(); }), DbErrors::EngineFailure);
+    rs.close();
+    QCOMPARE(FailureNumber([&] { rs.open(overflow, *connection, adOpenStatic, adLockReadOnly, adCmdText); }),
+             DbErrors::EngineFailure);
+    QCOMPARE(preparedStatements(*connection), 0);
 }
 
 QTEST_MAIN(TestConnection)
