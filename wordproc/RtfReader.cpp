@@ -880,9 +880,10 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         }
         if (w == "shppict")
             return; // the picture inside is the one to show
-        if (w == "shp" && st.dest == Dest::Body) {
+        if (w == "shp") {
             flushText(st);
-            st.dest = Dest::Shape;
+            // A shape inside a field's code or another shape shows nothing.
+            st.dest = st.dest == Dest::Body ? Dest::Shape : Dest::Skip;
             st.shape = &local.shape;
             return;
         }
