@@ -10,7 +10,3 @@ inline void ShowError(const Failure& failure, const QString& location, bool crit
     ShowError(failure.number(), failure.description(), location, critical);
 }
 QString ErrorText(qint32 number, const QString& description, const QString& location);
-
-// Appends the three-line entry for a rejected data-file line to UserDataFolder + "/Error.log"
-// (created when missing, Windows-1252, CR LF).
-void LogRejectedLine(const QString& dataFileName, const Failure& failure, const QString& rawLine);

@@ -2,6 +2,7 @@
 
 #include "database/Database.h"
 #include "database/DbErrors.h"
+#include "errors/ErrorLog.h"
 #include "errors/ErrorNumbers.h"
 #include "errors/Failure.h"
 #include "errors/ShowError.h"

@@ -1,7 +1,7 @@
 // quillmark-setup: creates the per-user lead database that the installation delivers.
 #include "errors/Failure.h"
 #include "setup/Setup.h"
-#include "startup/Globals.h"
+#include "startup/Folders.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,7 @@
+#include "errors/ErrorLog.h"
 #include "errors/ShowError.h"
 #include "platform/Platform.h"
-#include "startup/Globals.h"
+#include "startup/Folders.h"
 
 #include <QDir>
 #include <QFile>
