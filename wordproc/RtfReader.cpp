@@ -1027,6 +1027,13 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         } else if (w == "cellx") {
             if (st.story)
                 endCellDefinition(*st.story, param);
+        } else if (w == "chpgn") {
+            // The older form of a PAGE field.
+            flushText(st);
+            Field page;
+            page.instruction = QStringLiteral("PAGE");
+            page.codeFormat = format(st.chr);
+            finishField(st, page, true);
         } else if (w == "caps") {
             flushText(st);
             st.chr.caps = on() ? CharFormat::Caps::All : CharFormat::Caps::None;

@@ -255,11 +255,17 @@ private slots:
     void pageNumbersAndSpacing() {
         Shown s = show("two-pages.rtf");
         QCOMPARE(s.copy.pageCount(), 2);
-        // The file stores "1" as both numbers; each page shows its own.
+        // The file stores "1" as both numbers; each page shows its own (as does the older \chpgn).
         for (int i = 0; i < 2; ++i) {
             sheet(s, i);
             QCOMPARE(s.copy.footer->toPlainText(), QStringLiteral("Page %1 of 2").arg(i + 1));
         }
+        Shown older;
+        older.t = std::make_shared<const Template>(
+            readRtf("{\\rtf1 {\\footer \\pard Sheet \\chpgn\\par }\\pard One\\page Two\\par }", "older.rtf"));
+        older.copy = Merger(older.t, nullptr).next();
+        sheet(older, 1);
+        QCOMPARE(older.copy.footer->toPlainText(), QStringLiteral("Sheet 2"));
         // Space after (12 pt) and before (6 pt) add up between paragraphs; a paragraph the text runs on
         // to the second page starts at that page's top.
         const QTextDocument& doc = *s.copy.body;
