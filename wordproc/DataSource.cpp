@@ -68,6 +68,9 @@ std::shared_ptr<const DataSource> DataSource::parse(const QByteArray& bytes, con
     source->m_fields = splitLine(lines.at(i++));
     for (QString& f : source->m_fields)
         f = f.trimmed();
+    // From the last column back, so that a name given twice finds its first column.
+    for (int c = int(source->m_fields.size()) - 1; c >= 0; --c)
+        source->m_index.insert(source->m_fields.at(c).toCaseFolded(), c);
     const qsizetype expected = source->m_fields.size();
 
     while (i < lines.size()) {
@@ -76,12 +79,16 @@ std::shared_ptr<const DataSource> DataSource::parse(const QByteArray& bytes, con
             continue;
         // A value holding a line break continues on the next line: the record is complete once it
         // has every separator and ends with its closing quote.
+        // The separators are counted line by line (none can span the line break that joins two), so
+        // that a quote that is never closed costs time in proportion to the file, not its square.
         if (line.startsWith(QLatin1Char('"'))) {
-            while ((line.count(kSeparator) < expected - 1 || !line.endsWith(QLatin1Char('"')) ||
-                    line.size() < 2) &&
+            qsizetype separators = line.count(kSeparator);
+            while ((separators < expected - 1 || !line.endsWith(QLatin1Char('"')) || line.size() < 2) &&
                    i < lines.size() && !(lines.at(i).isEmpty() && i + 1 >= lines.size()) &&
-                   !isWholeRecord(lines.at(i), expected))
+                   !isWholeRecord(lines.at(i), expected)) {
+                separators += lines.at(i).count(kSeparator);
                 line += QStringLiteral("\r\n") + lines.at(i++);
+            }
         }
         QStringList values = splitLine(line);
         if (values.size() > expected && expected > 0) {
@@ -98,10 +105,7 @@ std::shared_ptr<const DataSource> DataSource::parse(const QByteArray& bytes, con
 }
 
 int DataSource::fieldIndex(const QString& field) const {
-    for (int i = 0; i < m_fields.size(); ++i)
-        if (m_fields.at(i).compare(field, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return m_index.value(field.toCaseFolded(), -1);
 }
 
 QString DataSource::value(int record, int column) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -31,6 +32,7 @@ public:
 private:
     QString m_name;
     QStringList m_fields;
+    QHash<QString, int> m_index; // case-folded field name: its first column
     std::vector<QStringList> m_records;
 };
 

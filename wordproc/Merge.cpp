@@ -10,6 +10,7 @@
 #include <QTextTable>
 #include <QUrl>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <set>
 
@@ -201,7 +202,7 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
                 type = QTextOption::CenterTab;
             else if (t.kind == TabStop::Decimal)
                 type = QTextOption::DelimiterTab;
-            tabs.append(QTextOption::Tab(twipsToLogical(t.twips - origin), type, QLatin1Char('.')));
+            tabs.append(QTextOption::Tab(twipsToLogical(double(t.twips) - origin), type, QLatin1Char('.')));
             leaders += QChar(u'0' + t.leader);
             anyLeader = anyLeader || t.leader != TabStop::NoLeader;
         }
@@ -279,6 +280,9 @@ void setCellBorders(QTextTableCellFormat& f, const Borders& borders) {
 class Merger::Builder {
 public:
     Builder(Merger& merger, QTextDocument& doc) : m(merger), m_doc(doc), m_cursor(&doc) {}
+
+    // The number of the block the next story's text starts in.
+    int nextBlock() const { return m_doc.blockCount() - (m_flow.fresh ? 1 : 0); }
 
     // Changes are batched into one edit, so that Qt lays the text out once, not after every run.
     void begin() { m_cursor.beginEditBlock(); }
@@ -687,10 +691,10 @@ private:
                         : def.align == Row::Right ? Qt::AlignRight
                                                   : Qt::AlignLeft);
         QList<QTextLength> widths;
-        int left = def.leftTwips;
+        double left = def.leftTwips;
         for (const Cell& cell : def.cells) {
             widths.append(
-                QTextLength(QTextLength::FixedLength, twipsToLogical(qMax(1, cell.rightTwips - left))));
+                QTextLength(QTextLength::FixedLength, twipsToLogical(qMax(1.0, cell.rightTwips - left))));
             left = cell.rightTwips;
         }
         tf.setColumnWidthConstraints(widths);
@@ -767,9 +771,29 @@ Merger::Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataS
                 errors::NoRecords,
                 QStringLiteral("The data source \"%1\" holds no records to merge.").arg(m_data->name()));
     }
+    // Each font family and each size the layout meets costs a font of its own, and a long run of them
+    // makes Qt's layout crawl; a letter needs a handful. Past a few dozen of either, a further one is
+    // set in the document's default family, or the nearest size already in use.
+    constexpr size_t kMaxFamilies = 32;
+    constexpr size_t kMaxSizes = 32;
+    std::set<QString> families;
+    std::set<int> sizes;
     m_charFormats.reserve(m_t->formats.size());
-    for (const CharFormat& f : m_t->formats)
+    for (CharFormat f : m_t->formats) {
+        if (!families.count(f.family) && (families.size() < kMaxFamilies || f.family.isEmpty()))
+            families.insert(f.family);
+        else if (!families.count(f.family))
+            f.family.clear();
+        if (!sizes.count(f.halfPoints) && sizes.size() < kMaxSizes) {
+            sizes.insert(f.halfPoints);
+        } else if (!sizes.count(f.halfPoints)) {
+            const auto above = sizes.lower_bound(f.halfPoints);
+            const int up = above != sizes.end() ? *above : INT_MAX;
+            const int down = above != sizes.begin() ? *std::prev(above) : INT_MIN;
+            f.halfPoints = qint64(up) - f.halfPoints < qint64(f.halfPoints) - down ? up : down;
+        }
         m_charFormats.push_back(toCharFormat(f, m_t->defaultFamily));
+    }
 }
 
 Merger::~Merger() = default;
@@ -807,25 +831,120 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         bottom = qMax(bottom, twipsToLayout(page.footerTwips) + h);
     const double height = qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom);
     copy.bodyTop = top;
-    copy.body = newPagedDocument(page, m_t->defaultFamily, height);
-    Builder body(*this, *copy.body);
-    body.begin();
-    if (m_t->type == MainType::Catalog && m_data) {
-        // The body once per record, one after the other.
-        for (int r = first; r < m_data->recordCount(); ++r) {
+    // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.
+    const auto complete = [&](Builder& body) {
+        body.finish();
+        body.placeFloats(copy.pictures, top, height);
+        body.dropSpaceAtPageTops(height);
+        if (body.hasPageFields())
+            setPageNumbers(*copy.body, 0, copy.pageCount(), height);
+    };
+    if (m_t->type != MainType::Catalog || !m_data) {
+        copy.body = newPagedDocument(page, m_t->defaultFamily, height);
+        Builder body(*this, *copy.body);
+        body.begin();
+        body.story(m_t->body, cursor);
+        body.end();
+        if (!checkLayout(*copy.body).holds)
+            throw tooLong();
+        complete(body);
+        return;
+    }
+    // A catalog: the body once per record, one after the other, in pieces of about kMaxPiecePages.
+    // Records [first, limit) are tried; a piece that grows too long is built again with fewer.
+    int limit = m_data->recordCount();
+    while (true) {
+        copy.body = newPagedDocument(page, m_t->defaultFamily, height);
+        Builder body(*this, *copy.body);
+        std::vector<std::pair<int, int>> starts; // each record's number and the block its text starts in
+        int r = first;
+        int cut = -1;
+        int sinceCheck = 0;
+        body.begin();
+        while (r < limit && cut < 0) {
+            starts.emplace_back(r, body.nextBlock());
             cursor = Cursor{r, false};
             body.story(m_t->body, cursor);
-            r = cursor.record;
+            r = cursor.record + 1;
+            // Checked ever more seldom, so that laying the piece out again and again stays linear.
+            if (++sinceCheck < qMax(64, int(starts.size()) / 2) && r < limit)
+                continue;
+            sinceCheck = 0;
+            body.end();
+            cut = pieceEnd(*copy.body, starts);
+            body.begin();
         }
-    } else {
-        body.story(m_t->body, cursor);
+        body.end();
+        if (cut < 0) {
+            complete(body);
+            return;
+        }
+        limit = cut;
     }
-    body.end();
-    body.finish();
-    body.placeFloats(copy.pictures, top, height);
-    body.dropSpaceAtPageTops(height);
-    if (body.hasPageFields())
-        setPageNumbers(*copy.body, 0, copy.pageCount(), height);
+}
+
+Merger::LayoutCheck Merger::checkLayout(QTextDocument& doc) {
+    // Qt lays text out in 26.6 fixed point: past some 33 million layout pixels (about 12,900 pages)
+    // its positions wrap around and the document comes out as one blank page. Wrapped positions show
+    // as a block or table that starts above the one before it.
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    const double size = layout->documentSize().height();
+    LayoutCheck check;
+    check.pages = doc.pageCount();
+    if (!(size >= 0 && size < kMaxLayoutPixels))
+        return check;
+    double last = 0;
+    for (QTextFrame::iterator it = doc.rootFrame()->begin(); !it.atEnd(); ++it) {
+        const QRectF r = it.currentFrame() ? layout->frameBoundingRect(it.currentFrame())
+                                           : layout->blockBoundingRect(it.currentBlock());
+        if (r.top() < last - 1)
+            return check;
+        last = r.top();
+    }
+    check.holds = true;
+    return check;
+}
+
+int Merger::pieceEnd(QTextDocument& doc, const std::vector<std::pair<int, int>>& starts) {
+    const LayoutCheck check = checkLayout(doc);
+    if (check.holds && check.pages <= kMaxPiecePages)
+        return -1;
+    if (starts.size() < 2) {
+        if (!check.holds)
+            throw tooLong();
+        return -1; // one record longer than a piece: it stands alone
+    }
+    if (!check.holds)
+        return starts[starts.size() / 2].first; // positions are not to be trusted: halve and try again
+    // The piece ends before the last record that starts at the top of a page within the limit, so that
+    // the next piece goes on exactly where this one's pages end; failing that, before the last record
+    // that starts within the limit.
+    const double pageHeight = doc.pageSize().height();
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    int within = -1;
+    for (size_t i = starts.size() - 1; i >= 1; --i) {
+        // Qt moves the lines of a paragraph that do not fit to the next page, not the paragraph itself.
+        const QTextBlock block = doc.findBlockByNumber(starts[i].second);
+        const QTextLayout* lines = block.layout();
+        const double y = layout->blockBoundingRect(block).top() +
+                         (lines && lines->lineCount() > 0 ? lines->lineAt(0).y() : 0.0);
+        const double page = std::floor(y / pageHeight);
+        if (page >= kMaxPiecePages)
+            continue;
+        if (y - page * pageHeight < kPageTopSlack)
+            return starts[i].first;
+        if (within < 0)
+            within = starts[i].first;
+    }
+    return within >= 0 ? within : starts[1].first;
+}
+
+Failure Merger::tooLong() const {
+    return Failure(errors::DocumentTooLong,
+                   QStringLiteral("One copy of the template \"%1\" is too long to lay out: it would run "
+                                  "past %2 pages.")
+                       .arg(m_t->fileName)
+                       .arg(kMaxLayoutPixels / twipsToLayout(m_t->page.heightTwips), 0, 'f', 0));
 }
 
 PageCopy Merger::next() {
@@ -835,7 +954,7 @@ PageCopy Merger::next() {
     Cursor cursor{m_record, false};
     buildCopy(copy, cursor);
     m_record = cursor.record + 1;
-    m_done = !m_data || m_t->type == MainType::Catalog || m_record >= m_data->recordCount();
+    m_done = !m_data || m_record >= m_data->recordCount();
     return copy;
 }
 

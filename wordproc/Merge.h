@@ -1,5 +1,6 @@
 #pragma once
 
+#include "errors/Failure.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/Pages.h"
 #include "wordproc/Template.h"
@@ -17,8 +18,11 @@ namespace wordproc {
 // Letters and labels: each copy of the body starts on a new sheet with the next unused record; a NEXT
 // field moves to the following record within the copy (labels: the next cell). When the records run
 // out at a NEXT, the rest of that copy stays blank (the cells and paragraphs remain, their text does
-// not). Catalog: the body repeats once per record without page breaks, as one copy; a title belongs
-// in the page header, which each copy fills from its first record.
+// not). Catalog: the body repeats once per record without page breaks; a title belongs in the page
+// header, which each copy fills from its first record. Qt cannot lay out one document of more than
+// some 12,900 pages, so a catalog comes in copies of about a thousand pages each, split where a
+// record starts a page when one does; a single copy too long for Qt fails with
+// errors::DocumentTooLong rather than print wrong.
 class Merger {
 public:
     // Checks every merge field against the data source: a field it lacks fails with
@@ -38,7 +42,21 @@ public:
 private:
     struct Cursor;
     class Builder;
+    struct LayoutCheck {
+        int pages = 0;
+        bool holds = false; // laid out without running past what Qt's layout can measure
+    };
+    // A catalog's pieces end at a record boundary after about this many pages; Qt's layout measures
+    // safely up to kMaxLayoutPixels, some 12,900 letter pages.
+    static constexpr int kMaxPiecePages = 1000;
+    static constexpr double kMaxLayoutPixels = 32'000'000;
+    static constexpr double kPageTopSlack = 4; // layout pixels: a border's width above a record's text
+
     void buildCopy(PageCopy& copy, Cursor& cursor);
+    static LayoutCheck checkLayout(QTextDocument& doc);
+    // The record that starts the next piece, or -1 when the piece may go on.
+    int pieceEnd(QTextDocument& doc, const std::vector<std::pair<int, int>>& starts);
+    Failure tooLong() const;
 
     std::shared_ptr<const Template> m_t;
     std::shared_ptr<const DataSource> m_data;

@@ -48,7 +48,7 @@ std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString&
 }
 
 double contentWidth(const PageSetup& page) {
-    return twipsToLayout(page.widthTwips - page.leftTwips - page.rightTwips);
+    return twipsToLayout(double(page.widthTwips) - page.leftTwips - page.rightTwips);
 }
 
 } // namespace
@@ -57,7 +57,7 @@ std::unique_ptr<QTextDocument> newPagedDocument(const PageSetup& page, const QSt
                                                 double height) {
     auto doc = newDocument(page, defaultFamily);
     if (height <= 0)
-        height = twipsToLayout(page.heightTwips - page.topTwips - page.bottomTwips);
+        height = twipsToLayout(double(page.heightTwips) - page.topTwips - page.bottomTwips);
     doc->setPageSize(QSizeF(contentWidth(page), height));
     return doc;
 }

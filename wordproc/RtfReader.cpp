@@ -1,10 +1,12 @@
 #include "wordproc/RtfReader.h"
 
 #include "errors/Failure.h"
+#include "wordproc/Twips.h"
 #include "wordproc/WordErrors.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -16,6 +18,11 @@
 #include <cstring>
 #include <unordered_map>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <unistd.h>
+#endif
+
 namespace wordproc {
 
 namespace {
@@ -24,6 +31,10 @@ namespace {
 // recurses once per group.
 constexpr int kMaxDepth = 200;
 constexpr int kMaxWordLength = 32;
+// Word's own limits: a row holds at most 63 cells and a paragraph at most 64 tab stops. Beyond them a
+// file could make every stored row or paragraph as large as the whole file.
+constexpr size_t kMaxCells = 63;
+constexpr size_t kMaxTabs = 64;
 
 enum class Dest : quint8 {
     Body, // text that belongs to a story (or a field result)
@@ -197,6 +208,20 @@ struct GroupLocals {
     StoryBuilder* opened = nullptr; // a header or footer story this group holds
 };
 
+// Hashes the parts of a character format that tell formats apart most often; equal formats hash alike
+// whatever else a format holds.
+struct CharFormatHash {
+    size_t operator()(const CharFormat& f) const noexcept {
+        size_t h = qHash(f.family);
+        h = h * 31 + size_t(f.halfPoints);
+        h = h * 31 + (f.color.isValid() ? f.color.rgba() : 0u);
+        h = h * 31 +
+            (size_t(f.bold) | size_t(f.italic) << 1 | size_t(f.underline) << 2 | size_t(f.strike) << 3);
+        h = h * 31 + (size_t(f.script) << 2 | size_t(f.caps));
+        return h;
+    }
+};
+
 struct FontEntry {
     QString name;
     bool symbol = false;
@@ -229,6 +254,7 @@ private:
     void endCell(State& st);
     void endRow(State& st);
     void flushTable(StoryBuilder& b);
+    Row takeRow(StoryBuilder& b);
     void finishStory(StoryBuilder& b, const State& st);
     void finishPicture(State& st, PictureData& pic);
     void finishField(State& st, Field& field, bool hadInstruction);
@@ -244,6 +270,7 @@ private:
     const char* m_end;
     QString m_fileName;
     Template m_t;
+    std::unordered_map<CharFormat, int, CharFormatHash> m_formatIndex; // into m_t.formats
     std::array<QChar, 256> m_codePage{};
     int m_skip = 0;    // fallback characters still to skip after \u
     QString m_pending; // text not yet made into a run
@@ -273,11 +300,13 @@ void Reader::setCodePage(int cp) {
 }
 
 int Reader::format(const CharFormat& f) {
-    for (size_t i = 0; i < m_t.formats.size(); ++i)
-        if (m_t.formats[i] == f)
-            return int(i);
-    m_t.formats.push_back(f);
-    return int(m_t.formats.size() - 1);
+    if (m_formatIndex.empty())
+        for (size_t i = 0; i < m_t.formats.size(); ++i)
+            m_formatIndex.emplace(m_t.formats[i], int(i));
+    const auto [it, added] = m_formatIndex.emplace(f, int(m_t.formats.size()));
+    if (added)
+        m_t.formats.push_back(f);
+    return it->second;
 }
 
 void Reader::addRun(State& st, Run run) {
@@ -398,20 +427,33 @@ void Reader::flushTable(StoryBuilder& b) {
             b.cellParagraphs.clear();
             b.cells.push_back(std::move(cell));
         }
-        Row row = b.rowDef;
-        row.cells.clear();
-        for (size_t i = 0; i < b.cells.size(); ++i) {
-            Cell c = i < b.rowDef.cells.size() ? b.rowDef.cells[i] : Cell{};
-            c.paragraphs = std::move(b.cells[i].paragraphs);
-            row.cells.push_back(std::move(c));
-        }
-        b.cells.clear();
-        b.table.rows.push_back(std::move(row));
+        b.table.rows.push_back(takeRow(b));
     }
     if (!b.table.rows.empty()) {
         b.story->blocks.emplace_back(std::move(b.table));
         b.table = Table{};
     }
+}
+
+Row Reader::takeRow(StoryBuilder& b) {
+    // The definition's row properties without its cells: a stored row keeps no more room than its own
+    // cells need.
+    std::vector<Cell> defined;
+    std::swap(defined, b.rowDef.cells);
+    Row row = b.rowDef;
+    b.rowDef.cells = std::move(defined);
+    row.cells.reserve(b.cells.size());
+    int lastRight = 0;
+    for (size_t i = 0; i < b.cells.size(); ++i) {
+        Cell c = i < b.rowDef.cells.size() ? b.rowDef.cells[i] : Cell{};
+        c.paragraphs = std::move(b.cells[i].paragraphs);
+        if (c.rightTwips <= lastRight) // a cell the definition forgot, or out of order: one inch
+            c.rightTwips = clampTwips(qint64(lastRight) + 1440, 1);
+        lastRight = c.rightTwips;
+        row.cells.push_back(std::move(c));
+    }
+    b.cells.clear();
+    return row;
 }
 
 void Reader::endParagraph(State& st, bool mark) {
@@ -456,6 +498,13 @@ void Reader::endCell(State& st) {
         b->tableBreakPending = true;
         b->breakPending = b->sectionPending = false;
     }
+    if (b->cells.size() >= kMaxCells) {
+        // More cells than a row can hold: the rest of the row's text goes into its last cell.
+        auto& last = b->cells.back().paragraphs;
+        std::move(b->cellParagraphs.begin(), b->cellParagraphs.end(), std::back_inserter(last));
+        b->cellParagraphs.clear();
+        return;
+    }
     Cell cell;
     cell.paragraphs = std::move(b->cellParagraphs);
     b->cellParagraphs.clear();
@@ -472,18 +521,7 @@ void Reader::endRow(State& st) {
     b->cellParagraphs.clear();
     if (b->cells.empty())
         return;
-    Row row = b->rowDef;
-    row.cells.clear();
-    int lastRight = 0;
-    for (size_t i = 0; i < b->cells.size(); ++i) {
-        Cell c = i < b->rowDef.cells.size() ? b->rowDef.cells[i] : Cell{};
-        c.paragraphs = std::move(b->cells[i].paragraphs);
-        if (c.rightTwips <= lastRight)
-            c.rightTwips = lastRight + 1440; // a cell the definition forgot: one inch
-        lastRight = c.rightTwips;
-        row.cells.push_back(std::move(c));
-    }
-    b->cells.clear();
+    Row row = takeRow(*b);
     if (!b->table.rows.empty() && b->table.rows.back().cells.size() != row.cells.size()) {
         b->story->blocks.emplace_back(std::move(b->table));
         b->table = Table{};
@@ -517,12 +555,12 @@ void Reader::finishPicture(State& st, PictureData& pic) {
         return;
     Picture p;
     p.image = image;
-    int w = pic.widthGoal > 0 ? pic.widthGoal : (pic.widthPx > 0 ? pic.widthPx : image.width()) * 15;
-    int h = pic.heightGoal > 0 ? pic.heightGoal : (pic.heightPx > 0 ? pic.heightPx : image.height()) * 15;
-    w = int(qint64(w) * qBound(1, pic.scaleX, 1000) / 100);
-    h = int(qint64(h) * qBound(1, pic.scaleY, 1000) / 100);
-    p.widthTwips = qBound(1, w, 1440 * 50);
-    p.heightTwips = qBound(1, h, 1440 * 50);
+    const qint64 w =
+        pic.widthGoal > 0 ? pic.widthGoal : qint64(pic.widthPx > 0 ? pic.widthPx : image.width()) * 15;
+    const qint64 h =
+        pic.heightGoal > 0 ? pic.heightGoal : qint64(pic.heightPx > 0 ? pic.heightPx : image.height()) * 15;
+    p.widthTwips = clampTwips(w * qBound(1, pic.scaleX, 1000) / 100, 1, kMaxTwips);
+    p.heightTwips = clampTwips(h * qBound(1, pic.scaleY, 1000) / 100, 1, kMaxTwips);
     m_t.pictures.push_back(std::move(p));
     if (st.shape) {
         st.shape->floating.picture = int(m_t.pictures.size() - 1);
@@ -581,7 +619,8 @@ void Reader::endCellDefinition(StoryBuilder& b, int right) {
     } else {
         c.shading = back;
     }
-    b.rowDef.cells.push_back(std::move(c));
+    if (b.rowDef.cells.size() < kMaxCells)
+        b.rowDef.cells.push_back(std::move(c));
     b.cellDef = Cell{};
     b.cellBack = b.cellFore = -1;
     b.cellShade = 0;
@@ -590,13 +629,13 @@ void Reader::endCellDefinition(StoryBuilder& b, int right) {
 void Reader::shapeWord(ShapeData& shape, const QByteArray& w, int param) {
     Floating& f = shape.floating;
     if (w == "shpleft")
-        f.leftTwips = param;
+        f.leftTwips = clampTwips(param);
     else if (w == "shptop")
-        f.topTwips = param;
+        f.topTwips = clampTwips(param);
     else if (w == "shpright")
-        shape.right = param;
+        shape.right = clampTwips(param);
     else if (w == "shpbottom")
-        shape.bottom = param;
+        shape.bottom = clampTwips(param);
     else if (w == "shpbxpage" || w == "shpbxmargin" || w == "shpbxcolumn")
         f.fromX = w == "shpbxpage" ? Floating::From::Page : Floating::From::Margin;
     else if (w == "shpbypage" || w == "shpbymargin" || w == "shpbypara")
@@ -957,13 +996,13 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         else if (w == "jpegblip")
             pic->jpeg = true;
         else if (w == "picw")
-            pic->widthPx = param;
+            pic->widthPx = clampPositiveTwips(param);
         else if (w == "pich")
-            pic->heightPx = param;
+            pic->heightPx = clampPositiveTwips(param);
         else if (w == "picwgoal")
-            pic->widthGoal = param;
+            pic->widthGoal = clampPositiveTwips(param);
         else if (w == "pichgoal")
-            pic->heightGoal = param;
+            pic->heightGoal = clampPositiveTwips(param);
         else if (w == "picscalex")
             pic->scaleX = param;
         else if (w == "picscaley")
@@ -1026,7 +1065,7 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
                 endCell(st);
         } else if (w == "cellx") {
             if (st.story)
-                endCellDefinition(*st.story, param);
+                endCellDefinition(*st.story, clampTwips(param));
         } else if (w == "chpgn") {
             // The older form of a PAGE field.
             flushText(st);
@@ -1057,7 +1096,7 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         if (w == "deff")
             m_defaultFont = param;
         else if (w == "deftab" && param > 0)
-            m_t.page.defaultTabTwips = param;
+            m_t.page.defaultTabTwips = clampPositiveTwips(param);
         else if (w == "dn") {
             flushText(st);
             st.chr.script = on() ? CharFormat::Script::Sub : CharFormat::Script::Normal;
@@ -1083,16 +1122,16 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
             flushText(st);
             st.chr.halfPoints = param > 0 ? qBound(2, param, 3276) : 24;
         } else if (w == "fi") {
-            st.para.firstTwips = param;
+            st.para.firstTwips = clampTwips(param);
         } else if (w == "footery" || w == "footerysxn") {
             if (param > 0)
-                m_t.page.footerTwips = param;
+                m_t.page.footerTwips = clampPositiveTwips(param);
         }
         return;
     case 'h':
         if (w == "headery" || w == "headerysxn") {
             if (param > 0)
-                m_t.page.headerTwips = param;
+                m_t.page.headerTwips = clampPositiveTwips(param);
         }
         return;
     case 'i':
@@ -1111,7 +1150,7 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         return;
     case 'l':
         if (w == "li" || w == "lin")
-            st.para.leftTwips = param;
+            st.para.leftTwips = clampTwips(param);
         else if (w == "line") {
             flushText(st);
             if (!st.hidden && m_skip == 0)
@@ -1131,13 +1170,13 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         if (m_sectionSeen && w.endsWith("sxn"))
             return;
         if (w == "margl" || w == "marglsxn")
-            m_t.page.leftTwips = qMax(0, param);
+            m_t.page.leftTwips = clampPositiveTwips(param);
         else if (w == "margr" || w == "margrsxn")
-            m_t.page.rightTwips = qMax(0, param);
+            m_t.page.rightTwips = clampPositiveTwips(param);
         else if (w == "margt" || w == "margtsxn")
-            m_t.page.topTwips = qMax(0, param);
+            m_t.page.topTwips = clampPositiveTwips(param);
         else if (w == "margb" || w == "margbsxn")
-            m_t.page.bottomTwips = qMax(0, param);
+            m_t.page.bottomTwips = clampPositiveTwips(param);
         return;
     case 'n':
         if (w == "nosupersub") {
@@ -1174,10 +1213,10 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
             }
         } else if (w == "paperw" || w == "pgwsxn") {
             if (param > 0 && !(m_sectionSeen && w == "pgwsxn"))
-                m_t.page.widthTwips = param;
+                m_t.page.widthTwips = clampPositiveTwips(param);
         } else if (w == "paperh" || w == "pghsxn") {
             if (param > 0 && !(m_sectionSeen && w == "pghsxn"))
-                m_t.page.heightTwips = param;
+                m_t.page.heightTwips = clampPositiveTwips(param);
         } else if (w == "pagebb") {
             st.para.pageBreakBefore = true;
         }
@@ -1194,7 +1233,7 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         return;
     case 'r':
         if (w == "ri" || w == "rin")
-            st.para.rightTwips = param;
+            st.para.rightTwips = clampTwips(param);
         else if (w == "rquote")
             special(0x2019);
         else if (w == "rdblquote")
@@ -1206,11 +1245,11 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
         return;
     case 's':
         if (w == "sb")
-            st.para.beforeTwips = qMax(0, param);
+            st.para.beforeTwips = clampPositiveTwips(param);
         else if (w == "sa")
-            st.para.afterTwips = qMax(0, param);
+            st.para.afterTwips = clampPositiveTwips(param);
         else if (w == "sl")
-            st.para.lineTwips = param;
+            st.para.lineTwips = clampTwips(param);
         else if (w == "slmult")
             st.para.lineMultiple = param == 1;
         else if (w == "strike" || w == "striked") {
@@ -1246,7 +1285,8 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
             else if (m_skip > 0)
                 --m_skip;
         } else if (w == "tx") {
-            st.para.tabs.push_back(TabStop{param, st.tabKind, st.tabLeader});
+            if (st.para.tabs.size() < kMaxTabs)
+                st.para.tabs.push_back(TabStop{clampTwips(param), st.tabKind, st.tabLeader});
             st.tabKind = TabStop::Left;
             st.tabLeader = TabStop::NoLeader;
         } else if (w.startsWith("tl")) {
@@ -1275,13 +1315,13 @@ void Reader::controlWord(State& st, GroupLocals& local, const QByteArray& w, boo
             st.border = BorderTarget::None;
         } else if (w == "trgaph") {
             if (st.story)
-                st.story->rowDef.gapTwips = qMax(0, param);
+                st.story->rowDef.gapTwips = clampPositiveTwips(param);
         } else if (w == "trleft") {
             if (st.story)
-                st.story->rowDef.leftTwips = param;
+                st.story->rowDef.leftTwips = clampTwips(param);
         } else if (w == "trrh") {
             if (st.story)
-                st.story->rowDef.heightTwips = param;
+                st.story->rowDef.heightTwips = clampTwips(param);
         } else if (w == "trqc" || w == "trqr" || w == "trql") {
             if (st.story)
                 st.story->rowDef.align = w == "trqc" ? Row::Center : w == "trqr" ? Row::Right : Row::Left;
@@ -1337,11 +1377,11 @@ Template Reader::run() {
     m_t.fileName = m_fileName;
     // The paper must leave room to write on.
     PageSetup& pg = m_t.page;
-    pg.widthTwips = qBound(1440, pg.widthTwips, 1440 * 50);
-    pg.heightTwips = qBound(1440, pg.heightTwips, 1440 * 50);
-    if (pg.leftTwips + pg.rightTwips > pg.widthTwips - 720)
+    pg.widthTwips = clampTwips(pg.widthTwips, 1440, kMaxTwips);
+    pg.heightTwips = clampTwips(pg.heightTwips, 1440, kMaxTwips);
+    if (qint64(pg.leftTwips) + pg.rightTwips > pg.widthTwips - 720)
         pg.leftTwips = pg.rightTwips = 360;
-    if (pg.topTwips + pg.bottomTwips > pg.heightTwips - 720)
+    if (qint64(pg.topTwips) + pg.bottomTwips > pg.heightTwips - 720)
         pg.topTwips = pg.bottomTwips = 360;
     return std::move(m_t);
 }
@@ -1446,7 +1486,18 @@ bool isCompoundFile(const QByteArray& data) {
     return data.size() >= 8 && data.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1"));
 }
 
-QByteArray convertThroughLibreOffice(const QString& path) {
+// Ends the converter with everything it started: LibreOffice's launcher script leaves its real
+// process behind when only the script is killed.
+void stopConverter(QProcess& process) {
+#ifdef Q_OS_UNIX
+    if (process.processId() > 0)
+        ::kill(-pid_t(process.processId()), SIGKILL);
+#endif
+    process.kill();
+    process.waitForFinished(5000);
+}
+
+QByteArray convertThroughLibreOffice(const QString& path, const ConversionWatch& watch) {
     QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (office.isEmpty())
         office = QStandardPaths::findExecutable(QStringLiteral("libreoffice"));
@@ -1462,16 +1513,38 @@ QByteArray convertThroughLibreOffice(const QString& path) {
     const QString input = dir.filePath(QStringLiteral("template.doc"));
     QFile::copy(path, input);
     QProcess process;
+#ifdef Q_OS_UNIX
+    // A process group of its own, so that the whole of it can be stopped.
+    process.setChildProcessModifier([] { ::setsid(); });
+#endif
     // A profile of its own, so that a LibreOffice the user has open does not take the job over.
     const QString profile = QStringLiteral("-env:UserInstallation=") +
                             QUrl::fromLocalFile(dir.filePath(QStringLiteral("profile"))).toString();
     process.start(office, {QStringLiteral("--headless"), profile, QStringLiteral("--convert-to"),
                            QStringLiteral("rtf"), QStringLiteral("--outdir"), dir.path(), input});
-    const bool finished = process.waitForFinished(120000);
-    if (!finished)
-        process.kill();
+    QElapsedTimer clock;
+    clock.start();
+    while (!process.waitForFinished(250) && process.state() != QProcess::NotRunning) {
+        const int seconds = int(clock.elapsed() / 1000);
+        if (watch.progress && !watch.progress(seconds)) {
+            stopConverter(process);
+            throw Failure(errors::UnreadableDocument,
+                          QStringLiteral("The conversion of the Word template \"%1\" through LibreOffice "
+                                         "was stopped.")
+                              .arg(QDir::toNativeSeparators(path)));
+        }
+        if (clock.elapsed() >= qint64(watch.timeLimitSeconds) * 1000) {
+            stopConverter(process);
+            throw Failure(errors::UnreadableDocument,
+                          QStringLiteral("The template \"%1\" is a Word binary document and LibreOffice did "
+                                         "not convert it to RTF within %2 seconds; the conversion was given "
+                                         "up. Save the template as Rich Text Format under the same name.")
+                              .arg(QDir::toNativeSeparators(path))
+                              .arg(watch.timeLimitSeconds));
+        }
+    }
     QFile out(dir.filePath(QStringLiteral("template.rtf")));
-    if (!finished || !out.open(QIODevice::ReadOnly))
+    if (!out.open(QIODevice::ReadOnly))
         throw Failure(
             errors::UnreadableDocument,
             QStringLiteral("The template \"%1\" is a Word binary document and LibreOffice could not "
@@ -1482,7 +1555,7 @@ QByteArray convertThroughLibreOffice(const QString& path) {
 
 } // namespace
 
-Template readTemplateFile(const QString& path) {
+Template readTemplateFile(const QString& path, const ConversionWatch& watch) {
     QFile file(path);
     if (!QFileInfo(path).isFile())
         throw Failure(
@@ -1495,7 +1568,7 @@ Template readTemplateFile(const QString& path) {
     QByteArray data = file.readAll();
     file.close();
     if (isCompoundFile(data))
-        data = convertThroughLibreOffice(path);
+        data = convertThroughLibreOffice(path, watch);
     return readRtf(data, QDir::toNativeSeparators(path));
 }
 

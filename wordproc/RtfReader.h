@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace wordproc {
 
@@ -12,10 +13,18 @@ namespace wordproc {
 // errors::UnreadableDocument; nothing in the input can crash or stall the reader.
 Template readRtf(const QByteArray& rtf, const QString& fileName);
 
+// Watches the conversion of a Word binary document through LibreOffice, which can take long or hang.
+struct ConversionWatch {
+    // Called about four times a second with the seconds spent so far; false stops the conversion.
+    std::function<bool(int seconds)> progress;
+    // The conversion is given up after this long.
+    int timeLimitSeconds = 60;
+};
+
 // Reads a template file: RTF under any extension. A missing file fails with errors::FileNotFound; a
 // Word binary document is converted through LibreOffice when that is installed and fails with a
-// description saying so otherwise.
-Template readTemplateFile(const QString& path);
+// description saying so otherwise, or when the conversion fails, is stopped or runs out of time.
+Template readTemplateFile(const QString& path, const ConversionWatch& watch = {});
 
 // The parts of a field code: "MERGEFIELD Cust_Name \* Upper" gives a Merge field named Cust_Name.
 void parseFieldInstruction(Field& field);

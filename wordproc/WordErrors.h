@@ -16,4 +16,5 @@ constexpr qint32 MergeFieldMissing = 5852;    // a merge field that the data sou
 constexpr qint32 DataSourceUnreadable = 5922; // a data file without a header line, or unreadable
 constexpr qint32 NoSuchMember = 5941;         // Documents.Item with an index outside the collection
 constexpr qint32 BadArgument = 5;             // a value outside what an operation accepts
+constexpr qint32 DocumentTooLong = 5999;      // one copy of a merge too long to lay out
 } // namespace wordproc::errors

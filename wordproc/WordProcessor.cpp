@@ -168,7 +168,7 @@ Document& Documents::add(const QString& templatePath, bool newTemplate) {
     m_app.requireRunning();
     if (newTemplate)
         throw Failure(errors::NotAvailable, QStringLiteral("Templates cannot be edited here."));
-    auto tmpl = std::make_shared<const Template>(readTemplateFile(templatePath));
+    auto tmpl = std::make_shared<const Template>(readTemplateFile(templatePath, m_app.m_conversion));
     const QString name = QStringLiteral("Document%1").arg(++m_counters[QStringLiteral("Document")]);
     m_all.push_back(std::unique_ptr<Document>(new Document(m_app, name, std::move(tmpl), nullptr)));
     Document& doc = *m_all.back();

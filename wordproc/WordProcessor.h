@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wordproc/RtfReader.h"
+
 #include <QPointer>
 #include <QString>
 #include <QtGlobal>
@@ -143,6 +145,9 @@ public:
     // The document activated last (nullptr when none is open).
     Document* activeDocument() const;
 
+    // How documents().add() reports and bounds the conversion of a Word binary template.
+    void setConversionWatch(ConversionWatch watch) { m_conversion = std::move(watch); }
+
 private:
     friend class Document;
     friend class Documents;
@@ -150,6 +155,7 @@ private:
     void requireRunning() const;
 
     std::unique_ptr<Documents> m_documents;
+    ConversionWatch m_conversion;
     Document* m_active = nullptr;
     int m_windowState = WindowNormal;
     bool m_visible = false;

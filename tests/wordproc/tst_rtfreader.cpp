@@ -248,18 +248,56 @@ private slots:
         }
     }
 
-    void templateFiles() {
+    // A Word binary template needs LibreOffice: without it the description says what to do; a
+    // LibreOffice that hangs reports its progress, can be stopped and is given up after a while, and
+    // nothing it started is left running.
+    void binaryTemplates() {
         QTemporaryDir dir;
         QString why;
         const QString binary = dir.filePath("Word97.dot");
         QVERIFY(samples::writeFile(binary, QByteArray::fromHex("D0CF11E0A1B11AE1") + QByteArray(512, '\0')));
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", ""); // as on a machine without LibreOffice to convert it
-        const qint32 number = failureNumber([&] { readTemplateFile(binary); }, &why);
-        qputenv("PATH", path);
+        qint32 number = failureNumber([&] { readTemplateFile(binary); }, &why);
         QCOMPARE(number, errors::UnreadableDocument);
         QVERIFY2(why.contains("Word97.dot") && why.contains("RTF") && why.contains("LibreOffice"),
                  qPrintable(why));
+
+        // The stand-in starts a child of its own, as LibreOffice's launcher does, and hangs.
+        QVERIFY(QDir(dir.path()).mkdir("bin"));
+        const QString office = dir.filePath("bin/soffice");
+        const QString pidFile = dir.filePath("child.pid");
+        QVERIFY(samples::writeFile(office, "#!/bin/sh\n/bin/sleep 600 &\necho $! >" + pidFile.toLocal8Bit() +
+                                               "\nwait\n"));
+        QVERIFY(QFile::setPermissions(office, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("PATH", dir.filePath("bin").toLocal8Bit());
+        const auto childAlive = [&] {
+            QFile pid(pidFile);
+            if (!pid.open(QIODevice::ReadOnly))
+                return false;
+            QFile stat("/proc/" + pid.readAll().trimmed() + "/stat");
+            // A child that has ended but waits to be reaped counts as ended.
+            return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+        };
+        int reports = 0;
+        const ConversionWatch stopWhenStarted{[&](int) {
+                                                  ++reports;
+                                                  return !QFileInfo::exists(pidFile);
+                                              },
+                                              600};
+        number = failureNumber([&] { readTemplateFile(binary, stopWhenStarted); }, &why);
+        QCOMPARE(number, errors::UnreadableDocument);
+        QVERIFY2(why.contains("Word97.dot") && why.contains("stopped"), qPrintable(why));
+        QVERIFY(reports >= 1 && QFileInfo::exists(pidFile));
+        QTRY_VERIFY(!childAlive());
+
+        QVERIFY(QFile::remove(pidFile));
+        number = failureNumber([&] { readTemplateFile(binary, ConversionWatch{{}, 1}); }, &why);
+        qputenv("PATH", path);
+        QCOMPARE(number, errors::UnreadableDocument);
+        QVERIFY2(why.contains("Word97.dot") && why.contains("given up") && why.contains("Rich Text Format"),
+                 qPrintable(why));
+        QTRY_VERIFY(!childAlive());
     }
 
     // Where LibreOffice is installed, a template saved by a word processor in the binary Word format
