@@ -7,6 +7,7 @@
 // database/DbErrors.h; the word processor's in wordproc/.
 namespace ErrorNumbers {
 constexpr qint32 InvalidArgument = 5;        // "Invalid procedure call or argument"
+constexpr qint32 OutOfMemory = 7;            // "Out of memory"
 constexpr qint32 SubscriptOutOfRange = 9;    // "Subscript out of range"
 constexpr qint32 TypeMismatch = 13;          // "Type mismatch"
 constexpr qint32 FileNotFound = 53;          // "File not found"

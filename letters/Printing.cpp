@@ -10,9 +10,11 @@
 #include "wordproc/WordErrors.h"
 #include "wordproc/WordProcessor.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -24,11 +26,28 @@ struct PrintRun {
     std::unique_ptr<wordproc::Application> word;
     wordproc::Document* mainDocument = nullptr;
     std::unique_ptr<files::TextWriter> dataFile;
+    QString stepText;
+    bool stopped = false; // the user closed the progress window during a template conversion
 
     void step(int bar, const QString& text) {
+        stepText = text;
         progress->barProgress->setValue(bar);
         progress->lblProgress->setText(text);
         progress->Refresh();
+    }
+
+    // A Word binary template goes through LibreOffice, which may take long: the window counts the
+    // seconds, and Esc or closing it stops the conversion.
+    bool conversionGoesOn(int seconds) {
+        if (!progress)
+            return true;
+        progress->lblProgress->setText(
+            QStringLiteral("%1\nConverting the template with LibreOffice: %2 s (Esc stops)")
+                .arg(stepText)
+                .arg(seconds));
+        progress->Refresh();
+        QCoreApplication::processEvents();
+        return !stopped;
     }
 
     // The error handler's clean-up, also used after "No Phone Numbers". Each part is let go even when
@@ -133,6 +152,8 @@ void frmMain::cmdPrint_Click(int Index) {
 
         run.step(1, QStringLiteral("Starting Microsoft Word..."));
         run.word = std::make_unique<wordproc::Application>();
+        QObject::connect(run.progress.get(), &QDialog::rejected, this, [&run] { run.stopped = true; });
+        run.word->setConversionWatch({[&run](int seconds) { return run.conversionGoesOn(seconds); }, 60});
 
         run.step(2, QStringLiteral("Exporting current mail merge data..."));
         run.dataFile = std::make_unique<files::TextWriter>(dataPath, files::TextWriter::Create);
@@ -245,6 +266,16 @@ void frmMain::cmdPrint_Click(int Index) {
     } catch (const Failure& failure) {
         ShowError(failure, QStringLiteral("Form Main: Sub cmdPrint_Click"));
         run.release();
+        setEnabled(true);
+        platform::restoreCursor();
+        activateWindow();
+    } catch (const std::bad_alloc&) {
+        // What the run holds is let go before the message, so that there is memory to show it.
+        run.release();
+        ShowError(Failure(ErrorNumbers::OutOfMemory,
+                          QStringLiteral("Out of memory: the merge needs more memory than is free. Print "
+                                         "fewer names at a time.")),
+                  QStringLiteral("Form Main: Sub cmdPrint_Click"));
         setEnabled(true);
         platform::restoreCursor();
         activateWindow();

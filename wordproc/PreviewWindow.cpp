@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <new>
 
 namespace wordproc {
 
@@ -65,6 +66,9 @@ void PreviewWindow::paint(QPrinter* printer) {
     } catch (const Failure& failure) {
         platform::messageBox(failure.description(), platform::Icon::Exclamation, platform::Buttons::OkOnly,
                              windowTitle());
+    } catch (const std::bad_alloc&) {
+        platform::messageBox(QStringLiteral("Out of memory: the pages could not be painted."),
+                             platform::Icon::Exclamation, platform::Buttons::OkOnly, windowTitle());
     }
 }
 
