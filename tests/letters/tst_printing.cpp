@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QTest>
+#include <new>
 
 namespace {
 
@@ -79,9 +80,16 @@ protected:
     }
 };
 
-// Notes, for every message box, whether a progress window was still on the screen when it came.
+// Notes, for every message box, whether a progress window was still on the screen when it came. When
+// starved, the print dialog runs out of memory, as a merge too large for the machine does.
 struct WatchingAnswerer : platform::ScriptedAnswerer {
     std::vector<bool> progressShown;
+    bool starved = false;
+    bool answerPrint(QPrinter& printer) override {
+        if (starved)
+            throw std::bad_alloc();
+        return ScriptedAnswerer::answerPrint(printer);
+    }
     platform::Button answerMessage(const platform::Message& message) override {
         bool shown = false;
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -264,8 +272,8 @@ private slots:
     }
 
     // A template deleted after the list was filled is reported while the progress window still shows;
-    // a merge that fails otherwise than by a cancelled print dialog is reported after it is gone.
-    // Nothing is left open, no flag changes.
+    // a merge that fails otherwise than by a cancelled print dialog, or runs out of memory, is reported
+    // after it is gone. Nothing is left open, no flag changes.
     void missingTemplateReported() {
         WatchingAnswerer answers;
         selectForPrint({0});
@@ -290,6 +298,28 @@ private slots:
         QCOMPARE(m_window->lstNames->selectedCount(), 1); // not refilled
         QVERIFY(m_window->isEnabled());
         QVERIFY(otherWindows(m_window.get()).isEmpty());
+
+        // Running out of memory is reported as a failure of its own, and what the print held is let go:
+        // the next print goes through.
+        writeFile(InitialsFolder + QStringLiteral("Welcome.dot"), kLetter);
+        answers.starved = true;
+        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QCOMPARE(answers.messages.size(), size_t(3));
+        QVERIFY2(answers.messages[2].text.contains(QStringLiteral("Error Number 7")) &&
+                     answers.messages[2].text.contains(QStringLiteral("Out of memory")) &&
+                     answers.messages[2].text.contains(QStringLiteral("Form Main: Sub cmdPrint_Click")),
+                 qPrintable(answers.messages[2].text));
+        QCOMPARE(answers.progressShown.back(), false);
+        QCOMPARE(flaggedCount(), 1);
+        QVERIFY(m_window->isEnabled());
+        QVERIFY(otherWindows(m_window.get()).isEmpty());
+        answers.starved = false;
+        const QString pdf = m_env->dir.path() + QStringLiteral("/after.pdf");
+        answers.setNextPrintFile(pdf);
+        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QCOMPARE(answers.messages.size(), size_t(3));
+        QVERIFY(PdfText(pdf).contains(QStringLiteral("Dear ")));
+        QCOMPARE(flaggedCount(), 2);
     }
 
     // A contact typed but not saved is saved before the data is exported, and printed with.
