@@ -441,11 +441,12 @@ public:
                     f.setBottomMargin(0);
                     before.setBlockFormat(f);
                 }
-                if (b.blockFormat().topMargin() > 0) {
-                    QTextBlockFormat f = b.blockFormat();
-                    f.setTopMargin(0);
-                    at.setBlockFormat(f);
-                }
+                // The paragraph stays on its page: without the space it might fit at the foot of the
+                // page before, where it did not fit with it.
+                QTextBlockFormat f = b.blockFormat();
+                f.setTopMargin(0);
+                f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+                at.setBlockFormat(f);
             }
             page = pageOf(b, true);
         }
