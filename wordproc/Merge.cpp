@@ -536,8 +536,10 @@ private:
             cur.insertBlock(f, mark);
         }
         flow = Flow{false, p.format.afterTwips, &p};
+        const QTextBlock start = cur.block();
         runs(cur, p.runs, c);
         flush();
+        setExactLineHeights(start, cur.block());
     }
 
     // Text of one format is gathered and inserted at once: fewer, longer insertions lay out faster.

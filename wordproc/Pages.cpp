@@ -7,6 +7,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
 #include <QPrinter>
@@ -217,6 +218,50 @@ void paintDecorations(QPainter& painter, const QTextDocument& doc, const QRectF&
         paintLeaders(painter, block, rect.topLeft());
     }
     painter.restore();
+}
+
+void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
+    for (; block.isValid(); block = block.next()) {
+        QTextBlockFormat f = block.blockFormat();
+        const int type = f.lineHeightType();
+        // A line is as tall as the tallest ascent, descent and leading of the text on it.
+        double ascent = 0, descent = 0, leading = 0;
+        const QFont base = block.document()->defaultFont();
+        const auto take = [&](const QTextCharFormat& c) {
+            const QFontMetricsF m(c.font().resolve(base), layoutDevice());
+            ascent = qMax(ascent, m.ascent());
+            descent = qMax(descent, m.descent());
+            leading = qMax(leading, m.leading());
+        };
+        bool text = false;
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (!it.fragment().charFormat().isImageFormat()) {
+                take(it.fragment().charFormat());
+                text = true;
+            }
+        if (!text)
+            take(block.charFormat());
+        const double exact = ascent + descent + leading;
+        const double rounded = std::ceil(exact);
+        // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
+        const double factor = exact > 0 && rounded > exact ? exact / rounded : 1.0;
+        const double scale = kLayoutDpi / 96.0;
+        bool changed = false;
+        if (factor < 1 && type == QTextBlockFormat::SingleHeight) {
+            f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
+            changed = true;
+        } else if (factor < 1 && type == QTextBlockFormat::ProportionalHeight) {
+            f.setLineHeight(f.lineHeight() * factor, QTextBlockFormat::ProportionalHeight);
+            changed = true;
+        } else if (factor < 1 && type == QTextBlockFormat::MinimumHeight && f.lineHeight() * scale < exact) {
+            f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
+            changed = true;
+        }
+        if (changed)
+            QTextCursor(block).setBlockFormat(f);
+        if (block == last)
+            break;
+    }
 }
 
 void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight) {

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFormat>
 #include <memory>
@@ -58,6 +59,12 @@ enum DecorationProperty {
 // Draws the rules and the tab leaders of the blocks of `doc` that meet `clip` (document coordinates;
 // everything when empty), with the painter in the document's coordinates.
 void paintDecorations(QPainter& painter, const QTextDocument& doc, const QRectF& clip = QRectF());
+
+// Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif
+// where the common word processors set the font's 13.8); over a page that drifts by half a line.
+// Scales the line height of the blocks from `first` through `last` back to their fonts' exact
+// spacing. Fixed line heights stay as they are.
+void setExactLineHeights(QTextBlock first, const QTextBlock& last);
 
 // Sets the page-number fields of `doc`: to `page` and `pages`, or when `pageHeight` is positive, each
 // to the page it lies on in a document paginated to that height.
