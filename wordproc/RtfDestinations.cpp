@@ -1,0 +1,257 @@
+// Destinations: the words that open one at the start of a group, and the handler that takes the words
+// inside each, chosen from a table by the destination that is open.
+
+#include "wordproc/RtfReaderPrivate.h"
+
+namespace wordproc::rtf {
+
+// Destinations whose content never shows: skipped with everything inside them.
+bool isSkippedDestination(Word word) {
+    static const char* const names[] = {
+        "info",
+        "stylesheet",
+        "footnote",
+        "annotation",
+        "nonshppict",
+        "headerf",
+        "footerf",
+        "pn",
+        "object",
+        "do",
+        "shprslt",
+        "xe",
+        "tc",
+        "txe",
+        "rxe",
+        "comment",
+        "listtable",
+        "listoverridetable",
+        "revtbl",
+        "rsidtbl",
+        "generator",
+        "themedata",
+        "colorschememapping",
+        "latentstyles",
+        "datastore",
+        "xmlnstbl",
+        "pgdsctbl",
+        "ftnsep",
+        "ftnsepc",
+        "aftnsep",
+        "aftnsepc",
+        "aftncn",
+        "ftncn",
+        "template",
+        "userprops",
+        "docvar",
+        "atnid",
+        "atnauthor",
+        "mmathPr",
+        "defchp",
+        "defpap",
+        "private",
+        "bkmkstart",
+        "bkmkend",
+        "fldtype",
+        "buptim",
+        "creatim",
+        "printim",
+        "revtim",
+        "title",
+        "subject",
+        "author",
+        "operator",
+        "keywords",
+        "doccomm",
+        "company",
+        "category",
+        "manager",
+        "hlinkbase",
+        "field_placeholder",
+        "wgrffmtfilter",
+        "pnseclvl",
+        "picprop",
+        "blipuid",
+        "panose",
+        "falt",
+        "fname",
+        "listpicture",
+        "pgptbl",
+        "protusertbl",
+        "filetbl",
+        "objdata",
+        "objclass",
+        "result",
+    };
+    for (const char* n : names)
+        if (word == n)
+            return true;
+    return false;
+}
+
+void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, int param, bool first,
+                         bool starred) {
+    // The group's first word may open a destination.
+    if (first && openDestination(st, local, w, starred))
+        return;
+    static constexpr std::array<WordHandler, 11> handlers{
+        &Reader::propertyWord,   // Body
+        &Reader::ignoreWord,     // Skip
+        &Reader::fontTableWord,  // FontTable
+        &Reader::colorTableWord, // ColorTable
+        &Reader::pictureWord,    // Picture
+        &Reader::ignoreWord,     // Field: \flddirty, \fldlock and the like
+        &Reader::propertyWord,   // FieldInst: for the code's formatting
+        &Reader::mailMergeWord,  // MailMerge
+        &Reader::shapeWord,      // Shape
+        &Reader::ignoreWord,     // ShapeName
+        &Reader::ignoreWord,     // ShapeValue
+    };
+    static_assert(size_t(Dest::ShapeValue) + 1 == handlers.size());
+    (this->*handlers[size_t(st.dest)])(st, w, hasParam, param);
+}
+
+// True when the word was taken as the start of a destination (or one to skip).
+bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred) {
+    if (st.dest == Dest::Skip)
+        return true;
+    struct Entry {
+        const char* word;
+        Opener open;
+    };
+    static constexpr Entry openers[] = {
+        {"fonttbl", &Reader::openFontTable},
+        {"colortbl", &Reader::openColorTable},
+        {"pict", &Reader::openPicture},
+        {"field", &Reader::openField},
+        {"fldinst", &Reader::keepDestination}, // placed by the enclosing field group
+        {"fldrslt", &Reader::keepDestination},
+        {"mailmerge", &Reader::openMailMerge},
+        {"shppict", &Reader::keepDestination}, // the picture inside is the one to show
+        {"shp", &Reader::openShape},
+        {"shpinst", &Reader::openShapePart},
+        {"sp", &Reader::openShapePart},
+        {"sn", &Reader::openShapePart},
+        {"sv", &Reader::openShapePart},
+        {"header", &Reader::openHeaderFooter},
+        {"headerr", &Reader::openHeaderFooter},
+        {"headerl", &Reader::openHeaderFooter},
+        {"footer", &Reader::openHeaderFooter},
+        {"footerr", &Reader::openHeaderFooter},
+        {"footerl", &Reader::openHeaderFooter},
+    };
+    for (const Entry& e : openers)
+        if (w == e.word)
+            if ((this->*e.open)(st, local, w))
+                return true;
+    if (isSkippedDestination(w) || starred) {
+        flushText(st);
+        st.dest = Dest::Skip;
+        return true;
+    }
+    return false;
+}
+
+bool Reader::openFontTable(State& st, GroupLocals&, Word) {
+    st.dest = Dest::FontTable;
+    return true;
+}
+
+bool Reader::openColorTable(State& st, GroupLocals&, Word) {
+    st.dest = Dest::ColorTable;
+    return true;
+}
+
+bool Reader::openPicture(State& st, GroupLocals& local, Word) {
+    flushText(st);
+    st.dest = Dest::Picture;
+    st.picture = &local.picture;
+    return true;
+}
+
+bool Reader::openField(State& st, GroupLocals& local, Word) {
+    flushText(st);
+    if (st.dest != Dest::Body) {
+        st.dest = Dest::Skip; // a field inside a field's code: the outer code is what counts
+        return true;
+    }
+    st.dest = Dest::Field;
+    st.field = &local.field;
+    return true;
+}
+
+bool Reader::openMailMerge(State& st, GroupLocals&, Word) {
+    st.dest = Dest::MailMerge;
+    return true;
+}
+
+bool Reader::keepDestination(State&, GroupLocals&, Word) {
+    return true;
+}
+
+bool Reader::openShape(State& st, GroupLocals& local, Word) {
+    flushText(st);
+    // A shape inside a field's code or another shape shows nothing.
+    st.dest = st.dest == Dest::Body ? Dest::Shape : Dest::Skip;
+    st.shape = &local.shape;
+    return true;
+}
+
+// The parts of a shape: its instructions, a property, a property's name and value.
+bool Reader::openShapePart(State& st, GroupLocals& local, Word w) {
+    if (st.dest != Dest::Shape)
+        return false;
+    if (w == "sp")
+        st.property = &local.property;
+    else if (w == "sn" || w == "sv")
+        st.dest = w == "sn" ? Dest::ShapeName : Dest::ShapeValue;
+    return true;
+}
+
+bool Reader::openHeaderFooter(State& st, GroupLocals& local, Word w) {
+    flushText(st);
+    const bool header = w.starts_with("header");
+    bool& seen = header ? m_headerSeen : m_footerSeen;
+    if (seen || st.dest != Dest::Body || st.target) {
+        st.dest = Dest::Skip; // later sections' headers, left pages: the first one serves
+        return true;
+    }
+    seen = true;
+    StoryBuilder& b = header ? m_header : m_footer;
+    b.story = header ? &m_t.header : &m_t.footer;
+    st.story = &b;
+    st.target = nullptr;
+    st.inResult = false;
+    st.inTable = false;
+    local.opened = &b;
+    return true;
+}
+
+void Reader::ignoreWord(State&, Word, bool, int) {}
+
+void Reader::fontTableWord(State&, Word w, bool, int param) {
+    if (w == "f")
+        m_fontNumber = param;
+    else if (w == "fcharset")
+        m_fonts[m_fontNumber].symbol = param == 2;
+}
+
+void Reader::colorTableWord(State&, Word w, bool, int param) {
+    if (w == "red")
+        m_red = param;
+    else if (w == "green")
+        m_green = param;
+    else if (w == "blue")
+        m_blue = param;
+}
+
+void Reader::mailMergeWord(State&, Word w, bool, int) {
+    if (w == "mmmaintypecatalog")
+        m_t.type = MainType::Catalog;
+    else if (w == "mmmaintypelabels")
+        m_t.type = MainType::Labels;
+    else if (w.starts_with("mmmaintype"))
+        m_t.type = MainType::Letters;
+}
+
+} // namespace wordproc::rtf

@@ -1,0 +1,142 @@
+// Field codes: the groups of a \\field, what its code says, and the field it becomes.
+
+#include "wordproc/RtfReader.h"
+#include "wordproc/RtfReaderPrivate.h"
+
+#include <QStringList>
+
+namespace wordproc {
+
+namespace rtf {
+
+// What a subgroup of a field holds: the code or the result; and the groups nested in a field's code.
+State Reader::subgroupState(const State& st, GroupLocals& local) {
+    State child = st;
+    if (st.dest == Dest::Field) {
+        // Peek at the subgroup's first words.
+        QByteArray peek;
+        const char* q = m_p;
+        while (q < m_end && q - m_p < 40 && *q != '{' && *q != '}')
+            peek += *q++;
+        if (peek.contains("\\fldinst")) {
+            child.dest = Dest::FieldInst;
+            child.field = &local.field;
+            local.hadInstruction = true;
+        } else if (peek.contains("\\fldrslt")) {
+            child.dest = Dest::Body;
+            child.target = &local.field.result;
+            child.inResult = true;
+        } else {
+            child.dest = Dest::Skip;
+        }
+    } else if (st.dest == Dest::FieldInst) {
+        child.dest = Dest::FieldInst; // nested groups of the code: formatting, nested fields
+    }
+    return child;
+}
+
+void Reader::finishField(State& st, Field& field, bool hadInstruction) {
+    if (!hadInstruction) {
+        // Nothing to evaluate: the result stands as plain content.
+        for (Run& r : field.result)
+            addRun(st, std::move(r));
+        return;
+    }
+    parseFieldInstruction(field);
+    m_t.fields.push_back(std::move(field));
+    addRun(st, Run{Run::Field, format(st.chr), int(m_t.fields.size() - 1), {}});
+}
+
+namespace {
+
+// Splits a field code into words; a quoted text is one word without its quotes.
+QStringList fieldWords(const QString& code) {
+    QStringList words;
+    int i = 0;
+    const int n = int(code.size());
+    while (i < n) {
+        const QChar c = code.at(i);
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        QString word;
+        if (c == QLatin1Char('"') || c == QChar(0x201C)) {
+            ++i;
+            while (i < n && code.at(i) != QLatin1Char('"') && code.at(i) != QChar(0x201D))
+                word += code.at(i++);
+            ++i;
+            words << word;
+            continue;
+        }
+        if (c == QLatin1Char('\\')) {
+            // A switch: "\*", "\b", "\@"; its letter ends at the next blank or quote.
+            word += c;
+            ++i;
+            while (i < n && !code.at(i).isSpace() && code.at(i) != QLatin1Char('"'))
+                word += code.at(i++);
+            words << word;
+            continue;
+        }
+        while (i < n && !code.at(i).isSpace() && code.at(i) != QLatin1Char('"'))
+            word += code.at(i++);
+        words << word;
+    }
+    return words;
+}
+
+} // namespace
+
+} // namespace rtf
+
+void parseFieldInstruction(Field& field) {
+    const QStringList words = rtf::fieldWords(field.instruction);
+    field.kind = Field::Other;
+    if (words.isEmpty())
+        return;
+    const QString kind = words.first().toUpper();
+    if (kind == QLatin1String("MERGEFIELD") && words.size() >= 2) {
+        field.kind = Field::Merge;
+        field.name = words.at(1);
+        for (int i = 2; i < words.size(); ++i) {
+            const QString sw = words.at(i);
+            const QString next = i + 1 < words.size() ? words.at(i + 1) : QString();
+            if (sw == QLatin1String("\\*")) {
+                const QString f = next.toLower();
+                if (f == QLatin1String("upper"))
+                    field.caseSwitches << QStringLiteral("Upper");
+                else if (f == QLatin1String("lower"))
+                    field.caseSwitches << QStringLiteral("Lower");
+                else if (f == QLatin1String("caps"))
+                    field.caseSwitches << QStringLiteral("Caps");
+                else if (f == QLatin1String("firstcap"))
+                    field.caseSwitches << QStringLiteral("FirstCap");
+                else if (f == QLatin1String("mergeformat"))
+                    field.mergeFormat = true;
+                ++i;
+            } else if (sw.compare(QLatin1String("\\b"), Qt::CaseInsensitive) == 0) {
+                field.before = next;
+                ++i;
+            } else if (sw.compare(QLatin1String("\\f"), Qt::CaseInsensitive) == 0) {
+                field.after = next;
+                ++i;
+            }
+        }
+    } else if (kind == QLatin1String("NEXT")) {
+        field.kind = Field::Next;
+    } else if (kind == QLatin1String("PAGE")) {
+        field.kind = Field::Page;
+    } else if (kind == QLatin1String("NUMPAGES") || kind == QLatin1String("SECTIONPAGES")) {
+        field.kind = Field::NumPages;
+    } else if (kind == QLatin1String("DATE") || kind == QLatin1String("TIME")) {
+        field.kind = Field::Date;
+        for (int i = 1; i + 1 < words.size(); ++i)
+            if (words.at(i) == QLatin1String("\\@"))
+                field.datePicture = words.at(i + 1);
+        if (field.datePicture.isEmpty())
+            field.datePicture =
+                kind == QLatin1String("DATE") ? QStringLiteral("M/d/yyyy") : QStringLiteral("h:mm am/pm");
+    }
+}
+
+} // namespace wordproc

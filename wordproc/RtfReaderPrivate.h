@@ -1,0 +1,245 @@
+#pragma once
+
+// The RTF reader's insides, shared by the files it is split into: the tokenizer (RtfTokenizer.cpp), the
+// destinations and the words they take (RtfDestinations.cpp), character, paragraph and page properties
+// (RtfReader.cpp), field codes (RtfFields.cpp), pictures and shapes (RtfPictures.cpp) and tables and
+// borders (RtfTables.cpp). Nothing outside wordproc/Rtf*.cpp includes it.
+
+#include "errors/Failure.h"
+#include "wordproc/Template.h"
+#include "wordproc/WordErrors.h"
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace wordproc::rtf {
+
+// Word nests a few dozen groups deep at most; anything far beyond is damage or malice, and the reader
+// recurses once per group.
+constexpr int kMaxDepth = 200;
+constexpr int kMaxWordLength = 32;
+// Word's own limits: a row holds at most 63 cells and a paragraph at most 64 tab stops. Beyond them a
+// file could make every stored row or paragraph as large as the whole file.
+constexpr size_t kMaxCells = 63;
+constexpr size_t kMaxTabs = 64;
+
+enum class Dest : quint8 {
+    Body, // text that belongs to a story (or a field result)
+    Skip, // everything ignored
+    FontTable,
+    ColorTable,
+    Picture,
+    Field,     // the \field group itself: its text is ignored, its subgroups are not
+    FieldInst, // the field code
+    MailMerge,
+    Shape,      // a shape and its instructions: their words place it, their text is ignored
+    ShapeName,  // a shape property's name
+    ShapeValue, // a shape property's value
+};
+
+// A control word's letters, as they stand in the document.
+using Word = std::string_view;
+
+// The words that open a destination whose content never shows.
+bool isSkippedDestination(Word word);
+
+struct PictureData {
+    QByteArray bytes;
+    bool png = false;
+    bool jpeg = false;
+    int highNibble = -1;
+    int widthPx = 0;
+    int heightPx = 0;
+    int widthGoal = 0;
+    int heightGoal = 0;
+    int scaleX = 100;
+    int scaleY = 100;
+};
+
+// A shape being read: the picture it shows and where; a property being read.
+struct ShapeData {
+    Floating floating;
+    int right = 0;
+    int bottom = 0;
+};
+struct ShapeProperty {
+    QString name;
+    QString value;
+};
+
+// Which edge the rule words (\brdrs, \brdrw, ...) describe: the last \brdrt, \box or \clbrdrb given.
+enum class BorderTarget : quint8 { None, Paragraph, AllOfParagraph, Cell };
+
+// One story being read: the paragraph being filled and the table rows around it.
+struct StoryBuilder {
+    Story* story = nullptr;
+    std::vector<Run> runs;
+    bool breakPending = false;   // the next paragraph starts a new page
+    bool sectionPending = false; // a section break waits to learn whether it is continuous
+    // Tables: the row definition last given, the cells of the row being filled.
+    Row rowDef;
+    Cell cellDef; // the cell being defined: its borders and shading, until its \cellx
+    int cellBack = -1, cellFore = -1, cellShade = 0;
+    std::vector<Paragraph> cellParagraphs;
+    std::vector<Cell> cells;
+    Table table;
+    bool tableBreakPending = false;
+};
+
+struct State {
+    Dest dest = Dest::Body;
+    CharFormat chr;
+    ParaFormat para;
+    TabStop::Kind tabKind = TabStop::Left;
+    TabStop::Leader tabLeader = TabStop::NoLeader;
+    BorderTarget border = BorderTarget::None;
+    Side borderSide = Side::Top;
+    int uc = 1;
+    bool symbolFont = false;
+    bool hidden = false;
+    bool inTable = false;
+    bool inResult = false;              // paragraph marks become line breaks
+    std::vector<Run>* target = nullptr; // where runs go; null: the story's paragraph
+    StoryBuilder* story = nullptr;
+    Field* field = nullptr; // inside a \field group
+    PictureData* picture = nullptr;
+    ShapeData* shape = nullptr; // inside a shape: its picture goes there
+    ShapeProperty* property = nullptr;
+};
+
+// What a group owns when its first word opens a destination.
+struct GroupLocals {
+    PictureData picture;
+    ShapeData shape;
+    ShapeProperty property;
+    Field field;
+    bool hadInstruction = false;
+    StoryBuilder* opened = nullptr; // a header or footer story this group holds
+};
+
+// Hashes the parts of a character format that tell formats apart most often; equal formats hash alike
+// whatever else a format holds.
+struct CharFormatHash {
+    size_t operator()(const CharFormat& f) const noexcept {
+        size_t h = qHash(f.family);
+        h = h * 31 + size_t(f.halfPoints);
+        h = h * 31 + (f.color.isValid() ? f.color.rgba() : 0u);
+        h = h * 31 +
+            (size_t(f.bold) | size_t(f.italic) << 1 | size_t(f.underline) << 2 | size_t(f.strike) << 3);
+        h = h * 31 + (size_t(f.script) << 2 | size_t(f.caps));
+        return h;
+    }
+};
+
+struct FontEntry {
+    QString name;
+    bool symbol = false;
+};
+
+class Reader {
+public:
+    Reader(const QByteArray& data, QString fileName)
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_fileName(std::move(fileName)) {
+        setCodePage(1252);
+    }
+
+    Template run();
+
+private:
+    [[noreturn]] void fail(const QString& why) const {
+        throw Failure(errors::UnreadableDocument,
+                      QStringLiteral("The template \"%1\" could not be read: %2.").arg(m_fileName, why));
+    }
+
+    // The tokenizer: groups, control words and symbols, plain text.
+    void parseGroup(State st, int depth);
+    void closeGroup(State& st, GroupLocals& local);
+    void readControlWord(State& st, GroupLocals& local, bool first, bool starred);
+    void controlSymbol(State& st, uchar symbol);
+    void plainText(State& st, uchar byte);
+    void text(State& st, const QString& s);
+    void textByte(State& st, uchar byte);
+    void flushText(State& st);
+    void setCodePage(int cp);
+
+    // Destinations: a group's first word may open one; the words inside go to its handler.
+    using WordHandler = void (Reader::*)(State& st, Word word, bool hasParam, int param);
+    using Opener = bool (Reader::*)(State& st, GroupLocals& local, Word word);
+    void controlWord(State& st, GroupLocals& local, Word word, bool hasParam, int param, bool first,
+                     bool starred);
+    bool openDestination(State& st, GroupLocals& local, Word word, bool starred);
+    bool openFontTable(State& st, GroupLocals& local, Word word);
+    bool openColorTable(State& st, GroupLocals& local, Word word);
+    bool openPicture(State& st, GroupLocals& local, Word word);
+    bool openField(State& st, GroupLocals& local, Word word);
+    bool openMailMerge(State& st, GroupLocals& local, Word word);
+    bool openShape(State& st, GroupLocals& local, Word word);
+    bool openShapePart(State& st, GroupLocals& local, Word word);
+    bool openHeaderFooter(State& st, GroupLocals& local, Word word);
+    bool keepDestination(State& st, GroupLocals& local, Word word);
+    void ignoreWord(State& st, Word word, bool hasParam, int param);
+    void fontTableWord(State& st, Word word, bool hasParam, int param);
+    void colorTableWord(State& st, Word word, bool hasParam, int param);
+    void mailMergeWord(State& st, Word word, bool hasParam, int param);
+
+    // Properties and special characters: valid in the body, a field's code and a field's result.
+    void propertyWord(State& st, Word word, bool hasParam, int param);
+    bool characterWord(State& st, Word word, bool hasParam, int param);
+    bool paragraphWord(State& st, Word word, int param);
+    bool pageWord(State& st, Word word, bool hasParam, int param);
+    bool specialWord(State& st, Word word, bool hasParam, int param);
+    void special(State& st, char16_t ch);
+    int format(const CharFormat& f);
+    void addRun(State& st, Run run);
+    void endParagraph(State& st, bool mark);
+    void finishStory(StoryBuilder& b, const State& st);
+    QColor color(int index) const;
+
+    // Tables and borders.
+    bool tableWord(State& st, Word word, int param);
+    bool borderTargetWord(State& st, Word word, int param);
+    void borderWord(State& st, Word w, int param);
+    void endCell(State& st);
+    void endRow(State& st);
+    void flushTable(StoryBuilder& b);
+    Row takeRow(StoryBuilder& b);
+    void endCellDefinition(StoryBuilder& b, int right);
+
+    // Fields.
+    State subgroupState(const State& st, GroupLocals& local);
+    void finishField(State& st, Field& field, bool hadInstruction);
+
+    // Pictures and shapes.
+    void pictureWord(State& st, Word word, bool hasParam, int param);
+    void shapeWord(State& st, Word word, bool hasParam, int param);
+    void finishPicture(State& st, PictureData& pic);
+    void finishShape(State& st, ShapeData& shape);
+    void shapeProperty(ShapeData& shape, const ShapeProperty& property);
+
+    const char* m_p;
+    const char* m_end;
+    QString m_fileName;
+    Template m_t;
+    std::unordered_map<CharFormat, int, CharFormatHash> m_formatIndex; // into m_t.formats
+    std::array<QChar, 256> m_codePage{};
+    int m_skip = 0;    // fallback characters still to skip after \u
+    QString m_pending; // text not yet made into a run
+    std::unordered_map<int, FontEntry> m_fonts;
+    int m_defaultFont = 0;
+    int m_fontNumber = 0;
+    QByteArray m_fontName;
+    int m_red = -1, m_green = -1, m_blue = -1;
+    std::vector<QColor> m_colors;
+    StoryBuilder m_body;
+    StoryBuilder m_header;
+    StoryBuilder m_footer;
+    bool m_headerSeen = false;
+    bool m_footerSeen = false;
+    bool m_sectionSeen = false; // page settings of later sections do not override the first
+};
+
+} // namespace wordproc::rtf

@@ -1,0 +1,301 @@
+// The tokenizer: splits the document into groups, control words, control symbols and text, and hands
+// each to the destination that is open.
+
+#include "wordproc/RtfReaderPrivate.h"
+
+#include <QStringDecoder>
+
+namespace wordproc::rtf {
+
+namespace {
+
+bool isLetter(uchar c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+int hexDigit(char h) {
+    if (h >= '0' && h <= '9')
+        return h - '0';
+    if (h >= 'a' && h <= 'f')
+        return h - 'a' + 10;
+    if (h >= 'A' && h <= 'F')
+        return h - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+void Reader::setCodePage(int cp) {
+    QStringDecoder decoder(QStringLiteral("windows-%1").arg(cp).toLatin1().constData());
+    if (!decoder.isValid())
+        decoder = QStringDecoder("windows-1252");
+    for (int i = 0; i < 256; ++i) {
+        const char byte = char(i);
+        const QString s = decoder.decode(QByteArrayView(&byte, 1));
+        m_codePage[size_t(i)] = s.isEmpty() ? QChar(0xFFFD) : s.at(0);
+    }
+}
+
+void Reader::flushText(State& st) {
+    if (m_pending.isEmpty())
+        return;
+    QString s;
+    std::swap(s, m_pending);
+    if (st.hidden)
+        return;
+    Run run;
+    run.kind = Run::Text;
+    run.format = format(st.chr);
+    run.text = std::move(s);
+    addRun(st, std::move(run));
+}
+
+void Reader::text(State& st, const QString& s) {
+    switch (st.dest) {
+    case Dest::Body:
+        m_pending += s;
+        break;
+    case Dest::FieldInst:
+        if (st.field) {
+            if (st.field->instruction.isEmpty())
+                st.field->codeFormat = format(st.chr);
+            st.field->instruction += s;
+        }
+        break;
+    case Dest::ShapeName:
+        if (st.property)
+            st.property->name += s;
+        break;
+    case Dest::ShapeValue:
+        if (st.property)
+            st.property->value += s;
+        break;
+    case Dest::FontTable:
+        for (QChar c : s) {
+            if (c == QLatin1Char(';')) {
+                FontEntry& f = m_fonts[m_fontNumber];
+                f.name = QString::fromLatin1(m_fontName).trimmed();
+                m_fontName.clear();
+            } else {
+                m_fontName += c.toLatin1();
+            }
+        }
+        break;
+    case Dest::ColorTable:
+        for (QChar c : s) {
+            if (c == QLatin1Char(';')) {
+                if (m_red < 0 && m_green < 0 && m_blue < 0)
+                    m_colors.push_back(QColor());
+                else
+                    m_colors.push_back(
+                        QColor(qBound(0, m_red, 255), qBound(0, m_green, 255), qBound(0, m_blue, 255)));
+                m_red = m_green = m_blue = -1;
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void Reader::textByte(State& st, uchar byte) {
+    if (m_skip > 0) {
+        --m_skip;
+        return;
+    }
+    if (st.dest == Dest::Picture) {
+        int v = -1;
+        if (byte >= '0' && byte <= '9')
+            v = byte - '0';
+        else if (byte >= 'a' && byte <= 'f')
+            v = byte - 'a' + 10;
+        else if (byte >= 'A' && byte <= 'F')
+            v = byte - 'A' + 10;
+        if (v >= 0 && st.picture) {
+            if (st.picture->highNibble < 0) {
+                st.picture->highNibble = v;
+            } else {
+                st.picture->bytes.append(char(st.picture->highNibble * 16 + v));
+                st.picture->highNibble = -1;
+            }
+        }
+        return;
+    }
+    if (st.dest == Dest::Body && byte == '\t') {
+        flushText(st);
+        if (!st.hidden)
+            addRun(st, Run{Run::Tab, format(st.chr), -1, {}});
+        return;
+    }
+    QChar c = m_codePage[byte];
+    if (st.symbolFont && byte == 0xB7)
+        c = QChar(0x2022);
+    text(st, QString(c));
+}
+
+void Reader::parseGroup(State st, int depth) {
+    if (depth > kMaxDepth)
+        fail(QStringLiteral("its groups are nested more than %1 deep").arg(kMaxDepth));
+    m_skip = 0;
+    bool first = true;
+    bool starred = false;
+    GroupLocals local;
+
+    while (true) {
+        if (m_p >= m_end)
+            fail(QStringLiteral("it ends before its last group is closed (the file is truncated)"));
+        const uchar c = uchar(*m_p);
+        if (c == '{') {
+            ++m_p;
+            flushText(st);
+            parseGroup(subgroupState(st, local), depth + 1);
+            first = false;
+            continue;
+        }
+        if (c == '}') {
+            ++m_p;
+            closeGroup(st, local);
+            return;
+        }
+        if (c == '\\') {
+            ++m_p;
+            if (m_p >= m_end)
+                fail(QStringLiteral("it ends inside a control word"));
+            const uchar d = uchar(*m_p);
+            if (isLetter(d)) {
+                readControlWord(st, local, first, starred);
+            } else {
+                ++m_p;
+                if (d == '*') {
+                    starred = true;
+                    continue; // the next word still counts as the group's first
+                }
+                controlSymbol(st, d);
+            }
+            first = false;
+            continue;
+        }
+        ++m_p;
+        if (c == '\r' || c == '\n')
+            continue;
+        if (st.dest == Dest::Skip || st.dest == Dest::MailMerge || st.dest == Dest::Field)
+            continue;
+        plainText(st, c);
+        first = false;
+    }
+}
+
+void Reader::closeGroup(State& st, GroupLocals& local) {
+    flushText(st);
+    m_skip = 0;
+    if (st.dest == Dest::Picture && st.picture == &local.picture) {
+        finishPicture(st, local.picture);
+    } else if (st.dest == Dest::Field && st.field == &local.field) {
+        State outer = st;
+        outer.dest = Dest::Body;
+        finishField(outer, local.field, local.hadInstruction);
+    } else if (st.dest == Dest::Shape && st.property == &local.property && st.shape) {
+        shapeProperty(*st.shape, local.property);
+    } else if (st.dest == Dest::Shape && st.shape == &local.shape) {
+        State outer = st;
+        outer.dest = Dest::Body;
+        outer.shape = nullptr;
+        finishShape(outer, local.shape);
+    }
+    if (local.opened)
+        finishStory(*local.opened, st);
+}
+
+// A control word and its parameter; m_p is at its first letter.
+void Reader::readControlWord(State& st, GroupLocals& local, bool first, bool starred) {
+    const char* start = m_p;
+    while (m_p < m_end && isLetter(uchar(*m_p)) && m_p - start < kMaxWordLength)
+        ++m_p;
+    const Word word(start, size_t(m_p - start));
+    bool negative = false;
+    qint64 value = 0;
+    if (m_p < m_end && *m_p == '-') {
+        negative = true;
+        ++m_p;
+    }
+    int digits = 0;
+    while (m_p < m_end && *m_p >= '0' && *m_p <= '9') {
+        if (digits < 10)
+            value = value * 10 + (*m_p - '0');
+        ++digits;
+        ++m_p;
+    }
+    const bool hasParam = digits > 0;
+    if (m_p < m_end && *m_p == ' ')
+        ++m_p;
+    value = qBound(qint64(-2147483647), negative ? -value : value, qint64(2147483647));
+    const int param = int(value);
+    if (word == "bin") {
+        flushText(st);
+        if (param < 0 || param > m_end - m_p)
+            fail(QStringLiteral("it ends inside binary data"));
+        if (st.dest == Dest::Picture && st.picture)
+            st.picture->bytes.append(m_p, param);
+        m_p += param;
+    } else if (m_skip > 0 && word != "u") {
+        --m_skip;
+    } else {
+        controlWord(st, local, word, hasParam, param, first, starred);
+    }
+}
+
+// A control symbol other than \*; m_p is past it.
+void Reader::controlSymbol(State& st, uchar symbol) {
+    switch (symbol) {
+    case '\'': {
+        if (m_end - m_p < 2)
+            fail(QStringLiteral("it ends inside a character code"));
+        const int hi = hexDigit(m_p[0]), lo = hexDigit(m_p[1]);
+        m_p += 2;
+        if (hi >= 0 && lo >= 0 && st.dest != Dest::Picture)
+            textByte(st, uchar(hi * 16 + lo));
+        break;
+    }
+    case '\\':
+    case '{':
+    case '}':
+        if (m_skip > 0)
+            --m_skip;
+        else
+            text(st, QString(QChar(symbol)));
+        break;
+    case '~':
+        text(st, QString(QChar(0x00A0)));
+        break;
+    case '_':
+        text(st, QString(QChar(0x2011)));
+        break;
+    case '\r':
+    case '\n':
+        if (st.dest == Dest::Body)
+            endParagraph(st, true);
+        break;
+    case '\t':
+        textByte(st, '\t');
+        break;
+    default:
+        break; // \- optional hyphen, \: index entries, \| formulas
+    }
+}
+
+// A byte of text; m_p is past it.
+void Reader::plainText(State& st, uchar byte) {
+    textByte(st, byte);
+    // Plain text comes in long stretches: take the rest of it at once.
+    if (st.dest == Dest::Body && m_skip == 0) {
+        while (m_p < m_end) {
+            const uchar n = uchar(*m_p);
+            if (n == '\\' || n == '{' || n == '}' || n == '\r' || n == '\n' || n == '\t')
+                break;
+            m_pending += m_codePage[n];
+            ++m_p;
+        }
+    }
+}
+
+} // namespace wordproc::rtf
