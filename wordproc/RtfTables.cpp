@@ -133,15 +133,30 @@ void Reader::endCellDefinition(StoryBuilder& b, int right) {
     b.cellShade = 0;
 }
 
+namespace {
+
+// The paragraphs read since the last cell mark become a cell of the row being filled.
+void closeCell(StoryBuilder& b) {
+    if (b.cells.size() >= kMaxCells) {
+        // More cells than a row can hold: the rest of the row's text goes into its last cell.
+        auto& last = b.cells.back().paragraphs;
+        std::move(b.cellParagraphs.begin(), b.cellParagraphs.end(), std::back_inserter(last));
+        b.cellParagraphs.clear();
+        return;
+    }
+    Cell cell;
+    cell.paragraphs = std::move(b.cellParagraphs);
+    b.cellParagraphs.clear();
+    b.cells.push_back(std::move(cell));
+}
+
+} // namespace
+
 void Reader::flushTable(StoryBuilder& b) {
     if (!b.cells.empty() || !b.cellParagraphs.empty()) {
         // Cells without a row end: keep them as a row of their own.
-        if (!b.cellParagraphs.empty()) {
-            Cell cell;
-            cell.paragraphs = std::move(b.cellParagraphs);
-            b.cellParagraphs.clear();
-            b.cells.push_back(std::move(cell));
-        }
+        if (!b.cellParagraphs.empty())
+            closeCell(b);
         b.table.rows.push_back(takeRow(b));
     }
     if (!b.table.rows.empty()) {
@@ -186,17 +201,7 @@ void Reader::endCell(State& st) {
         b->tableBreakPending = true;
         b->breakPending = b->sectionPending = false;
     }
-    if (b->cells.size() >= kMaxCells) {
-        // More cells than a row can hold: the rest of the row's text goes into its last cell.
-        auto& last = b->cells.back().paragraphs;
-        std::move(b->cellParagraphs.begin(), b->cellParagraphs.end(), std::back_inserter(last));
-        b->cellParagraphs.clear();
-        return;
-    }
-    Cell cell;
-    cell.paragraphs = std::move(b->cellParagraphs);
-    b->cellParagraphs.clear();
-    b->cells.push_back(std::move(cell));
+    closeCell(*b);
 }
 
 void Reader::endRow(State& st) {

@@ -109,6 +109,11 @@ private slots:
         QCOMPARE(row.cells.size(), size_t(63));
         QCOMPARE(row.cells.back().paragraphs.size(), size_t(8));
         QCOMPARE(row.cells.back().paragraphs.back().runs.at(0).text, QStringLiteral("c70"));
+        // The same without a row end: the row the reader closes for it holds no more either.
+        const Template unended = read(many + "\\intbl c71\\par\\pard\\par ");
+        const Row& open = *rows(unended.body).at(0);
+        QCOMPARE(open.cells.size(), size_t(63));
+        QCOMPARE(open.cells.back().paragraphs.back().runs.at(0).text, QStringLiteral("c71"));
 
         // 500,000 tab stops, then 2,000 paragraphs, each opening a group.
         QByteArray tabs;
