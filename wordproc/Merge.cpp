@@ -818,6 +818,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         b.story(story, c);
         b.end();
         b.finish();
+        copy.pageFields = copy.pageFields || b.hasPageFields();
         const double height = out->documentLayout()->documentSize().height();
         b.placeFloats(copy.pictures,
                       header ? twipsToLayout(page.headerTwips)
@@ -839,8 +840,10 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         body.finish();
         body.placeFloats(copy.pictures, top, height);
         body.dropSpaceAtPageTops(height);
-        if (body.hasPageFields())
-            setPageNumbers(*copy.body, 0, copy.pageCount(), height);
+        if (body.hasPageFields()) {
+            copy.pageFields = true;
+            setPageNumbers(*copy.body, 0, copy.numberedPages(), height, copy.firstPage);
+        }
     };
     if (m_t->type != MainType::Catalog || !m_data) {
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
@@ -955,10 +958,37 @@ PageCopy Merger::next() {
     if (m_done)
         return copy;
     Cursor cursor{m_record, false};
+    const bool catalog = m_t->type == MainType::Catalog && m_data;
+    if (catalog) {
+        copy.firstPage = m_pagesBefore + 1;
+        copy.totalPages = m_catalogPages;
+    }
     buildCopy(copy, cursor);
     m_record = cursor.record + 1;
     m_done = !m_data || m_record >= m_data->recordCount();
+    if (catalog) {
+        if (m_pagesBefore == 0 && !m_done && copy.pageFields) {
+            // NUMPAGES of a catalog in pieces needs every piece's pages: they are laid out once to be
+            // counted. Only catalogs past a thousand pages that show page numbers pay for it.
+            m_catalogPages = copy.pageCount() + countRemainingPages();
+            copy.totalPages = m_catalogPages;
+            setPageNumbers(*copy.body, 0, m_catalogPages, copy.body->pageSize().height(), copy.firstPage);
+        }
+        m_pagesBefore += copy.pageCount();
+    }
     return copy;
+}
+
+int Merger::countRemainingPages() {
+    int pages = 0;
+    for (int r = m_record; r < m_data->recordCount();) {
+        PageCopy piece;
+        Cursor cursor{r, false};
+        buildCopy(piece, cursor);
+        pages += piece.pageCount();
+        r = cursor.record + 1;
+    }
+    return pages;
 }
 
 std::shared_ptr<MergedDocument> Merger::all(const QString& name) {

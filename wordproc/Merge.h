@@ -57,6 +57,8 @@ private:
     // The record that starts the next piece, or -1 when the piece may go on.
     int pieceEnd(QTextDocument& doc, const std::vector<std::pair<int, int>>& starts);
     Failure tooLong() const;
+    // The pages of the catalog's pieces after the current one.
+    int countRemainingPages();
 
     std::shared_ptr<const Template> m_t;
     std::shared_ptr<const DataSource> m_data;
@@ -66,6 +68,8 @@ private:
     QDateTime m_now;
     int m_record = 0;
     bool m_done = false;
+    int m_pagesBefore = 0;  // pages of the catalog's pieces already given out
+    int m_catalogPages = 0; // all of the catalog's pages, once counted
 };
 
 // The case switches of a merge field, applied in order: Upper, Lower, Caps (first letter of each

@@ -264,7 +264,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
     }
 }
 
-void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight) {
+void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, int firstPage) {
     struct Spot {
         int position, length, kind;
         QTextCharFormat format;
@@ -282,7 +282,7 @@ void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight) 
             if (layout) {
                 const QTextLine line = block.layout()->lineForTextPosition(f.position() - block.position());
                 const double y = layout->blockBoundingRect(block).top() + (line.isValid() ? line.y() : 0);
-                on = 1 + int(std::floor(y / pageHeight));
+                on = firstPage + int(std::floor(y / pageHeight));
             }
             spots.push_back(Spot{f.position(), f.length(), kind, f.charFormat(), on});
         }
@@ -303,7 +303,6 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
         return;
     const QTextDocument& doc = *copy.body;
     const QSizeF size = doc.pageSize();
-    const int pages = copy.pageCount();
     const double left = twipsToLayout(page.leftTwips);
     const double pageWidth = twipsToLayout(page.widthTwips);
     const auto pictures = [&](bool behind) {
@@ -316,7 +315,7 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
     const auto band = [&](QTextDocument* band, bool header) {
         if (!band)
             return;
-        setPageNumbers(*band, index + 1, pages);
+        setPageNumbers(*band, copy.firstPage + index, copy.numberedPages());
         const double top = header ? twipsToLayout(page.headerTwips)
                                   : twipsToLayout(page.heightTwips - page.footerTwips) -
                                         band->documentLayout()->documentSize().height();

@@ -68,7 +68,7 @@ void setExactLineHeights(QTextBlock first, const QTextBlock& last);
 
 // Sets the page-number fields of `doc`: to `page` and `pages`, or when `pageHeight` is positive, each
 // to the page it lies on in a document paginated to that height.
-void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight = 0);
+void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight = 0, int firstPage = 1);
 
 // A floating picture where it lies on the sheet.
 struct PlacedPicture {
@@ -86,7 +86,12 @@ struct PageCopy {
     std::unique_ptr<QTextDocument> footer; // may be null
     double bodyTop = -1;                   // layout pixels from the sheet's top; the top margin when negative
     std::vector<PlacedPicture> pictures;
+    // A catalog too long for one layout comes in pieces that number their pages as one document.
+    int firstPage = 1;       // what PAGE shows on this copy's first page
+    int totalPages = 0;      // what NUMPAGES shows; 0: this copy's own page count
+    bool pageFields = false; // PAGE or NUMPAGES in the body, header or footer
     int pageCount() const;
+    int numberedPages() const { return totalPages > 0 ? totalPages : pageCount(); }
 };
 
 // Paints page `index` of `copy`: body, header, footer and pictures, with the painter in layout pixels

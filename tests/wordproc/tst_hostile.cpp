@@ -10,6 +10,8 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
+#include <QImage>
+#include <QPainter>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -187,12 +189,15 @@ private slots:
         QCOMPARE(paintToPdf(printed, catalog->page, out.filePath("calls.pdf")), 13500);
 
         // Without page breaks a piece ends where a record starts a page, so the pages come out as one
-        // long document's would: full, but for the last.
+        // long document's would: full, but for the last; and they are numbered as one document's.
         QList<QStringList> lines;
         for (int i = 1; i <= 60000; ++i)
             lines << QStringList{QStringLiteral("LINE %1").arg(i)};
+        const QByteArray pageOf = "Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} of "
+                                  "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 9}}";
         const auto flowing = std::make_shared<const Template>(
-            read("\\pard " + samples::mergeField("Cust_Name") + "\\par ", "\\mmmaintypecatalog"));
+            read("{\\footer \\pard " + pageOf + "\\par}\\pard " + samples::mergeField("Cust_Name") + "\\par ",
+                 "\\mmmaintypecatalog"));
         const auto list =
             Merger(flowing, DataSource::parse(samples::dataFile({"Cust_Name"}, lines), "l.txt")).all("l");
         QVERIFY(list->copies.size() > 1);
@@ -200,7 +205,20 @@ private slots:
         for (QTextBlock b = list->copies.at(0).body->begin(); b.isValid(); b = b.next())
             perPage += list->copies.at(0).body->documentLayout()->blockBoundingRect(b).bottom() <=
                        list->copies.at(0).body->pageSize().height();
-        QCOMPARE(list->pageCount(), (60000 + perPage - 1) / perPage);
+        const int total = (60000 + perPage - 1) / perPage;
+        QCOMPARE(list->pageCount(), total);
+        QImage sheet(8, 8, QImage::Format_RGB32);
+        const auto footerOn = [&](const PageCopy& copy, int index) {
+            QPainter painter(&sheet);
+            paintSheet(painter, copy, index, flowing->page);
+            return copy.footer->toPlainText();
+        };
+        const PageCopy& second = list->copies.at(1);
+        const int before = list->copies.at(0).pageCount();
+        QCOMPARE(footerOn(list->copies.at(0), 0), QStringLiteral("Page 1 of %1").arg(total));
+        QCOMPARE(footerOn(second, 0), QStringLiteral("Page %1 of %2").arg(before + 1).arg(total));
+        QCOMPARE(footerOn(list->copies.back(), list->copies.back().pageCount() - 1),
+                 QStringLiteral("Page %1 of %1").arg(total));
 
         // One letter too long for any layout fails, naming the template, rather than print blank.
         QByteArray endless;
