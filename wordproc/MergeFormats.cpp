@@ -1,0 +1,160 @@
+#include "wordproc/MergeFormats.h"
+
+#include "wordproc/Pages.h"
+#include "wordproc/Twips.h"
+
+#include <QBrush>
+#include <QColor>
+#include <algorithm>
+#include <cmath>
+
+// How the template's character, paragraph and border formats become Qt's.
+
+namespace wordproc {
+
+QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) {
+    QTextCharFormat f;
+    const QString family = c.family.isEmpty() ? defaultFamily : c.family;
+    if (!family.isEmpty())
+        f.setFontFamilies(QStringList{family});
+    f.setFontPointSize(c.halfPoints / 2.0);
+    // Letters are set without kerning or ligatures, as the common word processors set them by default;
+    // that also spares the shaper for plain Latin text.
+    f.setFontStyleStrategy(QFont::PreferNoShaping);
+    f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(c.italic);
+    f.setFontUnderline(c.underline);
+    f.setFontStrikeOut(c.strike);
+    f.setForeground(c.color.isValid() ? c.color : QColor(Qt::black));
+    if (c.script == CharFormat::Script::Super)
+        f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+    else if (c.script == CharFormat::Script::Sub)
+        f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    if (c.caps == CharFormat::Caps::All)
+        f.setFontCapitalization(QFont::AllUppercase);
+    else if (c.caps == CharFormat::Caps::Small)
+        f.setFontCapitalization(QFont::SmallCaps);
+    return f;
+}
+
+QTextBlockFormat toBlockFormat(const ParaFormat& p) {
+    QTextBlockFormat b;
+    switch (p.align) {
+    case ParaFormat::Left:
+        b.setAlignment(Qt::AlignLeft);
+        break;
+    case ParaFormat::Center:
+        b.setAlignment(Qt::AlignHCenter);
+        break;
+    case ParaFormat::Right:
+        b.setAlignment(Qt::AlignRight);
+        break;
+    case ParaFormat::Justify:
+        b.setAlignment(Qt::AlignJustify);
+        break;
+    }
+    b.setLeftMargin(twipsToLayout(p.leftTwips));
+    b.setRightMargin(twipsToLayout(p.rightTwips));
+    b.setTextIndent(twipsToLayout(p.firstTwips));
+    b.setTopMargin(twipsToLogical(p.beforeTwips));
+    b.setBottomMargin(twipsToLogical(p.afterTwips));
+    if (p.lineMultiple && p.lineTwips > 0)
+        b.setLineHeight(p.lineTwips * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
+    else if (p.lineTwips > 0)
+        b.setLineHeight(twipsToLogical(p.lineTwips), QTextBlockFormat::MinimumHeight);
+    else if (p.lineTwips < 0)
+        b.setLineHeight(twipsToLogical(-double(p.lineTwips)), QTextBlockFormat::FixedHeight);
+    // Word measures tab stops from the margin; Qt measures a first line's stops from where that line
+    // starts, which is where the tabs of a list item or a price list are.
+    const int origin = p.leftTwips + p.firstTwips;
+    std::vector<TabStop> sorted = p.tabs;
+    // A hanging indent is a stop of its own: a list item's text starts there.
+    if (p.firstTwips < 0 && std::none_of(sorted.begin(), sorted.end(), [&](const TabStop& t) {
+            return t.twips > origin && t.twips <= p.leftTwips;
+        }))
+        sorted.push_back(TabStop{p.leftTwips, TabStop::Left, TabStop::NoLeader});
+    if (!sorted.empty()) {
+        QList<QTextOption::Tab> tabs;
+        QString leaders;
+        bool anyLeader = false;
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
+        for (const TabStop& t : sorted) {
+            QTextOption::TabType type = QTextOption::LeftTab;
+            if (t.kind == TabStop::Right)
+                type = QTextOption::RightTab;
+            else if (t.kind == TabStop::Center)
+                type = QTextOption::CenterTab;
+            else if (t.kind == TabStop::Decimal)
+                type = QTextOption::DelimiterTab;
+            tabs.append(QTextOption::Tab(twipsToLogical(double(t.twips) - origin), type, QLatin1Char('.')));
+            leaders += QChar(u'0' + t.leader);
+            anyLeader = anyLeader || t.leader != TabStop::NoLeader;
+        }
+        b.setTabPositions(tabs);
+        if (anyLeader)
+            b.setProperty(kLeadersProperty, leaders);
+    }
+    if (p.pageBreakBefore)
+        b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    if (p.keepTogether)
+        b.setNonBreakableLines(true);
+    return b;
+}
+
+bool anyVisible(const Borders& borders) {
+    return std::any_of(borders.begin(), borders.end(), [](const Border& b) { return b.visible(); });
+}
+
+void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious, bool joinsNext) {
+    if (!anyVisible(borders))
+        return;
+    QList<qreal> list;
+    for (size_t i = 0; i < 4; ++i) {
+        const Border& b = borders[i];
+        const bool shown = b.visible() && !(joinsPrevious && Side(i) == Side::Top) &&
+                           !(joinsNext && Side(i) == Side::Bottom);
+        const QColor color = b.color.isValid() ? b.color : QColor(Qt::black);
+        list << (shown ? b.style : 0) << qMax(b.widthTwips, 1) << b.spaceTwips << qreal(color.rgba());
+        const int room = b.spaceTwips + b.widthTwips * (b.style == Border::Double ? 3 : 1);
+        if (shown && Side(i) == Side::Top)
+            f.setTopMargin(f.topMargin() + twipsToLogical(room));
+        else if (shown && Side(i) == Side::Bottom)
+            f.setBottomMargin(f.bottomMargin() + twipsToLogical(room));
+    }
+    f.setProperty(kBordersProperty, QVariant::fromValue(list));
+}
+
+void setCellBorders(QTextTableCellFormat& f, const Borders& borders) {
+    const auto style = [](const Border& b) {
+        return !b.visible()                ? QTextFrameFormat::BorderStyle_None
+               : b.style == Border::Double ? QTextFrameFormat::BorderStyle_Double
+               : b.style == Border::Dotted ? QTextFrameFormat::BorderStyle_Dotted
+               : b.style == Border::Dashed ? QTextFrameFormat::BorderStyle_Dashed
+                                           : QTextFrameFormat::BorderStyle_Solid;
+    };
+    const auto width = [](const Border& b) {
+        return b.visible() ? twipsToLogical(qMax(b.widthTwips, 1)) : 0.0;
+    };
+    const auto brush = [](const Border& b) {
+        return QBrush(b.color.isValid() ? b.color : QColor(Qt::black));
+    };
+    const Border& t = edge(borders, Side::Top);
+    const Border& l = edge(borders, Side::Left);
+    const Border& b = edge(borders, Side::Bottom);
+    const Border& r = edge(borders, Side::Right);
+    f.setTopBorder(width(t));
+    f.setTopBorderStyle(style(t));
+    f.setTopBorderBrush(brush(t));
+    f.setLeftBorder(width(l));
+    f.setLeftBorderStyle(style(l));
+    f.setLeftBorderBrush(brush(l));
+    f.setBottomBorder(width(b));
+    f.setBottomBorderStyle(style(b));
+    f.setBottomBorderBrush(brush(b));
+    f.setRightBorder(width(r));
+    f.setRightBorderStyle(style(r));
+    f.setRightBorderBrush(brush(r));
+}
+
+} // namespace wordproc
