@@ -50,12 +50,7 @@ public:
         const Paragraph* first = end > 0 ? std::get_if<Paragraph>(&s.blocks.front()) : nullptr;
         if (m_flow.fresh && m_cursor.position() == 0 && first &&
             (first->format.beforeTwips > 0 || !m.m_t->floats.empty())) {
-            QTextBlockFormat none;
-            none.setLineHeight(0, QTextBlockFormat::FixedHeight);
-            QTextCharFormat tiny;
-            tiny.setFontPointSize(1);
-            m_cursor.setBlockFormat(none);
-            m_cursor.setBlockCharFormat(tiny);
+            makeBlockEmptyOfHeight();
             m_flow.fresh = false;
         }
         for (size_t i = 0; i < end; ++i) {
@@ -65,14 +60,18 @@ public:
             else
                 table(std::get<Table>(s.blocks[i]), c);
         }
-        if (end < s.blocks.size() || (end > 0 && std::holds_alternative<Table>(s.blocks[end - 1]))) {
-            QTextBlockFormat none;
-            none.setLineHeight(0, QTextBlockFormat::FixedHeight);
-            QTextCharFormat tiny;
-            tiny.setFontPointSize(1);
-            m_cursor.setBlockFormat(none);
-            m_cursor.setBlockCharFormat(tiny);
-        }
+        if (end < s.blocks.size() || (end > 0 && std::holds_alternative<Table>(s.blocks[end - 1])))
+            makeBlockEmptyOfHeight();
+    }
+
+    // The cursor's block takes no room: a line of no height in a 1-point font.
+    void makeBlockEmptyOfHeight() {
+        QTextBlockFormat none;
+        none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        m_cursor.setBlockFormat(none);
+        m_cursor.setBlockCharFormat(tiny);
     }
 
     static bool isEmptyParagraph(const Block& b) {

@@ -62,6 +62,16 @@ void Reader::addRun(State& st, Run run) {
     target->push_back(std::move(run));
 }
 
+// The paragraph ended now: the text gathered so far with the paragraph and mark formats in force.
+Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
+    Paragraph p;
+    p.format = st.para;
+    p.markFormat = format(st.chr);
+    p.runs = std::move(b.runs);
+    b.runs.clear();
+    return p;
+}
+
 void Reader::endParagraph(State& st, bool mark) {
     flushText(st);
     if (st.inResult || st.target) {
@@ -72,11 +82,7 @@ void Reader::endParagraph(State& st, bool mark) {
     StoryBuilder* b = st.story;
     if (!b)
         return;
-    Paragraph p;
-    p.format = st.para;
-    p.markFormat = format(st.chr);
-    p.runs = std::move(b->runs);
-    b->runs.clear();
+    Paragraph p = takeParagraph(st, *b);
     if (st.inTable) {
         b->cellParagraphs.push_back(std::move(p));
         return;

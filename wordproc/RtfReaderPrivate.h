@@ -196,6 +196,7 @@ private:
     int format(const CharFormat& f);
     void addRun(State& st, Run run);
     void endParagraph(State& st, bool mark);
+    Paragraph takeParagraph(State& st, StoryBuilder& b);
     void finishStory(StoryBuilder& b, const State& st);
     QColor color(int index) const;
 

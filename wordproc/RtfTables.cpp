@@ -191,11 +191,7 @@ void Reader::endCell(State& st) {
     StoryBuilder* b = st.story;
     if (!b || st.inResult || st.target)
         return;
-    Paragraph p;
-    p.format = st.para;
-    p.markFormat = format(st.chr);
-    p.runs = std::move(b->runs);
-    b->runs.clear();
+    Paragraph p = takeParagraph(st, *b);
     b->cellParagraphs.push_back(std::move(p));
     if (b->cells.empty() && b->table.rows.empty() && (b->breakPending || b->sectionPending)) {
         b->tableBreakPending = true;
