@@ -192,10 +192,51 @@ void appendText(std::string& scratch, BoundValue& out, QStringView text) {
 
 } // namespace
 
+void convertText(QStringView text, const ColumnInfo& column, std::string& scratch, BoundValue& out) {
+    switch (column.kind) {
+    case Kind::DateTime: {
+        DateParts parts;
+        char buffer[24];
+        const int n = parseDateParts(text, parts) ? formatStoredDate(parts, buffer) : 0;
+        if (n == 0)
+            raiseMismatch(QVariant(text.toString()), "a date", column);
+        out.type = BoundValue::Text;
+        out.offset = scratch.size();
+        out.length = size_t(n);
+        scratch.append(buffer, size_t(n));
+        return;
+    }
+    case Kind::YesNo:
+    case Kind::Integer:
+    case Kind::Real:
+        // Numbers and yes/no written as text are rare; they take the general road.
+        convertValue(QVariant(text.toString()), column, scratch, out);
+        return;
+    case Kind::Text:
+    case Kind::Dynamic:
+        break;
+    }
+    if (column.maxLength >= 0 && text.size() > column.maxLength)
+        raise(DbErrors::ValueRefused,
+              QStringLiteral(
+                  "The field is too small to accept the amount of data you attempted to add: column %1 "
+                  "holds at most %2 characters, the value '%3' has %4.")
+                  .arg(column.name)
+                  .arg(column.maxLength)
+                  .arg(text)
+                  .arg(text.size()));
+    appendText(scratch, out, text);
+}
+
 void convertValue(const QVariant& v, const ColumnInfo& column, std::string& scratch, BoundValue& out) {
     out.type = BoundValue::Null;
     if (v.isNull())
         return;
+    if (v.typeId() == QMetaType::QString &&
+        (column.kind == Kind::DateTime || column.kind == Kind::Text || column.kind == Kind::Dynamic)) {
+        convertText(*static_cast<const QString*>(v.constData()), column, scratch, out);
+        return;
+    }
     switch (column.kind) {
     case Kind::DateTime: {
         char buffer[24];
@@ -249,29 +290,14 @@ void convertValue(const QVariant& v, const ColumnInfo& column, std::string& scra
         return;
     }
     QString converted;
-    const QString* text = nullptr;
-    if (v.typeId() == QMetaType::QString) {
-        text = static_cast<const QString*>(v.constData());
+    if (v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate) {
+        char buffer[24];
+        const int n = formatStoredDate(datePartsOfValue(v, column), buffer);
+        converted = QString::fromLatin1(buffer, n);
     } else {
-        if (v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate) {
-            char buffer[24];
-            const int n = formatStoredDate(datePartsOfValue(v, column), buffer);
-            converted = QString::fromLatin1(buffer, n);
-        } else {
-            converted = v.toString();
-        }
-        text = &converted;
+        converted = v.toString();
     }
-    if (column.maxLength >= 0 && text->size() > column.maxLength)
-        raise(DbErrors::ValueRefused,
-              QStringLiteral(
-                  "The field is too small to accept the amount of data you attempted to add: column %1 "
-                  "holds at most %2 characters, the value '%3' has %4.")
-                  .arg(column.name)
-                  .arg(column.maxLength)
-                  .arg(*text)
-                  .arg(text->size()));
-    appendText(scratch, out, *text);
+    convertText(converted, column, scratch, out);
 }
 
 void bindValue(sqlite3_stmt* statement, int parameter, const BoundValue& value, const std::string& scratch) {

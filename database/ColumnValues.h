@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringView>
 #include <QVariant>
 #include <string>
 #include <vector>
@@ -61,6 +62,8 @@ struct BoundValue {
 
 // Converts and checks one value for its column; raises the failure that refuses the row.
 void convertValue(const QVariant& value, const ColumnInfo& column, std::string& scratch, BoundValue& out);
+// The same for a text, without a QVariant or a QString around it: the import's road.
+void convertText(QStringView text, const ColumnInfo& column, std::string& scratch, BoundValue& out);
 // Binds a converted value to parameter `parameter` (from 1); the scratch buffer must outlive the step.
 void bindValue(sqlite3_stmt* statement, int parameter, const BoundValue& value, const std::string& scratch);
 

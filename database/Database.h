@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QStringView>
 #include <QVariant>
 #include <memory>
 
@@ -26,6 +28,7 @@ namespace db {
 
 class ConnectionPrivate;
 class RecordsetPrivate;
+class TableInsertPrivate;
 
 enum CursorTypeEnum { adOpenForwardOnly = 0, adOpenStatic = 3 };
 enum LockTypeEnum { adLockReadOnly = 1, adLockOptimistic = 3 };
@@ -73,6 +76,7 @@ public:
 
 private:
     friend class Recordset; // opens its statements on the connection and is closed with it
+    friend class TableInsert;
     void syncTransaction() const;
     std::unique_ptr<ConnectionPrivate> d;
 };
@@ -124,6 +128,33 @@ public:
 
 private:
     std::unique_ptr<RecordsetPrivate> d;
+};
+
+// New rows of one table through one prepared INSERT, its values bound by position: what a recordset
+// opened on the whole table does for each added row, without looking fields up by name or holding the
+// values as QVariants. Each value is checked and converted for its column as a recordset's save does,
+// column by column in the order given, with the same failures; a refused row saves nothing.
+class TableInsert {
+public:
+    // `columns` of `table`, in the order their values are checked. Fails as a recordset's open does for
+    // an unknown table, and with ItemNotFound for an unknown column.
+    TableInsert(Connection& connection, const QString& table, const QStringList& columns);
+    ~TableInsert();
+    TableInsert(const TableInsert&) = delete;
+    TableInsert& operator=(const TableInsert&) = delete;
+
+    // Values of the next row, by position in `columns`. A row starts with every value Null. A text is
+    // not copied: it must stay as it is until insert() has returned.
+    void setNull(int column);
+    void setInteger(int column, qint64 value);
+    void setText(int column, QStringView text);
+
+    // Saves the row and returns its row number; a refused value raises. Either way the next row starts
+    // again with every value Null.
+    qint64 insert();
+
+private:
+    std::unique_ptr<TableInsertPrivate> d;
 };
 
 } // namespace db

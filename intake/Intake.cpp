@@ -48,9 +48,19 @@ QSet<QString> RecordedFileNames(const QStringList& names) {
     return recorded;
 }
 
-// One line into the pending Names row; raises Failure when the line cannot be stored.
+// The Names columns the import fills, in the table's order, which is the order a refused line's values
+// are checked in.
+enum NameColumn { DataFileId, CourtId, Name, Street, City, State, Zip, Phone, File, Discharge };
+const QStringList NameColumns{QStringLiteral("DataFile_ID"), QStringLiteral("Court_ID"),
+                              QStringLiteral("Name"),        QStringLiteral("Street"),
+                              QStringLiteral("City"),        QStringLiteral("State"),
+                              QStringLiteral("Zip"),         QStringLiteral("Phone"),
+                              QStringLiteral("File"),        QStringLiteral("Discharge")};
+
+// One line into Names; raises Failure when the line cannot be stored. `phone` is the formatted phone's
+// storage, reused from line to line.
 void ImportLine(const QString& line, int fieldCount, intake::FieldArray& Fields, int dataFileId,
-                db::Recordset& names) {
+                db::TableInsert& names, QString& phone) {
     if (fieldCount > intake::MaxFields)
         throw Failure(ErrorNumbers::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
     if (fieldCount < 7)
@@ -60,27 +70,29 @@ void ImportLine(const QString& line, int fieldCount, intake::FieldArray& Fields,
                 .arg(fieldCount));
     intake::SplitLine(line, fieldCount, Fields);
 
-    const qsizetype comma = Fields[3].indexOf(QLatin1Char(','));
+    const QStringView cityState(Fields[3]);
+    const qsizetype comma = cityState.indexOf(QLatin1Char(','));
     if (comma < 0)
         throw Failure(
             ErrorNumbers::InvalidArgument,
             QStringLiteral("Invalid procedure call or argument: the city and state field has no comma"));
 
-    names.addNew();
-    names.setValue(QStringLiteral("DataFile_ID"), dataFileId);
-    names.setValue(QStringLiteral("Court_ID"), Fields[0]);
-    names.setValue(QStringLiteral("Name"), Fields[1]);
-    names.setValue(QStringLiteral("Street"), Fields[2]);
-    names.setValue(QStringLiteral("City"), Fields[3].left(comma));
-    names.setValue(QStringLiteral("State"), Fields[3].right(2));
-    names.setValue(QStringLiteral("Zip"), Fields[4]);
+    names.setInteger(DataFileId, dataFileId);
+    names.setText(CourtId, Fields[0]);
+    names.setText(Name, Fields[1]);
+    names.setText(Street, Fields[2]);
+    names.setText(City, cityState.left(comma));
+    names.setText(State, cityState.right(2));
+    names.setText(Zip, Fields[4]);
     if (Fields[5] != QLatin1String("00/00/00"))
-        names.setValue(QStringLiteral("File"), Fields[5]);
+        names.setText(File, Fields[5]);
     if (Fields[6] != QLatin1String("00/00/00"))
-        names.setValue(QStringLiteral("Discharge"), Fields[6]);
-    if (!Fields[7].isEmpty())
-        names.setValue(QStringLiteral("Phone"), intake::FormatPhone(Fields[7]));
-    names.update();
+        names.setText(Discharge, Fields[6]);
+    if (!Fields[7].isEmpty()) {
+        intake::FormatPhone(Fields[7], phone);
+        names.setText(Phone, phone);
+    }
+    names.insert();
 }
 
 // The failure `failure` of an action on `what` (a file the user can find), told as such.
@@ -119,8 +131,7 @@ void AbandonTransaction() {
 // disk is full) undoes the file as a whole, so that the next start imports all of it. The transaction
 // holds the write lock from its start and asks again whether the file is known, so that two programs
 // importing at once record each file once.
-void ImportFile(const QString& fileName, db::Recordset& dataFiles, db::Recordset& names,
-                intake::FieldArray& Fields) {
+void ImportFile(const QString& fileName, db::Recordset& dataFiles, intake::FieldArray& Fields) {
     const QString path = DataFolder + fileName;
     files::TextReader file = reading(path, [&] { return files::TextReader(path); });
     const QDateTime sourceDate = GetDateFromFileName(fileName);
@@ -141,6 +152,9 @@ void ImportFile(const QString& fileName, db::Recordset& dataFiles, db::Recordset
         dataFiles.setValue(QStringLiteral("Date"), sourceDate);
         dataFiles.update();
         const int dataFileId = dataFiles.value(QStringLiteral("ID")).toInt();
+        // One statement for all of the file's lines, prepared inside its transaction.
+        db::TableInsert names(*DbConnection, QStringLiteral("Names"), NameColumns);
+        QString phone;
 
         // An empty file has no lines to import; it stays recorded so that it is not looked at again.
         if (!file.atEnd()) {
@@ -150,10 +164,8 @@ void ImportFile(const QString& fileName, db::Recordset& dataFiles, db::Recordset
             while (!file.atEnd()) {
                 const QString line = reading(path, [&] { return file.readLine(); });
                 try {
-                    ImportLine(line, fieldCount, Fields, dataFileId, names);
+                    ImportLine(line, fieldCount, Fields, dataFileId, names, phone);
                 } catch (const Failure& failure) {
-                    if (names.editing())
-                        names.cancelUpdate();
                     if (!RefusesTheLine(failure))
                         throw;
                     try {
@@ -296,18 +308,14 @@ void ImportDataFiles(const QStringList& NewFiles, frmProgress& progress) {
     db::Recordset dataFiles;
     dataFiles.open(QStringLiteral("DataFiles"), *DbConnection, db::adOpenStatic, db::adLockOptimistic,
                    db::adCmdTableDirect);
-    db::Recordset names;
-    names.open(QStringLiteral("Names"), *DbConnection, db::adOpenForwardOnly, db::adLockOptimistic,
-               db::adCmdTableDirect);
     intake::FieldArray Fields;
     for (int i = 0; i < NewFiles.size(); ++i) {
         progress.barProgress->setValue(i);
         progress.lblProgress->setText(QStringLiteral("Importing File: ") + NewFiles[i]);
         progress.Refresh();
-        ImportFile(NewFiles[i], dataFiles, names, Fields);
+        ImportFile(NewFiles[i], dataFiles, Fields);
     }
     dataFiles.close();
-    names.close();
 }
 
 void ScanAndImport(frmProgress& progress) {

@@ -97,9 +97,8 @@ void SplitLine(QStringView line, int count, FieldArray& fields) {
     }
 }
 
-QString FormatPhone(const QString& digits) {
-    const QStringView text(digits);
-    QString phone;
+void FormatPhone(QStringView text, QString& phone) {
+    phone.clear();
     phone.reserve(14);
     phone.append(QLatin1Char('('));
     phone.append(text.left(3));
@@ -107,6 +106,11 @@ QString FormatPhone(const QString& digits) {
     phone.append(text.mid(3, 3));
     phone.append(QLatin1Char('-'));
     phone.append(text.right(4));
+}
+
+QString FormatPhone(const QString& digits) {
+    QString phone;
+    FormatPhone(digits, phone);
     return phone;
 }
 

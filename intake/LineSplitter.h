@@ -33,5 +33,7 @@ QString TrimSpaces(QStringView text);
 
 // "(" + first three characters + ") " + characters 4 to 6 + "-" + last four characters.
 QString FormatPhone(const QString& digits);
+// The same into `out`, whose storage is reused.
+void FormatPhone(QStringView digits, QString& out);
 
 } // namespace intake

@@ -1,4 +1,5 @@
 #include "errors/ErrorNumbers.h"
+#include "files/Files.h"
 #include "intake/Intake.h"
 #include "intake/LineSplitter.h"
 #include "intake/frmProgress.h"
@@ -556,6 +557,78 @@ private slots:
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 50);
         QCOMPARE(logEntries().size(), 1);
         QCOMPARE(logEntries().value(0).value(2), QString::fromLatin1(huge));
+    }
+
+    // The import binds its values straight to one statement; each line must be stored, or refused with
+    // the same failure, exactly as the same values set one by one on a recordset of the table.
+    void boundValuesAsTheRecordsetStoresThem() {
+        platform::ScriptedAnswerer answers;
+        const QByteArrayList lines{
+            "A1,\"O'BRIEN, PAT\",5\" TALL ST,\"O'FALLON, MO\",63366,1/5/99,01/05/1930,6365550100",
+            "A2,,  ,\"X, Y\",,2026-02-03,00/00/00,",
+            "A3,\"CAF\xc9, REN\xc9\",1 RUE,\"PARIS, TX\",75460,12/31/29,1/1/30,31255",
+            "A4,\"BAD, DATE\",1 A ST,\"PEORIA, IL\",61604,13/45/99,00/00/00,",
+            "A5,\"LEAP, LEE\",1 A ST,\"PEORIA, IL\",61604,01/05/99,02/29/25,",
+            "A6,\"LONG, LEN\"," + QByteArray(256, 'S') + ",\"PEORIA, IL\",61604,01/05/99,00/00/00,",
+            "A7,\"WIDE, WES\",1 A ST,\"PEORIA, ILL\",61604,01/05/99,1/5/99 7:30,"};
+        writeData("03012026.lst", lines.join("\r\n") + "\r\n");
+        frmProgress progress;
+        ScanAndImport(progress);
+        const int fileId = count("SELECT ID FROM DataFiles");
+
+        // The same values through a recordset, as the import saved them before, under a file of its own.
+        DbConnection->execute("INSERT INTO DataFiles (FileName) VALUES ('recordset')");
+        const int otherId = count("SELECT MAX(ID) FROM DataFiles");
+        QStringList expectedLog;
+        db::Recordset names;
+        names.open("Names", *DbConnection, db::adOpenForwardOnly, db::adLockOptimistic, db::adCmdTableDirect);
+        for (const QByteArray& line : lines) {
+            intake::FieldArray f;
+            intake::SplitLine(files::fromAnsi(line), 8, f);
+            const qsizetype comma = f[3].indexOf(',');
+            names.addNew();
+            names.setValue("DataFile_ID", otherId);
+            const char* columns[] = {"Court_ID", "Name", "Street"};
+            for (int i = 0; i < 3; ++i)
+                names.setValue(columns[i], f[i]);
+            names.setValue("City", f[3].left(comma));
+            names.setValue("State", f[3].right(2));
+            names.setValue("Zip", f[4]);
+            if (f[5] != "00/00/00")
+                names.setValue("File", f[5]);
+            if (f[6] != "00/00/00")
+                names.setValue("Discharge", f[6]);
+            if (!f[7].isEmpty())
+                names.setValue("Phone", intake::FormatPhone(f[7]));
+            const auto failure = CaughtFailure([&] { names.update(); });
+            if (failure) {
+                names.cancelUpdate();
+                expectedLog << QString("Error #%1: %2").arg(failure->number()).arg(failure->description());
+            }
+        }
+        names.close();
+
+        const QString stored = "SELECT %1 FROM Names WHERE DataFile_ID = %2 ORDER BY Court_ID";
+        QStringList columns;
+        for (const char* c : {"Court_ID", "Name", "Street", "City", "State", "Zip", "Phone", "[File]",
+                              "Discharge", "Printed", "Followed"})
+            columns << QString("typeof(%1) || ':' || quote(%1)").arg(c);
+        const auto imported =
+            RawRows(m_inst->databaseFile, stored.arg(columns.join(','), QString::number(fileId)));
+        const auto saved =
+            RawRows(m_inst->databaseFile, stored.arg(columns.join(','), QString::number(otherId)));
+        QCOMPARE(imported.size(), 4);
+        QCOMPARE(imported, saved);
+        QCOMPARE(imported[1].mid(0, 7), (QVariantList{"text:'A2'", "text:''", "text:''", "text:'X'",
+                                                      "text:' Y'", "text:''", "null:NULL"}));
+
+        QStringList logged;
+        const QStringList log = QString::fromLatin1(FileBytes(logPath())).split("\r\n");
+        for (const QString& entry : log)
+            if (entry.contains("  Error #"))
+                logged << entry.mid(entry.indexOf("Error #"));
+        QCOMPARE(logged, expectedLog);
+        QVERIFY(logged.size() == 3 && logged[0].contains("'13/45/99' is not a date for column File"));
     }
 
     // The lead lists shipped for a first run import as their contents promise.
