@@ -126,35 +126,36 @@ void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious,
 }
 
 void setCellBorders(QTextTableCellFormat& f, const Borders& borders) {
-    const auto style = [](const Border& b) {
-        return !b.visible()                ? QTextFrameFormat::BorderStyle_None
-               : b.style == Border::Double ? QTextFrameFormat::BorderStyle_Double
-               : b.style == Border::Dotted ? QTextFrameFormat::BorderStyle_Dotted
-               : b.style == Border::Dashed ? QTextFrameFormat::BorderStyle_Dashed
-                                           : QTextFrameFormat::BorderStyle_Solid;
-    };
     const auto width = [](const Border& b) {
-        return b.visible() ? twipsToLogical(qMax(b.widthTwips, 1)) : 0.0;
+        return b.visible() ? twipsToLogical(qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1))
+                           : 0.0;
     };
-    const auto brush = [](const Border& b) {
-        return QBrush(b.color.isValid() ? b.color : QColor(Qt::black));
+    // Qt keeps the room of the rules, and paints them in a brush that leaves no mark (it would paint
+    // one of no style black); paintDecorations() draws them.
+    const QBrush none(Qt::transparent);
+    QList<qreal> list;
+    for (size_t i = 0; i < 4; ++i) {
+        const Border& b = borders[i];
+        const QColor color = b.color.isValid() ? b.color : QColor(Qt::black);
+        list << (b.visible() ? b.style : 0) << qMax(b.widthTwips, 1) << 0 << qreal(color.rgba());
+    }
+    f.setTopBorder(width(edge(borders, Side::Top)));
+    f.setLeftBorder(width(edge(borders, Side::Left)));
+    f.setBottomBorder(width(edge(borders, Side::Bottom)));
+    f.setRightBorder(width(edge(borders, Side::Right)));
+    const auto style = [](const Border& b) {
+        return b.visible() ? QTextFrameFormat::BorderStyle_Solid : QTextFrameFormat::BorderStyle_None;
     };
-    const Border& t = edge(borders, Side::Top);
-    const Border& l = edge(borders, Side::Left);
-    const Border& b = edge(borders, Side::Bottom);
-    const Border& r = edge(borders, Side::Right);
-    f.setTopBorder(width(t));
-    f.setTopBorderStyle(style(t));
-    f.setTopBorderBrush(brush(t));
-    f.setLeftBorder(width(l));
-    f.setLeftBorderStyle(style(l));
-    f.setLeftBorderBrush(brush(l));
-    f.setBottomBorder(width(b));
-    f.setBottomBorderStyle(style(b));
-    f.setBottomBorderBrush(brush(b));
-    f.setRightBorder(width(r));
-    f.setRightBorderStyle(style(r));
-    f.setRightBorderBrush(brush(r));
+    f.setTopBorderStyle(style(edge(borders, Side::Top)));
+    f.setLeftBorderStyle(style(edge(borders, Side::Left)));
+    f.setBottomBorderStyle(style(edge(borders, Side::Bottom)));
+    f.setRightBorderStyle(style(edge(borders, Side::Right)));
+    f.setTopBorderBrush(none);
+    f.setLeftBorderBrush(none);
+    f.setBottomBorderBrush(none);
+    f.setRightBorderBrush(none);
+    if (anyVisible(borders))
+        f.setProperty(kCellRulesProperty, QVariant::fromValue(list));
 }
 
 } // namespace wordproc

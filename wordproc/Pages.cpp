@@ -15,6 +15,7 @@
 #include <QTextCursor>
 #include <QTextLayout>
 #include <QTextOption>
+#include <QTextTable>
 #include <cmath>
 
 namespace wordproc {
@@ -109,42 +110,149 @@ void drawRule(QPainter& painter, QPointF a, QPointF b, int style, double width, 
     painter.drawLine(a, b);
 }
 
-void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat& format) {
-    const QList<qreal> e = format.property(kBordersProperty).value<QList<qreal>>();
+// One edge's rule as kBordersProperty or kCellRulesProperty carries it, lengths in layout pixels.
+struct Rule {
+    int style = 0;
+    double width = 0, space = 0;
+    QColor color;
+    // Half of what the rule takes across: a double rule is two lines with a line's width between them.
+    double half() const { return style ? width * (style == Border::Double ? 1.5 : 0.5) : 0.0; }
+};
+using Rules = std::array<Rule, 4>;
+
+bool rulesOf(const QTextFormat& format, int property, Rules& rules) {
+    const QList<qreal> e = format.property(property).value<QList<qreal>>();
     if (e.size() != 16)
-        return;
-    struct Edge {
-        int style;
-        double width, space;
-        QColor color;
-    };
-    std::array<Edge, 4> edges;
+        return false;
     for (size_t i = 0; i < 4; ++i) {
         const qsizetype k = qsizetype(i) * 4;
-        edges[i] = Edge{int(e[k]), twipsToLayout(e[k + 1]), twipsToLayout(e[k + 2]),
+        rules[i] = Rule{int(e[k]), twipsToLayout(e[k + 1]), twipsToLayout(e[k + 2]),
                         QColor::fromRgba(QRgb(quint32(e[k + 3])))};
     }
-    const Edge& top = edges[size_t(Side::Top)];
-    const Edge& bottom = edges[size_t(Side::Bottom)];
+    return true;
+}
+
+void drawRule(QPainter& painter, QPointF a, QPointF b, const Rule& r) {
+    if (r.style)
+        drawRule(painter, a, b, r.style, r.width, r.color);
+}
+
+void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat& format) {
+    Rules rules;
+    if (!rulesOf(format, kBordersProperty, rules))
+        return;
+    const Rule& top = rules[size_t(Side::Top)];
+    const Rule& bottom = rules[size_t(Side::Bottom)];
+    const Rule& left = rules[size_t(Side::Left)];
+    const Rule& right = rules[size_t(Side::Right)];
     // The rules stand their space away from the text, on the paragraph's indents.
-    // Half of what a rule takes across: a double rule is two lines with a line's width between them.
-    const auto half = [](const Edge& e) { return e.width * (e.style == Border::Double ? 1.5 : 0.5); };
-    const double y0 = top.style ? text.top() - top.space - half(top) : text.top();
-    const double y1 = bottom.style ? text.bottom() + bottom.space + half(bottom) : text.bottom();
+    const double y0 = top.style ? text.top() - top.space - top.half() : text.top();
+    const double y1 = bottom.style ? text.bottom() + bottom.space + bottom.half() : text.bottom();
     const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
     const double x1 = text.right() - format.rightMargin();
-    if (top.style)
-        drawRule(painter, {x0, y0}, {x1, y0}, top.style, top.width, top.color);
-    if (bottom.style)
-        drawRule(painter, {x0, y1}, {x1, y1}, bottom.style, bottom.width, bottom.color);
-    const Edge& left = edges[size_t(Side::Left)];
-    const Edge& right = edges[size_t(Side::Right)];
-    if (left.style)
-        drawRule(painter, {x0 - left.space - half(left), y0}, {x0 - left.space - half(left), y1}, left.style,
-                 left.width, left.color);
-    if (right.style)
-        drawRule(painter, {x1 + right.space + half(right), y0}, {x1 + right.space + half(right), y1},
-                 right.style, right.width, right.color);
+    drawRule(painter, {x0, y0}, {x1, y0}, top);
+    drawRule(painter, {x0, y1}, {x1, y1}, bottom);
+    drawRule(painter, {x0 - left.space - left.half(), y0}, {x0 - left.space - left.half(), y1}, left);
+    drawRule(painter, {x1 + right.space + right.half(), y0}, {x1 + right.space + right.half(), y1}, right);
+}
+
+// The rules of a table's cells, stroked on the cells' edges. Where two cells meet, the wider of their
+// two rules is drawn once; a row at the foot of a page closes with its own bottom rule.
+void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& table, const QRectF& clip) {
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    const double scale = kLayoutDpi / 96.0;
+    const double pageHeight = doc.pageSize().height() > 0 ? doc.pageSize().height() : 0;
+    const int rows = table.rows(), cols = table.columns();
+    struct Box {
+        QRectF rect; // the cell's edges
+        Rules rules;
+        bool origin = false; // the cell starts at this row and column
+    };
+    std::vector<Box> boxes(size_t(rows) * size_t(cols));
+    const auto at = [&](int r, int c) -> Box& { return boxes[size_t(r) * size_t(cols) + size_t(c)]; };
+    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
+    bool any = false;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            const QTextTableCell cell = table.cellAt(r, c);
+            Box& box = at(r, c);
+            if (cell.row() != r || cell.column() != c)
+                continue;
+            const QTextTableCellFormat f = cell.format().toTableCellFormat();
+            box.origin = true;
+            any = rulesOf(f, kCellRulesProperty, box.rules) || any;
+            // Qt places a cell's text inside its padding and half of each rule's room.
+            const QTextBlock first = cell.firstCursorPosition().block();
+            const QRectF text = layout->blockBoundingRect(first);
+            box.rect.setLeft(text.left() - (f.leftPadding() + f.leftBorder() / 2) * scale);
+            box.rect.setRight(text.right() + (f.rightPadding() + f.rightBorder() / 2) * scale);
+            box.rect.setTop(text.top() - (f.topPadding() + f.topBorder() / 2) * scale);
+            // The text's exact height: Qt rounds a block's rectangle up to whole pixels.
+            const QTextBlock last = cell.lastCursorPosition().block();
+            const QTextLayout* lines = last.layout();
+            double bottom = layout->blockBoundingRect(last).bottom();
+            if (lines->lineCount() > 0) {
+                const QTextLine line = lines->lineAt(lines->lineCount() - 1);
+                bottom = layout->blockBoundingRect(last).top() + line.y() +
+                         last.blockFormat().lineHeight(line.height(), scale);
+            }
+            box.rect.setBottom(bottom + (f.bottomPadding() + f.bottomBorder() / 2) * scale);
+        }
+    if (!any)
+        return;
+    // A row ends where the next one starts, when that is on the same page.
+    for (int r = 0; r + 1 < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            Box& box = at(r, c);
+            const QTextTableCell cell = table.cellAt(r, c);
+            if (!box.origin || cell.row() + cell.rowSpan() - 1 != r)
+                continue;
+            const int below = cell.row() + cell.rowSpan();
+            if (below >= rows)
+                continue;
+            const Box& next = at(below, c);
+            if (next.origin && page(next.rect.top()) == page(box.rect.top()))
+                box.rect.setBottom(next.rect.top());
+        }
+    const auto pick = [](const Rule& a, const Rule& b) {
+        return b.style && (!a.style || b.width > a.width) ? b : a;
+    };
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            const Box& box = at(r, c);
+            if (!box.origin)
+                continue;
+            const QRectF& e = box.rect;
+            if (!clip.isEmpty() &&
+                (e.bottom() + kLayoutDpi < clip.top() || e.top() - kLayoutDpi > clip.bottom()))
+                continue;
+            const QTextTableCell cell = table.cellAt(r, c);
+            const int right = cell.column() + cell.columnSpan(), below = cell.row() + cell.rowSpan();
+            Rule top = box.rules[size_t(Side::Top)];
+            if (r > 0 && at(r - 1, c).origin && page(at(r - 1, c).rect.top()) == page(e.top()))
+                top = pick(top, at(r - 1, c).rules[size_t(Side::Bottom)]);
+            Rule left = box.rules[size_t(Side::Left)];
+            if (c > 0 && at(r, c - 1).origin)
+                left = pick(left, at(r, c - 1).rules[size_t(Side::Right)]);
+            const Rule& rightRule = box.rules[size_t(Side::Right)];
+            const Rule& bottomRule = box.rules[size_t(Side::Bottom)];
+            // A rule runs on over the ends of the rules across it, so that corners close.
+            drawRule(painter, {e.left() - left.half(), e.top()}, {e.right() + rightRule.half(), e.top()},
+                     top);
+            drawRule(painter, {e.left(), e.top() - top.half()}, {e.left(), e.bottom() + bottomRule.half()},
+                     left);
+            const bool nextRight =
+                right < cols && at(r, right).origin && at(r, right).rules[size_t(Side::Left)].style;
+            if (!nextRight)
+                drawRule(painter, {e.right(), e.top() - top.half()},
+                         {e.right(), e.bottom() + bottomRule.half()}, rightRule);
+            const bool nextBelow = below < rows && at(below, c).origin &&
+                                   page(at(below, c).rect.top()) == page(e.top()) &&
+                                   at(below, c).rules[size_t(Side::Top)].style;
+            if (!nextBelow)
+                drawRule(painter, {e.left() - left.half(), e.bottom()},
+                         {e.right() + rightRule.half(), e.bottom()}, bottomRule);
+        }
 }
 
 QTextCharFormat formatAt(const QTextBlock& block, int position) {
@@ -207,6 +315,9 @@ void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& ori
 void paintDecorations(QPainter& painter, const QTextDocument& doc, const QRectF& clip) {
     const QAbstractTextDocumentLayout* layout = doc.documentLayout();
     painter.save();
+    for (QTextFrame* frame : doc.rootFrame()->childFrames())
+        if (QTextTable* table = qobject_cast<QTextTable*>(frame))
+            paintCellRules(painter, doc, *table, clip);
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
         const QTextBlockFormat format = block.blockFormat();
         if (!format.hasProperty(kBordersProperty) && !format.hasProperty(kLeadersProperty))

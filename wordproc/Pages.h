@@ -54,10 +54,15 @@ enum DecorationProperty {
     kLeadersProperty,
     // Character: a PAGE (1) or NUMPAGES (2) field's number, rewritten for each page.
     kPageFieldProperty,
+    // Table cell: its rules, as kBordersProperty gives a paragraph's (space unused). Qt keeps their room
+    // but leaves them undrawn: Qt would fill rectangles on whole layout pixels, where the common word
+    // processors stroke lines of the rule's width on the cell's edges.
+    kCellRulesProperty,
 };
 
-// Draws the rules and the tab leaders of the blocks of `doc` that meet `clip` (document coordinates;
-// everything when empty), with the painter in the document's coordinates.
+// Draws the rules of the paragraphs and table cells and the tab leaders of the blocks of `doc` that
+// meet `clip` (document coordinates; everything when empty), with the painter in the document's
+// coordinates.
 void paintDecorations(QPainter& painter, const QTextDocument& doc, const QRectF& clip = QRectF());
 
 // Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif

@@ -3,6 +3,8 @@
 #include "wordproc/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPaintEngine>
+#include <QPainterPath>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTextTable>
@@ -111,6 +113,122 @@ double afterTab(const QTextBlock& b, int tab) {
     return line.cursorToX(tab + 1);
 }
 
+// What painting a sheet draws, in layout pixels from the sheet's corner: each piece of text at its
+// baseline, each stroked line with its pen, each filled shape with its brush.
+class Recorder : public QPaintDevice {
+public:
+    struct Text {
+        QPointF baseline;
+        QString text;
+    };
+    struct Line {
+        QLineF line;
+        double width;
+        QColor color;
+    };
+    struct Fill {
+        QRectF rect;
+        QColor color;
+    };
+    std::vector<Text> texts;
+    std::vector<Line> lines;
+    std::vector<Fill> fills;
+
+    explicit Recorder(const PageSetup& page)
+        : m_size(qRound(twipsToLayout(page.widthTwips)), qRound(twipsToLayout(page.heightTwips))),
+          m_engine(*this) {}
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+    // The texts that start with `start`, top to bottom.
+    std::vector<Text> textsStarting(const QString& start) const {
+        std::vector<Text> found;
+        for (const Text& t : texts)
+            if (t.text.startsWith(start))
+                found.push_back(t);
+        return found;
+    }
+
+protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+        case PdmWidth:
+            return m_size.width();
+        case PdmHeight:
+            return m_size.height();
+        case PdmWidthMM:
+            return qRound(m_size.width() * 25.4 / kLayoutDpi);
+        case PdmHeightMM:
+            return qRound(m_size.height() * 25.4 / kLayoutDpi);
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return int(kLayoutDpi);
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 32;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        explicit Engine(Recorder& r) : QPaintEngine(AllFeatures), m_r(r) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        Type type() const override { return User; }
+        void updateState(const QPaintEngineState& s) override {
+            if (s.state() & DirtyPen)
+                m_pen = s.pen();
+            if (s.state() & DirtyBrush)
+                m_brush = s.brush();
+            if (s.state() & DirtyTransform)
+                m_transform = s.transform();
+        }
+        void drawTextItem(const QPointF& p, const QTextItem& item) override {
+            m_r.texts.push_back(Text{m_transform.map(p), item.text()});
+        }
+        void drawLines(const QLineF* lines, int count) override {
+            for (int i = 0; i < count; ++i)
+                m_r.lines.push_back(
+                    Line{m_transform.map(lines[i]), m_pen.widthF() * m_transform.m22(), m_pen.color()});
+        }
+        void drawRects(const QRectF* rects, int count) override {
+            for (int i = 0; i < count; ++i)
+                fill(rects[i]);
+        }
+        void drawPath(const QPainterPath& path) override { fill(path.boundingRect()); }
+        void drawPolygon(const QPointF* points, int count, PolygonDrawMode) override {
+            fill(QPolygonF(QList<QPointF>(points, points + count)).boundingRect());
+        }
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
+
+    private:
+        void fill(const QRectF& r) {
+            if (m_brush.style() != Qt::NoBrush && m_brush.color().alpha() > 0)
+                m_r.fills.push_back(Fill{m_transform.mapRect(r), m_brush.color()});
+        }
+        Recorder& m_r;
+        QPen m_pen;
+        QBrush m_brush;
+        QTransform m_transform;
+    };
+    QSize m_size;
+    mutable Engine m_engine;
+};
+
+// Paints one sheet into a recorder.
+std::unique_ptr<Recorder> record(const Shown& s, int page) {
+    auto r = std::make_unique<Recorder>(s.t->page);
+    QPainter painter(r.get());
+    paintSheet(painter, s.copy, page, s.t->page);
+    return r;
+}
+
 } // namespace
 
 class TestRendering : public QObject {
@@ -212,6 +330,38 @@ private slots:
                           Qt::Horizontal) < 0.5);
         const QColor heading = page.pixelColor(px(column) - 8, px(frame.top() + frame.height() / 8));
         QCOMPARE(heading, QColor(217, 217, 217));
+        // The rules are half-point lines stroked on the cells' edges, not rectangles filled on whole
+        // pixels. LibreOffice's PDF of offers.rtf has its rows' rules 98.05, 112.35, 126.65, 140.95 and
+        // 155.25 pt from the sheet's top (Qt sets each row on whole layout pixels, a quarter point at
+        // most); its columns' edges are where the file puts them.
+        const auto drawn = record(s, 0);
+        const auto distinct = [](QList<double> v) {
+            std::sort(v.begin(), v.end());
+            QList<double> out;
+            for (double x : v)
+                if (out.isEmpty() || x - out.last() > 0.05)
+                    out << x;
+            return out;
+        };
+        QList<double> across, down;
+        for (const Recorder::Line& l : drawn->lines) {
+            if (l.color != QColor(Qt::black) || !frame.adjusted(-8, -8, 8, 8).contains(l.line.center()))
+                continue;
+            QCOMPARE(l.width, twipsToLayout(10));
+            (l.line.dy() == 0 ? across : down)
+                << (l.line.dy() == 0 ? l.line.y1() : l.line.x1()) * 72 / kLayoutDpi;
+        }
+        const auto near = [](const QList<double>& ours, const QList<double>& theirs, double within) {
+            QString out;
+            for (qsizetype i = 0; i < qMax(ours.size(), theirs.size()); ++i)
+                if (i >= ours.size() || i >= theirs.size() || qAbs(ours[i] - theirs[i]) > within)
+                    out += QStringLiteral("%1 not %2; ").arg(ours.value(i, -1)).arg(theirs.value(i, -1));
+            return out;
+        };
+        QCOMPARE(near(distinct(across), {98.05, 112.35, 126.65, 140.95, 155.25}, 0.25), QString());
+        QCOMPARE(near(distinct(down), {66.6, 216.55, 366.55, 534.6}, 0.5), QString());
+        for (const Recorder::Fill& f : drawn->fills)
+            QVERIFY(f.color != QColor(Qt::black));
         // The space after the paragraph before the table and before the one after it stays.
         const QRectF before = onSheet(s, blockStarting(doc, QStringLiteral("Dear")));
         const QRectF after = onSheet(s, blockStarting(doc, QStringLiteral("Every offer")));
