@@ -5,9 +5,9 @@
 #include "database/Database.h"
 #include "errors/Failure.h"
 #include "files/Files.h"
-#include "intake/Intake.h"
 #include "intake/LineSplitter.h"
-#include "intake/frmProgress.h"
+#include "intake/ProgressWindow.h"
+#include "intake/StartupImport.h"
 #include "setup/Setup.h"
 #include "startup/Globals.h"
 
@@ -214,7 +214,7 @@ bool run() {
         DbConnection->open(ConnectionString(dbFile));
         Timing import;
         {
-            frmProgress progress;
+            ProgressWindow progress;
             const Stopwatch watch;
             ScanAndImport(progress);
             import = {watch.seconds(), watch.cpuSeconds()};

@@ -3,7 +3,7 @@
 #include "platform/Platform.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
-#include "wordproc/Pages.h"
+#include "wordproc/PageWriter.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/WordProcessor.h"
 

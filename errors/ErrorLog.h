@@ -4,6 +4,8 @@
 
 #include <QString>
 
-// Appends the three-line entry for a rejected data-file line to UserDataFolder + "/Error.log"
-// (created when missing, Windows-1252, CR LF). Shows nothing: the import reports on its own.
-void LogRejectedLine(const QString& dataFileName, const Failure& failure, const QString& rawLine);
+// Appends the three-line entry for a rejected data-file line to the error log at `logFile` (created
+// when missing, Windows-1252, CR LF): the program's is UserDataFolder + "/Error.log". Shows nothing:
+// the import reports on its own.
+void LogRejectedLine(const QString& logFile, const QString& dataFileName, const Failure& failure,
+                     const QString& rawLine);

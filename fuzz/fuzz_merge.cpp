@@ -6,7 +6,7 @@
 #include "errors/Failure.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
-#include "wordproc/Pages.h"
+#include "wordproc/PageWriter.h"
 #include "wordproc/RtfReader.h"
 
 #include <QGuiApplication>

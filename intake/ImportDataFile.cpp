@@ -1,3 +1,5 @@
+#include "intake/ImportDataFile.h"
+
 #include "database/Database.h"
 #include "errors/Failure.h"
 #include "files/Files.h"
@@ -42,7 +44,7 @@ std::optional<KnownList> FindKnownList(const QString& name) {
 // never reach the database; the user is told how a replacement is made instead.
 QString KnownListMessage(const KnownList& known) {
     QString dated;
-    if (known.date.isValid() && known.date != ZeroDate())
+    if (known.date.isValid() && known.date != intake::ZeroDate())
         dated = QStringLiteral(" of ") +
                 QLocale(QLocale::English).toString(known.date.date(), QStringLiteral("MMMM d, yyyy"));
     return QStringLiteral("The lead list %1%2 has already been imported, so this file was not copied.\r\n\r\n"

@@ -5,17 +5,14 @@
 #include "errors/ErrorLog.h"
 #include "errors/ErrorNumbers.h"
 #include "errors/Failure.h"
-#include "errors/ShowError.h"
 #include "files/Files.h"
 #include "intake/LineSplitter.h"
-#include "intake/frmProgress.h"
-#include "startup/Globals.h"
 
 #include <QDir>
-#include <QLabel>
-#include <QProgressBar>
 #include <QSet>
 #include <algorithm>
+
+namespace intake {
 
 namespace {
 
@@ -26,7 +23,7 @@ bool IsReplacement(const QString& name) {
 // Those of `names` that DataFiles records already, compared by the database as a lookup of each name
 // would compare it. A few statements instead of one per file: the folder keeps every file ever
 // imported, and it is read at every start.
-QSet<QString> RecordedFileNames(const QStringList& names) {
+QSet<QString> RecordedFileNames(db::Connection& connection, const QStringList& names) {
     constexpr qsizetype batch = 200;
     QSet<QString> recorded;
     for (qsizetype first = 0; first < names.size(); first += batch) {
@@ -40,7 +37,7 @@ QSet<QString> RecordedFileNames(const QStringList& names) {
         sql += QStringLiteral(") SELECT FileName FROM Listed WHERE EXISTS (SELECT 1 FROM DataFiles WHERE "
                               "DataFiles.FileName = Listed.FileName)");
         db::Recordset rs;
-        rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+        rs.open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
         for (; !rs.eof(); rs.moveNext())
             recorded.insert(rs.value(0).toString());
         rs.close();
@@ -118,10 +115,10 @@ bool RefusesTheLine(const Failure& failure) {
 
 // Undoes the file's transaction on the way out of a failure; the failure that got here is the one
 // to report, not a follow-on one of the undoing.
-void AbandonTransaction() {
+void AbandonTransaction(db::Connection& connection) {
     try {
-        if (DbConnection->inTransaction())
-            DbConnection->rollbackTrans();
+        if (connection.inTransaction())
+            connection.rollbackTrans();
     } catch (const Failure&) {
     }
 }
@@ -131,20 +128,22 @@ void AbandonTransaction() {
 // disk is full) undoes the file as a whole, so that the next start imports all of it. The transaction
 // holds the write lock from its start and asks again whether the file is known, so that two programs
 // importing at once record each file once.
-void ImportFile(const QString& fileName, db::Recordset& dataFiles, intake::FieldArray& Fields) {
-    const QString path = DataFolder + fileName;
+void ImportFile(const ImportPlaces& places, const QString& fileName, db::Recordset& dataFiles,
+                intake::FieldArray& Fields, ImportProgress& progress) {
+    db::Connection& connection = places.connection;
+    const QString path = places.dataFolder + fileName;
     files::TextReader file = reading(path, [&] { return files::TextReader(path); });
-    const QDateTime sourceDate = GetDateFromFileName(fileName);
-    DbConnection->beginTrans();
+    const QDateTime sourceDate = GetDateFromFileName(fileName, progress);
+    connection.beginTrans();
     try {
         db::Recordset known;
         known.open(QStringLiteral("SELECT COUNT(*) FROM DataFiles WHERE FileName = '") +
                        db::quoted(fileName) + QStringLiteral("'"),
-                   *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+                   connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
         const bool recordedMeanwhile = known.value(0).toInt() > 0;
         known.close();
         if (recordedMeanwhile) {
-            DbConnection->rollbackTrans();
+            connection.rollbackTrans();
             return;
         }
         dataFiles.addNew();
@@ -153,7 +152,7 @@ void ImportFile(const QString& fileName, db::Recordset& dataFiles, intake::Field
         dataFiles.update();
         const int dataFileId = dataFiles.value(QStringLiteral("ID")).toInt();
         // One statement for all of the file's lines, prepared inside its transaction.
-        db::TableInsert names(*DbConnection, QStringLiteral("Names"), NameColumns);
+        db::TableInsert names(connection, QStringLiteral("Names"), NameColumns);
         QString phone;
 
         // An empty file has no lines to import; it stays recorded so that it is not looked at again.
@@ -169,21 +168,21 @@ void ImportFile(const QString& fileName, db::Recordset& dataFiles, intake::Field
                     if (!RefusesTheLine(failure))
                         throw;
                     try {
-                        LogRejectedLine(fileName, failure, line);
+                        LogRejectedLine(places.errorLog, fileName, failure, line);
                     } catch (const Failure& logFailure) {
                         failWith(QStringLiteral("Cannot write the error log ") +
-                                     QDir::toNativeSeparators(UserDataFolder + QStringLiteral("/Error.log")),
+                                     QDir::toNativeSeparators(places.errorLog),
                                  logFailure);
                     }
                 }
             }
         }
         file.close();
-        DbConnection->commitTrans();
+        connection.commitTrans();
     } catch (...) {
         if (dataFiles.editing())
             dataFiles.cancelUpdate();
-        AbandonTransaction();
+        AbandonTransaction(connection);
         throw;
     }
 }
@@ -192,28 +191,30 @@ void ImportFile(const QString& fileName, db::Recordset& dataFiles, intake::Field
 // deleted in the same transaction that puts the replacement's content under the original's name, so
 // that a failure of either leaves both as they were. The replacement file itself goes last: while it
 // exists, a later start does the replacement again, whatever stopped this one.
-void Replace(const QString& replacement, const QString& target) {
-    DbConnection->beginTrans();
+void Replace(const ImportPlaces& places, const QString& replacement, const QString& target) {
+    db::Connection& connection = places.connection;
+    const QString& folder = places.dataFolder;
+    connection.beginTrans();
     try {
-        DbConnection->execute(QStringLiteral("DELETE FROM DataFiles WHERE FileName = '") +
-                              db::quoted(target) + QStringLiteral("'"));
+        connection.execute(QStringLiteral("DELETE FROM DataFiles WHERE FileName = '") + db::quoted(target) +
+                           QStringLiteral("'"));
         try {
-            files::replaceWithCopy(DataFolder, replacement, target);
+            files::replaceWithCopy(folder, replacement, target);
         } catch (const Failure& failure) {
             failWith(QStringLiteral("Cannot rename %1 to %2 in %3")
-                         .arg(replacement, target, QDir::toNativeSeparators(DataFolder)),
+                         .arg(replacement, target, QDir::toNativeSeparators(folder)),
                      failure);
         }
-        DbConnection->commitTrans();
+        connection.commitTrans();
     } catch (...) {
-        AbandonTransaction();
+        AbandonTransaction(connection);
         throw;
     }
     try {
-        files::deleteFile(DataFolder + replacement);
+        files::deleteFile(folder + replacement);
     } catch (const Failure& failure) {
         failWith(QStringLiteral("Cannot remove %1 from %2 after it replaced %3")
-                     .arg(replacement, QDir::toNativeSeparators(DataFolder), target),
+                     .arg(replacement, QDir::toNativeSeparators(folder), target),
                  failure);
     }
 }
@@ -235,7 +236,7 @@ qint16 GetFieldCount(const QString& path) {
     return intake::CountFields(line);
 }
 
-QDateTime GetDateFromFileName(const QString& name) {
+QDateTime GetDateFromFileName(const QString& name, ImportProgress& progress) {
     const QString text = name.left(2) + QLatin1Char('/') + name.mid(2, 2) + QLatin1Char('/') + name.mid(4, 4);
     bool digits = text.size() == 10;
     for (qsizetype i = 0; digits && i < text.size(); ++i)
@@ -246,28 +247,22 @@ QDateTime GetDateFromFileName(const QString& name) {
         if (date.isValid() && date.year() >= 100)
             return QDateTime(date, QTime(0, 0));
     }
-    ShowError(ErrorNumbers::TypeMismatch, QStringLiteral("Type mismatch"),
-              QStringLiteral("Module Main: Function GetDateFromFileName"));
+    progress.report(Failure(ErrorNumbers::TypeMismatch, QStringLiteral("Type mismatch")),
+                    QStringLiteral("Module Main: Function GetDateFromFileName"));
     return ZeroDate();
 }
 
-QStringList ScanDataFolder(frmProgress& progress) {
+QStringList ScanDataFolder(const ImportPlaces& places, ImportProgress& progress) {
     QStringList NewFiles;
-    progress.setWindowTitle(QStringLiteral("Searching for New Data Files..."));
-    progress.lblProgress->setText(QStringLiteral("Scanning ") + DataFolder);
-    const QStringList folder = files::folderFiles(DataFolder);
-    // An empty folder shows a finished bar rather than the busy animation of an empty range.
-    progress.barProgress->setMaximum(folder.isEmpty() ? 1 : int(folder.size()));
-    progress.barProgress->setValue(folder.isEmpty() ? 1 : 0);
-    progress.show();
-    progress.Refresh();
+    const QStringList folder = files::folderFiles(places.dataFolder);
+    progress.scanStarted(places.dataFolder, int(folder.size()));
 
     QStringList plain;
     for (const QString& name : folder)
         if (IsDataFileName(name) && !IsReplacement(name))
             plain.append(name);
     // Holds until a replacement file deletes a row; later names are looked up one by one.
-    const QSet<QString> recorded = RecordedFileNames(plain);
+    const QSet<QString> recorded = RecordedFileNames(places.connection, plain);
     bool replaced = false;
 
     for (const QString& name : folder) {
@@ -275,7 +270,7 @@ QStringList ScanDataFolder(frmProgress& progress) {
             if (IsReplacement(name)) {
                 replaced = true;
                 const QString target = name.mid(1);
-                Replace(name, target);
+                Replace(places, name, target);
                 // The replaced file may come later in the listing under the same name: one import.
                 if (!NewFiles.contains(target))
                     NewFiles.append(target);
@@ -286,40 +281,34 @@ QStringList ScanDataFolder(frmProgress& progress) {
                 db::Recordset count;
                 count.open(QStringLiteral("SELECT COUNT(*) FROM DataFiles WHERE FileName = '") +
                                db::quoted(name) + QStringLiteral("'"),
-                           *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+                           places.connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
                 if (count.value(0).toInt() == 0 && !NewFiles.contains(name))
                     NewFiles.append(name);
                 count.close();
             }
         }
-        progress.barProgress->setValue(progress.barProgress->value() + 1);
-        progress.Refresh();
+        progress.fileScanned();
     }
     return NewFiles;
 }
 
-void ImportDataFiles(const QStringList& NewFiles, frmProgress& progress) {
-    progress.setWindowTitle(QStringLiteral("Importing Data..."));
-    progress.lblProgress->setText(QStringLiteral("Importing File: "));
-    progress.barProgress->setMaximum(int(NewFiles.size()));
-    progress.barProgress->setValue(0);
-    progress.show();
-
+void ImportDataFiles(const ImportPlaces& places, const QStringList& NewFiles, ImportProgress& progress) {
+    progress.importStarted(int(NewFiles.size()));
     db::Recordset dataFiles;
-    dataFiles.open(QStringLiteral("DataFiles"), *DbConnection, db::adOpenStatic, db::adLockOptimistic,
+    dataFiles.open(QStringLiteral("DataFiles"), places.connection, db::adOpenStatic, db::adLockOptimistic,
                    db::adCmdTableDirect);
     intake::FieldArray Fields;
     for (int i = 0; i < NewFiles.size(); ++i) {
-        progress.barProgress->setValue(i);
-        progress.lblProgress->setText(QStringLiteral("Importing File: ") + NewFiles[i]);
-        progress.Refresh();
-        ImportFile(NewFiles[i], dataFiles, Fields);
+        progress.fileStarted(i, NewFiles[i]);
+        ImportFile(places, NewFiles[i], dataFiles, Fields, progress);
     }
     dataFiles.close();
 }
 
-void ScanAndImport(frmProgress& progress) {
-    const QStringList NewFiles = ScanDataFolder(progress);
+void ScanAndImport(const ImportPlaces& places, ImportProgress& progress) {
+    const QStringList NewFiles = ScanDataFolder(places, progress);
     if (!NewFiles.isEmpty())
-        ImportDataFiles(NewFiles, progress);
+        ImportDataFiles(places, NewFiles, progress);
 }
+
+} // namespace intake

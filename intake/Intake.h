@@ -1,30 +1,62 @@
 #pragma once
 
+#include "errors/Failure.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
-class frmProgress; // intake/frmProgress.h
+namespace db {
+class Connection;
+}
 
-// Start-up step 8: scans DataFolder and imports the data files the database has not seen yet,
-// showing both in `progress`, which is left on screen. Lines that cannot be imported are written to
-// the error log and skipped; any other failure is raised (Failure) for Main to report, after what
-// was saved has been kept.
-void ScanAndImport(frmProgress& progress);
+// The scan of the Data folder and the import of the data files the database has not seen yet. It needs
+// Qt Core alone and is handed what it works on; what it has to show goes out through ImportProgress, which
+// the window layer implements (intake/StartupImport.h).
+namespace intake {
 
-// The scan alone: handles replacement files and returns the names of the data files to import, in
-// the order the folder lists them.
-QStringList ScanDataFolder(frmProgress& progress);
+// What the scan and the import work on.
+struct ImportPlaces {
+    db::Connection& connection;
+    QString dataFolder; // the Data folder, ending with a separator
+    QString errorLog;   // the error log that rejected lines are appended to
+};
 
-// The import alone: every file of `newFiles` (names inside DataFolder) into DataFiles and Names.
-void ImportDataFiles(const QStringList& newFiles, frmProgress& progress);
+// What the user is shown while the scan and the import run, in the order it happens.
+class ImportProgress {
+public:
+    virtual ~ImportProgress() = default;
+    // The scan of `folder` begins; it holds `files` files, data files or not.
+    virtual void scanStarted(const QString& folder, int files) = 0;
+    // One more file of the folder has been looked at.
+    virtual void fileScanned() = 0;
+    // The import of `files` new data files begins.
+    virtual void importStarted(int files) = 0;
+    // The import of `fileName`, the file at `index` (from 0) of the new files, begins.
+    virtual void fileStarted(int index, const QString& fileName) = 0;
+    // A failure the user is told of before the work goes on (a file name that holds no date), from the
+    // procedure that `location` names. Returns once the user has seen it.
+    virtual void report(const Failure& failure, const QString& location) = 0;
+};
+
+// Start-up step 8: scans the Data folder and imports the data files the database has not seen yet. Lines
+// that cannot be imported are written to the error log and skipped; any other failure is raised
+// (Failure) for Main to report, after what was saved has been kept.
+void ScanAndImport(const ImportPlaces& places, ImportProgress& progress);
+
+// The scan alone: handles replacement files and returns the names of the data files to import, in the
+// order the folder lists them.
+QStringList ScanDataFolder(const ImportPlaces& places, ImportProgress& progress);
+
+// The import alone: every file of `newFiles` (names inside the Data folder) into DataFiles and Names.
+void ImportDataFiles(const ImportPlaces& places, const QStringList& newFiles, ImportProgress& progress);
 
 // Number of fields in the first line of the text file at `path`. A missing or empty file fails.
 qint16 GetFieldCount(const QString& path);
 
 // The source date in the first eight characters (MMDDYYYY) of a data-file name. A name that holds no
-// valid date is reported with the exclamation icon and gives the zero date, 30 December 1899 00:00.
-QDateTime GetDateFromFileName(const QString& name);
+// valid date is reported to `progress` and gives the zero date, 30 December 1899 00:00.
+QDateTime GetDateFromFileName(const QString& name, ImportProgress& progress);
 
 // The zero date of the database: 30 December 1899, 00:00.
 QDateTime ZeroDate();
@@ -32,7 +64,4 @@ QDateTime ZeroDate();
 // A data file: its name ends with ".lst", in any letter case.
 bool IsDataFileName(const QString& name);
 
-// The work of the "Import data file" button, apart from ending the program: asks for a file, copies
-// it into DataFolder and tells the user to reopen. A file whose name is already recorded in DataFiles
-// is not copied; a message says how to replace that list. Returns true when the file was copied.
-bool CopyChosenDataFile();
+} // namespace intake

@@ -1,7 +1,7 @@
 #include "errors/ErrorNumbers.h"
 #include "errors/ShowError.h"
 #include "files/Files.h"
-#include "intake/frmProgress.h"
+#include "intake/ProgressWindow.h"
 #include "leads/NameList.h"
 #include "leads/frmMain.h"
 #include "letters/MergeData.h"
@@ -22,7 +22,7 @@ namespace {
 // or by a failure, is let go here without saving: no word-processor instance, progress window or
 // open data file outlives the run (except the preview the user is meant to keep).
 struct PrintRun {
-    std::unique_ptr<frmProgress> progress;
+    std::unique_ptr<ProgressWindow> progress;
     std::unique_ptr<wordproc::Application> word;
     wordproc::Document* mainDocument = nullptr;
     std::unique_ptr<files::TextWriter> dataFile;
@@ -143,7 +143,7 @@ void frmMain::cmdPrint_Click(int Index) {
         else if (optPromos[2]->isChecked())
             templateFolder = MailAidsFolder;
 
-        run.progress = std::make_unique<frmProgress>();
+        run.progress = std::make_unique<ProgressWindow>();
         run.progress->setWindowTitle(Index == 1 ? QStringLiteral("Preview") : QStringLiteral("Print"));
         run.progress->lblProgress->setText(QStringLiteral("Deleting old mail merge data..."));
         run.progress->barProgress->setMaximum(5);

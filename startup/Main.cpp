@@ -4,8 +4,8 @@
 #include "dealer/frmDlrInfo.h"
 #include "errors/ErrorNumbers.h"
 #include "errors/ShowError.h"
-#include "intake/Intake.h"
-#include "intake/frmProgress.h"
+#include "intake/ProgressWindow.h"
+#include "intake/StartupImport.h"
 #include "leads/frmMain.h"
 #include "platform/Platform.h"
 #include "startup/Globals.h"
@@ -103,7 +103,7 @@ bool Main() {
         return false;
     }
 
-    std::unique_ptr<frmProgress> progress;
+    std::unique_ptr<ProgressWindow> progress;
     try {
         SetFolders();
         if (!LockUserDataFolder()) {
@@ -119,7 +119,7 @@ bool Main() {
             return false;
         }
 
-        progress = std::make_unique<frmProgress>();
+        progress = std::make_unique<ProgressWindow>();
         ScanAndImport(*progress);
 
         auto* window = new frmMain;

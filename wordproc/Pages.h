@@ -10,7 +10,6 @@
 #include <memory>
 #include <vector>
 
-class QPrinter;
 class QPaintDevice;
 
 // Laid-out pages: merged text in QTextDocuments, paginated for the template's paper, and the painting
@@ -111,29 +110,6 @@ struct MergedDocument {
     int pageCount() const;
     // All text of all copies, pages in order (for checks and for the window's clipboard-free users).
     QString plainText() const;
-};
-
-// Sets `printer` up for the template's paper: its size, no margins, painting from the sheet's corner.
-void preparePrinter(QPrinter& printer, const PageSetup& page);
-
-// Paints copies onto a printer as one job. begin() fails with errors::PrinterError when the printer
-// (or the PDF file) cannot be started.
-class PageWriter {
-public:
-    PageWriter(QPrinter& printer, const PageSetup& page);
-    ~PageWriter();
-    void begin();
-    void write(const PageCopy& copy);
-    void write(const MergedDocument& document);
-    void end();
-    int pagesWritten() const { return m_pages; }
-
-private:
-    QPrinter& m_printer;
-    PageSetup m_page;
-    QPainter m_painter;
-    double m_scale = 1.0;
-    int m_pages = 0;
 };
 
 } // namespace wordproc

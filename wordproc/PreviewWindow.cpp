@@ -2,7 +2,7 @@
 
 #include "errors/Failure.h"
 #include "platform/Platform.h"
-#include "wordproc/Pages.h"
+#include "wordproc/PageWriter.h"
 
 #include <QAction>
 #include <QApplication>

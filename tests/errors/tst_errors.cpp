@@ -53,11 +53,11 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("earlier entry\r\n");
         }
-        LogRejectedLine(QStringLiteral("12031999.lst"),
+        LogRejectedLine(path, QStringLiteral("12031999.lst"),
                         Failure(-2147217913, QStringLiteral("Data type mismatch")),
                         QStringLiteral("A1,JOS\u00c9,1 MAIN"));
-        LogRejectedLine(QStringLiteral("12031999.lst"), Failure(9, QStringLiteral("Subscript out of range")),
-                        QString());
+        LogRejectedLine(path, QStringLiteral("12031999.lst"),
+                        Failure(9, QStringLiteral("Subscript out of range")), QString());
         QVERIFY(answers.messages.empty());
 
         QFile f(path);
@@ -86,7 +86,8 @@ private slots:
     void errorLogCreatedWhenMissing() {
         const QString path = UserDataFolder + QStringLiteral("/Error.log");
         QVERIFY(!QFile::exists(path));
-        LogRejectedLine(QStringLiteral("x.lst"), Failure(5, QStringLiteral("bad")), QStringLiteral("line"));
+        LogRejectedLine(path, QStringLiteral("x.lst"), Failure(5, QStringLiteral("bad")),
+                        QStringLiteral("line"));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll().endsWith("x.lst  Error #5: bad\r\nline\r\n\r\n"));

@@ -1,8 +1,8 @@
 #include "errors/ErrorNumbers.h"
 #include "files/Files.h"
-#include "intake/Intake.h"
 #include "intake/LineSplitter.h"
-#include "intake/frmProgress.h"
+#include "intake/ProgressWindow.h"
+#include "intake/StartupImport.h"
 #include "platform/Platform.h"
 #include "tests/support/Installation.h"
 
@@ -116,15 +116,29 @@ private slots:
         QCOMPARE(intake::CountFields(u"\"a\"xx,b"), qint16(2));
         QCOMPARE(intake::CountFields(QString(40000, QLatin1Char(','))), qint16(32767)); // saturates
         writeData("empty.lst", "");
-        QCOMPARE(failureNumber([] { GetFieldCount(DataFolder + "none.lst"); }), ErrorNumbers::FileNotFound);
-        QCOMPARE(failureNumber([] { GetFieldCount(DataFolder + "empty.lst"); }),
+        QCOMPARE(failureNumber([] { intake::GetFieldCount(DataFolder + "none.lst"); }),
+                 ErrorNumbers::FileNotFound);
+        QCOMPARE(failureNumber([] { intake::GetFieldCount(DataFolder + "empty.lst"); }),
                  ErrorNumbers::InputPastEndOfFile);
 
-        platform::ScriptedAnswerer answers;
-        QCOMPARE(GetDateFromFileName("02292024.lst"), QDateTime(QDate(2024, 2, 29), QTime(0, 0)));
+        // A name without a date is reported, once each, and the import goes on with the zero date.
+        struct : intake::ImportProgress {
+            QStringList reports;
+            void scanStarted(const QString&, int) override {}
+            void fileScanned() override {}
+            void importStarted(int) override {}
+            void fileStarted(int, const QString&) override {}
+            void report(const Failure& failure, const QString& location) override {
+                reports << QString("%1|%2|%3").arg(location).arg(failure.number()).arg(failure.description());
+            }
+        } progress;
+        QCOMPARE(intake::GetDateFromFileName("02292024.lst", progress),
+                 QDateTime(QDate(2024, 2, 29), QTime(0, 0)));
         for (const char* bad : {"02292025.lst", "13011999.lst", "00101999.lst", "12 31999.lst", ""})
-            QCOMPARE(GetDateFromFileName(bad), ZeroDate());
-        QCOMPARE(answers.messages.size(), size_t(5));
+            QCOMPARE(intake::GetDateFromFileName(bad, progress), intake::ZeroDate());
+        QCOMPARE(progress.reports,
+                 QStringList(5, QString("Module Main: Function GetDateFromFileName|%1|Type mismatch")
+                                    .arg(ErrorNumbers::TypeMismatch)));
     }
 
     // Good lines are imported (the example line with every column), rejected ones logged; the extension
@@ -148,7 +162,7 @@ private slots:
             "I9,\"NOPHONE, NED\",1 A ST,\"PEORIA, IL\",61604,00/00/00,00/00/00,",
             ""};
         writeData("02012026.LST", lines.join("\r\n") + "\r\n");
-        frmProgress progress;
+        ProgressWindow progress;
         ScanAndImport(progress);
         QVERIFY(answers.messages.empty());
         QCOMPARE(rows("SELECT FileName, [Date] FROM DataFiles"), QStringList{"02012026.LST|2026-02-01"});
@@ -182,7 +196,7 @@ private slots:
 
     void layouts() {
         platform::ScriptedAnswerer answers;
-        frmProgress progress;
+        ProgressWindow progress;
         // An eight-field file first, so that the phone entry of the reused field list holds a value.
         writeData("01012026.lst", Line + "\r\n");
         ScanAndImport(progress);
@@ -216,7 +230,7 @@ private slots:
     // Replacement files, with quotes in names and values.
     void replacementFiles() {
         platform::ScriptedAnswerer answers;
-        frmProgress progress;
+        ProgressWindow progress;
         writeData("12031999 O'Neal.lst", Line + "\r\n" + Line + "\r\n");
         writeData("01012026.lst",
                   "Q1,\"O'BRIEN, PAT\",1 O'HARE WAY,\"O'FALLON, MO\",63366,01/05/99,00/00/00,6365550100\r\n");
@@ -265,7 +279,7 @@ private slots:
     // database compares them, and a replacement among them still takes its original's place.
     void manyRecordedFiles() {
         platform::ScriptedAnswerer answers;
-        frmProgress progress;
+        ProgressWindow progress;
         QStringList values;
         for (int day = 0; day < 450; ++day) {
             const QDate date = QDate(2020, 1, 1).addDays(day);
@@ -294,7 +308,7 @@ private slots:
     // The window while scanning and importing; names without a date are imported after a message.
     void progressAndNamesWithoutDate() {
         WatchingAnswerer answers;
-        frmProgress progress;
+        ProgressWindow progress;
         const QProgressBar* bar = progress.barProgress;
         // An empty folder: a full bar rather than the busy animation of an empty range.
         ScanAndImport(progress);
@@ -350,7 +364,7 @@ private slots:
             seenElsewhere = RawValue(m_inst->databaseFile, "SELECT COUNT(*) FROM Names").toInt();
             QVERIFY(QDir().mkpath(logPath())); // a directory in the error log's place
         };
-        frmProgress progress;
+        ProgressWindow progress;
         auto failure = CaughtFailure([&] { ImportDataFiles({"01052026.lst", "ABCD2026.lst"}, progress); });
         QVERIFY(failure);
         QCOMPARE(failure->number(), ErrorNumbers::PathFileAccessError);
@@ -366,7 +380,7 @@ private slots:
         writeData(logPath(), "");
         QVERIFY(QFile::setPermissions(logPath(), QFile::ReadOwner));
         QCOMPARE(m_inst->asOrdinaryUser([&] {
-            frmProgress p;
+            ProgressWindow p;
             ScanAndImport(p);
             return QString("imported");
         }),
@@ -376,7 +390,7 @@ private slots:
         writeData("01062026.lst", Line + "\r\n");
         QVERIFY(QFile::setPermissions(DataFolder + "01062026.lst", {}));
         QCOMPARE(m_inst->asOrdinaryUser([&] {
-            frmProgress p;
+            ProgressWindow p;
             ScanAndImport(p);
             return QString("imported");
         }),
@@ -410,7 +424,7 @@ private slots:
                      ",\"FULL, FRED\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
         writeData("01052026.lst", lines);
         DbConnection->execute(QString("PRAGMA max_page_count = %1").arg(count("PRAGMA page_count") + 8));
-        frmProgress progress;
+        ProgressWindow progress;
         auto failure = CaughtFailure([&] { ScanAndImport(progress); });
         QVERIFY(failure);
         QCOMPARE(failure->description(), QString("database or disk is full"));
@@ -446,7 +460,7 @@ private slots:
             if (child == 0) {
                 (void)DbConnection.release();
                 DbConnection = OpenTestDatabase(m_inst->databaseFile);
-                frmProgress progress;
+                ProgressWindow progress;
                 const QStringList newFiles = ScanDataFolder(progress);
                 char ready = char('0' + newFiles.size()), start = 0;
                 bool ok = ::write(scanned[1], &ready, 1) == 1 && ::read(go[0], &start, 1) == 1;
@@ -473,7 +487,7 @@ private slots:
     // files and the cause; the replacement waits for the next start.
     void failedReplacementKeepsTheOriginal() {
         platform::ScriptedAnswerer answers;
-        frmProgress progress;
+        ProgressWindow progress;
         writeData("01152024.lst", Line + "\r\n" + Line + "\r\n");
         ScanAndImport(progress);
         const int oldId = count("SELECT ID FROM DataFiles");
@@ -490,7 +504,7 @@ private slots:
         QVERIFY(QFile::rename(DataFolder + "original", DataFolder + "01152024.lst"));
         QVERIFY(QFile::setPermissions(DataFolder, QFile::ReadOwner | QFile::ExeOwner));
         QCOMPARE(m_inst->asOrdinaryUser([&] {
-            frmProgress p;
+            ProgressWindow p;
             ScanAndImport(p);
             return QString("replaced");
         }),
@@ -528,7 +542,7 @@ private slots:
         if (child == 0) {
             (void)DbConnection.release(); // the parent's; the child opens its own
             DbConnection = OpenTestDatabase(m_inst->databaseFile);
-            frmProgress progress;
+            ProgressWindow progress;
             failureNumber([&] { ImportDataFiles({"01052026.lst", "01062026.lst"}, progress); });
             ::_exit(0);
         }
@@ -551,7 +565,7 @@ private slots:
 
         // The next start imports it, whole.
         QVERIFY(QFile::remove(logPath()));
-        frmProgress progress;
+        ProgressWindow progress;
         ScanAndImport(progress);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 2);
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 50);
@@ -572,7 +586,7 @@ private slots:
             "A6,\"LONG, LEN\"," + QByteArray(256, 'S') + ",\"PEORIA, IL\",61604,01/05/99,00/00/00,",
             "A7,\"WIDE, WES\",1 A ST,\"PEORIA, ILL\",61604,01/05/99,1/5/99 7:30,"};
         writeData("03012026.lst", lines.join("\r\n") + "\r\n");
-        frmProgress progress;
+        ProgressWindow progress;
         ScanAndImport(progress);
         const int fileId = count("SELECT ID FROM DataFiles");
 
@@ -638,7 +652,7 @@ private slots:
         const QStringList lists = samples.entryList({"*.lst"}, QDir::Files);
         for (const QString& name : lists)
             QVERIFY(QFile::copy(samples.filePath(name), DataFolder + name));
-        frmProgress progress;
+        ProgressWindow progress;
         ScanAndImport(progress);
         QVERIFY(answers.messages.empty() && lists.size() >= 3);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), int(lists.size()));

@@ -1,12 +1,17 @@
-# Fails when a base library or quillmark-setup reaches a library above the base, a Qt component for
-# windows (Gui, Widgets, PrintSupport) or itself again, and when the built quillmark-setup loads one of
-# those Qt libraries. GRAPH is the link graph the build declares (one "target=link,link" line each),
-# ROOTS the targets that must stay in the base, BASE the libraries that form it, SETUP_BINARY the tool.
+# Fails when a library reaches a layer above its own, links a Qt component its layer may not use, or
+# links itself again; and when the built quillmark-setup loads a Qt library for windows.
+#   the base (BASE) and quillmark-setup: Qt Core alone, nothing above the base;
+#   the core (CORE): Qt Core alone, the base and the core;
+#   the word processor's core (GUI_CORE): Qt Gui besides, the base and both cores.
+# No layer reaches the windows: Qt Widgets and PrintSupport are for them alone. GRAPH is the link graph
+# the build declares (one "target=link,link" line each), ROOTS the targets to check, SETUP_BINARY the
+# tool.
 cmake_minimum_required(VERSION 3.25)
 
-set(forbidden Qt6::Gui Qt6::Widgets Qt6::PrintSupport)
 string(REPLACE "," ";" roots "${ROOTS}")
 string(REPLACE "," ";" base "${BASE}")
+string(REPLACE "," ";" core "${CORE}")
+string(REPLACE "," ";" gui_core "${GUI_CORE}")
 set(faults "")
 
 file(STRINGS "${GRAPH}" lines)
@@ -37,6 +42,19 @@ foreach(root IN LISTS roots)
     list(APPEND faults "${root} is not in the link graph")
     continue()
   endif()
+  if(root IN_LIST gui_core)
+    set(layer "the word processor's core")
+    set(allowed ${base} ${core} ${gui_core})
+    set(forbidden Qt6::Widgets Qt6::PrintSupport)
+  elseif(root IN_LIST core)
+    set(layer "the core")
+    set(allowed ${base} ${core})
+    set(forbidden Qt6::Gui Qt6::Widgets Qt6::PrintSupport)
+  else()
+    set(layer "the base")
+    set(allowed ${base})
+    set(forbidden Qt6::Gui Qt6::Widgets Qt6::PrintSupport)
+  endif()
   set(queue ${root})
   set(seen ${root})
   while(queue)
@@ -47,15 +65,15 @@ foreach(root IN LISTS roots)
         list(APPEND faults "cycle: ${path} -> ${root}")
       elseif(link IN_LIST forbidden)
         chain(${root} ${target} path)
-        list(APPEND faults "links a window component: ${path} -> ${link}")
+        list(APPEND faults "links a Qt component not for ${layer}: ${path} -> ${link}")
       elseif(link IN_LIST targets AND NOT link IN_LIST seen)
         set(via_${link} ${target})
         list(APPEND seen ${link})
-        if(link IN_LIST base)
+        if(link IN_LIST allowed)
           list(APPEND queue ${link})
         else()
           chain(${root} ${link} path)
-          list(APPEND faults "reaches above the base: ${path}")
+          list(APPEND faults "reaches above ${layer}: ${path}")
         endif()
       endif()
     endforeach()
@@ -78,7 +96,7 @@ endif()
 
 if(faults)
   list(JOIN faults "\n  " text)
-  message(FATAL_ERROR "The base does not stay below the windows:\n  ${text}")
+  message(FATAL_ERROR "The layers below the windows do not stay there:\n  ${text}")
 endif()
 list(JOIN roots ", " text)
-message(STATUS "Base stays below the windows: ${text}")
+message(STATUS "Base and core stay below the windows: ${text}")

@@ -1,7 +1,7 @@
 // The name search: the Find Name dialog on its own, and searches from the main window that replace,
 // widen, filter and are left again by choosing a date.
-#include "intake/Intake.h"
-#include "intake/frmProgress.h"
+#include "intake/ProgressWindow.h"
+#include "intake/StartupImport.h"
 #include "tests/leads/LeadsEnv.h"
 
 class TestFindName : public QObject {
@@ -146,7 +146,7 @@ void TestFindName::everyLetterOfAWindows1252ListIgnoresCase() {
     QFile file(DataFolder + "03052026.lst");
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size());
     file.close();
-    frmProgress progress;
+    ProgressWindow progress;
     ScanAndImport(progress);
     frmMain& w = env.open();
 

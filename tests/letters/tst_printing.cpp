@@ -1,4 +1,4 @@
-#include "intake/frmProgress.h"
+#include "intake/ProgressWindow.h"
 #include "leads/NameList.h"
 #include "leads/frmMain.h"
 #include "letters/MergeData.h"
@@ -67,7 +67,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::UpdateRequest || event->type() == QEvent::Show)
             if (auto* w = qobject_cast<QWidget*>(watched))
-                if (auto* p = qobject_cast<frmProgress*>(w->window())) {
+                if (auto* p = qobject_cast<ProgressWindow*>(w->window())) {
                     // The bar repaints itself before the label changes: the last label of a bar value counts.
                     const QString bar = p->windowTitle() + QLatin1Char('|') +
                                         QString::number(p->barProgress->value()) + QLatin1Char('/') +
@@ -93,7 +93,7 @@ struct WatchingAnswerer : platform::ScriptedAnswerer {
     platform::Button answerMessage(const platform::Message& message) override {
         bool shown = false;
         for (QWidget* w : QApplication::topLevelWidgets())
-            shown = shown || (qobject_cast<frmProgress*>(w) && w->isVisible());
+            shown = shown || (qobject_cast<ProgressWindow*>(w) && w->isVisible());
         progressShown.push_back(shown);
         return ScriptedAnswerer::answerMessage(message);
     }
@@ -225,7 +225,7 @@ private slots:
         QCOMPARE(flaggedCount(), 1);
         const QStringList others = otherWindows(m_window.get());
         QCOMPARE(others.size(), 1);
-        QVERIFY2(!others[0].startsWith(QStringLiteral("frmProgress")), qPrintable(others[0]));
+        QVERIFY2(!others[0].startsWith(QStringLiteral("ProgressWindow")), qPrintable(others[0]));
         QVERIFY(m_window->isEnabled());
     }
 

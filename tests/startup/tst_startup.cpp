@@ -1,6 +1,6 @@
 #include "database/Database.h"
 #include "dealer/frmDlrInfo.h"
-#include "intake/frmProgress.h"
+#include "intake/ProgressWindow.h"
 #include "leads/frmMain.h"
 #include "letters/MergeData.h"
 #include "platform/Platform.h"
@@ -217,7 +217,7 @@ private slots:
             QStringList progressShown;
             platform::Button answerMessage(const platform::Message& message) override {
                 for (QWidget* w : QApplication::topLevelWidgets())
-                    if (auto* p = qobject_cast<frmProgress*>(w); p && p->isVisible())
+                    if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible())
                         progressShown << p->lblProgress->text();
                 return ScriptedAnswerer::answerMessage(message);
             }

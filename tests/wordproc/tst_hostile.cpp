@@ -4,6 +4,7 @@
 #include "Samples.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
+#include "wordproc/PageWriter.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/Twips.h"
 #include "wordproc/WordErrors.h"

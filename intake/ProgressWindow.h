@@ -8,11 +8,11 @@ class QProgressBar;
 // The small modeless window that shows what a long operation on the user-interface thread is doing:
 // the start-up scan and import, and printing. The caller sets the caption, the label and the bar and
 // calls Refresh() after each change, since no events are processed while the work runs.
-class frmProgress : public QDialog {
+class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit frmProgress(QWidget* parent = nullptr);
-    ~frmProgress() override;
+    explicit ProgressWindow(QWidget* parent = nullptr);
+    ~ProgressWindow() override;
 
     QLabel* lblProgress = nullptr;
     QProgressBar* barProgress = nullptr;

@@ -1,4 +1,4 @@
-#include "intake/frmProgress.h"
+#include "intake/ProgressWindow.h"
 
 #include "platform/Fonts.h"
 
@@ -18,10 +18,10 @@ constexpr int px(int twips) {
 }
 } // namespace
 
-frmProgress::frmProgress(QWidget* parent)
+ProgressWindow::ProgressWindow(QWidget* parent)
     : QDialog(parent,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("frmProgress"));
+    setObjectName(QStringLiteral("ProgressWindow"));
     setWindowTitle(QStringLiteral("Progress"));
     setModal(false);
     setFixedSize(px(5775), px(885));
@@ -42,9 +42,9 @@ frmProgress::frmProgress(QWidget* parent)
     barProgress->setTextVisible(false);
 }
 
-frmProgress::~frmProgress() = default;
+ProgressWindow::~ProgressWindow() = default;
 
-void frmProgress::Refresh() {
+void ProgressWindow::Refresh() {
     // A window just shown reaches the screen only once the windowing system has mapped it, and the
     // work that follows gives it no chance to: wait for that briefly, without taking user input.
     // Without a display (the offscreen platform) there is nothing to wait for.
@@ -59,12 +59,12 @@ void frmProgress::Refresh() {
     repaint();
 }
 
-void frmProgress::showEvent(QShowEvent* event) {
+void ProgressWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     centre();
 }
 
-void frmProgress::centre() {
+void ProgressWindow::centre() {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
