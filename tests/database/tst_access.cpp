@@ -4,9 +4,7 @@
 #include "tests/support/TestDatabase.h"
 
 #include <QDateTime>
-#include <QTemporaryDir>
 #include <QTest>
-#include <sqlite3.h>
 
 using namespace db;
 
@@ -29,57 +27,31 @@ private slots:
     void cursorRules();
 
 private:
-    std::unique_ptr<QTemporaryDir> dir;
-    QString file;
-    std::unique_ptr<Connection> connection;
+    std::unique_ptr<TestDatabase> database; // with three dealerships
 
-    int addDataFile(const QString& name);
+    Connection& connection() { return database->connection(); }
+    int addDataFile(const QString& name) { return database->addDataFile(name); }
     int addName(int dataFile, const QString& name, const QVariant& phone = {}, bool printed = false,
-                bool followed = false);
+                bool followed = false) {
+        return database->addName(dataFile, name, phone, printed, followed);
+    }
     QList<int> ids(const QString& sql, CommandTypeEnum type = adCmdText);
-    qint64 raw(const QString& sql) { return RawValue(file, sql).toLongLong(); }
-    QString rawText(const QString& sql) { return RawValue(file, sql).toString(); }
+    qint64 raw(const QString& sql) { return database->raw(sql).toLongLong(); }
+    QString rawText(const QString& sql) { return database->raw(sql).toString(); }
 };
 
 void TestAccess::init() {
-    dir = std::make_unique<QTemporaryDir>();
-    file = CreateTestDatabase(dir->path(), 3);
-    connection = OpenTestDatabase(file);
+    database = std::make_unique<TestDatabase>(3);
 }
 
 void TestAccess::cleanup() {
-    connection.reset();
-    dir.reset();
-}
-
-int TestAccess::addDataFile(const QString& name) {
-    Recordset rs;
-    rs.open("DataFiles", *connection, adOpenStatic, adLockOptimistic, adCmdTableDirect);
-    rs.addNew();
-    rs.setValue("FileName", name);
-    rs.setValue("Date", QDate(2000, 1, 1));
-    rs.update();
-    return rs.value("ID").toInt();
-}
-
-int TestAccess::addName(int dataFile, const QString& name, const QVariant& phone, bool printed,
-                        bool followed) {
-    Recordset rs;
-    rs.open("Names", *connection, adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
-    rs.addNew();
-    rs.setValue("DataFile_ID", dataFile);
-    rs.setValue("Name", name);
-    rs.setValue("Phone", phone);
-    rs.setValue("Printed", printed);
-    rs.setValue("Followed", followed);
-    rs.update();
-    return rs.value("ID").toInt();
+    database.reset();
 }
 
 QList<int> TestAccess::ids(const QString& sql, CommandTypeEnum type) {
     QList<int> result;
     Recordset rs;
-    rs.open(sql, *connection, adOpenForwardOnly, adLockReadOnly, type);
+    rs.open(sql, connection(), adOpenForwardOnly, adLockReadOnly, type);
     for (; !rs.eof(); rs.moveNext())
         result.append(rs.value("ID").toInt());
     return result;
@@ -87,19 +59,19 @@ QList<int> TestAccess::ids(const QString& sql, CommandTypeEnum type) {
 
 void TestAccess::dealerRows() {
     Recordset rs; // the first-run test: the delivered first row has no name
-    rs.open("SELECT TOP 1 Name FROM Dlr_Info", *connection, adOpenForwardOnly, adLockReadOnly, adCmdText);
+    rs.open("SELECT TOP 1 Name FROM Dlr_Info", connection(), adOpenForwardOnly, adLockReadOnly, adCmdText);
     QVERIFY(rs.isNull("Name"));
     QCOMPARE(rs.recordCount(), -1);
     rs.moveNext();
     QVERIFY(rs.eof()); // one row of three
     rs.close();
-    rs.open("Dlr_Info", *connection, adOpenStatic, adLockReadOnly, adCmdTableDirect); // counting dealerships
+    rs.open("Dlr_Info", connection(), adOpenStatic, adLockReadOnly, adCmdTableDirect); // counting dealerships
     QCOMPARE(rs.recordCount(), 3);
     rs.close();
 
     // The dealer information is written over all rows in stored order.
     const QStringList names = {"zeta motors", "Acme Autos", "beta cars"};
-    rs.open("Dlr_Info", *connection, adOpenStatic, adLockOptimistic, adCmdTableDirect);
+    rs.open("Dlr_Info", connection(), adOpenStatic, adLockOptimistic, adCmdTableDirect);
     rs.moveFirst();
     for (const QString& name : names) {
         rs.setValue("Name", name);
@@ -110,14 +82,14 @@ void TestAccess::dealerRows() {
     QVERIFY(rs.eof());
     rs.close();
     const QList<QVariantList> stored =
-        RawRows(file, "SELECT ID, Name, quote(Addr2) FROM Dlr_Info ORDER BY ID");
+        RawRows(database->file, "SELECT ID, Name, quote(Addr2) FROM Dlr_Info ORDER BY ID");
     for (int k = 0; k < 3; ++k)
         QCOMPARE(stored[k], (QVariantList{qint64(k + 1), names[k], QString("''")}));
     // The dealer list: alphabetical without regard to case.
     QCOMPARE(ids("SELECT ID, Name FROM Dlr_Info ORDER BY Name"), (QList<int>{2, 3, 1}));
 
     // Values over a column's size refuse the row and name the column.
-    rs.open("Dlr_Info", *connection, adOpenStatic, adLockOptimistic, adCmdTableDirect);
+    rs.open("Dlr_Info", connection(), adOpenStatic, adLockOptimistic, adCmdTableDirect);
     rs.setValue("Name", QString(50, 'N')); // exactly the limit
     rs.update();
     rs.setValue("Zip", "60601-12345");
@@ -132,11 +104,11 @@ void TestAccess::dealerRows() {
 void TestAccess::importAddsRowsWithTheirNumbers() {
     // The import's pattern: both tables open for the whole file, each file in one transaction.
     Recordset files, names;
-    files.open("DataFiles", *connection, adOpenStatic, adLockOptimistic, adCmdTableDirect);
-    names.open("Names", *connection, adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
+    files.open("DataFiles", connection(), adOpenStatic, adLockOptimistic, adCmdTableDirect);
+    names.open("Names", connection(), adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
     QList<int> fileIds, nameIds;
     for (int f = 0; f < 2; ++f) {
-        connection->beginTrans();
+        connection().beginTrans();
         files.addNew();
         files.setValue("FileName", QString("1203199%1.lst").arg(f));
         files.setValue("Date", f == 0 ? QDate(1899, 12, 30) : QDate(1999, 12, 3));
@@ -158,20 +130,20 @@ void TestAccess::importAddsRowsWithTheirNumbers() {
             QCOMPARE(names.value("Printed"), QVariant(false));
         }
         QCOMPARE(raw("SELECT COUNT(*) FROM Names"), 2 * f); // not visible to others until committed
-        connection->commitTrans();
+        connection().commitTrans();
     }
     QVERIFY(fileIds[0] > 0 && nameIds[0] > 0);
     QCOMPARE(fileIds[1], fileIds[0] + 1);
     QCOMPARE(nameIds[3], nameIds[0] + 3);
     QCOMPARE(files.recordCount(), 2);
-    QCOMPARE(FailureNumber([&] { connection->commitTrans(); }), DbErrors::EngineFailure);
-    connection->beginTrans();
+    QCOMPARE(FailureNumber([&] { connection().commitTrans(); }), DbErrors::EngineFailure);
+    connection().beginTrans();
     files.addNew();
     files.setValue("FileName", "lost.lst");
     files.update();
-    connection->close(); // closing inside a transaction abandons it
+    connection().close(); // closing inside a transaction abandons it
     QCOMPARE(raw("SELECT COUNT(*) FROM DataFiles"), 2);
-    connection->open(TestConnectionString(file));
+    connection().open(TestConnectionString(database->file));
     QCOMPARE(rawText("SELECT group_concat(Date, '|') FROM DataFiles"),
              QString("1899-12-30 00:00:00|1999-12-03 00:00:00"));
     QCOMPARE(rawText(QString("SELECT Discharge FROM Names WHERE ID = %1").arg(nameIds[0])),
@@ -184,7 +156,7 @@ void TestAccess::importAddsRowsWithTheirNumbers() {
     rs.open(QString("SELECT ID, Court_ID, Name, Street, City, State, Zip, Phone, File, Discharge, Printed, "
                     "Followed FROM [Names] WHERE DataFile_ID IN (%1) ORDER BY Court_ID ASC")
                 .arg(fileIds[0]),
-            *connection, adOpenForwardOnly, adLockReadOnly, adCmdText);
+            connection(), adOpenForwardOnly, adLockReadOnly, adCmdText);
     QCOMPARE(rs.value("File").typeId(), QMetaType::QDateTime);
     QCOMPARE(rs.value("phone").toString(), QString("(217) 555-0123"));
     QCOMPARE(rs.value("Discharge").toDateTime(), QDateTime(QDate(2000, 2, 28), QTime(0, 0)));
@@ -204,7 +176,7 @@ void TestAccess::importAddsRowsWithTheirNumbers() {
 void TestAccess::refusedRowsAreNotSaved() {
     const int fileId = addDataFile("01011999.lst");
     Recordset names;
-    names.open("Names", *connection, adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
+    names.open("Names", connection(), adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
     bool keptAfterRefusal = true;
     auto add = [&](const QString& field, const QVariant& value) {
         names.addNew();
@@ -259,7 +231,7 @@ void TestAccess::nameListAndYesNo() {
     QCOMPARE(rawText("SELECT group_concat(Printed || ',' || Followed || typeof(Printed), '|') FROM Names"),
              QString("-1,0integer|0,0integer|-1,-1integer|0,0integer"));
     Recordset rs;
-    rs.open("Names", *connection, adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
+    rs.open("Names", connection(), adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
     rs.addNew();
     rs.setValue("DataFile_ID", fileA);
     rs.setValue("Printed", QVariant());
@@ -293,8 +265,8 @@ void TestAccess::printedAndFollowedByBatch() {
     const int untouched = addName(fileId, "UNTOUCHED");
     auto markPrinted = [&](const QString& idList) {
         Recordset rs;
-        rs.open("SELECT Printed, Followed FROM [Names] WHERE ID IN " + idList, *connection, adOpenForwardOnly,
-                adLockOptimistic, adCmdText);
+        rs.open("SELECT Printed, Followed FROM [Names] WHERE ID IN " + idList, connection(),
+                adOpenForwardOnly, adLockOptimistic, adCmdText);
         rs.moveFirst();
         for (; !rs.eof(); rs.moveNext())
             rs.setValue(rs.value("Printed").toBool() ? "Followed" : "Printed", true);
@@ -310,7 +282,7 @@ void TestAccess::printedAndFollowedByBatch() {
 
     // The last row's change, still pending at the end, is saved by updateBatch alone.
     Recordset rs;
-    rs.open(QString("SELECT Printed, Followed FROM [Names] WHERE ID IN (%1)").arg(untouched), *connection,
+    rs.open(QString("SELECT Printed, Followed FROM [Names] WHERE ID IN (%1)").arg(untouched), connection(),
             adOpenForwardOnly, adLockOptimistic, adCmdText);
     rs.setValue("Printed", true);
     rs.updateBatch();
@@ -322,7 +294,7 @@ void TestAccess::printedAndFollowedByBatch() {
 void TestAccess::contactAddAndChange() {
     auto add = [&](const QString& name, const QString& phone) {
         Recordset rs;
-        rs.open("Contact_Info", *connection, adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
+        rs.open("Contact_Info", connection(), adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
         rs.addNew();
         rs.setValue("Name", name);
         rs.setValue("Phone", phone);
@@ -339,7 +311,7 @@ void TestAccess::contactAddAndChange() {
 
     // Changing a contact through "SELECT * ... WHERE ID = n".
     Recordset rs;
-    rs.open(QString("SELECT * FROM Contact_Info WHERE ID = %1").arg(pat), *connection, adOpenForwardOnly,
+    rs.open(QString("SELECT * FROM Contact_Info WHERE ID = %1").arg(pat), connection(), adOpenForwardOnly,
             adLockOptimistic, adCmdText);
     QCOMPARE(rs.fieldCount(), 3);
     rs.setValue("Name", "Pat Doe");
@@ -349,7 +321,7 @@ void TestAccess::contactAddAndChange() {
     rs.close();
     QCOMPARE(rawText("SELECT group_concat(Name || ':' || Phone, '|') FROM Contact_Info"),
              QString("Pat Doe:555-9999|Lee Roe:555-2000"));
-    rs.open("SELECT * FROM Contact_Info WHERE ID = 12345", *connection, adOpenForwardOnly, adLockOptimistic,
+    rs.open("SELECT * FROM Contact_Info WHERE ID = 12345", connection(), adOpenForwardOnly, adLockOptimistic,
             adCmdText);
     QCOMPARE(FailureNumber([&] { rs.setValue("Phone", "1"); }), DbErrors::NoCurrentRecord);
 }
@@ -378,10 +350,10 @@ void TestAccess::deletionsAndCascade() {
         a << addName(fileA, QString("A%1").arg(i));
         b << addName(fileB, QString("B%1").arg(i));
     }
-    connection->execute(QString("DELETE * FROM [Names] WHERE ID IN (%1,%2)").arg(a[0]).arg(b[0]));
+    connection().execute(QString("DELETE * FROM [Names] WHERE ID IN (%1,%2)").arg(a[0]).arg(b[0]));
     QCOMPARE(ids("SELECT ID FROM [Names] ORDER BY ID"), (QList<int>{a[1], b[1], a[2], b[2]}));
     // Forgetting a replaced data file takes its names with it (file names compare without case).
-    connection->execute("DELETE FROM DataFiles WHERE FileName = '12031999.LST'");
+    connection().execute("DELETE FROM DataFiles WHERE FileName = '12031999.LST'");
     QCOMPARE(ids("SELECT ID FROM DataFiles"), QList<int>{fileB});
     QCOMPARE(ids("SELECT ID FROM [Names] ORDER BY ID"), (QList<int>{b[1], b[2]}));
     QVERIFY(addDataFile("12031999.lst") > fileB); // auto numbers are never reused
@@ -397,14 +369,14 @@ void TestAccess::callListAndMergeQueries() {
                                .arg(addName(fileId, "BOB"))
                                .arg(empty);
     QCOMPARE(rawText(QString("SELECT quote(Phone) FROM Names WHERE ID = %1").arg(empty)), QString("''"));
-    connection->execute("UPDATE Dlr_Info SET Name = 'Acme', City = 'Chicago' WHERE ID = 2");
-    connection->execute("INSERT INTO Contact_Info (Name, Phone) VALUES ('Pat', '555-1000')");
+    connection().execute("UPDATE Dlr_Info SET Name = 'Acme', City = 'Chicago' WHERE ID = 2");
+    connection().execute("INSERT INTO Contact_Info (Name, Phone) VALUES ('Pat', '555-1000')");
     const int contact = int(raw("SELECT ID FROM Contact_Info"));
 
     Recordset rs; // the call list needs the record count: static cursor; Phone <> '' skips Null and empty
     rs.open("SELECT Name, City, State, Phone FROM [Names] WHERE Phone <> ''   AND [Names].ID IN " + idList +
                 " ORDER BY [Names].Name ASC",
-            *connection, adOpenStatic, adLockReadOnly, adCmdText);
+            connection(), adOpenStatic, adLockReadOnly, adCmdText);
     QCOMPARE(rs.recordCount(), 2);
     rs.moveNext();
     QCOMPARE(rs.value(3).toString(), QString("(312) 555-0001"));
@@ -420,7 +392,8 @@ void TestAccess::callListAndMergeQueries() {
         "       Dlr_Info.Name, Dlr_Info.Addr1, Dlr_Info.Addr2, Dlr_Info.City, Dlr_Info.State, Dlr_Info.Zip,"
         "       Contact_Info.Name, Contact_Info.Phone FROM [Names], Dlr_Info, Contact_Info "
         "WHERE Contact_Info.ID = %1  AND Dlr_Info.ID = %2  AND [Names].ID IN %3 ORDER BY [Names].Street ASC";
-    rs.open(merge.arg(contact).arg(2).arg(idList), *connection, adOpenForwardOnly, adLockReadOnly, adCmdText);
+    rs.open(merge.arg(contact).arg(2).arg(idList), connection(), adOpenForwardOnly, adLockReadOnly,
+            adCmdText);
     rs.moveFirst();
     QCOMPARE(rs.fieldCount(), 13);
     int records = 0;
@@ -433,7 +406,7 @@ void TestAccess::callListAndMergeQueries() {
     QCOMPARE(FailureNumber([&] { rs.setValue("Name", "X"); }), DbErrors::NotSupported); // a join is read-only
     rs.close();
     // No dealer with that number: the move to the first record fails.
-    rs.open(merge.arg(contact).arg(99).arg(idList), *connection, adOpenForwardOnly, adLockOptimistic,
+    rs.open(merge.arg(contact).arg(99).arg(idList), connection(), adOpenForwardOnly, adLockOptimistic,
             adCmdText);
     QVERIFY(rs.eof() && rs.bof());
     QCOMPARE(FailureNumber([&] { rs.moveFirst(); }), DbErrors::NoCurrentRecord);
@@ -443,18 +416,12 @@ void TestAccess::callListAndMergeQueries() {
 // The cursor rules, and that forward-only results stream and table-direct opens read nothing until
 // needed (counted as the connection's statements that are in the middle of a read).
 void TestAccess::cursorRules() {
-    auto reading = [&] {
-        int busy = 0;
-        for (sqlite3_stmt* s = sqlite3_next_stmt(connection->handle(), nullptr); s;
-             s = sqlite3_next_stmt(connection->handle(), s))
-            busy += sqlite3_stmt_busy(s) ? 1 : 0;
-        return busy;
-    };
+    auto reading = [&] { return PreparedStatements(connection(), true); };
     const int fileId = addDataFile("a.lst");
     const int first = addName(fileId, "ONE");
     Recordset rs;
     QCOMPARE(FailureNumber([&] { rs.eof(); }), DbErrors::ObjectClosed);
-    rs.open("Names", *connection, adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
+    rs.open("Names", connection(), adOpenForwardOnly, adLockOptimistic, adCmdTableDirect);
     rs.addNew();
     rs.setValue("DataFile_ID", fileId);
     rs.setValue("Name", "TWO");
@@ -465,21 +432,22 @@ void TestAccess::cursorRules() {
     QCOMPARE(rs.value("Name").toString(), QString("ONE"));
     rs.close();
 
-    rs.open("SELECT ID, Name FROM [Names] ORDER BY ID", *connection, adOpenForwardOnly, adLockReadOnly,
+    rs.open("SELECT ID, Name FROM [Names] ORDER BY ID", connection(), adOpenForwardOnly, adLockReadOnly,
             adCmdText);
     QCOMPARE(rs.recordCount(), -1);
     QCOMPARE(reading(), 1);
-    QCOMPARE(FailureNumber(
-                 [&] { rs.open("Names", *connection, adOpenForwardOnly, adLockReadOnly, adCmdTableDirect); }),
+    QCOMPARE(FailureNumber([&] {
+                 rs.open("Names", connection(), adOpenForwardOnly, adLockReadOnly, adCmdTableDirect);
+             }),
              DbErrors::ObjectOpen);
     rs.moveFirst(); // already on the first record: allowed
     QCOMPARE(rs.value("ID").toInt(), first);
     QCOMPARE(FailureNumber([&] { rs.value("Nmae"); }), DbErrors::ItemNotFound);
     QCOMPARE(FailureNumber([&] { rs.setValue("Name", "X"); }), DbErrors::NotSupported); // read-only
     QCOMPARE(FailureNumber([&] { rs.addNew(); }), DbErrors::NotSupported);
-    connection->beginTrans(); // a read in progress does not keep a transaction from ending
-    connection->execute("INSERT INTO Contact_Info (Name) VALUES ('Pat')");
-    connection->commitTrans();
+    connection().beginTrans(); // a read in progress does not keep a transaction from ending
+    connection().execute("INSERT INTO Contact_Info (Name) VALUES ('Pat')");
+    connection().commitTrans();
     QCOMPARE(raw("SELECT COUNT(*) FROM Contact_Info"), 1);
     rs.moveNext();
     QCOMPARE(FailureNumber([&] { rs.moveFirst(); }), DbErrors::NotSupported); // forward only

@@ -5,7 +5,6 @@
 #include "setup/Setup.h"
 #include "tests/support/TestDatabase.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 #include <sqlite3.h>
 
@@ -23,9 +22,7 @@ private slots:
     void earlierDatabasesKeepWorking();
 
 private:
-    std::unique_ptr<QTemporaryDir> dir;
-    QString file;
-    std::unique_ptr<Connection> connection;
+    std::unique_ptr<TestDatabase> database;
 
     QStringList names(const QString& condition);
 };
@@ -44,36 +41,28 @@ struct PlainHandle {
         return sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     }
 };
-
-QString scalarText(Connection& connection, const QString& sql) {
-    Recordset rs;
-    rs.open(sql, connection, adOpenForwardOnly, adLockReadOnly, adCmdText);
-    return rs.value(0).toString();
-}
 } // namespace
 
 void TestCaseFolding::init() {
-    dir = std::make_unique<QTemporaryDir>();
-    file = CreateTestDatabase(dir->path(), 1);
-    connection = OpenTestDatabase(file);
-    connection->execute("INSERT INTO DataFiles (FileName, [Date]) VALUES ('01022026.lst', '1/2/2026')");
+    database = std::make_unique<TestDatabase>();
+    Connection& connection = database->connection();
+    connection.execute("INSERT INTO DataFiles (FileName, [Date]) VALUES ('01022026.lst', '1/2/2026')");
     for (const char* name : {"MÜLLER, HANS", "müller, eva", "MULLER, JO", "ÉMILE, ZOË", "emile, paul",
                              "Edgar, Ann", "ŒUVRE, ŠÁRKA", "ŽIŽEK, ŸVES", "Ökonomou, Nikos", "okafor, ada",
                              "OKONOMOU, NIKOS", "OLSEN, OLE", "ZED, AL", "100% PURE"})
-        connection->execute(QString("INSERT INTO [Names] (DataFile_ID, Name) VALUES (1, '%1')")
-                                .arg(quoted(QString::fromUtf8(name))));
+        connection.execute(QString("INSERT INTO [Names] (DataFile_ID, Name) VALUES (1, '%1')")
+                               .arg(quoted(QString::fromUtf8(name))));
 }
 
 void TestCaseFolding::cleanup() {
-    connection.reset();
-    dir.reset();
+    database.reset();
 }
 
 QStringList TestCaseFolding::names(const QString& condition) {
     QStringList out;
     Recordset rs;
-    rs.open("SELECT Name FROM [Names] " + condition, *connection, adOpenForwardOnly, adLockReadOnly,
-            adCmdText);
+    rs.open("SELECT Name FROM [Names] " + condition, database->connection(), adOpenForwardOnly,
+            adLockReadOnly, adCmdText);
     for (; !rs.eof(); rs.moveNext())
         out << rs.value(0).toString();
     return out;
@@ -103,7 +92,7 @@ void TestCaseFolding::searchesAndComparisonsIgnoreCase() {
     QCOMPARE(names("WHERE Name LIKE '100%!' ESCAPE '!'"), QStringList());
     const auto escape = CaughtFailure([&] { names("WHERE Name LIKE '%' ESCAPE 'ab'"); });
     QVERIFY(escape && escape->description() == "ESCAPE expression must be a single character");
-    QCOMPARE(scalarText(*connection, "SELECT quote(NULL LIKE 'a') || quote('a' LIKE NULL)"),
+    QCOMPARE(database->scalar("SELECT quote(NULL LIKE 'a') || quote('a' LIKE NULL)").toString(),
              QString("NULLNULL"));
 }
 
@@ -123,7 +112,8 @@ void TestCaseFolding::earlierDatabasesKeepWorking() {
     // An earlier build's file: indexes ordered by the engine's ASCII-only NOCASE, no schema version.
     const QStringList fileNames = {"É1.lst", "é3.lst", "e2.lst", "F.lst", "Ö5.lst", "o4.lst",
                                    "Z.lst",  "Ð7.lst", "d6.lst", "ÿ.lst", "Ÿ9.lst", "y8.lst"};
-    connection.reset();
+    const QString file = database->file;
+    database->close();
     {
         PlainHandle old(file);
         QVERIFY(old.run("PRAGMA user_version = 0"));
@@ -140,22 +130,21 @@ void TestCaseFolding::earlierDatabasesKeepWorking() {
         QVERIFY2(locked->description().contains(file) && locked->description().contains("locked"),
                  qPrintable(locked->description()));
     }
-    connection = OpenTestDatabase(file);
-    QCOMPARE(scalarText(*connection, "PRAGMA integrity_check"), QString("ok"));
+    database->reopen();
+    QCOMPARE(database->scalar("PRAGMA integrity_check").toString(), QString("ok"));
     for (const QString& name : fileNames) {
         const QString sql = "SELECT COUNT(*) FROM DataFiles WHERE FileName = '%1'";
-        QCOMPARE(scalarText(*connection, sql.arg(name.toUpper())), QString("1"));
-        QCOMPARE(scalarText(*connection, sql.arg(name.toLower())), QString("1"));
+        QCOMPARE(database->scalar(sql.arg(name.toUpper())).toInt(), 1);
+        QCOMPARE(database->scalar(sql.arg(name.toLower())).toInt(), 1);
     }
     // Done once: a new file, and the earlier one now, open while another process writes.
     PlainHandle writer(file);
     QVERIFY(writer.run("BEGIN IMMEDIATE"));
-    connection = OpenTestDatabase(file);
-    QTemporaryDir other;
-    const QString fresh = CreateTestDatabase(other.path());
-    PlainHandle freshWriter(fresh);
+    database->reopen();
+    const TestDatabase fresh(1, false);
+    PlainHandle freshWriter(fresh.file);
     QVERIFY(freshWriter.run("BEGIN IMMEDIATE"));
-    QVERIFY(OpenTestDatabase(fresh) != nullptr);
+    QVERIFY(OpenTestDatabase(fresh.file) != nullptr);
 }
 
 QTEST_MAIN(TestCaseFolding)

@@ -5,9 +5,7 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-#include <sqlite3.h>
 
 using namespace db;
 
@@ -26,26 +24,14 @@ private slots:
 namespace {
 
 int countOf(Connection& connection, const QString& sql) {
-    Recordset rs;
-    rs.open(sql, connection, adOpenForwardOnly, adLockReadOnly, adCmdText);
-    return rs.value(0).toInt();
-}
-
-// Statements still prepared on the connection: one left behind would keep a read open and hold up
-// every later commit.
-int preparedStatements(Connection& connection) {
-    int count = 0;
-    for (sqlite3_stmt* s = sqlite3_next_stmt(connection.handle(), nullptr); s;
-         s = sqlite3_next_stmt(connection.handle(), s))
-        ++count;
-    return count;
+    return ScalarOf(connection, sql).toInt();
 }
 
 } // namespace
 
 void TestConnection::opensAndCloses() {
-    QTemporaryDir dir;
-    const QString file = CreateTestDatabase(dir.path(), 2);
+    const TestDatabase database(2, false);
+    const QString& file = database.file;
     Connection connection; // keys in any letter case, blanks around the parts
     connection.open(QString("  provider = Microsoft.Jet.OLEDB.4.0 ;DATA SOURCE=  %1 ;  jet oledb:database "
                             "password = quartzfern ")
@@ -77,8 +63,9 @@ void TestConnection::opensAndCloses() {
 }
 
 void TestConnection::refusesWithoutChangingTheFile() {
-    QTemporaryDir dir;
-    const QString file = CreateTestDatabase(dir.path());
+    const TestDatabase database(1, false);
+    const QString& file = database.file;
+    const QTemporaryDir& dir = database.dir;
     const QString missing = dir.filePath("Missing.mdb");
     const QString text = dir.filePath("Text.mdb");
     const QString empty = dir.filePath("Empty.mdb");
@@ -114,8 +101,9 @@ void TestConnection::refusesWithoutChangingTheFile() {
 // A database that may not be written is reported as such before SQLite can leave read-only -wal and
 // -shm files behind; once writable again it opens, also over such files left by earlier builds.
 void TestConnection::refusesReadOnlyDatabaseLeavingNoFileBehind() {
-    QTemporaryDir dir;
-    const QString file = CreateTestDatabase(dir.path());
+    const TestDatabase database(1, false);
+    const QString& file = database.file;
+    const QTemporaryDir& dir = database.dir;
     const QString wal = file + "-wal", shm = file + "-shm";
     const QByteArray before = FileBytes(file);
     const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
@@ -184,8 +172,8 @@ void TestConnection::parsesDateTexts() {
 }
 
 void TestConnection::rejectsBadStatements() {
-    QTemporaryDir dir;
-    auto connection = OpenTestDatabase(CreateTestDatabase(dir.path()));
+    TestDatabase database;
+    Connection* connection = &database.connection();
     Recordset rs;
     for (const char* sql : {"SELEC ID FROM [Names]", "SELECT Nmae FROM [Names]", "SELECT ID FROM Leads"}) {
         QCOMPARE(
@@ -226,7 +214,7 @@ void TestConnection::rejectsBadStatements() {
     rs.close();
     QCOMPARE(FailureNumber([&] { rs.open(overflow, *connection, adOpenStatic, adLockReadOnly, adCmdText); }),
              DbErrors::EngineFailure);
-    QCOMPARE(preparedStatements(*connection), 0);
+    QCOMPARE(PreparedStatements(*connection), 0);
 }
 
 QTEST_MAIN(TestConnection)

@@ -52,11 +52,6 @@ void writeData(const QString& name, const QByteArray& bytes) {
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-qint32 failureNumber(const std::function<void()>& action) {
-    const auto failure = CaughtFailure(action);
-    return failure ? failure->number() : 0;
-}
-
 // Lets a test look at the program at a message box, the only moments the import hands control out.
 struct WatchingAnswerer : platform::ScriptedAnswerer {
     std::function<void()> onMessage;
@@ -110,15 +105,15 @@ private slots:
         QCOMPARE(split(u"a,\"b,c", 2), (QStringList{"a", "b,c"}));
         QCOMPARE(split(u"O\"NEIL,5\" TALL", 2), (QStringList{"O\"NEIL", "5\" TALL"}));
         intake::FieldArray f;
-        QCOMPARE(failureNumber([&] { intake::SplitLine(u"a,\"b,c", 3, f); }), ErrorNumbers::InvalidArgument);
-        QCOMPARE(failureNumber([&] { intake::SplitLine(u"a,b", 9, f); }), ErrorNumbers::SubscriptOutOfRange);
+        QCOMPARE(FailureNumber([&] { intake::SplitLine(u"a,\"b,c", 3, f); }), ErrorNumbers::InvalidArgument);
+        QCOMPARE(FailureNumber([&] { intake::SplitLine(u"a,b", 9, f); }), ErrorNumbers::SubscriptOutOfRange);
 
         QCOMPARE(intake::CountFields(u"\"a\"xx,b"), qint16(2));
         QCOMPARE(intake::CountFields(QString(40000, QLatin1Char(','))), qint16(32767)); // saturates
         writeData("empty.lst", "");
-        QCOMPARE(failureNumber([] { intake::GetFieldCount(DataFolder + "none.lst"); }),
+        QCOMPARE(FailureNumber([] { intake::GetFieldCount(DataFolder + "none.lst"); }),
                  ErrorNumbers::FileNotFound);
-        QCOMPARE(failureNumber([] { intake::GetFieldCount(DataFolder + "empty.lst"); }),
+        QCOMPARE(FailureNumber([] { intake::GetFieldCount(DataFolder + "empty.lst"); }),
                  ErrorNumbers::InputPastEndOfFile);
 
         // A name without a date is reported, once each, and the import goes on with the zero date.
@@ -348,7 +343,7 @@ private slots:
         QCOMPARE(seen.size(), 2);
         // A missing Data folder is a failure for Main to report.
         QVERIFY(QDir(DataFolder).removeRecursively());
-        QCOMPARE(failureNumber([&] { ScanAndImport(progress); }), ErrorNumbers::PathNotFound);
+        QCOMPARE(FailureNumber([&] { ScanAndImport(progress); }), ErrorNumbers::PathNotFound);
         QCOMPARE(answers.messages.size(), size_t(2));
     }
 
@@ -543,7 +538,7 @@ private slots:
             (void)DbConnection.release(); // the parent's; the child opens its own
             DbConnection = OpenTestDatabase(m_inst->databaseFile);
             ProgressWindow progress;
-            failureNumber([&] { ImportDataFiles({"01052026.lst", "01062026.lst"}, progress); });
+            FailureNumber([&] { ImportDataFiles({"01052026.lst", "01062026.lst"}, progress); });
             ::_exit(0);
         }
         QByteArray received;

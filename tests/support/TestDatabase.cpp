@@ -152,3 +152,64 @@ QString AsOrdinaryUser(const QString& tree, const std::function<QString(bool)>& 
         return QStringLiteral("<the child ended abnormally>");
     return QString::fromUtf8(answer);
 }
+
+QVariant ScalarOf(db::Connection& connection, const QString& sql) {
+    db::Recordset rs;
+    rs.open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    return rs.eof() ? QVariant() : rs.value(0);
+}
+
+int PreparedStatements(db::Connection& connection, bool readingOnly) {
+    int count = 0;
+    for (sqlite3_stmt* s = sqlite3_next_stmt(connection.handle(), nullptr); s;
+         s = sqlite3_next_stmt(connection.handle(), s))
+        count += !readingOnly || sqlite3_stmt_busy(s) ? 1 : 0;
+    return count;
+}
+
+// The file is made in the folder before anything else needs it.
+TestDatabase::TestDatabase(int dealerships, bool open) : file(CreateTestDatabase(dir.path(), dealerships)) {
+    if (open)
+        reopen();
+}
+
+db::Connection& TestDatabase::connection() {
+    if (!m_connection)
+        throw Failure(DbErrors::ObjectClosed, QStringLiteral("The test's connection is closed."));
+    return *m_connection;
+}
+
+void TestDatabase::reopen() {
+    m_connection.reset();
+    m_connection = OpenTestDatabase(file);
+}
+
+void TestDatabase::close() {
+    m_connection.reset();
+}
+
+int TestDatabase::addDataFile(const QString& name, const QDate& date) {
+    db::Recordset rs;
+    rs.open(QStringLiteral("DataFiles"), connection(), db::adOpenStatic, db::adLockOptimistic,
+            db::adCmdTableDirect);
+    rs.addNew();
+    rs.setValue(QStringLiteral("FileName"), name);
+    rs.setValue(QStringLiteral("Date"), date);
+    rs.update();
+    return rs.value(QStringLiteral("ID")).toInt();
+}
+
+int TestDatabase::addName(int dataFile, const QString& name, const QVariant& phone, bool printed,
+                          bool followed) {
+    db::Recordset rs;
+    rs.open(QStringLiteral("Names"), connection(), db::adOpenForwardOnly, db::adLockOptimistic,
+            db::adCmdTableDirect);
+    rs.addNew();
+    rs.setValue(QStringLiteral("DataFile_ID"), dataFile);
+    rs.setValue(QStringLiteral("Name"), name);
+    rs.setValue(QStringLiteral("Phone"), phone);
+    rs.setValue(QStringLiteral("Printed"), printed);
+    rs.setValue(QStringLiteral("Followed"), followed);
+    rs.update();
+    return rs.value(QStringLiteral("ID")).toInt();
+}

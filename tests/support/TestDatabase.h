@@ -3,7 +3,9 @@
 #include "database/Database.h"
 #include "errors/Failure.h"
 
+#include <QDate>
 #include <QString>
+#include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -40,3 +42,37 @@ qint32 FailureNumber(const std::function<void()>& action);
 // (`inChild`) so that it can leave the parent's open files alone. Otherwise: here, in this process.
 // Returns what `action` returns, or the description of the Failure it raises.
 QString AsOrdinaryUser(const QString& tree, const std::function<QString(bool inChild)>& action);
+
+// The first value of the first row of `sql` read through `connection` (a null QVariant for no row).
+QVariant ScalarOf(db::Connection& connection, const QString& sql);
+
+// Statements still prepared on `connection`, or only those in the middle of a read. One left behind
+// would keep a read open and hold up every later commit.
+int PreparedStatements(db::Connection& connection, bool readingOnly = false);
+
+// A lead database of one test's own: a fresh file with `dealerships` delivered Dlr_Info rows in a
+// temporary folder that goes with it, opened through the database layer unless `open` is false.
+class TestDatabase {
+public:
+    explicit TestDatabase(int dealerships = 1, bool open = true);
+
+    QTemporaryDir dir;
+    const QString file;
+
+    // The open connection; reopen() gives a fresh one, close() lets it go.
+    db::Connection& connection();
+    void reopen();
+    void close();
+
+    QVariant scalar(const QString& sql) { return ScalarOf(connection(), sql); }
+    // The stored form, read past the database layer.
+    QVariant raw(const QString& sql) const { return RawValue(file, sql); }
+
+    // Adds rows through a table opened whole, as the program adds them; returns the new row's ID.
+    int addDataFile(const QString& name, const QDate& date = QDate(2000, 1, 1));
+    int addName(int dataFile, const QString& name, const QVariant& phone = {}, bool printed = false,
+                bool followed = false);
+
+private:
+    std::unique_ptr<db::Connection> m_connection;
+};
