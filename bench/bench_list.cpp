@@ -4,17 +4,21 @@
 #include "bench/Bench.h"
 #include "database/Database.h"
 #include "errors/Failure.h"
+#include "leads/LeadListPanel.h"
 #include "leads/NameList.h"
-#include "leads/frmMain.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
+#include "startup/AppContext.h"
 #include "startup/Globals.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
 #include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
@@ -167,25 +171,27 @@ bool run() {
         DbConnection = std::make_unique<db::Connection>();
         DbConnection->open(ConnectionString(dbFile));
 
-        frmMain window;
-        window.Form_Load();
+        MainWindow window(AppContext::fromProgram());
+        window.load();
         window.show();
         QApplication::processEvents();
-        if (window.lstNames->count() != Names || !answers.messages.empty()) {
-            std::fprintf(stderr, "bench list: the list holds %d rows\n", window.lstNames->count());
+        const auto* names = window.findChild<NameList*>(QStringLiteral("namesView"));
+        if (names->count() != Names || !answers.messages.empty()) {
+            std::fprintf(stderr, "bench list: the list holds %d rows\n", names->count());
             return false;
         }
 
         const QString sql =
             QStringLiteral("SELECT ID, Court_ID, Name, Street, City, State, Zip, Phone, File, "
                            "Discharge, Printed, Followed FROM [Names] WHERE DataFile_ID IN (") +
-            QString::number(window.cmbDates->itemData(0).toInt()) + QStringLiteral(") ORDER BY Street ASC");
+            QString::number(window.findChild<QComboBox*>(QStringLiteral("datesBox"))->itemData(0).toInt()) +
+            QStringLiteral(") ORDER BY Street ASC");
         std::vector<double> fill, bare, selectAll;
         for (int r = 0; r < Runs; ++r) {
             {
                 QElapsedTimer timer;
                 timer.start();
-                window.FillNames();
+                window.leadListPanel().fillNames();
                 QApplication::processEvents(); // the view lays the rows out
                 fill.push_back(timer.nsecsElapsed() / 1e6);
             }
@@ -208,14 +214,14 @@ bool run() {
             {
                 QElapsedTimer timer;
                 timer.start();
-                window.cmdSel[1]->click();
+                window.findChild<QPushButton*>(QStringLiteral("selectAllButton"))->click();
                 QApplication::processEvents();
                 selectAll.push_back(timer.nsecsElapsed() / 1e6);
-                if (window.lblSel->text() != QString::number(Names))
+                if (names->selectedCount() != Names)
                     return false;
             }
         }
-        bench::note(QStringLiteral("font_family"), bench::fontFamily(window.lstNames->font()));
+        bench::note(QStringLiteral("font_family"), bench::fontFamily(names->font()));
         bench::figure(QStringLiteral("fillnames_ms"), minimum(fill));
         bench::figure(QStringLiteral("bare_query_ms"), minimum(bare));
         bench::figure(QStringLiteral("fillnames_vs_query"), minimum(fill) / minimum(bare));

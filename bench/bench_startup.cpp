@@ -5,11 +5,11 @@
 #include "database/Database.h"
 #include "errors/Failure.h"
 #include "leads/NameList.h"
-#include "leads/frmMain.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
 #include "startup/Globals.h"
 #include "startup/Main.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -67,7 +67,7 @@ bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, do
     QElapsedTimer timer;
     timer.start();
     const bool started = Main();
-    frmMain* window = MainWindow();
+    MainWindow* window = ShownMainWindow();
     if (window)
         QApplication::processEvents(); // the first paint
     *ms = timer.nsecsElapsed() / 1e6;
@@ -75,8 +75,9 @@ bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, do
         std::fprintf(stderr, "bench startup: the main window did not come up\n");
         return false;
     }
-    const bool listed = window->lstNames->count() == inst.newestCount;
-    *family = bench::fontFamily(window->lstNames->font());
+    const auto* names = window->findChild<NameList*>(QStringLiteral("namesView"));
+    const bool listed = names->count() == inst.newestCount;
+    *family = bench::fontFamily(names->font());
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (!listed || !answers.messages.empty()) {

@@ -4,7 +4,6 @@
 #include "errors/Failure.h"
 #include "files/Files.h"
 #include "intake/Intake.h"
-#include "leads/frmMain.h"
 #include "platform/Platform.h"
 #include "startup/Globals.h"
 
@@ -76,10 +75,4 @@ bool CopyChosenDataFile() {
                          platform::Icon::Information, platform::Buttons::OkOnly,
                          QStringLiteral("Data file has been added"));
     return true;
-}
-
-// The file is imported by the next start's scan; the program ends so that it happens at once.
-void frmMain::cmdImportdatafile_Click() {
-    if (CopyChosenDataFile())
-        ExitProgram();
 }

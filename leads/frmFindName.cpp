@@ -1,8 +1,8 @@
 #include "leads/frmFindName.h"
 
 #include "errors/ShowError.h"
-#include "leads/frmMain.h"
 #include "platform/Fonts.h"
+#include "platform/Twips.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -13,11 +13,8 @@ frmFindName::frmFindName(QWidget* parent)
     setObjectName(QStringLiteral("frmFindName"));
     setWindowTitle(QStringLiteral("Find Name"));
     setFont(platform::windowFont(QStringLiteral("Arial")));
-    setFixedSize(Twips(5010), Twips(1560));
-
-    auto place = [](QWidget* w, int left, int top, int width, int height) {
-        w->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
-    };
+    setFixedSize(platform::twipsToPixels(5010), platform::twipsToPixels(1560));
+    const auto place = platform::placeInTwips;
 
     lblFindName = new QLabel(QStringLiteral("Enter a Name or Partial Name to search for:"), this);
     lblFindName->setFont(platform::windowFont(QStringLiteral("MS Sans Serif")));

@@ -6,9 +6,11 @@
 #include "errors/ShowError.h"
 #include "intake/ProgressWindow.h"
 #include "intake/StartupImport.h"
-#include "leads/frmMain.h"
 #include "platform/Platform.h"
+#include "platform/Twips.h"
+#include "startup/AppContext.h"
 #include "startup/Globals.h"
+#include "window/MainWindow.h"
 
 #include <QPointer>
 #include <memory>
@@ -16,12 +18,12 @@
 const char* const SupportTelephone = "1-800-555-0142";
 
 namespace {
-QPointer<frmMain> g_mainWindow;
+QPointer<MainWindow> g_mainWindow;
 
-constexpr int kTwipsPerPixel = 15;
+using platform::pixelsToTwips;
 
 bool ScreenLargeEnough(QSize pixels) {
-    return pixels.width() * kTwipsPerPixel >= 12000 && pixels.height() * kTwipsPerPixel >= 9000;
+    return pixelsToTwips(pixels.width()) >= 12000 && pixelsToTwips(pixels.height()) >= 9000;
 }
 
 void ShowScreenTooSmall() {
@@ -67,11 +69,11 @@ bool EnsureDealerInformation() {
     return true;
 }
 
-void PlaceMainWindow(frmMain& window, QSize screen) {
+void PlaceMainWindow(MainWindow& window, QSize screen) {
     const QSize frame = window.frameGeometry().size();
     int top = 0;
-    if (screen.width() * kTwipsPerPixel == 12000 && screen.height() * kTwipsPerPixel == 9000)
-        top = -15 / kTwipsPerPixel; // one pixel above the top edge, so that the whole window fits
+    if (pixelsToTwips(screen.width()) == 12000 && pixelsToTwips(screen.height()) == 9000)
+        top = platform::twipsToPixels(-15); // one pixel above the top edge, so that the whole window fits
     else
         top = (screen.height() - frame.height()) / 2;
     const int left = (screen.width() - frame.width()) / 2;
@@ -92,7 +94,7 @@ bool LockUserDataFolder() {
 }
 } // namespace
 
-frmMain* MainWindow() {
+MainWindow* ShownMainWindow() {
     return g_mainWindow;
 }
 
@@ -122,10 +124,10 @@ bool Main() {
         progress = std::make_unique<ProgressWindow>();
         ScanAndImport(*progress);
 
-        auto* window = new frmMain;
+        auto* window = new MainWindow(AppContext::fromProgram());
         window->setAttribute(Qt::WA_DeleteOnClose);
         g_mainWindow = window;
-        window->Form_Load();
+        window->load();
         // The frame's size is known only once the window exists on screen; nothing is painted before
         // the event loop runs, so placing it right after showing looks the same to the user.
         window->show();

@@ -1,6 +1,6 @@
 #pragma once
 
-class frmMain;
+class MainWindow;
 
 // Start-up: screen check, folders, the database connection, dealer information, the data-file
 // import, then the main window. Returns true when the main window is shown and the program goes on
@@ -8,8 +8,8 @@ class frmMain;
 // screen was too small and nothing was opened).
 bool Main();
 
-// The main window that Main showed (owned by Main's caller through Qt; deleted on close).
-frmMain* MainWindow();
+// The main window that Main showed (deleted on close).
+MainWindow* ShownMainWindow();
 
 // The support number quoted by the screen-size message.
 extern const char* const SupportTelephone;

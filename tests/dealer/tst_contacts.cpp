@@ -1,5 +1,5 @@
-#include "platform/Platform.h"
-#include "tests/dealer/AppFixture.h"
+#include "dealer/ContactPanel.h"
+#include "tests/support/AppFixture.h"
 
 namespace {
 
@@ -10,21 +10,15 @@ struct ContactApp : AppFixture {
         sql("INSERT INTO Contact_Info (Name, Phone) VALUES ('JANE DOE', '(555) 111-2222')");
         sql("INSERT INTO Contact_Info (Name, Phone) VALUES ('BOB SMITH', '(555) 333-4444')");
         sql("INSERT INTO Contact_Info (Name, Phone) VALUES ('NO PHONE', NULL)");
-        openMain();
+        open();
     }
     static std::vector<QStringList> contacts() { return rows("Contact_Info", {"ID", "Name", "Phone"}); }
-    platform::ScriptedAnswerer answers;
+    // Whether a save waits: the button shows it, and the panel saves before letters are printed.
+    bool savePending(bool pending) const {
+        return saveButton()->isEnabled() == pending && window->contactPanel().savePending() == pending;
+    }
+    int pickedEntry() const { return window->contactPanel().nameListIndex(); }
 };
-
-bool saveState(const frmMain& w, bool pending) {
-    return w.cmdSave->isEnabled() == pending && Tag(w.cmdSave) == (pending ? "True" : "False");
-}
-
-void retype(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, text);
-}
 
 } // namespace
 
@@ -35,33 +29,32 @@ private slots:
     // leaves Save off.
     void loadAndPick() {
         ContactApp app;
-        frmMain& w = *app.window;
-        QCOMPARE(w.cmbName->count(), 3);
+        QCOMPARE(app.nameBox()->count(), 3);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(w.cmbName->itemText(i), ContactApp::contacts()[i][1]);
-            QCOMPARE(w.cmbName->itemData(i).toString(), ContactApp::contacts()[i][0]);
+            QCOMPARE(app.nameBox()->itemText(i), ContactApp::contacts()[i][1]);
+            QCOMPARE(app.nameBox()->itemData(i).toString(), ContactApp::contacts()[i][0]);
         }
-        QCOMPARE(w.cmbNameListIndex(), -1);
-        QVERIFY(w.cmbName->currentText().isEmpty() && w.txtPhone->text().isEmpty());
-        QVERIFY(!w.cmdSave->isEnabled());
-        QCOMPARE(w.cmdSave->text(), QStringLiteral("Save"));
+        QCOMPARE(app.pickedEntry(), -1);
+        QVERIFY(app.nameBox()->currentText().isEmpty() && app.phoneEdit()->text().isEmpty());
+        QVERIFY(!app.saveButton()->isEnabled());
+        QCOMPARE(app.saveButton()->text(), QStringLiteral("Save"));
 
-        AppFixture::choose(w.cmbName, 1);
-        QCOMPARE(w.cmbNameListIndex(), 1);
-        QCOMPARE(w.cmbName->currentText(), QStringLiteral("BOB SMITH"));
-        QCOMPARE(w.txtPhone->text(), QStringLiteral("(555) 333-4444"));
-        QVERIFY(saveState(w, false));
-        AppFixture::choose(w.cmbName, 2);
-        QVERIFY(w.txtPhone->text().isEmpty());
+        AppFixture::choose(app.nameBox(), 1);
+        QCOMPARE(app.pickedEntry(), 1);
+        QCOMPARE(app.nameBox()->currentText(), QStringLiteral("BOB SMITH"));
+        QCOMPARE(app.phoneEdit()->text(), QStringLiteral("(555) 333-4444"));
+        QVERIFY(app.savePending(false));
+        AppFixture::choose(app.nameBox(), 2);
+        QVERIFY(app.phoneEdit()->text().isEmpty());
         QVERIFY(app.answers.messages.empty());
 
         // A contact gone from the table cannot be loaded: reported, the window usable again.
         AppFixture::sql("DELETE FROM Contact_Info WHERE Name = 'JANE DOE'");
-        AppFixture::choose(w.cmbName, 0);
+        AppFixture::choose(app.nameBox(), 0);
         QCOMPARE(app.answers.messages.size(), size_t(1));
         QCOMPARE(app.answers.messages[0].icon, platform::Icon::Exclamation);
         QVERIFY(app.answers.messages[0].text.contains("Form Main: Sub cmbName_Click"));
-        QVERIFY(w.isEnabled());
+        QVERIFY(app.window->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -70,89 +63,87 @@ private slots:
     // Apostrophes are text like any other.
     void saveAndUpdate() {
         ContactApp app;
-        frmMain& w = *app.window;
         auto expected = ContactApp::contacts();
-        AppFixture::choose(w.cmbName, 0);
-        retype(w.txtPhone, "(555) 000-9999");
-        QCOMPARE(w.cmdSave->text(), QStringLiteral("Update"));
-        QVERIFY(saveState(w, true));
-        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
-        QVERIFY(saveState(w, false));
+        AppFixture::choose(app.nameBox(), 0);
+        AppFixture::retype(app.phoneEdit(), "(555) 000-9999");
+        QCOMPARE(app.saveButton()->text(), QStringLiteral("Update"));
+        QVERIFY(app.savePending(true));
+        QTest::mouseClick(app.saveButton(), Qt::LeftButton);
+        QVERIFY(app.savePending(false));
         expected[0][2] = "(555) 000-9999";
         QCOMPARE(ContactApp::contacts(), expected);
 
-        retype(w.txtPhone, "");
-        retype(w.cmbName->lineEdit(), "O'BRIEN");
-        QVERIFY(saveState(w, false)); // no phone yet
-        QTest::keyClicks(w.txtPhone, "ext. 'O'");
-        QCOMPARE(w.cmdSave->text(), QStringLiteral("Save"));
-        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
-        QVERIFY(saveState(w, false));
+        AppFixture::retype(app.phoneEdit(), "");
+        AppFixture::retype(app.nameBox()->lineEdit(), "O'BRIEN");
+        QVERIFY(app.savePending(false)); // no phone yet
+        QTest::keyClicks(app.phoneEdit(), "ext. 'O'");
+        QCOMPARE(app.saveButton()->text(), QStringLiteral("Save"));
+        QTest::mouseClick(app.saveButton(), Qt::LeftButton);
+        QVERIFY(app.savePending(false));
         const auto after = ContactApp::contacts();
         QCOMPARE(after.size(), expected.size() + 1);
         QCOMPARE(after.back().mid(1), (QStringList{"O'BRIEN", "ext. 'O'"}));
-        QCOMPARE(w.cmbNameListIndex(), 3);
-        QCOMPARE(w.cmbName->itemData(3).toString(), after.back()[0]);
+        QCOMPARE(app.pickedEntry(), 3);
+        QCOMPARE(app.nameBox()->itemData(3).toString(), after.back()[0]);
 
-        retype(w.cmbName->lineEdit(), "o'brien");
-        retype(w.txtPhone, "EXT. 'O'");
-        QCOMPARE(w.cmbNameListIndex(), -1);
-        QVERIFY(saveState(w, true));
-        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        AppFixture::retype(app.nameBox()->lineEdit(), "o'brien");
+        AppFixture::retype(app.phoneEdit(), "EXT. 'O'");
+        QCOMPARE(app.pickedEntry(), -1);
+        QVERIFY(app.savePending(true));
+        QTest::mouseClick(app.saveButton(), Qt::LeftButton);
         QCOMPARE(ContactApp::contacts(), after);
-        QVERIFY(saveState(w, false));
-        QCOMPARE(w.cmbNameListIndex(), 3);
-        QCOMPARE(w.cmbName->currentText(), QStringLiteral("O'BRIEN"));
-        QCOMPARE(w.cmbName->count(), 4);
-        AppFixture::choose(w.cmbName, 0);
-        AppFixture::choose(w.cmbName, 3);
-        QCOMPARE(w.txtPhone->text(), QStringLiteral("ext. 'O'"));
+        QVERIFY(app.savePending(false));
+        QCOMPARE(app.pickedEntry(), 3);
+        QCOMPARE(app.nameBox()->currentText(), QStringLiteral("O'BRIEN"));
+        QCOMPARE(app.nameBox()->count(), 4);
+        AppFixture::choose(app.nameBox(), 0);
+        AppFixture::choose(app.nameBox(), 3);
+        QCOMPARE(app.phoneEdit()->text(), QStringLiteral("ext. 'O'"));
         QVERIFY(app.answers.messages.empty());
 
         // A row the database refuses (a name over 255 characters) is reported; Save stays pending.
-        retype(w.cmbName->lineEdit(), QString(300, 'X'));
-        retype(w.txtPhone, "555");
-        QVERIFY(saveState(w, true));
-        QTest::mouseClick(w.cmdSave, Qt::LeftButton);
+        AppFixture::retype(app.nameBox()->lineEdit(), QString(300, 'X'));
+        AppFixture::retype(app.phoneEdit(), "555");
+        QVERIFY(app.savePending(true));
+        QTest::mouseClick(app.saveButton(), Qt::LeftButton);
         QCOMPARE(app.answers.messages.size(), size_t(1));
         QCOMPARE(app.answers.messages[0].icon, platform::Icon::Exclamation);
         QVERIFY(app.answers.messages[0].text.contains("Form Main: Sub SaveContact"));
-        QVERIFY(saveState(w, true));
+        QVERIFY(app.savePending(true));
         QCOMPARE(ContactApp::contacts(), after);
-        QCOMPARE(w.cmbName->count(), 4);
-        QVERIFY(w.isEnabled());
+        QCOMPARE(app.nameBox()->count(), 4);
+        QVERIFY(app.window->isEnabled());
     }
 
     // Leaving an emptied phone box puts the stored phone back; leaving an emptied name box after a pick
     // chooses that contact again without reloading the phone. Entering the phone box selects its text.
     void leavingEmptiedBoxes() {
         ContactApp app;
-        frmMain& w = *app.window;
-        AppFixture::focus(w.cmbName); // tabbing through before any pick leaves the box empty
+        AppFixture::focus(app.nameBox()); // tabbing through before any pick leaves the box empty
         AppFixture::tab();
-        QVERIFY(w.cmbName->currentText().isEmpty() && w.txtPhone->text().isEmpty());
-        QVERIFY(!w.cmdSave->isEnabled());
-        AppFixture::choose(w.cmbName, 1);
-        AppFixture::focus(w.cmbName);
+        QVERIFY(app.nameBox()->currentText().isEmpty() && app.phoneEdit()->text().isEmpty());
+        QVERIFY(!app.saveButton()->isEnabled());
+        AppFixture::choose(app.nameBox(), 1);
+        AppFixture::focus(app.nameBox());
         AppFixture::tab();
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.txtPhone));
-        QCOMPARE(w.txtPhone->selectedText(), QStringLiteral("(555) 333-4444"));
-        QTest::keyClick(w.txtPhone, Qt::Key_Backspace);
-        QVERIFY(saveState(w, false));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(app.phoneEdit()));
+        QCOMPARE(app.phoneEdit()->selectedText(), QStringLiteral("(555) 333-4444"));
+        QTest::keyClick(app.phoneEdit(), Qt::Key_Backspace);
+        QVERIFY(app.savePending(false));
         AppFixture::tab();
-        QCOMPARE(w.txtPhone->text(), QStringLiteral("(555) 333-4444"));
-        QVERIFY(saveState(w, false));
+        QCOMPARE(app.phoneEdit()->text(), QStringLiteral("(555) 333-4444"));
+        QVERIFY(app.savePending(false));
 
-        retype(w.txtPhone, "(555) 333-0000");
-        AppFixture::focus(w.cmbName);
-        retype(w.cmbName->lineEdit(), "");
-        QCOMPARE(w.cmbNameListIndex(), -1);
+        AppFixture::retype(app.phoneEdit(), "(555) 333-0000");
+        AppFixture::focus(app.nameBox());
+        AppFixture::retype(app.nameBox()->lineEdit(), "");
+        QCOMPARE(app.pickedEntry(), -1);
         AppFixture::tab();
-        QCOMPARE(w.cmbName->currentText(), QStringLiteral("BOB SMITH"));
-        QCOMPARE(w.cmbNameListIndex(), 1);
-        QCOMPARE(w.txtPhone->text(), QStringLiteral("(555) 333-0000"));
-        QVERIFY(saveState(w, true));
-        QCOMPARE(w.cmdSave->text(), QStringLiteral("Update"));
+        QCOMPARE(app.nameBox()->currentText(), QStringLiteral("BOB SMITH"));
+        QCOMPARE(app.pickedEntry(), 1);
+        QCOMPARE(app.phoneEdit()->text(), QStringLiteral("(555) 333-0000"));
+        QVERIFY(app.savePending(true));
+        QCOMPARE(app.saveButton()->text(), QStringLiteral("Update"));
         QVERIFY(app.answers.messages.empty());
     }
 };

@@ -1,6 +1,6 @@
 #include "dealer/frmDlrInfo.h"
 #include "platform/Platform.h"
-#include "tests/dealer/AppFixture.h"
+#include "tests/support/AppFixture.h"
 
 namespace {
 

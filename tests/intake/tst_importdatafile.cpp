@@ -1,9 +1,11 @@
 #include "errors/Failure.h"
 #include "files/Files.h"
-#include "leads/frmMain.h"
 #include "platform/Platform.h"
+#include "startup/AppContext.h"
 #include "startup/Main.h"
 #include "tests/support/Installation.h"
+#include "tests/support/MainWindowControls.h"
+#include "window/MainWindow.h"
 
 #include <QtTest>
 
@@ -20,15 +22,15 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 // Clicks "Import data file" on a main window, the Open dialog answering `chosen`.
 void clickImport(platform::ScriptedAnswerer& answers, const QString& chosen) {
     answers.setNextFileName(chosen);
-    frmMain window;
-    window.cmdImportdatafile->click();
+    MainWindow window(AppContext::fromProgram());
+    MainWindowControls(&window).importDataFileButton()->click();
 }
 
 // The user reopens Quillmark: a whole start (scan, import, main window), the window closed again.
 void reopen() {
     DbConnection.reset();
     QVERIFY(Main());
-    delete MainWindow();
+    delete ShownMainWindow();
 }
 
 QStringList courtIds() {

@@ -2,7 +2,8 @@
 // widen, filter and are left again by choosing a date.
 #include "intake/ProgressWindow.h"
 #include "intake/StartupImport.h"
-#include "tests/leads/LeadsEnv.h"
+#include "leads/frmFindName.h"
+#include "tests/support/AppFixture.h"
 
 class TestFindName : public QObject {
     Q_OBJECT
@@ -14,7 +15,7 @@ private slots:
 
 namespace {
 // What the user does in the next Find Name dialog: type `text`, then press `key` (or the close box).
-void search(LeadsEnv& env, const QString& text, std::optional<Qt::Key> key = Qt::Key_Return) {
+void search(AppFixture& env, const QString& text, std::optional<Qt::Key> key = Qt::Key_Return) {
     env.answers.setNextModal([text, key](QDialog& dialog) {
         auto* find = qobject_cast<frmFindName*>(&dialog);
         QVERIFY(find && !find->cmdFindName[0]->isEnabled() && find->txtName->text().isEmpty());
@@ -26,7 +27,7 @@ void search(LeadsEnv& env, const QString& text, std::optional<Qt::Key> key = Qt:
         else
             dialog.close();
     });
-    QTest::mouseClick(env.window->cmdFind, Qt::LeftButton);
+    QTest::mouseClick(env.findButton(), Qt::LeftButton);
 }
 } // namespace
 
@@ -58,18 +59,18 @@ void TestFindName::dialogOkFollowsTheTextAndKeysAnswer() {
 }
 
 void TestFindName::searchesReplaceWidenAndFilter() {
-    LeadsEnv env;
-    const int older = LeadsEnv::addDataFile(QDate(2013, 1, 2));
-    const int newer = LeadsEnv::addDataFile(QDate(2013, 3, 5));
-    LeadsEnv::addLead(newer, u"SMITH, JOHN"_s, u"1 ST"_s, true);
-    LeadsEnv::addLead(older, u"Goldsmith, Ann"_s, u"2 ST"_s);
-    LeadsEnv::addLead(newer, u"JONES, AL"_s, u"3 ST"_s);
-    LeadsEnv::addLead(older, u"JONES, BO"_s, u"4 ST"_s, true);
-    LeadsEnv::addLead(newer, u"ADAMS, ED"_s, u"5 ST"_s);
-    LeadsEnv::addLead(older, u"O'BRIEN, PAT"_s, u"6 ST"_s);
-    LeadsEnv::addLead(older, u"OBRIEN, SAM"_s, u"7 ST"_s);
-    LeadsEnv::addLead(older, u"SMYTH, JO"_s, u"8 ST"_s);
-    frmMain& w = env.open();
+    AppFixture env;
+    const int older = AppFixture::addDataFile(QDate(2013, 1, 2));
+    const int newer = AppFixture::addDataFile(QDate(2013, 3, 5));
+    AppFixture::addLead(newer, u"SMITH, JOHN"_s, u"1 ST"_s, true);
+    AppFixture::addLead(older, u"Goldsmith, Ann"_s, u"2 ST"_s);
+    AppFixture::addLead(newer, u"JONES, AL"_s, u"3 ST"_s);
+    AppFixture::addLead(older, u"JONES, BO"_s, u"4 ST"_s, true);
+    AppFixture::addLead(newer, u"ADAMS, ED"_s, u"5 ST"_s);
+    AppFixture::addLead(older, u"O'BRIEN, PAT"_s, u"6 ST"_s);
+    AppFixture::addLead(older, u"OBRIEN, SAM"_s, u"7 ST"_s);
+    AppFixture::addLead(older, u"SMYTH, JO"_s, u"8 ST"_s);
+    MainWindow& w = env.open();
     const QString start = env.view();
     QCOMPARE(start, u">* March 5, 2013|January 2, 2013 / REPLACE / SMITH, JOHN|JONES, AL|ADAMS, ED / 3/0"_s);
 
@@ -78,55 +79,48 @@ void TestFindName::searchesReplaceWidenAndFilter() {
     search(env, u"SMITH"_s, std::nullopt);
     QCOMPARE(env.answers.modalTitles, (QStringList{u"Find Name"_s, u"Find Name"_s}));
     QCOMPARE(env.view(), start);
-    QCOMPARE(w.iListSource, qint16(0));
-    QCOMPARE(Tag(w.cmdFind), QString());
     QVERIFY(w.findChild<frmFindName*>() == nullptr);
 
     // With ADD chosen beforehand, the first search still replaces: it switches the box to REPLACE.
-    LeadsEnv::choose(w.cmbMode, 1);
-    LeadsEnv::choose(w.cmbDates, 1);
-    QCOMPARE(w.lstNames->count(), 8);
+    AppFixture::choose(env.modeBox(), 1);
+    AppFixture::choose(env.datesBox(), 1);
+    QCOMPARE(env.namesView()->count(), 8);
     search(env, u"sm"_s);
     const QString results = u">* Name Search Results|March 5, 2013|January 2, 2013 / "_s;
     QCOMPARE(env.view(), results + u"REPLACE / SMITH, JOHN|Goldsmith, Ann|SMYTH, JO / 3/0"_s);
-    QCOMPARE(w.iListSource, qint16(1));
-    LeadsEnv::choose(w.cmbDates, 0); // choosing the search entry itself does nothing
+    AppFixture::choose(env.datesBox(), 0); // choosing the search entry itself does nothing
     QCOMPARE(env.view(), results + u"REPLACE / SMITH, JOHN|Goldsmith, Ann|SMYTH, JO / 3/0"_s);
 
-    // ADD widens: either term, the newest term first in the pattern; filter and sort cover all terms.
-    LeadsEnv::choose(w.cmbMode, 1);
+    // ADD widens: either term; filter and sort cover all terms.
+    AppFixture::choose(env.modeBox(), 1);
     search(env, u"JONES"_s);
-    QCOMPARE(Tag(w.cmdFind), u"JONES%') OR (Name LIKE '%sm"_s);
     QCOMPARE(env.view(), results + u"ADD / SMITH, JOHN|Goldsmith, Ann|JONES, AL|JONES, BO|SMYTH, JO / 5/0"_s);
-    LeadsEnv::choose(w.cmbDisplay, 1);
+    AppFixture::choose(env.displayBox(), 1);
     QCOMPARE(env.names(), u"Goldsmith, Ann|JONES, AL|SMYTH, JO"_s);
-    LeadsEnv::choose(w.cmbDisplay, 2);
+    AppFixture::choose(env.displayBox(), 2);
     QCOMPARE(env.names(), u"SMITH, JOHN|JONES, BO"_s);
-    LeadsEnv::choose(w.cmbDisplay, 0);
-    QTest::mouseClick(w.cmdSort[1], Qt::LeftButton);
+    AppFixture::choose(env.displayBox(), 0);
+    QTest::mouseClick(env.header(1), Qt::LeftButton);
     QCOMPARE(env.names(), u"Goldsmith, Ann|JONES, AL|JONES, BO|SMITH, JOHN|SMYTH, JO"_s);
 
-    LeadsEnv::choose(w.cmbMode, 0); // REPLACE starts anew
+    AppFixture::choose(env.modeBox(), 0); // REPLACE starts anew
     search(env, u"adams"_s);
-    QCOMPARE(Tag(w.cmdFind), u"adams"_s);
     QCOMPARE(env.view(), results + u"REPLACE / ADAMS, ED / 1/0"_s);
 
-    // Choosing a date leaves the search: entry gone, pattern cleared, REPLACE, that date alone.
-    LeadsEnv::choose(w.cmbMode, 1);
-    LeadsEnv::choose(w.cmbDates, 2);
+    // Choosing a date leaves the search: entry gone, REPLACE, that date alone.
+    AppFixture::choose(env.modeBox(), 1);
+    AppFixture::choose(env.datesBox(), 2);
     QCOMPARE(
         env.view(),
         u"March 5, 2013|>* January 2, 2013 / REPLACE / Goldsmith, Ann|JONES, BO|O'BRIEN, PAT|OBRIEN, SAM|SMYTH, JO / 5/0"_s);
-    QCOMPARE(w.iListSource, qint16(0));
-    QCOMPARE(Tag(w.cmdFind), QString());
 
     // A quote is safe, alone too and inside the widened pattern; _ and % are wildcards.
     search(env, u"o'brien"_s);
     QCOMPARE(env.names(), u"O'BRIEN, PAT"_s);
-    LeadsEnv::choose(w.cmbMode, 1);
+    AppFixture::choose(env.modeBox(), 1);
     search(env, u"'"_s);
     QCOMPARE(env.names(), u"O'BRIEN, PAT"_s);
-    LeadsEnv::choose(w.cmbMode, 0);
+    AppFixture::choose(env.modeBox(), 0);
     search(env, u"SM_TH"_s);
     QCOMPARE(env.names(), u"Goldsmith, Ann|SMITH, JOHN|SMYTH, JO"_s);
     search(env, u"O%BRIEN"_s);
@@ -136,7 +130,7 @@ void TestFindName::searchesReplaceWidenAndFilter() {
 
 // A court list as it arrives, in Windows-1252, imported at start-up, searched and sorted by a user.
 void TestFindName::everyLetterOfAWindows1252ListIgnoresCase() {
-    LeadsEnv env;
+    AppFixture env;
     QByteArray lines;
     int street = 0;
     for (const char* name : {"ZED, AL", "\xD6KONOMOU, ELENI", "M\xDCLLER, HANS", "OKAFOR, ADA",
@@ -148,7 +142,7 @@ void TestFindName::everyLetterOfAWindows1252ListIgnoresCase() {
     file.close();
     ProgressWindow progress;
     ScanAndImport(progress);
-    frmMain& w = env.open();
+    env.open();
 
     search(env, u"müller"_s);
     QCOMPARE(env.names(), u"MÜLLER, HANS|müller, eva"_s);
@@ -157,8 +151,8 @@ void TestFindName::everyLetterOfAWindows1252ListIgnoresCase() {
     search(env, u"ökonomou, e"_s);
     QCOMPARE(env.names(), u"ÖKONOMOU, ELENI"_s);
 
-    LeadsEnv::choose(w.cmbDates, 1);
-    QTest::mouseClick(w.cmdSort[1], Qt::LeftButton);
+    AppFixture::choose(env.datesBox(), 1);
+    QTest::mouseClick(env.header(1), Qt::LeftButton);
     QCOMPARE(
         env.names(),
         u"ÉMILE, ZOË|müller, eva|MÜLLER, HANS|MULLER, JO|OKAFOR, ADA|ÖKONOMOU, ELENI|OLSEN, OLE|ZED, AL"_s);

@@ -2,7 +2,7 @@
 // their headers, a first start without lead lists, and closing.
 #include "leads/ColumnFitter.h"
 #include "platform/Fonts.h"
-#include "tests/leads/LeadsEnv.h"
+#include "tests/support/AppFixture.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -19,32 +19,33 @@ private slots:
 };
 
 void TestMainWindow::loadShowsNewestDateWithFittedRows() {
-    LeadsEnv env;
+    AppFixture env;
     DbConnection->execute(u"INSERT INTO Dlr_Info (ID, Name) VALUES (99, 'Smith Motors')"_s);
-    const int older = LeadsEnv::addDataFile(QDate(2012, 12, 1));
-    const int file = LeadsEnv::addDataFile(QDate(2013, 3, 5));
-    LeadsEnv::addLead(LeadsEnv::addDataFile(QDate(2013, 1, 15)), u"MIDDLE"_s);
-    LeadsEnv::addLead(older, u"OLD"_s);
+    const int older = AppFixture::addDataFile(QDate(2012, 12, 1));
+    const int file = AppFixture::addDataFile(QDate(2013, 3, 5));
+    AppFixture::addLead(AppFixture::addDataFile(QDate(2013, 1, 15)), u"MIDDLE"_s);
+    AppFixture::addLead(older, u"OLD"_s);
     const QString longName = u"MAXIMILIANO BARTHOLOMEW WOLFESCHLEGELSTEINHAUSEN"_s;
     const QString longStreet = u"92345 NORTHWEST SOUTHERN BOULEVARD EXTENSION APARTMENT 1234"_s;
     const QString longCity = u"WEST PALM BEACH GARDENS NORTH SHORES"_s;
-    LeadsEnv::addLead(file, {.name = longName, .street = longStreet, .city = longCity});
-    LeadsEnv::addLead(file, {"C1", "ANN LEE", "20 BAY RD", "MIAMI", "", {}, {}, {}, {}});
-    LeadsEnv::addLead(file, {"CT-77", "JOHN SMITH", "10 BAY RD", "MIAMI", "FL", "33101", "(305) 555-0100",
-                             QDate(2013, 3, 5), QDate(2009, 11, 23), true});
-    LeadsEnv::addLead(file, {.name = "NO CITY", .street = "30 BAY RD", .city = {}, .state = {}});
+    AppFixture::addLead(file, {.name = longName, .street = longStreet, .city = longCity});
+    AppFixture::addLead(file, {"C1", "ANN LEE", "20 BAY RD", "MIAMI", "", {}, {}, {}, {}});
+    AppFixture::addLead(file, {"CT-77", "JOHN SMITH", "10 BAY RD", "MIAMI", "FL", "33101", "(305) 555-0100",
+                               QDate(2013, 3, 5), QDate(2009, 11, 23), true});
+    AppFixture::addLead(file, {.name = "NO CITY", .street = "30 BAY RD", .city = {}, .state = {}});
 
-    frmMain& w = env.open();
+    MainWindow& w = env.open();
     QCOMPARE(w.windowTitle(), u"Quillmark"_s);
-    QCOMPARE(LeadsEnv::items(w.cmbDealer), u">Acme Auto|Smith Motors"_s);
-    QCOMPARE(w.cmbDealer->itemData(1).toInt(), 99);
-    QCOMPARE(LeadsEnv::items(w.cmbDates), u">* March 5, 2013|January 15, 2013|December 1, 2012"_s);
-    QCOMPARE(w.cmbDates->itemData(2).toInt(), older);
-    QCOMPARE(w.cmbMode->currentText() + w.cmbDisplay->currentText(), u"REPLACEALL NAMES"_s);
+    QCOMPARE(AppFixture::items(env.dealerBox()), u">Acme Auto|Smith Motors"_s);
+    QCOMPARE(env.dealerBox()->itemData(1).toInt(), 99);
+    QCOMPARE(AppFixture::items(env.datesBox()), u">* March 5, 2013|January 15, 2013|December 1, 2012"_s);
+    QCOMPARE(env.datesBox()->itemData(2).toInt(), older);
+    QCOMPARE(env.modeBox()->currentText() + env.displayBox()->currentText(), u"REPLACEALL NAMES"_s);
     QCOMPARE(env.counters(), u"4/0"_s);
-    for (QPushButton* header : w.cmdSort)
+    for (QPushButton* header : env.headers())
         QVERIFY2(!header->font().underline(), qPrintable(header->text()));
-    QVERIFY(!w.cmdSel[0]->isEnabled() && !w.cmdPrint[0]->isEnabled() && !w.cmdPrint[2]->isEnabled());
+    QVERIFY(!env.deleteButton()->isEnabled() && !env.printCallButton()->isEnabled() &&
+            !env.printButton()->isEnabled());
     QVERIFY(env.errorLocations().isEmpty() && env.idle());
     // The rows, sorted by street.
     QStringList rows = env.texts();
@@ -56,13 +57,13 @@ void TestMainWindow::loadShowsNewestDateWithFittedRows() {
                  u"C1\tNO CITY\t30 BAY RD\t, \t33101\t(305) 555-0100\t3/1/13\t3/4/13\t"_s}));
 
     // Each column of the first row (all nine filled) starts within a few pixels of its header.
-    const std::vector<int> stops = w.lstNames->tabStopPixels();
+    const std::vector<int> stops = env.namesView()->tabStopPixels();
     QCOMPARE(stops.size(), size_t(9));
     const std::vector<int> offsets =
-        TabStopDelegate::pieceOffsets(w.lstNames->text(0), stops, ColumnFitter(w.lstNames->font()));
-    const int origin = w.lstNames->viewport()->mapTo(w.Frame2, QPoint(0, 0)).x();
+        TabStopDelegate::pieceOffsets(env.namesView()->text(0), stops, ColumnFitter(env.namesView()->font()));
+    const int origin = env.namesView()->viewport()->mapTo(env.namesView()->parentWidget(), QPoint(0, 0)).x();
     for (size_t column = 0; column < 9; ++column)
-        QVERIFY2(qAbs(origin + offsets.at(column) - w.cmdSort[column]->x()) <= 10,
+        QVERIFY2(qAbs(origin + offsets.at(column) - env.header(column)->x()) <= 10,
                  qPrintable(QString::number(column)));
 
     // Too long: cut to the longest start that fits with "... " under the header, then "...".
@@ -153,33 +154,33 @@ void TestMainWindow::fitterMatchesFullLayoutInEveryFont() {
 }
 
 // A new user's first day: no lead list yet. No error; an empty list with both counters at 0, whatever
-// the filter or the order; the templates are listed, so that Preview works.
+// the filter or the order; no names to print a call list for; the templates are listed, so that
+// Preview works.
 void TestMainWindow::firstStartWithoutLeadLists() {
-    LeadsEnv env;
-    QFile templ(InitialsFolder + u"Welcome.dot"_s);
-    QVERIFY(templ.open(QIODevice::WriteOnly) && templ.write("{\\rtf1 x}") > 0);
-    templ.close();
-    frmMain& w = env.open();
+    AppFixture env;
+    AppFixture::writeFile(InitialsFolder + u"Welcome.dot"_s);
+    env.open();
     QCOMPARE(env.view(), u" / REPLACE /  / 0/0"_s);
-    QCOMPARE(w.lstPromos->count(), 1);
-    LeadsEnv::choose(w.cmbDisplay, 1);
-    QTest::mouseClick(w.cmdSort[2], Qt::LeftButton);
+    QVERIFY(!env.printCallButton()->isEnabled() && !env.previewButton()->isEnabled());
+    QCOMPARE(env.templateList()->count(), 1);
+    AppFixture::choose(env.displayBox(), 1);
+    QTest::mouseClick(env.header(2), Qt::LeftButton);
     QCOMPARE(env.view(), u" / REPLACE /  / 0/0"_s);
-    w.lstPromos->setCurrentRow(0);
-    QVERIFY(w.cmdPrint[1]->isEnabled());
+    env.templateList()->setCurrentRow(0);
+    QVERIFY(env.previewButton()->isEnabled());
     QVERIFY(env.errorLocations().isEmpty() && env.idle());
 }
 
 void TestMainWindow::exitAndCloseBoxEndTheProgram() {
     for (bool closeBox : {false, true}) {
-        LeadsEnv env;
-        LeadsEnv::addDataFile(QDate(2013, 3, 5));
-        frmMain& w = env.open();
+        AppFixture env;
+        AppFixture::addDataFile(QDate(2013, 3, 5));
+        MainWindow& w = env.open();
         QVERIFY(!env.ended);
         if (closeBox)
             w.close();
         else
-            QTest::mouseClick(w.cmdExit, Qt::LeftButton);
+            QTest::mouseClick(env.exitButton(), Qt::LeftButton);
         QVERIFY(env.ended && !w.isVisible() && env.answers.messages.empty());
         QVERIFY(!DbConnection || DbConnection->state() == db::adStateClosed);
     }

@@ -1,12 +1,13 @@
 #include "database/Database.h"
 #include "dealer/frmDlrInfo.h"
 #include "leads/NameList.h"
-#include "leads/frmMain.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
 #include "startup/Globals.h"
 #include "startup/Main.h"
 #include "tests/support/Installation.h"
+#include "tests/support/MainWindowControls.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,7 +60,8 @@ private slots:
             QTest::keyClick(dialog.txtZip, Qt::Key_Return);
         });
         QVERIFY(Main());
-        frmMain* w = MainWindow();
+        MainWindow* w = ShownMainWindow();
+        const MainWindowControls ui(w);
         QVERIFY(w && w->isVisible());
         QCOMPARE(answers.messages.size(), size_t(1)); // "saved successfully", and no import trouble shown
         // The sample with bad lines leaves its entries in the error log.
@@ -68,37 +70,37 @@ private slots:
         QVERIFY(log.readAll().count("Error #") >= 1);
 
         // Four sample lists, newest first and marked; the user takes the second newest instead.
-        QCOMPARE(w->cmbDates->count(), 4);
-        QVERIFY(w->cmbDates->itemText(0).startsWith(QStringLiteral("* ")));
-        w->cmbDates->setFocus();
-        QTest::keyClick(w->cmbDates, Qt::Key_Down);
-        QVERIFY(!w->cmbDates->itemText(0).startsWith(QStringLiteral("* ")));
-        QVERIFY(w->cmbDates->itemText(1).startsWith(QStringLiteral("* ")));
-        QVERIFY(w->lstNames->count() >= 3);
+        QCOMPARE(ui.datesBox()->count(), 4);
+        QVERIFY(ui.datesBox()->itemText(0).startsWith(QStringLiteral("* ")));
+        ui.datesBox()->setFocus();
+        QTest::keyClick(ui.datesBox(), Qt::Key_Down);
+        QVERIFY(!ui.datesBox()->itemText(0).startsWith(QStringLiteral("* ")));
+        QVERIFY(ui.datesBox()->itemText(1).startsWith(QStringLiteral("* ")));
+        QVERIFY(ui.namesView()->count() >= 3);
 
         QStringList chosen;
         QList<qint32> ids;
         for (int row = 0; row < 3; ++row) {
-            w->lstNames->setSelected(row, true);
-            ids << w->lstNames->itemData(row);
+            ui.namesView()->setSelected(row, true);
+            ids << ui.namesView()->itemData(row);
         }
-        QCOMPARE(w->lblSel->text(), QStringLiteral("3"));
+        QCOMPARE(ui.selectedCount()->text(), QStringLiteral("3"));
         const QList<QListWidgetItem*> letters =
-            w->lstPromos->findItems(QStringLiteral("Second Chance Welcome"), Qt::MatchExactly);
+            ui.templateList()->findItems(QStringLiteral("Second Chance Welcome"), Qt::MatchExactly);
         QCOMPARE(letters.size(), 1);
-        w->lstPromos->setCurrentItem(letters[0]);
+        ui.templateList()->setCurrentItem(letters[0]);
 
-        w->cmbName->setFocus();
-        QTest::keyClicks(w->cmbName, QStringLiteral("Dana Reyes"));
-        w->txtPhone->setFocus();
-        QTest::keyClicks(w->txtPhone, QStringLiteral("(815) 555-0144"));
-        QTest::mouseClick(w->cmdSave, Qt::LeftButton);
-        QCOMPARE(w->cmbName->count(), 1);
-        QVERIFY(w->cmdPrint[2]->isEnabled());
+        ui.nameBox()->setFocus();
+        QTest::keyClicks(ui.nameBox(), QStringLiteral("Dana Reyes"));
+        ui.phoneEdit()->setFocus();
+        QTest::keyClicks(ui.phoneEdit(), QStringLiteral("(815) 555-0144"));
+        QTest::mouseClick(ui.saveButton(), Qt::LeftButton);
+        QCOMPARE(ui.nameBox()->count(), 1);
+        QVERIFY(ui.printButton()->isEnabled());
 
         const QString pdf = dir.path() + QStringLiteral("/letters.pdf");
         answers.setNextPrintFile(pdf);
-        QTest::mouseClick(w->cmdPrint[2], Qt::LeftButton);
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.printDialogs, 1);
 
@@ -121,7 +123,7 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("DANA REYES")));
         QVERIFY(text.contains(QStringLiteral("(815) 555-0144")));
 
-        QTest::mouseClick(w->cmdExit, Qt::LeftButton);
+        QTest::mouseClick(ui.exitButton(), Qt::LeftButton);
         QVERIFY(ended);
         SetExitAction({});
     }

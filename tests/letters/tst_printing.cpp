@@ -1,10 +1,11 @@
+#include "dealer/ContactPanel.h"
 #include "intake/ProgressWindow.h"
-#include "leads/NameList.h"
-#include "leads/frmMain.h"
 #include "letters/MergeData.h"
 #include "platform/Platform.h"
 #include "startup/Globals.h"
 #include "tests/support/Installation.h"
+#include "tests/support/MainWindowControls.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -129,11 +130,12 @@ private slots:
                            "(1, 'A2', 'BOB YOUNG', '3 CEDAR ST', 'MIAMI', 'FL', '33101', NULL, -1),"
                            "(1, 'A3', 'CY XU', '1 ASH ST', 'AURORA', 'IL', '60505', '(630) 555-0103', 0)"));
 
-        m_window = std::make_unique<frmMain>();
-        m_window->Form_Load();
+        m_window = std::make_unique<MainWindow>(AppContext::fromProgram());
+        ui = MainWindowControls(m_window.get());
+        m_window->load();
         m_window->show();
-        QCOMPARE(m_window->lstNames->count(), 3);
-        QCOMPARE(m_window->lstPromos->count(), 1);
+        QCOMPARE(ui.namesView()->count(), 3);
+        QCOMPARE(ui.templateList()->count(), 1);
     }
 
     void cleanup() {
@@ -149,12 +151,12 @@ private slots:
     void printMarksPrintedAndFollowed() {
         platform::ScriptedAnswerer answers;
         selectForPrint({1, 2}); // ANN ZED, BOB YOUNG
-        QVERIFY(m_window->cmdPrint[2]->isEnabled());
+        QVERIFY(ui.printButton()->isEnabled());
         const QString pdf = m_env->dir.path() + QStringLiteral("/letters.pdf");
         answers.setNextPrintFile(pdf);
         {
             ProgressWatch progress;
-            QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+            QTest::mouseClick(ui.printButton(), Qt::LeftButton);
             QCOMPARE(progress.steps, (QStringList{"Print|0/5|Deleting old mail merge data...",
                                                   "Print|1/5|Starting Microsoft Word...",
                                                   "Print|2/5|Exporting current mail merge data...",
@@ -177,14 +179,14 @@ private slots:
         QCOMPARE(flags(1), -10);
         QCOMPARE(flags(2), -11);
         QCOMPARE(flags(3), 0);
-        QCOMPARE(m_window->lstNames->selectedCount(), 0); // rebuilt
+        QCOMPARE(ui.namesView()->selectedCount(), 0); // rebuilt
         QVERIFY(m_window->isEnabled());
         QVERIFY2(otherWindows(m_window.get()).isEmpty(), qPrintable(otherWindows(m_window.get()).join(',')));
 
         for (int i = 0; i < 2; ++i) {
             selectForPrint({0});
             answers.setNextPrintFile(m_env->dir.path() + QStringLiteral("/again.pdf"));
-            QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+            QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         }
         QCOMPARE(flags(3), -11);
     }
@@ -194,11 +196,11 @@ private slots:
         platform::ScriptedAnswerer answers;
         selectForPrint({0, 1});
         const int before = flaggedCount();
-        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.printDialogs, 1);
         QVERIFY(answers.messages.empty());
         QCOMPARE(flaggedCount(), before);
-        QCOMPARE(m_window->lstNames->selectedCount(), 2);
+        QCOMPARE(ui.namesView()->selectedCount(), 2);
         QVERIFY(m_window->isEnabled());
         QVERIFY(otherWindows(m_window.get()).isEmpty());
     }
@@ -206,10 +208,10 @@ private slots:
     // Preview needs no names, writes the two sample lines, changes no flag and leaves its window open.
     void previewLeavesWindowOpen() {
         platform::ScriptedAnswerer answers;
-        m_window->lstPromos->setCurrentRow(0);
-        QVERIFY(m_window->cmdPrint[1]->isEnabled());
+        ui.templateList()->setCurrentRow(0);
+        QVERIFY(ui.previewButton()->isEnabled());
         ProgressWatch progress;
-        QTest::mouseClick(m_window->cmdPrint[1], Qt::LeftButton);
+        QTest::mouseClick(ui.previewButton(), Qt::LeftButton);
         QCOMPARE(progress.steps,
                  (QStringList{"Preview|0/5|Deleting old mail merge data...",
                               "Preview|1/5|Starting Microsoft Word...",
@@ -238,7 +240,7 @@ private slots:
         answers.setNextPrintFile(pdf);
         {
             ProgressWatch progress;
-            QTest::mouseClick(m_window->cmdPrint[0], Qt::LeftButton);
+            QTest::mouseClick(ui.printCallButton(), Qt::LeftButton);
             QCOMPARE(progress.steps, (QStringList{"Print|0/5|Deleting old mail merge data...",
                                                   "Print|1/5|Starting Microsoft Word...",
                                                   "Print|2/5|Exporting current mail merge data...",
@@ -254,7 +256,7 @@ private slots:
         QCOMPARE(flaggedCount(), 1);
 
         selectForPrint({2}); // BOB YOUNG has no phone
-        QTest::mouseClick(m_window->cmdPrint[0], Qt::LeftButton);
+        QTest::mouseClick(ui.printCallButton(), Qt::LeftButton);
         QCOMPARE(answers.printDialogs, 1);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].title, QStringLiteral("No Phone Numbers"));
@@ -278,7 +280,7 @@ private slots:
         WatchingAnswerer answers;
         selectForPrint({0});
         QVERIFY(QFile::remove(InitialsFolder + QStringLiteral("Welcome.dot")));
-        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].title, QStringLiteral("Quillmark Error"));
         QVERIFY(answers.messages[0].text.contains(QStringLiteral("Form Main: Sub cmdPrint_Click")));
@@ -289,13 +291,13 @@ private slots:
 
         writeFile(InitialsFolder + QStringLiteral("Welcome.dot"),
                   "{\\rtf1\\ansi {\\field{\\*\\fldinst MERGEFIELD No_Such_Field}{\\fldrslt x}}\\par}");
-        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(2));
         QVERIFY(answers.messages[1].text.contains(QStringLiteral("Form Main: Sub cmdPrint_Click")));
         QVERIFY(!answers.messages[1].text.contains(QStringLiteral("Error Number 4198")));
         QCOMPARE(answers.progressShown, (std::vector<bool>{true, false}));
         QCOMPARE(flaggedCount(), 1);
-        QCOMPARE(m_window->lstNames->selectedCount(), 1); // not refilled
+        QCOMPARE(ui.namesView()->selectedCount(), 1); // not refilled
         QVERIFY(m_window->isEnabled());
         QVERIFY(otherWindows(m_window.get()).isEmpty());
 
@@ -303,7 +305,7 @@ private slots:
         // the next print goes through.
         writeFile(InitialsFolder + QStringLiteral("Welcome.dot"), kLetter);
         answers.starved = true;
-        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(3));
         QVERIFY2(answers.messages[2].text.contains(QStringLiteral("Error Number 7")) &&
                      answers.messages[2].text.contains(QStringLiteral("Out of memory")) &&
@@ -316,7 +318,7 @@ private slots:
         answers.starved = false;
         const QString pdf = m_env->dir.path() + QStringLiteral("/after.pdf");
         answers.setNextPrintFile(pdf);
-        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(3));
         QVERIFY(PdfText(pdf).contains(QStringLiteral("Dear ")));
         QCOMPARE(flaggedCount(), 2);
@@ -326,15 +328,15 @@ private slots:
     void pendingContactSavedFirst() {
         platform::ScriptedAnswerer answers;
         selectForPrint({0}, /*pickContact=*/false);
-        m_window->cmbName->setFocus();
-        QTest::keyClicks(m_window->cmbName, QStringLiteral("Lee Newman"));
-        m_window->txtPhone->setFocus();
-        QTest::keyClicks(m_window->txtPhone, QStringLiteral("555-0199"));
-        QCOMPARE(Tag(m_window->cmdSave), QStringLiteral("True"));
-        QVERIFY(m_window->cmdPrint[2]->isEnabled());
+        ui.nameBox()->setFocus();
+        QTest::keyClicks(ui.nameBox(), QStringLiteral("Lee Newman"));
+        ui.phoneEdit()->setFocus();
+        QTest::keyClicks(ui.phoneEdit(), QStringLiteral("555-0199"));
+        QVERIFY(m_window->contactPanel().savePending());
+        QVERIFY(ui.printButton()->isEnabled());
         const QString pdf = m_env->dir.path() + QStringLiteral("/new-contact.pdf");
         answers.setNextPrintFile(pdf);
-        QTest::mouseClick(m_window->cmdPrint[2], Qt::LeftButton);
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QVERIFY2(answers.messages.empty(),
                  answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
         db::Recordset rs;
@@ -343,26 +345,26 @@ private slots:
                 *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
         QCOMPARE(rs.value(0).toInt(), 1);
         QVERIFY(PdfText(pdf).contains(QStringLiteral("Call Lee Newman at 555-0199")));
-        QCOMPARE(Tag(m_window->cmdSave), QStringLiteral("False"));
+        QVERIFY(!m_window->contactPanel().savePending() && !ui.saveButton()->isEnabled());
     }
 
 private:
     // Selects the given list rows, the template and (optionally) the first contact, as a user would.
     void selectForPrint(std::initializer_list<int> rows, bool pickContact = true) {
-        if (pickContact && m_window->cmbName->count() > 0 && m_window->cmbNameListIndex() != 0) {
-            m_window->cmbName->setCurrentIndex(0);
-            QCOMPARE(m_window->txtPhone->text(), QStringLiteral("555-0100"));
+        if (pickContact && ui.nameBox()->count() > 0 && m_window->contactPanel().nameListIndex() != 0) {
+            ui.nameBox()->setCurrentIndex(0);
+            QCOMPARE(ui.phoneEdit()->text(), QStringLiteral("555-0100"));
         }
-        m_window->lstPromos->setCurrentRow(0);
-        for (int row = 0; row < m_window->lstNames->count(); ++row)
-            m_window->lstNames->setSelected(row, false);
+        ui.templateList()->setCurrentRow(0);
+        for (int row = 0; row < ui.namesView()->count(); ++row)
+            ui.namesView()->setSelected(row, false);
         for (int row : rows)
-            m_window->lstNames->setSelected(row, true);
-        m_window->lstNames_Click();
+            ui.namesView()->setSelected(row, true);
     }
 
     std::unique_ptr<TestInstallation> m_env;
-    std::unique_ptr<frmMain> m_window;
+    std::unique_ptr<MainWindow> m_window;
+    MainWindowControls ui;
 };
 
 QTEST_MAIN(TestPrinting)

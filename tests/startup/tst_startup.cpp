@@ -1,13 +1,14 @@
 #include "database/Database.h"
 #include "dealer/frmDlrInfo.h"
 #include "intake/ProgressWindow.h"
-#include "leads/frmMain.h"
 #include "letters/MergeData.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
 #include "startup/Globals.h"
 #include "startup/Main.h"
 #include "tests/support/Installation.h"
+#include "tests/support/MainWindowControls.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -40,8 +41,8 @@ private slots:
     void init() { m_env = std::make_unique<TestInstallation>(0); }
 
     void cleanup() {
-        if (MainWindow())
-            delete MainWindow();
+        if (ShownMainWindow())
+            delete ShownMainWindow();
         m_env.reset();
     }
 
@@ -75,10 +76,10 @@ private slots:
             QVERIFY(answers.messages[0].text.contains(QStringLiteral("800 x 600 pixels.  Please enlarge")));
             QVERIFY(answers.messages[0].text.contains(QString::fromLatin1(SupportTelephone)));
             QVERIFY(!DbConnection);
-            QCOMPARE(MainWindow(), nullptr);
+            QCOMPARE(ShownMainWindow(), nullptr);
             return;
         }
-        frmMain* window = MainWindow();
+        MainWindow* window = ShownMainWindow();
         QVERIFY(window);
         QVERIFY(window->isVisible());
         const QRect frame = window->frameGeometry();
@@ -91,7 +92,7 @@ private slots:
         QCOMPARE(window->windowTitle(), QStringLiteral("Quillmark"));
 
         // Exit closes the connection and ends the program.
-        QTest::mouseClick(window->cmdExit, Qt::LeftButton);
+        QTest::mouseClick(MainWindowControls(window).exitButton(), Qt::LeftButton);
         QCOMPARE(m_env->exits, 1);
         QVERIFY(!DbConnection);
     }
@@ -140,7 +141,7 @@ private slots:
             QStringLiteral("The following error occurred in Module Main: Sub Main : \r\n\r\nError Number ")));
         QCOMPARE(FileBytes(file), before);
         QCOMPARE(QFile::exists(file), !content.isEmpty() || wrongPassword);
-        QCOMPARE(MainWindow(), nullptr);
+        QCOMPARE(ShownMainWindow(), nullptr);
     }
 
     // First run: the dealer dialog comes before the import; cancelling ends without importing and the
@@ -186,8 +187,8 @@ private slots:
             QCOMPARE(answers.messages[0].title, QStringLiteral("Dealer Information Saved"));
             QCOMPARE(answers.messages[0].icon, platform::Icon::Information);
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
-            QVERIFY(MainWindow());
-            MainWindow()->close();
+            QVERIFY(ShownMainWindow());
+            ShownMainWindow()->close();
             QCOMPARE(m_env->exits, 2);
         }
         {
@@ -232,7 +233,7 @@ private slots:
                            "Cannot write the error log ") +
                 UserDataFolder + QStringLiteral("/Error.log: Is a directory"));
         QCOMPARE(answers.progressShown, QStringList{QStringLiteral("Importing File: 01052026.lst")});
-        QCOMPARE(MainWindow(), nullptr);
+        QCOMPARE(ShownMainWindow(), nullptr);
 
         // With the log mended, the next start imports the file: its line is logged.
         QVERIFY(QDir(UserDataFolder + QStringLiteral("/Error.log")).removeRecursively());
@@ -288,7 +289,7 @@ private slots:
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 0);
         QVERIFY(answers.messages.empty());
 
-        MainWindow()->close();
+        ShownMainWindow()->close();
         report.clear();
         const pid_t killed = startElsewhere(true, &report);
         QCOMPARE(report, QByteArray("shown\n"));
@@ -351,8 +352,9 @@ private slots:
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
         QVERIFY(!QDir(app + QStringLiteral("/Data")).exists());
         QStringList listed;
-        for (int i = 0; i < MainWindow()->lstPromos->count(); ++i)
-            listed << MainWindow()->lstPromos->item(i)->text();
+        const QListWidget* templates = MainWindowControls(ShownMainWindow()).templateList();
+        for (int i = 0; i < templates->count(); ++i)
+            listed << templates->item(i)->text();
         listed.sort();
         QCOMPARE(listed, (QStringList{"Fresh Start Invitation", "Second Chance Welcome"}));
     }

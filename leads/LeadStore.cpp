@@ -1,0 +1,75 @@
+#include "leads/LeadStore.h"
+
+namespace leads {
+
+namespace {
+constexpr const char* kColumnNames[kSortColumnCount] = {"Court_ID", "Name", "Street",    "City",   "Zip",
+                                                        "Phone",    "File", "Discharge", "Printed"};
+} // namespace
+
+QString SortOrder::clause() const {
+    return QLatin1String(kColumnNames[static_cast<int>(column)]) +
+           (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+}
+
+QString idList(const std::vector<qint32>& ids) {
+    QString text = QStringLiteral("(");
+    for (qint32 id : ids)
+        text += QString::number(id) + QLatin1Char(',');
+    if (text.endsWith(QLatin1Char(',')))
+        text.chop(1);
+    return text + QLatin1Char(')');
+}
+
+QString leadListSql(const LeadQuery& query) {
+    QString condition;
+    if (query.source == ListSource::Dates) {
+        condition = QStringLiteral("DataFile_ID IN ") + idList(query.dataFileIds); // "()": no names
+    } else {
+        // The terms are spliced as text: the name column's LIKE folds letter case as every comparison
+        // of the database does, and % and _ stay its wildcards. Quotes are doubled so that O'BRIEN is
+        // searched for rather than breaking the statement.
+        QStringList terms;
+        for (const QString& term : query.searchTerms)
+            terms << QStringLiteral("(Name LIKE '%") + db::quoted(term) + QStringLiteral("%')");
+        condition = terms.join(QStringLiteral(" OR "));
+    }
+    QString filter;
+    switch (query.filter) {
+    case DisplayFilter::NotPrinted:
+        filter = QStringLiteral(" AND NOT Printed");
+        break;
+    case DisplayFilter::PrintedOnly:
+        filter = QStringLiteral(" AND Printed AND NOT Followed");
+        break;
+    case DisplayFilter::AllNames:
+        break;
+    }
+    // The filter must hold for every term of a search, not just the last one.
+    if (query.source == ListSource::Search && !filter.isEmpty())
+        condition = QLatin1Char('(') + condition + QLatin1Char(')');
+    return QStringLiteral("SELECT ID, Court_ID, Name, Street, City, State, Zip, Phone, File, Discharge, "
+                          "Printed, Followed FROM [Names] WHERE ") +
+           condition + filter + QStringLiteral(" ORDER BY ") + query.sort.clause();
+}
+
+void openLeadList(db::Recordset& rs, db::Connection& connection, const LeadQuery& query) {
+    rs.open(leadListSql(query), connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+}
+
+std::vector<DataFileEntry> dataFilesNewestFirst(db::Connection& connection) {
+    std::vector<DataFileEntry> files;
+    db::Recordset rs;
+    rs.open(QStringLiteral("SELECT ID, Date FROM DataFiles ORDER BY Date DESC"), connection,
+            db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    for (; !rs.eof(); rs.moveNext())
+        files.push_back({rs.value(QStringLiteral("ID")).toInt(), rs.value(QStringLiteral("Date"))});
+    rs.close();
+    return files;
+}
+
+void deleteNames(db::Connection& connection, const std::vector<qint32>& ids) {
+    connection.execute(QStringLiteral("DELETE * FROM [Names] WHERE ID IN ") + idList(ids));
+}
+
+} // namespace leads
