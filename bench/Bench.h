@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -32,5 +33,18 @@ QString fontFamily(const QFont& font);
 
 // A fresh folder for one group's files, removed at exit.
 QString scratchFolder(const QString& group);
+
+// A measurement made in a process of its own, so that its peak memory is that of the measured work
+// alone: `quillmark-bench --child NAME ARGS...` runs it and exits with its result (0 for success).
+struct ChildRegister {
+    ChildRegister(const QString& name, std::function<int(const QStringList&)> run);
+};
+std::function<int(const QStringList&)> child(const QString& name);
+
+// Runs the child measurement `name` and returns what it printed; empty when it failed.
+QString runChild(const QString& name, const QStringList& args);
+
+// The peak resident memory of this process so far, in megabytes (VmHWM).
+double peakRssMb();
 
 } // namespace bench

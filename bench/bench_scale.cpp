@@ -1,0 +1,210 @@
+// Group "scale": the name list of one source date with 1,000,000 names. The list is filled on a real,
+// offscreen main window, from Form_Load until its first page has been drawn, each time in a process
+// of its own so that the peak memory reported is that of the fill; the baseline is the bare ordered ID
+// query of the list, read to its end straight through SQLCipher on the same database in this process.
+//
+// The database takes a while to make, so it is kept in the temporary folder between runs.
+#include "bench/Bench.h"
+#include "database/Database.h"
+#include "errors/Failure.h"
+#include "leads/NameList.h"
+#include "leads/frmMain.h"
+#include "platform/Fonts.h"
+#include "platform/Platform.h"
+#include "setup/Setup.h"
+#include "startup/Globals.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace benchleads {
+bool fillLeads(const QString& dbFile, int files, int perFile, QStringList* fileNames);
+}
+
+namespace {
+
+constexpr int Names = 1000000;
+constexpr int Runs = 3;
+
+struct Installation {
+    QString root;
+    QString app;
+    QString xdg;
+    QString dbFile;
+};
+
+Installation installationAt(const QString& root) {
+    return {root, root + QStringLiteral("/app"), root + QStringLiteral("/xdg"),
+            root + QStringLiteral("/xdg/Quillmark/Quillmark.mdb")};
+}
+
+// Points the program's folders at the installation.
+void useInstallation(const Installation& inst) {
+    qputenv("XDG_DATA_HOME", inst.xdg.toUtf8());
+    SetApplicationFolder(inst.app);
+    SetFolders();
+}
+
+// The installation with the million names, made once and kept; a marker file says it is complete.
+bool cachedInstallation(Installation& out) {
+    const QString root = QDir::tempPath() + QStringLiteral("/quillmark-bench-scale-1m");
+    out = installationAt(root);
+    const QString marker = root + QStringLiteral("/complete-v1");
+    if (QFile::exists(marker))
+        return true;
+    QDir(root).removeRecursively();
+    for (const char* sub : {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
+        QDir().mkpath(out.app + QLatin1String(sub));
+    useInstallation(out);
+    QDir().mkpath(UserDataFolder);
+    CreateDatabase(out.dbFile, 1);
+    if (!benchleads::fillLeads(out.dbFile, 1, Names, nullptr))
+        return false;
+    QFile done(marker);
+    return done.open(QIODevice::WriteOnly);
+}
+
+// The list's ordered ID query with nothing of the program in between; returns the rows read.
+int bareIdQuery(const QString& dbFile, double* ms) {
+    sqlite3* handle = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(dbFile).constData(), &handle, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK)
+        return -1;
+    const QByteArray key = DatabasePassword.toUtf8();
+    sqlite3_key(handle, key.constData(), int(key.size()));
+    int rows = -1;
+    sqlite3_stmt* statement = nullptr;
+    int fileId = 0;
+    if (sqlite3_prepare_v2(handle, "SELECT MAX(ID) FROM DataFiles", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+        fileId = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    statement = nullptr;
+    const QByteArray sql = "SELECT ID FROM [Names] WHERE DataFile_ID IN (" + QByteArray::number(fileId) +
+                           ") ORDER BY Street ASC";
+    QElapsedTimer timer;
+    timer.start();
+    if (sqlite3_prepare_v2(handle, sql.constData(), -1, &statement, nullptr) == SQLITE_OK) {
+        rows = 0;
+        qint64 sum = 0;
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            sum += sqlite3_column_int(statement, 0);
+            ++rows;
+        }
+        if (rc != SQLITE_DONE || sum == 0)
+            rows = -1;
+    }
+    sqlite3_finalize(statement);
+    *ms = timer.nsecsElapsed() / 1e6;
+    sqlite3_close(handle);
+    return rows;
+}
+
+// Notes the first paint of a widget.
+class PaintSeen : public QObject {
+public:
+    bool seen = false;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            seen = true;
+        return false;
+    }
+};
+
+// Child: the start of the main window on the installation, timed to the first page of the list drawn.
+// Prints "<ms> <peak MB> <rows> <font family>".
+int listChild(const QStringList& args) {
+    if (args.size() != 1)
+        return 2;
+    try {
+        QApplication::setFont(platform::applicationFont()); // as the program does
+        const Installation inst = installationAt(args[0]);
+        useInstallation(inst);
+        platform::ScriptedAnswerer answers; // no dialog may stop the run
+        DbConnection = std::make_unique<db::Connection>();
+        DbConnection->open(ConnectionString(inst.dbFile));
+
+        QElapsedTimer timer;
+        timer.start();
+        frmMain window;
+        PaintSeen painted;
+        window.lstNames->viewport()->installEventFilter(&painted);
+        window.Form_Load();
+        window.show();
+        for (int spins = 0; !painted.seen && spins < 1000; ++spins)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QApplication::processEvents(); // what the paint itself asked for
+        const double ms = timer.nsecsElapsed() / 1e6;
+        if (!painted.seen || !answers.messages.empty()) {
+            std::fprintf(stderr, "bench scale: no first page, or a message\n");
+            return 1;
+        }
+        std::printf("%.3f %.3f %d %s\n", ms, bench::peakRssMb(), window.lstNames->count(),
+                    qPrintable(bench::fontFamily(window.lstNames->font()).replace(QLatin1Char(' '), u'_')));
+        std::fflush(stdout);
+        DbConnection.reset();
+        return 0;
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "bench scale: %s\n", failure.what());
+        return 1;
+    }
+}
+
+bool run() {
+    try {
+        Installation inst;
+        if (!cachedInstallation(inst))
+            return false;
+        std::vector<double> idQuery, list, rss;
+        QString family;
+        for (int r = 0; r < Runs; ++r) {
+            double ms = 0;
+            const int rows = bareIdQuery(inst.dbFile, &ms);
+            if (rows != Names) {
+                std::fprintf(stderr, "bench scale: the ID query read %d rows\n", rows);
+                return false;
+            }
+            idQuery.push_back(ms);
+
+            const QStringList out = bench::runChild(QStringLiteral("scale-list"), {inst.root})
+                                        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (out.size() != 4 || out[2].toInt() != Names) {
+                std::fprintf(stderr, "bench scale: the list child reported '%s'\n",
+                             qPrintable(out.join(u' ')));
+                return false;
+            }
+            list.push_back(out[0].toDouble());
+            rss.push_back(out[1].toDouble());
+            family = out[3].trimmed().replace(u'_', QLatin1Char(' '));
+        }
+        const double l = *std::min_element(list.begin(), list.end());
+        const double q = *std::min_element(idQuery.begin(), idQuery.end());
+        bench::note(QStringLiteral("font_family"), family);
+        QStringList each;
+        for (int r = 0; r < Runs; ++r)
+            each << QStringLiteral("%1 ms / %2 MB (ID query %3 ms)")
+                        .arg(list[r], 0, 'f', 0)
+                        .arg(rss[r], 0, 'f', 0)
+                        .arg(idQuery[r], 0, 'f', 0);
+        bench::note(QStringLiteral("runs"), each.join(QStringLiteral("; ")));
+        bench::figure(QStringLiteral("list_1m_ms"), l);
+        bench::figure(QStringLiteral("id_query_1m_ms"), q);
+        bench::figure(QStringLiteral("list_1m_vs_id_query"), l / q);
+        bench::figure(QStringLiteral("list_1m_rss_mb"), *std::max_element(rss.begin(), rss.end()));
+        return true;
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "bench scale: %s\n", failure.what());
+        return false;
+    }
+}
+
+bench::Register reg(QStringLiteral("scale"), run);
+bench::ChildRegister child(QStringLiteral("scale-list"), listChild);
+
+} // namespace
