@@ -2,6 +2,7 @@
 
 #include "database/Database.h"
 #include "database/DbErrors.h"
+#include "database/IdTable.h"
 #include "errors/Failure.h"
 #include "files/Files.h"
 #include "startup/Globals.h"
@@ -120,6 +121,58 @@ void UpdatePrintedStatus(const QString& idList) {
     }
     rs.updateBatch();
     rs.close();
+}
+
+namespace {
+const QString kPrintNames = QStringLiteral("PrintNames");
+// The selected names joined in list order.
+const QString kSelectedNames = QStringLiteral("temp.PrintNames JOIN [Names] ON [Names].ID = PrintNames.ID");
+const QString kListOrder = QStringLiteral(" ORDER BY PrintNames.Position");
+} // namespace
+
+int WriteCallListData(files::TextWriter& out, const std::vector<qint32>& ids) {
+    out.writeLine(line(kCallHeader));
+    const db::IdTable selected(*DbConnection, kPrintNames, ids);
+    db::Recordset rs;
+    rs.open(QStringLiteral("SELECT Name, City, State, Phone FROM ") + kSelectedNames +
+                QStringLiteral(" WHERE Phone <> ''") + kListOrder,
+            *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    int records = 0;
+    for (; !rs.eof(); rs.moveNext(), ++records)
+        out.writeLine(recordLine(rs, 4));
+    rs.close();
+    return records;
+}
+
+void WritePrintData(files::TextWriter& out, const std::vector<qint32>& ids, qint32 contactId,
+                    qint32 dealerId) {
+    out.writeLine(line(kMergeHeader));
+    const db::IdTable selected(*DbConnection, kPrintNames, ids);
+    const QString sql =
+        QStringLiteral("SELECT [Names].Name, [Names].Street, [Names].City, [Names].State, [Names].Zip, "
+                       "Dlr_Info.Name, Dlr_Info.Addr1, Dlr_Info.Addr2, Dlr_Info.City, Dlr_Info.State, "
+                       "Dlr_Info.Zip, Contact_Info.Name, Contact_Info.Phone FROM ") +
+        kSelectedNames + QStringLiteral(", Dlr_Info, Contact_Info WHERE Contact_Info.ID = ") +
+        QString::number(contactId) + QStringLiteral(" AND Dlr_Info.ID = ") + QString::number(dealerId) +
+        kListOrder;
+    db::Recordset rs;
+    rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    if (rs.eof())
+        throw Failure(DbErrors::NoCurrentRecord,
+                      QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                                     "Requested operation requires a current record."));
+    for (; !rs.eof(); rs.moveNext())
+        out.writeLine(recordLine(rs, 13));
+    rs.close();
+}
+
+void UpdatePrintedStatus(const std::vector<qint32>& ids) {
+    const db::IdTable printed(*DbConnection, kPrintNames, ids);
+    // SET reads the values from before the statement: a name not printed becomes printed, a printed
+    // one followed.
+    DbConnection->execute(QStringLiteral("UPDATE [Names] SET Followed = CASE WHEN Printed THEN -1 ELSE "
+                                         "Followed END, Printed = -1 WHERE ID IN ") +
+                          printed.subquery());
 }
 
 } // namespace letters

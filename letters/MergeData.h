@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 namespace files {
 class TextWriter;
@@ -27,5 +28,13 @@ void WritePrintData(files::TextWriter& out, const QString& idList, const QString
 
 // After a print without error each printed name moves one step: not printed, printed, followed.
 void UpdatePrintedStatus(const QString& idList);
+
+// The same over the selected names' IDs in list order, however many: the IDs reach the queries through
+// a temporary table, and the records come in list order.
+int WriteCallListData(files::TextWriter& out, const std::vector<qint32>& ids);
+void WritePrintData(files::TextWriter& out, const std::vector<qint32>& ids, qint32 contactId,
+                    qint32 dealerId);
+// All the names change in one statement, or none does.
+void UpdatePrintedStatus(const std::vector<qint32>& ids);
 
 } // namespace letters

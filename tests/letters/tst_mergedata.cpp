@@ -104,6 +104,48 @@ private slots:
         QCOMPARE(flags(2), 0);
     }
 
+    // Given as IDs, the names come in the order given (the list's), however many IDs there are, and
+    // the status update changes every name or, on a failure, none.
+    void selectedNamesByIdInListOrder() {
+        std::vector<qint32> ids{3, 1, 4, 2};
+        for (qint32 id = 100; id < 5100; ++id)
+            ids.push_back(id); // names deleted since: no record, no failure
+        const QString path = UserDataFolder + letters::kMergeDataFile;
+        files::TextWriter out(path, files::TextWriter::Create);
+        letters::WritePrintData(out, ids, 1, 1);
+        out.close();
+        QList<QByteArray> names;
+        for (const QByteArray& l : FileBytes(path).split('\n').mid(1))
+            if (!l.isEmpty())
+                names << l.split('\t').first();
+        QCOMPARE(names,
+                 (QList<QByteArray>{"\"CY XU\"", "\"ANN ZED\"", "\"D\xc9SIR\xc9\x45 WU\"", "\"BOB YOUNG\""}));
+
+        const QString calls = UserDataFolder + letters::kCallDataFile;
+        files::TextWriter some(calls, files::TextWriter::Create);
+        QCOMPARE(letters::WriteCallListData(some, std::vector<qint32>{1, 2, 3}), 2);
+        some.close();
+        QCOMPARE(FileBytes(calls).split('\n').mid(1, 2),
+                 (QList<QByteArray>{"\"ANN ZED\"\t\"PEORIA\"\t\"IL\"\t\"(309) 555-0101\"\r",
+                                    "\"CY XU\"\t\"AURORA\"\t\"IL\"\t\"(630) 555-0103\"\r"}));
+
+        auto flags = [] {
+            return Scalar(QStringLiteral("SELECT group_concat(Printed * 10 + Followed) FROM "
+                                         "(SELECT Printed, Followed FROM [Names] ORDER BY ID)"))
+                .toString();
+        };
+        letters::UpdatePrintedStatus(ids);
+        QCOMPARE(flags(), QStringLiteral("-10,-10,-10,-10"));
+        DbConnection->execute(
+            QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON [Names] WHEN OLD.ID = 4 "
+                           "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        QVERIFY(CaughtFailure([&] { letters::UpdatePrintedStatus(ids); }));
+        QCOMPARE(flags(), QStringLiteral("-10,-10,-10,-10"));
+        DbConnection->execute(QStringLiteral("DROP TRIGGER temp.refuse"));
+        letters::UpdatePrintedStatus(std::vector<qint32>{2, 3});
+        QCOMPARE(flags(), QStringLiteral("-10,-11,-11,-10"));
+    }
+
 private:
     std::unique_ptr<TestInstallation> m_env;
 };
