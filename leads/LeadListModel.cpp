@@ -1,6 +1,7 @@
 #include "leads/LeadListModel.h"
 
 #include "database/Database.h"
+#include "database/IntegerRows.h"
 #include "errors/ErrorNumbers.h"
 #include "errors/Failure.h"
 
@@ -91,16 +92,16 @@ void LeadListModel::fill(db::Connection& connection, const QString& conditionAnd
     try {
         // The text of a row needs its Name and Street; a row without them is found here, where the list
         // stops at it as it always has, rather than when it is scrolled to.
-        db::Recordset rs;
-        rs.open(QStringLiteral("SELECT ID, Name IS NULL OR Street IS NULL FROM [Names] ") + conditionAndOrder,
-                connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
-        while (!rs.eof()) {
-            if (rs.value(1).toInt() != 0)
-                throw nullFailure();
-            ids.push_back(rs.value(0).toInt());
-            rs.moveNext();
-        }
-        rs.close();
+        const db::PageCacheLimit sortInLittleMemory(connection, 4096);
+        db::readIntegerRows(connection,
+                            QStringLiteral("SELECT ID, Name IS NULL OR Street IS NULL FROM [Names] ") +
+                                conditionAndOrder,
+                            2, [&ids](const qint64* row) {
+                                if (row[1] != 0)
+                                    throw nullFailure();
+                                ids.push_back(static_cast<qint32>(row[0]));
+                                return true;
+                            });
     } catch (const Failure&) {
         m_ids = std::move(ids);
         endResetModel();
