@@ -84,6 +84,7 @@ private slots:
         model.fill(*DbConnection, ByStreet);
         QCOMPARE(model.rowCount(), Rows);
         QCOMPARE(model.rowsRead(), 0);
+        QCOMPARE(Scalar(u"PRAGMA cache_size"_s).toInt(), -32768); // as the connection had it before
         QCOMPARE(model.id(0), idOfLead(Rows - 1));
         QCOMPARE(model.id(Rows - 1), idOfLead(0));
 
