@@ -1,19 +1,20 @@
 // Group "scale": the name list of one source date with 1,000,000 names. The list is filled on a real,
-// offscreen main window, from Form_Load until its first page has been drawn, each time in a process
-// of its own so that the peak memory reported is that of the fill; the baseline is the bare ordered ID
-// query of the list, read to its end straight through SQLCipher on the same database in this process
-// (on a connection opened as the program opens it).
+// offscreen main window, from its making and load until its first page has been drawn, each time in a
+// process of its own so that the peak memory reported is that of the fill; the baseline is the bare
+// ordered ID query of the list, read to its end straight through SQLCipher on the same database in this
+// process (on a connection opened as the program opens it).
 //
 // The database takes a while to make, so it is kept in the temporary folder between runs.
 #include "bench/Bench.h"
 #include "database/Database.h"
 #include "errors/Failure.h"
 #include "leads/NameList.h"
-#include "leads/frmMain.h"
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
+#include "startup/AppContext.h"
 #include "startup/Globals.h"
+#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -115,7 +116,7 @@ public:
     }
 };
 
-// Child: the start of the main window on the installation, timed to the first page of the list drawn.
+// Child: the main window made and loaded on the installation, timed to the first page of the list drawn.
 // Prints "<ms> <peak MB> <rows> <font family>".
 int listChild(const QStringList& args) {
     if (args.size() != 1)
@@ -130,10 +131,11 @@ int listChild(const QStringList& args) {
 
         QElapsedTimer timer;
         timer.start();
-        frmMain window;
+        MainWindow window(AppContext::fromProgram());
+        auto* names = window.findChild<NameList*>(QStringLiteral("namesView"));
         PaintSeen painted;
-        window.lstNames->viewport()->installEventFilter(&painted);
-        window.Form_Load();
+        names->viewport()->installEventFilter(&painted);
+        window.load();
         window.show();
         for (int spins = 0; !painted.seen && spins < 1000; ++spins)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -143,8 +145,8 @@ int listChild(const QStringList& args) {
             std::fprintf(stderr, "bench scale: no first page, or a message\n");
             return 1;
         }
-        std::printf("%.3f %.3f %d %s\n", ms, bench::peakRssMb(), window.lstNames->count(),
-                    qPrintable(bench::fontFamily(window.lstNames->font()).replace(QLatin1Char(' '), u'_')));
+        std::printf("%.3f %.3f %d %s\n", ms, bench::peakRssMb(), names->count(),
+                    qPrintable(bench::fontFamily(names->font()).replace(QLatin1Char(' '), u'_')));
         std::fflush(stdout);
         DbConnection.reset();
         return 0;

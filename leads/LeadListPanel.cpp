@@ -54,44 +54,10 @@ constexpr std::array<Header, leads::kSortColumnCount> kHeaders{
 constexpr const char* kHeaderNames[leads::kSortColumnCount] = {
     "sortByCourt", "sortByName",     "sortByStreet",    "sortByCity",   "sortByZip",
     "sortByPhone", "sortByFileDate", "sortByDischarge", "sortByPrinted"};
-constexpr int kNameWidth = 1995;
-constexpr int kStreetWidth = 2085;
-constexpr int kCityWidth = 1875;
 
 // The panel's two groups, in twips of the window: the source date group above the name group.
 constexpr int kLeft = 60, kTop = 1020, kWidth = 10785, kDatesHeight = 795, kNamesTop = 1830,
               kNamesWidth = 10755, kNamesHeight = 4515;
-
-// Appends the "m/d/yy" form of a date; a Null date adds nothing. Written digit by digit: a long list
-// formats two dates per row.
-void appendShortDate(QString& line, const QVariant& value) {
-    if (value.isNull())
-        return;
-    const QDate date = value.toDateTime().date();
-    if (!date.isValid())
-        return;
-    char16_t text[8];
-    int n = 0;
-    auto number = [&](int v) {
-        if (v >= 10)
-            text[n++] = static_cast<char16_t>(u'0' + v / 10);
-        text[n++] = static_cast<char16_t>(u'0' + v % 10);
-    };
-    const int yy = date.year() % 100;
-    number(date.month());
-    text[n++] = u'/';
-    number(date.day());
-    text[n++] = u'/';
-    text[n++] = static_cast<char16_t>(u'0' + yy / 10);
-    text[n++] = static_cast<char16_t>(u'0' + yy % 10);
-    line.append(QStringView(text, n));
-}
-
-QString requiredText(const QVariant& value) {
-    if (value.isNull())
-        throw Failure(ErrorNumbers::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
-    return value.toString();
-}
 
 QString dateText(const QVariant& date) {
     return date.isNull()
@@ -135,6 +101,10 @@ LeadListPanel::LeadListPanel(AppContext& context, QWidget* parent) : QWidget(par
     connect(m_selectAllButton, &QPushButton::clicked, this, [this] { selectAll(); });
     connect(m_clearButton, &QPushButton::clicked, this, [this] { clearSelection(); });
     connect(m_namesView, &NameList::listClicked, this, [this] { listClicked(); });
+    // Rows are read as they are shown; one that cannot be is reported as a failed fill would be.
+    connect(m_namesView, &NameList::rowsUnreadable, this, [](qint32 number, const QString& description) {
+        ShowError(Failure(number, description), kFillNamesLocation);
+    });
     connect(m_findButton, &QPushButton::clicked, this, [this] { findName(); });
 }
 
@@ -198,10 +168,7 @@ int LeadListPanel::selectedCount() const {
 }
 
 std::vector<qint32> LeadListPanel::selectedIds() const {
-    std::vector<qint32> ids;
-    for (int row : m_namesView->selectedRows())
-        ids.push_back(m_namesView->itemData(row));
-    return ids;
+    return m_namesView->selectedIds();
 }
 
 void LeadListPanel::load() {
@@ -252,54 +219,14 @@ void LeadListPanel::fillNames() {
     m_availableCount->setText(QStringLiteral("0"));
     selectionEmptied();
 
-    std::vector<NameRow> rows;
-    db::Recordset rs;
     try {
         m_query.dataFileIds = chosenDatesInListOrder();
-        leads::openLeadList(rs, m_context.connection, m_query);
-        const ColumnFitter fitter(font());
-        const QChar tab = QLatin1Char('\t');
-        while (!rs.eof()) {
-            QString line;
-            line.reserve(160);
-            line += rs.value(leads::colCourt).toString();
-            line += tab;
-            const QString name = requiredText(rs.value(leads::colName));
-            const QString street = requiredText(rs.value(leads::colStreet));
-            QString cityState = rs.value(leads::colCity).toString();
-            cityState += QStringLiteral(", ");
-            cityState += rs.value(leads::colState).toString();
-            line += fitter.fit(name, kNameWidth);
-            line += tab;
-            line += fitter.fit(street, kStreetWidth);
-            line += tab;
-            line += fitter.fit(cityState, kCityWidth);
-            line += tab;
-            line += rs.value(leads::colZip).toString();
-            line += tab;
-            line += rs.value(leads::colPhone).toString();
-            line += tab;
-            appendShortDate(line, rs.value(leads::colFile));
-            line += tab;
-            appendShortDate(line, rs.value(leads::colDischarge));
-            line += tab;
-            if (rs.value(leads::colPrinted).toBool()) {
-                line += QLatin1Char('+');
-                line += tab;
-            }
-            rows.push_back(NameRow{std::move(line), rs.value(leads::colId).toInt()});
-            rs.moveNext();
-        }
-        rs.close();
-        m_namesView->setRows(std::move(rows));
+        m_namesView->fill(m_context.connection, leads::leadListCondition(m_query), font());
         m_availableCount->setText(QString::number(m_namesView->count()));
         m_selectedCount->setText(QString::number(m_namesView->selectedCount()));
     } catch (const Failure& failure) {
         // The rows read before the failure stay; the counters stay at 0.
-        m_namesView->setRows(std::move(rows));
         ShowError(failure, kFillNamesLocation);
-        if (rs.state() == db::adStateOpen)
-            rs.close();
     }
 }
 

@@ -1,17 +1,13 @@
 #include "leads/LeadStore.h"
 
+#include "database/IdTable.h"
+
 namespace leads {
 
 namespace {
 constexpr const char* kColumnNames[kSortColumnCount] = {"Court_ID", "Name", "Street",    "City",   "Zip",
                                                         "Phone",    "File", "Discharge", "Printed"};
-} // namespace
-
-QString SortOrder::clause() const {
-    return QLatin1String(kColumnNames[static_cast<int>(column)]) +
-           (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
-}
-
+// "(1,2,3)": the IDs for an IN clause, in their order, without blanks.
 QString idList(const std::vector<qint32>& ids) {
     QString text = QStringLiteral("(");
     for (qint32 id : ids)
@@ -20,8 +16,14 @@ QString idList(const std::vector<qint32>& ids) {
         text.chop(1);
     return text + QLatin1Char(')');
 }
+} // namespace
 
-QString leadListSql(const LeadQuery& query) {
+QString SortOrder::clause() const {
+    return QLatin1String(kColumnNames[static_cast<int>(column)]) +
+           (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+}
+
+QString leadListCondition(const LeadQuery& query) {
     QString condition;
     if (query.source == ListSource::Dates) {
         condition = QStringLiteral("DataFile_ID IN ") + idList(query.dataFileIds); // "()": no names
@@ -48,13 +50,7 @@ QString leadListSql(const LeadQuery& query) {
     // The filter must hold for every term of a search, not just the last one.
     if (query.source == ListSource::Search && !filter.isEmpty())
         condition = QLatin1Char('(') + condition + QLatin1Char(')');
-    return QStringLiteral("SELECT ID, Court_ID, Name, Street, City, State, Zip, Phone, File, Discharge, "
-                          "Printed, Followed FROM [Names] WHERE ") +
-           condition + filter + QStringLiteral(" ORDER BY ") + query.sort.clause();
-}
-
-void openLeadList(db::Recordset& rs, db::Connection& connection, const LeadQuery& query) {
-    rs.open(leadListSql(query), connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    return QStringLiteral("WHERE ") + condition + filter + QStringLiteral(" ORDER BY ") + query.sort.clause();
 }
 
 std::vector<DataFileEntry> dataFilesNewestFirst(db::Connection& connection) {
@@ -69,7 +65,8 @@ std::vector<DataFileEntry> dataFilesNewestFirst(db::Connection& connection) {
 }
 
 void deleteNames(db::Connection& connection, const std::vector<qint32>& ids) {
-    connection.execute(QStringLiteral("DELETE * FROM [Names] WHERE ID IN ") + idList(ids));
+    const db::IdTable doomed(connection, QStringLiteral("DeletedNames"), ids);
+    connection.execute(QStringLiteral("DELETE * FROM [Names] WHERE ID IN ") + doomed.subquery());
 }
 
 } // namespace leads

@@ -37,26 +37,8 @@ struct LeadQuery {
     SortOrder sort;
 };
 
-// The columns the query reads, in this order.
-enum LeadColumn {
-    colId,
-    colCourt,
-    colName,
-    colStreet,
-    colCity,
-    colState,
-    colZip,
-    colPhone,
-    colFile,
-    colDischarge,
-    colPrinted,
-    colFollowed
-};
-
-// The query of the name list.
-QString leadListSql(const LeadQuery& query);
-// Opens `rs` forward-only on the query of the name list; a query the database refuses raises.
-void openLeadList(db::Recordset& rs, db::Connection& connection, const LeadQuery& query);
+// The WHERE and ORDER BY clauses of the name list's query.
+QString leadListCondition(const LeadQuery& query);
 
 // A recorded data file: its ID and source date (Null for none).
 struct DataFileEntry {
@@ -66,10 +48,8 @@ struct DataFileEntry {
 // Every recorded data file, newest source date first.
 std::vector<DataFileEntry> dataFilesNewestFirst(db::Connection& connection);
 
-// Deletes the names with these IDs (at least one).
+// Deletes the names with these IDs (a selection of any length) in one statement: all of them go or, on a
+// failure, none. Their data files stay.
 void deleteNames(db::Connection& connection, const std::vector<qint32>& ids);
-
-// "(1,2,3)": the IDs for an IN clause, in their order, without blanks.
-QString idList(const std::vector<qint32>& ids);
 
 } // namespace leads

@@ -6,51 +6,6 @@
 #include <QPainter>
 #include <algorithm>
 
-int NameModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
-QVariant NameModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() < 0 || index.row() >= static_cast<int>(m_rows.size()))
-        return {};
-    const NameRow& row = m_rows[static_cast<size_t>(index.row())];
-    if (role == Qt::DisplayRole)
-        return row.text;
-    if (role == Qt::UserRole)
-        return row.id;
-    return {};
-}
-
-void NameModel::setRows(std::vector<NameRow> rows) {
-    beginResetModel();
-    m_rows = std::move(rows);
-    endResetModel();
-}
-
-void NameModel::append(NameRow row) {
-    const int at = static_cast<int>(m_rows.size());
-    beginInsertRows(QModelIndex(), at, at);
-    m_rows.push_back(std::move(row));
-    endInsertRows();
-}
-
-void NameModel::removeAt(int row) {
-    if (row < 0 || row >= static_cast<int>(m_rows.size()))
-        return;
-    beginRemoveRows(QModelIndex(), row, row);
-    m_rows.erase(m_rows.begin() + row);
-    endRemoveRows();
-}
-
-void NameModel::removeFlagged(const std::vector<bool>& flagged) {
-    std::vector<NameRow> kept;
-    kept.reserve(m_rows.size());
-    for (size_t i = 0; i < m_rows.size(); ++i)
-        if (i >= flagged.size() || !flagged[i])
-            kept.push_back(std::move(m_rows[i]));
-    setRows(std::move(kept));
-}
-
 std::vector<int> TabStopDelegate::stopPixels(const std::vector<int>& dialogUnits, const QFont& font) {
     const qreal unit = QFontMetrics(font).averageCharWidth() / 4.0;
     std::vector<int> pixels;
@@ -112,7 +67,7 @@ void TabStopDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 }
 
 NameList::NameList(QWidget* parent)
-    : QListView(parent), m_model(new NameModel(this)), m_delegate(new TabStopDelegate(this)) {
+    : QListView(parent), m_model(new LeadListModel(this)), m_delegate(new TabStopDelegate(this)) {
     setModel(m_model);
     setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -125,6 +80,7 @@ NameList::NameList(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { emit listClicked(); });
+    connect(m_model, &LeadListModel::readFailed, this, &NameList::rowsUnreadable);
 }
 
 int NameList::count() const {
@@ -132,15 +88,11 @@ int NameList::count() const {
 }
 
 QString NameList::text(int row) const {
-    if (row < 0 || row >= count())
-        return {};
-    return m_model->rows()[static_cast<size_t>(row)].text;
+    return m_model->text(row);
 }
 
 qint32 NameList::itemData(int row) const {
-    if (row < 0 || row >= count())
-        return 0;
-    return m_model->rows()[static_cast<size_t>(row)].id;
+    return m_model->id(row);
 }
 
 bool NameList::isSelected(int row) const {
@@ -199,30 +151,29 @@ std::vector<int> NameList::selectedRows() const {
     return rows;
 }
 
+std::vector<qint32> NameList::selectedIds() const {
+    std::vector<qint32> ids;
+    const std::vector<qint32>& all = m_model->ids();
+    for (const auto& [first, last] : selectedSpans(selectionModel()))
+        ids.insert(ids.end(), all.begin() + first, all.begin() + last + 1);
+    return ids;
+}
+
 void NameList::clear() {
-    setRows({});
+    m_model->clear();
 }
 
-void NameList::addItem(const QString& text, qint32 id) {
-    m_model->append(NameRow{text, id});
-}
-
-void NameList::setRows(std::vector<NameRow> rows) {
-    m_model->setRows(std::move(rows));
-}
-
-void NameList::removeAt(int row) {
-    m_model->removeAt(row);
+void NameList::fill(db::Connection& connection, const QString& conditionAndOrder, const QFont& font) {
+    m_model->setFont(font);
+    m_model->fill(connection, conditionAndOrder);
 }
 
 int NameList::removeSelected() {
-    std::vector<bool> flagged(static_cast<size_t>(count()), false);
+    const auto spans = selectedSpans(selectionModel());
     int removed = 0;
-    for (const auto& span : selectedSpans(selectionModel()))
-        for (int r = span.first; r <= span.second; ++r, ++removed)
-            flagged[static_cast<size_t>(r)] = true;
-    if (removed > 0)
-        m_model->removeFlagged(flagged);
+    for (const auto& [first, last] : spans)
+        removed += last - first + 1;
+    m_model->removeSpans(spans);
     return removed;
 }
 

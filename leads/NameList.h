@@ -1,38 +1,12 @@
 #pragma once
 
 #include "leads/ColumnFitter.h"
+#include "leads/LeadListModel.h"
 
-#include <QAbstractListModel>
 #include <QListView>
 #include <QStyledItemDelegate>
 #include <array>
 #include <vector>
-
-// One row of the name list: the tab-separated line as shown and the Names.ID behind it.
-struct NameRow {
-    QString text;
-    qint32 id = 0;
-};
-
-// The rows of the name list, kept in the order they were added (the list never sorts).
-class NameModel : public QAbstractListModel {
-    Q_OBJECT
-public:
-    using QAbstractListModel::QAbstractListModel;
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-
-    const std::vector<NameRow>& rows() const { return m_rows; }
-    void setRows(std::vector<NameRow> rows);
-    void append(NameRow row);
-    void removeAt(int row);
-    // Keeps the rows whose flag is false, in their order, in one reset.
-    void removeFlagged(const std::vector<bool>& flagged);
-
-private:
-    std::vector<NameRow> m_rows;
-};
 
 // Draws a row's tab-separated text at the list's tab stops, the way a list box with tab stops
 // lays out tabbed text: each tab moves on to the first stop right of the text drawn so far.
@@ -60,9 +34,11 @@ private:
 };
 
 // The list of names: extended multiple selection, unsorted, one line of tab-separated text per row with
-// the row's Names.ID as item data. Backed by a model, so that a hundred thousand rows fill and select
-// quickly. Every change of the selection, by the user or by the program, raises listClicked(), as the
-// list box's Click event was raised; the window's guard decides whether it is handled.
+// the row's Names.ID as item data. Its model holds the IDs in list order and reads a row's text only when
+// it is shown, so that a million names fill quickly and in little memory; the selection is kept as ranges
+// of rows, so that selecting all of them or counting them does not go row by row. Every change of the
+// selection, by the user or by the program, raises listClicked(), as the list box's Click event was
+// raised; the window's guard decides whether it is handled.
 class NameList : public QListView {
     Q_OBJECT
 public:
@@ -77,22 +53,26 @@ public:
     // Selects or deselects rows first..last (inclusive) as one change.
     void selectRange(int first, int last, bool selected = true);
     std::vector<int> selectedRows() const; // ascending
+    // The Names.IDs of the selected rows, in list order.
+    std::vector<qint32> selectedIds() const;
     void clear();
-    void addItem(const QString& text, qint32 id);
-    void setRows(std::vector<NameRow> rows);
-    void removeAt(int row);
+    // Fills the list with the names of "SELECT ... FROM [Names] " + `conditionAndOrder`, their Name,
+    // Street and "City, State" fitted in `font`. A failure is raised with the rows before it kept.
+    void fill(db::Connection& connection, const QString& conditionAndOrder, const QFont& font);
     // Removes every selected row as one change; returns how many went.
     int removeSelected();
 
     void setTabStops(std::vector<int> dialogUnits);
     std::vector<int> tabStopPixels() const;
 
-    NameModel* nameModel() const { return m_model; }
+    LeadListModel* leadModel() const { return m_model; }
 
 signals:
     void listClicked();
+    // Rows the list was about to show could not be read; raised after the paint that met it.
+    void rowsUnreadable(qint32 number, const QString& description);
 
 private:
-    NameModel* m_model;
+    LeadListModel* m_model;
     TabStopDelegate* m_delegate;
 };

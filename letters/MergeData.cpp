@@ -63,64 +63,9 @@ QString MergeDataFolder() {
     return UserDataFolder;
 }
 
-int WriteCallListData(files::TextWriter& out, const QString& idList, const QString& sortClause) {
-    out.writeLine(line(kCallHeader));
-    const QString sql = QStringLiteral("SELECT Name, City, State, Phone ") + QStringLiteral("FROM [Names] ") +
-                        QStringLiteral("WHERE Phone <> '' ") + QStringLiteral("  AND [Names].ID IN ") +
-                        idList + QStringLiteral(" ORDER BY [Names].") + sortClause;
-    db::Recordset rs;
-    rs.open(sql, *DbConnection, db::adOpenStatic, db::adLockReadOnly, db::adCmdText);
-    const int records = rs.recordCount();
-    if (records == 0)
-        return 0;
-    for (; !rs.eof(); rs.moveNext())
-        out.writeLine(recordLine(rs, 4));
-    rs.close();
-    return records;
-}
-
 void WritePreviewData(files::TextWriter& out) {
     out.writeLine(line(kMergeHeader));
     out.writeLine(line(kPreviewRecord));
-}
-
-void WritePrintData(files::TextWriter& out, const QString& idList, const QString& sortClause,
-                    qint32 contactId, qint32 dealerId) {
-    out.writeLine(line(kMergeHeader));
-    const QString sql =
-        QStringLiteral("SELECT [Names].Name, [Names].Street, [Names].City, [Names].State, [Names].Zip,") +
-        QStringLiteral("       Dlr_Info.Name, Dlr_Info.Addr1, Dlr_Info.Addr2, Dlr_Info.City, Dlr_Info.State, "
-                       "Dlr_Info.Zip,") +
-        QStringLiteral("       Contact_Info.Name, Contact_Info.Phone ") +
-        QStringLiteral("FROM [Names], Dlr_Info, Contact_Info ") + QStringLiteral("WHERE Contact_Info.ID = ") +
-        QString::number(contactId) + QStringLiteral("  AND Dlr_Info.ID = ") + QString::number(dealerId) +
-        QStringLiteral("  AND [Names].ID IN ") + idList + QStringLiteral(" ORDER BY [Names].") + sortClause;
-    db::Recordset rs;
-    rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
-    // No dealership or contact row with the chosen ID leaves nothing to print: that is a failure, not
-    // an empty letter run.
-    if (rs.eof())
-        throw Failure(DbErrors::NoCurrentRecord,
-                      QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
-                                     "Requested operation requires a current record."));
-    for (; !rs.eof(); rs.moveNext())
-        out.writeLine(recordLine(rs, 13));
-    rs.close();
-}
-
-void UpdatePrintedStatus(const QString& idList) {
-    db::Recordset rs;
-    rs.open(QStringLiteral("SELECT Printed, Followed FROM [Names] WHERE ID IN ") + idList, *DbConnection,
-            db::adOpenForwardOnly, db::adLockOptimistic, db::adCmdText);
-    while (!rs.eof()) {
-        if (!rs.value(QStringLiteral("Printed")).toBool())
-            rs.setValue(QStringLiteral("Printed"), true);
-        else
-            rs.setValue(QStringLiteral("Followed"), true);
-        rs.moveNext();
-    }
-    rs.updateBatch();
-    rs.close();
 }
 
 namespace {

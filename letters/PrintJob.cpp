@@ -3,7 +3,6 @@
 #include "errors/ErrorNumbers.h"
 #include "errors/ShowError.h"
 #include "files/Files.h"
-#include "leads/LeadStore.h"
 #include "letters/MergeData.h"
 #include "platform/Platform.h"
 #include "wordproc/WordErrors.h"
@@ -126,7 +125,7 @@ void PrintRun::quitWord() {
 
 // False when none of the selected names has a phone: the user is told, and nothing is printed.
 bool PrintRun::printCallList() {
-    if (WriteCallListData(*m_dataFile, leads::idList(m_request.nameIds), m_request.sortClause) == 0) {
+    if (WriteCallListData(*m_dataFile, m_request.nameIds) == 0) {
         platform::messageBox(
             QStringLiteral("Cannot print Call List because the selected names do not contain any "
                            "phone numbers.\r\n\r\nPlease select some names that include phone "
@@ -181,7 +180,7 @@ void PrintRun::preview() {
 
 void PrintRun::printLetters(const std::function<void()>& namesMarked) {
     const auto [contactId, dealerId] = m_request.contactAndDealer();
-    WritePrintData(*m_dataFile, leads::idList(m_request.nameIds), m_request.sortClause, contactId, dealerId);
+    WritePrintData(*m_dataFile, m_request.nameIds, contactId, dealerId);
     closeDataFile();
 
     step(3, QStringLiteral("Opening promotion template..."));
@@ -194,7 +193,7 @@ void PrintRun::printLetters(const std::function<void()>& namesMarked) {
     const qint32 number = executeHoldingErrors(false, description);
     if (number == 0) {
         step(5, QStringLiteral("Updating Printed status..."));
-        UpdatePrintedStatus(leads::idList(m_request.nameIds));
+        UpdatePrintedStatus(m_request.nameIds);
         namesMarked();
     } else if (number != wordproc::errors::CommandFailed) {
         closeProgress();

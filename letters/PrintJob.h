@@ -16,7 +16,6 @@ enum class PrintKind { CallList, Preview, Letters };
 struct PrintRequest {
     PrintKind kind = PrintKind::Letters;
     std::vector<qint32> nameIds; // the selected names, in list order
-    QString sortClause;          // the list's order, "Street ASC"
     // The template to merge: the call list's, or the chosen one (none chosen fails when it is needed).
     std::optional<QString> templatePath;
     // Letters only: the contact and dealership the letters come from, asked for when their data is

@@ -115,7 +115,6 @@ void MainWindow::print(letters::PrintKind kind) {
     letters::PrintRequest request;
     request.kind = kind;
     request.nameIds = m_leadList->selectedIds();
-    request.sortClause = m_leadList->sortOrder().clause();
     request.templatePath =
         kind == letters::PrintKind::CallList
             ? std::optional<QString>(m_context.templatesFolder + QStringLiteral("CallList.dot"))

@@ -4,7 +4,7 @@
 #include "database/DbErrors.h"
 #include "errors/ErrorNumbers.h"
 #include "leads/LeadListModel.h"
-#include "leads/NameDeletion.h"
+#include "leads/LeadStore.h"
 #include "tests/support/Installation.h"
 
 #include <QApplication>
@@ -197,12 +197,12 @@ private slots:
         const std::vector<qint32> doomed(all.begin() + 100, all.begin() + 2600);
         DbConnection->execute(u"CREATE TEMP TRIGGER refuse BEFORE DELETE ON [Names] WHEN OLD.ID = %1 "
                               "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(doomed.back()));
-        auto refused = CaughtFailure([&] { DeleteNames(*DbConnection, doomed); });
+        auto refused = CaughtFailure([&] { leads::deleteNames(*DbConnection, doomed); });
         QVERIFY(refused);
         QCOMPARE(Scalar(u"SELECT COUNT(*) FROM [Names]"_s).toInt(), Rows);
         DbConnection->execute(u"DROP TRIGGER temp.refuse"_s);
 
-        DeleteNames(*DbConnection, doomed);
+        leads::deleteNames(*DbConnection, doomed);
         QCOMPARE(Scalar(u"SELECT COUNT(*) FROM [Names]"_s).toInt(), Rows - 2500);
         model.fill(*DbConnection, ByStreet);
         std::vector<qint32> kept(all.begin(), all.begin() + 100);
