@@ -1,8 +1,12 @@
 // What the name list shows and how names are chosen: the source dates in REPLACE and ADD mode, the
-// display filters, the header sort with its per-header direction, failing queries, and selecting and
-// deleting names on an empty list and on one longer than the old 32,767-row limit.
+// display filters, the header sort with its per-header direction, failing queries, and selecting,
+// scrolling and deleting names on an empty list, on one longer than the old 32,767-row limit and under a
+// display filter.
+#include "leads/LeadListModel.h"
 #include "leads/LeadListPanel.h"
 #include "tests/support/AppFixture.h"
+
+#include <QScrollBar>
 
 class TestNameList : public QObject {
     Q_OBJECT
@@ -12,6 +16,7 @@ private slots:
     void failingQueryIsReportedAndWindowStaysUsable();
     void selectAllAndClearOnAnEmptyList();
     void selectClearAndDeletePast32767Rows();
+    void selectAllThenDeleteRemovesWhatIsShown();
 };
 
 namespace {
@@ -163,7 +168,23 @@ void TestNameList::selectClearAndDeletePast32767Rows() {
     const int file = fileWithLeads(32768);
     AppFixture::addLead(AppFixture::addDataFile(QDate(2012, 1, 1)), u"ELSEWHERE"_s);
     env.open();
-    QVERIFY(env.namesView()->text(32767).contains(u"032768 MAIN ST"_s));
+    NameList* list = env.namesView();
+    // Only the rows shown have been read; scrolling to the end shows the last name.
+    QVERIFY(list->leadModel()->rowsRead() <= 2 * LeadListModel::BatchRows);
+    auto onScreen = [list](int row) {
+        const QRect rect = list->visualRect(list->model()->index(row, 0));
+        return rect.top() >= 0 && rect.bottom() < list->viewport()->height();
+    };
+    auto scrollTo = [list](int value) {
+        list->verticalScrollBar()->setValue(value);
+        list->viewport()->repaint();
+    };
+    QVERIFY(onScreen(0) && !onScreen(32767));
+    scrollTo(list->verticalScrollBar()->maximum());
+    QVERIFY(onScreen(32767) && !onScreen(0));
+    QVERIFY(list->text(32767).contains(u"\tNAME 32768\t032768 MAIN ST\t"_s));
+    QVERIFY(list->leadModel()->rowsRead() <= 4 * LeadListModel::BatchRows);
+    scrollTo(0);
     auto namesInDatabase = [] { return AppFixture::scalar(u"SELECT COUNT(*) FROM [Names]"_s); };
     auto click = [&](int row, Qt::KeyboardModifiers modifiers = {}) {
         AppFixture::clickRow(env.namesView(), row, modifiers);
@@ -183,6 +204,12 @@ void TestNameList::selectClearAndDeletePast32767Rows() {
     QCOMPARE(click(6, Qt::ShiftModifier), u"32768/5"_s);
     QCOMPARE(click(4, Qt::ControlModifier), u"32768/4"_s);
     QCOMPARE(env.namesView()->selectedRows(), (std::vector<int>{2, 3, 5, 6}));
+    // The selection stays while the list scrolls away from it and back.
+    scrollTo(list->verticalScrollBar()->maximum() / 2);
+    scrollTo(list->verticalScrollBar()->maximum());
+    scrollTo(0);
+    QCOMPARE(env.namesView()->selectedRows(), (std::vector<int>{2, 3, 5, 6}));
+    QCOMPARE(env.counters(), u"32768/4"_s);
     QCOMPARE(click(9), u"32768/1"_s);
     QCOMPARE(press(1), u"32768/32768"_s); // Select All
     QCOMPARE(env.namesView()->selectedCount(), 32768);
@@ -241,6 +268,31 @@ void TestNameList::selectClearAndDeletePast32767Rows() {
     QTest::mouseClick(env.header(1), Qt::LeftButton);
     QCOMPARE(env.names(), u"NAME 32768"_s);
     QCOMPARE(namesInDatabase(), 2);
+}
+
+// Under NOTE PRINTED, Select All and Delete remove exactly the names shown: the printed names of the
+// date and the names of another date stay.
+void TestNameList::selectAllThenDeleteRemovesWhatIsShown() {
+    AppFixture env;
+    const int file = fileWithLeads(3000);
+    DbConnection->execute(u"UPDATE [Names] SET Printed = -1 WHERE ID % 7 = 0"_s);
+    AppFixture::addLead(AppFixture::addDataFile(QDate(2012, 1, 1)), u"ELSEWHERE"_s);
+    const int printed = AppFixture::scalar(u"SELECT COUNT(*) FROM [Names] WHERE Printed"_s);
+    env.open();
+    AppFixture::choose(env.displayBox(), 1); // NOTE PRINTED
+    QCOMPARE(env.counters(), u"%1/0"_s.arg(3000 - printed));
+    QTest::mouseClick(env.selectAllButton(), Qt::LeftButton);
+    QCOMPARE(env.counters(), u"%1/%1"_s.arg(3000 - printed));
+    env.answers.setNextAnswer(platform::Yes);
+    QTest::mouseClick(env.deleteButton(), Qt::LeftButton);
+    QCOMPARE(env.counters(), u"0/0"_s);
+    QCOMPARE(
+        AppFixture::scalar(u"SELECT COUNT(*) FROM [Names] WHERE DataFile_ID = %1 AND Printed"_s.arg(file)),
+        printed);
+    QCOMPARE(AppFixture::scalar(u"SELECT COUNT(*) FROM [Names]"_s), printed + 1);
+    AppFixture::choose(env.displayBox(), 0); // ALL NAMES
+    QCOMPARE(env.counters(), u"%1/0"_s.arg(printed));
+    QVERIFY(env.errorLocations().isEmpty());
 }
 
 QTEST_MAIN(TestNameList)

@@ -191,6 +191,43 @@ private slots:
         QCOMPARE(flags(3), -11);
     }
 
+    // Letters for a selection spread over a long list of two source dates come in list order, which is
+    // neither the order of the names' IDs nor the order they were selected in.
+    void printOrderIsListOrder() {
+        platform::ScriptedAnswerer answers;
+        DbConnection->execute(QStringLiteral(
+            "INSERT INTO DataFiles (FileName, Date) VALUES ('01042026.lst', '2026-01-04 00:00:00')"));
+        for (int file : {2, 1})
+            DbConnection->execute(
+                QStringLiteral(
+                    "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 1499) "
+                    "INSERT INTO [Names] (DataFile_ID, Name, Street, City, State, Zip) SELECT %1, "
+                    "printf('P%1-%04d', (i * 7919) % 1500), '9 OAK ST', 'TAMPA', 'FL', '33601' FROM n")
+                    .arg(file));
+        // A window that knows the new source date.
+        m_window = std::make_unique<MainWindow>(AppContext::fromProgram());
+        ui = MainWindowControls(m_window.get());
+        m_window->load();
+        m_window->show();
+        ui.modeBox()->setCurrentIndex(1); // ADD
+        ui.datesBox()->setCurrentIndex(1);
+        emit ui.datesBox()->activated(1);
+        QTest::mouseClick(ui.header(1), Qt::LeftButton); // Name, ascending
+        QCOMPARE(ui.namesView()->count(), 3003);
+        selectForPrint({3002, 0, 1777, 3, 1500, 2500, 1499});
+        QStringList shown;
+        for (int row : {0, 3, 1499, 1500, 1777, 2500, 3002})
+            shown << ui.namesView()->text(row).section(QLatin1Char('\t'), 1, 1);
+        answers.setNextPrintFile(m_env->dir.path() + QStringLiteral("/spread.pdf"));
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
+        QVERIFY(answers.messages.empty());
+        QStringList printed;
+        for (const QByteArray& line : FileBytes(UserDataFolder + letters::kMergeDataFile).split('\n').mid(1))
+            if (!line.isEmpty())
+                printed << QString::fromLatin1(line.split('\t').first()).remove(QLatin1Char('"'));
+        QCOMPARE(printed, shown);
+    }
+
     // A cancelled print dialog changes nothing and says nothing; the list is not rebuilt.
     void cancelledPrintChangesNothing() {
         platform::ScriptedAnswerer answers;
