@@ -23,8 +23,8 @@ class Recordset;
 class LeadListModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    static constexpr int BatchRows = 64;
-    static constexpr int CachedBatches = 32;
+    static constexpr int BatchRows = 32;
+    static constexpr int CachedBatches = 64;
 
     // The columns a row's text is formed from, in this order.
     static const QString RowColumns;
