@@ -131,7 +131,7 @@ void setCellBorders(QTextTableCellFormat& f, const Borders& borders) {
                            : 0.0;
     };
     // Qt keeps the room of the rules, and paints them in a brush that leaves no mark (it would paint
-    // one of no style black); paintDecorations() draws them.
+    // one of no style black); paintDocument() draws them.
     const QBrush none(Qt::transparent);
     QList<qreal> list;
     for (size_t i = 0; i < 4; ++i) {

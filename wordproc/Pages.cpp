@@ -136,6 +136,16 @@ void drawRule(QPainter& painter, QPointF a, QPointF b, const Rule& r) {
         drawRule(painter, a, b, r.style, r.width, r.color);
 }
 
+// The bottom of a block's last line as the text goes on below it: Qt rounds the block's rectangle up to
+// whole pixels.
+double textBottom(const QTextBlock& block, const QRectF& rect) {
+    const QTextLayout* lines = block.layout();
+    if (lines->lineCount() == 0)
+        return rect.bottom();
+    const QTextLine line = lines->lineAt(lines->lineCount() - 1);
+    return rect.top() + line.y() + block.blockFormat().lineHeight(line.height(), kLayoutDpi / 96.0);
+}
+
 void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat& format) {
     Rules rules;
     if (!rulesOf(format, kBordersProperty, rules))
@@ -186,15 +196,8 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
             box.rect.setLeft(text.left() - (f.leftPadding() + f.leftBorder() / 2) * scale);
             box.rect.setRight(text.right() + (f.rightPadding() + f.rightBorder() / 2) * scale);
             box.rect.setTop(text.top() - (f.topPadding() + f.topBorder() / 2) * scale);
-            // The text's exact height: Qt rounds a block's rectangle up to whole pixels.
             const QTextBlock last = cell.lastCursorPosition().block();
-            const QTextLayout* lines = last.layout();
-            double bottom = layout->blockBoundingRect(last).bottom();
-            if (lines->lineCount() > 0) {
-                const QTextLine line = lines->lineAt(lines->lineCount() - 1);
-                bottom = layout->blockBoundingRect(last).top() + line.y() +
-                         last.blockFormat().lineHeight(line.height(), scale);
-            }
+            const double bottom = textBottom(last, layout->blockBoundingRect(last));
             box.rect.setBottom(bottom + (f.bottomPadding() + f.bottomBorder() / 2) * scale);
         }
     if (!any)
@@ -309,24 +312,97 @@ void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& ori
     }
 }
 
+// The blocks whose text may meet `clip` (document coordinates; all blocks when empty), first and last.
+// Blocks come down the page in document order but for a table's cells, whose paragraphs may reach below
+// the next cell's start: the search keeps an inch of slack either side.
+std::pair<QTextBlock, QTextBlock> blocksNear(const QTextDocument& doc, const QRectF& clip) {
+    if (clip.isEmpty())
+        return {doc.begin(), doc.lastBlock()};
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    const double top = clip.top() - kLayoutDpi, bottom = clip.bottom() + kLayoutDpi;
+    // The first block that ends below `y`, as far as a search over block numbers finds it.
+    const auto firstEndingBelow = [&](double y) {
+        int lo = 0, hi = doc.blockCount();
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (layout->blockBoundingRect(doc.findBlockByNumber(mid)).bottom() < y)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    const int first = firstEndingBelow(top);
+    int last = firstEndingBelow(bottom);
+    last = qMin(last, doc.blockCount() - 1);
+    return {doc.findBlockByNumber(qMin(first, last)), doc.findBlockByNumber(last)};
+}
+
 } // namespace
 
-void paintDecorations(QPainter& painter, const QTextDocument& doc, const QRectF& clip) {
+LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
+    const auto [first, last] = blocksNear(doc, clip);
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        const int type = b.blockFormat().lineHeightType();
+        // Set line heights keep the text where the file puts it in the line.
+        if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight) {
+            QTextLayout* lines = b.layout();
+            for (int i = 0; i < lines->lineCount(); ++i) {
+                QTextLine line = lines->lineAt(i);
+                const double gap = line.leading();
+                if (gap <= 0)
+                    continue;
+                m_moved.emplace_back(line, line.position());
+                line.setPosition(line.position() + QPointF(0, gap));
+                m_most = qMax(m_most, gap);
+            }
+        }
+        if (b == last)
+            break;
+    }
+}
+
+LeadingAbove::~LeadingAbove() {
+    for (auto& [line, position] : m_moved)
+        line.setPosition(position);
+}
+
+void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& clip) {
     const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    const std::pair<QTextBlock, QTextBlock> near = blocksNear(doc, clip);
+    const QTextBlock first = near.first, last = near.second;
+    // The blocks near the clip, in order, with their rectangles.
+    const auto eachBlock = [&](auto&& paint) {
+        for (QTextBlock block = first; block.isValid(); block = block.next()) {
+            paint(block, block.blockFormat());
+            if (block == last)
+                break;
+        }
+    };
     painter.save();
+    {
+        const LeadingAbove gaps(doc, clip);
+        QAbstractTextDocumentLayout::PaintContext ctx;
+        ctx.palette.setColor(QPalette::Text, Qt::black);
+        // A line that only touches the clip's edge belongs to the neighbouring page: not even an
+        // invisible copy of it goes into this page (a PDF would hold its text twice). The last line of
+        // the page before reaches its gap further down.
+        if (!clip.isEmpty())
+            ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5);
+        doc.documentLayout()->draw(&painter, ctx);
+        eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
+            if (format.hasProperty(kLeadersProperty))
+                paintLeaders(painter, block, layout->blockBoundingRect(block).topLeft());
+        });
+    }
+    // The rules keep to the paragraphs' and cells' edges, where the lines stand without their gaps.
     for (QTextFrame* frame : doc.rootFrame()->childFrames())
         if (QTextTable* table = qobject_cast<QTextTable*>(frame))
             paintCellRules(painter, doc, *table, clip);
-    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
-        const QTextBlockFormat format = block.blockFormat();
-        if (!format.hasProperty(kBordersProperty) && !format.hasProperty(kLeadersProperty))
-            continue;
-        const QRectF rect = layout->blockBoundingRect(block);
-        if (!clip.isEmpty() && !rect.adjusted(0, -kLayoutDpi, 0, kLayoutDpi).intersects(clip))
-            continue;
-        paintBorders(painter, rect, format);
-        paintLeaders(painter, block, rect.topLeft());
-    }
+    eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
+        if (format.hasProperty(kBordersProperty))
+            paintBorders(painter, layout->blockBoundingRect(block), format);
+    });
     painter.restore();
 }
 
@@ -420,8 +496,6 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
             if ((p.page == index || p.page < 0) && p.behindText == behind)
                 painter.drawImage(p.rect, p.image);
     };
-    QAbstractTextDocumentLayout::PaintContext ctx;
-    ctx.palette.setColor(QPalette::Text, Qt::black);
     const auto band = [&](QTextDocument* band, bool header) {
         if (!band)
             return;
@@ -431,8 +505,7 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
                                         band->documentLayout()->documentSize().height();
         painter.save();
         painter.translate(left, top);
-        band->documentLayout()->draw(&painter, ctx);
-        paintDecorations(painter, *band);
+        paintDocument(painter, *band);
         painter.restore();
     };
     pictures(true);
@@ -442,13 +515,8 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
     const QRectF area(-left, index * size.height(), pageWidth, size.height());
     painter.translate(0, -index * size.height());
     painter.setClipRect(area);
-    // A line that only touches the page's edge belongs to the neighbouring page: not even an invisible
-    // copy of it goes into this page (a PDF would hold its text twice).
-    ctx.clip = area.adjusted(0, 0.5, 0, -0.5);
-    doc.documentLayout()->draw(&painter, ctx);
-    paintDecorations(painter, doc, area);
+    paintDocument(painter, doc, area);
     painter.restore();
-    ctx.clip = QRectF();
     band(copy.header.get(), true);
     band(copy.footer.get(), false);
     pictures(false);

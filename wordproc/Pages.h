@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFormat>
+#include <QTextLayout>
 #include <memory>
 #include <vector>
 
@@ -43,7 +44,7 @@ std::unique_ptr<QTextDocument> newPagedDocument(const PageSetup& page, const QSt
 std::unique_ptr<QTextDocument> newBandDocument(const PageSetup& page, const QString& defaultFamily);
 
 // What Qt's text layout does not draw itself travels with the documents as format properties, for
-// paintDecorations() to draw.
+// paintDocument() to draw.
 enum DecorationProperty {
     // Block: the paragraph's rules, four edges (top, left, bottom, right) of style (Border::Style),
     // width and space (twips) and colour (QRgb), as a QList<qreal>. An edge shared with the paragraph
@@ -59,16 +60,33 @@ enum DecorationProperty {
     kCellRulesProperty,
 };
 
-// Draws the rules of the paragraphs and table cells and the tab leaders of the blocks of `doc` that
-// meet `clip` (document coordinates; everything when empty), with the painter in the document's
-// coordinates.
-void paintDecorations(QPainter& painter, const QTextDocument& doc, const QRectF& clip = QRectF());
+// Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
+// the document's coordinates: the text as Qt lays it out with each line's gap above it, the tab leaders,
+// and the rules of the paragraphs and table cells.
+void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& clip = QRectF());
 
 // Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif
 // where the common word processors set the font's 13.8); over a page that drifts by half a line.
 // Scales the line height of the blocks from `first` through `last` back to their fonts' exact
 // spacing. Fixed line heights stay as they are.
 void setExactLineHeights(QTextBlock first, const QTextBlock& last);
+
+// LibreOffice and Word set a font's line gap above its text, Qt sets it below: lines of single or
+// proportional spacing that meet `clip` (document coordinates; all when empty) stand their gap lower
+// while this lives, for painting, and go back when it ends. Set line heights keep their place.
+class LeadingAbove {
+public:
+    explicit LeadingAbove(const QTextDocument& doc, const QRectF& clip = QRectF());
+    ~LeadingAbove();
+    LeadingAbove(const LeadingAbove&) = delete;
+    LeadingAbove& operator=(const LeadingAbove&) = delete;
+    // The largest gap a line was moved by.
+    double most() const { return m_most; }
+
+private:
+    std::vector<std::pair<QTextLine, QPointF>> m_moved;
+    double m_most = 0;
+};
 
 // Sets the page-number fields of `doc`: to `page` and `pages`, or when `pageHeight` is positive, each
 // to the page it lies on in a document paginated to that height.
