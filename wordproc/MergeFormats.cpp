@@ -95,6 +95,8 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
         if (anyLeader)
             b.setProperty(kLeadersProperty, leaders);
     }
+    if (p.shading.isValid())
+        b.setProperty(kShadingProperty, qulonglong(p.shading.rgba()));
     if (p.pageBreakBefore)
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     if (p.keepTogether)

@@ -146,6 +146,23 @@ double textBottom(const QTextBlock& block, const QRectF& rect) {
     return rect.top() + line.y() + block.blockFormat().lineHeight(line.height(), kLayoutDpi / 96.0);
 }
 
+// A paragraph's shading covers its lines from indent to indent, and the space between its rules and
+// its text, as in the common word processors.
+void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text) {
+    const QTextBlockFormat format = block.blockFormat();
+    Rules rules;
+    const bool ruled = rulesOf(format, kBordersProperty, rules);
+    const auto room = [&](Side side) {
+        const Rule& r = rules[size_t(side)];
+        return ruled && r.style ? r.space : 0.0;
+    };
+    const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
+    const double x1 = text.right() - format.rightMargin();
+    painter.fillRect(QRectF(QPointF(x0 - room(Side::Left), text.top() - room(Side::Top)),
+                            QPointF(x1 + room(Side::Right), textBottom(block, text) + room(Side::Bottom))),
+                     QColor::fromRgba(QRgb(format.property(kShadingProperty).toULongLong())));
+}
+
 void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat& format) {
     Rules rules;
     if (!rulesOf(format, kBordersProperty, rules))
@@ -380,6 +397,10 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         }
     };
     painter.save();
+    eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
+        if (format.hasProperty(kShadingProperty))
+            paintShading(painter, block, layout->blockBoundingRect(block));
+    });
     {
         const LeadingAbove gaps(doc, clip);
         QAbstractTextDocumentLayout::PaintContext ctx;

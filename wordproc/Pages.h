@@ -58,11 +58,13 @@ enum DecorationProperty {
     // but leaves them undrawn: Qt would fill rectangles on whole layout pixels, where the common word
     // processors stroke lines of the rule's width on the cell's edges.
     kCellRulesProperty,
+    // Block: the paragraph's shading (QRgb), over its lines and the space between its rules and text.
+    kShadingProperty,
 };
 
 // Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
-// the document's coordinates: the text as Qt lays it out with each line's gap above it, the tab leaders,
-// and the rules of the paragraphs and table cells.
+// the document's coordinates: the paragraphs' shading, the text as Qt lays it out with each line's gap
+// above it, the tab leaders, and the rules of the paragraphs and table cells.
 void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& clip = QRectF());
 
 // Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif

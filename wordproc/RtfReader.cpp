@@ -66,6 +66,7 @@ void Reader::addRun(State& st, Run run) {
 Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
     Paragraph p;
     p.format = st.para;
+    p.format.shading = shading(st.paraBack, st.paraFore, st.paraShade);
     p.markFormat = format(st.chr);
     p.runs = std::move(b.runs);
     b.runs.clear();
@@ -109,6 +110,19 @@ void Reader::finishStory(StoryBuilder& b, const State& st) {
     flushTable(b);
 }
 
+QColor Reader::shading(int back, int fore, int percent) const {
+    // A shading percentage mixes the pattern colour (black by default) into the background (white).
+    const QColor bg = color(back), fg = color(fore);
+    const double share = qBound(0, percent, 10000) / 10000.0;
+    if (share <= 0)
+        return bg;
+    const QColor under = bg.isValid() ? bg : QColor(Qt::white);
+    const QColor over = fg.isValid() ? fg : QColor(Qt::black);
+    const auto mix = [share](int a, int z) { return qRound(a + (z - a) * share); };
+    return QColor(mix(under.red(), over.red()), mix(under.green(), over.green()),
+                  mix(under.blue(), over.blue()));
+}
+
 QColor Reader::color(int index) const {
     return index > 0 && size_t(index) < m_colors.size() ? m_colors[size_t(index)] : QColor();
 }
@@ -139,7 +153,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     const auto set = [&kinds](char letter, int k) { kinds[size_t(letter - 'a')] = quint8(k); };
     set('a', PageWord);
     set('b', Character | BorderEdge | Special);
-    set('c', Character | BorderEdge | TableWord | Special);
+    set('c', Character | Paragraph | BorderEdge | TableWord | Special);
     set('d', Character | PageWord);
     set('e', Special);
     set('f', Character | Paragraph | PageWord);
@@ -253,6 +267,14 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.tabKind = TabStop::Left;
         st.tabLeader = TabStop::NoLeader;
         st.border = BorderTarget::None;
+        st.paraBack = st.paraFore = -1;
+        st.paraShade = 0;
+    } else if (w == "cbpat") {
+        st.paraBack = param;
+    } else if (w == "cfpat") {
+        st.paraFore = param;
+    } else if (w == "shading") {
+        st.paraShade = param;
     } else if (w == "fi") {
         para.firstTwips = clampTwips(param);
     } else if (w == "li" || w == "lin") {

@@ -98,6 +98,7 @@ struct State {
     TabStop::Leader tabLeader = TabStop::NoLeader;
     BorderTarget border = BorderTarget::None;
     Side borderSide = Side::Top;
+    int paraBack = -1, paraFore = -1, paraShade = 0; // the paragraph's shading, as \cbpat, \cfpat, \shading
     int uc = 1;
     bool symbolFont = false;
     bool hidden = false;
@@ -199,6 +200,8 @@ private:
     Paragraph takeParagraph(State& st, StoryBuilder& b);
     void finishStory(StoryBuilder& b, const State& st);
     QColor color(int index) const;
+    // A background colour, a pattern colour and the pattern's share in hundredths of a percent, mixed.
+    QColor shading(int back, int fore, int percent) const;
 
     // Tables and borders.
     bool tableWord(State& st, Word word, int param);

@@ -115,17 +115,7 @@ void Reader::borderWord(State& st, Word w, int param) {
 void Reader::endCellDefinition(StoryBuilder& b, int right) {
     Cell c = std::move(b.cellDef);
     c.rightTwips = right;
-    // A shading percentage mixes the pattern colour (black by default) into the background (white).
-    const QColor back = color(b.cellBack), fore = color(b.cellFore);
-    const double share = qBound(0, b.cellShade, 10000) / 10000.0;
-    if (share > 0) {
-        const QColor bg = back.isValid() ? back : QColor(Qt::white);
-        const QColor fg = fore.isValid() ? fore : QColor(Qt::black);
-        const auto mix = [share](int a, int z) { return qRound(a + (z - a) * share); };
-        c.shading = QColor(mix(bg.red(), fg.red()), mix(bg.green(), fg.green()), mix(bg.blue(), fg.blue()));
-    } else {
-        c.shading = back;
-    }
+    c.shading = shading(b.cellBack, b.cellFore, b.cellShade);
     if (b.rowDef.cells.size() < kMaxCells)
         b.rowDef.cells.push_back(std::move(c));
     b.cellDef = Cell{};

@@ -77,6 +77,7 @@ struct ParaFormat {
     bool keepWithNext = false;
     std::vector<TabStop> tabs;
     Borders borders;
+    QColor shading; // invalid: none
 };
 
 struct Run {

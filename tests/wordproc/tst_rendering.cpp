@@ -463,6 +463,39 @@ private slots:
                  qPrintable(QString::number(firstOnSecond - pageHeight)));
     }
 
+    void paragraphShading() {
+        // Shading that LibreOffice saved as \cbpat lies under the paragraph's lines from margin to
+        // margin, the text over it; the space after the paragraph stays clear.
+        const Shown s = show("shading.rtf");
+        const QImage page = sheet(s, 0);
+        const auto drawn = record(s, 0);
+        const double left = twipsToLayout(1440), right = twipsToLayout(12240 - 1440);
+        const std::pair<QString, QColor> shaded[]{{QStringLiteral("Zero down"), QColor(255, 230, 153)},
+                                                  {QStringLiteral("A free oil"), QColor(198, 224, 180)}};
+        for (const auto& [start, color] : shaded) {
+            const QRectF text = onSheet(s, blockStarting(*s.copy.body, start));
+            int fills = 0;
+            for (const Recorder::Fill& f : drawn->fills) {
+                if (f.color != color)
+                    continue;
+                ++fills;
+                QVERIFY(qAbs(f.rect.left() - left) < 1 && qAbs(f.rect.right() - right) < 1);
+                QVERIFY(qAbs(f.rect.top() - text.top()) < 1);
+                QVERIFY2(qAbs(f.rect.height() - twipsToLayout(276)) < 1,
+                         qPrintable(QString::number(f.rect.height())));
+            }
+            QCOMPARE(fills, 1);
+            const int y = px(text.top() + twipsToLayout(138));
+            int darkest = 255;
+            for (int x = px(left); x < px(right); ++x)
+                darkest = qMin(darkest, qGray(page.pixel(x, y)));
+            QVERIFY(darkest < 100);
+            QCOMPARE(page.pixelColor(px(right) - 2, px(text.top()) + 1), color);
+            QCOMPARE(page.pixelColor(px(right) - 2, px(text.top() + twipsToLayout(276)) + 2),
+                     QColor(Qt::white));
+        }
+    }
+
     // Lines are as tall as LibreOffice sets them (the font's spacing, 13.8 pt for 12-point Liberation
     // Serif, not Qt's whole layout pixels), and their text sits where LibreOffice sets it, under the
     // font's line gap (Qt would set the gap below the text), so that a page holds the same lines at the

@@ -82,6 +82,12 @@ private slots:
         QVERIFY(para(t, 4).format.tabs == tabs);
         QVERIFY(para(t, 5).format.tabs == tabs); // paragraph properties hold until \pard
         QVERIFY(para(t, 6).format.tabs.empty());
+        // Paragraph shading: a background, or a share of the pattern colour over it; \pard ends it.
+        const Template shaded = read("\\pard\\cbpat2 Red\\par \\pard\\shading2500\\cfpat2 Pink\\par "
+                                     "\\pard\\cbpat2\\cfpat1\\shading5000 Dark\\par \\pard None\\par ");
+        QCOMPARE(QList<QColor>({para(shaded, 0).format.shading, para(shaded, 1).format.shading,
+                                para(shaded, 2).format.shading, para(shaded, 3).format.shading}),
+                 QList<QColor>({QColor(192, 0, 0), QColor(239, 191, 191), QColor(96, 0, 0), QColor()}));
 
         const auto merged = shown(t);
         QTextDocument& d = *merged->copies.at(0).body;
