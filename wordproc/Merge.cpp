@@ -197,6 +197,27 @@ public:
         }
     }
 
+    // Lays out a text box's text with the record in force at its anchor, to be painted in its box.
+    void textBox(PlacedPicture& placed, const Floating& fl, int record) {
+        const std::array<int, 4>& in = fl.insetTwips;
+        PageSetup box = m.m_t->page;
+        box.leftTwips = 0;
+        box.rightTwips = 0;
+        box.widthTwips = qMax(1, fl.widthTwips - in[0] - in[2]);
+        auto doc = newBandDocument(box, m.m_t->defaultFamily);
+        Builder b(m, *doc);
+        Cursor c{record, false};
+        b.begin();
+        b.story(m.m_t->textBoxes[size_t(fl.text)], c);
+        b.end();
+        b.finish();
+        placed.text = std::move(doc);
+        placed.textOffset = QPointF(twipsToLayout(in[0]), twipsToLayout(in[1]));
+        placed.fill = fl.fill;
+        placed.line = fl.line;
+        placed.lineWidth = twipsToLayout(fl.lineTwips);
+    }
+
     // Places the pictures anchored in this document, whose top lies `origin` below the sheet's top and
     // whose pages are `pageHeight` tall (0: a header or footer, on every page). Text that must not run
     // under a picture starts below it.
@@ -204,7 +225,7 @@ public:
         const PageSetup& pg = m.m_t->page;
         QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
         const double left = twipsToLayout(pg.leftTwips);
-        for (const auto& [blockNumber, index] : m_anchors) {
+        for (const auto& [blockNumber, index, record] : m_anchors) {
             const Floating& fl = m.m_t->floats[size_t(index)];
             const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
             if (!anchor.isValid())
@@ -218,8 +239,12 @@ public:
                       : fl.fromY == Floating::From::Margin
                           ? twipsToLayout(pg.topTwips + fl.topTwips)
                           : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
-            out.push_back(PlacedPicture{pageHeight > 0 ? page : -1, r,
-                                        m.m_t->pictures[size_t(fl.picture)].image, fl.behindText});
+            PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0};
+            if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size())
+                textBox(placed, fl, record);
+            else
+                placed.image = m.m_t->pictures[size_t(fl.picture)].image;
+            out.push_back(std::move(placed));
             if (fl.behindText || fl.wrap == Floating::Wrap::None || besideText(fl))
                 continue;
             const double top = pageTop + r.top() - origin;
@@ -332,7 +357,7 @@ private:
                     // around it.
                     if (besideText(fl) && cur.block().length() == 1 && !cur.currentTable())
                         keepClear(cur, fl);
-                    m_anchors.emplace_back(cur.block().blockNumber(), r.index);
+                    m_anchors.push_back(Anchor{cur.block().blockNumber(), r.index, c.record});
                 }
                 break;
             }
@@ -488,8 +513,13 @@ private:
     QTextDocument& m_doc;
     QTextCursor m_cursor;
     Flow m_flow;
-    QTextTable* m_table = nullptr;              // the table just closed, until the paragraph after it
-    std::vector<std::pair<int, int>> m_anchors; // floating pictures: the anchor's block, the float
+    QTextTable* m_table = nullptr; // the table just closed, until the paragraph after it
+    struct Anchor {
+        int block;  // the anchor's block
+        int index;  // the float
+        int record; // the record in force there, for a text box's fields
+    };
+    std::vector<Anchor> m_anchors;
     bool m_pageFields = false;
     QString m_pending;
     int m_pendingFormat = -1;

@@ -513,9 +513,28 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
     const double left = twipsToLayout(page.leftTwips);
     const double pageWidth = twipsToLayout(page.widthTwips);
     const auto pictures = [&](bool behind) {
-        for (const PlacedPicture& p : copy.pictures)
-            if ((p.page == index || p.page < 0) && p.behindText == behind)
+        for (const PlacedPicture& p : copy.pictures) {
+            if ((p.page != index && p.page >= 0) || p.behindText != behind)
+                continue;
+            if (!p.text) {
                 painter.drawImage(p.rect, p.image);
+                continue;
+            }
+            // A text box covers what lies under it, as in the common word processors.
+            if (p.fill.isValid())
+                painter.fillRect(p.rect, p.fill);
+            painter.save();
+            painter.translate(p.rect.topLeft() + p.textOffset);
+            paintDocument(painter, *p.text);
+            painter.restore();
+            if (p.line.isValid()) {
+                painter.save();
+                painter.setPen(QPen(p.line, p.lineWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(p.rect);
+                painter.restore();
+            }
+        }
     };
     const auto band = [&](QTextDocument* band, bool header) {
         if (!band)

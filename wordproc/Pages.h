@@ -94,12 +94,18 @@ private:
 // to the page it lies on in a document paginated to that height.
 void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight = 0, int firstPage = 1);
 
-// A floating picture where it lies on the sheet.
+// A floating picture or text box where it lies on the sheet.
 struct PlacedPicture {
     int page = -1; // within its copy; -1: on every page (a header's or footer's)
     QRectF rect;   // layout pixels from the sheet's corner
     QImage image;
     bool behindText = false;
+    // A text box: its text, laid out as wide as the box less its insets, and how the box looks.
+    std::shared_ptr<QTextDocument> text;
+    QPointF textOffset; // from the box's corner
+    QColor fill;        // invalid: none
+    QColor line;        // invalid: none
+    double lineWidth = 0;
 };
 
 // One run of pages that starts on a new sheet: a letter's record, a label sheet's records, or the

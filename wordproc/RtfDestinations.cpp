@@ -133,6 +133,7 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"sp", &Reader::openShapePart},
         {"sn", &Reader::openShapePart},
         {"sv", &Reader::openShapePart},
+        {"shptxt", &Reader::openShapeText},
         {"header", &Reader::openHeaderFooter},
         {"headerr", &Reader::openHeaderFooter},
         {"headerl", &Reader::openHeaderFooter},
@@ -191,8 +192,8 @@ bool Reader::keepDestination(State&, GroupLocals&, Word) {
 
 bool Reader::openShape(State& st, GroupLocals& local, Word) {
     flushText(st);
-    // A shape inside a field's code or another shape shows nothing.
-    st.dest = st.dest == Dest::Body ? Dest::Shape : Dest::Skip;
+    // A shape inside a field's code, another shape or a text box shows nothing.
+    st.dest = st.dest == Dest::Body && !st.inTextBox ? Dest::Shape : Dest::Skip;
     st.shape = &local.shape;
     return true;
 }
@@ -212,7 +213,7 @@ bool Reader::openHeaderFooter(State& st, GroupLocals& local, Word w) {
     flushText(st);
     const bool header = w.starts_with("header");
     bool& seen = header ? m_headerSeen : m_footerSeen;
-    if (seen || st.dest != Dest::Body || st.target) {
+    if (seen || st.dest != Dest::Body || st.target || st.inTextBox) {
         st.dest = Dest::Skip; // later sections' headers, left pages: the first one serves
         return true;
     }
@@ -224,6 +225,30 @@ bool Reader::openHeaderFooter(State& st, GroupLocals& local, Word w) {
     st.inResult = false;
     st.inTable = false;
     local.opened = &b;
+    return true;
+}
+
+// A shape's text: a story of its own, read as the body is, from a fresh paragraph.
+bool Reader::openShapeText(State& st, GroupLocals& local, Word) {
+    if (st.dest != Dest::Shape || !st.shape || st.shape->hasText) {
+        st.dest = Dest::Skip;
+        return true;
+    }
+    ShapeData& shape = *st.shape;
+    shape.hasText = true;
+    shape.textBuilder.story = &shape.text;
+    st.story = &shape.textBuilder;
+    st.dest = Dest::Body;
+    st.shape = nullptr;
+    st.inTextBox = true;
+    st.target = nullptr;
+    st.inResult = false;
+    st.inTable = false;
+    st.para = ParaFormat{};
+    st.chr = CharFormat{};
+    st.paraBack = st.paraFore = -1;
+    st.paraShade = 0;
+    local.opened = &shape.textBuilder;
     return true;
 }
 

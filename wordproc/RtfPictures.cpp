@@ -80,13 +80,33 @@ void Reader::shapeWord(State& st, Word w, bool, int param) {
 }
 
 void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {
-    // The few properties that say where the picture lies; the rest draw shapes this reader leaves out.
+    // The properties that say where a picture or text box lies and how a text box looks; the rest draw
+    // shapes this reader leaves out.
     const QString name = property.name.trimmed();
     bool ok = false;
-    const int value = property.value.trimmed().toInt(&ok);
+    const qint64 value = property.value.trimmed().toLongLong(&ok);
     if (!ok)
         return;
+    // Colours are 0xBBGGRR; lengths in EMU, 635 to a twip.
+    const auto bgr = [](qint64 v) { return QColor(int(v & 0xff), int(v >> 8 & 0xff), int(v >> 16 & 0xff)); };
+    const auto twips = [](qint64 emu) { return int(qBound(qint64(0), emu / 635, qint64(1440))); };
     Floating& f = shape.floating;
+    if (name == QLatin1String("fillColor"))
+        shape.fill = bgr(value);
+    else if (name == QLatin1String("lineColor"))
+        shape.line = bgr(value);
+    else if (name == QLatin1String("fFilled"))
+        shape.filled = value != 0;
+    else if (name == QLatin1String("fLine"))
+        shape.lined = value != 0;
+    else if (name == QLatin1String("lineWidth"))
+        shape.lineTwips = twips(value);
+    else if (name == QLatin1String("dxTextLeft") || name == QLatin1String("dyTextTop") ||
+             name == QLatin1String("dxTextRight") || name == QLatin1String("dyTextBottom"))
+        shape.insetTwips[name == QLatin1String("dxTextLeft")    ? 0
+                         : name == QLatin1String("dyTextTop")   ? 1
+                         : name == QLatin1String("dxTextRight") ? 2
+                                                                : 3] = twips(value);
     if (name == QLatin1String("posrelh"))
         f.fromX = value == 1 ? Floating::From::Page : Floating::From::Margin;
     else if (name == QLatin1String("posrelv"))
@@ -99,8 +119,29 @@ void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {
 
 void Reader::finishShape(State& st, ShapeData& shape) {
     Floating f = shape.floating;
+    if (f.picture < 0 && shape.hasText && !shape.text.empty() && m_t.textBoxes.size() < kMaxTextBoxes) {
+        // A text box: where the shape says, or two inches by one where it gives no size.
+        f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
+        f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+        f.widthTwips =
+            int(qBound(qint64(1), shape.right > f.leftTwips ? qint64(shape.right) - f.leftTwips : 2880,
+                       qint64(kMaxTwips)));
+        f.heightTwips =
+            int(qBound(qint64(1), shape.bottom > f.topTwips ? qint64(shape.bottom) - f.topTwips : 1440,
+                       qint64(kMaxTwips)));
+        f.fill = shape.filled ? shape.fill : QColor();
+        f.line = shape.lined && shape.lineTwips > 0 ? shape.line : QColor();
+        f.lineTwips = shape.lineTwips;
+        f.insetTwips = shape.insetTwips;
+        m_t.textBoxes.push_back(std::move(shape.text));
+        f.text = int(m_t.textBoxes.size() - 1);
+        m_t.floats.push_back(f);
+        if (!st.hidden)
+            addRun(st, Run{Run::Floating, format(st.chr), int(m_t.floats.size() - 1), {}});
+        return;
+    }
     if (f.picture < 0)
-        return; // lines, boxes and text frames are left out
+        return; // lines and boxes without text are left out
     const Picture& pic = m_t.pictures[size_t(f.picture)];
     // Anywhere on a sheet of up to 50 inches; the size as for an inline picture.
     f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);

@@ -26,6 +26,8 @@ constexpr int kMaxWordLength = 32;
 // file could make every stored row or paragraph as large as the whole file.
 constexpr size_t kMaxCells = 63;
 constexpr size_t kMaxTabs = 64;
+// Each text box is laid out as a document of its own for every letter; a letter has a few.
+constexpr size_t kMaxTextBoxes = 64;
 
 enum class Dest : quint8 {
     Body, // text that belongs to a story (or a field result)
@@ -61,11 +63,6 @@ struct PictureData {
 };
 
 // A shape being read: the picture it shows and where; a property being read.
-struct ShapeData {
-    Floating floating;
-    int right = 0;
-    int bottom = 0;
-};
 struct ShapeProperty {
     QString name;
     QString value;
@@ -90,6 +87,20 @@ struct StoryBuilder {
     bool tableBreakPending = false;
 };
 
+// A shape being read: where it lies, and for a text box its look and its text.
+struct ShapeData {
+    Floating floating;
+    int right = 0;
+    int bottom = 0;
+    bool filled = true, lined = true;
+    QColor fill = Qt::white, line = Qt::black;
+    int lineTwips = 15;
+    std::array<int, 4> insetTwips{144, 72, 144, 72};
+    bool hasText = false;
+    Story text;
+    StoryBuilder textBuilder;
+};
+
 struct State {
     Dest dest = Dest::Body;
     CharFormat chr;
@@ -109,6 +120,7 @@ struct State {
     Field* field = nullptr; // inside a \field group
     PictureData* picture = nullptr;
     ShapeData* shape = nullptr; // inside a shape: its picture goes there
+    bool inTextBox = false;     // no shape, header or footer opens inside a text box
     ShapeProperty* property = nullptr;
 };
 
@@ -222,6 +234,7 @@ private:
     void shapeWord(State& st, Word word, bool hasParam, int param);
     void finishPicture(State& st, PictureData& pic);
     void finishShape(State& st, ShapeData& shape);
+    bool openShapeText(State& st, GroupLocals& local, Word w);
     void shapeProperty(ShapeData& shape, const ShapeProperty& property);
 
     const char* m_p;

@@ -108,12 +108,19 @@ struct Picture {
     int heightTwips = 0;
 };
 
-// A picture placed on the page rather than in a line, anchored to the paragraph that holds its run: where
-// it lies and how the text gives way to it.
+// A picture or a text box placed on the page rather than in a line, anchored to the paragraph that holds
+// its run: where it lies and how the text gives way to it.
 struct Floating {
     enum class From : quint8 { Page, Margin, Paragraph }; // across, Paragraph means the margin as well
     enum class Wrap : quint8 { TopBottom, Around, None };
     int picture = -1; // into Template::pictures
+    int text = -1;    // a text box: into Template::textBoxes
+    // A text box's fill and outline (invalid: none), the outline's width and the text's distance from
+    // the box's edges (left, top, right, bottom).
+    QColor fill;
+    QColor line;
+    int lineTwips = 0;
+    std::array<int, 4> insetTwips{};
     int leftTwips = 0;
     int topTwips = 0;
     int widthTwips = 0;
@@ -186,6 +193,7 @@ struct Template {
     std::vector<Field> fields;
     std::vector<Picture> pictures;
     std::vector<Floating> floats;
+    std::vector<Story> textBoxes;
 };
 
 } // namespace wordproc

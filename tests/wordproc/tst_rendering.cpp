@@ -1,3 +1,4 @@
+#include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
@@ -197,8 +198,17 @@ private:
                     Line{m_transform.map(lines[i]), m_pen.widthF() * m_transform.m22(), m_pen.color()});
         }
         void drawRects(const QRectF* rects, int count) override {
-            for (int i = 0; i < count; ++i)
+            for (int i = 0; i < count; ++i) {
                 fill(rects[i]);
+                if (m_pen.style() == Qt::NoPen)
+                    continue;
+                const QRectF& r = rects[i];
+                const QLineF edges[]{{r.topLeft(), r.topRight()},
+                                     {r.topRight(), r.bottomRight()},
+                                     {r.bottomRight(), r.bottomLeft()},
+                                     {r.bottomLeft(), r.topLeft()}};
+                drawLines(edges, 4);
+            }
         }
         void drawPath(const QPainterPath& path) override { fill(path.boundingRect()); }
         void drawPolygon(const QPointF* points, int count, PolygonDrawMode) override {
@@ -494,6 +504,60 @@ private slots:
             QCOMPARE(page.pixelColor(px(right) - 2, px(text.top() + twipsToLayout(276)) + 2),
                      QColor(Qt::white));
         }
+    }
+
+    void textBoxes() {
+        // A text box that LibreOffice saved as a shape with text, over the letter's first lines: its
+        // outline and white fill where the shape lies, its own paragraphs centred in it, its merge
+        // field filled from the record.
+        const auto t = std::make_shared<const Template>(
+            readTemplateFile(QStringLiteral(QM_SOURCE_DIR "/tests/wordproc/letters/textbox.rtf")));
+        QCOMPARE(t->textBoxes.size(), size_t(1));
+        const Floating& fl = t->floats.at(0);
+        QCOMPARE(QList<int>({fl.leftTwips, fl.topTwips, fl.widthTwips, fl.heightTwips, fl.lineTwips}),
+                 QList<int>({5760, 0, 3600, 1440, 20}));
+        QVERIFY(fl.fill == QColor(Qt::white) && fl.line == QColor(31, 52, 100));
+        Merger merger(t, DataSource::parse("\"Cust_Name\"\t\"Contact_Name\"\r\n\"Ann Buyer\"\t\"Dana "
+                                           "Seller\"\r\n",
+                                           "data.txt"));
+        Shown s{t, merger.next()};
+        QCOMPARE(s.copy.pictures.size(), size_t(1));
+        const PlacedPicture& box = s.copy.pictures.front();
+        QVERIFY(box.text && !box.behindText);
+        QCOMPARE(box.text->toPlainText().trimmed(), QStringLiteral("Spring Sale\nAsk for Dana Seller"));
+        const QRectF where(twipsToLayout(1440 + 5760), twipsToLayout(1440), twipsToLayout(3600),
+                           twipsToLayout(1440));
+        QVERIFY((box.rect.topLeft() - where.topLeft()).manhattanLength() < 2 &&
+                qAbs(box.rect.width() - where.width()) < 1 && qAbs(box.rect.height() - where.height()) < 1);
+
+        const auto drawn = record(s, 0);
+        int outline = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.color == QColor(31, 52, 100)) {
+                QCOMPARE(l.width, twipsToLayout(20));
+                QVERIFY(where.adjusted(-1, -1, 1, 1).contains(l.line.center()));
+                ++outline;
+            }
+        QCOMPARE(outline, 4);
+        bool filled = false;
+        for (const Recorder::Fill& f : drawn->fills)
+            filled =
+                filled || (f.color == QColor(Qt::white) && f.rect.toAlignedRect() == where.toAlignedRect());
+        QVERIFY(filled);
+        // Drawn after the letter's text, so that the box covers the line it lies over.
+        const auto under = drawn->textsStarting(QStringLiteral("We would"));
+        const auto title = drawn->textsStarting(QStringLiteral("Spring Sale"));
+        QVERIFY(under.size() == 1 && title.size() == 1);
+        const auto order = [&](const QString& start) {
+            for (size_t i = 0; i < drawn->texts.size(); ++i)
+                if (drawn->texts[i].text.startsWith(start))
+                    return int(i);
+            return -1;
+        };
+        QVERIFY(order(QStringLiteral("We would")) < order(QStringLiteral("Spring Sale")));
+        QVERIFY(where.contains(title.front().baseline));
+        const QRectF inside = where.adjusted(twipsToLayout(144), twipsToLayout(72), -twipsToLayout(144), 0);
+        QVERIFY(title.front().baseline.y() > inside.top());
     }
 
     // Lines are as tall as LibreOffice sets them (the font's spacing, 13.8 pt for 12-point Liberation

@@ -209,6 +209,26 @@ private slots:
                 (Border{Border::Double, 15, 20, QColor(192, 0, 0)}));
         QVERIFY(!edge(para(w, 0).format.borders, Side::Top).visible());
         QVERIFY((para(w, 0).format.tabs == std::vector<TabStop>{{9000, TabStop::Right, TabStop::Dots}}));
+
+        // A text box: its own story, starting from a fresh paragraph, that neither a shape nor a second
+        // text of the same shape gets into; the body goes on with its own formats.
+        const Template box = read(
+            "\\pard\\qc\\b Body {\\shp{\\*\\shpinst\\shpleft100\\shpright3000\\shpbottom900"
+            "{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn lineColor}{\\sv 255}}{\\sp{\\sn dxTextLeft}{\\sv 63500}}"
+            "{\\shptxt Inside {\\shp{\\*\\shpinst{\\shptxt nested}}}box\\par Two\\par}{\\shptxt second}}}"
+            "text\\par ");
+        QCOMPARE(QList<size_t>({box.floats.size(), box.textBoxes.size(), box.body.blocks.size()}),
+                 QList<size_t>({1, 1, 1}));
+        const Floating& b = box.floats.at(0);
+        QVERIFY(b.text == 0 && b.picture < 0 && !b.fill.isValid() && b.line == QColor(255, 0, 0));
+        QCOMPARE(QList<int>({b.leftTwips, b.widthTwips, b.heightTwips, b.insetTwips[0], b.insetTwips[1]}),
+                 QList<int>({100, 2900, 900, 100, 72}));
+        const Story& inside = box.textBoxes.at(0);
+        QCOMPARE(inside.blocks.size(), size_t(2));
+        QCOMPARE(paraText(std::get<Paragraph>(inside.blocks.at(0))), QStringLiteral("Inside box"));
+        QCOMPARE(std::get<Paragraph>(inside.blocks.at(0)).format.align, ParaFormat::Left);
+        QCOMPARE(paraText(para(box, 0)), QStringLiteral("Body text"));
+        QCOMPARE(para(box, 0).format.align, ParaFormat::Center);
     }
 
     void damagedInput() {
