@@ -318,14 +318,17 @@ void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& ori
                         : kind == TabStop::Dots       ? QLatin1Char('.')
                                                       : QLatin1Char('_');
         const double w = metrics.horizontalAdvance(c);
-        // Leaders keep clear of the text before them and end at the stop, as the common word processors
-        // set them.
-        const int n = int(std::floor((x1 - x0 - w / 2) / w));
+        // Leaders run from the text before them to the stop, as LibreOffice sets them: dots and the like
+        // spaced a little wider to fill it, the characters of a rule a little closer, so that it is whole.
+        const bool rule = kind == TabStop::Underline || kind == TabStop::Thick;
+        const int n = int(rule ? std::ceil((x1 - x0) / w - 0.01) : std::floor((x1 - x0) / w + 0.01));
         if (n <= 0)
             continue;
+        const double step = (x1 - x0) / n;
         painter.setFont(font);
         painter.setPen(color);
-        painter.drawText(QPointF(origin.x() + x1 - n * w, baseline), QString(n, c));
+        for (int k = 0; k < n; ++k)
+            painter.drawText(QPointF(origin.x() + x0 + k * step, baseline), QString(c));
     }
 }
 

@@ -406,8 +406,26 @@ private slots:
         QVERIFY(qAbs(onSheet(s, oil).left() + oil.layout()->lineAt(0).naturalTextWidth() -
                      twipsToLayout(1440 + 9360)) < 2);
         const int dots = marksAlong(page, gap(oil));
+        const auto leaders = record(s, 0);
         QVERIFY2(dots > 40, qPrintable(QString::number(dots)));
         QVERIFY(ruleShare(page, gap(brake), Qt::Horizontal) > 0.97);
+        // As LibreOffice sets them, leaders start where the text before the tab ends and fill the space
+        // to the stop: 127 dots after "Oil change", 63 underscores after "Tyre rotation" in its PDF, one
+        // more or less where the fonts differ a little.
+        for (const auto& [start, c, count] :
+             {std::tuple{QStringLiteral("Oil change\t"), QLatin1Char('.'), 127},
+              std::tuple{QStringLiteral("Tyre rotation\t"), QLatin1Char('_'), 63}}) {
+            const QTextBlock b = blockStarting(doc, start);
+            const QTextLine line = b.layout()->lineAt(0);
+            const double baseline = onSheet(s, b).top() + line.y() + line.ascent();
+            const double from = onSheet(s, b).left() + line.cursorToX(int(start.size()) - 1);
+            QList<double> xs;
+            for (const Recorder::Text& t : leaders->texts)
+                if (t.text == QString(c) && qAbs(t.baseline.y() - baseline) < 4)
+                    xs << t.baseline.x();
+            QVERIFY2(qAbs(xs.size() - count) <= 1, qPrintable(QString::number(xs.size())));
+            QVERIFY2(qAbs(*std::min_element(xs.begin(), xs.end()) - from) < 1, qPrintable(start));
+        }
         const QTextBlock intro = blockStarting(doc, QStringLiteral("Every offer"));
         QVERIFY(!intro.blockFormat().hasProperty(kLeadersProperty));
     }
