@@ -3,8 +3,8 @@
 #include "errors/ErrorNumbers.h"
 #include "errors/ShowError.h"
 #include "leads/ColumnFitter.h"
+#include "leads/FindNameDialog.h"
 #include "leads/NameList.h"
-#include "leads/frmFindName.h"
 #include "platform/BusyGuard.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
@@ -367,14 +367,14 @@ void LeadListPanel::listClicked() {
 // date box while the list shows search results.
 void LeadListPanel::findName() {
     // A dialog left behind by a failed search is shown again, its text kept.
-    auto* dialog = findChild<frmFindName*>(QString(), Qt::FindDirectChildrenOnly);
+    auto* dialog = findChild<FindNameDialog*>(QString(), Qt::FindDirectChildrenOnly);
     if (!dialog)
-        dialog = new frmFindName(this);
-    dialog->iResponse = 0;
+        dialog = new FindNameDialog(this);
+    dialog->setResult(QDialog::Rejected);
     BusyGuard busy(window());
     try {
         platform::showModal(*dialog);
-        if (dialog->iResponse == 1) {
+        if (dialog->result() == QDialog::Accepted) {
             busy.enter();
             if (m_query.source == leads::ListSource::Dates) {
                 m_query.source = leads::ListSource::Search;
@@ -386,7 +386,7 @@ void LeadListPanel::findName() {
                 m_handleClicks = true;
                 m_modeBox->setCurrentIndex(0);
             }
-            const QString term = dialog->txtName->text();
+            const QString term = dialog->searchText();
             if (m_modeBox->currentIndex() == 0 || m_query.searchTerms.isEmpty())
                 m_query.searchTerms = QStringList{term};
             else

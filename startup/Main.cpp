@@ -1,7 +1,8 @@
 #include "startup/Main.h"
 
 #include "database/Database.h"
-#include "dealer/frmDlrInfo.h"
+#include "dealer/DealerDialog.h"
+#include "dealer/DealerStore.h"
 #include "errors/ErrorNumbers.h"
 #include "errors/ShowError.h"
 #include "intake/ProgressWindow.h"
@@ -43,21 +44,13 @@ void ShowScreenTooSmall() {
 }
 
 // True when the dealer information exists or has just been entered; false when the user refused it.
-bool EnsureDealerInformation() {
-    bool firstRun = false;
-    {
-        db::Recordset rs;
-        rs.open(QStringLiteral("SELECT TOP 1 Name FROM Dlr_Info"), *DbConnection, db::adOpenForwardOnly,
-                db::adLockReadOnly, db::adCmdText);
-        firstRun = rs.value(QStringLiteral("Name")).isNull();
-        rs.close();
-    }
-    if (!firstRun)
+bool EnsureDealerInformation(db::Connection& connection) {
+    if (!dealer::dealerNameMissing(connection))
         return true;
 
-    auto dialog = std::make_unique<frmDlrInfo>();
-    platform::showModal(*dialog);
-    if (dialog->iResponse == 2) {
+    DealerDialog dialog(connection);
+    platform::showModal(dialog);
+    if (dialog.result() != QDialog::Accepted) {
         platform::messageBox(QStringLiteral("Your Dealer Information is required to use Quillmark."),
                              platform::Icon::Critical, platform::Buttons::OkOnly,
                              QStringLiteral("Dealer Information Not Saved"));
@@ -116,7 +109,7 @@ bool Main() {
         DbConnection = std::make_unique<db::Connection>();
         DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
 
-        if (!EnsureDealerInformation()) {
+        if (!EnsureDealerInformation(*DbConnection)) {
             ExitProgram();
             return false;
         }

@@ -1,6 +1,10 @@
-#include "dealer/frmDlrInfo.h"
+#include "dealer/DealerDialog.h"
 #include "platform/Platform.h"
 #include "tests/support/AppFixture.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace {
 
@@ -9,17 +13,18 @@ std::vector<QStringList> stored() {
 }
 const std::vector<QStringList> kUnnamed(3, QStringList(6, "<null>"));
 
-QStringList dealer(int n) {
+QStringList dealership(int n) {
     const QString k = QString::number(n);
     return {"Dealer " + k + " Motors", k + "00 Main St", "Suite " + k, "City " + k, "T" + k, "0000" + k};
 }
 
-QList<QLineEdit*> boxes(frmDlrInfo& dlg) {
-    return {dlg.txtName, dlg.txtAddr[0], dlg.txtAddr[1], dlg.txtCity, dlg.txtState, dlg.txtZip};
+QList<QLineEdit*> boxes(DealerDialog& dlg) {
+    return {dlg.nameEdit(), dlg.addressEdits()[0], dlg.addressEdits()[1],
+            dlg.cityEdit(), dlg.stateEdit(),       dlg.zipEdit()};
 }
 
 // Types one dealership into the boxes as a user would, one box after the other.
-void type(frmDlrInfo& dlg, const QStringList& values) {
+void type(DealerDialog& dlg, const QStringList& values) {
     for (int i = 0; i < 6; ++i)
         QTest::keyClicks(boxes(dlg)[i], values[i]);
 }
@@ -37,18 +42,18 @@ class TestDlrInfo : public QObject {
 private slots:
     void oneDealership() {
         AppFixture app(1);
-        frmDlrInfo dlg;
+        DealerDialog dlg(*DbConnection);
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Quillmark 2000 Dealer Information"));
-        QCOMPARE(dlg.fraDlrInfo->title(), QStringLiteral("Please enter your dealer information here:"));
-        QCOMPARE(dlg.cmdDlrInfo[0]->text(), QStringLiteral("OK"));
+        QCOMPARE(dlg.group()->title(), QStringLiteral("Please enter your dealer information here:"));
+        QCOMPARE(dlg.okButton()->text(), QStringLiteral("OK"));
         QCOMPARE(dlg.size(), QSize(482, 202));
         QVERIFY(showActive(dlg));
-        QVERIFY(!dlg.cmdDlrInfo[0]->isEnabled());
-        type(dlg, dealer(1));
-        QTest::keyClick(dlg.txtZip, Qt::Key_Return);
-        QCOMPARE(dlg.iResponse, qint16(1));
+        QVERIFY(!dlg.okButton()->isEnabled());
+        type(dlg, dealership(1));
+        QTest::keyClick(dlg.zipEdit(), Qt::Key_Return);
+        QCOMPARE(dlg.result(), QDialog::Accepted);
         QVERIFY(!dlg.isVisible());
-        QCOMPARE(stored(), std::vector<QStringList>{dealer(1)});
+        QCOMPARE(stored(), std::vector<QStringList>{dealership(1)});
     }
 
     // Shown through the modal seam as start-up shows it: numbered captions, Next until the last, nothing
@@ -57,29 +62,27 @@ private slots:
         AppFixture app(3);
         platform::ScriptedAnswerer answers;
         answers.setNextModal([&](QDialog& d) {
-            auto& dlg = static_cast<frmDlrInfo&>(d);
+            auto& dlg = static_cast<DealerDialog&>(d);
             QVERIFY(showActive(dlg));
             for (int k = 1; k <= 3; ++k) {
                 const QString n = QString::number(k);
                 QCOMPARE(dlg.windowTitle(), "Quillmark Dealer Information - Dealership #" + n);
-                QCOMPARE(dlg.fraDlrInfo->title(),
-                         "Please enter dealer information for Dealership #" + n + ":");
-                QCOMPARE(dlg.cmdDlrInfo[0]->text(),
-                         k == 3 ? QStringLiteral("OK") : QStringLiteral("Next >>"));
+                QCOMPARE(dlg.group()->title(), "Please enter dealer information for Dealership #" + n + ":");
+                QCOMPARE(dlg.okButton()->text(), k == 3 ? QStringLiteral("OK") : QStringLiteral("Next >>"));
                 for (QLineEdit* box : boxes(dlg))
                     QVERIFY(box->text().isEmpty());
-                QVERIFY(!dlg.cmdDlrInfo[0]->isEnabled());
-                QCOMPARE(QApplication::focusWidget(), dlg.txtName);
+                QVERIFY(!dlg.okButton()->isEnabled());
+                QCOMPARE(QApplication::focusWidget(), dlg.nameEdit());
                 QCOMPARE(stored(), kUnnamed);
-                type(dlg, dealer(k));
-                QTest::mouseClick(dlg.cmdDlrInfo[0], Qt::LeftButton);
+                type(dlg, dealership(k));
+                QTest::mouseClick(dlg.okButton(), Qt::LeftButton);
             }
             QVERIFY(!dlg.isVisible());
         });
-        frmDlrInfo dlg;
+        DealerDialog dlg(*DbConnection);
         platform::showModal(dlg);
-        QCOMPARE(dlg.iResponse, qint16(1));
-        QCOMPARE(stored(), (std::vector<QStringList>{dealer(1), dealer(2), dealer(3)}));
+        QCOMPARE(dlg.result(), QDialog::Accepted);
+        QCOMPARE(stored(), (std::vector<QStringList>{dealership(1), dealership(2), dealership(3)}));
         QVERIFY(answers.messages.empty());
     }
 
@@ -87,18 +90,18 @@ private slots:
     void cancelAndClose() {
         AppFixture app(3);
         for (int way = 0; way < 3; ++way) {
-            frmDlrInfo dlg;
+            DealerDialog dlg(*DbConnection);
             QVERIFY(showActive(dlg));
-            type(dlg, dealer(1));
-            QTest::mouseClick(dlg.cmdDlrInfo[0], Qt::LeftButton);
-            type(dlg, dealer(2));
+            type(dlg, dealership(1));
+            QTest::mouseClick(dlg.okButton(), Qt::LeftButton);
+            type(dlg, dealership(2));
             if (way == 0)
-                QTest::mouseClick(dlg.cmdDlrInfo[1], Qt::LeftButton);
+                QTest::mouseClick(dlg.cancelButton(), Qt::LeftButton);
             else if (way == 1)
-                QTest::keyClick(dlg.txtCity, Qt::Key_Escape);
+                QTest::keyClick(dlg.cityEdit(), Qt::Key_Escape);
             else
                 QVERIFY(dlg.close());
-            QCOMPARE(dlg.iResponse, qint16(2));
+            QCOMPARE(dlg.result(), QDialog::Rejected);
             QVERIFY(!dlg.isVisible());
         }
         QCOMPARE(stored(), kUnnamed);
@@ -108,26 +111,26 @@ private slots:
     // address line is written as empty text. The boxes refuse a 3rd state and an 11th zip character.
     void requiredBoxesAndLimits() {
         AppFixture app(1);
-        frmDlrInfo dlg;
+        DealerDialog dlg(*DbConnection);
         QVERIFY(showActive(dlg));
         type(dlg, {"Acme Auto", "", "", " ", "ILL", "62701-12345"});
-        QCOMPARE(dlg.txtState->text(), QStringLiteral("IL"));
-        QCOMPARE(dlg.txtZip->text(), QStringLiteral("62701-1234"));
-        QVERIFY(!dlg.cmdDlrInfo[0]->isEnabled());
-        QTest::keyClick(dlg.txtCity, Qt::Key_Return);
-        QCOMPARE(dlg.iResponse, qint16(0));
-        QTest::keyClicks(dlg.txtAddr[1], "PO Box 9");
-        QVERIFY(dlg.cmdDlrInfo[0]->isEnabled());
-        for (QLineEdit* required : {dlg.txtName, dlg.txtCity, dlg.txtState, dlg.txtZip}) {
+        QCOMPARE(dlg.stateEdit()->text(), QStringLiteral("IL"));
+        QCOMPARE(dlg.zipEdit()->text(), QStringLiteral("62701-1234"));
+        QVERIFY(!dlg.okButton()->isEnabled());
+        QTest::keyClick(dlg.cityEdit(), Qt::Key_Return);
+        QVERIFY(dlg.isVisible()); // Return does nothing while OK is disabled
+        QTest::keyClicks(dlg.addressEdits()[1], "PO Box 9");
+        QVERIFY(dlg.okButton()->isEnabled());
+        for (QLineEdit* required : {dlg.nameEdit(), dlg.cityEdit(), dlg.stateEdit(), dlg.zipEdit()}) {
             const QString kept = required->text();
             required->selectAll();
             QTest::keyClick(required, Qt::Key_Delete);
-            QVERIFY(!dlg.cmdDlrInfo[0]->isEnabled());
+            QVERIFY(!dlg.okButton()->isEnabled());
             QTest::keyClicks(required, kept);
-            QVERIFY(dlg.cmdDlrInfo[0]->isEnabled());
+            QVERIFY(dlg.okButton()->isEnabled());
         }
-        QTest::mouseClick(dlg.cmdDlrInfo[0], Qt::LeftButton);
-        QCOMPARE(dlg.iResponse, qint16(1));
+        QTest::mouseClick(dlg.okButton(), Qt::LeftButton);
+        QCOMPARE(dlg.result(), QDialog::Accepted);
         QCOMPARE(stored(),
                  (std::vector<QStringList>{{"Acme Auto", "", "PO Box 9", " ", "IL", "62701-1234"}}));
     }
@@ -136,20 +139,20 @@ private slots:
     void writeFailure() {
         AppFixture app(3);
         platform::ScriptedAnswerer answers;
-        frmDlrInfo dlg;
+        DealerDialog dlg(*DbConnection);
         QVERIFY(showActive(dlg));
         for (int k = 1; k <= 3; ++k) {
             if (k == 3) // the last delivered row disappears while the dialog runs
                 AppFixture::sql("DELETE FROM Dlr_Info WHERE ID = (SELECT MAX(ID) FROM Dlr_Info)");
-            type(dlg, dealer(k));
-            QTest::mouseClick(dlg.cmdDlrInfo[0], Qt::LeftButton);
+            type(dlg, dealership(k));
+            QTest::mouseClick(dlg.okButton(), Qt::LeftButton);
         }
-        QCOMPARE(dlg.iResponse, qint16(2));
+        QCOMPARE(dlg.result(), QDialog::Rejected);
         QVERIFY(!dlg.isVisible());
         QCOMPARE(answers.messages.size(), size_t(1));
         QVERIFY(answers.messages[0].text.contains("Form DlrInfo: Sub cmdDlrInfo_Click"));
         QCOMPARE(answers.messages[0].icon, platform::Icon::Exclamation);
-        QCOMPARE(stored(), (std::vector<QStringList>{dealer(1), dealer(2)}));
+        QCOMPARE(stored(), (std::vector<QStringList>{dealership(1), dealership(2)}));
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 };

@@ -2,7 +2,7 @@
 // widen, filter and are left again by choosing a date.
 #include "intake/ProgressWindow.h"
 #include "intake/StartupImport.h"
-#include "leads/frmFindName.h"
+#include "leads/FindNameDialog.h"
 #include "tests/support/AppFixture.h"
 
 class TestFindName : public QObject {
@@ -17,13 +17,13 @@ namespace {
 // What the user does in the next Find Name dialog: type `text`, then press `key` (or the close box).
 void search(AppFixture& env, const QString& text, std::optional<Qt::Key> key = Qt::Key_Return) {
     env.answers.setNextModal([text, key](QDialog& dialog) {
-        auto* find = qobject_cast<frmFindName*>(&dialog);
-        QVERIFY(find && !find->cmdFindName[0]->isEnabled() && find->txtName->text().isEmpty());
+        auto* find = qobject_cast<FindNameDialog*>(&dialog);
+        QVERIFY(find && !find->okButton()->isEnabled() && find->nameEdit()->text().isEmpty());
         for (const QChar c : text) // typed key by key, letters beyond ASCII too
-            QTest::sendKeyEvent(QTest::Click, find->txtName, Qt::Key(c.toUpper().unicode()), QString(c),
+            QTest::sendKeyEvent(QTest::Click, find->nameEdit(), Qt::Key(c.toUpper().unicode()), QString(c),
                                 Qt::NoModifier);
         if (key)
-            QTest::keyClick(find->txtName, *key);
+            QTest::keyClick(find->nameEdit(), *key);
         else
             dialog.close();
     });
@@ -32,30 +32,32 @@ void search(AppFixture& env, const QString& text, std::optional<Qt::Key> key = Q
 } // namespace
 
 void TestFindName::dialogOkFollowsTheTextAndKeysAnswer() {
-    frmFindName dialog;
+    FindNameDialog dialog;
     dialog.show();
     QCOMPARE(dialog.windowTitle(), u"Find Name"_s);
-    QVERIFY(dialog.cmdFindName[0]->isDefault() && !dialog.cmdFindName[0]->isEnabled());
-    QTest::keyClick(dialog.txtName, Qt::Key_Return); // ignored while OK is disabled
-    QVERIFY(dialog.isVisible() && dialog.iResponse == 0);
-    QTest::keyClick(dialog.txtName, Qt::Key_A);
-    QVERIFY(dialog.cmdFindName[0]->isEnabled());
-    QTest::keyClick(dialog.txtName, Qt::Key_Backspace);
-    QVERIFY(!dialog.cmdFindName[0]->isEnabled());
-    QTest::keyClick(dialog.txtName, Qt::Key_Space); // a blank counts
-    QTest::keyClick(dialog.txtName, Qt::Key_Return);
-    QVERIFY(!dialog.isVisible() && dialog.iResponse == 1);
+    QVERIFY(dialog.okButton()->isDefault() && !dialog.okButton()->isEnabled());
+    QTest::keyClick(dialog.nameEdit(), Qt::Key_Return); // ignored while OK is disabled
+    QVERIFY(dialog.isVisible());
+    QTest::keyClick(dialog.nameEdit(), Qt::Key_A);
+    QVERIFY(dialog.okButton()->isEnabled());
+    QTest::keyClick(dialog.nameEdit(), Qt::Key_Backspace);
+    QVERIFY(!dialog.okButton()->isEnabled());
+    QTest::keyClick(dialog.nameEdit(), Qt::Key_Space); // a blank counts
+    QTest::keyClick(dialog.nameEdit(), Qt::Key_Return);
+    QVERIFY(!dialog.isVisible() && dialog.result() == QDialog::Accepted);
+    QCOMPARE(dialog.searchText(), u" "_s);
 
-    // The close box answers 0; shown again (after a failed search), the whole text is selected.
-    frmFindName second;
+    // The close box and Escape answer no; shown again (after a failed search), the whole text is
+    // selected.
+    FindNameDialog second;
     second.show();
-    QTest::keyClicks(second.txtName, u"SMITH"_s);
+    QTest::keyClicks(second.nameEdit(), u"SMITH"_s);
     second.close();
-    QCOMPARE(second.iResponse, qint16(0));
+    QVERIFY(!second.isVisible() && second.result() == QDialog::Rejected);
     second.show();
-    QCOMPARE(second.txtName->selectedText(), u"SMITH"_s);
-    QTest::keyClick(second.txtName, Qt::Key_Escape);
-    QVERIFY(!second.isVisible() && second.iResponse == 2);
+    QCOMPARE(second.nameEdit()->selectedText(), u"SMITH"_s);
+    QTest::keyClick(second.nameEdit(), Qt::Key_Escape);
+    QVERIFY(!second.isVisible() && second.result() == QDialog::Rejected);
 }
 
 void TestFindName::searchesReplaceWidenAndFilter() {
@@ -79,7 +81,7 @@ void TestFindName::searchesReplaceWidenAndFilter() {
     search(env, u"SMITH"_s, std::nullopt);
     QCOMPARE(env.answers.modalTitles, (QStringList{u"Find Name"_s, u"Find Name"_s}));
     QCOMPARE(env.view(), start);
-    QVERIFY(w.findChild<frmFindName*>() == nullptr);
+    QVERIFY(w.findChild<FindNameDialog*>() == nullptr);
 
     // With ADD chosen beforehand, the first search still replaces: it switches the box to REPLACE.
     AppFixture::choose(env.modeBox(), 1);

@@ -1,5 +1,5 @@
 #include "database/Database.h"
-#include "dealer/frmDlrInfo.h"
+#include "dealer/DealerDialog.h"
 #include "leads/NameList.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
@@ -51,13 +51,13 @@ private slots:
 
         platform::ScriptedAnswerer answers;
         answers.setNextModal([](QDialog& d) {
-            auto& dialog = static_cast<frmDlrInfo&>(d);
-            QTest::keyClicks(dialog.txtName, QStringLiteral("Prairie Motors"));
-            QTest::keyClicks(dialog.txtAddr[0], QStringLiteral("400 Route 66"));
-            QTest::keyClicks(dialog.txtCity, QStringLiteral("Joliet"));
-            QTest::keyClicks(dialog.txtState, QStringLiteral("IL"));
-            QTest::keyClicks(dialog.txtZip, QStringLiteral("60431"));
-            QTest::keyClick(dialog.txtZip, Qt::Key_Return);
+            auto& dialog = static_cast<DealerDialog&>(d);
+            QTest::keyClicks(dialog.nameEdit(), QStringLiteral("Prairie Motors"));
+            QTest::keyClicks(dialog.addressEdits()[0], QStringLiteral("400 Route 66"));
+            QTest::keyClicks(dialog.cityEdit(), QStringLiteral("Joliet"));
+            QTest::keyClicks(dialog.stateEdit(), QStringLiteral("IL"));
+            QTest::keyClicks(dialog.zipEdit(), QStringLiteral("60431"));
+            QTest::keyClick(dialog.zipEdit(), Qt::Key_Return);
         });
         QVERIFY(Main());
         MainWindow* w = ShownMainWindow();

@@ -1,5 +1,5 @@
 #include "database/Database.h"
-#include "dealer/frmDlrInfo.h"
+#include "dealer/DealerDialog.h"
 #include "intake/ProgressWindow.h"
 #include "letters/MergeData.h"
 #include "platform/Platform.h"
@@ -155,7 +155,7 @@ private slots:
             int dataFilesWhenAsked = -1;
             answers.setNextModal([&](QDialog& dialog) {
                 dataFilesWhenAsked = count(QStringLiteral("SELECT COUNT(*) FROM DataFiles"));
-                QTest::mouseClick(static_cast<frmDlrInfo&>(dialog).cmdDlrInfo[1], Qt::LeftButton);
+                QTest::mouseClick(static_cast<DealerDialog&>(dialog).cancelButton(), Qt::LeftButton);
             });
             QVERIFY(!Main());
             QCOMPARE(dataFilesWhenAsked, 0);
@@ -171,13 +171,13 @@ private slots:
         {
             platform::ScriptedAnswerer answers;
             answers.setNextModal([&](QDialog& d) {
-                auto& dialog = static_cast<frmDlrInfo&>(d);
-                QTest::keyClicks(dialog.txtName, QStringLiteral("Acme Auto"));
-                QTest::keyClicks(dialog.txtAddr[0], QStringLiteral("1 Motor Way"));
-                QTest::keyClicks(dialog.txtCity, QStringLiteral("Springfield"));
-                QTest::keyClicks(dialog.txtState, QStringLiteral("IL"));
-                QTest::keyClicks(dialog.txtZip, QStringLiteral("62701"));
-                QTest::mouseClick(dialog.cmdDlrInfo[0], Qt::LeftButton);
+                auto& dialog = static_cast<DealerDialog&>(d);
+                QTest::keyClicks(dialog.nameEdit(), QStringLiteral("Acme Auto"));
+                QTest::keyClicks(dialog.addressEdits()[0], QStringLiteral("1 Motor Way"));
+                QTest::keyClicks(dialog.cityEdit(), QStringLiteral("Springfield"));
+                QTest::keyClicks(dialog.stateEdit(), QStringLiteral("IL"));
+                QTest::keyClicks(dialog.zipEdit(), QStringLiteral("62701"));
+                QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
             });
             QVERIFY(Main());
             QCOMPARE(answers.modalTitles.size(), 1);
