@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QStringView>
 #include <QVariant>
+#include <QVariantList>
 #include <memory>
 
 struct sqlite3;
@@ -94,6 +95,10 @@ public:
     // cursors read all rows. SQL text is run on opening; a table opened whole is read only when a row is.
     void open(const QString& source, Connection& connection, CursorTypeEnum cursor, LockTypeEnum lock,
               CommandTypeEnum options);
+    // The same for SQL text with ? marks, `parameters` their values in order (see bindParameters in
+    // database/Statement.h): values go to the database as they are, never spliced into the text.
+    void open(const QString& sql, const QVariantList& parameters, Connection& connection,
+              CursorTypeEnum cursor, LockTypeEnum lock);
     void close();
     int state() const;
 
@@ -127,6 +132,8 @@ public:
     bool editing() const; // a new row or changes are pending
 
 private:
+    void openWith(const QString& source, const QVariantList* parameters, Connection& connection,
+                  CursorTypeEnum cursor, LockTypeEnum lock, CommandTypeEnum options);
     std::unique_ptr<RecordsetPrivate> d;
 };
 

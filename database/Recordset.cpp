@@ -133,6 +133,16 @@ Recordset::~Recordset() {
 
 void Recordset::open(const QString& source, Connection& connection, CursorTypeEnum cursor, LockTypeEnum lock,
                      CommandTypeEnum options) {
+    openWith(source, nullptr, connection, cursor, lock, options);
+}
+
+void Recordset::open(const QString& sql, const QVariantList& parameters, Connection& connection,
+                     CursorTypeEnum cursor, LockTypeEnum lock) {
+    openWith(sql, &parameters, connection, cursor, lock, adCmdText);
+}
+
+void Recordset::openWith(const QString& source, const QVariantList* parameters, Connection& connection,
+                         CursorTypeEnum cursor, LockTypeEnum lock, CommandTypeEnum options) {
     if (d->isOpen)
         raise(DbErrors::ObjectOpen, QStringLiteral("Operation is not allowed when the object is open."));
     ConnectionPrivate& owner = *connection.d;
@@ -144,6 +154,8 @@ void Recordset::open(const QString& source, Connection& connection, CursorTypeEn
     d->keepsRows = d->cursor == adOpenStatic;
 
     PreparedSource prepared = prepareSource(owner, source, d->lock, options);
+    if (parameters)
+        bindParameters(prepared.statement.get(), *parameters);
     d->connection = &owner;
     d->statement = std::move(prepared.statement);
     d->rowidColumn = prepared.rowidColumn;

@@ -26,6 +26,30 @@ void raiseEngineFailure(sqlite3* handle) {
     raise(DbErrors::EngineFailure, engineMessage(handle));
 }
 
+void bindParameters(sqlite3_stmt* statement, const QVariantList& values) {
+    if (sqlite3_bind_parameter_count(statement) != values.size())
+        raise(DbErrors::StatementRejected, QStringLiteral("The statement takes %1 values, %2 were given.")
+                                               .arg(sqlite3_bind_parameter_count(statement))
+                                               .arg(values.size()));
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& value = values[i];
+        int rc = SQLITE_OK;
+        if (value.isNull()) {
+            rc = sqlite3_bind_null(statement, i + 1);
+        } else if (value.typeId() == QMetaType::Bool) {
+            rc = sqlite3_bind_int64(statement, i + 1, value.toBool() ? -1 : 0);
+        } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong ||
+                   value.typeId() == QMetaType::UInt) {
+            rc = sqlite3_bind_int64(statement, i + 1, value.toLongLong());
+        } else {
+            const QByteArray text = value.toString().toUtf8();
+            rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK)
+            raiseEngineFailure(sqlite3_db_handle(statement));
+    }
+}
+
 Statement& Statement::operator=(Statement&& other) noexcept {
     if (this != &other) {
         finalize();

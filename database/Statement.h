@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
 #include <QtGlobal>
 #include <utility>
 
@@ -23,6 +24,11 @@ namespace db {
 QString engineMessage(sqlite3* handle);
 [[noreturn]] void raisePrepareFailure(sqlite3* handle, int resultCode);
 [[noreturn]] void raiseEngineFailure(sqlite3* handle);
+
+// Binds `values` to the parameters (?) of `statement`, in order: text as text, whole numbers as
+// integers, yes/no as -1/0 as they are stored, Null as Null. A count that does not match the statement's
+// parameters is the statement's fault (StatementRejected).
+void bindParameters(sqlite3_stmt* statement, const QVariantList& values);
 
 class Statement {
 public:

@@ -59,25 +59,18 @@ std::vector<NamedRow> contacts(db::Connection& connection) {
 
 QString contactPhone(db::Connection& connection, qint32 id) {
     db::Recordset rs;
-    rs.open(QStringLiteral("SELECT Phone FROM Contact_Info WHERE ID = ") + QString::number(id), connection,
-            db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    rs.open(QStringLiteral("SELECT Phone FROM Contact_Info WHERE ID = ?"), {id}, connection,
+            db::adOpenForwardOnly, db::adLockReadOnly);
     // A contact saved without a phone loads with an empty one rather than refusing to load.
     const QString phone = rs.value(QStringLiteral("Phone")).toString();
     rs.close();
     return phone;
 }
 
-namespace {
-QString matching(const QString& name, const QString& phone) {
-    return QStringLiteral("FROM Contact_Info WHERE Name = '") + db::quoted(name) +
-           QStringLiteral("' AND Phone = '") + db::quoted(phone) + QLatin1Char('\'');
-}
-} // namespace
-
 std::optional<qint32> findContact(db::Connection& connection, const QString& name, const QString& phone) {
     db::Recordset rs;
-    rs.open(QStringLiteral("SELECT ID ") + matching(name, phone), connection, db::adOpenForwardOnly,
-            db::adLockReadOnly, db::adCmdText);
+    rs.open(QStringLiteral("SELECT ID FROM Contact_Info WHERE Name = ? AND Phone = ?"), {name, phone},
+            connection, db::adOpenForwardOnly, db::adLockReadOnly);
     if (rs.eof())
         return std::nullopt;
     const qint32 id = rs.value(QStringLiteral("ID")).toInt();
@@ -100,8 +93,8 @@ qint32 addContact(db::Connection& connection, const QString& name, const QString
 
 void updateContact(db::Connection& connection, qint32 id, const QString& name, const QString& phone) {
     db::Recordset rs;
-    rs.open(QStringLiteral("SELECT * FROM Contact_Info WHERE ID = ") + QString::number(id), connection,
-            db::adOpenForwardOnly, db::adLockOptimistic, db::adCmdText);
+    rs.open(QStringLiteral("SELECT * FROM Contact_Info WHERE ID = ?"), {id}, connection,
+            db::adOpenForwardOnly, db::adLockOptimistic);
     rs.setValue(QStringLiteral("Name"), name);
     rs.setValue(QStringLiteral("Phone"), phone);
     rs.update();
