@@ -66,8 +66,8 @@ bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, do
     SetApplicationFolder(inst.app);
     QElapsedTimer timer;
     timer.start();
-    const bool started = Main();
-    MainWindow* window = ShownMainWindow();
+    const bool started = startProgram();
+    MainWindow* window = shownMainWindow();
     if (window)
         QApplication::processEvents(); // the first paint
     *ms = timer.nsecsElapsed() / 1e6;

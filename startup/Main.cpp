@@ -16,18 +16,21 @@
 #include <QPointer>
 #include <memory>
 
-const char* const SupportTelephone = "1-800-555-0142";
+const char* const kSupportTelephone = "1-800-555-0142";
 
 namespace {
+// Where the error box says a failure of the start happened.
+const QString kStartLocation = QStringLiteral("Module Main: Sub Main");
+
 QPointer<MainWindow> g_mainWindow;
 
 using platform::pixelsToTwips;
 
-bool ScreenLargeEnough(QSize pixels) {
+bool screenLargeEnough(QSize pixels) {
     return pixelsToTwips(pixels.width()) >= 12000 && pixelsToTwips(pixels.height()) >= 9000;
 }
 
-void ShowScreenTooSmall() {
+void showScreenTooSmall() {
     const QString crlf2 = QStringLiteral("\r\n\r\n");
     platform::messageBox(
         QStringLiteral("Your current screen size is below the minimum screen size required by Quillmark.") +
@@ -38,13 +41,13 @@ void ShowScreenTooSmall() {
             crlf2 +
             QStringLiteral(
                 "For further assistance, please call Meridon Financial Services Technical Support at ") +
-            QString::fromLatin1(SupportTelephone) + QStringLiteral("."),
+            QString::fromLatin1(kSupportTelephone) + QStringLiteral("."),
         platform::Icon::Critical, platform::Buttons::OkOnly,
         QStringLiteral("Screen Size Below Minimum Requirements"));
 }
 
 // True when the dealer information exists or has just been entered; false when the user refused it.
-bool EnsureDealerInformation(db::Connection& connection) {
+bool ensureDealerInformation(db::Connection& connection) {
     if (!dealer::dealerNameMissing(connection))
         return true;
 
@@ -62,7 +65,7 @@ bool EnsureDealerInformation(db::Connection& connection) {
     return true;
 }
 
-void PlaceMainWindow(MainWindow& window, QSize screen) {
+void placeMainWindow(MainWindow& window, QSize screen) {
     const QSize frame = window.frameGeometry().size();
     int top = 0;
     if (pixelsToTwips(screen.width()) == 12000 && pixelsToTwips(screen.height()) == 9000)
@@ -75,7 +78,7 @@ void PlaceMainWindow(MainWindow& window, QSize screen) {
 
 // Takes the instance lock of the user data folder. False when another running program holds it; a
 // folder where no lock can be made (missing, read-only) is left to the database's open to report.
-bool LockUserDataFolder() {
+bool lockUserDataFolder() {
     auto lock = std::make_unique<QLockFile>(UserDataFolder + QStringLiteral("/Quillmark.lock"));
     // A program runs for days: only a lock whose program has ended (crashed, killed) is stale.
     lock->setStaleLockTime(0);
@@ -87,21 +90,21 @@ bool LockUserDataFolder() {
 }
 } // namespace
 
-MainWindow* ShownMainWindow() {
+MainWindow* shownMainWindow() {
     return g_mainWindow;
 }
 
-bool Main() {
+bool startProgram() {
     const QSize screen = platform::screenSize();
-    if (!ScreenLargeEnough(screen)) {
-        ShowScreenTooSmall();
+    if (!screenLargeEnough(screen)) {
+        showScreenTooSmall();
         return false;
     }
 
     std::unique_ptr<ProgressWindow> progress;
     try {
         SetFolders();
-        if (!LockUserDataFolder()) {
+        if (!lockUserDataFolder()) {
             platform::messageBox(QStringLiteral("Quillmark is already running."), platform::Icon::Information,
                                  platform::Buttons::OkOnly, QStringLiteral("Quillmark"));
             return false;
@@ -109,7 +112,7 @@ bool Main() {
         DbConnection = std::make_unique<db::Connection>();
         DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
 
-        if (!EnsureDealerInformation(*DbConnection)) {
+        if (!ensureDealerInformation(*DbConnection)) {
             ExitProgram();
             return false;
         }
@@ -124,15 +127,14 @@ bool Main() {
         // The frame's size is known only once the window exists on screen; nothing is painted before
         // the event loop runs, so placing it right after showing looks the same to the user.
         window->show();
-        PlaceMainWindow(*window, screen);
+        placeMainWindow(*window, screen);
         progress.reset();
         return true;
     } catch (const Failure& failure) {
         // The progress window stays up behind the message: it names the file that was being read.
-        ShowError(failure, QStringLiteral("Module Main: Sub Main"), true);
+        ShowError(failure, kStartLocation, true);
     } catch (const std::exception& e) {
-        ShowError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()),
-                  QStringLiteral("Module Main: Sub Main"), true);
+        ShowError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()), kStartLocation, true);
     }
     if (g_mainWindow)
         delete g_mainWindow.data();

@@ -6,10 +6,10 @@ class MainWindow;
 // import, then the main window. Returns true when the main window is shown and the program goes on
 // in its event loop; false when the program ended during start-up (ExitProgram has then run, or the
 // screen was too small and nothing was opened).
-bool Main();
+bool startProgram();
 
-// The main window that Main showed (deleted on close).
-MainWindow* ShownMainWindow();
+// The main window that startProgram showed (deleted on close).
+MainWindow* shownMainWindow();
 
 // The support number quoted by the screen-size message.
-extern const char* const SupportTelephone;
+extern const char* const kSupportTelephone;

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     // every machine.
     QApplication::setFont(platform::applicationFont());
     SetCommandLineArguments(app.arguments().mid(1).join(QLatin1Char(' ')));
-    if (!Main())
+    if (!startProgram())
         return 0;
     return app.exec();
 }

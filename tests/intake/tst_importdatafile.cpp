@@ -29,8 +29,8 @@ void clickImport(platform::ScriptedAnswerer& answers, const QString& chosen) {
 // The user reopens Quillmark: a whole start (scan, import, main window), the window closed again.
 void reopen() {
     DbConnection.reset();
-    QVERIFY(Main());
-    delete ShownMainWindow();
+    QVERIFY(startProgram());
+    delete shownMainWindow();
 }
 
 QStringList courtIds() {

@@ -59,8 +59,8 @@ private slots:
             QTest::keyClicks(dialog.zipEdit(), QStringLiteral("60431"));
             QTest::keyClick(dialog.zipEdit(), Qt::Key_Return);
         });
-        QVERIFY(Main());
-        MainWindow* w = ShownMainWindow();
+        QVERIFY(startProgram());
+        MainWindow* w = shownMainWindow();
         const MainWindowControls ui(w);
         QVERIFY(w && w->isVisible());
         QCOMPARE(answers.messages.size(), size_t(1)); // "saved successfully", and no import trouble shown

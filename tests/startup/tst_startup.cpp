@@ -41,8 +41,8 @@ private slots:
     void init() { m_env = std::make_unique<TestInstallation>(0); }
 
     void cleanup() {
-        if (ShownMainWindow())
-            delete ShownMainWindow();
+        if (shownMainWindow())
+            delete shownMainWindow();
         m_env.reset();
     }
 
@@ -67,19 +67,19 @@ private slots:
         }
         platform::ScriptedAnswerer answers;
         answers.setScreenSize(screen);
-        const bool shown = Main();
+        const bool shown = startProgram();
         QCOMPARE(shown, passes);
         if (!passes) {
             QCOMPARE(answers.messages.size(), size_t(1));
             QCOMPARE(answers.messages[0].title, QStringLiteral("Screen Size Below Minimum Requirements"));
             QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
             QVERIFY(answers.messages[0].text.contains(QStringLiteral("800 x 600 pixels.  Please enlarge")));
-            QVERIFY(answers.messages[0].text.contains(QString::fromLatin1(SupportTelephone)));
+            QVERIFY(answers.messages[0].text.contains(QString::fromLatin1(kSupportTelephone)));
             QVERIFY(!DbConnection);
-            QCOMPARE(ShownMainWindow(), nullptr);
+            QCOMPARE(shownMainWindow(), nullptr);
             return;
         }
-        MainWindow* window = ShownMainWindow();
+        MainWindow* window = shownMainWindow();
         QVERIFY(window);
         QVERIFY(window->isVisible());
         const QRect frame = window->frameGeometry();
@@ -132,7 +132,7 @@ private slots:
         }
         const QByteArray before = FileBytes(file);
         platform::ScriptedAnswerer answers;
-        QVERIFY(!Main());
+        QVERIFY(!startProgram());
         QCOMPARE(m_env->exits, 1);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].title, QStringLiteral("Quillmark Error"));
@@ -141,7 +141,7 @@ private slots:
             QStringLiteral("The following error occurred in Module Main: Sub Main : \r\n\r\nError Number ")));
         QCOMPARE(FileBytes(file), before);
         QCOMPARE(QFile::exists(file), !content.isEmpty() || wrongPassword);
-        QCOMPARE(ShownMainWindow(), nullptr);
+        QCOMPARE(shownMainWindow(), nullptr);
     }
 
     // First run: the dealer dialog comes before the import; cancelling ends without importing and the
@@ -157,7 +157,7 @@ private slots:
                 dataFilesWhenAsked = count(QStringLiteral("SELECT COUNT(*) FROM DataFiles"));
                 QTest::mouseClick(static_cast<DealerDialog&>(dialog).cancelButton(), Qt::LeftButton);
             });
-            QVERIFY(!Main());
+            QVERIFY(!startProgram());
             QCOMPARE(dataFilesWhenAsked, 0);
             QCOMPARE(m_env->exits, 1);
             QCOMPARE(answers.modalTitles.size(), 1);
@@ -179,7 +179,7 @@ private slots:
                 QTest::keyClicks(dialog.zipEdit(), QStringLiteral("62701"));
                 QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
             });
-            QVERIFY(Main());
+            QVERIFY(startProgram());
             QCOMPARE(answers.modalTitles.size(), 1);
             QCOMPARE(answers.messages.size(), size_t(1));
             QCOMPARE(answers.messages[0].text,
@@ -187,13 +187,13 @@ private slots:
             QCOMPARE(answers.messages[0].title, QStringLiteral("Dealer Information Saved"));
             QCOMPARE(answers.messages[0].icon, platform::Icon::Information);
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
-            QVERIFY(ShownMainWindow());
-            ShownMainWindow()->close();
+            QVERIFY(shownMainWindow());
+            shownMainWindow()->close();
             QCOMPARE(m_env->exits, 2);
         }
         {
             platform::ScriptedAnswerer answers;
-            QVERIFY(Main());
+            QVERIFY(startProgram());
             QVERIFY(answers.modalTitles.isEmpty());
             QVERIFY(answers.messages.empty());
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1); // nothing imported twice
@@ -223,7 +223,7 @@ private slots:
                 return ScriptedAnswerer::answerMessage(message);
             }
         } answers;
-        QVERIFY(!Main());
+        QVERIFY(!startProgram());
         QCOMPARE(m_env->exits, 1);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
@@ -233,11 +233,11 @@ private slots:
                            "Cannot write the error log ") +
                 UserDataFolder + QStringLiteral("/Error.log: Is a directory"));
         QCOMPARE(answers.progressShown, QStringList{QStringLiteral("Importing File: 01052026.lst")});
-        QCOMPARE(ShownMainWindow(), nullptr);
+        QCOMPARE(shownMainWindow(), nullptr);
 
         // With the log mended, the next start imports the file: its line is logged.
         QVERIFY(QDir(UserDataFolder + QStringLiteral("/Error.log")).removeRecursively());
-        QVERIFY(Main());
+        QVERIFY(startProgram());
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 1);
         QVERIFY(FileBytes(UserDataFolder + QStringLiteral("/Error.log")).contains("bad line\r\n"));
@@ -252,7 +252,7 @@ private slots:
             c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
-        // Starts Main in a child process; it reports what it showed, then (when `stay`) keeps running.
+        // Starts the program in a child process; it reports what it showed, then (when `stay`) keeps running.
         const auto startElsewhere = [](bool stay, QByteArray* report) {
             int channel[2];
             if (::pipe(channel) != 0)
@@ -262,7 +262,7 @@ private slots:
                 (void)DbConnection.release();
                 (void)InstanceLock.release();
                 platform::ScriptedAnswerer answers;
-                QByteArray said = Main() ? "shown" : "ended";
+                QByteArray said = startProgram() ? "shown" : "ended";
                 for (const auto& m : answers.messages)
                     said += "|" + m.title.toUtf8() + "|" + QByteArray::number(int(m.icon)) + "|" +
                             m.text.toUtf8();
@@ -279,7 +279,7 @@ private slots:
             return child;
         };
         platform::ScriptedAnswerer answers;
-        QVERIFY(Main());
+        QVERIFY(startProgram());
         writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
         QByteArray report;
         const pid_t second = startElsewhere(false, &report);
@@ -289,7 +289,7 @@ private slots:
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 0);
         QVERIFY(answers.messages.empty());
 
-        ShownMainWindow()->close();
+        shownMainWindow()->close();
         report.clear();
         const pid_t killed = startElsewhere(true, &report);
         QCOMPARE(report, QByteArray("shown\n"));
@@ -297,7 +297,7 @@ private slots:
         ::kill(killed, SIGKILL);
         ::waitpid(killed, nullptr, 0);
         writeDataFile(DataFolder + QStringLiteral("01062026.lst"));
-        QVERIFY(Main());
+        QVERIFY(startProgram());
         QVERIFY(answers.messages.empty());
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 2);
     }
@@ -347,12 +347,12 @@ private slots:
         PrepareUserFolders(QStringLiteral(QM_SOURCE_DIR "/templates"), user);
         writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
         platform::ScriptedAnswerer answers;
-        QVERIFY(Main());
+        QVERIFY(startProgram());
         QVERIFY(answers.messages.empty());
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
         QVERIFY(!QDir(app + QStringLiteral("/Data")).exists());
         QStringList listed;
-        const QListWidget* templates = MainWindowControls(ShownMainWindow()).templateList();
+        const QListWidget* templates = MainWindowControls(shownMainWindow()).templateList();
         for (int i = 0; i < templates->count(); ++i)
             listed << templates->item(i)->text();
         listed.sort();
