@@ -115,7 +115,7 @@ def program_start(app, xdg):
     proc = subprocess.Popen([os.path.join(app, "quillmark")], env=env, stderr=subprocess.PIPE, text=True)
     try:
         for line in proc.stderr:
-            if "Flushing" in line and 'name="frmMain"' in line:
+            if "Flushing" in line and 'name="mainWindow"' in line:
                 seconds = float(line.split()[0]) - start
                 return seconds, peak_mb(proc.pid)
         sys.exit("real-start: the program ended before its main window was painted")
