@@ -2,6 +2,7 @@
 
 #include "errors/ErrorNumbers.h"
 #include "errors/ShowError.h"
+#include "platform/BusyGuard.h"
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
@@ -135,8 +136,8 @@ void DealerDialog::finish(DialogCode result) {
 void DealerDialog::confirm() {
     if (m_finished)
         return;
-    platform::setWaitCursor();
-    setEnabled(false);
+    platform::BusyGuard busy(this);
+    busy.enter();
     try {
         m_entries.at(static_cast<size_t>(m_current - 1)) = {
             m_nameEdit->text(), m_addressEdits[0]->text(), m_addressEdits[1]->text(),
@@ -151,32 +152,25 @@ void DealerDialog::confirm() {
                 edit->clear();
             if (m_current == m_dealerCount)
                 m_okButton->setText(QStringLiteral("OK"));
-            setEnabled(true);
+            busy.leave();
             m_nameEdit->setFocus();
         } else {
             dealer::writeDealers(m_connection, m_entries);
             finish(Accepted);
         }
-        platform::restoreCursor();
     } catch (const Failure& failure) {
         ShowError(failure, kButtonLocation);
-        platform::restoreCursor();
         finish(Rejected);
     } catch (const std::out_of_range&) {
         ShowError(ErrorNumbers::SubscriptOutOfRange, QStringLiteral("Subscript out of range"),
                   kButtonLocation);
-        platform::restoreCursor();
         finish(Rejected);
     }
 }
 
 void DealerDialog::cancel() {
-    if (m_finished)
-        return;
-    platform::setWaitCursor();
-    setEnabled(false);
-    finish(Rejected);
-    platform::restoreCursor();
+    if (!m_finished)
+        finish(Rejected);
 }
 
 void DealerDialog::reject() {
