@@ -15,6 +15,7 @@ private slots:
     void loadShowsNewestDateWithFittedRows();
     void fitterMatchesFullLayoutInEveryFont();
     void firstStartWithoutLeadLists();
+    void tabVisitsTheControlsInTheirOrder();
     void exitAndCloseBoxEndTheProgram();
 };
 
@@ -169,6 +170,62 @@ void TestMainWindow::firstStartWithoutLeadLists() {
     env.templateList()->setCurrentRow(0);
     QVERIFY(env.previewButton()->isEnabled());
     QVERIFY(env.errorLocations().isEmpty() && env.idle());
+}
+
+// With every control enabled, Tab goes through the contact group, the source date group, the name
+// group's buttons, the list, the command row, the header buttons, the templates and the import buttons,
+// and comes back to the dealership.
+void TestMainWindow::tabVisitsTheControlsInTheirOrder() {
+    AppFixture env;
+    AppFixture::addLeads(2);
+    AppFixture::writeFile(InitialsFolder + u"Welcome.dot"_s);
+    env.open();
+    env.templateList()->setCurrentRow(0);
+    AppFixture::clickRow(env.namesView(), 0);
+    QTest::keyClicks(env.nameBox()->lineEdit(), u"PAT SELLER"_s);
+    QTest::keyClicks(env.phoneEdit(), u"555-0100"_s);
+    QVERIFY(env.saveButton()->isEnabled() && env.deleteButton()->isEnabled() &&
+            env.printButton()->isEnabled());
+
+    AppFixture::focus(env.dealerBox());
+    QStringList visited;
+    for (int i = 0; i < 29; ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        // The name box's text field has the focus for the box.
+        if (qobject_cast<QComboBox*>(focused->parentWidget()))
+            focused = focused->parentWidget();
+        visited << focused->objectName();
+        AppFixture::tab();
+    }
+    QCOMPARE(visited, (QStringList{u"dealerBox"_s,
+                                   u"contactNameBox"_s,
+                                   u"phoneEdit"_s,
+                                   u"saveContactButton"_s,
+                                   u"modeBox"_s,
+                                   u"datesBox"_s,
+                                   u"displayBox"_s,
+                                   u"findNameButton"_s,
+                                   u"deleteButton"_s,
+                                   u"selectAllButton"_s,
+                                   u"clearButton"_s,
+                                   u"namesView"_s,
+                                   u"printCallButton"_s,
+                                   u"previewButton"_s,
+                                   u"printButton"_s,
+                                   u"exitButton"_s,
+                                   u"sortByCourt"_s,
+                                   u"sortByName"_s,
+                                   u"sortByStreet"_s,
+                                   u"sortByCity"_s,
+                                   u"sortByZip"_s,
+                                   u"sortByPhone"_s,
+                                   u"sortByFileDate"_s,
+                                   u"sortByDischarge"_s,
+                                   u"sortByPrinted"_s,
+                                   u"templateList"_s,
+                                   u"importTemplateButton"_s,
+                                   u"importDataFileButton"_s,
+                                   u"dealerBox"_s}));
 }
 
 void TestMainWindow::exitAndCloseBoxEndTheProgram() {
