@@ -157,7 +157,8 @@ void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text
         return ruled && r.style ? r.space : 0.0;
     };
     const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
-    const double x1 = text.right() - format.rightMargin();
+    // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
+    const double x1 = x0 + text.width();
     painter.fillRect(QRectF(QPointF(x0 - room(Side::Left), text.top() - room(Side::Top)),
                             QPointF(x1 + room(Side::Right), textBottom(block, text) + room(Side::Bottom))),
                      QColor::fromRgba(QRgb(format.property(kShadingProperty).toULongLong())));
@@ -175,7 +176,8 @@ void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat&
     const double y0 = top.style ? text.top() - top.space - top.half() : text.top();
     const double y1 = bottom.style ? text.bottom() + bottom.space + bottom.half() : text.bottom();
     const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
-    const double x1 = text.right() - format.rightMargin();
+    // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
+    const double x1 = x0 + text.width();
     drawRule(painter, {x0, y0}, {x1, y0}, top);
     drawRule(painter, {x0, y1}, {x1, y1}, bottom);
     drawRule(painter, {x0 - left.space - left.half(), y0}, {x0 - left.space - left.half(), y1}, left);

@@ -524,6 +524,26 @@ private slots:
         }
     }
 
+    void indentedRules() {
+        // A paragraph indented half an inch on both sides has its rules from indent to indent, their
+        // space away from its text.
+        const Shown s = show("colours.rtf");
+        const QRectF text = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Offer ends")));
+        const auto drawn = record(s, 0);
+        QList<QLineF> rules;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dy() == 0 && qAbs(l.line.y1() - text.center().y()) < twipsToLayout(400))
+                rules << l.line;
+        QCOMPARE(rules.size(), 2);
+        for (const QLineF& r : rules) {
+            QVERIFY(qAbs(qMin(r.x1(), r.x2()) - twipsToLayout(1440 + 720)) < 1);
+            QVERIFY(qAbs(qMax(r.x1(), r.x2()) - twipsToLayout(12240 - 1440 - 720)) < 1);
+        }
+        const double above = qMin(rules[0].y1(), rules[1].y1()), below = qMax(rules[0].y1(), rules[1].y1());
+        QVERIFY(qAbs(text.top() - above - twipsToLayout(40 + 5)) < 1.5);
+        QVERIFY(qAbs(below - text.top() - twipsToLayout(276 + 40 + 5)) < 1.5); // one line of 13.8 pt
+    }
+
     void textBoxes() {
         // A text box that LibreOffice saved as a shape with text, over the letter's first lines: its
         // outline and white fill where the shape lies, its own paragraphs centred in it, its merge
