@@ -18,9 +18,17 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     if (!family.isEmpty())
         f.setFontFamilies(QStringList{family});
     f.setFontPointSize(c.halfPoints / 2.0);
-    // Letters are set without kerning or ligatures, as the common word processors set them by default;
-    // that also spares the shaper for plain Latin text.
-    f.setFontStyleStrategy(QFont::PreferNoShaping);
+    // Letters are set without kerning or ligatures unless the template asks for kerning, as the common
+    // word processors set them (LibreOffice asks for it in every paragraph); that also spares the
+    // shaper for plain Latin text.
+    if (c.kerningFrom > 0 && c.halfPoints >= c.kerningFrom)
+        f.setFontKerning(true);
+    else
+        f.setFontStyleStrategy(QFont::PreferNoShaping);
+    // Characters as wide as the font designs them, as the common word processors set them: hinted to
+    // the layout device's whole pixels, a line of text comes out up to half a point narrower and breaks
+    // elsewhere.
+    f.setFontHintingPreference(QFont::PreferNoHinting);
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     f.setFontUnderline(c.underline);

@@ -40,6 +40,7 @@ std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString&
     // Templates name Windows faces; they print in the installed faces with the same metrics.
     QFont font =
         platform::namedFont(defaultFamily.isEmpty() ? QStringLiteral("Times New Roman") : defaultFamily, 12);
+    font.setHintingPreference(QFont::PreferNoHinting); // as the text's own formats
     doc->setDefaultFont(font);
     QTextOption option = doc->defaultTextOption();
     option.setTabStopDistance(twipsToLogical(page.defaultTabTwips));
@@ -323,7 +324,7 @@ void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& ori
         // Leaders run from the text before them to the stop, as LibreOffice sets them: dots and the like
         // spaced a little wider to fill it, the characters of a rule a little closer, so that it is whole.
         const bool rule = kind == TabStop::Underline || kind == TabStop::Thick;
-        const int n = int(rule ? std::ceil((x1 - x0) / w - 0.01) : std::floor((x1 - x0) / w + 0.01));
+        const int n = int(std::floor((x1 - x0) / w + 0.01)) + (rule ? 1 : 0);
         if (n <= 0)
             continue;
         const double step = (x1 - x0) / n;

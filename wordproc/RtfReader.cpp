@@ -159,7 +159,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('f', Character | Paragraph | PageWord);
     set('h', PageWord);
     set('i', Character | TableWord);
-    set('k', Paragraph);
+    set('k', Character | Paragraph);
     set('l', Paragraph | Special);
     set('m', PageWord);
     set('n', Character | TableWord);
@@ -203,7 +203,10 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
         flushText(st);
         chr.script = on ? s : CharFormat::Script::Normal;
     };
-    if (w == "b") {
+    if (w == "kerning") {
+        flushText(st);
+        chr.kerningFrom = hasParam ? qBound(0, param, 3276) : 0;
+    } else if (w == "b") {
         flushText(st);
         chr.bold = on;
     } else if (w == "i") {

@@ -26,6 +26,7 @@ struct CharFormat {
     bool strike = false;
     Script script = Script::Normal;
     Caps caps = Caps::None;
+    int kerningFrom = 0; // pairs are kerned in sizes of at least this many half-points; 0: never
 
     bool operator==(const CharFormat&) const = default;
 };

@@ -410,8 +410,9 @@ private slots:
         QVERIFY2(dots > 40, qPrintable(QString::number(dots)));
         QVERIFY(ruleShare(page, gap(brake), Qt::Horizontal) > 0.97);
         // As LibreOffice sets them, leaders start where the text before the tab ends and fill the space
-        // to the stop: 127 dots after "Oil change", 63 underscores after "Tyre rotation" in its PDF, one
-        // more or less where the fonts differ a little.
+        // to the stop: 127 dots after "Oil change", 63 underscores after "Tyre rotation" in its PDF (a
+        // rule takes one character more than fit, set closer, so that it has no gap), one more or less where
+        // the fonts differ a little.
         for (const auto& [start, c, count] :
              {std::tuple{QStringLiteral("Oil change\t"), QLatin1Char('.'), 127},
               std::tuple{QStringLiteral("Tyre rotation\t"), QLatin1Char('_'), 63}}) {
@@ -425,6 +426,14 @@ private slots:
                     xs << t.baseline.x();
             QVERIFY2(qAbs(xs.size() - count) <= 1, qPrintable(QString::number(xs.size())));
             QVERIFY2(qAbs(*std::min_element(xs.begin(), xs.end()) - from) < 1, qPrintable(start));
+        }
+        // The text before them is as wide as in LibreOffice's PDF (52.2 and 62.1 pt): the fonts' own
+        // widths, not whole layout pixels, and pairs such as "Ty" kerned, as the file asks.
+        for (const auto& [start, width] : {std::pair{QStringLiteral("Oil change\t"), 52.2},
+                                           std::pair{QStringLiteral("Tyre rotation\t"), 62.1}}) {
+            const QTextBlock b = blockStarting(doc, start);
+            const double ours = b.layout()->lineAt(0).cursorToX(int(start.size()) - 1) * 72 / kLayoutDpi;
+            QVERIFY2(qAbs(ours - width) < 0.15, qPrintable(QStringLiteral("%1: %2 pt").arg(start).arg(ours)));
         }
         const QTextBlock intro = blockStarting(doc, QStringLiteral("Every offer"));
         QVERIFY(!intro.blockFormat().hasProperty(kLeadersProperty));
