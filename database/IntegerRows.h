@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
 #include <QtGlobal>
 #include <functional>
 
@@ -11,9 +12,10 @@ class Connection;
 // Runs SQL text on `connection` and hands the first `width` columns of each row, read as integers (Null
 // as 0), to `row` until it returns false or the rows end. A long result of numbers, such as the IDs of a
 // list of a million names, is read this way without a recordset's value-by-value wrapping. Failures are
-// raised as a recordset raises them.
+// raised as a recordset raises them. `parameters` are the values of the text's ? marks, in order.
 void readIntegerRows(Connection& connection, const QString& sql, int width,
-                     const std::function<bool(const qint64* values)>& row);
+                     const std::function<bool(const qint64* values)>& row,
+                     const QVariantList& parameters = {});
 
 // Holds the connection's page cache to at most `kib` KiB while it lives, and gives it back its size
 // after. The engine sizes a sort's in-memory runs by the page cache, and a sort held in memory keeps

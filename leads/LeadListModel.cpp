@@ -81,7 +81,8 @@ void LeadListModel::setFont(const QFont& font) {
         emit dataChanged(index(0), index(rowCount() - 1), {Qt::DisplayRole});
 }
 
-void LeadListModel::fill(db::Connection& connection, const QString& conditionAndOrder) {
+void LeadListModel::fill(db::Connection& connection, const QString& conditionAndOrder,
+                         const QVariantList& parameters) {
     beginResetModel();
     m_ids.clear();
     dropCache();
@@ -93,15 +94,16 @@ void LeadListModel::fill(db::Connection& connection, const QString& conditionAnd
         // The text of a row needs its Name and Street; a row without them is found here, where the list
         // stops at it as it always has, rather than when it is scrolled to.
         const db::PageCacheLimit sortInLittleMemory(connection, 4096);
-        db::readIntegerRows(connection,
-                            QStringLiteral("SELECT ID, Name IS NULL OR Street IS NULL FROM [Names] ") +
-                                conditionAndOrder,
-                            2, [&ids](const qint64* row) {
-                                if (row[1] != 0)
-                                    throw nullFailure();
-                                ids.push_back(static_cast<qint32>(row[0]));
-                                return true;
-                            });
+        db::readIntegerRows(
+            connection,
+            QStringLiteral("SELECT ID, Name IS NULL OR Street IS NULL FROM [Names] ") + conditionAndOrder, 2,
+            [&ids](const qint64* row) {
+                if (row[1] != 0)
+                    throw nullFailure();
+                ids.push_back(static_cast<qint32>(row[0]));
+                return true;
+            },
+            parameters);
     } catch (const Failure&) {
         m_ids = std::move(ids);
         endResetModel();

@@ -42,7 +42,8 @@ public:
     // query) on `connection` and takes the IDs in the order it returns them; rows are read from the same
     // connection later. A Name or Street that is Null stops the fill as a failure ("Invalid use of Null"),
     // as reading that row's text would. On any failure the rows before it stay and the failure is raised.
-    void fill(db::Connection& connection, const QString& conditionAndOrder);
+    void fill(db::Connection& connection, const QString& conditionAndOrder,
+              const QVariantList& parameters = {});
     void clear();
 
     qint32 id(int row) const;

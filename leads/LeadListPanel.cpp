@@ -221,7 +221,8 @@ void LeadListPanel::fillNames() {
 
     try {
         m_query.dataFileIds = chosenDatesInListOrder();
-        m_namesView->fill(m_context.connection, leads::leadListCondition(m_query), font());
+        m_namesView->fill(m_context.connection, leads::leadListCondition(m_query), font(),
+                          leads::leadListParameters(m_query));
         m_availableCount->setText(QString::number(m_namesView->count()));
         m_selectedCount->setText(QString::number(m_namesView->selectedCount()));
     } catch (const Failure& failure) {

@@ -28,12 +28,11 @@ QString leadListCondition(const LeadQuery& query) {
     if (query.source == ListSource::Dates) {
         condition = QStringLiteral("DataFile_ID IN ") + idList(query.dataFileIds); // "()": no names
     } else {
-        // The terms are spliced as text: the name column's LIKE folds letter case as every comparison
-        // of the database does, and % and _ stay its wildcards. Quotes are doubled so that O'BRIEN is
-        // searched for rather than breaking the statement.
+        // One pattern per term, bound as a value (leadListParameters): LIKE folds letter case as every
+        // comparison of the database does, and a % or _ the user typed stays a wildcard.
         QStringList terms;
-        for (const QString& term : query.searchTerms)
-            terms << QStringLiteral("(Name LIKE '%") + db::quoted(term) + QStringLiteral("%')");
+        for (qsizetype i = 0; i < query.searchTerms.size(); ++i)
+            terms << QStringLiteral("(Name LIKE ?)");
         condition = terms.join(QStringLiteral(" OR "));
     }
     QString filter;
@@ -51,6 +50,14 @@ QString leadListCondition(const LeadQuery& query) {
     if (query.source == ListSource::Search && !filter.isEmpty())
         condition = QLatin1Char('(') + condition + QLatin1Char(')');
     return QStringLiteral("WHERE ") + condition + filter + QStringLiteral(" ORDER BY ") + query.sort.clause();
+}
+
+QVariantList leadListParameters(const LeadQuery& query) {
+    QVariantList patterns;
+    if (query.source == ListSource::Search)
+        for (const QString& term : query.searchTerms)
+            patterns << QString(QLatin1Char('%') + term + QLatin1Char('%'));
+    return patterns;
 }
 
 std::vector<DataFileEntry> dataFilesNewestFirst(db::Connection& connection) {

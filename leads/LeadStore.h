@@ -37,8 +37,10 @@ struct LeadQuery {
     SortOrder sort;
 };
 
-// The WHERE and ORDER BY clauses of the name list's query.
+// The WHERE and ORDER BY clauses of the name list's query, with a ? for the pattern of each search
+// term, and the patterns.
 QString leadListCondition(const LeadQuery& query);
+QVariantList leadListParameters(const LeadQuery& query);
 
 // A recorded data file: its ID and source date (Null for none).
 struct DataFileEntry {

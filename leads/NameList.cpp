@@ -163,9 +163,10 @@ void NameList::clear() {
     m_model->clear();
 }
 
-void NameList::fill(db::Connection& connection, const QString& conditionAndOrder, const QFont& font) {
+void NameList::fill(db::Connection& connection, const QString& conditionAndOrder, const QFont& font,
+                    const QVariantList& parameters) {
     m_model->setFont(font);
-    m_model->fill(connection, conditionAndOrder);
+    m_model->fill(connection, conditionAndOrder, parameters);
 }
 
 int NameList::removeSelected() {

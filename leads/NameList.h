@@ -58,7 +58,8 @@ public:
     void clear();
     // Fills the list with the names of "SELECT ... FROM [Names] " + `conditionAndOrder`, their Name,
     // Street and "City, State" fitted in `font`. A failure is raised with the rows before it kept.
-    void fill(db::Connection& connection, const QString& conditionAndOrder, const QFont& font);
+    void fill(db::Connection& connection, const QString& conditionAndOrder, const QFont& font,
+              const QVariantList& parameters = {});
     // Removes every selected row as one change; returns how many went.
     int removeSelected();
 
