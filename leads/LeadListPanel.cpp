@@ -60,9 +60,8 @@ constexpr int kLeft = 60, kTop = 1020, kWidth = 10785, kDatesHeight = 795, kName
               kNamesWidth = 10755, kNamesHeight = 4515;
 
 QString dateText(const QVariant& date) {
-    return date.isNull()
-               ? QString()
-               : QLocale(QLocale::English).toString(date.toDateTime().date(), QStringLiteral("MMMM d, yyyy"));
+    return date.isNull() ? QString()
+                         : QLocale(QLocale::English).toString(date.toDate(), QStringLiteral("MMMM d, yyyy"));
 }
 
 QPushButton* button(const QString& caption, const char* name, QWidget* parent) {

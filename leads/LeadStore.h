@@ -42,7 +42,7 @@ struct LeadQuery {
 QString leadListCondition(const LeadQuery& query);
 QVariantList leadListParameters(const LeadQuery& query);
 
-// A recorded data file: its ID and source date (Null for none).
+// A recorded data file: its ID and source date (a QDate, Null for none).
 struct DataFileEntry {
     qint32 id = 0;
     QVariant date;
