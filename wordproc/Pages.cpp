@@ -15,6 +15,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 #include <QTextTable>
+#include <algorithm>
 #include <cmath>
 
 namespace wordproc {
@@ -423,9 +424,19 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         });
     }
     // The rules keep to the paragraphs' and cells' edges, where the lines stand without their gaps.
-    for (QTextFrame* frame : doc.rootFrame()->childFrames())
-        if (QTextTable* table = qobject_cast<QTextTable*>(frame))
+    // The tables near the clip: frames come down the page in order, like blocks.
+    const QList<QTextFrame*> frames = doc.rootFrame()->childFrames();
+    auto frame = frames.begin();
+    if (!clip.isEmpty())
+        frame = std::partition_point(frames.begin(), frames.end(), [&](QTextFrame* f) {
+            return layout->frameBoundingRect(f).bottom() < clip.top() - kLayoutDpi;
+        });
+    for (; frame != frames.end(); ++frame) {
+        if (!clip.isEmpty() && layout->frameBoundingRect(*frame).top() > clip.bottom() + kLayoutDpi)
+            break;
+        if (QTextTable* table = qobject_cast<QTextTable*>(*frame))
             paintCellRules(painter, doc, *table, clip);
+    }
     eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
         if (format.hasProperty(kBordersProperty))
             paintBorders(painter, layout->blockBoundingRect(block), format);
