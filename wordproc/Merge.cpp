@@ -174,8 +174,12 @@ public:
         // The layout follows each change as far as the next question about a position needs it.
         for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
             QTextCursor at(b);
-            if (at.currentFrame() != root)
+            if (at.currentFrame() != root) {
+                // A table's rows fill the page too: the paragraph after a table that ran on to a new
+                // page does not start that page.
+                page = qMax(page, pageOf(b, true));
                 continue;
+            }
             if (pageOf(b, false) > page &&
                 b.blockFormat().pageBreakPolicy() != QTextFormat::PageBreak_AlwaysBefore) {
                 // Nor does the space after the paragraph before it reach over to this page.

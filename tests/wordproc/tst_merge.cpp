@@ -128,6 +128,18 @@ private slots:
         QCOMPARE(list->copies.size(), size_t(1));
         QCOMPARE(list->pageCount(), 3);
         QCOMPARE(list->copies.at(0).header->toPlainText(), QStringLiteral("Call List"));
+
+        // So does a catalog of one table row per record: each page holds as many rows as fit, the one
+        // after a page's last row included (it once went on alone, one record a page).
+        const auto rows =
+            Merger(tmpl("\\trowd\\trgaph108\\clbrdrb\\brdrs\\brdrw10\\cellx4000\\cellx8000\\pard\\intbl " +
+                            mergeField("Cust_Name") + "\\cell " + mergeField("Cust_City") +
+                            "\\cell\\row\\pard\\par ",
+                        "\\mmmaintypecatalog"),
+                   names(200))
+                .all("m");
+        QVERIFY2(rows->pageCount() >= 3 && rows->pageCount() <= 5,
+                 qPrintable(QString::number(rows->pageCount())));
     }
 
     void labelsWithNext() {
