@@ -216,7 +216,7 @@ bool run() {
         {
             ProgressWindow progress;
             const Stopwatch watch;
-            ScanAndImport(progress);
+            scanAndImport(AppContext::fromProgram(), progress);
             import = {watch.seconds(), watch.cpuSeconds()};
         }
         int imported = 0;

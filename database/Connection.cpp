@@ -238,6 +238,18 @@ void Connection::execute(const QString& sql) {
     d->run(adapted);
 }
 
+void Connection::execute(const QString& sql, const QVariantList& parameters) {
+    d->requireOpen();
+    const QString adapted = adaptSql(sql);
+    if (changesSchema(adapted))
+        d->tables.clear();
+    Statement statement = Statement::prepare(d->handle, adapted);
+    if (!statement)
+        raise(DbErrors::StatementRejected, QStringLiteral("The statement is empty."));
+    bindParameters(statement.get(), parameters);
+    statement.runToEnd();
+}
+
 void Connection::beginTrans() {
     d->requireOpen();
     syncTransaction();

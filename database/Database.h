@@ -63,6 +63,9 @@ public:
 
     // Runs SQL text that returns no rows.
     void execute(const QString& sql);
+    // Runs one statement with ? marks, `parameters` their values in order (see bindParameters in
+    // database/Statement.h).
+    void execute(const QString& sql, const QVariantList& parameters);
 
     // Groups the following saves; used by the import to save a file's rows together. The outermost
     // level holds the database's write lock from its start (another connection waits for it, then

@@ -5,7 +5,6 @@
 #include "files/Files.h"
 #include "intake/Intake.h"
 #include "platform/Platform.h"
-#include "startup/Globals.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -13,7 +12,7 @@
 
 namespace {
 // The chosen name with the blanks around it removed, as the dialog's text may carry them.
-QString TrimBlanks(const QString& text) {
+QString trimBlanks(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text[begin] == QLatin1Char(' '))
@@ -29,11 +28,10 @@ struct KnownList {
 };
 
 // The recorded data file of that name, compared as the start-up scan compares it.
-std::optional<KnownList> FindKnownList(const QString& name) {
+std::optional<KnownList> findKnownList(db::Connection& connection, const QString& name) {
     db::Recordset rs;
-    rs.open(QStringLiteral("SELECT TOP 1 FileName, [Date] FROM DataFiles WHERE FileName = '") +
-                db::quoted(name) + QStringLiteral("'"),
-            *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    rs.open(QStringLiteral("SELECT TOP 1 FileName, [Date] FROM DataFiles WHERE FileName = ?"), {name},
+            connection, db::adOpenForwardOnly, db::adLockReadOnly);
     if (rs.eof())
         return std::nullopt;
     return KnownList{rs.value(0).toString(), rs.value(1).toDateTime()};
@@ -41,7 +39,7 @@ std::optional<KnownList> FindKnownList(const QString& name) {
 
 // A known list is never read again, so copying a file over it would report success while its leads
 // never reach the database; the user is told how a replacement is made instead.
-QString KnownListMessage(const KnownList& known) {
+QString knownListMessage(const KnownList& known) {
     QString dated;
     if (known.date.isValid() && known.date != intake::ZeroDate())
         dated = QStringLiteral(" of ") +
@@ -53,19 +51,19 @@ QString KnownListMessage(const KnownList& known) {
 }
 } // namespace
 
-bool CopyChosenDataFile() {
+bool copyChosenDataFile(db::Connection& connection, const QString& dataFolder) {
     const QString chosen = platform::openFileName(QStringLiteral("MASM Listing(.lst)|*.lst"));
     if (chosen.isEmpty())
         return false;
     try {
-        const QString source = TrimBlanks(chosen);
+        const QString source = trimBlanks(chosen);
         const QString name = QFileInfo(source).fileName();
-        if (const std::optional<KnownList> known = FindKnownList(name)) {
-            platform::messageBox(KnownListMessage(*known), platform::Icon::Exclamation,
+        if (const std::optional<KnownList> known = findKnownList(connection, name)) {
+            platform::messageBox(knownListMessage(*known), platform::Icon::Exclamation,
                                  platform::Buttons::OkOnly, QStringLiteral("Quillmark"));
             return false;
         }
-        files::copyFile(source, DataFolder + name);
+        files::copyFile(source, dataFolder + name);
     } catch (const Failure& failure) {
         platform::messageBox(failure.description(), platform::Icon::Critical, platform::Buttons::OkOnly,
                              QStringLiteral("Quillmark"));

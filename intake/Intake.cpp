@@ -16,6 +16,9 @@ namespace intake {
 
 namespace {
 
+// The number of DataFiles rows recorded under a file name (0 or 1).
+const QString kCountByName = QStringLiteral("SELECT COUNT(*) FROM DataFiles WHERE FileName = ?");
+
 bool IsReplacement(const QString& name) {
     return name.startsWith(QLatin1Char('R')) || name.startsWith(QLatin1Char('r'));
 }
@@ -28,16 +31,16 @@ QSet<QString> RecordedFileNames(db::Connection& connection, const QStringList& n
     QSet<QString> recorded;
     for (qsizetype first = 0; first < names.size(); first += batch) {
         QString sql = QStringLiteral("WITH Listed(FileName) AS (VALUES ");
+        QVariantList listed;
         const qsizetype end = std::min(names.size(), first + batch);
         for (qsizetype i = first; i < end; ++i) {
-            if (i > first)
-                sql += QLatin1Char(',');
-            sql += QStringLiteral("('") + db::quoted(names[i]) + QStringLiteral("')");
+            sql += i > first ? QStringLiteral(",(?)") : QStringLiteral("(?)");
+            listed.append(names[i]);
         }
         sql += QStringLiteral(") SELECT FileName FROM Listed WHERE EXISTS (SELECT 1 FROM DataFiles WHERE "
                               "DataFiles.FileName = Listed.FileName)");
         db::Recordset rs;
-        rs.open(sql, connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+        rs.open(sql, listed, connection, db::adOpenForwardOnly, db::adLockReadOnly);
         for (; !rs.eof(); rs.moveNext())
             recorded.insert(rs.value(0).toString());
         rs.close();
@@ -137,9 +140,7 @@ void ImportFile(const ImportPlaces& places, const QString& fileName, db::Records
     connection.beginTrans();
     try {
         db::Recordset known;
-        known.open(QStringLiteral("SELECT COUNT(*) FROM DataFiles WHERE FileName = '") +
-                       db::quoted(fileName) + QStringLiteral("'"),
-                   connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+        known.open(kCountByName, {fileName}, connection, db::adOpenForwardOnly, db::adLockReadOnly);
         const bool recordedMeanwhile = known.value(0).toInt() > 0;
         known.close();
         if (recordedMeanwhile) {
@@ -196,8 +197,7 @@ void Replace(const ImportPlaces& places, const QString& replacement, const QStri
     const QString& folder = places.dataFolder;
     connection.beginTrans();
     try {
-        connection.execute(QStringLiteral("DELETE FROM DataFiles WHERE FileName = '") + db::quoted(target) +
-                           QStringLiteral("'"));
+        connection.execute(QStringLiteral("DELETE FROM DataFiles WHERE FileName = ?"), {target});
         try {
             files::replaceWithCopy(folder, replacement, target);
         } catch (const Failure& failure) {
@@ -279,9 +279,8 @@ QStringList ScanDataFolder(const ImportPlaces& places, ImportProgress& progress)
                     NewFiles.append(name);
             } else {
                 db::Recordset count;
-                count.open(QStringLiteral("SELECT COUNT(*) FROM DataFiles WHERE FileName = '") +
-                               db::quoted(name) + QStringLiteral("'"),
-                           places.connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+                count.open(kCountByName, {name}, places.connection, db::adOpenForwardOnly,
+                           db::adLockReadOnly);
                 if (count.value(0).toInt() == 0 && !NewFiles.contains(name))
                     NewFiles.append(name);
                 count.close();

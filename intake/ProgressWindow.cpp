@@ -26,25 +26,25 @@ ProgressWindow::ProgressWindow(QWidget* parent)
     setModal(false);
     setFixedSize(px(5775), px(885));
 
-    lblProgress = new QLabel(this);
-    lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    progressLabel = new QLabel(this);
+    progressLabel->setObjectName(QStringLiteral("progressLabel"));
     QFont font = platform::namedFont(QStringLiteral("Arial"), 9);
     font.setBold(true);
-    lblProgress->setFont(font);
-    lblProgress->setGeometry(px(120), px(60), px(5565), px(255));
+    progressLabel->setFont(font);
+    progressLabel->setGeometry(px(120), px(60), px(5565), px(255));
 
-    barProgress = new QProgressBar(this);
-    barProgress->setObjectName(QStringLiteral("barProgress"));
-    barProgress->setGeometry(px(90), px(420), px(5625), px(315));
-    barProgress->setMinimum(0);
-    barProgress->setMaximum(100);
-    barProgress->setValue(0);
-    barProgress->setTextVisible(false);
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setGeometry(px(90), px(420), px(5625), px(315));
+    progressBar->setMinimum(0);
+    progressBar->setMaximum(100);
+    progressBar->setValue(0);
+    progressBar->setTextVisible(false);
 }
 
 ProgressWindow::~ProgressWindow() = default;
 
-void ProgressWindow::Refresh() {
+void ProgressWindow::refresh() {
     // A window just shown reaches the screen only once the windowing system has mapped it, and the
     // work that follows gives it no chance to: wait for that briefly, without taking user input.
     // Without a display (the offscreen platform) there is nothing to wait for.

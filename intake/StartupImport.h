@@ -1,10 +1,11 @@
 #pragma once
 
 #include "intake/Intake.h"
+#include "startup/AppContext.h"
 
 class ProgressWindow;
 
-// The import as the start-up runs it: on the program's own connection and folders, shown in the
+// The import as the start-up runs it: on the connection and folders start-up hands it, shown in the
 // progress window, with a file name that holds no date reported in the error box.
 
 // Shows the scan and the import in `window` and refreshes it after every change, since no events are
@@ -22,10 +23,10 @@ private:
     ProgressWindow& m_window;
 };
 
-// DbConnection, DataFolder and the error log in UserDataFolder.
-intake::ImportPlaces ProgramImportPlaces();
+// The context's connection, Data folder and error log.
+intake::ImportPlaces importPlaces(const AppContext& context);
 
-// The scan and the import of the program's Data folder, left on screen in `window` for Main to unload.
-void ScanAndImport(ProgressWindow& window);
-QStringList ScanDataFolder(ProgressWindow& window);
-void ImportDataFiles(const QStringList& newFiles, ProgressWindow& window);
+// The scan and the import of the context's Data folder, left on screen in `window` for Main to unload.
+void scanAndImport(const AppContext& context, ProgressWindow& window);
+QStringList scanDataFolder(const AppContext& context, ProgressWindow& window);
+void importDataFiles(const AppContext& context, const QStringList& newFiles, ProgressWindow& window);

@@ -5,7 +5,6 @@
 #include "database/IdTable.h"
 #include "errors/Failure.h"
 #include "files/Files.h"
-#include "startup/Globals.h"
 
 #include <QStringList>
 
@@ -52,18 +51,7 @@ QString recordLine(const db::Recordset& rs, int fields) {
 }
 } // namespace
 
-QString MergeDataFolder() {
-    if (CommandLineArguments().compare(QStringLiteral("devenv"), Qt::CaseInsensitive) == 0) {
-#ifdef Q_OS_WIN
-        return QStringLiteral("C:/Program Files/Quillmark");
-#else
-        return WorkFolder();
-#endif
-    }
-    return UserDataFolder;
-}
-
-void WritePreviewData(files::TextWriter& out) {
+void writePreviewData(files::TextWriter& out) {
     out.writeLine(line(kMergeHeader));
     out.writeLine(line(kPreviewRecord));
 }
@@ -75,13 +63,13 @@ const QString kSelectedNames = QStringLiteral("temp.PrintNames JOIN [Names] ON [
 const QString kListOrder = QStringLiteral(" ORDER BY PrintNames.Position");
 } // namespace
 
-int WriteCallListData(files::TextWriter& out, const std::vector<qint32>& ids) {
+int writeCallListData(db::Connection& connection, files::TextWriter& out, const std::vector<qint32>& ids) {
     out.writeLine(line(kCallHeader));
-    const db::IdTable selected(*DbConnection, kPrintNames, ids);
+    const db::IdTable selected(connection, kPrintNames, ids);
     db::Recordset rs;
     rs.open(QStringLiteral("SELECT Name, City, State, Phone FROM ") + kSelectedNames +
                 QStringLiteral(" WHERE Phone <> ''") + kListOrder,
-            *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+            connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
     int records = 0;
     for (; !rs.eof(); rs.moveNext(), ++records)
         out.writeLine(recordLine(rs, 4));
@@ -89,19 +77,18 @@ int WriteCallListData(files::TextWriter& out, const std::vector<qint32>& ids) {
     return records;
 }
 
-void WritePrintData(files::TextWriter& out, const std::vector<qint32>& ids, qint32 contactId,
-                    qint32 dealerId) {
+void writePrintData(db::Connection& connection, files::TextWriter& out, const std::vector<qint32>& ids,
+                    qint32 contactId, qint32 dealerId) {
     out.writeLine(line(kMergeHeader));
-    const db::IdTable selected(*DbConnection, kPrintNames, ids);
+    const db::IdTable selected(connection, kPrintNames, ids);
     const QString sql =
         QStringLiteral("SELECT [Names].Name, [Names].Street, [Names].City, [Names].State, [Names].Zip, "
                        "Dlr_Info.Name, Dlr_Info.Addr1, Dlr_Info.Addr2, Dlr_Info.City, Dlr_Info.State, "
                        "Dlr_Info.Zip, Contact_Info.Name, Contact_Info.Phone FROM ") +
-        kSelectedNames + QStringLiteral(", Dlr_Info, Contact_Info WHERE Contact_Info.ID = ") +
-        QString::number(contactId) + QStringLiteral(" AND Dlr_Info.ID = ") + QString::number(dealerId) +
-        kListOrder;
+        kSelectedNames +
+        QStringLiteral(", Dlr_Info, Contact_Info WHERE Contact_Info.ID = ? AND Dlr_Info.ID = ?") + kListOrder;
     db::Recordset rs;
-    rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+    rs.open(sql, {contactId, dealerId}, connection, db::adOpenForwardOnly, db::adLockReadOnly);
     if (rs.eof())
         throw Failure(DbErrors::NoCurrentRecord,
                       QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
@@ -111,13 +98,13 @@ void WritePrintData(files::TextWriter& out, const std::vector<qint32>& ids, qint
     rs.close();
 }
 
-void UpdatePrintedStatus(const std::vector<qint32>& ids) {
-    const db::IdTable printed(*DbConnection, kPrintNames, ids);
+void updatePrintedStatus(db::Connection& connection, const std::vector<qint32>& ids) {
+    const db::IdTable printed(connection, kPrintNames, ids);
     // SET reads the values from before the statement: a name not printed becomes printed, a printed
     // one followed.
-    DbConnection->execute(QStringLiteral("UPDATE [Names] SET Followed = CASE WHEN Printed THEN -1 ELSE "
-                                         "Followed END, Printed = -1 WHERE ID IN ") +
-                          printed.subquery());
+    connection.execute(QStringLiteral("UPDATE [Names] SET Followed = CASE WHEN Printed THEN -1 ELSE "
+                                      "Followed END, Printed = -1 WHERE ID IN ") +
+                       printed.subquery());
 }
 
 } // namespace letters

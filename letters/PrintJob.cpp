@@ -68,7 +68,7 @@ QString requiredTemplate(const std::optional<QString>& path) {
 
 void PrintRun::start() {
     const bool callList = m_request.kind == PrintKind::CallList;
-    m_dataPath = MergeDataFolder() + (callList ? kCallDataFile : kMergeDataFile);
+    m_dataPath = m_request.mergeDataFolder + (callList ? kCallDataFile : kMergeDataFile);
     m_progress.open(m_request.kind == PrintKind::Preview ? QStringLiteral("Preview")
                                                          : QStringLiteral("Print"),
                     QStringLiteral("Deleting old mail merge data..."), 5);
@@ -125,7 +125,7 @@ void PrintRun::quitWord() {
 
 // False when none of the selected names has a phone: the user is told, and nothing is printed.
 bool PrintRun::printCallList() {
-    if (WriteCallListData(*m_dataFile, m_request.nameIds) == 0) {
+    if (writeCallListData(*m_request.connection, *m_dataFile, m_request.nameIds) == 0) {
         platform::messageBox(
             QStringLiteral("Cannot print Call List because the selected names do not contain any "
                            "phone numbers.\r\n\r\nPlease select some names that include phone "
@@ -153,7 +153,7 @@ bool PrintRun::printCallList() {
 }
 
 void PrintRun::preview() {
-    WritePreviewData(*m_dataFile);
+    writePreviewData(*m_dataFile);
     closeDataFile();
 
     step(3, QStringLiteral("Opening promotion template..."));
@@ -180,7 +180,7 @@ void PrintRun::preview() {
 
 void PrintRun::printLetters(const std::function<void()>& namesMarked) {
     const auto [contactId, dealerId] = m_request.contactAndDealer();
-    WritePrintData(*m_dataFile, m_request.nameIds, contactId, dealerId);
+    writePrintData(*m_request.connection, *m_dataFile, m_request.nameIds, contactId, dealerId);
     closeDataFile();
 
     step(3, QStringLiteral("Opening promotion template..."));
@@ -193,7 +193,7 @@ void PrintRun::printLetters(const std::function<void()>& namesMarked) {
     const qint32 number = executeHoldingErrors(false, description);
     if (number == 0) {
         step(5, QStringLiteral("Updating Printed status..."));
-        UpdatePrintedStatus(m_request.nameIds);
+        updatePrintedStatus(*m_request.connection, m_request.nameIds);
         namesMarked();
     } else if (number != wordproc::errors::CommandFailed) {
         closeProgress();

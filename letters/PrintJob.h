@@ -9,13 +9,19 @@
 // One press of a print button, apart from any window: the merge data file written, the template merged
 // through the word processor to the printer (call list, letters) or to a preview, and the printed names
 // marked. Failures are reported here, and whatever the job holds is let go, however it ends.
+namespace db {
+class Connection;
+}
+
 namespace letters {
 
 enum class PrintKind { CallList, Preview, Letters };
 
 struct PrintRequest {
     PrintKind kind = PrintKind::Letters;
-    std::vector<qint32> nameIds; // the selected names, in list order
+    db::Connection* connection = nullptr; // the names', contacts' and dealerships' database
+    QString mergeDataFolder;              // where the merge data file is written
+    std::vector<qint32> nameIds;          // the selected names, in list order
     // The template to merge: the call list's, or the chosen one (none chosen fails when it is needed).
     std::optional<QString> templatePath;
     // Letters only: the contact and dealership the letters come from, asked for when their data is

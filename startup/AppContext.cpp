@@ -3,6 +3,7 @@
 #include "startup/Globals.h"
 
 AppContext AppContext::fromProgram() {
-    return AppContext{*DbConnection,  DataFolder,      TemplatesFolder,
-                      InitialsFolder, FollowUpsFolder, MailAidsFolder};
+    return AppContext{
+        *DbConnection,   DataFolder,     TemplatesFolder,   InitialsFolder,
+        FollowUpsFolder, MailAidsFolder, MergeDataFolder(), UserDataFolder + QStringLiteral("/Error.log")};
 }

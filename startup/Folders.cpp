@@ -57,3 +57,14 @@ QString CommandLineArguments() {
 void SetCommandLineArguments(const QString& arguments) {
     g_arguments = arguments;
 }
+
+QString MergeDataFolder() {
+    if (CommandLineArguments().compare(QStringLiteral("devenv"), Qt::CaseInsensitive) == 0) {
+#ifdef Q_OS_WIN
+        return QStringLiteral("C:/Program Files/Quillmark");
+#else
+        return WorkFolder();
+#endif
+    }
+    return UserDataFolder;
+}

@@ -27,6 +27,10 @@ bool RunsInstalled(const QString& applicationFolder);
 // application folder when run from a build, the user data folder when installed. No trailing separator.
 QString WorkFolder();
 
+// The folder that receives the merge data files: the user data folder, or with the command-line
+// argument "devenv" (any case) the development folder.
+QString MergeDataFolder();
+
 // Sets the folder values from the application folder and the user data folder, as Main does.
 void SetFolders();
 

@@ -117,10 +117,11 @@ bool startProgram() {
             return false;
         }
 
+        const AppContext context = AppContext::fromProgram();
         progress = std::make_unique<ProgressWindow>();
-        ScanAndImport(*progress);
+        scanAndImport(context, *progress);
 
-        auto* window = new MainWindow(AppContext::fromProgram());
+        auto* window = new MainWindow(context);
         window->setAttribute(Qt::WA_DeleteOnClose);
         g_mainWindow = window;
         window->load();

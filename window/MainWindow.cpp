@@ -114,6 +114,8 @@ void MainWindow::print(letters::PrintKind kind) {
 
     letters::PrintRequest request;
     request.kind = kind;
+    request.connection = &m_context.connection;
+    request.mergeDataFolder = m_context.mergeDataFolder;
     request.nameIds = m_leadList->selectedIds();
     request.templatePath =
         kind == letters::PrintKind::CallList
@@ -133,24 +135,24 @@ void MainWindow::print(letters::PrintKind kind) {
     progress.open = [&](const QString& caption, const QString& text, int steps) {
         window = std::make_unique<ProgressWindow>();
         window->setWindowTitle(caption);
-        window->lblProgress->setText(text);
-        window->barProgress->setMaximum(steps);
+        window->progressLabel->setText(text);
+        window->progressBar->setMaximum(steps);
         window->show();
-        window->Refresh();
+        window->refresh();
         connect(window.get(), &QDialog::rejected, this, [&stopped] { stopped = true; });
     };
     progress.step = [&](int step, const QString& text) {
         stepText = text;
-        window->barProgress->setValue(step);
-        window->lblProgress->setText(text);
-        window->Refresh();
+        window->progressBar->setValue(step);
+        window->progressLabel->setText(text);
+        window->refresh();
     };
     progress.conversionGoesOn = [&](int seconds) {
-        window->lblProgress->setText(
+        window->progressLabel->setText(
             QStringLiteral("%1\nConverting the template with LibreOffice: %2 s (Esc stops)")
                 .arg(stepText)
                 .arg(seconds));
-        window->Refresh();
+        window->refresh();
         QCoreApplication::processEvents();
         return !stopped;
     };
@@ -172,7 +174,7 @@ void MainWindow::exit() {
 
 // The chosen file is imported by the next start's scan; the program ends so that it happens at once.
 void MainWindow::importDataFile() {
-    if (CopyChosenDataFile())
+    if (copyChosenDataFile(m_context.connection, m_context.dataFolder))
         ExitProgram();
 }
 

@@ -158,7 +158,7 @@ private slots:
             ""};
         writeData("02012026.LST", lines.join("\r\n") + "\r\n");
         ProgressWindow progress;
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QVERIFY(answers.messages.empty());
         QCOMPARE(rows("SELECT FileName, [Date] FROM DataFiles"), QStringList{"02012026.LST|2026-02-01"});
         // Surplus text ends up in the last field, and the phone is cut from it by position. ANSI text
@@ -194,7 +194,7 @@ private slots:
         ProgressWindow progress;
         // An eight-field file first, so that the phone entry of the reused field list holds a value.
         writeData("01012026.lst", Line + "\r\n");
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         writeData("01022026.lst", "S1,\"SEVEN, SAM\",1 A ST,\"PEORIA, IL\",61604,01/05/99,02/06/26\r\n"
                                   "S2,\"SEVEN, SUE\",2 A ST,\"QUINCY, IL\",62301,01/06/99,00/00/00\r\n");
         // Fewer than seven fields in the first line, or more than eight: every line is rejected.
@@ -206,9 +206,9 @@ private slots:
         // The second field never closes: two fields. An empty file is recorded, and the start goes on.
         writeData("01062026.lst", "V1,\"SMITH, JOHN,12 MAIN ST,X\r\n");
         writeData("01072026.lst", "");
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 7);
-        QVERIFY(ScanDataFolder(progress).isEmpty());
+        QVERIFY(scanDataFolder(AppContext::fromProgram(), progress).isEmpty());
         QCOMPARE(
             rows("SELECT Court_ID, Phone, Discharge FROM Names ORDER BY Court_ID"),
             (QStringList{"A123|(217) 555-0123|-", "S1|-|2026-02-06", "S2|-|-", "U1|-|-", "U2|-|2026-02-03"}));
@@ -229,7 +229,7 @@ private slots:
         writeData("12031999 O'Neal.lst", Line + "\r\n" + Line + "\r\n");
         writeData("01012026.lst",
                   "Q1,\"O'BRIEN, PAT\",1 O'HARE WAY,\"O'FALLON, MO\",63366,01/05/99,00/00/00,6365550100\r\n");
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         const int oldId = count("SELECT ID FROM DataFiles WHERE FileName = '12031999 O''Neal.lst'");
         QVERIFY(oldId > 0);
 
@@ -238,7 +238,7 @@ private slots:
                                        "R2,\"NEW, NED\",2 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
         writeData("R12031999 O'Neal.lst", replacement);
         writeData("r01022026.lst", Line + "\r\n");
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QCOMPARE(FileBytes(DataFolder + "12031999 O'Neal.lst"), replacement);
         QCOMPARE(QDir(DataFolder).entryList(QDir::Files),
                  (QStringList{"01012026.lst", "01022026.lst", "12031999 O'Neal.lst"}));
@@ -256,14 +256,14 @@ private slots:
                               "12031999 O'Neal.lst|R2|NEW, NED|2 A ST|PEORIA"}));
         // A known file is never read again, whatever it holds now.
         writeData("01022026.lst", Line + "\r\n" + Line + "\r\n");
-        QVERIFY(ScanDataFolder(progress).isEmpty());
+        QVERIFY(scanDataFolder(AppContext::fromProgram(), progress).isEmpty());
 
         // Original and replacement both new: whichever the folder lists first, one import of the
         // replacement's content.
         writeData("12041999.lst", Line + "\r\n" + Line + "\r\n");
         writeData("R12041999.lst", "N1,\"NEW, NAN\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n");
-        QCOMPARE(ScanDataFolder(progress), QStringList{"12041999.lst"});
-        ImportDataFiles({"12041999.lst"}, progress);
+        QCOMPARE(scanDataFolder(AppContext::fromProgram(), progress), QStringList{"12041999.lst"});
+        importDataFiles(AppContext::fromProgram(), {"12041999.lst"}, progress);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 4);
         QCOMPARE(rows("SELECT Court_ID FROM Names WHERE DataFile_ID = (SELECT MAX(ID) FROM DataFiles)"),
                  QStringList{"N1"});
@@ -288,12 +288,12 @@ private slots:
         writeData("12031999 O'Neal.lst", Line + "\r\n");
         writeData("01012030.lst", Line + "\r\n");
         writeData("02022030 O'Hara.lst", Line + "\r\n");
-        QStringList found = ScanDataFolder(progress);
+        QStringList found = scanDataFolder(AppContext::fromProgram(), progress);
         found.sort();
         QCOMPARE(found, (QStringList{"01012030.lst", "02022030 O'Hara.lst"}));
 
         writeData("R01052020.lst", Line + "\r\n" + Line + "\r\n");
-        found = ScanDataFolder(progress);
+        found = scanDataFolder(AppContext::fromProgram(), progress);
         found.sort();
         QCOMPARE(found, (QStringList{"01012030.lst", "01052020.lst", "02022030 O'Hara.lst"}));
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 450);
@@ -304,16 +304,16 @@ private slots:
     void progressAndNamesWithoutDate() {
         WatchingAnswerer answers;
         ProgressWindow progress;
-        const QProgressBar* bar = progress.barProgress;
+        const QProgressBar* bar = progress.progressBar;
         // An empty folder: a full bar rather than the busy animation of an empty range.
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QVERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
         writeData("12041999.lst.bak", "x");
         writeData("ABCD1999.lst", Line + "\r\n" + Line + "\r\n");
         writeData("ZZZZ2026.lst", Line + "\r\n");
         QVERIFY(!(progress.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         auto state = [&] {
-            return QStringList{progress.windowTitle(),          progress.lblProgress->text(),
+            return QStringList{progress.windowTitle(),          progress.progressLabel->text(),
                                QString::number(bar->minimum()), QString::number(bar->maximum()),
                                QString::number(bar->value()),   progress.isVisible() ? "shown" : "hidden"}
                 .join('|');
@@ -321,10 +321,10 @@ private slots:
         const QString scanned = "Searching for New Data Files...|Scanning " + DataFolder + "|0|3|3|shown";
         QStringList seen;
         answers.onMessage = [&] { seen << state(); };
-        const QStringList newFiles = ScanDataFolder(progress);
+        const QStringList newFiles = scanDataFolder(AppContext::fromProgram(), progress);
         QCOMPARE(state(), scanned); // the bar counts every file, data file or not
         QCOMPARE(newFiles.size(), 2);
-        ImportDataFiles(newFiles, progress);
+        importDataFiles(AppContext::fromProgram(), newFiles, progress);
         QCOMPARE(seen, (QStringList{"Importing Data...|Importing File: " + newFiles[0] + "|0|2|0|shown",
                                     "Importing Data...|Importing File: " + newFiles[1] + "|0|2|1|shown"}));
         QVERIFY(progress.isVisible()); // left on screen for Main to unload
@@ -338,12 +338,13 @@ private slots:
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 3);
 
         // A start with nothing new shows the finished scan.
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QCOMPARE(state(), scanned);
         QCOMPARE(seen.size(), 2);
         // A missing Data folder is a failure for Main to report.
         QVERIFY(QDir(DataFolder).removeRecursively());
-        QCOMPARE(FailureNumber([&] { ScanAndImport(progress); }), ErrorNumbers::PathNotFound);
+        QCOMPARE(FailureNumber([&] { scanAndImport(AppContext::fromProgram(), progress); }),
+                 ErrorNumbers::PathNotFound);
         QCOMPARE(answers.messages.size(), size_t(2));
     }
 
@@ -360,7 +361,9 @@ private slots:
             QVERIFY(QDir().mkpath(logPath())); // a directory in the error log's place
         };
         ProgressWindow progress;
-        auto failure = CaughtFailure([&] { ImportDataFiles({"01052026.lst", "ABCD2026.lst"}, progress); });
+        auto failure = CaughtFailure([&] {
+            importDataFiles(AppContext::fromProgram(), {"01052026.lst", "ABCD2026.lst"}, progress);
+        });
         QVERIFY(failure);
         QCOMPARE(failure->number(), ErrorNumbers::PathFileAccessError);
         QCOMPARE(failure->description(), "Cannot write the error log " + logPath() + ": Is a directory");
@@ -376,7 +379,7 @@ private slots:
         QVERIFY(QFile::setPermissions(logPath(), QFile::ReadOwner));
         QCOMPARE(m_inst->asOrdinaryUser([&] {
             ProgressWindow p;
-            ScanAndImport(p);
+            scanAndImport(AppContext::fromProgram(), p);
             return QString("imported");
         }),
                  "Cannot write the error log " + logPath() + ": Permission denied");
@@ -386,13 +389,13 @@ private slots:
         QVERIFY(QFile::setPermissions(DataFolder + "01062026.lst", {}));
         QCOMPARE(m_inst->asOrdinaryUser([&] {
             ProgressWindow p;
-            ScanAndImport(p);
+            scanAndImport(AppContext::fromProgram(), p);
             return QString("imported");
         }),
                  "Cannot read the data file " + DataFolder + "01062026.lst: Permission denied");
         QVERIFY(QFile::remove(DataFolder + "01062026.lst"));
         QVERIFY(QFile::link(DataFolder + "gone.txt", DataFolder + "01072026.lst"));
-        failure = CaughtFailure([&] { ScanAndImport(progress); });
+        failure = CaughtFailure([&] { scanAndImport(AppContext::fromProgram(), progress); });
         QVERIFY(failure && failure->number() == ErrorNumbers::FileNotFound);
         QCOMPARE(failure->description(),
                  "Cannot read the data file " + DataFolder + "01072026.lst: No such file or directory");
@@ -401,11 +404,11 @@ private slots:
         // Mended, the next start imports every line, and logs the bad one, once.
         QVERIFY(QFile::rename(DataFolder + "ABCD2026.keep", DataFolder + "ABCD2026.lst"));
         writeData("gone.txt", Line + "\r\n");
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 3);
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 4);
         QCOMPARE(logEntries().size(), 1);
-        QVERIFY(ScanDataFolder(progress).isEmpty());
+        QVERIFY(scanDataFolder(AppContext::fromProgram(), progress).isEmpty());
     }
 
     // A full database or one another program is writing: the import stops with the engine's own
@@ -420,7 +423,7 @@ private slots:
         writeData("01052026.lst", lines);
         DbConnection->execute(QString("PRAGMA max_page_count = %1").arg(count("PRAGMA page_count") + 8));
         ProgressWindow progress;
-        auto failure = CaughtFailure([&] { ScanAndImport(progress); });
+        auto failure = CaughtFailure([&] { scanAndImport(AppContext::fromProgram(), progress); });
         QVERIFY(failure);
         QCOMPARE(failure->description(), QString("database or disk is full"));
         QVERIFY(!DbConnection->inTransaction() && !QFile::exists(logPath()));
@@ -429,13 +432,13 @@ private slots:
 
         auto other = OpenTestDatabase(m_inst->databaseFile);
         other->beginTrans(); // holds the write lock
-        failure = CaughtFailure([&] { ScanAndImport(progress); });
+        failure = CaughtFailure([&] { scanAndImport(AppContext::fromProgram(), progress); });
         QVERIFY(failure);
         QCOMPARE(failure->description(), QString("database is locked"));
         other->rollbackTrans();
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 0);
 
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 1);
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 3000);
         QVERIFY(!QFile::exists(logPath()) && answers.messages.empty());
@@ -456,10 +459,11 @@ private slots:
                 (void)DbConnection.release();
                 DbConnection = OpenTestDatabase(m_inst->databaseFile);
                 ProgressWindow progress;
-                const QStringList newFiles = ScanDataFolder(progress);
+                const QStringList newFiles = scanDataFolder(AppContext::fromProgram(), progress);
                 char ready = char('0' + newFiles.size()), start = 0;
                 bool ok = ::write(scanned[1], &ready, 1) == 1 && ::read(go[0], &start, 1) == 1;
-                ok = ok && !CaughtFailure([&] { ImportDataFiles(newFiles, progress); });
+                ok = ok &&
+                     !CaughtFailure([&] { importDataFiles(AppContext::fromProgram(), newFiles, progress); });
                 ::_exit(ok ? 0 : 1);
             }
         }
@@ -484,7 +488,7 @@ private slots:
         platform::ScriptedAnswerer answers;
         ProgressWindow progress;
         writeData("01152024.lst", Line + "\r\n" + Line + "\r\n");
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         const int oldId = count("SELECT ID FROM DataFiles");
         const QByteArray replacement = "N1,\"NEW, NAN\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
         writeData("R01152024.lst", replacement);
@@ -492,7 +496,7 @@ private slots:
         // A directory in the original's place, and a Data folder that may not be written.
         QVERIFY(QFile::rename(DataFolder + "01152024.lst", DataFolder + "original"));
         QVERIFY(QDir().mkpath(DataFolder + "01152024.lst/sub"));
-        auto failure = CaughtFailure([&] { ScanAndImport(progress); });
+        auto failure = CaughtFailure([&] { scanAndImport(AppContext::fromProgram(), progress); });
         QVERIFY(failure);
         QCOMPARE(failure->description(), expected + "Is a directory");
         QVERIFY(QDir(DataFolder + "01152024.lst").removeRecursively());
@@ -500,7 +504,7 @@ private slots:
         QVERIFY(QFile::setPermissions(DataFolder, QFile::ReadOwner | QFile::ExeOwner));
         QCOMPARE(m_inst->asOrdinaryUser([&] {
             ProgressWindow p;
-            ScanAndImport(p);
+            scanAndImport(AppContext::fromProgram(), p);
             return QString("replaced");
         }),
                  expected + "Permission denied");
@@ -512,7 +516,7 @@ private slots:
 
         // What a replacement killed half-way leaves behind does not stand in the way.
         writeData("01152024.lst.replacing", "partial");
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"01152024.lst"});
         QCOMPARE(FileBytes(DataFolder + "01152024.lst"), replacement);
         QCOMPARE(rows("SELECT n.Court_ID FROM Names n INNER JOIN DataFiles d ON d.ID = n.DataFile_ID"),
@@ -538,7 +542,9 @@ private slots:
             (void)DbConnection.release(); // the parent's; the child opens its own
             DbConnection = OpenTestDatabase(m_inst->databaseFile);
             ProgressWindow progress;
-            FailureNumber([&] { ImportDataFiles({"01052026.lst", "01062026.lst"}, progress); });
+            FailureNumber([&] {
+                importDataFiles(AppContext::fromProgram(), {"01052026.lst", "01062026.lst"}, progress);
+            });
             ::_exit(0);
         }
         QByteArray received;
@@ -561,7 +567,7 @@ private slots:
         // The next start imports it, whole.
         QVERIFY(QFile::remove(logPath()));
         ProgressWindow progress;
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 2);
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 50);
         QCOMPARE(logEntries().size(), 1);
@@ -582,7 +588,7 @@ private slots:
             "A7,\"WIDE, WES\",1 A ST,\"PEORIA, ILL\",61604,01/05/99,1/5/99 7:30,"};
         writeData("03012026.lst", lines.join("\r\n") + "\r\n");
         ProgressWindow progress;
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         const int fileId = count("SELECT ID FROM DataFiles");
 
         // The same values through a recordset, as the import saved them before, under a file of its own.
@@ -648,7 +654,7 @@ private slots:
         for (const QString& name : lists)
             QVERIFY(QFile::copy(samples.filePath(name), DataFolder + name));
         ProgressWindow progress;
-        ScanAndImport(progress);
+        scanAndImport(AppContext::fromProgram(), progress);
         QVERIFY(answers.messages.empty() && lists.size() >= 3);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), int(lists.size()));
         // Only the list made with bad lines has rejected ones; the seven-field list gives no phones.

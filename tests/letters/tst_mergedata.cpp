@@ -31,7 +31,7 @@ private slots:
     void previewAndCallList() {
         const QString merge = UserDataFolder + letters::kMergeDataFile;
         files::TextWriter preview(merge, files::TextWriter::Create);
-        letters::WritePreviewData(preview);
+        letters::writePreviewData(preview);
         preview.close();
         QCOMPARE(
             FileBytes(merge),
@@ -46,12 +46,12 @@ private slots:
         const QString calls = UserDataFolder + letters::kCallDataFile;
         const QByteArray header("\"Cust_Name\"\t\"Cust_City\"\t\"Cust_State\"\t\"Cust_Phone\"\r\n");
         files::TextWriter some(calls, files::TextWriter::Create);
-        QCOMPARE(letters::WriteCallListData(some, std::vector<qint32>{3, 1, 2, 4}), 2);
+        QCOMPARE(letters::writeCallListData(*DbConnection, some, std::vector<qint32>{3, 1, 2, 4}), 2);
         some.close();
         QCOMPARE(FileBytes(calls), header + "\"CY XU\"\t\"AURORA\"\t\"IL\"\t\"(630) 555-0103\"\r\n"
                                             "\"ANN ZED\"\t\"PEORIA\"\t\"IL\"\t\"(309) 555-0101\"\r\n");
         files::TextWriter none(calls, files::TextWriter::Create);
-        QCOMPARE(letters::WriteCallListData(none, std::vector<qint32>{2, 4}), 0);
+        QCOMPARE(letters::writeCallListData(*DbConnection, none, std::vector<qint32>{2, 4}), 0);
         none.close();
         QCOMPARE(FileBytes(calls), header);
     }
@@ -65,7 +65,7 @@ private slots:
         std::vector<qint32> ids{4, 3, 1};
         for (qint32 id = 100; id < 5100; ++id)
             ids.push_back(id); // names deleted since: no record, no failure
-        letters::WritePrintData(out, ids, 1, 1);
+        letters::writePrintData(*DbConnection, out, ids, 1, 1);
         out.close();
         const QList<QByteArray> lines = FileBytes(path).split('\n');
         QCOMPARE(lines.size(), 5);
@@ -78,15 +78,16 @@ private slots:
         QVERIFY(lines[3].startsWith("\"ANN ZED\"\t"));
 
         files::TextWriter again(path, files::TextWriter::Create);
-        QVERIFY(CaughtFailure([&] { letters::WritePrintData(again, std::vector<qint32>{1}, 99, 1); }));
+        QVERIFY(CaughtFailure(
+            [&] { letters::writePrintData(*DbConnection, again, std::vector<qint32>{1}, 99, 1); }));
     }
 
     void devenvFolder() {
-        QCOMPARE(letters::MergeDataFolder(), UserDataFolder);
+        QCOMPARE(MergeDataFolder(), UserDataFolder);
         SetCommandLineArguments(QStringLiteral("DEVENV"));
-        QCOMPARE(letters::MergeDataFolder(), ApplicationFolder());
+        QCOMPARE(MergeDataFolder(), ApplicationFolder());
         SetCommandLineArguments(QStringLiteral("devenv x"));
-        QCOMPARE(letters::MergeDataFolder(), UserDataFolder);
+        QCOMPARE(MergeDataFolder(), UserDataFolder);
     }
 
     // Not printed -> printed -> printed and followed, one step per run; a failure on the way changes no
@@ -97,17 +98,19 @@ private slots:
                                          "(SELECT Printed, Followed FROM [Names] ORDER BY ID)"))
                 .toString();
         };
-        letters::UpdatePrintedStatus(std::vector<qint32>{1});
+        letters::updatePrintedStatus(*DbConnection, std::vector<qint32>{1});
         QCOMPARE(flags(), QStringLiteral("-10,0,0,0"));
         DbConnection->execute(
             QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON [Names] WHEN OLD.ID = 4 "
                            "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-        QVERIFY(CaughtFailure([&] { letters::UpdatePrintedStatus(std::vector<qint32>{1, 3, 4}); }));
+        QVERIFY(CaughtFailure([&] {
+            letters::updatePrintedStatus(*DbConnection, std::vector<qint32>{1, 3, 4});
+        }));
         QCOMPARE(flags(), QStringLiteral("-10,0,0,0"));
         DbConnection->execute(QStringLiteral("DROP TRIGGER temp.refuse"));
-        letters::UpdatePrintedStatus(std::vector<qint32>{1, 3, 4});
+        letters::updatePrintedStatus(*DbConnection, std::vector<qint32>{1, 3, 4});
         QCOMPARE(flags(), QStringLiteral("-11,0,-10,-10"));
-        letters::UpdatePrintedStatus(std::vector<qint32>{1});
+        letters::updatePrintedStatus(*DbConnection, std::vector<qint32>{1});
         QCOMPARE(flags(), QStringLiteral("-11,0,-10,-10"));
     }
 

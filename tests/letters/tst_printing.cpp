@@ -71,11 +71,11 @@ protected:
                 if (auto* p = qobject_cast<ProgressWindow*>(w->window())) {
                     // The bar repaints itself before the label changes: the last label of a bar value counts.
                     const QString bar = p->windowTitle() + QLatin1Char('|') +
-                                        QString::number(p->barProgress->value()) + QLatin1Char('/') +
-                                        QString::number(p->barProgress->maximum()) + QLatin1Char('|');
+                                        QString::number(p->progressBar->value()) + QLatin1Char('/') +
+                                        QString::number(p->progressBar->maximum()) + QLatin1Char('|');
                     if (!steps.isEmpty() && steps.back().startsWith(bar))
                         steps.removeLast();
-                    steps << bar + p->lblProgress->text();
+                    steps << bar + p->progressLabel->text();
                 }
         return false;
     }

@@ -219,7 +219,7 @@ private slots:
             platform::Button answerMessage(const platform::Message& message) override {
                 for (QWidget* w : QApplication::topLevelWidgets())
                     if (auto* p = qobject_cast<ProgressWindow*>(w); p && p->isVisible())
-                        progressShown << p->lblProgress->text();
+                        progressShown << p->progressLabel->text();
                 return ScriptedAnswerer::answerMessage(message);
             }
         } answers;
@@ -314,7 +314,7 @@ private slots:
         QCOMPARE(DataFolder, app + QStringLiteral("/Data/"));
         QCOMPARE(MailAidsFolder, app + QStringLiteral("/Templates/MailAids/"));
         SetCommandLineArguments(QStringLiteral("devenv"));
-        QCOMPARE(letters::MergeDataFolder(), app);
+        QCOMPARE(MergeDataFolder(), app);
 
         QVERIFY(QDir(app + QStringLiteral("/Data")).removeRecursively());
         QVERIFY(RunsInstalled(app));
@@ -325,9 +325,9 @@ private slots:
         QCOMPARE(TemplatesFolder, user + QStringLiteral("/Templates/"));
         QCOMPARE(InitialsFolder, user + QStringLiteral("/Templates/Initials/"));
         QCOMPARE(FollowUpsFolder, user + QStringLiteral("/Templates/Follow-ups/"));
-        QCOMPARE(letters::MergeDataFolder(), user);
+        QCOMPARE(MergeDataFolder(), user);
         SetCommandLineArguments(QString());
-        QCOMPARE(letters::MergeDataFolder(), user);
+        QCOMPARE(MergeDataFolder(), user);
         if (geteuid() != 0) { // root may write anywhere: only an ordinary user sees a read-only folder
             QVERIFY(QDir().mkpath(app + QStringLiteral("/Data")));
             QFile::setPermissions(app + QStringLiteral("/Data"), QFile::ReadOwner | QFile::ExeOwner);
