@@ -15,8 +15,8 @@ void readIntegerRows(Connection& connection, const QString& sql, int width,
     if (connection.state() != adStateOpen)
         raise(DbErrors::ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
     Statement statement = Statement::prepare(connection.handle(), adaptSql(sql));
-    if (!parameters.isEmpty())
-        bindParameters(statement.get(), parameters);
+    // Also with no values: a mark left without one would silently read as Null.
+    bindParameters(statement.get(), parameters);
     sqlite3_stmt* reading = statement.get();
     const int columns = std::min(width, sqlite3_column_count(reading));
     std::vector<qint64> values(static_cast<size_t>(std::max(width, 0)), 0);

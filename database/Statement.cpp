@@ -1,6 +1,7 @@
 // Preparing, stepping and finalizing statements, and the failures raised on the way (Statement.h).
 #include "database/Statement.h"
 
+#include "database/DateText.h"
 #include "database/DbErrors.h"
 #include "errors/Failure.h"
 
@@ -41,6 +42,17 @@ void bindParameters(sqlite3_stmt* statement, const QVariantList& values) {
         } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong ||
                    value.typeId() == QMetaType::UInt) {
             rc = sqlite3_bind_int64(statement, i + 1, value.toLongLong());
+        } else if (value.typeId() == QMetaType::QDateTime || value.typeId() == QMetaType::QDate) {
+            // In the stored form, so that a date compares with a date column as the same text.
+            const QDateTime dateTime = value.typeId() == QMetaType::QDate
+                                           ? QDateTime(value.toDate(), QTime(0, 0))
+                                           : value.toDateTime();
+            char stored[20];
+            const int length = formatStoredDate(partsOf(dateTime), stored);
+            if (!dateTime.isValid() || length == 0)
+                raise(DbErrors::DataTypeMismatch,
+                      QStringLiteral("The date %1 cannot be stored.").arg(value.toString()));
+            rc = sqlite3_bind_text(statement, i + 1, stored, length, SQLITE_TRANSIENT);
         } else {
             const QByteArray text = value.toString().toUtf8();
             rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);

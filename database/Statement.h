@@ -26,8 +26,8 @@ QString engineMessage(sqlite3* handle);
 [[noreturn]] void raiseEngineFailure(sqlite3* handle);
 
 // Binds `values` to the parameters (?) of `statement`, in order: text as text, whole numbers as
-// integers, yes/no as -1/0 as they are stored, Null as Null. A count that does not match the statement's
-// parameters is the statement's fault (StatementRejected).
+// integers, yes/no as -1/0 and dates as "YYYY-MM-DD HH:MM:SS" as they are stored, Null as Null. A count that
+// does not match the statement's parameters is the statement's fault (StatementRejected).
 void bindParameters(sqlite3_stmt* statement, const QVariantList& values);
 
 class Statement {

@@ -1,6 +1,7 @@
 // Every way the program reaches the lead database, against real encrypted files.
 #include "database/Database.h"
 #include "database/DbErrors.h"
+#include "database/IntegerRows.h"
 #include "tests/support/TestDatabase.h"
 
 #include <QDateTime>
@@ -21,7 +22,7 @@ private slots:
     void nameListAndYesNo();
     void printedAndFollowedByBatch();
     void contactAddAndChange();
-    void quotesAreDoubled();
+    void boundValues();
     void deletionsAndCascade();
     void callListAndMergeQueries();
     void cursorRules();
@@ -326,20 +327,90 @@ void TestAccess::contactAddAndChange() {
     QCOMPARE(FailureNumber([&] { rs.setValue("Phone", "1"); }), DbErrors::NoCurrentRecord);
 }
 
-void TestAccess::quotesAreDoubled() {
-    QCOMPARE(quoted("O'BRIEN"), QString("O''BRIEN"));
-    QCOMPARE(quoted("%J_NES"), QString("%J_NES"));
-    const int fileId = addDataFile("o'brien.lst");
-    const int obrien = addName(fileId, "O'BRIEN, PAT");
-    addName(fileId, "OBRIEN, SAM");
-    QCOMPARE(ids("SELECT ID, Name FROM [Names] WHERE (Name LIKE '%" + quoted("o'brien") + "%')"),
-             QList<int>{obrien});
-    QCOMPARE(ids("SELECT ID FROM DataFiles WHERE FileName = '" + quoted("O'BRIEN.LST") + "'"),
-             QList<int>{fileId});
-    // Unquoted, the statement is refused rather than run wrongly.
-    QCOMPARE(FailureNumber([&] { ids("SELECT ID FROM [Names] WHERE Name = 'O'BRIEN, PAT'"); }),
-             DbErrors::StatementRejected);
-    QCOMPARE(rawText(QString("SELECT Name FROM Names WHERE ID = %1").arg(obrien)), QString("O'BRIEN, PAT"));
+// Values reach the database bound to ? marks, never spliced into the text: quotes and wildcards are
+// plain characters, Null is Null, numbers, yes/no and dates compare as they are stored, and a count of
+// values that does not match the marks is the statement's fault, leaving no statement behind.
+void TestAccess::boundValues() {
+    QCOMPARE(quoted("O'BRIEN"), QString("O''BRIEN")); // the test fixtures still splice with it
+    const int fileId = database->addDataFile("O'B%_1.lst", QDate(2026, 1, 5));
+    const int other = database->addDataFile("O'Bx11.lst", QDate(2026, 1, 6));
+    auto idsOf = [&](const QString& sql, const QVariantList& values) {
+        QList<int> result;
+        Recordset rs;
+        rs.open(sql, values, connection(), adOpenForwardOnly, adLockReadOnly);
+        for (; !rs.eof(); rs.moveNext())
+            result.append(rs.value(0).toInt());
+        return result;
+    };
+    // Compared for equality % and _ are themselves (and case is ignored); LIKE keeps their meaning.
+    QCOMPARE(idsOf("SELECT ID FROM DataFiles WHERE FileName = ?", {"o'b%_1.LST"}), QList<int>{fileId});
+    QCOMPARE(idsOf("SELECT ID FROM DataFiles WHERE FileName LIKE ? ORDER BY ID", {"O'B%_1.lst"}),
+             (QList<int>{fileId, other}));
+    // A ? inside a quoted literal is text, not a mark, also in the statements the Jet forms rewrite.
+    QCOMPARE(idsOf("SELECT TOP 1 ID FROM DataFiles WHERE FileName = ? OR FileName = 'TOP 2 ?' ORDER BY ID",
+                   {"O'Bx11.lst"}),
+             QList<int>{other});
+    connection().execute("DELETE * FROM DataFiles WHERE FileName = '?' OR FileName = ?", {"none?"});
+    QCOMPARE(raw("SELECT COUNT(*) FROM DataFiles"), 2);
+
+    // Null matches nothing with = and the names without a phone with IS; a number text finds the row
+    // its number does, yes/no is -1/0 as stored.
+    const int noPhone = addName(fileId, "ANN", QVariant());
+    const int printed = addName(fileId, "BOB", "(312) 555-0001", true);
+    connection().execute("INSERT INTO [Names] (DataFile_ID, Name, Phone) VALUES (?, ?, ?)",
+                         {other, "O'BRIEN, PAT 50%", QVariant()});
+    QCOMPARE(idsOf("SELECT ID FROM [Names] WHERE Phone = ?", {QVariant()}), QList<int>{});
+    QCOMPARE(idsOf("SELECT ID FROM [Names] WHERE Phone IS ? AND DataFile_ID = ?", {QVariant(), fileId}),
+             QList<int>{noPhone});
+    QCOMPARE(idsOf("SELECT ID FROM [Names] WHERE DataFile_ID = ? AND Printed = ?",
+                   {QString::number(fileId), true}),
+             QList<int>{printed});
+    QCOMPARE(
+        rawText("SELECT Name FROM [Names] WHERE Phone IS NULL AND DataFile_ID = " + QString::number(other)),
+        QString("O'BRIEN, PAT 50%"));
+    QList<qint64> read;
+    readIntegerRows(connection(), "SELECT ID, Printed FROM [Names] WHERE Name LIKE ? OR ID = ? ORDER BY ID",
+                    2,
+                    [&](const qint64* values) {
+                        read << values[0] << values[1];
+                        return true;
+                    },
+                    {"%'BRIEN%", printed});
+    QCOMPARE(read, (QList<qint64>{printed, -1, printed + 1, 0}));
+
+    // Dates in the stored form: a QDate or QDateTime finds the day a row was saved with, and a date
+    // written through a bound value is stored as the program stores every date.
+    QCOMPARE(idsOf("SELECT ID FROM DataFiles WHERE [Date] = ?", {QDate(2026, 1, 6)}), QList<int>{other});
+    QCOMPARE(
+        idsOf("SELECT ID FROM DataFiles WHERE [Date] < ?", {QDateTime(QDate(2026, 1, 5), QTime(0, 0, 1))}),
+        QList<int>{fileId});
+    connection().execute("UPDATE DataFiles SET [Date] = ? WHERE ID = ?",
+                         {QDateTime(QDate(1999, 12, 4), QTime(13, 5, 9)), other});
+    QCOMPARE(rawText("SELECT [Date] FROM DataFiles WHERE ID = " + QString::number(other)),
+             QString("1999-12-04 13:05:09"));
+    QCOMPARE(FailureNumber([&] { idsOf("SELECT ID FROM DataFiles WHERE [Date] = ?", {QDateTime()}); }),
+             DbErrors::DataTypeMismatch);
+
+    // Too few or too many values: a clear failure of the statement, whichever way it is run.
+    const int prepared = PreparedStatements(connection());
+    for (const QVariantList& values : {QVariantList{}, QVariantList{1, 2}}) {
+        const QString told = QString("The statement takes 1 values, %1 were given.").arg(values.size());
+        for (const std::function<void()>& run : std::initializer_list<std::function<void()>>{
+                 [&] { idsOf("SELECT ID FROM DataFiles WHERE ID = ?", values); },
+                 [&] { connection().execute("DELETE FROM DataFiles WHERE ID = ?", values); },
+                 [&] {
+                     readIntegerRows(
+                         connection(), "SELECT ID FROM DataFiles WHERE ID = ?", 1,
+                         [](const qint64*) { return true; }, values);
+                 }}) {
+            const std::optional<Failure> failure = CaughtFailure(run);
+            QVERIFY(failure);
+            QCOMPARE(failure->number(), DbErrors::StatementRejected);
+            QCOMPARE(failure->description(), told);
+        }
+    }
+    QCOMPARE(PreparedStatements(connection()), prepared);
+    QCOMPARE(raw("SELECT COUNT(*) FROM DataFiles"), 2);
 }
 
 void TestAccess::deletionsAndCascade() {
