@@ -185,7 +185,7 @@ bool run() {
             qsizetype characters = 0;
             files::TextReader reader(dataFile);
             while (!reader.atEnd()) {
-                intake::SplitLine(reader.readLine(), 8, fields);
+                intake::splitLine(reader.readLine(), 8, fields);
                 characters += fields[1].size();
             }
             reader.close();
@@ -198,11 +198,11 @@ bool run() {
             intake::FieldArray f;
             files::TextReader reader(dataFile);
             while (!reader.atEnd()) {
-                intake::SplitLine(reader.readLine(), 8, f);
+                intake::splitLine(reader.readLine(), 8, f);
                 const qsizetype comma = f[3].indexOf(QLatin1Char(','));
                 rows.push_back({f[0].toUtf8(), f[1].toUtf8(), f[2].toUtf8(), f[3].left(comma).toUtf8(),
                                 f[3].right(2).toUtf8(), f[4].toUtf8(), storedDate(f[5]), storedDate(f[6]),
-                                f[7].isEmpty() ? QByteArray() : intake::FormatPhone(f[7]).toUtf8()});
+                                f[7].isEmpty() ? QByteArray() : intake::formatPhone(f[7]).toUtf8()});
             }
         }
 

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int count = 1 + data[0] % intake::MaxFields;
     const QString line = QString::fromLatin1(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
 
-    const qint16 fields = intake::CountFields(line);
+    const qint16 fields = intake::countFields(line);
     if (fields < 1)
         std::abort();
 
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     values[intake::MaxFields - 1] = QStringLiteral("untouched");
     bool failed = false;
     try {
-        intake::SplitLine(line, count, values);
+        intake::splitLine(line, count, values);
     } catch (const Failure& failure) {
         if (failure.number() == 0 || failure.description().isEmpty())
             std::abort();
@@ -42,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (failed)
                 std::abort();
             for (int i = 0; i < count - 1; ++i)
-                if (values[i] != intake::TrimSpaces(parts[i]))
+                if (values[i] != intake::trimSpaces(parts[i]))
                     std::abort();
-            if (values[count - 1] != intake::TrimSpaces(parts.mid(count - 1).join(QLatin1Char(','))))
+            if (values[count - 1] != intake::trimSpaces(parts.mid(count - 1).join(QLatin1Char(','))))
                 std::abort();
         } else if (!failed) {
             std::abort(); // too few commas must reject the line

@@ -41,7 +41,7 @@ std::optional<KnownList> findKnownList(db::Connection& connection, const QString
 // never reach the database; the user is told how a replacement is made instead.
 QString knownListMessage(const KnownList& known) {
     QString dated;
-    if (known.date.isValid() && known.date != intake::ZeroDate())
+    if (known.date.isValid() && known.date != intake::zeroDate())
         dated = QStringLiteral(" of ") +
                 QLocale(QLocale::English).toString(known.date.date(), QStringLiteral("MMMM d, yyyy"));
     return QStringLiteral("The lead list %1%2 has already been imported, so this file was not copied.\r\n\r\n"

@@ -16,17 +16,20 @@ namespace intake {
 
 namespace {
 
+// Where the error box says a file name without a date was found.
+const QString kDateLocation = QStringLiteral("Module Main: Function GetDateFromFileName");
+
 // The number of DataFiles rows recorded under a file name (0 or 1).
 const QString kCountByName = QStringLiteral("SELECT COUNT(*) FROM DataFiles WHERE FileName = ?");
 
-bool IsReplacement(const QString& name) {
+bool isReplacement(const QString& name) {
     return name.startsWith(QLatin1Char('R')) || name.startsWith(QLatin1Char('r'));
 }
 
 // Those of `names` that DataFiles records already, compared by the database as a lookup of each name
 // would compare it. A few statements instead of one per file: the folder keeps every file ever
 // imported, and it is read at every start.
-QSet<QString> RecordedFileNames(db::Connection& connection, const QStringList& names) {
+QSet<QString> recordedFileNames(db::Connection& connection, const QStringList& names) {
     constexpr qsizetype batch = 200;
     QSet<QString> recorded;
     for (qsizetype first = 0; first < names.size(); first += batch) {
@@ -59,7 +62,7 @@ const QStringList NameColumns{QStringLiteral("DataFile_ID"), QStringLiteral("Cou
 
 // One line into Names; raises Failure when the line cannot be stored. `phone` is the formatted phone's
 // storage, reused from line to line.
-void ImportLine(const QString& line, int fieldCount, intake::FieldArray& Fields, int dataFileId,
+void importLine(const QString& line, int fieldCount, intake::FieldArray& fields, int dataFileId,
                 db::TableInsert& names, QString& phone) {
     if (fieldCount > intake::MaxFields)
         throw Failure(ErrorNumbers::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
@@ -68,9 +71,9 @@ void ImportLine(const QString& line, int fieldCount, intake::FieldArray& Fields,
             ErrorNumbers::SubscriptOutOfRange,
             QStringLiteral("The first line of the file has %1 field(s); a data file has seven or eight")
                 .arg(fieldCount));
-    intake::SplitLine(line, fieldCount, Fields);
+    intake::splitLine(line, fieldCount, fields);
 
-    const QStringView cityState(Fields[3]);
+    const QStringView cityState(fields[3]);
     const qsizetype comma = cityState.indexOf(QLatin1Char(','));
     if (comma < 0)
         throw Failure(
@@ -78,18 +81,18 @@ void ImportLine(const QString& line, int fieldCount, intake::FieldArray& Fields,
             QStringLiteral("Invalid procedure call or argument: the city and state field has no comma"));
 
     names.setInteger(DataFileId, dataFileId);
-    names.setText(CourtId, Fields[0]);
-    names.setText(Name, Fields[1]);
-    names.setText(Street, Fields[2]);
+    names.setText(CourtId, fields[0]);
+    names.setText(Name, fields[1]);
+    names.setText(Street, fields[2]);
     names.setText(City, cityState.left(comma));
     names.setText(State, cityState.right(2));
-    names.setText(Zip, Fields[4]);
-    if (Fields[5] != QLatin1String("00/00/00"))
-        names.setText(File, Fields[5]);
-    if (Fields[6] != QLatin1String("00/00/00"))
-        names.setText(Discharge, Fields[6]);
-    if (!Fields[7].isEmpty()) {
-        intake::FormatPhone(Fields[7], phone);
+    names.setText(Zip, fields[4]);
+    if (fields[5] != QLatin1String("00/00/00"))
+        names.setText(File, fields[5]);
+    if (fields[6] != QLatin1String("00/00/00"))
+        names.setText(Discharge, fields[6]);
+    if (!fields[7].isEmpty()) {
+        intake::formatPhone(fields[7], phone);
         names.setText(Phone, phone);
     }
     names.insert();
@@ -111,14 +114,14 @@ template <class Action> auto reading(const QString& path, Action action) {
 
 // A failure that refuses one line (its text, or a value the database will not take); anything else
 // (a full disk, a locked database) is the whole file's.
-bool RefusesTheLine(const Failure& failure) {
+bool refusesTheLine(const Failure& failure) {
     return failure.number() > 0 || failure.number() == DbErrors::DataTypeMismatch ||
            failure.number() == DbErrors::ValueRefused;
 }
 
 // Undoes the file's transaction on the way out of a failure; the failure that got here is the one
 // to report, not a follow-on one of the undoing.
-void AbandonTransaction(db::Connection& connection) {
+void abandonTransaction(db::Connection& connection) {
     try {
         if (connection.inTransaction())
             connection.rollbackTrans();
@@ -131,12 +134,12 @@ void AbandonTransaction(db::Connection& connection) {
 // disk is full) undoes the file as a whole, so that the next start imports all of it. The transaction
 // holds the write lock from its start and asks again whether the file is known, so that two programs
 // importing at once record each file once.
-void ImportFile(const ImportPlaces& places, const QString& fileName, db::Recordset& dataFiles,
-                intake::FieldArray& Fields, ImportProgress& progress) {
+void importFile(const ImportPlaces& places, const QString& fileName, db::Recordset& dataFiles,
+                intake::FieldArray& fields, ImportProgress& progress) {
     db::Connection& connection = places.connection;
     const QString path = places.dataFolder + fileName;
     files::TextReader file = reading(path, [&] { return files::TextReader(path); });
-    const QDateTime sourceDate = GetDateFromFileName(fileName, progress);
+    const QDateTime sourceDate = getDateFromFileName(fileName, progress);
     connection.beginTrans();
     try {
         db::Recordset known;
@@ -158,15 +161,15 @@ void ImportFile(const ImportPlaces& places, const QString& fileName, db::Records
 
         // An empty file has no lines to import; it stays recorded so that it is not looked at again.
         if (!file.atEnd()) {
-            const qint16 fieldCount = reading(path, [&] { return GetFieldCount(path); });
+            const qint16 fieldCount = reading(path, [&] { return getFieldCount(path); });
             if (fieldCount == 7)
-                Fields[7].clear();
+                fields[7].clear();
             while (!file.atEnd()) {
                 const QString line = reading(path, [&] { return file.readLine(); });
                 try {
-                    ImportLine(line, fieldCount, Fields, dataFileId, names, phone);
+                    importLine(line, fieldCount, fields, dataFileId, names, phone);
                 } catch (const Failure& failure) {
-                    if (!RefusesTheLine(failure))
+                    if (!refusesTheLine(failure))
                         throw;
                     try {
                         LogRejectedLine(places.errorLog, fileName, failure, line);
@@ -183,7 +186,7 @@ void ImportFile(const ImportPlaces& places, const QString& fileName, db::Records
     } catch (...) {
         if (dataFiles.editing())
             dataFiles.cancelUpdate();
-        AbandonTransaction(connection);
+        abandonTransaction(connection);
         throw;
     }
 }
@@ -192,7 +195,7 @@ void ImportFile(const ImportPlaces& places, const QString& fileName, db::Records
 // deleted in the same transaction that puts the replacement's content under the original's name, so
 // that a failure of either leaves both as they were. The replacement file itself goes last: while it
 // exists, a later start does the replacement again, whatever stopped this one.
-void Replace(const ImportPlaces& places, const QString& replacement, const QString& target) {
+void replaceDataFile(const ImportPlaces& places, const QString& replacement, const QString& target) {
     db::Connection& connection = places.connection;
     const QString& folder = places.dataFolder;
     connection.beginTrans();
@@ -207,7 +210,7 @@ void Replace(const ImportPlaces& places, const QString& replacement, const QStri
         }
         connection.commitTrans();
     } catch (...) {
-        AbandonTransaction(connection);
+        abandonTransaction(connection);
         throw;
     }
     try {
@@ -221,22 +224,22 @@ void Replace(const ImportPlaces& places, const QString& replacement, const QStri
 
 } // namespace
 
-bool IsDataFileName(const QString& name) {
+bool isDataFileName(const QString& name) {
     return name.right(4).compare(QLatin1String(".lst"), Qt::CaseInsensitive) == 0;
 }
 
-QDateTime ZeroDate() {
+QDateTime zeroDate() {
     return QDateTime(QDate(1899, 12, 30), QTime(0, 0));
 }
 
-qint16 GetFieldCount(const QString& path) {
+qint16 getFieldCount(const QString& path) {
     files::TextReader file(path);
     const QString line = file.readLine();
     file.close();
-    return intake::CountFields(line);
+    return intake::countFields(line);
 }
 
-QDateTime GetDateFromFileName(const QString& name, ImportProgress& progress) {
+QDateTime getDateFromFileName(const QString& name, ImportProgress& progress) {
     const QString text = name.left(2) + QLatin1Char('/') + name.mid(2, 2) + QLatin1Char('/') + name.mid(4, 4);
     bool digits = text.size() == 10;
     for (qsizetype i = 0; digits && i < text.size(); ++i)
@@ -247,67 +250,66 @@ QDateTime GetDateFromFileName(const QString& name, ImportProgress& progress) {
         if (date.isValid() && date.year() >= 100)
             return QDateTime(date, QTime(0, 0));
     }
-    progress.report(Failure(ErrorNumbers::TypeMismatch, QStringLiteral("Type mismatch")),
-                    QStringLiteral("Module Main: Function GetDateFromFileName"));
-    return ZeroDate();
+    progress.report(Failure(ErrorNumbers::TypeMismatch, QStringLiteral("Type mismatch")), kDateLocation);
+    return zeroDate();
 }
 
-QStringList ScanDataFolder(const ImportPlaces& places, ImportProgress& progress) {
-    QStringList NewFiles;
+QStringList scanDataFolder(const ImportPlaces& places, ImportProgress& progress) {
+    QStringList newFiles;
     const QStringList folder = files::folderFiles(places.dataFolder);
     progress.scanStarted(places.dataFolder, int(folder.size()));
 
     QStringList plain;
     for (const QString& name : folder)
-        if (IsDataFileName(name) && !IsReplacement(name))
+        if (isDataFileName(name) && !isReplacement(name))
             plain.append(name);
     // Holds until a replacement file deletes a row; later names are looked up one by one.
-    const QSet<QString> recorded = RecordedFileNames(places.connection, plain);
+    const QSet<QString> recorded = recordedFileNames(places.connection, plain);
     bool replaced = false;
 
     for (const QString& name : folder) {
-        if (IsDataFileName(name)) {
-            if (IsReplacement(name)) {
+        if (isDataFileName(name)) {
+            if (isReplacement(name)) {
                 replaced = true;
                 const QString target = name.mid(1);
-                Replace(places, name, target);
+                replaceDataFile(places, name, target);
                 // The replaced file may come later in the listing under the same name: one import.
-                if (!NewFiles.contains(target))
-                    NewFiles.append(target);
+                if (!newFiles.contains(target))
+                    newFiles.append(target);
             } else if (!replaced) {
-                if (!recorded.contains(name) && !NewFiles.contains(name))
-                    NewFiles.append(name);
+                if (!recorded.contains(name) && !newFiles.contains(name))
+                    newFiles.append(name);
             } else {
                 db::Recordset count;
                 count.open(kCountByName, {name}, places.connection, db::adOpenForwardOnly,
                            db::adLockReadOnly);
-                if (count.value(0).toInt() == 0 && !NewFiles.contains(name))
-                    NewFiles.append(name);
+                if (count.value(0).toInt() == 0 && !newFiles.contains(name))
+                    newFiles.append(name);
                 count.close();
             }
         }
         progress.fileScanned();
     }
-    return NewFiles;
+    return newFiles;
 }
 
-void ImportDataFiles(const ImportPlaces& places, const QStringList& NewFiles, ImportProgress& progress) {
-    progress.importStarted(int(NewFiles.size()));
+void importDataFiles(const ImportPlaces& places, const QStringList& newFiles, ImportProgress& progress) {
+    progress.importStarted(int(newFiles.size()));
     db::Recordset dataFiles;
     dataFiles.open(QStringLiteral("DataFiles"), places.connection, db::adOpenStatic, db::adLockOptimistic,
                    db::adCmdTableDirect);
-    intake::FieldArray Fields;
-    for (int i = 0; i < NewFiles.size(); ++i) {
-        progress.fileStarted(i, NewFiles[i]);
-        ImportFile(places, NewFiles[i], dataFiles, Fields, progress);
+    intake::FieldArray fields;
+    for (int i = 0; i < newFiles.size(); ++i) {
+        progress.fileStarted(i, newFiles[i]);
+        importFile(places, newFiles[i], dataFiles, fields, progress);
     }
     dataFiles.close();
 }
 
-void ScanAndImport(const ImportPlaces& places, ImportProgress& progress) {
-    const QStringList NewFiles = ScanDataFolder(places, progress);
-    if (!NewFiles.isEmpty())
-        ImportDataFiles(places, NewFiles, progress);
+void scanAndImport(const ImportPlaces& places, ImportProgress& progress) {
+    const QStringList newFiles = scanDataFolder(places, progress);
+    if (!newFiles.isEmpty())
+        importDataFiles(places, newFiles, progress);
 }
 
 } // namespace intake

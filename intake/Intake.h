@@ -42,26 +42,26 @@ public:
 // Start-up step 8: scans the Data folder and imports the data files the database has not seen yet. Lines
 // that cannot be imported are written to the error log and skipped; any other failure is raised
 // (Failure) for Main to report, after what was saved has been kept.
-void ScanAndImport(const ImportPlaces& places, ImportProgress& progress);
+void scanAndImport(const ImportPlaces& places, ImportProgress& progress);
 
 // The scan alone: handles replacement files and returns the names of the data files to import, in the
 // order the folder lists them.
-QStringList ScanDataFolder(const ImportPlaces& places, ImportProgress& progress);
+QStringList scanDataFolder(const ImportPlaces& places, ImportProgress& progress);
 
 // The import alone: every file of `newFiles` (names inside the Data folder) into DataFiles and Names.
-void ImportDataFiles(const ImportPlaces& places, const QStringList& newFiles, ImportProgress& progress);
+void importDataFiles(const ImportPlaces& places, const QStringList& newFiles, ImportProgress& progress);
 
 // Number of fields in the first line of the text file at `path`. A missing or empty file fails.
-qint16 GetFieldCount(const QString& path);
+qint16 getFieldCount(const QString& path);
 
 // The source date in the first eight characters (MMDDYYYY) of a data-file name. A name that holds no
 // valid date is reported to `progress` and gives the zero date, 30 December 1899 00:00.
-QDateTime GetDateFromFileName(const QString& name, ImportProgress& progress);
+QDateTime getDateFromFileName(const QString& name, ImportProgress& progress);
 
 // The zero date of the database: 30 December 1899, 00:00.
-QDateTime ZeroDate();
+QDateTime zeroDate();
 
 // A data file: its name ends with ".lst", in any letter case.
-bool IsDataFileName(const QString& name);
+bool isDataFileName(const QString& name);
 
 } // namespace intake

@@ -8,7 +8,7 @@
 
 namespace intake {
 
-qint16 CountFields(QStringView line) {
+qint16 countFields(QStringView line) {
     const qsizetype length = line.size();
     qint32 count = 1;
     qsizetype pos = 0;
@@ -58,11 +58,11 @@ void assign(QString& field, QStringView value) {
 
 } // namespace
 
-QString TrimSpaces(QStringView text) {
+QString trimSpaces(QStringView text) {
     return trimmedView(text).toString();
 }
 
-void SplitLine(QStringView line, int count, FieldArray& fields) {
+void splitLine(QStringView line, int count, FieldArray& fields) {
     if (count < 1 || count > MaxFields)
         throw Failure(ErrorNumbers::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
     const qsizetype length = line.size();
@@ -97,7 +97,7 @@ void SplitLine(QStringView line, int count, FieldArray& fields) {
     }
 }
 
-void FormatPhone(QStringView text, QString& phone) {
+void formatPhone(QStringView text, QString& phone) {
     phone.clear();
     phone.reserve(14);
     phone.append(QLatin1Char('('));
@@ -108,9 +108,9 @@ void FormatPhone(QStringView text, QString& phone) {
     phone.append(text.right(4));
 }
 
-QString FormatPhone(const QString& digits) {
+QString formatPhone(const QString& digits) {
     QString phone;
-    FormatPhone(digits, phone);
+    formatPhone(digits, phone);
     return phone;
 }
 

@@ -15,7 +15,7 @@ using FieldArray = std::array<QString, MaxFields>;
 // Number of fields of a file's first line. A quoted field counts up to its closing quote and then up
 // to the next comma; a quoted field that is never closed ends the count (it is taken as the last
 // field). Saturates at the largest 16-bit value.
-qint16 CountFields(QStringView line);
+qint16 countFields(QStringView line);
 
 // Splits `line` into `fields[0..count-1]` (count 1..MaxFields) by the lexical rules of a data file:
 //  - a field that begins with a double quote runs to the next double quote; the character after the
@@ -26,14 +26,14 @@ qint16 CountFields(QStringView line);
 //  - every value is trimmed of leading and trailing spaces.
 // A field other than the last that has no terminator raises Failure (errors/Failure.h). Entries from
 // `count` on are left untouched.
-void SplitLine(QStringView line, int count, FieldArray& fields);
+void splitLine(QStringView line, int count, FieldArray& fields);
 
 // Leading and trailing blanks (spaces only, as the data files pad them) removed.
-QString TrimSpaces(QStringView text);
+QString trimSpaces(QStringView text);
 
 // "(" + first three characters + ") " + characters 4 to 6 + "-" + last four characters.
-QString FormatPhone(const QString& digits);
+QString formatPhone(const QString& digits);
 // The same into `out`, whose storage is reused.
-void FormatPhone(QStringView digits, QString& out);
+void formatPhone(QStringView digits, QString& out);
 
 } // namespace intake

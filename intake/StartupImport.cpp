@@ -45,15 +45,15 @@ intake::ImportPlaces importPlaces(const AppContext& context) {
 
 void scanAndImport(const AppContext& context, ProgressWindow& window) {
     ProgressWindowImport shown(window);
-    intake::ScanAndImport(importPlaces(context), shown);
+    intake::scanAndImport(importPlaces(context), shown);
 }
 
 QStringList scanDataFolder(const AppContext& context, ProgressWindow& window) {
     ProgressWindowImport shown(window);
-    return intake::ScanDataFolder(importPlaces(context), shown);
+    return intake::scanDataFolder(importPlaces(context), shown);
 }
 
 void importDataFiles(const AppContext& context, const QStringList& newFiles, ProgressWindow& window) {
     ProgressWindowImport shown(window);
-    intake::ImportDataFiles(importPlaces(context), newFiles, shown);
+    intake::importDataFiles(importPlaces(context), newFiles, shown);
 }

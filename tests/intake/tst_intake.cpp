@@ -94,7 +94,7 @@ private slots:
     void splittingCountingAndDates() {
         auto split = [](QStringView line, int n) {
             intake::FieldArray f;
-            intake::SplitLine(line, n, f);
+            intake::splitLine(line, n, f);
             return QStringList(f.begin(), f.begin() + n);
         };
         // Trimmed of spaces only; the character after a closing quote is skipped unseen (here a blank).
@@ -105,15 +105,15 @@ private slots:
         QCOMPARE(split(u"a,\"b,c", 2), (QStringList{"a", "b,c"}));
         QCOMPARE(split(u"O\"NEIL,5\" TALL", 2), (QStringList{"O\"NEIL", "5\" TALL"}));
         intake::FieldArray f;
-        QCOMPARE(FailureNumber([&] { intake::SplitLine(u"a,\"b,c", 3, f); }), ErrorNumbers::InvalidArgument);
-        QCOMPARE(FailureNumber([&] { intake::SplitLine(u"a,b", 9, f); }), ErrorNumbers::SubscriptOutOfRange);
+        QCOMPARE(FailureNumber([&] { intake::splitLine(u"a,\"b,c", 3, f); }), ErrorNumbers::InvalidArgument);
+        QCOMPARE(FailureNumber([&] { intake::splitLine(u"a,b", 9, f); }), ErrorNumbers::SubscriptOutOfRange);
 
-        QCOMPARE(intake::CountFields(u"\"a\"xx,b"), qint16(2));
-        QCOMPARE(intake::CountFields(QString(40000, QLatin1Char(','))), qint16(32767)); // saturates
+        QCOMPARE(intake::countFields(u"\"a\"xx,b"), qint16(2));
+        QCOMPARE(intake::countFields(QString(40000, QLatin1Char(','))), qint16(32767)); // saturates
         writeData("empty.lst", "");
-        QCOMPARE(FailureNumber([] { intake::GetFieldCount(DataFolder + "none.lst"); }),
+        QCOMPARE(FailureNumber([] { intake::getFieldCount(DataFolder + "none.lst"); }),
                  ErrorNumbers::FileNotFound);
-        QCOMPARE(FailureNumber([] { intake::GetFieldCount(DataFolder + "empty.lst"); }),
+        QCOMPARE(FailureNumber([] { intake::getFieldCount(DataFolder + "empty.lst"); }),
                  ErrorNumbers::InputPastEndOfFile);
 
         // A name without a date is reported, once each, and the import goes on with the zero date.
@@ -127,10 +127,10 @@ private slots:
                 reports << QString("%1|%2|%3").arg(location).arg(failure.number()).arg(failure.description());
             }
         } progress;
-        QCOMPARE(intake::GetDateFromFileName("02292024.lst", progress),
+        QCOMPARE(intake::getDateFromFileName("02292024.lst", progress),
                  QDateTime(QDate(2024, 2, 29), QTime(0, 0)));
         for (const char* bad : {"02292025.lst", "13011999.lst", "00101999.lst", "12 31999.lst", ""})
-            QCOMPARE(intake::GetDateFromFileName(bad, progress), intake::ZeroDate());
+            QCOMPARE(intake::getDateFromFileName(bad, progress), intake::zeroDate());
         QCOMPARE(progress.reports,
                  QStringList(5, QString("Module Main: Function GetDateFromFileName|%1|Type mismatch")
                                     .arg(ErrorNumbers::TypeMismatch)));
@@ -599,7 +599,7 @@ private slots:
         names.open("Names", *DbConnection, db::adOpenForwardOnly, db::adLockOptimistic, db::adCmdTableDirect);
         for (const QByteArray& line : lines) {
             intake::FieldArray f;
-            intake::SplitLine(files::fromAnsi(line), 8, f);
+            intake::splitLine(files::fromAnsi(line), 8, f);
             const qsizetype comma = f[3].indexOf(',');
             names.addNew();
             names.setValue("DataFile_ID", otherId);
@@ -614,7 +614,7 @@ private slots:
             if (f[6] != "00/00/00")
                 names.setValue("Discharge", f[6]);
             if (!f[7].isEmpty())
-                names.setValue("Phone", intake::FormatPhone(f[7]));
+                names.setValue("Phone", intake::formatPhone(f[7]));
             const auto failure = CaughtFailure([&] { names.update(); });
             if (failure) {
                 names.cancelUpdate();
