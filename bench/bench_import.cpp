@@ -166,8 +166,8 @@ bool run() {
         const QString app = root + QStringLiteral("/app");
         QDir().mkpath(app + QStringLiteral("/Data"));
         qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
-        SetApplicationFolder(app);
-        SetFolders();
+        setApplicationFolder(app);
+        setFolders();
         const QString dataFile = DataFolder + QLatin1String(FileName);
         {
             QFile out(dataFile);
@@ -211,7 +211,7 @@ bool run() {
         const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
         CreateDatabase(dbFile, 1);
         DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(ConnectionString(dbFile));
+        DbConnection->open(connectionString(dbFile));
         Timing import;
         {
             ProgressWindow progress;

@@ -157,8 +157,8 @@ bool run() {
              {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
             QDir().mkpath(app + QLatin1String(sub));
         qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
-        SetApplicationFolder(app);
-        SetFolders();
+        setApplicationFolder(app);
+        setFolders();
         QDir().mkpath(UserDataFolder);
         const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
         CreateDatabase(dbFile, 1);
@@ -167,9 +167,9 @@ bool run() {
 
         platform::ScriptedAnswerer answers; // no dialog may stop the run
         bool ended = false;
-        SetExitAction([&ended] { ended = true; });
+        setExitAction([&ended] { ended = true; });
         DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(ConnectionString(dbFile));
+        DbConnection->open(connectionString(dbFile));
 
         MainWindow window(AppContext::fromProgram());
         window.load();
@@ -229,7 +229,7 @@ bool run() {
         bench::figure(QStringLiteral("select_all_vs_fillnames"), minimum(selectAll) / minimum(fill));
 
         DbConnection.reset();
-        SetExitAction({});
+        setExitAction({});
         return answers.messages.empty();
     } catch (const Failure& failure) {
         std::fprintf(stderr, "bench list: %s\n", failure.what());

@@ -48,8 +48,8 @@ Installation installationAt(const QString& root) {
 // Points the program's folders at the installation.
 void useInstallation(const Installation& inst) {
     qputenv("XDG_DATA_HOME", inst.xdg.toUtf8());
-    SetApplicationFolder(inst.app);
-    SetFolders();
+    setApplicationFolder(inst.app);
+    setFolders();
 }
 
 // The installation with the million names, made once and kept; a marker file says it is complete.
@@ -75,7 +75,7 @@ bool cachedInstallation(Installation& out) {
 // opens it (so with the program's letter-case order for Street); returns the rows read.
 int bareIdQuery(const QString& dbFile, double* ms) {
     db::Connection connection;
-    connection.open(ConnectionString(dbFile));
+    connection.open(connectionString(dbFile));
     sqlite3* handle = connection.handle();
     sqlite3_stmt* statement = nullptr;
     int fileId = 0;
@@ -127,7 +127,7 @@ int listChild(const QStringList& args) {
         useInstallation(inst);
         platform::ScriptedAnswerer answers; // no dialog may stop the run
         DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(ConnectionString(inst.dbFile));
+        DbConnection->open(connectionString(inst.dbFile));
 
         QElapsedTimer timer;
         timer.start();

@@ -42,8 +42,8 @@ bool install(const QString& root, int files, int perFile, Installation& out) {
     for (const char* sub : {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
         QDir().mkpath(out.app + QLatin1String(sub));
     qputenv("XDG_DATA_HOME", out.xdg.toUtf8());
-    SetApplicationFolder(out.app);
-    SetFolders();
+    setApplicationFolder(out.app);
+    setFolders();
     QDir().mkpath(UserDataFolder);
     const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
     CreateDatabase(dbFile, 1);
@@ -63,7 +63,7 @@ bool install(const QString& root, int files, int perFile, Installation& out) {
 // One start-up, timed up to the shown main window; the window is closed and gone afterwards.
 bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, double* ms, QString* family) {
     qputenv("XDG_DATA_HOME", inst.xdg.toUtf8());
-    SetApplicationFolder(inst.app);
+    setApplicationFolder(inst.app);
     QElapsedTimer timer;
     timer.start();
     const bool started = startProgram();
@@ -97,7 +97,7 @@ bool run() {
 
         platform::ScriptedAnswerer answers; // no dialog may stop the run
         int exits = 0;
-        SetExitAction([&exits] { ++exits; });
+        setExitAction([&exits] { ++exits; });
         std::vector<double> bigMs, emptyMs;
         QString family;
         for (int r = 0; r < Runs; ++r) {
@@ -109,7 +109,7 @@ bool run() {
                 return false;
             bigMs.push_back(ms);
         }
-        SetExitAction({});
+        setExitAction({});
         const double b = *std::min_element(bigMs.begin(), bigMs.end());
         const double e = *std::min_element(emptyMs.begin(), emptyMs.end());
         bench::note(QStringLiteral("font_family"), family);

@@ -63,10 +63,10 @@ int main(int argc, char* argv[]) {
 
     // Installed, the program reads and writes the user's Data and Templates folders instead of its own.
     const QString program = QCoreApplication::applicationDirPath();
-    const QString folder = DefaultUserDataFolder();
+    const QString folder = defaultUserDataFolder();
     const QString file = folder + QStringLiteral("/Quillmark.mdb");
     try {
-        if (RunsInstalled(program))
+        if (runsInstalled(program))
             PrepareUserFolders(program + QStringLiteral("/Templates"), folder);
         if (firstUse && QFileInfo::exists(file))
             return 0;

@@ -4,6 +4,6 @@
 
 AppContext AppContext::fromProgram() {
     return AppContext{
-        *DbConnection,   DataFolder,     TemplatesFolder,   InitialsFolder,
-        FollowUpsFolder, MailAidsFolder, MergeDataFolder(), UserDataFolder + QStringLiteral("/Error.log")};
+        *DbConnection,   DataFolder,     TemplatesFolder,     InitialsFolder,
+        FollowUpsFolder, MailAidsFolder, ::mergeDataFolder(), UserDataFolder + QStringLiteral("/Error.log")};
 }

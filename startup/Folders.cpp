@@ -16,54 +16,54 @@ QString g_applicationFolder;
 QString g_arguments;
 } // namespace
 
-QString ApplicationFolder() {
+QString applicationFolder() {
     if (!g_applicationFolder.isEmpty())
         return g_applicationFolder;
     return QCoreApplication::applicationDirPath();
 }
 
-void SetApplicationFolder(const QString& folder) {
+void setApplicationFolder(const QString& folder) {
     g_applicationFolder = folder;
 }
 
-QString DefaultUserDataFolder() {
+QString defaultUserDataFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/Quillmark");
 }
 
-bool RunsInstalled(const QString& applicationFolder) {
+bool runsInstalled(const QString& applicationFolder) {
     const QFileInfo data(applicationFolder + QStringLiteral("/Data"));
     return !(data.isDir() && data.isWritable());
 }
 
-QString WorkFolder() {
-    const QString app = ApplicationFolder();
-    return RunsInstalled(app) ? DefaultUserDataFolder() : app;
+QString workFolder() {
+    const QString app = applicationFolder();
+    return runsInstalled(app) ? defaultUserDataFolder() : app;
 }
 
-void SetFolders() {
-    const QString work = WorkFolder();
+void setFolders() {
+    const QString work = workFolder();
     DataFolder = work + QStringLiteral("/Data/");
     TemplatesFolder = work + QStringLiteral("/Templates/");
     InitialsFolder = TemplatesFolder + QStringLiteral("Initials/");
     FollowUpsFolder = TemplatesFolder + QStringLiteral("Follow-ups/");
     MailAidsFolder = TemplatesFolder + QStringLiteral("MailAids/");
-    UserDataFolder = DefaultUserDataFolder();
+    UserDataFolder = defaultUserDataFolder();
 }
 
-QString CommandLineArguments() {
+QString commandLineArguments() {
     return g_arguments;
 }
-void SetCommandLineArguments(const QString& arguments) {
+void setCommandLineArguments(const QString& arguments) {
     g_arguments = arguments;
 }
 
-QString MergeDataFolder() {
-    if (CommandLineArguments().compare(QStringLiteral("devenv"), Qt::CaseInsensitive) == 0) {
+QString mergeDataFolder() {
+    if (commandLineArguments().compare(QStringLiteral("devenv"), Qt::CaseInsensitive) == 0) {
 #ifdef Q_OS_WIN
         return QStringLiteral("C:/Program Files/Quillmark");
 #else
-        return WorkFolder();
+        return workFolder();
 #endif
     }
     return UserDataFolder;

@@ -6,34 +6,34 @@
 // Qt Core, so the libraries below the windows (the error log, the installation tool) read them here.
 // Folder values use '/' as the separator; those that end with a separator in their definition still do.
 extern QString UserDataFolder;  // per-user data folder + "/Quillmark", no trailing separator
-extern QString DataFolder;      // WorkFolder() + "/Data/"
-extern QString TemplatesFolder; // WorkFolder() + "/Templates/"
+extern QString DataFolder;      // workFolder() + "/Data/"
+extern QString TemplatesFolder; // workFolder() + "/Templates/"
 extern QString InitialsFolder;  // TemplatesFolder + "Initials/"
 extern QString FollowUpsFolder; // TemplatesFolder + "Follow-ups/"
 extern QString MailAidsFolder;  // TemplatesFolder + "MailAids/"
 
 // The folder of the program file (no trailing separator). Tests point it at a folder of their own.
-QString ApplicationFolder();
-void SetApplicationFolder(const QString& folder);
+QString applicationFolder();
+void setApplicationFolder(const QString& folder);
 
 // The per-user data folder: $XDG_DATA_HOME (by default ~/.local/share) + "/Quillmark".
-QString DefaultUserDataFolder();
+QString defaultUserDataFolder();
 
 // True when the program runs installed: its folder has no Data folder it may write to (the package
 // puts the program in a read-only folder under /usr and ships no Data folder). A build folder has one.
-bool RunsInstalled(const QString& applicationFolder);
+bool runsInstalled(const QString& applicationFolder);
 
 // The folder whose Data/ and Templates/ the program uses, and where the devenv merge data goes: the
 // application folder when run from a build, the user data folder when installed. No trailing separator.
-QString WorkFolder();
+QString workFolder();
 
 // The folder that receives the merge data files: the user data folder, or with the command-line
 // argument "devenv" (any case) the development folder.
-QString MergeDataFolder();
+QString mergeDataFolder();
 
 // Sets the folder values from the application folder and the user data folder, as Main does.
-void SetFolders();
+void setFolders();
 
 // The command-line arguments after the program name, joined by blanks ("devenv" is the only one used).
-QString CommandLineArguments();
-void SetCommandLineArguments(const QString& arguments);
+QString commandLineArguments();
+void setCommandLineArguments(const QString& arguments);

@@ -12,12 +12,12 @@ namespace {
 std::function<void()> g_exitAction;
 } // namespace
 
-QString ConnectionString(const QString& databaseFile) {
+QString connectionString(const QString& databaseFile) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0; Data Source=") + databaseFile +
            QStringLiteral("; Jet OLEDB:Database Password=") + DatabasePassword;
 }
 
-void ExitProgram() {
+void exitProgram() {
     if (DbConnection && DbConnection->state() == db::adStateOpen)
         DbConnection->close();
     DbConnection.reset();
@@ -31,6 +31,6 @@ void ExitProgram() {
     std::_Exit(0);
 }
 
-void SetExitAction(std::function<void()> action) {
+void setExitAction(std::function<void()> action) {
     g_exitAction = std::move(action);
 }

@@ -16,9 +16,9 @@ extern std::unique_ptr<QLockFile> InstanceLock;
 
 // The database password and the connection string built from it.
 extern const QString DatabasePassword;
-QString ConnectionString(const QString& databaseFile);
+QString connectionString(const QString& databaseFile);
 
 // Closes DbConnection if open, releases it and the instance lock and ends the program at once. The ending
 // itself goes through a replaceable action so that tests can watch it instead of losing their process.
-void ExitProgram();
-void SetExitAction(std::function<void()> action); // empty: end the process
+void exitProgram();
+void setExitAction(std::function<void()> action); // empty: end the process

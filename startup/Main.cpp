@@ -103,17 +103,17 @@ bool startProgram() {
 
     std::unique_ptr<ProgressWindow> progress;
     try {
-        SetFolders();
+        setFolders();
         if (!lockUserDataFolder()) {
             platform::messageBox(QStringLiteral("Quillmark is already running."), platform::Icon::Information,
                                  platform::Buttons::OkOnly, QStringLiteral("Quillmark"));
             return false;
         }
         DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+        DbConnection->open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
 
         if (!ensureDealerInformation(*DbConnection)) {
-            ExitProgram();
+            exitProgram();
             return false;
         }
 
@@ -139,6 +139,6 @@ bool startProgram() {
     }
     if (g_mainWindow)
         delete g_mainWindow.data();
-    ExitProgram();
+    exitProgram();
     return false;
 }

@@ -4,7 +4,7 @@ class MainWindow;
 
 // Start-up: screen check, folders, the database connection, dealer information, the data-file
 // import, then the main window. Returns true when the main window is shown and the program goes on
-// in its event loop; false when the program ended during start-up (ExitProgram has then run, or the
+// in its event loop; false when the program ended during start-up (exitProgram has then run, or the
 // screen was too small and nothing was opened).
 bool startProgram();
 

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     // One font everywhere, so that the fixed layouts and the fitted list columns measure alike on
     // every machine.
     QApplication::setFont(platform::applicationFont());
-    SetCommandLineArguments(app.arguments().mid(1).join(QLatin1Char(' ')));
+    setCommandLineArguments(app.arguments().mid(1).join(QLatin1Char(' ')));
     if (!startProgram())
         return 0;
     return app.exec();

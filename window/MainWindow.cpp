@@ -175,11 +175,11 @@ void MainWindow::exit() {
 // The chosen file is imported by the next start's scan; the program ends so that it happens at once.
 void MainWindow::importDataFile() {
     if (copyChosenDataFile(m_context.connection, m_context.dataFolder))
-        ExitProgram();
+        exitProgram();
 }
 
 // The window's closing: the program ends with it, without asking.
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
-    ExitProgram();
+    exitProgram();
 }

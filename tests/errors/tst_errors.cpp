@@ -15,8 +15,8 @@ private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         qputenv("XDG_DATA_HOME", m_dir->path().toUtf8());
-        SetApplicationFolder(m_dir->path() + QStringLiteral("/app"));
-        SetFolders();
+        setApplicationFolder(m_dir->path() + QStringLiteral("/app"));
+        setFolders();
         QVERIFY(QDir().mkpath(UserDataFolder));
     }
 

@@ -78,7 +78,7 @@ private slots:
         QVERIFY(DbConnection && DbConnection->state() == db::adStateOpen);
 
         // Copied (over a file of the same name), the name trimmed of blanks; then the program ends
-        // through ExitProgram, which closes the connection first. The import is the next start's work.
+        // through exitProgram, which closes the connection first. The import is the next start's work.
         writeFile(DataFolder + "12031999.lst", "older");
         clickImport(answers, "  " + source + "12031999.lst ");
         QCOMPARE(FileBytes(DataFolder + "12031999.lst"), Line);

@@ -42,12 +42,12 @@ private slots:
         const QString app = dir.path() + QStringLiteral("/app");
         copyTree(QStringLiteral(QM_SOURCE_DIR "/samples"), app + QStringLiteral("/Data"));
         copyTree(QStringLiteral(QM_SOURCE_DIR "/templates"), app + QStringLiteral("/Templates"));
-        SetApplicationFolder(app);
+        setApplicationFolder(app);
         qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
-        SetFolders();
+        setFolders();
         CreateDatabase(UserDataFolder + QStringLiteral("/Quillmark.mdb"), 1);
         bool ended = false;
-        SetExitAction([&] { ended = true; });
+        setExitAction([&] { ended = true; });
 
         platform::ScriptedAnswerer answers;
         answers.setNextModal([](QDialog& d) {
@@ -125,7 +125,7 @@ private slots:
 
         QTest::mouseClick(ui.exitButton(), Qt::LeftButton);
         QVERIFY(ended);
-        SetExitAction({});
+        setExitAction({});
     }
 };
 

@@ -83,11 +83,11 @@ private slots:
     }
 
     void devenvFolder() {
-        QCOMPARE(MergeDataFolder(), UserDataFolder);
-        SetCommandLineArguments(QStringLiteral("DEVENV"));
-        QCOMPARE(MergeDataFolder(), ApplicationFolder());
-        SetCommandLineArguments(QStringLiteral("devenv x"));
-        QCOMPARE(MergeDataFolder(), UserDataFolder);
+        QCOMPARE(mergeDataFolder(), UserDataFolder);
+        setCommandLineArguments(QStringLiteral("DEVENV"));
+        QCOMPARE(mergeDataFolder(), applicationFolder());
+        setCommandLineArguments(QStringLiteral("devenv x"));
+        QCOMPARE(mergeDataFolder(), UserDataFolder);
     }
 
     // Not printed -> printed -> printed and followed, one step per run; a failure on the way changes no

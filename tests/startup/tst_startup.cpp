@@ -62,7 +62,7 @@ private slots:
         CreateTestDatabase(UserDataFolder, 1);
         { // dealer information present, so no dialog
             db::Connection c;
-            c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
         platform::ScriptedAnswerer answers;
@@ -206,7 +206,7 @@ private slots:
         CreateTestDatabase(UserDataFolder, 1);
         {
             db::Connection c;
-            c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
         QFile f(DataFolder + QStringLiteral("01052026.lst"));
@@ -249,7 +249,7 @@ private slots:
         CreateTestDatabase(UserDataFolder, 1);
         {
             db::Connection c;
-            c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
         // Starts the program in a child process; it reports what it showed, then (when `stay`) keeps running.
@@ -307,41 +307,41 @@ private slots:
     // template list and the devenv merge data alike. A start of the installed program after setup has
     // prepared the user's folders imports from the user's Data and lists the shipped templates.
     void folderChoice() {
-        const QString app = ApplicationFolder();
-        const QString user = DefaultUserDataFolder();
-        QVERIFY(!RunsInstalled(app));
-        QCOMPARE(WorkFolder(), app);
+        const QString app = applicationFolder();
+        const QString user = defaultUserDataFolder();
+        QVERIFY(!runsInstalled(app));
+        QCOMPARE(workFolder(), app);
         QCOMPARE(DataFolder, app + QStringLiteral("/Data/"));
         QCOMPARE(MailAidsFolder, app + QStringLiteral("/Templates/MailAids/"));
-        SetCommandLineArguments(QStringLiteral("devenv"));
-        QCOMPARE(MergeDataFolder(), app);
+        setCommandLineArguments(QStringLiteral("devenv"));
+        QCOMPARE(mergeDataFolder(), app);
 
         QVERIFY(QDir(app + QStringLiteral("/Data")).removeRecursively());
-        QVERIFY(RunsInstalled(app));
-        SetFolders();
-        QCOMPARE(WorkFolder(), user);
+        QVERIFY(runsInstalled(app));
+        setFolders();
+        QCOMPARE(workFolder(), user);
         QCOMPARE(UserDataFolder, user);
         QCOMPARE(DataFolder, user + QStringLiteral("/Data/"));
         QCOMPARE(TemplatesFolder, user + QStringLiteral("/Templates/"));
         QCOMPARE(InitialsFolder, user + QStringLiteral("/Templates/Initials/"));
         QCOMPARE(FollowUpsFolder, user + QStringLiteral("/Templates/Follow-ups/"));
-        QCOMPARE(MergeDataFolder(), user);
-        SetCommandLineArguments(QString());
-        QCOMPARE(MergeDataFolder(), user);
+        QCOMPARE(mergeDataFolder(), user);
+        setCommandLineArguments(QString());
+        QCOMPARE(mergeDataFolder(), user);
         if (geteuid() != 0) { // root may write anywhere: only an ordinary user sees a read-only folder
             QVERIFY(QDir().mkpath(app + QStringLiteral("/Data")));
             QFile::setPermissions(app + QStringLiteral("/Data"), QFile::ReadOwner | QFile::ExeOwner);
-            QVERIFY(RunsInstalled(app));
+            QVERIFY(runsInstalled(app));
             QFile::setPermissions(app + QStringLiteral("/Data"),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            QVERIFY(!RunsInstalled(app));
+            QVERIFY(!runsInstalled(app));
             QVERIFY(QDir(app + QStringLiteral("/Data")).removeRecursively());
         }
 
         CreateTestDatabase(UserDataFolder, 1);
         {
             db::Connection c;
-            c.open(ConnectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
         PrepareUserFolders(QStringLiteral(QM_SOURCE_DIR "/templates"), user);

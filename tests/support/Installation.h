@@ -19,12 +19,12 @@ struct TestInstallation {
         for (const char* sub :
              {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
             QDir().mkpath(app + QLatin1String(sub));
-        SetApplicationFolder(app);
+        setApplicationFolder(app);
         qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
-        SetFolders();
-        SetCommandLineArguments(QString());
+        setFolders();
+        setCommandLineArguments(QString());
         QDir().mkpath(UserDataFolder);
-        SetExitAction([this] {
+        setExitAction([this] {
             ended = true;
             ++exits;
         });
@@ -33,13 +33,13 @@ struct TestInstallation {
         databaseFile = CreateTestDatabase(UserDataFolder, dealerships);
         if (openDatabase) {
             DbConnection = std::make_unique<db::Connection>();
-            DbConnection->open(ConnectionString(databaseFile));
+            DbConnection->open(connectionString(databaseFile));
         }
     }
     ~TestInstallation() {
         DbConnection.reset();
         InstanceLock.reset();
-        SetExitAction({});
+        setExitAction({});
     }
 
     // AsOrdinaryUser on this installation. In a child the parent's connection and instance lock are
