@@ -26,12 +26,32 @@ bool isReplacement(const QString& name) {
     return name.startsWith(QLatin1Char('R')) || name.startsWith(QLatin1Char('r'));
 }
 
-// Those of `names` that DataFiles records already, compared by the database as a lookup of each name
+// Those of `folderNames` that DataFiles records already, compared by the database as a lookup of each name
 // would compare it. A few statements instead of one per file: the folder keeps every file ever
 // imported, and it is read at every start.
-QSet<QString> recordedFileNames(db::Connection& connection, const QStringList& names) {
-    constexpr qsizetype batch = 200;
+QSet<QString> recordedFileNames(db::Connection& connection, const QStringList& folderNames) {
+    // A name recorded exactly as the folder spells it is equal under any letter case rule, and nearly
+    // every name is: one read of the table settles those, and only the rest go to the database's own
+    // comparison, which is costly to put into a statement name by name.
+    QSet<QString> spelled;
+    {
+        db::Recordset all;
+        all.open(QStringLiteral("SELECT FileName FROM DataFiles"), connection, db::adOpenForwardOnly,
+                 db::adLockReadOnly, db::adCmdText);
+        for (; !all.eof(); all.moveNext())
+            spelled.insert(all.value(0).toString());
+        all.close();
+    }
     QSet<QString> recorded;
+    QStringList names;
+    for (const QString& name : folderNames) {
+        if (spelled.contains(name))
+            recorded.insert(name);
+        else
+            names.append(name);
+    }
+
+    constexpr qsizetype batch = 200;
     for (qsizetype first = 0; first < names.size(); first += batch) {
         QString sql = QStringLiteral("WITH Listed(FileName) AS (VALUES ");
         QVariantList listed;
