@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStandardItemModel>
 
 using platform::BusyGuard;
 using platform::placeInTwips;
@@ -174,10 +175,18 @@ void LeadListPanel::load() {
     m_handleClicks = true;
     m_query.source = leads::ListSource::Dates;
     m_dates = leads::dataFilesNewestFirst(m_context.connection);
+    // All dates go into the box's model at once: one insertion rather than one per date, which with
+    // hundreds of data files was a noticeable part of the start.
+    QList<QStandardItem*> items;
+    items.reserve(static_cast<qsizetype>(m_dates.size()));
     for (const leads::DataFileEntry& file : m_dates) {
         m_dateTexts.push_back(dateText(file.date));
-        m_datesBox->addItem(m_dateTexts.back(), file.id);
+        auto* item = new QStandardItem(m_dateTexts.back());
+        item->setData(file.id, Qt::UserRole);
+        items.append(item);
     }
+    if (!items.isEmpty())
+        qobject_cast<QStandardItemModel*>(m_datesBox->model())->invisibleRootItem()->appendRows(items);
     m_modeBox->setCurrentIndex(0);
     m_appliedFilter = leads::DisplayFilter::AllNames;
     m_query.filter = m_appliedFilter;
