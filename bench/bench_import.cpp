@@ -106,7 +106,7 @@ bool check(int rc, sqlite3* handle, const char* what) {
 
 // The same rows into a fresh database of the same schema, with nothing of the program in between.
 bool bulkInsert(const QString& file, const std::vector<NameRow>& rows, Timing* timing) {
-    CreateDatabase(file, 1);
+    createDatabase(file, 1);
     sqlite3* handle = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(file).constData(), &handle, SQLITE_OPEN_READWRITE, nullptr) !=
         SQLITE_OK)
@@ -209,7 +209,7 @@ bool run() {
         // The program's own scan and import into a fresh encrypted database.
         QDir().mkpath(UserDataFolder);
         const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
-        CreateDatabase(dbFile, 1);
+        createDatabase(dbFile, 1);
         DbConnection = std::make_unique<db::Connection>();
         DbConnection->open(connectionString(dbFile));
         Timing import;

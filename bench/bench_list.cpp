@@ -161,7 +161,7 @@ bool run() {
         setFolders();
         QDir().mkpath(UserDataFolder);
         const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
-        CreateDatabase(dbFile, 1);
+        createDatabase(dbFile, 1);
         if (!benchleads::fillLeads(dbFile, 1, Names, nullptr))
             return false;
 

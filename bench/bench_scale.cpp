@@ -64,7 +64,7 @@ bool cachedInstallation(Installation& out) {
         QDir().mkpath(out.app + QLatin1String(sub));
     useInstallation(out);
     QDir().mkpath(UserDataFolder);
-    CreateDatabase(out.dbFile, 1);
+    createDatabase(out.dbFile, 1);
     if (!benchleads::fillLeads(out.dbFile, 1, Names, nullptr))
         return false;
     QFile done(marker);

@@ -46,7 +46,7 @@ bool install(const QString& root, int files, int perFile, Installation& out) {
     setFolders();
     QDir().mkpath(UserDataFolder);
     const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
-    CreateDatabase(dbFile, 1);
+    createDatabase(dbFile, 1);
     QStringList names;
     if (!benchleads::fillLeads(dbFile, files, perFile, &names))
         return false;

@@ -193,7 +193,7 @@ void ContactPanel::nameTyped() {
         }
         emit contactChanged();
     } catch (const Failure& failure) {
-        ShowError(failure, kNameChangeLocation);
+        showError(failure, kNameChangeLocation);
     }
 }
 
@@ -214,7 +214,7 @@ void ContactPanel::namePicked() {
         m_lastPick = m_nameListIndex;
     } catch (const Failure& failure) {
         m_handlePhoneChange = true;
-        ShowError(failure, kNamePickLocation);
+        showError(failure, kNamePickLocation);
     }
 }
 
@@ -249,7 +249,7 @@ void ContactPanel::phoneChanged() {
         }
         emit contactChanged();
     } catch (const Failure& failure) {
-        ShowError(failure, kPhoneChangeLocation);
+        showError(failure, kPhoneChangeLocation);
     }
 }
 
@@ -257,7 +257,7 @@ void ContactPanel::phoneEntered() {
     try {
         m_phoneEdit->setSelection(0, static_cast<int>(m_phoneEdit->text().size()));
     } catch (const Failure& failure) {
-        ShowError(failure, kPhoneEnterLocation);
+        showError(failure, kPhoneEnterLocation);
     }
 }
 
@@ -276,7 +276,7 @@ void ContactPanel::phoneLeft() {
         emit contactChanged();
     } catch (const Failure& failure) {
         m_handlePhoneChange = true;
-        ShowError(failure, kPhoneLeaveLocation);
+        showError(failure, kPhoneLeaveLocation);
     }
 }
 
@@ -318,6 +318,6 @@ void ContactPanel::saveContact() {
         setSavePending(false);
     } catch (const Failure& failure) {
         m_handleClicks = true;
-        ShowError(failure, kSaveLocation);
+        showError(failure, kSaveLocation);
     }
 }

@@ -112,7 +112,7 @@ void DealerDialog::load() {
             m_okButton->setText(QStringLiteral("Next >>"));
         }
     } catch (const Failure& failure) {
-        ShowError(failure, kLoadLocation);
+        showError(failure, kLoadLocation);
         finish(Rejected);
     }
 }
@@ -159,10 +159,10 @@ void DealerDialog::confirm() {
             finish(Accepted);
         }
     } catch (const Failure& failure) {
-        ShowError(failure, kButtonLocation);
+        showError(failure, kButtonLocation);
         finish(Rejected);
     } catch (const std::out_of_range&) {
-        ShowError(ErrorNumbers::SubscriptOutOfRange, QStringLiteral("Subscript out of range"),
+        showError(ErrorNumbers::SubscriptOutOfRange, QStringLiteral("Subscript out of range"),
                   kButtonLocation);
         finish(Rejected);
     }

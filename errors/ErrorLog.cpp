@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 
-void LogRejectedLine(const QString& logFile, const QString& dataFileName, const Failure& failure,
+void logRejectedLine(const QString& logFile, const QString& dataFileName, const Failure& failure,
                      const QString& rawLine) {
     const QString now = QLocale(QLocale::English)
                             .toString(QDateTime::currentDateTime(), QStringLiteral("M/d/yyyy h:mm:ss AP"));

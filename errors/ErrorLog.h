@@ -7,5 +7,5 @@
 // Appends the three-line entry for a rejected data-file line to the error log at `logFile` (created
 // when missing, Windows-1252, CR LF): the program's is UserDataFolder + "/Error.log". Shows nothing:
 // the import reports on its own.
-void LogRejectedLine(const QString& logFile, const QString& dataFileName, const Failure& failure,
+void logRejectedLine(const QString& logFile, const QString& dataFileName, const Failure& failure,
                      const QString& rawLine);

@@ -5,8 +5,8 @@
 #include <QString>
 
 // The uniform failure message: "Quillmark Error", the location, the number and the description.
-void ShowError(qint32 number, const QString& description, const QString& location, bool critical = false);
-inline void ShowError(const Failure& failure, const QString& location, bool critical = false) {
-    ShowError(failure.number(), failure.description(), location, critical);
+void showError(qint32 number, const QString& description, const QString& location, bool critical = false);
+inline void showError(const Failure& failure, const QString& location, bool critical = false) {
+    showError(failure.number(), failure.description(), location, critical);
 }
-QString ErrorText(qint32 number, const QString& description, const QString& location);
+QString errorText(qint32 number, const QString& description, const QString& location);

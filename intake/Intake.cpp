@@ -192,7 +192,7 @@ void importFile(const ImportPlaces& places, const QString& fileName, db::Records
                     if (!refusesTheLine(failure))
                         throw;
                     try {
-                        LogRejectedLine(places.errorLog, fileName, failure, line);
+                        logRejectedLine(places.errorLog, fileName, failure, line);
                     } catch (const Failure& logFailure) {
                         failWith(QStringLiteral("Cannot write the error log ") +
                                      QDir::toNativeSeparators(places.errorLog),

@@ -36,7 +36,7 @@ void ProgressWindowImport::fileStarted(int index, const QString& fileName) {
 }
 
 void ProgressWindowImport::report(const Failure& failure, const QString& location) {
-    ShowError(failure, location);
+    showError(failure, location);
 }
 
 intake::ImportPlaces importPlaces(const AppContext& context) {

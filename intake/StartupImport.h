@@ -9,7 +9,7 @@ class ProgressWindow;
 // progress window, with a file name that holds no date reported in the error box.
 
 // Shows the scan and the import in `window` and refreshes it after every change, since no events are
-// processed while they run; reports go to ShowError with the exclamation icon.
+// processed while they run; reports go to showError with the exclamation icon.
 class ProgressWindowImport : public intake::ImportProgress {
 public:
     explicit ProgressWindowImport(ProgressWindow& window) : m_window(window) {}

@@ -71,7 +71,7 @@ void FindNameDialog::updateOkButton() {
         // Any character counts, a lone blank included.
         m_okButton->setEnabled(!m_nameEdit->text().isEmpty());
     } catch (const Failure& failure) {
-        ShowError(failure, kTextChangeLocation);
+        showError(failure, kTextChangeLocation);
     }
 }
 
@@ -79,7 +79,7 @@ void FindNameDialog::selectText() {
     try {
         m_nameEdit->setSelection(0, static_cast<int>(m_nameEdit->text().size()));
     } catch (const Failure& failure) {
-        ShowError(failure, kTextEnterLocation);
+        showError(failure, kTextEnterLocation);
     }
 }
 
@@ -87,7 +87,7 @@ void FindNameDialog::answer(DialogCode result) {
     try {
         done(result);
     } catch (const Failure& failure) {
-        ShowError(failure, kButtonLocation);
+        showError(failure, kButtonLocation);
         // A failed OK counts as Cancel.
         done(Rejected);
     }

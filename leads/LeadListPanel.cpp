@@ -103,7 +103,7 @@ LeadListPanel::LeadListPanel(AppContext& context, QWidget* parent) : QWidget(par
     connect(m_namesView, &NameList::listClicked, this, [this] { listClicked(); });
     // Rows are read as they are shown; one that cannot be is reported as a failed fill would be.
     connect(m_namesView, &NameList::rowsUnreadable, this, [](qint32 number, const QString& description) {
-        ShowError(Failure(number, description), kFillNamesLocation);
+        showError(Failure(number, description), kFillNamesLocation);
     });
     connect(m_findButton, &QPushButton::clicked, this, [this] { findName(); });
 }
@@ -235,7 +235,7 @@ void LeadListPanel::fillNames() {
         m_selectedCount->setText(QString::number(m_namesView->selectedCount()));
     } catch (const Failure& failure) {
         // The rows read before the failure stay; the counters stay at 0.
-        ShowError(failure, kFillNamesLocation);
+        showError(failure, kFillNamesLocation);
     }
 }
 
@@ -270,7 +270,7 @@ void LeadListPanel::chooseDate() {
         showDateMarks();
         fillNames();
     } catch (const Failure& failure) {
-        ShowError(failure, kChooseDateLocation);
+        showError(failure, kChooseDateLocation);
     }
 }
 
@@ -285,7 +285,7 @@ void LeadListPanel::applyDisplay() {
         m_query.filter = filter;
         fillNames();
     } catch (const Failure& failure) {
-        ShowError(failure, kDisplayLocation);
+        showError(failure, kDisplayLocation);
     }
 }
 
@@ -312,7 +312,7 @@ void LeadListPanel::sortBy(int header) {
         busy.leave();
         m_namesView->setFocus();
     } catch (const Failure& failure) {
-        ShowError(failure, kSortLocation);
+        showError(failure, kSortLocation);
     }
 }
 
@@ -337,7 +337,7 @@ void LeadListPanel::deleteSelected() {
         m_availableCount->setText(QString::number(m_namesView->count()));
         selectionEmptied();
     } catch (const Failure& failure) {
-        ShowError(failure, kSelectionLocation);
+        showError(failure, kSelectionLocation);
     }
 }
 
@@ -368,7 +368,7 @@ void LeadListPanel::listClicked() {
         m_deleteButton->setEnabled(selected > 0);
         emit selectionChanged();
     } catch (const Failure& failure) {
-        ShowError(failure, kListClickLocation);
+        showError(failure, kListClickLocation);
     }
 }
 
@@ -406,6 +406,6 @@ void LeadListPanel::findName() {
         delete dialog;
     } catch (const Failure& failure) {
         m_handleClicks = true;
-        ShowError(failure, kFindLocation);
+        showError(failure, kFindLocation);
     }
 }

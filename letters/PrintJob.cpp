@@ -262,12 +262,12 @@ bool runPrintJob(const PrintRequest& request, const PrintProgress& progress,
     try {
         return run.run(namesMarked);
     } catch (const Failure& failure) {
-        ShowError(failure, kPrintLocation);
+        showError(failure, kPrintLocation);
         run.release();
     } catch (const std::bad_alloc&) {
         // What the run holds is let go before the message, so that there is memory to show it.
         run.release();
-        ShowError(
+        showError(
             Failure(ErrorNumbers::OutOfMemory,
                     QStringLiteral("Out of memory: the merge needs more memory than is free. Print fewer "
                                    "names at a time.")),

@@ -47,7 +47,7 @@ TemplatePicker::TemplatePicker(AppContext& context, QWidget* parent)
         try {
             emit templateChosen();
         } catch (const Failure& failure) {
-            ShowError(failure, kChooseLocation);
+            showError(failure, kChooseLocation);
         }
     });
 }
@@ -81,7 +81,7 @@ void TemplatePicker::fill() {
             if (name.right(4).toLower() == kTemplateExtension)
                 m_templateList->addItem(name.left(name.size() - 4));
     } catch (const Failure& failure) {
-        ShowError(failure, kFillLocation);
+        showError(failure, kFillLocation);
     }
 }
 

@@ -31,7 +31,7 @@ void removeDatabaseFiles(const QString& file) {
 
 } // namespace
 
-void CreateDatabase(const QString& file, int dealerships) {
+void createDatabase(const QString& file, int dealerships) {
     if (dealerships < 1 || dealerships > 32767)
         throw Failure(ErrorNumbers::InvalidArgument,
                       QStringLiteral("The number of dealerships must be between 1 and 32767, not %1.")
@@ -88,7 +88,7 @@ void CreateDatabase(const QString& file, int dealerships) {
     }
 }
 
-void PrepareUserFolders(const QString& shippedTemplates, const QString& userDataFolder) {
+void prepareUserFolders(const QString& shippedTemplates, const QString& userDataFolder) {
     const QString data = userDataFolder + QStringLiteral("/Data");
     if (!QDir().mkpath(data))
         throw Failure(ErrorNumbers::PathNotFound,

@@ -15,11 +15,11 @@ constexpr qint32 FileAlreadyExists = 58;
 // four tables and `dealerships` Dlr_Info rows whose names are still empty. Creates the folder when
 // missing. Never touches an existing file: raises Failure (setup::FileAlreadyExists) instead. Any other
 // problem raises Failure too and leaves no half-made file behind.
-void CreateDatabase(const QString& file, int dealerships);
+void createDatabase(const QString& file, int dealerships);
 
 // The rest of what an installed program needs in the user data folder: an empty Data folder for the
 // lead lists and the user's own copy of the shipped templates (the program's folder is read-only, and
 // templates are meant to be changed and added to). A Templates folder that exists is the user's and is
 // left as it is; Data is never filled here. Raises Failure naming the first folder or file that could
 // not be made, and leaves no half-copied Templates folder behind.
-void PrepareUserFolders(const QString& shippedTemplates, const QString& userDataFolder);
+void prepareUserFolders(const QString& shippedTemplates, const QString& userDataFolder);

@@ -67,10 +67,10 @@ int main(int argc, char* argv[]) {
     const QString file = folder + QStringLiteral("/Quillmark.mdb");
     try {
         if (runsInstalled(program))
-            PrepareUserFolders(program + QStringLiteral("/Templates"), folder);
+            prepareUserFolders(program + QStringLiteral("/Templates"), folder);
         if (firstUse && QFileInfo::exists(file))
             return 0;
-        CreateDatabase(file, dealerships);
+        createDatabase(file, dealerships);
     } catch (const Failure& failure) {
         err << "quillmark-setup: " << failure.description() << "\n";
         return 1;

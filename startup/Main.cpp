@@ -133,9 +133,9 @@ bool startProgram() {
         return true;
     } catch (const Failure& failure) {
         // The progress window stays up behind the message: it names the file that was being read.
-        ShowError(failure, kStartLocation, true);
+        showError(failure, kStartLocation, true);
     } catch (const std::exception& e) {
-        ShowError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()), kStartLocation, true);
+        showError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()), kStartLocation, true);
     }
     if (g_mainWindow)
         delete g_mainWindow.data();

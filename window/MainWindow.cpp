@@ -95,7 +95,7 @@ void MainWindow::load() {
         m_leadList->load();
         m_templates->fill();
     } catch (const Failure& failure) {
-        ShowError(failure, kLoadLocation);
+        showError(failure, kLoadLocation);
     }
     updatePrintButtons();
 }
@@ -168,7 +168,7 @@ void MainWindow::exit() {
     try {
         close();
     } catch (const Failure& failure) {
-        ShowError(failure, kExitLocation);
+        showError(failure, kExitLocation);
     }
 }
 

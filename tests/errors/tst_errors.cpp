@@ -22,9 +22,9 @@ private slots:
 
     void showErrorTextIconAndTitle() {
         platform::ScriptedAnswerer answers;
-        ShowError(-2147217900, QStringLiteral("near \"FORM\": syntax error"),
+        showError(-2147217900, QStringLiteral("near \"FORM\": syntax error"),
                   QStringLiteral("Form Main: Sub FillNames"));
-        ShowError(Failure(53, QStringLiteral("File not found")), QStringLiteral("Module Main: Sub Main"),
+        showError(Failure(53, QStringLiteral("File not found")), QStringLiteral("Module Main: Sub Main"),
                   true);
 
         QCOMPARE(answers.messages.size(), size_t(2));
@@ -53,10 +53,10 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("earlier entry\r\n");
         }
-        LogRejectedLine(path, QStringLiteral("12031999.lst"),
+        logRejectedLine(path, QStringLiteral("12031999.lst"),
                         Failure(-2147217913, QStringLiteral("Data type mismatch")),
                         QStringLiteral("A1,JOS\u00c9,1 MAIN"));
-        LogRejectedLine(path, QStringLiteral("12031999.lst"),
+        logRejectedLine(path, QStringLiteral("12031999.lst"),
                         Failure(9, QStringLiteral("Subscript out of range")), QString());
         QVERIFY(answers.messages.empty());
 
@@ -86,7 +86,7 @@ private slots:
     void errorLogCreatedWhenMissing() {
         const QString path = UserDataFolder + QStringLiteral("/Error.log");
         QVERIFY(!QFile::exists(path));
-        LogRejectedLine(path, QStringLiteral("x.lst"), Failure(5, QStringLiteral("bad")),
+        logRejectedLine(path, QStringLiteral("x.lst"), Failure(5, QStringLiteral("bad")),
                         QStringLiteral("line"));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));

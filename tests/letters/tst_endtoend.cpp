@@ -45,7 +45,7 @@ private slots:
         setApplicationFolder(app);
         qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
         setFolders();
-        CreateDatabase(UserDataFolder + QStringLiteral("/Quillmark.mdb"), 1);
+        createDatabase(UserDataFolder + QStringLiteral("/Quillmark.mdb"), 1);
         bool ended = false;
         setExitAction([&] { ended = true; });
 

@@ -52,7 +52,7 @@ QMap<QString, QByteArray> tree(const QString& folder) {
 void TestSetup::createsTheDeliveredDatabase() {
     QTemporaryDir dir;
     const QString file = dir.filePath("deep/er/Quillmark.mdb");
-    CreateDatabase(file, 4); // creates the missing folders
+    createDatabase(file, 4); // creates the missing folders
     const QByteArray bytes = FileBytes(file);
     QVERIFY(!bytes.startsWith("SQLite format 3") && !bytes.contains("Dlr_Info")); // encrypted
     QCOMPARE(RawValue(file, "SELECT group_concat(ID || quote(Name)) FROM Dlr_Info"),
@@ -68,13 +68,13 @@ void TestSetup::createsTheDeliveredDatabase() {
     f.close();
     for (const QString& existing : {file, text}) {
         const QByteArray before = FileBytes(existing);
-        auto failure = CaughtFailure([&] { CreateDatabase(existing, 3); });
+        auto failure = CaughtFailure([&] { createDatabase(existing, 3); });
         QVERIFY(failure && failure->number() == setup::FileAlreadyExists);
         QVERIFY2(failure->description().contains("already exists"), qPrintable(failure->description()));
         QCOMPARE(FileBytes(existing), before);
     }
     for (int count : {0, 40000}) {
-        QCOMPARE(FailureNumber([&] { CreateDatabase(dir.filePath("Bad.mdb"), count); }),
+        QCOMPARE(FailureNumber([&] { createDatabase(dir.filePath("Bad.mdb"), count); }),
                  ErrorNumbers::InvalidArgument);
         QVERIFY(!QFile::exists(dir.filePath("Bad.mdb")));
     }

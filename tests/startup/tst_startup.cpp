@@ -344,7 +344,7 @@ private slots:
             c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
-        PrepareUserFolders(QStringLiteral(QM_SOURCE_DIR "/templates"), user);
+        prepareUserFolders(QStringLiteral(QM_SOURCE_DIR "/templates"), user);
         writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
         platform::ScriptedAnswerer answers;
         QVERIFY(startProgram());

@@ -14,7 +14,7 @@
 
 QString CreateTestDatabase(const QString& folder, int dealerships) {
     const QString file = QDir(folder).filePath(QStringLiteral("Quillmark.mdb"));
-    CreateDatabase(file, dealerships);
+    createDatabase(file, dealerships);
     return file;
 }
 
