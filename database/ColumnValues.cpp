@@ -190,6 +190,14 @@ void appendText(std::string& scratch, BoundValue& out, QStringView text) {
     out.length = scratch.size() - out.offset;
 }
 
+// A date in its stored text form, already formatted into `text`.
+void appendStoredDate(std::string& scratch, BoundValue& out, const char* text, int length) {
+    out.type = BoundValue::Text;
+    out.offset = scratch.size();
+    out.length = size_t(length);
+    scratch.append(text, size_t(length));
+}
+
 } // namespace
 
 void convertText(QStringView text, const ColumnInfo& column, std::string& scratch, BoundValue& out) {
@@ -200,10 +208,7 @@ void convertText(QStringView text, const ColumnInfo& column, std::string& scratc
         const int n = parseDateParts(text, parts) ? formatStoredDate(parts, buffer) : 0;
         if (n == 0)
             raiseMismatch(QVariant(text.toString()), "a date", column);
-        out.type = BoundValue::Text;
-        out.offset = scratch.size();
-        out.length = size_t(n);
-        scratch.append(buffer, size_t(n));
+        appendStoredDate(scratch, out, buffer, n);
         return;
     }
     case Kind::YesNo:
@@ -243,10 +248,7 @@ void convertValue(const QVariant& v, const ColumnInfo& column, std::string& scra
         const int n = formatStoredDate(datePartsOfValue(v, column), buffer);
         if (n == 0)
             raiseMismatch(v, "a date", column);
-        out.type = BoundValue::Text;
-        out.offset = scratch.size();
-        out.length = size_t(n);
-        scratch.append(buffer, size_t(n));
+        appendStoredDate(scratch, out, buffer, n);
         return;
     }
     case Kind::YesNo:

@@ -47,6 +47,9 @@ private:
         m_dataFile.reset();
     }
     wordproc::Document& addTemplate(const QString& path);
+    // Steps 3 and 4 of every run: the template opened and its merge pointed at the data file.
+    wordproc::MailMerge& prepareMerge(const QString& opening, const QString& executing,
+                                      wordproc::Destination destination);
     qint32 executeHoldingErrors(bool closeDocument, QString& description);
     void closeMainDocument();
     void quitWord();
@@ -89,6 +92,16 @@ void PrintRun::start() {
 wordproc::Document& PrintRun::addTemplate(const QString& path) {
     m_mainDocument = &m_word->documents().add(path);
     return *m_mainDocument;
+}
+
+wordproc::MailMerge& PrintRun::prepareMerge(const QString& opening, const QString& executing,
+                                            wordproc::Destination destination) {
+    step(3, opening);
+    wordproc::MailMerge& merge = addTemplate(requiredTemplate(m_request.templatePath)).mailMerge();
+    step(4, executing);
+    merge.openDataSource(m_dataPath);
+    merge.setDestination(destination);
+    return merge;
 }
 
 // Merges with errors held back, as the merge, the release of the merge object and the closing of the
@@ -135,12 +148,8 @@ bool PrintRun::printCallList() {
     }
     closeDataFile();
 
-    step(3, QStringLiteral("Opening Call List template..."));
-    wordproc::Document& document = addTemplate(requiredTemplate(m_request.templatePath));
-
-    step(4, QStringLiteral("Executing list merge..."));
-    document.mailMerge().openDataSource(m_dataPath);
-    document.mailMerge().setDestination(wordproc::Printer);
+    prepareMerge(QStringLiteral("Opening Call List template..."), QStringLiteral("Executing list merge..."),
+                 wordproc::Printer);
     QString description;
     const qint32 number = executeHoldingErrors(true, description);
     // A cancelled print dialog prints nothing and is no failure.
@@ -156,13 +165,9 @@ void PrintRun::preview() {
     writePreviewData(*m_dataFile);
     closeDataFile();
 
-    step(3, QStringLiteral("Opening promotion template..."));
-    wordproc::Document& document = addTemplate(requiredTemplate(m_request.templatePath));
-
-    step(4, QStringLiteral("Executing mail merge..."));
-    document.mailMerge().openDataSource(m_dataPath);
-    document.mailMerge().setDestination(wordproc::NewDocument);
-    document.mailMerge().execute(true);
+    prepareMerge(QStringLiteral("Opening promotion template..."), QStringLiteral("Executing mail merge..."),
+                 wordproc::NewDocument)
+        .execute(true);
 
     step(5, QStringLiteral("Displaying Preview..."));
     closeMainDocument();
@@ -183,12 +188,8 @@ void PrintRun::printLetters(const std::function<void()>& namesMarked) {
     writePrintData(*m_request.connection, *m_dataFile, m_request.nameIds, contactId, dealerId);
     closeDataFile();
 
-    step(3, QStringLiteral("Opening promotion template..."));
-    wordproc::Document& document = addTemplate(requiredTemplate(m_request.templatePath));
-
-    step(4, QStringLiteral("Executing mail merge..."));
-    document.mailMerge().openDataSource(m_dataPath);
-    document.mailMerge().setDestination(wordproc::Printer);
+    prepareMerge(QStringLiteral("Opening promotion template..."), QStringLiteral("Executing mail merge..."),
+                 wordproc::Printer);
     QString description;
     const qint32 number = executeHoldingErrors(false, description);
     if (number == 0) {
