@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -107,6 +108,10 @@ struct Picture {
     QImage image;
     int widthTwips = 0;
     int heightTwips = 0;
+    // A picture stored only as a Windows metafile (WMF, or EMF when `enhanced`): its records, drawn at
+    // the picture's size when the letter is laid out. The image stays null.
+    QByteArray metafile;
+    bool enhanced = false;
 };
 
 // A picture or a text box placed on the page rather than in a line, anchored to the paragraph that holds
@@ -139,11 +144,18 @@ struct Paragraph {
 };
 
 struct Cell {
+    // Cells merged down a column: the first holds the text, the ones below it continue it.
+    enum class VMerge : quint8 { None, Restart, Continue };
+    enum class VAlign : quint8 { Top, Center, Bottom };
     int rightTwips = 0; // right edge, from the row's left edge as the file gives it
     Borders borders;
-    QColor shading;         // invalid: none
-    int leftPadTwips = -1;  // -1: the row's gap
-    int rightPadTwips = -1; // likewise
+    QColor shading;          // invalid: none
+    int leftPadTwips = -1;   // -1: the row's padding
+    int rightPadTwips = -1;  // likewise
+    int topPadTwips = -1;    // likewise
+    int bottomPadTwips = -1; // likewise
+    VMerge vMerge = VMerge::None;
+    VAlign vAlign = VAlign::Top;
     std::vector<Paragraph> paragraphs;
 };
 
@@ -152,7 +164,13 @@ struct Row {
     int leftTwips = 0;
     int gapTwips = 0;    // half the space between two cells' text
     int heightTwips = 0; // 0 automatic; > 0 at least; < 0 exactly
+    // The cells' padding unless a cell sets its own; -1 left and right: the gap.
+    int leftPadTwips = -1;
+    int rightPadTwips = -1;
+    int topPadTwips = 0;
+    int bottomPadTwips = 0;
     Align align = Left;
+    bool header = false; // repeated at the top of every page the table runs on to
     std::vector<Cell> cells;
 };
 
@@ -188,8 +206,16 @@ struct Template {
     MainType type = MainType::Letters;
     QString defaultFamily;
     Story body;
+    // The page header and footer; with `titlePage`, page 1 has its own (empty ones print nothing), and
+    // with `evenPages`, even pages have theirs while `header` and `footer` serve the odd ones.
     Story header;
     Story footer;
+    Story firstHeader;
+    Story firstFooter;
+    Story evenHeader;
+    Story evenFooter;
+    bool titlePage = false;
+    bool evenPages = false;
     std::vector<CharFormat> formats{CharFormat{}};
     std::vector<Field> fields;
     std::vector<Picture> pictures;
