@@ -213,10 +213,11 @@ bool run() {
         DbConnection = std::make_unique<db::Connection>();
         DbConnection->open(connectionString(dbFile));
         Timing import;
+        intake::FailedFiles failed;
         {
             ProgressWindow progress;
             const Stopwatch watch;
-            scanAndImport(AppContext::fromProgram(), progress);
+            failed = scanAndImport(AppContext::fromProgram(), progress);
             import = {watch.seconds(), watch.cpuSeconds()};
         }
         int imported = 0;
@@ -228,8 +229,9 @@ bool run() {
         }
         DbConnection->close();
         DbConnection.reset();
-        if (imported != Lines) {
-            std::fprintf(stderr, "bench import: %d of %d lines imported\n", imported, Lines);
+        if (imported != Lines || !failed.empty()) {
+            std::fprintf(stderr, "bench import: %d of %d lines imported, %d file(s) failed\n", imported,
+                         Lines, int(failed.size()));
             return false;
         }
 

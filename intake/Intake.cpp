@@ -118,9 +118,22 @@ void importLine(const QString& line, int fieldCount, intake::FieldArray& fields,
     names.insert();
 }
 
+// A failure that stays with one data file: it cannot be read, its rejected lines cannot be logged, or a
+// replacement cannot take its original's place. The file is left as it is for the next start and the
+// others go on. A failure of the database is never one of these, since it would stop the next file
+// just the same.
+struct FileFailure {
+    Failure failure;
+};
+
 // The failure `failure` of an action on `what` (a file the user can find), told as such.
+Failure naming(const QString& what, const Failure& failure) {
+    return Failure(failure.number(), what + QStringLiteral(": ") + failure.description());
+}
+
+// The same, raised as the file's own failure.
 [[noreturn]] void failWith(const QString& what, const Failure& failure) {
-    throw Failure(failure.number(), what + QStringLiteral(": ") + failure.description());
+    throw FileFailure{naming(what, failure)};
 }
 
 // Runs `action`, which reads the data file at `path`, and names the file when it fails.
@@ -151,9 +164,9 @@ void abandonTransaction(db::Connection& connection) {
 
 // One data file, its DataFiles row and its lines in one transaction, recorded only when every line
 // was imported or logged. Any other failure (the file cannot be read, the log cannot be written, the
-// disk is full) undoes the file as a whole, so that the next start imports all of it. The transaction
-// holds the write lock from its start and asks again whether the file is known, so that two programs
-// importing at once record each file once.
+// disk is full) undoes the file as a whole, so that the next start imports all of it; one of the file
+// alone is raised as FileFailure. The transaction holds the write lock from its start and asks again
+// whether the file is known, so that two programs importing at once record each file once.
 void importFile(const ImportPlaces& places, const QString& fileName, db::Recordset& dataFiles,
                 intake::FieldArray& fields, ImportProgress& progress) {
     db::Connection& connection = places.connection;
@@ -213,9 +226,11 @@ void importFile(const ImportPlaces& places, const QString& fileName, db::Records
 
 // A replacement file takes its original's place: the original's row (and with it its names) is
 // deleted in the same transaction that puts the replacement's content under the original's name, so
-// that a failure of either leaves both as they were. The replacement file itself goes last: while it
-// exists, a later start does the replacement again, whatever stopped this one.
-void replaceDataFile(const ImportPlaces& places, const QString& replacement, const QString& target) {
+// that a failure of either leaves both as they were (FileFailure when the files are at fault). The
+// replacement file itself goes last: while it exists, a later start does the replacement again,
+// whatever stopped this one; one that cannot be removed is added to `failed` for the user to see.
+void replaceDataFile(const ImportPlaces& places, const QString& replacement, const QString& target,
+                     FailedFiles& failed) {
     db::Connection& connection = places.connection;
     const QString& folder = places.dataFolder;
     connection.beginTrans();
@@ -236,10 +251,15 @@ void replaceDataFile(const ImportPlaces& places, const QString& replacement, con
     try {
         files::deleteFile(folder + replacement);
     } catch (const Failure& failure) {
-        failWith(QStringLiteral("Cannot remove %1 from %2 after it replaced %3")
-                     .arg(replacement, QDir::toNativeSeparators(folder), target),
-                 failure);
+        failed.push_back({replacement, naming(QStringLiteral("Cannot remove %1 from %2 after it replaced %3")
+                                                  .arg(replacement, QDir::toNativeSeparators(folder), target),
+                                              failure)});
     }
+}
+
+void openDataFiles(db::Recordset& dataFiles, db::Connection& connection) {
+    dataFiles.open(QStringLiteral("DataFiles"), connection, db::adOpenStatic, db::adLockOptimistic,
+                   db::adCmdTableDirect);
 }
 
 } // namespace
@@ -274,7 +294,7 @@ QDateTime getDateFromFileName(const QString& name, ImportProgress& progress) {
     return zeroDate();
 }
 
-QStringList scanDataFolder(const ImportPlaces& places, ImportProgress& progress) {
+QStringList scanDataFolder(const ImportPlaces& places, ImportProgress& progress, FailedFiles& failed) {
     QStringList newFiles;
     const QStringList folder = files::folderFiles(places.dataFolder);
     progress.scanStarted(places.dataFolder, int(folder.size()));
@@ -292,10 +312,14 @@ QStringList scanDataFolder(const ImportPlaces& places, ImportProgress& progress)
             if (isReplacement(name)) {
                 replaced = true;
                 const QString target = name.mid(1);
-                replaceDataFile(places, name, target);
-                // The replaced file may come later in the listing under the same name: one import.
-                if (!newFiles.contains(target))
-                    newFiles.append(target);
+                try {
+                    replaceDataFile(places, name, target, failed);
+                    // The replaced file may come later in the listing under the same name: one import.
+                    if (!newFiles.contains(target))
+                        newFiles.append(target);
+                } catch (const FileFailure& failure) {
+                    failed.push_back({name, failure.failure});
+                }
             } else if (!replaced) {
                 if (!recorded.contains(name) && !newFiles.contains(name))
                     newFiles.append(name);
@@ -313,23 +337,33 @@ QStringList scanDataFolder(const ImportPlaces& places, ImportProgress& progress)
     return newFiles;
 }
 
-void importDataFiles(const ImportPlaces& places, const QStringList& newFiles, ImportProgress& progress) {
+void importDataFiles(const ImportPlaces& places, const QStringList& newFiles, ImportProgress& progress,
+                     FailedFiles& failed) {
     progress.importStarted(int(newFiles.size()));
     db::Recordset dataFiles;
-    dataFiles.open(QStringLiteral("DataFiles"), places.connection, db::adOpenStatic, db::adLockOptimistic,
-                   db::adCmdTableDirect);
+    openDataFiles(dataFiles, places.connection);
     intake::FieldArray fields;
     for (int i = 0; i < newFiles.size(); ++i) {
         progress.fileStarted(i, newFiles[i]);
-        importFile(places, newFiles[i], dataFiles, fields, progress);
+        try {
+            importFile(places, newFiles[i], dataFiles, fields, progress);
+        } catch (const FileFailure& failure) {
+            failed.push_back({newFiles[i], failure.failure});
+            // The undone row may still be among the rows this open has read; a fresh open has only
+            // what the database holds.
+            dataFiles.close();
+            openDataFiles(dataFiles, places.connection);
+        }
     }
     dataFiles.close();
 }
 
-void scanAndImport(const ImportPlaces& places, ImportProgress& progress) {
-    const QStringList newFiles = scanDataFolder(places, progress);
+FailedFiles scanAndImport(const ImportPlaces& places, ImportProgress& progress) {
+    FailedFiles failed;
+    const QStringList newFiles = scanDataFolder(places, progress, failed);
     if (!newFiles.isEmpty())
-        importDataFiles(places, newFiles, progress);
+        importDataFiles(places, newFiles, progress, failed);
+    return failed;
 }
 
 } // namespace intake

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace db {
 class Connection;
@@ -39,17 +40,30 @@ public:
     virtual void report(const Failure& failure, const QString& location) = 0;
 };
 
+// A data file that was left as it is, unrecorded, for the next start to try again: its name in the Data
+// folder and the failure that stopped it.
+struct FailedFile {
+    QString fileName;
+    Failure failure;
+};
+using FailedFiles = std::vector<FailedFile>;
+
 // Start-up step 8: scans the Data folder and imports the data files the database has not seen yet. Lines
-// that cannot be imported are written to the error log and skipped; any other failure is raised
-// (Failure) for Main to report, after what was saved has been kept.
-void scanAndImport(const ImportPlaces& places, ImportProgress& progress);
+// that cannot be imported are written to the error log and skipped. A file that fails as a whole (it
+// cannot be read, it vanished since the scan, its rejected lines cannot be logged, a replacement cannot
+// take its original's place) is left unrecorded and returned, and the others go on. A failure of the
+// database or of the Data folder itself is raised (Failure) for Main to report, after what was saved
+// has been kept.
+[[nodiscard]] FailedFiles scanAndImport(const ImportPlaces& places, ImportProgress& progress);
 
 // The scan alone: handles replacement files and returns the names of the data files to import, in the
-// order the folder lists them.
-QStringList scanDataFolder(const ImportPlaces& places, ImportProgress& progress);
+// order the folder lists them. A replacement that fails is added to `failed`.
+QStringList scanDataFolder(const ImportPlaces& places, ImportProgress& progress, FailedFiles& failed);
 
-// The import alone: every file of `newFiles` (names inside the Data folder) into DataFiles and Names.
-void importDataFiles(const ImportPlaces& places, const QStringList& newFiles, ImportProgress& progress);
+// The import alone: every file of `newFiles` (names inside the Data folder) into DataFiles and Names;
+// those that fail as a whole are added to `failed`.
+void importDataFiles(const ImportPlaces& places, const QStringList& newFiles, ImportProgress& progress,
+                     FailedFiles& failed);
 
 // Number of fields in the first line of the text file at `path`. A missing or empty file fails.
 qint16 getFieldCount(const QString& path);

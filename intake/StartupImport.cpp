@@ -1,8 +1,11 @@
 #include "intake/StartupImport.h"
 
 #include "errors/ShowError.h"
+#include "intake/FailedLists.h"
 #include "intake/ProgressWindow.h"
+#include "platform/Platform.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -43,17 +46,33 @@ intake::ImportPlaces importPlaces(const AppContext& context) {
     return {context.connection, context.dataFolder, context.errorLog};
 }
 
-void scanAndImport(const AppContext& context, ProgressWindow& window) {
+intake::FailedFiles scanAndImport(const AppContext& context, ProgressWindow& window) {
     ProgressWindowImport shown(window);
-    intake::scanAndImport(importPlaces(context), shown);
+    return intake::scanAndImport(importPlaces(context), shown);
 }
 
-QStringList scanDataFolder(const AppContext& context, ProgressWindow& window) {
+QStringList scanDataFolder(const AppContext& context, ProgressWindow& window, intake::FailedFiles& failed) {
     ProgressWindowImport shown(window);
-    return intake::scanDataFolder(importPlaces(context), shown);
+    return intake::scanDataFolder(importPlaces(context), shown, failed);
 }
 
-void importDataFiles(const AppContext& context, const QStringList& newFiles, ProgressWindow& window) {
+void importDataFiles(const AppContext& context, const QStringList& newFiles, ProgressWindow& window,
+                     intake::FailedFiles& failed) {
     ProgressWindowImport shown(window);
-    intake::importDataFiles(importPlaces(context), newFiles, shown);
+    intake::importDataFiles(importPlaces(context), newFiles, shown, failed);
+}
+
+QString failedListsFile(const AppContext& context) {
+    return QFileInfo(context.errorLog).absolutePath() + QStringLiteral("/FailedLists.txt");
+}
+
+void reportFailedFiles(const AppContext& context, const intake::FailedFiles& failed) {
+    const QString state = failedListsFile(context);
+    const QStringList before = intake::failedAtLastStart(state);
+    intake::rememberFailedFiles(state, failed);
+    if (failed.empty())
+        return;
+    platform::messageBox(intake::failedFilesMessage(failed, before, context.dataFolder),
+                         platform::Icon::Exclamation, platform::Buttons::OkOnly,
+                         QStringLiteral("Lead Lists Not Imported"));
 }

@@ -77,7 +77,7 @@ void PrintRun::start() {
                     QStringLiteral("Deleting old mail merge data..."), 5);
     m_progressOpen = true;
 
-    step(1, QStringLiteral("Starting Microsoft Word..."));
+    step(1, QStringLiteral("Starting the word processor..."));
     m_word = std::make_unique<wordproc::Application>();
     // A Word binary template goes through LibreOffice, which may take long: the progress counts the
     // seconds and lets the user stop it.

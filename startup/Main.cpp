@@ -119,7 +119,9 @@ bool startProgram() {
 
         const AppContext context = AppContext::fromProgram();
         progress = std::make_unique<ProgressWindow>();
-        scanAndImport(context, *progress);
+        // A file that cannot be imported is the user's to mend, not a reason to keep the program shut:
+        // it is told once the main window is up. A failure of the database still ends the start.
+        const intake::FailedFiles failed = scanAndImport(context, *progress);
 
         auto* window = new MainWindow(context);
         window->setAttribute(Qt::WA_DeleteOnClose);
@@ -130,6 +132,7 @@ bool startProgram() {
         window->show();
         placeMainWindow(*window, screen);
         progress.reset();
+        reportFailedFiles(context, failed);
         return true;
     } catch (const Failure& failure) {
         // The progress window stays up behind the message: it names the file that was being read.

@@ -45,6 +45,34 @@ QStringList rows(const QString& sql) {
 const auto count = [](const QString& sql) { return rows(sql).value(0).toInt(); };
 const auto logPath = [] { return UserDataFolder + "/Error.log"; };
 
+// The files an import left for the next start, each as "name: number: description".
+QStringList described(const intake::FailedFiles& failed) {
+    QStringList out;
+    for (const intake::FailedFile& file : failed)
+        out << file.fileName + ": " + QString::number(file.failure.number()) + ": " +
+                   file.failure.description();
+    return out;
+}
+
+// The start-up import of the installation's Data folder: what it left, described.
+QStringList importFolder(ProgressWindow& progress) {
+    return described(scanAndImport(AppContext::fromProgram(), progress));
+}
+
+// The scan alone: the files to import, then those it left, described.
+QStringList scan(ProgressWindow& progress) {
+    intake::FailedFiles failed;
+    const QStringList found = scanDataFolder(AppContext::fromProgram(), progress, failed);
+    return found + described(failed);
+}
+
+// The import alone of `files`: what it left, described.
+QStringList import(const QStringList& files, ProgressWindow& progress) {
+    intake::FailedFiles failed;
+    importDataFiles(AppContext::fromProgram(), files, progress, failed);
+    return described(failed);
+}
+
 // Writes a file in the Data folder (or at an absolute path).
 void writeData(const QString& name, const QByteArray& bytes) {
     QFile file(QDir(DataFolder).filePath(name));
@@ -158,7 +186,7 @@ private slots:
             ""};
         writeData("02012026.LST", lines.join("\r\n") + "\r\n");
         ProgressWindow progress;
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QVERIFY(answers.messages.empty());
         QCOMPARE(rows("SELECT FileName, [Date] FROM DataFiles"), QStringList{"02012026.LST|2026-02-01"});
         // Surplus text ends up in the last field, and the phone is cut from it by position. ANSI text
@@ -194,7 +222,7 @@ private slots:
         ProgressWindow progress;
         // An eight-field file first, so that the phone entry of the reused field list holds a value.
         writeData("01012026.lst", Line + "\r\n");
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         writeData("01022026.lst", "S1,\"SEVEN, SAM\",1 A ST,\"PEORIA, IL\",61604,01/05/99,02/06/26\r\n"
                                   "S2,\"SEVEN, SUE\",2 A ST,\"QUINCY, IL\",62301,01/06/99,00/00/00\r\n");
         // Fewer than seven fields in the first line, or more than eight: every line is rejected.
@@ -206,9 +234,9 @@ private slots:
         // The second field never closes: two fields. An empty file is recorded, and the start goes on.
         writeData("01062026.lst", "V1,\"SMITH, JOHN,12 MAIN ST,X\r\n");
         writeData("01072026.lst", "");
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 7);
-        QVERIFY(scanDataFolder(AppContext::fromProgram(), progress).isEmpty());
+        QVERIFY(scan(progress).isEmpty());
         QCOMPARE(
             rows("SELECT Court_ID, Phone, Discharge FROM Names ORDER BY Court_ID"),
             (QStringList{"A123|(217) 555-0123|-", "S1|-|2026-02-06", "S2|-|-", "U1|-|-", "U2|-|2026-02-03"}));
@@ -229,7 +257,7 @@ private slots:
         writeData("12031999 O'Neal.lst", Line + "\r\n" + Line + "\r\n");
         writeData("01012026.lst",
                   "Q1,\"O'BRIEN, PAT\",1 O'HARE WAY,\"O'FALLON, MO\",63366,01/05/99,00/00/00,6365550100\r\n");
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         const int oldId = count("SELECT ID FROM DataFiles WHERE FileName = '12031999 O''Neal.lst'");
         QVERIFY(oldId > 0);
 
@@ -238,7 +266,7 @@ private slots:
                                        "R2,\"NEW, NED\",2 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
         writeData("R12031999 O'Neal.lst", replacement);
         writeData("r01022026.lst", Line + "\r\n");
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QCOMPARE(FileBytes(DataFolder + "12031999 O'Neal.lst"), replacement);
         QCOMPARE(QDir(DataFolder).entryList(QDir::Files),
                  (QStringList{"01012026.lst", "01022026.lst", "12031999 O'Neal.lst"}));
@@ -256,14 +284,14 @@ private slots:
                               "12031999 O'Neal.lst|R2|NEW, NED|2 A ST|PEORIA"}));
         // A known file is never read again, whatever it holds now.
         writeData("01022026.lst", Line + "\r\n" + Line + "\r\n");
-        QVERIFY(scanDataFolder(AppContext::fromProgram(), progress).isEmpty());
+        QVERIFY(scan(progress).isEmpty());
 
         // Original and replacement both new: whichever the folder lists first, one import of the
         // replacement's content.
         writeData("12041999.lst", Line + "\r\n" + Line + "\r\n");
         writeData("R12041999.lst", "N1,\"NEW, NAN\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n");
-        QCOMPARE(scanDataFolder(AppContext::fromProgram(), progress), QStringList{"12041999.lst"});
-        importDataFiles(AppContext::fromProgram(), {"12041999.lst"}, progress);
+        QCOMPARE(scan(progress), QStringList{"12041999.lst"});
+        QCOMPARE(import({"12041999.lst"}, progress), QStringList());
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 4);
         QCOMPARE(rows("SELECT Court_ID FROM Names WHERE DataFile_ID = (SELECT MAX(ID) FROM DataFiles)"),
                  QStringList{"N1"});
@@ -288,12 +316,12 @@ private slots:
         writeData("12031999 O'Neal.lst", Line + "\r\n");
         writeData("01012030.lst", Line + "\r\n");
         writeData("02022030 O'Hara.lst", Line + "\r\n");
-        QStringList found = scanDataFolder(AppContext::fromProgram(), progress);
+        QStringList found = scan(progress);
         found.sort();
         QCOMPARE(found, (QStringList{"01012030.lst", "02022030 O'Hara.lst"}));
 
         writeData("R01052020.lst", Line + "\r\n" + Line + "\r\n");
-        found = scanDataFolder(AppContext::fromProgram(), progress);
+        found = scan(progress);
         found.sort();
         QCOMPARE(found, (QStringList{"01012030.lst", "01052020.lst", "02022030 O'Hara.lst"}));
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 450);
@@ -306,7 +334,7 @@ private slots:
         ProgressWindow progress;
         const QProgressBar* bar = progress.progressBar;
         // An empty folder: a full bar rather than the busy animation of an empty range.
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QVERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
         writeData("12041999.lst.bak", "x");
         writeData("ABCD1999.lst", Line + "\r\n" + Line + "\r\n");
@@ -321,10 +349,10 @@ private slots:
         const QString scanned = "Searching for New Data Files...|Scanning " + DataFolder + "|0|3|3|shown";
         QStringList seen;
         answers.onMessage = [&] { seen << state(); };
-        const QStringList newFiles = scanDataFolder(AppContext::fromProgram(), progress);
+        const QStringList newFiles = scan(progress);
         QCOMPARE(state(), scanned); // the bar counts every file, data file or not
         QCOMPARE(newFiles.size(), 2);
-        importDataFiles(AppContext::fromProgram(), newFiles, progress);
+        QCOMPARE(import(newFiles, progress), QStringList());
         QCOMPARE(seen, (QStringList{"Importing Data...|Importing File: " + newFiles[0] + "|0|2|0|shown",
                                     "Importing Data...|Importing File: " + newFiles[1] + "|0|2|1|shown"}));
         QVERIFY(progress.isVisible()); // left on screen for Main to unload
@@ -338,22 +366,23 @@ private slots:
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 3);
 
         // A start with nothing new shows the finished scan.
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QCOMPARE(state(), scanned);
         QCOMPARE(seen.size(), 2);
         // A missing Data folder is a failure for Main to report.
         QVERIFY(QDir(DataFolder).removeRecursively());
-        QCOMPARE(FailureNumber([&] { scanAndImport(AppContext::fromProgram(), progress); }),
-                 ErrorNumbers::PathNotFound);
+        QCOMPARE(FailureNumber([&] { importFolder(progress); }), ErrorNumbers::PathNotFound);
         QCOMPARE(answers.messages.size(), size_t(2));
     }
 
-    // A file whose lines cannot all be imported or logged is not recorded at all: the failure names the
-    // file or the log and its cause, the files before it stay, and the next start imports all of it.
+    // A file whose lines cannot all be imported or logged, that cannot be read or that vanished since the
+    // scan is not recorded at all: it is handed back with its cause, which names the file or the log, the
+    // files before and after it are imported, and the next start imports all of it.
     void unfinishedFilesAreNotRecorded() {
         WatchingAnswerer answers;
         writeData("01052026.lst", Line + "\r\n");
         writeData("ABCD2026.lst", Line + "\r\nbad line\r\n" + Line + "\r\n");
+        writeData("01082026.lst", Line + "\r\n" + Line + "\r\n");
         int seenElsewhere = -1;
         answers.onMessage = [&] {
             // The first file is saved as a whole before the next one begins: another connection sees it.
@@ -361,54 +390,59 @@ private slots:
             QVERIFY(QDir().mkpath(logPath())); // a directory in the error log's place
         };
         ProgressWindow progress;
-        auto failure = CaughtFailure([&] {
-            importDataFiles(AppContext::fromProgram(), {"01052026.lst", "ABCD2026.lst"}, progress);
-        });
-        QVERIFY(failure);
-        QCOMPARE(failure->number(), ErrorNumbers::PathFileAccessError);
-        QCOMPARE(failure->description(), "Cannot write the error log " + logPath() + ": Is a directory");
+        QCOMPARE(import({"01052026.lst", "ABCD2026.lst", "01082026.lst"}, progress),
+                 QStringList{"ABCD2026.lst: " + QString::number(ErrorNumbers::PathFileAccessError) +
+                             ": Cannot write the error log " + logPath() + ": Is a directory"});
         QCOMPARE(seenElsewhere, 1);
         QVERIFY(!DbConnection->inTransaction());
-        QCOMPARE(rows("SELECT FileName FROM DataFiles"), QStringList{"01052026.lst"});
-        QCOMPARE(RawValue(m_inst->databaseFile, "SELECT COUNT(*) FROM Names").toInt(), 1);
+        // The file after the failed one has its own row and its names point to it.
+        const QString perFile = "SELECT d.FileName, COUNT(n.ID) FROM DataFiles d LEFT JOIN Names n ON "
+                                "n.DataFile_ID = d.ID GROUP BY d.FileName ORDER BY 1";
+        QCOMPARE(rows(perFile), (QStringList{"01052026.lst|1", "01082026.lst|2"}));
+        QCOMPARE(RawValue(m_inst->databaseFile, "SELECT COUNT(*) FROM Names").toInt(), 3);
 
-        // A read-only log, a file that may not be read and a dangling link: the same.
+        // A read-only log, a file that may not be read and a dangling link, all in one start: each
+        // stays with its file.
         answers.onMessage = nullptr;
         QVERIFY(QDir(logPath()).removeRecursively());
         writeData(logPath(), "");
         QVERIFY(QFile::setPermissions(logPath(), QFile::ReadOwner));
-        QCOMPARE(m_inst->asOrdinaryUser([&] {
-            ProgressWindow p;
-            scanAndImport(AppContext::fromProgram(), p);
-            return QString("imported");
-        }),
-                 "Cannot write the error log " + logPath() + ": Permission denied");
-        QVERIFY(QFile::remove(logPath()));
-        QVERIFY(QFile::rename(DataFolder + "ABCD2026.lst", DataFolder + "ABCD2026.keep"));
         writeData("01062026.lst", Line + "\r\n");
         QVERIFY(QFile::setPermissions(DataFolder + "01062026.lst", {}));
-        QCOMPARE(m_inst->asOrdinaryUser([&] {
-            ProgressWindow p;
-            scanAndImport(AppContext::fromProgram(), p);
-            return QString("imported");
-        }),
-                 "Cannot read the data file " + DataFolder + "01062026.lst: Permission denied");
-        QVERIFY(QFile::remove(DataFolder + "01062026.lst"));
         QVERIFY(QFile::link(DataFolder + "gone.txt", DataFolder + "01072026.lst"));
-        failure = CaughtFailure([&] { scanAndImport(AppContext::fromProgram(), progress); });
-        QVERIFY(failure && failure->number() == ErrorNumbers::FileNotFound);
-        QCOMPARE(failure->description(),
-                 "Cannot read the data file " + DataFolder + "01072026.lst: No such file or directory");
-        QCOMPARE(rows("SELECT FileName FROM DataFiles"), QStringList{"01052026.lst"});
+        QStringList left = m_inst
+                               ->asOrdinaryUser([&] {
+                                   ProgressWindow p;
+                                   return importFolder(p).join('\n');
+                               })
+                               .split('\n');
+        left.sort();
+        QCOMPARE(left, (QStringList{"01062026.lst: 70: Cannot read the data file " + DataFolder +
+                                        "01062026.lst: Permission denied",
+                                    "01072026.lst: 53: Cannot read the data file " + DataFolder +
+                                        "01072026.lst: No such file or directory",
+                                    "ABCD2026.lst: 75: Cannot write the error log " + logPath() +
+                                        ": Permission denied"}));
+        QCOMPARE(rows(perFile), (QStringList{"01052026.lst|1", "01082026.lst|2"}));
+
+        // Listed by the scan, gone before its import.
+        writeData("01092026.lst", Line + "\r\n");
+        QStringList found = scan(progress);
+        QVERIFY(found.contains("01092026.lst"));
+        QVERIFY(QFile::remove(DataFolder + "01092026.lst"));
+        QCOMPARE(import({"01092026.lst"}, progress),
+                 QStringList{"01092026.lst: 53: Cannot read the data file " + DataFolder +
+                             "01092026.lst: No such file or directory"});
 
         // Mended, the next start imports every line, and logs the bad one, once.
-        QVERIFY(QFile::rename(DataFolder + "ABCD2026.keep", DataFolder + "ABCD2026.lst"));
+        QVERIFY(QFile::remove(logPath()));
+        QVERIFY(QFile::setPermissions(DataFolder + "01062026.lst", QFile::ReadOwner | QFile::WriteOwner));
         writeData("gone.txt", Line + "\r\n");
-        scanAndImport(AppContext::fromProgram(), progress);
-        QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 3);
-        QCOMPARE(count("SELECT COUNT(*) FROM Names"), 4);
+        QCOMPARE(importFolder(progress), QStringList());
+        QCOMPARE(rows(perFile), (QStringList{"01052026.lst|1", "01062026.lst|1", "01072026.lst|1",
+                                             "01082026.lst|2", "ABCD2026.lst|2"}));
         QCOMPARE(logEntries().size(), 1);
-        QVERIFY(scanDataFolder(AppContext::fromProgram(), progress).isEmpty());
+        QVERIFY(scan(progress).isEmpty());
     }
 
     // A full database or one another program is writing: the import stops with the engine's own
@@ -423,7 +457,7 @@ private slots:
         writeData("01052026.lst", lines);
         DbConnection->execute(QString("PRAGMA max_page_count = %1").arg(count("PRAGMA page_count") + 8));
         ProgressWindow progress;
-        auto failure = CaughtFailure([&] { scanAndImport(AppContext::fromProgram(), progress); });
+        auto failure = CaughtFailure([&] { importFolder(progress); });
         QVERIFY(failure);
         QCOMPARE(failure->description(), QString("database or disk is full"));
         QVERIFY(!DbConnection->inTransaction() && !QFile::exists(logPath()));
@@ -432,13 +466,13 @@ private slots:
 
         auto other = OpenTestDatabase(m_inst->databaseFile);
         other->beginTrans(); // holds the write lock
-        failure = CaughtFailure([&] { scanAndImport(AppContext::fromProgram(), progress); });
+        failure = CaughtFailure([&] { importFolder(progress); });
         QVERIFY(failure);
         QCOMPARE(failure->description(), QString("database is locked"));
         other->rollbackTrans();
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 0);
 
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 1);
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 3000);
         QVERIFY(!QFile::exists(logPath()) && answers.messages.empty());
@@ -459,11 +493,10 @@ private slots:
                 (void)DbConnection.release();
                 DbConnection = OpenTestDatabase(m_inst->databaseFile);
                 ProgressWindow progress;
-                const QStringList newFiles = scanDataFolder(AppContext::fromProgram(), progress);
+                const QStringList newFiles = scan(progress);
                 char ready = char('0' + newFiles.size()), start = 0;
                 bool ok = ::write(scanned[1], &ready, 1) == 1 && ::read(go[0], &start, 1) == 1;
-                ok = ok &&
-                     !CaughtFailure([&] { importDataFiles(AppContext::fromProgram(), newFiles, progress); });
+                ok = ok && !CaughtFailure([&] { ok = import(newFiles, progress).isEmpty(); }) && ok;
                 ::_exit(ok ? 0 : 1);
             }
         }
@@ -488,27 +521,31 @@ private slots:
         platform::ScriptedAnswerer answers;
         ProgressWindow progress;
         writeData("01152024.lst", Line + "\r\n" + Line + "\r\n");
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         const int oldId = count("SELECT ID FROM DataFiles");
         const QByteArray replacement = "N1,\"NEW, NAN\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
         writeData("R01152024.lst", replacement);
-        const QString expected = "Cannot rename R01152024.lst to 01152024.lst in " + DataFolder + ": ";
-        // A directory in the original's place, and a Data folder that may not be written.
+        const QString expected =
+            "R01152024.lst: %1: Cannot rename R01152024.lst to 01152024.lst in " + DataFolder + ": %2";
+        // A directory in the original's place, and a Data folder that may not be written. A new list
+        // beside it is imported all the same.
         QVERIFY(QFile::rename(DataFolder + "01152024.lst", DataFolder + "original"));
         QVERIFY(QDir().mkpath(DataFolder + "01152024.lst/sub"));
-        auto failure = CaughtFailure([&] { scanAndImport(AppContext::fromProgram(), progress); });
-        QVERIFY(failure);
-        QCOMPARE(failure->description(), expected + "Is a directory");
+        writeData("02012026.lst", Line + "\r\n");
+        QCOMPARE(importFolder(progress),
+                 QStringList{expected.arg(ErrorNumbers::PathFileAccessError).arg("Is a directory")});
+        QCOMPARE(count("SELECT COUNT(*) FROM DataFiles WHERE FileName = '02012026.lst'"), 1);
         QVERIFY(QDir(DataFolder + "01152024.lst").removeRecursively());
         QVERIFY(QFile::rename(DataFolder + "original", DataFolder + "01152024.lst"));
         QVERIFY(QFile::setPermissions(DataFolder, QFile::ReadOwner | QFile::ExeOwner));
         QCOMPARE(m_inst->asOrdinaryUser([&] {
             ProgressWindow p;
-            scanAndImport(AppContext::fromProgram(), p);
-            return QString("replaced");
+            return importFolder(p).join('\n');
         }),
-                 expected + "Permission denied");
+                 expected.arg(ErrorNumbers::PermissionDenied).arg("Permission denied"));
         QVERIFY(QFile::setPermissions(DataFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::remove(DataFolder + "02012026.lst"));
+        DbConnection->execute("DELETE FROM DataFiles WHERE FileName = '02012026.lst'");
         QCOMPARE(rows("SELECT ID FROM DataFiles"), QStringList{QString::number(oldId)});
         QCOMPARE(count(QString("SELECT COUNT(*) FROM Names WHERE DataFile_ID = %1").arg(oldId)), 2);
         QCOMPARE(FileBytes(DataFolder + "R01152024.lst"), replacement);
@@ -516,7 +553,7 @@ private slots:
 
         // What a replacement killed half-way leaves behind does not stand in the way.
         writeData("01152024.lst.replacing", "partial");
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"01152024.lst"});
         QCOMPARE(FileBytes(DataFolder + "01152024.lst"), replacement);
         QCOMPARE(rows("SELECT n.Court_ID FROM Names n INNER JOIN DataFiles d ON d.ID = n.DataFile_ID"),
@@ -542,9 +579,7 @@ private slots:
             (void)DbConnection.release(); // the parent's; the child opens its own
             DbConnection = OpenTestDatabase(m_inst->databaseFile);
             ProgressWindow progress;
-            FailureNumber([&] {
-                importDataFiles(AppContext::fromProgram(), {"01052026.lst", "01062026.lst"}, progress);
-            });
+            FailureNumber([&] { import({"01052026.lst", "01062026.lst"}, progress); });
             ::_exit(0);
         }
         QByteArray received;
@@ -567,7 +602,7 @@ private slots:
         // The next start imports it, whole.
         QVERIFY(QFile::remove(logPath()));
         ProgressWindow progress;
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 2);
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 50);
         QCOMPARE(logEntries().size(), 1);
@@ -588,7 +623,7 @@ private slots:
             "A7,\"WIDE, WES\",1 A ST,\"PEORIA, ILL\",61604,01/05/99,1/5/99 7:30,"};
         writeData("03012026.lst", lines.join("\r\n") + "\r\n");
         ProgressWindow progress;
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         const int fileId = count("SELECT ID FROM DataFiles");
 
         // The same values through a recordset, as the import saved them before, under a file of its own.
@@ -654,7 +689,7 @@ private slots:
         for (const QString& name : lists)
             QVERIFY(QFile::copy(samples.filePath(name), DataFolder + name));
         ProgressWindow progress;
-        scanAndImport(AppContext::fromProgram(), progress);
+        QCOMPARE(importFolder(progress), QStringList());
         QVERIFY(answers.messages.empty() && lists.size() >= 3);
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), int(lists.size()));
         // Only the list made with bad lines has rejected ones; the seven-field list gives no phones.

@@ -143,7 +143,7 @@ void TestFindName::everyLetterOfAWindows1252ListIgnoresCase() {
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size());
     file.close();
     ProgressWindow progress;
-    scanAndImport(AppContext::fromProgram(), progress);
+    QVERIFY(scanAndImport(AppContext::fromProgram(), progress).empty());
     env.open();
 
     search(env, u"müller"_s);

@@ -158,7 +158,7 @@ private slots:
             ProgressWatch progress;
             QTest::mouseClick(ui.printButton(), Qt::LeftButton);
             QCOMPARE(progress.steps, (QStringList{"Print|0/5|Deleting old mail merge data...",
-                                                  "Print|1/5|Starting Microsoft Word...",
+                                                  "Print|1/5|Starting the word processor...",
                                                   "Print|2/5|Exporting current mail merge data...",
                                                   "Print|3/5|Opening promotion template...",
                                                   "Print|4/5|Executing mail merge...",
@@ -251,7 +251,7 @@ private slots:
         QTest::mouseClick(ui.previewButton(), Qt::LeftButton);
         QCOMPARE(progress.steps,
                  (QStringList{"Preview|0/5|Deleting old mail merge data...",
-                              "Preview|1/5|Starting Microsoft Word...",
+                              "Preview|1/5|Starting the word processor...",
                               "Preview|2/5|Exporting current mail merge data...",
                               "Preview|3/5|Opening promotion template...",
                               "Preview|4/5|Executing mail merge...", "Preview|5/5|Displaying Preview..."}));
@@ -279,7 +279,7 @@ private slots:
             ProgressWatch progress;
             QTest::mouseClick(ui.printCallButton(), Qt::LeftButton);
             QCOMPARE(progress.steps, (QStringList{"Print|0/5|Deleting old mail merge data...",
-                                                  "Print|1/5|Starting Microsoft Word...",
+                                                  "Print|1/5|Starting the word processor...",
                                                   "Print|2/5|Exporting current mail merge data...",
                                                   "Print|3/5|Opening Call List template...",
                                                   "Print|4/5|Executing list merge..."}));
