@@ -168,7 +168,9 @@ public:
             const double y =
                 layout->blockBoundingRect(b).top() +
                 (lines->lineCount() > 0 ? lines->lineAt(last ? lines->lineCount() - 1 : 0).y() : 0);
-            return int(std::floor(y / pageHeight));
+            // A first line set higher than its block's top (its line gap moved above it) still lies on
+            // the block's page, not on the page before the document's first.
+            return int(std::floor(qMax(0.0, y) / pageHeight));
         };
         int page = 0;
         // The layout follows each change as far as the next question about a position needs it.

@@ -4,6 +4,8 @@
 #include "wordproc/RtfReader.h"
 #include "wordproc/WordErrors.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
 #include <QtTest>
 
 using namespace wordproc;
@@ -140,6 +142,21 @@ private slots:
                 .all("m");
         QVERIFY2(rows->pageCount() >= 3 && rows->pageCount() <= 5,
                  qPrintable(QString::number(rows->pageCount())));
+    }
+
+    void spaceBeforeTheFirstParagraph() {
+        // Space before a letter's first paragraph sets its first line's gap above the page's top; that
+        // line once counted as lying on the page before the first, and the page break that came later
+        // then pushed the rest of page 1 on to a page of its own.
+        const auto doc =
+            Merger(tmpl("\\pard\\sb240 Heading\\par \\pard Text\\par \\page Last\\par "), nullptr).all("m");
+        QCOMPARE(doc->pageCount(), 2);
+        const QTextDocument& body = *doc->copies.at(0).body;
+        const double pageHeight = body.pageSize().height();
+        for (QTextBlock b = body.begin(); b.isValid(); b = b.next()) {
+            const double top = body.documentLayout()->blockBoundingRect(b).top();
+            QCOMPARE(int(top / pageHeight), b.text() == "Last" ? 1 : 0);
+        }
     }
 
     void labelsWithNext() {
