@@ -12,7 +12,6 @@ bool isSkippedDestination(Word word) {
         "stylesheet",
         "footnote",
         "annotation",
-        "nonshppict",
         "headerf",
         "footerf",
         "pn",
@@ -127,7 +126,8 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"fldinst", &Reader::keepDestination}, // placed by the enclosing field group
         {"fldrslt", &Reader::keepDestination},
         {"mailmerge", &Reader::openMailMerge},
-        {"shppict", &Reader::keepDestination}, // the picture inside is the one to show
+        {"shppict", &Reader::openPictureChoice},
+        {"nonshppict", &Reader::openPictureChoice},
         {"shp", &Reader::openShape},
         {"shpinst", &Reader::openShapePart},
         {"sp", &Reader::openShapePart},
@@ -165,6 +165,8 @@ bool Reader::openColorTable(State& st, GroupLocals&, Word) {
 
 bool Reader::openPicture(State& st, GroupLocals& local, Word) {
     flushText(st);
+    if (!st.inShapePicture)
+        m_shapePictureShown = false; // a picture of its own between them: no longer a pair
     st.dest = Dest::Picture;
     st.picture = &local.picture;
     return true;
@@ -187,6 +189,22 @@ bool Reader::openMailMerge(State& st, GroupLocals&, Word) {
 }
 
 bool Reader::keepDestination(State&, GroupLocals&, Word) {
+    return true;
+}
+
+// Word writes a picture twice: as it is (\shppict, often PNG) and as a metafile for readers without
+// shapes (\nonshppict). The first shown serves; a document with only the second still shows it.
+bool Reader::openPictureChoice(State& st, GroupLocals&, Word w) {
+    if (w == "shppict") {
+        st.inShapePicture = true;
+        m_shapePictureShown = false;
+        return true;
+    }
+    if (m_shapePictureShown) {
+        m_shapePictureShown = false;
+        flushText(st);
+        st.dest = Dest::Skip;
+    }
     return true;
 }
 

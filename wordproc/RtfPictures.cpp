@@ -1,5 +1,6 @@
 // Pictures, inline or inside a shape, and the shapes that float them.
 
+#include "wordproc/Metafile.h"
 #include "wordproc/RtfReaderPrivate.h"
 #include "wordproc/Twips.h"
 
@@ -15,6 +16,10 @@ void Reader::pictureWord(State& st, Word w, bool, int param) {
         pic->png = true;
     else if (w == "jpegblip")
         pic->jpeg = true;
+    else if (w == "wmetafile")
+        pic->wmf = true;
+    else if (w == "emfblip")
+        pic->emf = true;
     else if (w == "picw")
         pic->widthPx = clampPositiveTwips(param);
     else if (w == "pich")
@@ -30,20 +35,37 @@ void Reader::pictureWord(State& st, Word w, bool, int param) {
 }
 
 void Reader::finishPicture(State& st, PictureData& pic) {
-    if (!(pic.png || pic.jpeg) || pic.bytes.isEmpty())
-        return; // metafiles and other formats are left out
-    QImage image;
-    if (!image.loadFromData(pic.bytes, pic.png ? "PNG" : "JPEG") || image.isNull())
+    // QuickDraw pictures (\macpict), OS/2 metafiles and device bitmaps are left out: Word itself writes
+    // them only beside a picture in one of these formats.
+    if (!(pic.png || pic.jpeg || pic.wmf || pic.emf) || pic.bytes.isEmpty())
         return;
     Picture p;
-    p.image = image;
-    const qint64 w =
-        pic.widthGoal > 0 ? pic.widthGoal : qint64(pic.widthPx > 0 ? pic.widthPx : image.width()) * 15;
-    const qint64 h =
-        pic.heightGoal > 0 ? pic.heightGoal : qint64(pic.heightPx > 0 ? pic.heightPx : image.height()) * 15;
+    qint64 w, h;
+    if (pic.png || pic.jpeg) {
+        QImage image;
+        if (!image.loadFromData(pic.bytes, pic.png ? "PNG" : "JPEG") || image.isNull())
+            return;
+        p.image = image;
+        w = pic.widthGoal > 0 ? pic.widthGoal : qint64(pic.widthPx > 0 ? pic.widthPx : image.width()) * 15;
+        h = pic.heightGoal > 0 ? pic.heightGoal
+                               : qint64(pic.heightPx > 0 ? pic.heightPx : image.height()) * 15;
+    } else {
+        // A metafile's \picw and \pich are in hundredths of a millimetre; the metafile may know its size.
+        p.metafile = std::move(pic.bytes);
+        p.enhanced = pic.emf;
+        const QSize own = metafileSizeTwips(p.metafile, p.enhanced);
+        w = pic.widthGoal > 0 ? pic.widthGoal
+            : pic.widthPx > 0 ? qint64(pic.widthPx) * 1440 / 2540
+                              : (own.width() > 0 ? own.width() : 1440);
+        h = pic.heightGoal > 0 ? pic.heightGoal
+            : pic.heightPx > 0 ? qint64(pic.heightPx) * 1440 / 2540
+                               : (own.height() > 0 ? own.height() : 1440);
+    }
     p.widthTwips = clampTwips(w * qBound(1, pic.scaleX, 1000) / 100, 1, kMaxTwips);
     p.heightTwips = clampTwips(h * qBound(1, pic.scaleY, 1000) / 100, 1, kMaxTwips);
     m_t.pictures.push_back(std::move(p));
+    if (st.inShapePicture)
+        m_shapePictureShown = true;
     if (st.shape) {
         st.shape->floating.picture = int(m_t.pictures.size() - 1);
         return;

@@ -53,6 +53,8 @@ struct PictureData {
     QByteArray bytes;
     bool png = false;
     bool jpeg = false;
+    bool wmf = false; // \wmetafileN: a Windows metafile
+    bool emf = false; // \emfblip: an enhanced one
     int highNibble = -1;
     int widthPx = 0;
     int heightPx = 0;
@@ -119,8 +121,9 @@ struct State {
     StoryBuilder* story = nullptr;
     Field* field = nullptr; // inside a \field group
     PictureData* picture = nullptr;
-    ShapeData* shape = nullptr; // inside a shape: its picture goes there
-    bool inTextBox = false;     // no shape, header or footer opens inside a text box
+    ShapeData* shape = nullptr;  // inside a shape: its picture goes there
+    bool inTextBox = false;      // no shape, header or footer opens inside a text box
+    bool inShapePicture = false; // inside \shppict, whose picture \nonshppict stands in for
     ShapeProperty* property = nullptr;
 };
 
@@ -191,6 +194,7 @@ private:
     bool openField(State& st, GroupLocals& local, Word word);
     bool openMailMerge(State& st, GroupLocals& local, Word word);
     bool openShape(State& st, GroupLocals& local, Word word);
+    bool openPictureChoice(State& st, GroupLocals& local, Word word);
     bool openShapePart(State& st, GroupLocals& local, Word word);
     bool openHeaderFooter(State& st, GroupLocals& local, Word word);
     bool keepDestination(State& st, GroupLocals& local, Word word);
@@ -257,6 +261,9 @@ private:
     bool m_headerSeen = false;
     bool m_footerSeen = false;
     bool m_sectionSeen = false; // page settings of later sections do not override the first
+    // A \shppict just showed its picture: the \nonshppict after it, the same picture for older readers,
+    // is left out.
+    bool m_shapePictureShown = false;
 };
 
 } // namespace wordproc::rtf
