@@ -352,6 +352,12 @@ protected:
 
     static double scaleOf(const QTransform& t) { return std::sqrt(std::abs(t.determinant())); }
 
+    // Whether `box` lies near enough to the image to be drawn (a line's box may have no width or height).
+    bool within(const QRectF& box) const {
+        return box.left() >= m_bounds.left() - kFar && box.right() <= m_bounds.right() + kFar &&
+               box.top() >= m_bounds.top() - kFar && box.bottom() <= m_bounds.bottom() + kFar;
+    }
+
     // Charges drawing to the budget; false once it is spent.
     bool spend(qint64 units) {
         m_work += qMax<qint64>(1, units);
@@ -422,7 +428,7 @@ protected:
         const QRectF box = path.controlPointRect();
         // Geometry far out of the image is damage: it would only cost time, or overflow the rasterizer.
         if (!std::isfinite(box.left()) || !std::isfinite(box.top()) || !std::isfinite(box.width()) ||
-            !std::isfinite(box.height()) || !m_bounds.adjusted(-kFar, -kFar, kFar, kFar).contains(box) ||
+            !std::isfinite(box.height()) || !within(box) ||
             !box.adjusted(-1, -1, 1, 1).intersects(m_bounds))
             return;
         const QRectF seen = box.adjusted(-1, -1, 1, 1).intersected(m_bounds);
@@ -1746,7 +1752,7 @@ QSize metafileSizeTwips(const QByteArray& data, bool enhanced) {
     if (enhanced) {
         QRectF frame;
         if (!EmfPlayer::header(bytes, frame))
-            return {};
+            return QSize(0, 0);
         // The frame includes its right and bottom edges.
         return QSize(twips((std::abs(frame.width()) + 1) * 1440 / 2540),
                      twips((std::abs(frame.height()) + 1) * 1440 / 2540));
@@ -1754,7 +1760,7 @@ QSize metafileSizeTwips(const QByteArray& data, bool enhanced) {
     QRectF box;
     int inch = 0;
     if (!WmfPlayer::placeable(bytes, box, inch) || inch <= 0)
-        return {};
+        return QSize(0, 0);
     return QSize(twips(std::abs(box.width()) * 1440 / inch), twips(std::abs(box.height()) * 1440 / inch));
 }
 

@@ -266,6 +266,8 @@ private slots:
         w.record(0x02FA, {0, 20, 0, 0, 0x00ff}); // a blue pen 20 units wide
         w.record(0x012D, {2});
         w.record(0x0418, {50, 50, -50, -50}); // ELLIPSE
+        w.record(0x0214, {90, -90}); // MOVETO
+        w.record(0x0213, {90, 90});  // LINETO: a level line, its box without height
         const QImage image = renderMetafile(w.bytes(), false, QSize(200, 200));
         QCOMPARE(image.pixelColor(100, 100), kBrick);
         QCOMPARE(extentOf(image, kLeaf), QRect());
@@ -273,6 +275,8 @@ private slots:
         QCOMPARE(image.pixelColor(100, 50), QColor(Qt::blue));
         QCOMPARE(image.pixelColor(100, 38).alpha(), 0);
         QCOMPARE(image.pixelColor(100, 30).alpha(), 0);
+        QCOMPARE(image.pixelColor(100, 190), QColor(Qt::blue));
+        QCOMPARE(image.pixelColor(100, 175).alpha(), 0);
     }
 
     // An EMF: its frame fills the image; a world transform moves what follows.
