@@ -244,10 +244,17 @@ public:
                       : fl.fromY == Floating::From::Margin
                           ? twipsToLayout(pg.topTwips + fl.topTwips)
                           : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
-            PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0};
-            if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size())
+            PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0, Floating::Shape::None, {}};
+            if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
                 textBox(placed, fl, record);
-            else
+            } else if (fl.shape != Floating::Shape::None) {
+                placed.shape = fl.shape;
+                placed.fill = fl.fill;
+                placed.line = fl.line;
+                placed.lineWidth = twipsToLayout(fl.lineTwips);
+                for (const QPoint& pt : fl.points)
+                    placed.points << QPointF(twipsToLayout(pt.x()), twipsToLayout(pt.y()));
+            } else
                 placed.image = m.pictureImage(fl.picture, r.size());
             out.push_back(std::move(placed));
             if (fl.behindText || fl.wrap == Floating::Wrap::None || besideText(fl))

@@ -16,7 +16,6 @@ bool isSkippedDestination(Word word) {
         "footerf",
         "pn",
         "object",
-        "do",
         "shprslt",
         "xe",
         "tc",
@@ -134,6 +133,8 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"sn", &Reader::openShapePart},
         {"sv", &Reader::openShapePart},
         {"shptxt", &Reader::openShapeText},
+        {"do", &Reader::openDrawingObject},
+        {"dptxbxtext", &Reader::openShapeText},
         {"header", &Reader::openHeaderFooter},
         {"headerr", &Reader::openHeaderFooter},
         {"headerl", &Reader::openHeaderFooter},
@@ -213,6 +214,14 @@ bool Reader::openShape(State& st, GroupLocals& local, Word) {
     // A shape inside a field's code, another shape or a text box shows nothing.
     st.dest = st.dest == Dest::Body && !st.inTextBox ? Dest::Shape : Dest::Skip;
     st.shape = &local.shape;
+    return true;
+}
+
+// A Word 97 drawing object: read as a shape is, its words those of its primitives.
+bool Reader::openDrawingObject(State& st, GroupLocals& local, Word w) {
+    openShape(st, local, w);
+    local.shape.drawing = true;
+    local.shape.floating.wrap = Floating::Wrap::None;
     return true;
 }
 
