@@ -15,7 +15,6 @@ bool isSkippedDestination(Word word) {
         "headerf",
         "footerf",
         "pn",
-        "object",
         "shprslt",
         "xe",
         "tc",
@@ -79,7 +78,6 @@ bool isSkippedDestination(Word word) {
         "filetbl",
         "objdata",
         "objclass",
-        "result",
     };
     for (const char* n : names)
         if (word == n)
@@ -134,6 +132,8 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"sv", &Reader::openShapePart},
         {"shptxt", &Reader::openShapeText},
         {"do", &Reader::openDrawingObject},
+        {"object", &Reader::openObject},
+        {"result", &Reader::openObject},
         {"dptxbxtext", &Reader::openShapeText},
         {"header", &Reader::openHeaderFooter},
         {"headerr", &Reader::openHeaderFooter},
@@ -214,6 +214,26 @@ bool Reader::openShape(State& st, GroupLocals& local, Word) {
     // A shape inside a field's code, another shape or a text box shows nothing.
     st.dest = st.dest == Dest::Body && !st.inTextBox ? Dest::Shape : Dest::Skip;
     st.shape = &local.shape;
+    return true;
+}
+
+// An embedded object prints as the picture (or text) stored in its \result; its data and class do not.
+bool Reader::openObject(State& st, GroupLocals&, Word w) {
+    if (w == "object") {
+        flushText(st);
+        if (st.dest == Dest::Body) {
+            st.dest = Dest::Shape; // as a shape's instructions: text ignored, groups read
+            st.shape = nullptr;
+            st.inObject = true;
+        } else {
+            st.dest = Dest::Skip;
+        }
+        return true;
+    }
+    if (!st.inObject || st.dest != Dest::Shape || st.shape)
+        return false;
+    st.dest = Dest::Body;
+    st.inObject = false;
     return true;
 }
 

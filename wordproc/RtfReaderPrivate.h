@@ -147,6 +147,7 @@ struct State {
     ShapeData* shape = nullptr;  // inside a shape: its picture goes there
     bool inTextBox = false;      // no shape, header or footer opens inside a text box
     bool inShapePicture = false; // inside \shppict, whose picture \nonshppict stands in for
+    bool inObject = false;       // inside \object, of which only \result shows
     ShapeProperty* property = nullptr;
 };
 
@@ -218,6 +219,7 @@ private:
     bool openMailMerge(State& st, GroupLocals& local, Word word);
     bool openShape(State& st, GroupLocals& local, Word word);
     bool openDrawingObject(State& st, GroupLocals& local, Word word);
+    bool openObject(State& st, GroupLocals& local, Word word);
     bool openPictureChoice(State& st, GroupLocals& local, Word word);
     bool openShapePart(State& st, GroupLocals& local, Word word);
     bool openHeaderFooter(State& st, GroupLocals& local, Word word);

@@ -266,8 +266,8 @@ private slots:
         w.record(0x02FA, {0, 20, 0, 0, 0x00ff}); // a blue pen 20 units wide
         w.record(0x012D, {2});
         w.record(0x0418, {50, 50, -50, -50}); // ELLIPSE
-        w.record(0x0214, {90, -90}); // MOVETO
-        w.record(0x0213, {90, 90});  // LINETO: a level line, its box without height
+        w.record(0x0214, {90, -90});          // MOVETO
+        w.record(0x0213, {90, 90});           // LINETO: a level line, its box without height
         const QImage image = renderMetafile(w.bytes(), false, QSize(200, 200));
         QCOMPARE(image.pixelColor(100, 100), kBrick);
         QCOMPARE(extentOf(image, kLeaf), QRect());
@@ -467,6 +467,17 @@ private slots:
         QCOMPARE(alone.t->pictures.size(), size_t(1));
         const QRect r = extentOf(sheet(alone), kBrick);
         QVERIFY(qAbs(r.width() - sheetPx(1440)) <= 2 && qAbs(r.height() - sheetPx(720)) <= 2);
+
+        // An embedded object prints the picture stored as its result, and nothing of its data.
+        const Template object = readRtf(
+            letter(
+                "{\\object\\objemb\\objw720\\objh720{\\*\\objclass Paint}{\\*\\objdata 0102}\\objscalex100 "
+                "stray{\\result {\\pict\\wmetafile8\\picwgoal720\\pichgoal720 " +
+                rtfWmf().toHex() + "}}}"),
+            QStringLiteral("object.rtf"));
+        QCOMPARE(object.pictures.size(), size_t(1));
+        const auto& runs = std::get<Paragraph>(object.body.blocks.front()).runs;
+        QVERIFY(std::none_of(runs.begin(), runs.end(), [](const Run& r) { return r.kind == Run::Text; }));
 
         // A QuickDraw picture is left out, and the text around it stays.
         const Template mac =
