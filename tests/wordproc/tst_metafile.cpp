@@ -1,3 +1,4 @@
+#include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/Pages.h"
@@ -442,6 +443,10 @@ private slots:
                    "\\shpbymargin\\shpwr3{\\sp{\\sn pib}{\\sv {\\pict\\emfblip\\picwgoal1440\\pichgoal1440 " +
                    rtfEmf().toHex() + "}}}}}Text"));
         QCOMPARE(floating.copy.pictures.size(), size_t(1));
+        // Drawn once for the whole merge: every letter shows the same image.
+        Merger merger(floating.t, DataSource::parse("\"Name\"\r\n\"A\"\r\n\"B\"\r\n", "data.txt"));
+        const PageCopy first = merger.next(), second = merger.next();
+        QCOMPARE(first.pictures.front().image.cacheKey(), second.pictures.front().image.cacheKey());
         const QRect f = extentOf(sheet(floating), kLeaf);
         QVERIFY2(
             qAbs(f.left() - sheetPx(1440 + 2880)) <= 2 && qAbs(f.top() - sheetPx(1440 + 720)) <= 2 &&
