@@ -244,7 +244,8 @@ public:
                       : fl.fromY == Floating::From::Margin
                           ? twipsToLayout(pg.topTwips + fl.topTwips)
                           : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
-            PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0, Floating::Shape::None, {}};
+            PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0,
+                                 Floating::Shape::None,      {}};
             if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
                 textBox(placed, fl, record);
             } else if (fl.shape != Floating::Shape::None) {

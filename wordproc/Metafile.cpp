@@ -428,8 +428,7 @@ protected:
         const QRectF box = path.controlPointRect();
         // Geometry far out of the image is damage: it would only cost time, or overflow the rasterizer.
         if (!std::isfinite(box.left()) || !std::isfinite(box.top()) || !std::isfinite(box.width()) ||
-            !std::isfinite(box.height()) || !within(box) ||
-            !box.adjusted(-1, -1, 1, 1).intersects(m_bounds))
+            !std::isfinite(box.height()) || !within(box) || !box.adjusted(-1, -1, 1, 1).intersects(m_bounds))
             return;
         const QRectF seen = box.adjusted(-1, -1, 1, 1).intersected(m_bounds);
         if (!spend(qint64(seen.width() * seen.height()) + path.elementCount()))
