@@ -2,6 +2,7 @@
 
 #include "errors/Failure.h"
 #include "wordproc/MergeFormats.h"
+#include "wordproc/Metafile.h"
 #include "wordproc/WordErrors.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -245,11 +246,19 @@ public:
                       : fl.fromY == Floating::From::Margin
                           ? twipsToLayout(pg.topTwips + fl.topTwips)
                           : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
-            PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0};
-            if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size())
+            PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0,
+                                 Floating::Shape::None,      {}};
+            if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
                 textBox(placed, fl, record);
-            else
-                placed.image = m.m_t->pictures[size_t(fl.picture)].image;
+            } else if (fl.shape != Floating::Shape::None) {
+                placed.shape = fl.shape;
+                placed.fill = fl.fill;
+                placed.line = fl.line;
+                placed.lineWidth = twipsToLayout(fl.lineTwips);
+                for (const QPoint& pt : fl.points)
+                    placed.points << QPointF(twipsToLayout(pt.x()), twipsToLayout(pt.y()));
+            } else
+                placed.image = m.pictureImage(fl.picture, r.size());
             out.push_back(std::move(placed));
             if (fl.behindText || fl.wrap == Floating::Wrap::None || besideText(fl))
                 continue;
@@ -377,7 +386,9 @@ private:
         flush();
         const QString name = QStringLiteral("qm-picture-%1").arg(r.index);
         if (m_pictures.insert(r.index).second)
-            m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(pic.image));
+            m_doc.addResource(QTextDocument::ImageResource, QUrl(name),
+                              QVariant(m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips),
+                                                                      twipsToLayout(pic.heightTwips)))));
         QTextImageFormat f;
         f.merge(m.m_charFormats[size_t(r.format)]);
         f.setName(name);
@@ -770,6 +781,20 @@ int Merger::countRemainingPages() {
         r = cursor.record + 1;
     }
     return pages;
+}
+
+QImage Merger::pictureImage(int index, QSizeF pixels) {
+    if (index < 0 || size_t(index) >= m_t->pictures.size())
+        return {};
+    const Picture& pic = m_t->pictures[size_t(index)];
+    if (!pic.image.isNull() || pic.metafile.isEmpty())
+        return pic.image;
+    const QSize size(qMax(1, qRound(pixels.width())), qMax(1, qRound(pixels.height())));
+    const auto key = std::make_tuple(index, size.width(), size.height());
+    auto it = m_drawnMetafiles.find(key);
+    if (it == m_drawnMetafiles.end())
+        it = m_drawnMetafiles.emplace(key, renderMetafile(pic.metafile, pic.enhanced, size)).first;
+    return it->second;
 }
 
 std::shared_ptr<MergedDocument> Merger::all(const QString& name) {

@@ -7,7 +7,9 @@
 
 #include <QDateTime>
 #include <QTextFormat>
+#include <map>
 #include <memory>
+#include <tuple>
 #include <unordered_map>
 
 namespace wordproc {
@@ -59,6 +61,8 @@ private:
     Failure tooLong() const;
     // The pages of the catalog's pieces after the current one.
     int countRemainingPages();
+    // The image of picture `index`; a metafile drawn at `pixels` (layout pixels), once for the whole merge.
+    QImage pictureImage(int index, QSizeF pixels);
 
     std::shared_ptr<const Template> m_t;
     std::shared_ptr<const DataSource> m_data;
@@ -70,6 +74,7 @@ private:
     bool m_done = false;
     int m_pagesBefore = 0;  // pages of the catalog's pieces already given out
     int m_catalogPages = 0; // all of the catalog's pages, once counted
+    std::map<std::tuple<int, int, int>, QImage> m_drawnMetafiles; // by picture, width and height
 };
 
 // The case switches of a merge field, applied in order: Upper, Lower, Caps (first letter of each

@@ -522,6 +522,35 @@ void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, 
     }
 }
 
+namespace {
+
+void paintShape(QPainter& painter, const PlacedPicture& p) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(p.line.isValid()
+                       ? QPen(p.line, qMax(1.0, p.lineWidth), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin)
+                       : QPen(Qt::NoPen));
+    painter.setBrush(p.fill.isValid() ? QBrush(p.fill) : QBrush(Qt::NoBrush));
+    switch (p.shape) {
+    case Floating::Shape::Box:
+        painter.drawRect(p.rect);
+        break;
+    case Floating::Shape::Ellipse:
+        painter.drawEllipse(p.rect);
+        break;
+    default: {
+        const QPolygonF points = p.points.translated(p.rect.topLeft());
+        if (p.fill.isValid())
+            painter.drawPolygon(points);
+        else
+            painter.drawPolyline(points);
+    }
+    }
+    painter.restore();
+}
+
+} // namespace
+
 void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSetup& page) {
     if (!copy.body)
         return;
@@ -533,6 +562,10 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
         for (const PlacedPicture& p : copy.pictures) {
             if ((p.page != index && p.page >= 0) || p.behindText != behind)
                 continue;
+            if (p.shape != Floating::Shape::None) {
+                paintShape(painter, p);
+                continue;
+            }
             if (!p.text) {
                 painter.drawImage(p.rect, p.image);
                 continue;

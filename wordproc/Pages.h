@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPolygonF>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFormat>
@@ -106,6 +107,9 @@ struct PlacedPicture {
     QColor fill;        // invalid: none
     QColor line;        // invalid: none
     double lineWidth = 0;
+    // A drawn shape (no text, no image): its kind, and for lines their points from the box's corner.
+    Floating::Shape shape = Floating::Shape::None;
+    QPolygonF points;
 };
 
 // One run of pages that starts on a new sheet: a letter's record, a label sheet's records, or the

@@ -12,12 +12,9 @@ bool isSkippedDestination(Word word) {
         "stylesheet",
         "footnote",
         "annotation",
-        "nonshppict",
         "headerf",
         "footerf",
         "pn",
-        "object",
-        "do",
         "shprslt",
         "xe",
         "tc",
@@ -81,7 +78,6 @@ bool isSkippedDestination(Word word) {
         "filetbl",
         "objdata",
         "objclass",
-        "result",
     };
     for (const char* n : names)
         if (word == n)
@@ -127,13 +123,18 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"fldinst", &Reader::keepDestination}, // placed by the enclosing field group
         {"fldrslt", &Reader::keepDestination},
         {"mailmerge", &Reader::openMailMerge},
-        {"shppict", &Reader::keepDestination}, // the picture inside is the one to show
+        {"shppict", &Reader::openPictureChoice},
+        {"nonshppict", &Reader::openPictureChoice},
         {"shp", &Reader::openShape},
         {"shpinst", &Reader::openShapePart},
         {"sp", &Reader::openShapePart},
         {"sn", &Reader::openShapePart},
         {"sv", &Reader::openShapePart},
         {"shptxt", &Reader::openShapeText},
+        {"do", &Reader::openDrawingObject},
+        {"object", &Reader::openObject},
+        {"result", &Reader::openObject},
+        {"dptxbxtext", &Reader::openShapeText},
         {"header", &Reader::openHeaderFooter},
         {"headerr", &Reader::openHeaderFooter},
         {"headerl", &Reader::openHeaderFooter},
@@ -165,6 +166,8 @@ bool Reader::openColorTable(State& st, GroupLocals&, Word) {
 
 bool Reader::openPicture(State& st, GroupLocals& local, Word) {
     flushText(st);
+    if (!st.inShapePicture)
+        m_shapePictureShown = false; // a picture of its own between them: no longer a pair
     st.dest = Dest::Picture;
     st.picture = &local.picture;
     return true;
@@ -190,11 +193,55 @@ bool Reader::keepDestination(State&, GroupLocals&, Word) {
     return true;
 }
 
+// Word writes a picture twice: as it is (\shppict, often PNG) and as a metafile for readers without
+// shapes (\nonshppict). The first shown serves; a document with only the second still shows it.
+bool Reader::openPictureChoice(State& st, GroupLocals&, Word w) {
+    if (w == "shppict") {
+        st.inShapePicture = true;
+        m_shapePictureShown = false;
+        return true;
+    }
+    if (m_shapePictureShown) {
+        m_shapePictureShown = false;
+        flushText(st);
+        st.dest = Dest::Skip;
+    }
+    return true;
+}
+
 bool Reader::openShape(State& st, GroupLocals& local, Word) {
     flushText(st);
     // A shape inside a field's code, another shape or a text box shows nothing.
     st.dest = st.dest == Dest::Body && !st.inTextBox ? Dest::Shape : Dest::Skip;
     st.shape = &local.shape;
+    return true;
+}
+
+// An embedded object prints as the picture (or text) stored in its \result; its data and class do not.
+bool Reader::openObject(State& st, GroupLocals&, Word w) {
+    if (w == "object") {
+        flushText(st);
+        if (st.dest == Dest::Body) {
+            st.dest = Dest::Shape; // as a shape's instructions: text ignored, groups read
+            st.shape = nullptr;
+            st.inObject = true;
+        } else {
+            st.dest = Dest::Skip;
+        }
+        return true;
+    }
+    if (!st.inObject || st.dest != Dest::Shape || st.shape)
+        return false;
+    st.dest = Dest::Body;
+    st.inObject = false;
+    return true;
+}
+
+// A Word 97 drawing object: read as a shape is, its words those of its primitives.
+bool Reader::openDrawingObject(State& st, GroupLocals& local, Word w) {
+    openShape(st, local, w);
+    local.shape.drawing = true;
+    local.shape.floating.wrap = Floating::Wrap::None;
     return true;
 }
 

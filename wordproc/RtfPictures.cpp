@@ -1,5 +1,6 @@
 // Pictures, inline or inside a shape, and the shapes that float them.
 
+#include "wordproc/Metafile.h"
 #include "wordproc/RtfReaderPrivate.h"
 #include "wordproc/Twips.h"
 
@@ -15,6 +16,10 @@ void Reader::pictureWord(State& st, Word w, bool, int param) {
         pic->png = true;
     else if (w == "jpegblip")
         pic->jpeg = true;
+    else if (w == "wmetafile")
+        pic->wmf = true;
+    else if (w == "emfblip")
+        pic->emf = true;
     else if (w == "picw")
         pic->widthPx = clampPositiveTwips(param);
     else if (w == "pich")
@@ -30,20 +35,37 @@ void Reader::pictureWord(State& st, Word w, bool, int param) {
 }
 
 void Reader::finishPicture(State& st, PictureData& pic) {
-    if (!(pic.png || pic.jpeg) || pic.bytes.isEmpty())
-        return; // metafiles and other formats are left out
-    QImage image;
-    if (!image.loadFromData(pic.bytes, pic.png ? "PNG" : "JPEG") || image.isNull())
+    // QuickDraw pictures (\macpict), OS/2 metafiles and device bitmaps are left out: Word itself writes
+    // them only beside a picture in one of these formats.
+    if (!(pic.png || pic.jpeg || pic.wmf || pic.emf) || pic.bytes.isEmpty())
         return;
     Picture p;
-    p.image = image;
-    const qint64 w =
-        pic.widthGoal > 0 ? pic.widthGoal : qint64(pic.widthPx > 0 ? pic.widthPx : image.width()) * 15;
-    const qint64 h =
-        pic.heightGoal > 0 ? pic.heightGoal : qint64(pic.heightPx > 0 ? pic.heightPx : image.height()) * 15;
+    qint64 w, h;
+    if (pic.png || pic.jpeg) {
+        QImage image;
+        if (!image.loadFromData(pic.bytes, pic.png ? "PNG" : "JPEG") || image.isNull())
+            return;
+        p.image = image;
+        w = pic.widthGoal > 0 ? pic.widthGoal : qint64(pic.widthPx > 0 ? pic.widthPx : image.width()) * 15;
+        h = pic.heightGoal > 0 ? pic.heightGoal
+                               : qint64(pic.heightPx > 0 ? pic.heightPx : image.height()) * 15;
+    } else {
+        // A metafile's \picw and \pich are in hundredths of a millimetre; the metafile may know its size.
+        p.metafile = std::move(pic.bytes);
+        p.enhanced = pic.emf;
+        const QSize own = metafileSizeTwips(p.metafile, p.enhanced);
+        w = pic.widthGoal > 0 ? pic.widthGoal
+            : pic.widthPx > 0 ? qint64(pic.widthPx) * 1440 / 2540
+                              : (own.width() > 0 ? own.width() : 1440);
+        h = pic.heightGoal > 0 ? pic.heightGoal
+            : pic.heightPx > 0 ? qint64(pic.heightPx) * 1440 / 2540
+                               : (own.height() > 0 ? own.height() : 1440);
+    }
     p.widthTwips = clampTwips(w * qBound(1, pic.scaleX, 1000) / 100, 1, kMaxTwips);
     p.heightTwips = clampTwips(h * qBound(1, pic.scaleY, 1000) / 100, 1, kMaxTwips);
     m_t.pictures.push_back(std::move(p));
+    if (st.inShapePicture)
+        m_shapePictureShown = true;
     if (st.shape) {
         st.shape->floating.picture = int(m_t.pictures.size() - 1);
         return;
@@ -56,6 +78,10 @@ void Reader::shapeWord(State& st, Word w, bool, int param) {
     if (!st.shape)
         return;
     ShapeData& shape = *st.shape;
+    if (shape.drawing) {
+        drawingWord(st, shape, w, param);
+        return;
+    }
     Floating& f = shape.floating;
     if (w == "shpleft")
         f.leftTwips = clampTwips(param);
@@ -99,6 +125,12 @@ void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {
         shape.filled = value != 0;
     else if (name == QLatin1String("fLine"))
         shape.lined = value != 0;
+    else if (name == QLatin1String("shapeType"))
+        shape.type = int(qBound(qint64(-1), value, qint64(10000)));
+    else if (name == QLatin1String("fFlipH"))
+        shape.flipH = value != 0;
+    else if (name == QLatin1String("fFlipV"))
+        shape.flipV = value != 0;
     else if (name == QLatin1String("lineWidth"))
         shape.lineTwips = twips(value);
     else if (name == QLatin1String("dxTextLeft") || name == QLatin1String("dyTextTop") ||
@@ -117,7 +149,124 @@ void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {
         f.behindText = value != 0;
 }
 
+void Reader::addFloating(State& st, const Floating& f) {
+    m_t.floats.push_back(f);
+    if (!st.hidden)
+        addRun(st, Run{Run::Floating, format(st.chr), int(m_t.floats.size() - 1), {}});
+}
+
+void Reader::drawingWord(State& st, ShapeData& shape, Word w, int param) {
+    DrawingPrimitive& p = shape.primitive;
+    Floating& f = shape.floating;
+    const auto channel = [&](std::array<int, 3>& rgb, char c) {
+        rgb[c == 'r' ? 0 : c == 'g' ? 1 : 2] = qBound(0, param, 255);
+    };
+    const auto gray = [&](std::array<int, 3>& rgb) { rgb.fill(255 - qBound(0, param, 100) * 255 / 100); };
+    if (w == "dobxpage" || w == "dobxmargin" || w == "dobxcolumn") {
+        f.fromX = w == "dobxpage" ? Floating::From::Page : Floating::From::Margin;
+    } else if (w == "dobypage" || w == "dobymargin" || w == "dobypara") {
+        f.fromY = w == "dobypage"     ? Floating::From::Page
+                  : w == "dobymargin" ? Floating::From::Margin
+                                      : Floating::From::Paragraph;
+    } else if (w == "dprect" || w == "dproundr" || w == "dpellipse" || w == "dpline" || w == "dppolyline" ||
+               w == "dppolygon" || w == "dptxbx" || w == "dparc" || w == "dpcallout") {
+        // A new primitive: the one before it is complete.
+        finishPrimitive(st, shape);
+        p.seen = true;
+        p.textBox = w == "dptxbx";
+        p.shape = w == "dprect" || w == "dproundr"                         ? Floating::Shape::Box
+                  : w == "dpellipse"                                       ? Floating::Shape::Ellipse
+                  : w == "dpline" || w == "dppolyline" || w == "dppolygon" ? Floating::Shape::Lines
+                                                                           : Floating::Shape::None;
+        p.closed = w == "dppolygon";
+    } else if (w == "dpx") {
+        p.x = clampTwips(param);
+    } else if (w == "dpy") {
+        p.y = clampTwips(param);
+    } else if (w == "dpxsize") {
+        p.width = clampPositiveTwips(param);
+    } else if (w == "dpysize") {
+        p.height = clampPositiveTwips(param);
+    } else if (w == "dpptx") {
+        p.pointX = clampTwips(param);
+    } else if (w == "dppty") {
+        if (p.points.size() < 1000)
+            p.points.emplace_back(p.pointX, clampTwips(param));
+    } else if (w == "dplinew") {
+        p.lineTwips = qBound(0, param, 1440);
+    } else if (w == "dplinehollow") {
+        p.lineHollow = true;
+    } else if (w == "dplinesolid" || w == "dplinedash" || w == "dplinedot" || w == "dplinedado" ||
+               w == "dplinedadodo") {
+        p.lineHollow = false;
+    } else if (w == "dplinecor" || w == "dplinecog" || w == "dplinecob") {
+        channel(p.line, w.back());
+    } else if (w == "dplinegray") {
+        gray(p.line);
+    } else if (w == "dpfillfgcr" || w == "dpfillfgcg" || w == "dpfillfgcb") {
+        channel(p.fore, w.back());
+    } else if (w == "dpfillbgcr" || w == "dpfillbgcg" || w == "dpfillbgcb") {
+        channel(p.back, w.back());
+    } else if (w == "dpfillfggray") {
+        gray(p.fore);
+    } else if (w == "dpfillbggray") {
+        gray(p.back);
+    } else if (w == "dpfillpat") {
+        p.pattern = qBound(0, param, 100);
+    } else if (w == "dptxbxmar") {
+        p.inset = qBound(0, param, 1440);
+    }
+}
+
+// The primitive read so far, as a floating shape or text box where the drawing object anchors it.
+void Reader::finishPrimitive(State& st, ShapeData& shape) {
+    DrawingPrimitive p = std::move(shape.primitive);
+    shape.primitive = DrawingPrimitive{};
+    if (!p.seen)
+        return;
+    Floating f = shape.floating;
+    f.leftTwips = qBound(-1440 * 50, p.x, 1440 * 50);
+    f.topTwips = qBound(-1440 * 50, p.y, 1440 * 50);
+    f.widthTwips = qMax(1, p.width);
+    f.heightTwips = qMax(1, p.height);
+    f.line = p.lineHollow ? QColor() : QColor(p.line[0], p.line[1], p.line[2]);
+    f.lineTwips = p.lineTwips;
+    if (p.pattern > 0) {
+        // Word's shading steps: solid, then 5% to 90% of the foreground over the background.
+        static constexpr int shares[] = {100, 5, 10, 20, 25, 30, 40, 50, 60, 70, 75, 80, 90};
+        const int share = p.pattern <= 13 ? shares[p.pattern - 1] : 50;
+        const auto mix = [&](int i) {
+            return (p.fore[size_t(i)] * share + p.back[size_t(i)] * (100 - share)) / 100;
+        };
+        f.fill = QColor(mix(0), mix(1), mix(2));
+    }
+    if (p.textBox) {
+        if (!shape.hasText || shape.text.empty() || m_t.textBoxes.size() >= kMaxTextBoxes)
+            return;
+        if (p.inset >= 0)
+            f.insetTwips.fill(p.inset);
+        else
+            f.insetTwips = shape.insetTwips;
+        m_t.textBoxes.push_back(std::move(shape.text));
+        shape.text = Story{};
+        shape.hasText = false;
+        f.text = int(m_t.textBoxes.size() - 1);
+    } else {
+        if (p.shape == Floating::Shape::None || m_t.floats.size() >= kMaxShapes)
+            return;
+        f.shape = p.shape;
+        f.points = std::move(p.points);
+        if (f.shape == Floating::Shape::Lines && !p.closed)
+            f.fill = QColor();
+    }
+    addFloating(st, f);
+}
+
 void Reader::finishShape(State& st, ShapeData& shape) {
+    if (shape.drawing) {
+        finishPrimitive(st, shape);
+        return;
+    }
     Floating f = shape.floating;
     if (f.picture < 0 && shape.hasText && !shape.text.empty() && m_t.textBoxes.size() < kMaxTextBoxes) {
         // A text box: where the shape says, or two inches by one where it gives no size.
@@ -140,8 +289,30 @@ void Reader::finishShape(State& st, ShapeData& shape) {
             addRun(st, Run{Run::Floating, format(st.chr), int(m_t.floats.size() - 1), {}});
         return;
     }
-    if (f.picture < 0)
-        return; // lines and boxes without text are left out
+    if (f.picture < 0) {
+        // Rectangles, ellipses and lines, drawn as Word draws them.
+        const bool box = shape.type == 1 || shape.type == 2 || shape.type == 202;
+        if (!(box || shape.type == 3 || shape.type == 20) || m_t.floats.size() >= kMaxShapes)
+            return;
+        f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
+        f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+        f.widthTwips = int(qBound(qint64(1), qint64(shape.right) - f.leftTwips, qint64(kMaxTwips)));
+        f.heightTwips = int(qBound(qint64(1), qint64(shape.bottom) - f.topTwips, qint64(kMaxTwips)));
+        f.fill = shape.filled && shape.type != 20 ? shape.fill : QColor();
+        f.line = shape.lined ? shape.line : QColor();
+        f.lineTwips = shape.lineTwips;
+        f.shape = shape.type == 3 ? Floating::Shape::Ellipse
+                  : box           ? Floating::Shape::Box
+                                  : Floating::Shape::Lines;
+        if (shape.type == 20) {
+            const int w = shape.right > f.leftTwips ? f.widthTwips : 0;
+            const int h = shape.bottom > f.topTwips ? f.heightTwips : 0;
+            f.points = {QPoint(shape.flipH ? w : 0, shape.flipV ? h : 0),
+                        QPoint(shape.flipH ? 0 : w, shape.flipV ? 0 : h)};
+        }
+        addFloating(st, f);
+        return;
+    }
     const Picture& pic = m_t.pictures[size_t(f.picture)];
     // Anywhere on a sheet of up to 50 inches; the size as for an inline picture.
     f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);

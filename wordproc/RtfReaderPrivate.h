@@ -28,6 +28,8 @@ constexpr size_t kMaxCells = 63;
 constexpr size_t kMaxTabs = 64;
 // Each text box is laid out as a document of its own for every letter; a letter has a few.
 constexpr size_t kMaxTextBoxes = 64;
+// Shapes are painted on every page of every letter; a letter draws a few dozen at most.
+constexpr size_t kMaxShapes = 512;
 
 enum class Dest : quint8 {
     Body, // text that belongs to a story (or a field result)
@@ -53,6 +55,8 @@ struct PictureData {
     QByteArray bytes;
     bool png = false;
     bool jpeg = false;
+    bool wmf = false; // \wmetafileN: a Windows metafile
+    bool emf = false; // \emfblip: an enhanced one
     int highNibble = -1;
     int widthPx = 0;
     int heightPx = 0;
@@ -87,6 +91,23 @@ struct StoryBuilder {
     bool tableBreakPending = false;
 };
 
+// One primitive of a Word 97 drawing object (\do), read word by word until the next one starts. Lengths
+// in twips; colours as red, green and blue.
+struct DrawingPrimitive {
+    bool seen = false;
+    bool textBox = false;
+    Floating::Shape shape = Floating::Shape::None;
+    bool closed = false;
+    int x = 0, y = 0, width = 0, height = 0;
+    std::vector<QPoint> points;
+    int pointX = 0;
+    std::array<int, 3> line{0, 0, 0}, fore{0, 0, 0}, back{255, 255, 255};
+    bool lineHollow = false;
+    int lineTwips = 15;
+    int pattern = 0; // 0: no fill; 1: solid; 2 to 13: a share of the foreground over the background
+    int inset = -1;
+};
+
 // A shape being read: where it lies, and for a text box its look and its text.
 struct ShapeData {
     Floating floating;
@@ -99,6 +120,10 @@ struct ShapeData {
     bool hasText = false;
     Story text;
     StoryBuilder textBuilder;
+    int type = -1; // the kind of shape: 1 a rectangle, 2 a rounded one, 3 an ellipse, 20 a line, ...
+    bool flipH = false, flipV = false;
+    bool drawing = false; // a Word 97 drawing object
+    DrawingPrimitive primitive;
 };
 
 struct State {
@@ -119,8 +144,10 @@ struct State {
     StoryBuilder* story = nullptr;
     Field* field = nullptr; // inside a \field group
     PictureData* picture = nullptr;
-    ShapeData* shape = nullptr; // inside a shape: its picture goes there
-    bool inTextBox = false;     // no shape, header or footer opens inside a text box
+    ShapeData* shape = nullptr;  // inside a shape: its picture goes there
+    bool inTextBox = false;      // no shape, header or footer opens inside a text box
+    bool inShapePicture = false; // inside \shppict, whose picture \nonshppict stands in for
+    bool inObject = false;       // inside \object, of which only \result shows
     ShapeProperty* property = nullptr;
 };
 
@@ -191,6 +218,9 @@ private:
     bool openField(State& st, GroupLocals& local, Word word);
     bool openMailMerge(State& st, GroupLocals& local, Word word);
     bool openShape(State& st, GroupLocals& local, Word word);
+    bool openDrawingObject(State& st, GroupLocals& local, Word word);
+    bool openObject(State& st, GroupLocals& local, Word word);
+    bool openPictureChoice(State& st, GroupLocals& local, Word word);
     bool openShapePart(State& st, GroupLocals& local, Word word);
     bool openHeaderFooter(State& st, GroupLocals& local, Word word);
     bool keepDestination(State& st, GroupLocals& local, Word word);
@@ -234,6 +264,9 @@ private:
     void shapeWord(State& st, Word word, bool hasParam, int param);
     void finishPicture(State& st, PictureData& pic);
     void finishShape(State& st, ShapeData& shape);
+    void drawingWord(State& st, ShapeData& shape, Word word, int param);
+    void finishPrimitive(State& st, ShapeData& shape);
+    void addFloating(State& st, const Floating& f);
     bool openShapeText(State& st, GroupLocals& local, Word w);
     void shapeProperty(ShapeData& shape, const ShapeProperty& property);
 
@@ -257,6 +290,9 @@ private:
     bool m_headerSeen = false;
     bool m_footerSeen = false;
     bool m_sectionSeen = false; // page settings of later sections do not override the first
+    // A \shppict just showed its picture: the \nonshppict after it, the same picture for older readers,
+    // is left out.
+    bool m_shapePictureShown = false;
 };
 
 } // namespace wordproc::rtf

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QByteArray>
 #include <QImage>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -135,6 +136,11 @@ struct Floating {
     From fromY = From::Paragraph;
     Wrap wrap = Wrap::TopBottom;
     bool behindText = false;
+    // A drawn shape, neither picture nor text box: a box or an ellipse in `fill` and `line`, or lines
+    // through `points` (twips from the box's corner; a closed figure when filled).
+    enum class Shape : quint8 { None, Box, Ellipse, Lines };
+    Shape shape = Shape::None;
+    std::vector<QPoint> points;
 };
 
 struct Paragraph {
