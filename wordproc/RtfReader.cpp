@@ -240,9 +240,7 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
         chr.color = color(param);
     } else if (w == "f") {
         flushText(st);
-        const auto it = m_fonts.find(param);
-        chr.family = it != m_fonts.end() ? it->second.name : QString();
-        st.symbolFont = it != m_fonts.end() && it->second.symbol;
+        useFont(st, param);
     } else if (w == "fs") {
         flushText(st);
         chr.halfPoints = param > 0 ? qBound(2, param, 3276) : 24;
@@ -252,9 +250,7 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "plain") {
         flushText(st);
         chr = CharFormat{};
-        const auto it = m_fonts.find(m_defaultFont);
-        chr.family = it != m_fonts.end() ? it->second.name : QString();
-        st.symbolFont = false;
+        useFont(st, m_defaultFont);
         st.hidden = false;
     } else {
         return false;
@@ -333,8 +329,10 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     const bool body = st.dest == Dest::Body;
     PageSetup& page = m_t.page;
     if (w == "ansicpg") {
-        if (hasParam)
-            setCodePage(param);
+        if (hasParam && param > 0)
+            m_documentCodePage = param;
+    } else if (w == "mac" || w == "pc" || w == "pca") {
+        m_documentCodePage = w == "mac" ? 10000 : w == "pc" ? 437 : 850;
     } else if (w == "deff") {
         m_defaultFont = param;
     } else if (w == "deftab") {

@@ -11,7 +11,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <array>
+#include <bitset>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -101,6 +104,9 @@ struct ShapeData {
     StoryBuilder textBuilder;
 };
 
+// The fonts whose characters are pictures: their bytes stand for the symbols of the font's own encoding.
+enum class SymbolSet : quint8 { None, Symbol, Wingdings };
+
 struct State {
     Dest dest = Dest::Body;
     CharFormat chr;
@@ -111,7 +117,9 @@ struct State {
     Side borderSide = Side::Top;
     int paraBack = -1, paraFore = -1, paraShade = 0; // the paragraph's shading, as \cbpat, \cfpat, \shading
     int uc = 1;
-    bool symbolFont = false;
+    int codePage = -1; // the text's code page: that of the font in force; -1: the default font's
+    SymbolSet symbols = SymbolSet::None;
+    bool fontAlt = false; // in a font's \falt: its text is the alternative face's name
     bool hidden = false;
     bool inTable = false;
     bool inResult = false;              // paragraph marks become line breaks
@@ -148,17 +156,28 @@ struct CharFormatHash {
     }
 };
 
+// A code page's bytes as characters; in the double-byte ones (Japanese, Chinese, Korean) the bytes that
+// lead a pair, which the decoder turns into one character with the byte after them.
+struct CodePage {
+    std::array<QChar, 256> chars{};
+    std::bitset<256> lead;
+    mutable QStringDecoder pairs; // stateless: decoding leaves nothing behind
+};
+
 struct FontEntry {
     QString name;
-    bool symbol = false;
+    QString altName;  // \falt: the face to use where the named one is missing
+    int charset = -1; // \fcharset; -1: none given
+    int cpg = 0;      // \cpg, which stands over the character set's code page; 0: none given
+    int codePage = 0; // the one the font's text is in; 0: the document's
+    char kind = 0;    // the family hint: 'r' serif, 's' sans, 'm' fixed pitch; 0: none
+    SymbolSet symbols = SymbolSet::None;
 };
 
 class Reader {
 public:
     Reader(const QByteArray& data, QString fileName)
-        : m_p(data.constData()), m_end(data.constData() + data.size()), m_fileName(std::move(fileName)) {
-        setCodePage(1252);
-    }
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_fileName(std::move(fileName)) {}
 
     Template run();
 
@@ -177,7 +196,13 @@ private:
     void text(State& st, const QString& s);
     void textByte(State& st, uchar byte);
     void flushText(State& st);
-    void setCodePage(int cp);
+    // Code pages and fonts (RtfCodePages.cpp).
+    const CodePage& codePage(int number);
+    const CodePage& textPage(const State& st);
+    void decodeByte(State& st, uchar byte);
+    void useFont(State& st, int number);
+    void finishFontEntry();
+    QString fontNameText(const QByteArray& bytes) const;
 
     // Destinations: a group's first word may open one; the words inside go to its handler.
     using WordHandler = void (Reader::*)(State& st, Word word, bool hasParam, int param);
@@ -186,6 +211,7 @@ private:
                      bool starred);
     bool openDestination(State& st, GroupLocals& local, Word word, bool starred);
     bool openFontTable(State& st, GroupLocals& local, Word word);
+    bool openFontAlternative(State& st, GroupLocals& local, Word word);
     bool openColorTable(State& st, GroupLocals& local, Word word);
     bool openPicture(State& st, GroupLocals& local, Word word);
     bool openField(State& st, GroupLocals& local, Word word);
@@ -242,13 +268,17 @@ private:
     QString m_fileName;
     Template m_t;
     std::unordered_map<CharFormat, int, CharFormatHash> m_formatIndex; // into m_t.formats
-    std::array<QChar, 256> m_codePage{};
-    int m_skip = 0;    // fallback characters still to skip after \u
-    QString m_pending; // text not yet made into a run
+    std::unordered_map<int, std::unique_ptr<CodePage>> m_codePages;
+    int m_documentCodePage = 1252; // \ansicpg, or the character set \mac, \pc or \pca names
+    int m_lead = -1;               // the first byte of a double-byte character, waiting for the second
+    int m_skip = 0;                // fallback characters still to skip after \u
+    QString m_pending;             // text not yet made into a run
     std::unordered_map<int, FontEntry> m_fonts;
     int m_defaultFont = 0;
     int m_fontNumber = 0;
     QByteArray m_fontName;
+    QString m_fontNameText; // the part of the name given as \u characters and symbols
+    QByteArray m_fontAlt;
     int m_red = -1, m_green = -1, m_blue = -1;
     std::vector<QColor> m_colors;
     StoryBuilder m_body;
