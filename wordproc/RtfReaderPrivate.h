@@ -88,6 +88,10 @@ struct StoryBuilder {
     std::vector<Cell> cells;
     Table table;
     bool tableBreakPending = false;
+    // The last paragraph's style and whether it drops its spacing next to one of the same style.
+    int lastStyle = -1;
+    bool lastContextual = false;
+    bool lastAutoAfter = false; // the last paragraph's space below is Word's automatic one
 };
 
 // A shape being read: where it lies, and for a text box its look and its text.
@@ -120,6 +124,10 @@ struct State {
     int codePage = -1; // the text's code page: that of the font in force; -1: the default font's
     SymbolSet symbols = SymbolSet::None;
     bool fontAlt = false; // in a font's \falt: its text is the alternative face's name
+    // The paragraph's style (\s), whether its spacing is Word's automatic one (\sbauto, \saauto), and
+    // whether it drops its spacing next to a paragraph of the same style (\contextualspace).
+    int style = 0;
+    bool autoBefore = false, autoAfter = false, contextual = false;
     bool hidden = false;
     bool inTable = false;
     bool inResult = false;              // paragraph marks become line breaks
@@ -287,6 +295,13 @@ private:
     bool m_headerSeen = false;
     bool m_footerSeen = false;
     bool m_sectionSeen = false; // page settings of later sections do not override the first
+    // Footnotes and endnotes so far, and how their marks are numbered: '1' arabic, 'a' and 'A' letters,
+    // 'i' and 'I' roman, '*' the symbols *, †, ‡, §.
+    bool m_htmlAutoSpacing = false; // \htmautsp: automatic spacing as HTML's
+    int m_footnotes = 0, m_endnotes = 0;
+    int m_footnoteStart = 1, m_endnoteStart = 1;
+    char m_footnoteStyle = '1', m_endnoteStyle = 'i';
+    QString noteMark();
 };
 
 } // namespace wordproc::rtf

@@ -122,6 +122,71 @@ private slots:
         QCOMPARE(QFontInfo(d.find("Minor").charFormat().font()).family(), QStringLiteral("Carlito"));
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
     }
+
+    // A reference prints the note's number, raised as its characters are; the note's text stays out of
+    // the body. Endnotes count on their own, in lower-case roman numerals unless the document says.
+    void footnoteReferencesWithoutTheirText() {
+        const Template t = readWith(
+            kFonts,
+            "\\ftnnar\\aftnnrlc\\pard\\plain See{\\super\\chftn}{\\footnote\\pard\\plain{\\super\\chftn} "
+            "Hidden "
+            "note.} and{\\super\\chftn}{\\footnote \\ftnalt\\pard\\plain{\\super\\chftn} Hidden end.} "
+            "then{\\super\\chftn}{\\footnote\\pard Hidden again.}.\\par ");
+        QCOMPARE(paragraphTexts(t.body), QStringList({QStringLiteral("See1 andi then2.")}));
+        const Paragraph& p = std::get<Paragraph>(t.body.blocks.at(0));
+        QCOMPARE(p.runs.size(), size_t(7));
+        QCOMPARE(p.runs.at(1).text, QStringLiteral("1"));
+        QCOMPARE(t.formats.at(size_t(p.runs.at(1).format)).script, CharFormat::Script::Super);
+        QCOMPARE(t.formats.at(size_t(p.runs.at(0).format)).script, CharFormat::Script::Normal);
+        const Template chicago =
+            readWith(kFonts, "\\ftnnchi\\ftnstart3\\pard A\\chftn{\\footnote x}B\\chftn{\\footnote y}\\par ");
+        QCOMPARE(paragraphTexts(chicago.body), QStringList({QString::fromUtf8("A‡B§")}));
+    }
+
+    // Word 97's list numbers stand in \\pntext, its numbering rules in \\pn groups that show nothing;
+    // a bullet in the Symbol font is the bullet character.
+    void word97ListNumbers() {
+        const Template t = readWith(
+            kFonts,
+            "{\\*\\pnseclvl1\\pnucrm\\pnstart1\\pnindent720\\pnhang{\\pntxta .}}"
+            "{\\pntext\\pard\\plain\\f5\\loch\\af5\\hich\\f5 \\'b7\\tab}\\pard\\plain\\fi-360\\li360"
+            "{\\*\\pn \\pnlvlblt\\ilvl0\\pnf5\\pnindent360{\\pntxtb \\'b7}}First\\par "
+            "{\\pntext\\pard\\plain\\f0 2.\\tab}\\pard\\plain{\\pn\\pnlvlbody\\pndec{\\pntxta .}}Second\\par "
+            "{\\listtext\\pard\\plain\\f0 3.\\tab}\\pard\\plain\\ls1 Third\\par ");
+        QCOMPARE(paragraphTexts(t.body),
+                 QStringList({QString::fromUtf8("•\tFirst"), QStringLiteral("2.\tSecond"),
+                              QStringLiteral("3.\tThird")}));
+        QCOMPARE(std::get<Paragraph>(t.body.blocks.at(0)).format.firstTwips, -360);
+    }
+
+    // Automatic spacing: 5 points above and below; as HTML's, 14 points, none above the document's or a
+    // cell's first paragraph and one space only between two paragraphs spaced so.
+    void automaticParagraphSpacing() {
+        const QByteArray body = "\\pard\\sb100\\sbauto1\\sa100\\saauto1 A\\par "
+                                "\\pard\\sb0\\sbauto1\\sa0\\saauto1 B\\par \\pard\\sb60\\sa60 C\\par "
+                                "\\pard\\sbauto1\\saauto1 D\\par "
+                                "\\trowd\\cellx3000\\pard\\intbl\\sbauto1\\saauto1 E\\par F\\cell\\row ";
+        const auto spacing = [](const Template& t) {
+            QList<int> s;
+            for (const Block& b : t.body.blocks) {
+                if (const Paragraph* p = std::get_if<Paragraph>(&b))
+                    s << p->format.beforeTwips << p->format.afterTwips;
+                else
+                    for (const Paragraph& p : std::get<Table>(b).rows.at(0).cells.at(0).paragraphs)
+                        s << p.format.beforeTwips << p.format.afterTwips;
+            }
+            return s;
+        };
+        QCOMPARE(spacing(readWith(kFonts, body)),
+                 QList<int>({100, 100, 100, 100, 60, 60, 100, 100, 100, 100, 100, 100}));
+        QCOMPARE(spacing(readWith(kFonts, "\\htmautsp" + body)),
+                 QList<int>({0, 280, 0, 280, 60, 60, 280, 280, 0, 280, 0, 280}));
+        // Paragraphs of one style that ask for it drop their spacing between them, not beside another.
+        const Template c = readWith(kFonts, "\\pard\\s1\\contextualspace\\sb200\\sa400 A\\par "
+                                            "\\pard\\s1\\contextualspace\\sb200\\sa400 B\\par "
+                                            "\\pard\\s2\\sb200\\sa400 C\\par ");
+        QCOMPARE(spacing(c), QList<int>({200, 0, 0, 400, 200, 400}));
+    }
 };
 
 QTEST_MAIN(TestRtfText)
