@@ -292,19 +292,6 @@ constexpr Wingding kWingdings[] = {
     {0xF0, 0x21E8}, {0xFB, 0x2718}, {0xFC, 0x2714}, {0xFD, 0x2612}, {0xFE, 0x2611},
 };
 
-// A byte of a symbol font as the character it shows; the byte's own character where there is none.
-QChar symbolCharacter(SymbolSet set, uchar byte, QChar plain) {
-    if (set == SymbolSet::Symbol && byte >= 0x20) {
-        const char16_t c = kSymbol[byte - 0x20];
-        return c ? QChar(c) : plain;
-    }
-    if (set == SymbolSet::Wingdings)
-        for (const Wingding& w : kWingdings)
-            if (w.byte == byte)
-                return QChar(w.ch);
-    return plain;
-}
-
 // Word's names for a face in another character set ("Times New Roman CE", "Arial Cyr"): the face.
 QString withoutCharsetSuffix(const QString& name) {
     static const char* const suffixes[] = {" CE",     " Cyr",      " Greek",    " Tur",
@@ -320,10 +307,28 @@ QString withoutCharsetSuffix(const QString& name) {
 
 } // namespace
 
+// A byte of a symbol font as the character it shows; the byte's own character where there is none.
+QChar symbolCharacter(SymbolSet set, uchar byte, QChar plain) {
+    if (set == SymbolSet::Symbol && byte >= 0x20) {
+        const char16_t c = kSymbol[byte - 0x20];
+        return c ? QChar(c) : plain;
+    }
+    if (set == SymbolSet::Wingdings)
+        for (const Wingding& w : kWingdings)
+            if (w.byte == byte)
+                return QChar(w.ch);
+    return plain;
+}
+
 const CodePage& Reader::codePage(int number) {
+    if (number == m_lastCodePage && m_lastPage)
+        return *m_lastPage;
     auto& slot = m_codePages[number];
-    if (slot)
+    m_lastCodePage = number;
+    if (slot) {
+        m_lastPage = slot.get();
         return *slot;
+    }
     slot = std::make_unique<CodePage>();
     CodePage& page = *slot;
     // ICU, which Qt decodes with, knows the Windows and Mac code pages by these names.
@@ -344,6 +349,7 @@ const CodePage& Reader::codePage(int number) {
                               : QString(page.pairs.decode(QByteArrayView(&byte, 1)));
         page.chars[size_t(i)] = s.size() == 1 ? s.at(0) : i < 0x80 ? QChar(i) : QChar(0xFFFD);
     }
+    m_lastPage = &page;
     return page;
 }
 

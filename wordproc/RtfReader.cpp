@@ -464,7 +464,10 @@ bool Reader::specialWord(State& st, Word w, bool hasParam, int param) {
             return true;
         int code = param < 0 ? param + 65536 : param;
         m_skip = 0;
-        if (code > 0 && code < 65536 && !(code >= 0xD800 && code <= 0xDFFF))
+        // Word gives a symbol font's characters in the private range that the font's own cmap uses.
+        if (st.symbols != SymbolSet::None && code >= 0xF020 && code <= 0xF0FF)
+            text(st, QString(symbolCharacter(st.symbols, uchar(code - 0xF000), QChar(char16_t(code)))));
+        else if (code > 0 && code < 65536 && !(code >= 0xD800 && code <= 0xDFFF))
             text(st, QString(QChar(char16_t(code))));
         m_skip = st.uc;
     } else if (w == "uc") {

@@ -172,6 +172,9 @@ struct CodePage {
     mutable QStringDecoder pairs; // stateless: decoding leaves nothing behind
 };
 
+// A byte of a symbol font as the character it shows; `plain` where it shows none that Unicode has.
+QChar symbolCharacter(SymbolSet set, uchar byte, QChar plain);
+
 struct FontEntry {
     QString name;
     QString altName;  // \falt: the face to use where the named one is missing
@@ -277,6 +280,8 @@ private:
     Template m_t;
     std::unordered_map<CharFormat, int, CharFormatHash> m_formatIndex; // into m_t.formats
     std::unordered_map<int, std::unique_ptr<CodePage>> m_codePages;
+    int m_lastCodePage = 0; // the code page last asked for, which the next text is most likely in
+    const CodePage* m_lastPage = nullptr;
     int m_documentCodePage = 1252; // \ansicpg, or the character set \mac, \pc or \pca names
     int m_lead = -1;               // the first byte of a double-byte character, waiting for the second
     int m_skip = 0;                // fallback characters still to skip after \u

@@ -93,10 +93,11 @@ private slots:
     // Symbol and Wingdings bytes are the symbols they show; a Unicode character stands where given,
     // and its fallback bytes are skipped whole.
     void symbolsAndUnicode() {
-        const Template t = readWith(kFonts, "\\pard{\\f5 \\'b7\\tab a\\'b1}{\\f6 \\'a7\\'fc}\\par "
-                                            "\\pard\\plain\\f1\\uc1 \\u268\\'c8x\\uc0 \\u269 y\\par ");
+        const Template t =
+            readWith(kFonts, "\\pard{\\f5 \\'b7\\tab a\\'b1}{\\f6 \\'a7\\'fc}{\\f5 \\u-3913 ?}\\par "
+                             "\\pard\\plain\\f1\\uc1 \\u268\\'c8x\\uc0 \\u269 y\\par ");
         QCOMPARE(paragraphTexts(t.body),
-                 QStringList({QString::fromUtf8("•\tα±▪✔"), QString::fromUtf8("Čxčy")}));
+                 QStringList({QString::fromUtf8("•\tα±▪✔•"), QString::fromUtf8("Čxčy")}));
     }
 
     // Word 2007 and later name the theme's fonts in slots of their own; text in them is set in the named
