@@ -323,6 +323,11 @@ QChar symbolCharacter(SymbolSet set, uchar byte, QChar plain) {
 const CodePage& Reader::codePage(int number) {
     if (number == m_lastCodePage && m_lastPage)
         return *m_lastPage;
+    // A document uses a handful of code pages; a file that names thousands gets Windows-1252 for the rest
+    // rather than a table for each.
+    constexpr size_t maxCodePages = 32;
+    if (m_codePages.size() >= maxCodePages && !m_codePages.count(number))
+        number = 1252;
     auto& slot = m_codePages[number];
     m_lastCodePage = number;
     if (slot) {

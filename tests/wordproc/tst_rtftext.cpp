@@ -88,6 +88,13 @@ private slots:
         QCOMPARE(paragraphTexts(pc.body), QStringList({QString::fromUtf8("éß")}));
         const Template pca = readWith("{\\f7\\fswiss Arial;}", "\\pard\\f7 \\'82\\'9d\\par ", "\\pca");
         QCOMPARE(paragraphTexts(pca.body), QStringList({QString::fromUtf8("éØ")}));
+        // A file naming code pages by the dozen gets tables for the first few, Windows-1252 after.
+        QByteArray many;
+        for (int i = 0; i < 40; ++i)
+            many += "{\\f" + QByteArray::number(i + 10) + "\\cpg" + QByteArray::number(2000 + i) + " Arial;}";
+        const Template crowded = readWith(many + "{\\f60\\cpg1251 Arial;}{\\f61\\fcharset204 Arial;}",
+                                          "\\pard\\f60 \\'cf{\\f61 \\'cf}\\par ");
+        QCOMPARE(paragraphTexts(crowded.body), QStringList({QString::fromUtf8("ÏÏ")}));
     }
 
     // Symbol and Wingdings bytes are the symbols they show; a Unicode character stands where given,
