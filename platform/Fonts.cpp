@@ -1,7 +1,5 @@
 #include "platform/Fonts.h"
 
-#include <QFontDatabase>
-#include <QGuiApplication>
 #include <array>
 
 namespace platform {
@@ -26,6 +24,9 @@ const QString kLastMono = QStringLiteral("DejaVu Sans Mono");
 // Caladea for Cambria, the URW faces for Palatino, Bookman, Century Schoolbook and Arial Narrow);
 // elsewhere the face that LibreOffice draws it with on the same machine, so that a letter breaks its
 // lines where it does there. A face asked for by its own name (Liberation Sans itself) needs no entry.
+// The kind of a face, whose DejaVu face is the last resort for it.
+enum class FaceKind { Serif, Sans, Fixed };
+
 struct StandIn {
     const char* face;
     const char* standIn;
@@ -79,19 +80,6 @@ const QString& lastResort(FaceKind kind) {
     return kind == FaceKind::Serif ? kLastSerif : kind == FaceKind::Fixed ? kLastMono : kLastSans;
 }
 
-const StandIn* standInFor(const QString& face) {
-    for (const StandIn& s : kWindowsFaces)
-        if (face.compare(QLatin1String(s.face), Qt::CaseInsensitive) == 0)
-            return &s;
-    return nullptr;
-}
-
-bool installed(const QString& face) {
-    // The font database needs the application's fonts; without them (a reader run on its own) only the
-    // faces of the table count.
-    return qGuiApp && QFontDatabase::hasFamily(face);
-}
-
 } // namespace
 
 void useMetricCompatibleFonts() {
@@ -108,22 +96,6 @@ void useMetricCompatibleFonts() {
         return true;
     }();
     (void)done;
-}
-
-QString standInFace(const QString& face) {
-    const StandIn* s = standInFor(face);
-    return s ? QString::fromLatin1(s->standIn) : QString();
-}
-
-QString templateFace(const QString& name, const QString& alternative, FaceKind kind) {
-    for (const QString& face : {name, alternative})
-        if (!face.isEmpty() && (standInFor(face) || installed(face)))
-            return face;
-    // A face of no known kind is left to the font matching, which draws it as LibreOffice draws an
-    // unknown face, in the sans-serif.
-    if (kind == FaceKind::Unknown || name.isEmpty())
-        return name;
-    return lastResort(kind);
 }
 
 QFont namedFont(const QString& family, qreal points) {

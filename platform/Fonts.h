@@ -11,22 +11,9 @@
 // build scripts install and the program's package depends on.
 namespace platform {
 
-// The kind of face a template's font table says a face is (\froman, \fswiss, \fmodern), for a face
-// that no installed face stands for.
-enum class FaceKind { Unknown, Serif, Sans, Fixed };
-
 // Makes the Windows face names resolve to the faces above wherever a font is asked for by name (the
 // windows, the templates' font tables). Safe to call more than once.
 void useMetricCompatibleFonts();
-
-// The installed face that stands for the Windows face `face`; empty for a face the program does not
-// know.
-QString standInFace(const QString& face);
-
-// The face to ask for where a template names `name`, with the alternative `alternative` (\falt): the
-// first of them that is a Windows face with a stand-in or is installed, else the DejaVu face of its
-// kind; `name` itself when its kind is unknown.
-QString templateFace(const QString& name, const QString& alternative, FaceKind kind);
 
 // The face the windows are drawn in: `family` at 8.25 points.
 QFont windowFont(const QString& family = QStringLiteral("MS Sans Serif"));

@@ -2,7 +2,6 @@
 // document's (\ansicpg, \mac, \pc, \pca); pairs of bytes in the double-byte code pages of Japanese,
 // Chinese and Korean; the symbols of Symbol and Wingdings. Also the font table's entries.
 
-#include "platform/Fonts.h"
 #include "wordproc/RtfReaderPrivate.h"
 
 namespace wordproc::rtf {
@@ -432,11 +431,9 @@ void Reader::finishFontEntry() {
         f.symbols = SymbolSet::Wingdings;
     else if (f.charset == 2 || name.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0)
         f.symbols = SymbolSet::Symbol;
-    const platform::FaceKind kind = f.kind == 'r'   ? platform::FaceKind::Serif
-                                    : f.kind == 's' ? platform::FaceKind::Sans
-                                    : f.kind == 'm' ? platform::FaceKind::Fixed
-                                                    : platform::FaceKind::Unknown;
-    f.name = platform::templateFace(name, alt, kind);
+    // An unknown face is drawn as LibreOffice draws it, in the sans-serif that the font matching gives,
+    // whatever its alternative name or its family says; a font named only by its alternative takes that.
+    f.name = name.isEmpty() ? alt : name;
     f.altName = alt;
 }
 

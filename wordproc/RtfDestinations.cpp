@@ -274,12 +274,6 @@ void Reader::fontTableWord(State&, Word w, bool hasParam, int param) {
     } else if (w == "cpg") {
         if (hasParam && param > 0)
             f.cpg = param;
-    } else if (w == "froman") {
-        f.kind = 'r';
-    } else if (w == "fswiss") {
-        f.kind = 's';
-    } else if (w == "fmodern") {
-        f.kind = 'm';
     }
 }
 

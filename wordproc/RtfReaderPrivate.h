@@ -181,7 +181,6 @@ struct FontEntry {
     int charset = -1; // \fcharset; -1: none given
     int cpg = 0;      // \cpg, which stands over the character set's code page; 0: none given
     int codePage = 0; // the one the font's text is in; 0: the document's
-    char kind = 0;    // the family hint: 'r' serif, 's' sans, 'm' fixed pitch; 0: none
     SymbolSet symbols = SymbolSet::None;
 };
 

@@ -45,25 +45,6 @@ private slots:
         QVERIFY(QFontInfo(platform::namedFont(asked, 12)).family().startsWith(family));
     }
 
-    // A template's face that no stand-in is known for: installed, it is drawn itself; else its alternative
-    // name where that is known; else the DejaVu face of the kind its font table gives.
-    void templateFacesFallBackByKind() {
-        using platform::FaceKind;
-        QCOMPARE(platform::templateFace("Calibri", "Arial", FaceKind::Sans), QStringLiteral("Calibri"));
-        QCOMPARE(platform::templateFace("DejaVu Serif", {}, FaceKind::Sans), QStringLiteral("DejaVu Serif"));
-        QCOMPARE(platform::templateFace("Nowhere Grotesk", "Arial", FaceKind::Serif),
-                 QStringLiteral("Arial"));
-        QCOMPARE(platform::templateFace("Nowhere Antiqua", {}, FaceKind::Serif),
-                 QStringLiteral("DejaVu Serif"));
-        QCOMPARE(platform::templateFace("Nowhere Grotesk", {}, FaceKind::Sans),
-                 QStringLiteral("DejaVu Sans"));
-        QCOMPARE(platform::templateFace("Nowhere Mono", "Elsewhere", FaceKind::Fixed),
-                 QStringLiteral("DejaVu Sans Mono"));
-        QCOMPARE(platform::templateFace("Nowhere", {}, FaceKind::Unknown), QStringLiteral("Nowhere"));
-        QCOMPARE(platform::standInFace("calibri"), QStringLiteral("Carlito"));
-        QVERIFY(platform::standInFace("Nowhere").isEmpty());
-    }
-
     // The stand-ins are installed, the default face is one of them too, and they carry the metrics of
     // the faces they stand for, which is what keeps the fitted list columns under their headers.
     void standInsAreInstalledWithWindowsMetrics() {
