@@ -1,7 +1,6 @@
 #include "platform/Fonts.h"
 
 #include <array>
-#include <utility>
 
 namespace platform {
 
@@ -14,28 +13,86 @@ const QString kLastSans = QStringLiteral("DejaVu Sans");
 const QString kLastSerif = QStringLiteral("DejaVu Serif");
 const QString kLastMono = QStringLiteral("DejaVu Sans Mono");
 
-// Windows faces and the installed faces that share their metrics. A face asked for by its own name
-// (Liberation Sans itself) needs no entry.
-const std::array<std::pair<const char*, int>, 8> kWindowsFaces{{
-    {"MS Sans Serif", 0},
-    {"Microsoft Sans Serif", 0},
-    {"Arial", 0},
-    {"Helvetica", 0},
-    {"Times New Roman", 1},
-    {"Times", 1},
-    {"Courier New", 2},
-    {"Courier", 2},
+// Windows faces and the installed faces that stand for them. Where a face of the same metrics is
+// installed it stands in (Liberation for Arial, Times New Roman and Courier New, Carlito for Calibri,
+// Caladea for Cambria, the URW faces for Palatino, Bookman, Century Schoolbook and Arial Narrow);
+// elsewhere the DejaVu face that LibreOffice draws the face with on the same machine, so that a letter
+// breaks its lines where it does there. A face asked for by its own name (Liberation Sans itself)
+// needs no entry.
+// Windows faces and the installed faces that stand for them. Where a face of the same metrics is
+// installed it stands in (Liberation for Arial, Times New Roman and Courier New, Carlito for Calibri,
+// Caladea for Cambria, the URW faces for Palatino, Bookman, Century Schoolbook and Arial Narrow);
+// elsewhere the face that LibreOffice draws it with on the same machine, so that a letter breaks its
+// lines where it does there. A face asked for by its own name (Liberation Sans itself) needs no entry.
+// The kind of a face, whose DejaVu face is the last resort for it.
+enum class FaceKind { Serif, Sans, Fixed };
+
+struct StandIn {
+    const char* face;
+    const char* standIn;
+    FaceKind kind; // the last resort, the DejaVu face of this kind
+};
+constexpr std::array<StandIn, 41> kWindowsFaces{{
+    {"MS Sans Serif", "Liberation Sans", FaceKind::Sans},
+    {"Microsoft Sans Serif", "Liberation Sans", FaceKind::Sans},
+    {"Arial", "Liberation Sans", FaceKind::Sans},
+    {"Helvetica", "Liberation Sans", FaceKind::Sans},
+    {"Times New Roman", "Liberation Serif", FaceKind::Serif},
+    {"Times", "Liberation Serif", FaceKind::Serif},
+    {"Courier New", "Liberation Mono", FaceKind::Fixed},
+    {"Courier", "Liberation Mono", FaceKind::Fixed},
+    {"Calibri", "Carlito", FaceKind::Sans},
+    {"Cambria", "Caladea", FaceKind::Serif},
+    {"Palatino Linotype", "P052", FaceKind::Serif},
+    {"Palatino", "P052", FaceKind::Serif},
+    {"Bookman Old Style", "URW Bookman", FaceKind::Serif},
+    {"Century Schoolbook", "C059", FaceKind::Serif},
+    {"Arial Narrow", "Nimbus Sans Narrow", FaceKind::Sans},
+    {"Calibri Light", "DejaVu Sans", FaceKind::Sans},
+    {"Tahoma", "DejaVu Sans", FaceKind::Sans},
+    {"Verdana", "DejaVu Sans", FaceKind::Sans},
+    {"Segoe UI", "DejaVu Sans", FaceKind::Sans},
+    {"Century Gothic", "DejaVu Sans", FaceKind::Sans},
+    {"Trebuchet MS", "DejaVu Sans", FaceKind::Sans},
+    {"Franklin Gothic Book", "DejaVu Sans", FaceKind::Sans},
+    {"Franklin Gothic Medium", "DejaVu Sans", FaceKind::Sans},
+    {"Franklin Gothic Demi", "DejaVu Sans", FaceKind::Sans},
+    {"Candara", "DejaVu Sans", FaceKind::Sans},
+    {"Corbel", "DejaVu Sans", FaceKind::Sans},
+    {"Gill Sans MT", "DejaVu Sans", FaceKind::Sans},
+    {"Lucida Sans Unicode", "DejaVu Sans", FaceKind::Sans},
+    {"Arial Black", "DejaVu Sans", FaceKind::Sans},
+    {"Comic Sans MS", "DejaVu Sans", FaceKind::Sans},
+    {"Impact", "DejaVu Sans", FaceKind::Sans},
+    {"Book Antiqua", "DejaVu Sans", FaceKind::Serif},
+    {"Century", "DejaVu Sans", FaceKind::Serif},
+    {"Lucida Console", "DejaVu Sans", FaceKind::Fixed},
+    {"Symbol", "DejaVu Sans", FaceKind::Sans},
+    {"Wingdings", "DejaVu Sans", FaceKind::Sans},
+    {"Georgia", "DejaVu Serif", FaceKind::Serif},
+    {"Garamond", "DejaVu Serif", FaceKind::Serif},
+    {"Constantia", "DejaVu Serif", FaceKind::Serif},
+    {"Cambria Math", "DejaVu Serif", FaceKind::Serif},
+    {"Consolas", "DejaVu Sans Mono", FaceKind::Fixed},
 }};
+
+const QString& lastResort(FaceKind kind) {
+    return kind == FaceKind::Serif ? kLastSerif : kind == FaceKind::Fixed ? kLastMono : kLastSans;
+}
 
 } // namespace
 
 void useMetricCompatibleFonts() {
     static const bool done = [] {
-        const QStringList stand_ins[] = {{kSans, kLastSans}, {kSerif, kLastSerif}, {kMono, kLastMono}};
-        for (const auto& [face, kind] : kWindowsFaces)
-            QFont::insertSubstitutions(QString::fromLatin1(face), stand_ins[kind]);
-        for (const QStringList& s : stand_ins)
-            QFont::insertSubstitution(s.front(), s.back());
+        for (const StandIn& s : kWindowsFaces) {
+            QStringList faces{QString::fromLatin1(s.standIn)};
+            if (faces.front() != lastResort(s.kind))
+                faces << lastResort(s.kind);
+            QFont::insertSubstitutions(QString::fromLatin1(s.face), faces);
+        }
+        QFont::insertSubstitution(kSans, kLastSans);
+        QFont::insertSubstitution(kSerif, kLastSerif);
+        QFont::insertSubstitution(kMono, kLastMono);
         return true;
     }();
     (void)done;

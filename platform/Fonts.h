@@ -6,9 +6,9 @@
 
 // Every face the program draws with is chosen here. The windows were laid out for Windows' small
 // sans-serif faces and the letter templates name Windows faces too; on this platform those names
-// resolve to the metric-compatible Liberation faces, with DejaVu as the last resort, so that text
-// measures the same on every machine. Both come from Debian packages that the build scripts install
-// and the program's package depends on (fonts-liberation2, fonts-dejavu-core).
+// resolve to metric-compatible faces (Liberation, Carlito, Caladea, the URW faces), with DejaVu as the
+// last resort, so that text measures the same on every machine. All come from Debian packages that the
+// build scripts install and the program's package depends on.
 namespace platform {
 
 // Makes the Windows face names resolve to the faces above wherever a font is asked for by name (the

@@ -141,6 +141,7 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"footer", &Reader::openHeaderFooter},
         {"footerr", &Reader::openHeaderFooter},
         {"footerl", &Reader::openHeaderFooter},
+        {"falt", &Reader::openFontAlternative},
     };
     for (const Entry& e : openers)
         if (w == e.word)
@@ -156,6 +157,14 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
 
 bool Reader::openFontTable(State& st, GroupLocals&, Word) {
     st.dest = Dest::FontTable;
+    return true;
+}
+
+// A font's alternative name, for where the named face is missing.
+bool Reader::openFontAlternative(State& st, GroupLocals&, Word) {
+    if (st.dest != Dest::FontTable)
+        return false;
+    st.fontAlt = true;
     return true;
 }
 
@@ -301,11 +310,18 @@ bool Reader::openShapeText(State& st, GroupLocals& local, Word) {
 
 void Reader::ignoreWord(State&, Word, bool, int) {}
 
-void Reader::fontTableWord(State&, Word w, bool, int param) {
-    if (w == "f")
+void Reader::fontTableWord(State&, Word w, bool hasParam, int param) {
+    if (w == "f") {
         m_fontNumber = param;
-    else if (w == "fcharset")
-        m_fonts[m_fontNumber].symbol = param == 2;
+        return;
+    }
+    FontEntry& f = m_fonts[m_fontNumber];
+    if (w == "fcharset") {
+        f.charset = param;
+    } else if (w == "cpg") {
+        if (hasParam && param > 0)
+            f.cpg = param;
+    }
 }
 
 void Reader::colorTableWord(State&, Word w, bool, int param) {

@@ -66,6 +66,33 @@ void Reader::addRun(State& st, Run run) {
 Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
     Paragraph p;
     p.format = st.para;
+    // Word's automatic spacing, as LibreOffice reads it: 5 points above and below; with HTML's spacing
+    // (\htmautsp) 14 points, but none above the first paragraph of the document or of a cell, nor
+    // between two paragraphs that both space themselves so, where the one above already gives it.
+    const bool firstInCell = st.inTable && b.cellParagraphs.empty();
+    const bool firstInStory = !st.inTable && b.story && b.story->blocks.empty() && b.table.rows.empty() &&
+                              b.cells.empty() && !b.breakPending && !b.sectionPending;
+    const int autoSpacing = m_htmlAutoSpacing ? 280 : 100;
+    if (st.autoBefore)
+        p.format.beforeTwips =
+            m_htmlAutoSpacing && (firstInCell || firstInStory || b.lastAutoAfter) ? 0 : autoSpacing;
+    if (st.autoAfter)
+        p.format.afterTwips = autoSpacing;
+    b.lastAutoAfter = st.autoAfter;
+    // Between two paragraphs of the same style, each that asks for it drops its spacing on that side.
+    Paragraph* previous = nullptr;
+    if (st.inTable && !b.cellParagraphs.empty())
+        previous = &b.cellParagraphs.back();
+    else if (!st.inTable && b.story && !b.story->blocks.empty() && b.table.rows.empty() && b.cells.empty())
+        previous = std::get_if<Paragraph>(&b.story->blocks.back());
+    if (previous && b.lastStyle == st.style) {
+        if (b.lastContextual)
+            previous->format.afterTwips = 0;
+        if (st.contextual)
+            p.format.beforeTwips = 0;
+    }
+    b.lastStyle = st.style;
+    b.lastContextual = st.contextual;
     p.format.shading = shading(st.paraBack, st.paraFore, st.paraShade);
     p.markFormat = format(st.chr);
     p.runs = std::move(b.runs);
@@ -240,9 +267,7 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
         chr.color = color(param);
     } else if (w == "f") {
         flushText(st);
-        const auto it = m_fonts.find(param);
-        chr.family = it != m_fonts.end() ? it->second.name : QString();
-        st.symbolFont = it != m_fonts.end() && it->second.symbol;
+        useFont(st, param);
     } else if (w == "fs") {
         flushText(st);
         chr.halfPoints = param > 0 ? qBound(2, param, 3276) : 24;
@@ -252,9 +277,7 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "plain") {
         flushText(st);
         chr = CharFormat{};
-        const auto it = m_fonts.find(m_defaultFont);
-        chr.family = it != m_fonts.end() ? it->second.name : QString();
-        st.symbolFont = false;
+        useFont(st, m_defaultFont);
         st.hidden = false;
     } else {
         return false;
@@ -272,6 +295,16 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.border = BorderTarget::None;
         st.paraBack = st.paraFore = -1;
         st.paraShade = 0;
+        st.style = 0;
+        st.autoBefore = st.autoAfter = st.contextual = false;
+    } else if (w == "s") {
+        st.style = param;
+    } else if (w == "sbauto") {
+        st.autoBefore = param == 1;
+    } else if (w == "saauto") {
+        st.autoAfter = param == 1;
+    } else if (w == "contextualspace") {
+        st.contextual = true;
     } else if (w == "cbpat") {
         st.paraBack = param;
     } else if (w == "cfpat") {
@@ -333,8 +366,10 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     const bool body = st.dest == Dest::Body;
     PageSetup& page = m_t.page;
     if (w == "ansicpg") {
-        if (hasParam)
-            setCodePage(param);
+        if (hasParam && param > 0)
+            m_documentCodePage = param;
+    } else if (w == "mac" || w == "pc" || w == "pca") {
+        m_documentCodePage = w == "mac" ? 10000 : w == "pc" ? 437 : 850;
     } else if (w == "deff") {
         m_defaultFont = param;
     } else if (w == "deftab") {
@@ -379,6 +414,19 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
                 m_sectionSeen = true;
             }
         }
+    } else if (w.starts_with("ftnn") || w.starts_with("aftnn")) {
+        const Word style = w.substr(w.front() == 'a' ? 5 : 4);
+        const char c = style == "alc"   ? 'a'
+                       : style == "auc" ? 'A'
+                       : style == "rlc" ? 'i'
+                       : style == "ruc" ? 'I'
+                       : style == "chi" ? '*'
+                                        : '1';
+        (w.front() == 'a' ? m_endnoteStyle : m_footnoteStyle) = c;
+    } else if (w == "ftnstart" || w == "aftnstart") {
+        (w.front() == 'a' ? m_endnoteStart : m_footnoteStart) = qBound(1, param, 32767);
+    } else if (w == "htmautsp") {
+        m_htmlAutoSpacing = true;
     } else if (w == "sbknone") {
         if (st.story)
             st.story->sectionPending = false;
@@ -416,11 +464,20 @@ bool Reader::specialWord(State& st, Word w, bool hasParam, int param) {
             return true;
         int code = param < 0 ? param + 65536 : param;
         m_skip = 0;
-        if (code > 0 && code < 65536 && !(code >= 0xD800 && code <= 0xDFFF))
+        // Word gives a symbol font's characters in the private range that the font's own cmap uses.
+        if (st.symbols != SymbolSet::None && code >= 0xF020 && code <= 0xF0FF)
+            text(st, QString(symbolCharacter(st.symbols, uchar(code - 0xF000), QChar(char16_t(code)))));
+        else if (code > 0 && code < 65536 && !(code >= 0xD800 && code <= 0xDFFF))
             text(st, QString(QChar(char16_t(code))));
         m_skip = st.uc;
     } else if (w == "uc") {
         st.uc = qBound(0, param, 16);
+    } else if (w == "chftn") {
+        // The note's number where its reference stands; the note's own text is left out.
+        if (st.dest == Dest::Body && m_skip == 0)
+            text(st, noteMark());
+        else if (m_skip > 0)
+            --m_skip;
     } else if (w == "chpgn") {
         // The older form of a PAGE field.
         flushText(st);
@@ -438,6 +495,46 @@ bool Reader::specialWord(State& st, Word w, bool hasParam, int param) {
         return false;
     }
     return true;
+}
+
+// The mark of the note whose reference is being read: Word writes the note right after it, and an
+// endnote says so (\ftnalt) before anything else.
+QString Reader::noteMark() {
+    constexpr qsizetype lookahead = 256;
+    const QByteArrayView ahead(m_p, qMin<qsizetype>(m_end - m_p, lookahead));
+    bool endnote = false;
+    const qsizetype at = ahead.indexOf(QByteArrayView("\\footnote"));
+    if (at >= 0) {
+        QByteArrayView rest = ahead.sliced(at + 9);
+        while (!rest.isEmpty() && (rest.front() == ' ' || rest.front() == '\r' || rest.front() == '\n'))
+            rest = rest.sliced(1);
+        endnote = rest.startsWith(QByteArrayView("\\ftnalt"));
+    }
+    const int number = endnote ? m_endnoteStart + m_endnotes++ : m_footnoteStart + m_footnotes++;
+    const char style = endnote ? m_endnoteStyle : m_footnoteStyle;
+    switch (style) {
+    case 'a':
+    case 'A': {
+        // a ... z, then aa ... zz, as Word counts on.
+        const int n = number - 1;
+        return QString(n / 26 + 1, QChar(char16_t((style == 'a' ? 'a' : 'A') + n % 26)));
+    }
+    case 'i':
+    case 'I': {
+        static const char* const tens[] = {"", "x", "xx", "xxx", "xl", "l", "lx", "lxx", "lxxx", "xc"};
+        static const char* const ones[] = {"", "i", "ii", "iii", "iv", "v", "vi", "vii", "viii", "ix"};
+        const QString roman = QString(number / 100, QLatin1Char('c')) +
+                              QLatin1String(tens[number / 10 % 10]) + QLatin1String(ones[number % 10]);
+        return style == 'I' ? roman.toUpper() : roman;
+    }
+    case '*': {
+        static const char16_t symbols[] = {u'*', u'\u2020', u'\u2021', u'\u00A7'};
+        const int n = number - 1;
+        return QString(n / 4 + 1, QChar(symbols[n % 4]));
+    }
+    default:
+        return QString::number(number);
+    }
 }
 
 } // namespace rtf

@@ -11,7 +11,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <array>
+#include <bitset>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -89,6 +92,10 @@ struct StoryBuilder {
     std::vector<Cell> cells;
     Table table;
     bool tableBreakPending = false;
+    // The last paragraph's style and whether it drops its spacing next to one of the same style.
+    int lastStyle = -1;
+    bool lastContextual = false;
+    bool lastAutoAfter = false; // the last paragraph's space below is Word's automatic one
 };
 
 // One primitive of a Word 97 drawing object (\do), read word by word until the next one starts. Lengths
@@ -126,6 +133,9 @@ struct ShapeData {
     DrawingPrimitive primitive;
 };
 
+// The fonts whose characters are pictures: their bytes stand for the symbols of the font's own encoding.
+enum class SymbolSet : quint8 { None, Symbol, Wingdings };
+
 struct State {
     Dest dest = Dest::Body;
     CharFormat chr;
@@ -136,7 +146,13 @@ struct State {
     Side borderSide = Side::Top;
     int paraBack = -1, paraFore = -1, paraShade = 0; // the paragraph's shading, as \cbpat, \cfpat, \shading
     int uc = 1;
-    bool symbolFont = false;
+    int codePage = -1; // the text's code page: that of the font in force; -1: the default font's
+    SymbolSet symbols = SymbolSet::None;
+    bool fontAlt = false; // in a font's \falt: its text is the alternative face's name
+    // The paragraph's style (\s), whether its spacing is Word's automatic one (\sbauto, \saauto), and
+    // whether it drops its spacing next to a paragraph of the same style (\contextualspace).
+    int style = 0;
+    bool autoBefore = false, autoAfter = false, contextual = false;
     bool hidden = false;
     bool inTable = false;
     bool inResult = false;              // paragraph marks become line breaks
@@ -175,17 +191,30 @@ struct CharFormatHash {
     }
 };
 
+// A code page's bytes as characters; in the double-byte ones (Japanese, Chinese, Korean) the bytes that
+// lead a pair, which the decoder turns into one character with the byte after them.
+struct CodePage {
+    std::array<QChar, 256> chars{};
+    std::bitset<256> lead;
+    mutable QStringDecoder pairs; // stateless: decoding leaves nothing behind
+};
+
+// A byte of a symbol font as the character it shows; `plain` where it shows none that Unicode has.
+QChar symbolCharacter(SymbolSet set, uchar byte, QChar plain);
+
 struct FontEntry {
     QString name;
-    bool symbol = false;
+    QString altName;  // \falt: the face to use where the named one is missing
+    int charset = -1; // \fcharset; -1: none given
+    int cpg = 0;      // \cpg, which stands over the character set's code page; 0: none given
+    int codePage = 0; // the one the font's text is in; 0: the document's
+    SymbolSet symbols = SymbolSet::None;
 };
 
 class Reader {
 public:
     Reader(const QByteArray& data, QString fileName)
-        : m_p(data.constData()), m_end(data.constData() + data.size()), m_fileName(std::move(fileName)) {
-        setCodePage(1252);
-    }
+        : m_p(data.constData()), m_end(data.constData() + data.size()), m_fileName(std::move(fileName)) {}
 
     Template run();
 
@@ -204,7 +233,13 @@ private:
     void text(State& st, const QString& s);
     void textByte(State& st, uchar byte);
     void flushText(State& st);
-    void setCodePage(int cp);
+    // Code pages and fonts (RtfCodePages.cpp).
+    const CodePage& codePage(int number);
+    const CodePage& textPage(const State& st);
+    void decodeByte(State& st, uchar byte);
+    void useFont(State& st, int number);
+    void finishFontEntry();
+    QString fontNameText(const QByteArray& bytes) const;
 
     // Destinations: a group's first word may open one; the words inside go to its handler.
     using WordHandler = void (Reader::*)(State& st, Word word, bool hasParam, int param);
@@ -213,6 +248,7 @@ private:
                      bool starred);
     bool openDestination(State& st, GroupLocals& local, Word word, bool starred);
     bool openFontTable(State& st, GroupLocals& local, Word word);
+    bool openFontAlternative(State& st, GroupLocals& local, Word word);
     bool openColorTable(State& st, GroupLocals& local, Word word);
     bool openPicture(State& st, GroupLocals& local, Word word);
     bool openField(State& st, GroupLocals& local, Word word);
@@ -275,13 +311,19 @@ private:
     QString m_fileName;
     Template m_t;
     std::unordered_map<CharFormat, int, CharFormatHash> m_formatIndex; // into m_t.formats
-    std::array<QChar, 256> m_codePage{};
-    int m_skip = 0;    // fallback characters still to skip after \u
-    QString m_pending; // text not yet made into a run
+    std::unordered_map<int, std::unique_ptr<CodePage>> m_codePages;
+    int m_lastCodePage = 0; // the code page last asked for, which the next text is most likely in
+    const CodePage* m_lastPage = nullptr;
+    int m_documentCodePage = 1252; // \ansicpg, or the character set \mac, \pc or \pca names
+    int m_lead = -1;               // the first byte of a double-byte character, waiting for the second
+    int m_skip = 0;                // fallback characters still to skip after \u
+    QString m_pending;             // text not yet made into a run
     std::unordered_map<int, FontEntry> m_fonts;
     int m_defaultFont = 0;
     int m_fontNumber = 0;
     QByteArray m_fontName;
+    QString m_fontNameText; // the part of the name given as \u characters and symbols
+    QByteArray m_fontAlt;
     int m_red = -1, m_green = -1, m_blue = -1;
     std::vector<QColor> m_colors;
     StoryBuilder m_body;
@@ -293,6 +335,13 @@ private:
     // A \shppict just showed its picture: the \nonshppict after it, the same picture for older readers,
     // is left out.
     bool m_shapePictureShown = false;
+    // Footnotes and endnotes so far, and how their marks are numbered: '1' arabic, 'a' and 'A' letters,
+    // 'i' and 'I' roman, '*' the symbols *, †, ‡, §.
+    bool m_htmlAutoSpacing = false; // \htmautsp: automatic spacing as HTML's
+    int m_footnotes = 0, m_endnotes = 0;
+    int m_footnoteStart = 1, m_endnoteStart = 1;
+    char m_footnoteStyle = '1', m_endnoteStyle = 'i';
+    QString noteMark();
 };
 
 } // namespace wordproc::rtf

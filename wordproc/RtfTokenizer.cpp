@@ -25,17 +25,6 @@ int hexDigit(char h) {
 
 } // namespace
 
-void Reader::setCodePage(int cp) {
-    QStringDecoder decoder(QStringLiteral("windows-%1").arg(cp).toLatin1().constData());
-    if (!decoder.isValid())
-        decoder = QStringDecoder("windows-1252");
-    for (int i = 0; i < 256; ++i) {
-        const char byte = char(i);
-        const QString s = decoder.decode(QByteArrayView(&byte, 1));
-        m_codePage[size_t(i)] = s.isEmpty() ? QChar(0xFFFD) : s.at(0);
-    }
-}
-
 void Reader::flushText(State& st) {
     if (m_pending.isEmpty())
         return;
@@ -71,13 +60,16 @@ void Reader::text(State& st, const QString& s) {
             st.property->value += s;
         break;
     case Dest::FontTable:
+        // Characters given as \u or as symbols; the name's bytes are decoded once it is whole.
+        if (st.fontAlt)
+            break;
         for (QChar c : s) {
             if (c == QLatin1Char(';')) {
-                FontEntry& f = m_fonts[m_fontNumber];
-                f.name = QString::fromLatin1(m_fontName).trimmed();
-                m_fontName.clear();
+                finishFontEntry();
             } else {
-                m_fontName += c.toLatin1();
+                m_fontNameText += fontNameText(m_fontName);
+                m_fontName.clear();
+                m_fontNameText += c;
             }
         }
         break;
@@ -127,16 +119,21 @@ void Reader::textByte(State& st, uchar byte) {
             addRun(st, Run{Run::Tab, format(st.chr), -1, {}});
         return;
     }
-    QChar c = m_codePage[byte];
-    if (st.symbolFont && byte == 0xB7)
-        c = QChar(0x2022);
-    text(st, QString(c));
+    if (st.dest == Dest::FontTable) {
+        if (byte == ';' && !st.fontAlt)
+            finishFontEntry();
+        else
+            (st.fontAlt ? m_fontAlt : m_fontName) += char(byte);
+        return;
+    }
+    decodeByte(st, byte);
 }
 
 void Reader::parseGroup(State st, int depth) {
     if (depth > kMaxDepth)
         fail(QStringLiteral("its groups are nested more than %1 deep").arg(kMaxDepth));
     m_skip = 0;
+    m_lead = -1;
     bool first = true;
     bool starred = false;
     GroupLocals local;
@@ -188,6 +185,7 @@ void Reader::parseGroup(State st, int depth) {
 void Reader::closeGroup(State& st, GroupLocals& local) {
     flushText(st);
     m_skip = 0;
+    m_lead = -1;
     if (st.dest == Dest::Picture && st.picture == &local.picture) {
         finishPicture(st, local.picture);
     } else if (st.dest == Dest::Field && st.field == &local.field) {
@@ -286,13 +284,16 @@ void Reader::controlSymbol(State& st, uchar symbol) {
 // A byte of text; m_p is past it.
 void Reader::plainText(State& st, uchar byte) {
     textByte(st, byte);
-    // Plain text comes in long stretches: take the rest of it at once.
-    if (st.dest == Dest::Body && m_skip == 0) {
+    // Plain text comes in long stretches: take the rest of it at once, where each byte is a character.
+    if (st.dest == Dest::Body && m_skip == 0 && m_lead < 0 && st.symbols == SymbolSet::None) {
+        const CodePage& page = textPage(st);
+        if (page.lead.any())
+            return;
         while (m_p < m_end) {
             const uchar n = uchar(*m_p);
             if (n == '\\' || n == '{' || n == '}' || n == '\r' || n == '\n' || n == '\t')
                 break;
-            m_pending += m_codePage[n];
+            m_pending += page.chars[n];
             ++m_p;
         }
     }

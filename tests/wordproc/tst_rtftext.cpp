@@ -1,0 +1,204 @@
+// Word's text as Word shows it: the code pages of its fonts and documents, the faces it names, its list
+// numbers, its notes and its automatic paragraph spacing.
+#include "wordproc/Merge.h"
+#include "wordproc/RtfReader.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontInfo>
+#include <QTextBlock>
+#include <QtTest>
+
+using namespace wordproc;
+
+namespace {
+
+// A document as Word writes its start, with the font table given.
+Template readWith(const QByteArray& fonts, const QByteArray& body, const QByteArray& charset = "\\ansi") {
+    return readRtf("{\\rtf1" + charset + "\\deff0{\\fonttbl" + fonts + "}" + body + "}", "t.rtf");
+}
+
+const QByteArray kFonts = "{\\f0\\froman\\fcharset0\\fprq2 Times New Roman;}"
+                          "{\\f1\\fswiss\\fcharset238\\fprq2 Arial CE;}"
+                          "{\\f2\\froman\\fcharset204\\fprq2 Times New Roman Cyr;}"
+                          "{\\f3\\fswiss\\fcharset161 Arial Greek;}"
+                          "{\\f4\\fnil\\fcharset128 \\'82\\'6c\\'82\\'72 \\'96\\'be\\'92\\'a9;}"
+                          "{\\f5\\ftech\\fcharset2 Symbol;}{\\f6\\fnil\\fcharset2 Wingdings;}"
+                          "{\\f7\\fswiss Arial;}{\\f8\\fswiss\\fcharset0\\cpg1250 Arial;}";
+
+QStringList paragraphTexts(const Story& story) {
+    QStringList texts;
+    for (const Block& b : story.blocks) {
+        QString s;
+        if (const Paragraph* p = std::get_if<Paragraph>(&b))
+            for (const Run& r : p->runs)
+                s += r.kind == Run::Tab ? QStringLiteral("\t") : r.text;
+        texts << s;
+    }
+    return texts;
+}
+
+QString familyOf(const Template& t, const QString& text) {
+    for (const Block& b : t.body.blocks)
+        if (const Paragraph* p = std::get_if<Paragraph>(&b))
+            for (const Run& r : p->runs)
+                if (r.text.contains(text))
+                    return t.formats.at(size_t(r.format)).family;
+    return QStringLiteral("(none)");
+}
+
+} // namespace
+
+class TestRtfText : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each font's character set decodes its bytes, escaped or raw; a font without one is in the
+    // document's code page, and one in the ANSI set stays in Windows-1252 whatever the document says.
+    void textDecodesByTheFontsCharacterSet() {
+        const Template t = readWith(kFonts,
+                                    "\\pard\\plain\\f1 \\'c8l\\'e1nek \xc8\xed\\par "
+                                    "\\pard\\plain\\f2 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2\\par "
+                                    "\\pard\\plain\\f3 \\'e1\\'e2\\'e3\\par "
+                                    "\\pard\\plain\\f4 \\'82\\'a0\\'82\\'a2 \x82\xa4\\par "
+                                    "\\pard\\plain\\f4\\uc2 \\u26085\\'93\\'fa\\u26412\\'96\\'7bx\\par "
+                                    "\\pard\\plain\\f0 \\'c8\\'e9\\par "
+                                    "\\pard\\plain\\f8 \\'b9\\'9c\\par ",
+                                    "\\ansi\\ansicpg1251");
+        QCOMPARE(paragraphTexts(t.body),
+                 QStringList({QString::fromUtf8("Článek Čí"), QString::fromUtf8("Привет"),
+                              QString::fromUtf8("αβγ"), QString::fromUtf8("あい う"),
+                              QString::fromUtf8("日本x"), QString::fromUtf8("Èé"), QString::fromUtf8("ąś")}));
+        // Word's names for a face in another character set name the face; names decode by their set.
+        QCOMPARE(familyOf(t, QString::fromUtf8("Článek")), QStringLiteral("Arial"));
+        QCOMPARE(familyOf(t, QString::fromUtf8("Привет")), QStringLiteral("Times New Roman"));
+        QCOMPARE(familyOf(t, QString::fromUtf8("あい")), QString::fromUtf8("ＭＳ 明朝"));
+    }
+
+    void documentCodePages() {
+        // Text in a font without a character set, or before any font, is in the document's code page.
+        const Template cyr =
+            readWith("{\\f7\\fswiss Arial;}", "\\pard \\'cf\\'f0\\'e8\\par\\pard\\plain\\f7 \\'e2\\par ",
+                     "\\ansi\\ansicpg1251");
+        QCOMPARE(paragraphTexts(cyr.body), QStringList({QString::fromUtf8("При"), QString::fromUtf8("в")}));
+        // Mac Roman and the two DOS code pages.
+        const Template mac =
+            readWith("{\\f7\\fswiss Helvetica;}", "\\pard\\f7 Caf\\'8e \\'a5 \\'d2q\\'d3\\par ", "\\mac");
+        QCOMPARE(paragraphTexts(mac.body), QStringList({QString::fromUtf8("Café • “q”")}));
+        const Template pc = readWith("{\\f7\\fswiss Arial;}", "\\pard\\f7 \\'82\\'e1\\par ", "\\pc");
+        QCOMPARE(paragraphTexts(pc.body), QStringList({QString::fromUtf8("éß")}));
+        const Template pca = readWith("{\\f7\\fswiss Arial;}", "\\pard\\f7 \\'82\\'9d\\par ", "\\pca");
+        QCOMPARE(paragraphTexts(pca.body), QStringList({QString::fromUtf8("éØ")}));
+        // A file naming code pages by the dozen gets tables for the first few, Windows-1252 after.
+        QByteArray many;
+        for (int i = 0; i < 40; ++i)
+            many += "{\\f" + QByteArray::number(i + 10) + "\\cpg" + QByteArray::number(2000 + i) + " Arial;}";
+        const Template crowded = readWith(many + "{\\f60\\cpg1251 Arial;}{\\f61\\fcharset204 Arial;}",
+                                          "\\pard\\f60 \\'cf{\\f61 \\'cf}\\par ");
+        QCOMPARE(paragraphTexts(crowded.body), QStringList({QString::fromUtf8("ÏÏ")}));
+    }
+
+    // Symbol and Wingdings bytes are the symbols they show; a Unicode character stands where given,
+    // and its fallback bytes are skipped whole.
+    void symbolsAndUnicode() {
+        const Template t =
+            readWith(kFonts, "\\pard{\\f5 \\'b7\\tab a\\'b1}{\\f6 \\'a7\\'fc}{\\f5 \\u-3913 ?}\\par "
+                             "\\pard\\plain\\f1\\uc1 \\u268\\'c8x\\uc0 \\u269 y\\par ");
+        QCOMPARE(paragraphTexts(t.body),
+                 QStringList({QString::fromUtf8("•\tα±▪✔•"), QString::fromUtf8("Čxčy")}));
+    }
+
+    // Word 2007 and later name the theme's fonts in slots of their own; text in them is set in the named
+    // face, drawn in the face of the same widths.
+    void themeFontSlotsResolveToTheirFaces() {
+        const Template t = readWith(
+            "{\\f0\\froman\\fcharset0 Times New Roman;}"
+            "{\\flomajor\\f31500\\fbidi \\froman\\fcharset0\\fprq2{\\*\\panose 02020603050405020304}Times "
+            "New Roman;}"
+            "{\\fhiminor\\f31506\\fbidi \\fswiss\\fcharset0\\fprq2{\\*\\panose 020f0502020204030204}Calibri;}"
+            "{\\f9\\froman\\fcharset0 Nowhere Antiqua;}{\\f10\\fswiss Nowhere Grotesk{\\*\\falt Arial};}"
+            "{\\f11\\fnil Nowhere;}{\\f12\\fnil{\\*\\falt Courier New};}",
+            "\\pard\\plain\\f31506\\fs22 Minor {\\f31500 Major}{\\f31504 Missing}{\\f9 Serif}{\\f10 "
+            "Alt}{\\f11 Nil}{\\f12 Only}\\par ");
+        QCOMPARE(familyOf(t, "Minor"), QStringLiteral("Calibri"));
+        QCOMPARE(familyOf(t, "Major"), QStringLiteral("Times New Roman"));
+        QCOMPARE(familyOf(t, "Missing"), QStringLiteral("Calibri"));
+        // An unknown face keeps its name whatever its family or alternative: LibreOffice draws it in the
+        // sans-serif that the font matching gives.
+        QCOMPARE(familyOf(t, "Serif"), QStringLiteral("Nowhere Antiqua"));
+        QCOMPARE(familyOf(t, "Alt"), QStringLiteral("Nowhere Grotesk"));
+        QCOMPARE(familyOf(t, "Nil"), QStringLiteral("Nowhere"));
+        QCOMPARE(familyOf(t, "Only"), QStringLiteral("Courier New"));
+        const auto merged = Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("t"));
+        QTextDocument& d = *merged->copies.at(0).body;
+        QCOMPARE(QFontInfo(d.find("Minor").charFormat().font()).family(), QStringLiteral("Carlito"));
+        QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
+    }
+
+    // A reference prints the note's number, raised as its characters are; the note's text stays out of
+    // the body. Endnotes count on their own, in lower-case roman numerals unless the document says.
+    void footnoteReferencesWithoutTheirText() {
+        const Template t = readWith(
+            kFonts,
+            "\\ftnnar\\aftnnrlc\\pard\\plain See{\\super\\chftn}{\\footnote\\pard\\plain{\\super\\chftn} "
+            "Hidden "
+            "note.} and{\\super\\chftn}{\\footnote \\ftnalt\\pard\\plain{\\super\\chftn} Hidden end.} "
+            "then{\\super\\chftn}{\\footnote\\pard Hidden again.}.\\par ");
+        QCOMPARE(paragraphTexts(t.body), QStringList({QStringLiteral("See1 andi then2.")}));
+        const Paragraph& p = std::get<Paragraph>(t.body.blocks.at(0));
+        QCOMPARE(p.runs.size(), size_t(7));
+        QCOMPARE(p.runs.at(1).text, QStringLiteral("1"));
+        QCOMPARE(t.formats.at(size_t(p.runs.at(1).format)).script, CharFormat::Script::Super);
+        QCOMPARE(t.formats.at(size_t(p.runs.at(0).format)).script, CharFormat::Script::Normal);
+        const Template chicago =
+            readWith(kFonts, "\\ftnnchi\\ftnstart3\\pard A\\chftn{\\footnote x}B\\chftn{\\footnote y}\\par ");
+        QCOMPARE(paragraphTexts(chicago.body), QStringList({QString::fromUtf8("A‡B§")}));
+    }
+
+    // Word 97's list numbers stand in \\pntext, its numbering rules in \\pn groups that show nothing;
+    // a bullet in the Symbol font is the bullet character.
+    void word97ListNumbers() {
+        const Template t = readWith(
+            kFonts,
+            "{\\*\\pnseclvl1\\pnucrm\\pnstart1\\pnindent720\\pnhang{\\pntxta .}}"
+            "{\\pntext\\pard\\plain\\f5\\loch\\af5\\hich\\f5 \\'b7\\tab}\\pard\\plain\\fi-360\\li360"
+            "{\\*\\pn \\pnlvlblt\\ilvl0\\pnf5\\pnindent360{\\pntxtb \\'b7}}First\\par "
+            "{\\pntext\\pard\\plain\\f0 2.\\tab}\\pard\\plain{\\pn\\pnlvlbody\\pndec{\\pntxta .}}Second\\par "
+            "{\\listtext\\pard\\plain\\f0 3.\\tab}\\pard\\plain\\ls1 Third\\par ");
+        QCOMPARE(paragraphTexts(t.body),
+                 QStringList({QString::fromUtf8("•\tFirst"), QStringLiteral("2.\tSecond"),
+                              QStringLiteral("3.\tThird")}));
+        QCOMPARE(std::get<Paragraph>(t.body.blocks.at(0)).format.firstTwips, -360);
+    }
+
+    // Automatic spacing: 5 points above and below; as HTML's, 14 points, none above the document's or a
+    // cell's first paragraph and one space only between two paragraphs spaced so.
+    void automaticParagraphSpacing() {
+        const QByteArray body = "\\pard\\sb100\\sbauto1\\sa100\\saauto1 A\\par "
+                                "\\pard\\sb0\\sbauto1\\sa0\\saauto1 B\\par \\pard\\sb60\\sa60 C\\par "
+                                "\\pard\\sbauto1\\saauto1 D\\par "
+                                "\\trowd\\cellx3000\\pard\\intbl\\sbauto1\\saauto1 E\\par F\\cell\\row ";
+        const auto spacing = [](const Template& t) {
+            QList<int> s;
+            for (const Block& b : t.body.blocks) {
+                if (const Paragraph* p = std::get_if<Paragraph>(&b))
+                    s << p->format.beforeTwips << p->format.afterTwips;
+                else
+                    for (const Paragraph& p : std::get<Table>(b).rows.at(0).cells.at(0).paragraphs)
+                        s << p.format.beforeTwips << p.format.afterTwips;
+            }
+            return s;
+        };
+        QCOMPARE(spacing(readWith(kFonts, body)),
+                 QList<int>({100, 100, 100, 100, 60, 60, 100, 100, 100, 100, 100, 100}));
+        QCOMPARE(spacing(readWith(kFonts, "\\htmautsp" + body)),
+                 QList<int>({0, 280, 0, 280, 60, 60, 280, 280, 0, 280, 0, 280}));
+        // Paragraphs of one style that ask for it drop their spacing between them, not beside another.
+        const Template c = readWith(kFonts, "\\pard\\s1\\contextualspace\\sb200\\sa400 A\\par "
+                                            "\\pard\\s1\\contextualspace\\sb200\\sa400 B\\par "
+                                            "\\pard\\s2\\sb200\\sa400 C\\par ");
+        QCOMPARE(spacing(c), QList<int>({200, 0, 0, 400, 200, 400}));
+    }
+};
+
+QTEST_MAIN(TestRtfText)
+#include "tst_rtftext.moc"
