@@ -82,6 +82,7 @@ bool isSkippedDestination(Word word) {
         "objdata",
         "objclass",
         "result",
+        "nonesttables", // a nested table's text again, for readers that do not know them
     };
     for (const char* n : names)
         if (word == n)
