@@ -100,8 +100,8 @@ public:
             return;
         QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
         layout->documentSize();
-        // A row of an exact height shows no more of its cells' text than fits: the paragraphs that
-        // start below it are left out.
+        // A row of an exact height shows no more of its cells' text than fits: the paragraphs after the
+        // first that do not end within it are left out.
         std::vector<QTextBlock> hidden;
         for (const SizedTable& st : m_sized)
             for (const SizedCell& sc : st.cells) {
@@ -117,7 +117,7 @@ public:
                 const double top = layout->blockBoundingRect(first).top();
                 for (QTextBlock b = first.next(); b.isValid() && b.blockNumber() <= last.blockNumber();
                      b = b.next())
-                    if (layout->blockBoundingRect(b).top() - top >= room - 0.5)
+                    if (layout->blockBoundingRect(b).bottom() - top > room + 0.5)
                         hidden.push_back(b);
             }
         for (const QTextBlock& b : hidden) {
@@ -598,7 +598,15 @@ private:
         tf.setTopMargin(twipsToLogical(m_flow.afterTwips));
         // A row may start left of the margin (Word's default: minus the cell gap), so that the cells' text
         // lines up with the text around the table.
-        tf.setLeftMargin(twipsToLogical(columns.front()));
+        // Qt sets a table in by half the room of its left rules, which stand on the edge in LibreOffice.
+        int outerRule = 0;
+        for (const Row& row : t.rows)
+            if (!row.cells.empty() && column(row.leftTwips) == 0) {
+                const Border& b = edge(row.cells.front().borders, Side::Left);
+                if (b.visible())
+                    outerRule = qMax(outerRule, qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1));
+            }
+        tf.setLeftMargin(twipsToLogical(columns.front() - outerRule / 2.0));
         tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
                         : def.align == Row::Right ? Qt::AlignRight
                                                   : Qt::AlignLeft);

@@ -153,6 +153,48 @@ private slots:
                      twipsToLayout(108)) < kLayoutDpi / 50);
     }
 
+    void wordTables() {
+        // A table inside a cell (\itap2, \nestcell, its row in \nesttableprops, and its text again in
+        // \nonesttables for older readers): every word of it stays in the outer cell, in order.
+        const Template nested =
+            read("\\trowd\\trgaph108\\cellx4000\\cellx8000\\pard\\intbl\\itap1 Outer\\par "
+                 "\\pard\\intbl\\itap2 Inner one\\nestcell Inner two\\nestcell {\\*\\nesttableprops\\trowd"
+                 "\\trgaph108\\cellx1000\\cellx2000\\nestrow}{\\nonesttables Inner one Inner two\\par }"
+                 "\\pard\\intbl\\itap1 After inner\\cell Second\\cell {\\trowd\\trgaph108\\cellx4000"
+                 "\\cellx8000\\row }\\pard After\\par ");
+        QCOMPARE(nested.body.blocks.size(), size_t(2));
+        const auto merged = shown(nested);
+        QCOMPARE(samples::cellTexts(*merged->copies.at(0).body),
+                 QStringList({"Outer|Inner one|Inner two|After inner", "Second"}));
+
+        // Padding words and their units: the row's say what they mean, a cell's left and top are
+        // swapped as Word writes them, units of 0 leave them out; a thick rule is twice its width, a
+        // table's own rule none; a cell merged into the one before widens it; merges down, alignment
+        // and headings are kept; a cell without an edge takes its preferred width.
+        const Template t = read(
+            "\\trowd\\trgaph108\\trleft0\\trhdr\\trpaddl50\\trpaddt60\\trpaddr70\\trpaddb80\\trpaddfl3"
+            "\\trpaddft3\\trpaddfr3\\trpaddfb0\\clpadl11\\clpadt22\\clpadr33\\clpadb44\\clpadfl3\\clpadft3"
+            "\\clpadfr0\\clpadfb3\\clvmgf\\clvertalc\\clbrdrt\\brdrth\\brdrw10 \\clbrdrb\\brdrtbl "
+            "\\cellx2000\\clmgf\\clvertalb\\cellx4000\\clmrg\\clbrdrr\\brdrs\\brdrw15 \\cellx6000"
+            "\\clftsWidth3\\clwWidth1500\\cellx0\\pard\\intbl A\\cell B\\cell \\cell D\\cell \\row ");
+        const Row& r = std::get<Table>(t.body.blocks.at(0)).rows.at(0);
+        QVERIFY(r.header);
+        QCOMPARE(QList<int>({r.leftPadTwips, r.topPadTwips, r.rightPadTwips, r.bottomPadTwips, r.leftTwips}),
+                 QList<int>({50, 60, 70, 0, -50}));
+        QCOMPARE(r.cells.size(), size_t(3));
+        const Cell& a = r.cells.at(0);
+        QCOMPARE(QList<int>({a.leftPadTwips, a.topPadTwips, a.rightPadTwips, a.bottomPadTwips}),
+                 QList<int>({22, 11, -1, 44}));
+        QVERIFY(a.vMerge == Cell::VMerge::Restart && a.vAlign == Cell::VAlign::Center);
+        QVERIFY(edge(a.borders, Side::Top) == (Border{Border::Single, 20, 0, QColor()}));
+        QVERIFY(!edge(a.borders, Side::Bottom).visible());
+        const Cell& b = r.cells.at(1);
+        QCOMPARE(b.rightTwips, 6000 - 50);
+        QVERIFY(b.vAlign == Cell::VAlign::Bottom && edge(b.borders, Side::Right).widthTwips == 15);
+        QCOMPARE(r.cells.at(2).rightTwips, 6000 - 50 + 1500);
+        QCOMPARE(paraText(r.cells.at(2).paragraphs.at(0)), QStringLiteral("D"));
+    }
+
     void picturesFieldsAndSkippedDestinations() {
         const Template t =
             read("{\\*\\shppict{\\pict\\pngblip\\picw30\\pich10\\picwgoal1440\\pichgoal480 " +
