@@ -624,6 +624,12 @@ private:
         if (t.pageBreakBefore)
             tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
 
+        // Qt lays a table over the empty block it is inserted into: an empty paragraph before the table
+        // keeps its line when the table goes into a block of its own after it.
+        if (!m_flow.fresh && m_cursor.block().length() == 1 && !m_cursor.currentTable()) {
+            const QTextCharFormat mark = m_cursor.blockCharFormat();
+            m_cursor.insertBlock(QTextBlockFormat(), mark);
+        }
         QTextTable* qt = m_cursor.insertTable(rows, cols, tf);
         // Where each cell lies: its columns, and the rows a cell merged down the column spans.
         struct Place {

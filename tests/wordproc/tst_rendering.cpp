@@ -971,6 +971,23 @@ private slots:
         QCOMPARE(page.pixelColor(px(rule.line.x1() - rule.width / 2) - 2, y), QColor(Qt::white));
         QVERIFY(qGray(page.pixel(px(rule.line.x1()), y)) < 100);
     }
+
+    void emptyLineBeforeTable() {
+        // An empty paragraph between a caption and a table keeps its line.
+        const QByteArray row =
+            "\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + "\\pard\\intbl Cell\\cell \\row ";
+        const Shown spaced = showWord("\\pard Caption\\par \\par " + row + "\\pard After\\par ");
+        const Shown close = showWord("\\pard Caption\\par " + row + "\\pard After\\par ");
+        const auto gap = [](const Shown& s) {
+            return cellText(s, firstTable(*s.copy.body), 0, 0).top() -
+                   onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Caption"))).top();
+        };
+        const QTextBlock caption = blockStarting(*spaced.copy.body, QStringLiteral("Caption"));
+        const double line = caption.layout()->lineAt(0).height();
+        QVERIFY2(qAbs(gap(spaced) - gap(close) - line) < 1.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(gap(spaced)).arg(gap(close))));
+        QVERIFY(gap(close) < line + twipsToLayout(40));
+    }
 };
 
 QTEST_MAIN(TestRendering)
