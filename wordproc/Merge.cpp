@@ -569,10 +569,16 @@ private:
                 edges.push_back(cell.rightTwips);
         }
         std::sort(edges.begin(), edges.end());
+        // No more columns than a row can have cells: Qt's layout of a table slows with each column, and
+        // a file can give every row edges of its own.
+        constexpr size_t kMaxColumns = 64;
         std::vector<int> columns;
-        for (int e : edges)
-            if (columns.empty() || e - columns.back() > kSameEdge)
-                columns.push_back(e);
+        for (qint64 same = kSameEdge; columns.empty() || columns.size() > kMaxColumns + 1; same *= 2) {
+            columns.clear();
+            for (int e : edges)
+                if (columns.empty() || e - qint64(columns.back()) > same)
+                    columns.push_back(e);
+        }
         if (columns.size() < 2)
             return;
         const auto column = [&](int x) {
