@@ -17,6 +17,7 @@
 #include <QTextTable>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace wordproc {
 
@@ -186,8 +187,10 @@ void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat&
     drawRule(painter, {x1 + right.space + right.half(), y0}, {x1 + right.space + right.half(), y1}, right);
 }
 
-// The rules of a table's cells, stroked on the cells' edges. Where two cells meet, the wider of their
-// two rules is drawn once; a row at the foot of a page closes with its own bottom rule.
+// The rules of a table's cells, stroked on the cells' edges. Each stretch of edge between two cells is
+// ruled once, with the wider of their two rules; a row at the foot of a page closes with its own bottom
+// rule and the row that opens the next page with its top rule. Heading rows that Qt repeats at the top of
+// a page are ruled there too.
 void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& table, const QRectF& clip) {
     const QAbstractTextDocumentLayout* layout = doc.documentLayout();
     const double scale = kLayoutDpi / 96.0;
@@ -196,20 +199,19 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
     struct Box {
         QRectF rect; // the cell's edges
         Rules rules;
-        bool origin = false; // the cell starts at this row and column
     };
-    std::vector<Box> boxes(size_t(rows) * size_t(cols));
-    const auto at = [&](int r, int c) -> Box& { return boxes[size_t(r) * size_t(cols) + size_t(c)]; };
+    std::vector<Box> boxes;
+    std::vector<int> cover(size_t(rows) * size_t(cols), -1); // the box over each row and column
+    const auto at = [&](int r, int c) { return cover[size_t(r) * size_t(cols) + size_t(c)]; };
     const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
     bool any = false;
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
             const QTextTableCell cell = table.cellAt(r, c);
-            Box& box = at(r, c);
             if (cell.row() != r || cell.column() != c)
                 continue;
             const QTextTableCellFormat f = cell.format().toTableCellFormat();
-            box.origin = true;
+            Box box;
             any = rulesOf(f, kCellRulesProperty, box.rules) || any;
             // Qt places a cell's text inside its padding and half of each rule's room.
             const QTextBlock first = cell.firstCursorPosition().block();
@@ -220,61 +222,150 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
             const QTextBlock last = cell.lastCursorPosition().block();
             const double bottom = textBottom(last, layout->blockBoundingRect(last));
             box.rect.setBottom(bottom + (f.bottomPadding() + f.bottomBorder() / 2) * scale);
+            for (int y = r; y < r + cell.rowSpan() && y < rows; ++y)
+                for (int x = c; x < c + cell.columnSpan() && x < cols; ++x)
+                    cover[size_t(y) * size_t(cols) + size_t(x)] = int(boxes.size());
+            boxes.push_back(box);
         }
     if (!any)
         return;
-    // A row ends where the next one starts, when that is on the same page.
-    for (int r = 0; r + 1 < rows; ++r)
-        for (int c = 0; c < cols; ++c) {
-            Box& box = at(r, c);
-            const QTextTableCell cell = table.cellAt(r, c);
-            if (!box.origin || cell.row() + cell.rowSpan() - 1 != r)
-                continue;
-            const int below = cell.row() + cell.rowSpan();
-            if (below >= rows)
-                continue;
-            const Box& next = at(below, c);
-            if (next.origin && page(next.rect.top()) == page(box.rect.top()))
-                box.rect.setBottom(next.rect.top());
+    // Each row's top and bottom: a row ends where the next one starts, when that is on the same page.
+    constexpr double unknown = std::numeric_limits<double>::max();
+    std::vector<double> top(size_t(rows), unknown), bottom(size_t(rows), -unknown);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            if (const int b = at(r, c); b >= 0 && (r == 0 || at(r - 1, c) != b))
+                top[size_t(r)] = qMin(top[size_t(r)], boxes[size_t(b)].rect.top());
+    for (int r = 0; r < rows; ++r) {
+        const size_t i = size_t(r);
+        if (top[i] == unknown)
+            top[i] = r > 0 ? bottom[i - 1] : 0;
+        if (r + 1 < rows && top[i + 1] != unknown && page(top[i + 1]) == page(top[i])) {
+            bottom[i] = top[i + 1];
+            continue;
         }
+        for (int c = 0; c < cols; ++c)
+            if (const int b = at(r, c); b >= 0)
+                bottom[i] = qMax(bottom[i], boxes[size_t(b)].rect.bottom());
+        bottom[i] = qMax(bottom[i], top[i]);
+    }
+    // Each column's left edge, from the cells that start there (a column that no cell starts in lies
+    // inside cells that span it, and has no edge of its own).
+    std::vector<double> x(size_t(cols) + 1, unknown);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            const int b = at(r, c);
+            if (b < 0)
+                continue;
+            if (c == 0 || at(r, c - 1) != b)
+                x[size_t(c)] = boxes[size_t(b)].rect.left();
+            if (c + 1 == cols || at(r, c + 1) != b)
+                x[size_t(c) + 1] = boxes[size_t(b)].rect.right();
+        }
+    for (size_t c = 1; c < x.size(); ++c)
+        if (x[c] == unknown)
+            x[c] = x[c - 1];
+    if (x[0] == unknown)
+        return;
     const auto pick = [](const Rule& a, const Rule& b) {
         return b.style && (!a.style || b.width > a.width) ? b : a;
     };
-    for (int r = 0; r < rows; ++r)
+    const auto rule = [&](int b, Side side) {
+        return b >= 0 ? boxes[size_t(b)].rules[size_t(side)] : Rule{};
+    };
+    // Heading rows repeated on later pages: their first row, and how far down each page's copy lies.
+    const int headers = qMin(table.format().headerRowCount(), rows);
+    const double headerHeight = headers > 0 && headers < rows ? top[size_t(headers)] - top[0] : 0;
+    // The rows that open a page after the first: Qt sets the headings' copy just above them.
+    const auto opensPage = [&](int r) {
+        return r > 0 && r < rows && page(top[size_t(r)]) != page(top[size_t(r) - 1]);
+    };
+    struct Segment {
+        QPointF a, b;
+        Rule rule;
+    };
+    std::vector<Segment> across, down;
+    // Vertical rules, a row at a time; the half widths they take across, for the rules that meet them.
+    std::vector<double> halfDown(size_t(rows) * size_t(cols + 1), 0);
+    const auto edgesDown = [&](int r0, int r1, double shift) {
+        for (int c = 0; c <= cols; ++c)
+            for (int r = r0; r < r1; ++r) {
+                const int left = c > 0 ? at(r, c - 1) : -1, right = c < cols ? at(r, c) : -1;
+                if (left == right)
+                    continue;
+                const Rule ruled = pick(rule(left, Side::Right), rule(right, Side::Left));
+                if (!ruled.style)
+                    continue;
+                halfDown[size_t(r) * size_t(cols + 1) + size_t(c)] = ruled.half();
+                const QPointF a(x[size_t(c)], top[size_t(r)] + shift),
+                    b(x[size_t(c)], bottom[size_t(r)] + shift);
+                Segment& last = down.empty() ? down.emplace_back(Segment{a, a, ruled}) : down.back();
+                if (last.b == a && last.rule.style == ruled.style && last.rule.width == ruled.width &&
+                    last.rule.color == ruled.color)
+                    last.b = b;
+                else
+                    down.push_back(Segment{a, b, ruled});
+            }
+    };
+    // Horizontal rules at `y` between the cells of rows `upper` and `lower`, or along one side's cells
+    // only (the other -1); `shift` moves the heading rows' copies.
+    const auto edgeAcross = [&](int upper, int lower, double y, double shift = 0) {
+        const int corner = lower >= 0 ? lower : upper + 1; // the boundary whose corners it closes
         for (int c = 0; c < cols; ++c) {
-            const Box& box = at(r, c);
-            if (!box.origin)
+            const int above = upper >= 0 ? at(upper, c) : -1;
+            const int below = lower >= 0 ? at(lower, c) : -1;
+            if (above == below && above >= 0)
                 continue;
-            const QRectF& e = box.rect;
-            if (!clip.isEmpty() &&
-                (e.bottom() + kLayoutDpi < clip.top() || e.top() - kLayoutDpi > clip.bottom()))
+            if (upper >= 0 && lower < 0 && upper + 1 < rows && at(upper + 1, c) == above)
+                continue; // the cell goes on below: its foot is further down
+            const Rule ruled = pick(rule(above, Side::Bottom), rule(below, Side::Top));
+            if (!ruled.style)
                 continue;
-            const QTextTableCell cell = table.cellAt(r, c);
-            const int right = cell.column() + cell.columnSpan(), below = cell.row() + cell.rowSpan();
-            Rule top = box.rules[size_t(Side::Top)];
-            if (r > 0 && at(r - 1, c).origin && page(at(r - 1, c).rect.top()) == page(e.top()))
-                top = pick(top, at(r - 1, c).rules[size_t(Side::Bottom)]);
-            Rule left = box.rules[size_t(Side::Left)];
-            if (c > 0 && at(r, c - 1).origin)
-                left = pick(left, at(r, c - 1).rules[size_t(Side::Right)]);
-            const Rule& rightRule = box.rules[size_t(Side::Right)];
-            const Rule& bottomRule = box.rules[size_t(Side::Bottom)];
             // A rule runs on over the ends of the rules across it, so that corners close.
-            drawRule(painter, {e.left() - left.half(), e.top()}, {e.right() + rightRule.half(), e.top()},
-                     top);
-            drawRule(painter, {e.left(), e.top() - top.half()}, {e.left(), e.bottom() + bottomRule.half()},
-                     left);
-            const bool nextRight =
-                right < cols && at(r, right).origin && at(r, right).rules[size_t(Side::Left)].style;
-            if (!nextRight)
-                drawRule(painter, {e.right(), e.top() - top.half()},
-                         {e.right(), e.bottom() + bottomRule.half()}, rightRule);
-            const bool nextBelow = below < rows && at(below, c).origin &&
-                                   page(at(below, c).rect.top()) == page(e.top()) &&
-                                   at(below, c).rules[size_t(Side::Top)].style;
-            if (!nextBelow)
-                drawRule(painter, {e.left() - left.half(), e.bottom()},
-                         {e.right() + rightRule.half(), e.bottom()}, bottomRule);
+            const auto half = [&](int col) {
+                double h = 0;
+                for (int row : {corner - 1, corner})
+                    if (row >= 0 && row < rows)
+                        h = qMax(h, halfDown[size_t(row) * size_t(cols + 1) + size_t(col)]);
+                return h;
+            };
+            const QPointF a(x[size_t(c)] - half(c), y + shift), b(x[size_t(c) + 1] + half(c + 1), y + shift);
+            Segment& last = across.empty() ? across.emplace_back(Segment{a, a, ruled}) : across.back();
+            if (qAbs(last.a.y() - a.y()) < 0.01 && last.b.x() >= a.x() && last.rule.style == ruled.style &&
+                last.rule.width == ruled.width && last.rule.color == ruled.color)
+                last.b = b;
+            else
+                across.push_back(Segment{a, b, ruled});
+        }
+    };
+    edgesDown(0, rows, 0);
+    edgeAcross(-1, 0, top[0]);
+    for (int r = 1; r < rows; ++r) {
+        if (!opensPage(r)) {
+            edgeAcross(r - 1, r, top[size_t(r)]);
+            continue;
+        }
+        edgeAcross(r - 1, -1, bottom[size_t(r) - 1]);
+        // The page's copy of the headings meets the row below it as rows on one page do.
+        edgeAcross(headerHeight > 0 && r >= headers ? headers - 1 : -1, r, top[size_t(r)]);
+    }
+    edgeAcross(rows - 1, -1, bottom[size_t(rows) - 1]);
+    if (headerHeight > 0)
+        for (int r = headers; r < rows; ++r) {
+            if (!opensPage(r))
+                continue;
+            const double shift = top[size_t(r)] - headerHeight - top[0];
+            edgesDown(0, headers, shift);
+            edgeAcross(-1, 0, top[0], shift);
+            for (int h = 1; h < headers; ++h)
+                edgeAcross(h - 1, h, top[size_t(h)], shift);
+        }
+    for (const std::vector<Segment>* list : {&across, &down})
+        for (const Segment& s : *list) {
+            if (!clip.isEmpty() && (qMax(s.a.y(), s.b.y()) + kLayoutDpi < clip.top() ||
+                                    qMin(s.a.y(), s.b.y()) - kLayoutDpi > clip.bottom()))
+                continue;
+            drawRule(painter, s.a, s.b, s.rule);
         }
 }
 

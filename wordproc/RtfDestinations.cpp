@@ -78,6 +78,7 @@ bool isSkippedDestination(Word word) {
         "filetbl",
         "objdata",
         "objclass",
+        "nonesttables", // a nested table's text again, for readers that do not know them
     };
     for (const char* n : names)
         if (word == n)

@@ -88,6 +88,17 @@ struct StoryBuilder {
     Row rowDef;
     Cell cellDef; // the cell being defined: its borders and shading, until its \cellx
     int cellBack = -1, cellFore = -1, cellShade = 0;
+    // Padding as given (-1: not given) and its units (-1: not given, 0: ignore it, 3: twips), by Side,
+    // of the cell being defined and of the row.
+    std::array<int, 4> cellPad{-1, -1, -1, -1}, cellPadUnit{-1, -1, -1, -1};
+    std::array<int, 4> rowPad{-1, -1, -1, -1}, rowPadUnit{-1, -1, -1, -1};
+    // The cell being defined: its preferred width in twips (0: none) and whether it is the first of
+    // cells merged across (1) or continues the one before (2); the same for each cell defined.
+    int cellWidth = 0;
+    bool cellWidthInTwips = true;
+    quint8 cellMerge = 0;
+    std::vector<std::pair<int, quint8>> definedCells;
+    int rowWidth = 0; // the row's preferred width in twips
     std::vector<Paragraph> cellParagraphs;
     std::vector<Cell> cells;
     Table table;
@@ -144,6 +155,7 @@ struct State {
     TabStop::Leader tabLeader = TabStop::NoLeader;
     BorderTarget border = BorderTarget::None;
     Side borderSide = Side::Top;
+    bool thickRule = false; // the rule being described is \brdrth: twice the width given
     int paraBack = -1, paraFore = -1, paraShade = 0; // the paragraph's shading, as \cbpat, \cfpat, \shading
     int uc = 1;
     int codePage = -1; // the text's code page: that of the font in force; -1: the default font's
@@ -286,6 +298,7 @@ private:
     bool borderTargetWord(State& st, Word word, int param);
     void borderWord(State& st, Word w, int param);
     void endCell(State& st);
+    void endNestedCell(State& st);
     void endRow(State& st);
     void flushTable(StoryBuilder& b);
     Row takeRow(StoryBuilder& b);

@@ -6,47 +6,103 @@
 
 namespace wordproc::rtf {
 
+namespace {
+
+// The side a padding word sets. Word writes a cell's left padding as \clpadt and its top as \clpadl,
+// and LibreOffice reads them so; the row's words mean what they say.
+Side paddingSide(char letter, bool cell) {
+    switch (letter) {
+    case 'l':
+        return cell ? Side::Top : Side::Left;
+    case 't':
+        return cell ? Side::Left : Side::Top;
+    case 'b':
+        return Side::Bottom;
+    default:
+        return Side::Right;
+    }
+}
+
+// A padding as given, unless its units say to ignore it.
+int padding(int value, int unit) {
+    return unit == 0 ? -1 : value;
+}
+
+} // namespace
+
 bool Reader::tableWord(State& st, Word w, int param) {
     const bool body = st.dest == Dest::Body;
+    StoryBuilder* b = st.story;
     if (w == "cell") {
         if (body)
             endCell(st);
-    } else if (w == "row" || w == "nestrow") {
+    } else if (w == "nestcell") {
+        // A cell of a table inside a cell: its text stays, as paragraphs of the outer cell.
+        if (body)
+            endNestedCell(st);
+    } else if (w == "row") {
         if (body)
             endRow(st);
+    } else if (w == "nestrow") {
+        // Read with the nested table's text; its row definition is in \nesttableprops.
     } else if (w == "intbl") {
         st.inTable = true;
     } else if (w == "cellx") {
-        if (st.story)
-            endCellDefinition(*st.story, clampTwips(param));
-    } else if (st.story && (w == "clcbpat" || w == "clcfpat" || w == "clshdng")) {
-        (w == "clcbpat"   ? st.story->cellBack
-         : w == "clcfpat" ? st.story->cellFore
-                          : st.story->cellShade) = param;
-    } else if (st.story && (w == "clpadt" || w == "clpadr")) {
-        // Word writes a cell's left padding as \clpadt (and its top as \clpadl); LibreOffice follows.
-        (w == "clpadt" ? st.story->cellDef.leftPadTwips : st.story->cellDef.rightPadTwips) =
-            qBound(0, param, 1440 * 22);
+        if (b)
+            endCellDefinition(*b, clampTwips(param));
+    } else if (b && (w == "clcbpat" || w == "clcfpat" || w == "clshdng")) {
+        (w == "clcbpat" ? b->cellBack : w == "clcfpat" ? b->cellFore : b->cellShade) = param;
+    } else if (b && w.size() == 6 && w.starts_with("clpad")) {
+        b->cellPad[size_t(paddingSide(w[5], true))] = qBound(0, param, 1440 * 22);
+    } else if (b && w.size() == 7 && w.starts_with("clpadf")) {
+        b->cellPadUnit[size_t(paddingSide(w[6], true))] = param;
+    } else if (b && w.size() == 7 && w.starts_with("trpadd")) {
+        b->rowPad[size_t(paddingSide(w[6], false))] = qBound(0, param, 1440 * 22);
+    } else if (b && w.size() == 8 && w.starts_with("trpaddf")) {
+        b->rowPadUnit[size_t(paddingSide(w[7], false))] = param;
+    } else if (b && (w == "clvmgf" || w == "clvmrg")) {
+        b->cellDef.vMerge = w == "clvmgf" ? Cell::VMerge::Restart : Cell::VMerge::Continue;
+    } else if (b && (w == "clmgf" || w == "clmrg")) {
+        b->cellMerge = w == "clmgf" ? 1 : 2;
+    } else if (b && (w == "clvertalt" || w == "clvertalc" || w == "clvertalb")) {
+        b->cellDef.vAlign = w == "clvertalc"   ? Cell::VAlign::Center
+                            : w == "clvertalb" ? Cell::VAlign::Bottom
+                                               : Cell::VAlign::Top;
+    } else if (b && w == "clwWidth") {
+        b->cellWidth = clampPositiveTwips(param);
+    } else if (b && w == "clftsWidth") {
+        b->cellWidthInTwips = param == 3; // a share of the table's width, or automatic, gives no size
+    } else if (b && w == "trwWidth") {
+        b->rowWidth = clampPositiveTwips(param);
     } else if (w == "trowd") {
-        if (st.story) {
-            st.story->rowDef = Row{};
-            st.story->cellDef = Cell{};
-            st.story->cellBack = st.story->cellFore = -1;
-            st.story->cellShade = 0;
+        if (b) {
+            b->rowDef = Row{};
+            b->cellDef = Cell{};
+            b->cellBack = b->cellFore = -1;
+            b->cellShade = 0;
+            b->cellPad = b->cellPadUnit = b->rowPad = b->rowPadUnit = {-1, -1, -1, -1};
+            b->cellWidth = 0;
+            b->cellWidthInTwips = true;
+            b->cellMerge = 0;
+            b->definedCells.clear();
+            b->rowWidth = 0;
         }
         st.border = BorderTarget::None;
     } else if (w == "trgaph") {
-        if (st.story)
-            st.story->rowDef.gapTwips = clampPositiveTwips(param);
+        if (b)
+            b->rowDef.gapTwips = clampPositiveTwips(param);
     } else if (w == "trleft") {
-        if (st.story)
-            st.story->rowDef.leftTwips = clampTwips(param);
+        if (b)
+            b->rowDef.leftTwips = clampTwips(param);
     } else if (w == "trrh") {
-        if (st.story)
-            st.story->rowDef.heightTwips = clampTwips(param);
+        if (b)
+            b->rowDef.heightTwips = clampTwips(param);
+    } else if (w == "trhdr") {
+        if (b)
+            b->rowDef.header = true;
     } else if (w == "trqc" || w == "trqr" || w == "trql") {
-        if (st.story)
-            st.story->rowDef.align = w == "trqc" ? Row::Center : w == "trqr" ? Row::Right : Row::Left;
+        if (b)
+            b->rowDef.align = w == "trqc" ? Row::Center : w == "trqr" ? Row::Right : Row::Left;
     } else {
         return false;
     }
@@ -55,6 +111,8 @@ bool Reader::tableWord(State& st, Word w, int param) {
 
 // The words that say which edge the rule words describe, and the rule words themselves.
 bool Reader::borderTargetWord(State& st, Word w, int param) {
+    if (!w.starts_with("brdr") && w != "brsp")
+        st.thickRule = false; // a new edge, or none
     if (w == "brdrt" || w == "brdrl" || w == "brdrb" || w == "brdrr") {
         st.border = BorderTarget::Paragraph;
         st.borderSide = w == "brdrt"   ? Side::Top
@@ -94,12 +152,12 @@ void Reader::borderWord(State& st, Word w, int param) {
         if (!b)
             continue;
         if (w == "brdrw")
-            b->widthTwips = qBound(0, param, 255);
+            b->widthTwips = qBound(0, param, 255) * (st.thickRule ? 2 : 1);
         else if (w == "brsp")
             b->spaceTwips = qBound(0, param, 1440);
         else if (w == "brdrcf")
             b->color = color(param);
-        else if (w == "brdrnone" || w == "brdrnil")
+        else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl")
             b->style = Border::None;
         else if (w == "brdrdb")
             b->style = Border::Double;
@@ -109,18 +167,36 @@ void Reader::borderWord(State& st, Word w, int param) {
             b->style = Border::Dashed;
         else
             b->style = Border::Single; // \brdrs, \brdrth, \brdrhair and the fancier rules
+        if (w == "brdrth" && !st.thickRule)
+            b->widthTwips *= 2;
     }
+    if (w == "brdrth")
+        st.thickRule = true;
 }
 
 void Reader::endCellDefinition(StoryBuilder& b, int right) {
     Cell c = std::move(b.cellDef);
     c.rightTwips = right;
     c.shading = shading(b.cellBack, b.cellFore, b.cellShade);
-    if (b.rowDef.cells.size() < kMaxCells)
+    for (size_t i = 0; i < 4; ++i) {
+        const int pad = padding(b.cellPad[i], b.cellPadUnit[i]);
+        if (pad >= 0)
+            (Side(i) == Side::Top      ? c.topPadTwips
+             : Side(i) == Side::Left   ? c.leftPadTwips
+             : Side(i) == Side::Bottom ? c.bottomPadTwips
+                                       : c.rightPadTwips) = pad;
+    }
+    if (b.rowDef.cells.size() < kMaxCells) {
         b.rowDef.cells.push_back(std::move(c));
+        b.definedCells.emplace_back(b.cellWidthInTwips ? b.cellWidth : 0, b.cellMerge);
+    }
     b.cellDef = Cell{};
     b.cellBack = b.cellFore = -1;
     b.cellShade = 0;
+    b.cellPad = b.cellPadUnit = {-1, -1, -1, -1};
+    b.cellWidth = 0;
+    b.cellWidthInTwips = true;
+    b.cellMerge = 0;
 }
 
 namespace {
@@ -162,14 +238,45 @@ Row Reader::takeRow(StoryBuilder& b) {
     std::swap(defined, b.rowDef.cells);
     Row row = b.rowDef;
     b.rowDef.cells = std::move(defined);
+    for (size_t i = 0; i < 4; ++i) {
+        const int pad = padding(b.rowPad[i], b.rowPadUnit[i]);
+        if (pad >= 0)
+            (Side(i) == Side::Top      ? row.topPadTwips
+             : Side(i) == Side::Left   ? row.leftPadTwips
+             : Side(i) == Side::Bottom ? row.bottomPadTwips
+                                       : row.rightPadTwips) = pad;
+    }
+    // LibreOffice sets a row's cell edges its left padding left of where the file gives them, so that
+    // the first cell's text starts at \trleft; Word's own tables come out a cell gap further left.
+    const int shift = row.leftPadTwips >= 0 ? row.leftPadTwips : row.gapTwips;
+    row.leftTwips = clampTwips(qint64(row.leftTwips) - shift);
     row.cells.reserve(b.cells.size());
-    int lastRight = 0;
+    const qint64 share = b.rowWidth > 0 ? b.rowWidth / qint64(b.cells.size()) : 0;
+    int lastRight = row.leftTwips;
     for (size_t i = 0; i < b.cells.size(); ++i) {
-        Cell c = i < b.rowDef.cells.size() ? b.rowDef.cells[i] : Cell{};
+        const bool known = i < b.rowDef.cells.size();
+        Cell c = known ? b.rowDef.cells[i] : Cell{};
+        const auto [preferred, merge] = known ? b.definedCells[i] : std::pair<int, quint8>{0, 0};
         c.paragraphs = std::move(b.cells[i].paragraphs);
-        if (c.rightTwips <= lastRight) // a cell the definition forgot, or out of order: one inch
-            c.rightTwips = clampTwips(qint64(lastRight) + 1440, 1);
+        c.rightTwips = known ? clampTwips(qint64(c.rightTwips) - shift) : lastRight;
+        // A cell the definition forgot, one without its edge, or out of order: as wide as it would
+        // like, or its share of the row, or an inch.
+        if (c.rightTwips <= lastRight)
+            c.rightTwips = clampTwips(qint64(lastRight) + (preferred > 0 ? preferred
+                                                           : share > 0   ? share
+                                                                         : 1440),
+                                      lastRight == kMaxTwips ? kMaxTwips : lastRight + 1);
         lastRight = c.rightTwips;
+        if (merge == 2 && !row.cells.empty()) {
+            // Merged with the cell before: one cell across both, with the text either holds.
+            Cell& first = row.cells.back();
+            first.rightTwips = c.rightTwips;
+            edge(first.borders, Side::Right) = edge(c.borders, Side::Right);
+            for (Paragraph& p : c.paragraphs)
+                if (!p.runs.empty())
+                    first.paragraphs.push_back(std::move(p));
+            continue;
+        }
         row.cells.push_back(std::move(c));
     }
     b.cells.clear();
@@ -190,6 +297,14 @@ void Reader::endCell(State& st) {
     closeCell(*b);
 }
 
+void Reader::endNestedCell(State& st) {
+    flushText(st);
+    StoryBuilder* b = st.story;
+    if (!b || st.inResult || st.target)
+        return;
+    b->cellParagraphs.push_back(takeParagraph(st, *b));
+}
+
 void Reader::endRow(State& st) {
     flushText(st);
     StoryBuilder* b = st.story;
@@ -201,10 +316,6 @@ void Reader::endRow(State& st) {
     if (b->cells.empty())
         return;
     Row row = takeRow(*b);
-    if (!b->table.rows.empty() && b->table.rows.back().cells.size() != row.cells.size()) {
-        b->story->blocks.emplace_back(std::move(b->table));
-        b->table = Table{};
-    }
     if (b->table.rows.empty() && b->tableBreakPending) {
         b->table.pageBreakBefore = true;
         b->tableBreakPending = false;

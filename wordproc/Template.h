@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QColor>
 #include <QByteArray>
+#include <QColor>
 #include <QImage>
 #include <QPoint>
 #include <QString>
@@ -182,7 +182,9 @@ struct Row {
 
 struct Table {
     bool pageBreakBefore = false;
-    std::vector<Row> rows; // all with the same number of cells
+    // Rows may differ in their cells: the table's columns fall where any row has a cell edge, and a
+    // cell spans the columns between its edges.
+    std::vector<Row> rows;
 };
 
 using Block = std::variant<Paragraph, Table>;

@@ -239,6 +239,67 @@ std::unique_ptr<Recorder> record(const Shown& s, int page) {
     return r;
 }
 
+// A letter of the body given, in Word's words, on US Letter with one-inch margins, shown as it stands.
+Shown showWord(const QByteArray& body) {
+    Shown s;
+    s.t = std::make_shared<const Template>(readRtf(
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}}{\\colortbl;\\red0\\green0\\blue0;"
+        "\\red255\\green230\\blue153;}\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440"
+        "\\margb1440 " +
+            body + "}",
+        QStringLiteral("word.rtf")));
+    Merger merger(s.t, nullptr);
+    s.copy = merger.next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
+// Word's definition of a cell with a single rule of `width` twips on each edge, up to `right`.
+QByteArray ruledCell(int right, int width = 10, const QByteArray& more = {}) {
+    const QByteArray w = "\\brdrs\\brdrw" + QByteArray::number(width) + ' ';
+    return "\\clbrdrt" + w + "\\clbrdrl" + w + "\\clbrdrb" + w + "\\clbrdrr" + w + more + "\\cellx" +
+           QByteArray::number(right);
+}
+
+QTextTable* firstTable(const QTextDocument& doc) {
+    for (QTextFrame* f : doc.rootFrame()->childFrames())
+        if (auto* t = qobject_cast<QTextTable*>(f))
+            return t;
+    return nullptr;
+}
+
+// The text rectangle of a cell's first paragraph on the sheet (first page).
+QRectF cellText(const Shown& s, QTextTable* table, int row, int column) {
+    return onSheet(s, table->cellAt(row, column).firstCursorPosition().block());
+}
+
+// The stroked lines across (dy == 0) or down the sheet whose position across lies within half a layout
+// pixel of `at`.
+std::vector<Recorder::Line> linesAt(const Recorder& r, Qt::Orientation along, double at) {
+    std::vector<Recorder::Line> found;
+    for (const Recorder::Line& l : r.lines) {
+        const bool horizontal = l.line.dy() == 0;
+        if (horizontal != (along == Qt::Horizontal) || (!horizontal && l.line.dx() != 0))
+            continue;
+        if (qAbs((horizontal ? l.line.y1() : l.line.x1()) - at) < 0.5)
+            found.push_back(l);
+    }
+    return found;
+}
+
+// The dark run across a rule: how many image pixels thick the rule is at (x, y) and about it, in layout
+// pixels, measured down (a rule across) or along (a rule down).
+int darkRun(const QImage& image, double x, double y, Qt::Orientation rule) {
+    int best = 0, run = 0;
+    for (int d = -12; d <= 12; ++d) {
+        const int px0 = px(x) + (rule == Qt::Vertical ? d : 0),
+                  py0 = px(y) + (rule == Qt::Horizontal ? d : 0);
+        run = qGray(image.pixel(px0, py0)) < 160 ? run + 1 : 0;
+        best = qMax(best, run);
+    }
+    return best;
+}
+
 } // namespace
 
 class TestRendering : public QObject {
@@ -643,6 +704,289 @@ private slots:
         QCOMPARE(near(baselines[0][2], 140.8), QString());
         const double pitch = (baselines[0][4] - baselines[0][2]) / 2;
         QVERIFY2(qAbs(pitch - 13.8) < 0.05, qPrintable(QString::number(pitch)));
+    }
+
+    // Word's tables as LibreOffice prints them. A row's edges stand its left padding left of where Word
+    // gives them, so that the first cell's text starts at \trleft.
+    void wordTableBorders() {
+        // Row 1: a 1.5-point rule round the first cell, the second ruled 1 point (\brdrth, twice its
+        // 0.5 point) above and below and 0.5 point on the right, none on the left: the first cell's right
+        // rule stands alone on the edge they share. Row 2: the first cell has no right rule, the second a
+        // left one.
+        const QByteArray row1 =
+            "\\trowd\\trgaph108\\trleft108\\trpaddl108\\trpaddr108\\trpaddfl3\\trpaddfr3" +
+            ruledCell(3108, 30) +
+            "\\clbrdrt\\brdrth\\brdrw10 \\clbrdrb\\brdrth\\brdrw10 \\clbrdrr\\brdrs\\brdrw10 "
+            "\\cellx6108";
+        const QByteArray row2 = "\\trowd\\trgaph108\\trleft108\\trpaddl108\\trpaddr108\\trpaddfl3\\trpaddfr3"
+                                "\\clbrdrb\\brdrs\\brdrw10 \\cellx3108\\clbrdrl\\brdrs\\brdrw20 \\cellx6108";
+        const Shown s = showWord("\\pard Before\\par " + row1 + "\\pard\\intbl One\\cell Two\\cell \\row " +
+                                 row2 + "\\pard\\intbl Three\\cell Four\\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        QCOMPARE(QList<int>({table->rows(), table->columns()}), QList<int>({2, 2}));
+        const double margin = twipsToLayout(1440);
+        const double left = margin, shared = margin + twipsToLayout(3000),
+                     right = margin + twipsToLayout(6000);
+        // The text starts at \trleft, and half the rule beyond.
+        QVERIFY(qAbs(cellText(s, table, 0, 0).left() - twipsToLayout(1440 + 108 + 15)) < 1);
+        const auto drawn = record(s, 0);
+        // Each edge is ruled once, with its own rule's width, on the edge itself.
+        const auto shared1 = linesAt(*drawn, Qt::Vertical, shared);
+        QCOMPARE(shared1.size(), size_t(2));
+        const double top = cellText(s, table, 0, 0).top(), middle = cellText(s, table, 1, 0).top();
+        for (const Recorder::Line& l : shared1) {
+            const bool first = qMin(l.line.y1(), l.line.y2()) < middle - 4;
+            QCOMPARE(l.width, twipsToLayout(first ? 30 : 20));
+        }
+        const auto outer = linesAt(*drawn, Qt::Vertical, left);
+        QVERIFY(outer.size() == 1 && outer.front().width == twipsToLayout(30));
+        QVERIFY(qMax(outer.front().line.y1(), outer.front().line.y2()) < middle + 1);
+        const auto far = linesAt(*drawn, Qt::Vertical, right);
+        QVERIFY(far.size() == 1 && far.front().width == twipsToLayout(10));
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dx() == 0)
+                QVERIFY2(qAbs(l.line.x1() - left) < 0.5 || qAbs(l.line.x1() - shared) < 0.5 ||
+                             qAbs(l.line.x1() - right) < 0.5,
+                         qPrintable(QString::number(l.line.x1())));
+        // The edge between the rows: the first cell's 1.5-point rule, and the second's 1-point one.
+        int across = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dy() == 0 && qAbs(l.line.y1() - middle) < twipsToLayout(200)) {
+                ++across;
+                const bool first = l.line.center().x() < shared;
+                QCOMPARE(l.width, twipsToLayout(first ? 30 : 20));
+            }
+        QCOMPARE(across, 2);
+        // On the painted sheet the rules are as thick as their widths: 1.5 and 1 point, 0.5 point.
+        const QImage page = sheet(s, 0);
+        const double ruleTop = top - twipsToLayout(15);
+        QCOMPARE(darkRun(page, left + twipsToLayout(1500), ruleTop, Qt::Horizontal), 3);
+        QCOMPARE(darkRun(page, shared + twipsToLayout(1500), ruleTop, Qt::Horizontal), 2);
+        QCOMPARE(darkRun(page, right, top + twipsToLayout(100), Qt::Vertical), 1);
+        QCOMPARE(darkRun(page, shared, top + twipsToLayout(100), Qt::Vertical), 3);
+    }
+
+    void wordCellPadding() {
+        // The row's padding (left 360, top 240, bottom 120) and the second cell's own (\clpadt is its
+        // left, 720; \clpadl its top, 600): a row's cells all take its largest top padding.
+        const Shown s = showWord(
+            "\\trowd\\trgaph108\\trleft0\\trpaddl360\\trpaddt240\\trpaddb120\\trpaddr108\\trpaddfl3\\trpaddft"
+            "3"
+            "\\trpaddfb3\\trpaddfr3" +
+            ruledCell(3000) + ruledCell(6000, 10, "\\clpadl600\\clpadt720\\clpadfl3\\clpadft3 ") +
+            "\\pard\\intbl One\\cell Two\\cell \\row \\pard Between\\par "
+            "\\trowd\\trgaph108\\trleft0\\trpaddl360\\trpaddfl0" +
+            ruledCell(3000) + ruledCell(6000) +
+            "\\pard\\intbl Three\\cell Four\\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const auto drawn = record(s, 0);
+        const double edge = twipsToLayout(1440 - 360);
+        QCOMPARE(linesAt(*drawn, Qt::Vertical, edge).size(), size_t(1));
+        const QRectF one = cellText(s, table, 0, 0), two = cellText(s, table, 0, 1);
+        const double x1 =
+            one.left() + table->cellAt(0, 0).firstCursorPosition().block().layout()->lineAt(0).x();
+        const double x2 =
+            two.left() + table->cellAt(0, 1).firstCursorPosition().block().layout()->lineAt(0).x();
+        // Each text stands its padding and half its cell's left rule in from the edge.
+        QVERIFY2(qAbs(x1 - (edge + twipsToLayout(360 + 5))) < 1, qPrintable(QString::number(x1 - edge)));
+        QVERIFY2(qAbs(x2 - (edge + twipsToLayout(3000 + 720 + 5))) < 1,
+                 qPrintable(QString::number(x2 - edge)));
+        // Below the table's top rule (half of its half point inside the cell) by the top padding.
+        const auto rules = linesAt(*drawn, Qt::Horizontal, one.top() - twipsToLayout(600 + 5));
+        QVERIFY2(!rules.empty(), qPrintable(QString::number(one.top())));
+        QVERIFY(qAbs(two.top() - one.top()) < 0.5);
+        // Units of 0 leave the row's left padding to the cell gap: its edges stand 108 twips left.
+        QVERIFY(linesAt(*drawn, Qt::Vertical, twipsToLayout(1440 - 108)).size() == 1);
+        const QRectF three = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Three")));
+        QVERIFY(qAbs(three.left() - twipsToLayout(1440 + 5)) < 1);
+        // The first row ends 120 twips below its text, where its bottom rule is.
+        const QTextBlock b = table->cellAt(0, 0).firstCursorPosition().block();
+        const double textEnd = one.top() + b.layout()->lineAt(0).height();
+        int closing = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            closing += l.line.dy() == 0 && qAbs(l.line.y1() - textEnd - twipsToLayout(120 + 5)) < 2;
+        QCOMPARE(closing, 1);
+    }
+
+    void wordRowHeights() {
+        // An exact row of half an inch shows the paragraphs that fit in it; a row of at least 1000 twips
+        // with one line is that tall; a row set lower than its line grows to hold it.
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0";
+        const Shown s =
+            showWord(def + "\\trrh-720" + ruledCell(4000) + ruledCell(8000) +
+                     "\\pard\\intbl Kept\\par Second\\par Third\\par Lost\\cell B\\cell \\row " + def +
+                     "\\trrh1000" + ruledCell(4000) + ruledCell(8000) +
+                     "\\pard\\intbl Short\\cell C\\cell \\row " + def + "\\trrh100" + ruledCell(4000) +
+                     ruledCell(8000) + "\\pard\\intbl Taller\\cell D\\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const QString text = s.copy.body->toPlainText();
+        QVERIFY(text.contains(QStringLiteral("Kept")) && text.contains(QStringLiteral("Second")));
+        QVERIFY(!text.contains(QStringLiteral("Third")) && !text.contains(QStringLiteral("Lost")));
+        const double a = cellText(s, table, 0, 1).top(), b = cellText(s, table, 1, 1).top(),
+                     c = cellText(s, table, 2, 1).top();
+        // Qt sets rows on whole layout pixels.
+        QVERIFY2(qAbs(b - a - twipsToLayout(720)) < 1.5, qPrintable(QString::number(b - a)));
+        QVERIFY2(qAbs(c - b - twipsToLayout(1000)) < 1.5, qPrintable(QString::number(c - b)));
+        const QTextBlock taller = table->cellAt(2, 0).firstCursorPosition().block();
+        const double after = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("After"))).top();
+        QVERIFY(after - c >= taller.layout()->lineAt(0).height());
+        // The rules close the exact row at its set height.
+        const auto drawn = record(s, 0);
+        QCOMPARE(linesAt(*drawn, Qt::Horizontal, a - twipsToLayout(5)).size(), size_t(1));
+        QCOMPARE(linesAt(*drawn, Qt::Horizontal, b - twipsToLayout(5)).size(), size_t(1));
+    }
+
+    void wordMergedCells() {
+        // Merged across (\clmgf, \clmrg) in the first row, down (\clvmgf, \clvmrg) the first column of
+        // the next two.
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0";
+        const Shown s =
+            showWord(def + ruledCell(3000, 10, "\\clmgf") + ruledCell(6000, 10, "\\clmrg") + ruledCell(9000) +
+                     "\\pard\\intbl One cell across two columns here\\cell \\cell Right\\cell \\row " + def +
+                     ruledCell(3000, 10, "\\clvmgf") + ruledCell(6000) + ruledCell(9000) +
+                     "\\pard\\intbl Down\\cell B2\\cell C2\\cell \\row " + def +
+                     ruledCell(3000, 10, "\\clvmrg") + ruledCell(6000) + ruledCell(9000) +
+                     "\\pard\\intbl \\cell B3\\par more\\cell C3\\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        QCOMPARE(QList<int>({table->rows(), table->columns()}), QList<int>({3, 3}));
+        QCOMPARE(table->cellAt(0, 0).columnSpan(), 2);
+        QCOMPARE(table->cellAt(1, 0).rowSpan(), 2);
+        QVERIFY(table->cellAt(2, 0) == table->cellAt(1, 0));
+        const QTextBlock across = table->cellAt(0, 0).firstCursorPosition().block();
+        QCOMPARE(across.text(), QStringLiteral("One cell across two columns here"));
+        QCOMPARE(across.layout()->lineCount(), 1);
+        const auto drawn = record(s, 0);
+        QCOMPARE(drawn->textsStarting(QStringLiteral("Down")).size(), size_t(1));
+        // No rule inside a merged cell: none down its middle edge in the first row, none across the
+        // first column between the second and third rows.
+        const double r0 = cellText(s, table, 0, 2).top(), r1 = cellText(s, table, 1, 1).top(),
+                     r2 = cellText(s, table, 2, 1).top();
+        for (const Recorder::Line& l : linesAt(*drawn, Qt::Vertical, twipsToLayout(1440 - 108 + 3000)))
+            QVERIFY(qMin(l.line.y1(), l.line.y2()) > r1 - twipsToLayout(40));
+        for (const Recorder::Line& l : linesAt(*drawn, Qt::Horizontal, r2 - twipsToLayout(5)))
+            QVERIFY(qMin(l.line.x1(), l.line.x2()) > twipsToLayout(1440 - 108 + 3000) - 4);
+        QVERIFY(r0 < r1 && r1 < r2);
+    }
+
+    void wordCellAlignment() {
+        // Beside a cell of four lines: one set in its middle (\clvertalc), one at its foot (\clvertalb),
+        // and a cell merged down two rows set in the middle of both.
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0";
+        const Shown s = showWord(
+            def + ruledCell(2000) + ruledCell(4000, 10, "\\clvertalc") + ruledCell(6000, 10, "\\clvertalb") +
+            ruledCell(8000, 10, "\\clvmgf\\clvertalc") +
+            "\\pard\\intbl 1\\par 2\\par 3\\par 4\\cell Middle\\cell Foot\\cell Both\\cell \\row " + def +
+            ruledCell(2000) + ruledCell(4000) + ruledCell(6000) + ruledCell(8000, 10, "\\clvmrg") +
+            "\\pard\\intbl 5\\par 6\\cell x\\cell y\\cell \\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const QRectF first = cellText(s, table, 0, 0), next = cellText(s, table, 1, 0);
+        const QTextBlock four = table->cellAt(0, 0).lastCursorPosition().block();
+        const double textEnd = onSheet(s, four).top() + four.layout()->lineAt(0).height();
+        const double line = four.layout()->lineAt(0).height();
+        const QRectF middle = cellText(s, table, 0, 1), foot = cellText(s, table, 0, 2);
+        QVERIFY2(qAbs(middle.top() + line / 2 - (first.top() + textEnd) / 2) < 2,
+                 qPrintable(QString::number(middle.top() - first.top())));
+        QVERIFY2(qAbs(foot.top() + line - textEnd) < 2,
+                 qPrintable(QString::number(foot.top() - first.top())));
+        const QRectF both = cellText(s, table, 0, 3);
+        const QTextBlock six = table->cellAt(1, 0).lastCursorPosition().block();
+        const double end = onSheet(s, six).top() + six.layout()->lineAt(0).height();
+        QVERIFY2(qAbs(both.top() + line / 2 - (first.top() + end) / 2) < 2,
+                 qPrintable(QString::number(both.top() - first.top())));
+        QVERIFY(next.top() > textEnd - 1);
+    }
+
+    void wordHeadingRows() {
+        // A heading row (\trhdr) over sixty rows: the table runs on to a second page, which opens with
+        // the heading again, ruled like the first.
+        QByteArray body = "\\trowd\\trgaph108\\trleft0\\trhdr" + ruledCell(4000) + ruledCell(8000) +
+                          "\\pard\\intbl Heading\\cell Value\\cell \\row ";
+        for (int i = 1; i <= 60; ++i)
+            body += "\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl Row " +
+                    QByteArray::number(i) + "\\cell x\\cell \\row ";
+        const Shown s = showWord(body + "\\pard After\\par ");
+        QCOMPARE(s.copy.pageCount(), 2);
+        const auto second = record(s, 1);
+        const auto headings = second->textsStarting(QStringLiteral("Heading"));
+        QCOMPARE(headings.size(), size_t(1));
+        const double textTop = s.bodyTop();
+        QVERIFY2(headings.front().baseline.y() - textTop < twipsToLayout(300),
+                 qPrintable(QString::number(headings.front().baseline.y() - textTop)));
+        for (const Recorder::Text& t : second->texts)
+            if (t.text.startsWith(QLatin1String("Row")))
+                QVERIFY(t.baseline.y() > headings.front().baseline.y());
+        // Ruled above and below, on the same edges as on the first page, once each.
+        int above = 0, below = 0;
+        for (const Recorder::Line& l : second->lines) {
+            if (l.line.dy() != 0)
+                continue;
+            const double d = l.line.y1() - headings.front().baseline.y();
+            above += d < 0 && d > -twipsToLayout(300);
+            below += d > 0 && d < twipsToLayout(150);
+        }
+        QCOMPARE(above, 1);
+        QCOMPARE(below, 1);
+        QCOMPARE(record(s, 0)->textsStarting(QStringLiteral("Heading")).size(), size_t(1));
+    }
+
+    void shadingBesideSpacedRule() {
+        // Shading reaches out to a left rule that stands its space (\brsp) away from the text, and no
+        // further; on the right, without a rule, it ends at the indent.
+        const Shown s =
+            showWord("\\pard\\li720\\ri720\\brdrl\\brdrs\\brdrw30\\brsp120\\cbpat2 Shaded beside a "
+                     "rule\\par \\pard After\\par ");
+        const QRectF text = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Shaded")));
+        const auto drawn = record(s, 0);
+        const QColor shade(255, 230, 153);
+        std::vector<QRectF> fills;
+        for (const Recorder::Fill& f : drawn->fills)
+            if (f.color == shade)
+                fills.push_back(f.rect);
+        QCOMPARE(fills.size(), size_t(1));
+        const QRectF& fill = fills.front();
+        const double indent = twipsToLayout(1440 + 720);
+        QVERIFY2(qAbs(fill.left() - (indent - twipsToLayout(120))) < 0.5,
+                 qPrintable(QString::number(fill.left())));
+        QVERIFY(qAbs(fill.right() - twipsToLayout(12240 - 1440 - 720)) < 0.5);
+        QVERIFY(qAbs(fill.top() - text.top()) < 0.5);
+        std::vector<Recorder::Line> rules;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dx() == 0)
+                rules.push_back(l);
+        QCOMPARE(rules.size(), size_t(1));
+        const Recorder::Line& rule = rules.front();
+        QCOMPARE(rule.width, twipsToLayout(30));
+        QVERIFY2(qAbs(rule.line.x1() + rule.width / 2 - fill.left()) < 0.5,
+                 qPrintable(QString::number(rule.line.x1())));
+        QVERIFY(qAbs(qMin(rule.line.y1(), rule.line.y2()) - fill.top()) < 0.5);
+        QVERIFY(qAbs(qMax(rule.line.y1(), rule.line.y2()) - fill.bottom()) < 1);
+        const QImage page = sheet(s, 0);
+        const int y = px(text.center().y());
+        QCOMPARE(page.pixelColor(px(fill.left()) + 2, y), shade);
+        QCOMPARE(page.pixelColor(px(rule.line.x1() - rule.width / 2) - 2, y), QColor(Qt::white));
+        QVERIFY(qGray(page.pixel(px(rule.line.x1()), y)) < 100);
+    }
+
+    void emptyLineBeforeTable() {
+        // An empty paragraph between a caption and a table keeps its line.
+        const QByteArray row =
+            "\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + "\\pard\\intbl Cell\\cell \\row ";
+        const Shown spaced = showWord("\\pard Caption\\par \\par " + row + "\\pard After\\par ");
+        const Shown close = showWord("\\pard Caption\\par " + row + "\\pard After\\par ");
+        const auto gap = [](const Shown& s) {
+            return cellText(s, firstTable(*s.copy.body), 0, 0).top() -
+                   onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Caption"))).top();
+        };
+        const QTextBlock caption = blockStarting(*spaced.copy.body, QStringLiteral("Caption"));
+        const double line = caption.layout()->lineAt(0).height();
+        QVERIFY2(qAbs(gap(spaced) - gap(close) - line) < 1.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(gap(spaced)).arg(gap(close))));
+        QVERIFY(gap(close) < line + twipsToLayout(40));
     }
 };
 

@@ -126,9 +126,11 @@ private slots:
         QCOMPARE(std::get<Table>(t.body.blocks.at(1)).rows.size(), size_t(2));
         const Row& r = std::get<Table>(t.body.blocks.at(1)).rows.at(0);
         QCOMPARE(r.cells.size(), size_t(3));
+        // As LibreOffice places them, the edges stand the row's left padding (here the cell gap) left of
+        // where the file gives them, so that the first cell's text starts at \trleft.
         QCOMPARE(QList<int>({r.cells.at(0).rightTwips, r.cells.at(2).rightTwips, r.leftTwips, r.gapTwips,
                              r.heightTwips}),
-                 QList<int>({2000, 9000, -108, 108, 720}));
+                 QList<int>({2000 - 108, 9000 - 108, -108 - 108, 108, 720}));
         const Cell& first = r.cells.at(0);
         QVERIFY(edge(first.borders, Side::Top) == (Border{Border::Single, 10, 0, QColor()}));
         QVERIFY(edge(first.borders, Side::Bottom) == (Border{Border::Double, 15, 0, QColor(192, 0, 0)}));
@@ -144,11 +146,53 @@ private slots:
         QTextDocument& d = *merged->copies.at(0).body;
         QCOMPARE(samples::cellTexts(d), QStringList({"A1", "B1|second", "C1", "A2", "B2", "C2"}));
         QCOMPARE(d.find("C1").charFormat().fontWeight(), int(QFont::Bold));
-        // A row starting a cell gap left of the margin puts the first cell's text on the margin.
+        // The first cell's text starts at \trleft, a cell gap left of the margin.
         d.documentLayout()->documentSize();
         const QTextBlock a1 = d.find("A1").block();
-        QVERIFY(qAbs(d.documentLayout()->blockBoundingRect(a1).left() + a1.layout()->lineAt(0).x()) <
-                kLayoutDpi / 50);
+        QVERIFY(qAbs(d.documentLayout()->blockBoundingRect(a1).left() + a1.layout()->lineAt(0).x() +
+                     twipsToLayout(108)) < kLayoutDpi / 50);
+    }
+
+    void wordTables() {
+        // A table inside a cell (\itap2, \nestcell, its row in \nesttableprops, and its text again in
+        // \nonesttables for older readers): every word of it stays in the outer cell, in order.
+        const Template nested =
+            read("\\trowd\\trgaph108\\cellx4000\\cellx8000\\pard\\intbl\\itap1 Outer\\par "
+                 "\\pard\\intbl\\itap2 Inner one\\nestcell Inner two\\nestcell {\\*\\nesttableprops\\trowd"
+                 "\\trgaph108\\cellx1000\\cellx2000\\nestrow}{\\nonesttables Inner one Inner two\\par }"
+                 "\\pard\\intbl\\itap1 After inner\\cell Second\\cell {\\trowd\\trgaph108\\cellx4000"
+                 "\\cellx8000\\row }\\pard After\\par ");
+        QCOMPARE(nested.body.blocks.size(), size_t(2));
+        const auto merged = shown(nested);
+        QCOMPARE(samples::cellTexts(*merged->copies.at(0).body),
+                 QStringList({"Outer|Inner one|Inner two|After inner", "Second"}));
+
+        // Padding words and their units: the row's say what they mean, a cell's left and top are
+        // swapped as Word writes them, units of 0 leave them out; a thick rule is twice its width, a
+        // table's own rule none; a cell merged into the one before widens it; merges down, alignment
+        // and headings are kept; a cell without an edge takes its preferred width.
+        const Template t = read(
+            "\\trowd\\trgaph108\\trleft0\\trhdr\\trpaddl50\\trpaddt60\\trpaddr70\\trpaddb80\\trpaddfl3"
+            "\\trpaddft3\\trpaddfr3\\trpaddfb0\\clpadl11\\clpadt22\\clpadr33\\clpadb44\\clpadfl3\\clpadft3"
+            "\\clpadfr0\\clpadfb3\\clvmgf\\clvertalc\\clbrdrt\\brdrth\\brdrw10 \\clbrdrb\\brdrtbl "
+            "\\cellx2000\\clmgf\\clvertalb\\cellx4000\\clmrg\\clbrdrr\\brdrs\\brdrw15 \\cellx6000"
+            "\\clftsWidth3\\clwWidth1500\\cellx0\\pard\\intbl A\\cell B\\cell \\cell D\\cell \\row ");
+        const Row& r = std::get<Table>(t.body.blocks.at(0)).rows.at(0);
+        QVERIFY(r.header);
+        QCOMPARE(QList<int>({r.leftPadTwips, r.topPadTwips, r.rightPadTwips, r.bottomPadTwips, r.leftTwips}),
+                 QList<int>({50, 60, 70, 0, -50}));
+        QCOMPARE(r.cells.size(), size_t(3));
+        const Cell& a = r.cells.at(0);
+        QCOMPARE(QList<int>({a.leftPadTwips, a.topPadTwips, a.rightPadTwips, a.bottomPadTwips}),
+                 QList<int>({22, 11, -1, 44}));
+        QVERIFY(a.vMerge == Cell::VMerge::Restart && a.vAlign == Cell::VAlign::Center);
+        QVERIFY(edge(a.borders, Side::Top) == (Border{Border::Single, 20, 0, QColor()}));
+        QVERIFY(!edge(a.borders, Side::Bottom).visible());
+        const Cell& b = r.cells.at(1);
+        QCOMPARE(b.rightTwips, 6000 - 50);
+        QVERIFY(b.vAlign == Cell::VAlign::Bottom && edge(b.borders, Side::Right).widthTwips == 15);
+        QCOMPARE(r.cells.at(2).rightTwips, 6000 - 50 + 1500);
+        QCOMPARE(paraText(r.cells.at(2).paragraphs.at(0)), QStringLiteral("D"));
     }
 
     void picturesFieldsAndSkippedDestinations() {
