@@ -26,6 +26,7 @@ Template Reader::run() {
     st.story = &m_body;
     parseGroup(st, 1);
     finishStory(m_body, st);
+    closeSection();
     const auto it = m_fonts.find(m_defaultFont);
     m_t.defaultFamily = it != m_fonts.end() ? it->second.name : QString();
     m_t.fileName = m_fileName;
@@ -160,14 +161,14 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('h', PageWord);
     set('i', Character | TableWord);
     set('k', Character | Paragraph);
-    set('l', Paragraph | Special);
+    set('l', Paragraph | PageWord | Special);
     set('m', PageWord);
     set('n', Character | TableWord);
     set('p', Character | Paragraph | PageWord | Special);
     set('q', Paragraph);
     set('r', Paragraph | TableWord | Special);
     set('s', Character | Paragraph | PageWord);
-    set('t', Paragraph | BorderEdge | TableWord | Special);
+    set('t', Paragraph | BorderEdge | TableWord | PageWord | Special);
     set('u', Character | Special);
     set('v', Character);
     return kinds;
@@ -342,50 +343,113 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
             page.defaultTabTwips = clampPositiveTwips(param);
     } else if (w == "headery" || w == "headerysxn") {
         if (param > 0)
-            page.headerTwips = clampPositiveTwips(param);
+            sectionPage().headerTwips = clampPositiveTwips(param);
     } else if (w == "footery" || w == "footerysxn") {
         if (param > 0)
-            page.footerTwips = clampPositiveTwips(param);
+            sectionPage().footerTwips = clampPositiveTwips(param);
     } else if (w.starts_with("mmmaintype")) {
         m_t.type = w == "mmmaintypecatalog"  ? MainType::Catalog
                    : w == "mmmaintypelabels" ? MainType::Labels
                                              : MainType::Letters;
     } else if (w.starts_with("marg")) {
-        if (m_sectionSeen && w.ends_with("sxn"))
-            return true; // later sections do not override the first one's margins
+        // The document's margins come before any section; a section's own are its.
+        PageSetup& pg = w.ends_with("sxn") ? sectionPage() : page;
         if (w == "margl" || w == "marglsxn")
-            page.leftTwips = clampPositiveTwips(param);
+            pg.leftTwips = clampPositiveTwips(param);
         else if (w == "margr" || w == "margrsxn")
-            page.rightTwips = clampPositiveTwips(param);
+            pg.rightTwips = clampPositiveTwips(param);
         else if (w == "margt" || w == "margtsxn")
-            page.topTwips = clampPositiveTwips(param);
+            pg.topTwips = clampPositiveTwips(param);
         else if (w == "margb" || w == "margbsxn")
-            page.bottomTwips = clampPositiveTwips(param);
+            pg.bottomTwips = clampPositiveTwips(param);
     } else if (w == "paperw" || w == "pgwsxn") {
-        if (param > 0 && !(m_sectionSeen && w == "pgwsxn"))
-            page.widthTwips = clampPositiveTwips(param);
+        if (param > 0)
+            (w == "pgwsxn" ? sectionPage() : page).widthTwips = clampPositiveTwips(param);
     } else if (w == "paperh" || w == "pghsxn") {
-        if (param > 0 && !(m_sectionSeen && w == "pghsxn"))
-            page.heightTwips = clampPositiveTwips(param);
-    } else if (w == "page" || w == "sect") {
+        if (param > 0)
+            (w == "pghsxn" ? sectionPage() : page).heightTwips = clampPositiveTwips(param);
+    } else if (w == "lndscpsxn") {
+        // Word gives a landscape section's paper as it stands, wide side first; turned only when not.
+        PageSetup& pg = sectionPage();
+        if (pg.widthTwips < pg.heightTwips)
+            std::swap(pg.widthTwips, pg.heightTwips);
+    } else if (w == "page") {
         if (body && !st.inResult && !st.target && st.story) {
             flushText(st);
             if (!st.story->runs.empty())
                 endParagraph(st, false);
-            if (w == "page") {
-                st.story->breakPending = true;
-            } else {
-                st.story->sectionPending = true;
-                m_sectionSeen = true;
-            }
+            st.story->breakPending = true;
         }
+    } else if (w == "sect") {
+        if (body && !st.inResult && !st.target && st.story == &m_body)
+            startSection(st);
+    } else if (w == "sectd") {
+        (m_t.sections.empty() ? m_t.titlePage : m_t.sections.back().titlePage) = false;
+    } else if (w == "titlepg") {
+        (m_t.sections.empty() ? m_t.titlePage : m_t.sections.back().titlePage) = true;
+    } else if (w == "facingp") {
+        m_t.evenPages = true;
     } else if (w == "sbknone") {
         if (st.story)
             st.story->sectionPending = false;
+        if (!m_t.sections.empty())
+            m_t.sections.back().newPage = false;
+    } else if (w == "sbkpage" || w == "sbkodd" || w == "sbkeven" || w == "sbkcol") {
+        // Odd and even page starts begin a new page too: the blank page between is left out.
+        if (!m_t.sections.empty() && st.story == &m_body) {
+            m_t.sections.back().newPage = true;
+            m_body.sectionPending = true;
+        }
     } else {
         return false;
     }
     return true;
+}
+
+PageSetup& Reader::sectionPage() {
+    return m_t.sections.empty() ? m_t.page : m_t.sections.back().page;
+}
+
+// A section ends: the next one starts with the body's next block, on the paper and with the headers of
+// this one until it gives its own.
+void Reader::startSection(State& st) {
+    flushText(st);
+    if (!m_body.runs.empty())
+        endParagraph(st, false);
+    flushTable(m_body);
+    closeSection();
+    Section next;
+    if (!m_t.sections.empty()) {
+        next = m_t.sections.back();
+    } else {
+        next.page = m_t.page;
+        next.header = m_t.header;
+        next.footer = m_t.footer;
+        next.firstHeader = m_t.firstHeader;
+        next.firstFooter = m_t.firstFooter;
+        next.evenHeader = m_t.evenHeader;
+        next.evenFooter = m_t.evenFooter;
+        next.titlePage = m_t.titlePage;
+    }
+    next.firstBlock = int(m_body.story->blocks.size());
+    next.newPage = true;
+    m_body.sectionPending = true;
+    if (m_t.sections.size() < kMaxSections)
+        m_t.sections.push_back(std::move(next));
+}
+
+void Reader::closeSection() {
+    const auto close = [this](auto& s) {
+        if (m_bothHeader && !m_leftHeader)
+            s.evenHeader = s.header;
+        if (m_bothFooter && !m_leftFooter)
+            s.evenFooter = s.footer;
+    };
+    if (m_t.sections.empty())
+        close(m_t);
+    else
+        close(m_t.sections.back());
+    m_bothHeader = m_bothFooter = m_leftHeader = m_leftFooter = false;
 }
 
 // Paragraph and line ends, tabs, Unicode characters, typographic characters, the older page number.

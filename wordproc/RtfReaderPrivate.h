@@ -28,6 +28,8 @@ constexpr size_t kMaxCells = 63;
 constexpr size_t kMaxTabs = 64;
 // Each text box is laid out as a document of its own for every letter; a letter has a few.
 constexpr size_t kMaxTextBoxes = 64;
+// Each section keeps copies of its headers and footers; past this many, the last one goes on.
+constexpr size_t kMaxSections = 64;
 
 enum class Dest : quint8 {
     Body, // text that belongs to a story (or a field result)
@@ -193,6 +195,10 @@ private:
     bool openShape(State& st, GroupLocals& local, Word word);
     bool openShapePart(State& st, GroupLocals& local, Word word);
     bool openHeaderFooter(State& st, GroupLocals& local, Word word);
+    // Sections: the paper of the one being read, its end at \sect, its left pages' headers.
+    PageSetup& sectionPage();
+    void startSection(State& st);
+    void closeSection();
     bool keepDestination(State& st, GroupLocals& local, Word word);
     void ignoreWord(State& st, Word word, bool hasParam, int param);
     void fontTableWord(State& st, Word word, bool hasParam, int param);
@@ -252,11 +258,11 @@ private:
     int m_red = -1, m_green = -1, m_blue = -1;
     std::vector<QColor> m_colors;
     StoryBuilder m_body;
-    StoryBuilder m_header;
-    StoryBuilder m_footer;
-    bool m_headerSeen = false;
-    bool m_footerSeen = false;
-    bool m_sectionSeen = false; // page settings of later sections do not override the first
+    StoryBuilder m_band; // the header or footer being read
+    // What the section being read gave: a header or footer for both sides (\header), one for left
+    // pages (\headerl); the left pages take the one for both unless they have their own.
+    bool m_bothHeader = false, m_bothFooter = false;
+    bool m_leftHeader = false, m_leftFooter = false;
 };
 
 } // namespace wordproc::rtf

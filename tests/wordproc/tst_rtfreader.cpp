@@ -231,6 +231,52 @@ private slots:
         QCOMPARE(para(box, 0).format.align, ParaFormat::Center);
     }
 
+    void headersByPage() {
+        // A first page of its own (\titlepg with \headerf), left and right pages (\facingp with
+        // \headerl and \headerr); \header serves both sides where no left one is given.
+        const Template t = read("\\facingp\\sectd\\titlepg{\\headerf \\pard Letterhead\\par }"
+                                "{\\headerl \\pard Left\\par }{\\headerr \\pard Right\\par }"
+                                "{\\footerf \\pard First foot\\par }{\\footer \\pard Foot\\par }"
+                                "\\pard Body\\par ");
+        QVERIFY(t.titlePage && t.evenPages);
+        const auto text = [](const Story& s) {
+            return s.empty() ? QString() : paraText(std::get<Paragraph>(s.blocks.at(0)));
+        };
+        QCOMPARE(QStringList({text(t.firstHeader), text(t.header), text(t.evenHeader), text(t.firstFooter),
+                              text(t.footer), text(t.evenFooter)}),
+                 QStringList({"Letterhead", "Right", "Left", "First foot", "Foot", "Foot"}));
+        QCOMPARE(paraText(para(t, 0)), QStringLiteral("Body"));
+        // Without \titlepg a first-page header is kept but not asked for.
+        const Template plain = read("{\\headerf \\pard F\\par }{\\header \\pard H\\par }\\pard B\\par ");
+        QVERIFY(!plain.titlePage && !plain.evenPages);
+        QCOMPARE(text(plain.header), QStringLiteral("H"));
+    }
+
+    void sections() {
+        // Each \sect starts a section at the body's next paragraph, on a new page unless \sbknone;
+        // a section keeps the headers of the one before until it gives its own, and its own paper.
+        const Template t = read("\\sectd\\pgwsxn12240\\pghsxn15840\\margtsxn1440{\\header \\pard One\\par }"
+                                "\\pard A\\par B\\par \\sect\\sectd\\sbknone\\pard C\\par "
+                                "\\sect\\sectd\\lndscpsxn\\pgwsxn15840\\pghsxn12240\\margtsxn720\\titlepg"
+                                "{\\header \\pard Three\\par }\\pard D\\par ");
+        QCOMPARE(t.body.blocks.size(), size_t(4));
+        QCOMPARE(t.sections.size(), size_t(2));
+        const Section& second = t.sections.at(0);
+        const Section& third = t.sections.at(1);
+        QCOMPARE(QList<int>({second.firstBlock, third.firstBlock}), QList<int>({2, 3}));
+        QVERIFY(!second.newPage && third.newPage);
+        QVERIFY(!para(t, 2).format.pageBreakBefore && para(t, 3).format.pageBreakBefore);
+        QCOMPARE(paraText(std::get<Paragraph>(second.header.blocks.at(0))), QStringLiteral("One"));
+        QCOMPARE(paraText(std::get<Paragraph>(third.header.blocks.at(0))), QStringLiteral("Three"));
+        QCOMPARE(paraText(std::get<Paragraph>(t.header.blocks.at(0))), QStringLiteral("One"));
+        QVERIFY(!second.titlePage && third.titlePage && !t.titlePage);
+        // The first section's paper is the document's; a later one's stays its own.
+        QCOMPARE(QList<int>({t.page.widthTwips, t.page.heightTwips, t.page.topTwips}),
+                 QList<int>({12240, 15840, 1440}));
+        QCOMPARE(QList<int>({third.page.widthTwips, third.page.heightTwips, third.page.topTwips}),
+                 QList<int>({15840, 12240, 720}));
+    }
+
     void damagedInput() {
         // Every cut-off prefix of a real template fails cleanly, naming the file.
         const QByteArray full = samples::letterTemplate();
