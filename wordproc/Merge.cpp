@@ -277,9 +277,15 @@ public:
                           ? twipsToLayout(pg.topTwips + fl.topTwips)
                           : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
             PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0, band};
-            if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size())
+            if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
                 textBox(placed, fl, record);
-            else
+                // A frame of no set height is as tall as its text.
+                if (fl.heightTwips <= 0) {
+                    r.setHeight(placed.text->documentLayout()->documentSize().height() +
+                                twipsToLayout(fl.insetTwips[1] + fl.insetTwips[3]));
+                    placed.rect = r;
+                }
+            } else
                 placed.image = m.m_t->pictures[size_t(fl.picture)].image;
             out.push_back(std::move(placed));
             if (fl.behindText || fl.wrap == Floating::Wrap::None || besideText(fl))

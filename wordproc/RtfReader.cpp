@@ -7,6 +7,7 @@
 #include "wordproc/Twips.h"
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 namespace wordproc {
@@ -90,11 +91,71 @@ void Reader::endParagraph(State& st, bool mark) {
         return;
     }
     flushTable(*b);
+    if (st.frame.set && !st.inTextBox) {
+        // A frame's paragraphs float where the frame lies; the text around them goes on.
+        if (!(b->frame == st.frame))
+            flushFrame(*b, st);
+        b->frame = st.frame;
+        b->frameText.blocks.emplace_back(std::move(p));
+        return;
+    }
+    flushFrame(*b, st);
     if (b->breakPending || b->sectionPending) {
         p.format.pageBreakBefore = true;
         b->breakPending = b->sectionPending = false;
     }
+    if (!b->frameAnchors.empty()) {
+        p.runs.insert(p.runs.begin(), b->frameAnchors.begin(), b->frameAnchors.end());
+        b->frameAnchors.clear();
+    }
     b->story->blocks.emplace_back(std::move(p));
+}
+
+// The paragraphs of the frame being read become a text box of no fill or outline where the frame
+// lies, anchored in the next paragraph of the story.
+void Reader::flushFrame(StoryBuilder& b, const State& st) {
+    if (b.frameText.empty())
+        return;
+    const FrameWords w = b.frame;
+    Story text = std::move(b.frameText);
+    b.frameText = Story{};
+    b.frame = FrameWords{};
+    if (m_t.textBoxes.size() >= kMaxTextBoxes) {
+        // Past what a letter lays out: the frame's text stays in the flow.
+        for (Block& block : text.blocks)
+            b.story->blocks.push_back(std::move(block));
+        return;
+    }
+    const PageSetup& pg = m_t.page;
+    const int column = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+    Floating f;
+    f.fromX = w.fromX;
+    f.fromY = w.fromY;
+    f.widthTwips = w.width > 0 ? w.width : column;
+    f.heightTwips = w.height == 0 ? 0 : std::abs(w.height);
+    const int across = w.fromX == Floating::From::Page ? pg.widthTwips : column;
+    f.leftTwips = w.across == FrameWords::Across::Center  ? (across - f.widthTwips) / 2
+                  : w.across == FrameWords::Across::Right ? across - f.widthTwips
+                  : w.across == FrameWords::Across::Left  ? 0
+                                                          : w.x;
+    // Centred or at the bottom only with a height given; a frame as tall as its text stands at the top.
+    const int down =
+        w.fromY == Floating::From::Page ? pg.heightTwips : pg.heightTwips - pg.topTwips - pg.bottomTwips;
+    f.topTwips = w.down == FrameWords::Down::At ? w.y : 0;
+    if (w.down == FrameWords::Down::Center && f.heightTwips > 0)
+        f.topTwips = (down - f.heightTwips) / 2;
+    else if (w.down == FrameWords::Down::Bottom && f.heightTwips > 0)
+        f.topTwips = down - f.heightTwips;
+    // The distance to the text below is kept as the box's own room under its text.
+    f.insetTwips[3] = w.gap;
+    if (f.heightTwips > 0)
+        f.heightTwips += w.gap;
+    f.wrap = w.noWrap ? Floating::Wrap::None : Floating::Wrap::Around;
+    f.lineTwips = 0;
+    m_t.textBoxes.push_back(std::move(text));
+    f.text = int(m_t.textBoxes.size() - 1);
+    m_t.floats.push_back(f);
+    b.frameAnchors.push_back(Run{Run::Floating, format(st.chr), int(m_t.floats.size() - 1), {}});
 }
 
 void Reader::finishStory(StoryBuilder& b, const State& st) {
@@ -109,6 +170,15 @@ void Reader::finishStory(StoryBuilder& b, const State& st) {
         endParagraph(s, false);
     }
     flushTable(b);
+    flushFrame(b, s);
+    if (!b.frameAnchors.empty()) {
+        // Frames at the story's end: its last paragraph anchors them.
+        if (b.story->blocks.empty() || !std::holds_alternative<Paragraph>(b.story->blocks.back()))
+            b.story->blocks.emplace_back(Paragraph{});
+        auto& runs = std::get<Paragraph>(b.story->blocks.back()).runs;
+        runs.insert(runs.end(), b.frameAnchors.begin(), b.frameAnchors.end());
+        b.frameAnchors.clear();
+    }
 }
 
 QColor Reader::shading(int back, int fore, int percent) const {
@@ -146,16 +216,17 @@ enum WordKinds : quint8 {
     BorderEdge = 4,
     TableWord = 8,
     PageWord = 16,
-    Special = 32
+    Special = 32,
+    FrameWord = 64
 };
 
 constexpr std::array<quint8, 26> kKindsByLetter = [] {
     std::array<quint8, 26> kinds{};
     const auto set = [&kinds](char letter, int k) { kinds[size_t(letter - 'a')] = quint8(k); };
-    set('a', PageWord);
+    set('a', PageWord | FrameWord);
     set('b', Character | BorderEdge | Special);
     set('c', Character | Paragraph | BorderEdge | TableWord | Special);
-    set('d', Character | PageWord);
+    set('d', Character | PageWord | FrameWord);
     set('e', Special);
     set('f', Character | Paragraph | PageWord);
     set('h', PageWord);
@@ -163,8 +234,9 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('k', Character | Paragraph);
     set('l', Paragraph | PageWord | Special);
     set('m', PageWord);
-    set('n', Character | TableWord);
-    set('p', Character | Paragraph | PageWord | Special);
+    set('n', Character | TableWord | FrameWord);
+    set('p', Character | Paragraph | PageWord | Special | FrameWord);
+    set('o', FrameWord);
     set('q', Paragraph);
     set('r', Paragraph | TableWord | Special);
     set('s', Character | Paragraph | PageWord);
@@ -192,6 +264,8 @@ void Reader::propertyWord(State& st, Word w, bool hasParam, int param) {
     if ((kinds & TableWord) && tableWord(st, w, param))
         return;
     if ((kinds & PageWord) && pageWord(st, w, hasParam, param))
+        return;
+    if ((kinds & FrameWord) && frameWord(st, w, param))
         return;
     if (kinds & Special)
         specialWord(st, w, hasParam, param);
@@ -267,6 +341,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
     ParaFormat& para = st.para;
     if (w == "pard") {
         para = ParaFormat{};
+        st.frame = FrameWords{};
         st.inTable = false;
         st.tabKind = TabStop::Left;
         st.tabLeader = TabStop::NoLeader;
@@ -403,6 +478,51 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     } else {
         return false;
     }
+    return true;
+}
+
+// A positioned frame's words: where it lies, from what, how large, and whether text goes beside it.
+bool Reader::frameWord(State& st, Word w, int param) {
+    FrameWords& f = st.frame;
+    using From = Floating::From;
+    if (w == "phpg" || w == "phmrg" || w == "phcol") {
+        f.fromX = w == "phpg" ? From::Page : From::Margin;
+    } else if (w == "pvpg" || w == "pvmrg" || w == "pvpara") {
+        f.fromY = w == "pvpg" ? From::Page : w == "pvmrg" ? From::Margin : From::Paragraph;
+    } else if (w == "posx" || w == "posnegx") {
+        f.x = clampTwips(param);
+        f.across = FrameWords::Across::At;
+    } else if (w == "posy" || w == "posnegy") {
+        f.y = clampTwips(param);
+        f.down = FrameWords::Down::At;
+    } else if (w == "posxl" || w == "posxi") {
+        f.across = FrameWords::Across::Left;
+    } else if (w == "posxc") {
+        f.across = FrameWords::Across::Center;
+    } else if (w == "posxr" || w == "posxo") {
+        f.across = FrameWords::Across::Right;
+    } else if (w == "posyt" || w == "posyil" || w == "posyin") {
+        f.down = FrameWords::Down::Top;
+    } else if (w == "posyc") {
+        f.down = FrameWords::Down::Center;
+    } else if (w == "posyb" || w == "posyout") {
+        f.down = FrameWords::Down::Bottom;
+    } else if (w == "absw") {
+        f.width = clampPositiveTwips(param);
+    } else if (w == "absh") {
+        f.height = clampTwips(param);
+    } else if (w == "nowrap" || w == "overlay") {
+        f.noWrap = true;
+    } else if (w == "dxfrtext") {
+        f.gap = qBound(0, param, 1440);
+    } else if (w == "dfrmtxtx" || w == "dfrmtxty" || w == "absnoovrlp" || w == "abslock") {
+        // LibreOffice keeps \dxfrtext below a frame whatever these say; beside it, the eighth of an
+        // inch of any float.
+    } else {
+        return false;
+    }
+    // Any of them makes the paragraph a frame's.
+    f.set = true;
     return true;
 }
 

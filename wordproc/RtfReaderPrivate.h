@@ -73,6 +73,24 @@ struct ShapeProperty {
 // Which edge the rule words (\brdrs, \brdrw, ...) describe: the last \brdrt, \box or \clbrdrb given.
 enum class BorderTarget : quint8 { None, Paragraph, AllOfParagraph, Cell };
 
+// A positioned frame as a paragraph's words give it (\posx, \pvpg, \absw...): paragraphs in a row with
+// the same words make one frame.
+struct FrameWords {
+    enum class Across : quint8 { At, Left, Center, Right };
+    enum class Down : quint8 { At, Top, Center, Bottom };
+    bool set = false;
+    Floating::From fromX = Floating::From::Margin;
+    Floating::From fromY = Floating::From::Paragraph;
+    Across across = Across::At;
+    Down down = Down::At;
+    int x = 0, y = 0;
+    int width = 0;  // 0: as wide as the column
+    int height = 0; // 0: as tall as its text; < 0 exactly
+    int gap = 0;    // the distance kept between the frame and the text below it
+    bool noWrap = false;
+    bool operator==(const FrameWords&) const = default;
+};
+
 // One story being read: the paragraph being filled and the table rows around it.
 struct StoryBuilder {
     Story* story = nullptr;
@@ -87,6 +105,11 @@ struct StoryBuilder {
     std::vector<Cell> cells;
     Table table;
     bool tableBreakPending = false;
+    // The frame being filled with paragraphs, and the frames that wait for the next paragraph to
+    // anchor them.
+    FrameWords frame;
+    Story frameText;
+    std::vector<Run> frameAnchors;
 };
 
 // A shape being read: where it lies, and for a text box its look and its text.
@@ -112,6 +135,7 @@ struct State {
     BorderTarget border = BorderTarget::None;
     Side borderSide = Side::Top;
     int paraBack = -1, paraFore = -1, paraShade = 0; // the paragraph's shading, as \cbpat, \cfpat, \shading
+    FrameWords frame;
     int uc = 1;
     bool symbolFont = false;
     bool hidden = false;
@@ -225,6 +249,8 @@ private:
     bool tableWord(State& st, Word word, int param);
     bool borderTargetWord(State& st, Word word, int param);
     void borderWord(State& st, Word w, int param);
+    bool frameWord(State& st, Word w, int param);
+    void flushFrame(StoryBuilder& b, const State& st);
     void endCell(State& st);
     void endRow(State& st);
     void flushTable(StoryBuilder& b);

@@ -732,6 +732,49 @@ private slots:
         QVERIFY(seen[0] > 20 && seen[1] > 0 && seen[2] == 1);
     }
 
+    // A frame Word placed on the page holds its text where it says, within a point, and the letter's
+    // text goes on below it, the frame's distance from the text away.
+    void framesAtTheirPlace() {
+        const Shown s =
+            showRtf("\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180\\fs28 Dealer name\\par "
+                    "\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180 Main Street\\par "
+                    "\\pard\\pvpg\\phpg\\posx7920\\posy720\\absw2880\\absh-720 Form 7\\par "
+                    "\\pard Customer\\par ");
+        QCOMPARE(s.copy.pageCount(), 1);
+        QCOMPARE(s.copy.pictures.size(), size_t(2));
+        const PlacedPicture& dealer = s.copy.pictures.at(0);
+        const PlacedPicture& form = s.copy.pictures.at(1);
+        const double point = twipsToLayout(20);
+        QVERIFY(dealer.text && form.text && dealer.page == 0);
+        QVERIFY(!dealer.fill.isValid() && !dealer.line.isValid());
+        QVERIFY2(
+            (dealer.rect.topLeft() - QPointF(twipsToLayout(2160), twipsToLayout(1440))).manhattanLength() <
+                point,
+            qPrintable(QStringLiteral("%1,%2").arg(dealer.rect.x()).arg(dealer.rect.y())));
+        QVERIFY(qAbs(dealer.rect.width() - twipsToLayout(4320)) < point);
+        QVERIFY((form.rect.topLeft() - QPointF(twipsToLayout(7920), twipsToLayout(720))).manhattanLength() <
+                point);
+        QVERIFY(qAbs(form.rect.height() - twipsToLayout(720)) < point);
+        // The text is drawn in the frames: its first line's left edge at the frame's, its baseline one
+        // ascent below the frame's top.
+        const auto drawn = record(s, 0);
+        const auto name = drawn->textsStarting(QStringLiteral("Dealer name"));
+        QCOMPARE(name.size(), size_t(1));
+        QVERIFY(qAbs(name.front().baseline.x() - twipsToLayout(2160)) < point);
+        QVERIFY(name.front().baseline.y() > twipsToLayout(1440) &&
+                name.front().baseline.y() < twipsToLayout(1440 + 400));
+        QVERIFY(drawn->textsStarting(QStringLiteral("Form 7")).front().baseline.y() <
+                twipsToLayout(720 + 400));
+        // Nothing is drawn round them; the letter's text starts below the two lines and the distance.
+        for (const Recorder::Line& l : drawn->lines)
+            QVERIFY(!dealer.rect.adjusted(-2, -2, 2, 2).contains(l.line.center()));
+        const double customer = baselineOf(*drawn, QStringLiteral("Customer"));
+        const double below =
+            dealer.rect.top() + dealer.text->documentLayout()->documentSize().height() + twipsToLayout(180);
+        QVERIFY2(customer > below && customer < below + twipsToLayout(300),
+                 qPrintable(QStringLiteral("%1 %2").arg(customer).arg(below)));
+    }
+
     // Lines are as tall as LibreOffice sets them (the font's spacing, 13.8 pt for 12-point Liberation
     // Serif, not Qt's whole layout pixels), and their text sits where LibreOffice sets it, under the
     // font's line gap (Qt would set the gap below the text), so that a page holds the same lines at the

@@ -277,6 +277,35 @@ private slots:
                  QList<int>({15840, 12240, 720}));
     }
 
+    void positionedFrames() {
+        // Paragraphs in a row with the same frame words make one frame: a text box of no fill or
+        // outline where the words put it, anchored in the next paragraph of the flow.
+        const Template t = read("\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180 Name\\par "
+                                "\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180 Street\\par "
+                                "\\pard\\pvmrg\\phmrg\\posxr\\posy0\\absw2880\\absh-720 Form 7\\par "
+                                "\\pard Body\\par ");
+        QCOMPARE(t.body.blocks.size(), size_t(1));
+        QCOMPARE(paraText(para(t, 0)), QStringLiteral("Body"));
+        QCOMPARE(t.floats.size(), size_t(2));
+        QCOMPARE(t.textBoxes.size(), size_t(2));
+        QCOMPARE(t.textBoxes.at(0).blocks.size(), size_t(2));
+        QCOMPARE(paraText(std::get<Paragraph>(t.textBoxes.at(1).blocks.at(0))), QStringLiteral("Form 7"));
+        const Floating& name = t.floats.at(0);
+        QVERIFY(name.fromX == Floating::From::Page && name.fromY == Floating::From::Page);
+        QCOMPARE(QList<int>({name.leftTwips, name.topTwips, name.widthTwips, name.heightTwips}),
+                 QList<int>({2160, 1440, 4320, 0}));
+        QVERIFY(!name.fill.isValid() && !name.line.isValid());
+        // At the right of the margins (6.5 inches wide here), a half inch tall and the distance kept.
+        const Floating& form = t.floats.at(1);
+        QVERIFY(form.fromX == Floating::From::Margin && form.fromY == Floating::From::Margin);
+        QCOMPARE(QList<int>({form.leftTwips, form.topTwips, form.widthTwips, form.heightTwips}),
+                 QList<int>({9360 - 2880, 0, 2880, 720}));
+        int anchors = 0;
+        for (const Run& r : para(t, 0).runs)
+            anchors += r.kind == Run::Floating;
+        QCOMPARE(anchors, 2);
+    }
+
     void damagedInput() {
         // Every cut-off prefix of a real template fails cleanly, naming the file.
         const QByteArray full = samples::letterTemplate();
