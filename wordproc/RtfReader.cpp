@@ -458,8 +458,6 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "sect") {
         if (body && !st.inResult && !st.target && st.story == &m_body)
             startSection(st);
-    } else if (w == "sectd") {
-        (m_t.sections.empty() ? m_t.titlePage : m_t.sections.back().titlePage) = false;
     } else if (w == "titlepg") {
         (m_t.sections.empty() ? m_t.titlePage : m_t.sections.back().titlePage) = true;
     } else if (w == "facingp") {
@@ -553,6 +551,9 @@ void Reader::startSection(State& st) {
     }
     next.firstBlock = int(m_body.story->blocks.size());
     next.newPage = true;
+    // A first page of its own is each section's say; Word repeats \sectd within a section, so it is
+    // not what turns it off.
+    next.titlePage = false;
     m_body.sectionPending = true;
     if (m_t.sections.size() < kMaxSections)
         m_t.sections.push_back(std::move(next));

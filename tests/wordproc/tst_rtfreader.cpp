@@ -250,6 +250,8 @@ private slots:
         const Template plain = read("{\\headerf \\pard F\\par }{\\header \\pard H\\par }\\pard B\\par ");
         QVERIFY(!plain.titlePage && !plain.evenPages);
         QCOMPARE(text(plain.header), QStringLiteral("H"));
+        // Word repeats \sectd within a section: the section's first page stays its own.
+        QVERIFY(read("\\sectd\\titlepg\\pard A\\par \\sectd\\pard B\\par ").titlePage);
     }
 
     void sections() {
