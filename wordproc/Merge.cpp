@@ -229,7 +229,9 @@ public:
                 f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
                 at.setBlockFormat(f);
             }
-            page = pageOf(b, true);
+            // Pages only go on: an empty line of no height that opens the document stands a little
+            // above its top, and must not make the first paragraph start a page of its own.
+            page = qMax(page, pageOf(b, true));
         }
     }
 

@@ -775,6 +775,21 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(customer).arg(below)));
     }
 
+    // A form of frames that runs on to a second page starts on the first: the frames' empty opening
+    // line does not push the text to a page of its own.
+    void framedFormStartsOnTheFirstPage() {
+        QByteArray body = "\\pard\\pvpg\\phpg\\posx7920\\posy720\\absw2880 Form 7\\par ";
+        for (int i = 0; i < 70; ++i)
+            body += "\\pard Field " + QByteArray::number(i) + ": ______\\par ";
+        const Shown s = showRtf(body);
+        QCOMPARE(s.copy.pageCount(), 2);
+        const auto drawn = record(s, 0);
+        QCOMPARE(drawn->textsStarting(QStringLiteral("Form 7")).size(), size_t(1));
+        const double first = baselineOf(*drawn, QStringLiteral("Field 0:"));
+        QVERIFY(first > twipsToLayout(1440) && first < twipsToLayout(1440 + 400));
+        QVERIFY(baselineOf(*record(s, 1), QStringLiteral("Field 69:")) > 0);
+    }
+
     // Lines are as tall as LibreOffice sets them (the font's spacing, 13.8 pt for 12-point Liberation
     // Serif, not Qt's whole layout pixels), and their text sits where LibreOffice sets it, under the
     // font's line gap (Qt would set the gap below the text), so that a page holds the same lines at the
