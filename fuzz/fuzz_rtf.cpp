@@ -91,7 +91,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(p.widthTwips >= 1 && p.widthTwips <= kMaxTwips && p.heightTwips >= 1 &&
               p.heightTwips <= kMaxTwips);
     checkStory(t, t.body);
-    checkStory(t, t.header);
-    checkStory(t, t.footer);
+    for (const Story* s :
+         {&t.header, &t.footer, &t.firstHeader, &t.firstFooter, &t.evenHeader, &t.evenFooter})
+        checkStory(t, *s);
+    for (const Story& s : t.textBoxes)
+        checkStory(t, s);
+    int sectionStart = 0;
+    for (const Section& section : t.sections) {
+        check(section.firstBlock >= sectionStart && size_t(section.firstBlock) <= t.body.blocks.size());
+        sectionStart = section.firstBlock;
+        for (const Story* s : {&section.header, &section.footer, &section.firstHeader, &section.firstFooter,
+                               &section.evenHeader, &section.evenFooter})
+            checkStory(t, *s);
+    }
     return 0;
 }

@@ -68,7 +68,9 @@ public:
             makeBlockEmptyOfHeight();
             m_flow.fresh = false;
         }
+        m_blockStarts.clear();
         for (size_t i = 0; i < end; ++i) {
+            m_blockStarts.push_back(nextBlock());
             if (const Paragraph* p = std::get_if<Paragraph>(&s.blocks[i]))
                 paragraph(m_cursor, *p, c, m_flow,
                           i + 1 < end ? std::get_if<Paragraph>(&s.blocks[i + 1]) : nullptr);
@@ -208,6 +210,33 @@ public:
 
     bool hasPageFields() const { return m_pageFields; }
 
+    // The page of the document that the story's block `index` starts on, as the last story() laid it
+    // out in pages of `pageHeight`.
+    int pageOfStoryBlock(size_t index, double pageHeight) const {
+        if (index >= m_blockStarts.size())
+            return m_doc.pageCount();
+        const QTextBlock b = m_doc.findBlockByNumber(m_blockStarts[index]);
+        if (!b.isValid())
+            return m_doc.pageCount();
+        const QTextLayout* lines = b.layout();
+        const double y = m_doc.documentLayout()->blockBoundingRect(b).top() +
+                         (lines && lines->lineCount() > 0 ? lines->lineAt(0).y() : 0.0);
+        return pageAt(y, pageHeight);
+    }
+
+    // The story's first page starts `height` layout pixels lower than the others: an empty line of that
+    // height comes first.
+    void startLower(double height) {
+        QTextBlockFormat lower;
+        lower.setLineHeight(height * 96.0 / kLayoutDpi, QTextBlockFormat::FixedHeight);
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        m_cursor.setBlockFormat(lower);
+        m_cursor.setBlockCharFormat(tiny);
+        m_flow.fresh = false;
+        m_lowered = true;
+    }
+
     // Whether text flows beside a floating picture: where it is to and there is an inch of room.
     bool besideText(const Floating& fl) const {
         const PageSetup& pg = m.m_t->page;
@@ -269,9 +298,7 @@ public:
             const double y =
                 layout->blockBoundingRect(b).top() +
                 (lines->lineCount() > 0 ? lines->lineAt(last ? lines->lineCount() - 1 : 0).y() : 0);
-            // A first line set higher than its block's top (its line gap moved above it) still lies on
-            // the block's page, not on the page before the document's first.
-            return int(std::floor(qMax(0.0, y) / pageHeight));
+            return pageAt(y, pageHeight);
         };
         int page = 0;
         // The layout follows each change as far as the next question about a position needs it.
@@ -283,9 +310,9 @@ public:
                 page = qMax(page, pageOf(b, true));
                 continue;
             }
-            if (pageOf(b, false) > page &&
-                b.blockFormat().pageBreakPolicy() != QTextFormat::PageBreak_AlwaysBefore) {
-                // Nor does the space after the paragraph before it reach over to this page.
+            if (pageOf(b, false) > page) {
+                // Nor does the space after the paragraph before it reach over to this page, whether the
+                // text ran on to it or a break put it there.
                 QTextCursor before(b.previous());
                 if (b.previous().isValid() && before.currentFrame() == root &&
                     b.previous().blockFormat().bottomMargin() > 0) {
@@ -293,6 +320,9 @@ public:
                     f.setBottomMargin(0);
                     before.setBlockFormat(f);
                 }
+            }
+            if (pageOf(b, false) > page &&
+                b.blockFormat().pageBreakPolicy() != QTextFormat::PageBreak_AlwaysBefore) {
                 // The paragraph stays on its page: without the space it might fit at the foot of the
                 // page before, where it did not fit with it.
                 QTextBlockFormat f = b.blockFormat();
@@ -300,7 +330,9 @@ public:
                 f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
                 at.setBlockFormat(f);
             }
-            page = pageOf(b, true);
+            // Pages only go on: an empty line of no height that opens the document stands a little
+            // above its top, and must not make the first paragraph start a page of its own.
+            page = qMax(page, pageOf(b, true));
         }
     }
 
@@ -328,7 +360,8 @@ public:
     // Places the pictures anchored in this document, whose top lies `origin` below the sheet's top and
     // whose pages are `pageHeight` tall (0: a header or footer, on every page). Text that must not run
     // under a picture starts below it.
-    void placeFloats(std::vector<PlacedPicture>& out, double origin, double pageHeight) {
+    void placeFloats(std::vector<PlacedPicture>& out, double origin, double pageHeight,
+                     const QTextDocument* band = nullptr) {
         const PageSetup& pg = m.m_t->page;
         QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
         const double left = twipsToLayout(pg.leftTwips);
@@ -338,7 +371,7 @@ public:
             if (!anchor.isValid())
                 continue;
             const double anchorTop = layout->blockBoundingRect(anchor).top();
-            const int page = pageHeight > 0 ? int(std::floor(anchorTop / pageHeight)) : 0;
+            const int page = pageHeight > 0 ? pageAt(anchorTop, pageHeight) : 0;
             const double pageTop = page * pageHeight; // the page's top in the document
             QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left), 0,
                      twipsToLayout(fl.widthTwips), twipsToLayout(fl.heightTwips));
@@ -346,10 +379,16 @@ public:
                       : fl.fromY == Floating::From::Margin
                           ? twipsToLayout(pg.topTwips + fl.topTwips)
                           : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
-            PlacedPicture placed{pageHeight > 0 ? page : -1, r, {}, fl.behindText, {}, {}, {}, {}, 0,
-                                 Floating::Shape::None,      {}};
+            PlacedPicture placed{pageHeight > 0 ? page : -1, r,  {},  fl.behindText, {}, {}, {}, {}, 0,
+                                 Floating::Shape::None,      {}, band};
             if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
                 textBox(placed, fl, record);
+                // A frame of no set height is as tall as its text.
+                if (fl.heightTwips <= 0) {
+                    r.setHeight(placed.text->documentLayout()->documentSize().height() +
+                                twipsToLayout(fl.insetTwips[1] + fl.insetTwips[3]));
+                    placed.rect = r;
+                }
             } else if (fl.shape != Floating::Shape::None) {
                 placed.shape = fl.shape;
                 placed.fill = fl.fill;
@@ -407,6 +446,15 @@ private:
             tf.setBottomMargin(f.topMargin());
             m_table->setFormat(tf);
             m_table = nullptr;
+        }
+        if (p.format.pageBreakBefore && !flow.fresh)
+            // A new page drops the space after the paragraph before the break, and keeps the space
+            // before this one, as LibreOffice sets it.
+            f.setTopMargin(twipsToLogical(p.format.beforeTwips));
+        if (m_lowered && &flow == &m_flow) {
+            // Only the first page's lowered start comes before it: no page of its own.
+            f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+            m_lowered = false;
         }
         const QTextCharFormat& mark = m.m_charFormats[size_t(p.markFormat)];
         if (flow.fresh && cur.position() == 0 && p.format.pageBreakBefore) {
@@ -640,8 +688,9 @@ private:
             ++headers;
         if (headers < rows)
             tf.setHeaderRowCount(headers);
-        if (t.pageBreakBefore)
+        if (t.pageBreakBefore && !m_lowered)
             tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        m_lowered = false;
 
         // Qt lays a table over the empty block it is inserted into: an empty paragraph before the table
         // keeps its line when the table goes into a block of its own after it.
@@ -757,6 +806,8 @@ private:
     };
     std::vector<Anchor> m_anchors;
     bool m_pageFields = false;
+    bool m_lowered = false;         // startLower() gave the first page's empty first line
+    std::vector<int> m_blockStarts; // per block of the last story: the document block it starts in
     QString m_pending;
     int m_pendingFormat = -1;
     QTextCursor* m_pendingCursor = nullptr;
@@ -819,9 +870,13 @@ bool Merger::atEnd() const {
 void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     const int first = cursor.record;
     const PageSetup& page = m_t->page;
+    // Lays a header or footer out; gives how far from its edge of the sheet the body keeps on the pages
+    // that show it: its margin, or further when the band is taller than the room the margin leaves it,
+    // as in the common word processors.
     const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) -> double {
+        const double margin = twipsToLayout(header ? page.topTwips : page.bottomTwips);
         if (story.empty())
-            return 0;
+            return margin;
         out = newBandDocument(page, m_t->defaultFamily);
         Cursor c{first, false};
         Builder b(*this, *out);
@@ -834,16 +889,44 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         b.placeFloats(copy.pictures,
                       header ? twipsToLayout(page.headerTwips)
                              : twipsToLayout(page.heightTwips - page.footerTwips) - height,
-                      0);
-        return out->documentLayout()->documentSize().height();
+                      0, out.get());
+        const double edge = twipsToLayout(header ? page.headerTwips : page.footerTwips);
+        return qMax(margin, edge + out->documentLayout()->documentSize().height());
     };
-    // A header or footer taller than its margin pushes the body away, as in the common word processors.
-    double top = twipsToLayout(page.topTwips);
-    double bottom = twipsToLayout(page.bottomTwips);
-    if (const double h = band(m_t->header, copy.header, true); h > 0)
-        top = qMax(top, twipsToLayout(page.headerTwips) + h);
-    if (const double h = band(m_t->footer, copy.footer, false); h > 0)
-        bottom = qMax(bottom, twipsToLayout(page.footerTwips) + h);
+    // The body is one document of pages of one height: its pages keep clear of the tallest header and
+    // footer they may show, but for the first page's own header, which only moves the first page's text.
+    double top = band(m_t->header, copy.header, true);
+    double bottom = band(m_t->footer, copy.footer, false);
+    double firstTop = top;
+    copy.titlePage = m_t->titlePage;
+    copy.evenPages = m_t->evenPages;
+    if (m_t->titlePage) {
+        firstTop = band(m_t->firstHeader, copy.firstHeader, true);
+        bottom = qMax(bottom, band(m_t->firstFooter, copy.firstFooter, false));
+    }
+    if (m_t->evenPages) {
+        top = qMax(top, band(m_t->evenHeader, copy.evenHeader, true));
+        bottom = qMax(bottom, band(m_t->evenFooter, copy.evenFooter, false));
+    }
+    // A catalog's body repeats for every record: its sections are not told apart.
+    const bool sections = m_t->type != MainType::Catalog || !m_data;
+    if (sections) {
+        for (const Section& section : m_t->sections) {
+            SectionBands& out = copy.sections.emplace_back();
+            out.titlePage = section.titlePage;
+            top = qMax(top, band(section.header, out.header, true));
+            bottom = qMax(bottom, band(section.footer, out.footer, false));
+            if (section.titlePage) {
+                top = qMax(top, band(section.firstHeader, out.firstHeader, true));
+                bottom = qMax(bottom, band(section.firstFooter, out.firstFooter, false));
+            }
+            if (m_t->evenPages) {
+                top = qMax(top, band(section.evenHeader, out.evenHeader, true));
+                bottom = qMax(bottom, band(section.evenFooter, out.evenFooter, false));
+            }
+        }
+    }
+    const bool titled = m_t->titlePage && copy.firstPage == 1;
     const double height = qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom);
     copy.bodyTop = top;
     // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.
@@ -856,6 +939,35 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
             setPageNumbers(*copy.body, 0, copy.numberedPages(), height, copy.firstPage);
         }
     };
+    // The first page's text starts below its own header, which may be taller or shorter than the
+    // others: lower, or higher with the page ending as far above the footer.
+    const auto lowerFirstPage = [&](Builder& body) {
+        if (!titled || firstTop == top)
+            return;
+        if (firstTop > top)
+            body.startLower(firstTop - top);
+        else
+            copy.firstBodyTop = firstTop;
+    };
+    if (m_t->type != MainType::Catalog || !m_data) {
+        copy.body = newPagedDocument(page, m_t->defaultFamily, height);
+        Builder body(*this, *copy.body);
+        body.begin();
+        lowerFirstPage(body);
+        body.story(m_t->body, cursor);
+        body.end();
+        if (!checkLayout(*copy.body).holds)
+            throw tooLong();
+        complete(body);
+        // A section's headers start on its first page; those of a section that runs on from the page
+        // before it, on the next page.
+        for (size_t i = 0; i < m_t->sections.size(); ++i) {
+            const Section& section = m_t->sections[i];
+            const int from = body.pageOfStoryBlock(size_t(section.firstBlock), height);
+            copy.sections[i].fromPage = from + (section.newPage ? 0 : 1);
+        }
+        return;
+    }
     if (m_t->type != MainType::Catalog || !m_data) {
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
@@ -878,6 +990,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         int cut = -1;
         int sinceCheck = 0;
         body.begin();
+        lowerFirstPage(body);
         while (r < limit && cut < 0) {
             starts.emplace_back(r, body.nextBlock());
             cursor = Cursor{r, false};

@@ -203,7 +203,7 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
     std::vector<Box> boxes;
     std::vector<int> cover(size_t(rows) * size_t(cols), -1); // the box over each row and column
     const auto at = [&](int r, int c) { return cover[size_t(r) * size_t(cols) + size_t(c)]; };
-    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
+    const auto page = [&](double y) { return pageHeight > 0 ? pageAt(y, pageHeight) : 0; };
     bool any = false;
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
@@ -597,7 +597,7 @@ void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, 
             if (layout) {
                 const QTextLine line = block.layout()->lineForTextPosition(f.position() - block.position());
                 const double y = layout->blockBoundingRect(block).top() + (line.isValid() ? line.y() : 0);
-                on = firstPage + int(std::floor(y / pageHeight));
+                on = firstPage + pageAt(y, pageHeight);
             }
             spots.push_back(Spot{f.position(), f.length(), kind, f.charFormat(), on});
         }
@@ -642,16 +642,40 @@ void paintShape(QPainter& painter, const PlacedPicture& p) {
 
 } // namespace
 
+QTextDocument* bandOn(const PageCopy& copy, int index, bool header) {
+    const int number = copy.firstPage + index;
+    const bool even = copy.evenPages && number % 2 == 0;
+    const SectionBands* section = nullptr;
+    for (const SectionBands& s : copy.sections)
+        if (s.fromPage <= index)
+            section = &s;
+    if (section) {
+        if (section->titlePage && index == section->fromPage)
+            return (header ? section->firstHeader : section->firstFooter).get();
+        if (even)
+            return (header ? section->evenHeader : section->evenFooter).get();
+        return (header ? section->header : section->footer).get();
+    }
+    if (copy.titlePage && number == 1)
+        return (header ? copy.firstHeader : copy.firstFooter).get();
+    if (even)
+        return (header ? copy.evenHeader : copy.evenFooter).get();
+    return (header ? copy.header : copy.footer).get();
+}
+
 void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSetup& page) {
     if (!copy.body)
         return;
+    QTextDocument* const header = bandOn(copy, index, true);
+    QTextDocument* const footer = bandOn(copy, index, false);
     const QTextDocument& doc = *copy.body;
     const QSizeF size = doc.pageSize();
     const double left = twipsToLayout(page.leftTwips);
     const double pageWidth = twipsToLayout(page.widthTwips);
     const auto pictures = [&](bool behind) {
         for (const PlacedPicture& p : copy.pictures) {
-            if ((p.page != index && p.page >= 0) || p.behindText != behind)
+            if ((p.page != index && p.page >= 0) || p.behindText != behind ||
+                (p.band && p.band != header && p.band != footer))
                 continue;
             if (p.shape != Floating::Shape::None) {
                 paintShape(painter, p);
@@ -691,15 +715,18 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
     };
     pictures(true);
     painter.save();
-    painter.translate(left, copy.bodyTop >= 0 ? copy.bodyTop : twipsToLayout(page.topTwips));
+    const double top = index == 0 && copy.firstBodyTop >= 0 ? copy.firstBodyTop
+                       : copy.bodyTop >= 0                  ? copy.bodyTop
+                                                            : twipsToLayout(page.topTwips);
+    painter.translate(left, top);
     // Lines of a paragraph that runs on to the next page lie below this page's text area.
     const QRectF area(-left, index * size.height(), pageWidth, size.height());
     painter.translate(0, -index * size.height());
     painter.setClipRect(area);
     paintDocument(painter, doc, area);
     painter.restore();
-    band(copy.header.get(), true);
-    band(copy.footer.get(), false);
+    band(header, true);
+    band(footer, false);
     pictures(false);
 }
 

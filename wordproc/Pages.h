@@ -9,6 +9,7 @@
 #include <QTextDocument>
 #include <QTextFormat>
 #include <QTextLayout>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,13 @@ inline double twipsToLayout(double twips) {
 // heights, tab stops, image sizes, and every length of a table.
 inline double twipsToLogical(double twips) {
     return twips / 15.0;
+}
+
+// The page (from 0) that a position `y` of a document paginated to `pageHeight` lies on. Qt keeps
+// positions in 64ths of a pixel: a line at a page's very top may stand a hair above the page's edge,
+// and belongs to that page all the same; so does a first line whose gap is set above the document's top.
+inline int pageAt(double y, double pageHeight) {
+    return int(std::floor((qMax(0.0, y) + 0.05) / pageHeight));
 }
 
 // The device every document of the word processor is laid out for.
@@ -110,6 +118,15 @@ struct PlacedPicture {
     // A drawn shape (no text, no image): its kind, and for lines their points from the box's corner.
     Floating::Shape shape = Floating::Shape::None;
     QPolygonF points;
+    const QTextDocument* band = nullptr; // a header's or footer's: printed on the pages that show it
+};
+
+// The headers and footers of a section after the first, laid out: from which page of the copy on, and
+// those of its first page and of even pages (null: none).
+struct SectionBands {
+    int fromPage = 0;
+    bool titlePage = false;
+    std::unique_ptr<QTextDocument> header, footer, firstHeader, firstFooter, evenHeader, evenFooter;
 };
 
 // One run of pages that starts on a new sheet: a letter's record, a label sheet's records, or the
@@ -118,7 +135,14 @@ struct PageCopy {
     std::unique_ptr<QTextDocument> body;
     std::unique_ptr<QTextDocument> header; // may be null
     std::unique_ptr<QTextDocument> footer; // may be null
-    double bodyTop = -1;                   // layout pixels from the sheet's top; the top margin when negative
+    // With `titlePage` the document's first page shows its own (null: none), with `evenPages` even
+    // pages show theirs; `header` and `footer` serve the others.
+    std::unique_ptr<QTextDocument> firstHeader, firstFooter, evenHeader, evenFooter;
+    bool titlePage = false;
+    bool evenPages = false;
+    std::vector<SectionBands> sections; // the sections after the first, in order
+    double bodyTop = -1;                // layout pixels from the sheet's top; the top margin when negative
+    double firstBodyTop = -1;           // the first page's, when it differs
     std::vector<PlacedPicture> pictures;
     // A catalog too long for one layout comes in pieces that number their pages as one document.
     int firstPage = 1;       // what PAGE shows on this copy's first page
@@ -127,6 +151,10 @@ struct PageCopy {
     int pageCount() const;
     int numberedPages() const { return totalPages > 0 ? totalPages : pageCount(); }
 };
+
+// The header (or footer) that page `index` of `copy` shows: its section's, its first page's own or an
+// even page's; null: none.
+QTextDocument* bandOn(const PageCopy& copy, int index, bool header);
 
 // Paints page `index` of `copy`: body, header, footer and pictures, with the painter in layout pixels
 // from the sheet's corner. The printer, the PDF file and the preview all get their pages from here.

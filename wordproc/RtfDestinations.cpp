@@ -12,8 +12,6 @@ bool isSkippedDestination(Word word) {
         "stylesheet",
         "footnote",
         "annotation",
-        "headerf",
-        "footerf",
         "pn",
         "shprslt",
         "xe",
@@ -143,6 +141,8 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"footerr", &Reader::openHeaderFooter},
         {"footerl", &Reader::openHeaderFooter},
         {"falt", &Reader::openFontAlternative},
+        {"headerf", &Reader::openHeaderFooter},
+        {"footerf", &Reader::openHeaderFooter},
     };
     for (const Entry& e : openers)
         if (w == e.word)
@@ -266,22 +266,47 @@ bool Reader::openShapePart(State& st, GroupLocals& local, Word w) {
     return true;
 }
 
+namespace {
+
+// The story a header or footer word fills, in the template (the first section) or a later section.
+template <class Stories> Story& bandStory(Stories& s, Word w) {
+    if (w == "headerf")
+        return s.firstHeader;
+    if (w == "footerf")
+        return s.firstFooter;
+    if (w == "headerl")
+        return s.evenHeader;
+    if (w == "footerl")
+        return s.evenFooter;
+    return w.starts_with("header") ? s.header : s.footer;
+}
+
+} // namespace
+
 bool Reader::openHeaderFooter(State& st, GroupLocals& local, Word w) {
     flushText(st);
-    const bool header = w.starts_with("header");
-    bool& seen = header ? m_headerSeen : m_footerSeen;
-    if (seen || st.dest != Dest::Body || st.target || st.inTextBox) {
-        st.dest = Dest::Skip; // later sections' headers, left pages: the first one serves
+    if (st.dest != Dest::Body || st.target || st.inTextBox || st.story == &m_band) {
+        st.dest = Dest::Skip;
         return true;
     }
-    seen = true;
-    StoryBuilder& b = header ? m_header : m_footer;
-    b.story = header ? &m_t.header : &m_t.footer;
-    st.story = &b;
+    Story& story = m_t.sections.empty() ? bandStory(m_t, w) : bandStory(m_t.sections.back(), w);
+    // A section repeats the headers of the one before unless it gives its own.
+    story = Story{};
+    if (w == "header")
+        m_bothHeader = true;
+    else if (w == "footer")
+        m_bothFooter = true;
+    else if (w == "headerl")
+        m_leftHeader = true;
+    else if (w == "footerl")
+        m_leftFooter = true;
+    m_band = StoryBuilder{};
+    m_band.story = &story;
+    st.story = &m_band;
     st.target = nullptr;
     st.inResult = false;
     st.inTable = false;
-    local.opened = &b;
+    local.opened = &m_band;
     return true;
 }
 

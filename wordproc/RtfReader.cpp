@@ -7,6 +7,7 @@
 #include "wordproc/Twips.h"
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 
 namespace wordproc {
@@ -26,6 +27,7 @@ Template Reader::run() {
     st.story = &m_body;
     parseGroup(st, 1);
     finishStory(m_body, st);
+    closeSection();
     const auto it = m_fonts.find(m_defaultFont);
     m_t.defaultFamily = it != m_fonts.end() ? it->second.name : QString();
     m_t.fileName = m_fileName;
@@ -116,11 +118,71 @@ void Reader::endParagraph(State& st, bool mark) {
         return;
     }
     flushTable(*b);
+    if (st.frame.set && !st.inTextBox) {
+        // A frame's paragraphs float where the frame lies; the text around them goes on.
+        if (!(b->frame == st.frame))
+            flushFrame(*b, st);
+        b->frame = st.frame;
+        b->frameText.blocks.emplace_back(std::move(p));
+        return;
+    }
+    flushFrame(*b, st);
     if (b->breakPending || b->sectionPending) {
         p.format.pageBreakBefore = true;
         b->breakPending = b->sectionPending = false;
     }
+    if (!b->frameAnchors.empty()) {
+        p.runs.insert(p.runs.begin(), b->frameAnchors.begin(), b->frameAnchors.end());
+        b->frameAnchors.clear();
+    }
     b->story->blocks.emplace_back(std::move(p));
+}
+
+// The paragraphs of the frame being read become a text box of no fill or outline where the frame
+// lies, anchored in the next paragraph of the story.
+void Reader::flushFrame(StoryBuilder& b, const State& st) {
+    if (b.frameText.empty())
+        return;
+    const FrameWords w = b.frame;
+    Story text = std::move(b.frameText);
+    b.frameText = Story{};
+    b.frame = FrameWords{};
+    if (m_t.textBoxes.size() >= kMaxTextBoxes) {
+        // Past what a letter lays out: the frame's text stays in the flow.
+        for (Block& block : text.blocks)
+            b.story->blocks.push_back(std::move(block));
+        return;
+    }
+    const PageSetup& pg = m_t.page;
+    const int column = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+    Floating f;
+    f.fromX = w.fromX;
+    f.fromY = w.fromY;
+    f.widthTwips = w.width > 0 ? w.width : column;
+    f.heightTwips = w.height == 0 ? 0 : std::abs(w.height);
+    const int across = w.fromX == Floating::From::Page ? pg.widthTwips : column;
+    f.leftTwips = w.across == FrameWords::Across::Center  ? (across - f.widthTwips) / 2
+                  : w.across == FrameWords::Across::Right ? across - f.widthTwips
+                  : w.across == FrameWords::Across::Left  ? 0
+                                                          : w.x;
+    // Centred or at the bottom only with a height given; a frame as tall as its text stands at the top.
+    const int down =
+        w.fromY == Floating::From::Page ? pg.heightTwips : pg.heightTwips - pg.topTwips - pg.bottomTwips;
+    f.topTwips = w.down == FrameWords::Down::At ? w.y : 0;
+    if (w.down == FrameWords::Down::Center && f.heightTwips > 0)
+        f.topTwips = (down - f.heightTwips) / 2;
+    else if (w.down == FrameWords::Down::Bottom && f.heightTwips > 0)
+        f.topTwips = down - f.heightTwips;
+    // The distance to the text below is kept as the box's own room under its text.
+    f.insetTwips[3] = w.gap;
+    if (f.heightTwips > 0)
+        f.heightTwips += w.gap;
+    f.wrap = w.noWrap ? Floating::Wrap::None : Floating::Wrap::Around;
+    f.lineTwips = 0;
+    m_t.textBoxes.push_back(std::move(text));
+    f.text = int(m_t.textBoxes.size() - 1);
+    m_t.floats.push_back(f);
+    b.frameAnchors.push_back(Run{Run::Floating, format(st.chr), int(m_t.floats.size() - 1), {}});
 }
 
 void Reader::finishStory(StoryBuilder& b, const State& st) {
@@ -135,6 +197,15 @@ void Reader::finishStory(StoryBuilder& b, const State& st) {
         endParagraph(s, false);
     }
     flushTable(b);
+    flushFrame(b, s);
+    if (!b.frameAnchors.empty()) {
+        // Frames at the story's end: its last paragraph anchors them.
+        if (b.story->blocks.empty() || !std::holds_alternative<Paragraph>(b.story->blocks.back()))
+            b.story->blocks.emplace_back(Paragraph{});
+        auto& runs = std::get<Paragraph>(b.story->blocks.back()).runs;
+        runs.insert(runs.end(), b.frameAnchors.begin(), b.frameAnchors.end());
+        b.frameAnchors.clear();
+    }
 }
 
 QColor Reader::shading(int back, int fore, int percent) const {
@@ -172,29 +243,31 @@ enum WordKinds : quint8 {
     BorderEdge = 4,
     TableWord = 8,
     PageWord = 16,
-    Special = 32
+    Special = 32,
+    FrameWord = 64
 };
 
 constexpr std::array<quint8, 26> kKindsByLetter = [] {
     std::array<quint8, 26> kinds{};
     const auto set = [&kinds](char letter, int k) { kinds[size_t(letter - 'a')] = quint8(k); };
-    set('a', PageWord);
+    set('a', PageWord | FrameWord);
     set('b', Character | BorderEdge | Special);
     set('c', Character | Paragraph | BorderEdge | TableWord | Special);
-    set('d', Character | PageWord);
+    set('d', Character | PageWord | FrameWord);
     set('e', Special);
     set('f', Character | Paragraph | PageWord);
     set('h', PageWord);
     set('i', Character | TableWord);
     set('k', Character | Paragraph);
-    set('l', Paragraph | Special);
+    set('l', Paragraph | PageWord | Special);
     set('m', PageWord);
-    set('n', Character | TableWord);
-    set('p', Character | Paragraph | PageWord | Special);
+    set('n', Character | TableWord | FrameWord);
+    set('p', Character | Paragraph | PageWord | Special | FrameWord);
+    set('o', FrameWord);
     set('q', Paragraph);
     set('r', Paragraph | TableWord | Special);
     set('s', Character | Paragraph | PageWord);
-    set('t', Paragraph | BorderEdge | TableWord | Special);
+    set('t', Paragraph | BorderEdge | TableWord | PageWord | Special);
     set('u', Character | Special);
     set('v', Character);
     return kinds;
@@ -218,6 +291,8 @@ void Reader::propertyWord(State& st, Word w, bool hasParam, int param) {
     if ((kinds & TableWord) && tableWord(st, w, param))
         return;
     if ((kinds & PageWord) && pageWord(st, w, hasParam, param))
+        return;
+    if ((kinds & FrameWord) && frameWord(st, w, param))
         return;
     if (kinds & Special)
         specialWord(st, w, hasParam, param);
@@ -289,6 +364,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
     ParaFormat& para = st.para;
     if (w == "pard") {
         para = ParaFormat{};
+        st.frame = FrameWords{};
         st.inTable = false;
         st.tabKind = TabStop::Left;
         st.tabLeader = TabStop::NoLeader;
@@ -377,42 +453,42 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
             page.defaultTabTwips = clampPositiveTwips(param);
     } else if (w == "headery" || w == "headerysxn") {
         if (param > 0)
-            page.headerTwips = clampPositiveTwips(param);
+            sectionPage().headerTwips = clampPositiveTwips(param);
     } else if (w == "footery" || w == "footerysxn") {
         if (param > 0)
-            page.footerTwips = clampPositiveTwips(param);
+            sectionPage().footerTwips = clampPositiveTwips(param);
     } else if (w.starts_with("mmmaintype")) {
         m_t.type = w == "mmmaintypecatalog"  ? MainType::Catalog
                    : w == "mmmaintypelabels" ? MainType::Labels
                                              : MainType::Letters;
     } else if (w.starts_with("marg")) {
-        if (m_sectionSeen && w.ends_with("sxn"))
-            return true; // later sections do not override the first one's margins
+        // The document's margins come before any section; a section's own are its.
+        PageSetup& pg = w.ends_with("sxn") ? sectionPage() : page;
         if (w == "margl" || w == "marglsxn")
-            page.leftTwips = clampPositiveTwips(param);
+            pg.leftTwips = clampPositiveTwips(param);
         else if (w == "margr" || w == "margrsxn")
-            page.rightTwips = clampPositiveTwips(param);
+            pg.rightTwips = clampPositiveTwips(param);
         else if (w == "margt" || w == "margtsxn")
-            page.topTwips = clampPositiveTwips(param);
+            pg.topTwips = clampPositiveTwips(param);
         else if (w == "margb" || w == "margbsxn")
-            page.bottomTwips = clampPositiveTwips(param);
+            pg.bottomTwips = clampPositiveTwips(param);
     } else if (w == "paperw" || w == "pgwsxn") {
-        if (param > 0 && !(m_sectionSeen && w == "pgwsxn"))
-            page.widthTwips = clampPositiveTwips(param);
+        if (param > 0)
+            (w == "pgwsxn" ? sectionPage() : page).widthTwips = clampPositiveTwips(param);
     } else if (w == "paperh" || w == "pghsxn") {
-        if (param > 0 && !(m_sectionSeen && w == "pghsxn"))
-            page.heightTwips = clampPositiveTwips(param);
-    } else if (w == "page" || w == "sect") {
+        if (param > 0)
+            (w == "pghsxn" ? sectionPage() : page).heightTwips = clampPositiveTwips(param);
+    } else if (w == "lndscpsxn") {
+        // Word gives a landscape section's paper as it stands, wide side first; turned only when not.
+        PageSetup& pg = sectionPage();
+        if (pg.widthTwips < pg.heightTwips)
+            std::swap(pg.widthTwips, pg.heightTwips);
+    } else if (w == "page") {
         if (body && !st.inResult && !st.target && st.story) {
             flushText(st);
             if (!st.story->runs.empty())
                 endParagraph(st, false);
-            if (w == "page") {
-                st.story->breakPending = true;
-            } else {
-                st.story->sectionPending = true;
-                m_sectionSeen = true;
-            }
+            st.story->breakPending = true;
         }
     } else if (w.starts_with("ftnn") || w.starts_with("aftnn")) {
         const Word style = w.substr(w.front() == 'a' ? 5 : 4);
@@ -427,13 +503,122 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         (w.front() == 'a' ? m_endnoteStart : m_footnoteStart) = qBound(1, param, 32767);
     } else if (w == "htmautsp") {
         m_htmlAutoSpacing = true;
+    } else if (w == "sect") {
+        if (body && !st.inResult && !st.target && st.story == &m_body)
+            startSection(st);
+    } else if (w == "titlepg") {
+        (m_t.sections.empty() ? m_t.titlePage : m_t.sections.back().titlePage) = true;
+    } else if (w == "facingp") {
+        m_t.evenPages = true;
     } else if (w == "sbknone") {
         if (st.story)
             st.story->sectionPending = false;
+        if (!m_t.sections.empty())
+            m_t.sections.back().newPage = false;
+    } else if (w == "sbkpage" || w == "sbkodd" || w == "sbkeven" || w == "sbkcol") {
+        // Odd and even page starts begin a new page too: the blank page between is left out.
+        if (!m_t.sections.empty() && st.story == &m_body) {
+            m_t.sections.back().newPage = true;
+            m_body.sectionPending = true;
+        }
     } else {
         return false;
     }
     return true;
+}
+
+// A positioned frame's words: where it lies, from what, how large, and whether text goes beside it.
+bool Reader::frameWord(State& st, Word w, int param) {
+    FrameWords& f = st.frame;
+    using From = Floating::From;
+    if (w == "phpg" || w == "phmrg" || w == "phcol") {
+        f.fromX = w == "phpg" ? From::Page : From::Margin;
+    } else if (w == "pvpg" || w == "pvmrg" || w == "pvpara") {
+        f.fromY = w == "pvpg" ? From::Page : w == "pvmrg" ? From::Margin : From::Paragraph;
+    } else if (w == "posx" || w == "posnegx") {
+        f.x = clampTwips(param);
+        f.across = FrameWords::Across::At;
+    } else if (w == "posy" || w == "posnegy") {
+        f.y = clampTwips(param);
+        f.down = FrameWords::Down::At;
+    } else if (w == "posxl" || w == "posxi") {
+        f.across = FrameWords::Across::Left;
+    } else if (w == "posxc") {
+        f.across = FrameWords::Across::Center;
+    } else if (w == "posxr" || w == "posxo") {
+        f.across = FrameWords::Across::Right;
+    } else if (w == "posyt" || w == "posyil" || w == "posyin") {
+        f.down = FrameWords::Down::Top;
+    } else if (w == "posyc") {
+        f.down = FrameWords::Down::Center;
+    } else if (w == "posyb" || w == "posyout") {
+        f.down = FrameWords::Down::Bottom;
+    } else if (w == "absw") {
+        f.width = clampPositiveTwips(param);
+    } else if (w == "absh") {
+        f.height = clampTwips(param);
+    } else if (w == "nowrap" || w == "overlay") {
+        f.noWrap = true;
+    } else if (w == "dxfrtext") {
+        f.gap = qBound(0, param, 1440);
+    } else if (w == "dfrmtxtx" || w == "dfrmtxty" || w == "absnoovrlp" || w == "abslock") {
+        // LibreOffice keeps \dxfrtext below a frame whatever these say; beside it, the eighth of an
+        // inch of any float.
+    } else {
+        return false;
+    }
+    // Any of them makes the paragraph a frame's.
+    f.set = true;
+    return true;
+}
+
+PageSetup& Reader::sectionPage() {
+    return m_t.sections.empty() ? m_t.page : m_t.sections.back().page;
+}
+
+// A section ends: the next one starts with the body's next block, on the paper and with the headers of
+// this one until it gives its own.
+void Reader::startSection(State& st) {
+    flushText(st);
+    if (!m_body.runs.empty())
+        endParagraph(st, false);
+    flushTable(m_body);
+    closeSection();
+    Section next;
+    if (!m_t.sections.empty()) {
+        next = m_t.sections.back();
+    } else {
+        next.page = m_t.page;
+        next.header = m_t.header;
+        next.footer = m_t.footer;
+        next.firstHeader = m_t.firstHeader;
+        next.firstFooter = m_t.firstFooter;
+        next.evenHeader = m_t.evenHeader;
+        next.evenFooter = m_t.evenFooter;
+        next.titlePage = m_t.titlePage;
+    }
+    next.firstBlock = int(m_body.story->blocks.size());
+    next.newPage = true;
+    // A first page of its own is each section's say; Word repeats \sectd within a section, so it is
+    // not what turns it off.
+    next.titlePage = false;
+    m_body.sectionPending = true;
+    if (m_t.sections.size() < kMaxSections)
+        m_t.sections.push_back(std::move(next));
+}
+
+void Reader::closeSection() {
+    const auto close = [this](auto& s) {
+        if (m_bothHeader && !m_leftHeader)
+            s.evenHeader = s.header;
+        if (m_bothFooter && !m_leftFooter)
+            s.evenFooter = s.footer;
+    };
+    if (m_t.sections.empty())
+        close(m_t);
+    else
+        close(m_t.sections.back());
+    m_bothHeader = m_bothFooter = m_leftHeader = m_leftFooter = false;
 }
 
 // Paragraph and line ends, tabs, Unicode characters, typographic characters, the older page number.

@@ -33,6 +33,8 @@ constexpr size_t kMaxTabs = 64;
 constexpr size_t kMaxTextBoxes = 64;
 // Shapes are painted on every page of every letter; a letter draws a few dozen at most.
 constexpr size_t kMaxShapes = 512;
+// Each section keeps copies of its headers and footers; past this many, the last one goes on.
+constexpr size_t kMaxSections = 64;
 
 enum class Dest : quint8 {
     Body, // text that belongs to a story (or a field result)
@@ -78,6 +80,24 @@ struct ShapeProperty {
 // Which edge the rule words (\brdrs, \brdrw, ...) describe: the last \brdrt, \box or \clbrdrb given.
 enum class BorderTarget : quint8 { None, Paragraph, AllOfParagraph, Cell };
 
+// A positioned frame as a paragraph's words give it (\posx, \pvpg, \absw...): paragraphs in a row with
+// the same words make one frame.
+struct FrameWords {
+    enum class Across : quint8 { At, Left, Center, Right };
+    enum class Down : quint8 { At, Top, Center, Bottom };
+    bool set = false;
+    Floating::From fromX = Floating::From::Margin;
+    Floating::From fromY = Floating::From::Paragraph;
+    Across across = Across::At;
+    Down down = Down::At;
+    int x = 0, y = 0;
+    int width = 0;  // 0: as wide as the column
+    int height = 0; // 0: as tall as its text; < 0 exactly
+    int gap = 0;    // the distance kept between the frame and the text below it
+    bool noWrap = false;
+    bool operator==(const FrameWords&) const = default;
+};
+
 // One story being read: the paragraph being filled and the table rows around it.
 struct StoryBuilder {
     Story* story = nullptr;
@@ -107,6 +127,11 @@ struct StoryBuilder {
     int lastStyle = -1;
     bool lastContextual = false;
     bool lastAutoAfter = false; // the last paragraph's space below is Word's automatic one
+    // The frame being filled with paragraphs, and the frames that wait for the next paragraph to
+    // anchor them.
+    FrameWords frame;
+    Story frameText;
+    std::vector<Run> frameAnchors;
 };
 
 // One primitive of a Word 97 drawing object (\do), read word by word until the next one starts. Lengths
@@ -157,6 +182,7 @@ struct State {
     Side borderSide = Side::Top;
     bool thickRule = false; // the rule being described is \brdrth: twice the width given
     int paraBack = -1, paraFore = -1, paraShade = 0; // the paragraph's shading, as \cbpat, \cfpat, \shading
+    FrameWords frame;
     int uc = 1;
     int codePage = -1; // the text's code page: that of the font in force; -1: the default font's
     SymbolSet symbols = SymbolSet::None;
@@ -271,6 +297,10 @@ private:
     bool openPictureChoice(State& st, GroupLocals& local, Word word);
     bool openShapePart(State& st, GroupLocals& local, Word word);
     bool openHeaderFooter(State& st, GroupLocals& local, Word word);
+    // Sections: the paper of the one being read, its end at \sect, its left pages' headers.
+    PageSetup& sectionPage();
+    void startSection(State& st);
+    void closeSection();
     bool keepDestination(State& st, GroupLocals& local, Word word);
     void ignoreWord(State& st, Word word, bool hasParam, int param);
     void fontTableWord(State& st, Word word, bool hasParam, int param);
@@ -297,6 +327,8 @@ private:
     bool tableWord(State& st, Word word, int param);
     bool borderTargetWord(State& st, Word word, int param);
     void borderWord(State& st, Word w, int param);
+    bool frameWord(State& st, Word w, int param);
+    void flushFrame(StoryBuilder& b, const State& st);
     void endCell(State& st);
     void endNestedCell(State& st);
     void endRow(State& st);
@@ -355,6 +387,11 @@ private:
     int m_footnoteStart = 1, m_endnoteStart = 1;
     char m_footnoteStyle = '1', m_endnoteStyle = 'i';
     QString noteMark();
+    StoryBuilder m_band; // the header or footer being read
+    // What the section being read gave: a header or footer for both sides (\header), one for left
+    // pages (\headerl); the left pages take the one for both unless they have their own.
+    bool m_bothHeader = false, m_bothFooter = false;
+    bool m_leftHeader = false, m_leftFooter = false;
 };
 
 } // namespace wordproc::rtf

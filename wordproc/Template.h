@@ -208,6 +208,21 @@ struct PageSetup {
 
 enum class MainType { Letters, Catalog, Labels };
 
+// A section of the body after the first: from the body's block `firstBlock` on, on a new page unless
+// it runs on, with its own headers and footers (the section before's where the file gives none).
+struct Section {
+    int firstBlock = 0;
+    bool newPage = true;
+    PageSetup page; // as the file gives it; the body is laid out on the first section's paper
+    Story header;
+    Story footer;
+    Story firstHeader;
+    Story firstFooter;
+    Story evenHeader;
+    Story evenFooter;
+    bool titlePage = false;
+};
+
 struct Template {
     QString fileName;
     PageSetup page;
@@ -229,6 +244,8 @@ struct Template {
     std::vector<Picture> pictures;
     std::vector<Floating> floats;
     std::vector<Story> textBoxes;
+    // The sections after the first, whose page and headers are the ones above.
+    std::vector<Section> sections;
 };
 
 } // namespace wordproc

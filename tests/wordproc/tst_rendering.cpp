@@ -34,6 +34,19 @@ Shown show(const char* name) {
     return s;
 }
 
+// A template written here, shown as it stands.
+Shown showRtf(const QByteArray& body) {
+    Shown s;
+    s.t = std::make_shared<const Template>(
+        readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Liberation Serif;}}\\paperw12240\\paperh15840"
+                "\\margl1440\\margr1440\\margt1440\\margb1440\\headery720\\footery720 " +
+                    body + "}",
+                "written.rtf"));
+    s.copy = Merger(s.t, nullptr).next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
 constexpr double kDpi = 144;
 
 QImage sheet(const Shown& s, int page) {
@@ -298,6 +311,12 @@ int darkRun(const QImage& image, double x, double y, Qt::Orientation rule) {
         best = qMax(best, run);
     }
     return best;
+}
+
+// The baseline of the first painted text that starts with `start`, or -1.
+double baselineOf(const Recorder& r, const QString& start) {
+    const auto found = r.textsStarting(start);
+    return found.empty() ? -1 : found.front().baseline.y();
 }
 
 } // namespace
@@ -666,6 +685,170 @@ private slots:
         QVERIFY(where.contains(title.front().baseline));
         const QRectF inside = where.adjusted(twipsToLayout(144), twipsToLayout(72), -twipsToLayout(144), 0);
         QVERIFY(title.front().baseline.y() > inside.top());
+    }
+
+    // A letterhead on the first page only, then left and right pages' own headers; a first page's
+    // header taller than its margin moves that page's text down, and only that page's.
+    void headersOfFirstEvenAndOddPages() {
+        const Shown s = showRtf(
+            "\\facingp\\sectd\\titlepg{\\headerf \\pard Letterhead\\par Street\\par Town\\par "
+            "Phone\\par Mail\\par }{\\headerl \\pard Even head\\par }{\\headerr \\pard Odd head\\par }"
+            "{\\footer \\pard Foot {\\field{\\*\\fldinst PAGE }{\\fldrslt 1}}\\par }"
+            "\\pard One\\par \\page Two\\par \\page Three\\par ");
+        QCOMPARE(s.copy.pageCount(), 3);
+        const QStringList heads{"Letterhead", "Even head", "Odd head"};
+        std::array<double, 3> bodyLine{};
+        for (int page = 0; page < 3; ++page) {
+            const auto drawn = record(s, page);
+            for (int h = 0; h < 3; ++h)
+                QCOMPARE(drawn->textsStarting(heads[h]).size(), size_t(h == page ? 1 : 0));
+            // The first page has no footer of its own: none; the others, one for both sides.
+            const QTextDocument* footer = bandOn(s.copy, page, false);
+            QCOMPARE(footer ? footer->toPlainText() : QString(),
+                     page == 0 ? QString() : QStringLiteral("Foot %1").arg(page + 1));
+            bodyLine[size_t(page)] = baselineOf(*drawn, QStringList{"One", "Two", "Three"}[page]);
+            QVERIFY(bodyLine[size_t(page)] > 0);
+        }
+        // The letterhead reaches past the top margin: page 1's text starts below it, the others' at the
+        // margin, as their short headers leave it.
+        const double letterhead =
+            twipsToLayout(720) + s.copy.firstHeader->documentLayout()->documentSize().height();
+        QVERIFY(letterhead > twipsToLayout(1440) + 20);
+        QCOMPARE(s.copy.bodyTop, twipsToLayout(1440));
+        QVERIFY2(qAbs(bodyLine[0] - bodyLine[1] - (letterhead - twipsToLayout(1440))) < 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(bodyLine[0]).arg(bodyLine[1])));
+        QCOMPARE(bodyLine[1], bodyLine[2]);
+
+        // A first page of its own without a header of its own shows none.
+        const Shown bare =
+            showRtf("\\sectd\\titlepg{\\header \\pard Running\\par }\\pard One\\page Two\\par ");
+        QCOMPARE(bare.copy.pageCount(), 2);
+        QVERIFY(!bandOn(bare.copy, 0, true));
+        QVERIFY(record(bare, 0)->textsStarting(QStringLiteral("Running")).empty());
+        QCOMPARE(record(bare, 1)->textsStarting(QStringLiteral("Running")).size(), size_t(1));
+    }
+
+    // A section that starts a new page starts it, with its own header from there on.
+    void sectionsStartPagesWithTheirHeaders() {
+        const Shown s =
+            showRtf("\\sectd{\\header \\pard First part\\par }\\pard A\\par \\sect\\sectd"
+                    "{\\header \\pard Second part\\par }\\pard B\\par \\page C\\par \\sect\\sectd\\sbknone"
+                    "{\\header \\pard Third part\\par }\\pard D\\par ");
+        QCOMPARE(s.copy.pageCount(), 3);
+        const QStringList heads{"First part", "Second part", "Second part"};
+        const QStringList lines{"A", "B", "C"};
+        for (int page = 0; page < 3; ++page) {
+            const auto drawn = record(s, page);
+            QCOMPARE(drawn->textsStarting(heads[page]).size(), size_t(1));
+            QVERIFY(baselineOf(*drawn, lines[page]) > 0);
+        }
+        // The third section runs on below C: its header would start with the next page.
+        QVERIFY(baselineOf(*record(s, 2), QStringLiteral("D")) > 0);
+        QCOMPARE(s.copy.sections.size(), size_t(2));
+        QCOMPARE(s.copy.sections[0].fromPage, 1);
+        QCOMPARE(s.copy.sections[1].fromPage, 3);
+    }
+
+    // A page break drops the space after the paragraph before it and keeps the space before the
+    // paragraph after it, as LibreOffice sets a letter's second page (its PDF of such a letter has the
+    // line 6 pt below the top margin, for 6 pt before and 12 pt after).
+    void spaceAtAPageBreak() {
+        const Shown s = showRtf("\\pard\\sa240 One\\par \\pard\\sb120\\sa240\\pagebb Two\\par ");
+        QCOMPARE(s.copy.pageCount(), 2);
+        const double first = baselineOf(*record(s, 0), QStringLiteral("One"));
+        const double second = baselineOf(*record(s, 1), QStringLiteral("Two"));
+        QVERIFY2(qAbs(second - first - twipsToLayout(120)) < 1, qPrintable(QString::number(second - first)));
+    }
+
+    // PAGE in the body of a letter that runs on to a second page shows, on each page, that page.
+    void pageFieldsInTheBody() {
+        // A text area of 594.6 pt, which Qt's 64ths of a pixel do not hold exactly.
+        QByteArray body = "\\margt2508 ";
+        for (int i = 0; i < 60; ++i)
+            body += "\\pard Line " + QByteArray::number(i) +
+                    " on page {\\b{\\field{\\*\\fldinst PAGE }{\\fldrslt 9}}}\\par ";
+        body += "\\pard\\pagebb Last on page {\\b{\\field{\\*\\fldinst PAGE }{\\fldrslt 9}}}\\par ";
+        const Shown s = showRtf(body);
+        QCOMPARE(s.copy.pageCount(), 3);
+        std::array<int, 3> seen{};
+        for (int page = 0; page < 3; ++page) {
+            const auto drawn = record(s, page);
+            double top = 1e9;
+            QString topNumber;
+            for (const Recorder::Text& t : drawn->texts) {
+                bool number = false;
+                t.text.toInt(&number);
+                if (!number)
+                    continue;
+                QCOMPARE(t.text, QString::number(page + 1));
+                ++seen[size_t(page)];
+                if (t.baseline.y() < top) {
+                    top = t.baseline.y();
+                    topNumber = t.text;
+                }
+            }
+            // The first line of each page numbers its own page, whatever the rounding of its place.
+            QCOMPARE(topNumber, QString::number(page + 1));
+        }
+        QVERIFY(seen[0] > 20 && seen[1] > 0 && seen[2] == 1);
+    }
+
+    // A frame Word placed on the page holds its text where it says, within a point, and the letter's
+    // text goes on below it, the frame's distance from the text away.
+    void framesAtTheirPlace() {
+        const Shown s =
+            showRtf("\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180\\fs28 Dealer name\\par "
+                    "\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180 Main Street\\par "
+                    "\\pard\\pvpg\\phpg\\posx7920\\posy720\\absw2880\\absh-720 Form 7\\par "
+                    "\\pard Customer\\par ");
+        QCOMPARE(s.copy.pageCount(), 1);
+        QCOMPARE(s.copy.pictures.size(), size_t(2));
+        const PlacedPicture& dealer = s.copy.pictures.at(0);
+        const PlacedPicture& form = s.copy.pictures.at(1);
+        const double point = twipsToLayout(20);
+        QVERIFY(dealer.text && form.text && dealer.page == 0);
+        QVERIFY(!dealer.fill.isValid() && !dealer.line.isValid());
+        QVERIFY2(
+            (dealer.rect.topLeft() - QPointF(twipsToLayout(2160), twipsToLayout(1440))).manhattanLength() <
+                point,
+            qPrintable(QStringLiteral("%1,%2").arg(dealer.rect.x()).arg(dealer.rect.y())));
+        QVERIFY(qAbs(dealer.rect.width() - twipsToLayout(4320)) < point);
+        QVERIFY((form.rect.topLeft() - QPointF(twipsToLayout(7920), twipsToLayout(720))).manhattanLength() <
+                point);
+        QVERIFY(qAbs(form.rect.height() - twipsToLayout(720)) < point);
+        // The text is drawn in the frames: its first line's left edge at the frame's, its baseline one
+        // ascent below the frame's top.
+        const auto drawn = record(s, 0);
+        const auto name = drawn->textsStarting(QStringLiteral("Dealer name"));
+        QCOMPARE(name.size(), size_t(1));
+        QVERIFY(qAbs(name.front().baseline.x() - twipsToLayout(2160)) < point);
+        QVERIFY(name.front().baseline.y() > twipsToLayout(1440) &&
+                name.front().baseline.y() < twipsToLayout(1440 + 400));
+        QVERIFY(drawn->textsStarting(QStringLiteral("Form 7")).front().baseline.y() <
+                twipsToLayout(720 + 400));
+        // Nothing is drawn round them; the letter's text starts below the two lines and the distance.
+        for (const Recorder::Line& l : drawn->lines)
+            QVERIFY(!dealer.rect.adjusted(-2, -2, 2, 2).contains(l.line.center()));
+        const double customer = baselineOf(*drawn, QStringLiteral("Customer"));
+        const double below =
+            dealer.rect.top() + dealer.text->documentLayout()->documentSize().height() + twipsToLayout(180);
+        QVERIFY2(customer > below && customer < below + twipsToLayout(300),
+                 qPrintable(QStringLiteral("%1 %2").arg(customer).arg(below)));
+    }
+
+    // A form of frames that runs on to a second page starts on the first: the frames' empty opening
+    // line does not push the text to a page of its own.
+    void framedFormStartsOnTheFirstPage() {
+        QByteArray body = "\\pard\\pvpg\\phpg\\posx7920\\posy720\\absw2880 Form 7\\par ";
+        for (int i = 0; i < 70; ++i)
+            body += "\\pard Field " + QByteArray::number(i) + ": ______\\par ";
+        const Shown s = showRtf(body);
+        QCOMPARE(s.copy.pageCount(), 2);
+        const auto drawn = record(s, 0);
+        QCOMPARE(drawn->textsStarting(QStringLiteral("Form 7")).size(), size_t(1));
+        const double first = baselineOf(*drawn, QStringLiteral("Field 0:"));
+        QVERIFY(first > twipsToLayout(1440) && first < twipsToLayout(1440 + 400));
+        QVERIFY(baselineOf(*record(s, 1), QStringLiteral("Field 69:")) > 0);
     }
 
     // Lines are as tall as LibreOffice sets them (the font's spacing, 13.8 pt for 12-point Liberation

@@ -275,6 +275,83 @@ private slots:
         QCOMPARE(para(box, 0).format.align, ParaFormat::Center);
     }
 
+    void headersByPage() {
+        // A first page of its own (\titlepg with \headerf), left and right pages (\facingp with
+        // \headerl and \headerr); \header serves both sides where no left one is given.
+        const Template t = read("\\facingp\\sectd\\titlepg{\\headerf \\pard Letterhead\\par }"
+                                "{\\headerl \\pard Left\\par }{\\headerr \\pard Right\\par }"
+                                "{\\footerf \\pard First foot\\par }{\\footer \\pard Foot\\par }"
+                                "\\pard Body\\par ");
+        QVERIFY(t.titlePage && t.evenPages);
+        const auto text = [](const Story& s) {
+            return s.empty() ? QString() : paraText(std::get<Paragraph>(s.blocks.at(0)));
+        };
+        QCOMPARE(QStringList({text(t.firstHeader), text(t.header), text(t.evenHeader), text(t.firstFooter),
+                              text(t.footer), text(t.evenFooter)}),
+                 QStringList({"Letterhead", "Right", "Left", "First foot", "Foot", "Foot"}));
+        QCOMPARE(paraText(para(t, 0)), QStringLiteral("Body"));
+        // Without \titlepg a first-page header is kept but not asked for.
+        const Template plain = read("{\\headerf \\pard F\\par }{\\header \\pard H\\par }\\pard B\\par ");
+        QVERIFY(!plain.titlePage && !plain.evenPages);
+        QCOMPARE(text(plain.header), QStringLiteral("H"));
+        // Word repeats \sectd within a section: the section's first page stays its own.
+        QVERIFY(read("\\sectd\\titlepg\\pard A\\par \\sectd\\pard B\\par ").titlePage);
+    }
+
+    void sections() {
+        // Each \sect starts a section at the body's next paragraph, on a new page unless \sbknone;
+        // a section keeps the headers of the one before until it gives its own, and its own paper.
+        const Template t = read("\\sectd\\pgwsxn12240\\pghsxn15840\\margtsxn1440{\\header \\pard One\\par }"
+                                "\\pard A\\par B\\par \\sect\\sectd\\sbknone\\pard C\\par "
+                                "\\sect\\sectd\\lndscpsxn\\pgwsxn15840\\pghsxn12240\\margtsxn720\\titlepg"
+                                "{\\header \\pard Three\\par }\\pard D\\par ");
+        QCOMPARE(t.body.blocks.size(), size_t(4));
+        QCOMPARE(t.sections.size(), size_t(2));
+        const Section& second = t.sections.at(0);
+        const Section& third = t.sections.at(1);
+        QCOMPARE(QList<int>({second.firstBlock, third.firstBlock}), QList<int>({2, 3}));
+        QVERIFY(!second.newPage && third.newPage);
+        QVERIFY(!para(t, 2).format.pageBreakBefore && para(t, 3).format.pageBreakBefore);
+        QCOMPARE(paraText(std::get<Paragraph>(second.header.blocks.at(0))), QStringLiteral("One"));
+        QCOMPARE(paraText(std::get<Paragraph>(third.header.blocks.at(0))), QStringLiteral("Three"));
+        QCOMPARE(paraText(std::get<Paragraph>(t.header.blocks.at(0))), QStringLiteral("One"));
+        QVERIFY(!second.titlePage && third.titlePage && !t.titlePage);
+        // The first section's paper is the document's; a later one's stays its own.
+        QCOMPARE(QList<int>({t.page.widthTwips, t.page.heightTwips, t.page.topTwips}),
+                 QList<int>({12240, 15840, 1440}));
+        QCOMPARE(QList<int>({third.page.widthTwips, third.page.heightTwips, third.page.topTwips}),
+                 QList<int>({15840, 12240, 720}));
+    }
+
+    void positionedFrames() {
+        // Paragraphs in a row with the same frame words make one frame: a text box of no fill or
+        // outline where the words put it, anchored in the next paragraph of the flow.
+        const Template t = read("\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180 Name\\par "
+                                "\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180 Street\\par "
+                                "\\pard\\pvmrg\\phmrg\\posxr\\posy0\\absw2880\\absh-720 Form 7\\par "
+                                "\\pard Body\\par ");
+        QCOMPARE(t.body.blocks.size(), size_t(1));
+        QCOMPARE(paraText(para(t, 0)), QStringLiteral("Body"));
+        QCOMPARE(t.floats.size(), size_t(2));
+        QCOMPARE(t.textBoxes.size(), size_t(2));
+        QCOMPARE(t.textBoxes.at(0).blocks.size(), size_t(2));
+        QCOMPARE(paraText(std::get<Paragraph>(t.textBoxes.at(1).blocks.at(0))), QStringLiteral("Form 7"));
+        const Floating& name = t.floats.at(0);
+        QVERIFY(name.fromX == Floating::From::Page && name.fromY == Floating::From::Page);
+        QCOMPARE(QList<int>({name.leftTwips, name.topTwips, name.widthTwips, name.heightTwips}),
+                 QList<int>({2160, 1440, 4320, 0}));
+        QVERIFY(!name.fill.isValid() && !name.line.isValid());
+        // At the right of the margins (6.5 inches wide here), a half inch tall and the distance kept.
+        const Floating& form = t.floats.at(1);
+        QVERIFY(form.fromX == Floating::From::Margin && form.fromY == Floating::From::Margin);
+        QCOMPARE(QList<int>({form.leftTwips, form.topTwips, form.widthTwips, form.heightTwips}),
+                 QList<int>({9360 - 2880, 0, 2880, 720}));
+        int anchors = 0;
+        for (const Run& r : para(t, 0).runs)
+            anchors += r.kind == Run::Floating;
+        QCOMPARE(anchors, 2);
+    }
+
     void damagedInput() {
         // Every cut-off prefix of a real template fails cleanly, naming the file.
         const QByteArray full = samples::letterTemplate();
