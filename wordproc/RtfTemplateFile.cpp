@@ -1,6 +1,7 @@
 // Template files: RTF under any extension, or a Word binary document converted through LibreOffice.
 
 #include "errors/Failure.h"
+#include "wordproc/DocxReader.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/WordErrors.h"
 
@@ -110,6 +111,8 @@ Template readTemplateFile(const QString& path, const ConversionWatch& watch) {
     file.close();
     if (isCompoundFile(data))
         data = convertThroughLibreOffice(path, watch);
+    if (isZipContainer(data))
+        return readDocx(data, QDir::toNativeSeparators(path));
     return readRtf(data, QDir::toNativeSeparators(path));
 }
 
