@@ -149,6 +149,10 @@ Story Reader::storyPart(const QString& id) {
 }
 
 void Reader::finishStory(StoryState& st) {
+    // A field left open at the story's end: the line its paragraph's end made is no line.
+    if (!st.fields.empty() && !st.fields.back().field.result.empty() &&
+        st.fields.back().field.result.back().kind == Run::LineBreak)
+        st.fields.back().field.result.pop_back();
     while (!st.fields.empty())
         dropField(st);
     if (st.open)
@@ -454,6 +458,9 @@ void Reader::endField(StoryState& st) {
                 addRun(st, std::move(r));
         return;
     }
+    // A field inside another's code only helps compute that code, which this program does not do.
+    if (!target(st))
+        return;
     const int format = f.codeFormat;
     m_t.fields.push_back(std::move(f));
     addRun(st, Run{Run::Field, format, int(m_t.fields.size() - 1), {}});
