@@ -397,7 +397,7 @@ QString Package::target(const Relationships& rels, const QString& id, const QStr
 }
 
 QString Package::mainPart() {
-    const Relationships rels = relationships(QStringLiteral("/"));
+    const Relationships rels = relationships(QString());
     for (auto it = rels.constBegin(); it != rels.constEnd(); ++it)
         if (it->type == QLatin1String("officeDocument"))
             return target(rels, it.key(), QStringLiteral("_rels/.rels"));

@@ -495,6 +495,13 @@ private slots:
         std::erase_if(parts, [](const auto& p) { return p.first == "word/_rels/document.xml.rels"; });
         const Template t = read(parts);
         QCOMPARE(paragraphs(t, t.body), QStringList{"Elsewhere"});
+        // The package's relationships alone name it, or the content types alone.
+        Parts relsOnly = parts;
+        std::erase_if(relsOnly, [](const auto& p) { return p.first == "[Content_Types].xml"; });
+        QCOMPARE(paragraphs(t, read(relsOnly).body), QStringList{"Elsewhere"});
+        Parts typesOnly = parts;
+        std::erase_if(typesOnly, [](const auto& p) { return p.first == "_rels/.rels"; });
+        QCOMPARE(paragraphs(t, read(typesOnly).body), QStringList{"Elsewhere"});
         QCOMPARE(t.fileName, QStringLiteral("t.dotx"));
         // readTemplateFile tells a zip from RTF by its content, whatever its name.
         QTemporaryDir dir;
