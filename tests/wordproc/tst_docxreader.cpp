@@ -8,6 +8,9 @@
 #include "wordproc/RtfReader.h"
 #include "wordproc/WordErrors.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QtTest>
 
 using namespace wordproc;
@@ -509,6 +512,34 @@ private slots:
         QVERIFY(samples::writeFile(path, zipParts(package(document(paragraph(run("Zipped")))))));
         const Template fromFile = readTemplateFile(path);
         QCOMPARE(paragraphs(fromFile, fromFile.body), QStringList{"Zipped"});
+    }
+
+    void wordBinaryConverted() {
+        // A Word 97 document goes through LibreOffice, where it is installed, and is read as it converts.
+        QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (office.isEmpty())
+            QSKIP("LibreOffice (soffice) is needed to make and convert a Word 97 document");
+        QTemporaryDir dir;
+        const QString source = dir.filePath("letter.docx");
+        QVERIFY(samples::writeFile(
+            source, zipParts(package(document(
+                        paragraph(run("Dear ") + simpleField("MERGEFIELD Cust_Name", "«Cust_Name»")) +
+                        paragraph(run("Second paragraph")))))));
+        QProcess convert;
+        convert.start(office,
+                      {"--headless",
+                       "-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                       "--convert-to", "doc", "--outdir", dir.path(), source});
+        QVERIFY(convert.waitForFinished(120000));
+        const QString doc = dir.filePath("letter.doc");
+        QFile made(doc);
+        QVERIFY(made.open(QIODevice::ReadOnly));
+        QVERIFY(made.read(8) == QByteArray::fromHex("D0CF11E0A1B11AE1"));
+        made.close();
+        const Template t = readTemplateFile(doc, ConversionWatch{{}, 120});
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"Dear «Cust_Name»", "Second paragraph"}));
+        QCOMPARE(t.fields.size(), size_t(1));
+        QCOMPARE(t.fields[0].name, QStringLiteral("Cust_Name"));
     }
 
     void hostileFiles() {
