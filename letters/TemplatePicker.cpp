@@ -15,7 +15,18 @@ using platform::placeInTwips;
 namespace {
 const QString kFillLocation = QStringLiteral("Form Main: Sub FillPromos");
 const QString kChooseLocation = QStringLiteral("Form Main: Sub lstPromos_Click");
-const QString kTemplateExtension = QStringLiteral(".dot");
+// Word 97 templates (RTF under that name, or converted), and Word 2007+ templates and documents.
+const QStringList kTemplateExtensions{QStringLiteral(".dot"), QStringLiteral(".dotx"),
+                                      QStringLiteral(".docx")};
+const QString kTemplateFilter = QStringLiteral("Word templates|*.dot *.dotx *.docx");
+
+// The name without its template extension; empty when the name has none.
+std::optional<QString> templateTitle(const QString& fileName) {
+    for (const QString& extension : kTemplateExtensions)
+        if (fileName.endsWith(extension, Qt::CaseInsensitive))
+            return fileName.left(fileName.size() - extension.size());
+    return std::nullopt;
+}
 constexpr const char* kOptionNames[] = {"initialsOption", "followUpsOption", "mailAidsOption"};
 } // namespace
 
@@ -77,9 +88,19 @@ void TemplatePicker::fill() {
         const QStringList names = files::folderFiles(groupFolder());
         m_templateList->clear();
         emit templateChosen();
+        QStringList titles;
         for (const QString& name : names)
-            if (name.right(4).toLower() == kTemplateExtension)
-                m_templateList->addItem(name.left(name.size() - 4));
+            if (const auto title = templateTitle(name))
+                titles << title->toLower();
+        for (const QString& name : names) {
+            const auto title = templateTitle(name);
+            if (!title)
+                continue;
+            // The file's own name is kept with the entry; a title that two files share shows in full.
+            auto* item = new QListWidgetItem(titles.count(title->toLower()) > 1 ? name : *title);
+            item->setData(Qt::UserRole, name);
+            m_templateList->addItem(item);
+        }
     } catch (const Failure& failure) {
         showError(failure, kFillLocation);
     }
@@ -93,12 +114,12 @@ std::optional<QString> TemplatePicker::chosenTemplatePath() const {
     const QListWidgetItem* item = m_templateList->currentItem();
     if (!item)
         return std::nullopt;
-    return groupFolder() + item->text() + kTemplateExtension;
+    return groupFolder() + item->data(Qt::UserRole).toString();
 }
 
 void TemplatePicker::importNewTemplate() {
     try {
-        const QString chosen = platform::openFileName(QStringLiteral("Microsoft Word Template(.dot)|*.dot"));
+        const QString chosen = platform::openFileName(kTemplateFilter);
         if (chosen.isEmpty())
             return;
         const QString source = chosen.trimmed();

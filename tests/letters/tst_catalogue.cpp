@@ -17,17 +17,29 @@ QStringList entries(const QListWidget* list) {
 class TestCatalogue : public QObject {
     Q_OBJECT
 private slots:
-    // Only names ending in ".dot" (any case) are templates, listed without it (".dot" alone as an empty
-    // entry). Preview needs a template; Print a contact name, a phone, a template and a selected name.
+    // Only names ending in ".dot", ".dotx" or ".docx" (any case) are templates, listed without it
+    // (".dot" alone as an empty entry, and in full where two share a title). Preview needs a template; Print
+    // a contact name, a phone, a template and a selected name.
     void listingAndButtons() {
         AppFixture app;
         AppFixture::addLeads(3);
         QVERIFY(QDir().mkpath(app.dir.path() + "/app/Templates/Initials/sub.dot"));
-        for (const char* name : {"A.DOT", "b.dot", "c.doc", "d.dotx", ".dot", "e.dot.bak"})
+        for (const char* name : {"A.DOT", "b.dot", "c.doc", "d.dotx", ".dot", "e.dot.bak", "F.Docx", "g.dotm",
+                                 "h.dot", "H.dotx"})
             AppFixture::writeFile(app.dir.path() + "/app/Templates/Initials/" + name);
         auto& answers = app.answers;
         MainWindow& w = app.open();
-        QCOMPARE(entries(app.templateList()), (QStringList{"", "A", "b"}));
+        QCOMPARE(entries(app.templateList()), (QStringList{"", "A", "F", "H.dotx", "b", "d", "h.dot"}));
+        // Each entry stands for its own file.
+        QStringList chosen;
+        for (int row = 0; row < app.templateList()->count(); ++row) {
+            app.templateList()->setCurrentRow(row);
+            chosen << QFileInfo(*w.templatePicker().chosenTemplatePath()).fileName();
+        }
+        chosen.sort();
+        QCOMPARE(chosen, (QStringList{".dot", "A.DOT", "F.Docx", "H.dotx", "b.dot", "d.dotx", "h.dot"}));
+        app.templateList()->clearSelection();
+        app.templateList()->setCurrentItem(nullptr);
         QVERIFY(!app.previewButton()->isEnabled());
 
         AppFixture::clickRow(app.templateList(), 1);
@@ -62,8 +74,9 @@ private slots:
         QCOMPARE(entries(app.templateList()), QStringList{"Labels"});
     }
 
-    // The import copies the chosen file into the group's folder, replacing one of the same name, lists
-    // it once and says so; a cancelled dialog does nothing; a failed copy shows a critical box.
+    // The import offers Word's templates of both kinds, copies the chosen file into the group's folder
+    // under its own name, replacing one of the same name, lists it once and says so; a cancelled dialog
+    // does nothing; a failed copy shows a critical box.
     void import() {
         AppFixture app;
         AppFixture::addLeads(1);
@@ -76,7 +89,7 @@ private slots:
 
         QTest::mouseClick(app.importTemplateButton(), Qt::LeftButton); // cancelled
         QCOMPARE(answers.fileRequests.size(), size_t(1));
-        QCOMPARE(answers.fileRequests[0].filter, QStringLiteral("Microsoft Word Template(.dot)|*.dot"));
+        QCOMPARE(answers.fileRequests[0].filter, QStringLiteral("Word templates|*.dot *.dotx *.docx"));
         QVERIFY(answers.messages.empty());
 
         answers.setNextFileName(outside);
@@ -104,6 +117,14 @@ private slots:
         QVERIFY(QFile::exists(app.dir.path() + "/app/Templates/Follow-ups/Offer.dot"));
         QCOMPARE(entries(app.templateList()), QStringList{"Offer"});
         QCOMPARE(answers.messages.size(), size_t(3));
+
+        // A Word 2007+ template stays one, under its own name.
+        const QString dotx = app.dir.path() + "/Spring Offer.dotx";
+        AppFixture::writeFile(dotx, "PK\x03\x04");
+        answers.setNextFileName(dotx);
+        QTest::mouseClick(app.importTemplateButton(), Qt::LeftButton);
+        QVERIFY(QFile::exists(app.dir.path() + "/app/Templates/Follow-ups/Spring Offer.dotx"));
+        QCOMPARE(entries(app.templateList()), (QStringList{"Offer", "Spring Offer"}));
     }
 };
 

@@ -1,0 +1,646 @@
+// Word 2007+ templates read into the template model: fields, headers, tables, pictures, styles, lists,
+// and files made to hurt. The documents are built here, part by part.
+#include "DocxSamples.h"
+#include "Samples.h"
+#include "wordproc/DataSource.h"
+#include "wordproc/DocxReader.h"
+#include "wordproc/Merge.h"
+#include "wordproc/RtfReader.h"
+#include "wordproc/WordErrors.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QtTest>
+
+using namespace wordproc;
+using namespace docxsamples;
+using samples::failureNumber;
+
+namespace {
+
+Template read(const Parts& parts, const QString& name = QStringLiteral("t.dotx")) {
+    return readDocx(zipParts(parts), name);
+}
+
+Template readBody(const QByteArray& body, const std::vector<Related>& related = {}) {
+    return read(package(document(body), related));
+}
+
+// A story's text: paragraphs on lines, tabs as \t, fields as their stored result.
+QString runsText(const Template& t, const std::vector<Run>& runs) {
+    QString out;
+    for (const Run& r : runs) {
+        if (r.kind == Run::Text)
+            out += r.text;
+        else if (r.kind == Run::Tab)
+            out += QLatin1Char('\t');
+        else if (r.kind == Run::LineBreak)
+            out += QLatin1Char('/');
+        else if (r.kind == Run::Field)
+            out += runsText(t, t.fields[size_t(r.index)].result);
+    }
+    return out;
+}
+
+QStringList paragraphs(const Template& t, const Story& s) {
+    QStringList out;
+    for (const Block& b : s.blocks)
+        if (const Paragraph* p = std::get_if<Paragraph>(&b))
+            out << runsText(t, p->runs);
+    return out;
+}
+
+const Paragraph& firstParagraph(const Story& s) {
+    return std::get<Paragraph>(s.blocks.front());
+}
+
+QByteArray& partNamed(Parts& parts, const QByteArray& name) {
+    for (auto& [n, data] : parts)
+        if (n == name)
+            return data;
+    parts.emplace_back(name, QByteArray());
+    return parts.back().second;
+}
+
+QString description(const QByteArray& zipped, const QString& name = QStringLiteral("hostile.docx")) {
+    QString why;
+    const qint32 number = failureNumber([&] { readDocx(zipped, name); }, &why);
+    return number == errors::UnreadableDocument ? why : QStringLiteral("number %1: %2").arg(number).arg(why);
+}
+
+} // namespace
+
+class TestDocxReader : public QObject {
+    Q_OBJECT
+
+private slots:
+    void mergeFields() {
+        // Both of Word's forms of a field, with their switches; names match the data's columns whatever
+        // their case.
+        const Template t = readBody(paragraph(
+            run("Dear ") + simpleField("MERGEFIELD first_name \\* Upper", "«First_Name»") + run(" ") +
+            complexField("MERGEFIELD  Last_Name \\b \"Mr. \" \\f \"!\" \\* MERGEFORMAT", "«Last_Name»") +
+            run(" on ") + complexField("DATE \\@ \"MMMM d, yyyy\"", "May 1, 2020")));
+        QCOMPARE(t.fields.size(), size_t(3));
+        QCOMPARE(t.fields[0].kind, Field::Merge);
+        QCOMPARE(t.fields[0].name, QStringLiteral("first_name"));
+        QCOMPARE(t.fields[0].caseSwitches, QStringList{"Upper"});
+        QCOMPARE(t.fields[1].name, QStringLiteral("Last_Name"));
+        QCOMPARE(t.fields[1].before, QStringLiteral("Mr. "));
+        QCOMPARE(t.fields[1].after, QStringLiteral("!"));
+        QVERIFY(t.fields[1].mergeFormat);
+        QCOMPARE(t.fields[2].kind, Field::Date);
+        QCOMPARE(t.fields[2].datePicture, QStringLiteral("MMMM d, yyyy"));
+        // Unmerged, each shows what Word last showed.
+        QCOMPARE(paragraphs(t, t.body), QStringList{"Dear «First_Name» «Last_Name» on May 1, 2020"});
+
+        auto data = DataSource::parse(
+            samples::dataFile({"First_Name", "LAST_NAME"}, {{"anna", "Smith"}, {"bo", ""}}), "data.txt");
+        Merger merger(std::make_shared<const Template>(t), data);
+        merger.setNow(QDateTime(QDate(2026, 3, 5), QTime(9, 0)));
+        QCOMPARE(merger.all("m")->plainText(),
+                 QStringLiteral("Dear ANNA Mr. Smith! on March 5, 2026\nDear BO  on March 5, 2026"));
+    }
+
+    void nestedAndOtherFields() {
+        // A field Word evaluates and this program does not shows its stored result, nested fields
+        // included; a field without its end keeps its text; PAGE and NEXT are fields of their own.
+        const Template t = readBody(
+            paragraph(
+                "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText>IF </w:instrText></w:r>" +
+                complexField("MERGEFIELD City", "«City»") +
+                "<w:r><w:instrText> = \"\" \"x\" \"y\"</w:instrText></w:r><w:r><w:fldChar "
+                "w:fldCharType=\"separate\"/></w:r>" +
+                run("shown ") + complexField("MERGEFIELD Zip", "«Zip»") +
+                "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>" + run(" p") + simpleField("PAGE", "1") +
+                simpleField("NEXT", "")) +
+            paragraph("<w:hyperlink r:id=\"rId9\">" + run("link text") + "</w:hyperlink>") +
+            paragraph(run("open ") +
+                      "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText>TOC "
+                      "</w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+                      run("entry")));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"shown «Zip» p1", "link text", "open entry"}));
+        std::vector<Field::Kind> kinds;
+        for (const Field& f : t.fields)
+            kinds.push_back(f.kind);
+        QCOMPARE(kinds, (std::vector<Field::Kind>{Field::Merge, Field::Page, Field::Next}));
+        QCOMPARE(t.fields[0].name, QStringLiteral("Zip"));
+    }
+
+    void headersAndSections() {
+        // A first-page header apart from the rest, even pages' headers, margins and header distances.
+        const QByteArray hdr = "<?xml version=\"1.0\"?><w:hdr " + kW + ">";
+        const Template t = read(package(
+            document(
+                paragraph(run("Body")),
+                section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/><w:headerReference "
+                        "w:type=\"first\" r:id=\"rId2\"/><w:footerReference w:type=\"even\" r:id=\"rId3\"/>"
+                        "<w:titlePg/>")
+                    .replace("w:header=\"720\"", "w:header=\"500\"")
+                    .replace("w:left=\"1440\"", "w:left=\"1800\"")),
+            {{"header", "header1.xml", hdr + paragraph(run("Every page")) + "</w:hdr>"},
+             {"header", "header2.xml", hdr + paragraph(run("First page")) + "</w:hdr>"},
+             {"footer", "footer1.xml",
+              "<w:ftr " + kW + ">" + paragraph(run("Page ") + simpleField("PAGE", "1")) + "</w:ftr>"},
+             {"settings", "settings.xml",
+              "<w:settings " + kW +
+                  "><w:evenAndOddHeaders/><w:defaultTabStop w:val=\"360\"/></w:settings>"}}));
+        QVERIFY(t.titlePage);
+        QVERIFY(t.evenPages);
+        QCOMPARE(paragraphs(t, t.header), QStringList{"Every page"});
+        QCOMPARE(paragraphs(t, t.firstHeader), QStringList{"First page"});
+        QCOMPARE(paragraphs(t, t.evenFooter), QStringList{"Page 1"});
+        QVERIFY(t.footer.empty() && t.evenHeader.empty() && t.firstFooter.empty());
+        QCOMPARE(t.page.headerTwips, 500);
+        QCOMPARE(t.page.leftTwips, 1800);
+        QCOMPARE(t.page.defaultTabTwips, 360);
+        QCOMPARE(paragraphs(t, t.body), QStringList{"Body"});
+    }
+
+    void tables() {
+        // Grid widths and spans make the cells' edges; a cell merged down keeps its text once; the
+        // table's borders reach the cells; margins, heights, header rows and alignment come along.
+        const QByteArray tbl =
+            "<w:tbl><w:tblPr><w:tblInd w:w=\"200\" w:type=\"dxa\"/><w:tblBorders><w:top w:val=\"single\" "
+            "w:sz=\"8\"/><w:insideH w:val=\"double\" w:sz=\"4\"/><w:insideV w:val=\"dotted\" "
+            "w:sz=\"4\"/></w:tblBorders><w:tblCellMar><w:left w:w=\"100\" w:type=\"dxa\"/><w:right "
+            "w:w=\"80\" "
+            "w:type=\"dxa\"/></w:tblCellMar></w:tblPr><w:tblGrid><w:gridCol w:w=\"2000\"/><w:gridCol "
+            "w:w=\"3000\"/><w:gridCol w:w=\"1000\"/></w:tblGrid>"
+            "<w:tr><w:trPr><w:tblHeader/><w:trHeight w:val=\"400\" w:hRule=\"exact\"/></w:trPr>"
+            "<w:tc><w:tcPr><w:vMerge w:val=\"restart\"/><w:vAlign w:val=\"center\"/></w:tcPr>" +
+            paragraph(run("Merged")) +
+            "</w:tc><w:tc><w:tcPr><w:gridSpan w:val=\"2\"/><w:shd w:val=\"clear\" "
+            "w:fill=\"FF0000\"/></w:tcPr>" +
+            paragraph(run("Wide")) + "</w:tc></w:tr><w:tr><w:tc><w:tcPr><w:vMerge/></w:tcPr>" +
+            paragraph("") +
+            "</w:tc><w:tc><w:tcPr><w:tcMar><w:top w:w=\"50\" w:type=\"dxa\"/></w:tcMar></w:tcPr>" +
+            paragraph(run("B")) + "</w:tc><w:tc>" + paragraph(run("C")) + "</w:tc></w:tr></w:tbl>";
+        const Template t = read(package(document(tbl + paragraph("")),
+                                        {{"settings", "settings.xml",
+                                          "<w:settings " + kW +
+                                              "><w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+                                              "w:uri=\"x\" w:val=\"15\"/></w:compat></w:settings>"}}));
+        std::vector<const Table*> tables;
+        for (const Block& b : t.body.blocks)
+            if (const Table* table = std::get_if<Table>(&b))
+                tables.push_back(table);
+        // Two cells, then three: two tables of one row each.
+        QCOMPARE(tables.size(), size_t(2));
+        const Row& head = tables[0]->rows.at(0);
+        const Row& second = tables[1]->rows.at(0);
+        QVERIFY(head.header);
+        QCOMPARE(head.heightTwips, -400);
+        QCOMPARE(head.leftTwips, 200);
+        QCOMPARE(head.cells.size(), size_t(2));
+        QCOMPARE(head.cells[0].rightTwips, 2200);
+        QCOMPARE(head.cells[1].rightTwips, 6200);
+        QCOMPARE(second.cells[1].rightTwips, 5200);
+        QCOMPARE(head.cells[0].vMerge, Cell::VMerge::Restart);
+        QCOMPARE(second.cells[0].vMerge, Cell::VMerge::Continue);
+        QCOMPARE(head.cells[0].vAlign, Cell::VAlign::Center);
+        QCOMPARE(paragraphs(t, Story{{head.cells[0].paragraphs.front()}}), QStringList{"Merged"});
+        QCOMPARE(paragraphs(t, Story{{second.cells[0].paragraphs.front()}}), QStringList{""});
+        QCOMPARE(head.cells[1].shading, QColor(255, 0, 0));
+        QCOMPARE(edge(head.cells[0].borders, Side::Top).style, Border::Single);
+        QCOMPARE(edge(head.cells[0].borders, Side::Top).widthTwips, 20);
+        QCOMPARE(edge(head.cells[0].borders, Side::Bottom).style, Border::Double);
+        QCOMPARE(edge(head.cells[0].borders, Side::Right).style, Border::Dotted);
+        QCOMPARE(edge(head.cells[0].borders, Side::Left).style, Border::None);
+        QCOMPARE(head.cells[0].leftPadTwips, 100);
+        QCOMPARE(head.cells[0].rightPadTwips, 80);
+        QCOMPARE(second.cells[1].topPadTwips, 50);
+        QCOMPARE(second.cells[2].topPadTwips, -1);
+    }
+
+    void tableStyleLook() {
+        // A table style's first row and banded rows over its whole-table look.
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"table\" w:styleId=\"Grid\"><w:rPr><w:color "
+            "w:val=\"0000FF\"/></w:rPr><w:tcPr><w:shd "
+            "w:val=\"clear\" w:fill=\"EEEEEE\"/></w:tcPr><w:tblStylePr "
+            "w:type=\"firstRow\"><w:rPr><w:b/></w:rPr><w:tcPr><w:shd "
+            "w:val=\"clear\" w:fill=\"000080\"/></w:tcPr></w:tblStylePr><w:tblStylePr "
+            "w:type=\"band1Horz\"><w:tcPr><w:shd "
+            "w:val=\"clear\" w:fill=\"CCFFCC\"/></w:tcPr></w:tblStylePr></w:style></w:styles>";
+        QByteArray rows;
+        for (const char* text : {"Head", "One", "Two", "Three"})
+            rows += "<w:tr><w:tc>" + paragraph(run(text)) + "</w:tc></w:tr>";
+        const Template t =
+            readBody("<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/><w:tblLook w:val=\"04A0\"/></w:tblPr>"
+                     "<w:tblGrid><w:gridCol w:w=\"3000\"/></w:tblGrid>" +
+                         rows + "</w:tbl>",
+                     {{"styles", "styles.xml", styles}});
+        const Table& table = std::get<Table>(t.body.blocks.front());
+        QCOMPARE(table.rows.size(), size_t(4));
+        QStringList fills;
+        for (const Row& r : table.rows)
+            fills << r.cells[0].shading.name();
+        QCOMPARE(fills, (QStringList{"#000080", "#ccffcc", "#eeeeee", "#ccffcc"}));
+        const auto runFormat = [&](size_t row) {
+            return t.formats[size_t(
+                firstParagraph(Story{{table.rows[row].cells[0].paragraphs.front()}}).runs[0].format)];
+        };
+        QVERIFY(runFormat(0).bold);
+        QVERIFY(!runFormat(1).bold);
+        QCOMPARE(runFormat(1).color, QColor(0, 0, 255));
+    }
+
+    void anchoredPicture() {
+        // An anchored picture lies where its offsets say, from the page across and the paragraph down;
+        // an inline one stands in its line at its extent.
+        const auto drawing = [](const QByteArray& frame, const QByteArray& place) {
+            return "<w:r><w:drawing><wp:" + frame + place +
+                   "<wp:extent cx=\"1828800\" cy=\"914400\"/><a:graphic><a:graphicData "
+                   "uri=\"http://schemas.openxmlformats.org/drawingml/2006/"
+                   "picture\"><pic:pic><pic:blipFill><a:blip "
+                   "r:embed=\"rId1\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:" +
+                   frame.left(frame.indexOf(' ') < 0 ? frame.size() : frame.indexOf(' ')) +
+                   "></w:drawing></w:r>";
+        };
+        const Template t = readBody(
+            paragraph(
+                drawing(
+                    "anchor behindDoc=\"0\"",
+                    ">"
+                    "<wp:positionH relativeFrom=\"page\"><wp:posOffset>914400</wp:posOffset></wp:positionH>"
+                    "<wp:positionV "
+                    "relativeFrom=\"paragraph\"><wp:posOffset>457200</wp:posOffset></wp:positionV>"
+                    "<wp:wrapSquare wrapText=\"bothSides\"/>") +
+                run("Beside")) +
+                paragraph(drawing(
+                    "anchor behindDoc=\"1\"",
+                    "><wp:positionH relativeFrom=\"margin\"><wp:align>center</wp:align></wp:positionH>"
+                    "<wp:positionV "
+                    "relativeFrom=\"page\"><wp:align>bottom</wp:align></wp:positionV><wp:wrapNone/>")) +
+                paragraph(drawing("inline", ">")),
+            {{"image", "media/image1.png", png(40, 20)}});
+        QCOMPARE(t.floats.size(), size_t(2));
+        const Floating& f = t.floats[0];
+        QCOMPARE(f.fromX, Floating::From::Page);
+        QCOMPARE(f.fromY, Floating::From::Paragraph);
+        QCOMPARE(f.leftTwips, 1440);
+        QCOMPARE(f.topTwips, 720);
+        QCOMPARE(f.widthTwips, 2880);
+        QCOMPARE(f.heightTwips, 1440);
+        QCOMPARE(f.wrap, Floating::Wrap::Around);
+        QVERIFY(!f.behindText);
+        QCOMPARE(t.pictures[size_t(f.picture)].image.size(), QSize(40, 20));
+        // Centred in the margins' 9360 twips; at the page's foot.
+        const Floating& g = t.floats[1];
+        QCOMPARE(g.fromX, Floating::From::Margin);
+        QCOMPARE(g.leftTwips, (9360 - 2880) / 2);
+        QCOMPARE(g.fromY, Floating::From::Page);
+        QCOMPARE(g.topTwips, 15840 - 1440);
+        QVERIFY(g.behindText);
+        QCOMPARE(g.wrap, Floating::Wrap::None);
+        const Paragraph& third = std::get<Paragraph>(t.body.blocks.at(2));
+        QCOMPARE(third.runs.size(), size_t(1));
+        QCOMPARE(third.runs[0].kind, Run::Picture);
+        QCOMPARE(t.pictures[size_t(third.runs[0].index)].widthTwips, 2880);
+    }
+
+    void textBoxes() {
+        // A text box from Word's drawing shapes, never also from its VML fallback; an older VML one.
+        const QByteArray txbx = "<w:txbxContent>" + paragraph(run("In the box")) + "</w:txbxContent>";
+        const Template t = readBody(paragraph(
+            "<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing><wp:anchor "
+            "behindDoc=\"0\"><wp:positionH "
+            "relativeFrom=\"column\"><wp:posOffset>0</wp:posOffset></wp:positionH><wp:positionV "
+            "relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent "
+            "cx=\"914400\" "
+            "cy=\"457200\"/><wp:wrapTopAndBottom/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/"
+            "wordprocessingShape\"><wps:wsp><wps:spPr><a:solidFill><a:srgbClr "
+            "val=\"FFFF00\"/></a:solidFill><a:ln w=\"12700\"><a:solidFill><a:srgbClr "
+            "val=\"000000\"/></a:solidFill></a:ln></wps:spPr><wps:txbx>" +
+            txbx +
+            "</wps:txbx><wps:bodyPr lIns=\"0\" tIns=\"0\" rIns=\"0\" "
+            "bIns=\"0\"/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></mc:Choice>"
+            "<mc:Fallback><w:pict><v:shape style=\"position:absolute;width:72pt;height:36pt\"><v:textbox>" +
+            txbx + "</v:textbox></v:shape></w:pict></mc:Fallback></mc:AlternateContent></w:r>" +
+            "<w:r><w:pict><v:shape "
+            "style=\"position:absolute;margin-left:36pt;margin-top:18pt;width:144pt;height:72pt;"
+            "mso-position-horizontal-relative:page\" fillcolor=\"#00ff00\" stroked=\"f\"><v:textbox>"
+            "<w:txbxContent>" +
+            paragraph(run("Old box")) + "</w:txbxContent></v:textbox></v:shape></w:pict></w:r>"));
+        QCOMPARE(t.textBoxes.size(), size_t(2));
+        QCOMPARE(paragraphs(t, t.textBoxes[0]), QStringList{"In the box"});
+        QCOMPARE(paragraphs(t, t.textBoxes[1]), QStringList{"Old box"});
+        QCOMPARE(t.floats.size(), size_t(2));
+        QCOMPARE(t.floats[0].fill, QColor(255, 255, 0));
+        QCOMPARE(t.floats[0].lineTwips, 20);
+        QCOMPARE(t.floats[0].widthTwips, 1440);
+        QCOMPARE(t.floats[0].insetTwips, (std::array<int, 4>{0, 0, 0, 0}));
+        QCOMPARE(t.floats[0].wrap, Floating::Wrap::TopBottom);
+        const Floating& old = t.floats[1];
+        QCOMPARE(old.fromX, Floating::From::Page);
+        QCOMPARE(old.leftTwips, 720);
+        QCOMPARE(old.topTwips, 360);
+        QCOMPARE(old.widthTwips, 2880);
+        QCOMPARE(old.fill, QColor(0, 255, 0));
+        QVERIFY(!old.line.isValid());
+    }
+
+    void stylesAndThemeFonts() {
+        // Defaults, then a style chain: each style over the one it is based on, theme fonts by name.
+        const QByteArray theme = "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+                                 "name=\"T\"><a:themeElements>"
+                                 "<a:fontScheme name=\"F\"><a:majorFont><a:latin typeface=\"Liberation "
+                                 "Serif\"/></a:majorFont><a:minorFont>"
+                                 "<a:latin typeface=\"Liberation "
+                                 "Sans\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>";
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\" "
+            "w:hAnsiTheme=\"minorHAnsi\"/>"
+            "<w:sz w:val=\"22\"/></w:rPr></w:rPrDefault><w:pPrDefault><w:pPr><w:spacing w:after=\"160\" "
+            "w:line=\"259\" "
+            "w:lineRule=\"auto\"/></w:pPr></w:pPrDefault></w:docDefaults>"
+            "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+            "w:val=\"Normal\"/></w:style>"
+            "<w:style w:type=\"paragraph\" w:styleId=\"Base\"><w:basedOn w:val=\"Normal\"/><w:pPr><w:jc "
+            "w:val=\"center\"/>"
+            "<w:spacing w:before=\"240\" w:line=\"300\" "
+            "w:lineRule=\"exact\"/><w:contextualSpacing/></w:pPr><w:rPr><w:b/><w:sz "
+            "w:val=\"28\"/></w:rPr></w:style>"
+            "<w:style w:type=\"paragraph\" w:styleId=\"Derived\"><w:basedOn w:val=\"Base\"/><w:pPr><w:ind "
+            "w:left=\"720\" "
+            "w:hanging=\"360\"/><w:tabs><w:tab w:val=\"right\" w:leader=\"dot\" "
+            "w:pos=\"9000\"/></w:tabs><w:pBdr><w:bottom "
+            "w:val=\"single\" w:sz=\"4\" w:space=\"1\" w:color=\"FF0000\"/></w:pBdr></w:pPr>"
+            "<w:rPr><w:i/><w:rFonts w:asciiTheme=\"majorHAnsi\" "
+            "w:hAnsiTheme=\"majorHAnsi\"/></w:rPr></w:style>"
+            "<w:style w:type=\"character\" w:styleId=\"Loud\"><w:rPr><w:caps/><w:color "
+            "w:val=\"C00000\"/></w:rPr></w:style>"
+            "<w:style w:type=\"paragraph\" w:styleId=\"Loop\"><w:basedOn "
+            "w:val=\"Loop\"/></w:style></w:styles>";
+        const Template t = readBody(
+            paragraph(run("Plain")) +
+                paragraph(run("Derived") + run("loud", "<w:rStyle w:val=\"Loud\"/>"),
+                          "<w:pStyle w:val=\"Derived\"/>") +
+                paragraph(run("again"), "<w:pStyle w:val=\"Derived\"/>") +
+                paragraph(run("circle"),
+                          "<w:pStyle w:val=\"Loop\"/><w:spacing w:line=\"360\" w:lineRule=\"atLeast\"/>"),
+            {{"theme", "theme/theme1.xml", theme}, {"styles", "styles.xml", styles}});
+        QCOMPARE(t.defaultFamily, QStringLiteral("Liberation Sans"));
+        const auto paragraphAt = [&](size_t i) -> const Paragraph& {
+            return std::get<Paragraph>(t.body.blocks.at(i));
+        };
+        const CharFormat& plain = t.formats[size_t(paragraphAt(0).runs[0].format)];
+        QCOMPARE(plain.family, QStringLiteral("Liberation Sans"));
+        QCOMPARE(plain.halfPoints, 22);
+        QVERIFY(!plain.bold);
+        QCOMPARE(paragraphAt(0).format.afterTwips, 160);
+        QVERIFY(paragraphAt(0).format.lineMultiple);
+        QCOMPARE(paragraphAt(0).format.lineTwips, 259);
+        const CharFormat& derived = t.formats[size_t(paragraphAt(1).runs[0].format)];
+        QCOMPARE(derived.family, QStringLiteral("Liberation Serif"));
+        QVERIFY(derived.bold && derived.italic);
+        QCOMPARE(derived.halfPoints, 28);
+        const CharFormat& loud = t.formats[size_t(paragraphAt(1).runs[1].format)];
+        QVERIFY(loud.bold && loud.caps == CharFormat::Caps::All);
+        QCOMPARE(loud.color, QColor(0xC0, 0, 0));
+        const ParaFormat& f = paragraphAt(1).format;
+        QCOMPARE(f.align, ParaFormat::Center);
+        QCOMPARE(f.leftTwips, 720);
+        QCOMPARE(f.firstTwips, -360);
+        QCOMPARE(f.lineTwips, -300);
+        QCOMPARE(f.tabs.size(), size_t(1));
+        QCOMPARE(f.tabs[0].twips, 9000);
+        QCOMPARE(f.tabs[0].kind, TabStop::Right);
+        QCOMPARE(f.tabs[0].leader, TabStop::Dots);
+        QCOMPARE(edge(f.borders, Side::Bottom).color, QColor(255, 0, 0));
+        QCOMPARE(edge(f.borders, Side::Bottom).spaceTwips, 20);
+        // Contextual spacing: no space between the two paragraphs of one style.
+        QCOMPARE(paragraphAt(1).format.beforeTwips, 240);
+        QCOMPARE(paragraphAt(1).format.afterTwips, 0);
+        QCOMPARE(paragraphAt(2).format.beforeTwips, 0);
+        QCOMPARE(paragraphAt(3).format.lineTwips, 360);
+        QVERIFY(!paragraphAt(3).format.lineMultiple);
+    }
+
+    void numbering() {
+        // Numbers per level, levels within levels, a list that starts over, bullets from Symbol.
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><w:numFmt "
+            "w:val=\"decimal\"/>"
+            "<w:lvlText w:val=\"%1.\"/><w:pPr><w:ind w:left=\"720\" "
+            "w:hanging=\"360\"/></w:pPr></w:lvl><w:lvl w:ilvl=\"1\">"
+            "<w:start w:val=\"1\"/><w:numFmt w:val=\"lowerLetter\"/><w:lvlText "
+            "w:val=\"%1.%2)\"/></w:lvl><w:lvl w:ilvl=\"2\">"
+            "<w:numFmt w:val=\"upperRoman\"/><w:lvlText w:val=\"%3\"/><w:suff "
+            "w:val=\"space\"/></w:lvl></w:abstractNum>"
+            "<w:abstractNum w:abstractNumId=\"1\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/><w:lvlText "
+            "w:val=\"\xef\x82\xb7\"/>"
+            "<w:rPr><w:rFonts w:ascii=\"Symbol\" w:hAnsi=\"Symbol\"/></w:rPr></w:lvl></w:abstractNum>"
+            "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num><w:num "
+            "w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>"
+            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"0\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride "
+            "w:val=\"7\"/></w:lvlOverride></w:num>"
+            "</w:numbering>";
+        const auto item = [](const char* num, const char* level, const char* text) {
+            return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"") + level +
+                                            "\"/><w:numId w:val=\"" + num + "\"/></w:numPr>");
+        };
+        const Template t = readBody(item("1", "0", "a") + item("1", "0", "b") + item("1", "1", "c") +
+                                        item("1", "1", "d") + item("1", "2", "e") + item("1", "0", "f") +
+                                        item("2", "0", "g") + item("3", "0", "h"),
+                                    {{"numbering", "numbering.xml", numbering}});
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"1.\ta", "2.\tb", "2.a)\tc", "2.b)\td", "I e", "3.\tf",
+                                                     QStringLiteral("\u2022\tg"), "7.\th"}));
+        const Paragraph& first = firstParagraph(t.body);
+        QCOMPARE(first.format.leftTwips, 720);
+        QCOMPARE(first.format.firstTwips, -360);
+        // The tab after the number stops at the hanging indent.
+        QCOMPARE(first.format.tabs.size(), size_t(1));
+        QCOMPARE(first.format.tabs[0].twips, 720);
+        const Paragraph& bullet = std::get<Paragraph>(t.body.blocks.at(6));
+        QVERIFY(t.formats[size_t(bullet.runs[0].format)].family != QStringLiteral("Symbol"));
+    }
+
+    void paragraphsAndRuns() {
+        // Page breaks inside a paragraph, hidden text, content controls, symbols, run properties.
+        const Template t = readBody(
+            paragraph(
+                run("before") + "<w:r><w:br w:type=\"page\"/><w:t>after</w:t><w:br/><w:t>line</w:t></w:r>" +
+                    run("hidden", "<w:vanish/>") + "<w:sdt><w:sdtContent>" + run(" control") +
+                    "</w:sdtContent></w:sdt><w:r><w:sym w:font=\"Wingdings\" w:char=\"F0FC\"/></w:r>" +
+                    run("x", "<w:vertAlign w:val=\"superscript\"/><w:u "
+                             "w:val=\"single\"/><w:strike/><w:smallCaps/>") +
+                    "<w:del><w:r><w:delText>gone</w:delText></w:r></w:del><w:ins>" + run("new") + "</w:ins>",
+                "<w:keepNext/><w:keepLines/><w:shd w:val=\"clear\" w:fill=\"FFFF00\"/><w:spacing "
+                "w:beforeAutospacing=\"1\"/>") +
+            "<w:sdt><w:sdtContent>" + paragraph(run("block control")) + "</w:sdtContent></w:sdt>");
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"before", QStringLiteral("after/line control\u2713xnew"), "block control"}));
+        const Paragraph& second = std::get<Paragraph>(t.body.blocks.at(1));
+        QVERIFY(second.format.pageBreakBefore);
+        QVERIFY(!firstParagraph(t.body).format.pageBreakBefore);
+        QVERIFY(second.format.keepWithNext && second.format.keepTogether);
+        QCOMPARE(second.format.shading, QColor(255, 255, 0));
+        QCOMPARE(second.format.beforeTwips, 280);
+        const CharFormat* x = nullptr;
+        for (const Run& r : second.runs)
+            if (r.kind == Run::Text && r.text == QLatin1String("x"))
+                x = &t.formats[size_t(r.format)];
+        QVERIFY(x);
+        QVERIFY(x->script == CharFormat::Script::Super && x->underline && x->strike &&
+                x->caps == CharFormat::Caps::Small);
+    }
+
+    void packages() {
+        // The main part is whatever the package's relationships name; a template alike.
+        Parts parts = package(document(paragraph(run("Elsewhere"))), {}, "content/main.xml");
+        std::erase_if(parts, [](const auto& p) { return p.first == "word/_rels/document.xml.rels"; });
+        const Template t = read(parts);
+        QCOMPARE(paragraphs(t, t.body), QStringList{"Elsewhere"});
+        // The package's relationships alone name it, or the content types alone.
+        Parts relsOnly = parts;
+        std::erase_if(relsOnly, [](const auto& p) { return p.first == "[Content_Types].xml"; });
+        QCOMPARE(paragraphs(t, read(relsOnly).body), QStringList{"Elsewhere"});
+        Parts typesOnly = parts;
+        std::erase_if(typesOnly, [](const auto& p) { return p.first == "_rels/.rels"; });
+        QCOMPARE(paragraphs(t, read(typesOnly).body), QStringList{"Elsewhere"});
+        QCOMPARE(t.fileName, QStringLiteral("t.dotx"));
+        // readTemplateFile tells a zip from RTF by its content, whatever its name.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Letter.dot");
+        QVERIFY(samples::writeFile(path, zipParts(package(document(paragraph(run("Zipped")))))));
+        const Template fromFile = readTemplateFile(path);
+        QCOMPARE(paragraphs(fromFile, fromFile.body), QStringList{"Zipped"});
+    }
+
+    void wordBinaryConverted() {
+        // A Word 97 document goes through LibreOffice, where it is installed, and is read as it converts.
+        QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (office.isEmpty())
+            QSKIP("LibreOffice (soffice) is needed to make and convert a Word 97 document");
+        QTemporaryDir dir;
+        const QString source = dir.filePath("letter.docx");
+        QVERIFY(samples::writeFile(
+            source, zipParts(package(document(
+                        paragraph(run("Dear ") + simpleField("MERGEFIELD Cust_Name", "«Cust_Name»")) +
+                        paragraph(run("Second paragraph")))))));
+        QProcess convert;
+        convert.start(office,
+                      {"--headless",
+                       "-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                       "--convert-to", "doc", "--outdir", dir.path(), source});
+        QVERIFY(convert.waitForFinished(120000));
+        const QString doc = dir.filePath("letter.doc");
+        QFile made(doc);
+        QVERIFY(made.open(QIODevice::ReadOnly));
+        QVERIFY(made.read(8) == QByteArray::fromHex("D0CF11E0A1B11AE1"));
+        made.close();
+        const Template t = readTemplateFile(doc, ConversionWatch{{}, 120});
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"Dear «Cust_Name»", "Second paragraph"}));
+        QCOMPARE(t.fields.size(), size_t(1));
+        QCOMPARE(t.fields[0].name, QStringLiteral("Cust_Name"));
+    }
+
+    void hostileFiles() {
+        // Each fails with the file named and the cause, without a crash.
+        const QByteArray doc = document(paragraph(run("x")));
+        // A part that inflates past its limit, and one whose container lies about its size.
+        QByteArray huge(70 << 20, ' ');
+        huge.prepend("<?xml version=\"1.0\"?>");
+        Parts bomb = package(doc);
+        bomb.emplace_back("word/styles.xml", huge);
+        partNamed(bomb, "word/_rels/document.xml.rels") = relationships({{"styles", "styles.xml"}});
+        const QByteArray zipped = zipParts(bomb);
+        QVERIFY(zipped.size() < (1 << 20));
+        QString why = description(zipped);
+        QVERIFY2(why.contains("\"hostile.docx\"") && why.contains("word/styles.xml") && why.contains("64 MB"),
+                 qPrintable(why));
+        // The declared size patched to 100 bytes in both headers: inflating stops at the limit anyway.
+        QByteArray lying = zipped;
+        const qsizetype local = lying.indexOf("word/styles.xml") - 30;
+        const qsizetype central = lying.lastIndexOf("word/styles.xml") - 46;
+        QVERIFY(local > 0 && central > local);
+        for (qsizetype at : {local + 22, central + 24}) {
+            lying[at] = 100;
+            lying[at + 1] = lying[at + 2] = lying[at + 3] = 0;
+        }
+        why = description(lying);
+        QVERIFY2(why.contains("\"hostile.docx\"") && why.contains("word/styles.xml"), qPrintable(why));
+
+        // Many parts that each stay under the limit but not together.
+        Parts many = package(doc);
+        QByteArray big(52 << 20, ' ');
+        big.prepend("<x>").append("</x>");
+        std::vector<std::pair<QByteArray, QByteArray>> rels;
+        for (int i = 0; i < 5; ++i) {
+            many.emplace_back("word/header" + QByteArray::number(i) + ".xml", big);
+            rels.emplace_back("header", "header" + QByteArray::number(i) + ".xml");
+        }
+        QByteArray refs;
+        for (int i = 0; i < 5; ++i)
+            refs += "<w:headerReference w:type=\"default\" r:id=\"rId" + QByteArray::number(i + 1) + "\"/>";
+        partNamed(many, "word/document.xml") = document(paragraph(run("x")), section(refs));
+        partNamed(many, "word/_rels/document.xml.rels") = relationships(rels);
+        why = description(zipParts(many));
+        QVERIFY2(why.contains("256 MB together"), qPrintable(why));
+
+        // Parts missing, outside the package, or the part itself.
+        Parts noMain = package(doc);
+        noMain.erase(noMain.begin() + 2);
+        why = description(zipParts(noMain));
+        QVERIFY2(why.contains("word/document.xml") && why.contains("missing"), qPrintable(why));
+        const auto headerRef =
+            document(paragraph(run("x")), section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>"));
+        why = description(zipParts(package(headerRef, {{"header", "../../etc/passwd", {}}})));
+        QVERIFY2(why.contains("outside the document"), qPrintable(why));
+        why = description(zipParts(package(headerRef, {{"header", "document.xml", {}}})));
+        QVERIFY2(why.contains("itself"), qPrintable(why));
+        why = description(zipParts(package(headerRef, {{"header", "nowhere.xml", {}}})));
+        QVERIFY2(why.contains("word/nowhere.xml") && why.contains("missing"), qPrintable(why));
+        why = description(zipParts(package(headerRef)));
+        QVERIFY2(why.contains("\"rId1\"") && why.contains("missing"), qPrintable(why));
+
+        // XML nested deeper than any document, and entities declared to multiply.
+        QByteArray deep = "<w:document " + kW + "><w:body>";
+        for (int i = 0; i < 100000; ++i)
+            deep += "<w:customXml>";
+        why = description(zipParts(package(deep)));
+        QVERIFY2(why.contains("nests XML elements more than"), qPrintable(why));
+        const QByteArray laughs =
+            "<?xml version=\"1.0\"?><!DOCTYPE w:document [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+            "\"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>"
+            "<w:document " +
+            kW + "><w:body>" + paragraph(run("&c;&c;&c;&c;")) + "</w:body></w:document>";
+        why = description(zipParts(package(laughs)));
+        QVERIFY2(why.contains("document type"), qPrintable(why));
+
+        // Not a package at all, or not a Word one; damaged.
+        why = description(zipParts({{"mimetype", "application/vnd.oasis.opendocument.text"}}));
+        QVERIFY2(why.contains("not a Word document"), qPrintable(why));
+        why = description(zipParts(package(doc)).left(200));
+        QVERIFY2(why.contains("\"hostile.docx\""), qPrintable(why));
+        why = description(zipParts(package("<w:document " + kW + "><w:body><w:p>")));
+        QVERIFY2(why.contains("not well-formed"), qPrintable(why));
+
+        // A picture too large to decode is left out; the rest of the letter stays.
+        const QByteArray pic =
+            "<w:r><w:drawing><wp:inline><wp:extent cx=\"914400\" cy=\"914400\"/><a:graphic><a:graphicData>"
+            "<pic:pic><pic:blipFill><a:blip r:embed=\"rId1\"/></pic:blipFill></pic:pic></a:graphicData>"
+            "</a:graphic></wp:inline></w:drawing></w:r>";
+        const Template t = readBody(paragraph(pic + run("text")),
+                                    {{"image", "media/huge.png", png(9000, 6000, QImage::Format_Mono)}});
+        QCOMPARE(paragraphs(t, t.body), QStringList{"text"});
+        QVERIFY(t.pictures.empty());
+        // A metafile is kept for its own drawing, undecoded.
+        QByteArray emf(88, '\0');
+        emf[0] = 1;
+        emf.replace(40, 4, " EMF");
+        const Template m = readBody(paragraph(pic), {{"image", "media/logo.emf", emf}});
+        QCOMPARE(m.pictures.size(), size_t(1));
+        QVERIFY(m.pictures[0].enhanced && m.pictures[0].image.isNull() && m.pictures[0].metafile == emf);
+    }
+};
+
+QTEST_MAIN(TestDocxReader)
+#include "tst_docxreader.moc"

@@ -1,0 +1,436 @@
+// Pictures and text boxes: DrawingML inline and anchored, and the VML that older documents and the
+// fallbacks of newer ones hold.
+
+#include "wordproc/DocxPrivate.h"
+#include "wordproc/Twips.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
+
+namespace wordproc::docx {
+
+namespace {
+
+// DrawingML measures in EMU, 635 to a twip.
+int emuToTwips(qint64 emu) {
+    return clampTwips(emu / 635);
+}
+
+int emuAttr(const Node* n, QStringView key, int fallbackTwips = 0) {
+    if (!n || !n->has(key))
+        return fallbackTwips;
+    bool ok = false;
+    const qint64 v = n->attr(key).toLongLong(&ok);
+    return ok ? emuToTwips(v) : fallbackTwips;
+}
+
+bool isEmf(const QByteArray& b) {
+    return b.size() >= 44 && qFromLittleEndian<quint32>(b.constData()) == 1 && b.mid(40, 4) == " EMF";
+}
+
+bool isWmf(const QByteArray& b) {
+    if (b.size() < 18)
+        return false;
+    if (qFromLittleEndian<quint32>(b.constData()) == 0x9AC6CDD7u)
+        return true; // with the placeable header
+    const quint16 type = qFromLittleEndian<quint16>(b.constData());
+    return (type == 1 || type == 2) && qFromLittleEndian<quint16>(b.constData() + 2) == 9;
+}
+
+// A VML length: points, inches, centimetres, millimetres, picas or CSS pixels (the default).
+int vmlLength(QString v) {
+    v = v.trimmed();
+    static const std::array<std::pair<const char*, double>, 6> units{
+        {{"pt", 20.0}, {"in", 1440.0}, {"cm", 1440 / 2.54}, {"mm", 144 / 2.54}, {"pc", 240.0}, {"px", 15.0}}};
+    double factor = 15.0;
+    for (const auto& [unit, f] : units)
+        if (v.endsWith(QLatin1String(unit))) {
+            v.chop(2);
+            factor = f;
+            break;
+        }
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok && std::abs(d) < 1e7 ? clampTwips(qint64(d * factor)) : 0;
+}
+
+QHash<QString, QString> vmlStyle(const QString& style) {
+    QHash<QString, QString> out;
+    for (const QString& item : style.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const int colon = int(item.indexOf(QLatin1Char(':')));
+        if (colon > 0)
+            out.insert(item.left(colon).trimmed().toLower(), item.mid(colon + 1).trimmed());
+    }
+    return out;
+}
+
+QColor vmlColor(const QString& value) {
+    const QString v = value.section(QLatin1Char(' '), 0, 0).trimmed();
+    const QColor c(v);
+    return c.isValid() ? c : QColor();
+}
+
+} // namespace
+
+QColor Reader::drawingColor(const Node* fill) const {
+    if (!fill)
+        return {};
+    for (const Node& c : fill->children) {
+        if (c.name == QLatin1String("a:srgbClr"))
+            return hexColor(c.attr(u"val"));
+        if (c.name == QLatin1String("a:schemeClr"))
+            return m_styles.themeColor(c.attr(u"val"));
+        if (c.name == QLatin1String("a:prstClr"))
+            return QColor(c.attr(u"val"));
+        if (c.name == QLatin1String("a:sysClr"))
+            return hexColor(c.attr(u"lastClr"));
+    }
+    return {};
+}
+
+int Reader::picture(StoryState& st, const QString& id, int widthTwips, int heightTwips) {
+    if (id.isEmpty() || !st.rels)
+        return -1;
+    const QString part = m_pkg.target(*st.rels, id, st.part);
+    auto it = m_decoded.find(part);
+    if (it == m_decoded.end()) {
+        Decoded d;
+        QByteArray bytes = m_pkg.read(part, kMaxPictureBytes);
+        if (isEmf(bytes) || isWmf(bytes)) {
+            d.enhanced = isEmf(bytes);
+            d.metafile = bytes;
+            d.usable = true;
+        } else {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            QImageReader reader(&buffer);
+            reader.setDecideFormatFromContent(true);
+            // The size comes from the picture's header; a picture too large to print is left out before
+            // a pixel of it is decoded.
+            const QSize size = reader.size();
+            const qint64 pixels = size.isValid() ? qint64(size.width()) * size.height() : -1;
+            if (pixels > 0 && pixels <= kMaxPicturePixels && m_pixels + pixels <= kMaxAllPicturePixels) {
+                d.image = reader.read();
+                d.usable = !d.image.isNull();
+                if (d.usable)
+                    m_pixels += pixels;
+            }
+        }
+        it = m_decoded.insert(part, d);
+    }
+    if (!it->usable)
+        return -1;
+    Picture p;
+    p.image = it->image;
+    p.metafile = it->metafile;
+    p.enhanced = it->enhanced;
+    const int fallbackW = p.image.isNull() ? 1440 : p.image.width() * 15;
+    const int fallbackH = p.image.isNull() ? 1440 : p.image.height() * 15;
+    p.widthTwips = clampTwips(widthTwips > 0 ? widthTwips : fallbackW, 1, kMaxTwips);
+    p.heightTwips = clampTwips(heightTwips > 0 ? heightTwips : fallbackH, 1, kMaxTwips);
+    m_t.pictures.push_back(std::move(p));
+    return int(m_t.pictures.size() - 1);
+}
+
+int Reader::textBox(const Node& content, StoryState& st) {
+    if (st.inTextBox || m_t.textBoxes.size() >= kMaxTextBoxes)
+        return -1;
+    Story story;
+    StoryState inner;
+    inner.blocks = &story.blocks;
+    inner.part = st.part;
+    inner.rels = st.rels;
+    inner.inTextBox = true;
+    blocks(content, inner);
+    finishStory(inner);
+    if (story.empty())
+        return -1;
+    m_t.textBoxes.push_back(std::move(story));
+    return int(m_t.textBoxes.size() - 1);
+}
+
+void Reader::addFloating(StoryState& st, const Floating& f, int format) {
+    m_t.floats.push_back(f);
+    addRun(st, Run{Run::Floating, format, int(m_t.floats.size() - 1), {}});
+}
+
+void Reader::drawing(const Node& d, StoryState& st, int format) {
+    for (const Node& c : d.children)
+        if (c.name == QLatin1String("wp:inline") || c.name == QLatin1String("wp:anchor"))
+            placeDrawing(c, st, format, c.name == QLatin1String("wp:anchor"));
+}
+
+void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool anchored) {
+    const Node* extent = frame.child(u"wp:extent");
+    const int width = qMax(1, emuAttr(extent, u"cx", 1440));
+    const int height = qMax(1, emuAttr(extent, u"cy", 1440));
+    const Node* graphic = frame.find(u"a:graphicData");
+    if (!graphic)
+        return;
+    const PageSetup& pg = m_t.page;
+    Floating f;
+    f.widthTwips = width;
+    f.heightTwips = height;
+    f.fromX = Floating::From::Margin;
+    f.fromY = Floating::From::Paragraph;
+    if (anchored) {
+        const QString behind = frame.attr(u"behindDoc");
+        f.behindText = behind == QLatin1String("1") || behind == QLatin1String("true");
+        const int textWidth = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+        const int textHeight = pg.heightTwips - pg.topTwips - pg.bottomTwips;
+        if (const Node* h = frame.child(u"wp:positionH")) {
+            const QString from = h->attr(u"relativeFrom");
+            int base = 0, span = textWidth;
+            if (from == QLatin1String("page") || from == QLatin1String("leftMargin") ||
+                from == QLatin1String("insideMargin") || from == QLatin1String("outsideMargin")) {
+                f.fromX = Floating::From::Page;
+                span = from == QLatin1String("page") ? pg.widthTwips : pg.leftTwips;
+            } else if (from == QLatin1String("rightMargin")) {
+                f.fromX = Floating::From::Page;
+                base = pg.widthTwips - pg.rightTwips;
+                span = pg.rightTwips;
+            }
+            if (const Node* off = h->child(u"wp:posOffset")) {
+                f.leftTwips = base + emuToTwips(off->text.trimmed().toLongLong());
+            } else if (const Node* align = h->child(u"wp:align")) {
+                const QString a = align->text.trimmed();
+                f.leftTwips =
+                    base + (a == QLatin1String("center") ? (span - width) / 2
+                            : a == QLatin1String("right") || a == QLatin1String("outside") ? span - width
+                                                                                           : 0);
+            }
+        }
+        if (const Node* v = frame.child(u"wp:positionV")) {
+            const QString from = v->attr(u"relativeFrom");
+            int base = 0, span = 0;
+            if (from == QLatin1String("page") || from == QLatin1String("topMargin")) {
+                f.fromY = Floating::From::Page;
+                span = from == QLatin1String("page") ? pg.heightTwips : pg.topTwips;
+            } else if (from == QLatin1String("bottomMargin")) {
+                f.fromY = Floating::From::Page;
+                base = pg.heightTwips - pg.bottomTwips;
+                span = pg.bottomTwips;
+            } else if (from == QLatin1String("margin")) {
+                f.fromY = Floating::From::Margin;
+                span = textHeight;
+            }
+            if (const Node* off = v->child(u"wp:posOffset")) {
+                f.topTwips = base + emuToTwips(off->text.trimmed().toLongLong());
+            } else if (const Node* align = v->child(u"wp:align")) {
+                const QString a = align->text.trimmed();
+                f.topTwips = base + (a == QLatin1String("center")   ? (span - height) / 2
+                                     : a == QLatin1String("bottom") ? span - height
+                                                                    : 0);
+            }
+        }
+        f.wrap = Floating::Wrap::None;
+        for (const Node& c : frame.children) {
+            if (c.name == QLatin1String("wp:wrapTopAndBottom"))
+                f.wrap = Floating::Wrap::TopBottom;
+            else if (c.name == QLatin1String("wp:wrapSquare") || c.name == QLatin1String("wp:wrapTight") ||
+                     c.name == QLatin1String("wp:wrapThrough"))
+                f.wrap = Floating::Wrap::Around;
+        }
+        f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
+        f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+    } else {
+        f.wrap = Floating::Wrap::TopBottom;
+    }
+
+    // A picture; a shape with text; a group of them, each placed within the group's frame.
+    struct Item {
+        const Node* node;
+        int left, top, width, height;
+    };
+    std::vector<Item> items;
+    if (const Node* group = graphic->child(u"wpg:wgp")) {
+        const Node* xfrm =
+            group->child(u"wpg:grpSpPr") ? group->child(u"wpg:grpSpPr")->child(u"a:xfrm") : nullptr;
+        const Node* chOff = xfrm ? xfrm->child(u"a:chOff") : nullptr;
+        const Node* chExt = xfrm ? xfrm->child(u"a:chExt") : nullptr;
+        const double ox = emuAttr(chOff, u"x"), oy = emuAttr(chOff, u"y");
+        const double sx = emuAttr(chExt, u"cx") > 0 ? double(width) / emuAttr(chExt, u"cx") : 1.0;
+        const double sy = emuAttr(chExt, u"cy") > 0 ? double(height) / emuAttr(chExt, u"cy") : 1.0;
+        for (const Node& c : group->children) {
+            if (c.name != QLatin1String("wps:wsp") && c.name != QLatin1String("pic:pic"))
+                continue;
+            const Node* x = c.find(u"a:xfrm");
+            const Node* off = x ? x->child(u"a:off") : nullptr;
+            const Node* ext = x ? x->child(u"a:ext") : nullptr;
+            items.push_back(Item{&c, int((emuAttr(off, u"x") - ox) * sx), int((emuAttr(off, u"y") - oy) * sy),
+                                 qMax(1, int(emuAttr(ext, u"cx", width) * sx)),
+                                 qMax(1, int(emuAttr(ext, u"cy", height) * sy))});
+            if (items.size() >= 64)
+                break;
+        }
+    } else if (const Node* shape = graphic->child(u"wps:wsp")) {
+        items.push_back(Item{shape, 0, 0, width, height});
+    } else if (const Node* pic = graphic->child(u"pic:pic")) {
+        items.push_back(Item{pic, 0, 0, width, height});
+    }
+    const bool single = items.size() == 1 && !anchored;
+    for (const Item& item : items) {
+        Floating g = f;
+        g.leftTwips = clampTwips(qint64(f.leftTwips) + item.left);
+        g.topTwips = clampTwips(qint64(f.topTwips) + item.top);
+        g.widthTwips = clampTwips(item.width, 1, kMaxTwips);
+        g.heightTwips = clampTwips(item.height, 1, kMaxTwips);
+        if (const Node* blip = item.node->find(u"a:blip");
+            blip && item.node->name == QLatin1String("pic:pic")) {
+            const int index = picture(st, blip->attr(u"r:embed"), g.widthTwips, g.heightTwips);
+            if (index < 0)
+                continue;
+            if (single) {
+                addRun(st, Run{Run::Picture, format, index, {}});
+                continue;
+            }
+            g.picture = index;
+            addFloating(st, g, format);
+            continue;
+        }
+        const Node* txbx = item.node->child(u"wps:txbx");
+        const Node* content = txbx ? txbx->child(u"w:txbxContent") : nullptr;
+        if (!content)
+            continue;
+        const int text = textBox(*content, st);
+        if (text < 0)
+            continue;
+        g.text = text;
+        const Node* body = item.node->child(u"wps:bodyPr");
+        g.insetTwips = {emuAttr(body, u"lIns", 144), emuAttr(body, u"tIns", 72), emuAttr(body, u"rIns", 144),
+                        emuAttr(body, u"bIns", 72)};
+        for (int& inset : g.insetTwips)
+            inset = qBound(0, inset, 1440);
+        // The shape's own fill and outline, else those its style refers to.
+        const Node* spPr = item.node->child(u"wps:spPr");
+        const Node* style = item.node->child(u"wps:style");
+        if (const Node* solid = spPr ? spPr->child(u"a:solidFill") : nullptr)
+            g.fill = drawingColor(solid);
+        else if (spPr && spPr->child(u"a:noFill"))
+            g.fill = QColor();
+        else if (const Node* ref = style ? style->child(u"a:fillRef") : nullptr;
+                 ref && intAttr(*ref, u"idx") > 0)
+            g.fill = drawingColor(ref);
+        const Node* ln = spPr ? spPr->child(u"a:ln") : nullptr;
+        if (ln && ln->child(u"a:noFill")) {
+            g.line = QColor();
+        } else if (const Node* solid = ln ? ln->child(u"a:solidFill") : nullptr) {
+            g.line = drawingColor(solid);
+        } else if (const Node* ref = style ? style->child(u"a:lnRef") : nullptr;
+                   ref && intAttr(*ref, u"idx") > 0) {
+            g.line = drawingColor(ref);
+        }
+        g.lineTwips = g.line.isValid() ? qBound(1, emuAttr(ln, u"w", 15), 1440) : 0;
+        addFloating(st, g, format);
+    }
+}
+
+void Reader::vml(const Node& pict, StoryState& st, int format) {
+    const PageSetup& pg = m_t.page;
+    int shapes = 0;
+    const auto visit = [&](const auto& self, const Node& parent, int depth) -> void {
+        for (const Node& shape : parent.children) {
+            if (shape.name == QLatin1String("v:group") && depth < 8) {
+                self(self, shape, depth + 1);
+                continue;
+            }
+            if (!shape.name.startsWith(QLatin1String("v:")) || ++shapes > 64)
+                continue;
+            const QHash<QString, QString> style = vmlStyle(shape.attr(u"style"));
+            const int width = qMax(1, vmlLength(style.value(QStringLiteral("width"))));
+            const int height = qMax(1, vmlLength(style.value(QStringLiteral("height"))));
+            const bool absolute = style.value(QStringLiteral("position")) == QLatin1String("absolute");
+            Floating f;
+            f.widthTwips = width;
+            f.heightTwips = height;
+            f.leftTwips =
+                vmlLength(style.value(QStringLiteral("margin-left"), style.value(QStringLiteral("left"))));
+            f.topTwips =
+                vmlLength(style.value(QStringLiteral("margin-top"), style.value(QStringLiteral("top"))));
+            const QString fromX = style.value(QStringLiteral("mso-position-horizontal-relative"));
+            const QString fromY = style.value(QStringLiteral("mso-position-vertical-relative"));
+            f.fromX = fromX == QLatin1String("page") ? Floating::From::Page : Floating::From::Margin;
+            f.fromY = fromY == QLatin1String("page")     ? Floating::From::Page
+                      : fromY == QLatin1String("margin") ? Floating::From::Margin
+                                                         : Floating::From::Paragraph;
+            const QString alignX = style.value(QStringLiteral("mso-position-horizontal"));
+            const int spanX = f.fromX == Floating::From::Page ? pg.widthTwips
+                                                              : pg.widthTwips - pg.leftTwips - pg.rightTwips;
+            if (alignX == QLatin1String("center"))
+                f.leftTwips = (spanX - width) / 2;
+            else if (alignX == QLatin1String("right"))
+                f.leftTwips = spanX - width;
+            else if (alignX == QLatin1String("left"))
+                f.leftTwips = 0;
+            f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
+            f.wrap = Floating::Wrap::None;
+            for (const Node& c : shape.children)
+                if (c.name.endsWith(QLatin1String(":wrap"))) {
+                    const QString type = c.attr(u"type");
+                    f.wrap = type == QLatin1String("topAndBottom") ? Floating::Wrap::TopBottom
+                             : type == QLatin1String("square") || type == QLatin1String("tight") ||
+                                     type == QLatin1String("through")
+                                 ? Floating::Wrap::Around
+                                 : Floating::Wrap::None;
+                }
+            if (!absolute) {
+                f.leftTwips = f.topTwips = 0;
+                f.fromX = Floating::From::Margin;
+                f.fromY = Floating::From::Paragraph;
+                f.wrap = Floating::Wrap::TopBottom;
+            }
+            f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
+            f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+            if (const Node* data = shape.child(u"v:imagedata")) {
+                QString id = data->attr(u"r:id");
+                if (id.isEmpty())
+                    id = data->attr(u"o:relid");
+                const int index = picture(st, id, width, height);
+                if (index < 0)
+                    continue;
+                if (!absolute) {
+                    addRun(st, Run{Run::Picture, format, index, {}});
+                    continue;
+                }
+                f.picture = index;
+                addFloating(st, f, format);
+                continue;
+            }
+            const Node* box = shape.child(u"v:textbox");
+            const Node* content = box ? box->child(u"w:txbxContent") : nullptr;
+            if (!content)
+                continue;
+            const int text = textBox(*content, st);
+            if (text < 0)
+                continue;
+            f.text = text;
+            const QString filled = shape.attr(u"filled");
+            const QString stroked = shape.attr(u"stroked");
+            f.fill = filled == QLatin1String("f") || filled == QLatin1String("false")
+                         ? QColor()
+                         : (shape.has(u"fillcolor") ? vmlColor(shape.attr(u"fillcolor")) : QColor(Qt::white));
+            f.line =
+                stroked == QLatin1String("f") || stroked == QLatin1String("false")
+                    ? QColor()
+                    : (shape.has(u"strokecolor") ? vmlColor(shape.attr(u"strokecolor")) : QColor(Qt::black));
+            f.lineTwips =
+                f.line.isValid()
+                    ? qBound(1, shape.has(u"strokeweight") ? vmlLength(shape.attr(u"strokeweight")) : 15,
+                             1440)
+                    : 0;
+            const QStringList inset = box->attr(u"inset").split(QLatin1Char(','));
+            const std::array<int, 4> defaults{144, 72, 144, 72};
+            for (size_t i = 0; i < 4; ++i)
+                f.insetTwips[i] = qBound(0,
+                                         int(i) < inset.size() && !inset[int(i)].trimmed().isEmpty()
+                                             ? vmlLength(inset[int(i)])
+                                             : defaults[i],
+                                         1440);
+            addFloating(st, f, format);
+        }
+    };
+    visit(visit, pict, 0);
+}
+
+} // namespace wordproc::docx

@@ -1,0 +1,307 @@
+#pragma once
+
+// The Word 2007+ reader's insides, shared by its files: the zip container and its XML parts
+// (DocxPackage.cpp), styles, themes, numbering and the paragraph and character properties they give
+// (DocxStyles.cpp), stories, paragraphs, runs, fields and tables (DocxReader.cpp), and pictures and text
+// boxes (DocxDrawing.cpp). Nothing outside wordproc/Docx*.cpp includes it.
+
+#include "wordproc/Template.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <array>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+struct zip;
+
+namespace wordproc::docx {
+
+// What a letter can need, and far more: a part's text, a picture's file, the whole package inflated,
+// the parts a package holds, how deep XML nests and how many elements all parts hold together.
+constexpr qint64 kMaxXmlBytes = 64ll << 20;
+constexpr qint64 kMaxPictureBytes = 32ll << 20;
+constexpr qint64 kMaxTotalBytes = 256ll << 20;
+constexpr qint64 kMaxEntries = 10000;
+constexpr int kMaxDepth = 256;
+constexpr qint64 kMaxElements = 1000000;
+// A picture is decoded only when it has at most this many pixels (an A4 page at 600 dpi has 35
+// million), and all the pictures of a template together at most the second.
+constexpr qint64 kMaxPicturePixels = 40000000;
+constexpr qint64 kMaxAllPicturePixels = 120000000;
+// As in RTF: Word's own limits on cells in a row and stops in a paragraph, a few text boxes a letter.
+constexpr size_t kMaxCells = 63;
+constexpr size_t kMaxTabs = 64;
+constexpr size_t kMaxTextBoxes = 64;
+constexpr int kMaxFieldDepth = 32;
+
+// One XML element: its name and its attributes' names as "w:p", "r:id", "wp:inline" whatever prefixes
+// the file declares ("?:" for a namespace this reader does not know, none for attributes without one),
+// its children, and its text where the text matters.
+struct Node {
+    QString name;
+    std::vector<std::pair<QString, QString>> attributes;
+    std::vector<Node> children;
+    QString text;
+
+    QString attr(QStringView key) const {
+        for (const auto& [k, v] : attributes)
+            if (k == key)
+                return v;
+        return {};
+    }
+    bool has(QStringView key) const {
+        for (const auto& a : attributes)
+            if (a.first == key)
+                return true;
+        return false;
+    }
+    const Node* child(QStringView childName) const {
+        for (const Node& c : children)
+            if (c.name == childName)
+                return &c;
+        return nullptr;
+    }
+    // The first element of that name below this one, at any depth.
+    const Node* find(QStringView descendant) const;
+};
+
+struct Relationship {
+    QString type;   // its last word: "styles", "image", "header", "officeDocument"...
+    QString target; // the part's name within the package, or an address outside it
+    bool external = false;
+};
+using Relationships = QHash<QString, Relationship>;
+
+// The zip container, read from memory; every part is inflated under the limits above.
+class Package {
+public:
+    Package(const QByteArray& data, QString fileName);
+    ~Package();
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+
+    [[noreturn]] void fail(const QString& why) const;
+    bool has(const QString& part) const;
+    QByteArray read(const QString& part, qint64 limit);
+    // A part's XML; a missing part is empty when `optional`, a failure otherwise.
+    Node xml(const QString& part, bool optional = false);
+    // The relationships of a part; none when it has no relationship part.
+    Relationships relationships(const QString& part);
+    // The part a relationship of `source` names: a failure when it is missing, outside the package or
+    // `source` itself.
+    QString target(const Relationships& rels, const QString& id, const QString& source) const;
+    // The main document part.
+    QString mainPart();
+
+private:
+    QByteArray m_data;
+    QString m_fileName;
+    zip* m_zip = nullptr;
+    qint64 m_total = 0;
+    qint64 m_elements = 0;
+    QHash<QString, QString> m_names; // element and attribute names, shared between nodes
+};
+
+// The part a relationship names, resolved against the folder of the part that holds it; empty when it
+// climbs out of the package.
+QString resolvePart(const QString& source, const QString& target);
+
+// Numbers and lengths as attributes give them.
+int intAttr(const Node& n, QStringView key, int fallback = 0);
+bool onOff(const Node* n);             // a toggle: present and not "0", "false" or "off"
+QColor hexColor(const QString& value); // "auto" or anything not a colour: invalid
+
+struct CharProps {
+    CharFormat format;
+    bool hidden = false;
+};
+
+struct ParaProps {
+    ParaFormat format;
+    bool contextual = false;
+    QString numId;
+    int level = 0;
+    bool hasNumbering = false;
+};
+
+// A list level of numbering.xml.
+struct Level {
+    int start = 1;
+    QString format = QStringLiteral("decimal");
+    QString text;
+    QString suffix = QStringLiteral("tab");
+    const Node* pPr = nullptr;
+    const Node* rPr = nullptr;
+};
+
+struct Style {
+    QString type;
+    QString basedOn;
+    const Node* pPr = nullptr;
+    const Node* rPr = nullptr;
+    const Node* tblPr = nullptr;
+    const Node* trPr = nullptr;
+    const Node* tcPr = nullptr;
+    const Node* numPr = nullptr;
+    std::vector<std::pair<QString, const Node*>> conditions; // tblStylePr by its type
+};
+
+// Styles, theme fonts and colours and list definitions, and the properties they give.
+class StyleSheet {
+public:
+    void readTheme(const Node& theme);
+    void readStyles(const Node& styles);
+    void readNumbering(const Node& numbering);
+
+    // The styles a style is based on, the farthest first, ending with the style itself.
+    std::vector<const Style*> chain(const QString& id) const;
+    QString defaultStyle(const QString& type) const { return m_defaults.value(type); }
+    const Node* defaultRPr() const { return m_defaultRPr; }
+    const Node* defaultPPr() const { return m_defaultPPr; }
+
+    void applyRPr(const Node* rPr, CharProps& p) const;
+    void applyPPr(const Node* pPr, ParaProps& p) const;
+    QColor themeColor(const QString& name) const;
+    QString themeFont(const QString& which) const;
+
+    // The level `level` of list `numId`, with the list's overrides; null when there is none.
+    const Level* level(const QString& numId, int level) const;
+    // Counts a paragraph of that list level and gives its number's text.
+    QString nextNumber(const QString& numId, int level);
+
+private:
+    QHash<QString, Style> m_styles;
+    QHash<QString, QString> m_defaults;
+    const Node* m_defaultRPr = nullptr;
+    const Node* m_defaultPPr = nullptr;
+    QString m_majorFont, m_minorFont;
+    QHash<QString, QColor> m_colors;
+    struct Abstract {
+        std::array<std::optional<Level>, 9> levels;
+    };
+    struct List {
+        QString abstract;
+        std::array<std::optional<int>, 9> startOverride;
+        std::array<std::optional<Level>, 9> levelOverride;
+        std::array<int, 9> counters{};
+        std::array<bool, 9> started{};
+    };
+    QHash<QString, Abstract> m_abstracts;
+    QHash<QString, List> m_lists;
+};
+
+Border border(const Node& b);
+QColor shading(const Node& shd);
+// Symbol and Wingdings characters (bullets above all) as the Unicode characters they show.
+QString symbolCharacters(const QString& s);
+
+// A field whose end is still to come: its code, then its stored result.
+struct OpenField {
+    Field field;
+    bool inResult = false;
+};
+
+// One story being read (the body, a header, a text box, a table cell): its blocks so far, the paragraph
+// being filled and the fields open in it.
+struct StoryState {
+    std::vector<Block>* blocks = nullptr;
+    QString part; // the part the story is in: its pictures follow that part's relationships
+    const Relationships* rels = nullptr;
+    bool inTextBox = false;
+    bool breakPending = false; // the next block starts a new page
+    // The paragraph being filled, in pieces split at its page breaks; `open` while a field runs on
+    // past the paragraph's end.
+    std::vector<std::vector<Run>> pieces;
+    bool open = false;
+    ParaFormat format;
+    int markFormat = 0;
+    QString style;
+    bool contextual = false;
+    std::vector<OpenField> fields;
+    int ignoredFields = 0; // fields nested past kMaxFieldDepth: their text stays, they do not
+    // The paragraph before, for spacing between paragraphs of one style.
+    QString lastStyle;
+    bool lastContextual = false;
+    // The table style's paragraph and character properties for a cell's text, in order.
+    std::vector<const Node*> tablePPr, tableRPr;
+};
+
+struct CharFormatHash {
+    size_t operator()(const CharFormat& f) const noexcept {
+        size_t h = qHash(f.family);
+        h = h * 31 + size_t(f.halfPoints);
+        h = h * 31 + (f.color.isValid() ? f.color.rgba() : 0u);
+        h = h * 31 +
+            (size_t(f.bold) | size_t(f.italic) << 1 | size_t(f.underline) << 2 | size_t(f.strike) << 3);
+        return h * 31 + (size_t(f.script) << 2 | size_t(f.caps));
+    }
+};
+
+class Reader {
+public:
+    Reader(const QByteArray& data, const QString& fileName) : m_pkg(data, fileName), m_fileName(fileName) {}
+    Template run();
+
+private:
+    // Parts and sections.
+    void readSettings(const Node& settings);
+    void pageSetup(const Node& sectPr);
+    Story storyPart(const QString& id);
+    void finishStory(StoryState& st);
+
+    // Blocks, paragraphs and runs.
+    void blocks(const Node& container, StoryState& st);
+    void paragraph(const Node& p, StoryState& st);
+    void endParagraph(StoryState& st);
+    void inlines(const Node& parent, StoryState& st, const CharProps& base);
+    void run(const Node& r, StoryState& st, const CharProps& base);
+    CharProps runProps(const CharProps& base, const Node* rPr) const;
+    int format(const CharFormat& f);
+    std::vector<Run>* target(StoryState& st);
+    void addRun(StoryState& st, Run run);
+    void addText(StoryState& st, const QString& text, int format);
+    void pageBreak(StoryState& st, int format);
+    void fieldChar(StoryState& st, const QString& type, int format);
+    void endField(StoryState& st);
+    void dropField(StoryState& st);
+    void simpleField(const Node& f, StoryState& st, const CharProps& base);
+
+    // Tables.
+    void table(const Node& tbl, StoryState& st);
+
+    // Pictures and text boxes.
+    void drawing(const Node& d, StoryState& st, int format);
+    void placeDrawing(const Node& frame, StoryState& st, int format, bool anchored);
+    void vml(const Node& pict, StoryState& st, int format);
+    int picture(StoryState& st, const QString& id, int widthTwips, int heightTwips);
+    int textBox(const Node& content, StoryState& st);
+    void addFloating(StoryState& st, const Floating& f, int format);
+    QColor drawingColor(const Node* fill) const;
+
+    Package m_pkg;
+    QString m_fileName;
+    Template m_t;
+    StyleSheet m_styles;
+    Node m_document, m_stylesXml, m_numberingXml, m_themeXml;
+    QString m_main;
+    Relationships m_mainRels;
+    std::unordered_map<CharFormat, int, CharFormatHash> m_formatIndex;
+    struct Decoded {
+        QImage image;
+        QByteArray metafile;
+        bool enhanced = false;
+        bool usable = false;
+    };
+    QHash<QString, Decoded> m_decoded;
+    qint64 m_pixels = 0;
+    int m_compatibility = 12;
+    int m_footnotes = 0, m_endnotes = 0;
+    std::vector<const Node*> m_sections;
+    size_t m_section = 0;
+    QHash<QString, Story> m_storyParts;
+};
+
+} // namespace wordproc::docx

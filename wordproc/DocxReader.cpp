@@ -1,0 +1,805 @@
+// Reading Word 2007+ documents: the main part and its sections, headers and footers, paragraphs, runs,
+// fields and tables, into the same Template the RTF reader fills.
+
+#include "wordproc/DocxReader.h"
+
+#include "wordproc/DocxPrivate.h"
+#include "wordproc/RtfReader.h"
+#include "wordproc/Twips.h"
+
+#include <QImageReader>
+
+namespace wordproc {
+
+namespace docx {
+
+Template Reader::run() {
+    m_main = m_pkg.mainPart();
+    m_mainRels = m_pkg.relationships(m_main);
+    m_document = m_pkg.xml(m_main);
+    const Node* body = m_document.child(u"w:body");
+    if (m_document.name != QLatin1String("w:document") || !body)
+        m_pkg.fail(QStringLiteral("its main part \"%1\" is not a Word document body").arg(m_main));
+    // The parts the styles need first: the theme's fonts, then the styles and lists.
+    for (const char* type : {"theme", "styles", "numbering", "settings"})
+        for (auto it = m_mainRels.constBegin(); it != m_mainRels.constEnd(); ++it) {
+            if (it->type != QLatin1String(type) || it->external)
+                continue;
+            const QString part = m_pkg.target(m_mainRels, it.key(), m_main);
+            if (it->type == QLatin1String("theme")) {
+                m_themeXml = m_pkg.xml(part);
+                m_styles.readTheme(m_themeXml);
+            } else if (it->type == QLatin1String("styles")) {
+                m_stylesXml = m_pkg.xml(part);
+                m_styles.readStyles(m_stylesXml);
+            } else if (it->type == QLatin1String("numbering")) {
+                m_numberingXml = m_pkg.xml(part);
+                m_styles.readNumbering(m_numberingXml);
+            } else {
+                readSettings(m_pkg.xml(part));
+            }
+            break;
+        }
+    CharProps defaults;
+    defaults.format.halfPoints = 20; // Word's size where the document gives none
+    m_styles.applyRPr(m_styles.defaultRPr(), defaults);
+    m_t.defaultFamily =
+        defaults.format.family.isEmpty() ? QStringLiteral("Times New Roman") : defaults.format.family;
+
+    // Sections end with the paragraph whose properties hold them, the last with the body.
+    for (const Node& c : body->children) {
+        if (c.name == QLatin1String("w:p"))
+            if (const Node* pPr = c.child(u"w:pPr"))
+                if (const Node* s = pPr->child(u"w:sectPr"))
+                    m_sections.push_back(s);
+        if (c.name == QLatin1String("w:sectPr"))
+            m_sections.push_back(&c);
+    }
+    if (!m_sections.empty())
+        pageSetup(*m_sections.front());
+
+    StoryState st;
+    st.blocks = &m_t.body.blocks;
+    st.part = m_main;
+    st.rels = &m_mainRels;
+    blocks(*body, st);
+    finishStory(st);
+
+    m_t.fileName = m_fileName;
+    // The paper must leave room to write on.
+    PageSetup& pg = m_t.page;
+    pg.widthTwips = clampTwips(pg.widthTwips, 1440, kMaxTwips);
+    pg.heightTwips = clampTwips(pg.heightTwips, 1440, kMaxTwips);
+    if (qint64(pg.leftTwips) + pg.rightTwips > pg.widthTwips - 720)
+        pg.leftTwips = pg.rightTwips = 360;
+    if (qint64(pg.topTwips) + pg.bottomTwips > pg.heightTwips - 720)
+        pg.topTwips = pg.bottomTwips = 360;
+    return std::move(m_t);
+}
+
+void Reader::readSettings(const Node& settings) {
+    for (const Node& c : settings.children) {
+        if (c.name == QLatin1String("w:defaultTabStop"))
+            m_t.page.defaultTabTwips = clampTwips(intAttr(c, u"w:val", 720), 36, kMaxTwips);
+        else if (c.name == QLatin1String("w:evenAndOddHeaders"))
+            m_t.evenPages = onOff(&c);
+        else if (c.name == QLatin1String("w:compat")) {
+            for (const Node& s : c.children)
+                if (s.name == QLatin1String("w:compatSetting") &&
+                    s.attr(u"w:name") == QLatin1String("compatibilityMode"))
+                    m_compatibility = intAttr(s, u"w:val", 12);
+        } else if (c.name == QLatin1String("w:mailMerge")) {
+            if (const Node* type = c.child(u"w:mainDocumentType")) {
+                const QString v = type->attr(u"w:val");
+                m_t.type = v == QLatin1String("catalog")         ? MainType::Catalog
+                           : v == QLatin1String("mailingLabels") ? MainType::Labels
+                                                                 : MainType::Letters;
+            }
+        }
+    }
+}
+
+void Reader::pageSetup(const Node& sectPr) {
+    PageSetup& pg = m_t.page;
+    if (const Node* size = sectPr.child(u"w:pgSz")) {
+        pg.widthTwips = intAttr(*size, u"w:w", pg.widthTwips);
+        pg.heightTwips = intAttr(*size, u"w:h", pg.heightTwips);
+        if (size->attr(u"w:orient") == QLatin1String("landscape") && pg.widthTwips < pg.heightTwips)
+            std::swap(pg.widthTwips, pg.heightTwips);
+    }
+    if (const Node* m = sectPr.child(u"w:pgMar")) {
+        // A negative top or bottom margin keeps the body there whatever the header's height.
+        pg.topTwips = clampPositiveTwips(std::abs(qint64(intAttr(*m, u"w:top", pg.topTwips))));
+        pg.bottomTwips = clampPositiveTwips(std::abs(qint64(intAttr(*m, u"w:bottom", pg.bottomTwips))));
+        pg.leftTwips =
+            clampPositiveTwips(qint64(intAttr(*m, u"w:left", pg.leftTwips)) + intAttr(*m, u"w:gutter"));
+        pg.rightTwips = clampPositiveTwips(intAttr(*m, u"w:right", pg.rightTwips));
+        pg.headerTwips = clampTwips(intAttr(*m, u"w:header", pg.headerTwips), 1, kMaxTwips);
+        pg.footerTwips = clampTwips(intAttr(*m, u"w:footer", pg.footerTwips), 1, kMaxTwips);
+    }
+    m_t.titlePage = onOff(sectPr.child(u"w:titlePg"));
+    for (const Node& c : sectPr.children) {
+        const bool header = c.name == QLatin1String("w:headerReference");
+        if (!header && c.name != QLatin1String("w:footerReference"))
+            continue;
+        const QString type = c.attr(u"w:type");
+        Story& story = type == QLatin1String("first")  ? (header ? m_t.firstHeader : m_t.firstFooter)
+                       : type == QLatin1String("even") ? (header ? m_t.evenHeader : m_t.evenFooter)
+                                                       : (header ? m_t.header : m_t.footer);
+        story = storyPart(c.attr(u"r:id"));
+    }
+}
+
+Story Reader::storyPart(const QString& id) {
+    const QString part = m_pkg.target(m_mainRels, id, m_main);
+    const auto known = m_storyParts.constFind(part);
+    if (known != m_storyParts.constEnd())
+        return *known;
+    Story story;
+    const Node root = m_pkg.xml(part);
+    const Relationships rels = m_pkg.relationships(part);
+    StoryState st;
+    st.blocks = &story.blocks;
+    st.part = part;
+    st.rels = &rels;
+    blocks(root, st);
+    finishStory(st);
+    m_storyParts.insert(part, story);
+    return story;
+}
+
+void Reader::finishStory(StoryState& st) {
+    // A field left open at the story's end: the line its paragraph's end made is no line.
+    if (!st.fields.empty() && !st.fields.back().field.result.empty() &&
+        st.fields.back().field.result.back().kind == Run::LineBreak)
+        st.fields.back().field.result.pop_back();
+    while (!st.fields.empty())
+        dropField(st);
+    if (st.open)
+        endParagraph(st);
+}
+
+void Reader::blocks(const Node& container, StoryState& st) {
+    for (const Node& c : container.children) {
+        if (c.name == QLatin1String("w:p")) {
+            paragraph(c, st);
+        } else if (c.name == QLatin1String("w:tbl")) {
+            table(c, st);
+        } else if (c.name == QLatin1String("w:sdt")) {
+            if (const Node* content = c.child(u"w:sdtContent"))
+                blocks(*content, st);
+        } else if (c.name == QLatin1String("w:customXml") || c.name == QLatin1String("w:ins") ||
+                   c.name == QLatin1String("w:moveTo") || c.name == QLatin1String("w:smartTag")) {
+            blocks(c, st);
+        }
+    }
+}
+
+CharProps Reader::runProps(const CharProps& base, const Node* rPr) const {
+    CharProps p = base;
+    if (!rPr)
+        return p;
+    if (const Node* style = rPr->child(u"w:rStyle"))
+        for (const Style* s : m_styles.chain(style->attr(u"w:val")))
+            m_styles.applyRPr(s->rPr, p);
+    m_styles.applyRPr(rPr, p);
+    return p;
+}
+
+int Reader::format(const CharFormat& f) {
+    if (m_formatIndex.empty())
+        for (size_t i = 0; i < m_t.formats.size(); ++i)
+            m_formatIndex.emplace(m_t.formats[i], int(i));
+    const auto [it, added] = m_formatIndex.emplace(f, int(m_t.formats.size()));
+    if (added)
+        m_t.formats.push_back(f);
+    return it->second;
+}
+
+void Reader::paragraph(const Node& p, StoryState& st) {
+    const Node* pPr = p.child(u"w:pPr");
+    const Node* styleNode = pPr ? pPr->child(u"w:pStyle") : nullptr;
+    const QString styleId =
+        styleNode ? styleNode->attr(u"w:val") : m_styles.defaultStyle(QStringLiteral("paragraph"));
+    const std::vector<const Style*> chain = m_styles.chain(styleId);
+
+    // Properties in the order they override one another: the document's defaults, the table style, the
+    // paragraph style and those it is based on, the list level, the paragraph's own.
+    const auto paraProps = [&](const Level* level) {
+        ParaProps pp;
+        m_styles.applyPPr(m_styles.defaultPPr(), pp);
+        for (const Node* n : st.tablePPr)
+            m_styles.applyPPr(n, pp);
+        for (const Style* s : chain)
+            m_styles.applyPPr(s->pPr, pp);
+        if (level)
+            m_styles.applyPPr(level->pPr, pp);
+        m_styles.applyPPr(pPr, pp);
+        return pp;
+    };
+    ParaProps pp = paraProps(nullptr);
+    const Level* level = pp.hasNumbering ? m_styles.level(pp.numId, pp.level) : nullptr;
+    if (level) {
+        const ParaProps own = pp;
+        pp = paraProps(level);
+        pp.numId = own.numId;
+        pp.level = own.level;
+        pp.hasNumbering = true;
+    }
+    CharProps base;
+    base.format.halfPoints = 20;
+    m_styles.applyRPr(m_styles.defaultRPr(), base);
+    for (const Node* n : st.tableRPr)
+        m_styles.applyRPr(n, base);
+    for (const Style* s : chain)
+        m_styles.applyRPr(s->rPr, base);
+    const CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
+
+    if (!st.open) {
+        st.pieces.assign(1, {});
+        st.format = pp.format;
+        st.markFormat = format(mark.format);
+        st.style = styleId;
+        st.contextual = pp.contextual;
+        if (level && !mark.hidden) {
+            const QString number = m_styles.nextNumber(pp.numId, pp.level);
+            CharProps np = mark;
+            m_styles.applyRPr(level->rPr, np);
+            np.format.underline = false;
+            // A bullet's symbol font is replaced with the Unicode bullet it stands for.
+            if (level->format == QLatin1String("bullet") &&
+                (np.format.family.contains(QLatin1String("Symbol")) ||
+                 np.format.family.contains(QLatin1String("Wingdings"))))
+                np.format.family = base.format.family;
+            if (!number.isEmpty() && !np.hidden) {
+                addText(st, number, format(np.format));
+                if (level->suffix == QLatin1String("space"))
+                    addText(st, QStringLiteral(" "), format(np.format));
+                else if (level->suffix != QLatin1String("nothing"))
+                    addRun(st, Run{Run::Tab, format(np.format), -1, {}});
+            }
+            // The tab after the number stops at the hanging indent, as in Word.
+            ParaFormat& f = st.format;
+            if (f.firstTwips < 0 && f.tabs.size() < kMaxTabs &&
+                std::none_of(f.tabs.begin(), f.tabs.end(), [&](const TabStop& t) {
+                    return t.twips > f.leftTwips + f.firstTwips && t.twips <= f.leftTwips;
+                })) {
+                f.tabs.push_back(TabStop{f.leftTwips, TabStop::Left, TabStop::NoLeader});
+                std::sort(f.tabs.begin(), f.tabs.end(),
+                          [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
+            }
+        }
+    }
+    inlines(p, st, base);
+    const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
+    if (!st.fields.empty()) {
+        // A field runs on past the paragraph's end (a table of contents, say): the paragraphs of its
+        // result become lines of one.
+        if (st.fields.back().inResult)
+            addRun(st, Run{Run::LineBreak, st.markFormat, -1, {}});
+        st.open = true;
+    } else {
+        endParagraph(st);
+    }
+    if (sectPr) {
+        // A section starts a new page unless the next one says it goes on where this one ends.
+        ++m_section;
+        const Node* next = m_section < m_sections.size() ? m_sections[m_section] : nullptr;
+        const Node* type = next ? next->child(u"w:type") : nullptr;
+        if (!type || type->attr(u"w:val") != QLatin1String("continuous"))
+            st.breakPending = true;
+    }
+}
+
+void Reader::endParagraph(StoryState& st) {
+    st.open = false;
+    bool breakBefore = false;
+    for (size_t i = 0; i < st.pieces.size(); ++i) {
+        if (i == 0 && st.pieces[i].empty() && st.pieces.size() > 1) {
+            // A page break that opens the paragraph moves the whole of it.
+            breakBefore = true;
+            continue;
+        }
+        Paragraph para;
+        para.format = st.format;
+        para.markFormat = st.markFormat;
+        para.runs = std::move(st.pieces[i]);
+        if (i > 0 || breakBefore || st.breakPending)
+            para.format.pageBreakBefore = true;
+        st.breakPending = false;
+        breakBefore = false;
+        // Paragraphs of one style with contextual spacing keep no space between them.
+        Paragraph* previous = !st.blocks->empty() ? std::get_if<Paragraph>(&st.blocks->back()) : nullptr;
+        if (i == 0 && previous && st.style == st.lastStyle) {
+            if (st.contextual)
+                para.format.beforeTwips = 0;
+            if (st.lastContextual)
+                previous->format.afterTwips = 0;
+        }
+        st.blocks->emplace_back(std::move(para));
+    }
+    st.pieces.clear();
+    st.lastStyle = st.style;
+    st.lastContextual = st.contextual;
+}
+
+void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) {
+    for (const Node& c : parent.children) {
+        const QString& name = c.name;
+        if (name == QLatin1String("w:r")) {
+            run(c, st, base);
+        } else if (name == QLatin1String("w:hyperlink") || name == QLatin1String("w:smartTag") ||
+                   name == QLatin1String("w:customXml") || name == QLatin1String("w:ins") ||
+                   name == QLatin1String("w:moveTo") || name == QLatin1String("w:dir") ||
+                   name == QLatin1String("w:bdo")) {
+            inlines(c, st, base);
+        } else if (name == QLatin1String("w:sdt")) {
+            if (const Node* content = c.child(u"w:sdtContent"))
+                inlines(*content, st, base);
+        } else if (name == QLatin1String("w:fldSimple")) {
+            simpleField(c, st, base);
+        }
+    }
+}
+
+void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
+    const CharProps props = runProps(base, r.child(u"w:rPr"));
+    const int fmt = format(props.format);
+    for (const Node& c : r.children) {
+        const QString& name = c.name;
+        if (name == QLatin1String("w:fldChar")) {
+            fieldChar(st, c.attr(u"w:fldCharType"), fmt);
+            continue;
+        }
+        if (name == QLatin1String("w:instrText")) {
+            if (!st.fields.empty() && !st.fields.back().inResult && st.ignoredFields == 0)
+                st.fields.back().field.instruction += c.text;
+            continue;
+        }
+        if (props.hidden)
+            continue;
+        if (name == QLatin1String("w:t")) {
+            addText(st, c.text, fmt);
+        } else if (name == QLatin1String("w:tab") || name == QLatin1String("w:ptab")) {
+            addRun(st, Run{Run::Tab, fmt, -1, {}});
+        } else if (name == QLatin1String("w:br")) {
+            const QString type = c.attr(u"w:type");
+            if (type == QLatin1String("page") || type == QLatin1String("column"))
+                pageBreak(st, fmt);
+            else
+                addRun(st, Run{Run::LineBreak, fmt, -1, {}});
+        } else if (name == QLatin1String("w:cr")) {
+            addRun(st, Run{Run::LineBreak, fmt, -1, {}});
+        } else if (name == QLatin1String("w:noBreakHyphen")) {
+            addText(st, QStringLiteral("\u2011"), fmt);
+        } else if (name == QLatin1String("w:sym")) {
+            bool ok = false;
+            const uint code = c.attr(u"w:char").toUInt(&ok, 16);
+            if (ok && code > 0 && code < 0xFFFF)
+                addText(st, symbolCharacters(QString(QChar(char16_t(code)))), fmt);
+        } else if (name == QLatin1String("w:drawing")) {
+            drawing(c, st, fmt);
+        } else if (name == QLatin1String("w:pict") || name == QLatin1String("w:object")) {
+            vml(c, st, fmt);
+        } else if (name == QLatin1String("w:footnoteReference") ||
+                   name == QLatin1String("w:endnoteReference")) {
+            // The notes themselves are not printed; their marks keep their numbers.
+            if (c.attr(u"w:customMarkFollows") == QLatin1String("1") ||
+                c.attr(u"w:customMarkFollows") == QLatin1String("true"))
+                continue;
+            int& count = name == QLatin1String("w:footnoteReference") ? m_footnotes : m_endnotes;
+            addText(st, QString::number(++count), fmt);
+        }
+    }
+}
+
+std::vector<Run>* Reader::target(StoryState& st) {
+    if (!st.fields.empty())
+        return st.fields.back().inResult ? &st.fields.back().field.result : nullptr;
+    if (st.pieces.empty())
+        st.pieces.emplace_back();
+    return &st.pieces.back();
+}
+
+void Reader::addRun(StoryState& st, Run run) {
+    if (std::vector<Run>* t = target(st))
+        t->push_back(std::move(run));
+}
+
+void Reader::addText(StoryState& st, const QString& text, int format) {
+    std::vector<Run>* t = target(st);
+    if (!t || text.isEmpty())
+        return;
+    if (!t->empty() && t->back().kind == Run::Text && t->back().format == format)
+        t->back().text += text;
+    else
+        t->push_back(Run{Run::Text, format, -1, text});
+}
+
+void Reader::pageBreak(StoryState& st, int format) {
+    if (!st.fields.empty()) {
+        addRun(st, Run{Run::LineBreak, format, -1, {}});
+        return;
+    }
+    st.pieces.emplace_back();
+}
+
+void Reader::fieldChar(StoryState& st, const QString& type, int format) {
+    if (type == QLatin1String("begin")) {
+        if (st.ignoredFields > 0 || st.fields.size() >= size_t(kMaxFieldDepth)) {
+            ++st.ignoredFields;
+            return;
+        }
+        OpenField f;
+        f.field.codeFormat = format;
+        st.fields.push_back(std::move(f));
+    } else if (type == QLatin1String("separate")) {
+        if (st.ignoredFields == 0 && !st.fields.empty())
+            st.fields.back().inResult = true;
+    } else if (type == QLatin1String("end")) {
+        if (st.ignoredFields > 0)
+            --st.ignoredFields;
+        else if (!st.fields.empty())
+            endField(st);
+    }
+}
+
+void Reader::endField(StoryState& st) {
+    OpenField open = std::move(st.fields.back());
+    st.fields.pop_back();
+    Field& f = open.field;
+    parseFieldInstruction(f);
+    if (f.kind == Field::Other) {
+        // A field this program does not evaluate shows what Word last showed for it.
+        for (Run& r : f.result)
+            if (r.kind == Run::Text)
+                addText(st, r.text, r.format);
+            else
+                addRun(st, std::move(r));
+        return;
+    }
+    // A field inside another's code only helps compute that code, which this program does not do.
+    if (!target(st))
+        return;
+    const int format = f.codeFormat;
+    m_t.fields.push_back(std::move(f));
+    addRun(st, Run{Run::Field, format, int(m_t.fields.size() - 1), {}});
+}
+
+// A field left without its end: its result stays as plain text.
+void Reader::dropField(StoryState& st) {
+    OpenField open = std::move(st.fields.back());
+    st.fields.pop_back();
+    for (Run& r : open.field.result)
+        addRun(st, std::move(r));
+}
+
+void Reader::simpleField(const Node& f, StoryState& st, const CharProps& base) {
+    if (st.ignoredFields > 0 || st.fields.size() >= size_t(kMaxFieldDepth)) {
+        inlines(f, st, base);
+        return;
+    }
+    OpenField open;
+    open.field.instruction = f.attr(u"w:instr");
+    open.inResult = true;
+    const Node* firstRun = f.child(u"w:r");
+    open.field.codeFormat = format(runProps(base, firstRun ? firstRun->child(u"w:rPr") : nullptr).format);
+    const size_t depth = st.fields.size();
+    st.fields.push_back(std::move(open));
+    inlines(f, st, base);
+    while (st.fields.size() > depth + 1)
+        dropField(st);
+    if (st.fields.size() == depth + 1)
+        endField(st);
+}
+
+namespace {
+
+struct TableProps {
+    Borders outer;
+    Border insideH, insideV;
+    std::array<int, 4> margins{0, 108, 0, 108}; // top, left, bottom, right: Word's defaults
+    int indent = 0;
+    Row::Align align = Row::Left;
+    int bandSize = 1;
+};
+
+void edges(const Node& borders, Borders& out, Border* insideH, Border* insideV) {
+    for (const Node& b : borders.children) {
+        const QStringView side = QStringView(b.name).mid(2);
+        if (side == u"top")
+            edge(out, Side::Top) = border(b);
+        else if (side == u"bottom")
+            edge(out, Side::Bottom) = border(b);
+        else if (side == u"left" || side == u"start")
+            edge(out, Side::Left) = border(b);
+        else if (side == u"right" || side == u"end")
+            edge(out, Side::Right) = border(b);
+        else if (side == u"insideH" && insideH)
+            *insideH = border(b);
+        else if (side == u"insideV" && insideV)
+            *insideV = border(b);
+    }
+}
+
+void margins(const Node& mar, std::array<int, 4>& out) {
+    for (const Node& m : mar.children) {
+        const QStringView side = QStringView(m.name).mid(2);
+        const int w = qBound(0, intAttr(m, u"w:w"), 1440 * 22);
+        if (side == u"top")
+            out[0] = w;
+        else if (side == u"left" || side == u"start")
+            out[1] = w;
+        else if (side == u"bottom")
+            out[2] = w;
+        else if (side == u"right" || side == u"end")
+            out[3] = w;
+    }
+}
+
+void tableProps(const Node* tblPr, TableProps& tp) {
+    if (!tblPr)
+        return;
+    if (const Node* b = tblPr->child(u"w:tblBorders"))
+        edges(*b, tp.outer, &tp.insideH, &tp.insideV);
+    if (const Node* m = tblPr->child(u"w:tblCellMar"))
+        margins(*m, tp.margins);
+    if (const Node* ind = tblPr->child(u"w:tblInd"))
+        if (ind->attr(u"w:type") != QLatin1String("pct"))
+            tp.indent = clampTwips(intAttr(*ind, u"w:w"));
+    if (const Node* jc = tblPr->child(u"w:jc")) {
+        const QString v = jc->attr(u"w:val");
+        tp.align = v == QLatin1String("center")                               ? Row::Center
+                   : v == QLatin1String("right") || v == QLatin1String("end") ? Row::Right
+                                                                              : Row::Left;
+    }
+    if (const Node* band = tblPr->child(u"w:tblStyleRowBandSize"))
+        tp.bandSize = qBound(1, intAttr(*band, u"w:val", 1), 100);
+}
+
+// The rows of a table, or the cells of a row, also where content controls wrap them.
+void gather(const Node& parent, QStringView name, std::vector<const Node*>& out, int depth = 0) {
+    for (const Node& c : parent.children) {
+        if (c.name == name)
+            out.push_back(&c);
+        else if (depth < 8 && (c.name == QLatin1String("w:sdt") || c.name == QLatin1String("w:customXml")))
+            if (const Node* content = c.name == QLatin1String("w:sdt") ? c.child(u"w:sdtContent") : &c)
+                gather(*content, name, out, depth + 1);
+    }
+}
+
+bool lookFlag(const Node* look, QStringView attribute, int bit, bool fallback) {
+    if (!look)
+        return fallback;
+    if (look->has(attribute)) {
+        const QString v = look->attr(attribute);
+        return v == QLatin1String("1") || v == QLatin1String("true") || v == QLatin1String("on");
+    }
+    bool ok = false;
+    const int bits = look->attr(u"w:val").toInt(&ok, 16);
+    return ok ? (bits & bit) != 0 : fallback;
+}
+
+} // namespace
+
+void Reader::table(const Node& tbl, StoryState& st) {
+    while (!st.fields.empty())
+        dropField(st);
+    if (st.open || (!st.pieces.empty() && !st.pieces.front().empty()))
+        endParagraph(st);
+    const Node* tblPr = tbl.child(u"w:tblPr");
+    const Node* styleNode = tblPr ? tblPr->child(u"w:tblStyle") : nullptr;
+    const QString styleId =
+        styleNode ? styleNode->attr(u"w:val") : m_styles.defaultStyle(QStringLiteral("table"));
+    const std::vector<const Style*> chain = m_styles.chain(styleId);
+    TableProps tp;
+    for (const Style* s : chain)
+        tableProps(s->tblPr, tp);
+    tableProps(tblPr, tp);
+    const Node* look = tblPr ? tblPr->child(u"w:tblLook") : nullptr;
+    // Word's look for a new table: header row and first column, rows banded.
+    const bool firstRow = lookFlag(look, u"w:firstRow", 0x20, true);
+    const bool lastRow = lookFlag(look, u"w:lastRow", 0x40, false);
+    const bool firstColumn = lookFlag(look, u"w:firstColumn", 0x80, true);
+    const bool lastColumn = lookFlag(look, u"w:lastColumn", 0x100, false);
+    const bool noHBand = lookFlag(look, u"w:noHBand", 0x200, false);
+    const bool noVBand = lookFlag(look, u"w:noVBand", 0x400, true);
+
+    std::vector<int> grid;
+    if (const Node* g = tbl.child(u"w:tblGrid"))
+        for (const Node& col : g->children)
+            if (col.name == QLatin1String("w:gridCol") && grid.size() < 1000)
+                grid.push_back(qBound(0, intAttr(col, u"w:w"), kMaxTwips));
+    std::vector<const Node*> rows;
+    gather(tbl, u"w:tr", rows);
+
+    // Word 2013 and later put the cells' edge at the indent; earlier ones put the text there.
+    const int origin = tp.indent - (m_compatibility >= 15 ? 0 : tp.margins[1]);
+    const auto conditions = [&](const QString& type) {
+        std::vector<const Node*> out;
+        for (const Style* s : chain)
+            for (const auto& [t, node] : s->conditions)
+                if (t == type)
+                    out.push_back(node);
+        return out;
+    };
+    Table current;
+    current.pageBreakBefore = st.breakPending;
+    st.breakPending = false;
+    const auto flush = [&] {
+        if (!current.rows.empty())
+            st.blocks->emplace_back(std::move(current));
+        current = Table{};
+    };
+    const int headerRows = firstRow ? 1 : 0;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const Node& tr = *rows[r];
+        const Node* trPr = tr.child(u"w:trPr");
+        Row row;
+        int before = 0;
+        if (trPr) {
+            if (const Node* h = trPr->child(u"w:trHeight")) {
+                const int height = clampPositiveTwips(intAttr(*h, u"w:val"));
+                const QString rule = h->attr(u"w:hRule");
+                row.heightTwips = rule == QLatin1String("exact")  ? -height
+                                  : rule == QLatin1String("auto") ? 0
+                                                                  : height;
+            }
+            row.header = onOff(trPr->child(u"w:tblHeader"));
+            if (const Node* gb = trPr->child(u"w:gridBefore"))
+                before = qBound(0, intAttr(*gb, u"w:val"), int(grid.size()));
+        }
+        int x = 0;
+        for (int i = 0; i < before; ++i)
+            x += grid[size_t(i)];
+        row.leftTwips = clampTwips(qint64(origin) + x);
+        row.gapTwips = tp.margins[1];
+        row.leftPadTwips = tp.margins[1];
+        row.rightPadTwips = tp.margins[3];
+        row.topPadTwips = tp.margins[0];
+        row.bottomPadTwips = tp.margins[2];
+        row.align = tp.align;
+        std::vector<const Node*> cells;
+        gather(tr, u"w:tc", cells);
+        if (cells.empty())
+            continue;
+        const bool isFirst = r == 0 && firstRow;
+        const bool isLast = r + 1 == rows.size() && lastRow;
+        const int band = (int(r) - headerRows) / tp.bandSize;
+        int column = before;
+        for (size_t ci = 0; ci < cells.size(); ++ci) {
+            const Node& tc = *cells[ci];
+            const Node* tcPr = tc.child(u"w:tcPr");
+            int span = 1;
+            if (tcPr)
+                if (const Node* gs = tcPr->child(u"w:gridSpan"))
+                    span = qBound(1, intAttr(*gs, u"w:val", 1), 1000);
+            qint64 width = 0;
+            if (column + span <= int(grid.size())) {
+                for (int i = column; i < column + span; ++i)
+                    width += grid[size_t(i)];
+            } else if (const Node* w = tcPr ? tcPr->child(u"w:tcW") : nullptr;
+                       w && w->attr(u"w:type") != QLatin1String("pct") && intAttr(*w, u"w:w") > 0) {
+                width = intAttr(*w, u"w:w");
+            } else {
+                width = 1440;
+            }
+            column += span;
+            x = clampTwips(qint64(x) + qMax(qint64(1), width));
+
+            // The table style's look for this cell: banding, then first and last column, then first and
+            // last row, each over the one before.
+            std::vector<const Node*> conditional;
+            const auto add = [&](const QString& type) {
+                for (const Node* n : conditions(type))
+                    conditional.push_back(n);
+            };
+            const int columnBand = int(ci) - (firstColumn ? 1 : 0);
+            if (!noVBand && !(firstColumn && ci == 0))
+                add(columnBand % 2 == 0 ? QStringLiteral("band1Vert") : QStringLiteral("band2Vert"));
+            if (!noHBand && !isFirst && !isLast && int(r) >= headerRows)
+                add(band % 2 == 0 ? QStringLiteral("band1Horz") : QStringLiteral("band2Horz"));
+            if (firstColumn && ci == 0)
+                add(QStringLiteral("firstCol"));
+            if (lastColumn && ci + 1 == cells.size())
+                add(QStringLiteral("lastCol"));
+            if (isFirst)
+                add(QStringLiteral("firstRow"));
+            if (isLast)
+                add(QStringLiteral("lastRow"));
+
+            Cell cell;
+            cell.rightTwips = clampTwips(qint64(origin) + x);
+            edge(cell.borders, Side::Top) = r == 0 ? edge(tp.outer, Side::Top) : tp.insideH;
+            edge(cell.borders, Side::Bottom) =
+                r + 1 == rows.size() ? edge(tp.outer, Side::Bottom) : tp.insideH;
+            edge(cell.borders, Side::Left) = ci == 0 ? edge(tp.outer, Side::Left) : tp.insideV;
+            edge(cell.borders, Side::Right) =
+                ci + 1 == cells.size() ? edge(tp.outer, Side::Right) : tp.insideV;
+            std::array<int, 4> pad{-1, -1, -1, -1};
+            std::vector<const Node*> cellProps;
+            for (const Style* s : chain)
+                cellProps.push_back(s->tcPr);
+            for (const Node* n : conditional)
+                cellProps.push_back(n->child(u"w:tcPr"));
+            cellProps.push_back(tcPr);
+            for (const Node* props : cellProps) {
+                if (!props)
+                    continue;
+                if (const Node* b = props->child(u"w:tcBorders"))
+                    edges(*b, cell.borders, nullptr, nullptr);
+                if (const Node* shd = props->child(u"w:shd"))
+                    cell.shading = shading(*shd);
+                if (const Node* m = props->child(u"w:tcMar"))
+                    margins(*m, pad);
+                if (const Node* v = props->child(u"w:vAlign")) {
+                    const QString a = v->attr(u"w:val");
+                    cell.vAlign = a == QLatin1String("center")   ? Cell::VAlign::Center
+                                  : a == QLatin1String("bottom") ? Cell::VAlign::Bottom
+                                                                 : Cell::VAlign::Top;
+                }
+            }
+            if (tcPr)
+                if (const Node* vm = tcPr->child(u"w:vMerge"))
+                    cell.vMerge = vm->attr(u"w:val") == QLatin1String("restart") ? Cell::VMerge::Restart
+                                                                                 : Cell::VMerge::Continue;
+            cell.topPadTwips = pad[0];
+            cell.leftPadTwips = pad[1] >= 0 ? pad[1] : tp.margins[1];
+            cell.bottomPadTwips = pad[2];
+            cell.rightPadTwips = pad[3] >= 0 ? pad[3] : tp.margins[3];
+
+            // The cell's text, with the table style's paragraph and character properties beneath its own.
+            std::vector<Block> content;
+            StoryState inner;
+            inner.blocks = &content;
+            inner.part = st.part;
+            inner.rels = st.rels;
+            inner.inTextBox = st.inTextBox;
+            for (const Style* s : chain)
+                inner.tablePPr.push_back(s->pPr), inner.tableRPr.push_back(s->rPr);
+            for (const Node* n : conditional)
+                inner.tablePPr.push_back(n->child(u"w:pPr")), inner.tableRPr.push_back(n->child(u"w:rPr"));
+            blocks(tc, inner);
+            finishStory(inner);
+            // A table inside a cell keeps its text, as paragraphs of the cell.
+            for (Block& b : content) {
+                if (Paragraph* p = std::get_if<Paragraph>(&b)) {
+                    p->format.pageBreakBefore = false;
+                    cell.paragraphs.push_back(std::move(*p));
+                    continue;
+                }
+                for (Row& nested : std::get<Table>(b).rows)
+                    for (Cell& c : nested.cells)
+                        for (Paragraph& p : c.paragraphs)
+                            cell.paragraphs.push_back(std::move(p));
+            }
+            if (cell.paragraphs.empty())
+                cell.paragraphs.emplace_back();
+            if (row.cells.size() < kMaxCells) {
+                row.cells.push_back(std::move(cell));
+            } else {
+                auto& last = row.cells.back().paragraphs;
+                std::move(cell.paragraphs.begin(), cell.paragraphs.end(), std::back_inserter(last));
+            }
+        }
+        // The rows of one table share their cells' count; a row with another count starts another.
+        if (!current.rows.empty() && current.rows.back().cells.size() != row.cells.size())
+            flush();
+        current.rows.push_back(std::move(row));
+    }
+    flush();
+    st.lastStyle.clear();
+}
+
+} // namespace docx
+
+Template readDocx(const QByteArray& data, const QString& fileName) {
+    // A picture larger than this is refused by the decoder whatever the file claims; the reader checks
+    // pixel counts before decoding as well.
+    if (QImageReader::allocationLimit() == 0 || QImageReader::allocationLimit() > 256)
+        QImageReader::setAllocationLimit(256);
+    docx::Reader reader(data, fileName);
+    return reader.run();
+}
+
+} // namespace wordproc

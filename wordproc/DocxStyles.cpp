@@ -1,0 +1,498 @@
+// Styles, theme fonts and colours, list numbering, and the character and paragraph properties that a
+// rPr or pPr element gives.
+
+#include "wordproc/DocxPrivate.h"
+#include "wordproc/Twips.h"
+
+#include <QSet>
+
+namespace wordproc::docx {
+
+void StyleSheet::readTheme(const Node& theme) {
+    if (const Node* fonts = theme.find(u"a:fontScheme")) {
+        if (const Node* major = fonts->child(u"a:majorFont"))
+            if (const Node* latin = major->child(u"a:latin"))
+                m_majorFont = latin->attr(u"typeface");
+        if (const Node* minor = fonts->child(u"a:minorFont"))
+            if (const Node* latin = minor->child(u"a:latin"))
+                m_minorFont = latin->attr(u"typeface");
+    }
+    if (const Node* scheme = theme.find(u"a:clrScheme"))
+        for (const Node& c : scheme->children) {
+            const QString name = c.name.mid(2);
+            for (const Node& value : c.children) {
+                if (value.name == QLatin1String("a:srgbClr"))
+                    m_colors.insert(name, hexColor(value.attr(u"val")));
+                else if (value.name == QLatin1String("a:sysClr"))
+                    m_colors.insert(name, hexColor(value.attr(u"lastClr")));
+            }
+        }
+}
+
+QColor StyleSheet::themeColor(const QString& name) const {
+    // The names text and backgrounds go by stand for the scheme's dark and light colours.
+    static const QHash<QString, QString> aliases = {{QStringLiteral("tx1"), QStringLiteral("dk1")},
+                                                    {QStringLiteral("bg1"), QStringLiteral("lt1")},
+                                                    {QStringLiteral("tx2"), QStringLiteral("dk2")},
+                                                    {QStringLiteral("bg2"), QStringLiteral("lt2")},
+                                                    {QStringLiteral("text1"), QStringLiteral("dk1")},
+                                                    {QStringLiteral("background1"), QStringLiteral("lt1")},
+                                                    {QStringLiteral("text2"), QStringLiteral("dk2")},
+                                                    {QStringLiteral("background2"), QStringLiteral("lt2")}};
+    const QString key = aliases.value(name, name);
+    const QColor c = m_colors.value(key);
+    if (c.isValid())
+        return c;
+    return key == QLatin1String("lt1")   ? QColor(Qt::white)
+           : key == QLatin1String("dk1") ? QColor(Qt::black)
+                                         : QColor();
+}
+
+QString StyleSheet::themeFont(const QString& which) const {
+    return which.startsWith(QLatin1String("major")) ? m_majorFont : m_minorFont;
+}
+
+void StyleSheet::readStyles(const Node& styles) {
+    if (const Node* defaults = styles.child(u"w:docDefaults")) {
+        if (const Node* r = defaults->child(u"w:rPrDefault"))
+            m_defaultRPr = r->child(u"w:rPr");
+        if (const Node* p = defaults->child(u"w:pPrDefault"))
+            m_defaultPPr = p->child(u"w:pPr");
+    }
+    for (const Node& s : styles.children) {
+        if (s.name != QLatin1String("w:style"))
+            continue;
+        Style style;
+        style.type = s.attr(u"w:type");
+        const QString id = s.attr(u"w:styleId");
+        if (const Node* based = s.child(u"w:basedOn"))
+            style.basedOn = based->attr(u"w:val");
+        style.pPr = s.child(u"w:pPr");
+        style.rPr = s.child(u"w:rPr");
+        style.tblPr = s.child(u"w:tblPr");
+        style.trPr = s.child(u"w:trPr");
+        style.tcPr = s.child(u"w:tcPr");
+        if (style.pPr)
+            style.numPr = style.pPr->child(u"w:numPr");
+        for (const Node& c : s.children)
+            if (c.name == QLatin1String("w:tblStylePr"))
+                style.conditions.emplace_back(c.attr(u"w:type"), &c);
+        if (onOff(&s) && s.has(u"w:default") && !m_defaults.contains(style.type))
+            m_defaults.insert(style.type, id);
+        if (!m_styles.contains(id))
+            m_styles.insert(id, std::move(style));
+    }
+}
+
+std::vector<const Style*> StyleSheet::chain(const QString& id) const {
+    std::vector<const Style*> out;
+    QSet<QString> seen;
+    QString at = id;
+    // A style based on itself, or a circle of them, ends where it comes round.
+    while (!at.isEmpty() && !seen.contains(at) && out.size() < 64) {
+        seen.insert(at);
+        const auto it = m_styles.constFind(at);
+        if (it == m_styles.constEnd())
+            break;
+        out.push_back(&it.value());
+        at = it->basedOn;
+    }
+    std::reverse(out.begin(), out.end());
+    return out;
+}
+
+namespace {
+
+bool on(const Node& n) {
+    return onOff(&n);
+}
+
+int twipsValue(const Node& n, QStringView key, int fallback) {
+    return clampTwips(intAttr(n, key, fallback));
+}
+
+// Symbol and Wingdings bullets stand in the private use area; the nearest Unicode characters print
+// them in any font.
+QString symbolText(QChar c) {
+    switch (c.unicode()) {
+    case 0xF0B7:
+    case 0x00B7:
+        return QStringLiteral("\u2022");
+    case 0xF0A7:
+        return QStringLiteral("\u25AA");
+    case 0xF06E:
+        return QStringLiteral("\u25A0");
+    case 0xF071:
+        return QStringLiteral("\u2751");
+    case 0xF076:
+        return QStringLiteral("\u2756");
+    case 0xF0D8:
+        return QStringLiteral("\u27A2");
+    case 0xF0FC:
+        return QStringLiteral("\u2713");
+    case 0xF0A8:
+        return QStringLiteral("\u25A1");
+    case 0xF0E0:
+        return QStringLiteral("\u2192");
+    default:
+        break;
+    }
+    if (c.unicode() >= 0xF000 && c.unicode() <= 0xF0FF)
+        return QStringLiteral("\u2022");
+    return QString(c);
+}
+
+} // namespace
+
+QString symbolCharacters(const QString& s) {
+    QString out;
+    for (QChar c : s)
+        out += symbolText(c);
+    return out;
+}
+
+void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
+    if (!rPr)
+        return;
+    CharFormat& f = p.format;
+    for (const Node& c : rPr->children) {
+        const QStringView name = QStringView(c.name).mid(2);
+        if (!c.name.startsWith(QLatin1String("w:")))
+            continue;
+        if (name == u"rFonts") {
+            QString family;
+            for (const char16_t* theme : {u"w:asciiTheme", u"w:hAnsiTheme"})
+                if (family.isEmpty() && c.has(theme))
+                    family = themeFont(c.attr(theme));
+            for (const char16_t* plain : {u"w:ascii", u"w:hAnsi"})
+                if (family.isEmpty())
+                    family = c.attr(plain);
+            if (!family.isEmpty())
+                f.family = family;
+        } else if (name == u"sz") {
+            f.halfPoints = qBound(2, intAttr(c, u"w:val", f.halfPoints), 3276);
+        } else if (name == u"b") {
+            f.bold = on(c);
+        } else if (name == u"i") {
+            f.italic = on(c);
+        } else if (name == u"strike" || name == u"dstrike") {
+            f.strike = on(c);
+        } else if (name == u"caps") {
+            f.caps = on(c) ? CharFormat::Caps::All : CharFormat::Caps::None;
+        } else if (name == u"smallCaps") {
+            f.caps = on(c) ? CharFormat::Caps::Small : CharFormat::Caps::None;
+        } else if (name == u"vanish") {
+            p.hidden = on(c);
+        } else if (name == u"u") {
+            const QString v = c.attr(u"w:val");
+            f.underline = v != QLatin1String("none") && v != QLatin1String("0");
+        } else if (name == u"color") {
+            f.color = hexColor(c.attr(u"w:val"));
+        } else if (name == u"vertAlign") {
+            const QString v = c.attr(u"w:val");
+            f.script = v == QLatin1String("superscript") ? CharFormat::Script::Super
+                       : v == QLatin1String("subscript") ? CharFormat::Script::Sub
+                                                         : CharFormat::Script::Normal;
+        } else if (name == u"kern") {
+            f.kerningFrom = qBound(0, intAttr(c, u"w:val"), 3276);
+        }
+    }
+}
+
+Border border(const Node& b) {
+    Border out;
+    const QString v = b.attr(u"w:val");
+    if (v.isEmpty() || v == QLatin1String("nil") || v == QLatin1String("none"))
+        return out;
+    out.style = v == QLatin1String("double")                                                ? Border::Double
+                : v == QLatin1String("dotted")                                              ? Border::Dotted
+                : v.startsWith(QLatin1String("dash")) || v.startsWith(QLatin1String("dot")) ? Border::Dashed
+                                                                                            : Border::Single;
+    // Widths in eighths of a point, the distance to the text in points.
+    out.widthTwips = qBound(1, intAttr(b, u"w:sz", 4) * 5 / 2, 255);
+    out.spaceTwips = qBound(0, intAttr(b, u"w:space") * 20, 1440);
+    out.color = hexColor(b.attr(u"w:color"));
+    return out;
+}
+
+QColor shading(const Node& shd) {
+    const QString pattern = shd.attr(u"w:val");
+    const QColor fill = hexColor(shd.attr(u"w:fill"));
+    const QColor color = hexColor(shd.attr(u"w:color"));
+    if (pattern == QLatin1String("solid"))
+        return color.isValid() ? color : QColor(Qt::black);
+    if (pattern.startsWith(QLatin1String("pct"))) {
+        // A percentage mixes the pattern colour into the fill.
+        const double share = qBound(0, pattern.mid(3).toInt(), 100) / 100.0;
+        const QColor under = fill.isValid() ? fill : QColor(Qt::white);
+        const QColor over = color.isValid() ? color : QColor(Qt::black);
+        const auto mix = [share](int a, int z) { return qRound(a + (z - a) * share); };
+        return QColor(mix(under.red(), over.red()), mix(under.green(), over.green()),
+                      mix(under.blue(), over.blue()));
+    }
+    return fill;
+}
+
+void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
+    if (!pPr)
+        return;
+    ParaFormat& f = p.format;
+    for (const Node& c : pPr->children) {
+        if (!c.name.startsWith(QLatin1String("w:")))
+            continue;
+        const QStringView name = QStringView(c.name).mid(2);
+        if (name == u"jc") {
+            const QString v = c.attr(u"w:val");
+            f.align = v == QLatin1String("center")                                     ? ParaFormat::Center
+                      : v == QLatin1String("right") || v == QLatin1String("end")       ? ParaFormat::Right
+                      : v == QLatin1String("both") || v == QLatin1String("distribute") ? ParaFormat::Justify
+                                                                                       : ParaFormat::Left;
+        } else if (name == u"ind") {
+            for (const char16_t* k : {u"w:left", u"w:start"})
+                if (c.has(k))
+                    f.leftTwips = twipsValue(c, k, 0);
+            for (const char16_t* k : {u"w:right", u"w:end"})
+                if (c.has(k))
+                    f.rightTwips = twipsValue(c, k, 0);
+            if (c.has(u"w:firstLine"))
+                f.firstTwips = twipsValue(c, u"w:firstLine", 0);
+            if (c.has(u"w:hanging"))
+                f.firstTwips = -twipsValue(c, u"w:hanging", 0);
+        } else if (name == u"spacing") {
+            if (c.has(u"w:before"))
+                f.beforeTwips = clampPositiveTwips(intAttr(c, u"w:before"));
+            if (c.has(u"w:after"))
+                f.afterTwips = clampPositiveTwips(intAttr(c, u"w:after"));
+            // Automatic spacing is what a web page's paragraph gets: 14 points.
+            if (c.has(u"w:beforeAutospacing") && c.attr(u"w:beforeAutospacing") != QLatin1String("0") &&
+                c.attr(u"w:beforeAutospacing") != QLatin1String("false"))
+                f.beforeTwips = 280;
+            if (c.has(u"w:afterAutospacing") && c.attr(u"w:afterAutospacing") != QLatin1String("0") &&
+                c.attr(u"w:afterAutospacing") != QLatin1String("false"))
+                f.afterTwips = 280;
+            if (c.has(u"w:line")) {
+                const int line = qBound(1, intAttr(c, u"w:line", 240), kMaxTwips);
+                const QString rule = c.attr(u"w:lineRule");
+                f.lineMultiple = rule.isEmpty() || rule == QLatin1String("auto");
+                f.lineTwips = rule == QLatin1String("exact") ? -line : line;
+            }
+        } else if (name == u"keepNext") {
+            f.keepWithNext = on(c);
+        } else if (name == u"keepLines") {
+            f.keepTogether = on(c);
+        } else if (name == u"pageBreakBefore") {
+            f.pageBreakBefore = on(c);
+        } else if (name == u"contextualSpacing") {
+            p.contextual = on(c);
+        } else if (name == u"tabs") {
+            for (const Node& t : c.children) {
+                if (t.name != QLatin1String("w:tab"))
+                    continue;
+                const int pos = twipsValue(t, u"w:pos", 0);
+                std::erase_if(f.tabs, [pos](const TabStop& s) { return s.twips == pos; });
+                const QString v = t.attr(u"w:val");
+                if (v == QLatin1String("clear") || v == QLatin1String("bar") || f.tabs.size() >= kMaxTabs)
+                    continue;
+                TabStop stop;
+                stop.twips = pos;
+                stop.kind = v == QLatin1String("center")                               ? TabStop::Center
+                            : v == QLatin1String("right") || v == QLatin1String("end") ? TabStop::Right
+                            : v == QLatin1String("decimal")                            ? TabStop::Decimal
+                                                                                       : TabStop::Left;
+                const QString leader = t.attr(u"w:leader");
+                stop.leader = leader == QLatin1String("dot")          ? TabStop::Dots
+                              : leader == QLatin1String("hyphen")     ? TabStop::Hyphens
+                              : leader == QLatin1String("underscore") ? TabStop::Underline
+                              : leader == QLatin1String("heavy")      ? TabStop::Thick
+                              : leader == QLatin1String("middleDot")  ? TabStop::MiddleDots
+                                                                      : TabStop::NoLeader;
+                f.tabs.push_back(stop);
+            }
+            std::sort(f.tabs.begin(), f.tabs.end(),
+                      [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
+        } else if (name == u"pBdr") {
+            for (const Node& b : c.children) {
+                const QStringView side = QStringView(b.name).mid(2);
+                if (side == u"top")
+                    edge(f.borders, Side::Top) = border(b);
+                else if (side == u"bottom")
+                    edge(f.borders, Side::Bottom) = border(b);
+                else if (side == u"left" || side == u"start")
+                    edge(f.borders, Side::Left) = border(b);
+                else if (side == u"right" || side == u"end")
+                    edge(f.borders, Side::Right) = border(b);
+            }
+        } else if (name == u"shd") {
+            f.shading = shading(c);
+        } else if (name == u"numPr") {
+            const Node* id = c.child(u"w:numId");
+            const Node* level = c.child(u"w:ilvl");
+            if (id) {
+                p.numId = id->attr(u"w:val");
+                p.hasNumbering = p.numId != QLatin1String("0") && !p.numId.isEmpty();
+            }
+            if (level)
+                p.level = qBound(0, intAttr(*level, u"w:val"), 8);
+        }
+    }
+}
+
+namespace {
+
+Level readLevel(const Node& lvl) {
+    Level l;
+    if (const Node* s = lvl.child(u"w:start"))
+        l.start = qBound(0, intAttr(*s, u"w:val", 1), 1000000);
+    if (const Node* f = lvl.child(u"w:numFmt"))
+        l.format = f->attr(u"w:val");
+    if (const Node* t = lvl.child(u"w:lvlText"))
+        l.text = t->attr(u"w:val");
+    if (const Node* s = lvl.child(u"w:suff"))
+        l.suffix = s->attr(u"w:val");
+    l.pPr = lvl.child(u"w:pPr");
+    l.rPr = lvl.child(u"w:rPr");
+    return l;
+}
+
+QString roman(int n, bool upper) {
+    if (n <= 0 || n >= 4000)
+        return QString::number(n);
+    static const std::array<std::pair<int, const char*>, 13> parts{{{1000, "m"},
+                                                                    {900, "cm"},
+                                                                    {500, "d"},
+                                                                    {400, "cd"},
+                                                                    {100, "c"},
+                                                                    {90, "xc"},
+                                                                    {50, "l"},
+                                                                    {40, "xl"},
+                                                                    {10, "x"},
+                                                                    {9, "ix"},
+                                                                    {5, "v"},
+                                                                    {4, "iv"},
+                                                                    {1, "i"}}};
+    QString out;
+    for (const auto& [value, letters] : parts)
+        while (n >= value) {
+            out += QLatin1String(letters);
+            n -= value;
+        }
+    return upper ? out.toUpper() : out;
+}
+
+QString numberText(int n, const QString& format) {
+    if (format == QLatin1String("lowerLetter") || format == QLatin1String("upperLetter")) {
+        // a..z, then aa..zz, and so on, as Word counts.
+        if (n <= 0)
+            return QString::number(n);
+        const QChar letter = QChar(u'a' + (n - 1) % 26);
+        QString s(qMin(1 + (n - 1) / 26, 50), letter);
+        return format == QLatin1String("upperLetter") ? s.toUpper() : s;
+    }
+    if (format == QLatin1String("lowerRoman"))
+        return roman(n, false);
+    if (format == QLatin1String("upperRoman"))
+        return roman(n, true);
+    if (format == QLatin1String("decimalZero"))
+        return n < 10 && n >= 0 ? QStringLiteral("0") + QString::number(n) : QString::number(n);
+    if (format == QLatin1String("none"))
+        return {};
+    if (format == QLatin1String("ordinal")) {
+        const int t = n % 100, u = n % 10;
+        const char* suffix = t >= 11 && t <= 13 ? "th" : u == 1 ? "st" : u == 2 ? "nd" : u == 3 ? "rd" : "th";
+        return QString::number(n) + QLatin1String(suffix);
+    }
+    return QString::number(n);
+}
+
+} // namespace
+
+void StyleSheet::readNumbering(const Node& numbering) {
+    for (const Node& a : numbering.children) {
+        if (a.name != QLatin1String("w:abstractNum"))
+            continue;
+        Abstract abstract;
+        for (const Node& lvl : a.children)
+            if (lvl.name == QLatin1String("w:lvl")) {
+                const int i = intAttr(lvl, u"w:ilvl", -1);
+                if (i >= 0 && i < 9)
+                    abstract.levels[size_t(i)] = readLevel(lvl);
+            }
+        const QString id = a.attr(u"w:abstractNumId");
+        if (!m_abstracts.contains(id))
+            m_abstracts.insert(id, abstract);
+    }
+    for (const Node& n : numbering.children) {
+        if (n.name != QLatin1String("w:num"))
+            continue;
+        List list;
+        if (const Node* a = n.child(u"w:abstractNumId"))
+            list.abstract = a->attr(u"w:val");
+        for (const Node& o : n.children) {
+            if (o.name != QLatin1String("w:lvlOverride"))
+                continue;
+            const int i = intAttr(o, u"w:ilvl", -1);
+            if (i < 0 || i >= 9)
+                continue;
+            if (const Node* s = o.child(u"w:startOverride"))
+                list.startOverride[size_t(i)] = qBound(0, intAttr(*s, u"w:val", 1), 1000000);
+            if (const Node* lvl = o.child(u"w:lvl"))
+                list.levelOverride[size_t(i)] = readLevel(*lvl);
+        }
+        const QString id = n.attr(u"w:numId");
+        if (!m_lists.contains(id))
+            m_lists.insert(id, list);
+    }
+}
+
+const Level* StyleSheet::level(const QString& numId, int level) const {
+    const auto it = m_lists.constFind(numId);
+    if (it == m_lists.constEnd() || level < 0 || level > 8)
+        return nullptr;
+    if (it->levelOverride[size_t(level)])
+        return &*it->levelOverride[size_t(level)];
+    const auto a = m_abstracts.constFind(it->abstract);
+    if (a == m_abstracts.constEnd() || !a->levels[size_t(level)])
+        return nullptr;
+    return &*a->levels[size_t(level)];
+}
+
+QString StyleSheet::nextNumber(const QString& numId, int lvl) {
+    const Level* own = level(numId, lvl);
+    auto it = m_lists.find(numId);
+    if (!own || it == m_lists.end())
+        return {};
+    List& list = *it;
+    const auto startOf = [&](int i) {
+        if (list.startOverride[size_t(i)])
+            return *list.startOverride[size_t(i)];
+        const Level* l = level(numId, i);
+        return l ? l->start : 1;
+    };
+    for (int i = 0; i <= lvl; ++i)
+        if (!list.started[size_t(i)]) {
+            list.started[size_t(i)] = true;
+            list.counters[size_t(i)] = startOf(i) - (i == lvl ? 1 : 0);
+        }
+    list.counters[size_t(lvl)] = qMin(list.counters[size_t(lvl)] + 1, 1000000);
+    for (int i = lvl + 1; i < 9; ++i)
+        list.started[size_t(i)] = false;
+    if (own->format == QLatin1String("bullet"))
+        return symbolCharacters(own->text);
+    QString out;
+    const QString& text = own->text;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('%') && i + 1 < text.size() && text.at(i + 1) >= QLatin1Char('1') &&
+            text.at(i + 1) <= QLatin1Char('9')) {
+            const int k = text.at(i + 1).unicode() - '1';
+            const Level* l = level(numId, k);
+            if (k <= lvl)
+                out += numberText(list.counters[size_t(k)], l ? l->format : QStringLiteral("decimal"));
+            ++i;
+            continue;
+        }
+        out += text.at(i);
+    }
+    return out;
+}
+
+} // namespace wordproc::docx
