@@ -923,7 +923,7 @@ private:
 
     std::vector<QPointF> points(Bytes p, qint64 at, qint64 count) {
         std::vector<QPointF> out;
-        count = qBound<qint64>(0, count, (p.size() - at) / 4);
+        count = qBound<qint64>(0, count, qMax<qint64>(0, p.size() - at) / 4);
         out.reserve(size_t(count));
         for (qint64 i = 0; i < count; ++i)
             out.push_back(point(p, at + 4 * i));
@@ -941,7 +941,7 @@ private:
     }
 
     QString string(Bytes p, qint64 at, qint64 length) {
-        length = qBound<qint64>(0, length, p.size() - at);
+        length = qBound<qint64>(0, length, qMax<qint64>(0, p.size() - at));
         if (length <= 0)
             return {};
         QStringDecoder decoder = decoderFor(m_dc.font.charset);
@@ -1295,7 +1295,7 @@ private:
     static std::vector<QPointF> points(Bytes p, qint64 at, qint64 count, bool small) {
         std::vector<QPointF> out;
         const int size = small ? 4 : 8;
-        count = qBound<qint64>(0, count, (p.size() - at) / size);
+        count = qBound<qint64>(0, count, qMax<qint64>(0, p.size() - at) / size);
         out.reserve(size_t(count));
         for (qint64 i = 0; i < count; ++i)
             out.push_back(small ? QPointF(p.i16(at + 4 * i), p.i16(at + 4 * i + 2)) : pointL(p, at + 8 * i));
@@ -1657,7 +1657,7 @@ private:
             for (qint64 i = 0; i < chars && p.has(offString + 2 * i, 2); ++i)
                 s += QChar(p.u16(offString + 2 * i));
         } else {
-            const qint64 n = qBound<qint64>(0, chars, p.size() - offString);
+            const qint64 n = qBound<qint64>(0, chars, qMax<qint64>(0, p.size() - offString));
             if (p.has(offString, n))
                 s = decoderFor(m_dc.font.charset).decode(QByteArrayView(p.data() + offString, n));
         }
