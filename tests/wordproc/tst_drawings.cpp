@@ -1,3 +1,4 @@
+#include "Sheets.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
@@ -5,40 +6,9 @@
 #include <QtTest>
 
 using namespace wordproc;
+using namespace sheets;
 
 namespace {
-
-QByteArray letter(const QByteArray& body) {
-    return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\paperw12240\\paperh15840\\margl1440"
-           "\\margr1440\\margt1440\\margb1440 " +
-           body + "\\par}";
-}
-
-struct Printed {
-    std::shared_ptr<const Template> t;
-    PageCopy copy;
-};
-
-Printed print(const QByteArray& rtf) {
-    Printed p;
-    p.t = std::make_shared<const Template>(readRtf(rtf, QStringLiteral("drawing.rtf")));
-    Merger merger(p.t, nullptr);
-    p.copy = merger.next();
-    return p;
-}
-
-constexpr double kDpi = 144;
-
-QImage sheet(const Printed& p) {
-    const PageSetup& pg = p.t->page;
-    QImage image(qRound(pg.widthTwips * kDpi / 1440), qRound(pg.heightTwips * kDpi / 1440),
-                 QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(kDpi / kLayoutDpi, kDpi / kLayoutDpi);
-    paintSheet(painter, p.copy, 0, pg);
-    return image;
-}
 
 QPoint at(int xTwips, int yTwips) {
     return QPoint(qRound(xTwips * kDpi / 1440), qRound(yTwips * kDpi / 1440));

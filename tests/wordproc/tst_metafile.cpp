@@ -1,3 +1,4 @@
+#include "Sheets.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Metafile.h"
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 using namespace wordproc;
+using namespace sheets;
 
 namespace {
 
@@ -193,38 +195,6 @@ QByteArray pngOf(QColor c, QSize size) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return png;
-}
-
-QByteArray letter(const QByteArray& body) {
-    return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\paperw12240\\paperh15840\\margl1440"
-           "\\margr1440\\margt1440\\margb1440 " +
-           body + "\\par}";
-}
-
-struct Printed {
-    std::shared_ptr<const Template> t;
-    PageCopy copy;
-};
-
-Printed print(const QByteArray& rtf) {
-    Printed p;
-    p.t = std::make_shared<const Template>(readRtf(rtf, QStringLiteral("picture.rtf")));
-    Merger merger(p.t, nullptr);
-    p.copy = merger.next();
-    return p;
-}
-
-constexpr double kDpi = 144;
-
-QImage sheet(const Printed& p) {
-    const PageSetup& pg = p.t->page;
-    QImage image(qRound(pg.widthTwips * kDpi / 1440), qRound(pg.heightTwips * kDpi / 1440),
-                 QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(kDpi / kLayoutDpi, kDpi / kLayoutDpi);
-    paintSheet(painter, p.copy, 0, pg);
-    return image;
 }
 
 int sheetPx(int twips) {
