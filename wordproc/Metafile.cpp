@@ -720,7 +720,7 @@ protected:
             const QFontMetricsF fm(f, &m_image);
             const double natural = fm.averageCharWidth();
             if (natural > 0)
-                f.setStretch(qBound(1, qRound(100 * m_dc.font.width * scaleX / natural), 4000));
+                f.setStretch(qRound(qBound(1.0, 100 * m_dc.font.width * scaleX / natural, 4000.0)));
         }
         const QFontMetricsF fm(f, &m_image);
         std::vector<double> advances;
