@@ -128,6 +128,52 @@ private slots:
         QCOMPARE(t.fields[0].name, QStringLiteral("Zip"));
     }
 
+    void legacyFormFields() {
+        // A drop-down shows the entry chosen, else its default, else its first; one without entries,
+        // nothing; a text field, its stored result.
+        const auto dropDown = [](const QByteArray& list) {
+            return "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:name w:val=\"D\"/><w:ddList>" +
+                   list +
+                   "</w:ddList></w:ffData></w:fldChar></w:r><w:r><w:instrText xml:space=\"preserve\"> "
+                   "FORMDROPDOWN </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+        };
+        const QByteArray entries = "<w:listEntry w:val=\"Red\"/><w:listEntry w:val=\"Green\"/><w:listEntry "
+                                   "w:val=\"Blue\"/>";
+        const Template t = readBody(
+            paragraph(run("a ") + dropDown("<w:result w:val=\"2\"/><w:default w:val=\"1\"/>" + entries)) +
+            paragraph(run("b ") + dropDown("<w:default w:val=\"1\"/>" + entries)) +
+            paragraph(run("c ") + dropDown(entries)) + paragraph(run("d ") + dropDown({})) +
+            paragraph(run("e ") + dropDown("<w:result w:val=\"7\"/>" + entries)) +
+            paragraph(
+                run("f ") +
+                "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:textInput/></w:ffData></w:fldChar>"
+                "</w:r><w:r><w:instrText> FORMTEXT </w:instrText></w:r><w:r><w:fldChar "
+                "w:fldCharType=\"separate\"/></w:r>" +
+                run("typed") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>"));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"a Blue", "b Green", "c Red", "d ", "e ", "f typed"}));
+    }
+
+    void trackedChanges() {
+        // Insertions print as text; deletions print struck through, unless the settings hide them.
+        const QByteArray body = paragraph(run("Kept") + "<w:ins w:id=\"1\" w:author=\"a\">" + run(" added") +
+                                          "</w:ins><w:del w:id=\"2\" w:author=\"a\"><w:r><w:delText "
+                                          "xml:space=\"preserve\"> gone</w:delText></w:r></w:del>" +
+                                          run("."));
+        const Template shown = readBody(body);
+        QCOMPARE(paragraphs(shown, shown.body), QStringList{"Kept added gone."});
+        const std::vector<Run>& runs = firstParagraph(shown.body).runs;
+        QCOMPARE(runs.size(), size_t(3));
+        QVERIFY(!shown.formats[size_t(runs[0].format)].strike);
+        QCOMPARE(runs[1].text, QStringLiteral(" gone"));
+        QVERIFY(shown.formats[size_t(runs[1].format)].strike);
+        QVERIFY(!shown.formats[size_t(runs[2].format)].strike);
+
+        const Template hidden = read(package(
+            document(body), {{"settings", "settings.xml",
+                              "<w:settings " + kW + "><w:revisionView w:insDel=\"0\"/></w:settings>"}}));
+        QCOMPARE(paragraphs(hidden, hidden.body), QStringList{"Kept added."});
+    }
+
     void headersAndSections() {
         // A first-page header apart from the rest, even pages' headers, margins and header distances.
         const QByteArray hdr = "<?xml version=\"1.0\"?><w:hdr " + kW + ">";
@@ -158,8 +204,51 @@ private slots:
         QCOMPARE(paragraphs(t, t.body), QStringList{"Body"});
     }
 
+    void laterSections() {
+        // Three sections: the second names only its default header and has a first page of its own,
+        // the third runs on from the second, wrapped in a content control, and names nothing.
+        const QByteArray hdr = "<?xml version=\"1.0\"?><w:hdr " + kW + ">";
+        const QByteArray first =
+            section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/><w:footerReference "
+                    "w:type=\"default\" r:id=\"rId2\"/>");
+        const QByteArray second =
+            section("<w:headerReference w:type=\"default\" r:id=\"rId3\"/><w:headerReference "
+                    "w:type=\"first\" r:id=\"rId4\"/><w:titlePg/>")
+                .replace("w:left=\"1440\"", "w:left=\"2000\"");
+        const QByteArray third = section("<w:type w:val=\"continuous\"/>");
+        const Template t = read(package(
+            document(paragraph(run("One"), first) + paragraph(run("Two")) + "<w:sdt><w:sdtContent>" +
+                         paragraph(run("Three"), second) + "</w:sdtContent></w:sdt>" + paragraph(run("Four")),
+                     third),
+            {{"header", "header1.xml", hdr + paragraph(run("Head one")) + "</w:hdr>"},
+             {"footer", "footer1.xml", "<w:ftr " + kW + ">" + paragraph(run("Foot one")) + "</w:ftr>"},
+             {"header", "header2.xml", hdr + paragraph(run("Head two")) + "</w:hdr>"},
+             {"header", "header3.xml", hdr + paragraph(run("Title two")) + "</w:hdr>"}}));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"One", "Two", "Three", "Four"}));
+        QCOMPARE(paragraphs(t, t.header), QStringList{"Head one"});
+        QVERIFY(!t.titlePage);
+        QCOMPARE(t.sections.size(), size_t(2));
+        const Section& two = t.sections[0];
+        QCOMPARE(two.firstBlock, 1);
+        QVERIFY(two.newPage);
+        QVERIFY(two.titlePage);
+        QCOMPARE(two.page.leftTwips, 2000);
+        QCOMPARE(paragraphs(t, two.header), QStringList{"Head two"});
+        QCOMPARE(paragraphs(t, two.firstHeader), QStringList{"Title two"});
+        QCOMPARE(paragraphs(t, two.footer), QStringList{"Foot one"});
+        QVERIFY(std::get<Paragraph>(t.body.blocks[1]).format.pageBreakBefore);
+        const Section& three = t.sections[1];
+        QCOMPARE(three.firstBlock, 3);
+        QVERIFY(!three.newPage);
+        QVERIFY(!three.titlePage);
+        QCOMPARE(paragraphs(t, three.header), QStringList{"Head two"});
+        QCOMPARE(paragraphs(t, three.footer), QStringList{"Foot one"});
+        QVERIFY(!std::get<Paragraph>(t.body.blocks[3]).format.pageBreakBefore);
+    }
+
     void tables() {
-        // Grid widths and spans make the cells' edges; a cell merged down keeps its text once; the
+        // Grid widths and spans make the cells' edges; a cell merged down keeps its text once and the
+        // text left in the cell it covers is dropped; the
         // table's borders reach the cells; margins, heights, header rows and alignment come along.
         const QByteArray tbl =
             "<w:tbl><w:tblPr><w:tblInd w:w=\"200\" w:type=\"dxa\"/><w:tblBorders><w:top w:val=\"single\" "
@@ -174,7 +263,7 @@ private slots:
             "</w:tc><w:tc><w:tcPr><w:gridSpan w:val=\"2\"/><w:shd w:val=\"clear\" "
             "w:fill=\"FF0000\"/></w:tcPr>" +
             paragraph(run("Wide")) + "</w:tc></w:tr><w:tr><w:tc><w:tcPr><w:vMerge/></w:tcPr>" +
-            paragraph("") +
+            paragraph(run("Covered")) + paragraph(run("Covered too")) +
             "</w:tc><w:tc><w:tcPr><w:tcMar><w:top w:w=\"50\" w:type=\"dxa\"/></w:tcMar></w:tcPr>" +
             paragraph(run("B")) + "</w:tc><w:tc>" + paragraph(run("C")) + "</w:tc></w:tr></w:tbl>";
         const Template t = read(package(document(tbl + paragraph("")),
@@ -201,6 +290,7 @@ private slots:
         QCOMPARE(second.cells[0].vMerge, Cell::VMerge::Continue);
         QCOMPARE(head.cells[0].vAlign, Cell::VAlign::Center);
         QCOMPARE(paragraphs(t, Story{{head.cells[0].paragraphs.front()}}), QStringList{"Merged"});
+        QCOMPARE(second.cells[0].paragraphs.size(), size_t(1));
         QCOMPARE(paragraphs(t, Story{{second.cells[0].paragraphs.front()}}), QStringList{""});
         QCOMPARE(head.cells[1].shading, QColor(255, 0, 0));
         QCOMPARE(edge(head.cells[0].borders, Side::Top).style, Border::Single);
@@ -475,8 +565,9 @@ private slots:
                 "<w:keepNext/><w:keepLines/><w:shd w:val=\"clear\" w:fill=\"FFFF00\"/><w:spacing "
                 "w:beforeAutospacing=\"1\"/>") +
             "<w:sdt><w:sdtContent>" + paragraph(run("block control")) + "</w:sdtContent></w:sdt>");
-        QCOMPARE(paragraphs(t, t.body),
-                 (QStringList{"before", QStringLiteral("after/line control\u2713xnew"), "block control"}));
+        QCOMPARE(
+            paragraphs(t, t.body),
+            (QStringList{"before", QStringLiteral("after/line control\u2713xgonenew"), "block control"}));
         const Paragraph& second = std::get<Paragraph>(t.body.blocks.at(1));
         QVERIFY(second.format.pageBreakBefore);
         QVERIFY(!firstParagraph(t.body).format.pageBreakBefore);
