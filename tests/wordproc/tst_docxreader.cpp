@@ -5,11 +5,15 @@
 #include "wordproc/DataSource.h"
 #include "wordproc/DocxReader.h"
 #include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/WordErrors.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QUrl>
 #include <QtTest>
 
@@ -432,6 +436,54 @@ private slots:
         QCOMPARE(old.widthTwips, 2880);
         QCOMPARE(old.fill, QColor(0, 255, 0));
         QVERIFY(!old.line.isValid());
+    }
+
+    void groupInTheMargin() {
+        // A group of two text boxes, from Word's drawing group rather than its VML fallback, placed by
+        // the fallback offset of a Word 2010 position, down the left margin from the text area's top:
+        // the letter's text stays at the top, beside it.
+        const auto box = [](const QByteArray& y, const QByteArray& text) {
+            return "<wps:wsp><wps:spPr><a:xfrm><a:off x=\"0\" y=\"" + y +
+                   "\"/><a:ext cx=\"457200\" cy=\"914400\"/></a:xfrm></wps:spPr><wps:txbx><w:txbxContent>" +
+                   paragraph(run(text)) + "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp>";
+        };
+        const QByteArray group =
+            "<w:r><mc:AlternateContent><mc:Choice Requires=\"wpg\"><w:drawing><wp:anchor "
+            "behindDoc=\"0\" "
+            "xmlns:wp14=\"http://schemas.microsoft.com/office/word/2010/wordprocessingDrawing\">"
+            "<mc:AlternateContent><mc:Choice Requires=\"wp14\"><wp:positionH "
+            "relativeFrom=\"page\"><wp14:pctPosHOffset>5000</wp14:pctPosHOffset></wp:positionH></mc:Choice>"
+            "<mc:Fallback><wp:positionH relativeFrom=\"page\"><wp:posOffset>228600</wp:posOffset>"
+            "</wp:positionH></mc:Fallback></mc:AlternateContent><wp:positionV relativeFrom=\"margin\">"
+            "<wp:align>top</wp:align></wp:positionV><wp:extent cx=\"457200\" cy=\"2743200\"/><wp:wrapSquare "
+            "wrapText=\"bothSides\"/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\"><wpg:wgp "
+            "xmlns:wpg=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\"><wpg:grpSpPr>"
+            "<a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"457200\" cy=\"2743200\"/><a:chOff x=\"0\" y=\"0\"/>"
+            "<a:chExt cx=\"457200\" cy=\"2743200\"/></a:xfrm></wpg:grpSpPr>" +
+            box("0", "Top box") + box("1828800", "Lower box") +
+            "</wpg:wgp></a:graphicData></a:graphic></wp:anchor></w:drawing></mc:Choice><mc:Fallback><w:pict>"
+            "<v:shape style=\"position:absolute;width:36pt;height:216pt\"><v:textbox><w:txbxContent>" +
+            paragraph(run("Fallback")) +
+            "</w:txbxContent></v:textbox></v:shape></w:pict></mc:Fallback></mc:AlternateContent></w:r>";
+        const auto t = std::make_shared<const Template>(
+            readBody(paragraph(group + run("Letter text")) + paragraph(run("More text"))));
+        QCOMPARE(t->textBoxes.size(), size_t(2));
+        QCOMPARE(paragraphs(*t, t->textBoxes[1]), QStringList{"Lower box"});
+        QCOMPARE(t->floats.size(), size_t(2));
+        QCOMPARE(t->floats[0].fromX, Floating::From::Page);
+        QCOMPARE(t->floats[0].leftTwips, 360);
+        QCOMPARE(t->floats[1].topTwips, 2880);
+        QCOMPARE(t->floats[1].fromY, Floating::From::Margin);
+
+        Merger merger(t, nullptr);
+        const PageCopy copy = merger.next();
+        QCOMPARE(copy.pictures.size(), size_t(2));
+        QTextBlock first = copy.body->begin();
+        while (first.isValid() && !first.text().contains(QStringLiteral("Letter text")))
+            first = first.next();
+        QVERIFY(first.isValid());
+        QVERIFY(copy.body->documentLayout()->blockBoundingRect(first).top() < twipsToLayout(360));
     }
 
     void stylesAndThemeFonts() {
