@@ -2,8 +2,8 @@
 
 // The Word 2007+ reader's insides, shared by its files: the zip container and its XML parts
 // (DocxPackage.cpp), styles, themes, numbering and the paragraph and character properties they give
-// (DocxStyles.cpp), stories, paragraphs, runs, fields and tables (DocxReader.cpp), and pictures and text
-// boxes (DocxDrawing.cpp). Nothing outside wordproc/Docx*.cpp includes it.
+// (DocxStyles.cpp), stories, paragraphs, runs and tables (DocxReader.cpp), fields (DocxFields.cpp), and
+// pictures and text boxes (DocxDrawing.cpp). Nothing outside wordproc/Docx*.cpp includes it.
 
 #include "wordproc/Template.h"
 
