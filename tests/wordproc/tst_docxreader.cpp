@@ -220,14 +220,15 @@ private slots:
                     "w:type=\"first\" r:id=\"rId4\"/><w:titlePg/>")
                 .replace("w:left=\"1440\"", "w:left=\"2000\"");
         const QByteArray third = section("<w:type w:val=\"continuous\"/>");
-        const Template t = read(package(
+        const auto shared = std::make_shared<const Template>(read(package(
             document(paragraph(run("One"), first) + paragraph(run("Two")) + "<w:sdt><w:sdtContent>" +
                          paragraph(run("Three"), second) + "</w:sdtContent></w:sdt>" + paragraph(run("Four")),
                      third),
             {{"header", "header1.xml", hdr + paragraph(run("Head one")) + "</w:hdr>"},
              {"footer", "footer1.xml", "<w:ftr " + kW + ">" + paragraph(run("Foot one")) + "</w:ftr>"},
              {"header", "header2.xml", hdr + paragraph(run("Head two")) + "</w:hdr>"},
-             {"header", "header3.xml", hdr + paragraph(run("Title two")) + "</w:hdr>"}}));
+             {"header", "header3.xml", hdr + paragraph(run("Title two")) + "</w:hdr>"}})));
+        const Template& t = *shared;
         QCOMPARE(paragraphs(t, t.body), (QStringList{"One", "Two", "Three", "Four"}));
         QCOMPARE(paragraphs(t, t.header), QStringList{"Head one"});
         QVERIFY(!t.titlePage);
@@ -248,6 +249,20 @@ private slots:
         QCOMPARE(paragraphs(t, three.header), QStringList{"Head two"});
         QCOMPARE(paragraphs(t, three.footer), QStringList{"Foot one"});
         QVERIFY(!std::get<Paragraph>(t.body.blocks[3]).format.pageBreakBefore);
+
+        // Printed: the second section starts page 2 under its own first-page header, and no first-page
+        // footer, as none came before it; the third runs on below it.
+        Merger merger(shared, nullptr);
+        const PageCopy copy = merger.next();
+        QCOMPARE(copy.pageCount(), 2);
+        const auto band = [&](int page, bool header) {
+            const QTextDocument* d = bandOn(copy, page, header);
+            return d ? d->toPlainText().trimmed() : QString();
+        };
+        QCOMPARE(band(0, true), QStringLiteral("Head one"));
+        QCOMPARE(band(1, true), QStringLiteral("Title two"));
+        QCOMPARE(band(0, false), QStringLiteral("Foot one"));
+        QCOMPARE(band(1, false), QString());
     }
 
     void tables() {
