@@ -66,17 +66,20 @@ QString prefixOf(QStringView uri) {
 // The text of these elements is what the document says; elsewhere only layout white space stands.
 bool keepsText(const QString& name) {
     return name == QLatin1String("w:t") || name == QLatin1String("w:instrText") ||
+           name == QLatin1String("w:delText") || name == QLatin1String("w:delInstrText") ||
            name == QLatin1String("wp:posOffset") || name == QLatin1String("wp:align") ||
            name == QLatin1String("pr:Relationship");
 }
 
-// Whether the reader understands what an mc:Choice requires: Word's drawing shapes, yes.
+// Whether the reader understands what an mc:Choice requires: Word's drawing shapes and their groups,
+// yes. Word 2010's drawing positions (wp14) place a shape by a share of the page, which the fallback
+// gives as the offset Word worked out from it.
 bool understood(const QString& needs) {
     const QStringList words = needs.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.isEmpty())
         return false;
     for (const QString& w : words)
-        if (w != QLatin1String("wps") && w != QLatin1String("wp14"))
+        if (w != QLatin1String("wps") && w != QLatin1String("wpg"))
             return false;
     return true;
 }

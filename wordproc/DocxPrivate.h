@@ -2,8 +2,8 @@
 
 // The Word 2007+ reader's insides, shared by its files: the zip container and its XML parts
 // (DocxPackage.cpp), styles, themes, numbering and the paragraph and character properties they give
-// (DocxStyles.cpp), stories, paragraphs, runs, fields and tables (DocxReader.cpp), and pictures and text
-// boxes (DocxDrawing.cpp). Nothing outside wordproc/Docx*.cpp includes it.
+// (DocxStyles.cpp), stories, paragraphs, runs and tables (DocxReader.cpp), fields (DocxFields.cpp), and
+// pictures and text boxes (DocxDrawing.cpp). Nothing outside wordproc/Docx*.cpp includes it.
 
 #include "wordproc/Template.h"
 
@@ -36,6 +36,7 @@ constexpr size_t kMaxCells = 63;
 constexpr size_t kMaxTabs = 64;
 constexpr size_t kMaxTextBoxes = 64;
 constexpr int kMaxFieldDepth = 32;
+constexpr size_t kMaxSections = 64;
 
 // One XML element: its name and its attributes' names as "w:p", "r:id", "wp:inline" whatever prefixes
 // the file declares ("?:" for a namespace this reader does not know, none for attributes without one),
@@ -202,6 +203,7 @@ QString symbolCharacters(const QString& s);
 struct OpenField {
     Field field;
     bool inResult = false;
+    const Node* formData = nullptr; // a legacy form field's settings
 };
 
 // One story being read (the body, a header, a text box, a table cell): its blocks so far, the paragraph
@@ -248,7 +250,9 @@ public:
 private:
     // Parts and sections.
     void readSettings(const Node& settings);
-    void pageSetup(const Node& sectPr);
+    void pageSetup(const Node& sectPr, PageSetup& pg);
+    template <class Bands> void sectionBands(const Node& sectPr, Bands& out);
+    void startSection(const Node& sectPr);
     Story storyPart(const QString& id);
     void finishStory(StoryState& st);
 
@@ -264,7 +268,8 @@ private:
     void addRun(StoryState& st, Run run);
     void addText(StoryState& st, const QString& text, int format);
     void pageBreak(StoryState& st, int format);
-    void fieldChar(StoryState& st, const QString& type, int format);
+    void fieldChar(StoryState& st, const QString& type, int format, const Node* formData = nullptr);
+    void dropDownResult(const Node& list, Field& f);
     void endField(StoryState& st);
     void dropField(StoryState& st);
     void simpleField(const Node& f, StoryState& st, const CharProps& base);
@@ -298,6 +303,7 @@ private:
     QHash<QString, Decoded> m_decoded;
     qint64 m_pixels = 0;
     int m_compatibility = 12;
+    bool m_showDeletions = true;
     int m_footnotes = 0, m_endnotes = 0;
     std::vector<const Node*> m_sections;
     size_t m_section = 0;

@@ -1,5 +1,5 @@
-// Reading Word 2007+ documents: the main part and its sections, headers and footers, paragraphs, runs,
-// fields and tables, into the same Template the RTF reader fills.
+// Reading Word 2007+ documents: the main part and its sections, headers and footers, paragraphs, runs
+// and tables, into the same Template the RTF reader fills.
 
 #include "wordproc/DocxReader.h"
 
@@ -47,16 +47,30 @@ Template Reader::run() {
         defaults.format.family.isEmpty() ? QStringLiteral("Times New Roman") : defaults.format.family;
 
     // Sections end with the paragraph whose properties hold them, the last with the body.
-    for (const Node& c : body->children) {
-        if (c.name == QLatin1String("w:p"))
-            if (const Node* pPr = c.child(u"w:pPr"))
-                if (const Node* s = pPr->child(u"w:sectPr"))
-                    m_sections.push_back(s);
-        if (c.name == QLatin1String("w:sectPr"))
-            m_sections.push_back(&c);
+    // Content controls and the like may wrap such a paragraph, as they wrap the body's others.
+    const auto collect = [this](const auto& self, const Node& container, int depth) -> void {
+        for (const Node& c : container.children) {
+            if (c.name == QLatin1String("w:p")) {
+                if (const Node* pPr = c.child(u"w:pPr"))
+                    if (const Node* s = pPr->child(u"w:sectPr"))
+                        m_sections.push_back(s);
+            } else if (c.name == QLatin1String("w:sectPr") && depth == 0) {
+                m_sections.push_back(&c);
+            } else if (depth < kMaxDepth &&
+                       (c.name == QLatin1String("w:customXml") || c.name == QLatin1String("w:ins") ||
+                        c.name == QLatin1String("w:moveTo") || c.name == QLatin1String("w:smartTag"))) {
+                self(self, c, depth + 1);
+            } else if (depth < kMaxDepth && c.name == QLatin1String("w:sdt")) {
+                if (const Node* content = c.child(u"w:sdtContent"))
+                    self(self, *content, depth + 1);
+            }
+        }
+    };
+    collect(collect, *body, 0);
+    if (!m_sections.empty()) {
+        pageSetup(*m_sections.front(), m_t.page);
+        sectionBands(*m_sections.front(), m_t);
     }
-    if (!m_sections.empty())
-        pageSetup(*m_sections.front());
 
     StoryState st;
     st.blocks = &m_t.body.blocks;
@@ -83,7 +97,11 @@ void Reader::readSettings(const Node& settings) {
             m_t.page.defaultTabTwips = clampTwips(intAttr(c, u"w:val", 720), 36, kMaxTwips);
         else if (c.name == QLatin1String("w:evenAndOddHeaders"))
             m_t.evenPages = onOff(&c);
-        else if (c.name == QLatin1String("w:compat")) {
+        else if (c.name == QLatin1String("w:revisionView")) {
+            const QString v = c.attr(u"w:insDel");
+            m_showDeletions =
+                v != QLatin1String("0") && v != QLatin1String("false") && v != QLatin1String("off");
+        } else if (c.name == QLatin1String("w:compat")) {
             for (const Node& s : c.children)
                 if (s.name == QLatin1String("w:compatSetting") &&
                     s.attr(u"w:name") == QLatin1String("compatibilityMode"))
@@ -99,8 +117,7 @@ void Reader::readSettings(const Node& settings) {
     }
 }
 
-void Reader::pageSetup(const Node& sectPr) {
-    PageSetup& pg = m_t.page;
+void Reader::pageSetup(const Node& sectPr, PageSetup& pg) {
     if (const Node* size = sectPr.child(u"w:pgSz")) {
         pg.widthTwips = intAttr(*size, u"w:w", pg.widthTwips);
         pg.heightTwips = intAttr(*size, u"w:h", pg.heightTwips);
@@ -117,17 +134,45 @@ void Reader::pageSetup(const Node& sectPr) {
         pg.headerTwips = clampTwips(intAttr(*m, u"w:header", pg.headerTwips), 1, kMaxTwips);
         pg.footerTwips = clampTwips(intAttr(*m, u"w:footer", pg.footerTwips), 1, kMaxTwips);
     }
-    m_t.titlePage = onOff(sectPr.child(u"w:titlePg"));
+}
+
+// The headers and footers a section names; those it does not name stay as the section before left them.
+template <class Bands> void Reader::sectionBands(const Node& sectPr, Bands& out) {
+    out.titlePage = onOff(sectPr.child(u"w:titlePg"));
     for (const Node& c : sectPr.children) {
         const bool header = c.name == QLatin1String("w:headerReference");
         if (!header && c.name != QLatin1String("w:footerReference"))
             continue;
         const QString type = c.attr(u"w:type");
-        Story& story = type == QLatin1String("first")  ? (header ? m_t.firstHeader : m_t.firstFooter)
-                       : type == QLatin1String("even") ? (header ? m_t.evenHeader : m_t.evenFooter)
-                                                       : (header ? m_t.header : m_t.footer);
+        Story& story = type == QLatin1String("first")  ? (header ? out.firstHeader : out.firstFooter)
+                       : type == QLatin1String("even") ? (header ? out.evenHeader : out.evenFooter)
+                                                       : (header ? out.header : out.footer);
         story = storyPart(c.attr(u"r:id"));
     }
+}
+
+// The section that starts after the body's blocks so far, from `sectPr`, the properties that end it.
+void Reader::startSection(const Node& sectPr) {
+    if (m_t.sections.size() >= kMaxSections)
+        return;
+    Section next;
+    if (!m_t.sections.empty()) {
+        next = m_t.sections.back();
+    } else {
+        next.page = m_t.page;
+        next.header = m_t.header;
+        next.footer = m_t.footer;
+        next.firstHeader = m_t.firstHeader;
+        next.firstFooter = m_t.firstFooter;
+        next.evenHeader = m_t.evenHeader;
+        next.evenFooter = m_t.evenFooter;
+    }
+    next.firstBlock = int(m_t.body.blocks.size());
+    const Node* type = sectPr.child(u"w:type");
+    next.newPage = !type || type->attr(u"w:val") != QLatin1String("continuous");
+    pageSetup(sectPr, next.page);
+    sectionBands(sectPr, next);
+    m_t.sections.push_back(std::move(next));
 }
 
 Story Reader::storyPart(const QString& id) {
@@ -288,6 +333,8 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         const Node* type = next ? next->child(u"w:type") : nullptr;
         if (!type || type->attr(u"w:val") != QLatin1String("continuous"))
             st.breakPending = true;
+        if (next && st.blocks == &m_t.body.blocks)
+            startSection(*next);
     }
 }
 
@@ -336,6 +383,14 @@ void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) 
         } else if (name == QLatin1String("w:sdt")) {
             if (const Node* content = c.child(u"w:sdtContent"))
                 inlines(*content, st, base);
+        } else if (name == QLatin1String("w:del") || name == QLatin1String("w:moveFrom")) {
+            // Word and LibreOffice print a tracked deletion struck through, unless the document is set
+            // to show its changes made.
+            if (m_showDeletions) {
+                CharProps struck = base;
+                struck.format.strike = true;
+                inlines(c, st, struck);
+            }
         } else if (name == QLatin1String("w:fldSimple")) {
             simpleField(c, st, base);
         }
@@ -348,17 +403,17 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
     for (const Node& c : r.children) {
         const QString& name = c.name;
         if (name == QLatin1String("w:fldChar")) {
-            fieldChar(st, c.attr(u"w:fldCharType"), fmt);
+            fieldChar(st, c.attr(u"w:fldCharType"), fmt, c.child(u"w:ffData"));
             continue;
         }
-        if (name == QLatin1String("w:instrText")) {
+        if (name == QLatin1String("w:instrText") || name == QLatin1String("w:delInstrText")) {
             if (!st.fields.empty() && !st.fields.back().inResult && st.ignoredFields == 0)
                 st.fields.back().field.instruction += c.text;
             continue;
         }
         if (props.hidden)
             continue;
-        if (name == QLatin1String("w:t")) {
+        if (name == QLatin1String("w:t") || name == QLatin1String("w:delText")) {
             addText(st, c.text, fmt);
         } else if (name == QLatin1String("w:tab") || name == QLatin1String("w:ptab")) {
             addRun(st, Run{Run::Tab, fmt, -1, {}});
@@ -422,75 +477,6 @@ void Reader::pageBreak(StoryState& st, int format) {
         return;
     }
     st.pieces.emplace_back();
-}
-
-void Reader::fieldChar(StoryState& st, const QString& type, int format) {
-    if (type == QLatin1String("begin")) {
-        if (st.ignoredFields > 0 || st.fields.size() >= size_t(kMaxFieldDepth)) {
-            ++st.ignoredFields;
-            return;
-        }
-        OpenField f;
-        f.field.codeFormat = format;
-        st.fields.push_back(std::move(f));
-    } else if (type == QLatin1String("separate")) {
-        if (st.ignoredFields == 0 && !st.fields.empty())
-            st.fields.back().inResult = true;
-    } else if (type == QLatin1String("end")) {
-        if (st.ignoredFields > 0)
-            --st.ignoredFields;
-        else if (!st.fields.empty())
-            endField(st);
-    }
-}
-
-void Reader::endField(StoryState& st) {
-    OpenField open = std::move(st.fields.back());
-    st.fields.pop_back();
-    Field& f = open.field;
-    parseFieldInstruction(f);
-    if (f.kind == Field::Other) {
-        // A field this program does not evaluate shows what Word last showed for it.
-        for (Run& r : f.result)
-            if (r.kind == Run::Text)
-                addText(st, r.text, r.format);
-            else
-                addRun(st, std::move(r));
-        return;
-    }
-    // A field inside another's code only helps compute that code, which this program does not do.
-    if (!target(st))
-        return;
-    const int format = f.codeFormat;
-    m_t.fields.push_back(std::move(f));
-    addRun(st, Run{Run::Field, format, int(m_t.fields.size() - 1), {}});
-}
-
-// A field left without its end: its result stays as plain text.
-void Reader::dropField(StoryState& st) {
-    OpenField open = std::move(st.fields.back());
-    st.fields.pop_back();
-    for (Run& r : open.field.result)
-        addRun(st, std::move(r));
-}
-
-void Reader::simpleField(const Node& f, StoryState& st, const CharProps& base) {
-    if (st.ignoredFields > 0 || st.fields.size() >= size_t(kMaxFieldDepth)) {
-        inlines(f, st, base);
-        return;
-    }
-    OpenField open;
-    open.field.instruction = f.attr(u"w:instr");
-    open.inResult = true;
-    const Node* firstRun = f.child(u"w:r");
-    open.field.codeFormat = format(runProps(base, firstRun ? firstRun->child(u"w:rPr") : nullptr).format);
-    const size_t depth = st.fields.size();
-    st.fields.push_back(std::move(open));
-    inlines(f, st, base);
-    while (st.fields.size() > depth + 1)
-        dropField(st);
-    if (st.fields.size() == depth + 1)
-        endField(st);
 }
 
 namespace {
@@ -775,6 +761,12 @@ void Reader::table(const Node& tbl, StoryState& st) {
             }
             if (cell.paragraphs.empty())
                 cell.paragraphs.emplace_back();
+            // Text left in a cell that a merge down the column covers is not shown, in Word as in
+            // LibreOffice.
+            if (cell.vMerge == Cell::VMerge::Continue) {
+                cell.paragraphs.resize(1);
+                cell.paragraphs.front().runs.clear();
+            }
             if (row.cells.size() < kMaxCells) {
                 row.cells.push_back(std::move(cell));
             } else {

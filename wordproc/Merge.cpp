@@ -401,6 +401,9 @@ public:
             out.push_back(std::move(placed));
             if (fl.behindText || fl.wrap == Floating::Wrap::None || besideText(fl))
                 continue;
+            // A picture wholly in a side margin leaves the text where it is.
+            if (r.right() <= left || r.left() >= twipsToLayout(pg.widthTwips - pg.rightTwips))
+                continue;
             const double top = pageTop + r.top() - origin;
             const double bottom = pageTop + r.bottom() - origin;
             for (QTextBlock b = anchor; b.isValid(); b = b.next()) {

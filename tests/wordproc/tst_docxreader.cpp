@@ -5,11 +5,15 @@
 #include "wordproc/DataSource.h"
 #include "wordproc/DocxReader.h"
 #include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/WordErrors.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QUrl>
 #include <QtTest>
 
@@ -128,6 +132,52 @@ private slots:
         QCOMPARE(t.fields[0].name, QStringLiteral("Zip"));
     }
 
+    void legacyFormFields() {
+        // A drop-down shows the entry chosen, else its default, else its first; one without entries,
+        // nothing; a text field, its stored result.
+        const auto dropDown = [](const QByteArray& list) {
+            return "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:name w:val=\"D\"/><w:ddList>" +
+                   list +
+                   "</w:ddList></w:ffData></w:fldChar></w:r><w:r><w:instrText xml:space=\"preserve\"> "
+                   "FORMDROPDOWN </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+        };
+        const QByteArray entries = "<w:listEntry w:val=\"Red\"/><w:listEntry w:val=\"Green\"/><w:listEntry "
+                                   "w:val=\"Blue\"/>";
+        const Template t = readBody(
+            paragraph(run("a ") + dropDown("<w:result w:val=\"2\"/><w:default w:val=\"1\"/>" + entries)) +
+            paragraph(run("b ") + dropDown("<w:default w:val=\"1\"/>" + entries)) +
+            paragraph(run("c ") + dropDown(entries)) + paragraph(run("d ") + dropDown({})) +
+            paragraph(run("e ") + dropDown("<w:result w:val=\"7\"/>" + entries)) +
+            paragraph(
+                run("f ") +
+                "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:textInput/></w:ffData></w:fldChar>"
+                "</w:r><w:r><w:instrText> FORMTEXT </w:instrText></w:r><w:r><w:fldChar "
+                "w:fldCharType=\"separate\"/></w:r>" +
+                run("typed") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>"));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"a Blue", "b Green", "c Red", "d ", "e ", "f typed"}));
+    }
+
+    void trackedChanges() {
+        // Insertions print as text; deletions print struck through, unless the settings hide them.
+        const QByteArray body = paragraph(run("Kept") + "<w:ins w:id=\"1\" w:author=\"a\">" + run(" added") +
+                                          "</w:ins><w:del w:id=\"2\" w:author=\"a\"><w:r><w:delText "
+                                          "xml:space=\"preserve\"> gone</w:delText></w:r></w:del>" +
+                                          run("."));
+        const Template shown = readBody(body);
+        QCOMPARE(paragraphs(shown, shown.body), QStringList{"Kept added gone."});
+        const std::vector<Run>& runs = firstParagraph(shown.body).runs;
+        QCOMPARE(runs.size(), size_t(3));
+        QVERIFY(!shown.formats[size_t(runs[0].format)].strike);
+        QCOMPARE(runs[1].text, QStringLiteral(" gone"));
+        QVERIFY(shown.formats[size_t(runs[1].format)].strike);
+        QVERIFY(!shown.formats[size_t(runs[2].format)].strike);
+
+        const Template hidden = read(package(
+            document(body), {{"settings", "settings.xml",
+                              "<w:settings " + kW + "><w:revisionView w:insDel=\"0\"/></w:settings>"}}));
+        QCOMPARE(paragraphs(hidden, hidden.body), QStringList{"Kept added."});
+    }
+
     void headersAndSections() {
         // A first-page header apart from the rest, even pages' headers, margins and header distances.
         const QByteArray hdr = "<?xml version=\"1.0\"?><w:hdr " + kW + ">";
@@ -158,8 +208,66 @@ private slots:
         QCOMPARE(paragraphs(t, t.body), QStringList{"Body"});
     }
 
+    void laterSections() {
+        // Three sections: the second names only its default header and has a first page of its own,
+        // the third runs on from the second, wrapped in a content control, and names nothing.
+        const QByteArray hdr = "<?xml version=\"1.0\"?><w:hdr " + kW + ">";
+        const QByteArray first =
+            section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/><w:footerReference "
+                    "w:type=\"default\" r:id=\"rId2\"/>");
+        const QByteArray second =
+            section("<w:headerReference w:type=\"default\" r:id=\"rId3\"/><w:headerReference "
+                    "w:type=\"first\" r:id=\"rId4\"/><w:titlePg/>")
+                .replace("w:left=\"1440\"", "w:left=\"2000\"");
+        const QByteArray third = section("<w:type w:val=\"continuous\"/>");
+        const auto shared = std::make_shared<const Template>(read(package(
+            document(paragraph(run("One"), first) + paragraph(run("Two")) + "<w:sdt><w:sdtContent>" +
+                         paragraph(run("Three"), second) + "</w:sdtContent></w:sdt>" + paragraph(run("Four")),
+                     third),
+            {{"header", "header1.xml", hdr + paragraph(run("Head one")) + "</w:hdr>"},
+             {"footer", "footer1.xml", "<w:ftr " + kW + ">" + paragraph(run("Foot one")) + "</w:ftr>"},
+             {"header", "header2.xml", hdr + paragraph(run("Head two")) + "</w:hdr>"},
+             {"header", "header3.xml", hdr + paragraph(run("Title two")) + "</w:hdr>"}})));
+        const Template& t = *shared;
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"One", "Two", "Three", "Four"}));
+        QCOMPARE(paragraphs(t, t.header), QStringList{"Head one"});
+        QVERIFY(!t.titlePage);
+        QCOMPARE(t.sections.size(), size_t(2));
+        const Section& two = t.sections[0];
+        QCOMPARE(two.firstBlock, 1);
+        QVERIFY(two.newPage);
+        QVERIFY(two.titlePage);
+        QCOMPARE(two.page.leftTwips, 2000);
+        QCOMPARE(paragraphs(t, two.header), QStringList{"Head two"});
+        QCOMPARE(paragraphs(t, two.firstHeader), QStringList{"Title two"});
+        QCOMPARE(paragraphs(t, two.footer), QStringList{"Foot one"});
+        QVERIFY(std::get<Paragraph>(t.body.blocks[1]).format.pageBreakBefore);
+        const Section& three = t.sections[1];
+        QCOMPARE(three.firstBlock, 3);
+        QVERIFY(!three.newPage);
+        QVERIFY(!three.titlePage);
+        QCOMPARE(paragraphs(t, three.header), QStringList{"Head two"});
+        QCOMPARE(paragraphs(t, three.footer), QStringList{"Foot one"});
+        QVERIFY(!std::get<Paragraph>(t.body.blocks[3]).format.pageBreakBefore);
+
+        // Printed: the second section starts page 2 under its own first-page header, and no first-page
+        // footer, as none came before it; the third runs on below it.
+        Merger merger(shared, nullptr);
+        const PageCopy copy = merger.next();
+        QCOMPARE(copy.pageCount(), 2);
+        const auto band = [&](int page, bool header) {
+            const QTextDocument* d = bandOn(copy, page, header);
+            return d ? d->toPlainText().trimmed() : QString();
+        };
+        QCOMPARE(band(0, true), QStringLiteral("Head one"));
+        QCOMPARE(band(1, true), QStringLiteral("Title two"));
+        QCOMPARE(band(0, false), QStringLiteral("Foot one"));
+        QCOMPARE(band(1, false), QString());
+    }
+
     void tables() {
-        // Grid widths and spans make the cells' edges; a cell merged down keeps its text once; the
+        // Grid widths and spans make the cells' edges; a cell merged down keeps its text once and the
+        // text left in the cell it covers is dropped; the
         // table's borders reach the cells; margins, heights, header rows and alignment come along.
         const QByteArray tbl =
             "<w:tbl><w:tblPr><w:tblInd w:w=\"200\" w:type=\"dxa\"/><w:tblBorders><w:top w:val=\"single\" "
@@ -174,7 +282,7 @@ private slots:
             "</w:tc><w:tc><w:tcPr><w:gridSpan w:val=\"2\"/><w:shd w:val=\"clear\" "
             "w:fill=\"FF0000\"/></w:tcPr>" +
             paragraph(run("Wide")) + "</w:tc></w:tr><w:tr><w:tc><w:tcPr><w:vMerge/></w:tcPr>" +
-            paragraph("") +
+            paragraph(run("Covered")) + paragraph(run("Covered too")) +
             "</w:tc><w:tc><w:tcPr><w:tcMar><w:top w:w=\"50\" w:type=\"dxa\"/></w:tcMar></w:tcPr>" +
             paragraph(run("B")) + "</w:tc><w:tc>" + paragraph(run("C")) + "</w:tc></w:tr></w:tbl>";
         const Template t = read(package(document(tbl + paragraph("")),
@@ -201,6 +309,7 @@ private slots:
         QCOMPARE(second.cells[0].vMerge, Cell::VMerge::Continue);
         QCOMPARE(head.cells[0].vAlign, Cell::VAlign::Center);
         QCOMPARE(paragraphs(t, Story{{head.cells[0].paragraphs.front()}}), QStringList{"Merged"});
+        QCOMPARE(second.cells[0].paragraphs.size(), size_t(1));
         QCOMPARE(paragraphs(t, Story{{second.cells[0].paragraphs.front()}}), QStringList{""});
         QCOMPARE(head.cells[1].shading, QColor(255, 0, 0));
         QCOMPARE(edge(head.cells[0].borders, Side::Top).style, Border::Single);
@@ -344,6 +453,54 @@ private slots:
         QVERIFY(!old.line.isValid());
     }
 
+    void groupInTheMargin() {
+        // A group of two text boxes, from Word's drawing group rather than its VML fallback, placed by
+        // the fallback offset of a Word 2010 position, down the left margin from the text area's top:
+        // the letter's text stays at the top, beside it.
+        const auto box = [](const QByteArray& y, const QByteArray& text) {
+            return "<wps:wsp><wps:spPr><a:xfrm><a:off x=\"0\" y=\"" + y +
+                   "\"/><a:ext cx=\"457200\" cy=\"914400\"/></a:xfrm></wps:spPr><wps:txbx><w:txbxContent>" +
+                   paragraph(run(text)) + "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp>";
+        };
+        const QByteArray group =
+            "<w:r><mc:AlternateContent><mc:Choice Requires=\"wpg\"><w:drawing><wp:anchor "
+            "behindDoc=\"0\" "
+            "xmlns:wp14=\"http://schemas.microsoft.com/office/word/2010/wordprocessingDrawing\">"
+            "<mc:AlternateContent><mc:Choice Requires=\"wp14\"><wp:positionH "
+            "relativeFrom=\"page\"><wp14:pctPosHOffset>5000</wp14:pctPosHOffset></wp:positionH></mc:Choice>"
+            "<mc:Fallback><wp:positionH relativeFrom=\"page\"><wp:posOffset>228600</wp:posOffset>"
+            "</wp:positionH></mc:Fallback></mc:AlternateContent><wp:positionV relativeFrom=\"margin\">"
+            "<wp:align>top</wp:align></wp:positionV><wp:extent cx=\"457200\" cy=\"2743200\"/><wp:wrapSquare "
+            "wrapText=\"bothSides\"/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\"><wpg:wgp "
+            "xmlns:wpg=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\"><wpg:grpSpPr>"
+            "<a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"457200\" cy=\"2743200\"/><a:chOff x=\"0\" y=\"0\"/>"
+            "<a:chExt cx=\"457200\" cy=\"2743200\"/></a:xfrm></wpg:grpSpPr>" +
+            box("0", "Top box") + box("1828800", "Lower box") +
+            "</wpg:wgp></a:graphicData></a:graphic></wp:anchor></w:drawing></mc:Choice><mc:Fallback><w:pict>"
+            "<v:shape style=\"position:absolute;width:36pt;height:216pt\"><v:textbox><w:txbxContent>" +
+            paragraph(run("Fallback")) +
+            "</w:txbxContent></v:textbox></v:shape></w:pict></mc:Fallback></mc:AlternateContent></w:r>";
+        const auto t = std::make_shared<const Template>(
+            readBody(paragraph(group + run("Letter text")) + paragraph(run("More text"))));
+        QCOMPARE(t->textBoxes.size(), size_t(2));
+        QCOMPARE(paragraphs(*t, t->textBoxes[1]), QStringList{"Lower box"});
+        QCOMPARE(t->floats.size(), size_t(2));
+        QCOMPARE(t->floats[0].fromX, Floating::From::Page);
+        QCOMPARE(t->floats[0].leftTwips, 360);
+        QCOMPARE(t->floats[1].topTwips, 2880);
+        QCOMPARE(t->floats[1].fromY, Floating::From::Margin);
+
+        Merger merger(t, nullptr);
+        const PageCopy copy = merger.next();
+        QCOMPARE(copy.pictures.size(), size_t(2));
+        QTextBlock first = copy.body->begin();
+        while (first.isValid() && !first.text().contains(QStringLiteral("Letter text")))
+            first = first.next();
+        QVERIFY(first.isValid());
+        QVERIFY(copy.body->documentLayout()->blockBoundingRect(first).top() < twipsToLayout(360));
+    }
+
     void stylesAndThemeFonts() {
         // Defaults, then a style chain: each style over the one it is based on, theme fonts by name.
         const QByteArray theme = "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
@@ -475,8 +632,9 @@ private slots:
                 "<w:keepNext/><w:keepLines/><w:shd w:val=\"clear\" w:fill=\"FFFF00\"/><w:spacing "
                 "w:beforeAutospacing=\"1\"/>") +
             "<w:sdt><w:sdtContent>" + paragraph(run("block control")) + "</w:sdtContent></w:sdt>");
-        QCOMPARE(paragraphs(t, t.body),
-                 (QStringList{"before", QStringLiteral("after/line control\u2713xnew"), "block control"}));
+        QCOMPARE(
+            paragraphs(t, t.body),
+            (QStringList{"before", QStringLiteral("after/line control\u2713xgonenew"), "block control"}));
         const Paragraph& second = std::get<Paragraph>(t.body.blocks.at(1));
         QVERIFY(second.format.pageBreakBefore);
         QVERIFY(!firstParagraph(t.body).format.pageBreakBefore);
