@@ -211,6 +211,7 @@ struct StoryState {
     QString part; // the part the story is in: its pictures follow that part's relationships
     const Relationships* rels = nullptr;
     bool inTextBox = false;
+    bool inNote = false;
     bool breakPending = false; // the next block starts a new page
     // The paragraph being filled, in pieces split at its page breaks; `open` while a field runs on
     // past the paragraph's end.
@@ -272,6 +273,9 @@ private:
     // Tables.
     void table(const Node& tbl, StoryState& st);
 
+    // Footnotes and endnotes: the note `id` of footnotes.xml or endnotes.xml as a Template::notes
+    // entry, -1 when there is none.
+    int note(const QString& id, bool endnote, StoryState& st);
     // Pictures and text boxes.
     void drawing(const Node& d, StoryState& st, int format);
     void placeDrawing(const Node& frame, StoryState& st, int format, bool anchored);
@@ -299,6 +303,15 @@ private:
     qint64 m_pixels = 0;
     int m_compatibility = 12;
     int m_footnotes = 0, m_endnotes = 0;
+    // The notes parts, read when a reference first needs them, and the mark their text starts with.
+    struct NotesPart {
+        bool read = false;
+        QString part;
+        Node xml;
+        Relationships rels;
+    };
+    std::array<NotesPart, 2> m_notesParts; // footnotes, endnotes
+    QString m_noteMark;
     std::vector<const Node*> m_sections;
     size_t m_section = 0;
     QHash<QString, Story> m_storyParts;
