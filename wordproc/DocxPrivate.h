@@ -193,6 +193,9 @@ private:
     QHash<QString, List> m_lists;
 };
 
+// A number as a list level or a note's mark shows it in `format` (decimal, lowerRoman, upperLetter...).
+QString numberText(int n, const QString& format);
+
 Border border(const Node& b);
 QColor shading(const Node& shd);
 // Symbol and Wingdings characters (bullets above all) as the Unicode characters they show.
@@ -312,6 +315,9 @@ private:
     };
     std::array<NotesPart, 2> m_notesParts; // footnotes, endnotes
     QString m_noteMark;
+    // How the notes' marks are numbered: Word's defaults unless the settings say otherwise.
+    std::array<QString, 2> m_noteFormats{QStringLiteral("decimal"), QStringLiteral("lowerRoman")};
+    std::array<int, 2> m_noteStarts{1, 1};
     std::vector<const Node*> m_sections;
     size_t m_section = 0;
     QHash<QString, Story> m_storyParts;

@@ -81,7 +81,13 @@ void Reader::readSettings(const Node& settings) {
     for (const Node& c : settings.children) {
         if (c.name == QLatin1String("w:defaultTabStop"))
             m_t.page.defaultTabTwips = clampTwips(intAttr(c, u"w:val", 720), 36, kMaxTwips);
-        else if (c.name == QLatin1String("w:evenAndOddHeaders"))
+        else if (c.name == QLatin1String("w:footnotePr") || c.name == QLatin1String("w:endnotePr")) {
+            const size_t kind = c.name == QLatin1String("w:endnotePr") ? 1 : 0;
+            if (const Node* f = c.child(u"w:numFmt"); f && f->has(u"w:val"))
+                m_noteFormats[kind] = f->attr(u"w:val");
+            if (const Node* n = c.child(u"w:numStart"))
+                m_noteStarts[kind] = qBound(0, intAttr(*n, u"w:val", 1), 32767);
+        } else if (c.name == QLatin1String("w:evenAndOddHeaders"))
             m_t.evenPages = onOff(&c);
         else if (c.name == QLatin1String("w:compat")) {
             for (const Node& s : c.children)
@@ -390,7 +396,8 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
                 m_noteMark.clear();
             } else {
                 int& count = endnote ? m_endnotes : m_footnotes;
-                m_noteMark = QString::number(++count);
+                const size_t kind = endnote ? 1 : 0;
+                m_noteMark = numberText(m_noteStarts[kind] + count++, m_noteFormats[kind]);
                 addText(st, m_noteMark, fmt);
             }
             const int index = st.inNote || st.inTextBox ? -1 : note(c.attr(u"w:id"), endnote, st);

@@ -289,6 +289,35 @@ private slots:
         QCOMPARE(notesText(s.copy, 0), QStringLiteral("1 The Word note."));
         QCOMPARE(s.copy.pageCount(), 1);
     }
+
+    void docxEndnotesAreNumberedAsTheSettingsSay() {
+        using namespace docxsamples;
+        const auto endnotes = [](const QByteArray& ids) {
+            QByteArray out =
+                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:endnotes " + kW + ">";
+            for (const char id : ids)
+                out += "<w:endnote w:id=\"" + QByteArray(1, id) + "\"><w:p><w:r><w:endnoteRef/></w:r>" +
+                       run(" End " + QByteArray(1, id) + ".") + "</w:p></w:endnote>";
+            return out + "</w:endnotes>";
+        };
+        const QByteArray body = paragraph(run("A") + "<w:r><w:endnoteReference w:id=\"2\"/></w:r>" +
+                                          run(" B") + "<w:r><w:endnoteReference w:id=\"3\"/></w:r>");
+        // Word numbers endnotes in small roman numerals by default.
+        const Shown roman = show(readDocx(
+            zipParts(package(document(body), {{"endnotes", "endnotes.xml", endnotes("23")}})), "e.docx"));
+        QCOMPARE(roman.copy.body->toPlainText(), QStringLiteral("Ai Bii\ni End 2.\nii End 3."));
+        QCOMPARE(roman.copy.pageCount(), 2);
+        QVERIFY(roman.copy.notes.empty());
+        const QByteArray settings =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:settings " + kW +
+            "><w:endnotePr><w:numFmt w:val=\"upperLetter\"/><w:numStart "
+            "w:val=\"3\"/></w:endnotePr></w:settings>";
+        const Shown letters =
+            show(readDocx(zipParts(package(document(body), {{"endnotes", "endnotes.xml", endnotes("23")},
+                                                            {"settings", "settings.xml", settings}})),
+                          "e.docx"));
+        QCOMPARE(letters.copy.body->toPlainText(), QStringLiteral("AC BD\nC End 2.\nD End 3."));
+    }
 };
 
 QTEST_MAIN(TestNotes)
