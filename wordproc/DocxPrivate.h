@@ -194,6 +194,9 @@ private:
     QHash<QString, List> m_lists;
 };
 
+// A number as a list level or a note's mark shows it in `format` (decimal, lowerRoman, upperLetter...).
+QString numberText(int n, const QString& format);
+
 Border border(const Node& b);
 QColor shading(const Node& shd);
 // Symbol and Wingdings characters (bullets above all) as the Unicode characters they show.
@@ -213,6 +216,7 @@ struct StoryState {
     QString part; // the part the story is in: its pictures follow that part's relationships
     const Relationships* rels = nullptr;
     bool inTextBox = false;
+    bool inNote = false;
     bool breakPending = false; // the next block starts a new page
     // The paragraph being filled, in pieces split at its page breaks; `open` while a field runs on
     // past the paragraph's end.
@@ -277,6 +281,9 @@ private:
     // Tables.
     void table(const Node& tbl, StoryState& st);
 
+    // Footnotes and endnotes: the note `id` of footnotes.xml or endnotes.xml as a Template::notes
+    // entry, -1 when there is none.
+    int note(const QString& id, bool endnote, StoryState& st);
     // Pictures and text boxes.
     void drawing(const Node& d, StoryState& st, int format);
     void placeDrawing(const Node& frame, StoryState& st, int format, bool anchored);
@@ -305,6 +312,18 @@ private:
     int m_compatibility = 12;
     bool m_showDeletions = true;
     int m_footnotes = 0, m_endnotes = 0;
+    // The notes parts, read when a reference first needs them, and the mark their text starts with.
+    struct NotesPart {
+        bool read = false;
+        QString part;
+        Node xml;
+        Relationships rels;
+    };
+    std::array<NotesPart, 2> m_notesParts; // footnotes, endnotes
+    QString m_noteMark;
+    // How the notes' marks are numbered: Word's defaults unless the settings say otherwise.
+    std::array<QString, 2> m_noteFormats{QStringLiteral("decimal"), QStringLiteral("lowerRoman")};
+    std::array<int, 2> m_noteStarts{1, 1};
     std::vector<const Node*> m_sections;
     size_t m_section = 0;
     QHash<QString, Story> m_storyParts;

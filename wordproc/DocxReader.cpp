@@ -95,7 +95,13 @@ void Reader::readSettings(const Node& settings) {
     for (const Node& c : settings.children) {
         if (c.name == QLatin1String("w:defaultTabStop"))
             m_t.page.defaultTabTwips = clampTwips(intAttr(c, u"w:val", 720), 36, kMaxTwips);
-        else if (c.name == QLatin1String("w:evenAndOddHeaders"))
+        else if (c.name == QLatin1String("w:footnotePr") || c.name == QLatin1String("w:endnotePr")) {
+            const size_t kind = c.name == QLatin1String("w:endnotePr") ? 1 : 0;
+            if (const Node* f = c.child(u"w:numFmt"); f && f->has(u"w:val"))
+                m_noteFormats[kind] = f->attr(u"w:val");
+            if (const Node* n = c.child(u"w:numStart"))
+                m_noteStarts[kind] = qBound(0, intAttr(*n, u"w:val", 1), 32767);
+        } else if (c.name == QLatin1String("w:evenAndOddHeaders"))
             m_t.evenPages = onOff(&c);
         else if (c.name == QLatin1String("w:revisionView")) {
             const QString v = c.attr(u"w:insDel");
@@ -438,14 +444,60 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
             vml(c, st, fmt);
         } else if (name == QLatin1String("w:footnoteReference") ||
                    name == QLatin1String("w:endnoteReference")) {
-            // The notes themselves are not printed; their marks keep their numbers.
+            const bool endnote = name == QLatin1String("w:endnoteReference");
+            // A mark of the file's own follows in the text; otherwise the notes are numbered in order.
             if (c.attr(u"w:customMarkFollows") == QLatin1String("1") ||
-                c.attr(u"w:customMarkFollows") == QLatin1String("true"))
-                continue;
-            int& count = name == QLatin1String("w:footnoteReference") ? m_footnotes : m_endnotes;
-            addText(st, QString::number(++count), fmt);
+                c.attr(u"w:customMarkFollows") == QLatin1String("true")) {
+                m_noteMark.clear();
+            } else {
+                int& count = endnote ? m_endnotes : m_footnotes;
+                const size_t kind = endnote ? 1 : 0;
+                m_noteMark = numberText(m_noteStarts[kind] + count++, m_noteFormats[kind]);
+                addText(st, m_noteMark, fmt);
+            }
+            const int index = st.inNote || st.inTextBox ? -1 : note(c.attr(u"w:id"), endnote, st);
+            if (index >= 0)
+                addRun(st, Run{Run::Note, fmt, index, {}});
+        } else if (name == QLatin1String("w:footnoteRef") || name == QLatin1String("w:endnoteRef")) {
+            if (st.inNote)
+                addText(st, m_noteMark, fmt);
         }
     }
+}
+
+int Reader::note(const QString& id, bool endnote, StoryState& st) {
+    constexpr size_t kMaxNotes = 1000; // each page's notes are laid out for every letter
+    NotesPart& notes = m_notesParts[endnote ? 1 : 0];
+    if (!notes.read) {
+        notes.read = true;
+        for (auto it = m_mainRels.constBegin(); it != m_mainRels.constEnd(); ++it)
+            if (it->type == QLatin1String(endnote ? "endnotes" : "footnotes") && !it->external) {
+                notes.part = m_pkg.target(m_mainRels, it.key(), m_main);
+                notes.xml = m_pkg.xml(notes.part);
+                notes.rels = m_pkg.relationships(notes.part);
+                break;
+            }
+    }
+    if (m_t.notes.size() >= kMaxNotes)
+        return -1;
+    const QLatin1String element(endnote ? "w:endnote" : "w:footnote");
+    for (const Node& n : notes.xml.children) {
+        if (n.name != element || n.attr(u"w:id") != id)
+            continue;
+        Note out;
+        out.endnote = endnote;
+        StoryState inner;
+        inner.blocks = &out.text.blocks;
+        inner.part = notes.part;
+        inner.rels = &notes.rels;
+        inner.inNote = true;
+        inner.inTextBox = st.inTextBox;
+        blocks(n, inner);
+        finishStory(inner);
+        m_t.notes.push_back(std::move(out));
+        return int(m_t.notes.size() - 1);
+    }
+    return -1;
 }
 
 std::vector<Run>* Reader::target(StoryState& st) {

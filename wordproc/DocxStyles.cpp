@@ -379,6 +379,8 @@ QString roman(int n, bool upper) {
     return upper ? out.toUpper() : out;
 }
 
+} // namespace
+
 QString numberText(int n, const QString& format) {
     if (format == QLatin1String("lowerLetter") || format == QLatin1String("upperLetter")) {
         // a..z, then aa..zz, and so on, as Word counts.
@@ -403,8 +405,6 @@ QString numberText(int n, const QString& format) {
     }
     return QString::number(n);
 }
-
-} // namespace
 
 void StyleSheet::readNumbering(const Node& numbering) {
     for (const Node& a : numbering.children) {

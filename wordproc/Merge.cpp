@@ -38,6 +38,12 @@ class Merger::Builder {
         const Table* source;
         std::vector<SizedCell> cells;
     };
+    // Where the notes' references stand; the cursors follow the text as it changes.
+    struct NoteRef {
+        QTextCursor at;
+        int note;
+        int record;
+    };
 
 public:
     Builder(Merger& merger, QTextDocument& doc) : m(merger), m_doc(doc), m_cursor(&doc) {}
@@ -210,12 +216,101 @@ public:
 
     bool hasPageFields() const { return m_pageFields; }
 
+    // Notes' references in the stories to come are kept, for endnotes() and placeNotes().
+    void collectNotes() { m_collectNotes = true; }
+
+    // The endnotes referred to so far, after the text, from a new page on, as LibreOffice prints them;
+    // each merges the record in force at its reference.
+    void endnotes() {
+        bool first = true;
+        for (const NoteRef& ref : m_noteRefs) {
+            const Note& note = m.m_t->notes[size_t(ref.note)];
+            if (!note.endnote || note.text.empty())
+                continue;
+            m_breakNext = first;
+            first = false;
+            Cursor c{ref.record, false};
+            story(note.text, c);
+        }
+        m_breakNext = false;
+    }
+
+    // Sets the footnotes at the foot of the pages their references fall on, and keeps the body clear of
+    // them: the lines that would run into the notes go on to the next page, the paragraph split there.
+    // Notes taller than most of a page run on to the next page, at worst onto one of their own.
+    void placeNotes(std::vector<std::vector<NoteSlice>>& out, double pageHeight) {
+        if (std::none_of(m_noteRefs.begin(), m_noteRefs.end(),
+                         [&](const NoteRef& r) { return !m.m_t->notes[size_t(r.note)].endnote; }))
+            return;
+        const double above = twipsToLayout(kNoteAreaTwips);
+        // The notes leave at least a quarter of the page to the body, as LibreOffice's do.
+        const double most = qMax(pageHeight * 0.75 - above, twipsToLayout(240));
+        std::vector<NoteSlice> carry;
+        constexpr int kMaxNotePages = 20000;
+        for (int p = 0; p < kMaxNotePages; ++p) {
+            if (p >= m_doc.pageCount()) {
+                if (carry.empty())
+                    break;
+                addEmptyPage();
+            }
+            std::vector<NoteSlice> slices, rest;
+            // Moving text on takes its references along: the notes are laid out again, a few times at most.
+            for (int attempt = 0; attempt < 4; ++attempt) {
+                slices = carry;
+                rest.clear();
+                std::vector<const NoteRef*> here;
+                for (const NoteRef& r : m_noteRefs)
+                    if (!m.m_t->notes[size_t(r.note)].endnote && pageOf(r.at, pageHeight) == p)
+                        here.push_back(&r);
+                if (!here.empty()) {
+                    auto doc = layNotes(here);
+                    const double h = doc->documentLayout()->documentSize().height();
+                    if (h > 0)
+                        slices.push_back(NoteSlice{std::move(doc), 0, h});
+                }
+                if (slices.empty())
+                    break;
+                double room = most;
+                for (size_t i = 0; i < slices.size(); ++i) {
+                    NoteSlice& s = slices[i];
+                    if (s.to - s.from <= room) {
+                        room -= s.to - s.from;
+                        continue;
+                    }
+                    const double cut = lineEndBefore(*s.text, s.from, s.from + room);
+                    if (cut > s.from) {
+                        rest.push_back(NoteSlice{s.text, cut, s.to});
+                        s.to = cut;
+                        ++i;
+                    }
+                    rest.insert(rest.end(), slices.begin() + qsizetype(i), slices.end());
+                    slices.erase(slices.begin() + qsizetype(i), slices.end());
+                    break;
+                }
+                double height = above;
+                for (const NoteSlice& s : slices)
+                    height += s.to - s.from;
+                if (!moveOn(p, (p + 1) * pageHeight - height, pageHeight))
+                    break;
+            }
+            if (!slices.empty()) {
+                out.resize(size_t(p) + 1);
+                out[size_t(p)] = std::move(slices);
+            }
+            carry = std::move(rest);
+        }
+    }
+
     // The page of the document that the story's block `index` starts on, as the last story() laid it
     // out in pages of `pageHeight`.
     int pageOfStoryBlock(size_t index, double pageHeight) const {
         if (index >= m_blockStarts.size())
             return m_doc.pageCount();
-        const QTextBlock b = m_doc.findBlockByNumber(m_blockStarts[index]);
+        int number = m_blockStarts[index];
+        for (int split : m_splits)
+            if (split <= number)
+                ++number;
+        const QTextBlock b = m_doc.findBlockByNumber(number);
         if (!b.isValid())
             return m_doc.pageCount();
         const QTextLayout* lines = b.layout();
@@ -423,6 +518,115 @@ public:
     }
 
 private:
+    // The page of the document that the text at `at` lies on.
+    int pageOf(const QTextCursor& at, double pageHeight) const {
+        const QTextBlock b = at.block();
+        const QTextLine line = b.layout()->lineForTextPosition(at.position() - b.position());
+        const double y = m_doc.documentLayout()->blockBoundingRect(b).top() + (line.isValid() ? line.y() : 0);
+        return pageAt(y, pageHeight);
+    }
+
+    // The notes of `refs`, one after the other, as wide as the body.
+    std::shared_ptr<QTextDocument> layNotes(const std::vector<const NoteRef*>& refs) {
+        std::shared_ptr<QTextDocument> doc = newBandDocument(m.m_t->page, m.m_t->defaultFamily);
+        Builder b(m, *doc);
+        b.begin();
+        for (const NoteRef* r : refs) {
+            Cursor c{r->record, false};
+            b.story(m.m_t->notes[size_t(r->note)].text, c);
+        }
+        b.end();
+        b.finish();
+        return doc;
+    }
+
+    // The foot of the last line of `doc` that ends between `from` and `to`; failing that the foot of the
+    // first line below `from`, so that each page takes at least a line; `from` when there is none.
+    static double lineEndBefore(const QTextDocument& doc, double from, double to) {
+        const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+        double best = from, first = std::numeric_limits<double>::max();
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+            const double top = layout->blockBoundingRect(b).top();
+            const QTextLayout* lines = b.layout();
+            for (int i = 0; i < lines->lineCount(); ++i) {
+                const double foot = top + lines->lineAt(i).y() + lines->lineAt(i).height();
+                if (foot <= from + 0.5)
+                    continue;
+                first = qMin(first, foot);
+                if (foot <= to + 0.5)
+                    best = qMax(best, foot);
+            }
+        }
+        return best > from ? best : first < std::numeric_limits<double>::max() ? first : from;
+    }
+
+    // A new empty page at the end of the document, for notes that run on past the text.
+    void addEmptyPage() {
+        QTextCursor end(&m_doc);
+        end.movePosition(QTextCursor::End);
+        QTextBlockFormat f;
+        f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        // A line of no height would not make the page count.
+        f.setLineHeight(1, QTextBlockFormat::FixedHeight);
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        end.insertBlock(f, tiny);
+    }
+
+    // Moves the first line of page `page` that reaches below `limit` (document coordinates) on to the
+    // next page, with what follows it; false when there is none, or it cannot move: it opens its page,
+    // or it lies in a table that started on a page before.
+    bool moveOn(int page, double limit, double pageHeight) {
+        QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+        const double pageTop = page * pageHeight;
+        for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+            const QRectF rect = layout->blockBoundingRect(b);
+            if (rect.bottom() <= limit + 0.5)
+                continue;
+            const QTextLayout* lines = b.layout();
+            for (int i = 0; i < lines->lineCount(); ++i) {
+                const QTextLine line = lines->lineAt(i);
+                const double top = rect.top() + line.y();
+                const int on = pageAt(top, pageHeight);
+                if (on < page || top + line.height() <= limit + 0.5)
+                    continue;
+                if (on > page || top - pageTop < 1)
+                    return false;
+                if (QTextTable* table = QTextCursor(b).currentTable()) {
+                    const double tableTop = layout->frameBoundingRect(table).top();
+                    QTextTableFormat tf = table->format();
+                    if (pageAt(tableTop, pageHeight) != page || tableTop - pageTop < 1 ||
+                        tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+                        return false;
+                    tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                    table->setFormat(tf);
+                    return true;
+                }
+                QTextBlockFormat f = b.blockFormat();
+                if (i == 0) {
+                    f.setTopMargin(0);
+                    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                    QTextCursor(b).setBlockFormat(f);
+                    return true;
+                }
+                // The paragraph goes on at the next page's top: no space above it, no first-line indent.
+                QTextBlockFormat head = f;
+                head.setBottomMargin(0);
+                f.setTopMargin(0);
+                f.setTextIndent(0);
+                f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                const int number = b.blockNumber();
+                QTextCursor at(b);
+                at.setPosition(b.position() + line.textStart());
+                at.insertBlock(f, b.charFormat());
+                QTextCursor(m_doc.findBlockByNumber(number)).setBlockFormat(head);
+                m_splits.push_back(number + 1);
+                return true;
+            }
+        }
+        return false;
+    }
+
     // Where the paragraphs of one flow (the story, a table cell) stand.
     struct Flow {
         bool fresh = true; // the flow's empty first block takes the next paragraph
@@ -454,6 +658,11 @@ private:
             // A new page drops the space after the paragraph before the break, and keeps the space
             // before this one, as LibreOffice sets it.
             f.setTopMargin(twipsToLogical(p.format.beforeTwips));
+        if (m_breakNext && &flow == &m_flow) {
+            f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            f.setTopMargin(twipsToLogical(p.format.beforeTwips));
+            m_breakNext = false;
+        }
         if (m_lowered && &flow == &m_flow) {
             // Only the first page's lowered start comes before it: no page of its own.
             f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
@@ -524,6 +733,15 @@ private:
                     if (besideText(fl) && cur.block().length() == 1 && !cur.currentTable())
                         keepClear(cur, fl);
                     m_anchors.push_back(Anchor{cur.block().blockNumber(), r.index, c.record});
+                }
+                break;
+            case Run::Note:
+                if (m_collectNotes && !c.exhausted && r.index >= 0 && size_t(r.index) < m.m_t->notes.size()) {
+                    flush();
+                    // The text that follows is inserted at the cursor's place, which stays before it.
+                    QTextCursor at = cur;
+                    at.setKeepPositionOnInsert(true);
+                    m_noteRefs.push_back(NoteRef{at, r.index, c.record});
                 }
                 break;
             }
@@ -691,8 +909,9 @@ private:
             ++headers;
         if (headers < rows)
             tf.setHeaderRowCount(headers);
-        if (t.pageBreakBefore && !m_lowered)
+        if ((t.pageBreakBefore && !m_lowered) || m_breakNext)
             tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        m_breakNext = false;
         m_lowered = false;
 
         // Qt lays a table over the empty block it is inserted into: an empty paragraph before the table
@@ -816,6 +1035,10 @@ private:
     QTextCursor* m_pendingCursor = nullptr;
     std::set<int> m_pictures;
     std::vector<SizedTable> m_sized;
+    bool m_collectNotes = false;
+    bool m_breakNext = false; // the next paragraph of the story starts a new page
+    std::vector<NoteRef> m_noteRefs;
+    std::vector<int> m_splits; // blocks that placeNotes() split off, in order
 };
 
 Merger::Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataSource> data)
@@ -937,6 +1160,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         body.finish();
         body.placeFloats(copy.pictures, top, height);
         body.dropSpaceAtPageTops(height);
+        body.placeNotes(copy.notes, height);
         if (body.hasPageFields()) {
             copy.pageFields = true;
             setPageNumbers(*copy.body, 0, copy.numberedPages(), height, copy.firstPage);
@@ -957,7 +1181,9 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         Builder body(*this, *copy.body);
         body.begin();
         lowerFirstPage(body);
+        body.collectNotes();
         body.story(m_t->body, cursor);
+        body.endnotes();
         body.end();
         if (!checkLayout(*copy.body).holds)
             throw tooLong();
@@ -994,6 +1220,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         int sinceCheck = 0;
         body.begin();
         lowerFirstPage(body);
+        body.collectNotes();
         while (r < limit && cut < 0) {
             starts.emplace_back(r, body.nextBlock());
             cursor = Cursor{r, false};

@@ -714,10 +714,10 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
         painter.restore();
     };
     pictures(true);
-    painter.save();
     const double top = index == 0 && copy.firstBodyTop >= 0 ? copy.firstBodyTop
                        : copy.bodyTop >= 0                  ? copy.bodyTop
                                                             : twipsToLayout(page.topTwips);
+    painter.save();
     painter.translate(left, top);
     // Lines of a paragraph that runs on to the next page lie below this page's text area.
     const QRectF area(-left, index * size.height(), pageWidth, size.height());
@@ -725,6 +725,27 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
     painter.setClipRect(area);
     paintDocument(painter, doc, area);
     painter.restore();
+    if (size_t(index) < copy.notes.size() && !copy.notes[size_t(index)].empty()) {
+        const std::vector<NoteSlice>& slices = copy.notes[size_t(index)];
+        double y = top + size.height();
+        for (const NoteSlice& slice : slices)
+            y -= slice.to - slice.from;
+        const double width = size.width();
+        const double ruleY = y - twipsToLayout(kNoteRuleGapTwips);
+        painter.save();
+        painter.setPen(QPen(Qt::black, twipsToLayout(kNoteRuleTwips), Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(QPointF(left, ruleY), QPointF(left + width / 4, ruleY));
+        painter.restore();
+        for (const NoteSlice& slice : slices) {
+            const QRectF part(0, slice.from, width, slice.to - slice.from);
+            painter.save();
+            painter.translate(left, y - slice.from);
+            painter.setClipRect(part.adjusted(-left, 0, left, 0));
+            paintDocument(painter, *slice.text, part);
+            painter.restore();
+            y += slice.to - slice.from;
+        }
+    }
     band(header, true);
     band(footer, false);
     pictures(false);

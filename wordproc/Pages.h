@@ -129,6 +129,19 @@ struct SectionBands {
     std::unique_ptr<QTextDocument> header, footer, firstHeader, firstFooter, evenHeader, evenFooter;
 };
 
+// Footnotes print at the foot of the body's room as LibreOffice sets them: under a rule a quarter of the
+// text's width, which stands a little above them and further below the body's last line.
+constexpr int kNoteRuleTwips = 15;     // the rule's width
+constexpr int kNoteRuleGapTwips = 100; // from the rule to the notes' first line
+constexpr int kNoteAreaTwips = 220;    // from the body's room to the notes' first line
+
+// A piece of one page's notes, laid out as wide as the body: its text from `from` to `to` (document
+// coordinates). Notes too long for their page run on to the next one.
+struct NoteSlice {
+    std::shared_ptr<QTextDocument> text;
+    double from = 0, to = 0;
+};
+
 // One run of pages that starts on a new sheet: a letter's record, a label sheet's records, or the
 // whole of a catalog.
 struct PageCopy {
@@ -144,6 +157,8 @@ struct PageCopy {
     double bodyTop = -1;                // layout pixels from the sheet's top; the top margin when negative
     double firstBodyTop = -1;           // the first page's, when it differs
     std::vector<PlacedPicture> pictures;
+    // Per page, the footnotes at its foot, top to bottom (none past the last page that has any).
+    std::vector<std::vector<NoteSlice>> notes;
     // A catalog too long for one layout comes in pieces that number their pages as one document.
     int firstPage = 1;       // what PAGE shows on this copy's first page
     int totalPages = 0;      // what NUMPAGES shows; 0: this copy's own page count

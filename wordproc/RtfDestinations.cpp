@@ -143,6 +143,7 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"falt", &Reader::openFontAlternative},
         {"headerf", &Reader::openHeaderFooter},
         {"footerf", &Reader::openHeaderFooter},
+        {"footnote", &Reader::openNote},
     };
     for (const Entry& e : openers)
         if (w == e.word)
@@ -308,6 +309,35 @@ bool Reader::openHeaderFooter(State& st, GroupLocals& local, Word w) {
     st.inTable = false;
     local.opened = &m_band;
     return true;
+}
+
+// A footnote or endnote: its text is a story of its own, its place a run where its reference stands.
+// Notes in headers, text boxes or other notes are left out.
+bool Reader::openNote(State& st, GroupLocals& local, Word) {
+    flushText(st);
+    if (st.dest != Dest::Body || st.inTextBox || st.story == &m_band || st.story == &m_note ||
+        m_t.notes.size() >= kMaxNotes)
+        return false;
+    // An endnote says so first.
+    QByteArrayView ahead(m_p, qMin<qsizetype>(m_end - m_p, 64));
+    while (!ahead.isEmpty() && (ahead.front() == ' ' || ahead.front() == '\r' || ahead.front() == '\n'))
+        ahead = ahead.sliced(1);
+    m_noteText = Note{};
+    m_noteText.endnote = ahead.startsWith(QByteArrayView("\\ftnalt"));
+    addRun(st, Run{Run::Note, format(st.chr), int(m_t.notes.size()), {}});
+    m_note = StoryBuilder{};
+    m_note.story = &m_noteText.text;
+    st.story = &m_note;
+    st.target = nullptr;
+    st.inResult = false;
+    st.inTable = false;
+    local.opened = &m_note;
+    return true;
+}
+
+void Reader::finishNote() {
+    m_t.notes.push_back(std::move(m_noteText));
+    m_noteText = Note{};
 }
 
 // A shape's text: a story of its own, read as the body is, from a fresh paragraph.

@@ -658,9 +658,9 @@ bool Reader::specialWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "uc") {
         st.uc = qBound(0, param, 16);
     } else if (w == "chftn") {
-        // The note's number where its reference stands; the note's own text is left out.
+        // The note's number where its reference stands, and again at the start of the note's text.
         if (st.dest == Dest::Body && m_skip == 0)
-            text(st, noteMark());
+            text(st, st.story == &m_note ? m_lastMark : (m_lastMark = noteMark()));
         else if (m_skip > 0)
             --m_skip;
     } else if (w == "chpgn") {

@@ -35,6 +35,8 @@ constexpr size_t kMaxTextBoxes = 64;
 constexpr size_t kMaxShapes = 512;
 // Each section keeps copies of its headers and footers; past this many, the last one goes on.
 constexpr size_t kMaxSections = 64;
+// Each page's notes are laid out for every letter; a long report has a few hundred.
+constexpr size_t kMaxNotes = 1000;
 
 enum class Dest : quint8 {
     Body, // text that belongs to a story (or a field result)
@@ -297,6 +299,8 @@ private:
     bool openPictureChoice(State& st, GroupLocals& local, Word word);
     bool openShapePart(State& st, GroupLocals& local, Word word);
     bool openHeaderFooter(State& st, GroupLocals& local, Word word);
+    bool openNote(State& st, GroupLocals& local, Word word);
+    void finishNote();
     // Sections: the paper of the one being read, its end at \sect, its left pages' headers.
     PageSetup& sectionPage();
     void startSection(State& st);
@@ -387,6 +391,10 @@ private:
     int m_footnoteStart = 1, m_endnoteStart = 1;
     char m_footnoteStyle = '1', m_endnoteStyle = 'i';
     QString noteMark();
+    // The note being read, and the mark of the reference last read, which its \chftn repeats.
+    StoryBuilder m_note;
+    Note m_noteText;
+    QString m_lastMark;
     StoryBuilder m_band; // the header or footer being read
     // What the section being read gave: a header or footer for both sides (\header), one for left
     // pages (\headerl); the left pages take the one for both unless they have their own.

@@ -202,6 +202,8 @@ void Reader::closeGroup(State& st, GroupLocals& local) {
     }
     if (local.opened)
         finishStory(*local.opened, st);
+    if (local.opened == &m_note)
+        finishNote();
 }
 
 // A control word and its parameter; m_p is at its first letter.

@@ -84,10 +84,12 @@ struct ParaFormat {
 };
 
 struct Run {
-    enum Kind : quint8 { Text, Tab, LineBreak, Field, Picture, Floating };
+    // Note: where a footnote's or endnote's reference stands, after its mark.
+    enum Kind : quint8 { Text, Tab, LineBreak, Field, Picture, Floating, Note };
     Kind kind = Text;
     int format = 0; // index into Template::formats
-    int index = -1; // Field: into Template::fields; Picture: into Template::pictures; Floating: floats
+    int index = -1; // Field: into Template::fields; Picture: into Template::pictures; Floating: floats;
+                    // Note: into Template::notes
     QString text;   // Text only
 };
 
@@ -194,6 +196,13 @@ struct Story {
     bool empty() const { return blocks.empty(); }
 };
 
+// A footnote, printed at the foot of the page its reference falls on, or an endnote, printed after the
+// body; its text starts with its own mark as the file gives it.
+struct Note {
+    bool endnote = false;
+    Story text;
+};
+
 struct PageSetup {
     int widthTwips = 12240; // Letter
     int heightTwips = 15840;
@@ -244,6 +253,7 @@ struct Template {
     std::vector<Picture> pictures;
     std::vector<Floating> floats;
     std::vector<Story> textBoxes;
+    std::vector<Note> notes; // in the order of their references
     // The sections after the first, whose page and headers are the ones above.
     std::vector<Section> sections;
 };

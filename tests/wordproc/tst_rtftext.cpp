@@ -134,18 +134,28 @@ private slots:
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
     }
 
-    // A reference prints the note's number, raised as its characters are; the note's text stays out of
-    // the body. Endnotes count on their own, in lower-case roman numerals unless the document says.
-    void footnoteReferencesWithoutTheirText() {
+    // A reference prints the note's number, raised as its characters are; the note's text goes into a
+    // note of its own, which starts with the same number. Endnotes count on their own, in lower-case
+    // roman numerals unless the document says.
+    void footnoteReferencesAndTheirNotes() {
         const Template t = readWith(
             kFonts,
             "\\ftnnar\\aftnnrlc\\pard\\plain See{\\super\\chftn}{\\footnote\\pard\\plain{\\super\\chftn} "
-            "Hidden "
-            "note.} and{\\super\\chftn}{\\footnote \\ftnalt\\pard\\plain{\\super\\chftn} Hidden end.} "
-            "then{\\super\\chftn}{\\footnote\\pard Hidden again.}.\\par ");
+            "Foot "
+            "note.} and{\\super\\chftn}{\\footnote \\ftnalt\\pard\\plain{\\super\\chftn} End note.} "
+            "then{\\super\\chftn}{\\footnote\\pard Plain note.}.\\par ");
         QCOMPARE(paragraphTexts(t.body), QStringList({QStringLiteral("See1 andi then2.")}));
         const Paragraph& p = std::get<Paragraph>(t.body.blocks.at(0));
-        QCOMPARE(p.runs.size(), size_t(7));
+        QCOMPARE(p.runs.size(), size_t(10));
+        QCOMPARE(p.runs.at(2).kind, Run::Note);
+        QCOMPARE(p.runs.at(2).index, 0);
+        QCOMPARE(t.notes.size(), size_t(3));
+        QCOMPARE(paragraphTexts(t.notes[0].text), QStringList({QStringLiteral("1 Foot note.")}));
+        QCOMPARE(paragraphTexts(t.notes[1].text), QStringList({QStringLiteral("i End note.")}));
+        QCOMPARE(paragraphTexts(t.notes[2].text), QStringList({QStringLiteral("Plain note.")}));
+        QVERIFY(!t.notes[0].endnote);
+        QVERIFY(t.notes[1].endnote);
+        QVERIFY(!t.notes[2].endnote);
         QCOMPARE(p.runs.at(1).text, QStringLiteral("1"));
         QCOMPARE(t.formats.at(size_t(p.runs.at(1).format)).script, CharFormat::Script::Super);
         QCOMPARE(t.formats.at(size_t(p.runs.at(0).format)).script, CharFormat::Script::Normal);

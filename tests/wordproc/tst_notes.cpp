@@ -1,0 +1,324 @@
+// Footnotes and endnotes: read from RTF and Word 2007+ templates, merged, and laid out at the foot of the
+// page of their reference (footnotes) or after the text (endnotes).
+#include "DocxSamples.h"
+#include "Samples.h"
+#include "wordproc/DataSource.h"
+#include "wordproc/DocxReader.h"
+#include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
+#include "wordproc/RtfReader.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QtTest>
+
+using namespace wordproc;
+
+namespace {
+
+struct Shown {
+    std::shared_ptr<const Template> t;
+    PageCopy copy;
+};
+
+QByteArray rtf(const QByteArray& body) {
+    return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Liberation Serif;}}\\paperw12240\\paperh15840"
+           "\\margl1440\\margr1440\\margt1440\\margb1440\\headery720\\footery720 " +
+           body + "}";
+}
+
+Shown show(Template t, std::shared_ptr<const DataSource> data = nullptr) {
+    Shown s;
+    s.t = std::make_shared<const Template>(std::move(t));
+    s.copy = Merger(s.t, std::move(data)).next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
+Shown showRtf(const QByteArray& body, std::shared_ptr<const DataSource> data = nullptr) {
+    return show(readRtf(rtf(body), "notes.rtf"), std::move(data));
+}
+
+// A footnote as Word writes it: the mark, then the note with the mark again.
+QByteArray footnote(const QByteArray& text, bool endnote = false) {
+    return "{\\super\\chftn}{\\footnote" + QByteArray(endnote ? "\\ftnalt" : "") +
+           "\\pard\\plain\\fs20{\\super\\chftn} " + text + "}";
+}
+
+// `count` paragraphs of filler text, enough for some pages.
+QByteArray filler(int count) {
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += "\\pard\\plain\\fs24 Line " + QByteArray::number(i) + " of the letter.\\par ";
+    return out;
+}
+
+// The foot of the body's last line on `page`, in document coordinates; 0 when none.
+double lastLineFoot(const QTextDocument& doc, int page) {
+    const double pageHeight = doc.pageSize().height();
+    double foot = 0;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const double top = doc.documentLayout()->blockBoundingRect(b).top();
+        for (int i = 0; i < b.layout()->lineCount(); ++i) {
+            const QTextLine line = b.layout()->lineAt(i);
+            if (pageAt(top + line.y(), pageHeight) == page && line.height() > 1)
+                foot = qMax(foot, top + line.y() + line.height());
+        }
+    }
+    return foot;
+}
+
+double notesHeight(const PageCopy& copy, int page) {
+    double h = 0;
+    if (size_t(page) < copy.notes.size())
+        for (const NoteSlice& s : copy.notes[size_t(page)])
+            h += s.to - s.from;
+    return h;
+}
+
+QString notesText(const PageCopy& copy, int page) {
+    QString text;
+    if (size_t(page) < copy.notes.size())
+        for (const NoteSlice& s : copy.notes[size_t(page)])
+            text += s.text->toPlainText();
+    return text;
+}
+
+QImage sheet(const Shown& s, int page) {
+    const PageSetup& pg = s.t->page;
+    constexpr double dpi = 144;
+    QImage image(qRound(pg.widthTwips * dpi / 1440), qRound(pg.heightTwips * dpi / 1440),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(dpi / kLayoutDpi, dpi / kLayoutDpi);
+    paintSheet(painter, s.copy, page, pg);
+    return image;
+}
+
+// Rows of the image (144 dpi) between `top` and `bottom` that hold dark pixels.
+std::vector<int> darkRows(const QImage& image, int top, int bottom, int left = 0, int right = -1) {
+    std::vector<int> rows;
+    if (right < 0)
+        right = image.width() - 1;
+    for (int y = qMax(0, top); y <= bottom && y < image.height(); ++y)
+        for (int x = left; x <= right; ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                rows.push_back(y);
+                break;
+            }
+    return rows;
+}
+
+} // namespace
+
+class TestNotes : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rtfFootnoteKeepsItsTextAndMark() {
+        const Template t =
+            readRtf(rtf("\\pard Before" + footnote("The note's own text.") + " after.\\par "), "n.rtf");
+        QCOMPARE(t.notes.size(), size_t(1));
+        QVERIFY(!t.notes[0].endnote);
+        const auto& runs = std::get<Paragraph>(t.body.blocks.at(0)).runs;
+        QString body;
+        int noteRuns = 0;
+        for (const Run& r : runs) {
+            body += r.text;
+            noteRuns += r.kind == Run::Note && r.index == 0;
+        }
+        QCOMPARE(body, QStringLiteral("Before1 after."));
+        QCOMPARE(noteRuns, 1);
+        const auto& note = std::get<Paragraph>(t.notes[0].text.blocks.at(0));
+        QString text;
+        for (const Run& r : note.runs)
+            text += r.text;
+        QCOMPARE(text, QStringLiteral("1 The note's own text."));
+        QCOMPARE(t.formats[size_t(note.runs.front().format)].script, CharFormat::Script::Super);
+    }
+
+    void footnotePrintsAtTheFootOfItsPageAboveTheFooter() {
+        const QByteArray footer = "{\\footer\\pard\\plain\\fs24 Footer line\\par}";
+        const Shown s = showRtf(footer + "\\pard\\plain\\fs24 Opening" + footnote("The first note.") +
+                                "\\par " + filler(60));
+        const Shown plain = showRtf(footer + "\\pard\\plain\\fs24 Opening\\par " + filler(60));
+        QVERIFY(notesText(s.copy, 0).contains(QStringLiteral("The first note.")));
+        QVERIFY(notesText(s.copy, 1).isEmpty());
+        const double pageHeight = s.copy.body->pageSize().height();
+        const double notes = notesHeight(s.copy, 0);
+        QVERIFY(notes > twipsToLayout(200));
+        // The body of that page ends above the notes and their rule, and higher than without the note.
+        const double foot = lastLineFoot(*s.copy.body, 0);
+        QVERIFY2(foot <= pageHeight - notes - twipsToLayout(kNoteAreaTwips) + 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(foot).arg(pageHeight - notes)));
+        QVERIFY(foot < lastLineFoot(*plain.copy.body, 0) - notes / 2);
+        // On the sheet: the rule, a quarter of the text's width, then the note's text, then the footer.
+        const QImage image = sheet(s, 0);
+        const double scale = 144 / kLayoutDpi;
+        const int notesTop = qRound((s.copy.bodyTop + pageHeight - notes) * scale);
+        const int bodyFoot = qRound((s.copy.bodyTop + pageHeight) * scale);
+        const int left = qRound(twipsToLayout(1440) * scale);
+        const int quarter = qRound(twipsToLayout((12240 - 2880) / 4) * scale);
+        const std::vector<int> rule =
+            darkRows(image, notesTop - 20, notesTop - 2, left + 20, left + quarter - 4);
+        QVERIFY(!rule.empty());
+        QVERIFY(darkRows(image, notesTop - 20, notesTop - 2, left + quarter + 4, image.width() - 1).empty());
+        const std::vector<int> text = darkRows(image, notesTop, bodyFoot);
+        QVERIFY(!text.empty());
+        const std::vector<int> footerRows = darkRows(image, bodyFoot + 1, image.height() - 1);
+        QVERIFY(!footerRows.empty());
+        QVERIFY(text.back() < footerRows.front());
+    }
+
+    void aReferenceThatCannotStayTakesItsNoteToTheNextPage() {
+        // The reference stands on the page's last line: with its note that line no longer fits.
+        const Shown probe = showRtf(filler(200));
+        const QTextDocument& doc = *probe.copy.body;
+        int last = 0;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+            if (pageAt(doc.documentLayout()->blockBoundingRect(b).top(), doc.pageSize().height()) == 0)
+                last = b.blockNumber();
+        const QByteArray before = filler(last);
+        const Shown s = showRtf(before + "\\pard\\plain\\fs24 Reference here" + footnote("Moved note.") +
+                                "\\par " + filler(10));
+        QVERIFY(notesText(s.copy, 0).isEmpty());
+        QVERIFY(notesText(s.copy, 1).contains(QStringLiteral("Moved note.")));
+        // The page holds one line less than without the note.
+        QVERIFY(lastLineFoot(*s.copy.body, 0) < lastLineFoot(*probe.copy.body, 0) - 1);
+    }
+
+    void aParagraphRunsOnPastTheNotes() {
+        // One long paragraph with a note: its lines stop above the notes and go on on the next page.
+        QByteArray words;
+        for (int i = 0; i < 700; ++i)
+            words += "word" + QByteArray::number(i) + " ";
+        const Shown s = showRtf("\\pard\\plain\\fs24 Start" + footnote("Note of the long paragraph.") + " " +
+                                words + "\\par ");
+        QVERIFY(notesText(s.copy, 0).contains(QStringLiteral("Note of the long paragraph.")));
+        const double pageHeight = s.copy.body->pageSize().height();
+        QVERIFY(lastLineFoot(*s.copy.body, 0) <=
+                pageHeight - notesHeight(s.copy, 0) - twipsToLayout(kNoteAreaTwips) + 1);
+        QVERIFY(s.copy.pageCount() >= 2);
+        const QString all = s.copy.body->toPlainText();
+        QVERIFY(all.contains(QStringLiteral("word0 ")));
+        QVERIFY(all.contains(QStringLiteral("word699")));
+    }
+
+    void mergeFieldsInNotesMerge() {
+        const auto data =
+            DataSource::parse(samples::dataFile({"Cust_Name"}, {{"Ann Smith"}, {"Bo Li"}}), "d.txt");
+        const QByteArray field = "{\\field{\\*\\fldinst MERGEFIELD Cust_Name}{\\fldrslt Name}}";
+        const QByteArray body = "\\pard Dear you" + footnote("Written for " + field + ".") + "\\par ";
+        Shown s;
+        s.t = std::make_shared<const Template>(readRtf(rtf(body), "n.rtf"));
+        Merger merger(s.t, data);
+        s.copy = merger.next();
+        QVERIFY(notesText(s.copy, 0).contains(QStringLiteral("Written for Ann Smith.")));
+        const PageCopy second = merger.next();
+        QVERIFY(notesText(second, 0).contains(QStringLiteral("Written for Bo Li.")));
+    }
+
+    void aNoteTallerThanItsPageRunsOnAndKeepsItsText() {
+        QByteArray longNote;
+        for (int i = 0; i < 120; ++i)
+            longNote += "\\par Note line " + QByteArray::number(i);
+        const Shown s = showRtf("\\pard\\plain\\fs24 Short body" + footnote("Start" + longNote) + "\\par ");
+        QVERIFY(s.copy.pageCount() >= 2);
+        // Every line of the note is on one page or the next, in order, once.
+        double shown = 0;
+        const QTextDocument* text = nullptr;
+        double next = 0;
+        for (int page = 0; page < s.copy.pageCount(); ++page)
+            for (const NoteSlice& slice :
+                 size_t(page) < s.copy.notes.size() ? s.copy.notes[size_t(page)] : std::vector<NoteSlice>{}) {
+                QVERIFY(!text || text == slice.text.get());
+                text = slice.text.get();
+                QCOMPARE(slice.from, next);
+                next = slice.to;
+                shown += slice.to - slice.from;
+                QVERIFY(slice.to - slice.from <= s.copy.body->pageSize().height());
+            }
+        QVERIFY(text);
+        QVERIFY(text->toPlainText().contains(QStringLiteral("Note line 119")));
+        QVERIFY(std::abs(shown - text->documentLayout()->documentSize().height()) < 1);
+        QVERIFY(!notesText(s.copy, 1).isEmpty());
+    }
+
+    void endnotesFollowTheTextOnANewPage() {
+        const Shown s = showRtf("\\pard\\plain\\fs24 Body" + footnote("The end text.", true) + " and" +
+                                footnote("A foot text.") + "\\par ");
+        QCOMPARE(s.t->notes.size(), size_t(2));
+        QVERIFY(s.t->notes[0].endnote);
+        QVERIFY(!s.t->notes[1].endnote);
+        QCOMPARE(s.copy.pageCount(), 2);
+        QVERIFY(notesText(s.copy, 0).contains(QStringLiteral("A foot text.")));
+        QVERIFY(!notesText(s.copy, 0).contains(QStringLiteral("end text")));
+        // The endnote's text opens page 2 of the body.
+        const QTextDocument& doc = *s.copy.body;
+        bool found = false;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+            if (b.text().contains(QStringLiteral("The end text."))) {
+                found = true;
+                QCOMPARE(pageAt(doc.documentLayout()->blockBoundingRect(b).top(), doc.pageSize().height()),
+                         1);
+            }
+        QVERIFY(found);
+        // Word numbers endnotes in small roman numerals unless the file says otherwise.
+        QVERIFY(s.copy.body->toPlainText().startsWith(QStringLiteral("Bodyi and1\n")));
+    }
+
+    void docxFootnotePrintsAtTheFoot() {
+        using namespace docxsamples;
+        const QByteArray notes =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:footnotes " + kW +
+            "><w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p></w:footnote>"
+            "<w:footnote w:id=\"1\"><w:p><w:r><w:rPr><w:vertAlign w:val=\"superscript\"/></w:rPr>"
+            "<w:footnoteRef/></w:r>" +
+            run(" The Word note.") + "</w:p></w:footnote></w:footnotes>";
+        const QByteArray body =
+            paragraph(run("Text") +
+                      "<w:r><w:rPr><w:vertAlign w:val=\"superscript\"/></w:rPr><w:footnoteReference "
+                      "w:id=\"1\"/></w:r>" +
+                      run(" goes on."));
+        const Shown s = show(
+            readDocx(zipParts(package(document(body), {{"footnotes", "footnotes.xml", notes}})), "n.docx"));
+        QCOMPARE(s.t->notes.size(), size_t(1));
+        QCOMPARE(s.copy.body->toPlainText(), QStringLiteral("Text1 goes on."));
+        QCOMPARE(notesText(s.copy, 0), QStringLiteral("1 The Word note."));
+        QCOMPARE(s.copy.pageCount(), 1);
+    }
+
+    void docxEndnotesAreNumberedAsTheSettingsSay() {
+        using namespace docxsamples;
+        const auto endnotes = [](const QByteArray& ids) {
+            QByteArray out =
+                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:endnotes " + kW + ">";
+            for (const char id : ids)
+                out += "<w:endnote w:id=\"" + QByteArray(1, id) + "\"><w:p><w:r><w:endnoteRef/></w:r>" +
+                       run(" End " + QByteArray(1, id) + ".") + "</w:p></w:endnote>";
+            return out + "</w:endnotes>";
+        };
+        const QByteArray body = paragraph(run("A") + "<w:r><w:endnoteReference w:id=\"2\"/></w:r>" +
+                                          run(" B") + "<w:r><w:endnoteReference w:id=\"3\"/></w:r>");
+        // Word numbers endnotes in small roman numerals by default.
+        const Shown roman = show(readDocx(
+            zipParts(package(document(body), {{"endnotes", "endnotes.xml", endnotes("23")}})), "e.docx"));
+        QCOMPARE(roman.copy.body->toPlainText(), QStringLiteral("Ai Bii\ni End 2.\nii End 3."));
+        QCOMPARE(roman.copy.pageCount(), 2);
+        QVERIFY(roman.copy.notes.empty());
+        const QByteArray settings =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:settings " + kW +
+            "><w:endnotePr><w:numFmt w:val=\"upperLetter\"/><w:numStart "
+            "w:val=\"3\"/></w:endnotePr></w:settings>";
+        const Shown letters =
+            show(readDocx(zipParts(package(document(body), {{"endnotes", "endnotes.xml", endnotes("23")},
+                                                            {"settings", "settings.xml", settings}})),
+                          "e.docx"));
+        QCOMPARE(letters.copy.body->toPlainText(), QStringLiteral("AC BD\nC End 2.\nD End 3."));
+    }
+};
+
+QTEST_MAIN(TestNotes)
+#include "tst_notes.moc"
