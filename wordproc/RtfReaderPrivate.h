@@ -253,6 +253,7 @@ struct GroupLocals {
     ShapeProperty property;
     Field field;
     bool hadInstruction = false;
+    bool resultInBody = false;      // the field's result went to the story as its own paragraphs
     StoryBuilder* opened = nullptr; // a header or footer story this group holds
 };
 

@@ -194,7 +194,7 @@ void Reader::closeGroup(State& st, GroupLocals& local) {
     m_lead = -1;
     if (st.dest == Dest::Picture && st.picture == &local.picture) {
         finishPicture(st, local.picture);
-    } else if (st.dest == Dest::Field && st.field == &local.field) {
+    } else if (st.dest == Dest::Field && st.field == &local.field && !local.resultInBody) {
         State outer = st;
         outer.dest = Dest::Body;
         finishField(outer, local.field, local.hadInstruction);
