@@ -13,4 +13,4 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev libzip-dev fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-urw-base35)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev libzip-dev fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-urw-base35 fonts-droid-fallback)

@@ -194,9 +194,6 @@ private:
     QHash<QString, List> m_lists;
 };
 
-// A number as a list level or a note's mark shows it in `format` (decimal, lowerRoman, upperLetter...).
-QString numberText(int n, const QString& format);
-
 Border border(const Node& b);
 QColor shading(const Node& shd);
 // Symbol and Wingdings characters (bullets above all) as the Unicode characters they show.

@@ -4,6 +4,7 @@
 #include "wordproc/DocxReader.h"
 
 #include "wordproc/DocxPrivate.h"
+#include "wordproc/ListNumbers.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/Twips.h"
 
@@ -452,7 +453,7 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
             } else {
                 int& count = endnote ? m_endnotes : m_footnotes;
                 const size_t kind = endnote ? 1 : 0;
-                m_noteMark = numberText(m_noteStarts[kind] + count++, m_noteFormats[kind]);
+                m_noteMark = listNumberText(m_noteStarts[kind] + count++, m_noteFormats[kind]);
                 addText(st, m_noteMark, fmt);
             }
             const int index = st.inNote || st.inTextBox ? -1 : note(c.attr(u"w:id"), endnote, st);

@@ -2,6 +2,7 @@
 // rPr or pPr element gives.
 
 #include "wordproc/DocxPrivate.h"
+#include "wordproc/ListNumbers.h"
 #include "wordproc/Twips.h"
 
 #include <QSet>
@@ -354,57 +355,7 @@ Level readLevel(const Node& lvl) {
     return l;
 }
 
-QString roman(int n, bool upper) {
-    if (n <= 0 || n >= 4000)
-        return QString::number(n);
-    static const std::array<std::pair<int, const char*>, 13> parts{{{1000, "m"},
-                                                                    {900, "cm"},
-                                                                    {500, "d"},
-                                                                    {400, "cd"},
-                                                                    {100, "c"},
-                                                                    {90, "xc"},
-                                                                    {50, "l"},
-                                                                    {40, "xl"},
-                                                                    {10, "x"},
-                                                                    {9, "ix"},
-                                                                    {5, "v"},
-                                                                    {4, "iv"},
-                                                                    {1, "i"}}};
-    QString out;
-    for (const auto& [value, letters] : parts)
-        while (n >= value) {
-            out += QLatin1String(letters);
-            n -= value;
-        }
-    return upper ? out.toUpper() : out;
-}
-
 } // namespace
-
-QString numberText(int n, const QString& format) {
-    if (format == QLatin1String("lowerLetter") || format == QLatin1String("upperLetter")) {
-        // a..z, then aa..zz, and so on, as Word counts.
-        if (n <= 0)
-            return QString::number(n);
-        const QChar letter = QChar(u'a' + (n - 1) % 26);
-        QString s(qMin(1 + (n - 1) / 26, 50), letter);
-        return format == QLatin1String("upperLetter") ? s.toUpper() : s;
-    }
-    if (format == QLatin1String("lowerRoman"))
-        return roman(n, false);
-    if (format == QLatin1String("upperRoman"))
-        return roman(n, true);
-    if (format == QLatin1String("decimalZero"))
-        return n < 10 && n >= 0 ? QStringLiteral("0") + QString::number(n) : QString::number(n);
-    if (format == QLatin1String("none"))
-        return {};
-    if (format == QLatin1String("ordinal")) {
-        const int t = n % 100, u = n % 10;
-        const char* suffix = t >= 11 && t <= 13 ? "th" : u == 1 ? "st" : u == 2 ? "nd" : u == 3 ? "rd" : "th";
-        return QString::number(n) + QLatin1String(suffix);
-    }
-    return QString::number(n);
-}
 
 void StyleSheet::readNumbering(const Node& numbering) {
     for (const Node& a : numbering.children) {
@@ -486,7 +437,7 @@ QString StyleSheet::nextNumber(const QString& numId, int lvl) {
             const int k = text.at(i + 1).unicode() - '1';
             const Level* l = level(numId, k);
             if (k <= lvl)
-                out += numberText(list.counters[size_t(k)], l ? l->format : QStringLiteral("decimal"));
+                out += listNumberText(list.counters[size_t(k)], l ? l->format : QStringLiteral("decimal"));
             ++i;
             continue;
         }

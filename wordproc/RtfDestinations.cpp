@@ -89,7 +89,7 @@ void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, i
     // The group's first word may open a destination.
     if (first && openDestination(st, local, w, starred))
         return;
-    static constexpr std::array<WordHandler, 11> handlers{
+    static constexpr std::array<WordHandler, 13> handlers{
         &Reader::propertyWord,   // Body
         &Reader::ignoreWord,     // Skip
         &Reader::fontTableWord,  // FontTable
@@ -101,8 +101,10 @@ void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, i
         &Reader::shapeWord,      // Shape
         &Reader::ignoreWord,     // ShapeName
         &Reader::ignoreWord,     // ShapeValue
+        &Reader::listWord,       // ListTable
+        &Reader::listWord,       // ListText
     };
-    static_assert(size_t(Dest::ShapeValue) + 1 == handlers.size());
+    static_assert(size_t(Dest::ListText) + 1 == handlers.size());
     (this->*handlers[size_t(st.dest)])(st, w, hasParam, param);
 }
 
@@ -144,6 +146,17 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"headerf", &Reader::openHeaderFooter},
         {"footerf", &Reader::openHeaderFooter},
         {"footnote", &Reader::openNote},
+        {"listtable", &Reader::openList},
+        {"listoverridetable", &Reader::openList},
+        {"list", &Reader::openList},
+        {"listlevel", &Reader::openList},
+        {"leveltext", &Reader::openList},
+        {"levelnumbers", &Reader::openList},
+        {"listname", &Reader::openList},
+        {"listoverride", &Reader::openList},
+        {"lfolevel", &Reader::openList},
+        {"listtext", &Reader::openListText},
+        {"pntext", &Reader::openListText},
     };
     for (const Entry& e : openers)
         if (w == e.word)

@@ -9,6 +9,16 @@ namespace wordproc {
 
 namespace rtf {
 
+namespace {
+
+bool isTableOfEntries(const QString& instruction) {
+    const QString kind = instruction.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    return kind == QLatin1String("TOC") || kind == QLatin1String("INDEX") || kind == QLatin1String("TOA") ||
+           kind == QLatin1String("BIBLIOGRAPHY");
+}
+
+} // namespace
+
 // What a subgroup of a field holds: the code or the result; and the groups nested in a field's code.
 State Reader::subgroupState(const State& st, GroupLocals& local) {
     State child = st;
@@ -24,6 +34,12 @@ State Reader::subgroupState(const State& st, GroupLocals& local) {
             local.hadInstruction = true;
         } else if (peek.contains("\\fldrslt")) {
             child.dest = Dest::Body;
+            if (local.hadInstruction && isTableOfEntries(local.field.instruction)) {
+                // A table of contents or an index: its stored result is paragraphs with their own
+                // indents and tab stops, printed as they stand, as LibreOffice prints them.
+                local.resultInBody = true;
+                return child;
+            }
             child.target = &local.field.result;
             child.inResult = true;
         } else {

@@ -97,7 +97,9 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
     b.lastContextual = st.contextual;
     p.format.shading = shading(st.paraBack, st.paraFore, st.paraShade);
     p.markFormat = format(st.chr);
-    p.runs = std::move(b.runs);
+    p.runs = listNumber(st, b);
+    p.runs.insert(p.runs.end(), std::make_move_iterator(b.runs.begin()),
+                  std::make_move_iterator(b.runs.end()));
     b.runs.clear();
     return p;
 }
@@ -257,7 +259,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('e', Special);
     set('f', Character | Paragraph | PageWord);
     set('h', PageWord);
-    set('i', Character | TableWord);
+    set('i', Character | Paragraph | TableWord);
     set('k', Character | Paragraph);
     set('l', Paragraph | PageWord | Special);
     set('m', PageWord);
@@ -373,6 +375,11 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.paraShade = 0;
         st.style = 0;
         st.autoBefore = st.autoAfter = st.contextual = false;
+        st.list = st.listLevel = 0;
+    } else if (w == "ls") {
+        st.list = param;
+    } else if (w == "ilvl") {
+        st.listLevel = qBound(0, param, 8);
     } else if (w == "s") {
         st.style = param;
     } else if (w == "sbauto") {

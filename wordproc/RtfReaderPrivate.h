@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 #include <array>
 #include <bitset>
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -50,6 +51,8 @@ enum class Dest : quint8 {
     Shape,      // a shape and its instructions: their words place it, their text is ignored
     ShapeName,  // a shape property's name
     ShapeValue, // a shape property's value
+    ListTable,  // \listtable and \listoverridetable: the lists that number paragraphs
+    ListText,   // a list level's \leveltext: its bytes as they stand, placeholders and all
 };
 
 // A control word's letters, as they stand in the document.
@@ -100,6 +103,40 @@ struct FrameWords {
     bool operator==(const FrameWords&) const = default;
 };
 
+// A level of a list in \listtable: how its paragraphs are numbered.
+struct ListLevel {
+    int nfc = 0; // \levelnfc: 0 arabic, 1 and 2 roman, 3 and 4 letters, 22 two digits, 23 a bullet...
+    int start = 1;
+    int follow = 0; // \levelfollow: 0 a tab after the number, 1 a space, 2 nothing
+    bool noRestart = false;
+    bool legal = false; // \levellegal: the higher levels' numbers shown in arabic
+    // \leveltext: its first character the length, characters below 9 standing for the levels' numbers,
+    // bytes given as \' kept undecoded until the level's font is known.
+    QString text;
+    int font = -1;       // the number's own font, size, bold and italic; -1: the paragraph's
+    int halfPoints = -1; // likewise
+    int bold = -1, italic = -1;
+};
+
+struct ListDefinition {
+    int id = 0;
+    int count = 0; // levels given
+    std::array<ListLevel, 9> levels;
+};
+
+// A \listoverride: what a paragraph's \ls names; the list it numbers by, where its levels start anew
+// or what replaces them, and the counts so far.
+struct ListOverride {
+    int number = 0; // \ls
+    int listId = 0;
+    int levelsGiven = 0; // \lfolevel groups read
+    std::array<int, 9> startAt{-1, -1, -1, -1, -1, -1, -1, -1, -1};
+    std::array<bool, 9> replaced{};
+    std::array<ListLevel, 9> levels; // where `replaced`
+    std::array<int, 9> counters{};
+    std::array<bool, 9> started{};
+};
+
 // One story being read: the paragraph being filled and the table rows around it.
 struct StoryBuilder {
     Story* story = nullptr;
@@ -134,6 +171,9 @@ struct StoryBuilder {
     FrameWords frame;
     Story frameText;
     std::vector<Run> frameAnchors;
+    // The number that Word wrote out for readers without lists (\listtext, \pntext): it prints where
+    // the paragraph's own list does not give one.
+    std::vector<Run> listText;
 };
 
 // One primitive of a Word 97 drawing object (\do), read word by word until the next one starts. Lengths
@@ -193,6 +233,7 @@ struct State {
     // whether it drops its spacing next to a paragraph of the same style (\contextualspace).
     int style = 0;
     bool autoBefore = false, autoAfter = false, contextual = false;
+    int list = 0, listLevel = 0; // \ls and \ilvl: the list that numbers the paragraph; 0: none
     bool hidden = false;
     bool inTable = false;
     bool inResult = false;              // paragraph marks become line breaks
@@ -214,6 +255,7 @@ struct GroupLocals {
     ShapeProperty property;
     Field field;
     bool hadInstruction = false;
+    bool resultInBody = false;      // the field's result went to the story as its own paragraphs
     StoryBuilder* opened = nullptr; // a header or footer story this group holds
 };
 
@@ -310,6 +352,12 @@ private:
     void fontTableWord(State& st, Word word, bool hasParam, int param);
     void colorTableWord(State& st, Word word, bool hasParam, int param);
     void mailMergeWord(State& st, Word word, bool hasParam, int param);
+    // Lists (RtfLists.cpp): their tables, and the number that a paragraph of one starts with.
+    bool openList(State& st, GroupLocals& local, Word word);
+    bool openListText(State& st, GroupLocals& local, Word word);
+    void listWord(State& st, Word word, bool hasParam, int param);
+    ListLevel* listLevel(int override, int level, ListOverride** found);
+    std::vector<Run> listNumber(const State& st, StoryBuilder& b);
 
     // Properties and special characters: valid in the body, a field's code and a field's result.
     void propertyWord(State& st, Word word, bool hasParam, int param);
@@ -400,6 +448,10 @@ private:
     // pages (\headerl); the left pages take the one for both unless they have their own.
     bool m_bothHeader = false, m_bothFooter = false;
     bool m_leftHeader = false, m_leftFooter = false;
+    std::deque<ListDefinition> m_listDefinitions;
+    std::deque<ListOverride> m_listOverrides;
+    ListLevel* m_listLevel = nullptr; // the level being read
+    bool m_listOverrideLast = false;  // the last list group opened was a \listoverride
 };
 
 } // namespace wordproc::rtf

@@ -119,6 +119,12 @@ void Reader::textByte(State& st, uchar byte) {
             addRun(st, Run{Run::Tab, format(st.chr), -1, {}});
         return;
     }
+    if (st.dest == Dest::ListText) {
+        // Undecoded: the bytes below 9 stand for numbers, the rest are in the level's font.
+        if (m_listLevel && m_listLevel->text.size() < 256)
+            m_listLevel->text += QChar(byte);
+        return;
+    }
     if (st.dest == Dest::FontTable) {
         if (byte == ';' && !st.fontAlt)
             finishFontEntry();
@@ -188,7 +194,7 @@ void Reader::closeGroup(State& st, GroupLocals& local) {
     m_lead = -1;
     if (st.dest == Dest::Picture && st.picture == &local.picture) {
         finishPicture(st, local.picture);
-    } else if (st.dest == Dest::Field && st.field == &local.field) {
+    } else if (st.dest == Dest::Field && st.field == &local.field && !local.resultInBody) {
         State outer = st;
         outer.dest = Dest::Body;
         finishField(outer, local.field, local.hadInstruction);

@@ -180,6 +180,25 @@ private slots:
         QCOMPARE(std::get<Paragraph>(t.body.blocks.at(0)).format.firstTwips, -360);
     }
 
+    // A table of contents prints its stored entries as paragraphs of their own, each with its indent and
+    // its dotted tab stop; the page references in it and a merge field beside it stay fields.
+    void tableOfContentsEntriesAreParagraphs() {
+        const Template t = readWith(
+            kFonts,
+            "\\pard\\tqr\\tldot\\tx8630 {\\field{\\*\\fldinst { TOC \\\\o }}{\\fldrslt {Heading one\\tab }"
+            "{\\field{\\*\\fldinst { PAGEREF _Toc1 \\\\h }}{\\fldrslt {1}}}\\par "
+            "\\pard\\li240\\tqr\\tldot\\tx8630 Heading two\\tab 2\\par }}"
+            "\\pard {\\field{\\*\\fldinst MERGEFIELD Name}{\\fldrslt Name}}\\par ");
+        QCOMPARE(paragraphTexts(t.body), QStringList({"Heading one\t", "Heading two\t2", QString()}));
+        const ParaFormat& second = std::get<Paragraph>(t.body.blocks.at(1)).format;
+        QCOMPARE(second.leftTwips, 240);
+        QCOMPARE(second.tabs.size(), size_t(1));
+        QCOMPARE(second.tabs.front().leader, TabStop::Dots);
+        QCOMPARE(t.fields.size(), size_t(2));
+        QCOMPARE(t.fields.front().instruction.trimmed(), QStringLiteral("PAGEREF _Toc1 \\h"));
+        QCOMPARE(t.fields.back().kind, Field::Merge);
+    }
+
     // Automatic spacing: 5 points above and below; as HTML's, 14 points, none above the document's or a
     // cell's first paragraph and one space only between two paragraphs spaced so.
     void automaticParagraphSpacing() {
