@@ -191,6 +191,7 @@ QString ScriptedAnswerer::answerOpenFile(const FileRequest& request) {
 
 bool ScriptedAnswerer::answerPrint(QPrinter& printer) {
     ++printDialogs;
+    printJobTitles << printer.docName();
     const QString file = m_printFiles.isEmpty() ? QString() : m_printFiles.takeFirst();
     if (file.isEmpty())
         return false;

@@ -90,7 +90,8 @@ public:
     std::vector<Message> messages; // every message box shown, in order
     std::vector<FileRequest> fileRequests;
     int printDialogs = 0;
-    QStringList modalTitles; // window titles of the modal windows shown
+    QStringList printJobTitles; // the job name each print dialog was opened for, as a queue lists it
+    QStringList modalTitles;    // window titles of the modal windows shown
 
     Button answerMessage(const Message& message) override;
     QString answerOpenFile(const FileRequest& request) override;

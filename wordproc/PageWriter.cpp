@@ -4,6 +4,7 @@
 #include "wordproc/WordErrors.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
 
@@ -18,6 +19,13 @@ void preparePrinter(QPrinter& printer, const PageSetup& page) {
                              QMarginsF(0, 0, 0, 0));
     printer.setFullPage(true);
     printer.setPageLayout(layout);
+}
+
+QString printJobTitle(const QString& templatePath) {
+    const QFileInfo file(templatePath);
+    // The name the template picker lists it under; a name that is all extension keeps it.
+    const QString name = file.completeBaseName().isEmpty() ? file.fileName() : file.completeBaseName();
+    return QStringLiteral("Quillmark \u2013 %1").arg(name);
 }
 
 PageWriter::PageWriter(QPrinter& printer, const PageSetup& page) : m_printer(printer), m_page(page) {}

@@ -3,6 +3,7 @@
 #include "wordproc/Pages.h"
 
 #include <QPainter>
+#include <QString>
 
 class QPrinter;
 
@@ -12,6 +13,10 @@ namespace wordproc {
 
 // Sets `printer` up for the template's paper: its size, no margins, painting from the sheet's corner.
 void preparePrinter(QPrinter& printer, const PageSetup& page);
+
+// "Quillmark – Fresh Start Invitation" for the template file ".../Fresh Start Invitation.dot": the
+// name a print queue lists the job under, so that one mailing can be told from another there.
+QString printJobTitle(const QString& templatePath);
 
 // Paints copies onto a printer as one job. begin() fails with errors::PrinterError when the printer
 // (or the PDF file) cannot be started.

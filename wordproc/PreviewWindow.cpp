@@ -16,8 +16,10 @@
 
 namespace wordproc {
 
-PreviewWindow::PreviewWindow(std::shared_ptr<const MergedDocument> document, QWidget* parent)
-    : QWidget(parent), m_document(std::move(document)), m_printer(std::make_unique<QPrinter>()) {
+PreviewWindow::PreviewWindow(std::shared_ptr<const MergedDocument> document, const QString& jobTitle,
+                             QWidget* parent)
+    : QWidget(parent), m_document(std::move(document)), m_printer(std::make_unique<QPrinter>()),
+      m_jobTitle(jobTitle.isEmpty() ? m_document->name : jobTitle) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("%1 - Quillmark").arg(m_document->name));
     preparePrinter(*m_printer, m_document->page);
@@ -75,6 +77,7 @@ void PreviewWindow::paint(QPrinter* printer) {
 bool PreviewWindow::print() {
     QPrinter printer(QPrinter::HighResolution);
     preparePrinter(printer, m_document->page);
+    printer.setDocName(m_jobTitle);
     if (!platform::choosePrinter(printer))
         return false;
     paint(&printer);
@@ -97,7 +100,7 @@ bool PreviewWindow::saveAsPdf() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(fileName);
-    printer.setDocName(m_document->name);
+    printer.setDocName(m_jobTitle);
     paint(&printer);
     return QFileInfo::exists(fileName);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <memory>
 
@@ -17,7 +18,9 @@ struct MergedDocument;
 class PreviewWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit PreviewWindow(std::shared_ptr<const MergedDocument> document, QWidget* parent = nullptr);
+    // `jobTitle` names its print jobs and saved PDFs (see printJobTitle); empty, the document's name does.
+    explicit PreviewWindow(std::shared_ptr<const MergedDocument> document, const QString& jobTitle = {},
+                           QWidget* parent = nullptr);
     ~PreviewWindow() override;
 
     const MergedDocument& document() const { return *m_document; }
@@ -40,6 +43,7 @@ private:
 
     std::shared_ptr<const MergedDocument> m_document;
     std::unique_ptr<QPrinter> m_printer;
+    QString m_jobTitle;
     QPrintPreviewWidget* m_preview = nullptr;
     QLabel* m_zoomLabel = nullptr;
 };

@@ -9,7 +9,6 @@
 #include "wordproc/WordErrors.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -116,7 +115,7 @@ void print(const Options& options) {
                           QStringLiteral("There is no printer named \"%1\".").arg(options.printer));
         printer.setPrinterName(options.printer);
     }
-    printer.setDocName(QFileInfo(options.templatePath).fileName());
+    printer.setDocName(wordproc::printJobTitle(options.templatePath));
     wordproc::PageWriter writer(printer, tmpl->page);
     writer.begin();
     while (!merger.atEnd())

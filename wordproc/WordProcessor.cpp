@@ -48,13 +48,14 @@ void MailMerge::execute(bool /*pause*/) {
                              : m_document.m_template->type == MainType::Labels ? QStringLiteral("Labels")
                                                                                : QStringLiteral("Letters");
         Application& app = m_document.m_app;
-        app.m_documents->addMerged(merger.all(QString()), base);
+        app.m_documents->addMerged(merger.all(QString()), base, m_document.m_jobTitle);
         return;
     }
 
     QPrinter printer(QPrinter::HighResolution);
     preparePrinter(printer, m_document.m_template->page);
-    printer.setDocName(m_document.name());
+    // A queue lists the job by this; "Document1" would tell the user nothing.
+    printer.setDocName(m_document.m_jobTitle);
     if (!platform::choosePrinter(printer))
         throw Failure(errors::CommandFailed, QStringLiteral("Command failed"));
     // One job; each letter's pages are built, painted and dropped before the next.
@@ -116,7 +117,7 @@ void Document::showWindow() {
             return;
         if (doc->name.isEmpty())
             doc->name = m_name;
-        m_window = new PreviewWindow(doc);
+        m_window = new PreviewWindow(doc, m_jobTitle);
     }
     switch (m_app.m_windowState) {
     case WindowMaximized:
@@ -172,18 +173,21 @@ Document& Documents::add(const QString& templatePath, bool newTemplate) {
     const QString name = QStringLiteral("Document%1").arg(++m_counters[QStringLiteral("Document")]);
     m_all.push_back(std::unique_ptr<Document>(new Document(m_app, name, std::move(tmpl), nullptr)));
     Document& doc = *m_all.back();
+    doc.m_jobTitle = printJobTitle(templatePath);
     m_app.m_active = &doc;
     if (m_app.m_visible)
         doc.showWindow();
     return doc;
 }
 
-Document& Documents::addMerged(std::shared_ptr<const MergedDocument> merged, const QString& baseName) {
+Document& Documents::addMerged(std::shared_ptr<const MergedDocument> merged, const QString& baseName,
+                               const QString& jobTitle) {
     const QString name = baseName + QString::number(++m_counters[baseName]);
     if (merged->name.isEmpty())
         std::const_pointer_cast<MergedDocument>(merged)->name = name;
     m_all.push_back(std::unique_ptr<Document>(new Document(m_app, name, nullptr, std::move(merged))));
     Document& doc = *m_all.back();
+    doc.m_jobTitle = jobTitle;
     doc.m_saved = false;
     m_app.m_active = &doc;
     if (m_app.m_visible)

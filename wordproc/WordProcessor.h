@@ -74,6 +74,8 @@ public:
     bool isOpen() const { return m_open; }
     // "Document1", "Letters1", ...: the window's title.
     QString name() const { return m_name; }
+    // What its print jobs are listed as: "Quillmark – " and the template's name (printJobTitle).
+    QString jobTitle() const { return m_jobTitle; }
 
     // What the document shows: for a main document its template with the fields' stored results,
     // for a merge result the merged pages.
@@ -91,6 +93,7 @@ private:
 
     Application& m_app;
     QString m_name;
+    QString m_jobTitle;
     std::shared_ptr<const Template> m_template;              // set for a document made from a template
     mutable std::shared_ptr<const MergedDocument> m_content; // built on demand for a main document
     std::unique_ptr<MailMerge> m_mailMerge;
@@ -115,7 +118,8 @@ private:
     friend class Document;
     friend class MailMerge;
     explicit Documents(Application& app) : m_app(app) {}
-    Document& addMerged(std::shared_ptr<const MergedDocument> merged, const QString& baseName);
+    Document& addMerged(std::shared_ptr<const MergedDocument> merged, const QString& baseName,
+                        const QString& jobTitle);
 
     Application& m_app;
     std::vector<std::unique_ptr<Document>> m_all; // closed ones too, so references stay valid

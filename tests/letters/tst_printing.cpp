@@ -304,6 +304,26 @@ private slots:
         QVERIFY(m_window->isEnabled());
     }
 
+    // A print queue and the printed file name each job after the template it was printed from, so that
+    // the user can tell one mailing from another there.
+    void printJobsCarryTheTemplateName() {
+        platform::ScriptedAnswerer answers;
+        const QString letters = m_env->dir.path() + QStringLiteral("/titled-letters.pdf");
+        const QString calls = m_env->dir.path() + QStringLiteral("/titled-calls.pdf");
+        selectForPrint({0, 2});
+        answers.setNextPrintFile(letters);
+        QTest::mouseClick(ui.printButton(), Qt::LeftButton);
+        selectForPrint({0, 2});
+        answers.setNextPrintFile(calls);
+        QTest::mouseClick(ui.printCallButton(), Qt::LeftButton);
+        QVERIFY(answers.messages.empty());
+        const QString welcome = QStringLiteral("Quillmark \u2013 Welcome");
+        const QString callList = QStringLiteral("Quillmark \u2013 CallList");
+        QCOMPARE(answers.printJobTitles, (QStringList{welcome, callList}));
+        QCOMPARE(PdfTitle(letters), welcome);
+        QCOMPARE(PdfTitle(calls), callList);
+    }
+
     // Only the names that have a phone, in list order; names without phones get the message and no
     // print dialog. Flags never change.
     void callList() {

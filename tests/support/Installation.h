@@ -78,3 +78,14 @@ inline QString PdfText(const QString& pdf) {
     p.waitForFinished(60000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
+
+// The title a printed PDF file carries in its document information, as pdfinfo (poppler-utils) reads it.
+inline QString PdfTitle(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf});
+    p.waitForFinished(60000);
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("Title:")))
+            return line.mid(6).trimmed();
+    return {};
+}

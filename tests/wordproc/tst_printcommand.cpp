@@ -43,6 +43,18 @@ QString pdfText(const QString& path) {
                                                          : QString();
 }
 
+// The title in the PDF's document information: the job name the command gave the printer.
+QString pdfTitle(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("Title:")))
+            return line.mid(6).trimmed();
+    return {};
+}
+
 // The program's merge data format: quoted fields, TAB between them, CR LF, Windows-1252.
 bool writeData(const QString& path, const QList<QStringList>& lines) {
     QByteArray bytes;
@@ -82,6 +94,8 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Dear \u00abCust_Name\u00bb,")), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("waits in Springfield.")), qPrintable(text));
         QVERIFY(text.indexOf(QStringLiteral("Harbour Motors")) < text.indexOf(QStringLiteral("Dear")));
+        // Printed to a queue, the job is listed under the template's name, as the program's own are.
+        QCOMPARE(pdfTitle(path("stored.pdf")), QStringLiteral("Quillmark \u2013 letter"));
     }
 
     void withDataEachRecordGetsItsOwnCopy() {

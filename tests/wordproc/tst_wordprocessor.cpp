@@ -1,5 +1,6 @@
 #include "Samples.h"
 #include "platform/Platform.h"
+#include "wordproc/PageWriter.h"
 #include "wordproc/Pages.h"
 #include "wordproc/PreviewWindow.h"
 #include "wordproc/WordErrors.h"
@@ -134,6 +135,9 @@ private slots:
         QVERIFY(!window->saveAsPdf() && !window->print());
         answers.setNextPrintFile(path("printed.pdf"));
         QVERIFY(window->print() && QFileInfo(path("printed.pdf")).size() > 0);
+        // The preview's jobs are named after the template, as the merge's own are.
+        QCOMPARE(answers.printJobTitles.size(), 2);
+        QCOMPARE(answers.printJobTitles.last(), QStringLiteral("Quillmark \u2013 Fresh Start"));
         window->close(); // without asking anything
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!window);
@@ -150,6 +154,26 @@ private slots:
         QCOMPARE(printMerge(writeData("Short.txt", {{"A"}}, {"Cust_Name"}), &why), errors::MergeFieldMissing);
         QVERIFY2(why.contains("Cust_Street"), qPrintable(why));
         QCOMPARE(answers.printDialogs, 1);
+    }
+
+    // The name a print queue lists: the template's name as the template picker shows it.
+    void printJobTitleNamesTheTemplate() {
+        QCOMPARE(printJobTitle(m_letter), QStringLiteral("Quillmark \u2013 Fresh Start"));
+        QCOMPARE(printJobTitle(QStringLiteral("/t/Spring.Sale 2026.dotx")),
+                 QStringLiteral("Quillmark \u2013 Spring.Sale 2026"));
+        QCOMPARE(printJobTitle(QStringLiteral("Templates/CallList.dot")),
+                 QStringLiteral("Quillmark \u2013 CallList"));
+        QCOMPARE(printJobTitle(QStringLiteral("/t/.dot")), QStringLiteral("Quillmark \u2013 .dot"));
+        // A merge to the printer asks for the printer under that name, not under "Document1".
+        platform::ScriptedAnswerer answers;
+        auto app = std::make_shared<Application>();
+        Document& main = app->documents().add(m_letter);
+        QCOMPARE(main.name(), QStringLiteral("Document1"));
+        QCOMPARE(main.jobTitle(), QStringLiteral("Quillmark \u2013 Fresh Start"));
+        answers.setNextPrintFile(path("titled.pdf"));
+        QCOMPARE(printMerge(m_data), 0);
+        QCOMPARE(answers.printJobTitles, QStringList{QStringLiteral("Quillmark \u2013 Fresh Start")});
+        app->quit(0);
     }
 
     void printToPdf() {
