@@ -120,6 +120,18 @@ private slots:
         QVERIFY(model.text(0).contains(u"NAME 2999"_s));
     }
 
+    // A month or day of 10 or more keeps both its digits: the short date is written digit by digit.
+    void shortDatesOfTwoDigits() {
+        DbConnection->execute(u"UPDATE [Names] SET File = '2010-10-10 00:00:00', Discharge = '2013-12-10 "
+                              "00:00:00' WHERE Name = 'NAME 0000'"_s);
+        DbConnection->execute(u"UPDATE [Names] SET File = '2013-10-01 00:00:00' WHERE Name = 'NAME 0002'"_s);
+        LeadListModel model;
+        model.fill(*DbConnection, ByStreet);
+        QVERIFY2(model.text(Rows - 1).endsWith(u"\t10/10/10\t12/10/13\t+\t"_s),
+                 qPrintable(model.text(Rows - 1)));
+        QVERIFY2(model.text(Rows - 3).endsWith(u"\t10/1/13\t12/4/13\t"_s), qPrintable(model.text(Rows - 3)));
+    }
+
     // A selection of rows far apart stays what it was while the view scrolls and rows come and go from
     // memory; Select All is one range whatever the length.
     void selectionSurvivesScrolling() {
