@@ -1,6 +1,5 @@
 #include "intake/ImportDataFile.h"
 
-#include "database/Database.h"
 #include "errors/Failure.h"
 #include "files/Files.h"
 #include "intake/Intake.h"
@@ -22,24 +21,9 @@ QString trimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-struct KnownList {
-    QString fileName; // as recorded
-    QDateTime date;
-};
-
-// The recorded data file of that name, compared as the start-up scan compares it.
-std::optional<KnownList> findKnownList(db::Connection& connection, const QString& name) {
-    db::Recordset rs;
-    rs.open(QStringLiteral("SELECT TOP 1 FileName, [Date] FROM DataFiles WHERE FileName = ?"), {name},
-            connection, db::adOpenForwardOnly, db::adLockReadOnly);
-    if (rs.eof())
-        return std::nullopt;
-    return KnownList{rs.value(0).toString(), rs.value(1).toDateTime()};
-}
-
 // A known list is never read again, so copying a file over it would report success while its leads
 // never reach the database; the user is told how a replacement is made instead.
-QString knownListMessage(const KnownList& known) {
+QString knownListMessage(const intake::RecordedDataFile& known) {
     QString dated;
     if (known.date.isValid() && known.date != intake::zeroDate())
         dated = QStringLiteral(" of ") +
@@ -58,7 +42,8 @@ bool copyChosenDataFile(db::Connection& connection, const QString& dataFolder) {
     try {
         const QString source = trimBlanks(chosen);
         const QString name = QFileInfo(source).fileName();
-        if (const std::optional<KnownList> known = findKnownList(connection, name)) {
+        if (const std::optional<intake::RecordedDataFile> known =
+                intake::recordedDataFile(connection, name)) {
             platform::messageBox(knownListMessage(*known), platform::Icon::Exclamation,
                                  platform::Buttons::OkOnly, QStringLiteral("Quillmark"));
             return false;

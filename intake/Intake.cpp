@@ -366,4 +366,13 @@ FailedFiles scanAndImport(const ImportPlaces& places, ImportProgress& progress) 
     return failed;
 }
 
+std::optional<RecordedDataFile> recordedDataFile(db::Connection& connection, const QString& name) {
+    db::Recordset rs;
+    rs.open(QStringLiteral("SELECT TOP 1 FileName, [Date] FROM DataFiles WHERE FileName = ?"), {name},
+            connection, db::adOpenForwardOnly, db::adLockReadOnly);
+    if (rs.eof())
+        return std::nullopt;
+    return RecordedDataFile{rs.value(0).toString(), rs.value(1).toDateTime()};
+}
+
 } // namespace intake

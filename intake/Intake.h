@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace db {
@@ -77,5 +78,14 @@ QDateTime zeroDate();
 
 // A data file: its name ends with ".lst", in any letter case.
 bool isDataFileName(const QString& name);
+
+// A data file the database has recorded: its name as recorded and its source date.
+struct RecordedDataFile {
+    QString fileName;
+    QDateTime date;
+};
+// The recorded data file named `name`, compared as the start-up scan compares names; none when the
+// database has not seen it.
+std::optional<RecordedDataFile> recordedDataFile(db::Connection& connection, const QString& name);
 
 } // namespace intake

@@ -1,59 +1,8 @@
 #include "leads/LeadListModel.h"
 
-#include "database/Database.h"
-#include "database/IntegerRows.h"
-#include "errors/ErrorNumbers.h"
 #include "errors/Failure.h"
 
-#include <QDateTime>
-#include <QHash>
 #include <algorithm>
-
-namespace {
-
-// Appends the "m/d/yy" form of a date; a Null date adds nothing. Written digit by digit: a page of the
-// list formats two dates a row.
-void appendShortDate(QString& line, const QVariant& value) {
-    if (value.isNull())
-        return;
-    const QDate date = value.toDateTime().date();
-    if (!date.isValid())
-        return;
-    char16_t text[8];
-    int n = 0;
-    auto number = [&](int v) {
-        if (v >= 10)
-            text[n++] = static_cast<char16_t>(u'0' + v / 10);
-        text[n++] = static_cast<char16_t>(u'0' + v % 10);
-    };
-    const int yy = date.year() % 100;
-    number(date.month());
-    text[n++] = u'/';
-    number(date.day());
-    text[n++] = u'/';
-    text[n++] = static_cast<char16_t>(u'0' + yy / 10);
-    text[n++] = static_cast<char16_t>(u'0' + yy % 10);
-    line.append(QStringView(text, n));
-}
-
-Failure nullFailure() {
-    return Failure(ErrorNumbers::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
-}
-
-QString requiredText(const QVariant& value) {
-    if (value.isNull())
-        throw nullFailure();
-    return value.toString();
-}
-
-constexpr int kNameWidth = 1995;
-constexpr int kStreetWidth = 2085;
-constexpr int kCityWidth = 1875;
-
-} // namespace
-
-const QString LeadListModel::RowColumns =
-    QStringLiteral("ID, Court_ID, Name, Street, City, State, Zip, Phone, File, Discharge, Printed");
 
 LeadListModel::LeadListModel(QObject* parent) : QAbstractListModel(parent) {}
 
@@ -81,8 +30,7 @@ void LeadListModel::setFont(const QFont& font) {
         emit dataChanged(index(0), index(rowCount() - 1), {Qt::DisplayRole});
 }
 
-void LeadListModel::fill(db::Connection& connection, const QString& conditionAndOrder,
-                         const QVariantList& parameters) {
+void LeadListModel::fill(db::Connection& connection, const leads::LeadQuery& query) {
     beginResetModel();
     m_ids.clear();
     dropCache();
@@ -91,19 +39,7 @@ void LeadListModel::fill(db::Connection& connection, const QString& conditionAnd
     m_connection = &connection;
     std::vector<qint32> ids;
     try {
-        // The text of a row needs its Name and Street; a row without them is found here, where the list
-        // stops at it as it always has, rather than when it is scrolled to.
-        const db::PageCacheLimit sortInLittleMemory(connection, 4096);
-        db::readIntegerRows(
-            connection,
-            QStringLiteral("SELECT ID, Name IS NULL OR Street IS NULL FROM [Names] ") + conditionAndOrder, 2,
-            [&ids](const qint64* row) {
-                if (row[1] != 0)
-                    throw nullFailure();
-                ids.push_back(static_cast<qint32>(row[0]));
-                return true;
-            },
-            parameters);
+        leads::readLeadIds(connection, query, ids);
     } catch (const Failure&) {
         m_ids = std::move(ids);
         endResetModel();
@@ -180,27 +116,12 @@ void LeadListModel::readBatch(int index, Batch& into) const {
         return;
     if (!m_fitter)
         m_fitter = std::make_unique<ColumnFitter>(m_font);
-    // The batch's IDs go into the statement as numbers: at most BatchRows of them, whatever the list holds.
-    QString sql = QStringLiteral("SELECT ") + RowColumns + QStringLiteral(" FROM [Names] WHERE ID IN (");
-    QHash<qint32, int> offsets;
-    offsets.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const qint32 id = m_ids[static_cast<size_t>(first + i)];
-        offsets.insert(id, i);
-        if (i > 0)
-            sql += QLatin1Char(',');
-        sql += QString::number(id);
-    }
-    sql += QLatin1Char(')');
     try {
-        db::Recordset rs;
-        rs.open(sql, *m_connection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
-        for (; !rs.eof(); rs.moveNext()) {
-            const auto at = offsets.constFind(rs.value(0).toInt());
-            if (at != offsets.constEnd())
-                into.texts[static_cast<size_t>(at.value())] = rowText(rs, *m_fitter);
-        }
-        rs.close();
+        const std::vector<qint32> ids(m_ids.begin() + first, m_ids.begin() + first + count);
+        const std::vector<leads::LeadRow> rows = leads::leadRows(*m_connection, ids);
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].id != 0)
+                into.texts[i] = rowText(rows[i], *m_fitter);
         m_rowsRead += count;
     } catch (const Failure& failure) {
         // Raised from a paint: the view cannot take a message box now, so the failure is passed on
@@ -223,33 +144,17 @@ void LeadListModel::dropCache() {
     m_recent.clear();
 }
 
-QString LeadListModel::rowText(const db::Recordset& rs, const ColumnFitter& fitter) {
+QString LeadListModel::rowText(const leads::LeadRow& row, const ColumnFitter& fitter) {
     const QChar tab = QLatin1Char('\t');
     QString line;
     line.reserve(160);
-    line += rs.value(1).toString();
-    line += tab;
-    const QString name = requiredText(rs.value(2));
-    const QString street = requiredText(rs.value(3));
-    QString cityState = rs.value(4).toString();
-    cityState += QStringLiteral(", ");
-    cityState += rs.value(5).toString();
-    line += fitter.fit(name, kNameWidth);
-    line += tab;
-    line += fitter.fit(street, kStreetWidth);
-    line += tab;
-    line += fitter.fit(cityState, kCityWidth);
-    line += tab;
-    line += rs.value(6).toString();
-    line += tab;
-    line += rs.value(7).toString();
-    line += tab;
-    appendShortDate(line, rs.value(8));
-    line += tab;
-    appendShortDate(line, rs.value(9));
-    line += tab;
-    if (rs.value(10).toBool()) {
-        line += QLatin1Char('+');
+    for (int c = 0; c < leads::kListColumnCount; ++c) {
+        const leads::ListColumn& column = leads::kListColumns[c];
+        const QString& cell = row.cells[static_cast<size_t>(c)];
+        // An unset mark leaves no empty piece behind it: the line ends at the text before it.
+        if (column.format == leads::CellFormat::Mark && cell.isEmpty())
+            continue;
+        line += column.format == leads::CellFormat::Fitted ? fitter.fit(cell, column.width) : cell;
         line += tab;
     }
     return line;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "leads/ColumnFitter.h"
+#include "leads/LeadStore.h"
 
 #include <QAbstractListModel>
 #include <QFont>
@@ -10,13 +11,8 @@
 #include <utility>
 #include <vector>
 
-namespace db {
-class Connection;
-class Recordset;
-} // namespace db
-
-// The rows of the name list as a model over their Names.IDs in list order. Filling it runs the list's
-// query for the IDs alone; a row's text (Court, fitted Name, Street and "City, State", Zip, Phone, the
+// The rows of the name list as a model over their Names.IDs in list order. Filling it reads the IDs alone
+// through the lead store; a row's text (Court, fitted Name, Street and "City, State", Zip, Phone, the
 // two dates, "+" when printed, each followed by a tab) is read and fitted only when the view asks for it,
 // a batch of neighbouring rows at a time, and only a bounded number of batches stays in memory. A million
 // names then cost the list four bytes each instead of their whole text.
@@ -25,9 +21,6 @@ class LeadListModel : public QAbstractListModel {
 public:
     static constexpr int BatchRows = 32;
     static constexpr int CachedBatches = 64;
-
-    // The columns a row's text is formed from, in this order.
-    static const QString RowColumns;
 
     explicit LeadListModel(QObject* parent = nullptr);
 
@@ -38,12 +31,11 @@ public:
     // The font the Name, Street and "City, State" columns are fitted in.
     void setFont(const QFont& font);
 
-    // Runs "SELECT ID ... FROM [Names] " + `conditionAndOrder` (the WHERE and ORDER BY of the list's
-    // query) on `connection` and takes the IDs in the order it returns them; rows are read from the same
-    // connection later. A Name or Street that is Null stops the fill as a failure ("Invalid use of Null"),
-    // as reading that row's text would. On any failure the rows before it stay and the failure is raised.
-    void fill(db::Connection& connection, const QString& conditionAndOrder,
-              const QVariantList& parameters = {});
+    // Takes the IDs of the names `query` lists, in list order, from `connection`; rows are read from the
+    // same connection later. A Name or Street that is Null stops the fill as a failure ("Invalid use of
+    // Null"), as reading that row's text would. On any failure the rows before it stay and the failure is
+    // raised.
+    void fill(db::Connection& connection, const leads::LeadQuery& query);
     void clear();
 
     qint32 id(int row) const;
@@ -57,8 +49,8 @@ public:
     // How many rows have been read from the database since the last fill: what the view has shown.
     qint64 rowsRead() const { return m_rowsRead; }
 
-    // One row of the Names table as a line of the list.
-    static QString rowText(const db::Recordset& rs, const ColumnFitter& fitter);
+    // A name as a line of the list: each column's text, fitted where its column is, followed by a tab.
+    static QString rowText(const leads::LeadRow& row, const ColumnFitter& fitter);
 
 signals:
     // The rows the view asked for could not be read (they show empty); raised once a fill, after the

@@ -35,27 +35,6 @@ const QString kChosenMark = QStringLiteral("* ");
 const QString kSearchEntry = QStringLiteral("* Name Search Results");
 constexpr qint32 kSearchEntryId = -1;
 
-struct Header {
-    const char* caption;
-    int left;
-    int width;
-    const char* tip;
-};
-// The header row above the list; the lefts and widths are also the list's column layout.
-constexpr std::array<Header, leads::kSortColumnCount> kHeaders{
-    {{"Court", 90, 555, ""},
-     {"Name", 644, 1995, "Sort by Name"},
-     {"Street", 2638, 2085, "Sort by Street Address"},
-     {"City, State", 4722, 1875, ""},
-     {"Zip", 6596, 645, ""},
-     {"Phone", 7245, 1215, ""},
-     {"File Date", 8460, 795, ""},
-     {"Disch.", 9255, 765, ""},
-     {"P", 10035, 315, ""}}};
-constexpr const char* kHeaderNames[leads::kSortColumnCount] = {
-    "sortByCourt", "sortByName",     "sortByStreet",    "sortByCity",   "sortByZip",
-    "sortByPhone", "sortByFileDate", "sortByDischarge", "sortByPrinted"};
-
 // The panel's two groups, in twips of the window: the source date group above the name group.
 constexpr int kLeft = 60, kTop = 1020, kWidth = 10785, kDatesHeight = 795, kNamesTop = 1830,
               kNamesWidth = 10755, kNamesHeight = 4515;
@@ -155,10 +134,11 @@ void LeadListPanel::buildLayout() {
     m_namesView = new NameList(names);
     m_namesView->setObjectName(QStringLiteral("namesView"));
     placeInTwips(m_namesView, 90, 480, 10635, 3345);
-    for (size_t i = 0; i < kHeaders.size(); ++i) {
-        m_headers[i] = button(QString::fromLatin1(kHeaders[i].caption), kHeaderNames[i], names);
-        placeInTwips(m_headers[i], kHeaders[i].left, 240, kHeaders[i].width, 255);
-        m_headers[i]->setToolTip(QString::fromLatin1(kHeaders[i].tip));
+    for (size_t i = 0; i < m_headers.size(); ++i) {
+        const leads::ListColumn& column = leads::kListColumns[i];
+        m_headers[i] = button(QString::fromLatin1(column.caption), column.objectName, names);
+        placeInTwips(m_headers[i], column.left, 240, column.width, 255);
+        m_headers[i]->setToolTip(QString::fromLatin1(column.tip));
         m_headers[i]->setAutoDefault(false);
     }
 }
@@ -191,7 +171,10 @@ void LeadListPanel::load() {
     m_appliedFilter = leads::DisplayFilter::AllNames;
     m_query.filter = m_appliedFilter;
     m_displayBox->setCurrentIndex(0);
-    m_namesView->setTabStops({23, 112, 204, 288, 316, 369, 405, 441, 450});
+    std::vector<int> stops;
+    for (const leads::ListColumn& column : leads::kListColumns)
+        stops.push_back(column.tabStop);
+    m_namesView->setTabStops(std::move(stops));
     // Before the first lead list there is no date to choose: the list stays empty.
     if (m_datesBox->count() > 0) {
         m_datesBox->setCurrentIndex(0);
@@ -229,8 +212,7 @@ void LeadListPanel::fillNames() {
 
     try {
         m_query.dataFileIds = chosenDatesInListOrder();
-        m_namesView->fill(m_context.connection, leads::leadListCondition(m_query), font(),
-                          leads::leadListParameters(m_query));
+        m_namesView->fill(m_context.connection, m_query, font());
         m_availableCount->setText(QString::number(m_namesView->count()));
         m_selectedCount->setText(QString::number(m_namesView->selectedCount()));
     } catch (const Failure& failure) {
@@ -307,7 +289,7 @@ void LeadListPanel::sortBy(int header) {
             m_headers[at]->setFont(underlined);
             m_lastHeader = header;
         }
-        m_query.sort = {static_cast<leads::SortColumn>(header), m_headerAscending[at]};
+        m_query.sort = {leads::kListColumns[at].sort, m_headerAscending[at]};
         fillNames();
         busy.leave();
         m_namesView->setFocus();

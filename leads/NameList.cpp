@@ -163,10 +163,9 @@ void NameList::clear() {
     m_model->clear();
 }
 
-void NameList::fill(db::Connection& connection, const QString& conditionAndOrder, const QFont& font,
-                    const QVariantList& parameters) {
+void NameList::fill(db::Connection& connection, const leads::LeadQuery& query, const QFont& font) {
     m_model->setFont(font);
-    m_model->fill(connection, conditionAndOrder, parameters);
+    m_model->fill(connection, query);
 }
 
 int NameList::removeSelected() {

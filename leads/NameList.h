@@ -56,10 +56,9 @@ public:
     // The Names.IDs of the selected rows, in list order.
     std::vector<qint32> selectedIds() const;
     void clear();
-    // Fills the list with the names of "SELECT ... FROM [Names] " + `conditionAndOrder`, their Name,
-    // Street and "City, State" fitted in `font`. A failure is raised with the rows before it kept.
-    void fill(db::Connection& connection, const QString& conditionAndOrder, const QFont& font,
-              const QVariantList& parameters = {});
+    // Fills the list with the names `query` lists, their fitted columns fitted in `font`. A failure is
+    // raised with the rows before it kept.
+    void fill(db::Connection& connection, const leads::LeadQuery& query, const QFont& font);
     // Removes every selected row as one change; returns how many went.
     int removeSelected();
 

@@ -1,10 +1,8 @@
 #include "letters/PrintJob.h"
 
 #include "errors/ErrorNumbers.h"
-#include "errors/ShowError.h"
 #include "files/Files.h"
 #include "letters/MergeData.h"
-#include "platform/Platform.h"
 #include "wordproc/WordErrors.h"
 #include "wordproc/WordProcessor.h"
 
@@ -14,8 +12,6 @@
 namespace letters {
 
 namespace {
-
-const QString kPrintLocation = QStringLiteral("Form Main: Sub cmdPrint_Click");
 
 // Everything one run holds; whatever is still held when the run ends, normally or by a failure, is let
 // go here without saving: no word-processor instance, progress or open data file outlives the run
@@ -139,11 +135,7 @@ void PrintRun::quitWord() {
 // False when none of the selected names has a phone: the user is told, and nothing is printed.
 bool PrintRun::printCallList() {
     if (writeCallListData(*m_request.connection, *m_dataFile, m_request.nameIds) == 0) {
-        platform::messageBox(
-            QStringLiteral("Cannot print Call List because the selected names do not contain any "
-                           "phone numbers.\r\n\r\nPlease select some names that include phone "
-                           "numbers before printing a Call List."),
-            platform::Icon::Exclamation, platform::Buttons::OkOnly, QStringLiteral("No Phone Numbers"));
+        m_progress.noPhoneNumbers();
         return false;
     }
     closeDataFile();
@@ -263,16 +255,15 @@ bool runPrintJob(const PrintRequest& request, const PrintProgress& progress,
     try {
         return run.run(namesMarked);
     } catch (const Failure& failure) {
-        showError(failure, kPrintLocation);
+        progress.failed(failure);
         run.release();
     } catch (const std::bad_alloc&) {
         // What the run holds is let go before the message, so that there is memory to show it.
         run.release();
-        showError(
+        progress.failed(
             Failure(ErrorNumbers::OutOfMemory,
                     QStringLiteral("Out of memory: the merge needs more memory than is free. Print fewer "
-                                   "names at a time.")),
-            kPrintLocation);
+                                   "names at a time.")));
     }
     return false;
 }

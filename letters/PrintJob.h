@@ -1,5 +1,7 @@
 #pragma once
 
+#include "errors/Failure.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
@@ -8,7 +10,8 @@
 
 // One press of a print button, apart from any window: the merge data file written, the template merged
 // through the word processor to the printer (call list, letters) or to a preview, and the printed names
-// marked. Failures are reported here, and whatever the job holds is let go, however it ends.
+// marked. Failures are reported through its progress callbacks, and whatever the job holds is let go,
+// however it ends.
 namespace db {
 class Connection;
 }
@@ -36,6 +39,10 @@ struct PrintProgress {
     // During a long template conversion, every second: false when the user stopped it.
     std::function<bool(int seconds)> conversionGoesOn;
     std::function<void()> close;
+    // None of the selected names has a phone: no call list is printed, and the user should be told.
+    std::function<void()> noPhoneNumbers;
+    // The job failed; what it held has been let go.
+    std::function<void(const Failure& failure)> failed;
 };
 
 // Runs the request. `namesMarked` is called once the printed names are marked, while the progress is

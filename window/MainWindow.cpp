@@ -19,12 +19,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <memory>
+#include <vector>
 
 using platform::placeInTwips;
 
 namespace {
 const QString kLoadLocation = QStringLiteral("Form Main: Sub Form_Load");
 const QString kExitLocation = QStringLiteral("Form Main: Sub cmdExit_Click");
+const QString kPrintLocation = QStringLiteral("Form Main: Sub cmdPrint_Click");
 
 QPushButton* commandButton(const QString& caption, const char* name, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -67,17 +69,15 @@ MainWindow::~MainWindow() = default;
 
 // The window-wide tab order, across the panels (labels, groups and panels take no focus).
 void MainWindow::setTabOrder() {
-    static const char* const order[] = {"dealerBox",           "contactNameBox", "phoneEdit",
-                                        "saveContactButton",   "modeBox",        "datesBox",
-                                        "displayBox",          "findNameButton", "deleteButton",
-                                        "selectAllButton",     "clearButton",    "initialsOption",
-                                        "followUpsOption",     "mailAidsOption", "namesView",
-                                        "printCallButton",     "previewButton",  "printButton",
-                                        "exitButton",          "sortByCourt",    "sortByName",
-                                        "sortByStreet",        "sortByCity",     "sortByZip",
-                                        "sortByPhone",         "sortByFileDate", "sortByDischarge",
-                                        "sortByPrinted",       "templateList",   "importTemplateButton",
-                                        "importDataFileButton"};
+    std::vector<const char*> order = {
+        "dealerBox",       "contactNameBox", "phoneEdit",       "saveContactButton", "modeBox",
+        "datesBox",        "displayBox",     "findNameButton",  "deleteButton",      "selectAllButton",
+        "clearButton",     "initialsOption", "followUpsOption", "mailAidsOption",    "namesView",
+        "printCallButton", "previewButton",  "printButton",     "exitButton"};
+    // The header buttons come after the command row, left to right.
+    for (const leads::ListColumn& column : leads::kListColumns)
+        order.push_back(column.objectName);
+    order.insert(order.end(), {"templateList", "importTemplateButton", "importDataFileButton"});
     QWidget* previous = nullptr;
     for (const char* name : order) {
         QWidget* widget = findChild<QWidget*>(QLatin1String(name));
@@ -157,6 +157,14 @@ void MainWindow::print(letters::PrintKind kind) {
         return !stopped;
     };
     progress.close = [&] { window.reset(); };
+    progress.noPhoneNumbers = [] {
+        platform::messageBox(
+            QStringLiteral("Cannot print Call List because the selected names do not contain any "
+                           "phone numbers.\r\n\r\nPlease select some names that include phone "
+                           "numbers before printing a Call List."),
+            platform::Icon::Exclamation, platform::Buttons::OkOnly, QStringLiteral("No Phone Numbers"));
+    };
+    progress.failed = [](const Failure& failure) { showError(failure, kPrintLocation); };
 
     const bool previewShown = letters::runPrintJob(request, progress, [this] { m_leadList->fillNames(); });
     busy.leave();

@@ -115,6 +115,20 @@ private slots:
         QVERIFY(app.window->isEnabled());
     }
 
+    // A phone typed while no contact is picked and the name box is empty leaves nothing to save; a name
+    // typed after it makes the new contact savable.
+    void phoneWithoutName() {
+        ContactApp app;
+        QCOMPARE(app.pickedEntry(), -1);
+        QVERIFY(app.nameBox()->currentText().isEmpty());
+        QTest::keyClicks(app.phoneEdit(), "(555) 777-8888");
+        QCOMPARE(app.phoneEdit()->text(), QStringLiteral("(555) 777-8888"));
+        QVERIFY(app.savePending(false));
+        AppFixture::retype(app.nameBox()->lineEdit(), "NEW NAME");
+        QVERIFY(app.savePending(true));
+        QCOMPARE(app.saveButton()->text(), QStringLiteral("Save"));
+    }
+
     // Leaving an emptied phone box puts the stored phone back; leaving an emptied name box after a pick
     // chooses that contact again without reloading the phone. Entering the phone box selects its text.
     void leavingEmptiedBoxes() {

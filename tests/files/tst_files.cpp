@@ -42,7 +42,7 @@ QStringList readAllLines(const QString& path) {
 
 } // namespace
 
-class tst_Files : public QObject {
+class TestFiles : public QObject {
     Q_OBJECT
 
 private slots:
@@ -50,7 +50,7 @@ private slots:
     void text();
 };
 
-void tst_Files::folders() {
+void TestFiles::folders() {
     QTemporaryDir dir;
     const QString root = dir.path();
     for (const char* name : {"b.lst", "A.LST", ".hidden", "c.lst", "readme.txt", "locked.lst"})
@@ -92,7 +92,7 @@ void tst_Files::folders() {
              ErrorNumbers::PathNotFound);
 }
 
-void tst_Files::text() {
+void TestFiles::text() {
     QTemporaryDir dir;
     const QString path = dir.path() + "/data.lst";
     writeBytes(path, "one\r\ntwo\n\r\nfour"); // CR LF or LF alone; the last line may have neither
@@ -147,5 +147,5 @@ void tst_Files::text() {
              ErrorNumbers::PathNotFound);
 }
 
-QTEST_GUILESS_MAIN(tst_Files)
+QTEST_GUILESS_MAIN(TestFiles)
 #include "tst_files.moc"

@@ -44,7 +44,7 @@ QStringList courtIds() {
 }
 } // namespace
 
-class tst_ImportDataFile : public QObject {
+class TestImportDataFile : public QObject {
     Q_OBJECT
 
 private slots:
@@ -150,5 +150,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_ImportDataFile)
+QTEST_MAIN(TestImportDataFile)
 #include "tst_importdatafile.moc"

@@ -111,7 +111,7 @@ QList<QStringList> logEntries(qsizetype skip = 0) {
 }
 } // namespace
 
-class tst_Intake : public QObject {
+class TestIntake : public QObject {
     Q_OBJECT
     std::unique_ptr<TestInstallation> m_inst;
 
@@ -702,5 +702,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_Intake)
+QTEST_MAIN(TestIntake)
 #include "tst_intake.moc"

@@ -4,7 +4,8 @@
 #   the core (CORE): Qt Core alone, the base and the core;
 #   the word processor's core (GUI_CORE): Qt Gui besides, the base and both cores.
 # No layer reaches the windows: Qt Widgets and PrintSupport are for them alone. The windows (WINDOWS)
-# may link every layer and each other, but none links back to itself. GRAPH is the link graph the build
+# may link every layer and each other, but none links back to itself, and none links DATABASE (if given)
+# itself: a window reads and writes through a store. GRAPH is the link graph the build
 # declares (one "target=link,link" line each), ROOTS the targets to check, SETUP_BINARY (if given) the
 # tool.
 cmake_minimum_required(VERSION 3.25)
@@ -60,6 +61,9 @@ foreach(root IN LISTS roots)
     set(layer "the base")
     set(allowed ${base})
     set(forbidden Qt6::Gui Qt6::Widgets Qt6::PrintSupport)
+  endif()
+  if(root IN_LIST windows AND DATABASE AND DATABASE IN_LIST links_${root})
+    list(APPEND faults "${root} links ${DATABASE} itself; a window reaches the database through a store")
   endif()
   set(queue ${root})
   set(seen ${root})

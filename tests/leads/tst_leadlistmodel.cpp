@@ -19,7 +19,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int Rows = 3000;
-const QString ByStreet = u"WHERE DataFile_ID IN (1) ORDER BY Street ASC"_s;
+// The one data file's names by street, as the list first shows a source date.
+leads::LeadQuery byStreet() {
+    leads::LeadQuery query;
+    query.dataFileIds = {1};
+    query.sort = {leads::SortColumn::Street, true};
+    return query;
+}
+const leads::LeadQuery ByStreet = byStreet();
 
 // Lead i (0..Rows-1) is "NAME i" at a street that sorts it to row Rows-1-i; every seventh is printed,
 // and lead 7 lives on a street far too long for its column.
@@ -76,9 +83,10 @@ private slots:
     }
     void cleanup() { m_env.reset(); }
 
-    // Filling reads IDs only; showing reads the page on screen and a margin; a row's text is the line
-    // the list has always shown; scrolling to the end shows the last name; going through the whole list
-    // keeps a bounded number of rows, so the first page is read again on the way back.
+    // Filling reads IDs only; showing reads the page on screen and a margin; a row's text is each
+    // column's piece followed by a tab, a fitted one cut with "..."; scrolling to the end shows the last
+    // name; going through the whole list keeps a bounded number of rows, so the first page is read again on
+    // the way back.
     void readsRowsAsTheViewShowsThem() {
         LeadListModel model;
         model.fill(*DbConnection, ByStreet);
@@ -120,6 +128,18 @@ private slots:
         QVERIFY(model.text(0).contains(u"NAME 2999"_s));
     }
 
+    // A month or day of 10 or more keeps both its digits: the short date is written digit by digit.
+    void shortDatesOfTwoDigits() {
+        DbConnection->execute(u"UPDATE [Names] SET File = '2010-10-10 00:00:00', Discharge = '2013-12-10 "
+                              "00:00:00' WHERE Name = 'NAME 0000'"_s);
+        DbConnection->execute(u"UPDATE [Names] SET File = '2013-10-01 00:00:00' WHERE Name = 'NAME 0002'"_s);
+        LeadListModel model;
+        model.fill(*DbConnection, ByStreet);
+        QVERIFY2(model.text(Rows - 1).endsWith(u"\t10/10/10\t12/10/13\t+\t"_s),
+                 qPrintable(model.text(Rows - 1)));
+        QVERIFY2(model.text(Rows - 3).endsWith(u"\t10/1/13\t12/4/13\t"_s), qPrintable(model.text(Rows - 3)));
+    }
+
     // A selection of rows far apart stays what it was while the view scrolls and rows come and go from
     // memory; Select All is one range whatever the length.
     void selectionSurvivesScrolling() {
@@ -153,13 +173,15 @@ private slots:
         QCOMPARE(nullName->number(), ErrorNumbers::InvalidUseOfNull);
         QCOMPARE(model.rowCount(), 1500);
 
-        auto rejected = CaughtFailure(
-            [&] { model.fill(*DbConnection, u"WHERE DataFile_ID IN (1) ORDER BY Nope ASC"_s); });
+        DbConnection->execute(u"UPDATE [Names] SET Name = 'NAME 1499' WHERE Name IS NULL"_s);
+        // A table of that name without the list's columns hides the real one from the statement.
+        DbConnection->execute(u"CREATE TEMP VIEW [Names] AS SELECT 1 AS ID"_s);
+        auto rejected = CaughtFailure([&] { model.fill(*DbConnection, ByStreet); });
         QVERIFY(rejected);
         QCOMPARE(rejected->number(), DbErrors::StatementRejected);
         QCOMPARE(model.rowCount(), 0);
 
-        DbConnection->execute(u"UPDATE [Names] SET Name = 'NAME 1499' WHERE Name IS NULL"_s);
+        DbConnection->execute(u"DROP VIEW temp.[Names]"_s);
         model.fill(*DbConnection, ByStreet);
         QSignalSpy failed(&model, &LeadListModel::readFailed);
         const int firstId = idOfLead(Rows - 1);

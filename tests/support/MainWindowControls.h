@@ -3,6 +3,7 @@
 // The main window's controls as the tests find them: by the names the window gives them, the way a user
 // finds them by their captions.
 
+#include "leads/LeadStore.h"
 #include "leads/NameList.h"
 
 #include <QComboBox>
@@ -41,14 +42,11 @@ public:
     QPushButton* deleteButton() const { return control<QPushButton>("deleteButton"); }
     QPushButton* selectAllButton() const { return control<QPushButton>("selectAllButton"); }
     QPushButton* clearButton() const { return control<QPushButton>("clearButton"); }
-    // The header buttons, Court to P.
-    std::array<QPushButton*, 9> headers() const {
-        static const char* const names[] = {"sortByCourt",    "sortByName",      "sortByStreet",
-                                            "sortByCity",     "sortByZip",       "sortByPhone",
-                                            "sortByFileDate", "sortByDischarge", "sortByPrinted"};
-        std::array<QPushButton*, 9> out{};
+    // The header buttons, left to right.
+    std::array<QPushButton*, leads::kListColumnCount> headers() const {
+        std::array<QPushButton*, leads::kListColumnCount> out{};
         for (size_t i = 0; i < out.size(); ++i)
-            out[i] = control<QPushButton>(names[i]);
+            out[i] = control<QPushButton>(leads::kListColumns[i].objectName);
         return out;
     }
     QPushButton* header(size_t column) const { return headers()[column]; }
