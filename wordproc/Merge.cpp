@@ -648,6 +648,10 @@ private:
         f.setTopMargin(twipsToLogical(p.format.beforeTwips + flow.afterTwips));
         setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next));
         if (m_table && &flow == &m_flow) {
+            // Qt lays an empty block straight after a table behind the table, where it takes no room:
+            // an empty paragraph there goes into a block of its own after it.
+            if (p.runs.empty() && flow.fresh)
+                flow.fresh = false;
             // Qt gives the block after a table no space above it; the table keeps that space below.
             QTextTableFormat tf = m_table->format();
             tf.setBottomMargin(f.topMargin());
@@ -882,8 +886,16 @@ private:
         tf.setBorder(0);
         tf.setBorderStyle(QTextFrameFormat::BorderStyle_None);
         tf.setBorderCollapse(true);
-        // The space after the paragraph before the table is kept above it.
-        tf.setTopMargin(twipsToLogical(m_flow.afterTwips));
+        // The space after the paragraph before the table is kept above it, in a block of no height: Qt
+        // would repeat a table's own top margin at the top of each page the table runs on to.
+        if (m_flow.afterTwips > 0 && !m_flow.fresh && !m_cursor.currentTable()) {
+            QTextBlockFormat gap;
+            gap.setLineHeight(0, QTextBlockFormat::FixedHeight);
+            gap.setTopMargin(twipsToLogical(m_flow.afterTwips));
+            QTextCharFormat tiny;
+            tiny.setFontPointSize(1);
+            m_cursor.insertBlock(gap, tiny);
+        }
         // A row may start left of the margin (Word's default: minus the cell gap), so that the cells' text
         // lines up with the text around the table.
         // Qt sets a table in by half the room of its left rules, which stand on the edge in LibreOffice.
@@ -1257,7 +1269,7 @@ Merger::LayoutCheck Merger::checkLayout(QTextDocument& doc) {
     for (QTextFrame::iterator it = doc.rootFrame()->begin(); !it.atEnd(); ++it) {
         const QRectF r = it.currentFrame() ? layout->frameBoundingRect(it.currentFrame())
                                            : layout->blockBoundingRect(it.currentBlock());
-        if (r.top() < last - 1)
+        if (r.top() < last - kLayoutDpi)
             return check;
         last = r.top();
     }

@@ -8,8 +8,10 @@
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QPageLayout>
+#include <QRawFont>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -329,7 +331,12 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
                         h = qMax(h, halfDown[size_t(row) * size_t(cols + 1) + size_t(col)]);
                 return h;
             };
-            const QPointF a(x[size_t(c)] - half(c), y + shift), b(x[size_t(c) + 1] + half(c + 1), y + shift);
+            // A rule on the edge between two pages stands wholly on the page of its row, as LibreOffice
+            // draws it, not half on each.
+            double at = y + shift;
+            if (pageHeight > 0 && at > 0.5 && qAbs(at - std::round(at / pageHeight) * pageHeight) < 0.5)
+                at += lower >= 0 ? ruled.half() : -ruled.half();
+            const QPointF a(x[size_t(c)] - half(c), at), b(x[size_t(c) + 1] + half(c + 1), at);
             Segment& last = across.empty() ? across.emplace_back(Segment{a, a, ruled}) : across.back();
             if (qAbs(last.a.y() - a.y()) < 0.01 && last.b.x() >= a.x() && last.rule.style == ruled.style &&
                 last.rule.width == ruled.width && last.rule.color == ruled.color)
@@ -362,8 +369,11 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
         }
     for (const std::vector<Segment>* list : {&across, &down})
         for (const Segment& s : *list) {
-            if (!clip.isEmpty() && (qMax(s.a.y(), s.b.y()) + kLayoutDpi < clip.top() ||
-                                    qMin(s.a.y(), s.b.y()) - kLayoutDpi > clip.bottom()))
+            // A rule wholly beyond the clip is not drawn at all: a PDF viewer that snaps thin rules to its
+            // pixels would show a hair of it on the clip's edge.
+            const double reach = list == &across ? s.rule.half() : 0;
+            if (!clip.isEmpty() && (qMax(s.a.y(), s.b.y()) + reach <= clip.top() ||
+                                    qMin(s.a.y(), s.b.y()) - reach >= clip.bottom()))
                 continue;
             drawRule(painter, s.a, s.b, s.rule);
         }
@@ -455,6 +465,62 @@ std::pair<QTextBlock, QTextBlock> blocksNear(const QTextDocument& doc, const QRe
 
 } // namespace
 
+namespace {
+
+qint16 bigEndian16(const QByteArray& table, int at) {
+    return qint16((quint8(table[at]) << 8) | quint8(table[at + 1]));
+}
+
+// LibreOffice and Word measure a TrueType face by its Windows ascent and descent, and give it a line gap
+// only where the Macintosh line (ascender, descender and line gap) is taller than those two; Qt takes
+// the whole Macintosh line gap. For Carlito, whose Windows ascent and descent already hold that gap,
+// Qt's lines come out a fifth too tall. The share of Qt's gap that the common word processors keep.
+double leadingShare(const QFont& font) {
+    thread_local QHash<QString, double> shares;
+    const QString key = font.family() + QLatin1Char('/') + QString::number(font.weight()) + QLatin1Char('/') +
+                        QString::number(int(font.style()));
+    const auto found = shares.constFind(key);
+    if (found != shares.constEnd())
+        return *found;
+    double share = 1;
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
+    if (hhea.size() >= 10 && os2.size() >= 78) {
+        const int gap = bigEndian16(hhea, 8);
+        const int mac = bigEndian16(hhea, 4) - bigEndian16(hhea, 6) + gap;
+        const int windows = quint16(bigEndian16(os2, 74)) + quint16(bigEndian16(os2, 76));
+        const bool typoMetrics = bigEndian16(os2, 62) & 0x80;
+        if (gap > 0 && !typoMetrics && windows > 0)
+            share = qBound(0, mac - windows, gap) / double(gap);
+    }
+    shares.insert(key, share);
+    return share;
+}
+
+// The line gap of a block's text as the common word processors set it, and as Qt does: the largest
+// of its fonts'.
+std::pair<double, double> blockLeading(const QTextBlock& block) {
+    double word = 0, qt = 0;
+    const QFont base = block.document()->defaultFont();
+    const auto take = [&](const QTextCharFormat& c) {
+        const QFont font = c.font().resolve(base);
+        const double leading = QFontMetricsF(font, layoutDevice()).leading();
+        qt = qMax(qt, leading);
+        word = qMax(word, leading * leadingShare(font));
+    };
+    bool text = false;
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (!it.fragment().charFormat().isImageFormat()) {
+            take(it.fragment().charFormat());
+            text = true;
+        }
+    if (!text)
+        take(block.charFormat());
+    return {word, qt};
+}
+
+} // namespace
+
 LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
     const auto [first, last] = blocksNear(doc, clip);
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
@@ -462,9 +528,10 @@ LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
         // Set line heights keep the text where the file puts it in the line.
         if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight) {
             QTextLayout* lines = b.layout();
+            const auto [word, qt] = blockLeading(b);
             for (int i = 0; i < lines->lineCount(); ++i) {
                 QTextLine line = lines->lineAt(i);
-                const double gap = line.leading();
+                const double gap = word < qt ? qMin(line.leading(), word) : line.leading();
                 if (gap <= 0)
                     continue;
                 m_moved.emplace_back(line, line.position());
@@ -556,8 +623,8 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
             }
         if (!text)
             take(block.charFormat());
-        const double exact = ascent + descent + leading;
-        const double rounded = std::ceil(exact);
+        const double rounded = std::ceil(ascent + descent + leading);
+        const double exact = ascent + descent + blockLeading(block).first;
         // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
         const double factor = exact > 0 && rounded > exact ? exact / rounded : 1.0;
         const double scale = kLayoutDpi / 96.0;

@@ -252,15 +252,17 @@ std::unique_ptr<Recorder> record(const Shown& s, int page) {
     return r;
 }
 
-// A letter of the body given, in Word's words, on US Letter with one-inch margins, shown as it stands.
-Shown showWord(const QByteArray& body) {
+// A letter of the body given, in Word's words, on US Letter with one-inch margins, shown as it stands;
+// its text in Times New Roman or the face given.
+Shown showWord(const QByteArray& body, const QByteArray& face = "\\froman Times New Roman") {
     Shown s;
-    s.t = std::make_shared<const Template>(readRtf(
-        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}}{\\colortbl;\\red0\\green0\\blue0;"
-        "\\red255\\green230\\blue153;}\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440"
-        "\\margb1440 " +
-            body + "}",
-        QStringLiteral("word.rtf")));
+    s.t = std::make_shared<const Template>(
+        readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0" + face +
+                    ";}}{\\colortbl;\\red0\\green0\\blue0;"
+                    "\\red255\\green230\\blue153;}\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440"
+                    "\\margb1440 " +
+                    body + "}",
+                QStringLiteral("word.rtf")));
     Merger merger(s.t, nullptr);
     s.copy = merger.next();
     s.copy.body->documentLayout()->documentSize();
@@ -1170,6 +1172,95 @@ private slots:
         QVERIFY2(qAbs(gap(spaced) - gap(close) - line) < 1.5,
                  qPrintable(QStringLiteral("%1 %2").arg(gap(spaced)).arg(gap(close))));
         QVERIFY(gap(close) < line + twipsToLayout(40));
+    }
+
+    void emptyLineAfterTable() {
+        // An empty paragraph straight after a table keeps its line, as one before it does (Qt would lay
+        // it behind the table).
+        const QByteArray row =
+            "\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + "\\pard\\intbl Cell\\cell \\row ";
+        const auto gap = [&](const QByteArray& between) {
+            const Shown s = showWord("\\pard Caption\\par " + row + "\\pard " + between + "After\\par ");
+            return onSheet(s, blockStarting(*s.copy.body, QStringLiteral("After"))).top() -
+                   cellText(s, firstTable(*s.copy.body), 0, 0).top();
+        };
+        const Shown one = showWord("\\pard Line\\par Next\\par ");
+        const double line = onSheet(one, blockStarting(*one.copy.body, QStringLiteral("Next"))).top() -
+                            onSheet(one, blockStarting(*one.copy.body, QStringLiteral("Line"))).top();
+        QVERIFY2(qAbs(gap("\\par ") - gap("") - line) < 1.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(gap("\\par ")).arg(gap(""))));
+        QVERIFY2(qAbs(gap("\\par \\par ") - gap("") - 2 * line) < 1.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(gap("\\par \\par ")).arg(gap(""))));
+    }
+
+    // Calibri's stand-in, Carlito, holds its line gap within its Windows ascent and descent: LibreOffice
+    // sets 12-point lines 14.65 points apart (2500/2048 of the size), where Qt would add the gap again.
+    void lineHeightsOfCarlito() {
+        const Shown s =
+            showWord("\\pard\\fs24 One\\par Two\\par Three\\par \\pard\\sl276\\slmult1 Four\\par Five\\par ",
+                     "\\fswiss Calibri");
+        const auto drawn = record(s, 0);
+        const auto at = [&](const char* word) {
+            return baselineOf(*drawn, QLatin1String(word)) * 72 / kLayoutDpi;
+        };
+        const double single = (at("Three") - at("One")) / 2;
+        QVERIFY2(qAbs(single - 14.65) < 0.05, qPrintable(QString::number(single)));
+        // 1.15 lines, as Word 2007+ sets its body text, are 1.15 of that.
+        const double wider = at("Five") - at("Four");
+        QVERIFY2(qAbs(wider - 14.65 * 1.15) < 0.1, qPrintable(QString::number(wider)));
+        // The first line's text stands at the top of the text area: no gap above it.
+        const QFontMetricsF m(QFont(QStringLiteral("Carlito"), 12), layoutDevice());
+        QVERIFY2(qAbs(baselineOf(*drawn, QStringLiteral("One")) - s.bodyTop() - m.ascent()) < 1,
+                 qPrintable(QString::number(baselineOf(*drawn, QStringLiteral("One")) - s.bodyTop())));
+    }
+
+    // A LibreOffice letter whose table of offers runs on to a second page: LibreOffice 7.4 ends page 1
+    // with "Model 31" and starts page 2 with "Model 32", its rule on the top margin. The space after
+    // the paragraph above the table stays above it, on the first page only.
+    void tableRunsOnToTheNextPage() {
+        const Shown s = show("table-over-break.rtf");
+        QCOMPARE(s.copy.pageCount(), 2);
+        const QTextDocument& doc = *s.copy.body;
+        const double pageHeight = doc.pageSize().height();
+        QTextTable* table = firstTable(doc);
+        QVERIFY(table);
+        int firstOnTwo = -1;
+        for (int r = 0; r < table->rows() && firstOnTwo < 0; ++r)
+            if (doc.documentLayout()
+                    ->blockBoundingRect(table->cellAt(r, 0).firstCursorPosition().block())
+                    .top() >= pageHeight)
+                firstOnTwo = r;
+        QVERIFY(firstOnTwo > 0);
+        QCOMPARE(table->cellAt(firstOnTwo, 0).firstCursorPosition().block().text(),
+                 QStringLiteral("Model 32"));
+        // The row's rule stands wholly on page 2, at its top: its cell's text a rule and the row's (no)
+        // padding below the text area's top.
+        const auto drawn = record(s, 1);
+        const double rowTop =
+            doc.documentLayout()
+                ->blockBoundingRect(table->cellAt(firstOnTwo, 0).firstCursorPosition().block())
+                .top() -
+            pageHeight;
+        QVERIFY2(rowTop < twipsToLayout(30), qPrintable(QString::number(rowTop)));
+        double topRule = 1e9, edge = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dy() == 0 && l.line.y1() < topRule) {
+                topRule = l.line.y1();
+                edge = l.line.y1() - l.width / 2;
+            }
+        QVERIFY2(edge >= s.bodyTop() - 0.01 && edge < s.bodyTop() + 1,
+                 qPrintable(QString::number(edge - s.bodyTop())));
+        // Page 1 draws no rule at or past its text area's foot, not even half of page 2's first.
+        const auto first = record(s, 0);
+        const double foot = s.bodyTop() + pageHeight;
+        for (const Recorder::Line& l : first->lines)
+            QVERIFY2(qMin(l.line.y1(), l.line.y2()) < foot - 0.01 || l.line.dy() != 0,
+                     qPrintable(QString::number(l.line.y1())));
+        // On page 1, 12 points (\\sa240) between the paragraph above and the table's first rule.
+        const QRectF above = onSheet(s, blockStarting(doc, QStringLiteral("These are")));
+        const double tableTop = cellText(s, table, 0, 0).top();
+        QVERIFY2(qAbs(tableTop - above.bottom() - twipsToLayout(240)) < twipsToLayout(30),
+                 qPrintable(QString::number(tableTop - above.bottom())));
     }
 };
 
