@@ -112,6 +112,7 @@ public:
         // A row of an exact height shows no more of its cells' text than fits: the paragraphs after the
         // first that do not end within it are left out.
         std::vector<QTextBlock> hidden;
+        std::vector<std::pair<QTextBlock, double>> cut;
         for (const SizedTable& st : m_sized)
             for (const SizedCell& sc : st.cells) {
                 const Row& row = st.source->rows[size_t(sc.row)];
@@ -123,12 +124,24 @@ public:
                 const QTextBlock last = cell.lastCursorPosition().block();
                 const double room = twipsToLayout(-double(row.heightTwips)) -
                                     (sc.top + sc.bottom + (f.topBorder() + f.bottomBorder()) / 2) * kQtScale;
-                const double top = layout->blockBoundingRect(first).top();
+                const QRectF firstRect = layout->blockBoundingRect(first);
+                // A first paragraph of one line taller than the row, as an empty one in a row of two
+                // points that spaces a form's lines, is cut to the row's height (Qt would set each line
+                // of a longer one that tall).
+                if (firstRect.height() > room + 0.5 && first.layout()->lineCount() <= 1)
+                    cut.emplace_back(first, qMax(0.0, room));
                 for (QTextBlock b = first.next(); b.isValid() && b.blockNumber() <= last.blockNumber();
                      b = b.next())
-                    if (layout->blockBoundingRect(b).bottom() - top > room + 0.5)
+                    if (layout->blockBoundingRect(b).bottom() - firstRect.top() > room + 0.5)
                         hidden.push_back(b);
             }
+        for (const auto& [b, room] : cut) {
+            QTextBlockFormat f = b.blockFormat();
+            f.setTopMargin(0);
+            f.setBottomMargin(0);
+            f.setLineHeight(room / kQtScale, QTextBlockFormat::FixedHeight);
+            QTextCursor(b).setBlockFormat(f);
+        }
         for (const QTextBlock& b : hidden) {
             QTextCursor cur(b);
             cur.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);

@@ -1024,6 +1024,21 @@ private slots:
         QCOMPARE(linesAt(*drawn, Qt::Horizontal, b - twipsToLayout(5)).size(), size_t(1));
     }
 
+    void exactRowLowerThanItsLine() {
+        // A form spaces its rows with exact rows of two points holding an empty paragraph: the row is
+        // two points, not a line, tall.
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0";
+        const QByteArray row = ruledCell(4000) + "\\pard\\intbl ";
+        const Shown s = showWord(def + row + "Name\\cell \\row " + def + "\\trrh-40" + row + "\\cell \\row " +
+                                 def + row + "Address\\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const double a = cellText(s, table, 0, 0).top(), b = cellText(s, table, 1, 0).top(),
+                     c = cellText(s, table, 2, 0).top();
+        QVERIFY2(qAbs(c - b - twipsToLayout(40)) < 1.5, qPrintable(QString::number(c - b)));
+        QVERIFY2(c - a < 2 * (b - a), qPrintable(QStringLiteral("%1 %2").arg(b - a).arg(c - a)));
+    }
+
     void wordMergedCells() {
         // Merged across (\clmgf, \clmrg) in the first row, down (\clvmgf, \clvmrg) the first column of
         // the next two.
