@@ -5,8 +5,8 @@
 #include <QStringView>
 
 // Dates on their way into and out of the database. A date/time column stores the text
-// "YYYY-MM-DD HH:MM:SS"; what a caller writes to one may be a QDateTime or QDate, a date text the
-// program has always accepted (M/D/YY, M/D/YYYY, YYYY-MM-DD, each optionally with a time), or a Jet day
+// "YYYY-MM-DD HH:MM:SS"; what a caller writes to one may be a QDateTime or QDate, a date text in one of
+// the forms parseDateText reads (M/D/YY, M/D/YYYY, YYYY-MM-DD, each optionally with a time), or a Jet day
 // number (days since 30 December 1899). parseDateText, the public reading of date texts, is declared in
 // database/Database.h and defined here.
 //

@@ -2,9 +2,9 @@
 
 #include <QtGlobal>
 
-// Every number the database layer raises, in the style of the engine codes the program has always
-// reported (large negative numbers, shown with their sign). The description is the database's own
-// message where SQLite gave one.
+// Every number the database layer raises: large negative numbers, shown with their sign, so that an error
+// box or the error log tells a failure of the database from the program's own small positive numbers
+// (errors/ErrorNumbers.h). The description is the database's own message where SQLite gave one.
 namespace DbErrors {
 // The engine failed: missing file ("Could not find file '<path>'."), wrong password or a file that is
 // no database ("Could not open the database file '<path>': file is not a database (wrong password?)"),

@@ -19,11 +19,7 @@ using platform::placeInTwips;
 
 namespace {
 
-const QString kNameChangeLocation = QStringLiteral("Form Main: Sub cmbName_Change");
 const QString kNamePickLocation = QStringLiteral("Form Main: Sub cmbName_Click");
-const QString kPhoneChangeLocation = QStringLiteral("Form Main: Sub txtPhone_Change");
-const QString kPhoneEnterLocation = QStringLiteral("Form Main: Sub txtPhone_GotFocus");
-const QString kPhoneLeaveLocation = QStringLiteral("Form Main: Sub txtPhone_LostFocus");
 const QString kSaveLocation = QStringLiteral("Form Main: Sub SaveContact");
 
 // The item data of a box entry; reading it without a chosen entry fails as the list's item data did.
@@ -131,7 +127,9 @@ void ContactPanel::load() {
     m_handlePhoneChange = true;
     for (const dealer::NamedRow& row : dealer::dealersByName(m_context.connection))
         m_dealerBox->addItem(row.name, row.id);
-    // Choosing the first entry of an empty box fails, as it always has: the rest of the load is skipped.
+    // The installation delivers the dealership rows, so an empty box means a damaged database with no one
+    // to sign letters for: choosing its first entry fails, and the window's load reports that and skips
+    // the rest of the load rather than offering a window that cannot print.
     entryId(m_dealerBox, 0);
     m_dealerBox->setCurrentIndex(0);
     fillContacts();
@@ -184,17 +182,13 @@ void ContactPanel::selectName(int index) {
 }
 
 void ContactPanel::nameTyped() {
-    try {
-        if (hasNameAndPhone()) {
-            m_saveButton->setText(QStringLiteral("Save"));
-            setSavePending(true);
-        } else {
-            setSavePending(false);
-        }
-        emit contactChanged();
-    } catch (const Failure& failure) {
-        showError(failure, kNameChangeLocation);
+    if (hasNameAndPhone()) {
+        m_saveButton->setText(QStringLiteral("Save"));
+        setSavePending(true);
+    } else {
+        setSavePending(false);
     }
+    emit contactChanged();
 }
 
 // A picked contact brings its stored phone.
@@ -221,63 +215,47 @@ void ContactPanel::namePicked() {
 void ContactPanel::nameLeft() {
     if (!m_nameBox->currentText().isEmpty())
         return;
-    try {
-        m_handleClicks = false;
-        if (m_lastPick)
-            selectName(*m_lastPick);
-        // Only a contact with a name can be saved: without a remembered pick the box stays empty and
-        // there is nothing to save.
-        const bool changed = m_phoneEdit->text().compare(m_storedPhone, Qt::CaseInsensitive) != 0;
-        setSavePending(changed && !m_nameBox->currentText().isEmpty());
-        m_handleClicks = true;
-        emit contactChanged();
-    } catch (const Failure&) {
-        m_handleClicks = true;
-    }
+    // With clicks off the pick is not handled, so the phone typed since stays and nothing is read.
+    m_handleClicks = false;
+    if (m_lastPick)
+        selectName(*m_lastPick);
+    // Only a contact with a name can be saved: without a remembered pick the box stays empty and
+    // there is nothing to save.
+    const bool changed = m_phoneEdit->text().compare(m_storedPhone, Qt::CaseInsensitive) != 0;
+    setSavePending(changed && !m_nameBox->currentText().isEmpty());
+    m_handleClicks = true;
+    emit contactChanged();
 }
 
 void ContactPanel::phoneChanged() {
     if (!m_handlePhoneChange)
         return;
-    try {
-        if (!m_phoneEdit->text().isEmpty()) {
-            m_saveButton->setText(m_nameListIndex == -1 ? QStringLiteral("Save") : QStringLiteral("Update"));
-            // A new contact needs a name as well; a listed one has its name.
-            setSavePending(m_nameListIndex != -1 || !m_nameBox->currentText().isEmpty());
-        } else {
-            setSavePending(false);
-        }
-        emit contactChanged();
-    } catch (const Failure& failure) {
-        showError(failure, kPhoneChangeLocation);
+    if (!m_phoneEdit->text().isEmpty()) {
+        m_saveButton->setText(m_nameListIndex == -1 ? QStringLiteral("Save") : QStringLiteral("Update"));
+        // A new contact needs a name as well; a listed one has its name.
+        setSavePending(m_nameListIndex != -1 || !m_nameBox->currentText().isEmpty());
+    } else {
+        setSavePending(false);
     }
+    emit contactChanged();
 }
 
 void ContactPanel::phoneEntered() {
-    try {
-        m_phoneEdit->setSelection(0, static_cast<int>(m_phoneEdit->text().size()));
-    } catch (const Failure& failure) {
-        showError(failure, kPhoneEnterLocation);
-    }
+    m_phoneEdit->setSelection(0, static_cast<int>(m_phoneEdit->text().size()));
 }
 
 void ContactPanel::phoneLeft() {
     if (!m_phoneEdit->text().isEmpty())
         return;
-    try {
-        m_handlePhoneChange = false;
-        m_phoneEdit->setText(m_storedPhone);
-        if (m_nameListIndex == -1)
-            // A typed contact can be saved once it has both a name and a phone again.
-            setSavePending(hasNameAndPhone());
-        else
-            setSavePending(false);
-        m_handlePhoneChange = true;
-        emit contactChanged();
-    } catch (const Failure& failure) {
-        m_handlePhoneChange = true;
-        showError(failure, kPhoneLeaveLocation);
-    }
+    m_handlePhoneChange = false;
+    m_phoneEdit->setText(m_storedPhone);
+    if (m_nameListIndex == -1)
+        // A typed contact can be saved once it has both a name and a phone again.
+        setSavePending(hasNameAndPhone());
+    else
+        setSavePending(false);
+    m_handlePhoneChange = true;
+    emit contactChanged();
 }
 
 void ContactPanel::saveContact() {

@@ -1,6 +1,5 @@
 #include "leads/FindNameDialog.h"
 
-#include "errors/ShowError.h"
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
 
@@ -11,12 +10,6 @@
 #include <QPushButton>
 
 using platform::placeInTwips;
-
-namespace {
-const QString kTextChangeLocation = QStringLiteral("Form FindName: Sub txtName_Change");
-const QString kTextEnterLocation = QStringLiteral("Form FindName: Sub txtName_GotFocus");
-const QString kButtonLocation = QStringLiteral("Form FindName: Sub cmdFindName_Click");
-} // namespace
 
 FindNameDialog::FindNameDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -67,30 +60,16 @@ QString FindNameDialog::searchText() const {
 }
 
 void FindNameDialog::updateOkButton() {
-    try {
-        // Any character counts, a lone blank included.
-        m_okButton->setEnabled(!m_nameEdit->text().isEmpty());
-    } catch (const Failure& failure) {
-        showError(failure, kTextChangeLocation);
-    }
+    // Any character counts, a lone blank included.
+    m_okButton->setEnabled(!m_nameEdit->text().isEmpty());
 }
 
 void FindNameDialog::selectText() {
-    try {
-        m_nameEdit->setSelection(0, static_cast<int>(m_nameEdit->text().size()));
-    } catch (const Failure& failure) {
-        showError(failure, kTextEnterLocation);
-    }
+    m_nameEdit->setSelection(0, static_cast<int>(m_nameEdit->text().size()));
 }
 
 void FindNameDialog::answer(DialogCode result) {
-    try {
-        done(result);
-    } catch (const Failure& failure) {
-        showError(failure, kButtonLocation);
-        // A failed OK counts as Cancel.
-        done(Rejected);
-    }
+    done(result);
 }
 
 void FindNameDialog::keyPressEvent(QKeyEvent* event) {

@@ -1,7 +1,6 @@
 #include "startup/Globals.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <QCoreApplication>
 
 std::unique_ptr<db::Connection> DbConnection;
 std::unique_ptr<QLockFile> InstanceLock;
@@ -26,9 +25,10 @@ void exitProgram() {
         g_exitAction();
         return;
     }
-    // Nothing is left to save: the connection is closed and every file is written as it goes.
-    std::fflush(nullptr);
-    std::_Exit(0);
+    // Every event loop stops once the handler that ended the program returns, so nothing of the program
+    // runs after the database is closed; main() then returns through QApplication, and the windows and
+    // everything else are destroyed on the way out. Before the event loop runs, start-up returns instead.
+    QCoreApplication::exit(0);
 }
 
 void setExitAction(std::function<void()> action) {

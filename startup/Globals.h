@@ -18,7 +18,8 @@ extern std::unique_ptr<QLockFile> InstanceLock;
 extern const QString DatabasePassword;
 QString connectionString(const QString& databaseFile);
 
-// Closes DbConnection if open, releases it and the instance lock and ends the program at once. The ending
-// itself goes through a replaceable action so that tests can watch it instead of losing their process.
+// Closes DbConnection if open, releases it and the instance lock and ends the program: no further event
+// is handled, and the event loop returns to main(). The ending itself goes through a replaceable action
+// so that tests can watch it instead of losing their event loop.
 void exitProgram();
 void setExitAction(std::function<void()> action); // empty: end the process

@@ -80,8 +80,8 @@ private slots:
         QVERIFY(listed(query) == (std::vector<qint32>{m_baker}));
     }
 
-    // Each term is a part of the name in any letter case, whatever the dates; _ and % stay wildcards; the
-    // filter holds for every term.
+    // Each term is found anywhere in the name in any letter case, whatever the dates; _ and % stay wildcards;
+    // the filter holds for every term.
     void search() {
         leads::LeadQuery query;
         query.source = leads::ListSource::Search;

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -139,6 +140,23 @@ private slots:
         QTest::mouseClick(MainWindowControls(window).exitButton(), Qt::LeftButton);
         QCOMPARE(m_env->exits, 1);
         QVERIFY(!DbConnection);
+    }
+
+    // Without a watcher the end closes the database and leaves the event loop with 0, so that main()
+    // returns through QApplication; no event queued before it is handled.
+    void endLeavesTheEventLoop() {
+        const QString file = CreateTestDatabase(UserDataFolder, 1);
+        DbConnection = OpenTestDatabase(file);
+        setExitAction({});
+        bool handledAfterEnd = false;
+        QTimer::singleShot(0, [&] {
+            exitProgram();
+            QVERIFY(!DbConnection);
+            QTimer::singleShot(0, [&] { handledAfterEnd = true; });
+        });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!DbConnection);
+        QVERIFY(!handledAfterEnd);
     }
 
     // No database, a wrong password, a file that is no database: the critical error box with the
