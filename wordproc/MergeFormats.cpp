@@ -29,6 +29,11 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     // the layout device's whole pixels, a line of text comes out up to half a point narrower and breaks
     // elsewhere.
     f.setFontHintingPreference(QFont::PreferNoHinting);
+    if (c.spacingTwips != 0) {
+        f.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        // In 96-dpi units, which Qt scales to the layout's device as it does table lengths.
+        f.setFontLetterSpacing(c.spacingTwips * 96.0 / 1440.0);
+    }
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     f.setFontUnderline(c.underline);

@@ -101,6 +101,8 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
     p.runs.insert(p.runs.end(), std::make_move_iterator(b.runs.begin()),
                   std::make_move_iterator(b.runs.end()));
     b.runs.clear();
+    if (st.asianSpacing)
+        spaceAsianText(p.runs);
     return p;
 }
 
@@ -252,7 +254,7 @@ enum WordKinds : quint8 {
 constexpr std::array<quint8, 26> kKindsByLetter = [] {
     std::array<quint8, 26> kinds{};
     const auto set = [&kinds](char letter, int k) { kinds[size_t(letter - 'a')] = quint8(k); };
-    set('a', PageWord | FrameWord);
+    set('a', Paragraph | PageWord | FrameWord);
     set('b', Character | BorderEdge | Special);
     set('c', Character | Paragraph | BorderEdge | TableWord | Special);
     set('d', Character | PageWord | FrameWord);
@@ -376,6 +378,9 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.style = 0;
         st.autoBefore = st.autoAfter = st.contextual = false;
         st.list = st.listLevel = 0;
+        st.asianSpacing = false;
+    } else if (w == "aspalpha") {
+        st.asianSpacing = true;
     } else if (w == "ls") {
         st.list = param;
     } else if (w == "ilvl") {

@@ -234,6 +234,7 @@ struct State {
     int style = 0;
     bool autoBefore = false, autoAfter = false, contextual = false;
     int list = 0, listLevel = 0; // \ls and \ilvl: the list that numbers the paragraph; 0: none
+    bool asianSpacing = false;   // \aspalpha: a little space where Asian and Western text meet
     bool hidden = false;
     bool inTable = false;
     bool inResult = false;              // paragraph marks become line breaks
@@ -358,6 +359,7 @@ private:
     void listWord(State& st, Word word, bool hasParam, int param);
     ListLevel* listLevel(int override, int level, ListOverride** found);
     std::vector<Run> listNumber(const State& st, StoryBuilder& b);
+    void spaceAsianText(std::vector<Run>& runs); // RtfAsianText.cpp
 
     // Properties and special characters: valid in the body, a field's code and a field's result.
     void propertyWord(State& st, Word word, bool hasParam, int param);

@@ -28,7 +28,8 @@ struct CharFormat {
     bool strike = false;
     Script script = Script::Normal;
     Caps caps = Caps::None;
-    int kerningFrom = 0; // pairs are kerned in sizes of at least this many half-points; 0: never
+    int kerningFrom = 0;  // pairs are kerned in sizes of at least this many half-points; 0: never
+    int spacingTwips = 0; // added after each character: where Asian and Western text meet
 
     bool operator==(const CharFormat&) const = default;
 };

@@ -199,6 +199,23 @@ private slots:
         QCOMPARE(t.fields.back().kind, Field::Merge);
     }
 
+    // Where Japanese meets Western letters or digits in a paragraph that asks for it (\\aspalpha), the
+    // character before the meeting is followed by a fifth of its size; not beside punctuation, and not
+    // in a paragraph that does not ask.
+    void asianAndWesternTextSpacedApart() {
+        const Template t = readWith(kFonts, "\\pard\\aspalpha {\\f4 \\'82\\'a9}ka{\\f4 \\'82\\'a9}\\fs20 7 "
+                                            "\\'93x\\'94{\\f4 \\'82\\'a9}\\par "
+                                            "\\pard {\\f4 \\'82\\'a9}ka\\par ");
+        QStringList pieces;
+        for (const Block& b : t.body.blocks)
+            for (const Run& r : std::get<Paragraph>(b).runs)
+                pieces << r.text + QLatin1Char('/') +
+                              QString::number(t.formats.at(size_t(r.format)).spacingTwips);
+        QCOMPARE(pieces, QStringList({QString::fromUtf8("か/48"), "k/0", "a/48", QString::fromUtf8("か/48"),
+                                      QString::fromUtf8("7 \u201cx\u201d/0"), QString::fromUtf8("か/0"),
+                                      QString::fromUtf8("か/0"), "ka/0"}));
+    }
+
     // Automatic spacing: 5 points above and below; as HTML's, 14 points, none above the document's or a
     // cell's first paragraph and one space only between two paragraphs spaced so.
     void automaticParagraphSpacing() {
