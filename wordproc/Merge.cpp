@@ -267,8 +267,10 @@ public:
                 addEmptyPage();
             }
             std::vector<NoteSlice> slices, rest;
-            // Moving text on takes its references along: the notes are laid out again, a few times at most.
-            for (int attempt = 0; attempt < 4; ++attempt) {
+            // Moving text on takes its references along: the notes are laid out again, a few times at most,
+            // and the last time nothing moves, so that no note prints on two pages.
+            constexpr int kAttempts = 4;
+            for (int attempt = 0; attempt < kAttempts; ++attempt) {
                 slices = carry;
                 rest.clear();
                 std::vector<const NoteRef*> here;
@@ -303,7 +305,7 @@ public:
                 double height = above;
                 for (const NoteSlice& s : slices)
                     height += s.to - s.from;
-                if (!moveOn(p, (p + 1) * pageHeight - height, pageHeight))
+                if (attempt + 1 == kAttempts || !moveOn(p, (p + 1) * pageHeight - height, pageHeight))
                     break;
             }
             if (!slices.empty()) {
