@@ -259,6 +259,8 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     // paragraph style and those it is based on, the list level, the paragraph's own.
     const auto paraProps = [&](const Level* level) {
         ParaProps pp;
+        // Word keeps widows and orphans off its pages unless told otherwise; only "off" is written.
+        pp.format.widowControl = true;
         m_styles.applyPPr(m_styles.defaultPPr(), pp);
         for (const Node* n : st.tablePPr)
             m_styles.applyPPr(n, pp);

@@ -279,6 +279,8 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
             }
         } else if (name == u"keepNext") {
             f.keepWithNext = on(c);
+        } else if (name == u"widowControl") {
+            f.widowControl = on(c);
         } else if (name == u"keepLines") {
             f.keepTogether = on(c);
         } else if (name == u"pageBreakBefore") {

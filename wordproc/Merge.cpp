@@ -396,54 +396,140 @@ public:
     }
 
     // A paragraph that the text runs on to a new page starts at the page's top, without its space
-    // before, as in the common word processors; Qt keeps the space.
+    // before, as in the common word processors; Qt keeps the space. Qt knows neither widows and orphans
+    // nor paragraphs kept with the next one: the pages are broken again here where they ask for it.
     void dropSpaceAtPageTops(double pageHeight) {
         if (m_doc.pageCount() <= 1)
             return;
         QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
         const QTextFrame* root = m_doc.rootFrame();
+        const auto lineTop = [&](const QTextBlock& b, int line) {
+            return line >= 0 && line < b.layout()->lineCount() ? lineRoomTop(b, line)
+                                                               : layout->blockBoundingRect(b).top();
+        };
         // The page of a block's first or last line: a line that does not fit moves on to the next page.
         const auto pageOf = [&](const QTextBlock& b, bool last) {
-            const QTextLayout* lines = b.layout();
-            const double y =
-                layout->blockBoundingRect(b).top() +
-                (lines->lineCount() > 0 ? lines->lineAt(last ? lines->lineCount() - 1 : 0).y() : 0);
-            return pageAt(y, pageHeight);
+            return pageAt(lineTop(b, last ? b.layout()->lineCount() - 1 : 0), pageHeight);
+        };
+        const auto inRoot = [&](const QTextBlock& b) {
+            return b.isValid() && QTextCursor(b).currentFrame() == root;
+        };
+        const auto keep = [](const QTextBlock& b) { return b.blockFormat().intProperty(kKeepProperty); };
+        // A picture's line may be taller than a page: its paragraph breaks where Qt breaks it.
+        const auto holdsPicture = [](const QTextBlock& b) {
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                if (it.fragment().charFormat().isImageFormat())
+                    return true;
+            return false;
+        };
+        // Whether text of the page stands above the block: else moving it on would only leave a page empty.
+        const auto belowPageTop = [&](const QTextBlock& b) {
+            const QTextBlock before = b.previous();
+            return before.isValid() && pageOf(before, true) == pageOf(b, false);
+        };
+        // Nor does the space after the paragraph before a page's first reach over to that page.
+        const auto dropSpaceBefore = [&](const QTextBlock& b) {
+            if (inRoot(b.previous()) && b.previous().blockFormat().bottomMargin() > 0) {
+                QTextBlockFormat f = b.previous().blockFormat();
+                f.setBottomMargin(0);
+                QTextCursor(b.previous()).setBlockFormat(f);
+            }
+        };
+        // The block starts a new page, without the space above it.
+        const auto startPage = [&](const QTextBlock& b) {
+            dropSpaceBefore(b);
+            QTextBlockFormat f = b.blockFormat();
+            f.setTopMargin(0);
+            f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+            QTextCursor(b).setBlockFormat(f);
         };
         int page = 0;
+        int moves = 0; // paragraphs moved on with the next one, no more than there are blocks
         // The layout follows each change as far as the next question about a position needs it.
         for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
-            QTextCursor at(b);
-            if (at.currentFrame() != root) {
+            // A paragraph kept with the next one goes on to the next one's page, with those before it
+            // kept with it, unless they fill a page of their own.
+            if (inRoot(b) && inRoot(b.previous()) && (keep(b.previous()) & kKeepWithNext) &&
+                pageOf(b, false) > pageOf(b.previous(), true) && moves < m_doc.blockCount()) {
+                QTextBlock chain = b.previous();
+                while (inRoot(chain.previous()) && (keep(chain.previous()) & kKeepWithNext) &&
+                       pageOf(chain.previous(), true) == pageOf(chain, false))
+                    chain = chain.previous();
+                if (belowPageTop(chain)) {
+                    ++moves;
+                    startPage(chain);
+                    b = chain;
+                    page = pageOf(b, true);
+                    continue;
+                }
+            }
+            if (!inRoot(b)) {
                 // A table's rows fill the page too: the paragraph after a table that ran on to a new
                 // page does not start that page.
                 page = qMax(page, pageOf(b, true));
                 continue;
             }
             if (pageOf(b, false) > page) {
-                // Nor does the space after the paragraph before it reach over to this page, whether the
-                // text ran on to it or a break put it there.
-                QTextCursor before(b.previous());
-                if (b.previous().isValid() && before.currentFrame() == root &&
-                    b.previous().blockFormat().bottomMargin() > 0) {
-                    QTextBlockFormat f = b.previous().blockFormat();
-                    f.setBottomMargin(0);
-                    before.setBlockFormat(f);
-                }
+                // Whether the text ran on to the new page or a break put it there, the paragraph stays
+                // on it: without the space above it might fit at the foot of the page before, where it
+                // did not fit with it. A break keeps the space, as LibreOffice sets it.
+                if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+                    dropSpaceBefore(b);
+                else
+                    startPage(b);
             }
-            if (pageOf(b, false) > page &&
-                b.blockFormat().pageBreakPolicy() != QTextFormat::PageBreak_AlwaysBefore) {
-                // The paragraph stays on its page: without the space it might fit at the foot of the
-                // page before, where it did not fit with it.
-                QTextBlockFormat f = b.blockFormat();
-                f.setTopMargin(0);
-                f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
-                at.setBlockFormat(f);
-            }
+            if ((keep(b) & kWidowControl) && pageOf(b, false) < pageOf(b, true) && !holdsPicture(b))
+                keepWidowsAndOrphans(b, pageHeight, lineTop, belowPageTop(b), startPage);
             // Pages only go on: an empty line of no height that opens the document stands a little
             // above its top, and must not make the first paragraph start a page of its own.
             page = qMax(page, pageOf(b, true));
         }
+    }
+
+    // A paragraph that runs over a page's end leaves at least two lines on the page and takes at least
+    // two on to the next, as in the common word processors: where it would leave one it starts on the
+    // next page, where it would take one it takes the line before as well, in a block of its own.
+    template <typename LineTop, typename StartPage>
+    void keepWidowsAndOrphans(const QTextBlock& b, double pageHeight, const LineTop& lineTop,
+                              bool belowPageTop, const StartPage& startPage) {
+        const int n = b.layout()->lineCount();
+        std::vector<int> pages(size_t(n), 0);
+        for (int i = 0; i < n; ++i)
+            pages[size_t(i)] = pageAt(lineTop(b, i), pageHeight);
+        const auto linesOn = [&](int page) { return int(std::count(pages.begin(), pages.end(), page)); };
+        if (linesOn(pages.front()) < 2) {
+            if (belowPageTop)
+                startPage(b);
+            return;
+        }
+        const int last = pages.back();
+        if (linesOn(last) >= 2)
+            return;
+        const int cut = n - 2; // the line to go on with the last one
+        const int left = linesOn(pages[size_t(cut)]) - 1;
+        if (left < (pages[size_t(cut)] == pages.front() ? 2 : 1)) {
+            if (belowPageTop)
+                startPage(b);
+            return;
+        }
+        const QTextBlockFormat format = b.blockFormat();
+        const bool justified = format.alignment() & Qt::AlignJustify;
+        QTextCursor at(b);
+        at.setPosition(b.position() + b.layout()->lineAt(cut).textStart());
+        QTextBlockFormat rest = format;
+        rest.setTextIndent(0);
+        rest.setTopMargin(0);
+        rest.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        at.insertBlock(rest, b.charFormat());
+        QTextBlockFormat head = format;
+        head.setBottomMargin(0);
+        QTextCursor(b).setBlockFormat(head);
+        // The first part's last line was not the paragraph's last: it stays justified.
+        if (justified)
+            b.layout()->setFlags(Qt::TextJustificationForced);
+        for (int& start : m_blockStarts)
+            if (start > b.blockNumber())
+                ++start;
     }
 
     // Lays out a text box's text with the record in force at its anchor, to be painted in its box.
@@ -1284,7 +1370,7 @@ Merger::LayoutCheck Merger::checkLayout(QTextDocument& doc) {
     for (QTextFrame::iterator it = doc.rootFrame()->begin(); !it.atEnd(); ++it) {
         const QRectF r = it.currentFrame() ? layout->frameBoundingRect(it.currentFrame())
                                            : layout->blockBoundingRect(it.currentBlock());
-        if (r.top() < last - kLayoutDpi)
+        if (r.top() < last - kMaxOverlap)
             return check;
         last = r.top();
     }

@@ -52,6 +52,9 @@ private:
     // safely up to kMaxLayoutPixels, some 12,900 letter pages.
     static constexpr int kMaxPiecePages = 1000;
     static constexpr double kMaxLayoutPixels = 32'000'000;
+    // Lines set closer than their fonts' height let a block's rectangle reach over the next one's top by
+    // a part of a line; wrapped positions jump by far more.
+    static constexpr double kMaxOverlap = kLayoutDpi;
     static constexpr double kPageTopSlack = 4; // layout pixels: a border's width above a record's text
 
     void buildCopy(PageCopy& copy, Cursor& cursor);

@@ -114,6 +114,9 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     if (p.keepTogether)
         b.setNonBreakableLines(true);
+    if (p.widowControl || p.keepWithNext)
+        b.setProperty(kKeepProperty,
+                      (p.widowControl ? kWidowControl : 0) | (p.keepWithNext ? kKeepWithNext : 0));
     return b;
 }
 

@@ -20,6 +20,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 namespace wordproc {
 
@@ -32,6 +35,18 @@ QPaintDevice* layoutDevice() {
         return image;
     }();
     return &device;
+}
+
+double lineRoomTop(const QTextBlock& block, int index) {
+    const QTextLine line = block.layout()->lineAt(index);
+    const double top = block.document()->documentLayout()->blockBoundingRect(block).top() + line.y();
+    const QTextBlockFormat f = block.blockFormat();
+    const double set = f.lineHeight() * kLayoutDpi / 96.0;
+    if (f.lineHeightType() == QTextBlockFormat::FixedHeight)
+        return top + line.ascent() + qMax(0.0, line.leading()) - set * 4 / 5;
+    if (f.lineHeightType() == QTextBlockFormat::MinimumHeight)
+        return top + line.height() - qMax(set, std::ceil(line.height()));
+    return top;
 }
 
 namespace {
@@ -465,62 +480,6 @@ std::pair<QTextBlock, QTextBlock> blocksNear(const QTextDocument& doc, const QRe
 
 } // namespace
 
-namespace {
-
-qint16 bigEndian16(const QByteArray& table, int at) {
-    return qint16((quint8(table[at]) << 8) | quint8(table[at + 1]));
-}
-
-// LibreOffice and Word measure a TrueType face by its Windows ascent and descent, and give it a line gap
-// only where the Macintosh line (ascender, descender and line gap) is taller than those two; Qt takes
-// the whole Macintosh line gap. For Carlito, whose Windows ascent and descent already hold that gap,
-// Qt's lines come out a fifth too tall. The share of Qt's gap that the common word processors keep.
-double leadingShare(const QFont& font) {
-    thread_local QHash<QString, double> shares;
-    const QString key = font.family() + QLatin1Char('/') + QString::number(font.weight()) + QLatin1Char('/') +
-                        QString::number(int(font.style()));
-    const auto found = shares.constFind(key);
-    if (found != shares.constEnd())
-        return *found;
-    double share = 1;
-    const QRawFont raw = QRawFont::fromFont(font);
-    const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
-    if (hhea.size() >= 10 && os2.size() >= 78) {
-        const int gap = bigEndian16(hhea, 8);
-        const int mac = bigEndian16(hhea, 4) - bigEndian16(hhea, 6) + gap;
-        const int windows = quint16(bigEndian16(os2, 74)) + quint16(bigEndian16(os2, 76));
-        const bool typoMetrics = bigEndian16(os2, 62) & 0x80;
-        if (gap > 0 && !typoMetrics && windows > 0)
-            share = qBound(0, mac - windows, gap) / double(gap);
-    }
-    shares.insert(key, share);
-    return share;
-}
-
-// The line gap of a block's text as the common word processors set it, and as Qt does: the largest
-// of its fonts'.
-std::pair<double, double> blockLeading(const QTextBlock& block) {
-    double word = 0, qt = 0;
-    const QFont base = block.document()->defaultFont();
-    const auto take = [&](const QTextCharFormat& c) {
-        const QFont font = c.font().resolve(base);
-        const double leading = QFontMetricsF(font, layoutDevice()).leading();
-        qt = qMax(qt, leading);
-        word = qMax(word, leading * leadingShare(font));
-    };
-    bool text = false;
-    for (auto it = block.begin(); !it.atEnd(); ++it)
-        if (!it.fragment().charFormat().isImageFormat()) {
-            take(it.fragment().charFormat());
-            text = true;
-        }
-    if (!text)
-        take(block.charFormat());
-    return {word, qt};
-}
-
-} // namespace
-
 LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
     const auto [first, last] = blocksNear(doc, clip);
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
@@ -528,10 +487,10 @@ LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
         // Set line heights keep the text where the file puts it in the line.
         if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight) {
             QTextLayout* lines = b.layout();
-            const auto [word, qt] = blockLeading(b);
+            const QVariant most = b.blockFormat().property(kLeadingProperty);
             for (int i = 0; i < lines->lineCount(); ++i) {
                 QTextLine line = lines->lineAt(i);
-                const double gap = word < qt ? qMin(line.leading(), word) : line.leading();
+                const double gap = most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading();
                 if (gap <= 0)
                     continue;
                 m_moved.emplace_back(line, line.position());
@@ -602,29 +561,70 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
     painter.restore();
 }
 
+double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
+    // Per face: the gap in ems, or a negative value where Qt's own stands.
+    static std::mutex lock;
+    static std::map<std::tuple<QString, int, bool>, double> gaps;
+    const auto key = std::make_tuple(font.family(), int(font.weight()), font.italic());
+    double gap = -1;
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        const auto it = gaps.find(key);
+        if (it != gaps.end())
+            gap = it->second;
+        else {
+            const QRawFont raw = QRawFont::fromFont(QFont(font, layoutDevice()));
+            const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
+            const auto u16 = [](const QByteArray& t, int at) {
+                return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
+            };
+            const auto s16 = [&](const QByteArray& t, int at) { return int(qint16(quint16(u16(t, at)))); };
+            const double em = raw.unitsPerEm();
+            // Fonts that ask for their typographic metrics get them from Qt as well.
+            if (raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78 && !(u16(os2, 62) & 0x80)) {
+                const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);
+                const int windows = u16(os2, 74) + u16(os2, 76);
+                if (windows > 0)
+                    gap = qMax(0, header - windows) / em;
+            }
+            gaps.emplace(key, gap);
+        }
+    }
+    if (gap < 0)
+        return metrics.leading();
+    const double size = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * kLayoutDpi / 72.0;
+    return qMin(metrics.leading(), gap * size);
+}
+
 void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
     for (; block.isValid(); block = block.next()) {
         QTextBlockFormat f = block.blockFormat();
         const int type = f.lineHeightType();
         // A line is as tall as the tallest ascent, descent and leading of the text on it.
-        double ascent = 0, descent = 0, leading = 0;
+        double ascent = 0, descent = 0, leading = 0, qtLeading = 0;
         const QFont base = block.document()->defaultFont();
         const auto take = [&](const QTextCharFormat& c) {
-            const QFontMetricsF m(c.font().resolve(base), layoutDevice());
+            const QFont font = c.font().resolve(base);
+            const QFontMetricsF m(font, layoutDevice());
             ascent = qMax(ascent, m.ascent());
             descent = qMax(descent, m.descent());
-            leading = qMax(leading, m.leading());
+            leading = qMax(leading, wordLeading(font, m));
+            qtLeading = qMax(qtLeading, m.leading());
         };
-        bool text = false;
+        bool text = false, image = false;
         for (auto it = block.begin(); !it.atEnd(); ++it)
             if (!it.fragment().charFormat().isImageFormat()) {
                 take(it.fragment().charFormat());
                 text = true;
-            }
+            } else
+                image = true;
         if (!text)
             take(block.charFormat());
-        const double rounded = std::ceil(ascent + descent + leading);
-        const double exact = ascent + descent + blockLeading(block).first;
+        // A line that holds a picture is as tall as the picture: a font's gap makes no difference to it.
+        if (image)
+            leading = qtLeading;
+        const double exact = ascent + descent + leading;
+        const double rounded = std::ceil(ascent + descent + qtLeading);
         // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
         const double factor = exact > 0 && rounded > exact ? exact / rounded : 1.0;
         const double scale = kLayoutDpi / 96.0;
@@ -637,6 +637,10 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
             changed = true;
         } else if (factor < 1 && type == QTextBlockFormat::MinimumHeight && f.lineHeight() * scale < exact) {
             f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
+            changed = true;
+        }
+        if (leading < qtLeading) {
+            f.setProperty(kLeadingProperty, leading);
             changed = true;
         }
         if (changed)

@@ -39,8 +39,13 @@ inline double twipsToLogical(double twips) {
 // positions in 64ths of a pixel: a line at a page's very top may stand a hair above the page's edge,
 // and belongs to that page all the same; so does a first line whose gap is set above the document's top.
 inline int pageAt(double y, double pageHeight) {
-    return int(std::floor((qMax(0.0, y) + 0.05) / pageHeight));
+    return int(std::floor((qMax(0.0, y) + 0.5) / pageHeight));
 }
+
+// The top of the room of line `index` of `block` (a valid line), in document coordinates. Qt sets a
+// line of a fixed height with its baseline at four fifths of the height, and a line of a minimum height
+// at its room's foot: the line itself may stand above or below its room, and on another page than it.
+double lineRoomTop(const QTextBlock& block, int index);
 
 // The device every document of the word processor is laid out for.
 QPaintDevice* layoutDevice();
@@ -69,12 +74,24 @@ enum DecorationProperty {
     kCellRulesProperty,
     // Block: the paragraph's shading (QRgb), over its lines and the space between its rules and text.
     kShadingProperty,
+    // Block: how the paragraph may break across pages (KeepFlags).
+    kKeepProperty,
+    // Block: the largest gap between lines of its fonts as the common word processors take it (layout
+    // pixels), where it is less than Qt's.
+    kLeadingProperty,
 };
+
+enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2 };
 
 // Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
 // the document's coordinates: the paragraphs' shading, the text as Qt lays it out with each line's gap
 // above it, the tab leaders, and the rules of the paragraphs and table cells.
 void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& clip = QRectF());
+
+// The gap between lines of `font` (layout pixels), as the common word processors take it: the room a
+// font's horizontal header gives beyond its Windows ascent and descent. Qt adds the header's whole line
+// gap to those, which sets Carlito (Calibri) a fifth taller than they do.
+double wordLeading(const QFont& font, const QFontMetricsF& metrics);
 
 // Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif
 // where the common word processors set the font's 13.8); over a page that drifts by half a line.

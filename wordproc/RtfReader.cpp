@@ -265,7 +265,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('k', Character | Paragraph);
     set('l', Paragraph | PageWord | Special);
     set('m', PageWord);
-    set('n', Character | TableWord | FrameWord);
+    set('n', Character | Paragraph | TableWord | FrameWord);
     set('p', Character | Paragraph | PageWord | Special | FrameWord);
     set('o', FrameWord);
     set('q', Paragraph);
@@ -274,6 +274,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('t', Paragraph | BorderEdge | TableWord | PageWord | Special);
     set('u', Character | Special);
     set('v', Character);
+    set('w', Paragraph);
     return kinds;
 }();
 
@@ -417,6 +418,10 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         para.keepTogether = true;
     } else if (w == "keepn") {
         para.keepWithNext = true;
+    } else if (w == "widctlpar") {
+        para.widowControl = true;
+    } else if (w == "nowidctlpar") {
+        para.widowControl = false;
     } else if (w == "pagebb") {
         para.pageBreakBefore = true;
     } else if (w == "ql" || w == "qc" || w == "qr" || w == "qj" || w == "qd") {

@@ -79,6 +79,8 @@ struct ParaFormat {
     bool pageBreakBefore = false;
     bool keepTogether = false;
     bool keepWithNext = false;
+    // No first line alone at a page's foot, nor last line alone at a page's top.
+    bool widowControl = false;
     std::vector<TabStop> tabs;
     Borders borders;
     QColor shading; // invalid: none

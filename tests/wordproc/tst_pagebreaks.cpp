@@ -1,0 +1,167 @@
+// Where long letters break their pages: lines of a set height fill a page to its foot, paragraphs keep
+// their widows and orphans and stay with the next one when asked, and a later section's paper is its own.
+#include "DocxSamples.h"
+#include "wordproc/DocxReader.h"
+#include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
+#include "wordproc/RtfReader.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QtTest>
+
+using namespace wordproc;
+
+namespace {
+
+// Letter paper with one-inch margins: 12,960 twips of text on each page.
+PageCopy layOut(const QByteArray& body) {
+    const auto t = std::make_shared<const Template>(
+        readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Liberation Serif;}}\\paperw12240\\paperh15840"
+                "\\margl1440\\margr1440\\margt1440\\margb1440 " +
+                    body + "}",
+                "pages.rtf"));
+    PageCopy copy = Merger(t, nullptr).next();
+    copy.body->documentLayout()->documentSize();
+    return copy;
+}
+
+// `count` one-line paragraphs of exactly `twips` each.
+QByteArray filler(int count, int twips = 240) {
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += "\\pard\\sl-" + QByteArray::number(twips) + "\\slmult0 Filler " + QByteArray::number(i) +
+               "\\par ";
+    return out;
+}
+
+// The page (from 0) that the line holding `text` stands on.
+int pageOfLine(const PageCopy& copy, const QString& text) {
+    const QTextDocument& doc = *copy.body;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const int at = b.text().indexOf(text);
+        if (at < 0)
+            continue;
+        const QTextLine line = b.layout()->lineForTextPosition(at);
+        return pageAt(lineRoomTop(b, line.lineNumber()), doc.pageSize().height());
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestPageBreaks : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Lines of an exact height that does not divide the page fill it to its foot and no further: the
+    // last one that fits stays, the next starts the next page.
+    void exactLinesFillThePage() {
+        // 12,960 / 247: 52 lines fit on a page.
+        const PageCopy copy = layOut(filler(60, 247));
+        QCOMPARE(pageOfLine(copy, QStringLiteral("Filler 51")), 0);
+        QCOMPARE(pageOfLine(copy, QStringLiteral("Filler 52")), 1);
+        QCOMPARE(copy.pageCount(), 2);
+    }
+
+    // 54 lines of 12 points fill a page: after 53 of them a paragraph of five has room for one line.
+    void orphanGoesOnWithItsParagraph() {
+        const QByteArray five = "One\\line Two\\line Three\\line Four\\line Five\\par ";
+        const PageCopy kept = layOut(filler(53) + "\\pard\\widctlpar\\sl-240\\slmult0 " + five);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("One")), 1);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("Filler 52")), 0);
+        const PageCopy loose = layOut(filler(53) + "\\pard\\nowidctlpar\\sl-240\\slmult0 " + five);
+        QCOMPARE(pageOfLine(loose, QStringLiteral("One")), 0);
+        QCOMPARE(pageOfLine(loose, QStringLiteral("Two")), 1);
+    }
+
+    // After 51 lines a paragraph of four has room for three: its third line goes on with the fourth.
+    void widowTakesTheLineBefore() {
+        const QByteArray four = "One\\line Two\\line Three\\line Four\\par ";
+        const PageCopy kept = layOut(filler(51) + "\\pard\\widctlpar\\sl-240\\slmult0 " + four);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("One")), 0);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("Two")), 0);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("Three")), 1);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("Four")), 1);
+        // The page's text starts at its top: the line that went on is not set lower than the others.
+        const QTextDocument& doc = *kept.body;
+        QTextBlock three;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+            if (b.text().contains(QLatin1String("Three")))
+                three = b;
+        QVERIFY(three.isValid());
+        const double top =
+            doc.documentLayout()->blockBoundingRect(three).top() + three.layout()->lineAt(0).y();
+        QVERIFY2(top - doc.pageSize().height() < 1.0, qPrintable(QString::number(top)));
+        QCOMPARE(three.blockFormat().textIndent(), 0.0);
+
+        const PageCopy loose = layOut(filler(51) + "\\pard\\sl-240\\slmult0 " + four);
+        QCOMPARE(pageOfLine(loose, QStringLiteral("Three")), 0);
+        QCOMPARE(pageOfLine(loose, QStringLiteral("Four")), 1);
+    }
+
+    // Three lines with one left over: taking the line before would leave an orphan, so all three go.
+    void shortParagraphMovesWhole() {
+        const PageCopy copy =
+            layOut(filler(52) + "\\pard\\widctlpar\\sl-240\\slmult0 One\\line Two\\line Three\\par ");
+        QCOMPARE(pageOfLine(copy, QStringLiteral("One")), 1);
+        QCOMPARE(pageOfLine(copy, QStringLiteral("Three")), 1);
+    }
+
+    // A heading on a page's last line goes on to the page of the paragraph it is kept with; so does a
+    // second heading kept with the first.
+    void headingKeptWithItsParagraph() {
+        const QByteArray text = "\\pard\\sl-240\\slmult0 Body one\\line Body two\\par ";
+        const PageCopy kept = layOut(filler(53) + "\\pard\\keepn\\sl-240\\slmult0 Heading\\par " + text);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("Heading")), 1);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("Body one")), 1);
+        QCOMPARE(pageOfLine(kept, QStringLiteral("Filler 52")), 0);
+        const PageCopy two = layOut(filler(52) + "\\pard\\keepn\\sl-240\\slmult0 Part\\par " +
+                                    "\\pard\\keepn\\sl-240\\slmult0 Heading\\par " + text);
+        QCOMPARE(pageOfLine(two, QStringLiteral("Part")), 1);
+        QCOMPARE(pageOfLine(two, QStringLiteral("Heading")), 1);
+        const PageCopy loose = layOut(filler(53) + "\\pard\\sl-240\\slmult0 Heading\\par " + text);
+        QCOMPARE(pageOfLine(loose, QStringLiteral("Heading")), 0);
+        QCOMPARE(pageOfLine(loose, QStringLiteral("Body one")), 1);
+    }
+
+    // Calibri's lines are as tall as its Windows ascent and descent, 1.22 of its size, as Word and
+    // LibreOffice set them: not with its header's line gap on top, which would make them a fifth taller.
+    // Liberation Serif keeps the gap its header gives beyond those.
+    void singleLinesOfTheirFontsHeight() {
+        const auto pitch = [](const QByteArray& font) {
+            const auto t = std::make_shared<const Template>(
+                readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss " + font +
+                            ";}}\\paperw12240\\paperh15840 \\pard\\fs22 One\\line Two\\line Three\\par}",
+                        "pitch.rtf"));
+            PageCopy copy = Merger(t, nullptr).next();
+            const QTextBlock b = copy.body->begin();
+            return b.layout()->lineAt(2).y() - b.layout()->lineAt(1).y();
+        };
+        const double points = twipsToLayout(20);
+        const double calibri = pitch("Calibri");
+        QVERIFY2(qAbs(calibri - 11 * 2500.0 / 2048 * points) < 0.5,
+                 qPrintable(QString::number(calibri / points)));
+        const double serif = pitch("Liberation Serif");
+        QVERIFY2(qAbs(serif - 11 * 2355.0 / 2048 * points) < 0.5,
+                 qPrintable(QString::number(serif / points)));
+    }
+
+    // Word keeps widows and orphans off its pages unless a paragraph or its style says otherwise.
+    void wordDocumentsControlWidowsUnlessTold() {
+        using namespace docxsamples;
+        const Template t =
+            readDocx(zipParts(package(document(paragraph(run("Kept")) +
+                                               paragraph(run("Loose"), "<w:widowControl w:val=\"0\"/>") +
+                                               paragraph(run("Again"), "<w:widowControl/>")))),
+                     QStringLiteral("widows.docx"));
+        QCOMPARE(t.body.blocks.size(), size_t(3));
+        QVERIFY(std::get<Paragraph>(t.body.blocks[0]).format.widowControl);
+        QVERIFY(!std::get<Paragraph>(t.body.blocks[1]).format.widowControl);
+        QVERIFY(std::get<Paragraph>(t.body.blocks[2]).format.widowControl);
+    }
+};
+
+QTEST_MAIN(TestPageBreaks)
+#include "tst_pagebreaks.moc"
