@@ -162,18 +162,7 @@ template <class Bands> void Reader::sectionBands(const Node& sectPr, Bands& out)
 void Reader::startSection(const Node& sectPr) {
     if (m_t.sections.size() >= kMaxSections)
         return;
-    Section next;
-    if (!m_t.sections.empty()) {
-        next = m_t.sections.back();
-    } else {
-        next.page = m_t.page;
-        next.header = m_t.header;
-        next.footer = m_t.footer;
-        next.firstHeader = m_t.firstHeader;
-        next.firstFooter = m_t.firstFooter;
-        next.evenHeader = m_t.evenHeader;
-        next.evenFooter = m_t.evenFooter;
-    }
+    Section next = continuedSection(m_t);
     next.firstBlock = int(m_t.body.blocks.size());
     const Node* type = sectPr.child(u"w:type");
     next.newPage = !type || type->attr(u"w:val") != QLatin1String("continuous");

@@ -601,19 +601,7 @@ void Reader::startSection(State& st) {
         endParagraph(st, false);
     flushTable(m_body);
     closeSection();
-    Section next;
-    if (!m_t.sections.empty()) {
-        next = m_t.sections.back();
-    } else {
-        next.page = m_t.page;
-        next.header = m_t.header;
-        next.footer = m_t.footer;
-        next.firstHeader = m_t.firstHeader;
-        next.firstFooter = m_t.firstFooter;
-        next.evenHeader = m_t.evenHeader;
-        next.evenFooter = m_t.evenFooter;
-        next.titlePage = m_t.titlePage;
-    }
+    Section next = continuedSection(m_t);
     next.firstBlock = int(m_body.story->blocks.size());
     next.newPage = true;
     // A first page of its own is each section's say; Word repeats \sectd within a section, so it is

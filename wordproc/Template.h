@@ -261,4 +261,21 @@ struct Template {
     std::vector<Section> sections;
 };
 
+// A section as it starts at a break, before its own settings are read: a copy of the section before it,
+// or at the first break the page and bands the template opened with.
+inline Section continuedSection(const Template& t) {
+    if (!t.sections.empty())
+        return t.sections.back();
+    Section next;
+    next.page = t.page;
+    next.header = t.header;
+    next.footer = t.footer;
+    next.firstHeader = t.firstHeader;
+    next.firstFooter = t.firstFooter;
+    next.evenHeader = t.evenHeader;
+    next.evenFooter = t.evenFooter;
+    next.titlePage = t.titlePage;
+    return next;
+}
+
 } // namespace wordproc
