@@ -11,7 +11,6 @@
 #include <QHash>
 #include <QImage>
 #include <QPageLayout>
-#include <QRawFont>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -20,9 +19,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <map>
-#include <mutex>
-#include <tuple>
 
 namespace wordproc {
 
@@ -35,18 +31,6 @@ QPaintDevice* layoutDevice() {
         return image;
     }();
     return &device;
-}
-
-double lineRoomTop(const QTextBlock& block, int index) {
-    const QTextLine line = block.layout()->lineAt(index);
-    const double top = block.document()->documentLayout()->blockBoundingRect(block).top() + line.y();
-    const QTextBlockFormat f = block.blockFormat();
-    const double set = f.lineHeight() * kLayoutDpi / 96.0;
-    if (f.lineHeightType() == QTextBlockFormat::FixedHeight)
-        return top + line.ascent() + qMax(0.0, line.leading()) - set * 4 / 5;
-    if (f.lineHeightType() == QTextBlockFormat::MinimumHeight)
-        return top + line.height() - qMax(set, std::ceil(line.height()));
-    return top;
 }
 
 namespace {
@@ -559,95 +543,6 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
             paintBorders(painter, layout->blockBoundingRect(block), format);
     });
     painter.restore();
-}
-
-double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
-    // Per face: the gap in ems, or a negative value where Qt's own stands.
-    static std::mutex lock;
-    static std::map<std::tuple<QString, int, bool>, double> gaps;
-    const auto key = std::make_tuple(font.family(), int(font.weight()), font.italic());
-    double gap = -1;
-    {
-        const std::lock_guard<std::mutex> held(lock);
-        const auto it = gaps.find(key);
-        if (it != gaps.end())
-            gap = it->second;
-        else {
-            const QRawFont raw = QRawFont::fromFont(QFont(font, layoutDevice()));
-            const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
-            const auto u16 = [](const QByteArray& t, int at) {
-                return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
-            };
-            const auto s16 = [&](const QByteArray& t, int at) { return int(qint16(quint16(u16(t, at)))); };
-            const double em = raw.unitsPerEm();
-            // Fonts that ask for their typographic metrics get them from Qt as well.
-            if (raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78 && !(u16(os2, 62) & 0x80)) {
-                const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);
-                const int windows = u16(os2, 74) + u16(os2, 76);
-                if (windows > 0)
-                    gap = qMax(0, header - windows) / em;
-            }
-            gaps.emplace(key, gap);
-        }
-    }
-    if (gap < 0)
-        return metrics.leading();
-    const double size = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * kLayoutDpi / 72.0;
-    return qMin(metrics.leading(), gap * size);
-}
-
-void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
-    for (; block.isValid(); block = block.next()) {
-        QTextBlockFormat f = block.blockFormat();
-        const int type = f.lineHeightType();
-        // A line is as tall as the tallest ascent, descent and leading of the text on it.
-        double ascent = 0, descent = 0, leading = 0, qtLeading = 0;
-        const QFont base = block.document()->defaultFont();
-        const auto take = [&](const QTextCharFormat& c) {
-            const QFont font = c.font().resolve(base);
-            const QFontMetricsF m(font, layoutDevice());
-            ascent = qMax(ascent, m.ascent());
-            descent = qMax(descent, m.descent());
-            leading = qMax(leading, wordLeading(font, m));
-            qtLeading = qMax(qtLeading, m.leading());
-        };
-        bool text = false, image = false;
-        for (auto it = block.begin(); !it.atEnd(); ++it)
-            if (!it.fragment().charFormat().isImageFormat()) {
-                take(it.fragment().charFormat());
-                text = true;
-            } else
-                image = true;
-        if (!text)
-            take(block.charFormat());
-        // A line that holds a picture is as tall as the picture: a font's gap makes no difference to it.
-        if (image)
-            leading = qtLeading;
-        const double exact = ascent + descent + leading;
-        const double rounded = std::ceil(ascent + descent + qtLeading);
-        // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
-        const double factor = exact > 0 && rounded > exact ? exact / rounded : 1.0;
-        const double scale = kLayoutDpi / 96.0;
-        bool changed = false;
-        if (factor < 1 && type == QTextBlockFormat::SingleHeight) {
-            f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
-            changed = true;
-        } else if (factor < 1 && type == QTextBlockFormat::ProportionalHeight) {
-            f.setLineHeight(f.lineHeight() * factor, QTextBlockFormat::ProportionalHeight);
-            changed = true;
-        } else if (factor < 1 && type == QTextBlockFormat::MinimumHeight && f.lineHeight() * scale < exact) {
-            f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
-            changed = true;
-        }
-        if (leading < qtLeading) {
-            f.setProperty(kLeadingProperty, leading);
-            changed = true;
-        }
-        if (changed)
-            QTextCursor(block).setBlockFormat(f);
-        if (block == last)
-            break;
-    }
 }
 
 void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, int firstPage) {

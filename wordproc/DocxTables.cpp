@@ -1,0 +1,317 @@
+// Reading Word 2007+ tables: table properties and styles' conditional formats, the grid, merged
+// cells, borders, margins and row heights, into the rows and cells the layout sets.
+
+#include "wordproc/DocxPrivate.h"
+#include "wordproc/Twips.h"
+
+namespace wordproc {
+
+namespace docx {
+
+namespace {
+
+struct TableProps {
+    Borders outer;
+    Border insideH, insideV;
+    std::array<int, 4> margins{0, 108, 0, 108}; // top, left, bottom, right: Word's defaults
+    int indent = 0;
+    Row::Align align = Row::Left;
+    int bandSize = 1;
+};
+
+void edges(const Node& borders, Borders& out, Border* insideH, Border* insideV) {
+    for (const Node& b : borders.children) {
+        const QStringView side = QStringView(b.name).mid(2);
+        if (side == u"top")
+            edge(out, Side::Top) = border(b);
+        else if (side == u"bottom")
+            edge(out, Side::Bottom) = border(b);
+        else if (side == u"left" || side == u"start")
+            edge(out, Side::Left) = border(b);
+        else if (side == u"right" || side == u"end")
+            edge(out, Side::Right) = border(b);
+        else if (side == u"insideH" && insideH)
+            *insideH = border(b);
+        else if (side == u"insideV" && insideV)
+            *insideV = border(b);
+    }
+}
+
+void margins(const Node& mar, std::array<int, 4>& out) {
+    for (const Node& m : mar.children) {
+        const QStringView side = QStringView(m.name).mid(2);
+        const int w = qBound(0, intAttr(m, u"w:w"), 1440 * 22);
+        if (side == u"top")
+            out[0] = w;
+        else if (side == u"left" || side == u"start")
+            out[1] = w;
+        else if (side == u"bottom")
+            out[2] = w;
+        else if (side == u"right" || side == u"end")
+            out[3] = w;
+    }
+}
+
+void tableProps(const Node* tblPr, TableProps& tp) {
+    if (!tblPr)
+        return;
+    if (const Node* b = tblPr->child(u"w:tblBorders"))
+        edges(*b, tp.outer, &tp.insideH, &tp.insideV);
+    if (const Node* m = tblPr->child(u"w:tblCellMar"))
+        margins(*m, tp.margins);
+    if (const Node* ind = tblPr->child(u"w:tblInd"))
+        if (ind->attr(u"w:type") != QLatin1String("pct"))
+            tp.indent = clampTwips(intAttr(*ind, u"w:w"));
+    if (const Node* jc = tblPr->child(u"w:jc")) {
+        const QString v = jc->attr(u"w:val");
+        tp.align = v == QLatin1String("center")                               ? Row::Center
+                   : v == QLatin1String("right") || v == QLatin1String("end") ? Row::Right
+                                                                              : Row::Left;
+    }
+    if (const Node* band = tblPr->child(u"w:tblStyleRowBandSize"))
+        tp.bandSize = qBound(1, intAttr(*band, u"w:val", 1), 100);
+}
+
+// The rows of a table, or the cells of a row, also where content controls wrap them.
+void gather(const Node& parent, QStringView name, std::vector<const Node*>& out, int depth = 0) {
+    for (const Node& c : parent.children) {
+        if (c.name == name)
+            out.push_back(&c);
+        else if (depth < 8 && (c.name == QLatin1String("w:sdt") || c.name == QLatin1String("w:customXml")))
+            if (const Node* content = c.name == QLatin1String("w:sdt") ? c.child(u"w:sdtContent") : &c)
+                gather(*content, name, out, depth + 1);
+    }
+}
+
+bool lookFlag(const Node* look, QStringView attribute, int bit, bool fallback) {
+    if (!look)
+        return fallback;
+    if (look->has(attribute)) {
+        const QString v = look->attr(attribute);
+        return v == QLatin1String("1") || v == QLatin1String("true") || v == QLatin1String("on");
+    }
+    bool ok = false;
+    const int bits = look->attr(u"w:val").toInt(&ok, 16);
+    return ok ? (bits & bit) != 0 : fallback;
+}
+
+} // namespace
+
+void Reader::table(const Node& tbl, StoryState& st) {
+    while (!st.fields.empty())
+        dropField(st);
+    if (st.open || (!st.pieces.empty() && !st.pieces.front().empty()))
+        endParagraph(st);
+    const Node* tblPr = tbl.child(u"w:tblPr");
+    const Node* styleNode = tblPr ? tblPr->child(u"w:tblStyle") : nullptr;
+    const QString styleId =
+        styleNode ? styleNode->attr(u"w:val") : m_styles.defaultStyle(QStringLiteral("table"));
+    const std::vector<const Style*> chain = m_styles.chain(styleId);
+    TableProps tp;
+    for (const Style* s : chain)
+        tableProps(s->tblPr, tp);
+    tableProps(tblPr, tp);
+    const Node* look = tblPr ? tblPr->child(u"w:tblLook") : nullptr;
+    // Word's look for a new table: header row and first column, rows banded.
+    const bool firstRow = lookFlag(look, u"w:firstRow", 0x20, true);
+    const bool lastRow = lookFlag(look, u"w:lastRow", 0x40, false);
+    const bool firstColumn = lookFlag(look, u"w:firstColumn", 0x80, true);
+    const bool lastColumn = lookFlag(look, u"w:lastColumn", 0x100, false);
+    const bool noHBand = lookFlag(look, u"w:noHBand", 0x200, false);
+    const bool noVBand = lookFlag(look, u"w:noVBand", 0x400, true);
+
+    std::vector<int> grid;
+    if (const Node* g = tbl.child(u"w:tblGrid"))
+        for (const Node& col : g->children)
+            if (col.name == QLatin1String("w:gridCol") && grid.size() < 1000)
+                grid.push_back(qBound(0, intAttr(col, u"w:w"), kMaxTwips));
+    std::vector<const Node*> rows;
+    gather(tbl, u"w:tr", rows);
+
+    // Word 2013 and later put the cells' edge at the indent; earlier ones put the text there.
+    const int origin = tp.indent - (m_compatibility >= 15 ? 0 : tp.margins[1]);
+    const auto conditions = [&](const QString& type) {
+        std::vector<const Node*> out;
+        for (const Style* s : chain)
+            for (const auto& [t, node] : s->conditions)
+                if (t == type)
+                    out.push_back(node);
+        return out;
+    };
+    Table current;
+    current.pageBreakBefore = st.breakPending;
+    st.breakPending = false;
+    const auto flush = [&] {
+        if (!current.rows.empty())
+            st.blocks->emplace_back(std::move(current));
+        current = Table{};
+    };
+    const int headerRows = firstRow ? 1 : 0;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const Node& tr = *rows[r];
+        const Node* trPr = tr.child(u"w:trPr");
+        Row row;
+        int before = 0;
+        if (trPr) {
+            if (const Node* h = trPr->child(u"w:trHeight")) {
+                const int height = clampPositiveTwips(intAttr(*h, u"w:val"));
+                const QString rule = h->attr(u"w:hRule");
+                row.heightTwips = rule == QLatin1String("exact")  ? -height
+                                  : rule == QLatin1String("auto") ? 0
+                                                                  : height;
+            }
+            row.header = onOff(trPr->child(u"w:tblHeader"));
+            if (const Node* gb = trPr->child(u"w:gridBefore"))
+                before = qBound(0, intAttr(*gb, u"w:val"), int(grid.size()));
+        }
+        int x = 0;
+        for (int i = 0; i < before; ++i)
+            x += grid[size_t(i)];
+        row.leftTwips = clampTwips(qint64(origin) + x);
+        row.gapTwips = tp.margins[1];
+        row.leftPadTwips = tp.margins[1];
+        row.rightPadTwips = tp.margins[3];
+        row.topPadTwips = tp.margins[0];
+        row.bottomPadTwips = tp.margins[2];
+        row.align = tp.align;
+        std::vector<const Node*> cells;
+        gather(tr, u"w:tc", cells);
+        if (cells.empty())
+            continue;
+        const bool isFirst = r == 0 && firstRow;
+        const bool isLast = r + 1 == rows.size() && lastRow;
+        const int band = (int(r) - headerRows) / tp.bandSize;
+        int column = before;
+        for (size_t ci = 0; ci < cells.size(); ++ci) {
+            const Node& tc = *cells[ci];
+            const Node* tcPr = tc.child(u"w:tcPr");
+            int span = 1;
+            if (tcPr)
+                if (const Node* gs = tcPr->child(u"w:gridSpan"))
+                    span = qBound(1, intAttr(*gs, u"w:val", 1), 1000);
+            qint64 width = 0;
+            if (column + span <= int(grid.size())) {
+                for (int i = column; i < column + span; ++i)
+                    width += grid[size_t(i)];
+            } else if (const Node* w = tcPr ? tcPr->child(u"w:tcW") : nullptr;
+                       w && w->attr(u"w:type") != QLatin1String("pct") && intAttr(*w, u"w:w") > 0) {
+                width = intAttr(*w, u"w:w");
+            } else {
+                width = 1440;
+            }
+            column += span;
+            x = clampTwips(qint64(x) + qMax(qint64(1), width));
+
+            // The table style's look for this cell: banding, then first and last column, then first and
+            // last row, each over the one before.
+            std::vector<const Node*> conditional;
+            const auto add = [&](const QString& type) {
+                for (const Node* n : conditions(type))
+                    conditional.push_back(n);
+            };
+            const int columnBand = int(ci) - (firstColumn ? 1 : 0);
+            if (!noVBand && !(firstColumn && ci == 0))
+                add(columnBand % 2 == 0 ? QStringLiteral("band1Vert") : QStringLiteral("band2Vert"));
+            if (!noHBand && !isFirst && !isLast && int(r) >= headerRows)
+                add(band % 2 == 0 ? QStringLiteral("band1Horz") : QStringLiteral("band2Horz"));
+            if (firstColumn && ci == 0)
+                add(QStringLiteral("firstCol"));
+            if (lastColumn && ci + 1 == cells.size())
+                add(QStringLiteral("lastCol"));
+            if (isFirst)
+                add(QStringLiteral("firstRow"));
+            if (isLast)
+                add(QStringLiteral("lastRow"));
+
+            Cell cell;
+            cell.rightTwips = clampTwips(qint64(origin) + x);
+            edge(cell.borders, Side::Top) = r == 0 ? edge(tp.outer, Side::Top) : tp.insideH;
+            edge(cell.borders, Side::Bottom) =
+                r + 1 == rows.size() ? edge(tp.outer, Side::Bottom) : tp.insideH;
+            edge(cell.borders, Side::Left) = ci == 0 ? edge(tp.outer, Side::Left) : tp.insideV;
+            edge(cell.borders, Side::Right) =
+                ci + 1 == cells.size() ? edge(tp.outer, Side::Right) : tp.insideV;
+            std::array<int, 4> pad{-1, -1, -1, -1};
+            std::vector<const Node*> cellProps;
+            for (const Style* s : chain)
+                cellProps.push_back(s->tcPr);
+            for (const Node* n : conditional)
+                cellProps.push_back(n->child(u"w:tcPr"));
+            cellProps.push_back(tcPr);
+            for (const Node* props : cellProps) {
+                if (!props)
+                    continue;
+                if (const Node* b = props->child(u"w:tcBorders"))
+                    edges(*b, cell.borders, nullptr, nullptr);
+                if (const Node* shd = props->child(u"w:shd"))
+                    cell.shading = shading(*shd);
+                if (const Node* m = props->child(u"w:tcMar"))
+                    margins(*m, pad);
+                if (const Node* v = props->child(u"w:vAlign")) {
+                    const QString a = v->attr(u"w:val");
+                    cell.vAlign = a == QLatin1String("center")   ? Cell::VAlign::Center
+                                  : a == QLatin1String("bottom") ? Cell::VAlign::Bottom
+                                                                 : Cell::VAlign::Top;
+                }
+            }
+            if (tcPr)
+                if (const Node* vm = tcPr->child(u"w:vMerge"))
+                    cell.vMerge = vm->attr(u"w:val") == QLatin1String("restart") ? Cell::VMerge::Restart
+                                                                                 : Cell::VMerge::Continue;
+            cell.topPadTwips = pad[0];
+            cell.leftPadTwips = pad[1] >= 0 ? pad[1] : tp.margins[1];
+            cell.bottomPadTwips = pad[2];
+            cell.rightPadTwips = pad[3] >= 0 ? pad[3] : tp.margins[3];
+
+            // The cell's text, with the table style's paragraph and character properties beneath its own.
+            std::vector<Block> content;
+            StoryState inner;
+            inner.blocks = &content;
+            inner.part = st.part;
+            inner.rels = st.rels;
+            inner.inTextBox = st.inTextBox;
+            for (const Style* s : chain)
+                inner.tablePPr.push_back(s->pPr), inner.tableRPr.push_back(s->rPr);
+            for (const Node* n : conditional)
+                inner.tablePPr.push_back(n->child(u"w:pPr")), inner.tableRPr.push_back(n->child(u"w:rPr"));
+            blocks(tc, inner);
+            finishStory(inner);
+            // A table inside a cell keeps its text, as paragraphs of the cell.
+            for (Block& b : content) {
+                if (Paragraph* p = std::get_if<Paragraph>(&b)) {
+                    p->format.pageBreakBefore = false;
+                    cell.paragraphs.push_back(std::move(*p));
+                    continue;
+                }
+                for (Row& nested : std::get<Table>(b).rows)
+                    for (Cell& c : nested.cells)
+                        for (Paragraph& p : c.paragraphs)
+                            cell.paragraphs.push_back(std::move(p));
+            }
+            if (cell.paragraphs.empty())
+                cell.paragraphs.emplace_back();
+            // Text left in a cell that a merge down the column covers is not shown, in Word as in
+            // LibreOffice.
+            if (cell.vMerge == Cell::VMerge::Continue) {
+                cell.paragraphs.resize(1);
+                cell.paragraphs.front().runs.clear();
+            }
+            if (row.cells.size() < kMaxCells) {
+                row.cells.push_back(std::move(cell));
+            } else {
+                auto& last = row.cells.back().paragraphs;
+                std::move(cell.paragraphs.begin(), cell.paragraphs.end(), std::back_inserter(last));
+            }
+        }
+        // The rows of one table share their cells' count; a row with another count starts another.
+        if (!current.rows.empty() && current.rows.back().cells.size() != row.cells.size())
+            flush();
+        current.rows.push_back(std::move(row));
+    }
+    flush();
+    st.lastStyle.clear();
+}
+
+} // namespace docx
+
+} // namespace wordproc
