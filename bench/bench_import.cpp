@@ -9,7 +9,7 @@
 #include "intake/ProgressWindow.h"
 #include "intake/StartupImport.h"
 #include "setup/Setup.h"
-#include "startup/Globals.h"
+#include "startup/AppContext.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -111,7 +111,7 @@ bool bulkInsert(const QString& file, const std::vector<NameRow>& rows, Timing* t
     if (sqlite3_open_v2(QFile::encodeName(file).constData(), &handle, SQLITE_OPEN_READWRITE, nullptr) !=
         SQLITE_OK)
         return false;
-    const QByteArray key = DatabasePassword.toUtf8();
+    const QByteArray key = setup::DatabasePassword.toUtf8();
     bool ok = check(sqlite3_key(handle, key.constData(), int(key.size())), handle, "key");
     for (const char* pragma :
          {"PRAGMA foreign_keys=ON", "PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"})
@@ -165,10 +165,8 @@ bool run() {
         const QString root = bench::scratchFolder(QStringLiteral("import"));
         const QString app = root + QStringLiteral("/app");
         QDir().mkpath(app + QStringLiteral("/Data"));
-        qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
-        setApplicationFolder(app);
-        setFolders();
-        const QString dataFile = DataFolder + QLatin1String(FileName);
+        AppContext context(Folders::of(app, root + QStringLiteral("/xdg/Quillmark")));
+        const QString dataFile = context.folders().dataFolder + QLatin1String(FileName);
         {
             QFile out(dataFile);
             if (!out.open(QIODevice::WriteOnly) || out.write(generateLines()) < 0)
@@ -207,28 +205,25 @@ bool run() {
         }
 
         // The program's own scan and import into a fresh encrypted database.
-        QDir().mkpath(UserDataFolder);
-        const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
-        createDatabase(dbFile, 1);
-        DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(connectionString(dbFile));
+        QDir().mkpath(context.folders().userDataFolder);
+        createDatabase(context.folders().userDataFolder + QStringLiteral("/Quillmark.mdb"), 1);
+        context.openDatabase();
         Timing import;
         intake::FailedFiles failed;
         {
             ProgressWindow progress;
             const Stopwatch watch;
-            failed = scanAndImport(AppContext::fromProgram(), progress);
+            failed = scanAndImport(context, progress);
             import = {watch.seconds(), watch.cpuSeconds()};
         }
         int imported = 0;
         {
             db::Recordset count;
-            count.open(QStringLiteral("SELECT COUNT(*) FROM Names"), *DbConnection, db::adOpenForwardOnly,
-                       db::adLockReadOnly, db::adCmdText);
+            count.open(QStringLiteral("SELECT COUNT(*) FROM Names"), context.connection(),
+                       db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
             imported = count.value(0).toInt();
         }
-        DbConnection->close();
-        DbConnection.reset();
+        context.connection().close();
         if (imported != Lines || !failed.empty()) {
             std::fprintf(stderr, "bench import: %d of %d lines imported, %d file(s) failed\n", imported,
                          Lines, int(failed.size()));

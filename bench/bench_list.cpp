@@ -9,7 +9,6 @@
 #include "platform/Platform.h"
 #include "setup/Setup.h"
 #include "startup/AppContext.h"
-#include "startup/Globals.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
@@ -42,7 +41,7 @@ bool fillLeads(const QString& dbFile, int files, int perFile, QStringList* fileN
     if (sqlite3_open_v2(QFile::encodeName(dbFile).constData(), &handle, SQLITE_OPEN_READWRITE, nullptr) !=
         SQLITE_OK)
         return false;
-    const QByteArray key = DatabasePassword.toUtf8();
+    const QByteArray key = setup::DatabasePassword.toUtf8();
     bool ok = check(sqlite3_key(handle, key.constData(), int(key.size())), handle, "key");
     for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"})
         ok = ok && check(sqlite3_exec(handle, pragma, nullptr, nullptr, nullptr), handle, pragma);
@@ -156,22 +155,19 @@ bool run() {
         for (const char* sub :
              {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
             QDir().mkpath(app + QLatin1String(sub));
-        qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
-        setApplicationFolder(app);
-        setFolders();
-        QDir().mkpath(UserDataFolder);
-        const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
+        AppContext context(Folders::of(app, root + QStringLiteral("/xdg/Quillmark")));
+        QDir().mkpath(context.folders().userDataFolder);
+        const QString dbFile = context.folders().userDataFolder + QStringLiteral("/Quillmark.mdb");
         createDatabase(dbFile, 1);
         if (!benchleads::fillLeads(dbFile, 1, Names, nullptr))
             return false;
 
         platform::ScriptedAnswerer answers; // no dialog may stop the run
         bool ended = false;
-        setExitAction([&ended] { ended = true; });
-        DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(connectionString(dbFile));
+        context.setExitAction([&ended] { ended = true; });
+        context.openDatabase();
 
-        MainWindow window(AppContext::fromProgram());
+        MainWindow window(context);
         window.load();
         window.show();
         QApplication::processEvents();
@@ -199,7 +195,7 @@ bool run() {
                 QElapsedTimer timer;
                 timer.start();
                 db::Recordset rs;
-                rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+                rs.open(sql, context.connection(), db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
                 qint64 touched = 0;
                 while (!rs.eof()) {
                     for (int c = 0; c < 12; ++c)
@@ -228,8 +224,6 @@ bool run() {
         bench::figure(QStringLiteral("select_all_ms"), minimum(selectAll));
         bench::figure(QStringLiteral("select_all_vs_fillnames"), minimum(selectAll) / minimum(fill));
 
-        DbConnection.reset();
-        setExitAction({});
         return answers.messages.empty();
     } catch (const Failure& failure) {
         std::fprintf(stderr, "bench list: %s\n", failure.what());

@@ -13,7 +13,6 @@
 #include "platform/Platform.h"
 #include "setup/Setup.h"
 #include "startup/AppContext.h"
-#include "startup/Globals.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
@@ -45,11 +44,9 @@ Installation installationAt(const QString& root) {
             root + QStringLiteral("/xdg/Quillmark/Quillmark.mdb")};
 }
 
-// Points the program's folders at the installation.
-void useInstallation(const Installation& inst) {
-    qputenv("XDG_DATA_HOME", inst.xdg.toUtf8());
-    setApplicationFolder(inst.app);
-    setFolders();
+// The program's folders on the installation.
+Folders foldersOf(const Installation& inst) {
+    return Folders::of(inst.app, inst.xdg + QStringLiteral("/Quillmark"));
 }
 
 // The installation with the million names, made once and kept; a marker file says it is complete.
@@ -62,8 +59,7 @@ bool cachedInstallation(Installation& out) {
     QDir(root).removeRecursively();
     for (const char* sub : {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
         QDir().mkpath(out.app + QLatin1String(sub));
-    useInstallation(out);
-    QDir().mkpath(UserDataFolder);
+    QDir().mkpath(foldersOf(out).userDataFolder);
     createDatabase(out.dbFile, 1);
     if (!benchleads::fillLeads(out.dbFile, 1, Names, nullptr))
         return false;
@@ -124,14 +120,13 @@ int listChild(const QStringList& args) {
     try {
         QApplication::setFont(platform::applicationFont()); // as the program does
         const Installation inst = installationAt(args[0]);
-        useInstallation(inst);
         platform::ScriptedAnswerer answers; // no dialog may stop the run
-        DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(connectionString(inst.dbFile));
+        AppContext context(foldersOf(inst));
+        context.openDatabase();
 
         QElapsedTimer timer;
         timer.start();
-        MainWindow window(AppContext::fromProgram());
+        MainWindow window(context);
         auto* names = window.findChild<NameList*>(QStringLiteral("namesView"));
         PaintSeen painted;
         names->viewport()->installEventFilter(&painted);
@@ -148,7 +143,6 @@ int listChild(const QStringList& args) {
         std::printf("%.3f %.3f %d %s\n", ms, bench::peakRssMb(), names->count(),
                     qPrintable(bench::fontFamily(names->font()).replace(QLatin1Char(' '), u'_')));
         std::fflush(stdout);
-        DbConnection.reset();
         return 0;
     } catch (const Failure& failure) {
         std::fprintf(stderr, "bench scale: %s\n", failure.what());

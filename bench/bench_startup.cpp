@@ -7,7 +7,7 @@
 #include "leads/NameList.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
-#include "startup/Globals.h"
+#include "startup/AppContext.h"
 #include "startup/Main.h"
 #include "window/MainWindow.h"
 
@@ -41,17 +41,15 @@ bool install(const QString& root, int files, int perFile, Installation& out) {
     out.xdg = root + QStringLiteral("/xdg");
     for (const char* sub : {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
         QDir().mkpath(out.app + QLatin1String(sub));
-    qputenv("XDG_DATA_HOME", out.xdg.toUtf8());
-    setApplicationFolder(out.app);
-    setFolders();
-    QDir().mkpath(UserDataFolder);
-    const QString dbFile = UserDataFolder + QStringLiteral("/Quillmark.mdb");
+    const Folders folders = Folders::of(out.app, out.xdg + QStringLiteral("/Quillmark"));
+    QDir().mkpath(folders.userDataFolder);
+    const QString dbFile = folders.userDataFolder + QStringLiteral("/Quillmark.mdb");
     createDatabase(dbFile, 1);
     QStringList names;
     if (!benchleads::fillLeads(dbFile, files, perFile, &names))
         return false;
     for (const QString& name : names) {
-        QFile file(DataFolder + name);
+        QFile file(folders.dataFolder + name);
         if (!file.open(QIODevice::WriteOnly))
             return false;
         file.write("BK000001,\"SMITH, JOHN\",1 MAIN ST,\"SPRINGFIELD, IL\",62701,01/02/25,00/00/00,\r\n");
@@ -61,12 +59,13 @@ bool install(const QString& root, int files, int perFile, Installation& out) {
 }
 
 // One start-up, timed up to the shown main window; the window is closed and gone afterwards.
-bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, double* ms, QString* family) {
-    qputenv("XDG_DATA_HOME", inst.xdg.toUtf8());
-    setApplicationFolder(inst.app);
+bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, int& exits, double* ms,
+               QString* family) {
+    AppContext context(Folders::of(inst.app, inst.xdg + QStringLiteral("/Quillmark")));
+    context.setExitAction([&exits] { ++exits; });
     QElapsedTimer timer;
     timer.start();
-    const bool started = startProgram();
+    const bool started = startProgram(context);
     MainWindow* window = shownMainWindow();
     if (window)
         QApplication::processEvents(); // the first paint
@@ -97,19 +96,17 @@ bool run() {
 
         platform::ScriptedAnswerer answers; // no dialog may stop the run
         int exits = 0;
-        setExitAction([&exits] { ++exits; });
         std::vector<double> bigMs, emptyMs;
         QString family;
         for (int r = 0; r < Runs; ++r) {
             double ms = 0;
-            if (!startOnce(empty, answers, &ms, &family))
+            if (!startOnce(empty, answers, exits, &ms, &family))
                 return false;
             emptyMs.push_back(ms);
-            if (!startOnce(big, answers, &ms, &family))
+            if (!startOnce(big, answers, exits, &ms, &family))
                 return false;
             bigMs.push_back(ms);
         }
-        setExitAction({});
         const double b = *std::min_element(bigMs.begin(), bigMs.end());
         const double e = *std::min_element(emptyMs.begin(), emptyMs.end());
         bench::note(QStringLiteral("font_family"), family);

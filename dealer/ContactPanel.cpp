@@ -125,7 +125,7 @@ bool ContactPanel::eventFilter(QObject* watched, QEvent* event) {
 void ContactPanel::load() {
     m_handleClicks = true;
     m_handlePhoneChange = true;
-    for (const dealer::NamedRow& row : dealer::dealersByName(m_context.connection))
+    for (const dealer::NamedRow& row : dealer::dealersByName(m_context.connection()))
         m_dealerBox->addItem(row.name, row.id);
     // The installation delivers the dealership rows, so an empty box means a damaged database with no one
     // to sign letters for: choosing its first entry fails, and the window's load reports that and skips
@@ -137,7 +137,7 @@ void ContactPanel::load() {
 
 // The contacts in their stored order, none chosen.
 void ContactPanel::fillContacts() {
-    const std::vector<dealer::NamedRow> rows = dealer::contacts(m_context.connection);
+    const std::vector<dealer::NamedRow> rows = dealer::contacts(m_context.connection());
     {
         const QSignalBlocker blocker(m_nameBox);
         for (const dealer::NamedRow& row : rows)
@@ -199,7 +199,8 @@ void ContactPanel::namePicked() {
     busy.enter();
     try {
         setSavePending(false);
-        const QString phone = dealer::contactPhone(m_context.connection, entryId(m_nameBox, m_nameListIndex));
+        const QString phone =
+            dealer::contactPhone(m_context.connection(), entryId(m_nameBox, m_nameListIndex));
         m_handlePhoneChange = false;
         m_phoneEdit->setText(phone);
         m_storedPhone = m_phoneEdit->text();
@@ -262,7 +263,7 @@ void ContactPanel::saveContact() {
     const QString name = m_nameBox->currentText();
     const QString phone = m_phoneEdit->text();
     try {
-        if (const std::optional<qint32> listed = dealer::findContact(m_context.connection, name, phone)) {
+        if (const std::optional<qint32> listed = dealer::findContact(m_context.connection(), name, phone)) {
             // Nothing to write. A contact typed in full that is already listed becomes the chosen entry,
             // so that printing knows whom it prints for.
             if (m_nameListIndex == -1) {
@@ -278,7 +279,7 @@ void ContactPanel::saveContact() {
         } else if (m_nameListIndex == -1) {
             if (name.isEmpty())
                 return; // no one to save: the button stays as it is
-            const qint32 id = dealer::addContact(m_context.connection, name, phone);
+            const qint32 id = dealer::addContact(m_context.connection(), name, phone);
             m_handleClicks = false;
             {
                 const QSignalBlocker blocker(m_nameBox);
@@ -290,7 +291,7 @@ void ContactPanel::saveContact() {
             m_handleClicks = true;
             m_storedPhone = phone;
         } else {
-            dealer::updateContact(m_context.connection, entryId(m_nameBox, m_nameListIndex), name, phone);
+            dealer::updateContact(m_context.connection(), entryId(m_nameBox, m_nameListIndex), name, phone);
             m_storedPhone = phone;
         }
         setSavePending(false);

@@ -6,7 +6,7 @@
 class QComboBox;
 class QLineEdit;
 class QPushButton;
-struct AppContext;
+class AppContext;
 
 // The contact group of the main window: the dealership the letters come from and the salesperson who
 // signs them, picked from the name box, or typed in with a phone and saved (a new contact) or updated

@@ -43,7 +43,7 @@ void ProgressWindowImport::report(const Failure& failure, const QString& locatio
 }
 
 intake::ImportPlaces importPlaces(const AppContext& context) {
-    return {context.connection, context.dataFolder, context.errorLog};
+    return {context.connection(), context.folders().dataFolder, context.folders().errorLog};
 }
 
 intake::FailedFiles scanAndImport(const AppContext& context, ProgressWindow& window) {
@@ -63,7 +63,7 @@ void importDataFiles(const AppContext& context, const QStringList& newFiles, Pro
 }
 
 QString failedListsFile(const AppContext& context) {
-    return QFileInfo(context.errorLog).absolutePath() + QStringLiteral("/FailedLists.txt");
+    return QFileInfo(context.folders().errorLog).absolutePath() + QStringLiteral("/FailedLists.txt");
 }
 
 void reportFailedFiles(const AppContext& context, const intake::FailedFiles& failed) {
@@ -72,7 +72,7 @@ void reportFailedFiles(const AppContext& context, const intake::FailedFiles& fai
     intake::rememberFailedFiles(state, failed);
     if (failed.empty())
         return;
-    platform::messageBox(intake::failedFilesMessage(failed, before, context.dataFolder),
+    platform::messageBox(intake::failedFilesMessage(failed, before, context.folders().dataFolder),
                          platform::Icon::Exclamation, platform::Buttons::OkOnly,
                          QStringLiteral("Lead Lists Not Imported"));
 }

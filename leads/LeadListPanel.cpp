@@ -154,7 +154,7 @@ std::vector<qint32> LeadListPanel::selectedIds() const {
 void LeadListPanel::load() {
     m_handleClicks = true;
     m_query.source = leads::ListSource::Dates;
-    m_dates = leads::dataFilesNewestFirst(m_context.connection);
+    m_dates = leads::dataFilesNewestFirst(m_context.connection());
     // All dates go into the box's model at once: one insertion rather than one per date, which with
     // hundreds of data files was a noticeable part of the start.
     QList<QStandardItem*> items;
@@ -212,7 +212,7 @@ void LeadListPanel::fillNames() {
 
     try {
         m_query.dataFileIds = chosenDatesInListOrder();
-        m_namesView->fill(m_context.connection, m_query, font());
+        m_namesView->fill(m_context.connection(), m_query, font());
         m_availableCount->setText(QString::number(m_namesView->count()));
         m_selectedCount->setText(QString::number(m_namesView->selectedCount()));
     } catch (const Failure& failure) {
@@ -314,7 +314,7 @@ void LeadListPanel::deleteSelected() {
         busy.enter();
         // The rows leave the list only once the database has let them go, so that list and database
         // never disagree.
-        leads::deleteNames(m_context.connection, selectedIds());
+        leads::deleteNames(m_context.connection(), selectedIds());
         m_namesView->removeSelected();
         m_availableCount->setText(QString::number(m_namesView->count()));
         selectionEmptied();

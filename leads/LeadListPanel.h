@@ -12,7 +12,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-struct AppContext;
+class AppContext;
 
 // The source date and name groups of the main window: the source dates with their REPLACE/ADD mode,
 // the display filter, the name list under its header row of sort buttons, the selection buttons, the

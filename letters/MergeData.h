@@ -15,7 +15,8 @@ class TextWriter;
 // double quotes without escaping, a header line of field names, Windows-1252, CR LF.
 namespace letters {
 
-// The merge data files, in the folder that start-up chose for them (AppContext::mergeDataFolder).
+// The merge data files, in the folder that start-up chose for them (Folders::mergeDataFolder in the
+// AppContext).
 inline const QString kMergeDataFile = QStringLiteral("/MergeData.txt");
 inline const QString kCallDataFile = QStringLiteral("/CallData.txt");
 

@@ -66,11 +66,11 @@ TemplatePicker::TemplatePicker(AppContext& context, QWidget* parent)
 // The group's folder; an empty folder when no group is chosen.
 QString TemplatePicker::groupFolder() const {
     if (m_groupOptions[0]->isChecked())
-        return m_context.initialsFolder;
+        return m_context.folders().initialsFolder;
     if (m_groupOptions[1]->isChecked())
-        return m_context.followUpsFolder;
+        return m_context.folders().followUpsFolder;
     if (m_groupOptions[2]->isChecked())
-        return m_context.mailAidsFolder;
+        return m_context.folders().mailAidsFolder;
     return QString();
 }
 
@@ -124,7 +124,8 @@ void TemplatePicker::importNewTemplate() {
             return;
         const QString source = chosen.trimmed();
         const QString title = QFileInfo(source).fileName();
-        files::copyFile(source, m_context.templatesFolder + groupFolderName() + QLatin1Char('/') + title);
+        files::copyFile(source,
+                        m_context.folders().templatesFolder + groupFolderName() + QLatin1Char('/') + title);
         fill();
         platform::messageBox(QStringLiteral("New template has been sucessfully added"),
                              platform::Icon::Information, platform::Buttons::OkOnly,

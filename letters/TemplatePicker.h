@@ -6,7 +6,7 @@
 
 class QListWidget;
 class QRadioButton;
-struct AppContext;
+class AppContext;
 
 // The template group of the main window: the templates of the chosen group folder (Initial Contact
 // Letters, Follow-Up Letters or Mailing Aids; the group options stay hidden and the first is chosen),

@@ -1,22 +1,53 @@
 #pragma once
 
 #include "database/Database.h"
+#include "startup/Folders.h"
 
+#include <QLockFile>
 #include <QString>
+#include <functional>
+#include <memory>
 
-// What the windows need of the running program, handed down from start-up instead of read from
-// globals: the open connection, the folders of the installation (each ending with a separator), where the
-// merge data files go and the error log that the import appends rejected lines to.
-struct AppContext {
-    db::Connection& connection;
-    QString dataFolder;
-    QString templatesFolder;
-    QString initialsFolder;
-    QString followUpsFolder;
-    QString mailAidsFolder;
-    QString mergeDataFolder; // no trailing separator
-    QString errorLog;
+// The running program as start-up sets it up: its folders, the instance lock of the user data folder and
+// the connection to the user's lead database. main() makes the one AppContext and hands it down to the
+// start, the import and the windows, which take it by reference; nothing else holds these.
+class AppContext {
+public:
+    explicit AppContext(Folders folders);
+    ~AppContext(); // closes the database and releases the lock if the program has not ended before
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
 
-    // The connection and folders start-up has set up (DbConnection must be open).
-    static AppContext fromProgram();
+    const Folders& folders() const { return m_folders; }
+
+    // Takes the instance lock of the user data folder, held until the program ends: one running program
+    // per folder. False when another running program holds it; a folder where no lock can be made
+    // (missing, read-only) is left to the database's open to report.
+    bool lockUserDataFolder();
+    bool holdsInstanceLock() const { return m_instanceLock != nullptr; }
+
+    // Opens the connection on the user data folder's Quillmark.mdb (raises Failure as db::Connection::open).
+    void openDatabase();
+    bool databaseOpen() const;
+    // The open connection; raises Failure when the database is not open.
+    db::Connection& connection() const;
+
+    // Closes the database if open, releases the instance lock and ends the program: no further event is
+    // handled, and the event loop returns to main(). The ending itself goes through a replaceable action
+    // so that tests can watch it instead of losing their event loop.
+    void exitProgram();
+    void setExitAction(std::function<void()> action); // empty: leave the event loop
+
+    // In a forked child: lets the parent's connection and lock go without closing them, since closing
+    // them would undo the parent's hold on the files.
+    void forgetInheritedFiles();
+
+private:
+    Folders m_folders;
+    std::unique_ptr<QLockFile> m_instanceLock;
+    std::unique_ptr<db::Connection> m_connection;
+    std::function<void()> m_exitAction;
 };
+
+// The connection string of the lead database `databaseFile`, with the installation's password.
+QString connectionString(const QString& databaseFile);

@@ -1,29 +1,22 @@
 #include "startup/Folders.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-QString UserDataFolder;
-QString DataFolder;
-QString TemplatesFolder;
-QString InitialsFolder;
-QString FollowUpsFolder;
-QString MailAidsFolder;
-
-namespace {
-QString g_applicationFolder;
-QString g_arguments;
-} // namespace
-
-QString applicationFolder() {
-    if (!g_applicationFolder.isEmpty())
-        return g_applicationFolder;
-    return QCoreApplication::applicationDirPath();
-}
-
-void setApplicationFolder(const QString& folder) {
-    g_applicationFolder = folder;
+Folders Folders::of(const QString& applicationFolder, const QString& userDataFolder,
+                    const QString& arguments) {
+    Folders folders;
+    folders.applicationFolder = applicationFolder;
+    folders.userDataFolder = userDataFolder;
+    const QString work = workFolder(applicationFolder, userDataFolder);
+    folders.dataFolder = work + QStringLiteral("/Data/");
+    folders.templatesFolder = work + QStringLiteral("/Templates/");
+    folders.initialsFolder = folders.templatesFolder + QStringLiteral("Initials/");
+    folders.followUpsFolder = folders.templatesFolder + QStringLiteral("Follow-ups/");
+    folders.mailAidsFolder = folders.templatesFolder + QStringLiteral("MailAids/");
+    folders.mergeDataFolder = ::mergeDataFolder(applicationFolder, userDataFolder, arguments);
+    folders.errorLog = userDataFolder + QStringLiteral("/Error.log");
+    return folders;
 }
 
 QString defaultUserDataFolder() {
@@ -36,35 +29,18 @@ bool runsInstalled(const QString& applicationFolder) {
     return !(data.isDir() && data.isWritable());
 }
 
-QString workFolder() {
-    const QString app = applicationFolder();
-    return runsInstalled(app) ? defaultUserDataFolder() : app;
+QString workFolder(const QString& applicationFolder, const QString& userDataFolder) {
+    return runsInstalled(applicationFolder) ? userDataFolder : applicationFolder;
 }
 
-void setFolders() {
-    const QString work = workFolder();
-    DataFolder = work + QStringLiteral("/Data/");
-    TemplatesFolder = work + QStringLiteral("/Templates/");
-    InitialsFolder = TemplatesFolder + QStringLiteral("Initials/");
-    FollowUpsFolder = TemplatesFolder + QStringLiteral("Follow-ups/");
-    MailAidsFolder = TemplatesFolder + QStringLiteral("MailAids/");
-    UserDataFolder = defaultUserDataFolder();
-}
-
-QString commandLineArguments() {
-    return g_arguments;
-}
-void setCommandLineArguments(const QString& arguments) {
-    g_arguments = arguments;
-}
-
-QString mergeDataFolder() {
-    if (commandLineArguments().compare(QStringLiteral("devenv"), Qt::CaseInsensitive) == 0) {
+QString mergeDataFolder(const QString& applicationFolder, const QString& userDataFolder,
+                        const QString& arguments) {
+    if (arguments.compare(QStringLiteral("devenv"), Qt::CaseInsensitive) == 0) {
 #ifdef Q_OS_WIN
         return QStringLiteral("C:/Program Files/Quillmark");
 #else
-        return workFolder();
+        return workFolder(applicationFolder, userDataFolder);
 #endif
     }
-    return UserDataFolder;
+    return userDataFolder;
 }

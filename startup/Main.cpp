@@ -10,7 +10,6 @@
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 #include "startup/AppContext.h"
-#include "startup/Globals.h"
 #include "window/MainWindow.h"
 
 #include <QPointer>
@@ -76,25 +75,13 @@ void placeMainWindow(MainWindow& window, QSize screen) {
     window.move(left, top);
 }
 
-// Takes the instance lock of the user data folder. False when another running program holds it; a
-// folder where no lock can be made (missing, read-only) is left to the database's open to report.
-bool lockUserDataFolder() {
-    auto lock = std::make_unique<QLockFile>(UserDataFolder + QStringLiteral("/Quillmark.lock"));
-    // A program runs for days: only a lock whose program has ended (crashed, killed) is stale.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
-        InstanceLock = std::move(lock);
-        return true;
-    }
-    return lock->error() != QLockFile::LockFailedError;
-}
 } // namespace
 
 MainWindow* shownMainWindow() {
     return g_mainWindow;
 }
 
-bool startProgram() {
+bool startProgram(AppContext& context) {
     const QSize screen = platform::screenSize();
     if (!screenLargeEnough(screen)) {
         showScreenTooSmall();
@@ -103,21 +90,18 @@ bool startProgram() {
 
     std::unique_ptr<ProgressWindow> progress;
     try {
-        setFolders();
-        if (!lockUserDataFolder()) {
+        if (!context.lockUserDataFolder()) {
             platform::messageBox(QStringLiteral("Quillmark is already running."), platform::Icon::Information,
                                  platform::Buttons::OkOnly, QStringLiteral("Quillmark"));
             return false;
         }
-        DbConnection = std::make_unique<db::Connection>();
-        DbConnection->open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+        context.openDatabase();
 
-        if (!ensureDealerInformation(*DbConnection)) {
-            exitProgram();
+        if (!ensureDealerInformation(context.connection())) {
+            context.exitProgram();
             return false;
         }
 
-        const AppContext context = AppContext::fromProgram();
         progress = std::make_unique<ProgressWindow>();
         // A file that cannot be imported is the user's to mend, not a reason to keep the program shut:
         // it is told once the main window is up. A failure of the database still ends the start.
@@ -142,6 +126,6 @@ bool startProgram() {
     }
     if (g_mainWindow)
         delete g_mainWindow.data();
-    exitProgram();
+    context.exitProgram();
     return false;
 }

@@ -11,7 +11,6 @@
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
-#include "startup/Globals.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -35,7 +34,7 @@ QPushButton* commandButton(const QString& caption, const char* name, QWidget* pa
 }
 } // namespace
 
-MainWindow::MainWindow(const AppContext& context, QWidget* parent)
+MainWindow::MainWindow(AppContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_context(context) {
@@ -114,12 +113,12 @@ void MainWindow::print(letters::PrintKind kind) {
 
     letters::PrintRequest request;
     request.kind = kind;
-    request.connection = &m_context.connection;
-    request.mergeDataFolder = m_context.mergeDataFolder;
+    request.connection = &m_context.connection();
+    request.mergeDataFolder = m_context.folders().mergeDataFolder;
     request.nameIds = m_leadList->selectedIds();
     request.templatePath =
         kind == letters::PrintKind::CallList
-            ? std::optional<QString>(m_context.templatesFolder + QStringLiteral("CallList.dot"))
+            ? std::optional<QString>(m_context.folders().templatesFolder + QStringLiteral("CallList.dot"))
             : m_templates->chosenTemplatePath();
     request.contactAndDealer = [this] {
         if (m_contact->savePending())
@@ -182,12 +181,12 @@ void MainWindow::exit() {
 
 // The chosen file is imported by the next start's scan; the program ends so that it happens at once.
 void MainWindow::importDataFile() {
-    if (copyChosenDataFile(m_context.connection, m_context.dataFolder))
-        exitProgram();
+    if (copyChosenDataFile(m_context.connection(), m_context.folders().dataFolder))
+        m_context.exitProgram();
 }
 
 // The window's closing: the program ends with it, without asking.
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
-    exitProgram();
+    m_context.exitProgram();
 }

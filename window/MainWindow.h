@@ -18,7 +18,7 @@ class TemplatePicker;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(const AppContext& context, QWidget* parent = nullptr);
+    explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Fills the panels, before the window is first shown: dealerships and contacts, source dates and the
@@ -39,7 +39,7 @@ private:
     void exit();
     void importDataFile();
 
-    AppContext m_context;
+    AppContext& m_context;
     ContactPanel* m_contact = nullptr;
     LeadListPanel* m_leadList = nullptr;
     TemplatePicker* m_templates = nullptr;

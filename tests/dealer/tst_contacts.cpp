@@ -12,7 +12,7 @@ struct ContactApp : AppFixture {
         sql("INSERT INTO Contact_Info (Name, Phone) VALUES ('NO PHONE', NULL)");
         open();
     }
-    static std::vector<QStringList> contacts() { return rows("Contact_Info", {"ID", "Name", "Phone"}); }
+    std::vector<QStringList> contacts() { return rows("Contact_Info", {"ID", "Name", "Phone"}); }
     // Whether a save waits: the button shows it, and the panel saves before letters are printed.
     bool savePending(bool pending) const {
         return saveButton()->isEnabled() == pending && window->contactPanel().savePending() == pending;
@@ -31,8 +31,8 @@ private slots:
         ContactApp app;
         QCOMPARE(app.nameBox()->count(), 3);
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(app.nameBox()->itemText(i), ContactApp::contacts()[i][1]);
-            QCOMPARE(app.nameBox()->itemData(i).toString(), ContactApp::contacts()[i][0]);
+            QCOMPARE(app.nameBox()->itemText(i), app.contacts()[i][1]);
+            QCOMPARE(app.nameBox()->itemData(i).toString(), app.contacts()[i][0]);
         }
         QCOMPARE(app.pickedEntry(), -1);
         QVERIFY(app.nameBox()->currentText().isEmpty() && app.phoneEdit()->text().isEmpty());
@@ -49,7 +49,7 @@ private slots:
         QVERIFY(app.answers.messages.empty());
 
         // A contact gone from the table cannot be loaded: reported, the window usable again.
-        AppFixture::sql("DELETE FROM Contact_Info WHERE Name = 'JANE DOE'");
+        app.sql("DELETE FROM Contact_Info WHERE Name = 'JANE DOE'");
         AppFixture::choose(app.nameBox(), 0);
         QCOMPARE(app.answers.messages.size(), size_t(1));
         QCOMPARE(app.answers.messages[0].icon, platform::Icon::Exclamation);
@@ -63,7 +63,7 @@ private slots:
     // Apostrophes are text like any other.
     void saveAndUpdate() {
         ContactApp app;
-        auto expected = ContactApp::contacts();
+        auto expected = app.contacts();
         AppFixture::choose(app.nameBox(), 0);
         AppFixture::retype(app.phoneEdit(), "(555) 000-9999");
         QCOMPARE(app.saveButton()->text(), QStringLiteral("Update"));
@@ -71,7 +71,7 @@ private slots:
         QTest::mouseClick(app.saveButton(), Qt::LeftButton);
         QVERIFY(app.savePending(false));
         expected[0][2] = "(555) 000-9999";
-        QCOMPARE(ContactApp::contacts(), expected);
+        QCOMPARE(app.contacts(), expected);
 
         AppFixture::retype(app.phoneEdit(), "");
         AppFixture::retype(app.nameBox()->lineEdit(), "O'BRIEN");
@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(app.saveButton()->text(), QStringLiteral("Save"));
         QTest::mouseClick(app.saveButton(), Qt::LeftButton);
         QVERIFY(app.savePending(false));
-        const auto after = ContactApp::contacts();
+        const auto after = app.contacts();
         QCOMPARE(after.size(), expected.size() + 1);
         QCOMPARE(after.back().mid(1), (QStringList{"O'BRIEN", "ext. 'O'"}));
         QCOMPARE(app.pickedEntry(), 3);
@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(app.pickedEntry(), -1);
         QVERIFY(app.savePending(true));
         QTest::mouseClick(app.saveButton(), Qt::LeftButton);
-        QCOMPARE(ContactApp::contacts(), after);
+        QCOMPARE(app.contacts(), after);
         QVERIFY(app.savePending(false));
         QCOMPARE(app.pickedEntry(), 3);
         QCOMPARE(app.nameBox()->currentText(), QStringLiteral("O'BRIEN"));
@@ -110,7 +110,7 @@ private slots:
         QCOMPARE(app.answers.messages[0].icon, platform::Icon::Exclamation);
         QVERIFY(app.answers.messages[0].text.contains("Form Main: Sub SaveContact"));
         QVERIFY(app.savePending(true));
-        QCOMPARE(ContactApp::contacts(), after);
+        QCOMPARE(app.contacts(), after);
         QCOMPARE(app.nameBox()->count(), 4);
         QVERIFY(app.window->isEnabled());
     }

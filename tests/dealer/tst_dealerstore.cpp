@@ -16,7 +16,7 @@ private slots:
     // The delivered rows have no names until the first run writes them, in stored order; the box lists
     // them by name; a short list of entries leaves the other rows alone.
     void dealerships() {
-        db::Connection& c = *DbConnection;
+        db::Connection& c = m_env->connection();
         QVERIFY(dealer::dealerNameMissing(c));
         QCOMPARE(dealer::dealerRowCount(c), 3);
         dealer::writeDealers(c,
@@ -29,15 +29,16 @@ private slots:
         QCOMPARE(byName[1].name, u"ACME AUTO"_s);
         QCOMPARE(byName[2].name, u"ZED MOTORS"_s);
         QVERIFY(byName[2].id < byName[1].id);
-        QCOMPARE(Scalar(u"SELECT Addr2 FROM Dlr_Info WHERE ID = %1"_s.arg(byName[2].id)), QVariant(u""_s));
-        QCOMPARE(Scalar(u"SELECT Addr2 FROM Dlr_Info WHERE ID = %1"_s.arg(byName[1].id)).toString(),
+        QCOMPARE(m_env->scalar(u"SELECT Addr2 FROM Dlr_Info WHERE ID = %1"_s.arg(byName[2].id)),
+                 QVariant(u""_s));
+        QCOMPARE(m_env->scalar(u"SELECT Addr2 FROM Dlr_Info WHERE ID = %1"_s.arg(byName[1].id)).toString(),
                  u"SUITE 5"_s);
     }
 
     // Added contacts keep their order; one is found by name and phone in any letter case; an update
     // changes only its own row; a phone saved as Null loads empty; a gone contact fails to load.
     void contacts() {
-        db::Connection& c = *DbConnection;
+        db::Connection& c = m_env->connection();
         QVERIFY(dealer::contacts(c).empty());
         const qint32 jane = dealer::addContact(c, u"JANE DOE"_s, u"(555) 111-2222"_s);
         const qint32 bob = dealer::addContact(c, u"BOB O'NEIL"_s, u"555"_s);

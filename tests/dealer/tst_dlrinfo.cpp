@@ -8,8 +8,8 @@
 
 namespace {
 
-std::vector<QStringList> stored() {
-    return AppFixture::rows("Dlr_Info", {"Name", "Addr1", "Addr2", "City", "State", "Zip"});
+std::vector<QStringList> stored(AppFixture& app) {
+    return app.rows("Dlr_Info", {"Name", "Addr1", "Addr2", "City", "State", "Zip"});
 }
 const std::vector<QStringList> kUnnamed(3, QStringList(6, "<null>"));
 
@@ -42,7 +42,7 @@ class TestDlrInfo : public QObject {
 private slots:
     void oneDealership() {
         AppFixture app(1);
-        DealerDialog dlg(*DbConnection);
+        DealerDialog dlg(app.connection());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Quillmark 2000 Dealer Information"));
         QCOMPARE(dlg.group()->title(), QStringLiteral("Please enter your dealer information here:"));
         QCOMPARE(dlg.okButton()->text(), QStringLiteral("OK"));
@@ -53,7 +53,7 @@ private slots:
         QTest::keyClick(dlg.zipEdit(), Qt::Key_Return);
         QCOMPARE(dlg.result(), QDialog::Accepted);
         QVERIFY(!dlg.isVisible());
-        QCOMPARE(stored(), std::vector<QStringList>{dealership(1)});
+        QCOMPARE(stored(app), std::vector<QStringList>{dealership(1)});
     }
 
     // Shown through the modal seam as start-up shows it: numbered captions, Next until the last, nothing
@@ -73,16 +73,16 @@ private slots:
                     QVERIFY(box->text().isEmpty());
                 QVERIFY(!dlg.okButton()->isEnabled());
                 QCOMPARE(QApplication::focusWidget(), dlg.nameEdit());
-                QCOMPARE(stored(), kUnnamed);
+                QCOMPARE(stored(app), kUnnamed);
                 type(dlg, dealership(k));
                 QTest::mouseClick(dlg.okButton(), Qt::LeftButton);
             }
             QVERIFY(!dlg.isVisible());
         });
-        DealerDialog dlg(*DbConnection);
+        DealerDialog dlg(app.connection());
         platform::showModal(dlg);
         QCOMPARE(dlg.result(), QDialog::Accepted);
-        QCOMPARE(stored(), (std::vector<QStringList>{dealership(1), dealership(2), dealership(3)}));
+        QCOMPARE(stored(app), (std::vector<QStringList>{dealership(1), dealership(2), dealership(3)}));
         QVERIFY(answers.messages.empty());
     }
 
@@ -90,7 +90,7 @@ private slots:
     void cancelAndClose() {
         AppFixture app(3);
         for (int way = 0; way < 3; ++way) {
-            DealerDialog dlg(*DbConnection);
+            DealerDialog dlg(app.connection());
             QVERIFY(showActive(dlg));
             type(dlg, dealership(1));
             QTest::mouseClick(dlg.okButton(), Qt::LeftButton);
@@ -104,14 +104,14 @@ private slots:
             QCOMPARE(dlg.result(), QDialog::Rejected);
             QVERIFY(!dlg.isVisible());
         }
-        QCOMPARE(stored(), kUnnamed);
+        QCOMPARE(stored(app), kUnnamed);
     }
 
     // Name, City, State, Zip and one address line are required (blanks count as text); an empty first
     // address line is written as empty text. The boxes refuse a 3rd state and an 11th zip character.
     void requiredBoxesAndLimits() {
         AppFixture app(1);
-        DealerDialog dlg(*DbConnection);
+        DealerDialog dlg(app.connection());
         QVERIFY(showActive(dlg));
         type(dlg, {"Acme Auto", "", "", " ", "ILL", "62701-12345"});
         QCOMPARE(dlg.stateEdit()->text(), QStringLiteral("IL"));
@@ -131,7 +131,7 @@ private slots:
         }
         QTest::mouseClick(dlg.okButton(), Qt::LeftButton);
         QCOMPARE(dlg.result(), QDialog::Accepted);
-        QCOMPARE(stored(),
+        QCOMPARE(stored(app),
                  (std::vector<QStringList>{{"Acme Auto", "", "PO Box 9", " ", "IL", "62701-1234"}}));
     }
 
@@ -139,11 +139,11 @@ private slots:
     void writeFailure() {
         AppFixture app(3);
         platform::ScriptedAnswerer answers;
-        DealerDialog dlg(*DbConnection);
+        DealerDialog dlg(app.connection());
         QVERIFY(showActive(dlg));
         for (int k = 1; k <= 3; ++k) {
             if (k == 3) // the last delivered row disappears while the dialog runs
-                AppFixture::sql("DELETE FROM Dlr_Info WHERE ID = (SELECT MAX(ID) FROM Dlr_Info)");
+                app.sql("DELETE FROM Dlr_Info WHERE ID = (SELECT MAX(ID) FROM Dlr_Info)");
             type(dlg, dealership(k));
             QTest::mouseClick(dlg.okButton(), Qt::LeftButton);
         }
@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(answers.messages.size(), size_t(1));
         QVERIFY(answers.messages[0].text.contains("Form DlrInfo: Sub cmdDlrInfo_Click"));
         QCOMPARE(answers.messages[0].icon, platform::Icon::Exclamation);
-        QCOMPARE(stored(), (std::vector<QStringList>{dealership(1), dealership(2)}));
+        QCOMPARE(stored(app), (std::vector<QStringList>{dealership(1), dealership(2)}));
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 };

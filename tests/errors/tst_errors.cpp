@@ -1,9 +1,7 @@
 #include "errors/ErrorLog.h"
 #include "errors/ShowError.h"
 #include "platform/Platform.h"
-#include "startup/Folders.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -14,10 +12,7 @@ class TestErrors : public QObject {
 private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_DATA_HOME", m_dir->path().toUtf8());
-        setApplicationFolder(m_dir->path() + QStringLiteral("/app"));
-        setFolders();
-        QVERIFY(QDir().mkpath(UserDataFolder));
+        QVERIFY(m_dir->isValid());
     }
 
     void showErrorTextIconAndTitle() {
@@ -47,7 +42,7 @@ private slots:
     // page with CR LF, and no message box.
     void errorLogAppendsEntries() {
         platform::ScriptedAnswerer answers;
-        const QString path = UserDataFolder + QStringLiteral("/Error.log");
+        const QString path = m_dir->filePath(QStringLiteral("Error.log"));
         {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -84,7 +79,7 @@ private slots:
     }
 
     void errorLogCreatedWhenMissing() {
-        const QString path = UserDataFolder + QStringLiteral("/Error.log");
+        const QString path = m_dir->filePath(QStringLiteral("Error.log"));
         QVERIFY(!QFile::exists(path));
         logRejectedLine(path, QStringLiteral("x.lst"), Failure(5, QStringLiteral("bad")),
                         QStringLiteral("line"));

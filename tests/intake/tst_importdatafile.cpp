@@ -20,23 +20,22 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 // Clicks "Import data file" on a main window, the Open dialog answering `chosen`.
-void clickImport(platform::ScriptedAnswerer& answers, const QString& chosen) {
+void clickImport(TestInstallation& inst, platform::ScriptedAnswerer& answers, const QString& chosen) {
     answers.setNextFileName(chosen);
-    MainWindow window(AppContext::fromProgram());
+    MainWindow window(inst.context);
     MainWindowControls(&window).importDataFileButton()->click();
 }
 
 // The user reopens Quillmark: a whole start (scan, import, main window), the window closed again.
-void reopen() {
-    DbConnection.reset();
-    QVERIFY(startProgram());
+void reopen(TestInstallation& inst) {
+    QVERIFY(startProgram(inst.context));
     delete shownMainWindow();
 }
 
-QStringList courtIds() {
+QStringList courtIds(const TestInstallation& inst) {
     QStringList ids;
     for (const QVariantList& row :
-         RawRows(UserDataFolder + "/Quillmark.mdb",
+         RawRows(inst.folders().userDataFolder + "/Quillmark.mdb",
                  "SELECT d.FileName || ':' || n.Court_ID FROM Names n JOIN DataFiles d "
                  "ON d.ID = n.DataFile_ID ORDER BY n.Court_ID"))
         ids << row[0].toString();
@@ -56,32 +55,32 @@ private slots:
         writeFile(source + "12031999.lst", Line);
 
         // Cancelled: nothing copied, nothing shown.
-        clickImport(answers, QString());
+        clickImport(inst, answers, QString());
         QCOMPARE(answers.fileRequests.size(), size_t(1));
         QCOMPARE(answers.fileRequests[0].filter, QString("MASM Listing(.lst)|*.lst"));
         QVERIFY(answers.messages.empty());
-        QVERIFY(files::folderFiles(DataFolder).isEmpty());
+        QVERIFY(files::folderFiles(inst.folders().dataFolder).isEmpty());
 
         // A failed copy shows only the copy's own description, critical, under the application's title.
-        const auto expected =
-            CaughtFailure([&] { files::copyFile(source + "gone.lst", DataFolder + "gone.lst"); });
+        const auto expected = CaughtFailure(
+            [&] { files::copyFile(source + "gone.lst", inst.folders().dataFolder + "gone.lst"); });
         QVERIFY(expected && !expected->description().isEmpty());
-        writeFile(DataFolder + "gone.lst", "kept");
-        clickImport(answers, source + "gone.lst");
+        writeFile(inst.folders().dataFolder + "gone.lst", "kept");
+        clickImport(inst, answers, source + "gone.lst");
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].text, expected->description());
         QCOMPARE(answers.messages[0].title, QString("Quillmark"));
         QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
         QCOMPARE(answers.messages[0].buttons, platform::Buttons::OkOnly);
-        QCOMPARE(FileBytes(DataFolder + "gone.lst"), QByteArray("kept"));
+        QCOMPARE(FileBytes(inst.folders().dataFolder + "gone.lst"), QByteArray("kept"));
         QCOMPARE(inst.exits, 0);
-        QVERIFY(DbConnection && DbConnection->state() == db::adStateOpen);
+        QVERIFY(inst.context.databaseOpen());
 
         // Copied (over a file of the same name), the name trimmed of blanks; then the program ends
         // through exitProgram, which closes the connection first. The import is the next start's work.
-        writeFile(DataFolder + "12031999.lst", "older");
-        clickImport(answers, "  " + source + "12031999.lst ");
-        QCOMPARE(FileBytes(DataFolder + "12031999.lst"), Line);
+        writeFile(inst.folders().dataFolder + "12031999.lst", "older");
+        clickImport(inst, answers, "  " + source + "12031999.lst ");
+        QCOMPARE(FileBytes(inst.folders().dataFolder + "12031999.lst"), Line);
         QCOMPARE(FileBytes(source + "12031999.lst"), Line); // a copy, not a move
         QCOMPARE(answers.messages.size(), size_t(2));
         QCOMPARE(answers.messages[1].text, QString("Please reopen Quillmark for the changes."));
@@ -89,7 +88,7 @@ private slots:
         QCOMPARE(answers.messages[1].icon, platform::Icon::Information);
         QCOMPARE(answers.messages[1].buttons, platform::Buttons::OkOnly);
         QCOMPARE(inst.exits, 1);
-        QVERIFY(!DbConnection);
+        QVERIFY(!inst.context.databaseOpen());
         QCOMPARE(RawValue(inst.databaseFile, "SELECT COUNT(*) FROM Names").toInt(), 0);
     }
 
@@ -97,19 +96,19 @@ private slots:
     // again; renamed with R it replaces the old list, and a new name is imported, at the next start.
     void knownNamesAreRefusedOthersImportedAtTheNextStart() {
         TestInstallation inst;
-        DbConnection->execute("UPDATE Dlr_Info SET Name = 'Acme Auto'");
+        inst.connection().execute("UPDATE Dlr_Info SET Name = 'Acme Auto'");
         platform::ScriptedAnswerer answers;
         const QString downloads = inst.dir.path() + "/Downloads/";
         QVERIFY(QDir().mkpath(downloads));
-        writeFile(DataFolder + "03052026.lst", Line);
-        reopen();
-        QCOMPARE(courtIds(), QStringList{"03052026.lst:A123"});
+        writeFile(inst.folders().dataFolder + "03052026.lst", Line);
+        reopen(inst);
+        QCOMPARE(courtIds(inst), QStringList{"03052026.lst:A123"});
 
         const QByteArray corrected = "B1,\"LEE, LINDA\",1 A ST,\"PEORIA, IL\",61604,03/01/26,00/00/00,\r\n"
                                      "B2,\"NEW, NED\",2 A ST,\"PEORIA, IL\",61604,03/01/26,00/00/00,\r\n";
         for (const QString name : {"03052026.lst", "03052026.LST"}) {
             writeFile(downloads + name, corrected);
-            clickImport(answers, downloads + name);
+            clickImport(inst, answers, downloads + name);
             QCOMPARE(answers.messages.back().text,
                      QString("The lead list 03052026.lst of March 5, 2026 has already been imported, so this "
                              "file was not copied.\r\n\r\nTo replace that list, name the new file "
@@ -119,34 +118,35 @@ private slots:
             QCOMPARE(answers.messages.back().title, QString("Quillmark"));
         }
         QCOMPARE(answers.messages.size(), size_t(2));
-        QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"03052026.lst"});
-        QCOMPARE(FileBytes(DataFolder + "03052026.lst"), Line);
+        QCOMPARE(QDir(inst.folders().dataFolder).entryList(QDir::Files), QStringList{"03052026.lst"});
+        QCOMPARE(FileBytes(inst.folders().dataFolder + "03052026.lst"), Line);
         QCOMPARE(inst.exits, 0);
-        QVERIFY(DbConnection && DbConnection->state() == db::adStateOpen);
+        QVERIFY(inst.context.databaseOpen());
 
         writeFile(downloads + "R03052026.lst", corrected);
-        clickImport(answers, downloads + "R03052026.lst");
+        clickImport(inst, answers, downloads + "R03052026.lst");
         QCOMPARE(answers.messages.back().text, QString("Please reopen Quillmark for the changes."));
         QCOMPARE(inst.exits, 1);
-        reopen();
-        QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"03052026.lst"});
-        QCOMPARE(FileBytes(DataFolder + "03052026.lst"), corrected);
-        QCOMPARE(courtIds(), (QStringList{"03052026.lst:B1", "03052026.lst:B2"}));
+        reopen(inst);
+        QCOMPARE(QDir(inst.folders().dataFolder).entryList(QDir::Files), QStringList{"03052026.lst"});
+        QCOMPARE(FileBytes(inst.folders().dataFolder + "03052026.lst"), corrected);
+        QCOMPARE(courtIds(inst), (QStringList{"03052026.lst:B1", "03052026.lst:B2"}));
 
         writeFile(downloads + "03062026.lst", Line);
-        clickImport(answers, downloads + "03062026.lst");
+        clickImport(inst, answers, downloads + "03062026.lst");
         QCOMPARE(inst.exits, 2);
-        reopen();
-        QCOMPARE(courtIds(), (QStringList{"03062026.lst:A123", "03052026.lst:B1", "03052026.lst:B2"}));
+        reopen(inst);
+        QCOMPARE(courtIds(inst), (QStringList{"03062026.lst:A123", "03052026.lst:B1", "03052026.lst:B2"}));
         QCOMPARE(answers.messages.size(), size_t(4));
 
         // A list recorded without a source date is named as recorded, without a date.
-        DbConnection->execute("INSERT INTO DataFiles (FileName, [Date]) VALUES ('LATE.lst', '1899-12-30')");
+        inst.connection().execute(
+            "INSERT INTO DataFiles (FileName, [Date]) VALUES ('LATE.lst', '1899-12-30')");
         writeFile(downloads + "late.lst", Line);
-        clickImport(answers, downloads + "late.lst");
+        clickImport(inst, answers, downloads + "late.lst");
         QVERIFY(answers.messages.back().text.startsWith(
             "The lead list LATE.lst has already been imported, so this file was not copied."));
-        QVERIFY(!QFile::exists(DataFolder + "late.lst"));
+        QVERIFY(!QFile::exists(inst.folders().dataFolder + "late.lst"));
     }
 };
 

@@ -21,30 +21,6 @@ namespace {
 const QByteArray Line =
     "A123,\"SMITH, JOHN\",12 MAIN ST,\"SPRINGFIELD, IL\",62701,01/05/99,00/00/00,2175550123";
 
-// Every row of `sql` as its values joined by "|": dates as yyyy-MM-dd hh:mm:ss without a midnight time,
-// Null as "-".
-QStringList rows(const QString& sql) {
-    db::Recordset rs;
-    rs.open(sql, *DbConnection, db::adOpenStatic, db::adLockReadOnly, db::adCmdText);
-    QStringList all;
-    for (; !rs.eof(); rs.moveNext()) {
-        QStringList row;
-        for (int i = 0; i < rs.fieldCount(); ++i) {
-            const QVariant v = rs.value(i);
-            const bool date = v.metaType().id() == QMetaType::QDateTime;
-            row << (v.isNull() ? "-"
-                    : date     ? v.toDateTime().toString("yyyy-MM-dd hh:mm:ss").remove(" 00:00:00")
-                               : v.toString());
-        }
-        all << row.join('|');
-    }
-    rs.close();
-    return all;
-}
-
-const auto count = [](const QString& sql) { return rows(sql).value(0).toInt(); };
-const auto logPath = [] { return UserDataFolder + "/Error.log"; };
-
 // The files an import left for the next start, each as "name: number: description".
 QStringList described(const intake::FailedFiles& failed) {
     QStringList out;
@@ -52,32 +28,6 @@ QStringList described(const intake::FailedFiles& failed) {
         out << file.fileName + ": " + QString::number(file.failure.number()) + ": " +
                    file.failure.description();
     return out;
-}
-
-// The start-up import of the installation's Data folder: what it left, described.
-QStringList importFolder(ProgressWindow& progress) {
-    return described(scanAndImport(AppContext::fromProgram(), progress));
-}
-
-// The scan alone: the files to import, then those it left, described.
-QStringList scan(ProgressWindow& progress) {
-    intake::FailedFiles failed;
-    const QStringList found = scanDataFolder(AppContext::fromProgram(), progress, failed);
-    return found + described(failed);
-}
-
-// The import alone of `files`: what it left, described.
-QStringList import(const QStringList& files, ProgressWindow& progress) {
-    intake::FailedFiles failed;
-    importDataFiles(AppContext::fromProgram(), files, progress, failed);
-    return described(failed);
-}
-
-// Writes a file in the Data folder (or at an absolute path).
-void writeData(const QString& name, const QByteArray& bytes) {
-    QFile file(QDir(DataFolder).filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 // Lets a test look at the program at a message box, the only moments the import hands control out.
@@ -93,11 +43,11 @@ struct WatchingAnswerer : platform::ScriptedAnswerer {
 // The error log's entries after `skip` bytes as {file name, error number, line as read}: each is
 // "date time  file  Error #n: description", the line and an empty line, CRLF-ended. A malformed tail
 // is one more entry {"<malformed>", "", rest}.
-QList<QStringList> logEntries(qsizetype skip = 0) {
+QList<QStringList> logEntries(const QString& logPath, qsizetype skip = 0) {
     static const QRegularExpression entry(
         "\\G\\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d{2}:\\d{2} [AP]M  ([^\\r\\n]+)  "
         "Error #(-?\\d+): [^\\r\\n]+\\r\\n([^\\r\\n]*)\\r\\n\\r\\n");
-    const QString text = QString::fromLatin1(FileBytes(logPath()).mid(skip));
+    const QString text = QString::fromLatin1(FileBytes(logPath).mid(skip));
     QList<QStringList> entries;
     qsizetype end = 0;
     for (auto it = entry.globalMatch(text); it.hasNext();) {
@@ -113,6 +63,58 @@ QList<QStringList> logEntries(qsizetype skip = 0) {
 
 class TestIntake : public QObject {
     Q_OBJECT
+private:
+    // Every row of `sql` as its values joined by "|": dates as yyyy-MM-dd hh:mm:ss without a midnight time,
+    // Null as "-".
+    QStringList rows(const QString& sql) {
+        db::Recordset rs;
+        rs.open(sql, m_inst->connection(), db::adOpenStatic, db::adLockReadOnly, db::adCmdText);
+        QStringList all;
+        for (; !rs.eof(); rs.moveNext()) {
+            QStringList row;
+            for (int i = 0; i < rs.fieldCount(); ++i) {
+                const QVariant v = rs.value(i);
+                const bool date = v.metaType().id() == QMetaType::QDateTime;
+                row << (v.isNull() ? "-"
+                        : date     ? v.toDateTime().toString("yyyy-MM-dd hh:mm:ss").remove(" 00:00:00")
+                                   : v.toString());
+            }
+            all << row.join('|');
+        }
+        rs.close();
+        return all;
+    }
+
+    // The start-up import of the installation's Data folder: what it left, described.
+    QStringList importFolder(ProgressWindow& progress) {
+        return described(scanAndImport(m_inst->context, progress));
+    }
+
+    // The scan alone: the files to import, then those it left, described.
+    QStringList scan(ProgressWindow& progress) {
+        intake::FailedFiles failed;
+        const QStringList found = scanDataFolder(m_inst->context, progress, failed);
+        return found + described(failed);
+    }
+
+    // The import alone of `files`: what it left, described.
+    QStringList import(const QStringList& files, ProgressWindow& progress) {
+        intake::FailedFiles failed;
+        importDataFiles(m_inst->context, files, progress, failed);
+        return described(failed);
+    }
+
+    // Writes a file in the Data folder (or at an absolute path).
+    void writeData(const QString& name, const QByteArray& bytes) {
+        QFile file(QDir(m_inst->folders().dataFolder).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+    int count(const QString& sql) { return rows(sql).value(0).toInt(); }
+    QString logPath() const { return m_inst->folders().errorLog; }
+    QList<QStringList> logEntries(qsizetype skip = 0) const { return ::logEntries(logPath(), skip); }
+
     std::unique_ptr<TestInstallation> m_inst;
 
 private slots:
@@ -139,9 +141,9 @@ private slots:
         QCOMPARE(intake::countFields(u"\"a\"xx,b"), qint16(2));
         QCOMPARE(intake::countFields(QString(40000, QLatin1Char(','))), qint16(32767)); // saturates
         writeData("empty.lst", "");
-        QCOMPARE(FailureNumber([] { intake::getFieldCount(DataFolder + "none.lst"); }),
+        QCOMPARE(FailureNumber([this] { intake::getFieldCount(m_inst->folders().dataFolder + "none.lst"); }),
                  ErrorNumbers::FileNotFound);
-        QCOMPARE(FailureNumber([] { intake::getFieldCount(DataFolder + "empty.lst"); }),
+        QCOMPARE(FailureNumber([this] { intake::getFieldCount(m_inst->folders().dataFolder + "empty.lst"); }),
                  ErrorNumbers::InputPastEndOfFile);
 
         // A name without a date is reported, once each, and the import goes on with the zero date.
@@ -267,8 +269,8 @@ private slots:
         writeData("R12031999 O'Neal.lst", replacement);
         writeData("r01022026.lst", Line + "\r\n");
         QCOMPARE(importFolder(progress), QStringList());
-        QCOMPARE(FileBytes(DataFolder + "12031999 O'Neal.lst"), replacement);
-        QCOMPARE(QDir(DataFolder).entryList(QDir::Files),
+        QCOMPARE(FileBytes(m_inst->folders().dataFolder + "12031999 O'Neal.lst"), replacement);
+        QCOMPARE(QDir(m_inst->folders().dataFolder).entryList(QDir::Files),
                  (QStringList{"01012026.lst", "01022026.lst", "12031999 O'Neal.lst"}));
         QCOMPARE(rows("SELECT FileName, [Date] FROM DataFiles ORDER BY FileName"),
                  (QStringList{"01012026.lst|2026-01-01", "01022026.lst|2026-01-02",
@@ -312,7 +314,7 @@ private slots:
                 << QString("('%1', '%2')").arg(day == 7 ? name.toLower() : name, date.toString(Qt::ISODate));
         }
         values << "('12031999 O''Neal.lst', '1999-12-03')";
-        DbConnection->execute("INSERT INTO DataFiles (FileName, [Date]) VALUES " + values.join(','));
+        m_inst->connection().execute("INSERT INTO DataFiles (FileName, [Date]) VALUES " + values.join(','));
         writeData("12031999 O'Neal.lst", Line + "\r\n");
         writeData("01012030.lst", Line + "\r\n");
         writeData("02022030 O'Hara.lst", Line + "\r\n");
@@ -346,7 +348,8 @@ private slots:
                                QString::number(bar->value()),   progress.isVisible() ? "shown" : "hidden"}
                 .join('|');
         };
-        const QString scanned = "Searching for New Data Files...|Scanning " + DataFolder + "|0|3|3|shown";
+        const QString scanned =
+            "Searching for New Data Files...|Scanning " + m_inst->folders().dataFolder + "|0|3|3|shown";
         QStringList seen;
         answers.onMessage = [&] { seen << state(); };
         const QStringList newFiles = scan(progress);
@@ -370,7 +373,7 @@ private slots:
         QCOMPARE(state(), scanned);
         QCOMPARE(seen.size(), 2);
         // A missing Data folder is a failure for Main to report.
-        QVERIFY(QDir(DataFolder).removeRecursively());
+        QVERIFY(QDir(m_inst->folders().dataFolder).removeRecursively());
         QCOMPARE(FailureNumber([&] { importFolder(progress); }), ErrorNumbers::PathNotFound);
         QCOMPARE(answers.messages.size(), size_t(2));
     }
@@ -394,7 +397,7 @@ private slots:
                  QStringList{"ABCD2026.lst: " + QString::number(ErrorNumbers::PathFileAccessError) +
                              ": Cannot write the error log " + logPath() + ": Is a directory"});
         QCOMPARE(seenElsewhere, 1);
-        QVERIFY(!DbConnection->inTransaction());
+        QVERIFY(!m_inst->connection().inTransaction());
         // The file after the failed one has its own row and its names point to it.
         const QString perFile = "SELECT d.FileName, COUNT(n.ID) FROM DataFiles d LEFT JOIN Names n ON "
                                 "n.DataFile_ID = d.ID GROUP BY d.FileName ORDER BY 1";
@@ -408,8 +411,9 @@ private slots:
         writeData(logPath(), "");
         QVERIFY(QFile::setPermissions(logPath(), QFile::ReadOwner));
         writeData("01062026.lst", Line + "\r\n");
-        QVERIFY(QFile::setPermissions(DataFolder + "01062026.lst", {}));
-        QVERIFY(QFile::link(DataFolder + "gone.txt", DataFolder + "01072026.lst"));
+        QVERIFY(QFile::setPermissions(m_inst->folders().dataFolder + "01062026.lst", {}));
+        QVERIFY(QFile::link(m_inst->folders().dataFolder + "gone.txt",
+                            m_inst->folders().dataFolder + "01072026.lst"));
         QStringList left = m_inst
                                ->asOrdinaryUser([&] {
                                    ProgressWindow p;
@@ -417,26 +421,28 @@ private slots:
                                })
                                .split('\n');
         left.sort();
-        QCOMPARE(left, (QStringList{"01062026.lst: 70: Cannot read the data file " + DataFolder +
-                                        "01062026.lst: Permission denied",
-                                    "01072026.lst: 53: Cannot read the data file " + DataFolder +
-                                        "01072026.lst: No such file or directory",
-                                    "ABCD2026.lst: 75: Cannot write the error log " + logPath() +
-                                        ": Permission denied"}));
+        QCOMPARE(left,
+                 (QStringList{"01062026.lst: 70: Cannot read the data file " + m_inst->folders().dataFolder +
+                                  "01062026.lst: Permission denied",
+                              "01072026.lst: 53: Cannot read the data file " + m_inst->folders().dataFolder +
+                                  "01072026.lst: No such file or directory",
+                              "ABCD2026.lst: 75: Cannot write the error log " + logPath() +
+                                  ": Permission denied"}));
         QCOMPARE(rows(perFile), (QStringList{"01052026.lst|1", "01082026.lst|2"}));
 
         // Listed by the scan, gone before its import.
         writeData("01092026.lst", Line + "\r\n");
         QStringList found = scan(progress);
         QVERIFY(found.contains("01092026.lst"));
-        QVERIFY(QFile::remove(DataFolder + "01092026.lst"));
+        QVERIFY(QFile::remove(m_inst->folders().dataFolder + "01092026.lst"));
         QCOMPARE(import({"01092026.lst"}, progress),
-                 QStringList{"01092026.lst: 53: Cannot read the data file " + DataFolder +
+                 QStringList{"01092026.lst: 53: Cannot read the data file " + m_inst->folders().dataFolder +
                              "01092026.lst: No such file or directory"});
 
         // Mended, the next start imports every line, and logs the bad one, once.
         QVERIFY(QFile::remove(logPath()));
-        QVERIFY(QFile::setPermissions(DataFolder + "01062026.lst", QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(QFile::setPermissions(m_inst->folders().dataFolder + "01062026.lst",
+                                      QFile::ReadOwner | QFile::WriteOwner));
         writeData("gone.txt", Line + "\r\n");
         QCOMPARE(importFolder(progress), QStringList());
         QCOMPARE(rows(perFile), (QStringList{"01052026.lst|1", "01062026.lst|1", "01072026.lst|1",
@@ -455,14 +461,15 @@ private slots:
             lines += "F" + QByteArray::number(i) +
                      ",\"FULL, FRED\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
         writeData("01052026.lst", lines);
-        DbConnection->execute(QString("PRAGMA max_page_count = %1").arg(count("PRAGMA page_count") + 8));
+        m_inst->connection().execute(
+            QString("PRAGMA max_page_count = %1").arg(count("PRAGMA page_count") + 8));
         ProgressWindow progress;
         auto failure = CaughtFailure([&] { importFolder(progress); });
         QVERIFY(failure);
         QCOMPARE(failure->description(), QString("database or disk is full"));
-        QVERIFY(!DbConnection->inTransaction() && !QFile::exists(logPath()));
+        QVERIFY(!m_inst->connection().inTransaction() && !QFile::exists(logPath()));
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles"), 0);
-        DbConnection->execute("PRAGMA max_page_count = 1073741823");
+        m_inst->connection().execute("PRAGMA max_page_count = 1073741823");
 
         auto other = OpenTestDatabase(m_inst->databaseFile);
         other->beginTrans(); // holds the write lock
@@ -490,8 +497,8 @@ private slots:
         for (pid_t& child : children) {
             child = ::fork();
             if (child == 0) {
-                (void)DbConnection.release();
-                DbConnection = OpenTestDatabase(m_inst->databaseFile);
+                m_inst->context.forgetInheritedFiles();
+                m_inst->context.openDatabase();
                 ProgressWindow progress;
                 const QStringList newFiles = scan(progress);
                 char ready = char('0' + newFiles.size()), start = 0;
@@ -525,37 +532,40 @@ private slots:
         const int oldId = count("SELECT ID FROM DataFiles");
         const QByteArray replacement = "N1,\"NEW, NAN\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
         writeData("R01152024.lst", replacement);
-        const QString expected =
-            "R01152024.lst: %1: Cannot rename R01152024.lst to 01152024.lst in " + DataFolder + ": %2";
+        const QString expected = "R01152024.lst: %1: Cannot rename R01152024.lst to 01152024.lst in " +
+                                 m_inst->folders().dataFolder + ": %2";
         // A directory in the original's place, and a Data folder that may not be written. A new list
         // beside it is imported all the same.
-        QVERIFY(QFile::rename(DataFolder + "01152024.lst", DataFolder + "original"));
-        QVERIFY(QDir().mkpath(DataFolder + "01152024.lst/sub"));
+        QVERIFY(QFile::rename(m_inst->folders().dataFolder + "01152024.lst",
+                              m_inst->folders().dataFolder + "original"));
+        QVERIFY(QDir().mkpath(m_inst->folders().dataFolder + "01152024.lst/sub"));
         writeData("02012026.lst", Line + "\r\n");
         QCOMPARE(importFolder(progress),
                  QStringList{expected.arg(ErrorNumbers::PathFileAccessError).arg("Is a directory")});
         QCOMPARE(count("SELECT COUNT(*) FROM DataFiles WHERE FileName = '02012026.lst'"), 1);
-        QVERIFY(QDir(DataFolder + "01152024.lst").removeRecursively());
-        QVERIFY(QFile::rename(DataFolder + "original", DataFolder + "01152024.lst"));
-        QVERIFY(QFile::setPermissions(DataFolder, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QDir(m_inst->folders().dataFolder + "01152024.lst").removeRecursively());
+        QVERIFY(QFile::rename(m_inst->folders().dataFolder + "original",
+                              m_inst->folders().dataFolder + "01152024.lst"));
+        QVERIFY(QFile::setPermissions(m_inst->folders().dataFolder, QFile::ReadOwner | QFile::ExeOwner));
         QCOMPARE(m_inst->asOrdinaryUser([&] {
             ProgressWindow p;
             return importFolder(p).join('\n');
         }),
                  expected.arg(ErrorNumbers::PermissionDenied).arg("Permission denied"));
-        QVERIFY(QFile::setPermissions(DataFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        QVERIFY(QFile::remove(DataFolder + "02012026.lst"));
-        DbConnection->execute("DELETE FROM DataFiles WHERE FileName = '02012026.lst'");
+        QVERIFY(QFile::setPermissions(m_inst->folders().dataFolder,
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::remove(m_inst->folders().dataFolder + "02012026.lst"));
+        m_inst->connection().execute("DELETE FROM DataFiles WHERE FileName = '02012026.lst'");
         QCOMPARE(rows("SELECT ID FROM DataFiles"), QStringList{QString::number(oldId)});
         QCOMPARE(count(QString("SELECT COUNT(*) FROM Names WHERE DataFile_ID = %1").arg(oldId)), 2);
-        QCOMPARE(FileBytes(DataFolder + "R01152024.lst"), replacement);
-        QCOMPARE(FileBytes(DataFolder + "01152024.lst"), Line + "\r\n" + Line + "\r\n");
+        QCOMPARE(FileBytes(m_inst->folders().dataFolder + "R01152024.lst"), replacement);
+        QCOMPARE(FileBytes(m_inst->folders().dataFolder + "01152024.lst"), Line + "\r\n" + Line + "\r\n");
 
         // What a replacement killed half-way leaves behind does not stand in the way.
         writeData("01152024.lst.replacing", "partial");
         QCOMPARE(importFolder(progress), QStringList());
-        QCOMPARE(QDir(DataFolder).entryList(QDir::Files), QStringList{"01152024.lst"});
-        QCOMPARE(FileBytes(DataFolder + "01152024.lst"), replacement);
+        QCOMPARE(QDir(m_inst->folders().dataFolder).entryList(QDir::Files), QStringList{"01152024.lst"});
+        QCOMPARE(FileBytes(m_inst->folders().dataFolder + "01152024.lst"), replacement);
         QCOMPARE(rows("SELECT n.Court_ID FROM Names n INNER JOIN DataFiles d ON d.ID = n.DataFile_ID"),
                  QStringList{"N1"});
         QCOMPARE(count("SELECT COUNT(*) FROM Names"), 1);
@@ -576,8 +586,8 @@ private slots:
         const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
         const pid_t child = ::fork();
         if (child == 0) {
-            (void)DbConnection.release(); // the parent's; the child opens its own
-            DbConnection = OpenTestDatabase(m_inst->databaseFile);
+            m_inst->context.forgetInheritedFiles(); // the parent's; the child opens its own
+            m_inst->context.openDatabase();
             ProgressWindow progress;
             FailureNumber([&] { import({"01052026.lst", "01062026.lst"}, progress); });
             ::_exit(0);
@@ -627,11 +637,12 @@ private slots:
         const int fileId = count("SELECT ID FROM DataFiles");
 
         // The same values through a recordset, as the import saved them before, under a file of its own.
-        DbConnection->execute("INSERT INTO DataFiles (FileName) VALUES ('recordset')");
+        m_inst->connection().execute("INSERT INTO DataFiles (FileName) VALUES ('recordset')");
         const int otherId = count("SELECT MAX(ID) FROM DataFiles");
         QStringList expectedLog;
         db::Recordset names;
-        names.open("Names", *DbConnection, db::adOpenForwardOnly, db::adLockOptimistic, db::adCmdTableDirect);
+        names.open("Names", m_inst->connection(), db::adOpenForwardOnly, db::adLockOptimistic,
+                   db::adCmdTableDirect);
         for (const QByteArray& line : lines) {
             intake::FieldArray f;
             intake::splitLine(files::fromAnsi(line), 8, f);
@@ -687,7 +698,7 @@ private slots:
         const QDir samples(QStringLiteral(QM_SOURCE_DIR) + "/samples");
         const QStringList lists = samples.entryList({"*.lst"}, QDir::Files);
         for (const QString& name : lists)
-            QVERIFY(QFile::copy(samples.filePath(name), DataFolder + name));
+            QVERIFY(QFile::copy(samples.filePath(name), m_inst->folders().dataFolder + name));
         ProgressWindow progress;
         QCOMPARE(importFolder(progress), QStringList());
         QVERIFY(answers.messages.empty() && lists.size() >= 3);

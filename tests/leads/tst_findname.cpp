@@ -62,16 +62,16 @@ void TestFindName::dialogOkFollowsTheTextAndKeysAnswer() {
 
 void TestFindName::searchesReplaceWidenAndFilter() {
     AppFixture env;
-    const int older = AppFixture::addDataFile(QDate(2013, 1, 2));
-    const int newer = AppFixture::addDataFile(QDate(2013, 3, 5));
-    AppFixture::addLead(newer, u"SMITH, JOHN"_s, u"1 ST"_s, true);
-    AppFixture::addLead(older, u"Goldsmith, Ann"_s, u"2 ST"_s);
-    AppFixture::addLead(newer, u"JONES, AL"_s, u"3 ST"_s);
-    AppFixture::addLead(older, u"JONES, BO"_s, u"4 ST"_s, true);
-    AppFixture::addLead(newer, u"ADAMS, ED"_s, u"5 ST"_s);
-    AppFixture::addLead(older, u"O'BRIEN, PAT"_s, u"6 ST"_s);
-    AppFixture::addLead(older, u"OBRIEN, SAM"_s, u"7 ST"_s);
-    AppFixture::addLead(older, u"SMYTH, JO"_s, u"8 ST"_s);
+    const int older = env.addDataFile(QDate(2013, 1, 2));
+    const int newer = env.addDataFile(QDate(2013, 3, 5));
+    env.addLead(newer, u"SMITH, JOHN"_s, u"1 ST"_s, true);
+    env.addLead(older, u"Goldsmith, Ann"_s, u"2 ST"_s);
+    env.addLead(newer, u"JONES, AL"_s, u"3 ST"_s);
+    env.addLead(older, u"JONES, BO"_s, u"4 ST"_s, true);
+    env.addLead(newer, u"ADAMS, ED"_s, u"5 ST"_s);
+    env.addLead(older, u"O'BRIEN, PAT"_s, u"6 ST"_s);
+    env.addLead(older, u"OBRIEN, SAM"_s, u"7 ST"_s);
+    env.addLead(older, u"SMYTH, JO"_s, u"8 ST"_s);
     MainWindow& w = env.open();
     const QString start = env.view();
     QCOMPARE(start, u">* March 5, 2013|January 2, 2013 / REPLACE / SMITH, JOHN|JONES, AL|ADAMS, ED / 3/0"_s);
@@ -139,11 +139,11 @@ void TestFindName::everyLetterOfAWindows1252ListIgnoresCase() {
                              "m\xFCller, eva", "\xC9MILE, ZO\xCB", "MULLER, JO", "OLSEN, OLE"})
         lines += QByteArray("C1,\"") + name + "\"," + QByteArray::number(++street) +
                  " MAIN ST,\"MIAMI, FL\",33101,03/01/26,00/00/00,\r\n";
-    QFile file(DataFolder + "03052026.lst");
+    QFile file(env.folders().dataFolder + "03052026.lst");
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(lines) == lines.size());
     file.close();
     ProgressWindow progress;
-    QVERIFY(scanAndImport(AppContext::fromProgram(), progress).empty());
+    QVERIFY(scanAndImport(env.context, progress).empty());
     env.open();
 
     search(env, u"müller"_s);

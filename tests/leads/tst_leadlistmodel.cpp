@@ -28,27 +28,6 @@ leads::LeadQuery byStreet() {
 }
 const leads::LeadQuery ByStreet = byStreet();
 
-// Lead i (0..Rows-1) is "NAME i" at a street that sorts it to row Rows-1-i; every seventh is printed,
-// and lead 7 lives on a street far too long for its column.
-void addLeads() {
-    DbConnection->execute(
-        u"INSERT INTO DataFiles (FileName, [Date]) VALUES ('03052013.lst', '2013-03-05')"_s);
-    DbConnection->execute(
-        u"WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) INSERT INTO [Names] "
-        "(DataFile_ID, Court_ID, Name, Street, City, State, Zip, Phone, File, Discharge, Printed, Followed) "
-        "SELECT 1, 'C' || i, printf('NAME %04d', i), printf('%06d OAK ST', 100000 - i) || CASE WHEN i = 7 "
-        "THEN ' NORTHWEST SOUTHERN BOULEVARD EXTENSION' ELSE '' END, 'MIAMI', CASE WHEN i = 1 THEN NULL "
-        "ELSE 'FL' END, '33101', '(305) 555-0100', '2013-03-01 00:00:00', CASE WHEN i % 2 = 1 THEN NULL "
-        "ELSE '2013-12-04 00:00:00' END, CASE WHEN i % 7 = 0 THEN -1 ELSE 0 END, 0 FROM n"_s.arg(Rows - 1));
-}
-
-int idOfLead(int i) {
-    db::Recordset rs;
-    rs.open(u"SELECT ID FROM [Names] WHERE Name = 'NAME %1'"_s.arg(i, 4, 10, QChar(u'0')), *DbConnection,
-            db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
-    return rs.value(0).toInt();
-}
-
 struct View {
     explicit View(LeadListModel& model) {
         view.setUniformItemSizes(true);
@@ -89,10 +68,10 @@ private slots:
     // the way back.
     void readsRowsAsTheViewShowsThem() {
         LeadListModel model;
-        model.fill(*DbConnection, ByStreet);
+        model.fill(m_env->connection(), ByStreet);
         QCOMPARE(model.rowCount(), Rows);
         QCOMPARE(model.rowsRead(), 0);
-        QCOMPARE(Scalar(u"PRAGMA cache_size"_s).toInt(), -32768); // as the connection had it before
+        QCOMPARE(m_env->scalar(u"PRAGMA cache_size"_s).toInt(), -32768); // as the connection had it before
         QCOMPARE(model.id(0), idOfLead(Rows - 1));
         QCOMPARE(model.id(Rows - 1), idOfLead(0));
 
@@ -130,11 +109,13 @@ private slots:
 
     // A month or day of 10 or more keeps both its digits: the short date is written digit by digit.
     void shortDatesOfTwoDigits() {
-        DbConnection->execute(u"UPDATE [Names] SET File = '2010-10-10 00:00:00', Discharge = '2013-12-10 "
-                              "00:00:00' WHERE Name = 'NAME 0000'"_s);
-        DbConnection->execute(u"UPDATE [Names] SET File = '2013-10-01 00:00:00' WHERE Name = 'NAME 0002'"_s);
+        m_env->connection().execute(
+            u"UPDATE [Names] SET File = '2010-10-10 00:00:00', Discharge = '2013-12-10 "
+            "00:00:00' WHERE Name = 'NAME 0000'"_s);
+        m_env->connection().execute(
+            u"UPDATE [Names] SET File = '2013-10-01 00:00:00' WHERE Name = 'NAME 0002'"_s);
         LeadListModel model;
-        model.fill(*DbConnection, ByStreet);
+        model.fill(m_env->connection(), ByStreet);
         QVERIFY2(model.text(Rows - 1).endsWith(u"\t10/10/10\t12/10/13\t+\t"_s),
                  qPrintable(model.text(Rows - 1)));
         QVERIFY2(model.text(Rows - 3).endsWith(u"\t10/1/13\t12/4/13\t"_s), qPrintable(model.text(Rows - 3)));
@@ -144,7 +125,7 @@ private slots:
     // memory; Select All is one range whatever the length.
     void selectionSurvivesScrolling() {
         LeadListModel model;
-        model.fill(*DbConnection, ByStreet);
+        model.fill(m_env->connection(), ByStreet);
         View v(model);
         QItemSelectionModel* selection = v.view.selectionModel();
         selection->select(model.index(3), QItemSelectionModel::Select);
@@ -167,25 +148,25 @@ private slots:
     // paint.
     void failuresKeepTheRowsBefore() {
         LeadListModel model;
-        DbConnection->execute(u"UPDATE [Names] SET Name = NULL WHERE Name = 'NAME 1499'"_s);
-        auto nullName = CaughtFailure([&] { model.fill(*DbConnection, ByStreet); });
+        m_env->connection().execute(u"UPDATE [Names] SET Name = NULL WHERE Name = 'NAME 1499'"_s);
+        auto nullName = CaughtFailure([&] { model.fill(m_env->connection(), ByStreet); });
         QVERIFY(nullName);
         QCOMPARE(nullName->number(), ErrorNumbers::InvalidUseOfNull);
         QCOMPARE(model.rowCount(), 1500);
 
-        DbConnection->execute(u"UPDATE [Names] SET Name = 'NAME 1499' WHERE Name IS NULL"_s);
+        m_env->connection().execute(u"UPDATE [Names] SET Name = 'NAME 1499' WHERE Name IS NULL"_s);
         // A table of that name without the list's columns hides the real one from the statement.
-        DbConnection->execute(u"CREATE TEMP VIEW [Names] AS SELECT 1 AS ID"_s);
-        auto rejected = CaughtFailure([&] { model.fill(*DbConnection, ByStreet); });
+        m_env->connection().execute(u"CREATE TEMP VIEW [Names] AS SELECT 1 AS ID"_s);
+        auto rejected = CaughtFailure([&] { model.fill(m_env->connection(), ByStreet); });
         QVERIFY(rejected);
         QCOMPARE(rejected->number(), DbErrors::StatementRejected);
         QCOMPARE(model.rowCount(), 0);
 
-        DbConnection->execute(u"DROP VIEW temp.[Names]"_s);
-        model.fill(*DbConnection, ByStreet);
+        m_env->connection().execute(u"DROP VIEW temp.[Names]"_s);
+        model.fill(m_env->connection(), ByStreet);
         QSignalSpy failed(&model, &LeadListModel::readFailed);
         const int firstId = idOfLead(Rows - 1);
-        DbConnection->close();
+        m_env->connection().close();
         View v(model);
         v.view.scrollToBottom();
         v.view.viewport()->repaint();
@@ -199,7 +180,7 @@ private slots:
     // Removing spans keeps the other rows in their order, with their own texts.
     void removingSpansKeepsTheOrder() {
         LeadListModel model;
-        model.fill(*DbConnection, ByStreet);
+        model.fill(m_env->connection(), ByStreet);
         const std::vector<qint32> before = model.ids();
         (void)model.text(1);
         model.removeSpans({{0, 0}, {2, 1999}, {Rows - 1, Rows - 1}});
@@ -214,26 +195,51 @@ private slots:
     // their data file; a failure on the way removes none.
     void deletesSelectionsOfAnyLength() {
         LeadListModel model;
-        model.fill(*DbConnection, ByStreet);
+        model.fill(m_env->connection(), ByStreet);
         const std::vector<qint32> all = model.ids();
         const std::vector<qint32> doomed(all.begin() + 100, all.begin() + 2600);
-        DbConnection->execute(u"CREATE TEMP TRIGGER refuse BEFORE DELETE ON [Names] WHEN OLD.ID = %1 "
-                              "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(doomed.back()));
-        auto refused = CaughtFailure([&] { leads::deleteNames(*DbConnection, doomed); });
+        m_env->connection().execute(u"CREATE TEMP TRIGGER refuse BEFORE DELETE ON [Names] WHEN OLD.ID = %1 "
+                                    "BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(doomed.back()));
+        auto refused = CaughtFailure([&] { leads::deleteNames(m_env->connection(), doomed); });
         QVERIFY(refused);
-        QCOMPARE(Scalar(u"SELECT COUNT(*) FROM [Names]"_s).toInt(), Rows);
-        DbConnection->execute(u"DROP TRIGGER temp.refuse"_s);
+        QCOMPARE(m_env->scalar(u"SELECT COUNT(*) FROM [Names]"_s).toInt(), Rows);
+        m_env->connection().execute(u"DROP TRIGGER temp.refuse"_s);
 
-        leads::deleteNames(*DbConnection, doomed);
-        QCOMPARE(Scalar(u"SELECT COUNT(*) FROM [Names]"_s).toInt(), Rows - 2500);
-        model.fill(*DbConnection, ByStreet);
+        leads::deleteNames(m_env->connection(), doomed);
+        QCOMPARE(m_env->scalar(u"SELECT COUNT(*) FROM [Names]"_s).toInt(), Rows - 2500);
+        model.fill(m_env->connection(), ByStreet);
         std::vector<qint32> kept(all.begin(), all.begin() + 100);
         kept.insert(kept.end(), all.begin() + 2600, all.end());
         QVERIFY(model.ids() == kept);
-        QCOMPARE(Scalar(u"SELECT COUNT(*) FROM DataFiles"_s).toInt(), 1);
+        QCOMPARE(m_env->scalar(u"SELECT COUNT(*) FROM DataFiles"_s).toInt(), 1);
     }
 
 private:
+    // Lead i (0..Rows-1) is "NAME i" at a street that sorts it to row Rows-1-i; every seventh is printed,
+    // and lead 7 lives on a street far too long for its column.
+    void addLeads() {
+        m_env->connection().execute(
+            u"INSERT INTO DataFiles (FileName, [Date]) VALUES ('03052013.lst', '2013-03-05')"_s);
+        m_env->connection().execute(
+            u"WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) INSERT INTO "
+            u"[Names] "
+            "(DataFile_ID, Court_ID, Name, Street, City, State, Zip, Phone, File, Discharge, Printed, "
+            "Followed) "
+            "SELECT 1, 'C' || i, printf('NAME %04d', i), printf('%06d OAK ST', 100000 - i) || CASE WHEN i = "
+            "7 "
+            "THEN ' NORTHWEST SOUTHERN BOULEVARD EXTENSION' ELSE '' END, 'MIAMI', CASE WHEN i = 1 THEN NULL "
+            "ELSE 'FL' END, '33101', '(305) 555-0100', '2013-03-01 00:00:00', CASE WHEN i % 2 = 1 THEN NULL "
+            "ELSE '2013-12-04 00:00:00' END, CASE WHEN i % 7 = 0 THEN -1 ELSE 0 END, 0 FROM n"_s.arg(Rows -
+                                                                                                     1));
+    }
+
+    int idOfLead(int i) {
+        db::Recordset rs;
+        rs.open(u"SELECT ID FROM [Names] WHERE Name = 'NAME %1'"_s.arg(i, 4, 10, QChar(u'0')),
+                m_env->connection(), db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+        return rs.value(0).toInt();
+    }
+
     std::unique_ptr<TestInstallation> m_env;
 };
 

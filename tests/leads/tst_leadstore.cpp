@@ -9,34 +9,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-int addDataFile(const QString& date) {
-    DbConnection->execute(u"INSERT INTO DataFiles (FileName, [Date]) VALUES ('%1.lst', '%1')"_s.arg(date));
-    return Scalar(u"SELECT MAX(ID) FROM DataFiles"_s).toInt();
-}
-
-int addLead(int file, const QString& name, const QString& street, const QString& zip, int printed = 0,
-            int followed = 0) {
-    DbConnection->execute(
-        u"INSERT INTO [Names] (DataFile_ID, Court_ID, Name, Street, City, State, Zip, Phone, File, "
-        u"Discharge, "
-        "Printed, Followed) VALUES (%1, 'C', '%2', '%3', 'TAMPA', 'FL', '%4', NULL, '2014-10-02 00:00:00', "
-        "NULL, %5, %6)"_s.arg(file)
-            .arg(name, street, zip)
-            .arg(printed)
-            .arg(followed));
-    return Scalar(u"SELECT MAX(ID) FROM [Names]"_s).toInt();
-}
-
-std::vector<qint32> listed(const leads::LeadQuery& query) {
-    std::vector<qint32> ids;
-    leads::readLeadIds(*DbConnection, query, ids);
-    return ids;
-}
-
-} // namespace
-
 class TestLeadStore : public QObject {
     Q_OBJECT
 private slots:
@@ -100,12 +72,12 @@ private slots:
 
     // A name without a street stops the read after the names before it.
     void missingStreetStopsTheRead() {
-        DbConnection->execute(u"UPDATE [Names] SET Street = NULL WHERE ID = %1"_s.arg(m_clark));
+        m_env->connection().execute(u"UPDATE [Names] SET Street = NULL WHERE ID = %1"_s.arg(m_clark));
         leads::LeadQuery query;
         query.dataFileIds = {m_march, m_april};
         query.sort = {leads::SortColumn::Name, true};
         std::vector<qint32> ids;
-        auto failure = CaughtFailure([&] { leads::readLeadIds(*DbConnection, query, ids); });
+        auto failure = CaughtFailure([&] { leads::readLeadIds(m_env->connection(), query, ids); });
         QVERIFY(failure);
         QCOMPARE(failure->number(), ErrorNumbers::InvalidUseOfNull);
         QVERIFY(ids == (std::vector<qint32>{m_adams, m_baker}));
@@ -114,7 +86,8 @@ private slots:
     // A batch's rows come in the order asked for, each column's text from the table's fields; a gone ID
     // gives an empty row.
     void rowsOfABatch() {
-        const std::vector<leads::LeadRow> rows = leads::leadRows(*DbConnection, {m_clark, 999999, m_adams});
+        const std::vector<leads::LeadRow> rows =
+            leads::leadRows(m_env->connection(), {m_clark, 999999, m_adams});
         QCOMPARE(rows.size(), size_t(3));
         QCOMPARE(rows[0].id, m_clark);
         QCOMPARE(rows[1].id, 0);
@@ -155,6 +128,32 @@ private slots:
     }
 
 private:
+    int addDataFile(const QString& date) {
+        m_env->connection().execute(
+            u"INSERT INTO DataFiles (FileName, [Date]) VALUES ('%1.lst', '%1')"_s.arg(date));
+        return m_env->scalar(u"SELECT MAX(ID) FROM DataFiles"_s).toInt();
+    }
+
+    std::vector<qint32> listed(const leads::LeadQuery& query) {
+        std::vector<qint32> ids;
+        leads::readLeadIds(m_env->connection(), query, ids);
+        return ids;
+    }
+
+    int addLead(int file, const QString& name, const QString& street, const QString& zip, int printed = 0,
+                int followed = 0) {
+        m_env->connection().execute(
+            u"INSERT INTO [Names] (DataFile_ID, Court_ID, Name, Street, City, State, Zip, Phone, File, "
+            u"Discharge, "
+            "Printed, Followed) VALUES (%1, 'C', '%2', '%3', 'TAMPA', 'FL', '%4', NULL, '2014-10-02 "
+            "00:00:00', "
+            "NULL, %5, %6)"_s.arg(file)
+                .arg(name, street, zip)
+                .arg(printed)
+                .arg(followed));
+        return m_env->scalar(u"SELECT MAX(ID) FROM [Names]"_s).toInt();
+    }
+
     std::unique_ptr<TestInstallation> m_env;
     int m_march = 0, m_april = 0, m_adams = 0, m_baker = 0, m_clark = 0, m_dubois = 0;
 };

@@ -21,19 +21,19 @@ private slots:
 
 void TestMainWindow::loadShowsNewestDateWithFittedRows() {
     AppFixture env;
-    DbConnection->execute(u"INSERT INTO Dlr_Info (ID, Name) VALUES (99, 'Smith Motors')"_s);
-    const int older = AppFixture::addDataFile(QDate(2012, 12, 1));
-    const int file = AppFixture::addDataFile(QDate(2013, 3, 5));
-    AppFixture::addLead(AppFixture::addDataFile(QDate(2013, 1, 15)), u"MIDDLE"_s);
-    AppFixture::addLead(older, u"OLD"_s);
+    env.connection().execute(u"INSERT INTO Dlr_Info (ID, Name) VALUES (99, 'Smith Motors')"_s);
+    const int older = env.addDataFile(QDate(2012, 12, 1));
+    const int file = env.addDataFile(QDate(2013, 3, 5));
+    env.addLead(env.addDataFile(QDate(2013, 1, 15)), u"MIDDLE"_s);
+    env.addLead(older, u"OLD"_s);
     const QString longName = u"MAXIMILIANO BARTHOLOMEW WOLFESCHLEGELSTEINHAUSEN"_s;
     const QString longStreet = u"92345 NORTHWEST SOUTHERN BOULEVARD EXTENSION APARTMENT 1234"_s;
     const QString longCity = u"WEST PALM BEACH GARDENS NORTH SHORES"_s;
-    AppFixture::addLead(file, {.name = longName, .street = longStreet, .city = longCity});
-    AppFixture::addLead(file, {"C1", "ANN LEE", "20 BAY RD", "MIAMI", "", {}, {}, {}, {}});
-    AppFixture::addLead(file, {"CT-77", "JOHN SMITH", "10 BAY RD", "MIAMI", "FL", "33101", "(305) 555-0100",
-                               QDate(2013, 3, 5), QDate(2009, 11, 23), true});
-    AppFixture::addLead(file, {.name = "NO CITY", .street = "30 BAY RD", .city = {}, .state = {}});
+    env.addLead(file, {.name = longName, .street = longStreet, .city = longCity});
+    env.addLead(file, {"C1", "ANN LEE", "20 BAY RD", "MIAMI", "", {}, {}, {}, {}});
+    env.addLead(file, {"CT-77", "JOHN SMITH", "10 BAY RD", "MIAMI", "FL", "33101", "(305) 555-0100",
+                       QDate(2013, 3, 5), QDate(2009, 11, 23), true});
+    env.addLead(file, {.name = "NO CITY", .street = "30 BAY RD", .city = {}, .state = {}});
 
     MainWindow& w = env.open();
     QCOMPARE(w.windowTitle(), u"Quillmark"_s);
@@ -159,7 +159,7 @@ void TestMainWindow::fitterMatchesFullLayoutInEveryFont() {
 // Preview works.
 void TestMainWindow::firstStartWithoutLeadLists() {
     AppFixture env;
-    AppFixture::writeFile(InitialsFolder + u"Welcome.dot"_s);
+    AppFixture::writeFile(env.folders().initialsFolder + u"Welcome.dot"_s);
     env.open();
     QCOMPARE(env.view(), u" / REPLACE /  / 0/0"_s);
     QVERIFY(!env.printCallButton()->isEnabled() && !env.previewButton()->isEnabled());
@@ -177,8 +177,8 @@ void TestMainWindow::firstStartWithoutLeadLists() {
 // and comes back to the dealership.
 void TestMainWindow::tabVisitsTheControlsInTheirOrder() {
     AppFixture env;
-    AppFixture::addLeads(2);
-    AppFixture::writeFile(InitialsFolder + u"Welcome.dot"_s);
+    env.addLeads(2);
+    AppFixture::writeFile(env.folders().initialsFolder + u"Welcome.dot"_s);
     env.open();
     env.templateList()->setCurrentRow(0);
     AppFixture::clickRow(env.namesView(), 0);
@@ -231,7 +231,7 @@ void TestMainWindow::tabVisitsTheControlsInTheirOrder() {
 void TestMainWindow::exitAndCloseBoxEndTheProgram() {
     for (bool closeBox : {false, true}) {
         AppFixture env;
-        AppFixture::addDataFile(QDate(2013, 3, 5));
+        env.addDataFile(QDate(2013, 3, 5));
         MainWindow& w = env.open();
         QVERIFY(!env.ended);
         if (closeBox)
@@ -239,7 +239,7 @@ void TestMainWindow::exitAndCloseBoxEndTheProgram() {
         else
             QTest::mouseClick(env.exitButton(), Qt::LeftButton);
         QVERIFY(env.ended && !w.isVisible() && env.answers.messages.empty());
-        QVERIFY(!DbConnection || DbConnection->state() == db::adStateClosed);
+        QVERIFY(!env.context.databaseOpen());
     }
 }
 

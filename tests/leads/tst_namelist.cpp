@@ -21,9 +21,9 @@ private slots:
 
 namespace {
 // `count` leads "NAME i" at "00000i MAIN ST" in a new data file, added in one statement.
-int fileWithLeads(int count) {
-    const int file = AppFixture::addDataFile(QDate(2013, 3, 5));
-    DbConnection->execute(
+int fileWithLeads(AppFixture& env, int count) {
+    const int file = env.addDataFile(QDate(2013, 3, 5));
+    env.connection().execute(
         u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) INSERT INTO [Names] "
         "(DataFile_ID, Court_ID, Name, Street, City, State, Zip, Printed, Followed) SELECT %2, 'C', "
         "'NAME ' || i, substr('000000' || i, -6) || ' MAIN ST', 'MIAMI', 'FL', '33101', 0, 0 FROM n"_s
@@ -35,13 +35,13 @@ int fileWithLeads(int count) {
 
 void TestNameList::sourceDatesReplaceOrAdd() {
     AppFixture env;
-    const int c = AppFixture::addDataFile(QDate(2013, 1, 1));
-    const int b = AppFixture::addDataFile(QDate(2013, 2, 1));
-    const int a = AppFixture::addDataFile(QDate(2013, 3, 1));
-    AppFixture::addLead(a, u"A1"_s, u"1 A ST"_s);
-    AppFixture::addLead(b, u"B2"_s, u"2 B ST"_s);
-    AppFixture::addLead(b, u"B1"_s, u"1 B ST"_s);
-    AppFixture::addLead(c, u"C1"_s, u"1 C ST"_s);
+    const int c = env.addDataFile(QDate(2013, 1, 1));
+    const int b = env.addDataFile(QDate(2013, 2, 1));
+    const int a = env.addDataFile(QDate(2013, 3, 1));
+    env.addLead(a, u"A1"_s, u"1 A ST"_s);
+    env.addLead(b, u"B2"_s, u"2 B ST"_s);
+    env.addLead(b, u"B1"_s, u"1 B ST"_s);
+    env.addLead(c, u"C1"_s, u"1 C ST"_s);
     env.open();
     AppFixture::choose(env.datesBox(), 0); // REPLACE on the only marked date: same list
     QCOMPARE(env.view(), u">* March 1, 2013|February 1, 2013|January 1, 2013 / REPLACE / A1 / 1/0"_s);
@@ -62,14 +62,14 @@ void TestNameList::sourceDatesReplaceOrAdd() {
 
 void TestNameList::displayFiltersAndHeaderSort() {
     AppFixture env;
-    const int file = AppFixture::addDataFile(QDate(2013, 3, 5));
+    const int file = env.addDataFile(QDate(2013, 3, 5));
     // Stored order: ids rise down this list.
-    AppFixture::addLead(file, {.court = "K2", .name = "bravo", .street = "3 C ST", .city = "TAMPA"});
-    AppFixture::addLead(file, {.court = "K3", .name = "ALPHA", .street = "1 A ST", .printed = true});
-    AppFixture::addLead(file, {.court = "K1", .name = "Charlie", .street = "2 B ST"});
-    AppFixture::addLead(file, {"K4", "DELTA", "4 D ST", "ALTAMONTE", "FL", "33101", "(305) 555-0100",
-                               QDate(2013, 3, 1), QDate(2013, 3, 4), true, true});
-    AppFixture::writeFile(InitialsFolder + u"Welcome.dot"_s);
+    env.addLead(file, {.court = "K2", .name = "bravo", .street = "3 C ST", .city = "TAMPA"});
+    env.addLead(file, {.court = "K3", .name = "ALPHA", .street = "1 A ST", .printed = true});
+    env.addLead(file, {.court = "K1", .name = "Charlie", .street = "2 B ST"});
+    env.addLead(file, {"K4", "DELTA", "4 D ST", "ALTAMONTE", "FL", "33101", "(305) 555-0100",
+                       QDate(2013, 3, 1), QDate(2013, 3, 4), true, true});
+    AppFixture::writeFile(env.folders().initialsFolder + u"Welcome.dot"_s);
     env.open();
     auto display = [&](int index) {
         AppFixture::choose(env.displayBox(), index);
@@ -118,33 +118,33 @@ void TestNameList::displayFiltersAndHeaderSort() {
 
 void TestNameList::failingQueryIsReportedAndWindowStaysUsable() {
     AppFixture env;
-    const int older = AppFixture::addDataFile(QDate(2013, 2, 1));
-    const int file = AppFixture::addDataFile(QDate(2013, 3, 5));
-    AppFixture::addLead(file, u"A"_s, u"1 ST"_s);
-    AppFixture::addLead(older, u"OLD"_s);
+    const int older = env.addDataFile(QDate(2013, 2, 1));
+    const int file = env.addDataFile(QDate(2013, 3, 5));
+    env.addLead(file, u"A"_s, u"1 ST"_s);
+    env.addLead(older, u"OLD"_s);
     env.open();
     auto reported = [&](int count) {
         return env.errorLocations() == QStringList(count, u"Form Main: Sub FillNames"_s) && env.idle();
     };
     // A query the database rejects (its table gone); once the table is back, a header click lists again.
-    AppFixture::sql(u"ALTER TABLE [Names] RENAME TO Gone"_s);
+    env.sql(u"ALTER TABLE [Names] RENAME TO Gone"_s);
     AppFixture::choose(env.displayBox(), 1);
     QVERIFY(reported(1));
     QCOMPARE(env.view(), u">* March 5, 2013|February 1, 2013 / REPLACE /  / 0/0"_s);
-    AppFixture::sql(u"ALTER TABLE Gone RENAME TO [Names]"_s);
+    env.sql(u"ALTER TABLE Gone RENAME TO [Names]"_s);
     QTest::mouseClick(env.header(1), Qt::LeftButton);
     QCOMPARE(env.names(), u"A"_s);
 
     // A Null name part way through: the rows before it stay, the counters stay 0.
-    AppFixture::addLead(file, {.name = {}, .street = "ZZ ST"});
-    AppFixture::addLead(file, u"B"_s, u"2 ST"_s);
+    env.addLead(file, {.name = {}, .street = "ZZ ST"});
+    env.addLead(file, u"B"_s, u"2 ST"_s);
     QTest::mouseClick(env.header(2), Qt::LeftButton); // Street ASC: A, B, then the Null name
     QVERIFY(reported(2));
     QVERIFY(env.answers.messages.back().text.contains(u"94"_s));
     QCOMPARE(env.view(), u">* March 5, 2013|February 1, 2013 / REPLACE / A|B / 0/0"_s);
 
     // The table gone: choosing a date reports it; the date is still marked and the window usable.
-    DbConnection->execute(u"DROP TABLE [Names]"_s);
+    env.connection().execute(u"DROP TABLE [Names]"_s);
     AppFixture::choose(env.datesBox(), 1);
     QVERIFY(reported(3));
     QCOMPARE(env.view(), u"March 5, 2013|>* February 1, 2013 / REPLACE /  / 0/0"_s);
@@ -154,7 +154,7 @@ void TestNameList::failingQueryIsReportedAndWindowStaysUsable() {
 
 void TestNameList::selectAllAndClearOnAnEmptyList() {
     AppFixture env;
-    AppFixture::addDataFile(QDate(2013, 3, 5));
+    env.addDataFile(QDate(2013, 3, 5));
     env.open();
     QTest::mouseClick(env.selectAllButton(), Qt::LeftButton);
     QCOMPARE(env.counters(), u"0/0"_s);
@@ -165,8 +165,8 @@ void TestNameList::selectAllAndClearOnAnEmptyList() {
 
 void TestNameList::selectClearAndDeletePast32767Rows() {
     AppFixture env;
-    const int file = fileWithLeads(32768);
-    AppFixture::addLead(AppFixture::addDataFile(QDate(2012, 1, 1)), u"ELSEWHERE"_s);
+    const int file = fileWithLeads(env, 32768);
+    env.addLead(env.addDataFile(QDate(2012, 1, 1)), u"ELSEWHERE"_s);
     env.open();
     NameList* list = env.namesView();
     // Only the rows shown have been read; scrolling to the end shows the last name.
@@ -185,7 +185,7 @@ void TestNameList::selectClearAndDeletePast32767Rows() {
     QVERIFY(list->text(32767).contains(u"\tNAME 32768\t032768 MAIN ST\t"_s));
     QVERIFY(list->leadModel()->rowsRead() <= 4 * LeadListModel::BatchRows);
     scrollTo(0);
-    auto namesInDatabase = [] { return AppFixture::scalar(u"SELECT COUNT(*) FROM [Names]"_s); };
+    auto namesInDatabase = [&] { return env.scalar(u"SELECT COUNT(*) FROM [Names]"_s); };
     auto click = [&](int row, Qt::KeyboardModifiers modifiers = {}) {
         AppFixture::clickRow(env.namesView(), row, modifiers);
         return env.counters();
@@ -241,14 +241,13 @@ void TestNameList::selectClearAndDeletePast32767Rows() {
     QVERIFY(!env.deleteButton()->isEnabled() && !env.printCallButton()->isEnabled() &&
             !env.printButton()->isEnabled());
     QCOMPARE(namesInDatabase(), 32767);
-    QCOMPARE(AppFixture::scalar(
-                 u"SELECT COUNT(*) FROM [Names] WHERE ID IN (%1, %2)"_s.arg(before[1]).arg(before[4])),
+    QCOMPARE(env.scalar(u"SELECT COUNT(*) FROM [Names] WHERE ID IN (%1, %2)"_s.arg(before[1]).arg(before[4])),
              0);
-    QCOMPARE(AppFixture::scalar(u"SELECT COUNT(*) FROM DataFiles WHERE ID = %1"_s.arg(file)), 1);
+    QCOMPARE(env.scalar(u"SELECT COUNT(*) FROM DataFiles WHERE ID = %1"_s.arg(file)), 1);
     QVERIFY(env.errorLocations().isEmpty());
 
     // A delete the database refuses: reported, and list, selection and counters unchanged.
-    DbConnection->execute(
+    env.connection().execute(
         u"CREATE TRIGGER keep BEFORE DELETE ON Names BEGIN SELECT RAISE(ABORT, 'kept'); END"_s);
     click(0);
     click(3, Qt::ControlModifier);
@@ -261,7 +260,7 @@ void TestNameList::selectClearAndDeletePast32767Rows() {
     QVERIFY(env.idle() && namesInDatabase() == 32767);
 
     // Without the trigger: all but the last row (reached by the user) deleted; a rebuild agrees.
-    DbConnection->execute(u"DROP TRIGGER keep"_s);
+    env.connection().execute(u"DROP TRIGGER keep"_s);
     press(1);
     QCOMPARE(click(32765, Qt::ControlModifier), u"32766/32765"_s);
     QCOMPARE(press(0), u"1/0"_s);
@@ -274,10 +273,10 @@ void TestNameList::selectClearAndDeletePast32767Rows() {
 // date and the names of another date stay.
 void TestNameList::selectAllThenDeleteRemovesWhatIsShown() {
     AppFixture env;
-    const int file = fileWithLeads(3000);
-    DbConnection->execute(u"UPDATE [Names] SET Printed = -1 WHERE ID % 7 = 0"_s);
-    AppFixture::addLead(AppFixture::addDataFile(QDate(2012, 1, 1)), u"ELSEWHERE"_s);
-    const int printed = AppFixture::scalar(u"SELECT COUNT(*) FROM [Names] WHERE Printed"_s);
+    const int file = fileWithLeads(env, 3000);
+    env.connection().execute(u"UPDATE [Names] SET Printed = -1 WHERE ID % 7 = 0"_s);
+    env.addLead(env.addDataFile(QDate(2012, 1, 1)), u"ELSEWHERE"_s);
+    const int printed = env.scalar(u"SELECT COUNT(*) FROM [Names] WHERE Printed"_s);
     env.open();
     AppFixture::choose(env.displayBox(), 1); // NOTE PRINTED
     QCOMPARE(env.counters(), u"%1/0"_s.arg(3000 - printed));
@@ -286,10 +285,9 @@ void TestNameList::selectAllThenDeleteRemovesWhatIsShown() {
     env.answers.setNextAnswer(platform::Yes);
     QTest::mouseClick(env.deleteButton(), Qt::LeftButton);
     QCOMPARE(env.counters(), u"0/0"_s);
-    QCOMPARE(
-        AppFixture::scalar(u"SELECT COUNT(*) FROM [Names] WHERE DataFile_ID = %1 AND Printed"_s.arg(file)),
-        printed);
-    QCOMPARE(AppFixture::scalar(u"SELECT COUNT(*) FROM [Names]"_s), printed + 1);
+    QCOMPARE(env.scalar(u"SELECT COUNT(*) FROM [Names] WHERE DataFile_ID = %1 AND Printed"_s.arg(file)),
+             printed);
+    QCOMPARE(env.scalar(u"SELECT COUNT(*) FROM [Names]"_s), printed + 1);
     AppFixture::choose(env.displayBox(), 0); // ALL NAMES
     QCOMPARE(env.counters(), u"%1/0"_s.arg(printed));
     QVERIFY(env.errorLocations().isEmpty());

@@ -22,7 +22,7 @@ private slots:
     // a contact name, a phone, a template and a selected name.
     void listingAndButtons() {
         AppFixture app;
-        AppFixture::addLeads(3);
+        app.addLeads(3);
         QVERIFY(QDir().mkpath(app.dir.path() + "/app/Templates/Initials/sub.dot"));
         for (const char* name : {"A.DOT", "b.dot", "c.doc", "d.dotx", ".dot", "e.dot.bak", "F.Docx", "g.dotm",
                                  "h.dot", "H.dotx"})
@@ -79,7 +79,7 @@ private slots:
     // does nothing; a failed copy shows a critical box.
     void import() {
         AppFixture app;
-        AppFixture::addLeads(1);
+        app.addLeads(1);
         const QString target = app.dir.path() + "/app/Templates/Initials/Offer.dot";
         const QString outside = app.dir.path() + "/Offer.dot";
         AppFixture::writeFile(target, "old");

@@ -3,7 +3,7 @@
 #include "leads/NameList.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
-#include "startup/Globals.h"
+#include "startup/AppContext.h"
 #include "startup/Main.h"
 #include "tests/support/Installation.h"
 #include "tests/support/MainWindowControls.h"
@@ -42,12 +42,10 @@ private slots:
         const QString app = dir.path() + QStringLiteral("/app");
         copyTree(QStringLiteral(QM_SOURCE_DIR "/samples"), app + QStringLiteral("/Data"));
         copyTree(QStringLiteral(QM_SOURCE_DIR "/templates"), app + QStringLiteral("/Templates"));
-        setApplicationFolder(app);
-        qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
-        setFolders();
-        createDatabase(UserDataFolder + QStringLiteral("/Quillmark.mdb"), 1);
+        AppContext context(Folders::of(app, dir.path() + QStringLiteral("/data/Quillmark")));
+        createDatabase(context.folders().userDataFolder + QStringLiteral("/Quillmark.mdb"), 1);
         bool ended = false;
-        setExitAction([&] { ended = true; });
+        context.setExitAction([&] { ended = true; });
 
         platform::ScriptedAnswerer answers;
         answers.setNextModal([](QDialog& d) {
@@ -59,13 +57,13 @@ private slots:
             QTest::keyClicks(dialog.zipEdit(), QStringLiteral("60431"));
             QTest::keyClick(dialog.zipEdit(), Qt::Key_Return);
         });
-        QVERIFY(startProgram());
+        QVERIFY(startProgram(context));
         MainWindow* w = shownMainWindow();
         const MainWindowControls ui(w);
         QVERIFY(w && w->isVisible());
         QCOMPARE(answers.messages.size(), size_t(1)); // "saved successfully", and no import trouble shown
         // The sample with bad lines leaves its entries in the error log.
-        QFile log(UserDataFolder + QStringLiteral("/Error.log"));
+        QFile log(context.folders().errorLog);
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(log.readAll().count("Error #") >= 1);
 
@@ -111,7 +109,7 @@ private slots:
             db::Recordset rs;
             rs.open(QStringLiteral("SELECT Name, Printed, Followed FROM [Names] WHERE ID = ") +
                         QString::number(id),
-                    *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+                    context.connection(), db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
             QVERIFY(rs.value(QStringLiteral("Printed")).toBool());
             QVERIFY(!rs.value(QStringLiteral("Followed")).toBool());
             const QString name = rs.value(QStringLiteral("Name")).toString().toUpper();
@@ -125,7 +123,7 @@ private slots:
 
         QTest::mouseClick(ui.exitButton(), Qt::LeftButton);
         QVERIFY(ended);
-        setExitAction({});
+        QVERIFY(!context.databaseOpen());
     }
 };
 

@@ -9,7 +9,7 @@ class TestMergeData : public QObject {
 private slots:
     void init() {
         m_env = std::make_unique<TestInstallation>(2);
-        auto& c = *DbConnection;
+        auto& c = m_env->connection();
         c.execute(
             QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto', Addr1 = '1 Motor Way', Addr2 = NULL, "
                            "City = 'Springfield', State = 'IL', Zip = '62701' WHERE ID = 1"));
@@ -29,7 +29,7 @@ private slots:
     // The preview is two fixed lines whatever is selected; a call list holds only names with a phone,
     // in the list's order, or the header alone.
     void previewAndCallList() {
-        const QString merge = UserDataFolder + letters::kMergeDataFile;
+        const QString merge = m_env->folders().userDataFolder + letters::kMergeDataFile;
         files::TextWriter preview(merge, files::TextWriter::Create);
         letters::writePreviewData(preview);
         preview.close();
@@ -43,15 +43,15 @@ private slots:
                 "\"Dealer Name\"\t\"Dealer Address\"\t\"\"\t\"Dealer City\"\t\"XX\"\t\"00000\"\t"
                 "\"Contact Name\"\t\"Contact Phone\"\r\n"));
 
-        const QString calls = UserDataFolder + letters::kCallDataFile;
+        const QString calls = m_env->folders().userDataFolder + letters::kCallDataFile;
         const QByteArray header("\"Cust_Name\"\t\"Cust_City\"\t\"Cust_State\"\t\"Cust_Phone\"\r\n");
         files::TextWriter some(calls, files::TextWriter::Create);
-        QCOMPARE(letters::writeCallListData(*DbConnection, some, std::vector<qint32>{3, 1, 2, 4}), 2);
+        QCOMPARE(letters::writeCallListData(m_env->connection(), some, std::vector<qint32>{3, 1, 2, 4}), 2);
         some.close();
         QCOMPARE(FileBytes(calls), header + "\"CY XU\"\t\"AURORA\"\t\"IL\"\t\"(630) 555-0103\"\r\n"
                                             "\"ANN ZED\"\t\"PEORIA\"\t\"IL\"\t\"(309) 555-0101\"\r\n");
         files::TextWriter none(calls, files::TextWriter::Create);
-        QCOMPARE(letters::writeCallListData(*DbConnection, none, std::vector<qint32>{2, 4}), 0);
+        QCOMPARE(letters::writeCallListData(m_env->connection(), none, std::vector<qint32>{2, 4}), 0);
         none.close();
         QCOMPARE(FileBytes(calls), header);
     }
@@ -60,12 +60,12 @@ private slots:
     // Windows-1252 on disk, in the order of the IDs given (the list's), however many there are; no such
     // contact is a failure.
     void printDataRecords() {
-        const QString path = UserDataFolder + letters::kMergeDataFile;
+        const QString path = m_env->folders().userDataFolder + letters::kMergeDataFile;
         files::TextWriter out(path, files::TextWriter::Create);
         std::vector<qint32> ids{4, 3, 1};
         for (qint32 id = 100; id < 5100; ++id)
             ids.push_back(id); // names deleted since: no record, no failure
-        letters::writePrintData(*DbConnection, out, ids, 1, 1);
+        letters::writePrintData(m_env->connection(), out, ids, 1, 1);
         out.close();
         const QList<QByteArray> lines = FileBytes(path).split('\n');
         QCOMPARE(lines.size(), 5);
@@ -79,38 +79,41 @@ private slots:
 
         files::TextWriter again(path, files::TextWriter::Create);
         QVERIFY(CaughtFailure(
-            [&] { letters::writePrintData(*DbConnection, again, std::vector<qint32>{1}, 99, 1); }));
+            [&] { letters::writePrintData(m_env->connection(), again, std::vector<qint32>{1}, 99, 1); }));
     }
 
     void devenvFolder() {
-        QCOMPARE(mergeDataFolder(), UserDataFolder);
-        setCommandLineArguments(QStringLiteral("DEVENV"));
-        QCOMPARE(mergeDataFolder(), applicationFolder());
-        setCommandLineArguments(QStringLiteral("devenv x"));
-        QCOMPARE(mergeDataFolder(), UserDataFolder);
+        const Folders& folders = m_env->folders();
+        QCOMPARE(folders.mergeDataFolder, folders.userDataFolder);
+        const auto mergeDataWith = [&](const QString& arguments) {
+            return Folders::of(folders.applicationFolder, folders.userDataFolder, arguments).mergeDataFolder;
+        };
+        QCOMPARE(mergeDataWith(QStringLiteral("DEVENV")), folders.applicationFolder);
+        QCOMPARE(mergeDataWith(QStringLiteral("devenv x")), folders.userDataFolder);
     }
 
     // Not printed -> printed -> printed and followed, one step per run; a failure on the way changes no
     // name.
     void printedThenFollowed() {
-        auto flags = [] {
-            return Scalar(QStringLiteral("SELECT group_concat(Printed * 10 + Followed) FROM "
-                                         "(SELECT Printed, Followed FROM [Names] ORDER BY ID)"))
+        auto flags = [this] {
+            return m_env
+                ->scalar(QStringLiteral("SELECT group_concat(Printed * 10 + Followed) FROM "
+                                        "(SELECT Printed, Followed FROM [Names] ORDER BY ID)"))
                 .toString();
         };
-        letters::updatePrintedStatus(*DbConnection, std::vector<qint32>{1});
+        letters::updatePrintedStatus(m_env->connection(), std::vector<qint32>{1});
         QCOMPARE(flags(), QStringLiteral("-10,0,0,0"));
-        DbConnection->execute(
+        m_env->connection().execute(
             QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON [Names] WHEN OLD.ID = 4 "
                            "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         QVERIFY(CaughtFailure([&] {
-            letters::updatePrintedStatus(*DbConnection, std::vector<qint32>{1, 3, 4});
+            letters::updatePrintedStatus(m_env->connection(), std::vector<qint32>{1, 3, 4});
         }));
         QCOMPARE(flags(), QStringLiteral("-10,0,0,0"));
-        DbConnection->execute(QStringLiteral("DROP TRIGGER temp.refuse"));
-        letters::updatePrintedStatus(*DbConnection, std::vector<qint32>{1, 3, 4});
+        m_env->connection().execute(QStringLiteral("DROP TRIGGER temp.refuse"));
+        letters::updatePrintedStatus(m_env->connection(), std::vector<qint32>{1, 3, 4});
         QCOMPARE(flags(), QStringLiteral("-11,0,-10,-10"));
-        letters::updatePrintedStatus(*DbConnection, std::vector<qint32>{1});
+        letters::updatePrintedStatus(m_env->connection(), std::vector<qint32>{1});
         QCOMPARE(flags(), QStringLiteral("-11,0,-10,-10"));
     }
 

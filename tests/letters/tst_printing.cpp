@@ -3,7 +3,7 @@
 #include "letters/MergeData.h"
 #include "letters/TemplatePicker.h"
 #include "platform/Platform.h"
-#include "startup/Globals.h"
+#include "startup/AppContext.h"
 #include "tests/support/Installation.h"
 #include "tests/support/MainWindowControls.h"
 #include "tests/wordproc/DocxSamples.h"
@@ -37,16 +37,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
-}
-
-// Printed and Followed as one number: 0 not printed, -10 printed, -11 printed and followed.
-int flags(int id) {
-    return Scalar(QStringLiteral("SELECT Printed * 10 + Followed FROM [Names] WHERE ID = %1").arg(id))
-        .toInt();
-}
-
-int flaggedCount() {
-    return Scalar(QStringLiteral("SELECT COUNT(*) FROM [Names] WHERE Printed OR Followed")).toInt();
 }
 
 // Visible top-level windows other than the main window: progress windows and previews.
@@ -114,10 +104,10 @@ private slots:
 
     void init() {
         m_env = std::make_unique<TestInstallation>(1);
-        writeFile(InitialsFolder + QStringLiteral("Welcome.dot"), kLetter);
-        writeFile(TemplatesFolder + QStringLiteral("CallList.dot"), kCallList);
+        writeFile(m_env->folders().initialsFolder + QStringLiteral("Welcome.dot"), kLetter);
+        writeFile(m_env->folders().templatesFolder + QStringLiteral("CallList.dot"), kCallList);
 
-        auto& c = *DbConnection;
+        auto& c = m_env->connection();
         c.execute(QStringLiteral(
             "UPDATE Dlr_Info SET Name = 'Acme Auto', Addr1 = '1 Motor Way', City = 'Springfield', "
             "State = 'IL', Zip = '62701'"));
@@ -132,7 +122,7 @@ private slots:
                            "(1, 'A2', 'BOB YOUNG', '3 CEDAR ST', 'MIAMI', 'FL', '33101', NULL, -1),"
                            "(1, 'A3', 'CY XU', '1 ASH ST', 'AURORA', 'IL', '60505', '(630) 555-0103', 0)"));
 
-        m_window = std::make_unique<MainWindow>(AppContext::fromProgram());
+        m_window = std::make_unique<MainWindow>(m_env->context);
         ui = MainWindowControls(m_window.get());
         m_window->load();
         m_window->show();
@@ -203,7 +193,8 @@ private slots:
                       run(",")) +
             paragraph(run("Call ") + complexField("MERGEFIELD Contact_Name", "«Contact_Name»") + run(" at ") +
                       simpleField("MERGEFIELD Contact_Phone", "«Contact_Phone»"));
-        writeFile(InitialsFolder + QStringLiteral("Spring Offer.dotx"), zipParts(package(document(body))));
+        writeFile(m_env->folders().initialsFolder + QStringLiteral("Spring Offer.dotx"),
+                  zipParts(package(document(body))));
         m_window->templatePicker().fill();
         QCOMPARE(ui.templateList()->count(), 2);
         platform::ScriptedAnswerer answers;
@@ -231,17 +222,17 @@ private slots:
     // neither the order of the names' IDs nor the order they were selected in.
     void printOrderIsListOrder() {
         platform::ScriptedAnswerer answers;
-        DbConnection->execute(QStringLiteral(
+        m_env->connection().execute(QStringLiteral(
             "INSERT INTO DataFiles (FileName, Date) VALUES ('01042026.lst', '2026-01-04 00:00:00')"));
         for (int file : {2, 1})
-            DbConnection->execute(
+            m_env->connection().execute(
                 QStringLiteral(
                     "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 1499) "
                     "INSERT INTO [Names] (DataFile_ID, Name, Street, City, State, Zip) SELECT %1, "
                     "printf('P%1-%04d', (i * 7919) % 1500), '9 OAK ST', 'TAMPA', 'FL', '33601' FROM n")
                     .arg(file));
         // A window that knows the new source date.
-        m_window = std::make_unique<MainWindow>(AppContext::fromProgram());
+        m_window = std::make_unique<MainWindow>(m_env->context);
         ui = MainWindowControls(m_window.get());
         m_window->load();
         m_window->show();
@@ -258,7 +249,8 @@ private slots:
         QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QVERIFY(answers.messages.empty());
         QStringList printed;
-        for (const QByteArray& line : FileBytes(UserDataFolder + letters::kMergeDataFile).split('\n').mid(1))
+        for (const QByteArray& line :
+             FileBytes(m_env->folders().userDataFolder + letters::kMergeDataFile).split('\n').mid(1))
             if (!line.isEmpty())
                 printed << QString::fromLatin1(line.split('\t').first()).remove(QLatin1Char('"'));
         QCOMPARE(printed, shown);
@@ -294,7 +286,8 @@ private slots:
         QVERIFY2(answers.messages.empty(),
                  answers.messages.empty() ? "" : qPrintable(answers.messages[0].text));
         QCOMPARE(answers.printDialogs, 0);
-        const QList<QByteArray> lines = FileBytes(UserDataFolder + letters::kMergeDataFile).split('\n');
+        const QList<QByteArray> lines =
+            FileBytes(m_env->folders().userDataFolder + letters::kMergeDataFile).split('\n');
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[1].startsWith("\"Customer Name\"\t\"Customer Address\""));
         QCOMPARE(flaggedCount(), 1);
@@ -360,7 +353,7 @@ private slots:
                      "Cannot print Call List because the selected names do not contain any phone numbers."
                      "\r\n\r\nPlease select some names that include phone numbers before printing a Call "
                      "List."));
-        QCOMPARE(FileBytes(UserDataFolder + letters::kCallDataFile),
+        QCOMPARE(FileBytes(m_env->folders().userDataFolder + letters::kCallDataFile),
                  QByteArray("\"Cust_Name\"\t\"Cust_City\"\t\"Cust_State\"\t\"Cust_Phone\"\r\n"));
         QVERIFY(m_window->isEnabled());
         QVERIFY(otherWindows(m_window.get()).isEmpty());
@@ -372,7 +365,7 @@ private slots:
     void missingTemplateReported() {
         WatchingAnswerer answers;
         selectForPrint({0});
-        QVERIFY(QFile::remove(InitialsFolder + QStringLiteral("Welcome.dot")));
+        QVERIFY(QFile::remove(m_env->folders().initialsFolder + QStringLiteral("Welcome.dot")));
         QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].title, QStringLiteral("Quillmark Error"));
@@ -382,7 +375,7 @@ private slots:
         QVERIFY(m_window->isEnabled());
         QVERIFY(otherWindows(m_window.get()).isEmpty());
 
-        writeFile(InitialsFolder + QStringLiteral("Welcome.dot"),
+        writeFile(m_env->folders().initialsFolder + QStringLiteral("Welcome.dot"),
                   "{\\rtf1\\ansi {\\field{\\*\\fldinst MERGEFIELD No_Such_Field}{\\fldrslt x}}\\par}");
         QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(2));
@@ -396,7 +389,7 @@ private slots:
 
         // Running out of memory is reported as a failure of its own, and what the print held is let go:
         // the next print goes through.
-        writeFile(InitialsFolder + QStringLiteral("Welcome.dot"), kLetter);
+        writeFile(m_env->folders().initialsFolder + QStringLiteral("Welcome.dot"), kLetter);
         answers.starved = true;
         QTest::mouseClick(ui.printButton(), Qt::LeftButton);
         QCOMPARE(answers.messages.size(), size_t(3));
@@ -435,7 +428,7 @@ private slots:
         db::Recordset rs;
         rs.open(QStringLiteral(
                     "SELECT COUNT(*) FROM Contact_Info WHERE Name = 'Lee Newman' AND Phone = '555-0199'"),
-                *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
+                m_env->connection(), db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
         QCOMPARE(rs.value(0).toInt(), 1);
         QVERIFY(PdfText(pdf).contains(QStringLiteral("Call Lee Newman at 555-0199")));
         QVERIFY(!m_window->contactPanel().savePending() && !ui.saveButton()->isEnabled());
@@ -453,6 +446,19 @@ private:
             ui.namesView()->setSelected(row, false);
         for (int row : rows)
             ui.namesView()->setSelected(row, true);
+    }
+
+private:
+    // Printed and Followed as one number: 0 not printed, -10 printed, -11 printed and followed.
+    int flags(int id) {
+        return m_env
+            ->scalar(QStringLiteral("SELECT Printed * 10 + Followed FROM [Names] WHERE ID = %1").arg(id))
+            .toInt();
+    }
+
+    int flaggedCount() {
+        return m_env->scalar(QStringLiteral("SELECT COUNT(*) FROM [Names] WHERE Printed OR Followed"))
+            .toInt();
     }
 
     std::unique_ptr<TestInstallation> m_env;

@@ -49,10 +49,6 @@ struct Reports {
     QStringList log;
 };
 
-int printedFlags(int id) {
-    return Scalar(u"SELECT Printed * 10 + Followed FROM [Names] WHERE ID = %1"_s.arg(id)).toInt();
-}
-
 } // namespace
 
 class TestPrintJob : public QObject {
@@ -64,9 +60,9 @@ private slots:
     }
     void init() {
         m_env = std::make_unique<TestInstallation>(1);
-        writeFile(InitialsFolder + u"Welcome.dot"_s, kLetter);
-        writeFile(TemplatesFolder + u"CallList.dot"_s, kCallList);
-        auto& c = *DbConnection;
+        writeFile(m_env->folders().initialsFolder + u"Welcome.dot"_s, kLetter);
+        writeFile(m_env->folders().templatesFolder + u"CallList.dot"_s, kCallList);
+        auto& c = m_env->connection();
         c.execute(u"UPDATE Dlr_Info SET Name = 'Acme Auto'"_s);
         c.execute(u"INSERT INTO Contact_Info (Name, Phone) VALUES ('Pat Seller', '555-0100')"_s);
         c.execute(u"INSERT INTO DataFiles (FileName, Date) VALUES ('01052026.lst', '2026-01-05 00:00:00')"_s);
@@ -84,7 +80,7 @@ private slots:
         answers.setNextPrintFile(pdf);
         Reports reports;
         letters::PrintRequest request = this->request(letters::PrintKind::Letters, {2, 1});
-        request.templatePath = InitialsFolder + u"Welcome.dot"_s;
+        request.templatePath = m_env->folders().initialsFolder + u"Welcome.dot"_s;
         request.contactAndDealer = [] { return std::pair<qint32, qint32>{1, 1}; };
         QVERIFY(!reports.run(request));
         QCOMPARE(reports.log, (QStringList{u"open:Print:5"_s, u"step:1"_s, u"step:2"_s, u"step:3"_s,
@@ -103,14 +99,14 @@ private slots:
         platform::ScriptedAnswerer answers;
         Reports reports;
         letters::PrintRequest request = this->request(letters::PrintKind::CallList, {2});
-        request.templatePath = TemplatesFolder + u"CallList.dot"_s;
+        request.templatePath = m_env->folders().templatesFolder + u"CallList.dot"_s;
         QVERIFY(!reports.run(request));
         QVERIFY(reports.log.contains(u"no phones"_s));
         QCOMPARE(reports.log.back(), u"close"_s);
         QVERIFY(!reports.log.join(u' ').contains(u"failed"_s));
         QVERIFY(answers.messages.empty());
         QCOMPARE(answers.printDialogs, 0);
-        QCOMPARE(FileBytes(UserDataFolder + letters::kCallDataFile),
+        QCOMPARE(FileBytes(m_env->folders().userDataFolder + letters::kCallDataFile),
                  QByteArray("\"Cust_Name\"\t\"Cust_City\"\t\"Cust_State\"\t\"Cust_Phone\"\r\n"));
     }
 
@@ -120,7 +116,7 @@ private slots:
         platform::ScriptedAnswerer answers;
         Reports reports;
         letters::PrintRequest request = this->request(letters::PrintKind::Letters, {1});
-        request.templatePath = InitialsFolder + u"Gone.dot"_s;
+        request.templatePath = m_env->folders().initialsFolder + u"Gone.dot"_s;
         request.contactAndDealer = [] { return std::pair<qint32, qint32>{1, 1}; };
         QVERIFY(!reports.run(request));
         const qsizetype failed = reports.log.indexOf(QRegularExpression(u"failed:\\d+"_s));
@@ -134,11 +130,17 @@ private:
     letters::PrintRequest request(letters::PrintKind kind, std::vector<qint32> ids) const {
         letters::PrintRequest request;
         request.kind = kind;
-        request.connection = DbConnection.get();
-        request.mergeDataFolder = UserDataFolder;
+        request.connection = &m_env->connection();
+        request.mergeDataFolder = m_env->folders().userDataFolder;
         request.nameIds = std::move(ids);
         return request;
     }
+
+private:
+    int printedFlags(int id) {
+        return m_env->scalar(u"SELECT Printed * 10 + Followed FROM [Names] WHERE ID = %1"_s.arg(id)).toInt();
+    }
+
     std::unique_ptr<TestInstallation> m_env;
 };
 

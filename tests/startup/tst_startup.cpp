@@ -5,7 +5,7 @@
 #include "letters/MergeData.h"
 #include "platform/Platform.h"
 #include "setup/Setup.h"
-#include "startup/Globals.h"
+#include "startup/AppContext.h"
 #include "startup/Main.h"
 #include "tests/support/Installation.h"
 #include "tests/support/MainWindowControls.h"
@@ -32,41 +32,6 @@ void writeDataFile(const QString& path, const QByteArray& name = "JOHN SMITH") {
     f.write("A1," + name + ",12 MAIN ST,\"SPRINGFIELD, IL\",62701,01/05/26,00/00/00,2175550123\r\n");
 }
 
-int count(const QString& sql) {
-    return RawValue(UserDataFolder + QStringLiteral("/Quillmark.mdb"), sql).toInt();
-}
-
-QStringList column(const QString& sql) {
-    QStringList values;
-    for (const QVariantList& row : RawRows(UserDataFolder + QStringLiteral("/Quillmark.mdb"), sql))
-        values << row.value(0).toString();
-    return values;
-}
-
-// A database whose dealer information is entered, so that a start asks nothing before the import.
-void createNamedDatabase() {
-    CreateTestDatabase(UserDataFolder, 1);
-    db::Connection c;
-    c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
-    c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
-}
-
-// What a start showed: "shown" or "ended", whether the main window was up at the end, then every message
-// as title, icon and text, the parts separated by '|' and the entries by "\n#". The main window is
-// closed again, as the user would.
-QString startAndClose() {
-    platform::ScriptedAnswerer answers;
-    const bool started = startProgram();
-    MainWindow* window = shownMainWindow();
-    QStringList said{started ? QStringLiteral("shown") : QStringLiteral("ended"),
-                     window && window->isVisible() ? QStringLiteral("window") : QStringLiteral("no window")};
-    for (const auto& m : answers.messages)
-        said << m.title + QLatin1Char('|') + QString::number(int(m.icon)) + QLatin1Char('|') + m.text;
-    if (window)
-        window->close();
-    return said.join(QStringLiteral("\n#"));
-}
-
 QString shownWith(const QString& text = {}) {
     return QStringLiteral("shown\n#window") +
            (text.isEmpty() ? QString()
@@ -74,10 +39,6 @@ QString shownWith(const QString& text = {}) {
                                  QString::number(int(platform::Icon::Exclamation)) + QLatin1Char('|') + text);
 }
 
-QString notFound(const QString& name) {
-    return name + QStringLiteral("\r\nError Number 53: Cannot read the data file ") + DataFolder + name +
-           QStringLiteral(": No such file or directory");
-}
 } // namespace
 
 class TestStartup : public QObject {
@@ -104,15 +65,15 @@ private slots:
     void screenCheck() {
         QFETCH(QSize, screen);
         QFETCH(bool, passes);
-        CreateTestDatabase(UserDataFolder, 1);
+        CreateTestDatabase(m_env->folders().userDataFolder, 1);
         { // dealer information present, so no dialog
             db::Connection c;
-            c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.open(connectionString(m_env->folders().userDataFolder + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
         platform::ScriptedAnswerer answers;
         answers.setScreenSize(screen);
-        const bool shown = startProgram();
+        const bool shown = startProgram(m_env->context);
         QCOMPARE(shown, passes);
         if (!passes) {
             QCOMPARE(answers.messages.size(), size_t(1));
@@ -120,7 +81,7 @@ private slots:
             QCOMPARE(answers.messages[0].icon, platform::Icon::Critical);
             QVERIFY(answers.messages[0].text.contains(QStringLiteral("800 x 600 pixels.  Please enlarge")));
             QVERIFY(answers.messages[0].text.contains(QString::fromLatin1(kSupportTelephone)));
-            QVERIFY(!DbConnection);
+            QVERIFY(!m_env->context.databaseOpen());
             QCOMPARE(shownMainWindow(), nullptr);
             return;
         }
@@ -139,24 +100,51 @@ private slots:
         // Exit closes the connection and ends the program.
         QTest::mouseClick(MainWindowControls(window).exitButton(), Qt::LeftButton);
         QCOMPARE(m_env->exits, 1);
-        QVERIFY(!DbConnection);
+        QVERIFY(!m_env->context.databaseOpen());
     }
 
     // Without a watcher the end closes the database and leaves the event loop with 0, so that main()
     // returns through QApplication; no event queued before it is handled.
     void endLeavesTheEventLoop() {
-        const QString file = CreateTestDatabase(UserDataFolder, 1);
-        DbConnection = OpenTestDatabase(file);
-        setExitAction({});
+        const QString file = CreateTestDatabase(m_env->folders().userDataFolder, 1);
+        m_env->context.openDatabase();
+        m_env->context.setExitAction({});
         bool handledAfterEnd = false;
         QTimer::singleShot(0, [&] {
-            exitProgram();
-            QVERIFY(!DbConnection);
+            m_env->context.exitProgram();
+            QVERIFY(!m_env->context.databaseOpen());
             QTimer::singleShot(0, [&] { handledAfterEnd = true; });
         });
         QCOMPARE(QCoreApplication::exec(), 0);
-        QVERIFY(!DbConnection);
+        QVERIFY(!m_env->context.databaseOpen());
         QVERIFY(!handledAfterEnd);
+    }
+
+    // The context holds the instance lock and the connection from start-up to the end: another
+    // program's context on the same folder is kept out until the end, which closes the database and
+    // lets the folder go; a connection that is not open is refused, not used.
+    void contextHoldsLockAndConnectionUntilTheEnd() {
+        AppContext& context = m_env->context;
+        CreateTestDatabase(m_env->folders().userDataFolder, 1);
+        QVERIFY(!context.databaseOpen());
+        QCOMPARE(FailureNumber([&] { context.connection(); }), DbErrors::ObjectClosed);
+        QVERIFY(context.lockUserDataFolder());
+        context.openDatabase();
+        QVERIFY(context.databaseOpen() && context.holdsInstanceLock());
+        QCOMPARE(ScalarOf(context.connection(), QStringLiteral("SELECT COUNT(*) FROM Dlr_Info")).toInt(), 1);
+        {
+            AppContext other(m_env->folders());
+            QVERIFY(!other.lockUserDataFolder());
+            QVERIFY(!other.holdsInstanceLock());
+        }
+        context.exitProgram();
+        QCOMPARE(m_env->exits, 1);
+        QVERIFY(!context.databaseOpen() && !context.holdsInstanceLock());
+        QCOMPARE(FailureNumber([&] { context.connection(); }), DbErrors::ObjectClosed);
+        AppContext next(m_env->folders());
+        QVERIFY(next.lockUserDataFolder());
+        next.openDatabase();
+        QVERIFY(next.databaseOpen());
     }
 
     // No database, a wrong password, a file that is no database: the critical error box with the
@@ -171,8 +159,8 @@ private slots:
     void unusableDatabase() {
         QFETCH(QByteArray, content);
         QFETCH(bool, wrongPassword);
-        const QString file = UserDataFolder + QStringLiteral("/Quillmark.mdb");
-        QVERIFY(QDir().mkpath(UserDataFolder));
+        const QString file = m_env->folders().userDataFolder + QStringLiteral("/Quillmark.mdb");
+        QVERIFY(QDir().mkpath(m_env->folders().userDataFolder));
         if (!content.isEmpty()) {
             QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly));
@@ -194,7 +182,7 @@ private slots:
         }
         const QByteArray before = FileBytes(file);
         platform::ScriptedAnswerer answers;
-        QVERIFY(!startProgram());
+        QVERIFY(!startProgram(m_env->context));
         QCOMPARE(m_env->exits, 1);
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].title, QStringLiteral("Quillmark Error"));
@@ -209,8 +197,8 @@ private slots:
     // First run: the dealer dialog comes before the import; cancelling ends without importing and the
     // next start asks again; saving goes on to the import and the main window; then no more questions.
     void dealerInformationFirst() {
-        CreateTestDatabase(UserDataFolder, 1);
-        writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
+        CreateTestDatabase(m_env->folders().userDataFolder, 1);
+        writeDataFile(m_env->folders().dataFolder + QStringLiteral("01052026.lst"));
 
         {
             platform::ScriptedAnswerer answers;
@@ -219,7 +207,7 @@ private slots:
                 dataFilesWhenAsked = count(QStringLiteral("SELECT COUNT(*) FROM DataFiles"));
                 QTest::mouseClick(static_cast<DealerDialog&>(dialog).cancelButton(), Qt::LeftButton);
             });
-            QVERIFY(!startProgram());
+            QVERIFY(!startProgram(m_env->context));
             QCOMPARE(dataFilesWhenAsked, 0);
             QCOMPARE(m_env->exits, 1);
             QCOMPARE(answers.modalTitles.size(), 1);
@@ -241,7 +229,7 @@ private slots:
                 QTest::keyClicks(dialog.zipEdit(), QStringLiteral("62701"));
                 QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
             });
-            QVERIFY(startProgram());
+            QVERIFY(startProgram(m_env->context));
             QCOMPARE(answers.modalTitles.size(), 1);
             QCOMPARE(answers.messages.size(), size_t(1));
             QCOMPARE(answers.messages[0].text,
@@ -255,7 +243,7 @@ private slots:
         }
         {
             platform::ScriptedAnswerer answers;
-            QVERIFY(startProgram());
+            QVERIFY(startProgram(m_env->context));
             QVERIFY(answers.modalTitles.isEmpty());
             QVERIFY(answers.messages.empty());
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1); // nothing imported twice
@@ -268,30 +256,31 @@ private slots:
     // one made readable; the one after imports the last and says nothing.
     void badListsBesideAGoodOne() {
         createNamedDatabase();
-        writeDataFile(DataFolder + QStringLiteral("01052026.lst"), "ANN GOOD");
-        QVERIFY(QFile::link(DataFolder + QStringLiteral("gone.txt"),
-                            DataFolder + QStringLiteral("01062026.lst")));
-        writeDataFile(DataFolder + QStringLiteral("01072026.lst"), "LOCKED OUT");
-        QVERIFY(QFile::setPermissions(DataFolder + QStringLiteral("01072026.lst"), {}));
-        const QString failedLists = UserDataFolder + QStringLiteral("/FailedLists.txt");
+        writeDataFile(m_env->folders().dataFolder + QStringLiteral("01052026.lst"), "ANN GOOD");
+        QVERIFY(QFile::link(m_env->folders().dataFolder + QStringLiteral("gone.txt"),
+                            m_env->folders().dataFolder + QStringLiteral("01062026.lst")));
+        writeDataFile(m_env->folders().dataFolder + QStringLiteral("01072026.lst"), "LOCKED OUT");
+        QVERIFY(QFile::setPermissions(m_env->folders().dataFolder + QStringLiteral("01072026.lst"), {}));
+        const QString failedLists = m_env->folders().userDataFolder + QStringLiteral("/FailedLists.txt");
 
         // As an ordinary user, whom the file's mode keeps out also when the tests run as root.
         const QString twoBad =
-            QStringLiteral("The 2 lead lists below could not be imported. They are left in ") + DataFolder +
+            QStringLiteral("The 2 lead lists below could not be imported. They are left in ") +
+            m_env->folders().dataFolder +
             QStringLiteral(" as they are, and the next start tries them again.\r\n\r\n") +
             notFound(QStringLiteral("01062026.lst")) +
             QStringLiteral("\r\n\r\n01072026.lst\r\nError Number 70: Cannot read the data file ") +
-            DataFolder + QStringLiteral("01072026.lst: Permission denied");
-        QCOMPARE(m_env->asOrdinaryUser(startAndClose), shownWith(twoBad));
+            m_env->folders().dataFolder + QStringLiteral("01072026.lst: Permission denied");
+        QCOMPARE(m_env->asOrdinaryUser([this] { return startAndClose(); }), shownWith(twoBad));
         QCOMPARE(column(QStringLiteral("SELECT FileName FROM DataFiles")), QStringList{"01052026.lst"});
         QCOMPARE(column(QStringLiteral("SELECT Name FROM [Names]")), QStringList{"ANN GOOD"});
         QVERIFY(QFile::exists(failedLists));
 
-        QVERIFY(QFile::setPermissions(DataFolder + QStringLiteral("01072026.lst"),
+        QVERIFY(QFile::setPermissions(m_env->folders().dataFolder + QStringLiteral("01072026.lst"),
                                       QFile::ReadOwner | QFile::WriteOwner));
         QCOMPARE(startAndClose(),
                  shownWith(QStringLiteral("The lead list below could not be imported. It is left in ") +
-                           DataFolder +
+                           m_env->folders().dataFolder +
                            QStringLiteral(" as it is, and the next start tries it again.\r\n\r\n") +
                            notFound(QStringLiteral("01062026.lst")) +
                            QStringLiteral("\r\nIt could not be imported at the previous start either.\r\n\r\n"
@@ -301,7 +290,7 @@ private slots:
         QCOMPARE(column(QStringLiteral("SELECT Name FROM [Names] ORDER BY Name")),
                  (QStringList{"ANN GOOD", "LOCKED OUT"}));
 
-        writeDataFile(DataFolder + QStringLiteral("gone.txt"), "LINKED LATE");
+        writeDataFile(m_env->folders().dataFolder + QStringLiteral("gone.txt"), "LINKED LATE");
         QCOMPARE(startAndClose(), shownWith());
         QCOMPARE(column(QStringLiteral("SELECT FileName FROM DataFiles ORDER BY FileName")),
                  (QStringList{"01052026.lst", "01062026.lst", "01072026.lst"}));
@@ -312,13 +301,13 @@ private slots:
     // Twenty lists that cannot be read are told in one message: the first ten in full, the rest counted.
     void manyBadListsOneMessage() {
         createNamedDatabase();
-        writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
+        writeDataFile(m_env->folders().dataFolder + QStringLiteral("01052026.lst"));
         for (int day = 1; day <= 20; ++day)
-            QVERIFY(
-                QFile::link(DataFolder + QStringLiteral("gone.txt"),
-                            DataFolder + QStringLiteral("02%12026.lst").arg(day, 2, 10, QLatin1Char('0'))));
+            QVERIFY(QFile::link(m_env->folders().dataFolder + QStringLiteral("gone.txt"),
+                                m_env->folders().dataFolder +
+                                    QStringLiteral("02%12026.lst").arg(day, 2, 10, QLatin1Char('0'))));
         platform::ScriptedAnswerer answers;
-        QVERIFY(startProgram());
+        QVERIFY(startProgram(m_env->context));
         QVERIFY(shownMainWindow() && shownMainWindow()->isVisible());
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
         QCOMPARE(answers.messages.size(), size_t(1));
@@ -336,12 +325,12 @@ private slots:
     // next start, which logs them; the main window is up behind the message, the progress window gone.
     void unloggableLinesWaitForTheNextStart() {
         createNamedDatabase();
-        QFile f(DataFolder + QStringLiteral("01052026.lst"));
+        QFile f(m_env->folders().dataFolder + QStringLiteral("01052026.lst"));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("bad line\r\n");
         f.close();
-        writeDataFile(DataFolder + QStringLiteral("01062026.lst"));
-        QVERIFY(QDir().mkpath(UserDataFolder + QStringLiteral("/Error.log")));
+        writeDataFile(m_env->folders().dataFolder + QStringLiteral("01062026.lst"));
+        QVERIFY(QDir().mkpath(m_env->folders().userDataFolder + QStringLiteral("/Error.log")));
         struct Watching : platform::ScriptedAnswerer {
             QStringList shown;
             platform::Button answerMessage(const platform::Message& message) override {
@@ -351,49 +340,51 @@ private slots:
                 return ScriptedAnswerer::answerMessage(message);
             }
         } answers;
-        QVERIFY(startProgram());
+        QVERIFY(startProgram(m_env->context));
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(answers.messages[0].icon, platform::Icon::Exclamation);
         QCOMPARE(answers.messages[0].text,
-                 QStringLiteral("The lead list below could not be imported. It is left in ") + DataFolder +
+                 QStringLiteral("The lead list below could not be imported. It is left in ") +
+                     m_env->folders().dataFolder +
                      QStringLiteral(" as it is, and the next start tries it again.\r\n\r\n01052026.lst\r\n"
                                     "Error Number 75: Cannot write the error log ") +
-                     UserDataFolder + QStringLiteral("/Error.log: Is a directory"));
+                     m_env->folders().userDataFolder + QStringLiteral("/Error.log: Is a directory"));
         QCOMPARE(answers.shown, QStringList{"MainWindow"});
         QCOMPARE(column(QStringLiteral("SELECT FileName FROM DataFiles")), QStringList{"01062026.lst"});
         shownMainWindow()->close();
 
         // With the log mended, the next start imports the file: its line is logged.
-        QVERIFY(QDir(UserDataFolder + QStringLiteral("/Error.log")).removeRecursively());
-        QVERIFY(startProgram());
+        QVERIFY(QDir(m_env->folders().userDataFolder + QStringLiteral("/Error.log")).removeRecursively());
+        QVERIFY(startProgram(m_env->context));
         QCOMPARE(answers.messages.size(), size_t(1));
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 2);
-        QVERIFY(FileBytes(UserDataFolder + QStringLiteral("/Error.log")).contains("bad line\r\n"));
+        QVERIFY(FileBytes(m_env->folders().userDataFolder + QStringLiteral("/Error.log"))
+                    .contains("bad line\r\n"));
     }
 
     // A full database still ends the start with the database's message, whatever lists failed before it
     // filled up; nothing of the list is kept, and the next start with room imports it.
     void fullDatabaseEndsTheStart() {
-        CreateTestDatabase(UserDataFolder, 1);
+        CreateTestDatabase(m_env->folders().userDataFolder, 1);
         QByteArray lines;
         for (int i = 0; i < 3000; ++i)
             lines += "F" + QByteArray::number(i) +
                      ",\"FULL, FRED\",1 A ST,\"PEORIA, IL\",61604,01/05/99,00/00/00,\r\n";
-        QFile f(DataFolder + QStringLiteral("01052026.lst"));
+        QFile f(m_env->folders().dataFolder + QStringLiteral("01052026.lst"));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(lines);
         f.close();
-        QVERIFY(QFile::link(DataFolder + QStringLiteral("gone.txt"),
-                            DataFolder + QStringLiteral("01062026.lst")));
+        QVERIFY(QFile::link(m_env->folders().dataFolder + QStringLiteral("gone.txt"),
+                            m_env->folders().dataFolder + QStringLiteral("01062026.lst")));
         platform::ScriptedAnswerer answers;
         // The first start asks for the dealer information: the moment to cap the program's connection.
         answers.setNextModal([&](QDialog& d) {
             db::Recordset pages;
-            pages.open(QStringLiteral("PRAGMA page_count"), *DbConnection, db::adOpenForwardOnly,
+            pages.open(QStringLiteral("PRAGMA page_count"), m_env->connection(), db::adOpenForwardOnly,
                        db::adLockReadOnly, db::adCmdText);
             const int used = pages.value(0).toInt();
             pages.close();
-            DbConnection->execute(QStringLiteral("PRAGMA max_page_count = %1").arg(used + 8));
+            m_env->connection().execute(QStringLiteral("PRAGMA max_page_count = %1").arg(used + 8));
             auto& dialog = static_cast<DealerDialog&>(d);
             QTest::keyClicks(dialog.nameEdit(), QStringLiteral("Acme Auto"));
             QTest::keyClicks(dialog.addressEdits()[0], QStringLiteral("1 Motor Way"));
@@ -402,7 +393,7 @@ private slots:
             QTest::keyClicks(dialog.zipEdit(), QStringLiteral("62701"));
             QTest::mouseClick(dialog.okButton(), Qt::LeftButton);
         });
-        QVERIFY(!startProgram());
+        QVERIFY(!startProgram(m_env->context));
         QCOMPARE(m_env->exits, 1);
         QCOMPARE(answers.messages.size(), size_t(2));
         QCOMPARE(answers.messages[0].title, QStringLiteral("Dealer Information Saved"));
@@ -420,7 +411,7 @@ private slots:
         // The link was never told of, so the next message does not call it a second failure.
         QCOMPARE(startAndClose(),
                  shownWith(QStringLiteral("The lead list below could not be imported. It is left in ") +
-                           DataFolder +
+                           m_env->folders().dataFolder +
                            QStringLiteral(" as it is, and the next start tries it again.\r\n\r\n") +
                            notFound(QStringLiteral("01062026.lst"))));
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 3000);
@@ -429,23 +420,23 @@ private slots:
     // One program at a time per user data folder: a second one started meanwhile says so and ends
     // without touching the database; one that was killed does not keep the next start out.
     void secondInstance() {
-        CreateTestDatabase(UserDataFolder, 1);
+        CreateTestDatabase(m_env->folders().userDataFolder, 1);
         {
             db::Connection c;
-            c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.open(connectionString(m_env->folders().userDataFolder + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
         // Starts the program in a child process; it reports what it showed, then (when `stay`) keeps running.
-        const auto startElsewhere = [](bool stay, QByteArray* report) {
+        const auto startElsewhere = [this](bool stay, QByteArray* report) {
             int channel[2];
             if (::pipe(channel) != 0)
                 return pid_t(-1);
             const pid_t child = ::fork();
             if (child == 0) {
-                (void)DbConnection.release();
-                (void)InstanceLock.release();
+                // A program of its own, which leaves the parent's connection and lock alone.
+                AppContext elsewhere(m_env->folders());
                 platform::ScriptedAnswerer answers;
-                QByteArray said = startProgram() ? "shown" : "ended";
+                QByteArray said = startProgram(elsewhere) ? "shown" : "ended";
                 for (const auto& m : answers.messages)
                     said += "|" + m.title.toUtf8() + "|" + QByteArray::number(int(m.icon)) + "|" +
                             m.text.toUtf8();
@@ -462,8 +453,8 @@ private slots:
             return child;
         };
         platform::ScriptedAnswerer answers;
-        QVERIFY(startProgram());
-        writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
+        QVERIFY(startProgram(m_env->context));
+        writeDataFile(m_env->folders().dataFolder + QStringLiteral("01052026.lst"));
         QByteArray report;
         const pid_t second = startElsewhere(false, &report);
         ::waitpid(second, nullptr, 0);
@@ -479,8 +470,8 @@ private slots:
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 1);
         ::kill(killed, SIGKILL);
         ::waitpid(killed, nullptr, 0);
-        writeDataFile(DataFolder + QStringLiteral("01062026.lst"));
-        QVERIFY(startProgram());
+        writeDataFile(m_env->folders().dataFolder + QStringLiteral("01062026.lst"));
+        QVERIFY(startProgram(m_env->context));
         QVERIFY(answers.messages.empty());
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 2);
     }
@@ -490,27 +481,28 @@ private slots:
     // template list and the devenv merge data alike. A start of the installed program after setup has
     // prepared the user's folders imports from the user's Data and lists the shipped templates.
     void folderChoice() {
-        const QString app = applicationFolder();
+        const QString app = m_env->folders().applicationFolder;
         const QString user = defaultUserDataFolder();
+        QCOMPARE(m_env->folders().userDataFolder, user);
         QVERIFY(!runsInstalled(app));
-        QCOMPARE(workFolder(), app);
-        QCOMPARE(DataFolder, app + QStringLiteral("/Data/"));
-        QCOMPARE(MailAidsFolder, app + QStringLiteral("/Templates/MailAids/"));
-        setCommandLineArguments(QStringLiteral("devenv"));
-        QCOMPARE(mergeDataFolder(), app);
+        QCOMPARE(workFolder(app, user), app);
+        QCOMPARE(m_env->folders().dataFolder, app + QStringLiteral("/Data/"));
+        QCOMPARE(m_env->folders().mailAidsFolder, app + QStringLiteral("/Templates/MailAids/"));
+        QCOMPARE(m_env->folders().mergeDataFolder, user);
+        QCOMPARE(Folders::of(app, user, QStringLiteral("devenv")).mergeDataFolder, app);
 
         QVERIFY(QDir(app + QStringLiteral("/Data")).removeRecursively());
         QVERIFY(runsInstalled(app));
-        setFolders();
-        QCOMPARE(workFolder(), user);
-        QCOMPARE(UserDataFolder, user);
-        QCOMPARE(DataFolder, user + QStringLiteral("/Data/"));
-        QCOMPARE(TemplatesFolder, user + QStringLiteral("/Templates/"));
-        QCOMPARE(InitialsFolder, user + QStringLiteral("/Templates/Initials/"));
-        QCOMPARE(FollowUpsFolder, user + QStringLiteral("/Templates/Follow-ups/"));
-        QCOMPARE(mergeDataFolder(), user);
-        setCommandLineArguments(QString());
-        QCOMPARE(mergeDataFolder(), user);
+        const Folders installed = Folders::of(app, user);
+        QCOMPARE(workFolder(app, user), user);
+        QCOMPARE(installed.userDataFolder, user);
+        QCOMPARE(installed.dataFolder, user + QStringLiteral("/Data/"));
+        QCOMPARE(installed.templatesFolder, user + QStringLiteral("/Templates/"));
+        QCOMPARE(installed.initialsFolder, user + QStringLiteral("/Templates/Initials/"));
+        QCOMPARE(installed.followUpsFolder, user + QStringLiteral("/Templates/Follow-ups/"));
+        QCOMPARE(installed.errorLog, user + QStringLiteral("/Error.log"));
+        QCOMPARE(Folders::of(app, user, QStringLiteral("devenv")).mergeDataFolder, user);
+        QCOMPARE(installed.mergeDataFolder, user);
         if (geteuid() != 0) { // root may write anywhere: only an ordinary user sees a read-only folder
             QVERIFY(QDir().mkpath(app + QStringLiteral("/Data")));
             QFile::setPermissions(app + QStringLiteral("/Data"), QFile::ReadOwner | QFile::ExeOwner);
@@ -521,16 +513,18 @@ private slots:
             QVERIFY(QDir(app + QStringLiteral("/Data")).removeRecursively());
         }
 
-        CreateTestDatabase(UserDataFolder, 1);
+        CreateTestDatabase(user, 1);
         {
             db::Connection c;
-            c.open(connectionString(UserDataFolder + QStringLiteral("/Quillmark.mdb")));
+            c.open(connectionString(user + QStringLiteral("/Quillmark.mdb")));
             c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
         }
         prepareUserFolders(QStringLiteral(QM_SOURCE_DIR "/templates"), user);
-        writeDataFile(DataFolder + QStringLiteral("01052026.lst"));
+        writeDataFile(installed.dataFolder + QStringLiteral("01052026.lst"));
+        AppContext context(installed);
+        context.setExitAction([] {});
         platform::ScriptedAnswerer answers;
-        QVERIFY(startProgram());
+        QVERIFY(startProgram(context));
         QVERIFY(answers.messages.empty());
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
         QVERIFY(!QDir(app + QStringLiteral("/Data")).exists());
@@ -540,9 +534,52 @@ private slots:
             listed << templates->item(i)->text();
         listed.sort();
         QCOMPARE(listed, (QStringList{"Fresh Start Invitation", "Second Chance Welcome"}));
+        delete shownMainWindow(); // before the context it was shown on
     }
 
 private:
+    int count(const QString& sql) {
+        return RawValue(m_env->folders().userDataFolder + QStringLiteral("/Quillmark.mdb"), sql).toInt();
+    }
+
+    QStringList column(const QString& sql) {
+        QStringList values;
+        for (const QVariantList& row :
+             RawRows(m_env->folders().userDataFolder + QStringLiteral("/Quillmark.mdb"), sql))
+            values << row.value(0).toString();
+        return values;
+    }
+
+    // A database whose dealer information is entered, so that a start asks nothing before the import.
+    void createNamedDatabase() {
+        CreateTestDatabase(m_env->folders().userDataFolder, 1);
+        db::Connection c;
+        c.open(connectionString(m_env->folders().userDataFolder + QStringLiteral("/Quillmark.mdb")));
+        c.execute(QStringLiteral("UPDATE Dlr_Info SET Name = 'Acme Auto'"));
+    }
+
+    // What a start showed: "shown" or "ended", whether the main window was up at the end, then every message
+    // as title, icon and text, the parts separated by '|' and the entries by "\n#". The main window is
+    // closed again, as the user would.
+    QString startAndClose() {
+        platform::ScriptedAnswerer answers;
+        const bool started = startProgram(m_env->context);
+        MainWindow* window = shownMainWindow();
+        QStringList said{started ? QStringLiteral("shown") : QStringLiteral("ended"),
+                         window && window->isVisible() ? QStringLiteral("window")
+                                                       : QStringLiteral("no window")};
+        for (const auto& m : answers.messages)
+            said << m.title + QLatin1Char('|') + QString::number(int(m.icon)) + QLatin1Char('|') + m.text;
+        if (window)
+            window->close();
+        return said.join(QStringLiteral("\n#"));
+    }
+
+    QString notFound(const QString& name) {
+        return name + QStringLiteral("\r\nError Number 53: Cannot read the data file ") +
+               m_env->folders().dataFolder + name + QStringLiteral(": No such file or directory");
+    }
+
     std::unique_ptr<TestInstallation> m_env;
 };
 

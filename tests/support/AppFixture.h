@@ -33,8 +33,8 @@ struct AppFixture : TestInstallation, MainWindowControls {
     explicit AppFixture(int dealerships = 1) : TestInstallation(dealerships) {}
     ~AppFixture() { window.reset(); } // before the installation closes the database
 
-    static void sql(const QString& text) { DbConnection->execute(text); }
-    static int scalar(const QString& query) { return Scalar(query).toInt(); }
+    void sql(const QString& text) { connection().execute(text); }
+    int scalar(const QString& query) { return TestInstallation::scalar(query).toInt(); }
     // A value as SQL text: dates as the database reads them, Null, or quoted text.
     static QString value(const QVariant& v) {
         if (v.typeId() == QMetaType::QDate)
@@ -42,12 +42,12 @@ struct AppFixture : TestInstallation, MainWindowControls {
         return v.isNull() ? u"NULL"_s : u'\'' + db::quoted(v.toString()) + u'\'';
     }
     // A data-file row of source date `date`; returns its ID.
-    static int addDataFile(const QDate& date) {
+    int addDataFile(const QDate& date) {
         sql(u"INSERT INTO DataFiles (FileName, [Date]) VALUES ("_s +
             value(date.toString(u"MMddyyyy'.lst'"_s)) + u", "_s + value(date) + u')');
         return scalar(u"SELECT MAX(ID) FROM DataFiles"_s);
     }
-    static void addLead(int fileId, const Lead& l) {
+    void addLead(int fileId, const Lead& l) {
         QStringList values{QString::number(fileId), l.printed ? u"-1"_s : u"0"_s,
                            l.followed ? u"-1"_s : u"0"_s};
         for (const QVariant& v :
@@ -57,12 +57,12 @@ struct AppFixture : TestInstallation, MainWindowControls {
             "Phone, File, Discharge) VALUES ("_s +
             values.join(u", "_s) + u')');
     }
-    static void addLead(int fileId, const QString& name, const QString& street = u"1 MAIN ST"_s,
-                        bool printed = false, bool followed = false) {
+    void addLead(int fileId, const QString& name, const QString& street = u"1 MAIN ST"_s,
+                 bool printed = false, bool followed = false) {
         addLead(fileId, {.name = name, .street = street, .printed = printed, .followed = followed});
     }
     // A data file of `count` names "PERSON 10", "PERSON 11", ... with phones.
-    static void addLeads(int count) {
+    void addLeads(int count) {
         const int file = addDataFile(QDate(2013, 3, 5));
         for (int i = 10; i < 10 + count; ++i)
             addLead(file, {.court = u"C%1"_s.arg(i),
@@ -73,10 +73,10 @@ struct AppFixture : TestInstallation, MainWindowControls {
                            .discharge = {}});
     }
     // Every row of a table in stored order, the named columns as text ("<null>" for Null).
-    static std::vector<QStringList> rows(const QString& table, const QStringList& columns) {
+    std::vector<QStringList> rows(const QString& table, const QStringList& columns) {
         std::vector<QStringList> out;
         db::Recordset rs;
-        rs.open(table, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdTableDirect);
+        rs.open(table, connection(), db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdTableDirect);
         for (; !rs.eof(); rs.moveNext()) {
             out.emplace_back();
             for (const QString& c : columns)
@@ -94,7 +94,7 @@ struct AppFixture : TestInstallation, MainWindowControls {
     // asked for the dealer information before: a dealership without a name is "Acme Auto".
     MainWindow& open() {
         sql(u"UPDATE Dlr_Info SET Name = 'Acme Auto' WHERE Name IS NULL"_s);
-        window = std::make_unique<MainWindow>(AppContext::fromProgram());
+        window = std::make_unique<MainWindow>(context);
         m_root = window.get();
         window->load();
         window->show();

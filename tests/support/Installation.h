@@ -2,11 +2,11 @@
 
 // An installation of its own for one test: an application folder with Data and the three template
 // group folders, a user data folder with a fresh database of `dealerships` delivered rows, and the
-// shared connection open on it. Ending the program is only counted, so that the test survives it.
-// Header-only: it sets the program-wide values, which only tests linking the whole program have.
+// program's context on them with its connection open. Ending the program is only counted, so that the
+// test survives it.
 
 #include "database/Database.h"
-#include "startup/Globals.h"
+#include "startup/AppContext.h"
 #include "tests/support/TestDatabase.h"
 
 #include <QDir>
@@ -14,33 +14,35 @@
 #include <QTemporaryDir>
 
 struct TestInstallation {
-    explicit TestInstallation(int dealerships = 1, bool openDatabase = true) {
-        const QString app = dir.path() + QStringLiteral("/app");
-        for (const char* sub :
-             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
-            QDir().mkpath(app + QLatin1String(sub));
-        setApplicationFolder(app);
-        qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
-        setFolders();
-        setCommandLineArguments(QString());
-        QDir().mkpath(UserDataFolder);
-        setExitAction([this] {
+    explicit TestInstallation(int dealerships = 1, bool openDatabase = true) : context(laidOut(dir)) {
+        context.setExitAction([this] {
             ended = true;
             ++exits;
         });
         if (dealerships <= 0)
             return;
-        databaseFile = CreateTestDatabase(UserDataFolder, dealerships);
-        if (openDatabase) {
-            DbConnection = std::make_unique<db::Connection>();
-            DbConnection->open(connectionString(databaseFile));
-        }
+        databaseFile = CreateTestDatabase(folders().userDataFolder, dealerships);
+        if (openDatabase)
+            context.openDatabase();
     }
-    ~TestInstallation() {
-        DbConnection.reset();
-        InstanceLock.reset();
-        setExitAction({});
+
+    // The folders of an installation run from a build in `dir`, made there. The installation tool and
+    // anything else that asks for the user data folder find this one.
+    static Folders laidOut(const QTemporaryDir& dir) {
+        const QString app = dir.path() + QStringLiteral("/app");
+        for (const char* sub :
+             {"/Data", "/Templates/Initials", "/Templates/Follow-ups", "/Templates/MailAids"})
+            QDir().mkpath(app + QLatin1String(sub));
+        qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/data")).toUtf8());
+        const QString user = defaultUserDataFolder();
+        QDir().mkpath(user);
+        return Folders::of(app, user);
     }
+
+    const Folders& folders() const { return context.folders(); }
+    db::Connection& connection() const { return context.connection(); }
+    // The first value of the first row of `sql`, read through the program's own connection.
+    QVariant scalar(const QString& sql) const { return ScalarOf(connection(), sql); }
 
     // AsOrdinaryUser on this installation. In a child the parent's connection and instance lock are
     // dropped unclosed (closing them would undo the parent's hold on the files), and the connection is
@@ -48,9 +50,10 @@ struct TestInstallation {
     QString asOrdinaryUser(const std::function<QString()>& action) {
         return AsOrdinaryUser(dir.path(), [&](bool inChild) {
             if (inChild) {
-                (void)InstanceLock.release();
-                if (DbConnection.release())
-                    DbConnection = OpenTestDatabase(databaseFile);
+                const bool wasOpen = context.databaseOpen();
+                context.forgetInheritedFiles();
+                if (wasOpen)
+                    context.openDatabase();
             }
             return action();
         });
@@ -58,18 +61,12 @@ struct TestInstallation {
     TestInstallation(const TestInstallation&) = delete;
     TestInstallation& operator=(const TestInstallation&) = delete;
 
-    QTemporaryDir dir;
+    QTemporaryDir dir; // before the context, whose folders lie in it
+    AppContext context;
     QString databaseFile;
     bool ended = false;
     int exits = 0;
 };
-
-// The first value of the first row of `sql`, read through the program's own connection.
-inline QVariant Scalar(const QString& sql) {
-    db::Recordset rs;
-    rs.open(sql, *DbConnection, db::adOpenForwardOnly, db::adLockReadOnly, db::adCmdText);
-    return rs.eof() ? QVariant() : rs.value(0);
-}
 
 // The text of a printed PDF file, as pdftotext (poppler-utils) reads it back.
 inline QString PdfText(const QString& pdf) {
