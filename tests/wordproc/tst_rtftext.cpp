@@ -72,6 +72,11 @@ private slots:
         QCOMPARE(familyOf(t, QString::fromUtf8("Článek")), QStringLiteral("Arial"));
         QCOMPARE(familyOf(t, QString::fromUtf8("Привет")), QStringLiteral("Times New Roman"));
         QCOMPARE(familyOf(t, QString::fromUtf8("あい")), QString::fromUtf8("ＭＳ 明朝"));
+        // Older Windows set the suffix in capitals ("Times New Roman CYR").
+        const Template upper = readWith("{\\f0\\froman\\fcharset204 Times New Roman CYR;}{\\f1 Arial CE;}",
+                                        "\\pard\\plain\\f0 \\'cf{\\f1 x}\\par ");
+        QCOMPARE(familyOf(upper, QString::fromUtf8("П")), QStringLiteral("Times New Roman"));
+        QCOMPARE(familyOf(upper, QStringLiteral("x")), QStringLiteral("Arial"));
     }
 
     void documentCodePages() {
