@@ -172,6 +172,32 @@ private slots:
         QVERIFY(text.back() < footerRows.front());
     }
 
+    // The file's own separator: Word's separator character draws the rule, anything else draws none
+    // (nor its text), and a file that gives none keeps the rule.
+    void theFilesOwnSeparatorDecidesTheRule() {
+        const QByteArray body = "\\pard\\plain\\fs24 Opening" + footnote("The note.") + "\\par ";
+        const auto ruleRows = [](const Shown& s) {
+            const double pageHeight = s.copy.body->pageSize().height();
+            const double scale = 144 / kLayoutDpi;
+            const int notesTop = qRound((s.copy.bodyTop + pageHeight - notesHeight(s.copy, 0)) * scale);
+            const int left = qRound(twipsToLayout(1440) * scale);
+            return darkRows(sheet(s, 0), notesTop - 20, notesTop - 2, left + 20, left + 100);
+        };
+        const Shown standard = showRtf("{\\*\\ftnsep \\pard\\plain {\\chftnsep \\par}}" + body);
+        QVERIFY(standard.t->page.noteRule);
+        QVERIFY(!ruleRows(standard).empty());
+        const Shown none = showRtf(
+            "{\\*\\ftnsep \\pard\\plain \\par}{\\*\\ftnsepc \\pard\\plain {\\chftnsepc \\par}}" + body);
+        QVERIFY(!none.t->page.noteRule);
+        QVERIFY(ruleRows(none).empty());
+        QVERIFY(notesText(none.copy, 0).contains(QStringLiteral("The note.")));
+        const Shown words = showRtf("{\\*\\ftnsep \\pard\\plain Notes\\par}" + body);
+        QVERIFY(!words.t->page.noteRule);
+        QVERIFY(!notesText(words.copy, 0).contains(QStringLiteral("Notes")));
+        QVERIFY(!words.copy.body->toPlainText().contains(QStringLiteral("Notes")));
+        QVERIFY(showRtf(body).t->page.noteRule);
+    }
+
     void aReferenceThatCannotStayTakesItsNoteToTheNextPage() {
         // The reference stands on the page's last line: with its note that line no longer fits.
         const Shown probe = showRtf(filler(200));
