@@ -215,6 +215,31 @@ private slots:
         QVERIFY(lastLineFoot(*s.copy.body, 0) < lastLineFoot(*probe.copy.body, 0) - 1);
     }
 
+    // A paragraph that the notes push on to the next page opens that page; the one that opened it only
+    // because the page before was full follows it there, leaving no page without text.
+    void textPushedOnByNotesLeavesNoEmptyPage() {
+        for (int lines = 40; lines < 56; ++lines) {
+            const Shown s =
+                showRtf("\\pard\\plain\\fs24 Opening" + footnote("The note.") + "\\par " + filler(lines) +
+                        "\\pard\\plain\\sa200\\fs24\\par " + "\\pard\\plain\\sa200\\fs24 Closing line\\par ");
+            const QTextDocument& doc = *s.copy.body;
+            std::vector<bool> written(size_t(doc.pageCount()), false);
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+                const double top = doc.documentLayout()->blockBoundingRect(b).top();
+                for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                    const QTextLine line = b.layout()->lineAt(i);
+                    const int page = pageAt(top + line.y(), doc.pageSize().height());
+                    if (line.textLength() > 0 && page >= 0 && size_t(page) < written.size())
+                        written[size_t(page)] = true;
+                }
+            }
+            QVERIFY2(
+                std::find(written.begin(), written.end(), false) == written.end(),
+                qPrintable(
+                    QStringLiteral("%1 lines: a page of %2 has no text").arg(lines).arg(written.size())));
+        }
+    }
+
     void aParagraphRunsOnPastTheNotes() {
         // One long paragraph with a note: its lines stop above the notes and go on on the next page.
         QByteArray words;
