@@ -1,6 +1,14 @@
 #include "platform/Fonts.h"
 
+#include <QFile>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <algorithm>
 #include <array>
+#include <fontconfig/fontconfig.h>
+#include <map>
+#include <tuple>
+#include <vector>
 
 namespace platform {
 
@@ -80,10 +88,68 @@ const QString& lastResort(FaceKind kind) {
     return kind == FaceKind::Serif ? kLastSerif : kind == FaceKind::Fixed ? kLastMono : kLastSans;
 }
 
+// Some packages install a face twice under one name, foundry and style (Droid Sans Fallback: a file
+// with more Chinese characters but without Hangul, and one with Hangul). Qt keeps one file for each
+// name and style, so Korean could print as boxes where fontconfig, and so LibreOffice, draws it. Of
+// such files, those whose languages another one's take in are left out, and Qt's list is made anew.
+void leaveOutFilesCoveringFewerLanguages() {
+    FcPattern* any = FcPatternCreate();
+    FcObjectSet* wanted =
+        FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_FOUNDRY, FC_FILE, FC_INDEX, FC_LANG, nullptr);
+    FcFontSet* fonts = FcFontList(nullptr, any, wanted);
+    FcObjectSetDestroy(wanted);
+    FcPatternDestroy(any);
+    if (!fonts)
+        return;
+    struct Face {
+        QByteArray file;
+        const FcLangSet* languages;
+    };
+    const auto text = [](const FcChar8* s) { return QByteArray(s ? reinterpret_cast<const char*>(s) : ""); };
+    std::map<std::tuple<QByteArray, QByteArray, QByteArray>, std::vector<Face>> byName;
+    for (int i = 0; i < fonts->nfont; ++i) {
+        FcPattern* p = fonts->fonts[i];
+        FcChar8 *family = nullptr, *style = nullptr, *foundry = nullptr, *file = nullptr;
+        FcLangSet* languages = nullptr;
+        int index = 0;
+        if (FcPatternGetString(p, FC_FAMILY, 0, &family) != FcResultMatch ||
+            FcPatternGetString(p, FC_FILE, 0, &file) != FcResultMatch ||
+            FcPatternGetLangSet(p, FC_LANG, 0, &languages) != FcResultMatch ||
+            (FcPatternGetInteger(p, FC_INDEX, 0, &index) == FcResultMatch && index != 0))
+            continue;
+        FcPatternGetString(p, FC_STYLE, 0, &style);
+        FcPatternGetString(p, FC_FOUNDRY, 0, &foundry);
+        byName[{text(family), text(style), text(foundry)}].push_back({text(file), languages});
+    }
+    QByteArray rejected;
+    for (const auto& [name, faces] : byName) {
+        for (const Face& face : faces) {
+            const bool narrower = std::any_of(faces.begin(), faces.end(), [&](const Face& other) {
+                return &other != &face && FcLangSetContains(other.languages, face.languages) &&
+                       !FcLangSetEqual(other.languages, face.languages);
+            });
+            if (narrower)
+                rejected += "<glob>" + QFile::decodeName(face.file).toHtmlEscaped().toUtf8() + "</glob>";
+        }
+    }
+    FcFontSetDestroy(fonts);
+    if (rejected.isEmpty())
+        return;
+    const QByteArray config = "<?xml version=\"1.0\"?><fontconfig><selectfont><rejectfont>" + rejected +
+                              "</rejectfont></selectfont></fontconfig>";
+    FcConfig* current = FcConfigGetCurrent();
+    if (FcConfigParseAndLoadFromMemory(current, reinterpret_cast<const FcChar8*>(config.constData()),
+                                       FcFalse) &&
+        FcConfigBuildFonts(current))
+        QFontDatabase::removeAllApplicationFonts(); // which has Qt list the faces again
+}
+
 } // namespace
 
 void useMetricCompatibleFonts() {
     static const bool done = [] {
+        if (QGuiApplication::instance())
+            leaveOutFilesCoveringFewerLanguages();
         for (const StandIn& s : kWindowsFaces) {
             QStringList faces{QString::fromLatin1(s.standIn)};
             if (faces.front() != lastResort(s.kind))

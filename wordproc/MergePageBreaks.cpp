@@ -12,6 +12,33 @@
 
 namespace wordproc {
 
+namespace {
+
+// Block: it starts its page only because the text before it filled the page before, not at a break;
+// holds the space above it that it gave up there, and the space below the block before.
+constexpr int kRanOnProperty = QTextFormat::UserProperty + 64;
+constexpr int kRanOnAfterProperty = QTextFormat::UserProperty + 65;
+
+// A paragraph that the notes moved on to the next page now opens it: the block that opened it only
+// because the page before was full goes back to running on, with its space above.
+void runOnAfter(const QTextBlock& moved) {
+    const QTextBlock next = moved.next();
+    if (!next.isValid() || !next.blockFormat().hasProperty(kRanOnProperty))
+        return;
+    QTextBlockFormat f = next.blockFormat();
+    f.setTopMargin(f.doubleProperty(kRanOnProperty));
+    f.setPageBreakPolicy(f.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
+    const double after = f.doubleProperty(kRanOnAfterProperty);
+    f.clearProperty(kRanOnProperty);
+    f.clearProperty(kRanOnAfterProperty);
+    QTextCursor(next).setBlockFormat(f);
+    QTextBlockFormat above = moved.blockFormat();
+    above.setBottomMargin(after);
+    QTextCursor(moved).setBlockFormat(above);
+}
+
+} // namespace
+
 void Merger::Builder::startLower(double height) {
     QTextBlockFormat lower;
     lower.setLineHeight(height * 96.0 / kLayoutDpi, QTextBlockFormat::FixedHeight);
@@ -62,8 +89,13 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
     };
     // The block starts a new page, without the space above it.
     const auto startPage = [&](const QTextBlock& b) {
+        const double after = inRoot(b.previous()) ? b.previous().blockFormat().bottomMargin() : 0.0;
         dropSpaceBefore(b);
         QTextBlockFormat f = b.blockFormat();
+        if (!(f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) && inRoot(b.previous())) {
+            f.setProperty(kRanOnProperty, f.topMargin());
+            f.setProperty(kRanOnAfterProperty, after);
+        }
         f.setTopMargin(0);
         f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         QTextCursor(b).setBlockFormat(f);
@@ -204,6 +236,7 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
                 f.setTopMargin(0);
                 f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
                 QTextCursor(b).setBlockFormat(f);
+                runOnAfter(b);
                 return true;
             }
             // The paragraph goes on at the next page's top: no space above it, no first-line indent.
@@ -218,6 +251,7 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             at.insertBlock(f, b.charFormat());
             QTextCursor(m_doc.findBlockByNumber(number)).setBlockFormat(head);
             m_splits.push_back(number + 1);
+            runOnAfter(m_doc.findBlockByNumber(number + 1));
             return true;
         }
     }

@@ -749,10 +749,12 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
             y -= slice.to - slice.from;
         const double width = size.width();
         const double ruleY = y - twipsToLayout(kNoteRuleGapTwips);
-        painter.save();
-        painter.setPen(QPen(Qt::black, twipsToLayout(kNoteRuleTwips), Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(QPointF(left, ruleY), QPointF(left + width / 4, ruleY));
-        painter.restore();
+        if (page.noteRule) {
+            painter.save();
+            painter.setPen(QPen(Qt::black, twipsToLayout(kNoteRuleTwips), Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(QPointF(left, ruleY), QPointF(left + width / 4, ruleY));
+            painter.restore();
+        }
         for (const NoteSlice& slice : slices) {
             const QRectF part(0, slice.from, width, slice.to - slice.from);
             painter.save();

@@ -298,7 +298,7 @@ QString withoutCharsetSuffix(const QString& name) {
                                            " (Thai)", " Cyrillic", " Turkish"};
     for (const char* s : suffixes) {
         const QLatin1StringView suffix(s);
-        if (name.endsWith(suffix) && name.size() > suffix.size())
+        if (name.endsWith(suffix, Qt::CaseInsensitive) && name.size() > suffix.size())
             return name.chopped(suffix.size());
     }
     return name;

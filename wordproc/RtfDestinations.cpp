@@ -30,7 +30,6 @@ bool isSkippedDestination(Word word) {
         "datastore",
         "xmlnstbl",
         "pgdsctbl",
-        "ftnsep",
         "ftnsepc",
         "aftnsep",
         "aftnsepc",
@@ -86,6 +85,10 @@ bool isSkippedDestination(Word word) {
 
 void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, int param, bool first,
                          bool starred) {
+    // Of the separator above the footnotes, LibreOffice draws the rule where Word's separator character
+    // stands, and neither text nor rule where the file gives anything else.
+    if (st.noteSeparator && w == "chftnsep")
+        m_t.page.noteRule = true;
     // The group's first word may open a destination.
     if (first && openDestination(st, local, w, starred))
         return;
@@ -146,6 +149,7 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"headerf", &Reader::openHeaderFooter},
         {"footerf", &Reader::openHeaderFooter},
         {"footnote", &Reader::openNote},
+        {"ftnsep", &Reader::openNoteSeparator},
         {"listtable", &Reader::openList},
         {"listoverridetable", &Reader::openList},
         {"list", &Reader::openList},
@@ -168,6 +172,14 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         return true;
     }
     return false;
+}
+
+bool Reader::openNoteSeparator(State& st, GroupLocals&, Word) {
+    flushText(st);
+    st.dest = Dest::Skip;
+    st.noteSeparator = true;
+    m_t.page.noteRule = false;
+    return true;
 }
 
 bool Reader::openFontTable(State& st, GroupLocals&, Word) {

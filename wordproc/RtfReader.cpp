@@ -86,6 +86,10 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
         if (st.contextual)
             p.format.beforeTwips = 0;
     }
+    // Under HTML's spacing LibreOffice sets two paragraphs the larger of the space after the one and
+    // before the other apart, not both; a page break keeps the space before whole.
+    if (m_htmlAutoSpacing && previous && !b.breakPending && !b.sectionPending && !p.format.pageBreakBefore)
+        p.format.beforeTwips = qMax(0, p.format.beforeTwips - previous->format.afterTwips);
     b.lastStyle = st.style;
     b.lastContextual = st.contextual;
     p.format.shading = shading(st.paraBack, st.paraFore, st.paraShade);

@@ -225,7 +225,8 @@ struct State {
     int uc = 1;
     int codePage = -1; // the text's code page: that of the font in force; -1: the default font's
     SymbolSet symbols = SymbolSet::None;
-    bool fontAlt = false; // in a font's \falt: its text is the alternative face's name
+    bool fontAlt = false;       // in a font's \falt: its text is the alternative face's name
+    bool noteSeparator = false; // in \ftnsep, the text between the body and its footnotes
     // The paragraph's style (\s), whether its spacing is Word's automatic one (\sbauto, \saauto), and
     // whether it drops its spacing next to a paragraph of the same style (\contextualspace).
     int style = 0;
@@ -340,6 +341,7 @@ private:
     bool openShapePart(State& st, GroupLocals& local, Word word);
     bool openHeaderFooter(State& st, GroupLocals& local, Word word);
     bool openNote(State& st, GroupLocals& local, Word word);
+    bool openNoteSeparator(State& st, GroupLocals& local, Word word);
     void finishNote();
     // Sections: the paper of the one being read, its end at \sect, its left pages' headers.
     PageSetup& sectionPage();

@@ -216,6 +216,8 @@ struct PageSetup {
     int headerTwips = 720; // from the top edge to the header's top
     int footerTwips = 720; // from the bottom edge to the footer's bottom
     int defaultTabTwips = 720;
+    // The rule above the footnotes; a file whose own separator holds no rule draws none.
+    bool noteRule = true;
 };
 
 enum class MainType { Letters, Catalog, Labels };

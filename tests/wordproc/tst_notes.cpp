@@ -172,6 +172,32 @@ private slots:
         QVERIFY(text.back() < footerRows.front());
     }
 
+    // The file's own separator: Word's separator character draws the rule, anything else draws none
+    // (nor its text), and a file that gives none keeps the rule.
+    void theFilesOwnSeparatorDecidesTheRule() {
+        const QByteArray body = "\\pard\\plain\\fs24 Opening" + footnote("The note.") + "\\par ";
+        const auto ruleRows = [](const Shown& s) {
+            const double pageHeight = s.copy.body->pageSize().height();
+            const double scale = 144 / kLayoutDpi;
+            const int notesTop = qRound((s.copy.bodyTop + pageHeight - notesHeight(s.copy, 0)) * scale);
+            const int left = qRound(twipsToLayout(1440) * scale);
+            return darkRows(sheet(s, 0), notesTop - 20, notesTop - 2, left + 20, left + 100);
+        };
+        const Shown standard = showRtf("{\\*\\ftnsep \\pard\\plain {\\chftnsep \\par}}" + body);
+        QVERIFY(standard.t->page.noteRule);
+        QVERIFY(!ruleRows(standard).empty());
+        const Shown none = showRtf(
+            "{\\*\\ftnsep \\pard\\plain \\par}{\\*\\ftnsepc \\pard\\plain {\\chftnsepc \\par}}" + body);
+        QVERIFY(!none.t->page.noteRule);
+        QVERIFY(ruleRows(none).empty());
+        QVERIFY(notesText(none.copy, 0).contains(QStringLiteral("The note.")));
+        const Shown words = showRtf("{\\*\\ftnsep \\pard\\plain Notes\\par}" + body);
+        QVERIFY(!words.t->page.noteRule);
+        QVERIFY(!notesText(words.copy, 0).contains(QStringLiteral("Notes")));
+        QVERIFY(!words.copy.body->toPlainText().contains(QStringLiteral("Notes")));
+        QVERIFY(showRtf(body).t->page.noteRule);
+    }
+
     void aReferenceThatCannotStayTakesItsNoteToTheNextPage() {
         // The reference stands on the page's last line: with its note that line no longer fits.
         const Shown probe = showRtf(filler(200));
@@ -187,6 +213,31 @@ private slots:
         QVERIFY(notesText(s.copy, 1).contains(QStringLiteral("Moved note.")));
         // The page holds one line less than without the note.
         QVERIFY(lastLineFoot(*s.copy.body, 0) < lastLineFoot(*probe.copy.body, 0) - 1);
+    }
+
+    // A paragraph that the notes push on to the next page opens that page; the one that opened it only
+    // because the page before was full follows it there, leaving no page without text.
+    void textPushedOnByNotesLeavesNoEmptyPage() {
+        for (int lines = 40; lines < 56; ++lines) {
+            const Shown s =
+                showRtf("\\pard\\plain\\fs24 Opening" + footnote("The note.") + "\\par " + filler(lines) +
+                        "\\pard\\plain\\sa200\\fs24\\par " + "\\pard\\plain\\sa200\\fs24 Closing line\\par ");
+            const QTextDocument& doc = *s.copy.body;
+            std::vector<bool> written(size_t(doc.pageCount()), false);
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+                const double top = doc.documentLayout()->blockBoundingRect(b).top();
+                for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                    const QTextLine line = b.layout()->lineAt(i);
+                    const int page = pageAt(top + line.y(), doc.pageSize().height());
+                    if (line.textLength() > 0 && page >= 0 && size_t(page) < written.size())
+                        written[size_t(page)] = true;
+                }
+            }
+            QVERIFY2(
+                std::find(written.begin(), written.end(), false) == written.end(),
+                qPrintable(
+                    QStringLiteral("%1 lines: a page of %2 has no text").arg(lines).arg(written.size())));
+        }
     }
 
     void aParagraphRunsOnPastTheNotes() {

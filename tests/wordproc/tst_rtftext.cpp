@@ -72,6 +72,11 @@ private slots:
         QCOMPARE(familyOf(t, QString::fromUtf8("Článek")), QStringLiteral("Arial"));
         QCOMPARE(familyOf(t, QString::fromUtf8("Привет")), QStringLiteral("Times New Roman"));
         QCOMPARE(familyOf(t, QString::fromUtf8("あい")), QString::fromUtf8("ＭＳ 明朝"));
+        // Older Windows set the suffix in capitals ("Times New Roman CYR").
+        const Template upper = readWith("{\\f0\\froman\\fcharset204 Times New Roman CYR;}{\\f1 Arial CE;}",
+                                        "\\pard\\plain\\f0 \\'cf{\\f1 x}\\par ");
+        QCOMPARE(familyOf(upper, QString::fromUtf8("П")), QStringLiteral("Times New Roman"));
+        QCOMPARE(familyOf(upper, QStringLiteral("x")), QStringLiteral("Arial"));
     }
 
     void documentCodePages() {
@@ -217,7 +222,7 @@ private slots:
     }
 
     // Automatic spacing: 5 points above and below; as HTML's, 14 points, none above the document's or a
-    // cell's first paragraph and one space only between two paragraphs spaced so.
+    // cell's first paragraph and one space only between two paragraphs spaced so, automatically or not.
     void automaticParagraphSpacing() {
         const QByteArray body = "\\pard\\sb100\\sbauto1\\sa100\\saauto1 A\\par "
                                 "\\pard\\sb0\\sbauto1\\sa0\\saauto1 B\\par \\pard\\sb60\\sa60 C\\par "
@@ -236,8 +241,16 @@ private slots:
         };
         QCOMPARE(spacing(readWith(kFonts, body)),
                  QList<int>({100, 100, 100, 100, 60, 60, 100, 100, 100, 100, 100, 100}));
+        // Under HTML's spacing two paragraphs stand the larger of their two spaces apart.
         QCOMPARE(spacing(readWith(kFonts, "\\htmautsp" + body)),
-                 QList<int>({0, 280, 0, 280, 60, 60, 280, 280, 0, 280, 0, 280}));
+                 QList<int>({0, 280, 0, 280, 0, 60, 220, 280, 0, 280, 0, 280}));
+        const QByteArray plain = "\\pard\\sa120 A\\par \\pard\\sb480 B\\par \\pard\\sa240 C\\par "
+                                 "\\pard\\sb120\\sa100 D\\par \\page\\pard\\sb200 E\\par "
+                                 "\\pard\\pagebb\\sb300 F\\par ";
+        QCOMPARE(spacing(readWith(kFonts, "\\htmautsp" + plain)),
+                 QList<int>({0, 120, 360, 0, 0, 240, 0, 100, 200, 0, 300, 0}));
+        QCOMPARE(spacing(readWith(kFonts, plain)),
+                 QList<int>({0, 120, 480, 0, 0, 240, 120, 100, 200, 0, 300, 0}));
         // Paragraphs of one style that ask for it drop their spacing between them, not beside another.
         const Template c = readWith(kFonts, "\\pard\\s1\\contextualspace\\sb200\\sa400 A\\par "
                                             "\\pard\\s1\\contextualspace\\sb200\\sa400 B\\par "
