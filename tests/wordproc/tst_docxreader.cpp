@@ -323,6 +323,38 @@ private slots:
         QCOMPARE(second.cells[2].topPadTwips, -1);
     }
 
+    void tablesWithoutGrid() {
+        // No grid: the columns share the text's width (12240 less two 1440 margins), or the table's own
+        // width, a length or a share; a cell's own length stands. Word 2010's cells start a margin left.
+        const auto cell = [](const QByteArray& props, const QByteArray& text) {
+            return "<w:tc><w:tcPr>" + props + "</w:tcPr>" + paragraph(run(text)) + "</w:tc>";
+        };
+        const auto table = [&](const QByteArray& width, const QByteArray& cells) {
+            return "<w:tbl><w:tblPr><w:tblW " + width + "/></w:tblPr><w:tr>" + cells + "</w:tr></w:tbl>" +
+                   paragraph("");
+        };
+        const QByteArray four = cell("", "a") + cell("", "b") + cell("<w:gridSpan w:val=\"2\"/>", "cd");
+        const Template t =
+            readBody(table("w:w=\"0\" w:type=\"auto\"", four) + table("w:w=\"2500\" w:type=\"pct\"", four) +
+                     table("w:w=\"4000\" w:type=\"dxa\"",
+                           cell("<w:tcW w:w=\"3000\" w:type=\"dxa\"/>", "wide") + cell("", "rest")));
+        std::vector<const Row*> rows;
+        for (const Block& b : t.body.blocks)
+            if (const Table* table = std::get_if<Table>(&b))
+                rows.push_back(&table->rows.at(0));
+        QCOMPARE(rows.size(), size_t(3));
+        const auto rights = [](const Row& r) {
+            QList<int> out;
+            for (const Cell& c : r.cells)
+                out << c.rightTwips - r.leftTwips;
+            return out;
+        };
+        QCOMPARE(rows[0]->leftTwips, -108);
+        QCOMPARE(rights(*rows[0]), (QList<int>{2340, 4680, 9360}));
+        QCOMPARE(rights(*rows[1]), (QList<int>{1170, 2340, 4680}));
+        QCOMPARE(rights(*rows[2]), (QList<int>{3000, 5000}));
+    }
+
     void tableStyleLook() {
         // A table style's first row and banded rows over its whole-table look.
         const QByteArray styles =
