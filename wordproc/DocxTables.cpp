@@ -302,6 +302,15 @@ void Reader::table(const Node& tbl, StoryState& st) {
                                                                  : Cell::VAlign::Top;
                 }
             }
+            if (const Node* d = tcPr ? tcPr->child(u"w:textDirection") : nullptr) {
+                // Transitional names, then strict ones.
+                const QString v = d->attr(u"w:val");
+                if (v == QLatin1String("btLr") || v == QLatin1String("lr"))
+                    cell.direction = Cell::Direction::Up;
+                else if (v == QLatin1String("tbRl") || v == QLatin1String("tbRlV") ||
+                         v == QLatin1String("rl") || v == QLatin1String("rlV"))
+                    cell.direction = Cell::Direction::Down;
+            }
             if (tcPr)
                 if (const Node* vm = tcPr->child(u"w:vMerge"))
                     cell.vMerge = vm->attr(u"w:val") == QLatin1String("restart") ? Cell::VMerge::Restart

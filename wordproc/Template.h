@@ -167,6 +167,10 @@ struct Cell {
     int bottomPadTwips = -1; // likewise
     VMerge vMerge = VMerge::None;
     VAlign vAlign = VAlign::Top;
+    // Text turned a quarter: read from the bottom up (its lines' tops to the cell's left), or from the
+    // top down (tops to the right).
+    enum class Direction : quint8 { Across, Up, Down };
+    Direction direction = Direction::Across;
     std::vector<Paragraph> paragraphs;
 };
 

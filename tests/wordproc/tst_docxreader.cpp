@@ -334,15 +334,18 @@ private slots:
                    paragraph("");
         };
         const QByteArray four = cell("", "a") + cell("", "b") + cell("<w:gridSpan w:val=\"2\"/>", "cd");
-        const Template t =
-            readBody(table("w:w=\"0\" w:type=\"auto\"", four) + table("w:w=\"2500\" w:type=\"pct\"", four) +
-                     table("w:w=\"4000\" w:type=\"dxa\"",
-                           cell("<w:tcW w:w=\"3000\" w:type=\"dxa\"/>", "wide") + cell("", "rest")));
+        const Template t = readBody(
+            table("w:w=\"0\" w:type=\"auto\"", four) + table("w:w=\"2500\" w:type=\"pct\"", four) +
+            table("w:w=\"4000\" w:type=\"dxa\"",
+                  cell("<w:tcW w:w=\"3000\" w:type=\"dxa\"/>", "wide") + cell("", "rest")) +
+            table("w:w=\"0\" w:type=\"auto\"", cell("<w:textDirection w:val=\"btLr\"/>", "up") +
+                                                   cell("<w:textDirection w:val=\"tbRl\"/>", "down") +
+                                                   cell("<w:textDirection w:val=\"lrTb\"/>", "across")));
         std::vector<const Row*> rows;
         for (const Block& b : t.body.blocks)
             if (const Table* table = std::get_if<Table>(&b))
                 rows.push_back(&table->rows.at(0));
-        QCOMPARE(rows.size(), size_t(3));
+        QCOMPARE(rows.size(), size_t(4));
         const auto rights = [](const Row& r) {
             QList<int> out;
             for (const Cell& c : r.cells)
@@ -353,6 +356,10 @@ private slots:
         QCOMPARE(rights(*rows[0]), (QList<int>{2340, 4680, 9360}));
         QCOMPARE(rights(*rows[1]), (QList<int>{1170, 2340, 4680}));
         QCOMPARE(rights(*rows[2]), (QList<int>{3000, 5000}));
+        QCOMPARE(rows[0]->cells[0].direction, Cell::Direction::Across);
+        QCOMPARE(rows[3]->cells[0].direction, Cell::Direction::Up);
+        QCOMPARE(rows[3]->cells[1].direction, Cell::Direction::Down);
+        QCOMPARE(rows[3]->cells[2].direction, Cell::Direction::Across);
     }
 
     void tableStyleLook() {
