@@ -255,6 +255,9 @@ struct Template {
     Story evenFooter;
     bool titlePage = false;
     bool evenPages = false;
+    // The space between two paragraphs is the larger of the one's space after and the next one's space
+    // before, not their sum: Word 2007+ files as LibreOffice sets them.
+    bool largerSpaceBetween = false;
     std::vector<CharFormat> formats{CharFormat{}};
     std::vector<Field> fields;
     std::vector<Picture> pictures;

@@ -362,6 +362,25 @@ private slots:
         QCOMPARE(rows[3]->cells[2].direction, Cell::Direction::Across);
     }
 
+    void spaceBetweenParagraphs() {
+        // A paragraph's space after and the next one's space before: the larger of the two stands
+        // between them, not their sum; an RTF template adds them up.
+        const QByteArray spaced = "<w:spacing w:before=\"480\" w:after=\"240\"/>";
+        const auto t = std::make_shared<const Template>(readBody(
+            paragraph(run("One"), spaced) + paragraph(run("Two"), spaced) +
+            paragraph(run("Three"), "<w:spacing w:before=\"120\" w:after=\"0\"/>") + paragraph(run("Four"))));
+        QVERIFY(t->largerSpaceBetween);
+        QVERIFY(!readRtf("{\\rtf1 x\\par}", QStringLiteral("x.rtf")).largerSpaceBetween);
+        Merger merger(t, nullptr);
+        const PageCopy copy = merger.next();
+        QStringList gaps;
+        for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
+            if (!b.text().isEmpty())
+                gaps << b.text() + QLatin1Char(' ') +
+                            QString::number(qRound(b.blockFormat().topMargin() * 15));
+        QCOMPARE(gaps, (QStringList{"One 480", "Two 480", "Three 240", "Four 0"}));
+    }
+
     void tableStyleLook() {
         // A table style's first row and banded rows over its whole-table look.
         const QByteArray styles =
