@@ -353,7 +353,8 @@ public:
         const PageSetup& pg = m.m_t->page;
         const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
         const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
-        return fl.wrap == Floating::Wrap::Around && !fl.behindText && fl.fromY == Floating::From::Paragraph &&
+        // Behind the text or in front of it, a picture the text wraps around keeps it clear all the same.
+        return fl.wrap == Floating::Wrap::Around && fl.fromY == Floating::From::Paragraph &&
                qMax(x, width - x - fl.widthTwips) >= 1440;
     }
 

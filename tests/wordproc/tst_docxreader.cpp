@@ -469,6 +469,49 @@ private slots:
         QCOMPARE(t.pictures[size_t(third.runs[0].index)].widthTwips, 2880);
     }
 
+    void pictureBehindTextWrapped() {
+        // A picture behind the text that the text wraps around all the same: the lines level with it end
+        // before its left edge; no line runs under it.
+        const QByteArray anchor =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"1\"><wp:positionH relativeFrom=\"column\"><wp:posOffset>"
+            "3657600</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>0"
+            "</wp:posOffset></wp:positionV><wp:extent cx=\"1828800\" cy=\"914400\"/><wp:wrapSquare "
+            "wrapText=\"bothSides\"/><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/"
+            "drawingml/2006/picture\"><pic:pic><pic:blipFill><a:blip r:embed=\"rId1\"/></pic:blipFill>"
+            "</pic:pic></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+        QByteArray words;
+        for (int i = 0; i < 60; ++i)
+            words += "wrapped words ";
+        const auto t = std::make_shared<const Template>(
+            readBody(paragraph(anchor + run(words)), {{"image", "media/image1.png", png(40, 20)}}));
+        QCOMPARE(t->floats.size(), size_t(1));
+        QVERIFY(t->floats[0].behindText);
+        Merger merger(t, nullptr);
+        const PageCopy copy = merger.next();
+        QCOMPARE(copy.pictures.size(), size_t(1));
+        const QRectF picture = copy.pictures[0].rect;
+        QVERIFY(qAbs(picture.left() - twipsToLayout(1440 + 5760)) < 2);
+        int level = 0, below = 0;
+        for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next()) {
+            const QRectF r = copy.body->documentLayout()->blockBoundingRect(b).translated(twipsToLayout(1440),
+                                                                                          copy.bodyTop);
+            for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                const QTextLine line = b.layout()->lineAt(i);
+                if (line.textLength() == 0 || !b.text().contains(QStringLiteral("wrapped")))
+                    continue;
+                const double top = r.top() + line.y();
+                if (top < picture.bottom() && top + line.height() > picture.top()) {
+                    ++level;
+                    QVERIFY(r.left() + line.x() + line.naturalTextWidth() <= picture.left());
+                } else {
+                    ++below;
+                }
+            }
+        }
+        QVERIFY(level >= 2);
+        QVERIFY(below >= 1);
+    }
+
     void textBoxes() {
         // A text box from Word's drawing shapes, never also from its VML fallback; an older VML one.
         const QByteArray txbx = "<w:txbxContent>" + paragraph(run("In the box")) + "</w:txbxContent>";
