@@ -276,6 +276,7 @@ private:
 
     // Tables.
     void table(const Node& tbl, StoryState& st);
+    std::vector<int> impliedGrid(const Node* tblPr, const std::vector<const Node*>& rows) const;
 
     // Footnotes and endnotes: the note `id` of footnotes.xml or endnotes.xml as a Template::notes
     // entry, -1 when there is none.

@@ -46,6 +46,7 @@ Template Reader::run() {
     m_styles.applyRPr(m_styles.defaultRPr(), defaults);
     m_t.defaultFamily =
         defaults.format.family.isEmpty() ? QStringLiteral("Times New Roman") : defaults.format.family;
+    m_t.largerSpaceBetween = true;
 
     // Sections end with the paragraph whose properties hold them, the last with the body.
     // Content controls and the like may wrap such a paragraph, as they wrap the body's others.

@@ -95,7 +95,49 @@ bool lookFlag(const Node* look, QStringView attribute, int bit, bool fallback) {
     return ok ? (bits & bit) != 0 : fallback;
 }
 
+// A table's width as a length (dxa) or a share of `room` (pct, in fiftieths of a percent or written
+// with a percent sign); 0 where it is automatic.
+int tableWidth(const Node* tblPr, int room) {
+    const Node* w = tblPr ? tblPr->child(u"w:tblW") : nullptr;
+    if (!w)
+        return 0;
+    const QString type = w->attr(u"w:type");
+    const QString value = w->attr(u"w:w");
+    if (type == QLatin1String("pct")) {
+        bool ok = false;
+        const double share =
+            value.endsWith(u'%') ? value.chopped(1).toDouble(&ok) / 100 : value.toDouble(&ok) / 5000;
+        return ok && share > 0 ? int(qMin(1.0, share) * room) : 0;
+    }
+    if (type == QLatin1String("dxa") || type.isEmpty())
+        return qBound(0, value.toInt(), kMaxTwips);
+    return 0;
+}
+
 } // namespace
+
+// Without a grid the table's columns share its width, the text's width unless it sets its own: as
+// LibreOffice lays them out, where Word would fit them to their text.
+std::vector<int> Reader::impliedGrid(const Node* tblPr, const std::vector<const Node*>& rows) const {
+    int columns = 0;
+    for (const Node* tr : rows) {
+        std::vector<const Node*> cells;
+        gather(*tr, u"w:tc", cells);
+        int n = 0;
+        for (const Node* tc : cells) {
+            const Node* tcPr = tc->child(u"w:tcPr");
+            const Node* gs = tcPr ? tcPr->child(u"w:gridSpan") : nullptr;
+            n += gs ? qBound(1, intAttr(*gs, u"w:val", 1), 1000) : 1;
+        }
+        columns = qBound(columns, n, 1000);
+    }
+    if (columns == 0)
+        return {};
+    const PageSetup& page = m_t.sections.empty() ? m_t.page : m_t.sections.back().page;
+    const int room = qMax(1440, page.widthTwips - page.leftTwips - page.rightTwips);
+    const int width = tableWidth(tblPr, room);
+    return std::vector<int>(size_t(columns), qMax(1, (width > 0 ? width : room) / columns));
+}
 
 void Reader::table(const Node& tbl, StoryState& st) {
     while (!st.fields.empty())
@@ -127,6 +169,9 @@ void Reader::table(const Node& tbl, StoryState& st) {
                 grid.push_back(qBound(0, intAttr(col, u"w:w"), kMaxTwips));
     std::vector<const Node*> rows;
     gather(tbl, u"w:tr", rows);
+    const bool implied = grid.empty();
+    if (implied)
+        grid = impliedGrid(tblPr, rows);
 
     // Word 2013 and later put the cells' edge at the indent; earlier ones put the text there.
     const int origin = tp.indent - (m_compatibility >= 15 ? 0 : tp.margins[1]);
@@ -190,7 +235,10 @@ void Reader::table(const Node& tbl, StoryState& st) {
                 if (const Node* gs = tcPr->child(u"w:gridSpan"))
                     span = qBound(1, intAttr(*gs, u"w:val", 1), 1000);
             qint64 width = 0;
-            if (column + span <= int(grid.size())) {
+            const Node* tcW = tcPr ? tcPr->child(u"w:tcW") : nullptr;
+            if (implied && tcW && tcW->attr(u"w:type") == QLatin1String("dxa") && intAttr(*tcW, u"w:w") > 0) {
+                width = intAttr(*tcW, u"w:w");
+            } else if (column + span <= int(grid.size())) {
                 for (int i = column; i < column + span; ++i)
                     width += grid[size_t(i)];
             } else if (const Node* w = tcPr ? tcPr->child(u"w:tcW") : nullptr;
@@ -253,6 +301,15 @@ void Reader::table(const Node& tbl, StoryState& st) {
                                   : a == QLatin1String("bottom") ? Cell::VAlign::Bottom
                                                                  : Cell::VAlign::Top;
                 }
+            }
+            if (const Node* d = tcPr ? tcPr->child(u"w:textDirection") : nullptr) {
+                // Transitional names, then strict ones.
+                const QString v = d->attr(u"w:val");
+                if (v == QLatin1String("btLr") || v == QLatin1String("lr"))
+                    cell.direction = Cell::Direction::Up;
+                else if (v == QLatin1String("tbRl") || v == QLatin1String("tbRlV") ||
+                         v == QLatin1String("rl") || v == QLatin1String("rlV"))
+                    cell.direction = Cell::Direction::Down;
             }
             if (tcPr)
                 if (const Node* vm = tcPr->child(u"w:vMerge"))

@@ -71,9 +71,10 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     if (it == m.m_blockFormats.end())
         it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;
     QTextBlockFormat f = it->second;
-    // Space after a paragraph and space before the next add up in the common word processors; Qt
-    // would take the larger of the two.
-    f.setTopMargin(twipsToLogical(p.format.beforeTwips + flow.afterTwips));
+    // Space after a paragraph and space before the next add up in the common word processors, unless
+    // the template takes the larger; Qt would take the larger of the two.
+    f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)
+                                                            : p.format.beforeTwips + flow.afterTwips));
     setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next));
     if (m_table && &flow == &m_flow) {
         // Qt lays an empty block straight after a table behind the table, where it takes no room:

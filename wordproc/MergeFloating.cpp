@@ -16,8 +16,11 @@ bool Merger::Builder::besideText(const Floating& fl) const {
     const PageSetup& pg = m.m_t->page;
     const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
     const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
-    return fl.wrap == Floating::Wrap::Around && !fl.behindText && fl.fromY == Floating::From::Paragraph &&
-           qMax(x, width - x - fl.widthTwips) >= 1440;
+    // In the body a picture the text wraps around keeps it clear whether it lies behind the text or in
+    // front of it; a page header's or footer's picture behind the text leaves the lines where they are.
+    const bool paged = m_doc.pageSize().height() > 0;
+    return fl.wrap == Floating::Wrap::Around && (paged || !fl.behindText) &&
+           fl.fromY == Floating::From::Paragraph && qMax(x, width - x - fl.widthTwips) >= 1440;
 }
 
 void Merger::Builder::keepClear(QTextCursor& cur, const Floating& fl) {

@@ -1,6 +1,7 @@
 #include "errors/Failure.h"
 #include "wordproc/MergeBuilder.h"
 #include "wordproc/Metafile.h"
+#include "wordproc/TurnedText.h"
 #include "wordproc/WordErrors.h"
 
 #include <QLocale>
@@ -350,9 +351,25 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
             cf.setBackground(source.shading);
         cell.setFormat(cf);
         const bool rowSized = place.rows == 1 && row.heightTwips != 0;
-        if (rowSized || source.vAlign != Cell::VAlign::Top)
-            sized.cells.push_back(SizedCell{place.row, place.column, place.rows, source.vAlign,
-                                            twipsToLogical(pad[1]), twipsToLogical(pad[3])});
+        Cell::VAlign down = source.vAlign;
+        if (source.direction != Cell::Direction::Across) {
+            // Turned lines run the length of a row of an exact height; a row of a least height grows to
+            // lines as long as their text, as does any other. In a taller cell they stand where their
+            // paragraph's alignment puts their start or end.
+            const int room = qMax(0, qAbs(row.heightTwips) - pad[1] - pad[3]);
+            const double length = !rowSized             ? 0
+                                  : row.heightTwips < 0 ? twipsToLayout(qMax(1, room))
+                                                        : -twipsToLayout(room);
+            turnCellText(cell, source.direction, source.vAlign, length);
+            const ParaFormat::Align along = paras.empty() ? ParaFormat::Left : paras.front().format.align;
+            const bool up = source.direction == Cell::Direction::Up;
+            down = along == ParaFormat::Center          ? Cell::VAlign::Center
+                   : (along == ParaFormat::Right) == up ? Cell::VAlign::Top
+                                                        : Cell::VAlign::Bottom;
+        }
+        if (rowSized || down != Cell::VAlign::Top)
+            sized.cells.push_back(SizedCell{place.row, place.column, place.rows, down, twipsToLogical(pad[1]),
+                                            twipsToLogical(pad[3])});
     }
     return sized;
 }

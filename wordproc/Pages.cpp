@@ -3,6 +3,7 @@
 #include "errors/Failure.h"
 #include "platform/Fonts.h"
 #include "wordproc/Template.h"
+#include "wordproc/TurnedText.h"
 #include "wordproc/WordErrors.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -49,6 +50,7 @@ std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString&
     option.setTabStopDistance(twipsToLogical(page.defaultTabTwips));
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     doc->setDefaultTextOption(option);
+    allowTurnedText(*doc);
     return doc;
 }
 

@@ -68,6 +68,10 @@ bool Reader::tableWord(State& st, Word w, int param) {
         b->cellDef.vAlign = w == "clvertalc"   ? Cell::VAlign::Center
                             : w == "clvertalb" ? Cell::VAlign::Bottom
                                                : Cell::VAlign::Top;
+    } else if (b && (w == "cltxlrtb" || w == "cltxbtlr" || w == "cltxtbrl" || w == "cltxtbrlv")) {
+        b->cellDef.direction = w == "cltxbtlr"   ? Cell::Direction::Up
+                               : w == "cltxlrtb" ? Cell::Direction::Across
+                                                 : Cell::Direction::Down;
     } else if (b && w == "clwWidth") {
         b->cellWidth = clampPositiveTwips(param);
     } else if (b && w == "clftsWidth") {

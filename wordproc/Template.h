@@ -167,6 +167,10 @@ struct Cell {
     int bottomPadTwips = -1; // likewise
     VMerge vMerge = VMerge::None;
     VAlign vAlign = VAlign::Top;
+    // Text turned a quarter: read from the bottom up (its lines' tops to the cell's left), or from the
+    // top down (tops to the right).
+    enum class Direction : quint8 { Across, Up, Down };
+    Direction direction = Direction::Across;
     std::vector<Paragraph> paragraphs;
 };
 
@@ -253,6 +257,9 @@ struct Template {
     Story evenFooter;
     bool titlePage = false;
     bool evenPages = false;
+    // The space between two paragraphs is the larger of the one's space after and the next one's space
+    // before, not their sum: Word 2007+ files as LibreOffice sets them.
+    bool largerSpaceBetween = false;
     std::vector<CharFormat> formats{CharFormat{}};
     std::vector<Field> fields;
     std::vector<Picture> pictures;

@@ -143,6 +143,7 @@ public:
     struct Text {
         QPointF baseline;
         QString text;
+        QTransform transform; // the painter's: turned text is drawn rotated
     };
     struct Line {
         QLineF line;
@@ -212,7 +213,7 @@ private:
                 m_transform = s.transform();
         }
         void drawTextItem(const QPointF& p, const QTextItem& item) override {
-            m_r.texts.push_back(Text{m_transform.map(p), item.text()});
+            m_r.texts.push_back(Text{m_transform.map(p), item.text(), m_transform});
         }
         void drawLines(const QLineF* lines, int count) override {
             for (int i = 0; i < count; ++i)

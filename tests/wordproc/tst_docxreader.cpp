@@ -323,6 +323,64 @@ private slots:
         QCOMPARE(second.cells[2].topPadTwips, -1);
     }
 
+    void tablesWithoutGrid() {
+        // No grid: the columns share the text's width (12240 less two 1440 margins), or the table's own
+        // width, a length or a share; a cell's own length stands. Word 2010's cells start a margin left.
+        const auto cell = [](const QByteArray& props, const QByteArray& text) {
+            return "<w:tc><w:tcPr>" + props + "</w:tcPr>" + paragraph(run(text)) + "</w:tc>";
+        };
+        const auto table = [&](const QByteArray& width, const QByteArray& cells) {
+            return "<w:tbl><w:tblPr><w:tblW " + width + "/></w:tblPr><w:tr>" + cells + "</w:tr></w:tbl>" +
+                   paragraph("");
+        };
+        const QByteArray four = cell("", "a") + cell("", "b") + cell("<w:gridSpan w:val=\"2\"/>", "cd");
+        const Template t = readBody(
+            table("w:w=\"0\" w:type=\"auto\"", four) + table("w:w=\"2500\" w:type=\"pct\"", four) +
+            table("w:w=\"4000\" w:type=\"dxa\"",
+                  cell("<w:tcW w:w=\"3000\" w:type=\"dxa\"/>", "wide") + cell("", "rest")) +
+            table("w:w=\"0\" w:type=\"auto\"", cell("<w:textDirection w:val=\"btLr\"/>", "up") +
+                                                   cell("<w:textDirection w:val=\"tbRl\"/>", "down") +
+                                                   cell("<w:textDirection w:val=\"lrTb\"/>", "across")));
+        std::vector<const Row*> rows;
+        for (const Block& b : t.body.blocks)
+            if (const Table* table = std::get_if<Table>(&b))
+                rows.push_back(&table->rows.at(0));
+        QCOMPARE(rows.size(), size_t(4));
+        const auto rights = [](const Row& r) {
+            QList<int> out;
+            for (const Cell& c : r.cells)
+                out << c.rightTwips - r.leftTwips;
+            return out;
+        };
+        QCOMPARE(rows[0]->leftTwips, -108);
+        QCOMPARE(rights(*rows[0]), (QList<int>{2340, 4680, 9360}));
+        QCOMPARE(rights(*rows[1]), (QList<int>{1170, 2340, 4680}));
+        QCOMPARE(rights(*rows[2]), (QList<int>{3000, 5000}));
+        QCOMPARE(rows[0]->cells[0].direction, Cell::Direction::Across);
+        QCOMPARE(rows[3]->cells[0].direction, Cell::Direction::Up);
+        QCOMPARE(rows[3]->cells[1].direction, Cell::Direction::Down);
+        QCOMPARE(rows[3]->cells[2].direction, Cell::Direction::Across);
+    }
+
+    void spaceBetweenParagraphs() {
+        // A paragraph's space after and the next one's space before: the larger of the two stands
+        // between them, not their sum; an RTF template adds them up.
+        const QByteArray spaced = "<w:spacing w:before=\"480\" w:after=\"240\"/>";
+        const auto t = std::make_shared<const Template>(readBody(
+            paragraph(run("One"), spaced) + paragraph(run("Two"), spaced) +
+            paragraph(run("Three"), "<w:spacing w:before=\"120\" w:after=\"0\"/>") + paragraph(run("Four"))));
+        QVERIFY(t->largerSpaceBetween);
+        QVERIFY(!readRtf("{\\rtf1 x\\par}", QStringLiteral("x.rtf")).largerSpaceBetween);
+        Merger merger(t, nullptr);
+        const PageCopy copy = merger.next();
+        QStringList gaps;
+        for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
+            if (!b.text().isEmpty())
+                gaps << b.text() + QLatin1Char(' ') +
+                            QString::number(qRound(b.blockFormat().topMargin() * 15));
+        QCOMPARE(gaps, (QStringList{"One 480", "Two 480", "Three 240", "Four 0"}));
+    }
+
     void tableStyleLook() {
         // A table style's first row and banded rows over its whole-table look.
         const QByteArray styles =
@@ -409,6 +467,49 @@ private slots:
         QCOMPARE(third.runs.size(), size_t(1));
         QCOMPARE(third.runs[0].kind, Run::Picture);
         QCOMPARE(t.pictures[size_t(third.runs[0].index)].widthTwips, 2880);
+    }
+
+    void pictureBehindTextWrapped() {
+        // A picture behind the text that the text wraps around all the same: the lines level with it end
+        // before its left edge; no line runs under it.
+        const QByteArray anchor =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"1\"><wp:positionH relativeFrom=\"column\"><wp:posOffset>"
+            "3657600</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>0"
+            "</wp:posOffset></wp:positionV><wp:extent cx=\"1828800\" cy=\"914400\"/><wp:wrapSquare "
+            "wrapText=\"bothSides\"/><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/"
+            "drawingml/2006/picture\"><pic:pic><pic:blipFill><a:blip r:embed=\"rId1\"/></pic:blipFill>"
+            "</pic:pic></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+        QByteArray words;
+        for (int i = 0; i < 60; ++i)
+            words += "wrapped words ";
+        const auto t = std::make_shared<const Template>(
+            readBody(paragraph(anchor + run(words)), {{"image", "media/image1.png", png(40, 20)}}));
+        QCOMPARE(t->floats.size(), size_t(1));
+        QVERIFY(t->floats[0].behindText);
+        Merger merger(t, nullptr);
+        const PageCopy copy = merger.next();
+        QCOMPARE(copy.pictures.size(), size_t(1));
+        const QRectF picture = copy.pictures[0].rect;
+        QVERIFY(qAbs(picture.left() - twipsToLayout(1440 + 5760)) < 2);
+        int level = 0, below = 0;
+        for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next()) {
+            const QRectF r = copy.body->documentLayout()->blockBoundingRect(b).translated(twipsToLayout(1440),
+                                                                                          copy.bodyTop);
+            for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                const QTextLine line = b.layout()->lineAt(i);
+                if (line.textLength() == 0 || !b.text().contains(QStringLiteral("wrapped")))
+                    continue;
+                const double top = r.top() + line.y();
+                if (top < picture.bottom() && top + line.height() > picture.top()) {
+                    ++level;
+                    QVERIFY(r.left() + line.x() + line.naturalTextWidth() <= picture.left());
+                } else {
+                    ++below;
+                }
+            }
+        }
+        QVERIFY(level >= 2);
+        QVERIFY(below >= 1);
     }
 
     void textBoxes() {

@@ -1,4 +1,5 @@
 #include "Rendering.h"
+#include "wordproc/TurnedText.h"
 
 #include <QtTest>
 
@@ -344,6 +345,76 @@ private slots:
         QVERIFY2(qAbs(both.top() + line / 2 - (first.top() + end) / 2) < 2,
                  qPrintable(QString::number(both.top() - first.top())));
         QVERIFY(next.top() > textEnd - 1);
+    }
+
+    void turnedCellText() {
+        // A row 1800 twips high: text across, text read upwards in the cell's middle, text read
+        // downwards at the top of its lines (the cell's right), and a row of no set height below with
+        // upward text that sets its height.
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0\\trrh1800";
+        const QByteArray auto_ = "\\trowd\\trgaph108\\trleft0";
+        const Shown s =
+            showWord(def + ruledCell(2000) + ruledCell(4000, 10, "\\cltxbtlr\\clvertalc") +
+                     ruledCell(6000, 10, "\\cltxtbrl") +
+                     "\\pard\\intbl Across\\cell Upwards\\cell Downwards\\cell \\row " + auto_ +
+                     ruledCell(2000) + ruledCell(4000, 10, "\\cltxbtlr") + ruledCell(6000) +
+                     "\\pard\\intbl x\\cell A longer line read upwards\\cell y\\cell \\row " + auto_ +
+                     "\\trrh-600" + ruledCell(2000) + ruledCell(4000, 10, "\\cltxbtlr") + ruledCell(6000) +
+                     "\\pard\\intbl x\\cell Lines of an exact row wrap at its height\\cell y\\cell \\row "
+                     "\\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const auto turned = [&](int row, int column) {
+            const QTextBlock b = table->cellAt(row, column).firstCursorPosition().block();
+            QTextCursor c(b);
+            c.movePosition(QTextCursor::NextCharacter);
+            return c.charFormat().property(kTurnedTextProperty).value<QSharedPointer<QTextDocument>>();
+        };
+        QVERIFY(!turned(0, 0));
+        const QSharedPointer<QTextDocument> up = turned(0, 1), down = turned(0, 2), longer = turned(1, 1);
+        QVERIFY(up && down && longer);
+        QCOMPARE(up->toPlainText(), QStringLiteral("Upwards"));
+        QCOMPARE(down->toPlainText(), QStringLiteral("Downwards"));
+        // The lines of a row of a set height run its length; those of any other row their own.
+        QCOMPARE(up->textWidth(), twipsToLayout(1800));
+        QVERIFY(longer->textWidth() < twipsToLayout(4000));
+        QVERIFY(longer->textWidth() > up->idealWidth() * 2);
+        const QSharedPointer<QTextDocument> exact = turned(2, 1);
+        QVERIFY(exact);
+        QCOMPARE(exact->textWidth(), twipsToLayout(600));
+        QVERIFY(exact->firstBlock().layout()->lineCount() > 2);
+
+        const auto drawn = record(s, 0);
+        const auto one = [&](const QString& start) {
+            const std::vector<Recorder::Text> t = drawn->textsStarting(start);
+            return t.size() == 1 ? t.front() : Recorder::Text{};
+        };
+        const Recorder::Text across = one(QStringLiteral("Across")), upwards = one(QStringLiteral("Upwards")),
+                             downwards = one(QStringLiteral("Downwards")),
+                             tall = one(QStringLiteral("A longer"));
+        QVERIFY(!across.text.isEmpty() && !upwards.text.isEmpty() && !downwards.text.isEmpty() &&
+                !tall.text.isEmpty());
+        QVERIFY(across.transform.m12() == 0);
+        QCOMPARE(upwards.transform.m12(), -1.0);
+        QCOMPARE(downwards.transform.m12(), 1.0);
+        const QRectF upCell = cellText(s, table, 0, 1), downCell = cellText(s, table, 0, 2);
+        const double rowTop = upCell.top(), rowFoot = rowTop + twipsToLayout(1800);
+        const double line = up->documentLayout()->documentSize().height();
+        QVERIFY(line > 10 && line < twipsToLayout(400));
+        // Upwards from the row's foot, its line in the cell's middle and its baseline right of that.
+        QVERIFY2(qAbs(upwards.baseline.y() - rowFoot) < 1 && upwards.baseline.x() > upCell.center().x() &&
+                     upwards.baseline.x() < upCell.center().x() + line / 2,
+                 qPrintable(QStringLiteral("%1 %2").arg(upwards.baseline.x()).arg(upwards.baseline.y())));
+        // Downwards from the row's top, with its line's top at the cell's right.
+        QVERIFY2(qAbs(downwards.baseline.y() - rowTop) < 1 && downwards.baseline.x() < downCell.right() &&
+                     downwards.baseline.x() > downCell.right() - line,
+                 qPrintable(QStringLiteral("%1 %2").arg(downwards.baseline.x()).arg(downwards.baseline.y())));
+        // The second row is as tall as its turned line is long.
+        const double secondTop = cellText(s, table, 1, 0).top();
+        QVERIFY(secondTop >= rowFoot - 1);
+        const double after = cellText(s, table, 2, 0).top();
+        QVERIFY2(after - secondTop > longer->textWidth() - 1, qPrintable(QString::number(after - secondTop)));
+        QVERIFY(after - secondTop < longer->textWidth() + twipsToLayout(400));
     }
 
     void wordHeadingRows() {
