@@ -216,6 +216,10 @@ struct PageSetup {
     int headerTwips = 720; // from the top edge to the header's top
     int footerTwips = 720; // from the bottom edge to the footer's bottom
     int defaultTabTwips = 720;
+    // The body's text runs in columns of equal width, this far apart, with a rule between them.
+    int columns = 1;
+    int columnGapTwips = 720;
+    bool columnRule = false;
 };
 
 enum class MainType { Letters, Catalog, Labels };
@@ -225,7 +229,7 @@ enum class MainType { Letters, Catalog, Labels };
 struct Section {
     int firstBlock = 0;
     bool newPage = true;
-    PageSetup page; // as the file gives it; the body is laid out on the first section's paper
+    PageSetup page; // as the file gives it; a section that runs on keeps the paper of the one before
     Story header;
     Story footer;
     Story firstHeader;
