@@ -5,6 +5,7 @@
 // (DocxStyles.cpp), stories, paragraphs, runs and tables (DocxReader.cpp), fields (DocxFields.cpp), and
 // pictures and text boxes (DocxDrawing.cpp). Nothing outside wordproc/Docx*.cpp includes it.
 
+#include "wordproc/ReaderLimits.h"
 #include "wordproc/Template.h"
 
 #include <QByteArray>
@@ -31,9 +32,7 @@ constexpr qint64 kMaxElements = 1000000;
 // million), and all the pictures of a template together at most the second.
 constexpr qint64 kMaxPicturePixels = 40000000;
 constexpr qint64 kMaxAllPicturePixels = 120000000;
-// As in RTF: Word's own limits on cells in a row and stops in a paragraph, a few text boxes a letter.
-constexpr size_t kMaxCells = 63;
-constexpr size_t kMaxTabs = 64;
+// As in RTF: a few text boxes a letter.
 constexpr size_t kMaxTextBoxes = 64;
 constexpr int kMaxFieldDepth = 32;
 constexpr size_t kMaxSections = 64;

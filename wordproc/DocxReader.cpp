@@ -81,14 +81,7 @@ Template Reader::run() {
     finishStory(st);
 
     m_t.fileName = m_fileName;
-    // The paper must leave room to write on.
-    PageSetup& pg = m_t.page;
-    pg.widthTwips = clampTwips(pg.widthTwips, 1440, kMaxTwips);
-    pg.heightTwips = clampTwips(pg.heightTwips, 1440, kMaxTwips);
-    if (qint64(pg.leftTwips) + pg.rightTwips > pg.widthTwips - 720)
-        pg.leftTwips = pg.rightTwips = 360;
-    if (qint64(pg.topTwips) + pg.bottomTwips > pg.heightTwips - 720)
-        pg.topTwips = pg.bottomTwips = 360;
+    leaveRoomToWrite(m_t.page);
     return std::move(m_t);
 }
 

@@ -228,32 +228,39 @@ void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat&
     drawRule(painter, {x1 + right.space + right.half(), y0}, {x1 + right.space + right.half(), y1}, right);
 }
 
-// The rules of a table's cells, stroked on the cells' edges. Each stretch of edge between two cells is
-// ruled once, with the wider of their two rules; a row at the foot of a page closes with its own bottom
-// rule and the row that opens the next page with its top rule. Heading rows that Qt repeats at the top of
-// a page are ruled there too.
-void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& table, const QRectF& clip) {
+// A table cell's edges as Qt has laid it out, and its rules.
+struct CellBox {
+    QRectF rect;
+    Rules rules;
+};
+
+// The cells of a laid-out table, and the one over each of its rows and columns.
+struct CellBoxes {
+    int rows = 0, cols = 0;
+    std::vector<CellBox> boxes;
+    std::vector<int> cover;
+    bool ruled = false; // whether any cell has a rule
+    int at(int r, int c) const { return cover[size_t(r) * size_t(cols) + size_t(c)]; }
+};
+
+// Qt places a cell's text inside its padding and half of each rule's room: the cell's edges lie that far
+// out from its text.
+CellBoxes cellBoxes(const QTextDocument& doc, QTextTable& table) {
     const QAbstractTextDocumentLayout* layout = doc.documentLayout();
     const double scale = kLayoutDpi / 96.0;
-    const double pageHeight = doc.pageSize().height() > 0 ? doc.pageSize().height() : 0;
     const int rows = table.rows(), cols = table.columns();
-    struct Box {
-        QRectF rect; // the cell's edges
-        Rules rules;
-    };
-    std::vector<Box> boxes;
-    std::vector<int> cover(size_t(rows) * size_t(cols), -1); // the box over each row and column
-    const auto at = [&](int r, int c) { return cover[size_t(r) * size_t(cols) + size_t(c)]; };
-    const auto page = [&](double y) { return pageHeight > 0 ? pageAt(y, pageHeight) : 0; };
-    bool any = false;
+    CellBoxes cells;
+    cells.rows = rows;
+    cells.cols = cols;
+    cells.cover.assign(size_t(rows) * size_t(cols), -1);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
             const QTextTableCell cell = table.cellAt(r, c);
             if (cell.row() != r || cell.column() != c)
                 continue;
             const QTextTableCellFormat f = cell.format().toTableCellFormat();
-            Box box;
-            any = rulesOf(f, kCellRulesProperty, box.rules) || any;
+            CellBox box;
+            cells.ruled = rulesOf(f, kCellRulesProperty, box.rules) || cells.ruled;
             // Qt places a cell's text inside its padding and half of each rule's room.
             const QTextBlock first = cell.firstCursorPosition().block();
             const QRectF text = layout->blockBoundingRect(first);
@@ -265,14 +272,29 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
             box.rect.setBottom(bottom + (f.bottomPadding() + f.bottomBorder() / 2) * scale);
             for (int y = r; y < r + cell.rowSpan() && y < rows; ++y)
                 for (int x = c; x < c + cell.columnSpan() && x < cols; ++x)
-                    cover[size_t(y) * size_t(cols) + size_t(x)] = int(boxes.size());
-            boxes.push_back(box);
+                    cells.cover[size_t(y) * size_t(cols) + size_t(x)] = int(cells.boxes.size());
+            cells.boxes.push_back(box);
         }
-    if (!any)
-        return;
-    // Each row's top and bottom: a row ends where the next one starts, when that is on the same page.
+    return cells;
+}
+
+// Where a table's rows start and end, and its columns' left edges (and the last one's right edge).
+struct TableLines {
+    std::vector<double> top, bottom, x;
+};
+
+// False when no cell gives the table's left edge.
+bool tableLines(const CellBoxes& cells, double pageHeight, TableLines& lines) {
+    const int rows = cells.rows, cols = cells.cols;
+    const auto at = [&](int r, int c) { return cells.at(r, c); };
+    const std::vector<CellBox>& boxes = cells.boxes;
+    const auto page = [&](double y) { return pageHeight > 0 ? pageAt(y, pageHeight) : 0; };
     constexpr double unknown = std::numeric_limits<double>::max();
-    std::vector<double> top(size_t(rows), unknown), bottom(size_t(rows), -unknown);
+    // Each row's top and bottom: a row ends where the next one starts, when that is on the same page.
+    std::vector<double>& top = lines.top;
+    std::vector<double>& bottom = lines.bottom;
+    top.assign(size_t(rows), unknown);
+    bottom.assign(size_t(rows), -unknown);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
             if (const int b = at(r, c); b >= 0 && (r == 0 || at(r - 1, c) != b))
@@ -292,7 +314,8 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
     }
     // Each column's left edge, from the cells that start there (a column that no cell starts in lies
     // inside cells that span it, and has no edge of its own).
-    std::vector<double> x(size_t(cols) + 1, unknown);
+    std::vector<double>& x = lines.x;
+    x.assign(size_t(cols) + 1, unknown);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
             const int b = at(r, c);
@@ -306,8 +329,25 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
     for (size_t c = 1; c < x.size(); ++c)
         if (x[c] == unknown)
             x[c] = x[c - 1];
-    if (x[0] == unknown)
-        return;
+    return x[0] != unknown;
+}
+
+struct Segment {
+    QPointF a, b;
+    Rule rule;
+};
+
+// The rules to stroke, across and down; the first `headerRows` rows are the headings Qt repeats at the top
+// of a page.
+void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRows, double pageHeight,
+                  std::vector<Segment>& across, std::vector<Segment>& down) {
+    const int rows = cells.rows, cols = cells.cols;
+    const auto at = [&](int r, int c) { return cells.at(r, c); };
+    const std::vector<CellBox>& boxes = cells.boxes;
+    const std::vector<double>& top = lines.top;
+    const std::vector<double>& bottom = lines.bottom;
+    const std::vector<double>& x = lines.x;
+    const auto page = [&](double y) { return pageHeight > 0 ? pageAt(y, pageHeight) : 0; };
     const auto pick = [](const Rule& a, const Rule& b) {
         return b.style && (!a.style || b.width > a.width) ? b : a;
     };
@@ -315,17 +355,12 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
         return b >= 0 ? boxes[size_t(b)].rules[size_t(side)] : Rule{};
     };
     // Heading rows repeated on later pages: their first row, and how far down each page's copy lies.
-    const int headers = qMin(table.format().headerRowCount(), rows);
+    const int headers = qMin(headerRows, rows);
     const double headerHeight = headers > 0 && headers < rows ? top[size_t(headers)] - top[0] : 0;
     // The rows that open a page after the first: Qt sets the headings' copy just above them.
     const auto opensPage = [&](int r) {
         return r > 0 && r < rows && page(top[size_t(r)]) != page(top[size_t(r) - 1]);
     };
-    struct Segment {
-        QPointF a, b;
-        Rule rule;
-    };
-    std::vector<Segment> across, down;
     // Vertical rules, a row at a time; the half widths they take across, for the rules that meet them.
     std::vector<double> halfDown(size_t(rows) * size_t(cols + 1), 0);
     const auto edgesDown = [&](int r0, int r1, double shift) {
@@ -406,6 +441,22 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
             for (int h = 1; h < headers; ++h)
                 edgeAcross(h - 1, h, top[size_t(h)], shift);
         }
+}
+
+// The rules of a table's cells, stroked on the cells' edges. Each stretch of edge between two cells is
+// ruled once, with the wider of their two rules; a row at the foot of a page closes with its own bottom
+// rule and the row that opens the next page with its top rule. Heading rows that Qt repeats at the top of
+// a page are ruled there too.
+void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& table, const QRectF& clip) {
+    const double pageHeight = doc.pageSize().height() > 0 ? doc.pageSize().height() : 0;
+    const CellBoxes cells = cellBoxes(doc, table);
+    if (!cells.ruled)
+        return;
+    TableLines lines;
+    if (!tableLines(cells, pageHeight, lines))
+        return;
+    std::vector<Segment> across, down;
+    ruleSegments(cells, lines, table.format().headerRowCount(), pageHeight, across, down);
     for (const std::vector<Segment>* list : {&across, &down})
         for (const Segment& s : *list) {
             // A rule wholly beyond the clip is not drawn at all: a PDF viewer that snaps thin rules to its

@@ -6,6 +6,7 @@
 // borders (RtfTables.cpp). Nothing outside wordproc/Rtf*.cpp includes it.
 
 #include "errors/Failure.h"
+#include "wordproc/ReaderLimits.h"
 #include "wordproc/Template.h"
 #include "wordproc/WordErrors.h"
 
@@ -26,10 +27,6 @@ namespace wordproc::rtf {
 // recurses once per group.
 constexpr int kMaxDepth = 200;
 constexpr int kMaxWordLength = 32;
-// Word's own limits: a row holds at most 63 cells and a paragraph at most 64 tab stops. Beyond them a
-// file could make every stored row or paragraph as large as the whole file.
-constexpr size_t kMaxCells = 63;
-constexpr size_t kMaxTabs = 64;
 // Each text box is laid out as a document of its own for every letter; a letter has a few.
 constexpr size_t kMaxTextBoxes = 64;
 // Shapes are painted on every page of every letter; a letter draws a few dozen at most.

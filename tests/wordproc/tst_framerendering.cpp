@@ -1,0 +1,157 @@
+#include "Rendering.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace rendering;
+
+class TestFrameRendering : public QObject {
+    Q_OBJECT
+
+private slots:
+    void picturesBesideText() {
+        // A logo at the right of the header beside its address lines, one at the left of the body with
+        // the greeting beside it: the text flows around both and runs under neither.
+        const Shown s = show("logo.rtf");
+        QCOMPARE(s.copy.pictures.size(), size_t(2));
+        const PlacedPicture& head = s.copy.pictures.at(0);
+        const PlacedPicture& body = s.copy.pictures.at(1);
+        QVERIFY(head.page == -1 && body.page == 0);
+        QVERIFY(qAbs(head.rect.right() - twipsToLayout(12240 - 1440)) < 2);
+        QVERIFY(qAbs(head.rect.top() - twipsToLayout(720)) < 8);
+        QVERIFY(s.copy.header->documentLayout()->documentSize().height() < twipsToLayout(720));
+        QVERIFY(qAbs(body.rect.left() - twipsToLayout(1440)) < 2);
+        int beside = 0;
+        for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
+            const QRectF r = onSheet(s, b);
+            for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                const QTextLine line = b.layout()->lineAt(i);
+                if (line.textLength() == 0)
+                    continue;
+                const double top = r.top() + line.y();
+                const bool level = top < body.rect.bottom() && top + line.height() > body.rect.top();
+                const double x = r.left() + line.x();
+                QVERIFY2(level ? x >= body.rect.right() + twipsToLayout(180) - 1
+                               : qAbs(x - twipsToLayout(1440)) < 1,
+                         qPrintable(b.text()));
+                beside += level;
+            }
+        }
+        QVERIFY(beside >= 2);
+    }
+
+    void textBoxes() {
+        // A text box that LibreOffice saved as a shape with text, over the letter's first lines: its
+        // outline and white fill where the shape lies, its own paragraphs centred in it, its merge
+        // field filled from the record.
+        const auto t = std::make_shared<const Template>(
+            readTemplateFile(QStringLiteral(QM_SOURCE_DIR "/tests/wordproc/letters/textbox.rtf")));
+        QCOMPARE(t->textBoxes.size(), size_t(1));
+        const Floating& fl = t->floats.at(0);
+        QCOMPARE(QList<int>({fl.leftTwips, fl.topTwips, fl.widthTwips, fl.heightTwips, fl.lineTwips}),
+                 QList<int>({5760, 0, 3600, 1440, 20}));
+        QVERIFY(fl.fill == QColor(Qt::white) && fl.line == QColor(31, 52, 100));
+        Merger merger(t, DataSource::parse("\"Cust_Name\"\t\"Contact_Name\"\r\n\"Ann Buyer\"\t\"Dana "
+                                           "Seller\"\r\n",
+                                           "data.txt"));
+        Shown s{t, merger.next()};
+        QCOMPARE(s.copy.pictures.size(), size_t(1));
+        const PlacedPicture& box = s.copy.pictures.front();
+        QVERIFY(box.text && !box.behindText);
+        QCOMPARE(box.text->toPlainText().trimmed(), QStringLiteral("Spring Sale\nAsk for Dana Seller"));
+        const QRectF where(twipsToLayout(1440 + 5760), twipsToLayout(1440), twipsToLayout(3600),
+                           twipsToLayout(1440));
+        QVERIFY((box.rect.topLeft() - where.topLeft()).manhattanLength() < 2 &&
+                qAbs(box.rect.width() - where.width()) < 1 && qAbs(box.rect.height() - where.height()) < 1);
+
+        const auto drawn = record(s, 0);
+        int outline = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.color == QColor(31, 52, 100)) {
+                QCOMPARE(l.width, twipsToLayout(20));
+                QVERIFY(where.adjusted(-1, -1, 1, 1).contains(l.line.center()));
+                ++outline;
+            }
+        QCOMPARE(outline, 4);
+        bool filled = false;
+        for (const Recorder::Fill& f : drawn->fills)
+            filled =
+                filled || (f.color == QColor(Qt::white) && f.rect.toAlignedRect() == where.toAlignedRect());
+        QVERIFY(filled);
+        // Drawn after the letter's text, so that the box covers the line it lies over.
+        const auto under = drawn->textsStarting(QStringLiteral("We would"));
+        const auto title = drawn->textsStarting(QStringLiteral("Spring Sale"));
+        QVERIFY(under.size() == 1 && title.size() == 1);
+        const auto order = [&](const QString& start) {
+            for (size_t i = 0; i < drawn->texts.size(); ++i)
+                if (drawn->texts[i].text.startsWith(start))
+                    return int(i);
+            return -1;
+        };
+        QVERIFY(order(QStringLiteral("We would")) < order(QStringLiteral("Spring Sale")));
+        QVERIFY(where.contains(title.front().baseline));
+        const QRectF inside = where.adjusted(twipsToLayout(144), twipsToLayout(72), -twipsToLayout(144), 0);
+        QVERIFY(title.front().baseline.y() > inside.top());
+    }
+
+    // A frame Word placed on the page holds its text where it says, within a point, and the letter's
+    // text goes on below it, the frame's distance from the text away.
+    void framesAtTheirPlace() {
+        const Shown s =
+            showRtf("\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180\\fs28 Dealer name\\par "
+                    "\\pard\\pvpg\\phpg\\posx2160\\posy1440\\absw4320\\dxfrtext180 Main Street\\par "
+                    "\\pard\\pvpg\\phpg\\posx7920\\posy720\\absw2880\\absh-720 Form 7\\par "
+                    "\\pard Customer\\par ");
+        QCOMPARE(s.copy.pageCount(), 1);
+        QCOMPARE(s.copy.pictures.size(), size_t(2));
+        const PlacedPicture& dealer = s.copy.pictures.at(0);
+        const PlacedPicture& form = s.copy.pictures.at(1);
+        const double point = twipsToLayout(20);
+        QVERIFY(dealer.text && form.text && dealer.page == 0);
+        QVERIFY(!dealer.fill.isValid() && !dealer.line.isValid());
+        QVERIFY2(
+            (dealer.rect.topLeft() - QPointF(twipsToLayout(2160), twipsToLayout(1440))).manhattanLength() <
+                point,
+            qPrintable(QStringLiteral("%1,%2").arg(dealer.rect.x()).arg(dealer.rect.y())));
+        QVERIFY(qAbs(dealer.rect.width() - twipsToLayout(4320)) < point);
+        QVERIFY((form.rect.topLeft() - QPointF(twipsToLayout(7920), twipsToLayout(720))).manhattanLength() <
+                point);
+        QVERIFY(qAbs(form.rect.height() - twipsToLayout(720)) < point);
+        // The text is drawn in the frames: its first line's left edge at the frame's, its baseline one
+        // ascent below the frame's top.
+        const auto drawn = record(s, 0);
+        const auto name = drawn->textsStarting(QStringLiteral("Dealer name"));
+        QCOMPARE(name.size(), size_t(1));
+        QVERIFY(qAbs(name.front().baseline.x() - twipsToLayout(2160)) < point);
+        QVERIFY(name.front().baseline.y() > twipsToLayout(1440) &&
+                name.front().baseline.y() < twipsToLayout(1440 + 400));
+        QVERIFY(drawn->textsStarting(QStringLiteral("Form 7")).front().baseline.y() <
+                twipsToLayout(720 + 400));
+        // Nothing is drawn round them; the letter's text starts below the two lines and the distance.
+        for (const Recorder::Line& l : drawn->lines)
+            QVERIFY(!dealer.rect.adjusted(-2, -2, 2, 2).contains(l.line.center()));
+        const double customer = baselineOf(*drawn, QStringLiteral("Customer"));
+        const double below =
+            dealer.rect.top() + dealer.text->documentLayout()->documentSize().height() + twipsToLayout(180);
+        QVERIFY2(customer > below && customer < below + twipsToLayout(300),
+                 qPrintable(QStringLiteral("%1 %2").arg(customer).arg(below)));
+    }
+
+    // A form of frames that runs on to a second page starts on the first: the frames' empty opening
+    // line does not push the text to a page of its own.
+    void framedFormStartsOnTheFirstPage() {
+        QByteArray body = "\\pard\\pvpg\\phpg\\posx7920\\posy720\\absw2880 Form 7\\par ";
+        for (int i = 0; i < 70; ++i)
+            body += "\\pard Field " + QByteArray::number(i) + ": ______\\par ";
+        const Shown s = showRtf(body);
+        QCOMPARE(s.copy.pageCount(), 2);
+        const auto drawn = record(s, 0);
+        QCOMPARE(drawn->textsStarting(QStringLiteral("Form 7")).size(), size_t(1));
+        const double first = baselineOf(*drawn, QStringLiteral("Field 0:"));
+        QVERIFY(first > twipsToLayout(1440) && first < twipsToLayout(1440 + 400));
+        QVERIFY(baselineOf(*record(s, 1), QStringLiteral("Field 69:")) > 0);
+    }
+};
+
+QTEST_MAIN(TestFrameRendering)
+#include "tst_framerendering.moc"

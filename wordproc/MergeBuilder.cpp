@@ -1,0 +1,260 @@
+#include "wordproc/MergeBuilder.h"
+
+#include "errors/Failure.h"
+#include "wordproc/Metafile.h"
+#include "wordproc/WordErrors.h"
+
+#include <QLocale>
+#include <QUrl>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+namespace wordproc {
+
+void Merger::Builder::end() {
+    flush();
+    m_cursor.endEditBlock();
+}
+
+void Merger::Builder::story(const Story& s, Cursor& c) {
+    // Empty paragraphs that only follow a closing table take no room: a label sheet that fills its
+    // page must not spill an empty line onto a page of its own.
+    size_t end = s.blocks.size();
+    while (end > 0 && isEmptyParagraph(s.blocks[end - 1]))
+        --end;
+    if (end == 0 || !std::holds_alternative<Table>(s.blocks[end - 1]))
+        end = s.blocks.size();
+    // Qt gives a frame's first block no space above it. Where the first paragraph needs some (its
+    // space before, or room for a picture above it) an empty block of no height comes first.
+    const Paragraph* first = end > 0 ? std::get_if<Paragraph>(&s.blocks.front()) : nullptr;
+    if (m_flow.fresh && m_cursor.position() == 0 && first &&
+        (first->format.beforeTwips > 0 || !m.m_t->floats.empty())) {
+        makeBlockEmptyOfHeight();
+        m_flow.fresh = false;
+    }
+    m_blockStarts.clear();
+    for (size_t i = 0; i < end; ++i) {
+        m_blockStarts.push_back(nextBlock());
+        if (const Paragraph* p = std::get_if<Paragraph>(&s.blocks[i]))
+            paragraph(m_cursor, *p, c, m_flow,
+                      i + 1 < end ? std::get_if<Paragraph>(&s.blocks[i + 1]) : nullptr);
+        else
+            table(std::get<Table>(s.blocks[i]), c);
+    }
+    if (end < s.blocks.size() || (end > 0 && std::holds_alternative<Table>(s.blocks[end - 1])))
+        makeBlockEmptyOfHeight();
+}
+
+void Merger::Builder::makeBlockEmptyOfHeight() {
+    QTextBlockFormat none;
+    none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    QTextCharFormat tiny;
+    tiny.setFontPointSize(1);
+    m_cursor.setBlockFormat(none);
+    m_cursor.setBlockCharFormat(tiny);
+}
+
+bool Merger::Builder::isEmptyParagraph(const Block& b) {
+    const Paragraph* p = std::get_if<Paragraph>(&b);
+    return p && p->runs.empty() && !p->format.pageBreakBefore;
+}
+
+bool Merger::Builder::sameBorders(const Paragraph* a, const Paragraph* b) {
+    return a && b && anyVisible(a->format.borders) && a->format.borders == b->format.borders;
+}
+
+void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow,
+                                const Paragraph* next) {
+    auto it = m.m_blockFormats.find(&p);
+    if (it == m.m_blockFormats.end())
+        it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;
+    QTextBlockFormat f = it->second;
+    // Space after a paragraph and space before the next add up in the common word processors; Qt
+    // would take the larger of the two.
+    f.setTopMargin(twipsToLogical(p.format.beforeTwips + flow.afterTwips));
+    setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next));
+    if (m_table && &flow == &m_flow) {
+        // Qt lays an empty block straight after a table behind the table, where it takes no room:
+        // an empty paragraph there goes into a block of its own after it.
+        if (p.runs.empty() && flow.fresh)
+            flow.fresh = false;
+        // Qt gives the block after a table no space above it; the table keeps that space below.
+        QTextTableFormat tf = m_table->format();
+        tf.setBottomMargin(f.topMargin());
+        m_table->setFormat(tf);
+        m_table = nullptr;
+    }
+    if (p.format.pageBreakBefore && !flow.fresh)
+        // A new page drops the space after the paragraph before the break, and keeps the space
+        // before this one, as LibreOffice sets it.
+        f.setTopMargin(twipsToLogical(p.format.beforeTwips));
+    if (m_breakNext && &flow == &m_flow) {
+        f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        f.setTopMargin(twipsToLogical(p.format.beforeTwips));
+        m_breakNext = false;
+    }
+    if (m_lowered && &flow == &m_flow) {
+        // Only the first page's lowered start comes before it: no page of its own.
+        f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        m_lowered = false;
+    }
+    const QTextCharFormat& mark = m.m_charFormats[size_t(p.markFormat)];
+    if (flow.fresh && cur.position() == 0 && p.format.pageBreakBefore) {
+        // A break before the very first paragraph would leave an empty first page.
+        f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+        cur.setBlockFormat(f);
+        cur.setBlockCharFormat(mark);
+    } else if (flow.fresh) {
+        cur.setBlockFormat(f);
+        cur.setBlockCharFormat(mark);
+    } else {
+        cur.insertBlock(f, mark);
+    }
+    flow = Flow{false, p.format.afterTwips, &p};
+    const QTextBlock start = cur.block();
+    runs(cur, p.runs, c);
+    flush();
+    setExactLineHeights(start, cur.block());
+}
+
+void Merger::Builder::text(QTextCursor& cur, const QString& s, int format, const Cursor& c) {
+    if (c.exhausted || s.isEmpty())
+        return;
+    if (m_pendingCursor != &cur || m_pendingFormat != format)
+        flush();
+    m_pendingCursor = &cur;
+    m_pendingFormat = format;
+    m_pending += s;
+}
+
+void Merger::Builder::flush() {
+    if (m_pendingCursor && !m_pending.isEmpty())
+        m_pendingCursor->insertText(m_pending, m.m_charFormats[size_t(m_pendingFormat)]);
+    m_pending.clear();
+    m_pendingCursor = nullptr;
+    m_pendingFormat = -1;
+}
+
+void Merger::Builder::runs(QTextCursor& cur, const std::vector<Run>& list, Cursor& c) {
+    for (const Run& r : list) {
+        switch (r.kind) {
+        case Run::Text:
+            text(cur, r.text, r.format, c);
+            break;
+        case Run::Tab:
+            text(cur, QStringLiteral("\t"), r.format, c);
+            break;
+        case Run::LineBreak:
+            text(cur, QString(QChar::LineSeparator), r.format, c);
+            break;
+        case Run::Picture:
+            picture(cur, r, c);
+            break;
+        case Run::Field:
+            field(cur, r, c);
+            break;
+        case Run::Floating:
+            if (!c.exhausted && r.index >= 0 && size_t(r.index) < m.m_t->floats.size()) {
+                const Floating& fl = m.m_t->floats[size_t(r.index)];
+                flush();
+                // A picture that opens its paragraph and leaves room beside it has the text flow
+                // around it.
+                if (besideText(fl) && cur.block().length() == 1 && !cur.currentTable())
+                    keepClear(cur, fl);
+                m_anchors.push_back(Anchor{cur.block().blockNumber(), r.index, c.record});
+            }
+            break;
+        case Run::Note:
+            if (m_collectNotes && !c.exhausted && r.index >= 0 && size_t(r.index) < m.m_t->notes.size()) {
+                flush();
+                // The text that follows is inserted at the cursor's place, which stays before it.
+                QTextCursor at = cur;
+                at.setKeepPositionOnInsert(true);
+                m_noteRefs.push_back(NoteRef{at, r.index, c.record});
+            }
+            break;
+        }
+    }
+}
+
+void Merger::Builder::picture(QTextCursor& cur, const Run& r, const Cursor& c) {
+    if (c.exhausted || r.index < 0 || size_t(r.index) >= m.m_t->pictures.size())
+        return;
+    const Picture& pic = m.m_t->pictures[size_t(r.index)];
+    flush();
+    const QString name = QStringLiteral("qm-picture-%1").arg(r.index);
+    if (m_pictures.insert(r.index).second)
+        m_doc.addResource(QTextDocument::ImageResource, QUrl(name),
+                          QVariant(m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips),
+                                                                  twipsToLayout(pic.heightTwips)))));
+    QTextImageFormat f;
+    f.merge(m.m_charFormats[size_t(r.format)]);
+    f.setName(name);
+    f.setWidth(twipsToLogical(pic.widthTwips));
+    f.setHeight(twipsToLogical(pic.heightTwips));
+    cur.insertImage(f);
+}
+
+int Merger::Builder::valueFormat(const Field& f) const {
+    if (f.mergeFormat)
+        for (const Run& r : f.result)
+            if (r.kind == Run::Text)
+                return r.format;
+    return f.codeFormat;
+}
+
+void Merger::Builder::field(QTextCursor& cur, const Run& r, Cursor& c) {
+    if (r.index < 0 || size_t(r.index) >= m.m_t->fields.size())
+        return;
+    const Field& f = m.m_t->fields[size_t(r.index)];
+    const bool merging = m.m_data != nullptr;
+    switch (f.kind) {
+    case Field::Merge: {
+        if (!merging) {
+            runs(cur, f.result, c);
+            return;
+        }
+        const QString value =
+            applyCaseSwitches(m.m_data->value(c.record, m.m_columns[size_t(r.index)]), f.caseSwitches);
+        if (!value.isEmpty())
+            text(cur, f.before + value + f.after, valueFormat(f), c);
+        return;
+    }
+    case Field::Next:
+        if (merging && !c.exhausted) {
+            ++c.record;
+            if (c.record >= m.m_data->recordCount()) {
+                c.record = m.m_data->recordCount() - 1;
+                c.exhausted = true;
+            }
+        }
+        return;
+    case Field::Date:
+        text(cur, formatDatePicture(m.m_now, f.datePicture), valueFormat(f), c);
+        return;
+    case Field::Page:
+    case Field::NumPages: {
+        if (c.exhausted)
+            return;
+        // The stored number stands until the pages are known; the painting sets each page's own.
+        QString shown;
+        for (const Run& run : f.result)
+            if (run.kind == Run::Text)
+                shown += run.text;
+        shown = shown.trimmed();
+        flush();
+        QTextCharFormat format = m.m_charFormats[size_t(valueFormat(f))];
+        format.setProperty(kPageFieldProperty, f.kind == Field::Page ? 1 : 2);
+        cur.insertText(shown.isEmpty() ? QStringLiteral("1") : shown, format);
+        m_pageFields = true;
+        return;
+    }
+    case Field::Other:
+        runs(cur, f.result, c);
+        return;
+    }
+}
+
+} // namespace wordproc

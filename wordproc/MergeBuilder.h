@@ -1,0 +1,210 @@
+#pragma once
+
+// The merger's insides, shared by its files: the builder that writes stories into one QTextDocument,
+// with its stories, paragraphs, runs, fields and pictures (MergeBuilder.cpp), tables (MergeTables.cpp),
+// page breaks (MergePageBreaks.cpp), footnotes and endnotes (MergeNotes.cpp) and floating pictures and
+// text boxes (MergeFloating.cpp). Nothing outside wordproc/Merge*.cpp includes it.
+
+#include "wordproc/Merge.h"
+#include "wordproc/MergeFormats.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <array>
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace wordproc {
+
+struct Merger::Cursor {
+    int record = 0;
+    bool exhausted = false; // a NEXT found no further record: the rest of the copy stays blank
+};
+
+// Writes stories into one QTextDocument.
+class Merger::Builder {
+    // Tables whose rows have a set height or whose cells set their text lower than the top: their
+    // cells, with the padding the template gives them (Qt's units), to be fitted once laid out.
+    struct SizedCell {
+        int row, column, rows;
+        Cell::VAlign align;
+        double top, bottom;
+    };
+    struct SizedTable {
+        QTextTable* table;
+        const Table* source;
+        std::vector<SizedCell> cells;
+    };
+    // Where a table's cell lies: its columns, and the rows a cell merged down the column spans.
+    struct Place {
+        int row, column, rows, columns;
+        const Cell* cell;
+    };
+    // Where the notes' references stand; the cursors follow the text as it changes.
+    struct NoteRef {
+        QTextCursor at;
+        int note;
+        int record;
+    };
+
+public:
+    Builder(Merger& merger, QTextDocument& doc) : m(merger), m_doc(doc), m_cursor(&doc) {}
+
+    // The number of the block the next story's text starts in.
+    int nextBlock() const { return m_doc.blockCount() - (m_flow.fresh ? 1 : 0); }
+
+    // Changes are batched into one edit, so that Qt lays the text out once, not after every run.
+    void begin() { m_cursor.beginEditBlock(); }
+    void end();
+
+    void story(const Story& s, Cursor& c);
+
+    // The cursor's block takes no room: a line of no height in a 1-point font.
+    void makeBlockEmptyOfHeight();
+
+    static bool isEmptyParagraph(const Block& b);
+
+    // Gives rows with a set height their height, and sets the text of cells that ask for it in their
+    // middle or at their foot, once the text is in and laid out: Qt knows neither.
+    void finish();
+
+    // Qt's table lengths are in 96-dpi units; the layout's in its device's pixels.
+    static constexpr double kQtScale = kLayoutDpi / 96.0;
+
+    template <typename PageOf>
+    void fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st, const PageOf& page);
+
+    bool hasPageFields() const { return m_pageFields; }
+
+    // Notes' references in the stories to come are kept, for endnotes() and placeNotes().
+    void collectNotes() { m_collectNotes = true; }
+
+    // The endnotes referred to so far, after the text, from a new page on, as LibreOffice prints them;
+    // each merges the record in force at its reference.
+    void endnotes();
+
+    // Sets the footnotes at the foot of the pages their references fall on, and keeps the body clear of
+    // them: the lines that would run into the notes go on to the next page, the paragraph split there.
+    // Notes taller than most of a page run on to the next page, at worst onto one of their own.
+    void placeNotes(std::vector<std::vector<NoteSlice>>& out, double pageHeight);
+
+    // The page of the document that the story's block `index` starts on, as the last story() laid it
+    // out in pages of `pageHeight`.
+    int pageOfStoryBlock(size_t index, double pageHeight) const;
+
+    // The story's first page starts `height` layout pixels lower than the others: an empty line of that
+    // height comes first.
+    void startLower(double height);
+
+    // Whether text flows beside a floating picture: where it is to and there is an inch of room.
+    bool besideText(const Floating& fl) const;
+
+    // Keeps the lines clear of a picture with an empty floating frame that covers it; the picture is
+    // painted over that place. `cur`, at the start of an empty paragraph, goes on after it.
+    void keepClear(QTextCursor& cur, const Floating& fl);
+
+    // A paragraph that the text runs on to a new page starts at the page's top, without its space
+    // before, as in the common word processors; Qt keeps the space. Qt knows neither widows and orphans
+    // nor paragraphs kept with the next one: the pages are broken again here where they ask for it.
+    void dropSpaceAtPageTops(double pageHeight);
+
+    // A paragraph that runs over a page's end leaves at least two lines on the page and takes at least
+    // two on to the next, as in the common word processors: where it would leave one it starts on the
+    // next page, where it would take one it takes the line before as well, in a block of its own.
+    template <typename LineTop, typename StartPage>
+    void keepWidowsAndOrphans(const QTextBlock& b, double pageHeight, const LineTop& lineTop,
+                              bool belowPageTop, const StartPage& startPage);
+
+    // Lays out a text box's text with the record in force at its anchor, to be painted in its box.
+    void textBox(PlacedPicture& placed, const Floating& fl, int record);
+
+    // Places the pictures anchored in this document, whose top lies `origin` below the sheet's top and
+    // whose pages are `pageHeight` tall (0: a header or footer, on every page). Text that must not run
+    // under a picture starts below it.
+    void placeFloats(std::vector<PlacedPicture>& out, double origin, double pageHeight,
+                     const QTextDocument* band = nullptr);
+
+private:
+    // The page of the document that the text at `at` lies on.
+    int pageOf(const QTextCursor& at, double pageHeight) const;
+
+    // The notes of `refs`, one after the other, as wide as the body.
+    std::shared_ptr<QTextDocument> layNotes(const std::vector<const NoteRef*>& refs);
+
+    // The foot of the last line of `doc` that ends between `from` and `to`; failing that the foot of the
+    // first line below `from`, so that each page takes at least a line; `from` when there is none.
+    static double lineEndBefore(const QTextDocument& doc, double from, double to);
+
+    // A new empty page at the end of the document, for notes that run on past the text.
+    void addEmptyPage();
+
+    // Moves the first line of page `page` that reaches below `limit` (document coordinates) on to the
+    // next page, with what follows it; false when there is none, or it cannot move: it opens its page,
+    // or it lies in a table that started on a page before.
+    bool moveOn(int page, double limit, double pageHeight);
+
+    // Where the paragraphs of one flow (the story, a table cell) stand.
+    struct Flow {
+        bool fresh = true; // the flow's empty first block takes the next paragraph
+        int afterTwips = 0;
+        const Paragraph* previous = nullptr;
+    };
+
+    static bool sameBorders(const Paragraph* a, const Paragraph* b);
+
+    void paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow, const Paragraph* next);
+
+    // Text of one format is gathered and inserted at once: fewer, longer insertions lay out faster.
+    void text(QTextCursor& cur, const QString& s, int format, const Cursor& c);
+
+    void flush();
+
+    void runs(QTextCursor& cur, const std::vector<Run>& list, Cursor& c);
+
+    void picture(QTextCursor& cur, const Run& r, const Cursor& c);
+
+    // The format a field's value takes: the stored result's with MERGEFORMAT, else the field code's.
+    int valueFormat(const Field& f) const;
+
+    void field(QTextCursor& cur, const Run& r, Cursor& c);
+
+    // The padding of a cell in twips, on its own or from its row: left, top, right, bottom.
+    static std::array<int, 4> cellPadding(const Row& row, const Cell& cell);
+
+    void table(const Table& t, Cursor& c);
+    // Where each of the table's cells lies among the `columns` edges.
+    static std::vector<Place> placeCells(const Table& t, const std::vector<int>& columns);
+    // Fills the cells with their paragraphs and gives them their padding, rules and shading; the cells
+    // that are to be fitted once laid out are returned.
+    SizedTable fillCells(QTextTable* qt, const Table& t, const std::vector<Place>& places, Cursor& c);
+
+    Merger& m;
+    QTextDocument& m_doc;
+    QTextCursor m_cursor;
+    Flow m_flow;
+    QTextTable* m_table = nullptr; // the table just closed, until the paragraph after it
+    struct Anchor {
+        int block;  // the anchor's block
+        int index;  // the float
+        int record; // the record in force there, for a text box's fields
+    };
+    std::vector<Anchor> m_anchors;
+    bool m_pageFields = false;
+    bool m_lowered = false;         // startLower() gave the first page's empty first line
+    std::vector<int> m_blockStarts; // per block of the last story: the document block it starts in
+    QString m_pending;
+    int m_pendingFormat = -1;
+    QTextCursor* m_pendingCursor = nullptr;
+    std::set<int> m_pictures;
+    std::vector<SizedTable> m_sized;
+    bool m_collectNotes = false;
+    bool m_breakNext = false; // the next paragraph of the story starts a new page
+    std::vector<NoteRef> m_noteRefs;
+    std::vector<int> m_splits; // blocks that placeNotes() split off, in order
+};
+
+} // namespace wordproc

@@ -1,0 +1,141 @@
+#include "errors/Failure.h"
+#include "wordproc/MergeBuilder.h"
+#include "wordproc/Metafile.h"
+#include "wordproc/WordErrors.h"
+
+#include <QLocale>
+#include <QUrl>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+namespace wordproc {
+
+void Merger::Builder::endnotes() {
+    bool first = true;
+    for (const NoteRef& ref : m_noteRefs) {
+        const Note& note = m.m_t->notes[size_t(ref.note)];
+        if (!note.endnote || note.text.empty())
+            continue;
+        m_breakNext = first;
+        first = false;
+        Cursor c{ref.record, false};
+        story(note.text, c);
+    }
+    m_breakNext = false;
+}
+
+void Merger::Builder::placeNotes(std::vector<std::vector<NoteSlice>>& out, double pageHeight) {
+    if (std::none_of(m_noteRefs.begin(), m_noteRefs.end(),
+                     [&](const NoteRef& r) { return !m.m_t->notes[size_t(r.note)].endnote; }))
+        return;
+    const double above = twipsToLayout(kNoteAreaTwips);
+    // The notes leave at least a quarter of the page to the body, as LibreOffice's do.
+    const double most = qMax(pageHeight * 0.75 - above, twipsToLayout(240));
+    std::vector<NoteSlice> carry;
+    constexpr int kMaxNotePages = 20000;
+    for (int p = 0; p < kMaxNotePages; ++p) {
+        if (p >= m_doc.pageCount()) {
+            if (carry.empty())
+                break;
+            addEmptyPage();
+        }
+        std::vector<NoteSlice> slices, rest;
+        // Moving text on takes its references along: the notes are laid out again, a few times at most,
+        // and the last time nothing moves, so that no note prints on two pages.
+        constexpr int kAttempts = 4;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            slices = carry;
+            rest.clear();
+            std::vector<const NoteRef*> here;
+            for (const NoteRef& r : m_noteRefs)
+                if (!m.m_t->notes[size_t(r.note)].endnote && pageOf(r.at, pageHeight) == p)
+                    here.push_back(&r);
+            if (!here.empty()) {
+                auto doc = layNotes(here);
+                const double h = doc->documentLayout()->documentSize().height();
+                if (h > 0)
+                    slices.push_back(NoteSlice{std::move(doc), 0, h});
+            }
+            if (slices.empty())
+                break;
+            double room = most;
+            for (size_t i = 0; i < slices.size(); ++i) {
+                NoteSlice& s = slices[i];
+                if (s.to - s.from <= room) {
+                    room -= s.to - s.from;
+                    continue;
+                }
+                const double cut = lineEndBefore(*s.text, s.from, s.from + room);
+                if (cut > s.from) {
+                    rest.push_back(NoteSlice{s.text, cut, s.to});
+                    s.to = cut;
+                    ++i;
+                }
+                rest.insert(rest.end(), slices.begin() + qsizetype(i), slices.end());
+                slices.erase(slices.begin() + qsizetype(i), slices.end());
+                break;
+            }
+            double height = above;
+            for (const NoteSlice& s : slices)
+                height += s.to - s.from;
+            if (attempt + 1 == kAttempts || !moveOn(p, (p + 1) * pageHeight - height, pageHeight))
+                break;
+        }
+        if (!slices.empty()) {
+            out.resize(size_t(p) + 1);
+            out[size_t(p)] = std::move(slices);
+        }
+        carry = std::move(rest);
+    }
+}
+
+int Merger::Builder::pageOfStoryBlock(size_t index, double pageHeight) const {
+    if (index >= m_blockStarts.size())
+        return m_doc.pageCount();
+    int number = m_blockStarts[index];
+    for (int split : m_splits)
+        if (split <= number)
+            ++number;
+    const QTextBlock b = m_doc.findBlockByNumber(number);
+    if (!b.isValid())
+        return m_doc.pageCount();
+    const QTextLayout* lines = b.layout();
+    const double y = m_doc.documentLayout()->blockBoundingRect(b).top() +
+                     (lines && lines->lineCount() > 0 ? lines->lineAt(0).y() : 0.0);
+    return pageAt(y, pageHeight);
+}
+
+std::shared_ptr<QTextDocument> Merger::Builder::layNotes(const std::vector<const NoteRef*>& refs) {
+    std::shared_ptr<QTextDocument> doc = newBandDocument(m.m_t->page, m.m_t->defaultFamily);
+    Builder b(m, *doc);
+    b.begin();
+    for (const NoteRef* r : refs) {
+        Cursor c{r->record, false};
+        b.story(m.m_t->notes[size_t(r->note)].text, c);
+    }
+    b.end();
+    b.finish();
+    return doc;
+}
+
+double Merger::Builder::lineEndBefore(const QTextDocument& doc, double from, double to) {
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    double best = from, first = std::numeric_limits<double>::max();
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const double top = layout->blockBoundingRect(b).top();
+        const QTextLayout* lines = b.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const double foot = top + lines->lineAt(i).y() + lines->lineAt(i).height();
+            if (foot <= from + 0.5)
+                continue;
+            first = qMin(first, foot);
+            if (foot <= to + 0.5)
+                best = qMax(best, foot);
+        }
+    }
+    return best > from ? best : first < std::numeric_limits<double>::max() ? first : from;
+}
+
+} // namespace wordproc

@@ -1,0 +1,227 @@
+#include "errors/Failure.h"
+#include "wordproc/MergeBuilder.h"
+#include "wordproc/Metafile.h"
+#include "wordproc/WordErrors.h"
+
+#include <QLocale>
+#include <QUrl>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+namespace wordproc {
+
+void Merger::Builder::startLower(double height) {
+    QTextBlockFormat lower;
+    lower.setLineHeight(height * 96.0 / kLayoutDpi, QTextBlockFormat::FixedHeight);
+    QTextCharFormat tiny;
+    tiny.setFontPointSize(1);
+    m_cursor.setBlockFormat(lower);
+    m_cursor.setBlockCharFormat(tiny);
+    m_flow.fresh = false;
+    m_lowered = true;
+}
+
+void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
+    if (m_doc.pageCount() <= 1)
+        return;
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    const QTextFrame* root = m_doc.rootFrame();
+    const auto lineTop = [&](const QTextBlock& b, int line) {
+        return line >= 0 && line < b.layout()->lineCount() ? lineRoomTop(b, line)
+                                                           : layout->blockBoundingRect(b).top();
+    };
+    // The page of a block's first or last line: a line that does not fit moves on to the next page.
+    const auto pageOf = [&](const QTextBlock& b, bool last) {
+        return pageAt(lineTop(b, last ? b.layout()->lineCount() - 1 : 0), pageHeight);
+    };
+    const auto inRoot = [&](const QTextBlock& b) {
+        return b.isValid() && QTextCursor(b).currentFrame() == root;
+    };
+    const auto keep = [](const QTextBlock& b) { return b.blockFormat().intProperty(kKeepProperty); };
+    // A picture's line may be taller than a page: its paragraph breaks where Qt breaks it.
+    const auto holdsPicture = [](const QTextBlock& b) {
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                return true;
+        return false;
+    };
+    // Whether text of the page stands above the block: else moving it on would only leave a page empty.
+    const auto belowPageTop = [&](const QTextBlock& b) {
+        const QTextBlock before = b.previous();
+        return before.isValid() && pageOf(before, true) == pageOf(b, false);
+    };
+    // Nor does the space after the paragraph before a page's first reach over to that page.
+    const auto dropSpaceBefore = [&](const QTextBlock& b) {
+        if (inRoot(b.previous()) && b.previous().blockFormat().bottomMargin() > 0) {
+            QTextBlockFormat f = b.previous().blockFormat();
+            f.setBottomMargin(0);
+            QTextCursor(b.previous()).setBlockFormat(f);
+        }
+    };
+    // The block starts a new page, without the space above it.
+    const auto startPage = [&](const QTextBlock& b) {
+        dropSpaceBefore(b);
+        QTextBlockFormat f = b.blockFormat();
+        f.setTopMargin(0);
+        f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        QTextCursor(b).setBlockFormat(f);
+    };
+    int page = 0;
+    int moves = 0; // paragraphs moved on with the next one, no more than there are blocks
+    // The layout follows each change as far as the next question about a position needs it.
+    for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+        // A paragraph kept with the next one goes on to the next one's page, with those before it
+        // kept with it, unless they fill a page of their own.
+        if (inRoot(b) && inRoot(b.previous()) && (keep(b.previous()) & kKeepWithNext) &&
+            pageOf(b, false) > pageOf(b.previous(), true) && moves < m_doc.blockCount()) {
+            QTextBlock chain = b.previous();
+            while (inRoot(chain.previous()) && (keep(chain.previous()) & kKeepWithNext) &&
+                   pageOf(chain.previous(), true) == pageOf(chain, false))
+                chain = chain.previous();
+            if (belowPageTop(chain)) {
+                ++moves;
+                startPage(chain);
+                b = chain;
+                page = pageOf(b, true);
+                continue;
+            }
+        }
+        if (!inRoot(b)) {
+            // A table's rows fill the page too: the paragraph after a table that ran on to a new
+            // page does not start that page.
+            page = qMax(page, pageOf(b, true));
+            continue;
+        }
+        if (pageOf(b, false) > page) {
+            // Whether the text ran on to the new page or a break put it there, the paragraph stays
+            // on it: without the space above it might fit at the foot of the page before, where it
+            // did not fit with it. A break keeps the space, as LibreOffice sets it.
+            if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+                dropSpaceBefore(b);
+            else
+                startPage(b);
+        }
+        if ((keep(b) & kWidowControl) && pageOf(b, false) < pageOf(b, true) && !holdsPicture(b))
+            keepWidowsAndOrphans(b, pageHeight, lineTop, belowPageTop(b), startPage);
+        // Pages only go on: an empty line of no height that opens the document stands a little
+        // above its top, and must not make the first paragraph start a page of its own.
+        page = qMax(page, pageOf(b, true));
+    }
+}
+
+template <typename LineTop, typename StartPage>
+void Merger::Builder::keepWidowsAndOrphans(const QTextBlock& b, double pageHeight, const LineTop& lineTop,
+                                           bool belowPageTop, const StartPage& startPage) {
+    const int n = b.layout()->lineCount();
+    std::vector<int> pages(size_t(n), 0);
+    for (int i = 0; i < n; ++i)
+        pages[size_t(i)] = pageAt(lineTop(b, i), pageHeight);
+    const auto linesOn = [&](int page) { return int(std::count(pages.begin(), pages.end(), page)); };
+    if (linesOn(pages.front()) < 2) {
+        if (belowPageTop)
+            startPage(b);
+        return;
+    }
+    const int last = pages.back();
+    if (linesOn(last) >= 2)
+        return;
+    const int cut = n - 2; // the line to go on with the last one
+    const int left = linesOn(pages[size_t(cut)]) - 1;
+    if (left < (pages[size_t(cut)] == pages.front() ? 2 : 1)) {
+        if (belowPageTop)
+            startPage(b);
+        return;
+    }
+    const QTextBlockFormat format = b.blockFormat();
+    const bool justified = format.alignment() & Qt::AlignJustify;
+    QTextCursor at(b);
+    at.setPosition(b.position() + b.layout()->lineAt(cut).textStart());
+    QTextBlockFormat rest = format;
+    rest.setTextIndent(0);
+    rest.setTopMargin(0);
+    rest.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    at.insertBlock(rest, b.charFormat());
+    QTextBlockFormat head = format;
+    head.setBottomMargin(0);
+    QTextCursor(b).setBlockFormat(head);
+    // The first part's last line was not the paragraph's last: it stays justified.
+    if (justified)
+        b.layout()->setFlags(Qt::TextJustificationForced);
+    for (int& start : m_blockStarts)
+        if (start > b.blockNumber())
+            ++start;
+}
+
+int Merger::Builder::pageOf(const QTextCursor& at, double pageHeight) const {
+    const QTextBlock b = at.block();
+    const QTextLine line = b.layout()->lineForTextPosition(at.position() - b.position());
+    const double y = m_doc.documentLayout()->blockBoundingRect(b).top() + (line.isValid() ? line.y() : 0);
+    return pageAt(y, pageHeight);
+}
+
+void Merger::Builder::addEmptyPage() {
+    QTextCursor end(&m_doc);
+    end.movePosition(QTextCursor::End);
+    QTextBlockFormat f;
+    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    // A line of no height would not make the page count.
+    f.setLineHeight(1, QTextBlockFormat::FixedHeight);
+    QTextCharFormat tiny;
+    tiny.setFontPointSize(1);
+    end.insertBlock(f, tiny);
+}
+
+bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    const double pageTop = page * pageHeight;
+    for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+        const QRectF rect = layout->blockBoundingRect(b);
+        if (rect.bottom() <= limit + 0.5)
+            continue;
+        const QTextLayout* lines = b.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = rect.top() + line.y();
+            const int on = pageAt(top, pageHeight);
+            if (on < page || top + line.height() <= limit + 0.5)
+                continue;
+            if (on > page || top - pageTop < 1)
+                return false;
+            if (QTextTable* table = QTextCursor(b).currentTable()) {
+                const double tableTop = layout->frameBoundingRect(table).top();
+                QTextTableFormat tf = table->format();
+                if (pageAt(tableTop, pageHeight) != page || tableTop - pageTop < 1 ||
+                    tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+                    return false;
+                tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                table->setFormat(tf);
+                return true;
+            }
+            QTextBlockFormat f = b.blockFormat();
+            if (i == 0) {
+                f.setTopMargin(0);
+                f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                QTextCursor(b).setBlockFormat(f);
+                return true;
+            }
+            // The paragraph goes on at the next page's top: no space above it, no first-line indent.
+            QTextBlockFormat head = f;
+            head.setBottomMargin(0);
+            f.setTopMargin(0);
+            f.setTextIndent(0);
+            f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            const int number = b.blockNumber();
+            QTextCursor at(b);
+            at.setPosition(b.position() + line.textStart());
+            at.insertBlock(f, b.charFormat());
+            QTextCursor(m_doc.findBlockByNumber(number)).setBlockFormat(head);
+            m_splits.push_back(number + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace wordproc

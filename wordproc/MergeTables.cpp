@@ -1,0 +1,360 @@
+#include "errors/Failure.h"
+#include "wordproc/MergeBuilder.h"
+#include "wordproc/Metafile.h"
+#include "wordproc/WordErrors.h"
+
+#include <QLocale>
+#include <QUrl>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+namespace wordproc {
+
+void Merger::Builder::finish() {
+    if (m_sized.empty())
+        return;
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    layout->documentSize();
+    // A row of an exact height shows no more of its cells' text than fits: the paragraphs after the
+    // first that do not end within it are left out.
+    std::vector<QTextBlock> hidden;
+    std::vector<std::pair<QTextBlock, double>> cut;
+    for (const SizedTable& st : m_sized)
+        for (const SizedCell& sc : st.cells) {
+            const Row& row = st.source->rows[size_t(sc.row)];
+            if (row.heightTwips >= 0 || sc.rows != 1)
+                continue;
+            const QTextTableCell cell = st.table->cellAt(sc.row, sc.column);
+            const QTextTableCellFormat f = cell.format().toTableCellFormat();
+            const QTextBlock first = cell.firstCursorPosition().block();
+            const QTextBlock last = cell.lastCursorPosition().block();
+            const double room = twipsToLayout(-double(row.heightTwips)) -
+                                (sc.top + sc.bottom + (f.topBorder() + f.bottomBorder()) / 2) * kQtScale;
+            const QRectF firstRect = layout->blockBoundingRect(first);
+            // A first paragraph of one line taller than the row, as an empty one in a row of two
+            // points that spaces a form's lines, is cut to the row's height (Qt would set each line
+            // of a longer one that tall).
+            if (firstRect.height() > room + 0.5 && first.layout()->lineCount() <= 1)
+                cut.emplace_back(first, qMax(0.0, room));
+            for (QTextBlock b = first.next(); b.isValid() && b.blockNumber() <= last.blockNumber();
+                 b = b.next())
+                if (layout->blockBoundingRect(b).bottom() - firstRect.top() > room + 0.5)
+                    hidden.push_back(b);
+        }
+    for (const auto& [b, room] : cut) {
+        QTextBlockFormat f = b.blockFormat();
+        f.setTopMargin(0);
+        f.setBottomMargin(0);
+        f.setLineHeight(room / kQtScale, QTextBlockFormat::FixedHeight);
+        QTextCursor(b).setBlockFormat(f);
+    }
+    for (const QTextBlock& b : hidden) {
+        QTextCursor cur(b);
+        cur.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        cur.removeSelectedText();
+        QTextBlockFormat none;
+        none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        cur.setBlockFormat(none);
+        cur.setBlockCharFormat(tiny);
+    }
+    const double pageHeight =
+        m_doc.pageSize().height() > 0 && m_doc.pageSize().height() < 1e7 ? m_doc.pageSize().height() : 0;
+    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
+    for (const SizedTable& st : m_sized)
+        fitRows(*layout, st, page);
+}
+
+template <typename PageOf>
+void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st, const PageOf& page) {
+    QTextTable* qt = st.table;
+    const int rows = qt->rows(), cols = qt->columns();
+    // Where a cell's box starts and the height its text and padding need, as Qt has laid it out.
+    struct Measure {
+        double top, need;
+    };
+    const auto measure = [&](const QTextTableCell& cell, double padTop, double padBottom) {
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const double first = layout.blockBoundingRect(cell.firstCursorPosition().block()).top();
+        const double last = layout.blockBoundingRect(cell.lastCursorPosition().block()).bottom();
+        return Measure{first - (f.topPadding() + f.topBorder() / 2) * kQtScale,
+                       last - first +
+                           (padTop + padBottom + (f.topBorder() + f.bottomBorder()) / 2) * kQtScale};
+    };
+    constexpr double none = std::numeric_limits<double>::max();
+    std::vector<double> top(size_t(rows), none), need(size_t(rows), 0);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            const QTextTableCell cell = qt->cellAt(r, c);
+            if (cell.row() != r || cell.column() != c)
+                continue;
+            const QTextTableCellFormat f = cell.format().toTableCellFormat();
+            const Measure m = measure(cell, f.topPadding(), f.bottomPadding());
+            top[size_t(r)] = qMin(top[size_t(r)], m.top);
+            if (cell.rowSpan() == 1)
+                need[size_t(r)] = qMax(need[size_t(r)], m.need);
+        }
+    // Each row's height: the one set, exactly or at least; else what Qt gave it.
+    std::vector<double> height(size_t(rows), 0);
+    for (int r = 0; r < rows; ++r) {
+        const size_t i = size_t(r);
+        const bool next =
+            r + 1 < rows && top[i] != none && top[i + 1] != none && page(top[i + 1]) == page(top[i]);
+        const double natural = next ? top[i + 1] - top[i] : need[i];
+        const int set = r < int(st.source->rows.size()) ? st.source->rows[i].heightTwips : 0;
+        height[i] = set < 0 ? twipsToLayout(-double(set)) : qMax(natural, twipsToLayout(double(set)));
+    }
+    std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
+    for (const SizedCell& sc : st.cells) {
+        const int last = qMin(rows, sc.row + sc.rows) - 1;
+        if (top[size_t(sc.row)] == none || top[size_t(last)] == none ||
+            page(top[size_t(sc.row)]) != page(top[size_t(last)]))
+            continue;
+        double span = 0;
+        for (int r = sc.row; r <= last; ++r)
+            span += height[size_t(r)];
+        QTextTableCell cell = qt->cellAt(sc.row, sc.column);
+        const double slack = (span - measure(cell, sc.top, sc.bottom).need) / kQtScale;
+        if (slack <= 0.01)
+            continue;
+        const double share = sc.align == Cell::VAlign::Center   ? 0.5
+                             : sc.align == Cell::VAlign::Bottom ? 1.0
+                                                                : 0.0;
+        QTextTableCellFormat f = cell.format().toTableCellFormat();
+        f.setTopPadding(sc.top + slack * share);
+        f.setBottomPadding(sc.bottom + slack * (1 - share));
+        changes.emplace_back(cell, f);
+    }
+    for (auto& [cell, f] : changes)
+        cell.setFormat(f);
+}
+
+std::array<int, 4> Merger::Builder::cellPadding(const Row& row, const Cell& cell) {
+    const auto pick = [](int own, int fromRow, int fallback) {
+        return own >= 0 ? own : fromRow >= 0 ? fromRow : fallback;
+    };
+    return {pick(cell.leftPadTwips, row.leftPadTwips, row.gapTwips),
+            pick(cell.topPadTwips, row.topPadTwips, 0),
+            pick(cell.rightPadTwips, row.rightPadTwips, row.gapTwips),
+            pick(cell.bottomPadTwips, row.bottomPadTwips, 0)};
+}
+
+namespace {
+
+// The columns fall where any row has a cell edge; edges a few twips apart, as rows drawn by hand have
+// them, are one.
+std::vector<int> tableColumns(const Table& t) {
+    constexpr int kSameEdge = 20;
+    std::vector<int> edges;
+    for (const Row& row : t.rows) {
+        edges.push_back(row.leftTwips);
+        for (const Cell& cell : row.cells)
+            edges.push_back(cell.rightTwips);
+    }
+    std::sort(edges.begin(), edges.end());
+    // No more columns than a row can have cells: Qt's layout of a table slows with each column, and
+    // a file can give every row edges of its own.
+    constexpr size_t kMaxColumns = 64;
+    std::vector<int> columns;
+    for (qint64 same = kSameEdge; columns.empty() || columns.size() > kMaxColumns + 1; same *= 2) {
+        columns.clear();
+        for (int e : edges)
+            if (columns.empty() || e - qint64(columns.back()) > same)
+                columns.push_back(e);
+    }
+    return columns;
+}
+
+// The column whose left edge lies nearest to `x`.
+int columnAt(const std::vector<int>& columns, int x) {
+    const auto it = std::lower_bound(columns.begin(), columns.end(), x);
+    if (it == columns.end())
+        return int(columns.size()) - 1;
+    if (it != columns.begin() && x - *std::prev(it) < *it - x)
+        return int(it - columns.begin()) - 1;
+    return int(it - columns.begin());
+}
+
+// The table's columns, its place on the line and its heading rows.
+QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns) {
+    const auto column = [&](int x) { return columnAt(columns, x); };
+    const Row& def = t.rows.front();
+    const int rows = int(t.rows.size());
+    QTextTableFormat tf;
+    tf.setCellSpacing(0);
+    tf.setCellPadding(0);
+    tf.setMargin(0);
+    // The cells draw their own rules.
+    tf.setBorder(0);
+    tf.setBorderStyle(QTextFrameFormat::BorderStyle_None);
+    tf.setBorderCollapse(true);
+    // A row may start left of the margin (Word's default: minus the cell gap), so that the cells' text
+    // lines up with the text around the table.
+    // Qt sets a table in by half the room of its left rules, which stand on the edge in LibreOffice.
+    int outerRule = 0;
+    for (const Row& row : t.rows)
+        if (!row.cells.empty() && column(row.leftTwips) == 0) {
+            const Border& b = edge(row.cells.front().borders, Side::Left);
+            if (b.visible())
+                outerRule = qMax(outerRule, qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1));
+        }
+    tf.setLeftMargin(twipsToLogical(columns.front() - outerRule / 2.0));
+    tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
+                    : def.align == Row::Right ? Qt::AlignRight
+                                              : Qt::AlignLeft);
+    QList<QTextLength> widths;
+    for (size_t i = 1; i < columns.size(); ++i)
+        widths.append(QTextLength(QTextLength::FixedLength,
+                                  twipsToLogical(qMax(1.0, double(columns[i]) - columns[i - 1]))));
+    tf.setColumnWidthConstraints(widths);
+    // Rows marked as headings at the table's top come again at the top of each page it runs on to.
+    int headers = 0;
+    while (headers < rows && t.rows[size_t(headers)].header)
+        ++headers;
+    if (headers < rows)
+        tf.setHeaderRowCount(headers);
+    return tf;
+}
+
+} // namespace
+
+void Merger::Builder::table(const Table& t, Cursor& c) {
+    if (t.rows.empty())
+        return;
+    const std::vector<int> columns = tableColumns(t);
+    if (columns.size() < 2)
+        return;
+    const int rows = int(t.rows.size());
+    const int cols = int(columns.size()) - 1;
+    // The space after the paragraph before the table is kept above it, in a block of no height: Qt
+    // would repeat a table's own top margin at the top of each page the table runs on to.
+    if (m_flow.afterTwips > 0 && !m_flow.fresh && !m_cursor.currentTable()) {
+        QTextBlockFormat gap;
+        gap.setLineHeight(0, QTextBlockFormat::FixedHeight);
+        gap.setTopMargin(twipsToLogical(m_flow.afterTwips));
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        m_cursor.insertBlock(gap, tiny);
+    }
+    QTextTableFormat tf = tableFormat(t, columns);
+    if ((t.pageBreakBefore && !m_lowered) || m_breakNext)
+        tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    m_breakNext = false;
+    m_lowered = false;
+
+    // Qt lays a table over the empty block it is inserted into: an empty paragraph before the table
+    // keeps its line when the table goes into a block of its own after it.
+    if (!m_flow.fresh && m_cursor.block().length() == 1 && !m_cursor.currentTable()) {
+        const QTextCharFormat mark = m_cursor.blockCharFormat();
+        m_cursor.insertBlock(QTextBlockFormat(), mark);
+    }
+    QTextTable* qt = m_cursor.insertTable(rows, cols, tf);
+    const std::vector<Place> places = placeCells(t, columns);
+    SizedTable sized = fillCells(qt, t, places, c);
+    // Merged once filled: a cell's paragraphs set its first block's character format, which is where
+    // Qt keeps how many rows and columns it spans.
+    for (const Place& place : places)
+        if (place.rows > 1 || place.columns > 1)
+            qt->mergeCells(place.row, place.column, place.rows, place.columns);
+    if (!sized.cells.empty())
+        m_sized.push_back(std::move(sized));
+    m_cursor.movePosition(QTextCursor::End);
+    m_flow = Flow{}; // the empty paragraph Qt keeps after a table takes the next paragraph
+    m_table = qt;
+}
+
+std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
+                                                                const std::vector<int>& columns) {
+    const auto column = [&](int x) { return columnAt(columns, x); };
+    const int rows = int(t.rows.size());
+    const int cols = int(columns.size()) - 1;
+    std::vector<Place> places;
+    std::vector<char> taken(size_t(rows) * size_t(cols), 0);
+    const auto free = [&](int r, int c0, int nr, int nc) {
+        for (int i = r; i < r + nr; ++i)
+            for (int k = c0; k < c0 + nc; ++k)
+                if (taken[size_t(i) * size_t(cols) + size_t(k)])
+                    return false;
+        return true;
+    };
+    const auto firstColumn = [&](const Row& row, size_t i) {
+        return column(i == 0 ? row.leftTwips : row.cells[i - 1].rightTwips);
+    };
+    for (int r = 0; r < rows; ++r) {
+        const Row& row = t.rows[size_t(r)];
+        for (size_t i = 0; i < row.cells.size(); ++i) {
+            const Cell& cell = row.cells[i];
+            const int c0 = qMin(firstColumn(row, i), cols - 1);
+            const int span = qMax(1, column(cell.rightTwips) - c0);
+            if (taken[size_t(r) * size_t(cols) + size_t(c0)])
+                continue; // the cell above runs on over this one
+            int down = 1;
+            if (cell.vMerge == Cell::VMerge::Restart)
+                for (int below = r + 1; below < rows; ++below, ++down) {
+                    const Row& next = t.rows[size_t(below)];
+                    bool continues = false;
+                    for (size_t k = 0; k < next.cells.size() && !continues; ++k)
+                        continues =
+                            next.cells[k].vMerge == Cell::VMerge::Continue && firstColumn(next, k) == c0;
+                    if (!continues)
+                        break;
+                }
+            int across = qMin(span, cols - c0);
+            while (!free(r, c0, down, across) && down > 1)
+                --down;
+            while (!free(r, c0, down, across) && across > 1)
+                --across;
+            for (int y = r; y < r + down; ++y)
+                for (int x = c0; x < c0 + across; ++x)
+                    taken[size_t(y) * size_t(cols) + size_t(x)] = 1;
+            places.push_back(Place{r, c0, down, across, &cell});
+        }
+    }
+    return places;
+}
+
+Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Table& t,
+                                                       const std::vector<Place>& places, Cursor& c) {
+    // LibreOffice gives all cells of a row the largest top and bottom padding any of them has.
+    std::vector<std::pair<int, int>> rowPadding(t.rows.size(), {0, 0});
+    for (const Place& place : places) {
+        const std::array<int, 4> pad = cellPadding(t.rows[size_t(place.row)], *place.cell);
+        auto& [above, below] = rowPadding[size_t(place.row)];
+        above = qMax(above, pad[1]);
+        below = qMax(below, pad[3]);
+    }
+    SizedTable sized{qt, &t, {}};
+    for (const Place& place : places) {
+        const Row& row = t.rows[size_t(place.row)];
+        const Cell& source = *place.cell;
+        QTextTableCell cell = qt->cellAt(place.row, place.column);
+        QTextCursor cc = cell.firstCursorPosition();
+        Flow flow;
+        const auto& paras = source.paragraphs;
+        for (size_t i = 0; i < paras.size(); ++i)
+            paragraph(cc, paras[i], c, flow, i + 1 < paras.size() ? &paras[i + 1] : nullptr);
+        // The cell's format lives on the character format of its first block, which the paragraphs
+        // have just set: it is completed now, not before.
+        QTextTableCellFormat cf = cell.format().toTableCellFormat();
+        std::array<int, 4> pad = cellPadding(row, source);
+        std::tie(pad[1], pad[3]) = rowPadding[size_t(place.row)];
+        cf.setLeftPadding(twipsToLogical(pad[0]));
+        cf.setTopPadding(twipsToLogical(pad[1]));
+        cf.setRightPadding(twipsToLogical(pad[2]));
+        cf.setBottomPadding(twipsToLogical(pad[3]));
+        setCellBorders(cf, source.borders);
+        if (source.shading.isValid())
+            cf.setBackground(source.shading);
+        cell.setFormat(cf);
+        const bool rowSized = place.rows == 1 && row.heightTwips != 0;
+        if (rowSized || source.vAlign != Cell::VAlign::Top)
+            sized.cells.push_back(SizedCell{place.row, place.column, place.rows, source.vAlign,
+                                            twipsToLogical(pad[1]), twipsToLogical(pad[3])});
+    }
+    return sized;
+}
+
+} // namespace wordproc
