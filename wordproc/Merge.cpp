@@ -136,6 +136,7 @@ void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
 
 void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& cursor, bool last) {
     const PageSetup& page = *part.page;
+    m_page = part.page;
     // As buildCopy() lays the bands out, on this part's paper; each part keeps clear of its own only.
     const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) -> double {
         const double margin = twipsToLayout(header ? page.topTwips : page.bottomTwips);
@@ -237,8 +238,10 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
 }
 
 void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
+    m_page = nullptr;
     if (!m_parts.empty()) {
         buildParts(copy, cursor);
+        m_page = nullptr;
         return;
     }
     const int first = cursor.record;

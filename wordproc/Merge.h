@@ -80,6 +80,8 @@ private:
     int countRemainingPages();
     // The image of picture `index`; a metafile drawn at `pixels` (layout pixels), once for the whole merge.
     QImage pictureImage(int index, QSizeF pixels);
+    // The paper, margins and columns of the body being laid out: its section's own, or the template's.
+    const PageSetup& page() const { return m_page ? *m_page : m_t->page; }
 
     std::shared_ptr<const Template> m_t;
     std::shared_ptr<const DataSource> m_data;
@@ -93,6 +95,7 @@ private:
     int m_catalogPages = 0; // all of the catalog's pages, once counted
     std::map<std::tuple<int, int, int>, QImage> m_drawnMetafiles; // by picture, width and height
     std::vector<BodyPart> m_parts;                                // none when the body is laid out as one
+    const PageSetup* m_page = nullptr; // the paper of the part being laid out; null: the template's
 };
 
 // The case switches of a merge field, applied in order: Upper, Lower, Caps (first letter of each

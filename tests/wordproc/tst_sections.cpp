@@ -224,6 +224,21 @@ private slots:
         QCOMPARE(plain->sections.at(0).page.columns, 1);
     }
 
+    // A footnote in a body set in columns is as wide as its column; one in a landscape section as wide
+    // as that section's text.
+    void notesAreAsWideAsTheirColumn() {
+        const QByteArray note = "{\\super\\chftn}{\\footnote\\pard\\plain\\fs20{\\super\\chftn} A note.}";
+        const auto columns = merged("\\sectd\\cols2\\colsx720 Text" + note + "\\par ");
+        const PageCopy& copy = columns->copies.front();
+        QVERIFY(!copy.notes.empty() && !copy.notes[0].empty());
+        QCOMPARE(copy.notes[0][0].text->textWidth(), twipsToLayout(4320));
+        const auto wide =
+            merged("Portrait\\par \\sect\\sectd\\lndscpsxn\\pgwsxn15840\\pghsxn12240 Text" + note + "\\par ");
+        const PageCopy& landscape = wide->copies.front().parts.at(0);
+        QVERIFY(!landscape.notes.empty() && !landscape.notes[0].empty());
+        QCOMPARE(landscape.notes[0][0].text->textWidth(), twipsToLayout(15840 - 2880));
+    }
+
     // Word 2007+ sections give their columns with w:cols; a column break ends the column.
     void wordColumnsAreRead() {
         using namespace docxsamples;
