@@ -700,8 +700,9 @@ void paintShape(QPainter& painter, const PlacedPicture& p) {
 } // namespace
 
 QTextDocument* bandOn(const PageCopy& whole, int sheet, bool header) {
-    const auto [part, index] = partOf(whole, sheet);
-    const PageCopy& copy = *part;
+    const std::pair<const PageCopy*, int> at = partOf(whole, sheet);
+    const PageCopy& copy = *at.first;
+    const int index = at.second;
     const int number = copy.firstPage + index;
     const bool even = copy.evenPages && number % 2 == 0;
     const SectionBands* section = nullptr;
@@ -723,8 +724,10 @@ QTextDocument* bandOn(const PageCopy& whole, int sheet, bool header) {
 }
 
 void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageSetup& paper) {
-    const auto [part, index] = partOf(whole, sheet);
-    const PageCopy& copy = *part;
+    // Plain names rather than a structured binding: the lambdas below capture them.
+    const std::pair<const PageCopy*, int> at = partOf(whole, sheet);
+    const PageCopy& copy = *at.first;
+    const int index = at.second;
     const PageSetup& page = copy.page ? *copy.page : paper;
     if (!copy.body)
         return;
