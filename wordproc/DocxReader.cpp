@@ -135,6 +135,29 @@ void Reader::pageSetup(const Node& sectPr, PageSetup& pg) {
         pg.headerTwips = clampTwips(intAttr(*m, u"w:header", pg.headerTwips), 1, kMaxTwips);
         pg.footerTwips = clampTwips(intAttr(*m, u"w:footer", pg.footerTwips), 1, kMaxTwips);
     }
+    // A section's columns are its own: a section that gives none has one.
+    pg.columns = 1;
+    pg.columnGapTwips = 720;
+    pg.columnRule = false;
+    if (const Node* cols = sectPr.child(u"w:cols")) {
+        const QString sep = cols->attr(u"w:sep");
+        pg.columnRule = !sep.isEmpty() && sep != QLatin1String("0") && sep != QLatin1String("false") &&
+                        sep != QLatin1String("off");
+        pg.columns = qBound(1, intAttr(*cols, u"w:num", 1), 45);
+        pg.columnGapTwips = clampPositiveTwips(intAttr(*cols, u"w:space", 720));
+        // Columns of their own widths are set as equal ones, with the first gap given between them.
+        const QString equal = cols->attr(u"w:equalWidth");
+        if (equal == QLatin1String("0") || equal == QLatin1String("false") || equal == QLatin1String("off")) {
+            int count = 0;
+            for (const Node& c : cols->children)
+                if (c.name == QLatin1String("w:col")) {
+                    if (count++ == 0 && c.has(u"w:space"))
+                        pg.columnGapTwips = clampPositiveTwips(intAttr(c, u"w:space"));
+                }
+            if (count > 0)
+                pg.columns = qBound(1, count, 45);
+        }
+    }
 }
 
 // The headers and footers a section names; those it does not name stay as the section before left them.

@@ -20,6 +20,7 @@ namespace wordproc {
 
 Merger::Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataSource> data)
     : m_t(std::move(tmpl)), m_data(std::move(data)), m_now(QDateTime::currentDateTime()) {
+    splitParts();
     m_columns.assign(m_t->fields.size(), -1);
     if (m_data) {
         for (size_t i = 0; i < m_t->fields.size(); ++i) {
@@ -70,7 +71,179 @@ bool Merger::atEnd() const {
     return m_done;
 }
 
+void Merger::splitParts() {
+    // A catalog's body repeats for every record: its sections are not told apart.
+    if (m_t->type == MainType::Catalog && m_data)
+        return;
+    const std::vector<Block>& blocks = m_t->body.blocks;
+    std::vector<int> starts; // the sections that start a new sheet, and have text of their own
+    int last = 0;
+    for (size_t i = 0; i < m_t->sections.size(); ++i) {
+        const Section& section = m_t->sections[i];
+        if (section.newPage && section.firstBlock > last && size_t(section.firstBlock) < blocks.size()) {
+            starts.push_back(int(i));
+            last = section.firstBlock;
+        }
+    }
+    if (starts.empty())
+        return;
+    m_parts.resize(starts.size() + 1);
+    for (size_t k = 0; k < m_parts.size(); ++k) {
+        BodyPart& part = m_parts[k];
+        part.section = k == 0 ? -1 : starts[k - 1];
+        part.firstBlock = k == 0 ? 0 : m_t->sections[size_t(part.section)].firstBlock;
+        part.endSection = k < starts.size() ? starts[k] : int(m_t->sections.size());
+        part.page = k == 0 ? &m_t->page : &m_t->sections[size_t(part.section)].page;
+        const int end = k < starts.size() ? m_t->sections[size_t(starts[k])].firstBlock : int(blocks.size());
+        part.body.blocks.assign(blocks.begin() + part.firstBlock, blocks.begin() + end);
+        // The part starts a sheet of its own: the break that ended the section before is behind it.
+        if (k > 0 && !part.body.blocks.empty()) {
+            Block& first = part.body.blocks.front();
+            if (Paragraph* p = std::get_if<Paragraph>(&first))
+                p->format.pageBreakBefore = false;
+            else
+                std::get<Table>(first).pageBreakBefore = false;
+        }
+    }
+}
+
+void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
+    const int record = cursor.record;
+    for (size_t k = 0; k < m_parts.size(); ++k) {
+        PageCopy& out = k == 0 ? copy : copy.parts.emplace_back();
+        if (k > 0)
+            out.page = *m_parts[k].page;
+        buildPart(out, m_parts[k], record, cursor, k + 1 == m_parts.size());
+    }
+    // The parts number their sheets as one run; their fields are set once all are laid out.
+    const int total = copy.numberedPages();
+    int next = copy.firstPage;
+    const auto number = [&](PageCopy& part) {
+        part.firstPage = next;
+        next += part.ownSheets();
+        if (&part != &copy)
+            part.totalPages = total;
+        if (part.pageFields && part.body) {
+            copy.pageFields = true;
+            setPageNumbers(*part.body, 0, total, part.body->pageSize().height(), part.firstPage,
+                           part.columns);
+        }
+    };
+    number(copy);
+    for (PageCopy& part : copy.parts)
+        number(part);
+}
+
+void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& cursor, bool last) {
+    const PageSetup& page = *part.page;
+    m_page = part.page;
+    // As buildCopy() lays the bands out, on this part's paper; each part keeps clear of its own only.
+    const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) -> double {
+        const double margin = twipsToLayout(header ? page.topTwips : page.bottomTwips);
+        if (story.empty())
+            return margin;
+        out = newBandDocument(page, m_t->defaultFamily);
+        Cursor c{first, false};
+        Builder b(*this, *out);
+        b.begin();
+        b.story(story, c);
+        b.end();
+        b.finish();
+        copy.pageFields = copy.pageFields || b.hasPageFields();
+        const double height = out->documentLayout()->documentSize().height();
+        b.placeFloats(copy.pictures,
+                      header ? twipsToLayout(page.headerTwips)
+                             : twipsToLayout(page.heightTwips - page.footerTwips) - height,
+                      0, out.get());
+        const double edge = twipsToLayout(header ? page.headerTwips : page.footerTwips);
+        return qMax(margin, edge + out->documentLayout()->documentSize().height());
+    };
+    double top = 0, bottom = 0, firstTop = 0;
+    bool titled = false;
+    copy.evenPages = m_t->evenPages;
+    const auto sectionBands = [&](const Section& section, bool opening) {
+        SectionBands& out = copy.sections.emplace_back();
+        out.titlePage = section.titlePage;
+        top = qMax(top, band(section.header, out.header, true));
+        bottom = qMax(bottom, band(section.footer, out.footer, false));
+        if (section.titlePage) {
+            const double own = band(section.firstHeader, out.firstHeader, true);
+            if (opening)
+                firstTop = own;
+            else
+                top = qMax(top, own);
+            bottom = qMax(bottom, band(section.firstFooter, out.firstFooter, false));
+        }
+        if (m_t->evenPages) {
+            top = qMax(top, band(section.evenHeader, out.evenHeader, true));
+            bottom = qMax(bottom, band(section.evenFooter, out.evenFooter, false));
+        }
+    };
+    if (part.section < 0) {
+        top = band(m_t->header, copy.header, true);
+        bottom = band(m_t->footer, copy.footer, false);
+        firstTop = top;
+        copy.titlePage = m_t->titlePage;
+        if (m_t->titlePage) {
+            firstTop = band(m_t->firstHeader, copy.firstHeader, true);
+            bottom = qMax(bottom, band(m_t->firstFooter, copy.firstFooter, false));
+        }
+        if (m_t->evenPages) {
+            top = qMax(top, band(m_t->evenHeader, copy.evenHeader, true));
+            bottom = qMax(bottom, band(m_t->evenFooter, copy.evenFooter, false));
+        }
+        titled = m_t->titlePage && copy.firstPage == 1;
+    } else {
+        // The part's own section shows its bands from the part's first sheet on.
+        top = twipsToLayout(page.topTwips);
+        bottom = twipsToLayout(page.bottomTwips);
+        const Section& own = m_t->sections[size_t(part.section)];
+        firstTop = top;
+        sectionBands(own, true);
+        titled = own.titlePage;
+    }
+    for (int i = part.section + 1; i < part.endSection; ++i)
+        sectionBands(m_t->sections[size_t(i)], false);
+    const double height = qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom);
+    copy.bodyTop = top;
+    copy.columns = qMax(1, page.columns);
+    copy.body = newPagedDocument(page, m_t->defaultFamily, height);
+    Builder body(*this, *copy.body);
+    body.begin();
+    // The first sheet's text starts below its own header, lower or higher than the others'.
+    if (titled && firstTop > top)
+        body.startLower(firstTop - top);
+    else if (titled && firstTop < top)
+        copy.firstBodyTop = firstTop;
+    body.collectNotes();
+    body.story(part.body, cursor);
+    if (last)
+        body.endnotes();
+    body.end();
+    if (!checkLayout(*copy.body).holds)
+        throw tooLong();
+    body.finish();
+    body.placeFloats(copy.pictures, top, height);
+    body.dropSpaceAtPageTops(height);
+    body.placeNotes(copy.notes, height);
+    copy.pageFields = copy.pageFields || body.hasPageFields();
+    // The sections that run on within the part: their headers start on the sheet after the one they
+    // start on.
+    const size_t own = part.section < 0 ? 0 : 1;
+    for (int i = part.section + 1; i < part.endSection; ++i) {
+        const Section& section = m_t->sections[size_t(i)];
+        const int from = body.pageOfStoryBlock(size_t(section.firstBlock - part.firstBlock), height);
+        copy.sections[own + size_t(i - part.section - 1)].fromPage = from / copy.columns + 1;
+    }
+}
+
 void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
+    m_page = nullptr;
+    if (!m_parts.empty()) {
+        buildParts(copy, cursor);
+        m_page = nullptr;
+        return;
+    }
     const int first = cursor.record;
     const PageSetup& page = m_t->page;
     // Lays a header or footer out; gives how far from its edge of the sheet the body keeps on the pages
@@ -132,6 +305,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     const bool titled = m_t->titlePage && copy.firstPage == 1;
     const double height = qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom);
     copy.bodyTop = top;
+    copy.columns = qMax(1, page.columns);
     // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.
     const auto complete = [&](Builder& body) {
         body.finish();
@@ -140,7 +314,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         body.placeNotes(copy.notes, height);
         if (body.hasPageFields()) {
             copy.pageFields = true;
-            setPageNumbers(*copy.body, 0, copy.numberedPages(), height, copy.firstPage);
+            setPageNumbers(*copy.body, 0, copy.numberedPages(), height, copy.firstPage, copy.columns);
         }
     };
     // The first page's text starts below its own header, which may be taller or shorter than the
@@ -170,7 +344,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         for (size_t i = 0; i < m_t->sections.size(); ++i) {
             const Section& section = m_t->sections[i];
             const int from = body.pageOfStoryBlock(size_t(section.firstBlock), height);
-            copy.sections[i].fromPage = from + (section.newPage ? 0 : 1);
+            copy.sections[i].fromPage = from / copy.columns + (section.newPage ? 0 : 1);
         }
         return;
     }
@@ -303,7 +477,8 @@ PageCopy Merger::next() {
             // counted. Only catalogs past a thousand pages that show page numbers pay for it.
             m_catalogPages = copy.pageCount() + countRemainingPages();
             copy.totalPages = m_catalogPages;
-            setPageNumbers(*copy.body, 0, m_catalogPages, copy.body->pageSize().height(), copy.firstPage);
+            setPageNumbers(*copy.body, 0, m_catalogPages, copy.body->pageSize().height(), copy.firstPage,
+                           copy.columns);
         }
         m_pagesBefore += copy.pageCount();
     }

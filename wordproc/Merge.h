@@ -57,7 +57,21 @@ private:
     static constexpr double kMaxOverlap = kLayoutDpi;
     static constexpr double kPageTopSlack = 4; // layout pixels: a border's width above a record's text
 
+    // A section that starts a new sheet, with the sections that run on after it: laid out as a body of
+    // its own, on its own paper and below its own headers.
+    struct BodyPart {
+        Story body;         // its blocks, the first without the break before it
+        int firstBlock = 0; // where they start in the template's body
+        int section = -1;   // the template's section it starts with; -1: the opening one
+        int endSection = 0; // the template's sections before this one are in this part or earlier
+        const PageSetup* page = nullptr;
+    };
+
     void buildCopy(PageCopy& copy, Cursor& cursor);
+    // A template whose sections start new sheets: each part laid out after the other into `copy`.
+    void buildParts(PageCopy& copy, Cursor& cursor);
+    void buildPart(PageCopy& out, const BodyPart& part, int record, Cursor& cursor, bool last);
+    void splitParts();
     static LayoutCheck checkLayout(QTextDocument& doc);
     // The record that starts the next piece, or -1 when the piece may go on.
     int pieceEnd(QTextDocument& doc, const std::vector<std::pair<int, int>>& starts);
@@ -66,6 +80,8 @@ private:
     int countRemainingPages();
     // The image of picture `index`; a metafile drawn at `pixels` (layout pixels), once for the whole merge.
     QImage pictureImage(int index, QSizeF pixels);
+    // The paper, margins and columns of the body being laid out: its section's own, or the template's.
+    const PageSetup& page() const { return m_page ? *m_page : m_t->page; }
 
     std::shared_ptr<const Template> m_t;
     std::shared_ptr<const DataSource> m_data;
@@ -78,6 +94,8 @@ private:
     int m_pagesBefore = 0;  // pages of the catalog's pieces already given out
     int m_catalogPages = 0; // all of the catalog's pages, once counted
     std::map<std::tuple<int, int, int>, QImage> m_drawnMetafiles; // by picture, width and height
+    std::vector<BodyPart> m_parts;                                // none when the body is laid out as one
+    const PageSetup* m_page = nullptr; // the paper of the part being laid out; null: the template's
 };
 
 // The case switches of a merge field, applied in order: Upper, Lower, Caps (first letter of each

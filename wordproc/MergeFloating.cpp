@@ -13,7 +13,7 @@
 namespace wordproc {
 
 bool Merger::Builder::besideText(const Floating& fl) const {
-    const PageSetup& pg = m.m_t->page;
+    const PageSetup& pg = m.page();
     const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
     const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
     // In the body a picture the text wraps around keeps it clear whether it lies behind the text or in
@@ -24,7 +24,7 @@ bool Merger::Builder::besideText(const Floating& fl) const {
 }
 
 void Merger::Builder::keepClear(QTextCursor& cur, const Floating& fl) {
-    const PageSetup& pg = m.m_t->page;
+    const PageSetup& pg = m.page();
     const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
     const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
     // The common word processors keep an eighth of an inch between a picture and the text beside it.
@@ -82,7 +82,7 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
 
 void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin, double pageHeight,
                                   const QTextDocument* band) {
-    const PageSetup& pg = m.m_t->page;
+    const PageSetup& pg = m.page();
     QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
     const double left = twipsToLayout(pg.leftTwips);
     for (const auto& [blockNumber, index, record] : m_anchors) {

@@ -108,7 +108,15 @@ int Merger::Builder::pageOfStoryBlock(size_t index, double pageHeight) const {
 }
 
 std::shared_ptr<QTextDocument> Merger::Builder::layNotes(const std::vector<const NoteRef*>& refs) {
-    std::shared_ptr<QTextDocument> doc = newBandDocument(m.m_t->page, m.m_t->defaultFamily);
+    // Notes are as wide as the body's column.
+    PageSetup column = m.page();
+    if (column.columns > 1) {
+        const qint64 text = qint64(column.widthTwips) - column.leftTwips - column.rightTwips;
+        const qint64 width = (text - qint64(column.columnGapTwips) * (column.columns - 1)) / column.columns;
+        column.rightTwips = int(qBound(qint64(0), qint64(column.rightTwips) + text - qMax(qint64(720), width),
+                                       qint64(column.widthTwips)));
+    }
+    std::shared_ptr<QTextDocument> doc = newBandDocument(column, m.m_t->defaultFamily);
     Builder b(m, *doc);
     b.begin();
     for (const NoteRef* r : refs) {

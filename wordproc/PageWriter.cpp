@@ -10,15 +10,25 @@
 
 namespace wordproc {
 
-void preparePrinter(QPrinter& printer, const PageSetup& page) {
+namespace {
+
+QPageLayout sheetLayout(const PageSetup& page) {
     const bool landscape = page.widthTwips > page.heightTwips;
     const QSizeF portrait(qMin(page.widthTwips, page.heightTwips) / 20.0,
                           qMax(page.widthTwips, page.heightTwips) / 20.0);
-    const QPageLayout layout(QPageSize(portrait, QPageSize::Point, QString(), QPageSize::FuzzyMatch),
-                             landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                             QMarginsF(0, 0, 0, 0));
+    return QPageLayout(QPageSize(portrait, QPageSize::Point, QString(), QPageSize::FuzzyMatch),
+                       landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+}
+
+bool samePaper(const PageSetup& a, const PageSetup& b) {
+    return a.widthTwips == b.widthTwips && a.heightTwips == b.heightTwips;
+}
+
+} // namespace
+
+void preparePrinter(QPrinter& printer, const PageSetup& page) {
     printer.setFullPage(true);
-    printer.setPageLayout(layout);
+    printer.setPageLayout(sheetLayout(page));
 }
 
 QString printJobTitle(const QString& templatePath) {
@@ -45,6 +55,7 @@ void PageWriter::begin() {
                       QStringLiteral("The printer \"%1\" could not be started.").arg(target));
     }
     m_scale = m_printer.resolution() / kLayoutDpi;
+    m_paper = m_page;
 }
 
 void PageWriter::write(const PageCopy& copy) {
@@ -52,8 +63,15 @@ void PageWriter::write(const PageCopy& copy) {
         return;
     const int pages = copy.pageCount();
     for (int i = 0; i < pages; ++i) {
-        if (m_pages > 0)
+        // A section on other paper (a landscape one among portrait pages) gets its sheets on that paper.
+        const PageSetup& paper = sheetPage(copy, i, m_page);
+        if (m_pages > 0) {
+            if (!samePaper(paper, m_paper)) {
+                m_printer.setPageLayout(sheetLayout(paper));
+                m_paper = paper;
+            }
             m_printer.newPage();
+        }
         ++m_pages;
         m_painter.save();
         m_painter.scale(m_scale, m_scale);

@@ -33,6 +33,7 @@ public:
 private:
     QPrinter& m_printer;
     PageSetup m_page;
+    PageSetup m_paper; // the paper of the sheet being painted
     QPainter m_painter;
     double m_scale = 1.0;
     int m_pages = 0;

@@ -65,7 +65,13 @@ std::unique_ptr<QTextDocument> newPagedDocument(const PageSetup& page, const QSt
     auto doc = newDocument(page, defaultFamily);
     if (height <= 0)
         height = twipsToLayout(double(page.heightTwips) - page.topTwips - page.bottomTwips);
-    doc->setPageSize(QSizeF(contentWidth(page), height));
+    // A body in columns is laid out a column wide: its pages are the columns.
+    double width = contentWidth(page);
+    if (page.columns > 1) {
+        const double gaps = twipsToLayout(page.columnGapTwips) * (page.columns - 1);
+        width = qMax(twipsToLayout(720), (width - gaps) / page.columns);
+    }
+    doc->setPageSize(QSizeF(width, height));
     return doc;
 }
 
@@ -75,8 +81,37 @@ std::unique_ptr<QTextDocument> newBandDocument(const PageSetup& page, const QStr
     return doc;
 }
 
+int PageCopy::ownSheets() const {
+    if (!body)
+        return 0;
+    const int across = qMax(1, columns);
+    return qMax(1, (body->pageCount() + across - 1) / across);
+}
+
 int PageCopy::pageCount() const {
-    return body ? qMax(1, body->pageCount()) : 0;
+    int n = ownSheets();
+    for (const PageCopy& part : parts)
+        n += part.pageCount();
+    return n;
+}
+
+std::pair<const PageCopy*, int> partOf(const PageCopy& copy, int index) {
+    const int own = copy.ownSheets();
+    if (index < own || copy.parts.empty())
+        return {&copy, index};
+    index -= own;
+    for (const PageCopy& part : copy.parts) {
+        const int sheets = part.pageCount();
+        if (index < sheets)
+            return partOf(part, index);
+        index -= sheets;
+    }
+    return {&copy.parts.back(), index + copy.parts.back().pageCount()};
+}
+
+const PageSetup& sheetPage(const PageCopy& copy, int index, const PageSetup& page) {
+    const PageCopy* part = partOf(copy, index).first;
+    return part->page ? *part->page : page;
 }
 
 int MergedDocument::pageCount() const {
@@ -88,9 +123,14 @@ int MergedDocument::pageCount() const {
 
 QString MergedDocument::plainText() const {
     QStringList parts;
-    for (const PageCopy& c : copies)
+    const auto add = [&parts](const auto& self, const PageCopy& c) -> void {
         if (c.body)
             parts << c.body->toPlainText();
+        for (const PageCopy& part : c.parts)
+            self(self, part);
+    };
+    for (const PageCopy& c : copies)
+        add(add, c);
     return parts.join(QLatin1Char('\n'));
 }
 
@@ -598,7 +638,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
     painter.restore();
 }
 
-void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, int firstPage) {
+void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, int firstPage, int columns) {
     struct Spot {
         int position, length, kind;
         QTextCharFormat format;
@@ -616,7 +656,7 @@ void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, 
             if (layout) {
                 const QTextLine line = block.layout()->lineForTextPosition(f.position() - block.position());
                 const double y = layout->blockBoundingRect(block).top() + (line.isValid() ? line.y() : 0);
-                on = firstPage + pageAt(y, pageHeight);
+                on = firstPage + pageAt(y, pageHeight) / qMax(1, columns);
             }
             spots.push_back(Spot{f.position(), f.length(), kind, f.charFormat(), on});
         }
@@ -661,7 +701,10 @@ void paintShape(QPainter& painter, const PlacedPicture& p) {
 
 } // namespace
 
-QTextDocument* bandOn(const PageCopy& copy, int index, bool header) {
+QTextDocument* bandOn(const PageCopy& whole, int sheet, bool header) {
+    const std::pair<const PageCopy*, int> at = partOf(whole, sheet);
+    const PageCopy& copy = *at.first;
+    const int index = at.second;
     const int number = copy.firstPage + index;
     const bool even = copy.evenPages && number % 2 == 0;
     const SectionBands* section = nullptr;
@@ -682,7 +725,12 @@ QTextDocument* bandOn(const PageCopy& copy, int index, bool header) {
     return (header ? copy.header : copy.footer).get();
 }
 
-void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSetup& page) {
+void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageSetup& paper) {
+    // Plain names rather than a structured binding: the lambdas below capture them.
+    const std::pair<const PageCopy*, int> at = partOf(whole, sheet);
+    const PageCopy& copy = *at.first;
+    const int index = at.second;
+    const PageSetup& page = copy.page ? *copy.page : paper;
     if (!copy.body)
         return;
     QTextDocument* const header = bandOn(copy, index, true);
@@ -691,9 +739,11 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
     const QSizeF size = doc.pageSize();
     const double left = twipsToLayout(page.leftTwips);
     const double pageWidth = twipsToLayout(page.widthTwips);
+    const int columns = qMax(1, copy.columns);
+    const double columnStep = size.width() + twipsToLayout(page.columnGapTwips);
     const auto pictures = [&](bool behind) {
         for (const PlacedPicture& p : copy.pictures) {
-            if ((p.page != index && p.page >= 0) || p.behindText != behind ||
+            if ((p.page / columns != index && p.page >= 0) || p.behindText != behind ||
                 (p.band && p.band != header && p.band != footer))
                 continue;
             if (p.shape != Floating::Shape::None) {
@@ -736,35 +786,51 @@ void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSe
     const double top = index == 0 && copy.firstBodyTop >= 0 ? copy.firstBodyTop
                        : copy.bodyTop >= 0                  ? copy.bodyTop
                                                             : twipsToLayout(page.topTwips);
-    painter.save();
-    painter.translate(left, top);
-    // Lines of a paragraph that runs on to the next page lie below this page's text area.
-    const QRectF area(-left, index * size.height(), pageWidth, size.height());
-    painter.translate(0, -index * size.height());
-    painter.setClipRect(area);
-    paintDocument(painter, doc, area);
-    painter.restore();
-    if (size_t(index) < copy.notes.size() && !copy.notes[size_t(index)].empty()) {
-        const std::vector<NoteSlice>& slices = copy.notes[size_t(index)];
-        double y = top + size.height();
-        for (const NoteSlice& slice : slices)
-            y -= slice.to - slice.from;
-        const double width = size.width();
-        const double ruleY = y - twipsToLayout(kNoteRuleGapTwips);
-        if (page.noteRule) {
+    // A body in columns: its pages side by side, each column's notes at its own foot.
+    for (int column = 0; column < columns; ++column) {
+        const int at = index * columns + column;
+        if (column > 0 && at >= doc.pageCount())
+            break;
+        const double x = left + column * columnStep;
+        if (column > 0 && page.columnRule) {
+            const double ruleX = x - (columnStep - size.width()) / 2;
             painter.save();
-            painter.setPen(QPen(Qt::black, twipsToLayout(kNoteRuleTwips), Qt::SolidLine, Qt::FlatCap));
-            painter.drawLine(QPointF(left, ruleY), QPointF(left + width / 4, ruleY));
+            painter.setPen(QPen(Qt::black, twipsToLayout(10), Qt::SolidLine, Qt::FlatCap));
+            painter.drawLine(QPointF(ruleX, top), QPointF(ruleX, top + size.height()));
             painter.restore();
         }
-        for (const NoteSlice& slice : slices) {
-            const QRectF part(0, slice.from, width, slice.to - slice.from);
-            painter.save();
-            painter.translate(left, y - slice.from);
-            painter.setClipRect(part.adjusted(-left, 0, left, 0));
-            paintDocument(painter, *slice.text, part);
-            painter.restore();
-            y += slice.to - slice.from;
+        painter.save();
+        painter.translate(x, top);
+        // Lines of a paragraph that runs on to the next page lie below this page's text area; a column's
+        // text keeps to the column, and a single column's may reach into the margins.
+        const QRectF area = columns > 1 ? QRectF(0, at * size.height(), size.width(), size.height())
+                                        : QRectF(-left, at * size.height(), pageWidth, size.height());
+        painter.translate(0, -at * size.height());
+        painter.setClipRect(area);
+        paintDocument(painter, doc, area);
+        painter.restore();
+        if (size_t(at) < copy.notes.size() && !copy.notes[size_t(at)].empty()) {
+            const std::vector<NoteSlice>& slices = copy.notes[size_t(at)];
+            double y = top + size.height();
+            for (const NoteSlice& slice : slices)
+                y -= slice.to - slice.from;
+            const double width = size.width();
+            const double ruleY = y - twipsToLayout(kNoteRuleGapTwips);
+            if (page.noteRule) {
+                painter.save();
+                painter.setPen(QPen(Qt::black, twipsToLayout(kNoteRuleTwips), Qt::SolidLine, Qt::FlatCap));
+                painter.drawLine(QPointF(x, ruleY), QPointF(x + width / 4, ruleY));
+                painter.restore();
+            }
+            for (const NoteSlice& slice : slices) {
+                const QRectF part(0, slice.from, width, slice.to - slice.from);
+                painter.save();
+                painter.translate(x, y - slice.from);
+                painter.setClipRect(part.adjusted(-left, 0, left, 0));
+                paintDocument(painter, *slice.text, part);
+                painter.restore();
+                y += slice.to - slice.from;
+            }
         }
     }
     band(header, true);

@@ -11,6 +11,7 @@
 #include <QTextLayout>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPaintDevice;
@@ -51,7 +52,8 @@ double lineRoomTop(const QTextBlock& block, int index);
 QPaintDevice* layoutDevice();
 
 // A new empty document for the body of `page`: laid out on layoutDevice(), paginated to pages of
-// `height` (layout pixels; the space between the margins when negative), no undo history.
+// `height` (layout pixels; the space between the margins when negative) and of one column's width,
+// no undo history.
 std::unique_ptr<QTextDocument> newPagedDocument(const PageSetup& page, const QString& defaultFamily,
                                                 double height = -1);
 // A new empty document for a page header or footer: as wide as the body, not paginated.
@@ -117,8 +119,10 @@ private:
 };
 
 // Sets the page-number fields of `doc`: to `page` and `pages`, or when `pageHeight` is positive, each
-// to the page it lies on in a document paginated to that height.
-void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight = 0, int firstPage = 1);
+// to the sheet it lies on in a document paginated to that height, whose pages are set `columns` to a
+// sheet.
+void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight = 0, int firstPage = 1,
+                    int columns = 1);
 
 // A floating picture or text box where it lies on the sheet.
 struct PlacedPicture {
@@ -180,16 +184,34 @@ struct PageCopy {
     int firstPage = 1;       // what PAGE shows on this copy's first page
     int totalPages = 0;      // what NUMPAGES shows; 0: this copy's own page count
     bool pageFields = false; // PAGE or NUMPAGES in the body, header or footer
+    // The body's pages are columns, this many side by side on a sheet, as wide as the body's page and
+    // the paper's gap apart.
+    int columns = 1;
+    // Sections that start a new sheet on other paper, margins, headers or columns follow as parts of
+    // their own, each laid out as a copy on its own `page`; their sheets come after this one's.
+    std::vector<PageCopy> parts;
+    std::optional<PageSetup> page; // a part's paper; the document's when not set
+    // All sheets, the parts' included.
     int pageCount() const;
     int numberedPages() const { return totalPages > 0 ? totalPages : pageCount(); }
+    // The sheets of this copy's own body, without its parts.
+    int ownSheets() const;
 };
+
+// The part of `copy` (itself or one of its parts) that prints sheet `index`, and the sheet's index
+// within that part.
+std::pair<const PageCopy*, int> partOf(const PageCopy& copy, int index);
+
+// The paper sheet `index` of `copy` is printed on: its part's own, else `page`.
+const PageSetup& sheetPage(const PageCopy& copy, int index, const PageSetup& page);
 
 // The header (or footer) that page `index` of `copy` shows: its section's, its first page's own or an
 // even page's; null: none.
 QTextDocument* bandOn(const PageCopy& copy, int index, bool header);
 
 // Paints page `index` of `copy`: body, header, footer and pictures, with the painter in layout pixels
-// from the sheet's corner. The printer, the PDF file and the preview all get their pages from here.
+// from the sheet's corner, on `page` unless its part has paper of its own. The printer, the PDF file
+// and the preview all get their pages from here.
 void paintSheet(QPainter& painter, const PageCopy& copy, int index, const PageSetup& page);
 
 // The result of a merge to a new document (or a template shown as it stands).

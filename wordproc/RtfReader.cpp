@@ -253,7 +253,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     const auto set = [&kinds](char letter, int k) { kinds[size_t(letter - 'a')] = quint8(k); };
     set('a', Paragraph | PageWord | FrameWord);
     set('b', Character | BorderEdge | Special);
-    set('c', Character | Paragraph | BorderEdge | TableWord | Special);
+    set('c', Character | Paragraph | BorderEdge | TableWord | PageWord | Special);
     set('d', Character | PageWord | FrameWord);
     set('e', Special);
     set('f', Character | Paragraph | PageWord);
@@ -497,7 +497,21 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         PageSetup& pg = sectionPage();
         if (pg.widthTwips < pg.heightTwips)
             std::swap(pg.widthTwips, pg.heightTwips);
-    } else if (w == "page") {
+    } else if (w == "cols") {
+        sectionPage().columns = qBound(1, param, 45);
+    } else if (w == "colsx" || w == "colsr") {
+        // Columns of their own widths are set as equal ones, with the last gap given between them.
+        sectionPage().columnGapTwips = clampPositiveTwips(param);
+    } else if (w == "linebetcol") {
+        sectionPage().columnRule = true;
+    } else if (w == "sectd") {
+        // A section's columns are its own: a section that gives none has one.
+        PageSetup& pg = sectionPage();
+        pg.columns = 1;
+        pg.columnGapTwips = 720;
+        pg.columnRule = false;
+    } else if (w == "page" || w == "column") {
+        // A column ends where the next column's page of text starts.
         if (body && !st.inResult && !st.target && st.story) {
             flushText(st);
             if (!st.story->runs.empty())

@@ -222,6 +222,10 @@ struct PageSetup {
     int defaultTabTwips = 720;
     // The rule above the footnotes; a file whose own separator holds no rule draws none.
     bool noteRule = true;
+    // The body's text runs in columns of equal width, this far apart, with a rule between them.
+    int columns = 1;
+    int columnGapTwips = 720;
+    bool columnRule = false;
 };
 
 enum class MainType { Letters, Catalog, Labels };
@@ -231,7 +235,7 @@ enum class MainType { Letters, Catalog, Labels };
 struct Section {
     int firstBlock = 0;
     bool newPage = true;
-    PageSetup page; // as the file gives it; the body is laid out on the first section's paper
+    PageSetup page; // as the file gives it; a section that runs on keeps the paper of the one before
     Story header;
     Story footer;
     Story firstHeader;

@@ -1,0 +1,269 @@
+// Sections of their own: a later section's paper and margins, its body below its own header, page
+// numbers that run on across sections, and text set in columns.
+#include "DocxSamples.h"
+#include "wordproc/DocxReader.h"
+#include "wordproc/Merge.h"
+#include "wordproc/PageWriter.h"
+#include "wordproc/Pages.h"
+#include "wordproc/RtfReader.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QtTest>
+
+using namespace wordproc;
+
+namespace {
+
+// Letter paper with one-inch margins.
+const QByteArray kHead =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Liberation Serif;}}\\paperw12240\\paperh15840"
+    "\\margl1440\\margr1440\\margt1440\\margb1440 ";
+
+std::shared_ptr<const Template> rtf(const QByteArray& body) {
+    return std::make_shared<const Template>(readRtf(kHead + body + "}", "sections.rtf"));
+}
+
+std::shared_ptr<MergedDocument> merged(const QByteArray& body) {
+    return Merger(rtf(body), nullptr).all(QStringLiteral("sections"));
+}
+
+// `count` one-line paragraphs of exactly 12 points.
+QByteArray filler(int count, const QByteArray& word = "Filler") {
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += "\\pard\\sl-240\\slmult0 " + word + " " + QByteArray::number(i) + "\\par ";
+    return out;
+}
+
+// The page of `doc` (from 0) that the line holding `text` stands on; -1: none.
+int pageOfText(const QTextDocument& doc, const QString& text) {
+    doc.documentLayout()->documentSize();
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const int at = b.text().indexOf(text);
+        if (at < 0)
+            continue;
+        const QTextLine line = b.layout()->lineForTextPosition(at);
+        return pageAt(lineRoomTop(b, line.lineNumber()), doc.pageSize().height());
+    }
+    return -1;
+}
+
+// Sheet `index` of `copy` painted at a quarter of the layout's resolution, on its own paper.
+QImage sheetImage(const PageCopy& copy, int index, const PageSetup& page) {
+    const PageSetup& paper = sheetPage(copy, index, page);
+    constexpr double scale = 0.25;
+    QImage image(qRound(twipsToLayout(paper.widthTwips) * scale),
+                 qRound(twipsToLayout(paper.heightTwips) * scale), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    paintSheet(painter, copy, index, page);
+    painter.end();
+    return image;
+}
+
+// Whether any pixel between columns `x0` and `x1` (inches from the sheet's left edge) is dark.
+bool inkBetween(const QImage& image, double x0, double x1) {
+    const double dpi = kLayoutDpi * 0.25;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = int(x0 * dpi); x < int(x1 * dpi) && x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                return true;
+    return false;
+}
+
+// The paper of each page of a PDF, width and height in points, as its page objects give them.
+QList<QSizeF> mediaBoxes(const QByteArray& pdf) {
+    QList<QSizeF> out;
+    static const QRegularExpression box(
+        QStringLiteral("/MediaBox\\s*\\[\\s*([-\\d.]+)\\s+([-\\d.]+)\\s+([-\\d.]+)\\s+([-\\d.]+)\\s*\\]"));
+    for (auto it = box.globalMatch(QString::fromLatin1(pdf)); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out << QSizeF(m.captured(3).toDouble() - m.captured(1).toDouble(),
+                      m.captured(4).toDouble() - m.captured(2).toDouble());
+    }
+    return out;
+}
+
+} // namespace
+
+class TestSections : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A landscape section between portrait ones is laid out and printed on its own paper.
+    void landscapeSectionHasItsOwnSheet() {
+        const auto doc = merged("Portrait text\\par \\sect\\sectd\\lndscpsxn\\pgwsxn15840\\pghsxn12240"
+                                "\\marglsxn720\\margrsxn720 Landscape text\\par \\sect\\sectd\\pgwsxn12240"
+                                "\\pghsxn15840 Portrait again\\par ");
+        QCOMPARE(doc->copies.size(), size_t(1));
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(copy.pageCount(), 3);
+        QCOMPARE(copy.parts.size(), size_t(2));
+        QCOMPARE(sheetPage(copy, 0, doc->page).widthTwips, 12240);
+        QCOMPARE(sheetPage(copy, 1, doc->page).widthTwips, 15840);
+        QCOMPARE(sheetPage(copy, 1, doc->page).heightTwips, 12240);
+        QCOMPARE(sheetPage(copy, 2, doc->page).widthTwips, 12240);
+        // The landscape body is as wide as its own paper less its own margins.
+        QCOMPARE(copy.parts[0].body->pageSize().width(), twipsToLayout(15840 - 1440));
+        QVERIFY(copy.parts[0].body->toPlainText().contains(QStringLiteral("Landscape text")));
+        QVERIFY(!copy.body->toPlainText().contains(QStringLiteral("Landscape text")));
+        // The painted sheet carries the text on its own paper: ink well right of a portrait sheet's edge.
+        const QImage wide = sheetImage(copy, 1, doc->page);
+        QCOMPARE(wide.width(), qRound(twipsToLayout(15840) * 0.25));
+        QVERIFY(inkBetween(wide, 0.5, 0.6));
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString file = dir.filePath(QStringLiteral("sections.pdf"));
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(file);
+            PageWriter writer(printer, doc->page);
+            writer.begin();
+            writer.write(*doc);
+            writer.end();
+            QCOMPARE(writer.pagesWritten(), 3);
+        }
+        QFile pdf(file);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QList<QSizeF> boxes = mediaBoxes(pdf.readAll());
+        QCOMPARE(boxes.size(), 3);
+        QVERIFY(qAbs(boxes[0].width() - 612) < 1 && qAbs(boxes[0].height() - 792) < 1);
+        QVERIFY2(qAbs(boxes[1].width() - 792) < 1 && qAbs(boxes[1].height() - 612) < 1,
+                 qPrintable(QStringLiteral("%1 x %2").arg(boxes[1].width()).arg(boxes[1].height())));
+        QVERIFY(qAbs(boxes[2].width() - 612) < 1 && qAbs(boxes[2].height() - 792) < 1);
+    }
+
+    // Each section's body keeps clear of its own header only: a tall header in the second section
+    // leaves the first section's text at its top margin.
+    void bodyKeepsClearOfItsOwnHeader() {
+        QByteArray tall;
+        for (int i = 0; i < 12; ++i)
+            tall += "Letterhead line " + QByteArray::number(i) + "\\par ";
+        const auto doc = merged("{\\header \\pard Small\\par }First section\\par \\sect\\sectd "
+                                "{\\header \\pard " +
+                                tall + "}Second section\\par ");
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(copy.pageCount(), 2);
+        QCOMPARE(copy.bodyTop, twipsToLayout(1440));
+        QCOMPARE(copy.parts.size(), size_t(1));
+        const PageCopy& second = copy.parts.front();
+        // Twelve lines of 12-point text from half an inch down reach past 2.5 inches.
+        QVERIFY2(second.bodyTop > twipsToLayout(720 + 12 * 240), qPrintable(QString::number(second.bodyTop)));
+        // And each sheet shows its own section's header.
+        QTextDocument* first = bandOn(copy, 0, true);
+        QTextDocument* later = bandOn(copy, 1, true);
+        QVERIFY(first && later);
+        QVERIFY(first->toPlainText().contains(QStringLiteral("Small")));
+        QVERIFY(later->toPlainText().contains(QStringLiteral("Letterhead line 11")));
+    }
+
+    // PAGE and NUMPAGES count the sheets of all sections as one run.
+    void pageNumbersRunAcrossSections() {
+        const QByteArray number = "Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} of "
+                                  "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 9}}\\par ";
+        const auto doc =
+            merged(filler(60) + number + "\\sect\\sectd\\lndscpsxn\\pgwsxn15840\\pghsxn12240 " + number +
+                   "{\\footer \\pard Foot {\\field{\\*\\fldinst PAGE}{\\fldrslt 9}}\\par }");
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(copy.ownSheets(), 2);
+        QCOMPARE(copy.pageCount(), 3);
+        QVERIFY2(copy.body->toPlainText().contains(QStringLiteral("Page 2 of 3")),
+                 qPrintable(copy.body->toPlainText().right(40)));
+        const PageCopy& last = copy.parts.front();
+        QCOMPARE(last.firstPage, 3);
+        QVERIFY(last.body->toPlainText().contains(QStringLiteral("Page 3 of 3")));
+        // The footer is numbered as it is painted.
+        sheetImage(copy, 2, doc->page);
+        QTextDocument* foot = bandOn(copy, 2, false);
+        QVERIFY(foot);
+        QVERIFY2(foot->toPlainText().contains(QStringLiteral("Foot 3")), qPrintable(foot->toPlainText()));
+    }
+
+    // A body in two columns: a column's width each, the text running on into the right column, which is
+    // painted right of the gap.
+    void twoColumnsFillLeftThenRight() {
+        // 6.5 inches of text, two columns half an inch apart: three inches each.
+        const auto doc = merged("\\sectd\\cols2\\colsx720 " + filler(70, "Left") + filler(10, "Right"));
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(doc->page.columns, 2);
+        QCOMPARE(copy.columns, 2);
+        QCOMPARE(copy.body->pageSize().width(), twipsToLayout(4320));
+        QCOMPARE(copy.pageCount(), 1);
+        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Left 0")), 0);
+        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Right 9")), 1);
+        const QImage sheet = sheetImage(copy, 0, doc->page);
+        QVERIFY(inkBetween(sheet, 1.0, 1.5));
+        // Nothing in the gap (4 to 4.5 inches from the edge), text from the right column's edge on.
+        QVERIFY(!inkBetween(sheet, 4.05, 4.45));
+        QVERIFY(inkBetween(sheet, 4.5, 5.0));
+    }
+
+    // A column break starts the next column; with three columns a sheet holds three of them.
+    void columnBreakStartsTheNextColumn() {
+        const auto doc =
+            merged("\\sectd\\cols3\\colsx360\\linebetcol Alpha\\column Beta\\column Gamma\\column "
+                   "Delta\\par ");
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(copy.columns, 3);
+        QVERIFY(doc->page.columnRule);
+        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Beta")), 1);
+        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Gamma")), 2);
+        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Delta")), 3);
+        QCOMPARE(copy.pageCount(), 2);
+        // A section without columns after \sectd has one.
+        const auto plain = rtf("\\sectd\\cols2 One\\par \\sect\\sectd Two\\par ");
+        QCOMPARE(plain->page.columns, 2);
+        QCOMPARE(plain->sections.at(0).page.columns, 1);
+    }
+
+    // A footnote in a body set in columns is as wide as its column; one in a landscape section as wide
+    // as that section's text.
+    void notesAreAsWideAsTheirColumn() {
+        const QByteArray note = "{\\super\\chftn}{\\footnote\\pard\\plain\\fs20{\\super\\chftn} A note.}";
+        const auto columns = merged("\\sectd\\cols2\\colsx720 Text" + note + "\\par ");
+        const PageCopy& copy = columns->copies.front();
+        QVERIFY(!copy.notes.empty() && !copy.notes[0].empty());
+        QCOMPARE(copy.notes[0][0].text->textWidth(), twipsToLayout(4320));
+        const auto wide =
+            merged("Portrait\\par \\sect\\sectd\\lndscpsxn\\pgwsxn15840\\pghsxn12240 Text" + note + "\\par ");
+        const PageCopy& landscape = wide->copies.front().parts.at(0);
+        QVERIFY(!landscape.notes.empty() && !landscape.notes[0].empty());
+        QCOMPARE(landscape.notes[0][0].text->textWidth(), twipsToLayout(15840 - 2880));
+    }
+
+    // Word 2007+ sections give their columns with w:cols; a column break ends the column.
+    void wordColumnsAreRead() {
+        using namespace docxsamples;
+        const QByteArray cols = "<w:cols w:num=\"2\" w:space=\"708\" w:sep=\"1\"/>";
+        const Template t = readDocx(
+            zipParts(package(document(
+                paragraph(run("One") + "<w:r><w:br w:type=\"column\"/></w:r>" + run("Two")), section(cols)))),
+            QStringLiteral("columns.docx"));
+        QCOMPARE(t.page.columns, 2);
+        QCOMPARE(t.page.columnGapTwips, 708);
+        QVERIFY(t.page.columnRule);
+        const Template unequal =
+            readDocx(zipParts(package(document(
+                         paragraph(run("One")),
+                         section("<w:cols w:equalWidth=\"0\"><w:col w:w=\"3000\" w:space=\"400\"/>"
+                                 "<w:col w:w=\"2000\" w:space=\"300\"/><w:col w:w=\"1000\"/></w:cols>")))),
+                     QStringLiteral("unequal.docx"));
+        QCOMPARE(unequal.page.columns, 3);
+        QCOMPARE(unequal.page.columnGapTwips, 400);
+        PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
+        QCOMPARE(copy.columns, 2);
+        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Two")), 1);
+        QCOMPARE(copy.pageCount(), 1);
+    }
+};
+
+QTEST_MAIN(TestSections)
+#include "tst_sections.moc"
