@@ -21,6 +21,8 @@ Template Reader::run() {
     const Node* body = m_document.child(u"w:body");
     if (m_document.name != QLatin1String("w:document") || !body)
         m_pkg.fail(QStringLiteral("its main part \"%1\" is not a Word document body").arg(m_main));
+    // Word spaces paragraphs as HTML does, by the larger of the two spaces, unless its settings say not to.
+    m_t.largerSpaceBetween = true;
     // The parts the styles need first: the theme's fonts, then the styles and lists.
     for (const char* type : {"theme", "styles", "numbering", "settings"})
         for (auto it = m_mainRels.constBegin(); it != m_mainRels.constEnd(); ++it) {
@@ -46,7 +48,6 @@ Template Reader::run() {
     m_styles.applyRPr(m_styles.defaultRPr(), defaults);
     m_t.defaultFamily =
         defaults.format.family.isEmpty() ? QStringLiteral("Times New Roman") : defaults.format.family;
-    m_t.largerSpaceBetween = true;
 
     // Sections end with the paragraph whose properties hold them, the last with the body.
     // Content controls and the like may wrap such a paragraph, as they wrap the body's others.
@@ -107,6 +108,8 @@ void Reader::readSettings(const Node& settings) {
                 if (s.name == QLatin1String("w:compatSetting") &&
                     s.attr(u"w:name") == QLatin1String("compatibilityMode"))
                     m_compatibility = intAttr(s, u"w:val", 12);
+                else if (s.name == QLatin1String("w:doNotUseHTMLParagraphAutoSpacing"))
+                    m_t.largerSpaceBetween = !onOff(&s);
         } else if (c.name == QLatin1String("w:mailMerge")) {
             if (const Node* type = c.child(u"w:mainDocumentType")) {
                 const QString v = type->attr(u"w:val");

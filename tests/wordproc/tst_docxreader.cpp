@@ -379,6 +379,14 @@ private slots:
                 gaps << b.text() + QLatin1Char(' ') +
                             QString::number(qRound(b.blockFormat().topMargin() * 15));
         QCOMPARE(gaps, (QStringList{"One 480", "Two 480", "Three 240", "Four 0"}));
+
+        // Word's compatibility setting against HTML's spacing brings the sum back.
+        const Template summed =
+            read(package(document(paragraph(run("One"), spaced)),
+                         {{"settings", "settings.xml",
+                           "<w:settings " + kW +
+                               "><w:compat><w:doNotUseHTMLParagraphAutoSpacing/></w:compat></w:settings>"}}));
+        QVERIFY(!summed.largerSpaceBetween);
     }
 
     void tableStyleLook() {
