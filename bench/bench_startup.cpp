@@ -66,7 +66,7 @@ bool startOnce(const Installation& inst, platform::ScriptedAnswerer& answers, in
     QElapsedTimer timer;
     timer.start();
     const bool started = startProgram(context);
-    MainWindow* window = shownMainWindow();
+    MainWindow* window = shownMainWindow(context);
     if (window)
         QApplication::processEvents(); // the first paint
     *ms = timer.nsecsElapsed() / 1e6;

@@ -4,6 +4,8 @@
 #include "startup/Folders.h"
 
 #include <QLockFile>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -38,6 +40,11 @@ public:
     void exitProgram();
     void setExitAction(std::function<void()> action); // empty: leave the event loop
 
+    // The main window start-up showed on this context (null before, and once it is closed and gone).
+    // Held as a plain object: the context belongs below the windows and knows none of their types.
+    QObject* mainWindow() const { return m_mainWindow; }
+    void setMainWindow(QObject* window) { m_mainWindow = window; }
+
     // In a forked child: lets the parent's connection and lock go without closing them, since closing
     // them would undo the parent's hold on the files.
     void forgetInheritedFiles();
@@ -47,6 +54,7 @@ private:
     std::unique_ptr<QLockFile> m_instanceLock;
     std::unique_ptr<db::Connection> m_connection;
     std::function<void()> m_exitAction;
+    QPointer<QObject> m_mainWindow;
 };
 
 // The connection string of the lead database `databaseFile`, with the installation's password.

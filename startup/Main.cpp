@@ -12,7 +12,6 @@
 #include "startup/AppContext.h"
 #include "window/MainWindow.h"
 
-#include <QPointer>
 #include <memory>
 
 const char* const kSupportTelephone = "1-800-555-0142";
@@ -20,8 +19,6 @@ const char* const kSupportTelephone = "1-800-555-0142";
 namespace {
 // Where the error box says a failure of the start happened.
 const QString kStartLocation = QStringLiteral("Module Main: Sub Main");
-
-QPointer<MainWindow> g_mainWindow;
 
 using platform::pixelsToTwips;
 
@@ -77,8 +74,8 @@ void placeMainWindow(MainWindow& window, QSize screen) {
 
 } // namespace
 
-MainWindow* shownMainWindow() {
-    return g_mainWindow;
+MainWindow* shownMainWindow(const AppContext& context) {
+    return qobject_cast<MainWindow*>(context.mainWindow());
 }
 
 bool startProgram(AppContext& context) {
@@ -109,7 +106,7 @@ bool startProgram(AppContext& context) {
 
         auto* window = new MainWindow(context);
         window->setAttribute(Qt::WA_DeleteOnClose);
-        g_mainWindow = window;
+        context.setMainWindow(window);
         window->load();
         // The frame's size is known only once the window exists on screen; nothing is painted before
         // the event loop runs, so placing it right after showing looks the same to the user.
@@ -124,8 +121,7 @@ bool startProgram(AppContext& context) {
     } catch (const std::exception& e) {
         showError(ErrorNumbers::InternalError, QString::fromLocal8Bit(e.what()), kStartLocation, true);
     }
-    if (g_mainWindow)
-        delete g_mainWindow.data();
+    delete shownMainWindow(context);
     context.exitProgram();
     return false;
 }

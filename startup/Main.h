@@ -10,8 +10,8 @@ class MainWindow;
 // small or another program runs on the folder and nothing was opened).
 bool startProgram(AppContext& context);
 
-// The main window that startProgram showed (deleted on close).
-MainWindow* shownMainWindow();
+// The main window that startProgram showed on `context` (deleted on close).
+MainWindow* shownMainWindow(const AppContext& context);
 
 // The support number quoted by the screen-size message.
 extern const char* const kSupportTelephone;

@@ -29,7 +29,7 @@ void clickImport(TestInstallation& inst, platform::ScriptedAnswerer& answers, co
 // The user reopens Quillmark: a whole start (scan, import, main window), the window closed again.
 void reopen(TestInstallation& inst) {
     QVERIFY(startProgram(inst.context));
-    delete shownMainWindow();
+    delete shownMainWindow(inst.context);
 }
 
 QStringList courtIds(const TestInstallation& inst) {

@@ -58,7 +58,7 @@ private slots:
             QTest::keyClick(dialog.zipEdit(), Qt::Key_Return);
         });
         QVERIFY(startProgram(context));
-        MainWindow* w = shownMainWindow();
+        MainWindow* w = shownMainWindow(context);
         const MainWindowControls ui(w);
         QVERIFY(w && w->isVisible());
         QCOMPARE(answers.messages.size(), size_t(1)); // "saved successfully", and no import trouble shown

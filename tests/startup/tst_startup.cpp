@@ -47,8 +47,8 @@ private slots:
     void init() { m_env = std::make_unique<TestInstallation>(0); }
 
     void cleanup() {
-        if (shownMainWindow())
-            delete shownMainWindow();
+        if (shownMainWindow(m_env->context))
+            delete shownMainWindow(m_env->context);
         m_env.reset();
     }
 
@@ -82,10 +82,10 @@ private slots:
             QVERIFY(answers.messages[0].text.contains(QStringLiteral("800 x 600 pixels.  Please enlarge")));
             QVERIFY(answers.messages[0].text.contains(QString::fromLatin1(kSupportTelephone)));
             QVERIFY(!m_env->context.databaseOpen());
-            QCOMPARE(shownMainWindow(), nullptr);
+            QCOMPARE(shownMainWindow(m_env->context), nullptr);
             return;
         }
-        MainWindow* window = shownMainWindow();
+        MainWindow* window = shownMainWindow(m_env->context);
         QVERIFY(window);
         QVERIFY(window->isVisible());
         const QRect frame = window->frameGeometry();
@@ -191,7 +191,7 @@ private slots:
             QStringLiteral("The following error occurred in Module Main: Sub Main : \r\n\r\nError Number ")));
         QCOMPARE(FileBytes(file), before);
         QCOMPARE(QFile::exists(file), !content.isEmpty() || wrongPassword);
-        QCOMPARE(shownMainWindow(), nullptr);
+        QCOMPARE(shownMainWindow(m_env->context), nullptr);
     }
 
     // First run: the dealer dialog comes before the import; cancelling ends without importing and the
@@ -237,8 +237,8 @@ private slots:
             QCOMPARE(answers.messages[0].title, QStringLiteral("Dealer Information Saved"));
             QCOMPARE(answers.messages[0].icon, platform::Icon::Information);
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
-            QVERIFY(shownMainWindow());
-            shownMainWindow()->close();
+            QVERIFY(shownMainWindow(m_env->context));
+            shownMainWindow(m_env->context)->close();
             QCOMPARE(m_env->exits, 2);
         }
         {
@@ -308,7 +308,7 @@ private slots:
                                     QStringLiteral("02%12026.lst").arg(day, 2, 10, QLatin1Char('0'))));
         platform::ScriptedAnswerer answers;
         QVERIFY(startProgram(m_env->context));
-        QVERIFY(shownMainWindow() && shownMainWindow()->isVisible());
+        QVERIFY(shownMainWindow(m_env->context) && shownMainWindow(m_env->context)->isVisible());
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
         QCOMPARE(answers.messages.size(), size_t(1));
         const QStringList paragraphs = answers.messages[0].text.split(QStringLiteral("\r\n\r\n"));
@@ -351,7 +351,7 @@ private slots:
                      m_env->folders().userDataFolder + QStringLiteral("/Error.log: Is a directory"));
         QCOMPARE(answers.shown, QStringList{"MainWindow"});
         QCOMPARE(column(QStringLiteral("SELECT FileName FROM DataFiles")), QStringList{"01062026.lst"});
-        shownMainWindow()->close();
+        shownMainWindow(m_env->context)->close();
 
         // With the log mended, the next start imports the file: its line is logged.
         QVERIFY(QDir(m_env->folders().userDataFolder + QStringLiteral("/Error.log")).removeRecursively());
@@ -403,7 +403,7 @@ private slots:
             answers.messages[1].text,
             QStringLiteral("The following error occurred in Module Main: Sub Main : \r\n\r\nError Number ") +
                 QString::number(DbErrors::EngineFailure) + QStringLiteral(": database or disk is full"));
-        QCOMPARE(shownMainWindow(), nullptr);
+        QCOMPARE(shownMainWindow(m_env->context), nullptr);
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 0);
         QCOMPARE(column(QStringLiteral("SELECT Name FROM Dlr_Info WHERE Name IS NOT NULL")),
                  QStringList{"Acme Auto"});
@@ -463,7 +463,7 @@ private slots:
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM DataFiles")), 0);
         QVERIFY(answers.messages.empty());
 
-        shownMainWindow()->close();
+        shownMainWindow(m_env->context)->close();
         report.clear();
         const pid_t killed = startElsewhere(true, &report);
         QCOMPARE(report, QByteArray("shown\n"));
@@ -529,12 +529,12 @@ private slots:
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM [Names]")), 1);
         QVERIFY(!QDir(app + QStringLiteral("/Data")).exists());
         QStringList listed;
-        const QListWidget* templates = MainWindowControls(shownMainWindow()).templateList();
+        const QListWidget* templates = MainWindowControls(shownMainWindow(context)).templateList();
         for (int i = 0; i < templates->count(); ++i)
             listed << templates->item(i)->text();
         listed.sort();
         QCOMPARE(listed, (QStringList{"Fresh Start Invitation", "Second Chance Welcome"}));
-        delete shownMainWindow(); // before the context it was shown on
+        delete shownMainWindow(context); // before the context it was shown on
     }
 
 private:
@@ -564,7 +564,7 @@ private:
     QString startAndClose() {
         platform::ScriptedAnswerer answers;
         const bool started = startProgram(m_env->context);
-        MainWindow* window = shownMainWindow();
+        MainWindow* window = shownMainWindow(m_env->context);
         QStringList said{started ? QStringLiteral("shown") : QStringLiteral("ended"),
                          window && window->isVisible() ? QStringLiteral("window")
                                                        : QStringLiteral("no window")};
