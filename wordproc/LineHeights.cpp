@@ -96,7 +96,12 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
         const double factor = exact > 0 && rounded > exact ? exact / rounded : 1.0;
         const double scale = kLayoutDpi / 96.0;
         bool changed = false;
-        if (factor < 1 && type == QTextBlockFormat::SingleHeight) {
+        if (image && type == QTextBlockFormat::ProportionalHeight && f.lineHeight() > 100) {
+            // LibreOffice widens a line that holds a picture by the text's part of the spacing only: a
+            // picture under 1.15 lines is not set 15% taller.
+            f.setLineHeight((f.lineHeight() / 100 - 1) * exact / scale, QTextBlockFormat::LineDistanceHeight);
+            changed = true;
+        } else if (factor < 1 && type == QTextBlockFormat::SingleHeight) {
             f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
             changed = true;
         } else if (factor < 1 && type == QTextBlockFormat::ProportionalHeight) {

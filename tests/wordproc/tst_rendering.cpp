@@ -1,4 +1,5 @@
 #include "Rendering.h"
+#include "Samples.h"
 
 #include <QtTest>
 
@@ -363,6 +364,26 @@ private slots:
         const QFontMetricsF m(QFont(QStringLiteral("Carlito"), 12), layoutDevice());
         QVERIFY2(qAbs(baselineOf(*drawn, QStringLiteral("One")) - s.bodyTop() - m.ascent()) < 1,
                  qPrintable(QString::number(baselineOf(*drawn, QStringLiteral("One")) - s.bodyTop())));
+    }
+
+    void pictureLineUnderWiderSpacing() {
+        // Of a line that holds a one-inch picture, 1.5 lines' spacing widens only the text's part, as
+        // LibreOffice sets it: half a line of 12-point text more (6.9 points), not half the picture (about
+        // 37).
+        const auto gap = [](const QByteArray& spacing) {
+            const Shown s = showWord("\\pard\\fs24 Above\\par \\pard" + spacing +
+                                     " {\\pict\\pngblip\\picw30\\pich30\\picwgoal1440\\pichgoal1440 " +
+                                     samples::pngHex(30, 30) + "}\\par \\pard Below\\par ");
+            const auto drawn = record(s, 0);
+            return (baselineOf(*drawn, QStringLiteral("Below")) -
+                    baselineOf(*drawn, QStringLiteral("Above"))) *
+                   72 / kLayoutDpi;
+        };
+        const double single = gap({});
+        QVERIFY2(single > 72 + 12 && single < 72 + 16, qPrintable(QString::number(single)));
+        // LibreOffice 7.4 sets these baselines 92.7 points apart under 1.5 lines.
+        const double wider = gap("\\sl360\\slmult1");
+        QVERIFY2(qAbs(wider - 92.7) < 0.5, qPrintable(QString::number(wider)));
     }
 };
 
