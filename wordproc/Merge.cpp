@@ -134,29 +134,37 @@ void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
         number(part);
 }
 
+// Lays a header or footer out on `page`; gives how far from its edge of the sheet the body keeps on the
+// pages that show it: its margin, or further when the band is taller than the room the margin leaves it,
+// as in the common word processors.
+double Merger::layBand(PageCopy& copy, const PageSetup& page, const Story& story,
+                       std::unique_ptr<QTextDocument>& out, bool header, int first) {
+    const double margin = twipsToLayout(header ? page.topTwips : page.bottomTwips);
+    if (story.empty())
+        return margin;
+    out = newBandDocument(page, m_t->defaultFamily);
+    Cursor c{first, false};
+    Builder b(*this, *out);
+    b.begin();
+    b.story(story, c);
+    b.end();
+    b.finish();
+    copy.pageFields = copy.pageFields || b.hasPageFields();
+    const double height = out->documentLayout()->documentSize().height();
+    b.placeFloats(copy.pictures,
+                  header ? twipsToLayout(page.headerTwips)
+                         : twipsToLayout(page.heightTwips - page.footerTwips) - height,
+                  0, out.get());
+    const double edge = twipsToLayout(header ? page.headerTwips : page.footerTwips);
+    return qMax(margin, edge + out->documentLayout()->documentSize().height());
+}
+
 void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& cursor, bool last) {
     const PageSetup& page = *part.page;
     m_page = part.page;
-    // As buildCopy() lays the bands out, on this part's paper; each part keeps clear of its own only.
-    const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) -> double {
-        const double margin = twipsToLayout(header ? page.topTwips : page.bottomTwips);
-        if (story.empty())
-            return margin;
-        out = newBandDocument(page, m_t->defaultFamily);
-        Cursor c{first, false};
-        Builder b(*this, *out);
-        b.begin();
-        b.story(story, c);
-        b.end();
-        b.finish();
-        copy.pageFields = copy.pageFields || b.hasPageFields();
-        const double height = out->documentLayout()->documentSize().height();
-        b.placeFloats(copy.pictures,
-                      header ? twipsToLayout(page.headerTwips)
-                             : twipsToLayout(page.heightTwips - page.footerTwips) - height,
-                      0, out.get());
-        const double edge = twipsToLayout(header ? page.headerTwips : page.footerTwips);
-        return qMax(margin, edge + out->documentLayout()->documentSize().height());
+    // Each part keeps clear of its own bands only.
+    const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) {
+        return layBand(copy, page, story, out, header, first);
     };
     double top = 0, bottom = 0, firstTop = 0;
     bool titled = false;
@@ -246,28 +254,8 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     }
     const int first = cursor.record;
     const PageSetup& page = m_t->page;
-    // Lays a header or footer out; gives how far from its edge of the sheet the body keeps on the pages
-    // that show it: its margin, or further when the band is taller than the room the margin leaves it,
-    // as in the common word processors.
-    const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) -> double {
-        const double margin = twipsToLayout(header ? page.topTwips : page.bottomTwips);
-        if (story.empty())
-            return margin;
-        out = newBandDocument(page, m_t->defaultFamily);
-        Cursor c{first, false};
-        Builder b(*this, *out);
-        b.begin();
-        b.story(story, c);
-        b.end();
-        b.finish();
-        copy.pageFields = copy.pageFields || b.hasPageFields();
-        const double height = out->documentLayout()->documentSize().height();
-        b.placeFloats(copy.pictures,
-                      header ? twipsToLayout(page.headerTwips)
-                             : twipsToLayout(page.heightTwips - page.footerTwips) - height,
-                      0, out.get());
-        const double edge = twipsToLayout(header ? page.headerTwips : page.footerTwips);
-        return qMax(margin, edge + out->documentLayout()->documentSize().height());
+    const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) {
+        return layBand(copy, page, story, out, header, first);
     };
     // The body is one document of pages of one height: its pages keep clear of the tallest header and
     // footer they may show, but for the first page's own header, which only moves the first page's text.

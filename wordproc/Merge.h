@@ -68,6 +68,8 @@ private:
     };
 
     void buildCopy(PageCopy& copy, Cursor& cursor);
+    double layBand(PageCopy& copy, const PageSetup& page, const Story& story,
+                   std::unique_ptr<QTextDocument>& out, bool header, int first);
     // A template whose sections start new sheets: each part laid out after the other into `copy`.
     void buildParts(PageCopy& copy, Cursor& cursor);
     void buildPart(PageCopy& out, const BodyPart& part, int record, Cursor& cursor, bool last);
