@@ -3,6 +3,7 @@
 // Templates shown as they stand and painted, and what to measure on the sheets, for the tests of the
 // page painting (tst_rendering, tst_tablerendering, tst_framerendering).
 
+#include "Sheets.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Pages.h"
@@ -59,14 +60,7 @@ inline Shown showRtf(const QByteArray& body) {
 inline constexpr double kDpi = 144;
 
 inline QImage sheet(const Shown& s, int page) {
-    const PageSetup& pg = s.t->page;
-    QImage image(qRound(pg.widthTwips * kDpi / 1440), qRound(pg.heightTwips * kDpi / 1440),
-                 QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(kDpi / kLayoutDpi, kDpi / kLayoutDpi);
-    paintSheet(painter, s.copy, page, pg);
-    return image;
+    return sheets::paint(s.copy, page, s.t->page, kDpi);
 }
 
 // Layout pixels to the image's pixels.

@@ -4,12 +4,43 @@
 #include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QImage>
 #include <QPainter>
+#include <QTextBlock>
+#include <QTextLayout>
 
-// A one-page letter on US Letter with one-inch margins, shown as it stands and painted as a sheet, for
-// the tests that look at where pictures and shapes land.
+// Laid-out copies as the page tests look at them: painted sheets, the page a line stands on, and a
+// one-page letter on US Letter with one-inch margins for the tests of where pictures and shapes land.
 namespace sheets {
+
+// Sheet `index` of `copy` painted at `dpi` on white, on its own paper.
+inline QImage paint(const wordproc::PageCopy& copy, int index, const wordproc::PageSetup& page, double dpi) {
+    using namespace wordproc;
+    const PageSetup& paper = sheetPage(copy, index, page);
+    QImage image(qRound(paper.widthTwips * dpi / 1440), qRound(paper.heightTwips * dpi / 1440),
+                 QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(dpi / kLayoutDpi, dpi / kLayoutDpi);
+    paintSheet(painter, copy, index, page);
+    painter.end();
+    return image;
+}
+
+// The page of `doc` (from 0) that the line holding `text` stands on; -1: none.
+inline int pageOfText(const QTextDocument& doc, const QString& text) {
+    using namespace wordproc;
+    doc.documentLayout()->documentSize();
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const int at = b.text().indexOf(text);
+        if (at < 0)
+            continue;
+        const QTextLine line = b.layout()->lineForTextPosition(at);
+        return pageAt(lineRoomTop(b, line.lineNumber()), doc.pageSize().height());
+    }
+    return -1;
+}
 
 inline QByteArray letter(const QByteArray& body) {
     return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\paperw12240\\paperh15840\\margl1440"
@@ -33,14 +64,7 @@ inline Printed print(const QByteArray& rtf, const QString& fileName = QStringLit
 constexpr double kDpi = 144;
 
 inline QImage sheet(const Printed& p) {
-    const wordproc::PageSetup& pg = p.t->page;
-    QImage image(qRound(pg.widthTwips * kDpi / 1440), qRound(pg.heightTwips * kDpi / 1440),
-                 QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(kDpi / wordproc::kLayoutDpi, kDpi / wordproc::kLayoutDpi);
-    wordproc::paintSheet(painter, p.copy, 0, pg);
-    return image;
+    return paint(p.copy, 0, p.t->page, kDpi);
 }
 
 } // namespace sheets

@@ -2,6 +2,7 @@
 // page of their reference (footnotes) or after the text (endnotes).
 #include "DocxSamples.h"
 #include "Samples.h"
+#include "Sheets.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/DocxReader.h"
 #include "wordproc/Merge.h"
@@ -86,15 +87,7 @@ QString notesText(const PageCopy& copy, int page) {
 }
 
 QImage sheet(const Shown& s, int page) {
-    const PageSetup& pg = s.t->page;
-    constexpr double dpi = 144;
-    QImage image(qRound(pg.widthTwips * dpi / 1440), qRound(pg.heightTwips * dpi / 1440),
-                 QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(dpi / kLayoutDpi, dpi / kLayoutDpi);
-    paintSheet(painter, s.copy, page, pg);
-    return image;
+    return sheets::paint(s.copy, page, s.t->page, 144);
 }
 
 // Rows of the image (144 dpi) between `top` and `bottom` that hold dark pixels.

@@ -1,6 +1,7 @@
 // Where long letters break their pages: lines of a set height fill a page to its foot, paragraphs keep
 // their widows and orphans and stay with the next one when asked, and a later section's paper is its own.
 #include "DocxSamples.h"
+#include "Sheets.h"
 #include "wordproc/DocxReader.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Pages.h"
@@ -36,19 +37,6 @@ QByteArray filler(int count, int twips = 240) {
     return out;
 }
 
-// The page (from 0) that the line holding `text` stands on.
-int pageOfLine(const PageCopy& copy, const QString& text) {
-    const QTextDocument& doc = *copy.body;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        const int at = b.text().indexOf(text);
-        if (at < 0)
-            continue;
-        const QTextLine line = b.layout()->lineForTextPosition(at);
-        return pageAt(lineRoomTop(b, line.lineNumber()), doc.pageSize().height());
-    }
-    return -1;
-}
-
 } // namespace
 
 class TestPageBreaks : public QObject {
@@ -60,8 +48,8 @@ private slots:
     void exactLinesFillThePage() {
         // 12,960 / 247: 52 lines fit on a page.
         const PageCopy copy = layOut(filler(60, 247));
-        QCOMPARE(pageOfLine(copy, QStringLiteral("Filler 51")), 0);
-        QCOMPARE(pageOfLine(copy, QStringLiteral("Filler 52")), 1);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Filler 51")), 0);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Filler 52")), 1);
         QCOMPARE(copy.pageCount(), 2);
     }
 
@@ -69,21 +57,21 @@ private slots:
     void orphanGoesOnWithItsParagraph() {
         const QByteArray five = "One\\line Two\\line Three\\line Four\\line Five\\par ";
         const PageCopy kept = layOut(filler(53) + "\\pard\\widctlpar\\sl-240\\slmult0 " + five);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("One")), 1);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("Filler 52")), 0);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("One")), 1);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Filler 52")), 0);
         const PageCopy loose = layOut(filler(53) + "\\pard\\nowidctlpar\\sl-240\\slmult0 " + five);
-        QCOMPARE(pageOfLine(loose, QStringLiteral("One")), 0);
-        QCOMPARE(pageOfLine(loose, QStringLiteral("Two")), 1);
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("One")), 0);
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Two")), 1);
     }
 
     // After 51 lines a paragraph of four has room for three: its third line goes on with the fourth.
     void widowTakesTheLineBefore() {
         const QByteArray four = "One\\line Two\\line Three\\line Four\\par ";
         const PageCopy kept = layOut(filler(51) + "\\pard\\widctlpar\\sl-240\\slmult0 " + four);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("One")), 0);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("Two")), 0);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("Three")), 1);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("Four")), 1);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("One")), 0);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Two")), 0);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Three")), 1);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Four")), 1);
         // The page's text starts at its top: the line that went on is not set lower than the others.
         const QTextDocument& doc = *kept.body;
         QTextBlock three;
@@ -97,16 +85,16 @@ private slots:
         QCOMPARE(three.blockFormat().textIndent(), 0.0);
 
         const PageCopy loose = layOut(filler(51) + "\\pard\\sl-240\\slmult0 " + four);
-        QCOMPARE(pageOfLine(loose, QStringLiteral("Three")), 0);
-        QCOMPARE(pageOfLine(loose, QStringLiteral("Four")), 1);
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Three")), 0);
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Four")), 1);
     }
 
     // Three lines with one left over: taking the line before would leave an orphan, so all three go.
     void shortParagraphMovesWhole() {
         const PageCopy copy =
             layOut(filler(52) + "\\pard\\widctlpar\\sl-240\\slmult0 One\\line Two\\line Three\\par ");
-        QCOMPARE(pageOfLine(copy, QStringLiteral("One")), 1);
-        QCOMPARE(pageOfLine(copy, QStringLiteral("Three")), 1);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("One")), 1);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Three")), 1);
     }
 
     // A heading on a page's last line goes on to the page of the paragraph it is kept with; so does a
@@ -114,16 +102,16 @@ private slots:
     void headingKeptWithItsParagraph() {
         const QByteArray text = "\\pard\\sl-240\\slmult0 Body one\\line Body two\\par ";
         const PageCopy kept = layOut(filler(53) + "\\pard\\keepn\\sl-240\\slmult0 Heading\\par " + text);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("Heading")), 1);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("Body one")), 1);
-        QCOMPARE(pageOfLine(kept, QStringLiteral("Filler 52")), 0);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Heading")), 1);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Body one")), 1);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Filler 52")), 0);
         const PageCopy two = layOut(filler(52) + "\\pard\\keepn\\sl-240\\slmult0 Part\\par " +
                                     "\\pard\\keepn\\sl-240\\slmult0 Heading\\par " + text);
-        QCOMPARE(pageOfLine(two, QStringLiteral("Part")), 1);
-        QCOMPARE(pageOfLine(two, QStringLiteral("Heading")), 1);
+        QCOMPARE(sheets::pageOfText(*two.body, QStringLiteral("Part")), 1);
+        QCOMPARE(sheets::pageOfText(*two.body, QStringLiteral("Heading")), 1);
         const PageCopy loose = layOut(filler(53) + "\\pard\\sl-240\\slmult0 Heading\\par " + text);
-        QCOMPARE(pageOfLine(loose, QStringLiteral("Heading")), 0);
-        QCOMPARE(pageOfLine(loose, QStringLiteral("Body one")), 1);
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Heading")), 0);
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Body one")), 1);
     }
 
     // Calibri's lines are as tall as its Windows ascent and descent, 1.22 of its size, as Word and

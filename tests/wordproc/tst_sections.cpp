@@ -1,6 +1,7 @@
 // Sections of their own: a later section's paper and margins, its body below its own header, page
 // numbers that run on across sections, and text set in columns.
 #include "DocxSamples.h"
+#include "Sheets.h"
 #include "wordproc/DocxReader.h"
 #include "wordproc/Merge.h"
 #include "wordproc/PageWriter.h"
@@ -40,31 +41,9 @@ QByteArray filler(int count, const QByteArray& word = "Filler") {
     return out;
 }
 
-// The page of `doc` (from 0) that the line holding `text` stands on; -1: none.
-int pageOfText(const QTextDocument& doc, const QString& text) {
-    doc.documentLayout()->documentSize();
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        const int at = b.text().indexOf(text);
-        if (at < 0)
-            continue;
-        const QTextLine line = b.layout()->lineForTextPosition(at);
-        return pageAt(lineRoomTop(b, line.lineNumber()), doc.pageSize().height());
-    }
-    return -1;
-}
-
-// Sheet `index` of `copy` painted at a quarter of the layout's resolution, on its own paper.
+// Sheet `index` of `copy` at a quarter of the layout's resolution.
 QImage sheetImage(const PageCopy& copy, int index, const PageSetup& page) {
-    const PageSetup& paper = sheetPage(copy, index, page);
-    constexpr double scale = 0.25;
-    QImage image(qRound(twipsToLayout(paper.widthTwips) * scale),
-                 qRound(twipsToLayout(paper.heightTwips) * scale), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(scale, scale);
-    paintSheet(painter, copy, index, page);
-    painter.end();
-    return image;
+    return sheets::paint(copy, index, page, kLayoutDpi * 0.25);
 }
 
 // Whether any pixel between columns `x0` and `x1` (inches from the sheet's left edge) is dark.
@@ -197,8 +176,8 @@ private slots:
         QCOMPARE(copy.columns, 2);
         QCOMPARE(copy.body->pageSize().width(), twipsToLayout(4320));
         QCOMPARE(copy.pageCount(), 1);
-        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Left 0")), 0);
-        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Right 9")), 1);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Left 0")), 0);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Right 9")), 1);
         const QImage sheet = sheetImage(copy, 0, doc->page);
         QVERIFY(inkBetween(sheet, 1.0, 1.5));
         // Nothing in the gap (4 to 4.5 inches from the edge), text from the right column's edge on.
@@ -214,9 +193,9 @@ private slots:
         const PageCopy& copy = doc->copies.front();
         QCOMPARE(copy.columns, 3);
         QVERIFY(doc->page.columnRule);
-        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Beta")), 1);
-        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Gamma")), 2);
-        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Delta")), 3);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Beta")), 1);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Gamma")), 2);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Delta")), 3);
         QCOMPARE(copy.pageCount(), 2);
         // A section without columns after \sectd has one.
         const auto plain = rtf("\\sectd\\cols2 One\\par \\sect\\sectd Two\\par ");
@@ -260,7 +239,7 @@ private slots:
         QCOMPARE(unequal.page.columnGapTwips, 400);
         PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
         QCOMPARE(copy.columns, 2);
-        QCOMPARE(pageOfText(*copy.body, QStringLiteral("Two")), 1);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Two")), 1);
         QCOMPARE(copy.pageCount(), 1);
     }
 };

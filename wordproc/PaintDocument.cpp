@@ -1,0 +1,232 @@
+#include "wordproc/Pages.h"
+#include "wordproc/PaintRules.h"
+#include "wordproc/Template.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTextTable>
+#include <algorithm>
+#include <cmath>
+
+namespace wordproc {
+
+// The bottom of a block's last line as the text goes on below it: Qt rounds the block's rectangle up to
+// whole pixels.
+double textBottom(const QTextBlock& block, const QRectF& rect) {
+    const QTextLayout* lines = block.layout();
+    if (lines->lineCount() == 0)
+        return rect.bottom();
+    const QTextLine line = lines->lineAt(lines->lineCount() - 1);
+    return rect.top() + line.y() + block.blockFormat().lineHeight(line.height(), kLayoutDpi / 96.0);
+}
+
+namespace {
+
+// A paragraph's shading covers its lines from indent to indent, and the space between its rules and
+// its text, as in the common word processors.
+void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text) {
+    const QTextBlockFormat format = block.blockFormat();
+    Rules rules;
+    const bool ruled = rulesOf(format, kBordersProperty, rules);
+    const auto room = [&](Side side) {
+        const Rule& r = rules[size_t(side)];
+        return ruled && r.style ? r.space : 0.0;
+    };
+    const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
+    // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
+    const double x1 = x0 + text.width();
+    painter.fillRect(QRectF(QPointF(x0 - room(Side::Left), text.top() - room(Side::Top)),
+                            QPointF(x1 + room(Side::Right), textBottom(block, text) + room(Side::Bottom))),
+                     QColor::fromRgba(QRgb(format.property(kShadingProperty).toULongLong())));
+}
+
+void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat& format) {
+    Rules rules;
+    if (!rulesOf(format, kBordersProperty, rules))
+        return;
+    const Rule& top = rules[size_t(Side::Top)];
+    const Rule& bottom = rules[size_t(Side::Bottom)];
+    const Rule& left = rules[size_t(Side::Left)];
+    const Rule& right = rules[size_t(Side::Right)];
+    // The rules stand their space away from the text, on the paragraph's indents.
+    const double y0 = top.style ? text.top() - top.space - top.half() : text.top();
+    const double y1 = bottom.style ? text.bottom() + bottom.space + bottom.half() : text.bottom();
+    const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
+    // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
+    const double x1 = x0 + text.width();
+    drawRule(painter, {x0, y0}, {x1, y0}, top);
+    drawRule(painter, {x0, y1}, {x1, y1}, bottom);
+    drawRule(painter, {x0 - left.space - left.half(), y0}, {x0 - left.space - left.half(), y1}, left);
+    drawRule(painter, {x1 + right.space + right.half(), y0}, {x1 + right.space + right.half(), y1}, right);
+}
+
+QTextCharFormat formatAt(const QTextBlock& block, int position) {
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (it.fragment().contains(position))
+            return it.fragment().charFormat();
+    return block.charFormat();
+}
+
+void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& origin) {
+    const QString leaders = block.blockFormat().property(kLeadersProperty).toString();
+    if (leaders.trimmed().isEmpty())
+        return;
+    const QList<QTextOption::Tab> tabs = block.blockFormat().tabPositions();
+    const QString text = block.text();
+    const QTextLayout* layout = block.layout();
+    const double logical = kLayoutDpi / 96.0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('\t'))
+            continue;
+        const QTextLine line = layout->lineForTextPosition(i);
+        if (!line.isValid())
+            continue;
+        const double x0 = line.cursorToX(i), x1 = line.cursorToX(i + 1);
+        // The stop this tab went to: the first one past where it starts, as Qt chooses it.
+        const double from = (x0 - line.x()) / logical;
+        qsizetype stop = 0;
+        while (stop < tabs.size() && tabs[stop].position <= from + 0.01)
+            ++stop;
+        if (stop >= tabs.size() || stop >= leaders.size() || leaders[stop] == QLatin1Char('0'))
+            continue;
+        const int kind = leaders[stop].unicode() - '0';
+        const QTextCharFormat f = formatAt(block, block.position() + i);
+        QFont font = f.font();
+        // The painter sizes a font for its own device; the layout's pixels are what the text uses.
+        font.setPointSizeF(font.pointSizeF() * kLayoutDpi / painter.device()->logicalDpiY());
+        const QFontMetricsF metrics(QFont(f.font(), layoutDevice()));
+        const double baseline = origin.y() + line.y() + line.ascent();
+        const QColor color = f.foreground().color();
+        // Rules are drawn with underscores, as LibreOffice draws them: they line up with the text's.
+        const QChar c = kind == TabStop::Hyphens      ? QLatin1Char('-')
+                        : kind == TabStop::Equals     ? QLatin1Char('=')
+                        : kind == TabStop::MiddleDots ? QChar(0x00B7)
+                        : kind == TabStop::Dots       ? QLatin1Char('.')
+                                                      : QLatin1Char('_');
+        const double w = metrics.horizontalAdvance(c);
+        // Leaders run from the text before them to the stop, as LibreOffice sets them: dots and the like
+        // spaced a little wider to fill it, the characters of a rule a little closer, so that it is whole.
+        const bool rule = kind == TabStop::Underline || kind == TabStop::Thick;
+        const int n = int(std::floor((x1 - x0) / w + 0.01)) + (rule ? 1 : 0);
+        if (n <= 0)
+            continue;
+        const double step = (x1 - x0) / n;
+        painter.setFont(font);
+        painter.setPen(color);
+        for (int k = 0; k < n; ++k)
+            painter.drawText(QPointF(origin.x() + x0 + k * step, baseline), QString(c));
+    }
+}
+
+// The blocks whose text may meet `clip` (document coordinates; all blocks when empty), first and last.
+// Blocks come down the page in document order but for a table's cells, whose paragraphs may reach below
+// the next cell's start: the search keeps an inch of slack either side.
+std::pair<QTextBlock, QTextBlock> blocksNear(const QTextDocument& doc, const QRectF& clip) {
+    if (clip.isEmpty())
+        return {doc.begin(), doc.lastBlock()};
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    const double top = clip.top() - kLayoutDpi, bottom = clip.bottom() + kLayoutDpi;
+    // The first block that ends below `y`, as far as a search over block numbers finds it.
+    const auto firstEndingBelow = [&](double y) {
+        int lo = 0, hi = doc.blockCount();
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (layout->blockBoundingRect(doc.findBlockByNumber(mid)).bottom() < y)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    const int first = firstEndingBelow(top);
+    int last = firstEndingBelow(bottom);
+    last = qMin(last, doc.blockCount() - 1);
+    return {doc.findBlockByNumber(qMin(first, last)), doc.findBlockByNumber(last)};
+}
+
+} // namespace
+
+LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
+    const auto [first, last] = blocksNear(doc, clip);
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        const int type = b.blockFormat().lineHeightType();
+        // Set line heights keep the text where the file puts it in the line.
+        if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight) {
+            QTextLayout* lines = b.layout();
+            const QVariant most = b.blockFormat().property(kLeadingProperty);
+            for (int i = 0; i < lines->lineCount(); ++i) {
+                QTextLine line = lines->lineAt(i);
+                const double gap = most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading();
+                if (gap <= 0)
+                    continue;
+                m_moved.emplace_back(line, line.position());
+                line.setPosition(line.position() + QPointF(0, gap));
+                m_most = qMax(m_most, gap);
+            }
+        }
+        if (b == last)
+            break;
+    }
+}
+
+LeadingAbove::~LeadingAbove() {
+    for (auto& [line, position] : m_moved)
+        line.setPosition(position);
+}
+
+void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& clip) {
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    const std::pair<QTextBlock, QTextBlock> near = blocksNear(doc, clip);
+    const QTextBlock first = near.first, last = near.second;
+    // The blocks near the clip, in order, with their rectangles.
+    const auto eachBlock = [&](auto&& paint) {
+        for (QTextBlock block = first; block.isValid(); block = block.next()) {
+            paint(block, block.blockFormat());
+            if (block == last)
+                break;
+        }
+    };
+    painter.save();
+    eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
+        if (format.hasProperty(kShadingProperty))
+            paintShading(painter, block, layout->blockBoundingRect(block));
+    });
+    {
+        const LeadingAbove gaps(doc, clip);
+        QAbstractTextDocumentLayout::PaintContext ctx;
+        ctx.palette.setColor(QPalette::Text, Qt::black);
+        // A line that only touches the clip's edge belongs to the neighbouring page: not even an
+        // invisible copy of it goes into this page (a PDF would hold its text twice). The last line of
+        // the page before reaches its gap further down.
+        if (!clip.isEmpty())
+            ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5);
+        doc.documentLayout()->draw(&painter, ctx);
+        eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
+            if (format.hasProperty(kLeadersProperty))
+                paintLeaders(painter, block, layout->blockBoundingRect(block).topLeft());
+        });
+    }
+    // The rules keep to the paragraphs' and cells' edges, where the lines stand without their gaps.
+    // The tables near the clip: frames come down the page in order, like blocks.
+    const QList<QTextFrame*> frames = doc.rootFrame()->childFrames();
+    auto frame = frames.begin();
+    if (!clip.isEmpty())
+        frame = std::partition_point(frames.begin(), frames.end(), [&](QTextFrame* f) {
+            return layout->frameBoundingRect(f).bottom() < clip.top() - kLayoutDpi;
+        });
+    for (; frame != frames.end(); ++frame) {
+        if (!clip.isEmpty() && layout->frameBoundingRect(*frame).top() > clip.bottom() + kLayoutDpi)
+            break;
+        if (QTextTable* table = qobject_cast<QTextTable*>(*frame))
+            paintCellRules(painter, doc, *table, clip);
+    }
+    eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
+        if (format.hasProperty(kBordersProperty))
+            paintBorders(painter, layout->blockBoundingRect(block), format);
+    });
+    painter.restore();
+}
+
+} // namespace wordproc

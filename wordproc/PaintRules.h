@@ -1,0 +1,39 @@
+#pragma once
+
+// Paragraph and cell rules as the page painters draw them.
+
+#include <QColor>
+#include <QPainter>
+#include <QRectF>
+#include <QTextFormat>
+#include <array>
+
+class QTextBlock;
+class QTextDocument;
+class QTextTable;
+
+namespace wordproc {
+
+// One edge's rule as kBordersProperty or kCellRulesProperty carries it, lengths in layout pixels.
+struct Rule {
+    int style = 0;
+    double width = 0, space = 0;
+    QColor color;
+    // Half of what the rule takes across: a double rule is two lines with a line's width between them.
+    double half() const { return style ? width * (style == Border::Double ? 1.5 : 0.5) : 0.0; }
+};
+
+using Rules = std::array<Rule, 4>;
+
+// Reads the four rules that `property` (kBordersProperty or kCellRulesProperty) carries; false when the
+// format has none.
+bool rulesOf(const QTextFormat& format, int property, Rules& rules);
+void drawRule(QPainter& painter, QPointF a, QPointF b, const Rule& r);
+
+// The bottom of a block's last line as the text goes on below it, `rect` being its bounding rectangle.
+double textBottom(const QTextBlock& block, const QRectF& rect);
+
+// The rules of a table's cells near `clip` (document coordinates; the whole table when empty).
+void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& table, const QRectF& clip);
+
+} // namespace wordproc
