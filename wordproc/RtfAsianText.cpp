@@ -24,8 +24,13 @@ bool isWestern(QChar c) {
     return c.unicode() < 0x3000 && c.isLetterOrNumber();
 }
 
+// Punctuation among the kana (the middle dot, the double hyphen) keeps close to its neighbours.
+bool isAsianLetter(QChar c) {
+    return isAsian(c.unicode()) && c.isLetterOrNumber();
+}
+
 bool meet(QChar a, QChar b) {
-    return (isAsian(a.unicode()) && isWestern(b)) || (isWestern(a) && isAsian(b.unicode()));
+    return (isAsianLetter(a) && isWestern(b)) || (isWestern(a) && isAsianLetter(b));
 }
 
 } // namespace

@@ -89,6 +89,13 @@ void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, i
     // stands, and neither text nor rule where the file gives anything else.
     if (st.noteSeparator && w == "chftnsep")
         m_t.page.noteRule = true;
+    if (st.dest == Dest::Field && st.field == &local.field && w == "fldlock")
+        local.locked = true;
+    // A check box's state, in its code's \formfield group, which is otherwise skipped.
+    if (w == "ffres")
+        m_checkBoxResult = param;
+    else if (w == "ffdefres")
+        m_checkBoxDefault = param;
     // The group's first word may open a destination.
     if (first && openDestination(st, local, w, starred))
         return;
@@ -217,6 +224,7 @@ bool Reader::openField(State& st, GroupLocals& local, Word) {
     }
     st.dest = Dest::Field;
     st.field = &local.field;
+    m_checkBoxResult = m_checkBoxDefault = -1;
     return true;
 }
 

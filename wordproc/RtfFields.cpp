@@ -4,6 +4,7 @@
 #include "wordproc/RtfReaderPrivate.h"
 
 #include <QStringList>
+#include <optional>
 
 namespace wordproc {
 
@@ -51,14 +52,21 @@ State Reader::subgroupState(const State& st, GroupLocals& local) {
     return child;
 }
 
-void Reader::finishField(State& st, Field& field, bool hadInstruction) {
-    if (!hadInstruction) {
+void Reader::finishField(State& st, Field& field, bool hadInstruction, bool locked) {
+    if (hadInstruction)
+        parseFieldInstruction(field);
+    // A locked field (\fldlock) is never brought up to date: its stored result is what prints, though a
+    // merge field still takes its data.
+    if (!hadInstruction || (locked && field.kind != Field::Merge && field.kind != Field::Next)) {
         // Nothing to evaluate: the result stands as plain content.
         for (Run& r : field.result)
             addRun(st, std::move(r));
         return;
     }
-    parseFieldInstruction(field);
+    if (std::optional<Run> shown = fieldCharacter(field)) {
+        addRun(st, std::move(*shown));
+        return;
+    }
     m_t.fields.push_back(std::move(field));
     addRun(st, Run{Run::Field, format(st.chr), int(m_t.fields.size() - 1), {}});
 }
@@ -102,6 +110,83 @@ QStringList fieldWords(const QString& code) {
 }
 
 } // namespace
+
+// What a SYMBOL or check box field shows, worked out as Word works it out from the code: the stored
+// result of a SYMBOL field is often left empty, and a check box's is always.
+std::optional<Run> Reader::fieldCharacter(const Field& field) {
+    const QStringList words = fieldWords(field.instruction);
+    if (words.isEmpty())
+        return std::nullopt;
+    const QString kind = words.first().toUpper();
+    CharFormat f = m_t.formats.at(size_t(field.codeFormat));
+    if (kind == QLatin1String("FORMCHECKBOX")) {
+        // \ffres 1 ticked, 0 not, 25 as the default (\ffdefres) says.
+        const bool ticked =
+            m_checkBoxResult == 25 || m_checkBoxResult < 0 ? m_checkBoxDefault == 1 : m_checkBoxResult == 1;
+        return Run{Run::Text, format(f), -1, QString(QChar(ticked ? 0x2612 : 0x2610))};
+    }
+    if (kind != QLatin1String("SYMBOL") || words.size() < 2)
+        return std::nullopt;
+    bool ok = false;
+    const QString number = words.at(1);
+    const int code = number.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+                         ? number.mid(2).toInt(&ok, 16)
+                         : number.toInt(&ok, 10);
+    if (!ok || code <= 0 || code > 0xFFFF || QChar::isSurrogate(char32_t(code)))
+        return std::nullopt;
+    bool unicode = false, shiftJis = false;
+    QString fontName;
+    for (int i = 2; i < words.size(); ++i) {
+        const QString sw = words.at(i).toLower();
+        const QString next = i + 1 < words.size() ? words.at(i + 1) : QString();
+        if (sw == QLatin1String("\\f")) {
+            fontName = next.trimmed();
+            ++i;
+        } else if (sw == QLatin1String("\\s")) {
+            const int points = next.toInt(&ok);
+            if (ok && points > 0)
+                f.halfPoints = qMin(points * 2, 3276);
+            ++i;
+        } else if (sw == QLatin1String("\\u")) {
+            unicode = true;
+        } else if (sw == QLatin1String("\\j")) {
+            shiftJis = true;
+        }
+    }
+    // The font's character set as the font table gives it, or as its name says.
+    SymbolSet symbols = SymbolSet::None;
+    if (!fontName.isEmpty()) {
+        f.family = fontName;
+        symbols = fontName.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0 ? SymbolSet::Symbol
+                  : fontName.section(QLatin1Char(' '), 0, 0)
+                              .compare(QLatin1String("Wingdings"), Qt::CaseInsensitive) == 0
+                      ? SymbolSet::Wingdings
+                      : SymbolSet::None;
+        for (const auto& [number, entry] : m_fonts)
+            if (entry.name.compare(fontName, Qt::CaseInsensitive) == 0) {
+                symbols = entry.symbols;
+                break;
+            }
+    }
+    QString text;
+    if (symbols != SymbolSet::None && (code < 0x100 || (code >= 0xF020 && code <= 0xF0FF))) {
+        const uchar byte = uchar(code & 0xFF);
+        text = symbolCharacter(symbols, byte, QChar(char16_t(code < 0x100 ? byte : code)));
+    } else if (unicode || code < 0x80) {
+        text = QChar(char16_t(code));
+    } else if (shiftJis) {
+        const QByteArray pair =
+            code > 0xFF ? QByteArray{char(code >> 8), char(code & 0xFF)} : QByteArray(1, char(code));
+        text = codePage(932).pairs.decode(pair);
+    } else if (code < 0x100) {
+        text = codePage(m_documentCodePage).chars[size_t(code)];
+    } else {
+        text = QChar(char16_t(code));
+    }
+    if (text.isEmpty())
+        return std::nullopt;
+    return Run{Run::Text, format(f), -1, text};
+}
 
 } // namespace rtf
 

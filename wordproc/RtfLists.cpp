@@ -61,6 +61,7 @@ bool Reader::openList(State& st, GroupLocals&, Word w) {
         }
     } else if (w == "listlevel") {
         m_listLevel = nullptr;
+        m_listLatinFont = false;
         // Inside \lfolevel the level replaces the list's own; otherwise it is the list's next one.
         if (m_listOverrideLast && !m_listOverrides.empty() && m_listOverrides.back().levelsGiven > 0) {
             ListOverride& o = m_listOverrides.back();
@@ -134,6 +135,12 @@ void Reader::listWord(State& st, Word w, bool hasParam, int param) {
             l.legal = on;
         else if (w == "f")
             l.font = param;
+        else if (w == "loch" || w == "hich")
+            m_listLatinFont = true;
+        else if (w == "dbch" || w == "rtlch" || w == "ltrch")
+            m_listLatinFont = false;
+        else if (w == "af" && m_listLatinFont && l.font < 0)
+            l.font = param; // the font of the number's Latin characters, where \f gives none
         else if (w == "fs")
             l.halfPoints = qBound(2, param, 3276);
         else if (w == "b")

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace wordproc {
 
@@ -666,9 +667,16 @@ bool Reader::specialWord(State& st, Word w, bool hasParam, int param) {
         int code = param < 0 ? param + 65536 : param;
         m_skip = 0;
         // Word gives a symbol font's characters in the private range that the font's own cmap uses.
+        // Characters beyond the first 65536 come as two \u, a high and a low surrogate; either alone is
+        // no character and is left out.
+        const char16_t high = std::exchange(m_highSurrogate, 0);
         if (st.symbols != SymbolSet::None && code >= 0xF020 && code <= 0xF0FF)
             text(st, QString(symbolCharacter(st.symbols, uchar(code - 0xF000), QChar(char16_t(code)))));
-        else if (code > 0 && code < 65536 && !(code >= 0xD800 && code <= 0xDFFF))
+        else if (QChar::isHighSurrogate(char32_t(code)))
+            m_highSurrogate = char16_t(code);
+        else if (QChar::isLowSurrogate(char32_t(code)) && high)
+            text(st, QString(QChar(high)) + QChar(char16_t(code)));
+        else if (code > 0 && code < 65536 && !QChar::isSurrogate(char32_t(code)))
             text(st, QString(QChar(char16_t(code))));
         m_skip = st.uc;
     } else if (w == "uc") {

@@ -17,6 +17,7 @@
 #include <bitset>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -255,6 +256,7 @@ struct GroupLocals {
     Field field;
     bool hadInstruction = false;
     bool resultInBody = false;      // the field's result went to the story as its own paragraphs
+    bool locked = false;            // \fldlock: the field keeps its stored result
     StoryBuilder* opened = nullptr; // a header or footer story this group holds
 };
 
@@ -391,7 +393,8 @@ private:
 
     // Fields.
     State subgroupState(const State& st, GroupLocals& local);
-    void finishField(State& st, Field& field, bool hadInstruction);
+    void finishField(State& st, Field& field, bool hadInstruction, bool locked = false);
+    std::optional<Run> fieldCharacter(const Field& field);
 
     // Pictures and shapes.
     void pictureWord(State& st, Word word, bool hasParam, int param);
@@ -415,6 +418,7 @@ private:
     int m_documentCodePage = 1252; // \ansicpg, or the character set \mac, \pc or \pca names
     int m_lead = -1;               // the first byte of a double-byte character, waiting for the second
     int m_skip = 0;                // fallback characters still to skip after \u
+    char16_t m_highSurrogate = 0;  // the first half of a character given as two \u, waiting for the second
     QString m_pending;             // text not yet made into a run
     std::unordered_map<int, FontEntry> m_fonts;
     int m_defaultFont = 0;
@@ -453,6 +457,9 @@ private:
     std::deque<ListOverride> m_listOverrides;
     ListLevel* m_listLevel = nullptr; // the level being read
     bool m_listOverrideLast = false;  // the last list group opened was a \listoverride
+    // The check box field being read: its \ffres and \ffdefres; -1 none given.
+    int m_checkBoxResult = -1, m_checkBoxDefault = -1;
+    bool m_listLatinFont = false; // in a level, \af now names the font of Latin text (\loch, \hich)
 };
 
 } // namespace wordproc::rtf

@@ -158,6 +158,10 @@ void Reader::parseGroup(State st, int depth) {
         if (c == '}') {
             ++m_p;
             closeGroup(st, local);
+            // The document's last paragraph may end without \par: it has the properties in force
+            // where the document ends, its list number among them.
+            if (depth == 1)
+                finishStory(m_body, st);
             return;
         }
         if (c == '\\') {
@@ -197,7 +201,7 @@ void Reader::closeGroup(State& st, GroupLocals& local) {
     } else if (st.dest == Dest::Field && st.field == &local.field && !local.resultInBody) {
         State outer = st;
         outer.dest = Dest::Body;
-        finishField(outer, local.field, local.hadInstruction);
+        finishField(outer, local.field, local.hadInstruction, local.locked);
     } else if (st.dest == Dest::Shape && st.property == &local.property && st.shape) {
         shapeProperty(*st.shape, local.property);
     } else if (st.dest == Dest::Shape && st.shape == &local.shape) {

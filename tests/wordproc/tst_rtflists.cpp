@@ -115,6 +115,33 @@ private slots:
         QCOMPARE(written.halfPoints, 18);
         QCOMPARE(t.formats.at(size_t(firstRun(t, 1).format)).halfPoints, 24);
     }
+
+    // A level's font may be given only as the font of its Latin characters (\loch\af, \hich\af), as
+    // Word writes some bullets; the font of right-to-left text (\rtlch\af) is not the number's.
+    void levelFontGivenForLatinText() {
+        const QByteArray lists = "{\\list\\listtemplateid1" +
+                                 level(23, "\\'01\\u-3913 ?", "\\loch\\af1\\hich\\af1\\dbch\\af0") +
+                                 "\\listid1}" + "{\\list\\listtemplateid2" +
+                                 level(23, "\\'01\\u-3913 ?", "\\rtlch\\af1\\ltrch") + "\\listid2}";
+        const Template t =
+            readList(lists, override(1, 1) + override(2, 2), item(1, 0, "\\f3 Dot") + item(2, 0, "\\f3 Not"));
+        QCOMPARE(texts(t), QStringList({QString::fromUtf8("•\tDot"), QString(QChar(0xF0B7)) + "\tNot"}));
+        QCOMPARE(t.formats.at(size_t(firstRun(t, 0).format)).family, QStringLiteral("Symbol"));
+    }
+
+    // The document's last paragraph may end without \par: it is numbered and laid out by the
+    // properties in force where the document ends.
+    void lastParagraphWithoutMark() {
+        const QByteArray list =
+            "{\\list\\listtemplateid9" + level(0, "\\'02\\'00.") + level(4, "\\'02\\'01.") + "\\listid5}";
+        const Template t = readList(list, override(5, 1),
+                                    item(1, 0, "One") + item(1, 1, "Sub") +
+                                        "\\pard\\plain\\qc\\fi-360\\li1440\\ls1\\ilvl1 {Last}");
+        QCOMPARE(texts(t), QStringList({"1.\tOne", "a.\tSub", "b.\tLast"}));
+        const ParaFormat& last = std::get<Paragraph>(t.body.blocks.back()).format;
+        QCOMPARE(last.align, ParaFormat::Center);
+        QCOMPARE(last.leftTwips, 1440);
+    }
 };
 
 QTEST_MAIN(TestRtfLists)

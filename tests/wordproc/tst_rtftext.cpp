@@ -112,6 +112,46 @@ private slots:
                  QStringList({QString::fromUtf8("•\tα±▪✔•"), QString::fromUtf8("Čxčy")}));
     }
 
+    // A character beyond the first 65536 comes as two \u, each with its fallback; half a pair alone is
+    // no character.
+    void charactersBeyondTheBasicPlane() {
+        const Template t = readWith(kFonts, "\\pard\\uc1 a\\u-10240?\\u-8398?b\\u-8398?c\\u-10240?\\par ");
+        QCOMPARE(paragraphTexts(t.body), QStringList({QString::fromUtf8("a\U00010332bc")}));
+    }
+
+    // Word works out what a SYMBOL field shows from its code (the character, in decimal or hex, its
+    // font and size), and what a check box shows from its state; neither waits for the merge.
+    void symbolAndCheckBoxFieldsShowTheirCharacter() {
+        const auto field = [](const QByteArray& code, const QByteArray& result = {}) {
+            return "{\\field{\\*\\fldinst " + code + "}{\\fldrslt " + result + "}}";
+        };
+        const Template t = readWith(
+            kFonts, "\\pard " + field("SYMBOL 183 \\\\f \"Symbol\" \\\\s 14") +
+                        field("SYMBOL 0x61 \\\\f Symbol") + field("SYMBOL 8364 \\\\u", "{\\f5 x}") +
+                        field("SYMBOL 200") + field("SYMBOL 74 \\\\f \"Wingdings\"") + "\\par \\pard " +
+                        field("FORMCHECKBOX {\\*\\formfield{\\fftype1\\ffres25\\ffdefres0{\\*\\ffname A}}}") +
+                        field("FORMCHECKBOX {\\*\\formfield{\\fftype1\\ffres1\\ffdefres0}}") +
+                        field("FORMCHECKBOX {\\*\\formfield{\\fftype1\\ffres25\\ffdefres1}}") + "\\par ");
+        QCOMPARE(paragraphTexts(t.body), QStringList({QString::fromUtf8("•α€ÈJ"), QString::fromUtf8("☐☒☒")}));
+        QVERIFY(t.fields.empty());
+        QCOMPARE(familyOf(t, QString::fromUtf8("•")), QStringLiteral("Symbol"));
+        QCOMPARE(familyOf(t, QStringLiteral("J")), QStringLiteral("Wingdings"));
+        const Paragraph& p = std::get<Paragraph>(t.body.blocks.front());
+        QCOMPARE(t.formats.at(size_t(p.runs.front().format)).halfPoints, 28);
+    }
+
+    // A locked field (\fldlock) prints its stored result as it stands; a locked merge field still merges.
+    void lockedFieldKeepsItsResult() {
+        const Template t =
+            readWith(kFonts, "\\pard {\\field\\fldlock{\\*\\fldinst DATE}{\\fldrslt 1/2/2000}} "
+                             "{\\field{\\*\\fldinst DATE}{\\fldrslt 3/4/2001}} "
+                             "{\\field\\fldlock{\\*\\fldinst MERGEFIELD Name}{\\fldrslt Bob}}\\par ");
+        QCOMPARE(t.fields.size(), size_t(2));
+        QCOMPARE(t.fields.at(0).kind, Field::Date);
+        QCOMPARE(t.fields.at(1).kind, Field::Merge);
+        QVERIFY(paragraphTexts(t.body).at(0).startsWith(QStringLiteral("1/2/2000 ")));
+    }
+
     // Word 2007 and later name the theme's fonts in slots of their own; text in them is set in the named
     // face, drawn in the face of the same widths.
     void themeFontSlotsResolveToTheirFaces() {
@@ -209,7 +249,7 @@ private slots:
     // in a paragraph that does not ask.
     void asianAndWesternTextSpacedApart() {
         const Template t = readWith(kFonts, "\\pard\\aspalpha {\\f4 \\'82\\'a9}ka{\\f4 \\'82\\'a9}\\fs20 7 "
-                                            "\\'93x\\'94{\\f4 \\'82\\'a9}\\par "
+                                            "\\'93x\\'94{\\f4 \\'82\\'a9}5{\\f4 \\'81\\'45}\\par "
                                             "\\pard {\\f4 \\'82\\'a9}ka\\par ");
         QStringList pieces;
         for (const Block& b : t.body.blocks)
@@ -217,8 +257,8 @@ private slots:
                 pieces << r.text + QLatin1Char('/') +
                               QString::number(t.formats.at(size_t(r.format)).spacingTwips);
         QCOMPARE(pieces, QStringList({QString::fromUtf8("か/48"), "k/0", "a/48", QString::fromUtf8("か/48"),
-                                      QString::fromUtf8("7 \u201cx\u201d/0"), QString::fromUtf8("か/0"),
-                                      QString::fromUtf8("か/0"), "ka/0"}));
+                                      QString::fromUtf8("7 \u201cx\u201d/0"), QString::fromUtf8("か/40"),
+                                      "5/0", QString::fromUtf8("・/0"), QString::fromUtf8("か/0"), "ka/0"}));
     }
 
     // Automatic spacing: 5 points above and below; as HTML's, 14 points, none above the document's or a
