@@ -3,7 +3,9 @@
 #include "wordproc/RtfReader.h"
 #include "wordproc/RtfReaderPrivate.h"
 
+#include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 #include <optional>
 
 namespace wordproc {
@@ -111,8 +113,8 @@ QStringList fieldWords(const QString& code) {
 
 } // namespace
 
-// What a SYMBOL or check box field shows, worked out as Word works it out from the code: the stored
-// result of a SYMBOL field is often left empty, and a check box's is always.
+// What a SYMBOL, check box or button field shows, worked out as Word works it out from the code: the
+// stored result of a SYMBOL field is often left empty, and a check box's is always.
 std::optional<Run> Reader::fieldCharacter(const Field& field) {
     const QStringList words = fieldWords(field.instruction);
     if (words.isEmpty())
@@ -124,6 +126,19 @@ std::optional<Run> Reader::fieldCharacter(const Field& field) {
         const bool ticked =
             m_checkBoxResult == 25 || m_checkBoxResult < 0 ? m_checkBoxDefault == 1 : m_checkBoxResult == 1;
         return Run{Run::Text, format(f), -1, QString(QChar(ticked ? 0x2612 : 0x2610))};
+    }
+    if (kind == QLatin1String("MACROBUTTON") || kind == QLatin1String("GOTOBUTTON")) {
+        // A button shows the text its code gives after the macro or bookmark name; Word often stores no
+        // result for it.
+        const bool shown = std::any_of(field.result.begin(), field.result.end(), [](const Run& r) {
+            return r.kind == Run::Text && !r.text.trimmed().isEmpty();
+        });
+        static const QRegularExpression button(QStringLiteral("^\\s*\\S+\\s+\\S+\\s+(.*\\S)\\s*$"),
+                                               QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch m = button.match(field.instruction);
+        if (shown || !m.hasMatch())
+            return std::nullopt;
+        return Run{Run::Text, format(f), -1, m.captured(1)};
     }
     if (kind != QLatin1String("SYMBOL") || words.size() < 2)
         return std::nullopt;

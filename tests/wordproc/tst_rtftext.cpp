@@ -140,6 +140,18 @@ private slots:
         QCOMPARE(t.formats.at(size_t(p.runs.front().format)).halfPoints, 28);
     }
 
+    // A button shows the text its code gives after the macro's name, where Word stored no result; a
+    // stored result stands.
+    void buttonFieldsShowTheirText() {
+        const Template t =
+            readWith(kFonts, "\\pard ({\\field{\\*\\fldinst MACROBUTTON NoMacro [Click here and type "
+                             "name] }{\\fldrslt }})({\\field{\\*\\fldinst {MACROBUTTON  Go [Name]}}"
+                             "{\\fldrslt {\\b Stored}}})\\par ");
+        QCOMPARE(paragraphTexts(t.body), QStringList({"([Click here and type name])()"}));
+        QCOMPARE(t.fields.size(), size_t(1));
+        QCOMPARE(t.fields.at(0).result.at(0).text, QStringLiteral("Stored"));
+    }
+
     // A locked field (\fldlock) prints its stored result as it stands; a locked merge field still merges.
     void lockedFieldKeepsItsResult() {
         const Template t =
