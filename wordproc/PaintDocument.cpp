@@ -146,6 +146,72 @@ std::pair<QTextBlock, QTextBlock> blocksNear(const QTextDocument& doc, const QRe
     return {doc.findBlockByNumber(qMin(first, last)), doc.findBlockByNumber(last)};
 }
 
+// Of a paragraph that begins above the clip, Qt draws the last line above it as well: a line of the page
+// before, out of sight on this one, whose words a PDF would then hold twice. While this lives, such
+// paragraphs are kept from Qt's drawing; paint() draws their lines that meet the clip one by one.
+class LinesBelowClipTop {
+public:
+    LinesBelowClipTop(const QTextDocument& doc, const QRectF& clip, QTextBlock first, const QTextBlock& last)
+        : m_clip(clip) {
+        if (clip.isEmpty())
+            return;
+        const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+        for (QTextBlock b = first; b.isValid(); b = b.next()) {
+            QTextLayout* lines = b.layout();
+            const QRectF rect = layout->blockBoundingRect(b);
+            if (lines && lines->lineCount() > 1 && rect.top() < clip.top() && rect.bottom() > clip.top()) {
+                const QPointF origin = rect.topLeft();
+                const QTextLine firstLine = lines->lineAt(0);
+                if (origin.y() + firstLine.y() + firstLine.height() < clip.top()) {
+                    Held held{lines, origin, {}};
+                    // Below the clip from the first line on, the paragraph draws nothing.
+                    const double away = clip.bottom() - origin.y() + 1000;
+                    for (int i = 0; i < lines->lineCount(); ++i) {
+                        QTextLine line = lines->lineAt(i);
+                        held.positions.push_back(line.position());
+                        line.setPosition(QPointF(line.position().x(), away));
+                    }
+                    m_held.push_back(std::move(held));
+                }
+            }
+            if (b == last)
+                break;
+        }
+    }
+    ~LinesBelowClipTop() { restore(); }
+    LinesBelowClipTop(const LinesBelowClipTop&) = delete;
+    LinesBelowClipTop& operator=(const LinesBelowClipTop&) = delete;
+
+    void paint(QPainter& painter) {
+        restore();
+        painter.save();
+        painter.setPen(Qt::black);
+        for (const Held& held : m_held)
+            for (int i = 0; i < held.lines->lineCount(); ++i) {
+                const QTextLine line = held.lines->lineAt(i);
+                const double top = held.origin.y() + line.y();
+                if (top + line.height() >= m_clip.top() && top <= m_clip.bottom())
+                    line.draw(&painter, held.origin);
+            }
+        painter.restore();
+        m_held.clear();
+    }
+
+private:
+    struct Held {
+        QTextLayout* lines;
+        QPointF origin; // the layout's origin in the document
+        std::vector<QPointF> positions;
+    };
+    void restore() {
+        for (const Held& held : m_held)
+            for (int i = 0; i < held.lines->lineCount(); ++i)
+                held.lines->lineAt(i).setPosition(held.positions.at(size_t(i)));
+    }
+    QRectF m_clip;
+    std::vector<Held> m_held;
+};
+
 } // namespace
 
 LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
@@ -202,7 +268,9 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         // the page before reaches its gap further down.
         if (!clip.isEmpty())
             ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5);
+        LinesBelowClipTop split(doc, ctx.clip, first, last);
         doc.documentLayout()->draw(&painter, ctx);
+        split.paint(painter);
         eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
             if (format.hasProperty(kLeadersProperty))
                 paintLeaders(painter, block, layout->blockBoundingRect(block).topLeft());

@@ -8,6 +8,8 @@
 #include "wordproc/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QtTest>
@@ -36,6 +38,52 @@ QByteArray filler(int count, int twips = 240) {
                "\\par ";
     return out;
 }
+
+// A paint device that keeps the text drawn on it, whether or not a clip hides it, as a PDF keeps it.
+class TextRecorder : public QPaintDevice {
+public:
+    QStringList texts;
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+        case PdmWidth:
+            return 850;
+        case PdmHeight:
+            return 1100;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 100;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 1000;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        explicit Engine(QStringList& texts) : QPaintEngine(QPaintEngine::AllFeatures), m_texts(texts) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override { m_texts << item.text(); }
+        Type type() const override { return QPaintEngine::User; }
+
+    private:
+        QStringList& m_texts;
+    };
+    mutable Engine m_engine{texts};
+};
 
 } // namespace
 
@@ -137,6 +185,30 @@ private slots:
     }
 
     // Word keeps widows and orphans off its pages unless a paragraph or its style says otherwise.
+    // A paragraph that runs on to the next page has each of its lines drawn on one page only: not even
+    // a hidden copy of the line above the page's top goes into the next page.
+    void eachLineDrawnOnOnePageOnly() {
+        QByteArray words;
+        for (int i = 0; i < 400; ++i)
+            words += "w" + QByteArray::number(i) + " ";
+        for (const QByteArray& spacing : {QByteArray(), QByteArray("\\sl360\\slmult0 ")}) {
+            const auto t = std::make_shared<const Template>(
+                readRtf(sheets::letter("\\pard\\fs48 " + spacing + words), QStringLiteral("long.rtf")));
+            const PageCopy copy = Merger(t, nullptr).next();
+            QVERIFY(copy.pageCount() >= 3);
+            TextRecorder recorder;
+            QPainter painter(&recorder);
+            for (int i = 0; i < copy.pageCount(); ++i)
+                paintSheet(painter, copy, i, t->page);
+            painter.end();
+            QStringList drawn =
+                recorder.texts.join(QLatin1Char(' ')).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            QCOMPARE(drawn.size(), 400);
+            drawn.removeDuplicates();
+            QCOMPARE(drawn.size(), 400);
+        }
+    }
+
     void wordDocumentsControlWidowsUnlessTold() {
         using namespace docxsamples;
         const Template t =
