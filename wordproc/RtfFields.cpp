@@ -55,6 +55,8 @@ State Reader::subgroupState(const State& st, GroupLocals& local) {
 }
 
 void Reader::finishField(State& st, Field& field, bool hadInstruction, bool locked) {
+    if (st.hidden)
+        return; // a field in hidden text (\v) prints nothing, its result included
     if (hadInstruction)
         parseFieldInstruction(field);
     // A locked field (\fldlock) is never brought up to date: its stored result is what prints, though a

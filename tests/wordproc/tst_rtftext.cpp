@@ -164,6 +164,14 @@ private slots:
         QVERIFY(paragraphTexts(t.body).at(0).startsWith(QStringLiteral("1/2/2000 ")));
     }
 
+    // A field in hidden text prints nothing, neither its value nor its stored result.
+    void hiddenFieldsPrintNothing() {
+        const Template t = readWith(kFonts, "\\pard A{\\v {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}"
+                                            "{\\field{\\fldrslt plain}}}B\\par ");
+        QVERIFY(t.fields.empty());
+        QCOMPARE(paragraphTexts(t.body), QStringList({"AB"}));
+    }
+
     // Word 2007 and later name the theme's fonts in slots of their own; text in them is set in the named
     // face, drawn in the face of the same widths.
     void themeFontSlotsResolveToTheirFaces() {
