@@ -5,6 +5,7 @@
 #include "wordproc/WordErrors.h"
 
 #include <QLocale>
+#include <QRawFont>
 #include <QUrl>
 #include <algorithm>
 #include <climits>
@@ -12,6 +13,34 @@
 #include <limits>
 
 namespace wordproc {
+
+namespace {
+
+// Qt counts the spaces that open a line into its width and keeps the word after them on that line,
+// breaking the word itself where it does not fit; LibreOffice and Word break after the spaces and move
+// the word whole to the next line. A zero-width space before the spaces gives Qt that break.
+void breakAfterOpeningSpaces(QTextBlock block, const QTextBlock& last) {
+    for (; block.isValid(); block = block.next()) {
+        const QString text = block.text();
+        for (qsizetype i = text.size() - 1; i >= 0; --i) {
+            if (text.at(i) != QLatin1Char(' ') || (i > 0 && text.at(i - 1) != QChar::LineSeparator))
+                continue;
+            QTextCursor at(block);
+            at.setPosition(block.position() + int(i) + 1);
+            const QTextCharFormat spaces = at.charFormat();
+            // In a face without the character, Qt would take it from another face, whose height could
+            // make the line taller.
+            if (!QRawFont::fromFont(spaces.font()).supportsCharacter(char32_t(0x200B)))
+                continue;
+            at.setPosition(block.position() + int(i));
+            at.insertText(QString(QChar(0x200B)), spaces);
+        }
+        if (block == last)
+            break;
+    }
+}
+
+} // namespace
 
 void Merger::Builder::end() {
     flush();
@@ -117,6 +146,7 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     const QTextBlock start = cur.block();
     runs(cur, p.runs, c);
     flush();
+    breakAfterOpeningSpaces(start, cur.block());
     setExactLineHeights(start, cur.block());
 }
 

@@ -209,6 +209,29 @@ private slots:
         }
     }
 
+    // Spaces that open a line stay on it; a word after them that does not fit goes whole to the next
+    // line rather than being broken where the line ends, after a paragraph's start or a line break.
+    void wordAfterOpeningSpacesMovesWhole() {
+        const QByteArray spaces(25, ' ');
+        const auto t = std::make_shared<const Template>(
+            readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Liberation Serif;}}\\paperw5040\\paperh15840"
+                    "\\margl1440\\margr1440\\margt1440\\margb1440 \\pard " +
+                        spaces + "Unbreakable\\line " + spaces + "Unbendable\\par }",
+                    QStringLiteral("spaces.rtf")));
+        const PageCopy copy = Merger(t, nullptr).next();
+        copy.body->documentLayout()->documentSize();
+        const QTextBlock block = copy.body->begin();
+        const QTextLayout* lines = block.layout();
+        for (const QString& word : {QStringLiteral("Unbreakable"), QStringLiteral("Unbendable")}) {
+            const int at = int(block.text().indexOf(word));
+            QVERIFY(at > 0);
+            const QTextLine first = lines->lineForTextPosition(at);
+            QCOMPARE(lines->lineForTextPosition(at + int(word.size()) - 1).lineNumber(), first.lineNumber());
+            QCOMPARE(first.textStart(), at);
+        }
+        QCOMPARE(lines->lineCount(), 4);
+    }
+
     void wordDocumentsControlWidowsUnlessTold() {
         using namespace docxsamples;
         const Template t =
