@@ -269,6 +269,7 @@ private:
     void addText(StoryState& st, const QString& text, int format);
     void pageBreak(StoryState& st, int format);
     void fieldChar(StoryState& st, const QString& type, int format, const Node* formData = nullptr);
+    void shownByCode(Field& f);
     void dropDownResult(const Node& list, Field& f);
     void endField(StoryState& st);
     void dropField(StoryState& st);

@@ -132,6 +132,31 @@ private slots:
         QCOMPARE(t.fields[0].name, QStringLiteral("Zip"));
     }
 
+    void fieldsShownByTheirCode() {
+        // A macro button shows its prompt and a symbol its character, whatever result is stored or none;
+        // ASK and SET show nothing.
+        const QByteArray codeOnly = "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText "
+                                    "xml:space=\"preserve\"> %1 </w:instrText></w:r><w:r><w:fldChar "
+                                    "w:fldCharType=\"end\"/></w:r>";
+        const auto bare = [&](const char* code) { return QByteArray(codeOnly).replace("%1", code); };
+        const Template t = readBody(
+            paragraph(run("a ") + bare("MACROBUTTON NoMacro [Click  here to type]") + run(" b")) +
+            paragraph(run("c ") + simpleField("MACROBUTTON AcceptAllChangesInDoc Sign here", "old")) +
+            paragraph(run("d ") + bare("SYMBOL 183 \\f Symbol \\s 14") + complexField("SYMBOL 0x41", "Z") +
+                      bare("SYMBOL 169") + bare("SYMBOL 128 \\f \"Times New Roman\"")) +
+            paragraph(run("e ") + complexField("ASK name \"Your name?\"", "Ann") +
+                      complexField("SET total \"12\"", "12") + run("f")));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"a [Click  here to type] b", "c Sign here",
+                                                     QString::fromUtf8("d \u2022A\u00a9\u20ac"), "e f"}));
+        // The symbol takes the size the code gives it, and a font of text keeps its name.
+        const auto& fields = t.fields;
+        QVERIFY(fields.empty());
+        const std::vector<Run>& runs = std::get<Paragraph>(t.body.blocks[2]).runs;
+        QCOMPARE(runs.size(), size_t(4));
+        QCOMPARE(t.formats[size_t(runs[1].format)].halfPoints, 28);
+        QCOMPARE(t.formats[size_t(runs[3].format)].family, QStringLiteral("Times New Roman"));
+    }
+
     void legacyFormFields() {
         // A drop-down shows the entry chosen, else its default, else its first; one without entries,
         // nothing; a text field, its stored result.
