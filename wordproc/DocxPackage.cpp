@@ -50,6 +50,8 @@ QString prefixOf(QStringView uri) {
         {QStringLiteral("http://schemas.microsoft.com/office/word/2010/wordprocessingGroup"),
          QStringLiteral("wpg")},
         {QStringLiteral("http://schemas.openxmlformats.org/markup-compatibility/2006"), QStringLiteral("mc")},
+        {QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/math"), QStringLiteral("m")},
+        {QStringLiteral("http://purl.oclc.org/ooxml/officeDocument/math"), QStringLiteral("m")},
         {QStringLiteral("urn:schemas-microsoft-com:vml"), QStringLiteral("v")},
         {QStringLiteral("urn:schemas-microsoft-com:office:office"), QStringLiteral("o")},
         {QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships"),
@@ -67,8 +69,8 @@ QString prefixOf(QStringView uri) {
 bool keepsText(const QString& name) {
     return name == QLatin1String("w:t") || name == QLatin1String("w:instrText") ||
            name == QLatin1String("w:delText") || name == QLatin1String("w:delInstrText") ||
-           name == QLatin1String("wp:posOffset") || name == QLatin1String("wp:align") ||
-           name == QLatin1String("pr:Relationship");
+           name == QLatin1String("m:t") || name == QLatin1String("wp:posOffset") ||
+           name == QLatin1String("wp:align") || name == QLatin1String("pr:Relationship");
 }
 
 // Whether the reader understands what an mc:Choice requires: Word's drawing shapes and their groups,

@@ -262,6 +262,7 @@ private:
     void endParagraph(StoryState& st);
     void inlines(const Node& parent, StoryState& st, const CharProps& base);
     void run(const Node& r, StoryState& st, const CharProps& base);
+    void math(const Node& n, StoryState& st, const CharProps& base, CharFormat::Script script);
     CharProps runProps(const CharProps& base, const Node* rPr) const;
     int format(const CharFormat& f);
     std::vector<Run>* target(StoryState& st);

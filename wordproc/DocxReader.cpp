@@ -411,6 +411,83 @@ void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) 
             }
         } else if (name == QLatin1String("w:fldSimple")) {
             simpleField(c, st, base);
+        } else if (name == QLatin1String("m:oMathPara") || name == QLatin1String("m:oMath")) {
+            math(c, st, base, CharFormat::Script::Normal);
+        }
+    }
+}
+
+// An equation as a line of text: its letters in order, scripts raised or lowered, a fraction with a
+// slash, brackets, roots and the signs of sums and integrals as characters.
+void Reader::math(const Node& n, StoryState& st, const CharProps& base, CharFormat::Script script) {
+    const auto sign = [&](const Node& e, QStringView pr, QStringView what, const QString& fallback) {
+        const Node* props = e.child(pr);
+        const Node* chr = props ? props->child(what) : nullptr;
+        if (!chr)
+            return fallback;
+        return chr->attr(u"m:val");
+    };
+    const auto text = [&](const QString& s) {
+        CharProps p = base;
+        p.format.script = script;
+        addText(st, s, format(p.format));
+    };
+    const auto part = [&](const Node& e, QStringView name, CharFormat::Script within) {
+        if (const Node* c = e.child(name))
+            math(*c, st, base, within);
+    };
+    for (const Node& c : n.children) {
+        const QString& name = c.name;
+        if (!name.startsWith(QLatin1String("m:")) || name.endsWith(QLatin1String("Pr")))
+            continue;
+        if (name == QLatin1String("m:r")) {
+            CharProps p = runProps(base, c.child(u"w:rPr"));
+            if (p.hidden)
+                continue;
+            p.format.script = script;
+            for (const Node& t : c.children)
+                if (t.name == QLatin1String("m:t"))
+                    addText(st, t.text, format(p.format));
+        } else if (name == QLatin1String("m:sSup") || name == QLatin1String("m:sSub") ||
+                   name == QLatin1String("m:sSubSup")) {
+            part(c, u"m:e", script);
+            part(c, u"m:sub", CharFormat::Script::Sub);
+            part(c, u"m:sup", CharFormat::Script::Super);
+        } else if (name == QLatin1String("m:sPre")) {
+            part(c, u"m:sub", CharFormat::Script::Sub);
+            part(c, u"m:sup", CharFormat::Script::Super);
+            part(c, u"m:e", script);
+        } else if (name == QLatin1String("m:f")) {
+            part(c, u"m:num", script);
+            text(QStringLiteral("/"));
+            part(c, u"m:den", script);
+        } else if (name == QLatin1String("m:rad")) {
+            part(c, u"m:deg", CharFormat::Script::Super);
+            text(QStringLiteral("\u221A"));
+            part(c, u"m:e", script);
+        } else if (name == QLatin1String("m:nary")) {
+            text(sign(c, u"m:naryPr", u"m:chr", QStringLiteral("\u222B")));
+            part(c, u"m:sub", CharFormat::Script::Sub);
+            part(c, u"m:sup", CharFormat::Script::Super);
+            part(c, u"m:e", script);
+        } else if (name == QLatin1String("m:d")) {
+            // Brackets round their elements, a bar between each two unless the file says otherwise.
+            text(sign(c, u"m:dPr", u"m:begChr", QStringLiteral("(")));
+            const QString between = sign(c, u"m:dPr", u"m:sepChr", QStringLiteral("|"));
+            bool first = true;
+            for (const Node& e : c.children)
+                if (e.name == QLatin1String("m:e")) {
+                    if (!first)
+                        text(between);
+                    first = false;
+                    math(e, st, base, script);
+                }
+            text(sign(c, u"m:dPr", u"m:endChr", QStringLiteral(")")));
+        } else if (name == QLatin1String("m:acc") || name == QLatin1String("m:bar") ||
+                   name == QLatin1String("m:groupChr")) {
+            part(c, u"m:e", script);
+        } else {
+            math(c, st, base, script);
         }
     }
 }

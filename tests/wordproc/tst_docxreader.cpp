@@ -157,6 +157,37 @@ private slots:
         QCOMPARE(t.formats[size_t(runs[3].format)].family, QStringLiteral("Times New Roman"));
     }
 
+    void equations() {
+        // An equation prints as a line of its text: scripts raised and lowered, a fraction with a slash,
+        // brackets with a bar between their parts, a root's and a sum's signs.
+        const QByteArray m = "xmlns:m=\"http://schemas.openxmlformats.org/officeDocument/2006/math\"";
+        const auto r = [](const QByteArray& t) { return "<m:r><m:t>" + t + "</m:t></m:r>"; };
+        const Template t = readBody(
+            paragraph(run("Area ") + "<m:oMathPara " + m + "><m:oMath>" + r("A=\xcf\x80") +
+                      "<m:sSup><m:sSupPr><m:ctrlPr><w:rPr><w:i/></w:rPr></m:ctrlPr></m:sSupPr><m:e>" +
+                      r("r") + "</m:e><m:sup>" + r("2") + "</m:sup></m:sSup></m:oMath></m:oMathPara>" +
+                      run(" end")) +
+            paragraph("<m:oMath " + m + "><m:f><m:num>" + r("x") + "</m:num><m:den>" + r("2") +
+                      "</m:den></m:f><m:rad><m:deg/><m:e>" + r("y") + "</m:e></m:rad><m:d><m:e>" + r("a") +
+                      "</m:e><m:e>" + r("b") +
+                      "</m:e></m:d><m:nary><m:naryPr><m:chr m:val=\"\xe2\x88\x91\"/></m:naryPr><m:sub>" +
+                      r("i") + "</m:sub><m:sup/><m:e>" + r("k") +
+                      "</m:e></m:nary><m:sSub><m:e><m:r><w:rPr><w:vanish/></w:rPr><m:t>h</m:t></m:r>" +
+                      r("z") + "</m:e><m:sub>" + r("0") + "</m:sub></m:sSub></m:oMath>"));
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{QString::fromUtf8("Area A=\xcf\x80r2 end"),
+                              QString::fromUtf8("x/2\xe2\x88\x9ay(a|b)\xe2\x88\x91ikz0")}));
+        const auto scripts = [&](const Paragraph& p) {
+            QString out;
+            for (const Run& run : p.runs)
+                out +=
+                    QString(run.text.size(), QLatin1Char("nsb"[int(t.formats[size_t(run.format)].script)]));
+            return out;
+        };
+        QCOMPARE(scripts(std::get<Paragraph>(t.body.blocks[0])), QStringLiteral("nnnnnnnnnsnnnn"));
+        QCOMPARE(scripts(std::get<Paragraph>(t.body.blocks[1])), QStringLiteral("nnnnnnnnnnnbnnb"));
+    }
+
     void legacyFormFields() {
         // A drop-down shows the entry chosen, else its default, else its first; one without entries,
         // nothing; a text field, its stored result.
