@@ -227,6 +227,8 @@ struct StoryState {
     // The paragraph before, for spacing between paragraphs of one style.
     QString lastStyle;
     bool lastContextual = false;
+    // A dropped capital's letters, for the start of the paragraph they belong to.
+    std::vector<Run> dropCap;
     // The table style's paragraph and character properties for a cell's text, in order.
     std::vector<const Node*> tablePPr, tableRPr;
 };

@@ -218,6 +218,12 @@ void Reader::finishStory(StoryState& st) {
         dropField(st);
     if (st.open)
         endParagraph(st);
+    if (!st.dropCap.empty()) {
+        Paragraph last;
+        last.runs = std::move(st.dropCap);
+        st.blocks->emplace_back(std::move(last));
+        st.dropCap.clear();
+    }
 }
 
 void Reader::blocks(const Node& container, StoryState& st) {
@@ -259,6 +265,25 @@ int Reader::format(const CharFormat& f) {
 
 void Reader::paragraph(const Node& p, StoryState& st) {
     const Node* pPr = p.child(u"w:pPr");
+    // Word sets a dropped capital as a paragraph of its own in a frame beside the lines of the next; its
+    // letters begin that paragraph's first word, and are printed there.
+    if (const Node* frame = pPr ? pPr->child(u"w:framePr") : nullptr;
+        frame && !st.open && st.fields.empty() && !pPr->child(u"w:sectPr") &&
+        (frame->attr(u"w:dropCap") == QLatin1String("drop") ||
+         frame->attr(u"w:dropCap") == QLatin1String("margin"))) {
+        st.pieces.assign(1, {});
+        CharProps base;
+        base.format.halfPoints = 20;
+        m_styles.applyRPr(m_styles.defaultRPr(), base);
+        inlines(p, st, base);
+        if (st.fields.empty())
+            for (std::vector<Run>& piece : st.pieces)
+                for (Run& r : piece)
+                    if (r.kind == Run::Text)
+                        st.dropCap.push_back(std::move(r));
+        st.pieces.clear();
+        return;
+    }
     const Node* styleNode = pPr ? pPr->child(u"w:pStyle") : nullptr;
     const QString styleId =
         styleNode ? styleNode->attr(u"w:val") : m_styles.defaultStyle(QStringLiteral("paragraph"));
@@ -332,6 +357,15 @@ void Reader::paragraph(const Node& p, StoryState& st) {
                           [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
             }
         }
+    }
+    if (!st.dropCap.empty() && !st.open) {
+        // In the size of the paragraph's text: the line is not made taller for it.
+        for (Run& r : st.dropCap) {
+            CharFormat f = m_t.formats[size_t(r.format)];
+            f.halfPoints = m_t.formats[size_t(st.markFormat)].halfPoints;
+            addText(st, r.text, format(f));
+        }
+        st.dropCap.clear();
     }
     inlines(p, st, base);
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;

@@ -188,6 +188,20 @@ private slots:
         QCOMPARE(scripts(std::get<Paragraph>(t.body.blocks[1])), QStringLiteral("nnnnnnnnnnnbnnb"));
     }
 
+    void droppedCapital() {
+        // A dropped capital's letters begin the next paragraph's first word, in that paragraph's size; a
+        // frame that is no dropped capital stays a paragraph of its own.
+        const Template t = readBody(
+            paragraph(run("W", "<w:sz w:val=\"110\"/>"),
+                      "<w:framePr w:dropCap=\"drop\" w:lines=\"3\" w:wrap=\"around\" w:vAnchor=\"text\"/>") +
+            paragraph(run("ord of mouth"), "<w:rPr><w:sz w:val=\"22\"/></w:rPr>") +
+            paragraph(run("Boxed"), "<w:framePr w:w=\"2000\" w:x=\"100\" w:y=\"100\"/>") +
+            paragraph(run("M"), "<w:framePr w:dropCap=\"margin\" w:lines=\"2\"/>"));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"Word of mouth", "Boxed", "M"}));
+        const Paragraph& first = firstParagraph(t.body);
+        QCOMPARE(t.formats[size_t(first.runs.front().format)].halfPoints, 22);
+    }
+
     void legacyFormFields() {
         // A drop-down shows the entry chosen, else its default, else its first; one without entries,
         // nothing; a text field, its stored result.
