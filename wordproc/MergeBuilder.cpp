@@ -154,6 +154,10 @@ void Merger::Builder::text(QTextCursor& cur, const QString& s, int format, const
 }
 
 void Merger::Builder::flush() {
+    // A non-breaking hyphen prints as the font's own hyphen joined to the letter after it: few fonts
+    // draw U+2011, and a PDF's text then reads as the hyphen typed, as in LibreOffice's.
+    if (m_pending.contains(QChar(0x2011)))
+        m_pending.replace(QChar(0x2011), QStringLiteral("-\u2060"));
     if (m_pendingCursor && !m_pending.isEmpty())
         m_pendingCursor->insertText(m_pending, m.m_charFormats[size_t(m_pendingFormat)]);
     m_pending.clear();

@@ -181,6 +181,29 @@ private slots:
         QVERIFY(merged->plainText().contains("Gone 12181 too"));
     }
 
+    void nonBreakingHyphens() {
+        // A non-breaking hyphen prints as a hyphen that keeps its words whole on the next line, where
+        // typed hyphens let the line break after them.
+        const auto doc =
+            Merger(tmpl("\\paperw2600\\margl100\\margr100\\pard Our well\\_known\\_brand\\_name\\par "
+                        "Our well-known-brand-name\\par "),
+                   nullptr)
+                .all("m");
+        const QTextDocument& body = *doc->copies.at(0).body;
+        QStringList texts;
+        std::vector<int> firstLines;
+        for (QTextBlock b = body.begin(); b.isValid(); b = b.next())
+            if (!b.text().isEmpty()) {
+                texts << b.text();
+                QCOMPARE(b.layout()->lineCount(), 2);
+                firstLines.push_back(b.layout()->lineAt(0).textLength());
+            }
+        QCOMPARE(texts, (QStringList{QString::fromUtf8("Our well-\u2060known-\u2060brand-\u2060name"),
+                                     "Our well-known-brand-name"}));
+        QCOMPARE(firstLines.front(), 4);
+        QVERIFY2(firstLines.back() > 4, qPrintable(QString::number(firstLines.back())));
+    }
+
     void labelsWithNext() {
         const auto t = std::make_shared<const Template>(readRtf(samples::labelTemplate(), "labels.dot"));
         QCOMPARE(t->type, MainType::Labels);
