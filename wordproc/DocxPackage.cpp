@@ -74,14 +74,15 @@ bool keepsText(const QString& name) {
 }
 
 // Whether the reader understands what an mc:Choice requires: Word's drawing shapes and their groups,
-// yes. Word 2010's drawing positions (wp14) place a shape by a share of the page, which the fallback
-// gives as the offset Word worked out from it.
+// yes, and Word 2010's text (w14), whose choice holds plain text and runs where the fallback may hold
+// a picture of them. Word 2010's drawing positions (wp14) place a shape by a share of the page, which
+// the fallback gives as the offset Word worked out from it.
 bool understood(const QString& needs) {
     const QStringList words = needs.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.isEmpty())
         return false;
     for (const QString& w : words)
-        if (w != QLatin1String("wps") && w != QLatin1String("wpg"))
+        if (w != QLatin1String("wps") && w != QLatin1String("wpg") && w != QLatin1String("w14"))
             return false;
     return true;
 }

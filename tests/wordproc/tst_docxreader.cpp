@@ -202,6 +202,19 @@ private slots:
         QCOMPARE(t.formats[size_t(first.runs.front().format)].halfPoints, 22);
     }
 
+    void alternateContent() {
+        // Word 2010's text is read from its choice; what the reader does not know, from the fallback.
+        const auto choose = [](const QByteArray& needs, const QByteArray& choice,
+                               const QByteArray& fallback) {
+            return "<mc:AlternateContent><mc:Choice Requires=\"" + needs + "\">" + run(choice) +
+                   "</mc:Choice><mc:Fallback>" + run(fallback) + "</mc:Fallback></mc:AlternateContent>";
+        };
+        const Template t = readBody(paragraph(run("a ") + choose("w14", "new", "old")) +
+                                    paragraph(run("b ") + choose("w15", "newer", "older")) +
+                                    paragraph(run("c ") + choose("w14 zz", "both", "plain")));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"a new", "b older", "c plain"}));
+    }
+
     void legacyFormFields() {
         // A drop-down shows the entry chosen, else its default, else its first; one without entries,
         // nothing; a text field, its stored result.
