@@ -234,12 +234,28 @@ void Reader::blocks(const Node& container, StoryState& st) {
             table(c, st);
         } else if (c.name == QLatin1String("w:sdt")) {
             if (const Node* content = c.child(u"w:sdtContent"))
-                blocks(*content, st);
+                boundContent(
+                    c, st, [&] { blocks(*content, st); }, -1);
         } else if (c.name == QLatin1String("w:customXml") || c.name == QLatin1String("w:ins") ||
                    c.name == QLatin1String("w:moveTo") || c.name == QLatin1String("w:smartTag")) {
             blocks(c, st);
         }
     }
+}
+
+template <class Read> void Reader::boundContent(const Node& sdt, StoryState& st, Read read, int format) {
+    const Node* sdtPr = sdt.child(u"w:sdtPr");
+    std::optional<QString> value = sdtPr && !st.bound ? boundText(*sdtPr) : std::nullopt;
+    if (!value) {
+        read();
+        return;
+    }
+    st.bound = std::move(value);
+    st.boundShown = false;
+    read();
+    if (!st.boundShown && format >= 0)
+        addBoundText(st, format);
+    st.bound.reset();
 }
 
 CharProps Reader::runProps(const CharProps& base, const Node* rPr) const {
@@ -433,8 +449,12 @@ void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) 
                    name == QLatin1String("w:bdo")) {
             inlines(c, st, base);
         } else if (name == QLatin1String("w:sdt")) {
-            if (const Node* content = c.child(u"w:sdtContent"))
-                inlines(*content, st, base);
+            if (const Node* content = c.child(u"w:sdtContent")) {
+                const Node* sdtPr = c.child(u"w:sdtPr");
+                const int own = format(runProps(base, sdtPr ? sdtPr->child(u"w:rPr") : nullptr).format);
+                boundContent(
+                    c, st, [&] { inlines(*content, st, base); }, own);
+            }
         } else if (name == QLatin1String("w:del") || name == QLatin1String("w:moveFrom")) {
             // Word and LibreOffice print a tracked deletion struck through, unless the document is set
             // to show its changes made.
@@ -542,6 +562,12 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
         }
         if (props.hidden)
             continue;
+        if (st.bound) {
+            // A bound control's own text gives way to its value, in its first text's format.
+            if (!st.boundShown && name == QLatin1String("w:t"))
+                addBoundText(st, fmt);
+            continue;
+        }
         if (name == QLatin1String("w:t") || name == QLatin1String("w:delText")) {
             addText(st, c.text, fmt);
         } else if (name == QLatin1String("w:tab") || name == QLatin1String("w:ptab")) {

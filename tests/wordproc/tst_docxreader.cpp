@@ -215,6 +215,60 @@ private slots:
         QCOMPARE(paragraphs(t, t.body), (QStringList{"a new", "b older", "c plain"}));
     }
 
+    void boundContentControls() {
+        // A control bound to the document's properties or to a custom XML part shows the value there, as
+        // Word refreshes it; a rich text control, an empty value or a path that leads nowhere keeps the
+        // control's own text.
+        const auto control = [](const QByteArray& kind, const QByteArray& store, const QByteArray& xpath,
+                                const QByteArray& shown) {
+            return "<w:sdt><w:sdtPr><w:dataBinding w:prefixMappings=\"xmlns:ns0='urn:x'\" w:xpath=\"" +
+                   xpath + "\" w:storeItemID=\"" + store + "\"/>" + kind + "</w:sdtPr><w:sdtContent>" +
+                   run(shown) + "</w:sdtContent></w:sdt>";
+        };
+        const QByteArray core = "{6C3C8BC8-F283-45AE-878A-BAB7291924A1}";
+        const QByteArray own = "{0A1B2C3D-0000-4000-8000-000000000001}";
+        const QByteArray dates = "<w:date><w:dateFormat w:val=\"MMMM d, yyyy\"/></w:date>";
+        const QByteArray colours = "<w:dropDownList><w:listItem w:displayText=\"Red\" w:value=\"r\"/>"
+                                   "<w:listItem w:displayText=\"Blue\" w:value=\"b\"/></w:dropDownList>";
+        const QByteArray body =
+            paragraph(run("a ") + control("<w:text/>", core, "/ns1:coreProperties[1]/ns0:title[1]", "Old")) +
+            paragraph(run("b ") +
+                      control("<w:text w:multiLine=\"1\"/>", own, "/ns0:order[1]/ns0:name[2]", "x")) +
+            paragraph(run("c ") + control(colours, own, "/order[1]/colour[1]", "Blue") + run(" ") +
+                      control(dates, own, "/order[1]/due[1]", "soon")) +
+            paragraph(
+                run("d ") + control({}, own, "/order[1]/name[1]", "Rich") +
+                control("<w:text/>", own, "/order[1]/empty[1]", "Empty") +
+                control("<w:text/>", own, "/order[1]/name[3]", "Nowhere") +
+                control("<w:text/>", "{FFFFFFFF-0000-4000-8000-000000000009}", "/order[1]/name[1]", "None")) +
+            "<w:sdt><w:sdtPr><w:dataBinding w:xpath=\"/order[1]/name[1]\" w:storeItemID=\"" + own +
+            "\"/><w:text/></w:sdtPr><w:sdtContent>" + paragraph(run("Block ") + run("text", "<w:b/>")) +
+            "</w:sdtContent></w:sdt>";
+        Parts parts = package(document(body), {{"customXml", "../customXml/item1.xml", QByteArray()}});
+        partNamed(parts, "_rels/.rels") = relationships(
+            {{"officeDocument", "word/document.xml"}, {"metadata/core-properties", "docProps/core.xml"}});
+        parts.emplace_back("docProps/core.xml",
+                           "<cp:coreProperties xmlns:cp=\"urn:cp\" xmlns:dc=\"urn:dc\"><dc:title>Quarterly "
+                           "<b>offer</b></dc:title></cp:coreProperties>");
+        parts.emplace_back(
+            "customXml/item1.xml",
+            "<order xmlns=\"urn:x\"><name>First</name><name>Ann\nSmith</name><colour>r</colour>"
+            "<due>2024-05-01T00:00:00Z</due><empty> </empty></order>");
+        parts.emplace_back("customXml/_rels/item1.xml.rels",
+                           relationships({{"customXmlProps", "itemProps1.xml"}}));
+        parts.emplace_back(
+            "customXml/itemProps1.xml",
+            "<ds:datastoreItem ds:itemID=\"" + own.toLower() +
+                "\" xmlns:ds=\"http://schemas.openxmlformats.org/officeDocument/2006/customXml\"/>");
+        const Template t = read(parts);
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"a Quarterly offer", "b Ann/Smith", "c Red May 1, 2024",
+                                                     "d RichEmptyNowhereNone", "First"}));
+        // The block's value takes the format of the control's first text.
+        const Paragraph& block = std::get<Paragraph>(t.body.blocks.back());
+        QCOMPARE(block.runs.size(), size_t(1));
+        QVERIFY(!t.formats[size_t(block.runs.front().format)].bold);
+    }
+
     void legacyFormFields() {
         // A drop-down shows the entry chosen, else its default, else its first; one without entries,
         // nothing; a text field, its stored result.
