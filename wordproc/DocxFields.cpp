@@ -4,6 +4,9 @@
 #include "wordproc/DocxPrivate.h"
 #include "wordproc/RtfReader.h"
 
+#include <QRegularExpression>
+#include <QStringDecoder>
+
 namespace wordproc::docx {
 
 void Reader::fieldChar(StoryState& st, const QString& type, int format, const Node* formData) {
@@ -32,6 +35,8 @@ void Reader::endField(StoryState& st) {
     st.fields.pop_back();
     Field& f = open.field;
     parseFieldInstruction(f);
+    if (f.kind == Field::Other)
+        shownByCode(f);
     if (f.kind == Field::Other && open.formData)
         if (const Node* list = open.formData->child(u"w:ddList"))
             dropDownResult(*list, f);
@@ -50,6 +55,70 @@ void Reader::endField(StoryState& st) {
     const int format = f.codeFormat;
     m_t.fields.push_back(std::move(f));
     addRun(st, Run{Run::Field, format, int(m_t.fields.size() - 1), {}});
+}
+
+// Fields whose code says what they show, whatever result Word stored: a macro button shows its prompt,
+// a symbol its character; ASK and SET only set a bookmark and show nothing.
+void Reader::shownByCode(Field& f) {
+    const QString code = f.instruction.trimmed();
+    const qsizetype blank = code.indexOf(QRegularExpression(QStringLiteral("\\s")));
+    const QString kind = code.left(blank < 0 ? code.size() : blank).toUpper();
+    const QString rest = blank < 0 ? QString() : code.mid(blank).trimmed();
+    const int format = !f.result.empty() ? f.result.front().format : f.codeFormat;
+    if (kind == QLatin1String("ASK") || kind == QLatin1String("SET")) {
+        f.result.clear();
+    } else if (kind == QLatin1String("MACROBUTTON")) {
+        // The macro's name, then the prompt as typed, spaces and all.
+        const qsizetype end = rest.indexOf(QRegularExpression(QStringLiteral("\\s")));
+        const QString prompt = end < 0 ? QString() : rest.mid(end).trimmed();
+        f.result.assign(1, Run{Run::Text, f.codeFormat, -1, prompt});
+    } else if (kind == QLatin1String("SYMBOL")) {
+        const QStringList words = rest.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            return;
+        bool ok = false;
+        const QString number = words.first();
+        const uint value = number.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+                               ? number.mid(2).toUInt(&ok, 16)
+                               : number.toUInt(&ok, 10);
+        if (!ok || value == 0 || value > 0xFFFF)
+            return;
+        QString font;
+        int points = 0;
+        for (qsizetype i = 1; i + 1 < words.size(); ++i) {
+            const QString sw = words.at(i).toLower();
+            if (sw == QLatin1String("\\f")) {
+                // A font's name may be quoted, and hold blanks.
+                QString name = words.at(++i);
+                if (name.startsWith(QLatin1Char('"')))
+                    while (!name.endsWith(QLatin1Char('"')) && i + 1 < words.size())
+                        name += QLatin1Char(' ') + words.at(++i);
+                font = name.remove(QLatin1Char('"'));
+            } else if (sw == QLatin1String("\\s")) {
+                points = words.at(++i).toInt();
+            }
+        }
+        const bool symbolFont = font.contains(QLatin1String("Symbol"), Qt::CaseInsensitive) ||
+                                font.contains(QLatin1String("dings"), Qt::CaseInsensitive);
+        // A code under 256 is a character of the font's own set: for a symbol font, the private-use
+        // character Word gives it; else Windows' Western set.
+        QString text;
+        if (symbolFont && value < 0x100)
+            text = symbolCharacters(QString(QChar(char16_t(0xF000 | value))));
+        else if (value >= 0x80 && value < 0x100) {
+            QStringDecoder western("windows-1252", QStringDecoder::Flag::Stateless);
+            const char byte = char(value);
+            text = western.isValid() ? QString(western.decode(QByteArrayView(&byte, 1)))
+                                     : QString(QChar(char16_t(value)));
+        } else
+            text = QString(QChar(char16_t(value)));
+        CharFormat shown = m_t.formats[size_t(format)];
+        if (!font.isEmpty() && !symbolFont)
+            shown.family = font;
+        if (points > 0)
+            shown.halfPoints = qBound(2, points * 2, 3276);
+        f.result.assign(1, Run{Run::Text, this->format(shown), -1, text});
+    }
 }
 
 // A drop-down form field shows the entry chosen, else its default, else its first; Word stores no result

@@ -50,6 +50,8 @@ QString prefixOf(QStringView uri) {
         {QStringLiteral("http://schemas.microsoft.com/office/word/2010/wordprocessingGroup"),
          QStringLiteral("wpg")},
         {QStringLiteral("http://schemas.openxmlformats.org/markup-compatibility/2006"), QStringLiteral("mc")},
+        {QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/math"), QStringLiteral("m")},
+        {QStringLiteral("http://purl.oclc.org/ooxml/officeDocument/math"), QStringLiteral("m")},
         {QStringLiteral("urn:schemas-microsoft-com:vml"), QStringLiteral("v")},
         {QStringLiteral("urn:schemas-microsoft-com:office:office"), QStringLiteral("o")},
         {QStringLiteral("http://schemas.openxmlformats.org/package/2006/relationships"),
@@ -67,19 +69,20 @@ QString prefixOf(QStringView uri) {
 bool keepsText(const QString& name) {
     return name == QLatin1String("w:t") || name == QLatin1String("w:instrText") ||
            name == QLatin1String("w:delText") || name == QLatin1String("w:delInstrText") ||
-           name == QLatin1String("wp:posOffset") || name == QLatin1String("wp:align") ||
-           name == QLatin1String("pr:Relationship");
+           name == QLatin1String("m:t") || name == QLatin1String("wp:posOffset") ||
+           name == QLatin1String("wp:align") || name == QLatin1String("pr:Relationship");
 }
 
 // Whether the reader understands what an mc:Choice requires: Word's drawing shapes and their groups,
-// yes. Word 2010's drawing positions (wp14) place a shape by a share of the page, which the fallback
-// gives as the offset Word worked out from it.
+// yes, and Word 2010's text (w14), whose choice holds plain text and runs where the fallback may hold
+// a picture of them. Word 2010's drawing positions (wp14) place a shape by a share of the page, which
+// the fallback gives as the offset Word worked out from it.
 bool understood(const QString& needs) {
     const QStringList words = needs.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.isEmpty())
         return false;
     for (const QString& w : words)
-        if (w != QLatin1String("wps") && w != QLatin1String("wpg"))
+        if (w != QLatin1String("wps") && w != QLatin1String("wpg") && w != QLatin1String("w14"))
             return false;
     return true;
 }

@@ -198,6 +198,10 @@ QColor shading(const Node& shd);
 // Symbol and Wingdings characters (bullets above all) as the Unicode characters they show.
 QString symbolCharacters(const QString& s);
 
+// The text of the element an XPath of the form "/a:root[1]/b:child[2]" names in `xml`, matched by local
+// names; none when the path leads nowhere.
+std::optional<QString> boundValue(const QByteArray& xml, const QString& xpath);
+
 // A field whose end is still to come: its code, then its stored result.
 struct OpenField {
     Field field;
@@ -227,6 +231,12 @@ struct StoryState {
     // The paragraph before, for spacing between paragraphs of one style.
     QString lastStyle;
     bool lastContextual = false;
+    // The text of the content control being read, from the document's data, in place of its own; and
+    // whether it has been given.
+    std::optional<QString> bound;
+    bool boundShown = false;
+    // A dropped capital's letters, for the start of the paragraph they belong to.
+    std::vector<Run> dropCap;
     // The table style's paragraph and character properties for a cell's text, in order.
     std::vector<const Node*> tablePPr, tableRPr;
 };
@@ -262,6 +272,7 @@ private:
     void endParagraph(StoryState& st);
     void inlines(const Node& parent, StoryState& st, const CharProps& base);
     void run(const Node& r, StoryState& st, const CharProps& base);
+    void math(const Node& n, StoryState& st, const CharProps& base, CharFormat::Script script);
     CharProps runProps(const CharProps& base, const Node* rPr) const;
     int format(const CharFormat& f);
     std::vector<Run>* target(StoryState& st);
@@ -269,10 +280,19 @@ private:
     void addText(StoryState& st, const QString& text, int format);
     void pageBreak(StoryState& st, int format);
     void fieldChar(StoryState& st, const QString& type, int format, const Node* formData = nullptr);
+    void shownByCode(Field& f);
     void dropDownResult(const Node& list, Field& f);
     void endField(StoryState& st);
     void dropField(StoryState& st);
     void simpleField(const Node& f, StoryState& st, const CharProps& base);
+
+    // Content controls bound to the document's data (DocxBindings.cpp).
+    QString bindingStore(const QString& storeId);
+    std::optional<QString> boundText(const Node& sdtPr);
+    // Reads a content control's content with `read`, its text replaced by its bound value if it has one;
+    // an inline control without text of its own takes the value in `format`.
+    template <class Read> void boundContent(const Node& sdt, StoryState& st, Read read, int format);
+    void addBoundText(StoryState& st, int format);
 
     // Tables.
     void table(const Node& tbl, StoryState& st);
@@ -321,6 +341,9 @@ private:
     // How the notes' marks are numbered: Word's defaults unless the settings say otherwise.
     std::array<QString, 2> m_noteFormats{QStringLiteral("decimal"), QStringLiteral("lowerRoman")};
     std::array<int, 2> m_noteStarts{1, 1};
+    bool m_storesRead = false;
+    QHash<QString, QString> m_stores;      // data store's name: the part holding it
+    QHash<QString, QByteArray> m_storeXml; // read when a control first needs it
     std::vector<const Node*> m_sections;
     size_t m_section = 0;
     QHash<QString, Story> m_storyParts;

@@ -218,6 +218,12 @@ void Reader::finishStory(StoryState& st) {
         dropField(st);
     if (st.open)
         endParagraph(st);
+    if (!st.dropCap.empty()) {
+        Paragraph last;
+        last.runs = std::move(st.dropCap);
+        st.blocks->emplace_back(std::move(last));
+        st.dropCap.clear();
+    }
 }
 
 void Reader::blocks(const Node& container, StoryState& st) {
@@ -228,12 +234,28 @@ void Reader::blocks(const Node& container, StoryState& st) {
             table(c, st);
         } else if (c.name == QLatin1String("w:sdt")) {
             if (const Node* content = c.child(u"w:sdtContent"))
-                blocks(*content, st);
+                boundContent(
+                    c, st, [&] { blocks(*content, st); }, -1);
         } else if (c.name == QLatin1String("w:customXml") || c.name == QLatin1String("w:ins") ||
                    c.name == QLatin1String("w:moveTo") || c.name == QLatin1String("w:smartTag")) {
             blocks(c, st);
         }
     }
+}
+
+template <class Read> void Reader::boundContent(const Node& sdt, StoryState& st, Read read, int format) {
+    const Node* sdtPr = sdt.child(u"w:sdtPr");
+    std::optional<QString> value = sdtPr && !st.bound ? boundText(*sdtPr) : std::nullopt;
+    if (!value) {
+        read();
+        return;
+    }
+    st.bound = std::move(value);
+    st.boundShown = false;
+    read();
+    if (!st.boundShown && format >= 0)
+        addBoundText(st, format);
+    st.bound.reset();
 }
 
 CharProps Reader::runProps(const CharProps& base, const Node* rPr) const {
@@ -259,6 +281,25 @@ int Reader::format(const CharFormat& f) {
 
 void Reader::paragraph(const Node& p, StoryState& st) {
     const Node* pPr = p.child(u"w:pPr");
+    // Word sets a dropped capital as a paragraph of its own in a frame beside the lines of the next; its
+    // letters begin that paragraph's first word, and are printed there.
+    if (const Node* frame = pPr ? pPr->child(u"w:framePr") : nullptr;
+        frame && !st.open && st.fields.empty() && !pPr->child(u"w:sectPr") &&
+        (frame->attr(u"w:dropCap") == QLatin1String("drop") ||
+         frame->attr(u"w:dropCap") == QLatin1String("margin"))) {
+        st.pieces.assign(1, {});
+        CharProps base;
+        base.format.halfPoints = 20;
+        m_styles.applyRPr(m_styles.defaultRPr(), base);
+        inlines(p, st, base);
+        if (st.fields.empty())
+            for (std::vector<Run>& piece : st.pieces)
+                for (Run& r : piece)
+                    if (r.kind == Run::Text)
+                        st.dropCap.push_back(std::move(r));
+        st.pieces.clear();
+        return;
+    }
     const Node* styleNode = pPr ? pPr->child(u"w:pStyle") : nullptr;
     const QString styleId =
         styleNode ? styleNode->attr(u"w:val") : m_styles.defaultStyle(QStringLiteral("paragraph"));
@@ -333,6 +374,15 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             }
         }
     }
+    if (!st.dropCap.empty() && !st.open) {
+        // In the size of the paragraph's text: the line is not made taller for it.
+        for (Run& r : st.dropCap) {
+            CharFormat f = m_t.formats[size_t(r.format)];
+            f.halfPoints = m_t.formats[size_t(st.markFormat)].halfPoints;
+            addText(st, r.text, format(f));
+        }
+        st.dropCap.clear();
+    }
     inlines(p, st, base);
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
     if (!st.fields.empty()) {
@@ -399,8 +449,12 @@ void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) 
                    name == QLatin1String("w:bdo")) {
             inlines(c, st, base);
         } else if (name == QLatin1String("w:sdt")) {
-            if (const Node* content = c.child(u"w:sdtContent"))
-                inlines(*content, st, base);
+            if (const Node* content = c.child(u"w:sdtContent")) {
+                const Node* sdtPr = c.child(u"w:sdtPr");
+                const int own = format(runProps(base, sdtPr ? sdtPr->child(u"w:rPr") : nullptr).format);
+                boundContent(
+                    c, st, [&] { inlines(*content, st, base); }, own);
+            }
         } else if (name == QLatin1String("w:del") || name == QLatin1String("w:moveFrom")) {
             // Word and LibreOffice print a tracked deletion struck through, unless the document is set
             // to show its changes made.
@@ -411,6 +465,83 @@ void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) 
             }
         } else if (name == QLatin1String("w:fldSimple")) {
             simpleField(c, st, base);
+        } else if (name == QLatin1String("m:oMathPara") || name == QLatin1String("m:oMath")) {
+            math(c, st, base, CharFormat::Script::Normal);
+        }
+    }
+}
+
+// An equation as a line of text: its letters in order, scripts raised or lowered, a fraction with a
+// slash, brackets, roots and the signs of sums and integrals as characters.
+void Reader::math(const Node& n, StoryState& st, const CharProps& base, CharFormat::Script script) {
+    const auto sign = [&](const Node& e, QStringView pr, QStringView what, const QString& fallback) {
+        const Node* props = e.child(pr);
+        const Node* chr = props ? props->child(what) : nullptr;
+        if (!chr)
+            return fallback;
+        return chr->attr(u"m:val");
+    };
+    const auto text = [&](const QString& s) {
+        CharProps p = base;
+        p.format.script = script;
+        addText(st, s, format(p.format));
+    };
+    const auto part = [&](const Node& e, QStringView name, CharFormat::Script within) {
+        if (const Node* c = e.child(name))
+            math(*c, st, base, within);
+    };
+    for (const Node& c : n.children) {
+        const QString& name = c.name;
+        if (!name.startsWith(QLatin1String("m:")) || name.endsWith(QLatin1String("Pr")))
+            continue;
+        if (name == QLatin1String("m:r")) {
+            CharProps p = runProps(base, c.child(u"w:rPr"));
+            if (p.hidden)
+                continue;
+            p.format.script = script;
+            for (const Node& t : c.children)
+                if (t.name == QLatin1String("m:t"))
+                    addText(st, t.text, format(p.format));
+        } else if (name == QLatin1String("m:sSup") || name == QLatin1String("m:sSub") ||
+                   name == QLatin1String("m:sSubSup")) {
+            part(c, u"m:e", script);
+            part(c, u"m:sub", CharFormat::Script::Sub);
+            part(c, u"m:sup", CharFormat::Script::Super);
+        } else if (name == QLatin1String("m:sPre")) {
+            part(c, u"m:sub", CharFormat::Script::Sub);
+            part(c, u"m:sup", CharFormat::Script::Super);
+            part(c, u"m:e", script);
+        } else if (name == QLatin1String("m:f")) {
+            part(c, u"m:num", script);
+            text(QStringLiteral("/"));
+            part(c, u"m:den", script);
+        } else if (name == QLatin1String("m:rad")) {
+            part(c, u"m:deg", CharFormat::Script::Super);
+            text(QStringLiteral("\u221A"));
+            part(c, u"m:e", script);
+        } else if (name == QLatin1String("m:nary")) {
+            text(sign(c, u"m:naryPr", u"m:chr", QStringLiteral("\u222B")));
+            part(c, u"m:sub", CharFormat::Script::Sub);
+            part(c, u"m:sup", CharFormat::Script::Super);
+            part(c, u"m:e", script);
+        } else if (name == QLatin1String("m:d")) {
+            // Brackets round their elements, a bar between each two unless the file says otherwise.
+            text(sign(c, u"m:dPr", u"m:begChr", QStringLiteral("(")));
+            const QString between = sign(c, u"m:dPr", u"m:sepChr", QStringLiteral("|"));
+            bool first = true;
+            for (const Node& e : c.children)
+                if (e.name == QLatin1String("m:e")) {
+                    if (!first)
+                        text(between);
+                    first = false;
+                    math(e, st, base, script);
+                }
+            text(sign(c, u"m:dPr", u"m:endChr", QStringLiteral(")")));
+        } else if (name == QLatin1String("m:acc") || name == QLatin1String("m:bar") ||
+                   name == QLatin1String("m:groupChr")) {
+            part(c, u"m:e", script);
+        } else {
+            math(c, st, base, script);
         }
     }
 }
@@ -431,6 +562,12 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
         }
         if (props.hidden)
             continue;
+        if (st.bound) {
+            // A bound control's own text gives way to its value, in its first text's format.
+            if (!st.boundShown && name == QLatin1String("w:t"))
+                addBoundText(st, fmt);
+            continue;
+        }
         if (name == QLatin1String("w:t") || name == QLatin1String("w:delText")) {
             addText(st, c.text, fmt);
         } else if (name == QLatin1String("w:tab") || name == QLatin1String("w:ptab")) {

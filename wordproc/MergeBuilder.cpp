@@ -94,8 +94,31 @@ bool Merger::Builder::sameBorders(const Paragraph* a, const Paragraph* b) {
     return a && b && anyVisible(a->format.borders) && a->format.borders == b->format.borders;
 }
 
+// LibreOffice hides such a paragraph when it prints a letter without its data, the lines of the fields
+// left blank closing up; the template as it stands prints as it does there.
+bool Merger::Builder::leftOutUnmerged(const Paragraph& p) const {
+    if (m.m_data)
+        return false;
+    for (const Run& r : p.runs) {
+        if (r.kind != Run::Field || r.index < 0 || size_t(r.index) >= m.m_t->fields.size())
+            continue;
+        const Field& f = m.m_t->fields[size_t(r.index)];
+        if (f.kind == Field::Merge && std::none_of(f.result.begin(), f.result.end(), [](const Run& shown) {
+                return shown.kind == Run::Text && !shown.text.trimmed().isEmpty();
+            }))
+            return true;
+    }
+    return false;
+}
+
 void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow,
                                 const Paragraph* next) {
+    if (leftOutUnmerged(p)) {
+        // Its page break still holds, for the paragraph that follows.
+        if (p.format.pageBreakBefore && !flow.fresh && &flow == &m_flow)
+            m_breakNext = true;
+        return;
+    }
     auto it = m.m_blockFormats.find(&p);
     if (it == m.m_blockFormats.end())
         it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;
@@ -161,6 +184,10 @@ void Merger::Builder::text(QTextCursor& cur, const QString& s, int format, const
 }
 
 void Merger::Builder::flush() {
+    // A non-breaking hyphen prints as the font's own hyphen joined to the letter after it: few fonts
+    // draw U+2011, and a PDF's text then reads as the hyphen typed, as in LibreOffice's.
+    if (m_pending.contains(QChar(0x2011)))
+        m_pending.replace(QChar(0x2011), QStringLiteral("-\u2060"));
     if (m_pendingCursor && !m_pending.isEmpty())
         m_pendingCursor->insertText(m_pending, m.m_charFormats[size_t(m_pendingFormat)]);
     m_pending.clear();

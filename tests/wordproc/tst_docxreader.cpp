@@ -132,6 +132,143 @@ private slots:
         QCOMPARE(t.fields[0].name, QStringLiteral("Zip"));
     }
 
+    void fieldsShownByTheirCode() {
+        // A macro button shows its prompt and a symbol its character, whatever result is stored or none;
+        // ASK and SET show nothing.
+        const QByteArray codeOnly = "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText "
+                                    "xml:space=\"preserve\"> %1 </w:instrText></w:r><w:r><w:fldChar "
+                                    "w:fldCharType=\"end\"/></w:r>";
+        const auto bare = [&](const char* code) { return QByteArray(codeOnly).replace("%1", code); };
+        const Template t = readBody(
+            paragraph(run("a ") + bare("MACROBUTTON NoMacro [Click  here to type]") + run(" b")) +
+            paragraph(run("c ") + simpleField("MACROBUTTON AcceptAllChangesInDoc Sign here", "old")) +
+            paragraph(run("d ") + bare("SYMBOL 183 \\f Symbol \\s 14") + complexField("SYMBOL 0x41", "Z") +
+                      bare("SYMBOL 169") + bare("SYMBOL 128 \\f \"Times New Roman\"")) +
+            paragraph(run("e ") + complexField("ASK name \"Your name?\"", "Ann") +
+                      complexField("SET total \"12\"", "12") + run("f")));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"a [Click  here to type] b", "c Sign here",
+                                                     QString::fromUtf8("d \u2022A\u00a9\u20ac"), "e f"}));
+        // The symbol takes the size the code gives it, and a font of text keeps its name.
+        const auto& fields = t.fields;
+        QVERIFY(fields.empty());
+        const std::vector<Run>& runs = std::get<Paragraph>(t.body.blocks[2]).runs;
+        QCOMPARE(runs.size(), size_t(4));
+        QCOMPARE(t.formats[size_t(runs[1].format)].halfPoints, 28);
+        QCOMPARE(t.formats[size_t(runs[3].format)].family, QStringLiteral("Times New Roman"));
+    }
+
+    void equations() {
+        // An equation prints as a line of its text: scripts raised and lowered, a fraction with a slash,
+        // brackets with a bar between their parts, a root's and a sum's signs.
+        const QByteArray m = "xmlns:m=\"http://schemas.openxmlformats.org/officeDocument/2006/math\"";
+        const auto r = [](const QByteArray& t) { return "<m:r><m:t>" + t + "</m:t></m:r>"; };
+        const Template t = readBody(
+            paragraph(run("Area ") + "<m:oMathPara " + m + "><m:oMath>" + r("A=\xcf\x80") +
+                      "<m:sSup><m:sSupPr><m:ctrlPr><w:rPr><w:i/></w:rPr></m:ctrlPr></m:sSupPr><m:e>" +
+                      r("r") + "</m:e><m:sup>" + r("2") + "</m:sup></m:sSup></m:oMath></m:oMathPara>" +
+                      run(" end")) +
+            paragraph("<m:oMath " + m + "><m:f><m:num>" + r("x") + "</m:num><m:den>" + r("2") +
+                      "</m:den></m:f><m:rad><m:deg/><m:e>" + r("y") + "</m:e></m:rad><m:d><m:e>" + r("a") +
+                      "</m:e><m:e>" + r("b") +
+                      "</m:e></m:d><m:nary><m:naryPr><m:chr m:val=\"\xe2\x88\x91\"/></m:naryPr><m:sub>" +
+                      r("i") + "</m:sub><m:sup/><m:e>" + r("k") +
+                      "</m:e></m:nary><m:sSub><m:e><m:r><w:rPr><w:vanish/></w:rPr><m:t>h</m:t></m:r>" +
+                      r("z") + "</m:e><m:sub>" + r("0") + "</m:sub></m:sSub></m:oMath>"));
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{QString::fromUtf8("Area A=\xcf\x80r2 end"),
+                              QString::fromUtf8("x/2\xe2\x88\x9ay(a|b)\xe2\x88\x91ikz0")}));
+        const auto scripts = [&](const Paragraph& p) {
+            QString out;
+            for (const Run& run : p.runs)
+                out +=
+                    QString(run.text.size(), QLatin1Char("nsb"[int(t.formats[size_t(run.format)].script)]));
+            return out;
+        };
+        QCOMPARE(scripts(std::get<Paragraph>(t.body.blocks[0])), QStringLiteral("nnnnnnnnnsnnnn"));
+        QCOMPARE(scripts(std::get<Paragraph>(t.body.blocks[1])), QStringLiteral("nnnnnnnnnnnbnnb"));
+    }
+
+    void droppedCapital() {
+        // A dropped capital's letters begin the next paragraph's first word, in that paragraph's size; a
+        // frame that is no dropped capital stays a paragraph of its own.
+        const Template t = readBody(
+            paragraph(run("W", "<w:sz w:val=\"110\"/>"),
+                      "<w:framePr w:dropCap=\"drop\" w:lines=\"3\" w:wrap=\"around\" w:vAnchor=\"text\"/>") +
+            paragraph(run("ord of mouth"), "<w:rPr><w:sz w:val=\"22\"/></w:rPr>") +
+            paragraph(run("Boxed"), "<w:framePr w:w=\"2000\" w:x=\"100\" w:y=\"100\"/>") +
+            paragraph(run("M"), "<w:framePr w:dropCap=\"margin\" w:lines=\"2\"/>"));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"Word of mouth", "Boxed", "M"}));
+        const Paragraph& first = firstParagraph(t.body);
+        QCOMPARE(t.formats[size_t(first.runs.front().format)].halfPoints, 22);
+    }
+
+    void alternateContent() {
+        // Word 2010's text is read from its choice; what the reader does not know, from the fallback.
+        const auto choose = [](const QByteArray& needs, const QByteArray& choice,
+                               const QByteArray& fallback) {
+            return "<mc:AlternateContent><mc:Choice Requires=\"" + needs + "\">" + run(choice) +
+                   "</mc:Choice><mc:Fallback>" + run(fallback) + "</mc:Fallback></mc:AlternateContent>";
+        };
+        const Template t = readBody(paragraph(run("a ") + choose("w14", "new", "old")) +
+                                    paragraph(run("b ") + choose("w15", "newer", "older")) +
+                                    paragraph(run("c ") + choose("w14 zz", "both", "plain")));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"a new", "b older", "c plain"}));
+    }
+
+    void boundContentControls() {
+        // A control bound to the document's properties or to a custom XML part shows the value there, as
+        // Word refreshes it; a rich text control, an empty value or a path that leads nowhere keeps the
+        // control's own text.
+        const auto control = [](const QByteArray& kind, const QByteArray& store, const QByteArray& xpath,
+                                const QByteArray& shown) {
+            return "<w:sdt><w:sdtPr><w:dataBinding w:prefixMappings=\"xmlns:ns0='urn:x'\" w:xpath=\"" +
+                   xpath + "\" w:storeItemID=\"" + store + "\"/>" + kind + "</w:sdtPr><w:sdtContent>" +
+                   run(shown) + "</w:sdtContent></w:sdt>";
+        };
+        const QByteArray core = "{6C3C8BC8-F283-45AE-878A-BAB7291924A1}";
+        const QByteArray own = "{0A1B2C3D-0000-4000-8000-000000000001}";
+        const QByteArray dates = "<w:date><w:dateFormat w:val=\"MMMM d, yyyy\"/></w:date>";
+        const QByteArray colours = "<w:dropDownList><w:listItem w:displayText=\"Red\" w:value=\"r\"/>"
+                                   "<w:listItem w:displayText=\"Blue\" w:value=\"b\"/></w:dropDownList>";
+        const QByteArray body =
+            paragraph(run("a ") + control("<w:text/>", core, "/ns1:coreProperties[1]/ns0:title[1]", "Old")) +
+            paragraph(run("b ") +
+                      control("<w:text w:multiLine=\"1\"/>", own, "/ns0:order[1]/ns0:name[2]", "x")) +
+            paragraph(run("c ") + control(colours, own, "/order[1]/colour[1]", "Blue") + run(" ") +
+                      control(dates, own, "/order[1]/due[1]", "soon")) +
+            paragraph(
+                run("d ") + control({}, own, "/order[1]/name[1]", "Rich") +
+                control("<w:text/>", own, "/order[1]/empty[1]", "Empty") +
+                control("<w:text/>", own, "/order[1]/name[3]", "Nowhere") +
+                control("<w:text/>", "{FFFFFFFF-0000-4000-8000-000000000009}", "/order[1]/name[1]", "None")) +
+            "<w:sdt><w:sdtPr><w:dataBinding w:xpath=\"/order[1]/name[1]\" w:storeItemID=\"" + own +
+            "\"/><w:text/></w:sdtPr><w:sdtContent>" + paragraph(run("Block ") + run("text", "<w:b/>")) +
+            "</w:sdtContent></w:sdt>";
+        Parts parts = package(document(body), {{"customXml", "../customXml/item1.xml", QByteArray()}});
+        partNamed(parts, "_rels/.rels") = relationships(
+            {{"officeDocument", "word/document.xml"}, {"metadata/core-properties", "docProps/core.xml"}});
+        parts.emplace_back("docProps/core.xml",
+                           "<cp:coreProperties xmlns:cp=\"urn:cp\" xmlns:dc=\"urn:dc\"><dc:title>Quarterly "
+                           "<b>offer</b></dc:title></cp:coreProperties>");
+        parts.emplace_back(
+            "customXml/item1.xml",
+            "<order xmlns=\"urn:x\"><name>First</name><name>Ann\nSmith</name><colour>r</colour>"
+            "<due>2024-05-01T00:00:00Z</due><empty> </empty></order>");
+        parts.emplace_back("customXml/_rels/item1.xml.rels",
+                           relationships({{"customXmlProps", "itemProps1.xml"}}));
+        parts.emplace_back(
+            "customXml/itemProps1.xml",
+            "<ds:datastoreItem ds:itemID=\"" + own.toLower() +
+                "\" xmlns:ds=\"http://schemas.openxmlformats.org/officeDocument/2006/customXml\"/>");
+        const Template t = read(parts);
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"a Quarterly offer", "b Ann/Smith", "c Red May 1, 2024",
+                                                     "d RichEmptyNowhereNone", "First"}));
+        // The block's value takes the format of the control's first text.
+        const Paragraph& block = std::get<Paragraph>(t.body.blocks.back());
+        QCOMPARE(block.runs.size(), size_t(1));
+        QVERIFY(!t.formats[size_t(block.runs.front().format)].bold);
+    }
+
     void legacyFormFields() {
         // A drop-down shows the entry chosen, else its default, else its first; one without entries,
         // nothing; a text field, its stored result.

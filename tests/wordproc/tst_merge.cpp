@@ -159,6 +159,51 @@ private slots:
         }
     }
 
+    void emptyFieldsUnmerged() {
+        // Without data, a paragraph whose merge field stores no value is left out, its page break passing
+        // on to the next; one with a stored value, or a field of another kind, stays. Merged, it stays.
+        const QByteArray empty = "{\\field{\\*\\fldinst  MERGEFIELD Cust_Zip }{\\fldrslt  }}";
+        const auto t =
+            tmpl("\\pard First\\par Gone " + empty + " too\\par Kept " + samples::mergeField("Cust_Name") +
+                 "\\par {\\field{\\*\\fldinst  PAGE }{\\fldrslt }}"
+                 " Page\\par \\page " +
+                 empty + "\\par Last\\par ");
+        const auto unmerged = Merger(t, nullptr).all("m");
+        QCOMPARE(unmerged->plainText().split('\n', Qt::SkipEmptyParts),
+                 (QStringList{"First", QString::fromUtf8("Kept \u00abCust_Name\u00bb"), "1 Page", "Last"}));
+        QCOMPARE(unmerged->pageCount(), 2);
+        const QTextDocument& body = *unmerged->copies.at(0).body;
+        const double pageHeight = body.pageSize().height();
+        for (QTextBlock b = body.begin(); b.isValid(); b = b.next())
+            if (b.text() == "Last")
+                QCOMPARE(int(body.documentLayout()->blockBoundingRect(b).top() / pageHeight), 1);
+        const auto merged = Merger(t, names(1)).all("m");
+        QVERIFY(merged->plainText().contains("Gone 12181 too"));
+    }
+
+    void nonBreakingHyphens() {
+        // A non-breaking hyphen prints as a hyphen that keeps its words whole on the next line, where
+        // typed hyphens let the line break after them.
+        const auto doc =
+            Merger(tmpl("\\paperw2600\\margl100\\margr100\\pard Our well\\_known\\_brand\\_name\\par "
+                        "Our well-known-brand-name\\par "),
+                   nullptr)
+                .all("m");
+        const QTextDocument& body = *doc->copies.at(0).body;
+        QStringList texts;
+        std::vector<int> firstLines;
+        for (QTextBlock b = body.begin(); b.isValid(); b = b.next())
+            if (!b.text().isEmpty()) {
+                texts << b.text();
+                QCOMPARE(b.layout()->lineCount(), 2);
+                firstLines.push_back(b.layout()->lineAt(0).textLength());
+            }
+        QCOMPARE(texts, (QStringList{QString::fromUtf8("Our well-\u2060known-\u2060brand-\u2060name"),
+                                     "Our well-known-brand-name"}));
+        QCOMPARE(firstLines.front(), 4);
+        QVERIFY2(firstLines.back() > 4, qPrintable(QString::number(firstLines.back())));
+    }
+
     void labelsWithNext() {
         const auto t = std::make_shared<const Template>(readRtf(samples::labelTemplate(), "labels.dot"));
         QCOMPARE(t->type, MainType::Labels);
