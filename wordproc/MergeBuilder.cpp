@@ -94,31 +94,8 @@ bool Merger::Builder::sameBorders(const Paragraph* a, const Paragraph* b) {
     return a && b && anyVisible(a->format.borders) && a->format.borders == b->format.borders;
 }
 
-// LibreOffice hides such a paragraph when it prints a letter without its data, the lines of the fields
-// left blank closing up; the template as it stands prints as it does there.
-bool Merger::Builder::leftOutUnmerged(const Paragraph& p) const {
-    if (m.m_data)
-        return false;
-    for (const Run& r : p.runs) {
-        if (r.kind != Run::Field || r.index < 0 || size_t(r.index) >= m.m_t->fields.size())
-            continue;
-        const Field& f = m.m_t->fields[size_t(r.index)];
-        if (f.kind == Field::Merge && std::none_of(f.result.begin(), f.result.end(), [](const Run& shown) {
-                return shown.kind == Run::Text && !shown.text.trimmed().isEmpty();
-            }))
-            return true;
-    }
-    return false;
-}
-
 void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow,
                                 const Paragraph* next) {
-    if (leftOutUnmerged(p)) {
-        // Its page break still holds, for the paragraph that follows.
-        if (p.format.pageBreakBefore && !flow.fresh && &flow == &m_flow)
-            m_breakNext = true;
-        return;
-    }
     auto it = m.m_blockFormats.find(&p);
     if (it == m.m_blockFormats.end())
         it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;

@@ -157,8 +157,6 @@ private:
     static bool sameBorders(const Paragraph* a, const Paragraph* b);
 
     void paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow, const Paragraph* next);
-    // Shown without data, a paragraph whose merge field stores no value is left out.
-    bool leftOutUnmerged(const Paragraph& p) const;
 
     // Text of one format is gathered and inserted at once: fewer, longer insertions lay out faster.
     void text(QTextCursor& cur, const QString& s, int format, const Cursor& c);

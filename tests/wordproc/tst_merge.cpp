@@ -160,25 +160,14 @@ private slots:
     }
 
     void emptyFieldsUnmerged() {
-        // Without data, a paragraph whose merge field stores no value is left out, its page break passing
-        // on to the next; one with a stored value, or a field of another kind, stays. Merged, it stays.
+        // Without data, a merge field whose stored result is empty shows nothing, and the text around it
+        // stays: its paragraph is not the field's to hide.
         const QByteArray empty = "{\\field{\\*\\fldinst  MERGEFIELD Cust_Zip }{\\fldrslt  }}";
-        const auto t =
-            tmpl("\\pard First\\par Gone " + empty + " too\\par Kept " + samples::mergeField("Cust_Name") +
-                 "\\par {\\field{\\*\\fldinst  PAGE }{\\fldrslt }}"
-                 " Page\\par \\page " +
-                 empty + "\\par Last\\par ");
-        const auto unmerged = Merger(t, nullptr).all("m");
-        QCOMPARE(unmerged->plainText().split('\n', Qt::SkipEmptyParts),
-                 (QStringList{"First", QString::fromUtf8("Kept \u00abCust_Name\u00bb"), "1 Page", "Last"}));
-        QCOMPARE(unmerged->pageCount(), 2);
-        const QTextDocument& body = *unmerged->copies.at(0).body;
-        const double pageHeight = body.pageSize().height();
-        for (QTextBlock b = body.begin(); b.isValid(); b = b.next())
-            if (b.text() == "Last")
-                QCOMPARE(int(body.documentLayout()->blockBoundingRect(b).top() / pageHeight), 1);
-        const auto merged = Merger(t, names(1)).all("m");
-        QVERIFY(merged->plainText().contains("Gone 12181 too"));
+        const auto t = tmpl("\\pard First\\par Gone " + empty + " too\\par Last\\par ");
+        const QStringList lines = Merger(t, nullptr).all("m")->plainText().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(1).simplified(), QStringLiteral("Gone too"));
+        QVERIFY(Merger(t, names(1)).all("m")->plainText().contains("Gone 12181 too"));
     }
 
     void nonBreakingHyphens() {
