@@ -22,6 +22,8 @@ Template Reader::run() {
     if (m_end - m_p < 5 || std::memcmp(m_p, "{\\rtf", 5) != 0)
         fail(QStringLiteral("it is not an RTF document"));
     ++m_p;
+    // A file that gives no side margins gets LibreOffice's inch, not the 1.25 inches of Word's own page.
+    m_t.page.leftTwips = m_t.page.rightTwips = 1440;
     m_body.story = &m_t.body;
     State st;
     st.story = &m_body;
