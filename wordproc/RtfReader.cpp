@@ -286,10 +286,20 @@ void Reader::propertyWord(State& st, Word w, bool hasParam, int param) {
     if (letter < 'a' || letter > 'z')
         return;
     const quint8 kinds = kKindsByLetter[size_t(letter - 'a')];
-    if ((kinds & Character) && characterWord(st, w, hasParam, param))
+    if ((kinds & Character) && characterWord(st, w, hasParam, param)) {
+        if (w == "plain") {
+            st.charSet = 0;
+            inheritStyleChars(st);
+        } else {
+            st.charSet |= styleCharOf(w);
+        }
         return;
-    if ((kinds & Paragraph) && paragraphWord(st, w, param))
+    }
+    if ((kinds & Paragraph) && paragraphWord(st, w, param)) {
+        if (w == "s" || w == "pard")
+            inheritStyleChars(st);
         return;
+    }
     if ((kinds & BorderEdge) && borderTargetWord(st, w, param))
         return;
     if ((kinds & TableWord) && tableWord(st, w, param))
