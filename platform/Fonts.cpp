@@ -44,11 +44,11 @@ constexpr std::array<StandIn, 41> kWindowsFaces{{
     {"MS Sans Serif", "Liberation Sans", FaceKind::Sans},
     {"Microsoft Sans Serif", "Liberation Sans", FaceKind::Sans},
     {"Arial", "Liberation Sans", FaceKind::Sans},
-    {"Helvetica", "Liberation Sans", FaceKind::Sans},
+    {"Helvetica", "Nimbus Sans", FaceKind::Sans},
     {"Times New Roman", "Liberation Serif", FaceKind::Serif},
-    {"Times", "Liberation Serif", FaceKind::Serif},
+    {"Times", "Nimbus Roman", FaceKind::Serif},
     {"Courier New", "Liberation Mono", FaceKind::Fixed},
-    {"Courier", "Liberation Mono", FaceKind::Fixed},
+    {"Courier", "Nimbus Mono PS", FaceKind::Fixed},
     {"Calibri", "Carlito", FaceKind::Sans},
     {"Cambria", "Caladea", FaceKind::Serif},
     {"Palatino Linotype", "P052", FaceKind::Serif},
@@ -95,7 +95,7 @@ const QString& lastResort(FaceKind kind) {
 void leaveOutFilesCoveringFewerLanguages() {
     FcPattern* any = FcPatternCreate();
     FcObjectSet* wanted =
-        FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_FOUNDRY, FC_FILE, FC_INDEX, FC_LANG, nullptr);
+        FcObjectSetBuild(FC_FAMILY, FC_STYLE, FC_FOUNDRY, FC_FILE, FC_INDEX, FC_LANG, FC_FONTFORMAT, nullptr);
     FcFontSet* fonts = FcFontList(nullptr, any, wanted);
     FcObjectSetDestroy(wanted);
     FcPatternDestroy(any);
@@ -107,6 +107,26 @@ void leaveOutFilesCoveringFewerLanguages() {
     };
     const auto text = [](const FcChar8* s) { return QByteArray(s ? reinterpret_cast<const char*>(s) : ""); };
     std::map<std::tuple<QByteArray, QByteArray, QByteArray>, std::vector<Face>> byName;
+    // A face installed both as Type 1 and as OpenType (the URW faces): LibreOffice sets lines by the
+    // OpenType file's heights, which the Type 1 one lacks, so that one is left out.
+    std::map<std::pair<QByteArray, QByteArray>, std::vector<std::pair<QByteArray, bool>>> byFormat;
+    for (int i = 0; i < fonts->nfont; ++i) {
+        FcPattern* p = fonts->fonts[i];
+        FcChar8 *family = nullptr, *style = nullptr, *file = nullptr, *format = nullptr;
+        if (FcPatternGetString(p, FC_FAMILY, 0, &family) == FcResultMatch &&
+            FcPatternGetString(p, FC_STYLE, 0, &style) == FcResultMatch &&
+            FcPatternGetString(p, FC_FILE, 0, &file) == FcResultMatch &&
+            FcPatternGetString(p, FC_FONTFORMAT, 0, &format) == FcResultMatch)
+            byFormat[{text(family), text(style)}].emplace_back(text(file), text(format) == "Type 1");
+    }
+    QByteArray rejected;
+    for (const auto& [name, files] : byFormat) {
+        if (std::none_of(files.begin(), files.end(), [](const auto& f) { return !f.second; }))
+            continue;
+        for (const auto& [file, type1] : files)
+            if (type1)
+                rejected += "<glob>" + QFile::decodeName(file).toHtmlEscaped().toUtf8() + "</glob>";
+    }
     for (int i = 0; i < fonts->nfont; ++i) {
         FcPattern* p = fonts->fonts[i];
         FcChar8 *family = nullptr, *style = nullptr, *foundry = nullptr, *file = nullptr;
@@ -121,7 +141,6 @@ void leaveOutFilesCoveringFewerLanguages() {
         FcPatternGetString(p, FC_FOUNDRY, 0, &foundry);
         byName[{text(family), text(style), text(foundry)}].push_back({text(file), languages});
     }
-    QByteArray rejected;
     for (const auto& [name, faces] : byName) {
         for (const Face& face : faces) {
             const bool narrower = std::any_of(faces.begin(), faces.end(), [&](const Face& other) {

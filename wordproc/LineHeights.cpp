@@ -29,11 +29,11 @@ double lineRoomTop(const QTextBlock& block, int index) {
 }
 
 double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
-    // Per face: the gap in ems, or a negative value where Qt's own stands.
+    // Per face: the gap in ems, or NaN where Qt's own stands.
     static std::mutex lock;
     static std::map<std::tuple<QString, int, bool>, double> gaps;
     const auto key = std::make_tuple(font.family(), int(font.weight()), font.italic());
-    double gap = -1;
+    double gap = std::nan("");
     {
         const std::lock_guard<std::mutex> held(lock);
         const auto it = gaps.find(key);
@@ -51,13 +51,15 @@ double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
             if (raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78 && !(u16(os2, 62) & 0x80)) {
                 const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);
                 const int windows = u16(os2, 74) + u16(os2, 76);
+                // A face whose Windows heights pass its header's (the URW faces) is set at the
+                // header's: LibreOffice's lines of it are that much closer, the gap negative.
                 if (windows > 0)
-                    gap = qMax(0, header - windows) / em;
+                    gap = double(header - windows) / em;
             }
             gaps.emplace(key, gap);
         }
     }
-    if (gap < 0)
+    if (std::isnan(gap))
         return metrics.leading();
     const double size = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * kLayoutDpi / 72.0;
     return qMin(metrics.leading(), gap * size);
@@ -68,7 +70,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
         QTextBlockFormat f = block.blockFormat();
         const int type = f.lineHeightType();
         // A line is as tall as the tallest ascent, descent and leading of the text on it.
-        double ascent = 0, descent = 0, leading = 0, qtLeading = 0;
+        double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0;
         const QFont base = block.document()->defaultFont();
         const auto take = [&](const QTextCharFormat& c) {
             const QFont font = c.font().resolve(base);

@@ -9,7 +9,6 @@ namespace wordproc::rtf {
 bool isSkippedDestination(Word word) {
     static const char* const names[] = {
         "info",
-        "stylesheet",
         "footnote",
         "annotation",
         "pn",
@@ -99,7 +98,7 @@ void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, i
     // The group's first word may open a destination.
     if (first && openDestination(st, local, w, starred))
         return;
-    static constexpr std::array<WordHandler, 13> handlers{
+    static constexpr std::array<WordHandler, 14> handlers{
         &Reader::propertyWord,   // Body
         &Reader::ignoreWord,     // Skip
         &Reader::fontTableWord,  // FontTable
@@ -113,8 +112,9 @@ void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, i
         &Reader::ignoreWord,     // ShapeValue
         &Reader::listWord,       // ListTable
         &Reader::listWord,       // ListText
+        &Reader::styleSheetWord, // StyleSheet
     };
-    static_assert(size_t(Dest::ListText) + 1 == handlers.size());
+    static_assert(size_t(Dest::StyleSheet) + 1 == handlers.size());
     (this->*handlers[size_t(st.dest)])(st, w, hasParam, param);
 }
 
@@ -129,6 +129,7 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
     static constexpr Entry openers[] = {
         {"fonttbl", &Reader::openFontTable},
         {"colortbl", &Reader::openColorTable},
+        {"stylesheet", &Reader::openStyleSheet},
         {"pict", &Reader::openPicture},
         {"field", &Reader::openField},
         {"fldinst", &Reader::keepDestination}, // placed by the enclosing field group

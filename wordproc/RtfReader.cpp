@@ -23,6 +23,8 @@ Template Reader::run() {
     if (m_end - m_p < 5 || std::memcmp(m_p, "{\\rtf", 5) != 0)
         fail(QStringLiteral("it is not an RTF document"));
     ++m_p;
+    // A file that gives no side margins gets LibreOffice's inch, not the 1.25 inches of Word's own page.
+    m_t.page.leftTwips = m_t.page.rightTwips = 1440;
     m_body.story = &m_t.body;
     State st;
     st.story = &m_body;
@@ -285,10 +287,20 @@ void Reader::propertyWord(State& st, Word w, bool hasParam, int param) {
     if (letter < 'a' || letter > 'z')
         return;
     const quint8 kinds = kKindsByLetter[size_t(letter - 'a')];
-    if ((kinds & Character) && characterWord(st, w, hasParam, param))
+    if ((kinds & Character) && characterWord(st, w, hasParam, param)) {
+        if (w == "plain") {
+            st.charSet = 0;
+            inheritStyleChars(st);
+        } else {
+            st.charSet |= styleCharOf(w);
+        }
         return;
-    if ((kinds & Paragraph) && paragraphWord(st, w, param))
+    }
+    if ((kinds & Paragraph) && paragraphWord(st, w, param)) {
+        if (w == "s" || w == "pard")
+            inheritStyleChars(st);
         return;
+    }
     if ((kinds & BorderEdge) && borderTargetWord(st, w, param))
         return;
     if ((kinds & TableWord) && tableWord(st, w, param))

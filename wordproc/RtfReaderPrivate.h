@@ -51,6 +51,7 @@ enum class Dest : quint8 {
     ShapeValue, // a shape property's value
     ListTable,  // \listtable and \listoverridetable: the lists that number paragraphs
     ListText,   // a list level's \leveltext: its bytes as they stand, placeholders and all
+    StyleSheet, // \stylesheet: the character properties each paragraph style gives
 };
 
 // A control word's letters, as they stand in the document.
@@ -58,6 +59,9 @@ using Word = std::string_view;
 
 // The words that open a destination whose content never shows.
 bool isSkippedDestination(Word word);
+
+// The character property a character word sets, as a StyleChar bit; 0 for the others.
+quint16 styleCharOf(Word word);
 
 struct PictureData {
     QByteArray bytes;
@@ -231,6 +235,10 @@ struct State {
     // The paragraph's style (\s), whether its spacing is Word's automatic one (\sbauto, \saauto), and
     // whether it drops its spacing next to a paragraph of the same style (\contextualspace).
     int style = 0;
+    // The character properties given since \plain (StyleChar bits): the paragraph's style holds the rest.
+    // In a style's entry, the style it is based on.
+    quint16 charSet = 0;
+    int basedOn = -1;
     bool autoBefore = false, autoAfter = false, contextual = false;
     int list = 0, listLevel = 0; // \ls and \ilvl: the list that numbers the paragraph; 0: none
     bool asianSpacing = false;   // \aspalpha: a little space where Asian and Western text meet
@@ -284,6 +292,26 @@ struct CodePage {
 
 // A byte of a symbol font as the character it shows; `plain` where it shows none that Unicode has.
 QChar symbolCharacter(SymbolSet set, uchar byte, QChar plain);
+
+// The character properties a paragraph style can give its text, as bits.
+enum StyleChar : quint16 {
+    StyleSize = 1,
+    StyleBold = 2,
+    StyleItalic = 4,
+    StyleUnderline = 8,
+    StyleStrike = 16,
+    StyleCaps = 32,
+    StyleScript = 64,
+    StyleColor = 128,
+    StyleAllChars = 255,
+};
+
+// A paragraph style's own character properties (those `set`) and the style it is based on.
+struct StyleChars {
+    CharFormat chr;
+    quint16 set = 0;
+    int basedOn = -1;
+};
 
 struct FontEntry {
     QString name;
@@ -354,6 +382,11 @@ private:
     void fontTableWord(State& st, Word word, bool hasParam, int param);
     void colorTableWord(State& st, Word word, bool hasParam, int param);
     void mailMergeWord(State& st, Word word, bool hasParam, int param);
+    // Paragraph styles' character properties (RtfStyles.cpp).
+    bool openStyleSheet(State& st, GroupLocals& local, Word word);
+    void styleSheetWord(State& st, Word word, bool hasParam, int param);
+    void finishStyleEntry(const State& st);
+    void inheritStyleChars(State& st);
     // Lists (RtfLists.cpp): their tables, and the number that a paragraph of one starts with.
     bool openList(State& st, GroupLocals& local, Word word);
     bool openListText(State& st, GroupLocals& local, Word word);
@@ -428,6 +461,7 @@ private:
     QByteArray m_fontAlt;
     int m_red = -1, m_green = -1, m_blue = -1;
     std::vector<QColor> m_colors;
+    std::unordered_map<int, StyleChars> m_styles; // by \s number
     StoryBuilder m_body;
     StoryBuilder m_header;
     StoryBuilder m_footer;

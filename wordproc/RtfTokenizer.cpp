@@ -73,6 +73,10 @@ void Reader::text(State& st, const QString& s) {
             }
         }
         break;
+    case Dest::StyleSheet:
+        if (s.contains(QLatin1Char(';')))
+            finishStyleEntry(st);
+        break;
     case Dest::ColorTable:
         for (QChar c : s) {
             if (c == QLatin1Char(';')) {

@@ -1,6 +1,8 @@
 #include "Rendering.h"
 #include "Samples.h"
+#include "platform/Fonts.h"
 
+#include <QRawFont>
 #include <QtTest>
 
 using namespace wordproc;
@@ -10,6 +12,9 @@ class TestRendering : public QObject {
     Q_OBJECT
 
 private slots:
+    // As the program does at its start, before any face is asked for.
+    void initTestCase() { platform::useMetricCompatibleFonts(); }
+
     void letterheadDateAndRules() {
         const Shown s = show("letterhead.rtf");
         // The picture LibreOffice saved as a shape floats at the top of the text area, as wide as the
@@ -364,6 +369,23 @@ private slots:
         const QFontMetricsF m(QFont(QStringLiteral("Carlito"), 12), layoutDevice());
         QVERIFY2(qAbs(baselineOf(*drawn, QStringLiteral("One")) - s.bodyTop() - m.ascent()) < 1,
                  qPrintable(QString::number(baselineOf(*drawn, QStringLiteral("One")) - s.bodyTop())));
+    }
+
+    // Times and Helvetica print in their URW faces, as LibreOffice prints them, from the OpenType files
+    // (the Type 1 ones lack a header's heights): 12-point lines 14.4 points apart (the header's 1200 of
+    // 1000), not the Windows heights' 16.
+    void lineHeightsOfTheUrwFaces() {
+        for (const char* face : {"\\froman Times", "\\fswiss Helvetica"}) {
+            const Shown s = showWord("\\pard\\fs24 One\\par Two\\par Three\\par ", face);
+            const auto drawn = record(s, 0);
+            const auto at = [&](const char* word) {
+                return baselineOf(*drawn, QLatin1String(word)) * 72 / kLayoutDpi;
+            };
+            const double single = (at("Three") - at("One")) / 2;
+            QVERIFY2(qAbs(single - 14.4) < 0.05, qPrintable(QString::number(single)));
+        }
+        const QRawFont raw = QRawFont::fromFont(platform::namedFont(QStringLiteral("Times"), 12));
+        QVERIFY(!raw.fontTable("hhea").isEmpty());
     }
 
     void pictureLineUnderWiderSpacing() {

@@ -37,6 +37,15 @@ QStringList paragraphTexts(const Story& story) {
     return texts;
 }
 
+const CharFormat* formatOf(const Template& t, const QString& text) {
+    for (const Block& b : t.body.blocks)
+        if (const Paragraph* p = std::get_if<Paragraph>(&b))
+            for (const Run& r : p->runs)
+                if (r.text.contains(text))
+                    return &t.formats.at(size_t(r.format));
+    return nullptr;
+}
+
 QString familyOf(const Template& t, const QString& text) {
     for (const Block& b : t.body.blocks)
         if (const Paragraph* p = std::get_if<Paragraph>(&b))
@@ -316,6 +325,38 @@ private slots:
                                             "\\pard\\s1\\contextualspace\\sb200\\sa400 B\\par "
                                             "\\pard\\s2\\sb200\\sa400 C\\par ");
         QCOMPARE(spacing(c), QList<int>({200, 0, 0, 400, 200, 400}));
+    }
+
+    // Text after \\plain takes what the styles its paragraph's style is based on give, unless the
+    // style gives the same property itself or the text does: then its own or the default stands.
+    void paragraphStylesGiveTheirBasesCharacters() {
+        const QByteArray sheet =
+            "{\\stylesheet{\\fs40\\cf1 Normal;}{\\s1\\sbasedon0 \\b Strong;}"
+            "{\\s2 \\i\\fs16 Small;}{\\s3\\sbasedon2 Derived;}{\\*\\cs10 \\fs60 Chars;}}";
+        const Template t =
+            readWith(kFonts, "{\\colortbl;\\red255\\green0\\blue0;}" + sheet +
+                                 "\\pard\\plain Alpha\\par \\pard\\plain\\s1 Beta\\par "
+                                 "\\pard\\plain\\s1\\fs24 Gamma\\par \\pard\\plain\\s3 Delta\\par "
+                                 "\\pard\\plain\\s2 Epsilon\\par \\pard\\s1 Zeta\\par "
+                                 "\\pard\\plain\\s3\\b Eta\\par \\pard\\plain Theta\\par ");
+        const auto props = [&t](const char* text) {
+            const CharFormat* f = formatOf(t, QLatin1String(text));
+            if (!f)
+                return QList<int>();
+            return QList<int>({f->halfPoints, int(f->bold), int(f->italic), int(f->color.isValid())});
+        };
+        QCOMPARE(props("Alpha"), QList<int>({24, 0, 0, 0}));
+        QCOMPARE(props("Beta"), QList<int>({40, 0, 0, 1}));
+        QCOMPARE(props("Gamma"), QList<int>({24, 0, 0, 1}));
+        QCOMPARE(props("Delta"), QList<int>({16, 0, 1, 0}));
+        QCOMPARE(props("Epsilon"), QList<int>({24, 0, 0, 0}));
+        QCOMPARE(props("Zeta"), QList<int>({40, 0, 0, 1}));
+        QCOMPARE(props("Eta"), QList<int>({16, 1, 1, 0}));
+        QCOMPARE(props("Theta"), QList<int>({24, 0, 0, 0}));
+        // Without a style sheet nothing changes what the words give.
+        const Template bare = readWith(kFonts, "\\pard\\plain\\s1\\fs30 Iota\\par \\pard\\s2 Kappa\\par ");
+        QCOMPARE(formatOf(bare, QStringLiteral("Iota"))->halfPoints, 30);
+        QCOMPARE(formatOf(bare, QStringLiteral("Kappa"))->halfPoints, 30);
     }
 };
 
