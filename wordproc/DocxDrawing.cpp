@@ -174,9 +174,6 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
     f.heightTwips = height;
     f.fromX = Floating::From::Margin;
     f.fromY = Floating::From::Paragraph;
-    // Where LibreOffice sets a header's or footer's text box's text: its offsets left out, its
-    // alignment kept, while the box itself stands where the offsets put it.
-    int bandTextLeft = 0, bandTextTop = 0;
     if (anchored) {
         const QString behind = frame.attr(u"behindDoc");
         f.behindText = behind == QLatin1String("1") || behind == QLatin1String("true");
@@ -196,14 +193,12 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             }
             if (const Node* off = h->child(u"wp:posOffset")) {
                 f.leftTwips = base + emuToTwips(off->text.trimmed().toLongLong());
-                bandTextLeft = base;
             } else if (const Node* align = h->child(u"wp:align")) {
                 const QString a = align->text.trimmed();
                 f.leftTwips =
                     base + (a == QLatin1String("center") ? (span - width) / 2
                             : a == QLatin1String("right") || a == QLatin1String("outside") ? span - width
                                                                                            : 0);
-                bandTextLeft = f.leftTwips;
             }
         }
         if (const Node* v = frame.child(u"wp:positionV")) {
@@ -222,13 +217,11 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             }
             if (const Node* off = v->child(u"wp:posOffset")) {
                 f.topTwips = base + emuToTwips(off->text.trimmed().toLongLong());
-                bandTextTop = base;
             } else if (const Node* align = v->child(u"wp:align")) {
                 const QString a = align->text.trimmed();
                 f.topTwips = base + (a == QLatin1String("center")   ? (span - height) / 2
                                      : a == QLatin1String("bottom") ? span - height
                                                                     : 0);
-                bandTextTop = f.topTwips;
             }
         }
         f.wrap = Floating::Wrap::None;
@@ -329,19 +322,6 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             g.line = drawingColor(ref);
         }
         g.lineTwips = g.line.isValid() ? qBound(1, emuAttr(ln, u"w", 15), 1440) : 0;
-        if (anchored && st.inBand && items.size() == 1 && !graphic->child(u"wpg:wgp") &&
-            (bandTextLeft != f.leftTwips || bandTextTop != f.topTwips)) {
-            // The box is drawn as a shape where it stands; its text, in a box of its own, goes apart.
-            Floating box = g;
-            box.text = -1;
-            box.shape = Floating::Shape::Box;
-            addFloating(st, box, format);
-            g.leftTwips = clampTwips(qint64(bandTextLeft) + item.left);
-            g.topTwips = clampTwips(qint64(bandTextTop) + item.top);
-            g.fill = g.line = QColor();
-            g.lineTwips = 0;
-            g.wrap = Floating::Wrap::None;
-        }
         addFloating(st, g, format);
     }
 }

@@ -217,7 +217,6 @@ struct StoryState {
     const Relationships* rels = nullptr;
     bool inTextBox = false;
     bool inNote = false;
-    bool inBand = false;       // a header or footer
     bool breakPending = false; // the next block starts a new page
     // The paragraph being filled, in pieces split at its page breaks; `open` while a field runs on
     // past the paragraph's end.

@@ -203,7 +203,6 @@ Story Reader::storyPart(const QString& id) {
     st.blocks = &story.blocks;
     st.part = part;
     st.rels = &rels;
-    st.inBand = true;
     blocks(root, st);
     finishStory(st);
     m_storyParts.insert(part, story);

@@ -657,62 +657,6 @@ private slots:
         QVERIFY(below >= 1);
     }
 
-    void headerTextBoxTextAtItsAnchor() {
-        // A header's text box: the box where its offsets put it, its text where they are left out,
-        // and a right-aligned one with its text at the right margin too.
-        const auto box = [](const QByteArray& across, const QByteArray& text) {
-            return "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"column\">" +
-                   across +
-                   "</wp:positionH><wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>-254000</"
-                   "wp:posOffset></wp:positionV><wp:extent cx=\"1270000\" cy=\"635000\"/><wp:wrapNone/>"
-                   "<a:graphic><a:graphicData><wps:wsp><wps:spPr><a:ln w=\"12700\"><a:solidFill><a:srgbClr "
-                   "val=\"000000\"/></a:solidFill></a:ln></wps:spPr><wps:txbx><w:txbxContent>" +
-                   paragraph(run(text)) +
-                   "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></"
-                   "wp:anchor></w:drawing></w:r>";
-        };
-        const QByteArray hdr = "<?xml version=\"1.0\"?><w:hdr " + kW + ">" +
-                               paragraph(box("<wp:posOffset>1270000</wp:posOffset>", "Letterhead") +
-                                         box("<wp:align>right</wp:align>", "Right")) +
-                               "</w:hdr>";
-        const QByteArray body = paragraph(box("<wp:posOffset>1270000</wp:posOffset>", "Body box"));
-        const Template t =
-            read(package(document(body, section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")),
-                         {{"header", "header1.xml", hdr}}));
-        QCOMPARE(t.floats.size(), size_t(5));
-        // The header's floats come in order, the box's shape before its text; the body's on its own.
-        std::vector<Floating> band;
-        const Floating* inBody = nullptr;
-        for (const Floating& f : t.floats) {
-            if (f.text >= 0 && paragraphs(t, t.textBoxes.at(size_t(f.text))) == QStringList{"Body box"})
-                inBody = &f;
-            else
-                band.push_back(f);
-        }
-        QVERIFY(inBody);
-        QCOMPARE(QList<int>({inBody->leftTwips, inBody->topTwips, inBody->lineTwips}),
-                 QList<int>({2000, -400, 20}));
-        QCOMPARE(band.size(), size_t(4));
-        const Floating& shape = band[0];
-        const Floating& text = band[1];
-        QCOMPARE(shape.text, -1);
-        QCOMPARE(shape.shape, Floating::Shape::Box);
-        QCOMPARE(QList<int>(
-                     {shape.leftTwips, shape.topTwips, shape.widthTwips, shape.heightTwips, shape.lineTwips}),
-                 QList<int>({2000, -400, 2000, 1000, 20}));
-        QVERIFY(text.text >= 0);
-        QCOMPARE(paragraphs(t, t.textBoxes.at(size_t(text.text))), QStringList{"Letterhead"});
-        QCOMPARE(
-            QList<int>({text.leftTwips, text.topTwips, text.widthTwips, text.heightTwips, text.lineTwips}),
-            QList<int>({0, 0, 2000, 1000, 0}));
-        QVERIFY(!text.line.isValid());
-        QCOMPARE(QList<int>({band[2].leftTwips, band[2].topTwips, band[2].text}),
-                 QList<int>({12240 - 2880 - 2000, -400, -1}));
-        QCOMPARE(paragraphs(t, t.textBoxes.at(size_t(band[3].text))), QStringList{"Right"});
-        QCOMPARE(QList<int>({band[3].leftTwips, band[3].topTwips, band[3].lineTwips}),
-                 QList<int>({12240 - 2880 - 2000, 0, 0}));
-    }
-
     void textBoxes() {
         // A text box from Word's drawing shapes, never also from its VML fallback; an older VML one.
         const QByteArray txbx = "<w:txbxContent>" + paragraph(run("In the box")) + "</w:txbxContent>";
