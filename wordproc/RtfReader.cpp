@@ -22,6 +22,9 @@ Template Reader::run() {
     if (m_end - m_p < 5 || std::memcmp(m_p, "{\\rtf", 5) != 0)
         fail(QStringLiteral("it is not an RTF document"));
     ++m_p;
+    // A document that gives no side margins prints an inch in from either edge, as LibreOffice sets it,
+    // not the inch and a quarter of Word's RTF default.
+    m_t.page.leftTwips = m_t.page.rightTwips = 1440;
     m_body.story = &m_t.body;
     State st;
     st.story = &m_body;

@@ -102,9 +102,10 @@ private slots:
                  QList<int>({11906, 16838, 1134, 1000, 850, 700}));
         QCOMPARE(shown(a4)->copies.at(0).body->pageSize().toSize(),
                  QSizeF(twipsToLayout(11906 - 1134 - 1000), twipsToLayout(16838 - 850 - 700)).toSize());
-        const Template plain = readRtf("{\\rtf1 x}", "t"); // US Letter, classic margins
-        QCOMPARE(QList<int>({plain.page.widthTwips, plain.page.heightTwips, plain.page.leftTwips}),
-                 QList<int>({12240, 15840, 1800}));
+        const Template plain = readRtf("{\\rtf1 x}", "t"); // US Letter, an inch all round
+        QCOMPARE(QList<int>({plain.page.widthTwips, plain.page.heightTwips, plain.page.leftTwips,
+                             plain.page.rightTwips, plain.page.topTwips}),
+                 QList<int>({12240, 15840, 1440, 1440, 1440}));
         QCOMPARE(plain.type, MainType::Letters);
         QCOMPARE(read("x", "\\mmmaintypecatalog").type, MainType::Catalog);
         QCOMPARE(read("x", "\\mmmaintypelabels").type, MainType::Labels);
