@@ -201,6 +201,14 @@ private:
     QTextCursor* m_pendingCursor = nullptr;
     std::set<int> m_pictures;
     std::vector<SizedTable> m_sized;
+    // Cells whose top padding holds the space above their first paragraph: the table, row, column and
+    // that space.
+    struct SpacedCell {
+        QTextTable* table;
+        int row, column;
+        double above;
+    };
+    std::vector<SpacedCell> m_spaced;
     bool m_collectNotes = false;
     bool m_breakNext = false; // the next paragraph of the story starts a new page
     std::vector<NoteRef> m_noteRefs;

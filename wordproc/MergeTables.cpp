@@ -1,6 +1,7 @@
 #include "errors/Failure.h"
 #include "wordproc/MergeBuilder.h"
 #include "wordproc/Metafile.h"
+#include "wordproc/PaintRules.h"
 #include "wordproc/TurnedText.h"
 #include "wordproc/WordErrors.h"
 
@@ -13,11 +14,52 @@
 
 namespace wordproc {
 
+namespace {
+
+// Where the text of a block ends as Qt flows it: its lines take the height their paragraph gives them,
+// where Qt's rectangle of the block holds their natural height. Lines of a fixed height are set that far
+// apart, whatever Qt makes of their own positions.
+double flowBottom(const QTextBlock& block, const QRectF& rect) {
+    const QTextBlockFormat f = block.blockFormat();
+    const int lines = block.layout()->lineCount();
+    if (lines > 0 && f.lineHeightType() == QTextBlockFormat::FixedHeight)
+        return rect.top() + lines * f.lineHeight() * kLayoutDpi / 96.0;
+    return textBottom(block, rect);
+}
+
+// Whether a cell's text starts on one page and ends on another.
+template <typename PageOf>
+bool runsOn(QAbstractTextDocumentLayout& layout, const QTextTableCell& cell, const PageOf& page) {
+    const QRectF first = layout.blockBoundingRect(cell.firstCursorPosition().block());
+    const QRectF last = layout.blockBoundingRect(cell.lastCursorPosition().block());
+    return page(first.top()) != page(last.bottom() - 1);
+}
+
+} // namespace
+
 void Merger::Builder::finish() {
-    if (m_sized.empty())
+    if (m_sized.empty() && m_spaced.empty())
         return;
     QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
     layout->documentSize();
+    const double pageHeight =
+        m_doc.pageSize().height() > 0 && m_doc.pageSize().height() < 1e7 ? m_doc.pageSize().height() : 0;
+    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
+    // Qt sets a cell's top padding again at the top of each page the cell runs on to, where LibreOffice
+    // sets the text at the page's top: a cell that runs on gives up the space above its first paragraph.
+    std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> runOn;
+    for (const SpacedCell& sp : m_spaced) {
+        const QTextTableCell cell = sp.table->cellAt(sp.row, sp.column);
+        if (!cell.isValid() || !runsOn(*layout, cell, page))
+            continue;
+        QTextTableCellFormat f = cell.format().toTableCellFormat();
+        f.setTopPadding(qMax(0.0, f.topPadding() - sp.above));
+        runOn.emplace_back(cell, f);
+    }
+    for (auto& [cell, f] : runOn)
+        cell.setFormat(f);
+    if (!runOn.empty())
+        layout->documentSize();
     // A row of an exact height shows no more of its cells' text than fits: the paragraphs after the
     // first that do not end within it are left out.
     std::vector<QTextBlock> hidden;
@@ -62,9 +104,6 @@ void Merger::Builder::finish() {
         cur.setBlockFormat(none);
         cur.setBlockCharFormat(tiny);
     }
-    const double pageHeight =
-        m_doc.pageSize().height() > 0 && m_doc.pageSize().height() < 1e7 ? m_doc.pageSize().height() : 0;
-    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
     for (const SizedTable& st : m_sized)
         fitRows(*layout, st, page);
 }
@@ -80,7 +119,8 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
     const auto measure = [&](const QTextTableCell& cell, double padTop, double padBottom) {
         const QTextTableCellFormat f = cell.format().toTableCellFormat();
         const double first = layout.blockBoundingRect(cell.firstCursorPosition().block()).top();
-        const double last = layout.blockBoundingRect(cell.lastCursorPosition().block()).bottom();
+        const QTextBlock lastBlock = cell.lastCursorPosition().block();
+        const double last = flowBottom(lastBlock, layout.blockBoundingRect(lastBlock));
         return Measure{first - (f.topPadding() + f.topBorder() / 2) * kQtScale,
                        last - first +
                            (padTop + padBottom + (f.topBorder() + f.bottomBorder()) / 2) * kQtScale};
@@ -118,15 +158,37 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
         for (int r = sc.row; r <= last; ++r)
             span += height[size_t(r)];
         QTextTableCell cell = qt->cellAt(sc.row, sc.column);
-        const double slack = (span - measure(cell, sc.top, sc.bottom).need) / kQtScale;
-        if (slack <= 0.01)
+        if (runsOn(layout, cell, page))
             continue;
-        const double share = sc.align == Cell::VAlign::Center   ? 0.5
+        double padTop = sc.top, padBottom = sc.bottom;
+        bool overfull = false;
+        if (sc.rows == 1 && st.source->rows[size_t(sc.row)].heightTwips < 0) {
+            // A row of an exact height keeps the space above its first paragraph and below its last when
+            // they fit in it with the text. When they do not, the text stands at its top, below the space
+            // above it if that fits; else at its padding, cut at its foot.
+            const double above = cell.firstCursorPosition().block().blockFormat().topMargin();
+            const double below = cell.lastCursorPosition().block().blockFormat().bottomMargin();
+            if (measure(cell, padTop + above, padBottom + below).need <= span + 0.5) {
+                padTop += above;
+                padBottom += below;
+            } else {
+                overfull = true;
+                if (measure(cell, padTop + above, padBottom).need <= span + 0.5)
+                    padTop += above;
+            }
+        }
+        // Qt rounds a row to whole layout pixels: a row padded to its height to the last digit may come out
+        // a pixel taller, and a sheet of labels whose rows fill the page would run over it by that.
+        const double slack = (span - measure(cell, padTop, padBottom).need) / kQtScale - 0.2;
+        if (slack <= 0.01 && padTop == sc.top && padBottom == sc.bottom)
+            continue;
+        const double share = overfull                           ? 0.0
+                             : sc.align == Cell::VAlign::Center ? 0.5
                              : sc.align == Cell::VAlign::Bottom ? 1.0
                                                                 : 0.0;
         QTextTableCellFormat f = cell.format().toTableCellFormat();
-        f.setTopPadding(sc.top + slack * share);
-        f.setBottomPadding(sc.bottom + slack * (1 - share));
+        f.setTopPadding(padTop + qMax(0.0, slack) * share);
+        f.setBottomPadding(padBottom + qMax(0.0, slack) * (1 - share));
         changes.emplace_back(cell, f);
     }
     for (auto& [cell, f] : changes)
@@ -202,7 +264,8 @@ QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns) {
             if (b.visible())
                 outerRule = qMax(outerRule, qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1));
         }
-    tf.setLeftMargin(twipsToLogical(columns.front() - outerRule / 2.0));
+    // A centred or right-aligned table is placed by its cells' edges: the row's indent does not move it.
+    tf.setLeftMargin(twipsToLogical((def.align == Row::Left ? columns.front() : 0) - outerRule / 2.0));
     tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
                     : def.align == Row::Right ? Qt::AlignRight
                                               : Qt::AlignLeft);
@@ -342,10 +405,18 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         QTextTableCellFormat cf = cell.format().toTableCellFormat();
         std::array<int, 4> pad = cellPadding(row, source);
         std::tie(pad[1], pad[3]) = rowPadding[size_t(place.row)];
+        // Qt sets a cell's first paragraph at the cell's top and its last at the foot, without the
+        // space above the one and below the other that LibreOffice keeps: the padding holds them. A row
+        // of an exact height takes them once it is laid out, when they fit.
+        const bool exact = row.heightTwips < 0;
+        const double above = exact ? 0 : cell.firstCursorPosition().block().blockFormat().topMargin();
+        const double below = exact ? 0 : cell.lastCursorPosition().block().blockFormat().bottomMargin();
         cf.setLeftPadding(twipsToLogical(pad[0]));
-        cf.setTopPadding(twipsToLogical(pad[1]));
+        cf.setTopPadding(twipsToLogical(pad[1]) + above);
         cf.setRightPadding(twipsToLogical(pad[2]));
-        cf.setBottomPadding(twipsToLogical(pad[3]));
+        cf.setBottomPadding(twipsToLogical(pad[3]) + below);
+        if (above > 0)
+            m_spaced.push_back(SpacedCell{qt, place.row, place.column, above});
         setCellBorders(cf, source.borders);
         if (source.shading.isValid())
             cf.setBackground(source.shading);
@@ -368,8 +439,8 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
                                                         : Cell::VAlign::Bottom;
         }
         if (rowSized || down != Cell::VAlign::Top)
-            sized.cells.push_back(SizedCell{place.row, place.column, place.rows, down, twipsToLogical(pad[1]),
-                                            twipsToLogical(pad[3])});
+            sized.cells.push_back(SizedCell{place.row, place.column, place.rows, down,
+                                            twipsToLogical(pad[1]) + above, twipsToLogical(pad[3]) + below});
     }
     return sized;
 }

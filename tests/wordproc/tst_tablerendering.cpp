@@ -1,4 +1,6 @@
+#include "DocxSamples.h"
 #include "Rendering.h"
+#include "wordproc/DocxReader.h"
 #include "wordproc/TurnedText.h"
 
 #include <QtTest>
@@ -283,6 +285,116 @@ private slots:
                      c = cellText(s, table, 2, 0).top();
         QVERIFY2(qAbs(c - b - twipsToLayout(40)) < 1.5, qPrintable(QString::number(c - b)));
         QVERIFY2(c - a < 2 * (b - a), qPrintable(QStringLiteral("%1 %2").arg(b - a).arg(c - a)));
+    }
+
+    void cellParagraphSpacing() {
+        // LibreOffice keeps the space above a cell's first paragraph and below its last inside the cell:
+        // 240 twips above a line set it that far below the row's top rule, and 360 below it keep the next
+        // row that far down. A row of an exact height does not grow for them.
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0";
+        const Shown s = showWord(
+            def + ruledCell(4000) + ruledCell(8000) +
+            "\\pard\\intbl\\sb240\\sa360 Spaced\\cell \\pard\\intbl B\\cell \\row " + def + ruledCell(4000) +
+            ruledCell(8000) + "\\pard\\intbl Bare\\cell C\\cell \\row " + def + "\\trrh-400" +
+            ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl\\sa360 Exact\\cell D\\cell \\row " + def +
+            ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl Last\\cell E\\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const QTextBlock spaced = table->cellAt(0, 0).firstCursorPosition().block();
+        const double line =
+            spaced.blockFormat().lineHeight(spaced.layout()->lineAt(0).height(), kLayoutDpi / 96.0);
+        const double a = cellText(s, table, 0, 0).top(), b = cellText(s, table, 1, 0).top(),
+                     c = cellText(s, table, 2, 0).top(), d = cellText(s, table, 3, 0).top();
+        // Rows start on whole layout pixels: each row's top may be up to one off.
+        QVERIFY2(qAbs(b - a - (line + twipsToLayout(360 + 10))) < 2, qPrintable(QString::number(b - a)));
+        // The cell beside it, with no space of its own, starts where the row does.
+        QVERIFY2(qAbs(a - cellText(s, table, 0, 1).top() - twipsToLayout(240)) < 1.5,
+                 qPrintable(QString::number(a - cellText(s, table, 0, 1).top())));
+        QVERIFY2(qAbs(d - c - twipsToLayout(400)) < 1.5, qPrintable(QString::number(d - c)));
+        // Its line fits and keeps its height, the space below it left out.
+        const QTextBlock exact = table->cellAt(2, 0).firstCursorPosition().block();
+        QCOMPARE(exact.blockFormat().lineHeight(exact.layout()->lineAt(0).height(), kLayoutDpi / 96.0), line);
+        // The top rule stands above the spaced text by the space and half the rule.
+        const auto drawn = record(s, 0);
+        QCOMPARE(linesAt(*drawn, Qt::Horizontal, a - twipsToLayout(240 + 5)).size(), size_t(1));
+    }
+
+    void leastRowOfProportionalLines() {
+        // Calibri's lines are set closer than Qt's natural line: a row of at least 851 twips holding one is
+        // 851 twips tall, not less by the line's unused room; an exact spacer row of two points between two
+        // such rows stays two points.
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0";
+        const QByteArray least = def + "\\trrh851" + ruledCell(4000) + ruledCell(8000);
+        const Shown s =
+            showWord(least + "\\pard\\intbl\\fs22 One\\cell A\\cell \\row " + least +
+                         "\\pard\\intbl\\fs22 Two\\cell B\\cell \\row " + def + "\\trrh-40" +
+                         ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl\\fs22 \\cell \\cell \\row " +
+                         least + "\\pard\\intbl\\fs22 Three\\cell C\\cell \\row \\pard After\\par ",
+                     "\\fswiss Calibri");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const double a = cellText(s, table, 0, 0).top(), b = cellText(s, table, 1, 0).top(),
+                     c = cellText(s, table, 2, 0).top(), d = cellText(s, table, 3, 0).top();
+        QVERIFY2(qAbs(b - a - twipsToLayout(851)) < 1.5, qPrintable(QString::number(b - a)));
+        QVERIFY2(qAbs(c - b - twipsToLayout(851)) < 1.5, qPrintable(QString::number(c - b)));
+        QVERIFY2(qAbs(d - c - twipsToLayout(40)) < 1.5, qPrintable(QString::number(d - c)));
+        const double after = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("After"))).top();
+        QVERIFY2(qAbs(after - d - twipsToLayout(851)) < 2, qPrintable(QString::number(after - d)));
+    }
+
+    void centredAndRightAlignedTables() {
+        // Word 2007+ tables of 9038 and 8138 twips on a text width of 9360, centred and set right: their
+        // cells' edges are placed, whatever the indent and cell margin (108) before them, so that the first
+        // cell's text starts 161 + 108 and 1222 + 108 twips in from the margin, as LibreOffice sets them.
+        using namespace docxsamples;
+        const auto tableOf = [](const QByteArray& jc, int first, int second) {
+            const QByteArray cell = "<w:tc><w:tcPr><w:tcW w:w=\"%1\" w:type=\"dxa\"/></w:tcPr>" +
+                                    paragraph(run("%2")) + "</w:tc>";
+            return "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/><w:jc w:val=\"" + jc +
+                   "\"/><w:tblInd w:w=\"720\" w:type=\"dxa\"/><w:tblCellMar><w:left w:w=\"108\" "
+                   "w:type=\"dxa\"/><w:right w:w=\"108\" w:type=\"dxa\"/></w:tblCellMar><w:tblLayout "
+                   "w:type=\"fixed\"/></w:tblPr><w:tblGrid><w:gridCol w:w=\"" +
+                   QByteArray::number(first) + "\"/><w:gridCol w:w=\"" + QByteArray::number(second) +
+                   "\"/></w:tblGrid><w:tr>" + QString::fromLatin1(cell).arg(first).arg(jc + "A").toLatin1() +
+                   QString::fromLatin1(cell).arg(second).arg(jc + "B").toLatin1() + "</w:tr></w:tbl>";
+        };
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(paragraph(run("Before")) + tableOf("center", 3085, 5953) +
+                                               paragraph(run("Between")) + tableOf("right", 3085, 5053) +
+                                               paragraph(run("After"))))),
+                     QStringLiteral("aligned.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const double centred = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("centerA"))).left();
+        QVERIFY2(qAbs(centred - twipsToLayout(1440 + 161 + 108)) < 1.5, qPrintable(QString::number(centred)));
+        const double right = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("rightA"))).left();
+        QVERIFY2(qAbs(right - twipsToLayout(1440 + 1222 + 108)) < 1.5, qPrintable(QString::number(right)));
+    }
+
+    void spacedCellRunsOnToTheNextPage() {
+        // A cell of seventy lines, the first with 400 twips above it, runs on to page 2. Its text goes on
+        // at page 2's top, as LibreOffice sets it, not that space lower: Qt would set the cell's top
+        // padding, which holds the space, again there.
+        QByteArray lines = "\\pard\\intbl\\sb400 Line 0";
+        for (int i = 1; i < 70; ++i)
+            lines += "\\par \\pard\\intbl Line " + QByteArray::number(i);
+        const Shown s = showWord("\\trowd\\trgaph108\\trleft0" + ruledCell(6000) + lines +
+                                 "\\cell \\row \\pard After\\par ");
+        QCOMPARE(s.copy.pageCount(), 2);
+        const QTextDocument& doc = *s.copy.body;
+        const double pageHeight = doc.pageSize().height();
+        QTextTable* table = firstTable(doc);
+        QVERIFY(table);
+        double firstOnTwo = -1;
+        for (QTextBlock b = table->cellAt(0, 0).firstCursorPosition().block(); b.isValid() && firstOnTwo < 0;
+             b = b.next())
+            // Qt moves a line that does not fit down to the next page within its block.
+            if (const double top =
+                    doc.documentLayout()->blockBoundingRect(b).top() + b.layout()->lineAt(0).y();
+                top >= pageHeight)
+                firstOnTwo = top - pageHeight;
+        QVERIFY2(firstOnTwo >= 0 && firstOnTwo < twipsToLayout(100), qPrintable(QString::number(firstOnTwo)));
     }
 
     void wordMergedCells() {
