@@ -409,8 +409,14 @@ void Reader::paragraph(const Node& p, StoryState& st) {
 void Reader::endParagraph(StoryState& st) {
     st.open = false;
     bool breakBefore = false;
-    for (size_t i = 0; i < st.pieces.size(); ++i) {
-        if (i == 0 && st.pieces[i].empty() && st.pieces.size() > 1) {
+    // Page breaks that end the paragraph break before the next one, as LibreOffice reads them: no empty
+    // line opens the new page, and several breaks there make one.
+    size_t end = st.pieces.size();
+    while (end > 1 && st.pieces[end - 1].empty())
+        --end;
+    const bool breakAfter = end < st.pieces.size();
+    for (size_t i = 0; i < end; ++i) {
+        if (i == 0 && st.pieces[i].empty() && end > 1) {
             // A page break that opens the paragraph moves the whole of it.
             breakBefore = true;
             continue;
@@ -433,6 +439,7 @@ void Reader::endParagraph(StoryState& st) {
         }
         st.blocks->emplace_back(std::move(para));
     }
+    st.breakPending = st.breakPending || breakAfter;
     st.pieces.clear();
     st.lastStyle = st.style;
     st.lastContextual = st.contextual;

@@ -150,13 +150,13 @@ double Merger::layBand(PageCopy& copy, const PageSetup& page, const Story& story
     b.end();
     b.finish();
     copy.pageFields = copy.pageFields || b.hasPageFields();
-    const double height = out->documentLayout()->documentSize().height();
+    const double height = bandHeight(*out);
     b.placeFloats(copy.pictures,
                   header ? twipsToLayout(page.headerTwips)
                          : twipsToLayout(page.heightTwips - page.footerTwips) - height,
                   0, out.get());
     const double edge = twipsToLayout(header ? page.headerTwips : page.footerTwips);
-    return qMax(margin, edge + out->documentLayout()->documentSize().height());
+    return qMax(margin, edge + height);
 }
 
 void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& cursor, bool last) {

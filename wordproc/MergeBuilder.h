@@ -115,6 +115,9 @@ public:
     // A paragraph that runs over a page's end leaves at least two lines on the page and takes at least
     // two on to the next, as in the common word processors: where it would leave one it starts on the
     // next page, where it would take one it takes the line before as well, in a block of its own.
+    // Ends block `b` after its line `line` - 1 and starts its further lines on the next page.
+    void breakBeforeLine(const QTextBlock& b, int line);
+
     template <typename LineTop, typename StartPage>
     void keepWidowsAndOrphans(const QTextBlock& b, double pageHeight, const LineTop& lineTop,
                               bool belowPageTop, const StartPage& startPage);

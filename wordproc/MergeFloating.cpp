@@ -50,13 +50,17 @@ void Merger::Builder::keepClear(QTextCursor& cur, const Floating& fl) {
     before.movePosition(QTextCursor::PreviousBlock);
     QTextBlockFormat none;
     none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    // A page break before the paragraph comes before its picture as well.
+    none.setPageBreakPolicy(paragraph.pageBreakPolicy());
     QTextCharFormat tiny;
     tiny.setFontPointSize(1);
     before.setBlockFormat(none);
     before.setBlockCharFormat(tiny);
     cur = frame->lastCursorPosition();
     cur.movePosition(QTextCursor::NextBlock);
-    cur.setBlockFormat(paragraph);
+    QTextBlockFormat after = paragraph;
+    after.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+    cur.setBlockFormat(after);
     cur.setBlockCharFormat(mark);
 }
 

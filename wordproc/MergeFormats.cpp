@@ -112,11 +112,11 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
         b.setProperty(kShadingProperty, qulonglong(p.shading.rgba()));
     if (p.pageBreakBefore)
         b.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    if (p.keepTogether)
-        b.setNonBreakableLines(true);
-    if (p.widowControl || p.keepWithNext)
-        b.setProperty(kKeepProperty,
-                      (p.widowControl ? kWidowControl : 0) | (p.keepWithNext ? kKeepWithNext : 0));
+    // Not Qt's non-breakable lines: those are lines that do not wrap.
+    if (p.widowControl || p.keepWithNext || p.keepTogether)
+        b.setProperty(kKeepProperty, (p.widowControl ? kWidowControl : 0) |
+                                         (p.keepWithNext ? kKeepWithNext : 0) |
+                                         (p.keepTogether ? kKeepTogether : 0));
     return b;
 }
 

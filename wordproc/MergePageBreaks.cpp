@@ -135,7 +135,11 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             else
                 startPage(b);
         }
-        if ((keep(b) & kWidowControl) && pageOf(b, false) < pageOf(b, true) && !holdsPicture(b))
+        // A paragraph kept together goes on to the next page whole, unless it is longer than a page.
+        if ((keep(b) & kKeepTogether) && pageOf(b, false) < pageOf(b, true) && belowPageTop(b) &&
+            layout->blockBoundingRect(b).height() <= pageHeight)
+            startPage(b);
+        else if ((keep(b) & kWidowControl) && pageOf(b, false) < pageOf(b, true) && !holdsPicture(b))
             keepWidowsAndOrphans(b, pageHeight, lineTop, belowPageTop(b), startPage);
         // Pages only go on: an empty line of no height that opens the document stands a little
         // above its top, and must not make the first paragraph start a page of its own.
@@ -166,6 +170,10 @@ void Merger::Builder::keepWidowsAndOrphans(const QTextBlock& b, double pageHeigh
             startPage(b);
         return;
     }
+    breakBeforeLine(b, cut);
+}
+
+void Merger::Builder::breakBeforeLine(const QTextBlock& b, int cut) {
     const QTextBlockFormat format = b.blockFormat();
     const bool justified = format.alignment() & Qt::AlignJustify;
     QTextCursor at(b);

@@ -134,6 +134,14 @@ QString MergedDocument::plainText() const {
     return parts.join(QLatin1Char('\n'));
 }
 
+double bandHeight(const QTextDocument& band) {
+    const double height = band.documentLayout()->documentSize().height();
+    const QTextBlock last = band.lastBlock();
+    if (!last.isValid() || QTextCursor(last).currentFrame() != band.rootFrame())
+        return height;
+    return height + last.blockFormat().bottomMargin() * kLayoutDpi / 96.0;
+}
+
 void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, int firstPage, int columns) {
     struct Spot {
         int position, length, kind;
@@ -271,8 +279,7 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
             return;
         setPageNumbers(*band, copy.firstPage + index, copy.numberedPages());
         const double top = header ? twipsToLayout(page.headerTwips)
-                                  : twipsToLayout(page.heightTwips - page.footerTwips) -
-                                        band->documentLayout()->documentSize().height();
+                                  : twipsToLayout(page.heightTwips - page.footerTwips) - bandHeight(*band);
         painter.save();
         painter.translate(left, top);
         paintDocument(painter, *band);

@@ -48,6 +48,12 @@ inline int pageAt(double y, double pageHeight) {
 // at its room's foot: the line itself may stand above or below its room, and on another page than it.
 double lineRoomTop(const QTextBlock& block, int index);
 
+// How tall a laid-out header or footer is: with the space below its last paragraph, which Qt leaves out
+// of the document's size and the common word processors keep. A footer ends that space above its
+// distance from the paper's foot, and a header that reaches past the top margin pushes the body down by
+// it.
+double bandHeight(const QTextDocument& band);
+
 // The device every document of the word processor is laid out for.
 QPaintDevice* layoutDevice();
 
@@ -83,7 +89,7 @@ enum DecorationProperty {
     kLeadingProperty,
 };
 
-enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2 };
+enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };
 
 // Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
 // the document's coordinates: the paragraphs' shading, the text as Qt lays it out with each line's gap

@@ -162,6 +162,109 @@ private slots:
         QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Body one")), 1);
     }
 
+    // A paragraph kept together still wraps its lines; at a page's foot it goes on to the next page
+    // whole, where without it its first lines would stay.
+    void paragraphKeptTogether() {
+        QByteArray words;
+        for (int i = 0; i < 60; ++i)
+            words += "word" + QByteArray::number(i) + " ";
+        const PageCopy one = layOut("\\pard\\keep\\nowidctlpar " + words + "\\par ");
+        QVERIFY2(one.body->begin().layout()->lineCount() > 2,
+                 qPrintable(QString::number(one.body->begin().layout()->lineCount())));
+        const QByteArray three = "One\\line Two\\line Three\\par ";
+        const PageCopy kept = layOut(filler(52) + "\\pard\\keep\\nowidctlpar\\sl-240\\slmult0 " + three);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("One")), 1);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Three")), 1);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Filler 51")), 0);
+        const PageCopy loose = layOut(filler(52) + "\\pard\\nowidctlpar\\sl-240\\slmult0 " + three);
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("One")), 0);
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Three")), 1);
+        // One longer than a page breaks where it must.
+        const PageCopy longer = layOut(filler(10) + "\\pard\\keep\\nowidctlpar " + words + words + words +
+                                       words + words + words + words + words + words + words + "\\par ");
+        QCOMPARE(sheets::pageOfText(*longer.body, QStringLiteral("word0 ")), 0);
+    }
+
+    // A page break at the end of a Word paragraph breaks before the next one, as LibreOffice reads it:
+    // the next page opens with that paragraph and its space above, with no empty line before it, and
+    // two breaks there make one. A break that ends the document adds no page.
+    void breaksEndingAParagraphBreakBeforeTheNext() {
+        using namespace docxsamples;
+        const QByteArray pageBreak = "<w:r><w:br w:type=\"page\"/></w:r>";
+        const auto lay = [](const QByteArray& body) {
+            const auto t = std::make_shared<const Template>(
+                readDocx(zipParts(package(document(body))), QStringLiteral("breaks.docx")));
+            PageCopy copy = Merger(t, nullptr).next();
+            copy.body->documentLayout()->documentSize();
+            return copy;
+        };
+        const PageCopy copy =
+            lay(paragraph(run("Tail") + pageBreak + pageBreak) +
+                paragraph(run("Next"), "<w:spacing w:before=\"480\"/>") + paragraph(run("Last") + pageBreak));
+        QCOMPARE(copy.pageCount(), 2);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Tail")), 0);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Next")), 1);
+        const QTextDocument& doc = *copy.body;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+            if (b.text() == QLatin1String("Next")) {
+                // 24 points from the page's top: the space above, and no line before it.
+                const double top = doc.documentLayout()->blockBoundingRect(b).top() +
+                                   b.layout()->lineAt(0).y() - doc.pageSize().height();
+                QVERIFY2(qAbs(top - twipsToLayout(480)) < 1, qPrintable(QString::number(top)));
+            }
+        // A break within the paragraph still starts its further text on the next page.
+        const PageCopy within = lay(paragraph(run("Before") + pageBreak + run("After")));
+        QCOMPARE(sheets::pageOfText(*within.body, QStringLiteral("After")), 1);
+    }
+
+    // A paragraph that starts a new page and opens with a picture its text flows beside: the picture and
+    // the text both start that page, and no page is left empty before them.
+    void pictureBesideTextAfterABreak() {
+        using namespace docxsamples;
+        const QByteArray drawing =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"margin\"><wp:posOffset>0"
+            "</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>0"
+            "</wp:posOffset></wp:positionV><wp:extent cx=\"1828800\" cy=\"914400\"/><wp:wrapSquare "
+            "wrapText=\"bothSides\"/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic><pic:blipFill><a:blip "
+            "r:embed=\"rId1\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:anchor></w:drawing>"
+            "</w:r>";
+        const auto t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(paragraph(run("First")) +
+                                               paragraph(drawing + run("Beside"), "<w:pageBreakBefore/>")),
+                                      {{"image", "media/image1.png", png(40, 20)}})),
+                     QStringLiteral("picture.docx")));
+        QCOMPARE(t->floats.size(), size_t(1));
+        PageCopy copy = Merger(t, nullptr).next();
+        copy.body->documentLayout()->documentSize();
+        QCOMPARE(copy.pageCount(), 2);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Beside")), 1);
+        QCOMPARE(copy.pictures.size(), size_t(1));
+        QCOMPARE(copy.pictures[0].page, 1);
+        // The text stands to the right of the two-inch picture, on the same page.
+        for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
+            if (b.text() == QLatin1String("Beside"))
+                QVERIFY2(b.layout()->lineAt(0).x() >= twipsToLayout(2880),
+                         qPrintable(QString::number(b.layout()->lineAt(0).x())));
+    }
+
+    // The space below a header's or footer's last paragraph is part of its height: a header that reaches
+    // past the top margin with it pushes the body down by it, and a footer stands that much higher.
+    void headerAndFooterKeepTheirLastSpace() {
+        const PageCopy copy = layOut("\\headery720\\footery720{\\header \\pard\\sa480 Head\\par}"
+                                     "{\\footer \\pard\\sa480 Foot\\par}\\pard Body\\par ");
+        QVERIFY(copy.header && copy.footer);
+        const double line = copy.header->documentLayout()->documentSize().height();
+        QVERIFY(line > 50 && line < 60);
+        QVERIFY2(qAbs(copy.bodyTop - (twipsToLayout(720 + 480) + line)) < 0.5,
+                 qPrintable(QString::number(copy.bodyTop)));
+        QVERIFY(qAbs(bandHeight(*copy.footer) -
+                     (copy.footer->documentLayout()->documentSize().height() + twipsToLayout(480))) < 0.5);
+        // Without the space the header fits above the margin, which keeps the body where it is.
+        const PageCopy plain = layOut("\\headery720{\\header \\pard Head\\par}\\pard Body\\par ");
+        QCOMPARE(plain.bodyTop, twipsToLayout(1440));
+    }
+
     // Calibri's lines are as tall as its Windows ascent and descent, 1.22 of its size, as Word and
     // LibreOffice set them: not with its header's line gap on top, which would make them a fifth taller.
     // Liberation Serif keeps the gap its header gives beyond those.
