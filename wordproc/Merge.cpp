@@ -159,6 +159,34 @@ double Merger::layBand(PageCopy& copy, const PageSetup& page, const Story& story
     return qMax(margin, edge + height);
 }
 
+namespace {
+
+// How far a document's own headers and footers (those before any section of its own) reach into its
+// pages: the body keeps clear of the tallest, but for the first page's header, which only moves the
+// first page's text.
+struct BandRoom {
+    double top = 0, bottom = 0, firstTop = 0;
+};
+
+template <typename LayBand> BandRoom documentBands(const Template& t, PageCopy& copy, const LayBand& band) {
+    BandRoom room;
+    room.top = band(t.header, copy.header, true);
+    room.bottom = band(t.footer, copy.footer, false);
+    room.firstTop = room.top;
+    copy.titlePage = t.titlePage;
+    if (t.titlePage) {
+        room.firstTop = band(t.firstHeader, copy.firstHeader, true);
+        room.bottom = qMax(room.bottom, band(t.firstFooter, copy.firstFooter, false));
+    }
+    if (t.evenPages) {
+        room.top = qMax(room.top, band(t.evenHeader, copy.evenHeader, true));
+        room.bottom = qMax(room.bottom, band(t.evenFooter, copy.evenFooter, false));
+    }
+    return room;
+}
+
+} // namespace
+
 void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& cursor, bool last) {
     const PageSetup& page = *part.page;
     m_page = part.page;
@@ -188,18 +216,10 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         }
     };
     if (part.section < 0) {
-        top = band(m_t->header, copy.header, true);
-        bottom = band(m_t->footer, copy.footer, false);
-        firstTop = top;
-        copy.titlePage = m_t->titlePage;
-        if (m_t->titlePage) {
-            firstTop = band(m_t->firstHeader, copy.firstHeader, true);
-            bottom = qMax(bottom, band(m_t->firstFooter, copy.firstFooter, false));
-        }
-        if (m_t->evenPages) {
-            top = qMax(top, band(m_t->evenHeader, copy.evenHeader, true));
-            bottom = qMax(bottom, band(m_t->evenFooter, copy.evenFooter, false));
-        }
+        const BandRoom room = documentBands(*m_t, copy, band);
+        top = room.top;
+        bottom = room.bottom;
+        firstTop = room.firstTop;
         titled = m_t->titlePage && copy.firstPage == 1;
     } else {
         // The part's own section shows its bands from the part's first sheet on.
@@ -259,19 +279,8 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     };
     // The body is one document of pages of one height: its pages keep clear of the tallest header and
     // footer they may show, but for the first page's own header, which only moves the first page's text.
-    double top = band(m_t->header, copy.header, true);
-    double bottom = band(m_t->footer, copy.footer, false);
-    double firstTop = top;
-    copy.titlePage = m_t->titlePage;
     copy.evenPages = m_t->evenPages;
-    if (m_t->titlePage) {
-        firstTop = band(m_t->firstHeader, copy.firstHeader, true);
-        bottom = qMax(bottom, band(m_t->firstFooter, copy.firstFooter, false));
-    }
-    if (m_t->evenPages) {
-        top = qMax(top, band(m_t->evenHeader, copy.evenHeader, true));
-        bottom = qMax(bottom, band(m_t->evenFooter, copy.evenFooter, false));
-    }
+    auto [top, bottom, firstTop] = documentBands(*m_t, copy, band);
     // A catalog's body repeats for every record: its sections are not told apart.
     const bool sections = m_t->type != MainType::Catalog || !m_data;
     if (sections) {
