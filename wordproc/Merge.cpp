@@ -280,7 +280,10 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     // The body is one document of pages of one height: its pages keep clear of the tallest header and
     // footer they may show, but for the first page's own header, which only moves the first page's text.
     copy.evenPages = m_t->evenPages;
-    auto [top, bottom, firstTop] = documentBands(*m_t, copy, band);
+    // Plain variables, not a structured binding: the lambdas below capture them.
+    const BandRoom room = documentBands(*m_t, copy, band);
+    double top = room.top, bottom = room.bottom;
+    const double firstTop = room.firstTop;
     // A catalog's body repeats for every record: its sections are not told apart.
     const bool sections = m_t->type != MainType::Catalog || !m_data;
     if (sections) {
