@@ -3,6 +3,7 @@
 #include "wordproc/Template.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPointer>
 #include <QTextDocument>
 #include <QTextTable>
 #include <algorithm>
@@ -276,14 +277,28 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
 // a page are ruled there too.
 void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& table, const QRectF& clip) {
     const double pageHeight = doc.pageSize().height() > 0 ? doc.pageSize().height() : 0;
-    const CellBoxes cells = cellBoxes(doc, table);
-    if (!cells.ruled)
-        return;
-    TableLines lines;
-    if (!tableLines(cells, pageHeight, lines))
-        return;
-    std::vector<Segment> across, down;
-    ruleSegments(cells, lines, table.format().headerRowCount(), pageHeight, across, down);
+    // A table is painted once for each sheet it runs over, and working out its rules visits every cell:
+    // a long table's rules are worked out once, for the sheets that follow too. The guarded pointer
+    // tells a table apart from a later one at the same address.
+    struct Worked {
+        QPointer<QTextTable> table;
+        double pageHeight = 0;
+        QSizeF size;
+        int first = -1, last = -1;
+        std::vector<Segment> across, down;
+    };
+    thread_local Worked worked;
+    const QSizeF size = doc.documentLayout()->documentSize();
+    if (worked.table != &table || worked.pageHeight != pageHeight || worked.size != size ||
+        worked.first != table.firstPosition() || worked.last != table.lastPosition()) {
+        worked = Worked{&table, pageHeight, size, table.firstPosition(), table.lastPosition(), {}, {}};
+        const CellBoxes cells = cellBoxes(doc, table);
+        TableLines lines;
+        if (cells.ruled && tableLines(cells, pageHeight, lines))
+            ruleSegments(cells, lines, table.format().headerRowCount(), pageHeight, worked.across,
+                         worked.down);
+    }
+    const std::vector<Segment>&across = worked.across, &down = worked.down;
     for (const std::vector<Segment>* list : {&across, &down})
         for (const Segment& s : *list) {
             // A rule wholly beyond the clip is not drawn at all: a PDF viewer that snaps thin rules to its

@@ -56,8 +56,13 @@ void Merger::Builder::finish() {
         f.setTopPadding(qMax(0.0, f.topPadding() - sp.above));
         runOn.emplace_back(cell, f);
     }
+    // Every change to a laid-out document lays all of it out again: a long table's cells, changed one at
+    // a time, would take time growing with the square of its length. Each batch is one edit.
+    QTextCursor edit(&m_doc);
+    edit.beginEditBlock();
     for (auto& [cell, f] : runOn)
         cell.setFormat(f);
+    edit.endEditBlock();
     if (!runOn.empty())
         layout->documentSize();
     // A row of an exact height shows no more of its cells' text than fits: the paragraphs after the
@@ -86,6 +91,7 @@ void Merger::Builder::finish() {
                 if (layout->blockBoundingRect(b).bottom() - firstRect.top() > room + 0.5)
                     hidden.push_back(b);
         }
+    edit.beginEditBlock();
     for (const auto& [b, room] : cut) {
         QTextBlockFormat f = b.blockFormat();
         f.setTopMargin(0);
@@ -104,6 +110,7 @@ void Merger::Builder::finish() {
         cur.setBlockFormat(none);
         cur.setBlockCharFormat(tiny);
     }
+    edit.endEditBlock();
     for (const SizedTable& st : m_sized)
         fitRows(*layout, st, page);
 }
@@ -191,8 +198,11 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
         f.setBottomPadding(padBottom + qMax(0.0, slack) * (1 - share));
         changes.emplace_back(cell, f);
     }
+    QTextCursor edit(&m_doc);
+    edit.beginEditBlock();
     for (auto& [cell, f] : changes)
         cell.setFormat(f);
+    edit.endEditBlock();
 }
 
 std::array<int, 4> Merger::Builder::cellPadding(const Row& row, const Cell& cell) {
