@@ -130,6 +130,9 @@ struct ParaProps {
 // A list level of numbering.xml.
 struct Level {
     int start = 1;
+    // The one-based level after whose use this one starts again (0: never); none: after any above it.
+    std::optional<int> restart;
+    bool legal = false; // every level's number in its text shown in Arabic numerals
     QString format = QStringLiteral("decimal");
     QString text;
     QString suffix = QStringLiteral("tab");
@@ -186,11 +189,15 @@ private:
         QString abstract;
         std::array<std::optional<int>, 9> startOverride;
         std::array<std::optional<Level>, 9> levelOverride;
+    };
+    struct Counts {
         std::array<int, 9> counters{};
         std::array<bool, 9> started{};
     };
     QHash<QString, Abstract> m_abstracts;
     QHash<QString, List> m_lists;
+    // Lists of one definition count on together; a list that starts its levels anew counts on its own.
+    QHash<QString, Counts> m_counts;
 };
 
 Border border(const Node& b);

@@ -6,6 +6,7 @@
 #include "wordproc/Twips.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace wordproc::docx {
 
@@ -344,8 +345,14 @@ namespace {
 
 Level readLevel(const Node& lvl) {
     Level l;
+    // A level that gives no start counts from zero.
+    l.start = 0;
     if (const Node* s = lvl.child(u"w:start"))
         l.start = qBound(0, intAttr(*s, u"w:val", 1), 1000000);
+    if (const Node* r = lvl.child(u"w:lvlRestart"))
+        l.restart = qBound(0, intAttr(*r, u"w:val", 0), 9);
+    if (const Node* g = lvl.child(u"w:isLgl"))
+        l.legal = g->attr(u"w:val") != QLatin1String("0") && g->attr(u"w:val") != QLatin1String("false");
     if (const Node* f = lvl.child(u"w:numFmt"))
         l.format = f->attr(u"w:val");
     if (const Node* t = lvl.child(u"w:lvlText"))
@@ -411,24 +418,34 @@ const Level* StyleSheet::level(const QString& numId, int level) const {
 
 QString StyleSheet::nextNumber(const QString& numId, int lvl) {
     const Level* own = level(numId, lvl);
-    auto it = m_lists.find(numId);
-    if (!own || it == m_lists.end())
+    const auto it = m_lists.constFind(numId);
+    if (!own || it == m_lists.constEnd())
         return {};
-    List& list = *it;
+    const List& list = *it;
+    // Lists made from one definition go on counting from each other, whatever formats they override; a
+    // list that starts a level at a number of its own is a list of its own.
+    const bool ownStart = std::any_of(list.startOverride.begin(), list.startOverride.end(),
+                                      [](const std::optional<int>& s) { return s.has_value(); });
+    Counts& counts =
+        m_counts[ownStart ? QStringLiteral("num:") + numId : QStringLiteral("def:") + list.abstract];
     const auto startOf = [&](int i) {
         if (list.startOverride[size_t(i)])
             return *list.startOverride[size_t(i)];
         const Level* l = level(numId, i);
-        return l ? l->start : 1;
+        return l ? l->start : 0;
     };
     for (int i = 0; i <= lvl; ++i)
-        if (!list.started[size_t(i)]) {
-            list.started[size_t(i)] = true;
-            list.counters[size_t(i)] = startOf(i) - (i == lvl ? 1 : 0);
+        if (!counts.started[size_t(i)]) {
+            counts.started[size_t(i)] = true;
+            counts.counters[size_t(i)] = startOf(i) - (i == lvl ? 1 : 0);
         }
-    list.counters[size_t(lvl)] = qMin(list.counters[size_t(lvl)] + 1, 1000000);
-    for (int i = lvl + 1; i < 9; ++i)
-        list.started[size_t(i)] = false;
+    counts.counters[size_t(lvl)] = qMin(counts.counters[size_t(lvl)] + 1, 1000000);
+    // The levels below start again, each after the level it names, or never.
+    for (int i = lvl + 1; i < 9; ++i) {
+        const Level* l = level(numId, i);
+        if (!l || !l->restart || (*l->restart > 0 && lvl <= *l->restart - 1))
+            counts.started[size_t(i)] = false;
+    }
     if (own->format == QLatin1String("bullet"))
         return symbolCharacters(own->text);
     QString out;
@@ -438,8 +455,12 @@ QString StyleSheet::nextNumber(const QString& numId, int lvl) {
             text.at(i + 1) <= QLatin1Char('9')) {
             const int k = text.at(i + 1).unicode() - '1';
             const Level* l = level(numId, k);
-            if (k <= lvl)
-                out += listNumberText(list.counters[size_t(k)], l ? l->format : QStringLiteral("decimal"));
+            const QString format = l ? l->format : QStringLiteral("decimal");
+            // A bullet's level has no number to show in another level's.
+            if (k <= lvl && format != QLatin1String("bullet")) {
+                const int n = counts.started[size_t(k)] ? counts.counters[size_t(k)] : startOf(k);
+                out += listNumberText(n, own->legal ? QStringLiteral("decimal") : format);
+            }
             ++i;
             continue;
         }

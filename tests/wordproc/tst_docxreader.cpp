@@ -835,7 +835,7 @@ private slots:
             "w:hanging=\"360\"/></w:pPr></w:lvl><w:lvl w:ilvl=\"1\">"
             "<w:start w:val=\"1\"/><w:numFmt w:val=\"lowerLetter\"/><w:lvlText "
             "w:val=\"%1.%2)\"/></w:lvl><w:lvl w:ilvl=\"2\">"
-            "<w:numFmt w:val=\"upperRoman\"/><w:lvlText w:val=\"%3\"/><w:suff "
+            "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperRoman\"/><w:lvlText w:val=\"%3\"/><w:suff "
             "w:val=\"space\"/></w:lvl></w:abstractNum>"
             "<w:abstractNum w:abstractNumId=\"1\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/><w:lvlText "
             "w:val=\"\xef\x82\xb7\"/>"
@@ -863,6 +863,53 @@ private slots:
         QCOMPARE(first.format.tabs[0].twips, 720);
         const Paragraph& bullet = std::get<Paragraph>(t.body.blocks.at(6));
         QVERIFY(t.formats[size_t(bullet.runs[0].format)].family != QStringLiteral("Symbol"));
+    }
+
+    void numberingAcrossLists() {
+        // Word's own counting, as the numbers a Word user typed beside each item show it.
+        const auto lvl = [](int i, const QByteArray& inner) {
+            return "<w:lvl w:ilvl=\"" + QByteArray::number(i) + "\">" + inner + "</w:lvl>";
+        };
+        const QByteArray numbering =
+            "<w:numbering " + kW + ">" +
+            // No start: counts from zero.
+            "<w:abstractNum w:abstractNumId=\"0\">" +
+            lvl(0, "<w:numFmt w:val=\"decimalZero\"/><w:lvlText w:val=\"%1\"/>") + "</w:abstractNum>" +
+            // Level 2 starts again only after level 0; level 3 shows every number in Arabic numerals;
+            // level 4 is a bullet that level 5's text passes over.
+            "<w:abstractNum w:abstractNumId=\"1\">" +
+            lvl(0, "<w:start w:val=\"2\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1\"/>") +
+            lvl(1, "<w:start w:val=\"1\"/><w:numFmt w:val=\"lowerLetter\"/><w:lvlText w:val=\"%1.%2\"/>") +
+            lvl(2, "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperRoman\"/><w:lvlRestart w:val=\"1\"/>"
+                   "<w:lvlText w:val=\"%1.%2.%3\"/>") +
+            lvl(3, "<w:start w:val=\"1\"/><w:isLgl/><w:numFmt w:val=\"decimal\"/>"
+                   "<w:lvlText w:val=\"%1.%2.%3.%4\"/>") +
+            lvl(4, "<w:start w:val=\"1\"/><w:numFmt w:val=\"bullet\"/><w:lvlText w:val=\"o\"/>") +
+            lvl(5, "<w:start w:val=\"1\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1.%5.%6\"/>") +
+            "</w:abstractNum>" + "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>" +
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>" +
+            // Another list of the same definition goes on counting, in a format of its own.
+            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\">" +
+            lvl(0, "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperLetter\"/><w:lvlText w:val=\"%1\"/>") +
+            "</w:lvlOverride></w:num>" +
+            // One that starts anew counts on its own, and leaves the others' count alone.
+            "<w:num w:numId=\"4\"><w:abstractNumId w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\">"
+            "<w:startOverride w:val=\"10\"/></w:lvlOverride></w:num>" +
+            "</w:numbering>";
+        const auto item = [](const char* num, const char* level) {
+            return paragraph(run("x"), QByteArray("<w:numPr><w:ilvl w:val=\"") + level +
+                                           "\"/><w:numId w:val=\"" + num + "\"/></w:numPr>");
+        };
+        const Template t =
+            readBody(item("1", "0") + item("1", "0") + item("2", "0") + item("2", "1") + item("2", "2") +
+                         item("2", "1") + item("2", "2") + item("2", "3") + item("2", "4") + item("2", "5") +
+                         item("3", "0") + item("4", "0") + item("4", "0") + item("2", "0") + item("2", "2"),
+                     {{"numbering", "numbering.xml", numbering}});
+        QStringList numbers;
+        for (const QString& p : paragraphs(t, t.body))
+            numbers << p.section(QLatin1Char('\t'), 0, 0);
+        QCOMPARE(numbers, (QStringList{"00", "01", "2", "2.a", "2.a.I", "2.b", "2.b.II", "2.2.2.1", "o",
+                                       "2..1", "C", "10", "11", "4", "4.a.I"}));
     }
 
     void paragraphsAndRuns() {
