@@ -924,10 +924,12 @@ private slots:
                     "<w:del><w:r><w:delText>gone</w:delText></w:r></w:del><w:ins>" + run("new") + "</w:ins>",
                 "<w:keepNext/><w:keepLines/><w:shd w:val=\"clear\" w:fill=\"FFFF00\"/><w:spacing "
                 "w:beforeAutospacing=\"1\"/>") +
-            "<w:sdt><w:sdtContent>" + paragraph(run("block control")) + "</w:sdtContent></w:sdt>");
-        QCOMPARE(
-            paragraphs(t, t.body),
-            (QStringList{"before", QStringLiteral("after/line control\u2713xgonenew"), "block control"}));
+            "<w:sdt><w:sdtContent>" + paragraph(run("block control")) + "</w:sdtContent></w:sdt>" +
+            paragraph("<w:r><w:ruby><w:rubyPr/><w:rt>" + run("guide") + "</w:rt><w:rubyBase>" + run("base") +
+                      "</w:rubyBase></w:ruby></w:r>"));
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"before", QStringLiteral("after/line control\u2713xgonenew"), "block control",
+                              "base"}));
         const Paragraph& second = std::get<Paragraph>(t.body.blocks.at(1));
         QVERIFY(second.format.pageBreakBefore);
         QVERIFY(!firstParagraph(t.body).format.pageBreakBefore);
