@@ -37,9 +37,12 @@ void Reader::endField(StoryState& st) {
     parseFieldInstruction(f);
     if (f.kind == Field::Other)
         shownByCode(f);
-    if (f.kind == Field::Other && open.formData)
+    if (f.kind == Field::Other && open.formData) {
         if (const Node* list = open.formData->child(u"w:ddList"))
             dropDownResult(*list, f);
+        else if (const Node* box = open.formData->child(u"w:checkBox"))
+            checkBoxResult(*box, f);
+    }
     if (f.kind == Field::Other) {
         // A field this program does not evaluate shows what Word last showed for it.
         for (Run& r : f.result)
@@ -138,6 +141,24 @@ void Reader::dropDownResult(const Node& list, Field& f) {
         return;
     const int format = !f.result.empty() ? f.result.front().format : f.codeFormat;
     f.result.assign(1, Run{Run::Text, format, -1, entries[size_t(index)]->attr(u"w:val")});
+}
+
+// A check box form field shows its box, ticked as it was left, else as its default; Word stores no
+// result for it. A size of its own (in half points) stands for the text's.
+void Reader::checkBoxResult(const Node& box, Field& f) {
+    const auto on = [](const Node* n) {
+        if (!n)
+            return false;
+        const QString v = n->attr(u"w:val");
+        return v.isEmpty() || v == QLatin1String("1") || v == QLatin1String("true") ||
+               v == QLatin1String("on");
+    };
+    const Node* checked = box.child(u"w:checked");
+    const bool ticked = checked ? on(checked) : on(box.child(u"w:default"));
+    CharFormat shown = m_t.formats[size_t(!f.result.empty() ? f.result.front().format : f.codeFormat)];
+    if (const Node* size = box.child(u"w:size"); size && !box.child(u"w:sizeAuto"))
+        shown.halfPoints = qBound(2, intAttr(*size, u"w:val", shown.halfPoints), 3276);
+    f.result.assign(1, Run{Run::CheckBox, format(shown), ticked ? 1 : 0, {}});
 }
 
 // A field left without its end: its result stays as plain text.

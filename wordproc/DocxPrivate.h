@@ -288,6 +288,7 @@ private:
     void pageBreak(StoryState& st, int format);
     void fieldChar(StoryState& st, const QString& type, int format, const Node* formData = nullptr);
     void shownByCode(Field& f);
+    void checkBoxResult(const Node& box, Field& f);
     void dropDownResult(const Node& list, Field& f);
     void endField(StoryState& st);
     void dropField(StoryState& st);

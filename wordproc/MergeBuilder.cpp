@@ -1,6 +1,7 @@
 #include "wordproc/MergeBuilder.h"
 
 #include "errors/Failure.h"
+#include "wordproc/FormBoxes.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/WordErrors.h"
 
@@ -199,6 +200,12 @@ void Merger::Builder::runs(QTextCursor& cur, const std::vector<Run>& list, Curso
                 if (besideText(fl) && cur.block().length() == 1 && !cur.currentTable())
                     keepClear(cur, fl);
                 m_anchors.push_back(Anchor{cur.block().blockNumber(), r.index, c.record});
+            }
+            break;
+        case Run::CheckBox:
+            if (!c.exhausted) {
+                flush();
+                insertCheckBox(cur, m.m_charFormats[size_t(r.format)], r.index == 1);
             }
             break;
         case Run::Note:

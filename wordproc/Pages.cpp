@@ -2,6 +2,7 @@
 
 #include "errors/Failure.h"
 #include "platform/Fonts.h"
+#include "wordproc/FormBoxes.h"
 #include "wordproc/Template.h"
 #include "wordproc/TurnedText.h"
 #include "wordproc/WordErrors.h"
@@ -51,6 +52,7 @@ std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString&
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     doc->setDefaultTextOption(option);
     allowTurnedText(*doc);
+    allowCheckBoxes(*doc);
     return doc;
 }
 

@@ -127,7 +127,7 @@ std::optional<Run> Reader::fieldCharacter(const Field& field) {
         // \ffres 1 ticked, 0 not, 25 as the default (\ffdefres) says.
         const bool ticked =
             m_checkBoxResult == 25 || m_checkBoxResult < 0 ? m_checkBoxDefault == 1 : m_checkBoxResult == 1;
-        return Run{Run::Text, format(f), -1, QString(QChar(ticked ? 0x2612 : 0x2610))};
+        return Run{Run::CheckBox, format(f), ticked ? 1 : 0, {}};
     }
     if (kind == QLatin1String("MACROBUTTON") || kind == QLatin1String("GOTOBUTTON")) {
         // A button shows the text its code gives after the macro or bookmark name; Word often stores no

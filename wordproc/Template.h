@@ -88,11 +88,11 @@ struct ParaFormat {
 
 struct Run {
     // Note: where a footnote's or endnote's reference stands, after its mark.
-    enum Kind : quint8 { Text, Tab, LineBreak, Field, Picture, Floating, Note };
+    enum Kind : quint8 { Text, Tab, LineBreak, Field, Picture, Floating, Note, CheckBox };
     Kind kind = Text;
     int format = 0; // index into Template::formats
     int index = -1; // Field: into Template::fields; Picture: into Template::pictures; Floating: floats;
-                    // Note: into Template::notes
+                    // Note: into Template::notes; CheckBox: 1 ticked, 0 not
     QString text;   // Text only
 };
 

@@ -271,12 +271,18 @@ private slots:
 
     void legacyFormFields() {
         // A drop-down shows the entry chosen, else its default, else its first; one without entries,
-        // nothing; a text field, its stored result.
+        // nothing; a text field, its stored result; a check box, its box.
         const auto dropDown = [](const QByteArray& list) {
             return "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:name w:val=\"D\"/><w:ddList>" +
                    list +
                    "</w:ddList></w:ffData></w:fldChar></w:r><w:r><w:instrText xml:space=\"preserve\"> "
                    "FORMDROPDOWN </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+        };
+        // A check box shows its box, ticked as it was left, else as its default; Word stores no result.
+        const auto checkBox = [](const QByteArray& props) {
+            return "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:checkBox>" + props +
+                   "</w:checkBox></w:ffData></w:fldChar></w:r><w:r><w:instrText> FORMCHECKBOX </w:instrText>"
+                   "</w:r><w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
         };
         const QByteArray entries = "<w:listEntry w:val=\"Red\"/><w:listEntry w:val=\"Green\"/><w:listEntry "
                                    "w:val=\"Blue\"/>";
@@ -290,8 +296,22 @@ private slots:
                 "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:textInput/></w:ffData></w:fldChar>"
                 "</w:r><w:r><w:instrText> FORMTEXT </w:instrText></w:r><w:r><w:fldChar "
                 "w:fldCharType=\"separate\"/></w:r>" +
-                run("typed") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>"));
-        QCOMPARE(paragraphs(t, t.body), (QStringList{"a Blue", "b Green", "c Red", "d ", "e ", "f typed"}));
+                run("typed") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>") +
+            paragraph(checkBox("<w:sizeAuto/><w:default w:val=\"0\"/>") + run("g") +
+                      checkBox("<w:size w:val=\"30\"/><w:default/>") +
+                      checkBox("<w:default w:val=\"1\"/><w:checked w:val=\"0\"/>") +
+                      checkBox("<w:default w:val=\"0\"/><w:checked/>")));
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"a Blue", "b Green", "c Red", "d ", "e ", "f typed", "g"}));
+        // A box of a size of its own is that size; one of the automatic size, the text's.
+        const std::vector<Run>& boxes = std::get<Paragraph>(t.body.blocks.back()).runs;
+        QList<int> ticked;
+        for (const Run& r : boxes)
+            ticked << (r.kind == Run::CheckBox ? r.index : -1);
+        QCOMPARE(ticked, QList<int>({0, -1, 1, 0, 1}));
+        QCOMPARE(t.formats[size_t(boxes.at(0).format)].halfPoints,
+                 t.formats[size_t(boxes.at(1).format)].halfPoints);
+        QCOMPARE(t.formats[size_t(boxes.at(2).format)].halfPoints, 30);
     }
 
     void trackedChanges() {

@@ -371,6 +371,32 @@ private slots:
                  qPrintable(QString::number(baselineOf(*drawn, QStringLiteral("One")) - s.bodyTop())));
     }
 
+    // A form's check box is drawn, a square as tall as the text is large and crossed when ticked, and the
+    // page's text holds no character for it.
+    void checkBoxesAreDrawn() {
+        const QByteArray box = "{\\field{\\*\\fldinst FORMCHECKBOX {\\*\\formfield{\\fftype1\\ffres";
+        const Shown s =
+            showWord("\\pard\\fs24 Tick " + box + "1}}}{\\fldrslt }} and " + box + "0}}}{\\fldrslt }}\\par ");
+        const auto drawn = record(s, 0);
+        QString text;
+        for (const Recorder::Text& t : drawn->texts)
+            text += t.text;
+        QVERIFY(text.contains(QLatin1String("Tick")) && text.contains(QLatin1String("and")));
+        QVERIFY(!text.contains(QChar(0x2610)) && !text.contains(QChar(0x2612)) &&
+                !text.contains(QChar::ObjectReplacementCharacter));
+        const double side = 12 * kLayoutDpi / 72.0;
+        int edges = 0, crossings = 0;
+        for (const Recorder::Line& l : drawn->lines) {
+            const QLineF& line = l.line;
+            if (qAbs(line.dx()) < 0.5 || qAbs(line.dy()) < 0.5)
+                edges += qAbs(line.length() - side) < side * 0.1 ? 1 : 0;
+            else
+                crossings += qAbs(qAbs(line.dx()) - side) < side * 0.1 ? 1 : 0;
+        }
+        QCOMPARE(edges, 8);
+        QCOMPARE(crossings, 2);
+    }
+
     // Times and Helvetica print in their URW faces, as LibreOffice prints them, from the OpenType files
     // (the Type 1 ones lack a header's heights): 12-point lines 14.4 points apart (the header's 1200 of
     // 1000), not the Windows heights' 16.

@@ -1,0 +1,77 @@
+#include "wordproc/FormBoxes.h"
+
+#include "wordproc/Pages.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextObjectInterface>
+
+namespace wordproc {
+
+namespace {
+
+// The size of the text the box stands in, in layout pixels.
+double textSize(const QTextDocument* doc, const QTextFormat& format) {
+    const QFont font = format.toCharFormat().font().resolve(doc ? doc->defaultFont() : QFont());
+    return font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * kLayoutDpi / 72.0;
+}
+
+// A box reaches this far below the baseline, in parts of its side (as LibreOffice sets Word's).
+constexpr double kBelowBaseline = 0.15;
+
+class CheckBoxHandler : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+
+public:
+    // Qt stands an object on the baseline: the part above it is its height.
+    QSizeF intrinsicSize(QTextDocument* doc, int, const QTextFormat& format) override {
+        const double side = textSize(doc, format);
+        return {side, side * (1 - kBelowBaseline)};
+    }
+
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int,
+                    const QTextFormat& format) override {
+        const double side = rect.width();
+        const double pen = 0.5 * kLayoutDpi / 72.0; // half a point, Word's box's line
+        const QRectF box(rect.left() + pen / 2, rect.top() + pen / 2, side - pen,
+                         rect.height() + side * kBelowBaseline - pen);
+        painter->save();
+        painter->setPen(QPen(format.toCharFormat().foreground().color().isValid()
+                                 ? format.toCharFormat().foreground().color()
+                                 : QColor(Qt::black),
+                             pen));
+        painter->setBrush(Qt::NoBrush);
+        // Four strokes rather than a rectangle: a PDF then holds the box as lines, as it holds rules.
+        painter->drawLines(QList<QLineF>{{box.topLeft(), box.topRight()},
+                                         {box.topRight(), box.bottomRight()},
+                                         {box.bottomRight(), box.bottomLeft()},
+                                         {box.bottomLeft(), box.topLeft()}});
+        if (format.boolProperty(kCheckBoxTickedProperty)) {
+            painter->drawLine(box.topLeft(), box.bottomRight());
+            painter->drawLine(box.topRight(), box.bottomLeft());
+        }
+        painter->restore();
+    }
+};
+
+} // namespace
+
+void allowCheckBoxes(QTextDocument& doc) {
+    // One handler serves every document; it keeps no state of its own.
+    static CheckBoxHandler* const handler = new CheckBoxHandler;
+    doc.documentLayout()->registerHandler(kCheckBoxObject, handler);
+}
+
+void insertCheckBox(QTextCursor& cursor, const QTextCharFormat& format, bool ticked) {
+    QTextCharFormat box = format;
+    box.setObjectType(kCheckBoxObject);
+    box.setProperty(kCheckBoxTickedProperty, ticked);
+    cursor.insertText(QString(QChar::ObjectReplacementCharacter), box);
+}
+
+} // namespace wordproc
+
+#include "FormBoxes.moc"
