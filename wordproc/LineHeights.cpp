@@ -5,6 +5,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QRawFont>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -65,6 +66,29 @@ double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
     return qMin(metrics.leading(), gap * size);
 }
 
+namespace {
+
+struct FaceHeights {
+    double ascent, descent, leading, qtLeading;
+};
+
+// A merge sets the same few fonts in every letter: their heights are looked up once per thread, not
+// once per paragraph of every letter.
+const FaceHeights& faceHeights(const QFont& font) {
+    thread_local QHash<QFont, FaceHeights> known;
+    auto it = known.constFind(font);
+    if (it == known.constEnd()) {
+        // Bounded, for a program that opens one template after another all day.
+        if (known.size() >= 4096)
+            known.clear();
+        const QFontMetricsF m(font, layoutDevice());
+        it = known.insert(font, FaceHeights{m.ascent(), m.descent(), wordLeading(font, m), m.leading()});
+    }
+    return *it;
+}
+
+} // namespace
+
 void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
     for (; block.isValid(); block = block.next()) {
         QTextBlockFormat f = block.blockFormat();
@@ -73,12 +97,11 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
         double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0;
         const QFont base = block.document()->defaultFont();
         const auto take = [&](const QTextCharFormat& c) {
-            const QFont font = c.font().resolve(base);
-            const QFontMetricsF m(font, layoutDevice());
-            ascent = qMax(ascent, m.ascent());
-            descent = qMax(descent, m.descent());
-            leading = qMax(leading, wordLeading(font, m));
-            qtLeading = qMax(qtLeading, m.leading());
+            const FaceHeights& h = faceHeights(c.font().resolve(base));
+            ascent = qMax(ascent, h.ascent);
+            descent = qMax(descent, h.descent);
+            leading = qMax(leading, h.leading);
+            qtLeading = qMax(qtLeading, h.qtLeading);
         };
         bool text = false, image = false;
         for (auto it = block.begin(); !it.atEnd(); ++it)

@@ -90,6 +90,14 @@ private:
     std::vector<int> m_columns; // per template field: its data column
     std::vector<QTextCharFormat> m_charFormats;
     std::unordered_map<const Paragraph*, QTextBlockFormat> m_blockFormats;
+    // A paragraph's block format before and after its lines' heights were set, with the formats of the
+    // text that set them: the next letter that gives the paragraph text of the same formats takes it as
+    // it stands.
+    struct LineHeightsSeen {
+        QTextBlockFormat before, after;
+        std::vector<QTextCharFormat> formats;
+    };
+    std::unordered_map<const Paragraph*, LineHeightsSeen> m_lineHeights;
     QDateTime m_now;
     int m_record = 0;
     bool m_done = false;

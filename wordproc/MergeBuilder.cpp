@@ -41,6 +41,26 @@ void breakAfterOpeningSpaces(QTextBlock block, const QTextBlock& last) {
     }
 }
 
+// The formats of a block's text, each once: what its lines' heights are set by.
+std::vector<QTextCharFormat> textFormats(const QTextBlock& block) {
+    std::vector<QTextCharFormat> formats;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextCharFormat f = it.fragment().charFormat();
+        if (std::find(formats.begin(), formats.end(), f) == formats.end())
+            formats.push_back(f);
+    }
+    return formats;
+}
+
+// Whether runs anchor a floating picture or text box, which splits their paragraph's block.
+bool anchorsFloats(const Template& t, const std::vector<Run>& runs) {
+    return std::any_of(runs.begin(), runs.end(), [&](const Run& r) {
+        return r.kind == Run::Floating ||
+               (r.kind == Run::Field && r.index >= 0 && size_t(r.index) < t.fields.size() &&
+                anchorsFloats(t, t.fields[size_t(r.index)].result));
+    });
+}
+
 } // namespace
 
 void Merger::Builder::end() {
@@ -132,23 +152,32 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         m_lowered = false;
     }
     const QTextCharFormat& mark = m.m_charFormats[size_t(p.markFormat)];
-    if (flow.fresh && cur.position() == 0 && p.format.pageBreakBefore) {
-        // A break before the very first paragraph would leave an empty first page.
+    // A break before the very first paragraph would leave an empty first page.
+    if (flow.fresh && cur.position() == 0 && p.format.pageBreakBefore)
         f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-        cur.setBlockFormat(f);
-        cur.setBlockCharFormat(mark);
-    } else if (flow.fresh) {
-        cur.setBlockFormat(f);
+    // Each letter gives most paragraphs text of the same formats, and so lines of the same heights:
+    // the block takes the format they had in the letter before, and keeps it when its text agrees.
+    const auto seen = m.m_lineHeights.find(&p);
+    const bool known = seen != m.m_lineHeights.end() && seen->second.before == f;
+    const QTextBlockFormat& set = known ? seen->second.after : f;
+    if (flow.fresh) {
+        cur.setBlockFormat(set);
         cur.setBlockCharFormat(mark);
     } else {
-        cur.insertBlock(f, mark);
+        cur.insertBlock(set, mark);
     }
     flow = Flow{false, p.format.afterTwips, &p};
     const QTextBlock start = cur.block();
     runs(cur, p.runs, c);
     flush();
     breakAfterOpeningSpaces(start, cur.block());
+    if (known && start == cur.block() && textFormats(start) == seen->second.formats)
+        return;
+    if (known)
+        QTextCursor(start).setBlockFormat(f);
     setExactLineHeights(start, cur.block());
+    if (start == cur.block() && !anchorsFloats(*m.m_t, p.runs))
+        m.m_lineHeights[&p] = LineHeightsSeen{f, start.blockFormat(), textFormats(start)};
 }
 
 void Merger::Builder::text(QTextCursor& cur, const QString& s, int format, const Cursor& c) {

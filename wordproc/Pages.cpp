@@ -37,10 +37,12 @@ QPaintDevice* layoutDevice() {
 
 namespace {
 
-std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString& defaultFamily) {
+// `size`: the pages' size; a height of -1 gives one page as tall as the text.
+std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString& defaultFamily, QSizeF size) {
     auto doc = std::make_unique<QTextDocument>();
     doc->setUndoRedoEnabled(false);
-    doc->documentLayout()->setPaintDevice(layoutDevice());
+    // Each of these lays an existing layout out again: all are set before the layout is made, which a
+    // merge does once per letter.
     doc->setDocumentMargin(0);
     // Templates name Windows faces; they print in the installed faces with the same metrics.
     QFont font =
@@ -51,6 +53,11 @@ std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString&
     option.setTabStopDistance(twipsToLogical(page.defaultTabTwips));
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     doc->setDefaultTextOption(option);
+    if (size.height() < 0)
+        doc->setTextWidth(size.width());
+    else
+        doc->setPageSize(size);
+    doc->documentLayout()->setPaintDevice(layoutDevice());
     allowTurnedText(*doc);
     allowCheckBoxes(*doc);
     return doc;
@@ -64,7 +71,6 @@ double contentWidth(const PageSetup& page) {
 
 std::unique_ptr<QTextDocument> newPagedDocument(const PageSetup& page, const QString& defaultFamily,
                                                 double height) {
-    auto doc = newDocument(page, defaultFamily);
     if (height <= 0)
         height = twipsToLayout(double(page.heightTwips) - page.topTwips - page.bottomTwips);
     // A body in columns is laid out a column wide: its pages are the columns.
@@ -73,14 +79,11 @@ std::unique_ptr<QTextDocument> newPagedDocument(const PageSetup& page, const QSt
         const double gaps = twipsToLayout(page.columnGapTwips) * (page.columns - 1);
         width = qMax(twipsToLayout(720), (width - gaps) / page.columns);
     }
-    doc->setPageSize(QSizeF(width, height));
-    return doc;
+    return newDocument(page, defaultFamily, QSizeF(width, height));
 }
 
 std::unique_ptr<QTextDocument> newBandDocument(const PageSetup& page, const QString& defaultFamily) {
-    auto doc = newDocument(page, defaultFamily);
-    doc->setTextWidth(contentWidth(page));
-    return doc;
+    return newDocument(page, defaultFamily, QSizeF(contentWidth(page), -1));
 }
 
 int PageCopy::ownSheets() const {

@@ -159,6 +159,40 @@ private slots:
         }
     }
 
+    void lineHeightsFollowEachLettersText() {
+        // A letter sets its paragraphs' line heights as the letter before set them only where their text
+        // is of the same formats: a field in a larger face that one record leaves empty gives that
+        // letter's line the spacing of the smaller face alone, and the next one the larger's again, as
+        // each merged on its own.
+        const auto t = tmpl("\\pard\\f0\\fs20 Dear {\\f1\\fs44 " + mergeField("A") +
+                            "} friend\\par \\pard\\f1\\fs28 Same for all\\par ");
+        const QList<QStringList> records{{"BIG"}, {""}, {"TALL"}, {""}};
+        const auto together = Merger(t, data({"A"}, records)).all("m");
+        QCOMPARE(int(together->copies.size()), records.size());
+        // Per paragraph with text: how its lines are spaced, and how tall it is laid out.
+        const auto spacing = [](const QTextDocument& doc) {
+            QList<QVariantList> lines;
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+                const QTextBlockFormat f = b.blockFormat();
+                if (!b.text().isEmpty())
+                    lines << QVariantList{f.lineHeightType(), f.lineHeight(), f.property(kLeadingProperty),
+                                          doc.documentLayout()->blockBoundingRect(b).height()};
+            }
+            return lines;
+        };
+        QList<QList<QVariantList>> merged;
+        for (int i = 0; i < records.size(); ++i) {
+            const auto alone = Merger(t, data({"A"}, {records.at(i)})).all("m");
+            merged << spacing(*together->copies.at(size_t(i)).body);
+            QCOMPARE(merged.last(), spacing(*alone->copies.at(0).body));
+        }
+        QCOMPARE(merged.at(0).size(), 2);
+        QVERIFY(merged.at(0).at(0) != merged.at(1).at(0));
+        QVERIFY(merged.at(0).at(0).at(3).toDouble() > merged.at(1).at(0).at(3).toDouble());
+        QCOMPARE(merged.at(2), merged.at(0));
+        QCOMPARE(merged.at(3), merged.at(1));
+    }
+
     void emptyFieldsUnmerged() {
         // Without data, a merge field whose stored result is empty shows nothing, and the text around it
         // stays: its paragraph is not the field's to hide.
