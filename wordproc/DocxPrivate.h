@@ -117,6 +117,7 @@ QColor hexColor(const QString& value); // "auto" or anything not a colour: inval
 struct CharProps {
     CharFormat format;
     bool hidden = false;
+    bool highlighted = false; // a highlight shows over the run's shading
 };
 
 struct ParaProps {

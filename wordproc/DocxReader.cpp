@@ -382,7 +382,9 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         m_styles.applyRPr(n, base);
     for (const Style* s : chain)
         m_styles.applyRPr(s->rPr, base);
-    const CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
+    // The paragraph mark's highlight or shading is no letter's: Word shows it on no line.
+    CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
+    mark.format.background = QColor();
 
     if (!st.open) {
         st.pieces.assign(1, {});

@@ -1019,6 +1019,38 @@ private slots:
                 x->caps == CharFormat::Caps::Small);
     }
 
+    void highlightAndShadingBehindLetters() {
+        // A highlight shows over the run's shading, whichever comes first; a paragraph mark's shows on no
+        // letter; the letters are printed on the colour.
+        const Template t = readBody(paragraph(
+            run("Marked", "<w:highlight w:val=\"yellow\"/><w:shd w:val=\"clear\" w:fill=\"00FF00\"/>") +
+                run("Shaded", "<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"D9D9D9\"/>") +
+                run("Plain", "<w:highlight w:val=\"none\"/><w:shd w:val=\"clear\" w:fill=\"auto\"/>"),
+            "<w:rPr><w:highlight w:val=\"red\"/></w:rPr>"));
+        const auto background = [&](const QString& text) {
+            for (const Run& r : firstParagraph(t.body).runs)
+                if (r.kind == Run::Text && r.text == text)
+                    return t.formats[size_t(r.format)].background;
+            return QColor(Qt::magenta);
+        };
+        QCOMPARE(background(QStringLiteral("Marked")), QColor(255, 255, 0));
+        QCOMPARE(background(QStringLiteral("Shaded")), QColor(0xD9, 0xD9, 0xD9));
+        QVERIFY(!background(QStringLiteral("Plain")).isValid());
+        QVERIFY(!t.formats[size_t(firstParagraph(t.body).markFormat)].background.isValid());
+
+        Merger merger(std::make_shared<const Template>(t), nullptr);
+        const PageCopy copy = merger.next();
+        QSet<QRgb> behind;
+        for (auto it = copy.body->begin().begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (it.fragment().text() == QLatin1String("Marked"))
+                QCOMPARE(f.background().color(), QColor(255, 255, 0));
+            if (f.background().style() != Qt::NoBrush)
+                behind.insert(f.background().color().rgb());
+        }
+        QCOMPARE(behind, (QSet<QRgb>{QColor(255, 255, 0).rgb(), QColor(0xD9, 0xD9, 0xD9).rgb()}));
+    }
+
     void packages() {
         // The main part is whatever the package's relationships name; a template alike.
         Parts parts = package(document(paragraph(run("Elsewhere"))), {}, "content/main.xml");
