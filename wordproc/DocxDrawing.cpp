@@ -25,6 +25,10 @@ int emuAttr(const Node* n, QStringView key, int fallbackTwips = 0) {
     return ok ? emuToTwips(v) : fallbackTwips;
 }
 
+bool onOffValue(const QString& v) {
+    return v == QLatin1String("1") || v == QLatin1String("true") || v == QLatin1String("on");
+}
+
 bool isEmf(const QByteArray& b) {
     return b.size() >= 44 && qFromLittleEndian<quint32>(b.constData()) == 1 && b.mid(40, 4) == " EMF";
 }
@@ -148,6 +152,109 @@ int Reader::textBox(const Node& content, StoryState& st) {
         return -1;
     m_t.textBoxes.push_back(std::move(story));
     return int(m_t.textBoxes.size() - 1);
+}
+
+bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
+    if (m_t.textBoxes.size() >= kMaxTextBoxes)
+        return false;
+    const Node& first = *nodes.front();
+    const bool isTable = first.name == QLatin1String("w:tbl");
+    const Node* props =
+        isTable ? first.child(u"w:tblPr")->child(u"w:tblpPr") : first.child(u"w:pPr")->child(u"w:framePr");
+    const auto attr = [&](QStringView frameName, QStringView tableName) {
+        return props->attr(isTable ? tableName : frameName);
+    };
+    Node content;
+    for (const Node* n : nodes)
+        content.children.push_back(*n);
+    Floating f;
+    f.text = textBox(content, st);
+    if (f.text < 0)
+        return true; // nothing to print
+    Story& story = m_t.textBoxes[size_t(f.text)];
+
+    const PageSetup& pg = m_t.page;
+    int width = 0, height = 0;
+    if (isTable) {
+        if (const Node* grid = first.child(u"w:tblGrid"))
+            for (const Node& col : grid->children)
+                if (col.name == QLatin1String("w:gridCol"))
+                    width = clampTwips(qint64(width) + qBound(0, intAttr(col, u"w:w"), kMaxTwips));
+    } else {
+        width = qBound(0, intAttr(*props, u"w:w"), kMaxTwips);
+        // A height without a rule is the least the frame has; a frame of automatic height grows with
+        // its text.
+        if (props->attr(u"w:hRule") != QLatin1String("auto"))
+            height = qBound(0, std::abs(intAttr(*props, u"w:h")), kMaxTwips);
+    }
+    const QString hAnchor = attr(u"w:hAnchor", u"w:horzAnchor");
+    const QString vAnchor = attr(u"w:vAnchor", u"w:vertAnchor");
+    const QString xAlign = attr(u"w:xAlign", u"w:tblpXSpec");
+    const QString yAlign = attr(u"w:yAlign", u"w:tblpYSpec");
+    const int textWidth = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+    const int textHeight = pg.heightTwips - pg.topTwips - pg.bottomTwips;
+    // A table's frame is placed from the text's column and paragraph unless it says otherwise; a
+    // paragraph's from the page.
+    const bool xPage = hAnchor == QLatin1String("page") || (hAnchor.isEmpty() && !isTable);
+    f.fromX = xPage ? Floating::From::Page : Floating::From::Margin;
+    const int spanX = xPage ? pg.widthTwips : textWidth;
+    f.fromY = vAnchor == QLatin1String("page") || (vAnchor.isEmpty() && !isTable) ? Floating::From::Page
+              : vAnchor == QLatin1String("margin")                                ? Floating::From::Margin
+                                                                                  : Floating::From::Paragraph;
+    const int spanY = f.fromY == Floating::From::Page     ? pg.heightTwips
+                      : f.fromY == Floating::From::Margin ? textHeight
+                                                          : 0;
+    // A frame of no set width is as wide as its text: it is given the width it may have, and its text
+    // keeps to the side the frame is aligned to.
+    const bool fitted = width <= 0;
+    if (fitted)
+        width =
+            qMax(1, spanX - (xAlign.isEmpty() ? qMax(0, intAttr(*props, isTable ? u"w:tblpX" : u"w:x")) : 0));
+    f.widthTwips = width;
+    f.heightTwips = height;
+    const bool right = xAlign == QLatin1String("right") || xAlign == QLatin1String("outside");
+    f.leftTwips = xAlign == QLatin1String("center") ? (spanX - width) / 2
+                  : right                           ? spanX - width
+                  : xAlign.isEmpty()                ? intAttr(*props, isTable ? u"w:tblpX" : u"w:x")
+                                                    : 0;
+    f.topTwips = yAlign == QLatin1String("center")   ? (spanY - height) / 2
+                 : yAlign == QLatin1String("bottom") ? spanY - height
+                 : yAlign.isEmpty()                  ? intAttr(*props, isTable ? u"w:tblpY" : u"w:y")
+                                                     : 0;
+    f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
+    f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+    if (fitted && !xAlign.isEmpty())
+        for (Block& b : story.blocks)
+            if (auto* p = std::get_if<Paragraph>(&b))
+                p->format.align = xAlign == QLatin1String("center") ? ParaFormat::Center
+                                  : right                           ? ParaFormat::Right
+                                                                    : ParaFormat::Left;
+    // A frame of its own size with a rule on each side of its one paragraph has the rules round the
+    // frame, not round the lines.
+    if (!fitted && height > 0 && story.blocks.size() == 1)
+        if (auto* p = std::get_if<Paragraph>(&story.blocks.front());
+            p && std::all_of(p->format.borders.begin(), p->format.borders.end(),
+                             [](const Border& b) { return b.visible(); })) {
+            const Border& top = p->format.borders[size_t(Side::Top)];
+            f.line = top.color.isValid() ? top.color : QColor(Qt::black);
+            f.lineTwips = qMax(1, top.widthTwips);
+            p->format.borders = Borders{};
+        }
+
+    const QString wrap = isTable ? QString() : props->attr(u"w:wrap");
+    f.wrap = wrap == QLatin1String("none")        ? Floating::Wrap::None
+             : wrap == QLatin1String("notBeside") ? Floating::Wrap::TopBottom
+                                                  : Floating::Wrap::Around;
+    // The text beside a frame as wide as its text keeps its lines: its width is not known here. Lines
+    // beside a frame placed on the page keep theirs too where they have room, as they cannot be set
+    // round it and a frame on the page is seldom over the text.
+    const int fromMargin = xPage ? f.leftTwips - pg.leftTwips : f.leftTwips;
+    if (fitted || (f.wrap == Floating::Wrap::Around && f.fromY != Floating::From::Paragraph &&
+                   qMax(fromMargin, textWidth - fromMargin - width) >= 1440))
+        f.wrap = Floating::Wrap::None;
+    m_t.floats.push_back(f);
+    st.frames.push_back(Run{Run::Floating, st.markFormat, int(m_t.floats.size() - 1), {}});
+    return true;
 }
 
 void Reader::addFloating(StoryState& st, const Floating& f, int format) {
@@ -291,8 +398,57 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         }
         const Node* txbx = item.node->child(u"wps:txbx");
         const Node* content = txbx ? txbx->child(u"w:txbxContent") : nullptr;
-        if (!content)
+        const Node* spPr = item.node->child(u"wps:spPr");
+        const Node* style = item.node->child(u"wps:style");
+        const auto colours = [&] {
+            // The shape's own fill and outline, else those its style refers to.
+            if (const Node* solid = spPr ? spPr->child(u"a:solidFill") : nullptr)
+                g.fill = drawingColor(solid);
+            else if (spPr && spPr->child(u"a:noFill"))
+                g.fill = QColor();
+            else if (const Node* ref = style ? style->child(u"a:fillRef") : nullptr;
+                     ref && intAttr(*ref, u"idx") > 0)
+                g.fill = drawingColor(ref);
+            const Node* ln = spPr ? spPr->child(u"a:ln") : nullptr;
+            if (ln && ln->child(u"a:noFill")) {
+                g.line = QColor();
+            } else if (const Node* solid = ln ? ln->child(u"a:solidFill") : nullptr) {
+                g.line = drawingColor(solid);
+            } else if (const Node* ref = style ? style->child(u"a:lnRef") : nullptr;
+                       ref && intAttr(*ref, u"idx") > 0) {
+                g.line = drawingColor(ref);
+            }
+            g.lineTwips = g.line.isValid() ? qBound(1, emuAttr(ln, u"w", 15), 1440) : 0;
+        };
+        if (!content) {
+            // A shape drawn in Word: a box, an ellipse or a line, in its fill and outline.
+            const Node* geometry = spPr ? spPr->child(u"a:prstGeom") : nullptr;
+            if (!geometry || item.node->name != QLatin1String("wps:wsp"))
+                continue;
+            const QString kind = geometry->attr(u"prst");
+            if (kind == QLatin1String("rect") || kind == QLatin1String("roundRect")) {
+                g.shape = Floating::Shape::Box;
+            } else if (kind == QLatin1String("ellipse")) {
+                g.shape = Floating::Shape::Ellipse;
+            } else if (kind == QLatin1String("line") || kind.startsWith(QLatin1String("straightConnector"))) {
+                const Node* xfrm = spPr->child(u"a:xfrm");
+                const bool flipH = xfrm && onOffValue(xfrm->attr(u"flipH"));
+                const bool flipV = xfrm && onOffValue(xfrm->attr(u"flipV"));
+                g.shape = Floating::Shape::Lines;
+                g.points = {QPoint(flipH ? g.widthTwips : 0, flipV ? g.heightTwips : 0),
+                            QPoint(flipH ? 0 : g.widthTwips, flipV ? 0 : g.heightTwips)};
+            } else {
+                continue;
+            }
+            g.fill = QColor();
+            g.line = QColor();
+            colours();
+            if (g.shape == Floating::Shape::Lines)
+                g.fill = QColor();
+            if (g.fill.isValid() || g.line.isValid())
+                addFloating(st, g, format);
             continue;
+        }
         const int text = textBox(*content, st);
         if (text < 0)
             continue;
@@ -302,26 +458,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                         emuAttr(body, u"bIns", 72)};
         for (int& inset : g.insetTwips)
             inset = qBound(0, inset, 1440);
-        // The shape's own fill and outline, else those its style refers to.
-        const Node* spPr = item.node->child(u"wps:spPr");
-        const Node* style = item.node->child(u"wps:style");
-        if (const Node* solid = spPr ? spPr->child(u"a:solidFill") : nullptr)
-            g.fill = drawingColor(solid);
-        else if (spPr && spPr->child(u"a:noFill"))
-            g.fill = QColor();
-        else if (const Node* ref = style ? style->child(u"a:fillRef") : nullptr;
-                 ref && intAttr(*ref, u"idx") > 0)
-            g.fill = drawingColor(ref);
-        const Node* ln = spPr ? spPr->child(u"a:ln") : nullptr;
-        if (ln && ln->child(u"a:noFill")) {
-            g.line = QColor();
-        } else if (const Node* solid = ln ? ln->child(u"a:solidFill") : nullptr) {
-            g.line = drawingColor(solid);
-        } else if (const Node* ref = style ? style->child(u"a:lnRef") : nullptr;
-                   ref && intAttr(*ref, u"idx") > 0) {
-            g.line = drawingColor(ref);
-        }
-        g.lineTwips = g.line.isValid() ? qBound(1, emuAttr(ln, u"w", 15), 1440) : 0;
+        colours();
         addFloating(st, g, format);
     }
 }
@@ -399,12 +536,21 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             }
             const Node* box = shape.child(u"v:textbox");
             const Node* content = box ? box->child(u"w:txbxContent") : nullptr;
-            if (!content)
-                continue;
-            const int text = textBox(*content, st);
-            if (text < 0)
-                continue;
-            f.text = text;
+            if (!content) {
+                // A box or an ellipse drawn in Word, placed on the page.
+                if (!absolute || depth > 0)
+                    continue;
+                if (shape.name == QLatin1String("v:rect") || shape.name == QLatin1String("v:roundrect"))
+                    f.shape = Floating::Shape::Box;
+                else if (shape.name == QLatin1String("v:oval"))
+                    f.shape = Floating::Shape::Ellipse;
+                else
+                    continue;
+            } else {
+                f.text = textBox(*content, st);
+                if (f.text < 0)
+                    continue;
+            }
             const QString filled = shape.attr(u"filled");
             const QString stroked = shape.attr(u"stroked");
             f.fill = filled == QLatin1String("f") || filled == QLatin1String("false")
@@ -419,6 +565,11 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                     ? qBound(1, shape.has(u"strokeweight") ? vmlLength(shape.attr(u"strokeweight")) : 15,
                              1440)
                     : 0;
+            if (!box) {
+                if (f.fill.isValid() || f.line.isValid())
+                    addFloating(st, f, format);
+                continue;
+            }
             const QStringList inset = box->attr(u"inset").split(QLatin1Char(','));
             const std::array<int, 4> defaults{144, 72, 144, 72};
             for (size_t i = 0; i < 4; ++i)

@@ -117,6 +117,7 @@ QColor hexColor(const QString& value); // "auto" or anything not a colour: inval
 struct CharProps {
     CharFormat format;
     bool hidden = false;
+    bool highlighted = false; // a highlight shows over the run's shading
 };
 
 struct ParaProps {
@@ -244,6 +245,8 @@ struct StoryState {
     bool boundShown = false;
     // A dropped capital's letters, for the start of the paragraph they belong to.
     std::vector<Run> dropCap;
+    // Frames read before the paragraph that anchors them: the next one the story has.
+    std::vector<Run> frames;
     // The table style's paragraph and character properties for a cell's text, in order.
     std::vector<const Node*> tablePPr, tableRPr;
 };
@@ -315,6 +318,9 @@ private:
     void vml(const Node& pict, StoryState& st, int format);
     int picture(StoryState& st, const QString& id, int widthTwips, int heightTwips);
     int textBox(const Node& content, StoryState& st);
+    // Paragraphs of one w:framePr, or a table of w:tblpPr, in a box of their own beside the text; false
+    // when there is no box left for them.
+    bool frame(const std::vector<const Node*>& nodes, StoryState& st);
     void addFloating(StoryState& st, const Floating& f, int format);
     QColor drawingColor(const Node* fill) const;
 

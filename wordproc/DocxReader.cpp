@@ -224,10 +224,55 @@ void Reader::finishStory(StoryState& st) {
         st.blocks->emplace_back(std::move(last));
         st.dropCap.clear();
     }
+    // Frames after the story's last paragraph: a paragraph of their own anchors them.
+    if (!st.frames.empty()) {
+        Paragraph last;
+        last.runs = std::move(st.frames);
+        st.blocks->emplace_back(std::move(last));
+        st.frames.clear();
+    }
 }
 
+namespace {
+
+// The frame a paragraph or a table is set in; a dropped capital has none of its own.
+const Node* frameOf(const Node& n) {
+    if (n.name == QLatin1String("w:tbl")) {
+        const Node* tblPr = n.child(u"w:tblPr");
+        return tblPr ? tblPr->child(u"w:tblpPr") : nullptr;
+    }
+    if (n.name != QLatin1String("w:p"))
+        return nullptr;
+    const Node* pPr = n.child(u"w:pPr");
+    const Node* frame = pPr ? pPr->child(u"w:framePr") : nullptr;
+    if (!frame || pPr->child(u"w:sectPr"))
+        return nullptr;
+    const QString drop = frame->attr(u"w:dropCap");
+    return drop == QLatin1String("drop") || drop == QLatin1String("margin") ? nullptr : frame;
+}
+
+} // namespace
+
 void Reader::blocks(const Node& container, StoryState& st) {
-    for (const Node& c : container.children) {
+    const std::vector<Node>& children = container.children;
+    for (size_t i = 0; i < children.size(); ++i) {
+        const Node& c = children[i];
+        if (const Node* props = st.inTextBox || st.open || !st.fields.empty() ? nullptr : frameOf(c)) {
+            // Paragraphs one after the other with the same frame properties share one frame.
+            std::vector<const Node*> nodes{&c};
+            while (c.name == QLatin1String("w:p") && i + 1 < children.size()) {
+                const Node* next = frameOf(children[i + 1]);
+                if (!next || children[i + 1].name != QLatin1String("w:p") ||
+                    next->attributes != props->attributes)
+                    break;
+                nodes.push_back(&children[++i]);
+            }
+            if (frame(nodes, st))
+                continue;
+            for (const Node* n : nodes)
+                n->name == QLatin1String("w:p") ? paragraph(*n, st) : table(*n, st);
+            continue;
+        }
         if (c.name == QLatin1String("w:p")) {
             paragraph(c, st);
         } else if (c.name == QLatin1String("w:tbl")) {
@@ -337,10 +382,15 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         m_styles.applyRPr(n, base);
     for (const Style* s : chain)
         m_styles.applyRPr(s->rPr, base);
-    const CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
+    // The paragraph mark's highlight or shading is no letter's: Word shows it on no line.
+    CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
+    mark.format.background = QColor();
 
     if (!st.open) {
         st.pieces.assign(1, {});
+        for (Run& r : st.frames)
+            addRun(st, std::move(r));
+        st.frames.clear();
         st.format = pp.format;
         st.markFormat = format(mark.format);
         st.style = styleId;

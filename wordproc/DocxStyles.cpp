@@ -153,6 +153,34 @@ QString symbolCharacters(const QString& s) {
     return out;
 }
 
+namespace {
+
+// The highlighter's colours, by the names Word gives them.
+QColor highlightColor(const QString& name) {
+    static const std::array<std::pair<const char*, QRgb>, 16> colours{{{"yellow", 0xFFFF00},
+                                                                       {"green", 0x00FF00},
+                                                                       {"cyan", 0x00FFFF},
+                                                                       {"magenta", 0xFF00FF},
+                                                                       {"blue", 0x0000FF},
+                                                                       {"red", 0xFF0000},
+                                                                       {"darkBlue", 0x000080},
+                                                                       {"darkCyan", 0x008080},
+                                                                       {"darkGreen", 0x008000},
+                                                                       {"darkMagenta", 0x800080},
+                                                                       {"darkRed", 0x800000},
+                                                                       {"darkYellow", 0x808000},
+                                                                       {"darkGray", 0x808080},
+                                                                       {"lightGray", 0xC0C0C0},
+                                                                       {"black", 0x000000},
+                                                                       {"white", 0xFFFFFF}}};
+    for (const auto& [n, rgb] : colours)
+        if (name == QLatin1String(n))
+            return QColor::fromRgb(rgb);
+    return {};
+}
+
+} // namespace
+
 void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
     if (!rPr)
         return;
@@ -197,6 +225,11 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
                                                          : CharFormat::Script::Normal;
         } else if (name == u"kern") {
             f.kerningFrom = qBound(0, intAttr(c, u"w:val"), 3276);
+        } else if (name == u"highlight") {
+            f.background = highlightColor(c.attr(u"w:val"));
+            p.highlighted = f.background.isValid();
+        } else if (name == u"shd" && !p.highlighted) {
+            f.background = shading(c);
         }
     }
 }

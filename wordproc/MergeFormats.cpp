@@ -39,6 +39,8 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     f.setFontUnderline(c.underline);
     f.setFontStrikeOut(c.strike);
     f.setForeground(c.color.isValid() ? c.color : QColor(Qt::black));
+    if (c.background.isValid())
+        f.setBackground(c.background);
     if (c.script == CharFormat::Script::Super)
         f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     else if (c.script == CharFormat::Script::Sub)

@@ -266,6 +266,8 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
             // A text box covers what lies under it, as in the common word processors.
             if (p.fill.isValid())
                 painter.fillRect(p.rect, p.fill);
+            // A page number in a frame or text box is the number of the page it prints on.
+            setPageNumbers(*p.text, copy.firstPage + index, copy.numberedPages());
             painter.save();
             painter.translate(p.rect.topLeft() + p.textOffset);
             paintDocument(painter, *p.text);

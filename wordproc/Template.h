@@ -30,6 +30,7 @@ struct CharFormat {
     Caps caps = Caps::None;
     int kerningFrom = 0;  // pairs are kerned in sizes of at least this many half-points; 0: never
     int spacingTwips = 0; // added after each character: where Asian and Western text meet
+    QColor background;    // a highlight or shading behind the letters; invalid: none
 
     bool operator==(const CharFormat&) const = default;
 };

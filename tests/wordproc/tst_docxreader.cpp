@@ -190,16 +190,90 @@ private slots:
 
     void droppedCapital() {
         // A dropped capital's letters begin the next paragraph's first word, in that paragraph's size; a
-        // frame that is no dropped capital stays a paragraph of its own.
+        // frame that is no dropped capital is a box of its own, anchored after the story's last
+        // paragraph when nothing follows it.
         const Template t = readBody(
             paragraph(run("W", "<w:sz w:val=\"110\"/>"),
                       "<w:framePr w:dropCap=\"drop\" w:lines=\"3\" w:wrap=\"around\" w:vAnchor=\"text\"/>") +
             paragraph(run("ord of mouth"), "<w:rPr><w:sz w:val=\"22\"/></w:rPr>") +
             paragraph(run("Boxed"), "<w:framePr w:w=\"2000\" w:x=\"100\" w:y=\"100\"/>") +
             paragraph(run("M"), "<w:framePr w:dropCap=\"margin\" w:lines=\"2\"/>"));
-        QCOMPARE(paragraphs(t, t.body), (QStringList{"Word of mouth", "Boxed", "M"}));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"Word of mouth", "M", ""}));
+        QCOMPARE(t.textBoxes.size(), size_t(1));
+        QCOMPARE(paragraphs(t, t.textBoxes[0]), QStringList{"Boxed"});
+        const Paragraph& anchor = std::get<Paragraph>(t.body.blocks.back());
+        QVERIFY(anchor.runs.size() == 1 && anchor.runs[0].kind == Run::Floating);
         const Paragraph& first = firstParagraph(t.body);
         QCOMPARE(t.formats[size_t(first.runs.front().format)].halfPoints, 22);
+    }
+
+    void framesAndFloatingTables() {
+        // Paragraphs of one frame share a box at the frame's place, anchored in the paragraph after
+        // them; a frame as wide as its text keeps its text to the side it is aligned to; a frame ruled
+        // all round has the rules round the box; a floating table is a box holding the table.
+        const QByteArray onPage = "<w:framePr w:w=\"2880\" w:h=\"720\" w:hRule=\"exact\" w:wrap=\"around\" "
+                                  "w:vAnchor=\"page\" w:hAnchor=\"page\" w:x=\"7920\" w:y=\"720\"/>";
+        const QByteArray rule = "w:val=\"single\" w:sz=\"6\" w:space=\"1\" w:color=\"FF0000\"/>";
+        const Template t = readBody(
+            paragraph(run("Dealer"), onPage) + paragraph(run("Main Street"), onPage) +
+            paragraph(run("Customer")) +
+            paragraph(run("7"), "<w:framePr w:wrap=\"around\" w:vAnchor=\"text\" w:hAnchor=\"margin\" "
+                                "w:xAlign=\"right\" w:y=\"1\"/><w:jc w:val=\"left\"/>") +
+            paragraph({}, "<w:framePr w:w=\"1440\" w:h=\"1440\" w:wrap=\"around\" w:vAnchor=\"text\" "
+                          "w:hAnchor=\"text\" w:y=\"1\"/><w:pBdr><w:top " +
+                              rule + "<w:left " + rule + "<w:bottom " + rule + "<w:right " + rule +
+                              "</w:pBdr>") +
+            paragraph(run("Terms")) +
+            "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"180\" "
+            "w:vertAnchor=\"page\" w:horzAnchor=\"margin\" w:tblpXSpec=\"right\" w:tblpY=\"334\"/>"
+            "</w:tblPr><w:tblGrid><w:gridCol w:w=\"2000\"/><w:gridCol w:w=\"827\"/></w:tblGrid><w:tr><w:tc>" +
+            paragraph(run("Ref")) + "</w:tc><w:tc>" + paragraph(run("599")) + "</w:tc></w:tr></w:tbl>" +
+            paragraph(run("After")));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"Customer", "Terms", "After"}));
+        QCOMPARE(t.textBoxes.size(), size_t(4));
+        QCOMPARE(paragraphs(t, t.textBoxes[0]), (QStringList{"Dealer", "Main Street"}));
+        QCOMPARE(t.floats.size(), size_t(4));
+        const auto anchored = [&](int block) {
+            QStringList out;
+            for (const Run& r : std::get<Paragraph>(t.body.blocks[size_t(block)]).runs)
+                if (r.kind == Run::Floating)
+                    out << QString::number(t.floats[size_t(r.index)].text);
+            return out;
+        };
+        QCOMPARE(anchored(0), QStringList{"0"});
+        QCOMPARE(anchored(1), (QStringList{"1", "2"}));
+        QCOMPARE(anchored(2), QStringList{"3"});
+
+        const Floating& dealer = t.floats[0];
+        QCOMPARE(QList<int>({dealer.leftTwips, dealer.topTwips, dealer.widthTwips, dealer.heightTwips}),
+                 QList<int>({7920, 720, 2880, 720}));
+        QVERIFY(dealer.fromX == Floating::From::Page && dealer.fromY == Floating::From::Page);
+        QCOMPARE(dealer.insetTwips, (std::array<int, 4>{0, 0, 0, 0}));
+        // Placed on the page with room beside it, the lines keep their place.
+        QCOMPARE(dealer.wrap, Floating::Wrap::None);
+        QVERIFY(!dealer.line.isValid() && !dealer.fill.isValid());
+
+        const Floating& number = t.floats[1];
+        QVERIFY(number.fromX == Floating::From::Margin && number.fromY == Floating::From::Paragraph);
+        QCOMPARE(QList<int>({number.leftTwips, number.topTwips, number.widthTwips, number.heightTwips}),
+                 QList<int>({0, 1, 12240 - 2 * 1440, 0}));
+        QCOMPARE(firstParagraph(t.textBoxes[1]).format.align, ParaFormat::Right);
+        QCOMPARE(number.wrap, Floating::Wrap::None);
+
+        const Floating& ruled = t.floats[2];
+        QCOMPARE(QList<int>({ruled.widthTwips, ruled.heightTwips, ruled.lineTwips}),
+                 QList<int>({1440, 1440, 15}));
+        QCOMPARE(ruled.line, QColor(255, 0, 0));
+        QCOMPARE(ruled.wrap, Floating::Wrap::Around);
+        for (const Border& b : firstParagraph(t.textBoxes[2]).format.borders)
+            QVERIFY(!b.visible());
+
+        const Floating& table = t.floats[3];
+        QVERIFY(table.fromX == Floating::From::Margin && table.fromY == Floating::From::Page);
+        QCOMPARE(QList<int>({table.leftTwips, table.topTwips, table.widthTwips}),
+                 QList<int>({12240 - 2 * 1440 - 2827, 334, 2827}));
+        QCOMPARE(t.textBoxes[3].blocks.size(), size_t(1));
+        QVERIFY(std::holds_alternative<Table>(t.textBoxes[3].blocks.front()));
     }
 
     void alternateContent() {
@@ -719,6 +793,55 @@ private slots:
         QVERIFY(!old.line.isValid());
     }
 
+    void drawnShapes() {
+        // Boxes, ellipses and lines drawn in Word, in their fill and outline; a shape in neither draws
+        // nothing, and one of another geometry is left out.
+        const auto shape = [](const QByteArray& geometry, const QByteArray& spPr,
+                              const QByteArray& xfrm = {}) {
+            return "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH "
+                   "relativeFrom=\"column\"><wp:posOffset>635000</wp:posOffset></wp:positionH><wp:positionV "
+                   "relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent "
+                   "cx=\"914400\" cy=\"457200\"/><wp:wrapNone/><a:graphic><a:graphicData "
+                   "uri=\"http://schemas.microsoft.com/office/word/2010/"
+                   "wordprocessingShape\"><wps:wsp><wps:spPr>" +
+                   xfrm + "<a:prstGeom prst=\"" + geometry + "\"/>" + spPr +
+                   "</wps:spPr><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></"
+                   "w:r>";
+        };
+        const QByteArray red = "<a:solidFill><a:srgbClr val=\"FF0000\"/></a:solidFill>";
+        const QByteArray blueLine =
+            "<a:ln w=\"25400\"><a:solidFill><a:srgbClr val=\"0000FF\"/></a:solidFill></a:ln>";
+        const Template t = readBody(paragraph(
+            shape("rect", red + blueLine) + shape("ellipse", red) +
+            shape("line", blueLine, "<a:xfrm flipH=\"1\"/>") + shape("rect", "<a:noFill/>") +
+            shape("heart", red) +
+            "<w:r><w:pict><v:rect style=\"position:absolute;margin-left:18.75pt;margin-top:9.9pt;"
+            "width:198.75pt;height:48.75pt;z-index:1\" fillcolor=\"#fde9d9 [665]\" strokecolor=\"#9bbb59\" "
+            "strokeweight=\"5pt\"/><v:oval style=\"position:absolute;width:36pt;height:36pt\" "
+            "filled=\"f\"/><v:rect style=\"width:36pt;height:36pt\"/></w:pict></w:r>"));
+        QCOMPARE(t.floats.size(), size_t(5));
+        QVERIFY(t.textBoxes.empty() && t.pictures.empty());
+        const Floating& box = t.floats[0];
+        QCOMPARE(box.shape, Floating::Shape::Box);
+        QCOMPARE(QList<int>({box.leftTwips, box.widthTwips, box.heightTwips, box.lineTwips}),
+                 QList<int>({1000, 1440, 720, 40}));
+        QVERIFY(box.fill == QColor(255, 0, 0) && box.line == QColor(0, 0, 255));
+        QCOMPARE(box.wrap, Floating::Wrap::None);
+        QCOMPARE(t.floats[1].shape, Floating::Shape::Ellipse);
+        QVERIFY(t.floats[1].fill == QColor(255, 0, 0) && !t.floats[1].line.isValid());
+        const Floating& line = t.floats[2];
+        QCOMPARE(line.shape, Floating::Shape::Lines);
+        QVERIFY(!line.fill.isValid() && line.line == QColor(0, 0, 255));
+        QCOMPARE(line.points, (std::vector<QPoint>{QPoint(1440, 0), QPoint(0, 720)}));
+        const Floating& old = t.floats[3];
+        QCOMPARE(old.shape, Floating::Shape::Box);
+        QCOMPARE(QList<int>({old.leftTwips, old.topTwips, old.widthTwips, old.heightTwips, old.lineTwips}),
+                 QList<int>({375, 198, 3975, 975, 100}));
+        QVERIFY(old.fill == QColor(0xfd, 0xe9, 0xd9) && old.line == QColor(0x9b, 0xbb, 0x59));
+        QCOMPARE(t.floats[4].shape, Floating::Shape::Ellipse);
+        QVERIFY(!t.floats[4].fill.isValid() && t.floats[4].line == QColor(Qt::black));
+    }
+
     void groupInTheMargin() {
         // A group of two text boxes, from Word's drawing group rather than its VML fallback, placed by
         // the fallback offset of a Word 2010 position, down the left margin from the text area's top:
@@ -963,6 +1086,38 @@ private slots:
         QVERIFY(x);
         QVERIFY(x->script == CharFormat::Script::Super && x->underline && x->strike &&
                 x->caps == CharFormat::Caps::Small);
+    }
+
+    void highlightAndShadingBehindLetters() {
+        // A highlight shows over the run's shading, whichever comes first; a paragraph mark's shows on no
+        // letter; the letters are printed on the colour.
+        const Template t = readBody(paragraph(
+            run("Marked", "<w:highlight w:val=\"yellow\"/><w:shd w:val=\"clear\" w:fill=\"00FF00\"/>") +
+                run("Shaded", "<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"D9D9D9\"/>") +
+                run("Plain", "<w:highlight w:val=\"none\"/><w:shd w:val=\"clear\" w:fill=\"auto\"/>"),
+            "<w:rPr><w:highlight w:val=\"red\"/></w:rPr>"));
+        const auto background = [&](const QString& text) {
+            for (const Run& r : firstParagraph(t.body).runs)
+                if (r.kind == Run::Text && r.text == text)
+                    return t.formats[size_t(r.format)].background;
+            return QColor(Qt::magenta);
+        };
+        QCOMPARE(background(QStringLiteral("Marked")), QColor(255, 255, 0));
+        QCOMPARE(background(QStringLiteral("Shaded")), QColor(0xD9, 0xD9, 0xD9));
+        QVERIFY(!background(QStringLiteral("Plain")).isValid());
+        QVERIFY(!t.formats[size_t(firstParagraph(t.body).markFormat)].background.isValid());
+
+        Merger merger(std::make_shared<const Template>(t), nullptr);
+        const PageCopy copy = merger.next();
+        QSet<QRgb> behind;
+        for (auto it = copy.body->begin().begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (it.fragment().text() == QLatin1String("Marked"))
+                QCOMPARE(f.background().color(), QColor(255, 255, 0));
+            if (f.background().style() != Qt::NoBrush)
+                behind.insert(f.background().color().rgb());
+        }
+        QCOMPARE(behind, (QSet<QRgb>{QColor(255, 255, 0).rgb(), QColor(0xD9, 0xD9, 0xD9).rgb()}));
     }
 
     void packages() {

@@ -1,4 +1,6 @@
+#include "DocxSamples.h"
 #include "Rendering.h"
+#include "wordproc/DocxReader.h"
 
 #include <QtTest>
 
@@ -150,6 +152,44 @@ private slots:
         const double first = baselineOf(*drawn, QStringLiteral("Field 0:"));
         QVERIFY(first > twipsToLayout(1440) && first < twipsToLayout(1440 + 400));
         QVERIFY(baselineOf(*record(s, 1), QStringLiteral("Field 69:")) > 0);
+    }
+
+    // A page number Word keeps in a frame at the right of the footer: each page prints its own, at the
+    // right margin, on the footer's line.
+    void pageNumberFrameInTheFooter() {
+        using namespace docxsamples;
+        const QByteArray footer =
+            "<w:ftr " + kW + ">" +
+            paragraph("<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE "
+                      "</w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+                          run("9") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>",
+                      "<w:framePr w:wrap=\"around\" w:vAnchor=\"text\" w:hAnchor=\"margin\" "
+                      "w:xAlign=\"right\" w:y=\"1\"/>") +
+            paragraph(run("Form 7")) + "</w:ftr>";
+        const QByteArray body = paragraph(run("First")) + paragraph(run("Second"), "<w:pageBreakBefore/>");
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(body, section("<w:footerReference w:type=\"default\" "
+                                                             "r:id=\"rId1\"/>")),
+                                      {{"footer", "footer1.xml", footer}})),
+                     QStringLiteral("numbered.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        QCOMPARE(s.copy.pageCount(), 2);
+        for (int page = 0; page < 2; ++page) {
+            const auto drawn = record(s, page);
+            const QString shown = QString::number(page + 1);
+            const auto number = drawn->textsStarting(shown);
+            const auto form = drawn->textsStarting(QStringLiteral("Form 7"));
+            QCOMPARE(number.size(), size_t(1));
+            QCOMPARE(form.size(), size_t(1));
+            QVERIFY(drawn->textsStarting(QStringLiteral("9")).empty());
+            const double right = twipsToLayout(12240 - 1440);
+            QVERIFY2(number.front().baseline.x() > right - twipsToLayout(300) &&
+                         number.front().baseline.x() < right,
+                     qPrintable(QString::number(number.front().baseline.x())));
+            QVERIFY(qAbs(number.front().baseline.y() - form.front().baseline.y()) < twipsToLayout(40));
+            QVERIFY(qAbs(form.front().baseline.x() - twipsToLayout(1440)) < twipsToLayout(20));
+        }
     }
 };
 
