@@ -330,6 +330,42 @@ void Merger::Builder::table(const Table& t, Cursor& c) {
     m_table = qt;
 }
 
+void Merger::Builder::nestedTable(QTextCursor& cur, const Table& t, Cursor& c, Flow& flow) {
+    if (t.rows.empty())
+        return;
+    const std::vector<int> columns = tableColumns(t);
+    if (columns.size() < 2)
+        return;
+    // The cell keeps a first block of its own, before the table, from which its edges are measured;
+    // a table first in its cell stands below an empty line of no height. The space after the paragraph
+    // before the table is kept in the same way.
+    if (flow.fresh || flow.afterTwips > 0 || cur.block().length() == 1) {
+        QTextBlockFormat gap;
+        gap.setLineHeight(0, QTextBlockFormat::FixedHeight);
+        gap.setTopMargin(flow.fresh ? 0 : twipsToLogical(flow.afterTwips));
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        if (flow.fresh) {
+            cur.setBlockFormat(gap);
+            cur.setBlockCharFormat(tiny);
+        } else {
+            cur.insertBlock(gap, tiny);
+        }
+    }
+    QTextTable* qt = cur.insertTable(int(t.rows.size()), int(columns.size()) - 1, tableFormat(t, columns));
+    const std::vector<Place> places = placeCells(t, columns);
+    SizedTable sized = fillCells(qt, t, places, c);
+    for (const Place& place : places)
+        if (place.rows > 1 || place.columns > 1)
+            qt->mergeCells(place.row, place.column, place.rows, place.columns);
+    if (!sized.cells.empty())
+        m_sized.push_back(std::move(sized));
+    // The text after the table goes into the empty block Qt keeps after it.
+    cur = qt->lastCursorPosition();
+    cur.movePosition(QTextCursor::NextBlock);
+    flow = Flow{};
+}
+
 std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
                                                                 const std::vector<int>& columns) {
     const auto column = [&](int x) { return columnAt(columns, x); };
@@ -398,8 +434,18 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         QTextCursor cc = cell.firstCursorPosition();
         Flow flow;
         const auto& paras = source.paragraphs;
-        for (size_t i = 0; i < paras.size(); ++i)
-            paragraph(cc, paras[i], c, flow, i + 1 < paras.size() ? &paras[i + 1] : nullptr);
+        size_t nextTable = 0;
+        const auto tablesBefore = [&](size_t i) {
+            for (; nextTable < source.tables.size() && source.tables[nextTable].before <= i; ++nextTable)
+                nestedTable(cc, source.tables[nextTable].table, c, flow);
+        };
+        for (size_t i = 0; i < paras.size(); ++i) {
+            tablesBefore(i);
+            const bool tableNext =
+                nextTable < source.tables.size() && source.tables[nextTable].before == i + 1;
+            paragraph(cc, paras[i], c, flow, i + 1 < paras.size() && !tableNext ? &paras[i + 1] : nullptr);
+        }
+        tablesBefore(std::numeric_limits<size_t>::max());
         // The cell's format lives on the character format of its first block, which the paragraphs
         // have just set: it is completed now, not before.
         QTextTableCellFormat cf = cell.format().toTableCellFormat();
