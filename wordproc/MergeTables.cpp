@@ -60,9 +60,11 @@ void Merger::Builder::finish() {
         cell.setFormat(f);
     if (!runOn.empty())
         layout->documentSize();
-    // A row of an exact height shows no more of its cells' text than fits: the paragraphs after the
-    // first that do not end within it are left out.
+    // A row of an exact height shows no more of its cells' text than fits: the lines that do not end
+    // within it are hidden, and the paragraphs after them. Their text stays in a PDF, unseen, as the
+    // text LibreOffice clips at a row's foot does.
     std::vector<QTextBlock> hidden;
+    std::vector<int> splits; // where a paragraph's hidden lines start
     std::vector<std::pair<QTextBlock, double>> cut;
     for (const SizedTable& st : m_sized)
         for (const SizedCell& sc : st.cells) {
@@ -81,10 +83,28 @@ void Merger::Builder::finish() {
             // of a longer one that tall).
             if (firstRect.height() > room + 0.5 && first.layout()->lineCount() <= 1)
                 cut.emplace_back(first, qMax(0.0, room));
-            for (QTextBlock b = first.next(); b.isValid() && b.blockNumber() <= last.blockNumber();
-                 b = b.next())
-                if (layout->blockBoundingRect(b).bottom() - firstRect.top() > room + 0.5)
+            bool over = false;
+            for (QTextBlock b = first; b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next()) {
+                if (QTextCursor(b).currentTable() != st.table)
+                    continue; // a table inside the cell is not cut
+                if (over) {
                     hidden.push_back(b);
+                    continue;
+                }
+                const QRectF r = layout->blockBoundingRect(b);
+                const QTextLayout* lines = b.layout();
+                // The first line of the cell stays whatever its height.
+                for (int i = b == first ? 1 : 0; i < lines->lineCount() && !over; ++i) {
+                    const QTextLine line = lines->lineAt(i);
+                    if (r.top() + line.y() + line.height() - firstRect.top() <= room + 0.5)
+                        continue;
+                    over = true;
+                    if (i == 0)
+                        hidden.push_back(b);
+                    else
+                        splits.push_back(b.position() + line.textStart());
+                }
+            }
         }
     for (const auto& [b, room] : cut) {
         QTextBlockFormat f = b.blockFormat();
@@ -93,10 +113,27 @@ void Merger::Builder::finish() {
         f.setLineHeight(room / kQtScale, QTextBlockFormat::FixedHeight);
         QTextCursor(b).setBlockFormat(f);
     }
+    // From the last on, so that the positions before stay where they were.
+    std::sort(splits.begin(), splits.end(), std::greater<>());
+    for (int at : splits) {
+        QTextCursor cur(&m_doc);
+        cur.setPosition(at);
+        cur.insertBlock();
+        hidden.push_back(cur.block());
+    }
     for (const QTextBlock& b : hidden) {
         QTextCursor cur(b);
         cur.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        cur.removeSelectedText();
+        if (cur.selectedText().contains(QChar::ObjectReplacementCharacter)) {
+            cur.removeSelectedText(); // a picture cannot be made unseen
+        } else {
+            QTextCharFormat unseen;
+            unseen.setForeground(Qt::transparent);
+            unseen.setBackground(Qt::NoBrush);
+            unseen.setFontUnderline(false);
+            unseen.setFontStrikeOut(false);
+            cur.mergeCharFormat(unseen);
+        }
         QTextBlockFormat none;
         none.setLineHeight(0, QTextBlockFormat::FixedHeight);
         QTextCharFormat tiny;

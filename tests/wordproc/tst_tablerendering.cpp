@@ -255,9 +255,19 @@ private slots:
                      ruledCell(8000) + "\\pard\\intbl Taller\\cell D\\cell \\row \\pard After\\par ");
         QTextTable* table = firstTable(*s.copy.body);
         QVERIFY(table);
-        const QString text = s.copy.body->toPlainText();
-        QVERIFY(text.contains(QStringLiteral("Kept")) && text.contains(QStringLiteral("Second")));
-        QVERIFY(!text.contains(QStringLiteral("Third")) && !text.contains(QStringLiteral("Lost")));
+        // The paragraphs that do not fit keep their text, unseen and taking no room.
+        for (const char* word : {"Third", "Lost"}) {
+            const QTextBlock b = blockStarting(*s.copy.body, QLatin1String(word));
+            QVERIFY(b.isValid());
+            QCOMPARE(QTextCursor(b).charFormat().foreground().color().alpha(), 0);
+            QCOMPARE(b.blockFormat().lineHeight(), 0.0);
+        }
+        for (const char* word : {"Kept", "Second"})
+            QVERIFY(QTextCursor(blockStarting(*s.copy.body, QLatin1String(word)))
+                        .charFormat()
+                        .foreground()
+                        .color()
+                        .alpha() > 0);
         const double a = cellText(s, table, 0, 1).top(), b = cellText(s, table, 1, 1).top(),
                      c = cellText(s, table, 2, 1).top();
         // Qt sets rows on whole layout pixels.
@@ -270,6 +280,36 @@ private slots:
         const auto drawn = record(s, 0);
         QCOMPARE(linesAt(*drawn, Qt::Horizontal, a - twipsToLayout(5)).size(), size_t(1));
         QCOMPARE(linesAt(*drawn, Qt::Horizontal, b - twipsToLayout(5)).size(), size_t(1));
+    }
+
+    // A paragraph that wraps in a row of an exact height shows the lines that fit; the rest of its text
+    // is there, unseen, and the row keeps its height.
+    void exactRowCutsAWrappedParagraph() {
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0\\trrh-400";
+        const Shown s =
+            showWord(def + ruledCell(1500) + ruledCell(6000) +
+                     "\\pard\\intbl Alpha beta gamma delta epsilon zeta\\cell Beside\\cell \\row " + def +
+                     ruledCell(1500) + ruledCell(6000) +
+                     "\\pard\\intbl Next\\cell Row\\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const QTextBlock shown = table->cellAt(0, 0).firstCursorPosition().block();
+        QVERIFY(shown.text().startsWith(QStringLiteral("Alpha")));
+        QCOMPARE(shown.layout()->lineCount(), 1);
+        const QTextBlock rest = shown.next();
+        QCOMPARE(QTextCursor(rest).currentTable(), table);
+        QVERIFY(rest.text().endsWith(QStringLiteral("zeta")));
+        QCOMPARE(QTextCursor(rest).charFormat().foreground().color().alpha(), 0);
+        QCOMPARE(shown.text() + rest.text(), QStringLiteral("Alpha beta gamma delta epsilon zeta"));
+        const double a = cellText(s, table, 0, 1).top(), b = cellText(s, table, 1, 1).top();
+        QVERIFY2(qAbs(b - a - twipsToLayout(400)) < 1.5, qPrintable(QString::number(b - a)));
+        // Nothing is painted below the first line within the row.
+        const QImage page = sheet(s, 0);
+        const QRectF line = onSheet(s, shown);
+        const QRectF below(line.left(), line.top() + shown.layout()->lineAt(0).height() + 2, line.width() - 4,
+                           b - twipsToLayout(40) - (line.top() + shown.layout()->lineAt(0).height() + 2));
+        QVERIFY2(below.height() > 0, qPrintable(QString::number(below.height())));
+        QCOMPARE(ruleShare(page, below, Qt::Horizontal), 0.0);
     }
 
     void exactRowLowerThanItsLine() {
