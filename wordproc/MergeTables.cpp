@@ -278,8 +278,9 @@ int columnAt(const std::vector<int>& columns, int x) {
     return int(it - columns.begin());
 }
 
-// The table's columns, its place on the line and its heading rows.
-QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns) {
+// The table's columns, its place on the line and its heading rows; `room` is the width of the text it
+// stands in, in twips (0: not known).
+QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns, double room = 0) {
     const auto column = [&](int x) { return columnAt(columns, x); };
     const Row& def = t.rows.front();
     const int rows = int(t.rows.size());
@@ -306,6 +307,13 @@ QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns) {
     tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
                     : def.align == Row::Right ? Qt::AlignRight
                                               : Qt::AlignLeft);
+    // Qt sets a table wider than its text at the left margin, whatever its alignment; LibreOffice still
+    // centres it, or sets it right, over both margins.
+    const double over = double(columns.back()) - columns.front() - room;
+    if (def.align != Row::Left && room > 0 && over > 0) {
+        tf.setAlignment(Qt::AlignLeft);
+        tf.setLeftMargin(twipsToLogical(-over / (def.align == Row::Center ? 2 : 1) - outerRule / 2.0));
+    }
     QList<QTextLength> widths;
     for (size_t i = 1; i < columns.size(); ++i)
         widths.append(QTextLength(QTextLength::FixedLength,
@@ -340,7 +348,7 @@ void Merger::Builder::table(const Table& t, Cursor& c) {
         tiny.setFontPointSize(1);
         m_cursor.insertBlock(gap, tiny);
     }
-    QTextTableFormat tf = tableFormat(t, columns);
+    QTextTableFormat tf = tableFormat(t, columns, m_doc.textWidth() * 1440.0 / kLayoutDpi);
     if ((t.pageBreakBefore && !m_lowered) || m_breakNext)
         tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     m_breakNext = false;

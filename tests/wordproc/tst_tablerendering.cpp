@@ -412,6 +412,27 @@ private slots:
         QVERIFY2(qAbs(right - twipsToLayout(1440 + 1222 + 108)) < 1.5, qPrintable(QString::number(right)));
     }
 
+    void tablesWiderThanTheirText() {
+        // Rows of 15876 twips on a text width of 15706, centred and set right: they stand out over both
+        // margins, by half the difference and by all of it on the left, as LibreOffice sets them.
+        const auto rowOf = [](const char* align, const char* a, const char* b) {
+            return "\\trowd" + QByteArray(align) + "\\trleft-5" + ruledCell(7000) + ruledCell(15871) +
+                   "\\pard\\intbl " + a + "\\cell " + b + "\\cell \\row \\pard Between\\par ";
+        };
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\paperw16840\\paperh11907\\margl567"
+                    "\\margr567\\margt1440\\margb1440 " +
+                        rowOf("\\trqc", "Centred", "C") + rowOf("\\trqr", "Righted", "R") + "}",
+                    QStringLiteral("wide.rtf")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const double centred = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Centred"))).left();
+        QVERIFY2(qAbs(centred - twipsToLayout(567 - 85 + 5)) < 1.5, qPrintable(QString::number(centred)));
+        const double right = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Righted"))).left();
+        QVERIFY2(qAbs(right - twipsToLayout(567 - 170 + 5)) < 1.5, qPrintable(QString::number(right)));
+    }
+
     void spacedCellRunsOnToTheNextPage() {
         // A cell of seventy lines, the first with 400 twips above it, runs on to page 2. Its text goes on
         // at page 2's top, as LibreOffice sets it, not that space lower: Qt would set the cell's top
