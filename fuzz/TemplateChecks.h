@@ -3,6 +3,7 @@
 // What every reader's template must hold together, whatever bytes it was read from: each run points at
 // a format, field, picture or floating object that exists, and every length lies within what paper can
 // hold. A broken promise aborts, which the fuzzer reports with its input.
+#include "wordproc/ReaderLimits.h"
 #include "wordproc/Template.h"
 #include "wordproc/Twips.h"
 
@@ -43,25 +44,32 @@ inline void checkParagraph(const Template& t, const Paragraph& p) {
         check(inRange(tab.twips));
 }
 
-// `rowCheck` adds what one reader promises beyond the rest about a table's rows.
+// `rowCheck` adds what one reader promises beyond the rest about a table's rows. Tables inside cells
+// go no deeper than the readers' limit.
+template <typename RowCheck>
+void checkTable(const Template& t, const Table& table, RowCheck rowCheck, int depth = 0) {
+    check(depth <= kMaxTableDepth);
+    for (const Row& row : table.rows) {
+        check(!row.cells.empty() && row.cells.size() <= 63);
+        check(inRange(row.leftTwips) && inRange(row.heightTwips) && row.gapTwips >= 0 &&
+              row.gapTwips <= kMaxTwips);
+        rowCheck(table, row);
+        for (const Cell& c : row.cells) {
+            check(inRange(c.rightTwips));
+            for (const Paragraph& p : c.paragraphs)
+                checkParagraph(t, p);
+            for (const NestedTable& n : c.tables)
+                checkTable(t, n.table, rowCheck, depth + 1);
+        }
+    }
+}
+
 template <typename RowCheck> void checkStory(const Template& t, const Story& s, RowCheck rowCheck) {
     for (const Block& b : s.blocks) {
-        if (const Paragraph* p = std::get_if<Paragraph>(&b)) {
+        if (const Paragraph* p = std::get_if<Paragraph>(&b))
             checkParagraph(t, *p);
-            continue;
-        }
-        const Table& table = std::get<Table>(b);
-        for (const Row& row : table.rows) {
-            check(!row.cells.empty() && row.cells.size() <= 63);
-            check(inRange(row.leftTwips) && inRange(row.heightTwips) && row.gapTwips >= 0 &&
-                  row.gapTwips <= kMaxTwips);
-            rowCheck(table, row);
-            for (const Cell& c : row.cells) {
-                check(inRange(c.rightTwips));
-                for (const Paragraph& p : c.paragraphs)
-                    checkParagraph(t, p);
-            }
-        }
+        else
+            checkTable(t, std::get<Table>(b), rowCheck);
     }
 }
 

@@ -341,6 +341,7 @@ private:
     QHash<QString, Decoded> m_decoded;
     qint64 m_pixels = 0;
     int m_compatibility = 12;
+    int m_tableDepth = 0; // tables inside the cell being read
     bool m_showDeletions = true;
     int m_footnotes = 0, m_endnotes = 0;
     // The notes parts, read when a reference first needs them, and the mark their text starts with.

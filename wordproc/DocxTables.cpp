@@ -174,7 +174,8 @@ void Reader::table(const Node& tbl, StoryState& st) {
         grid = impliedGrid(tblPr, rows);
 
     // Word 2013 and later put the cells' edge at the indent; earlier ones put the text there.
-    const int origin = tp.indent - (m_compatibility >= 15 ? 0 : tp.margins[1]);
+    // Inside a cell LibreOffice puts the edge at the indent either way.
+    const int origin = tp.indent - (m_compatibility >= 15 || m_tableDepth > 0 ? 0 : tp.margins[1]);
     const auto conditions = [&](const QString& type) {
         std::vector<const Node*> out;
         for (const Style* s : chain)
@@ -331,19 +332,25 @@ void Reader::table(const Node& tbl, StoryState& st) {
                 inner.tablePPr.push_back(s->pPr), inner.tableRPr.push_back(s->rPr);
             for (const Node* n : conditional)
                 inner.tablePPr.push_back(n->child(u"w:pPr")), inner.tableRPr.push_back(n->child(u"w:rPr"));
+            ++m_tableDepth;
             blocks(tc, inner);
+            --m_tableDepth;
             finishStory(inner);
-            // A table inside a cell keeps its text, as paragraphs of the cell.
             for (Block& b : content) {
                 if (Paragraph* p = std::get_if<Paragraph>(&b)) {
                     p->format.pageBreakBefore = false;
                     cell.paragraphs.push_back(std::move(*p));
-                    continue;
+                } else if (m_tableDepth >= kMaxTableDepth) {
+                    // Tables nested deeper than any letter has them keep their text, as paragraphs.
+                    for (Row& nested : std::get<Table>(b).rows)
+                        for (Cell& c : nested.cells)
+                            for (Paragraph& p : c.paragraphs)
+                                cell.paragraphs.push_back(std::move(p));
+                } else {
+                    Table& nested = std::get<Table>(b);
+                    nested.pageBreakBefore = false;
+                    cell.tables.push_back(NestedTable{cell.paragraphs.size(), std::move(nested)});
                 }
-                for (Row& nested : std::get<Table>(b).rows)
-                    for (Cell& c : nested.cells)
-                        for (Paragraph& p : c.paragraphs)
-                            cell.paragraphs.push_back(std::move(p));
             }
             if (cell.paragraphs.empty())
                 cell.paragraphs.emplace_back();
@@ -352,12 +359,18 @@ void Reader::table(const Node& tbl, StoryState& st) {
             if (cell.vMerge == Cell::VMerge::Continue) {
                 cell.paragraphs.resize(1);
                 cell.paragraphs.front().runs.clear();
+                cell.tables.clear();
             }
             if (row.cells.size() < kMaxCells) {
                 row.cells.push_back(std::move(cell));
             } else {
-                auto& last = row.cells.back().paragraphs;
-                std::move(cell.paragraphs.begin(), cell.paragraphs.end(), std::back_inserter(last));
+                Cell& last = row.cells.back();
+                for (NestedTable& t : cell.tables) {
+                    t.before += last.paragraphs.size();
+                    last.tables.push_back(std::move(t));
+                }
+                std::move(cell.paragraphs.begin(), cell.paragraphs.end(),
+                          std::back_inserter(last.paragraphs));
             }
         }
         // The rows of one table share their cells' count; a row with another count starts another.

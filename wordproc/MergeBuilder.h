@@ -179,6 +179,8 @@ private:
     static std::array<int, 4> cellPadding(const Row& row, const Cell& cell);
 
     void table(const Table& t, Cursor& c);
+    // A table inside a table's cell, at `cur` in the cell's flow.
+    void nestedTable(QTextCursor& cur, const Table& t, Cursor& c, Flow& flow);
     // Where each of the table's cells lies among the `columns` edges.
     static std::vector<Place> placeCells(const Table& t, const std::vector<int>& columns);
     // Fills the cells with their paragraphs and gives them their padding, rules and shading; the cells

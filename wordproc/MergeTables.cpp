@@ -65,9 +65,11 @@ void Merger::Builder::finish() {
     edit.endEditBlock();
     if (!runOn.empty())
         layout->documentSize();
-    // A row of an exact height shows no more of its cells' text than fits: the paragraphs after the
-    // first that do not end within it are left out.
+    // A row of an exact height shows no more of its cells' text than fits: the lines that do not end
+    // within it are hidden, and the paragraphs after them. Their text stays in a PDF, unseen, as the
+    // text LibreOffice clips at a row's foot does.
     std::vector<QTextBlock> hidden;
+    std::vector<int> splits; // where a paragraph's hidden lines start
     std::vector<std::pair<QTextBlock, double>> cut;
     for (const SizedTable& st : m_sized)
         for (const SizedCell& sc : st.cells) {
@@ -86,10 +88,28 @@ void Merger::Builder::finish() {
             // of a longer one that tall).
             if (firstRect.height() > room + 0.5 && first.layout()->lineCount() <= 1)
                 cut.emplace_back(first, qMax(0.0, room));
-            for (QTextBlock b = first.next(); b.isValid() && b.blockNumber() <= last.blockNumber();
-                 b = b.next())
-                if (layout->blockBoundingRect(b).bottom() - firstRect.top() > room + 0.5)
+            bool over = false;
+            for (QTextBlock b = first; b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next()) {
+                if (QTextCursor(b).currentTable() != st.table)
+                    continue; // a table inside the cell is not cut
+                if (over) {
                     hidden.push_back(b);
+                    continue;
+                }
+                const QRectF r = layout->blockBoundingRect(b);
+                const QTextLayout* lines = b.layout();
+                // The first line of the cell stays whatever its height.
+                for (int i = b == first ? 1 : 0; i < lines->lineCount() && !over; ++i) {
+                    const QTextLine line = lines->lineAt(i);
+                    if (r.top() + line.y() + line.height() - firstRect.top() <= room + 0.5)
+                        continue;
+                    over = true;
+                    if (i == 0)
+                        hidden.push_back(b);
+                    else
+                        splits.push_back(b.position() + line.textStart());
+                }
+            }
         }
     edit.beginEditBlock();
     for (const auto& [b, room] : cut) {
@@ -99,10 +119,27 @@ void Merger::Builder::finish() {
         f.setLineHeight(room / kQtScale, QTextBlockFormat::FixedHeight);
         QTextCursor(b).setBlockFormat(f);
     }
+    // From the last on, so that the positions before stay where they were.
+    std::sort(splits.begin(), splits.end(), std::greater<>());
+    for (int at : splits) {
+        QTextCursor cur(&m_doc);
+        cur.setPosition(at);
+        cur.insertBlock();
+        hidden.push_back(cur.block());
+    }
     for (const QTextBlock& b : hidden) {
         QTextCursor cur(b);
         cur.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        cur.removeSelectedText();
+        if (cur.selectedText().contains(QChar::ObjectReplacementCharacter)) {
+            cur.removeSelectedText(); // a picture cannot be made unseen
+        } else {
+            QTextCharFormat unseen;
+            unseen.setForeground(Qt::transparent);
+            unseen.setBackground(Qt::NoBrush);
+            unseen.setFontUnderline(false);
+            unseen.setFontStrikeOut(false);
+            cur.mergeCharFormat(unseen);
+        }
         QTextBlockFormat none;
         none.setLineHeight(0, QTextBlockFormat::FixedHeight);
         QTextCharFormat tiny;
@@ -251,8 +288,9 @@ int columnAt(const std::vector<int>& columns, int x) {
     return int(it - columns.begin());
 }
 
-// The table's columns, its place on the line and its heading rows.
-QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns) {
+// The table's columns, its place on the line and its heading rows; `room` is the width of the text it
+// stands in, in twips (0: not known).
+QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns, double room = 0) {
     const auto column = [&](int x) { return columnAt(columns, x); };
     const Row& def = t.rows.front();
     const int rows = int(t.rows.size());
@@ -279,6 +317,13 @@ QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns) {
     tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
                     : def.align == Row::Right ? Qt::AlignRight
                                               : Qt::AlignLeft);
+    // Qt sets a table wider than its text at the left margin, whatever its alignment; LibreOffice still
+    // centres it, or sets it right, over both margins.
+    const double over = double(columns.back()) - columns.front() - room;
+    if (def.align != Row::Left && room > 0 && over > 0) {
+        tf.setAlignment(Qt::AlignLeft);
+        tf.setLeftMargin(twipsToLogical(-over / (def.align == Row::Center ? 2 : 1) - outerRule / 2.0));
+    }
     QList<QTextLength> widths;
     for (size_t i = 1; i < columns.size(); ++i)
         widths.append(QTextLength(QTextLength::FixedLength,
@@ -313,7 +358,7 @@ void Merger::Builder::table(const Table& t, Cursor& c) {
         tiny.setFontPointSize(1);
         m_cursor.insertBlock(gap, tiny);
     }
-    QTextTableFormat tf = tableFormat(t, columns);
+    QTextTableFormat tf = tableFormat(t, columns, m_doc.textWidth() * 1440.0 / kLayoutDpi);
     if ((t.pageBreakBefore && !m_lowered) || m_breakNext)
         tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     m_breakNext = false;
@@ -338,6 +383,42 @@ void Merger::Builder::table(const Table& t, Cursor& c) {
     m_cursor.movePosition(QTextCursor::End);
     m_flow = Flow{}; // the empty paragraph Qt keeps after a table takes the next paragraph
     m_table = qt;
+}
+
+void Merger::Builder::nestedTable(QTextCursor& cur, const Table& t, Cursor& c, Flow& flow) {
+    if (t.rows.empty())
+        return;
+    const std::vector<int> columns = tableColumns(t);
+    if (columns.size() < 2)
+        return;
+    // The cell keeps a first block of its own, before the table, from which its edges are measured;
+    // a table first in its cell stands below an empty line of no height. The space after the paragraph
+    // before the table is kept in the same way.
+    if (flow.fresh || flow.afterTwips > 0 || cur.block().length() == 1) {
+        QTextBlockFormat gap;
+        gap.setLineHeight(0, QTextBlockFormat::FixedHeight);
+        gap.setTopMargin(flow.fresh ? 0 : twipsToLogical(flow.afterTwips));
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        if (flow.fresh) {
+            cur.setBlockFormat(gap);
+            cur.setBlockCharFormat(tiny);
+        } else {
+            cur.insertBlock(gap, tiny);
+        }
+    }
+    QTextTable* qt = cur.insertTable(int(t.rows.size()), int(columns.size()) - 1, tableFormat(t, columns));
+    const std::vector<Place> places = placeCells(t, columns);
+    SizedTable sized = fillCells(qt, t, places, c);
+    for (const Place& place : places)
+        if (place.rows > 1 || place.columns > 1)
+            qt->mergeCells(place.row, place.column, place.rows, place.columns);
+    if (!sized.cells.empty())
+        m_sized.push_back(std::move(sized));
+    // The text after the table goes into the empty block Qt keeps after it.
+    cur = qt->lastCursorPosition();
+    cur.movePosition(QTextCursor::NextBlock);
+    flow = Flow{};
 }
 
 std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
@@ -408,8 +489,18 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         QTextCursor cc = cell.firstCursorPosition();
         Flow flow;
         const auto& paras = source.paragraphs;
-        for (size_t i = 0; i < paras.size(); ++i)
-            paragraph(cc, paras[i], c, flow, i + 1 < paras.size() ? &paras[i + 1] : nullptr);
+        size_t nextTable = 0;
+        const auto tablesBefore = [&](size_t i) {
+            for (; nextTable < source.tables.size() && source.tables[nextTable].before <= i; ++nextTable)
+                nestedTable(cc, source.tables[nextTable].table, c, flow);
+        };
+        for (size_t i = 0; i < paras.size(); ++i) {
+            tablesBefore(i);
+            const bool tableNext =
+                nextTable < source.tables.size() && source.tables[nextTable].before == i + 1;
+            paragraph(cc, paras[i], c, flow, i + 1 < paras.size() && !tableNext ? &paras[i + 1] : nullptr);
+        }
+        tablesBefore(std::numeric_limits<size_t>::max());
         // The cell's format lives on the character format of its first block, which the paragraphs
         // have just set: it is completed now, not before.
         QTextTableCellFormat cf = cell.format().toTableCellFormat();

@@ -9,6 +9,7 @@
 #include <QTextTable>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace wordproc {
 
@@ -289,6 +290,18 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
             break;
         if (QTextTable* table = qobject_cast<QTextTable*>(*frame))
             paintCellRules(painter, doc, *table, clip);
+        // Tables inside the table's cells draw their own rules, over the cell's.
+        const QList<QTextFrame*> children = (*frame)->childFrames();
+        std::vector<QTextFrame*> inner(children.begin(), children.end());
+        while (!inner.empty()) {
+            QTextFrame* f = inner.back();
+            inner.pop_back();
+            if (QTextTable* table = qobject_cast<QTextTable*>(f)) {
+                paintCellRules(painter, doc, *table, clip);
+                const QList<QTextFrame*> more = f->childFrames();
+                inner.insert(inner.end(), more.begin(), more.end());
+            }
+        }
     }
     eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
         if (format.hasProperty(kBordersProperty))

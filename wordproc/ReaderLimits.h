@@ -11,6 +11,8 @@ namespace wordproc {
 // file could make every stored row or paragraph as large as the whole file.
 constexpr size_t kMaxCells = 63;
 constexpr size_t kMaxTabs = 64;
+// Tables inside cells go this deep at most; deeper ones join the deepest.
+constexpr int kMaxTableDepth = 8;
 
 // The paper must leave room to write on.
 inline void leaveRoomToWrite(PageSetup& pg) {

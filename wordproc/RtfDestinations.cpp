@@ -169,6 +169,7 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"lfolevel", &Reader::openList},
         {"listtext", &Reader::openListText},
         {"pntext", &Reader::openListText},
+        {"nesttableprops", &Reader::openNestedRow},
     };
     for (const Entry& e : openers)
         if (w == e.word)
@@ -341,6 +342,7 @@ bool Reader::openHeaderFooter(State& st, GroupLocals& local, Word w) {
     st.target = nullptr;
     st.inResult = false;
     st.inTable = false;
+    st.tableDepth = 0;
     local.opened = &m_band;
     return true;
 }
@@ -365,6 +367,7 @@ bool Reader::openNote(State& st, GroupLocals& local, Word) {
     st.target = nullptr;
     st.inResult = false;
     st.inTable = false;
+    st.tableDepth = 0;
     local.opened = &m_note;
     return true;
 }
@@ -390,6 +393,7 @@ bool Reader::openShapeText(State& st, GroupLocals& local, Word) {
     st.target = nullptr;
     st.inResult = false;
     st.inTable = false;
+    st.tableDepth = 0;
     st.para = ParaFormat{};
     st.chr = CharFormat{};
     st.paraBack = st.paraFore = -1;

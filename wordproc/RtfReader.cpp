@@ -117,8 +117,8 @@ void Reader::endParagraph(State& st, bool mark) {
     if (!b)
         return;
     Paragraph p = takeParagraph(st, *b);
-    if (st.inTable) {
-        b->cellParagraphs.push_back(std::move(p));
+    if (const int depth = tableDepth(st); depth > 0) {
+        addCellParagraph(*b, std::move(p), depth);
         return;
     }
     flushTable(*b);
@@ -198,6 +198,7 @@ void Reader::finishStory(StoryBuilder& b, const State& st) {
     flushText(s);
     if (!b.runs.empty()) {
         s.inTable = false;
+        s.tableDepth = 0;
         endParagraph(s, false);
     }
     flushTable(b);
@@ -381,6 +382,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         para = ParaFormat{};
         st.frame = FrameWords{};
         st.inTable = false;
+        st.tableDepth = 0;
         st.tabKind = TabStop::Left;
         st.tabLeader = TabStop::NoLeader;
         st.border = BorderTarget::None;

@@ -161,8 +161,26 @@ struct StoryBuilder {
     std::vector<std::pair<int, quint8>> definedCells;
     int rowWidth = 0; // the row's preferred width in twips
     std::vector<Paragraph> cellParagraphs;
+    std::vector<NestedTable> cellTables; // the tables inside the cell being filled
     std::vector<Cell> cells;
     Table table;
+    // Tables inside cells, one for each depth below the story's own table: the cell being filled
+    // there, the cells of its row and the rows read so far.
+    struct Nest {
+        std::vector<Paragraph> paragraphs;
+        std::vector<NestedTable> tables;
+        std::vector<Cell> cells;
+        Table table;
+    };
+    std::vector<Nest> nests;
+    // The row definition of the table around a nested one, kept while the nested rows give theirs.
+    struct RowDefinition {
+        Row row;
+        std::vector<std::pair<int, quint8>> definedCells;
+        std::array<int, 4> pad, padUnit;
+        int width = 0;
+    };
+    std::optional<RowDefinition> outerRow;
     bool tableBreakPending = false;
     // The last paragraph's style and whether it drops its spacing next to one of the same style.
     int lastStyle = -1;
@@ -244,6 +262,7 @@ struct State {
     bool asianSpacing = false;   // \aspalpha: a little space where Asian and Western text meet
     bool hidden = false;
     bool inTable = false;
+    int tableDepth = 0;                 // \itap: 2 and more for a table inside a cell
     bool inResult = false;              // paragraph marks become line breaks
     std::vector<Run>* target = nullptr; // where runs go; null: the story's paragraph
     StoryBuilder* story = nullptr;
@@ -255,6 +274,11 @@ struct State {
     bool inObject = false;       // inside \object, of which only \result shows
     ShapeProperty* property = nullptr;
 };
+
+// How deep in tables the paragraph stands: 0 in none, 1 in the story's own, more in one inside a cell.
+int tableDepth(const State& st);
+// The paragraph joins the cell being filled at `depth`; the tables nested deeper are complete.
+void addCellParagraph(StoryBuilder& b, Paragraph p, int depth);
 
 // What a group owns when its first word opens a destination.
 struct GroupLocals {
@@ -419,6 +443,8 @@ private:
     void flushFrame(StoryBuilder& b, const State& st);
     void endCell(State& st);
     void endNestedCell(State& st);
+    void endNestedRow(State& st);
+    bool openNestedRow(State& st, GroupLocals& local, Word w);
     void endRow(State& st);
     void flushTable(StoryBuilder& b);
     Row takeRow(StoryBuilder& b);

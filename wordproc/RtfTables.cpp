@@ -37,16 +37,18 @@ bool Reader::tableWord(State& st, Word w, int param) {
         if (body)
             endCell(st);
     } else if (w == "nestcell") {
-        // A cell of a table inside a cell: its text stays, as paragraphs of the outer cell.
         if (body)
             endNestedCell(st);
     } else if (w == "row") {
         if (body)
             endRow(st);
     } else if (w == "nestrow") {
-        // Read with the nested table's text; its row definition is in \nesttableprops.
+        if (body)
+            endNestedRow(st);
     } else if (w == "intbl") {
         st.inTable = true;
+    } else if (w == "itap") {
+        st.tableDepth = qBound(0, param, kMaxTableDepth);
     } else if (w == "cellx") {
         if (b)
             endCellDefinition(*b, clampTwips(param));
@@ -205,27 +207,89 @@ void Reader::endCellDefinition(StoryBuilder& b, int right) {
 
 namespace {
 
-// The paragraphs read since the last cell mark become a cell of the row being filled.
-void closeCell(StoryBuilder& b) {
-    if (b.cells.size() >= kMaxCells) {
+// Appends the paragraphs and tables of one cell to another's.
+void appendCell(std::vector<Paragraph>& paragraphs, std::vector<NestedTable>& tables,
+                std::vector<Paragraph>&& morePara, std::vector<NestedTable>&& moreTables) {
+    const size_t offset = paragraphs.size();
+    for (NestedTable& t : moreTables) {
+        t.before += offset;
+        tables.push_back(std::move(t));
+    }
+    std::move(morePara.begin(), morePara.end(), std::back_inserter(paragraphs));
+    morePara.clear();
+    moreTables.clear();
+}
+
+// The paragraphs and tables read since the last cell mark become a cell of the row being filled.
+void closeCell(std::vector<Paragraph>& paragraphs, std::vector<NestedTable>& tables,
+               std::vector<Cell>& cells) {
+    if (cells.size() >= kMaxCells) {
         // More cells than a row can hold: the rest of the row's text goes into its last cell.
-        auto& last = b.cells.back().paragraphs;
-        std::move(b.cellParagraphs.begin(), b.cellParagraphs.end(), std::back_inserter(last));
-        b.cellParagraphs.clear();
+        appendCell(cells.back().paragraphs, cells.back().tables, std::move(paragraphs), std::move(tables));
         return;
     }
     Cell cell;
-    cell.paragraphs = std::move(b.cellParagraphs);
-    b.cellParagraphs.clear();
-    b.cells.push_back(std::move(cell));
+    cell.paragraphs = std::move(paragraphs);
+    cell.tables = std::move(tables);
+    paragraphs.clear();
+    tables.clear();
+    cells.push_back(std::move(cell));
+}
+
+void closeCell(StoryBuilder& b) {
+    closeCell(b.cellParagraphs, b.cellTables, b.cells);
+}
+
+// The paragraphs and tables of the cell being filled at `depth`.
+std::pair<std::vector<Paragraph>*, std::vector<NestedTable>*> cellAt(StoryBuilder& b, int depth) {
+    if (depth <= 1)
+        return {&b.cellParagraphs, &b.cellTables};
+    while (b.nests.size() < size_t(depth - 1))
+        b.nests.emplace_back();
+    StoryBuilder::Nest& n = b.nests[size_t(depth - 2)];
+    return {&n.paragraphs, &n.tables};
+}
+
+// The tables nested deeper than `depth` are complete: each goes into the cell around it, where the text
+// read so far ends. Cells left without their row end keep their text as a row of their own.
+void closeNests(StoryBuilder& b, int depth) {
+    while (b.nests.size() > size_t(qMax(0, depth - 1))) {
+        StoryBuilder::Nest n = std::move(b.nests.back());
+        b.nests.pop_back();
+        auto [paragraphs, tables] = cellAt(b, int(b.nests.size()) + 1);
+        if (!n.paragraphs.empty() || !n.tables.empty())
+            closeCell(n.paragraphs, n.tables, n.cells);
+        if (!n.cells.empty()) {
+            Row row;
+            int right = 0;
+            for (Cell& c : n.cells) {
+                right += 1440;
+                c.rightTwips = right;
+                row.cells.push_back(std::move(c));
+            }
+            n.table.rows.push_back(std::move(row));
+        }
+        if (!n.table.rows.empty())
+            tables->push_back(NestedTable{paragraphs->size(), std::move(n.table)});
+    }
 }
 
 } // namespace
 
+int tableDepth(const State& st) {
+    return qMax(st.inTable ? 1 : 0, st.tableDepth);
+}
+
+void addCellParagraph(StoryBuilder& b, Paragraph p, int depth) {
+    closeNests(b, depth);
+    cellAt(b, depth).first->push_back(std::move(p));
+}
+
 void Reader::flushTable(StoryBuilder& b) {
-    if (!b.cells.empty() || !b.cellParagraphs.empty()) {
+    closeNests(b, 1);
+    if (!b.cells.empty() || !b.cellParagraphs.empty() || !b.cellTables.empty()) {
         // Cells without a row end: keep them as a row of their own.
-        if (!b.cellParagraphs.empty())
+        if (!b.cellParagraphs.empty() || !b.cellTables.empty())
             closeCell(b);
         b.table.rows.push_back(takeRow(b));
     }
@@ -262,6 +326,7 @@ Row Reader::takeRow(StoryBuilder& b) {
         Cell c = known ? b.rowDef.cells[i] : Cell{};
         const auto [preferred, merge] = known ? b.definedCells[i] : std::pair<int, quint8>{0, 0};
         c.paragraphs = std::move(b.cells[i].paragraphs);
+        c.tables = std::move(b.cells[i].tables);
         c.rightTwips = known ? clampTwips(qint64(c.rightTwips) - shift) : lastRight;
         // A cell the definition forgot, one without its edge, or out of order: as wide as it would
         // like, or its share of the row, or an inch.
@@ -276,9 +341,8 @@ Row Reader::takeRow(StoryBuilder& b) {
             Cell& first = row.cells.back();
             first.rightTwips = c.rightTwips;
             edge(first.borders, Side::Right) = edge(c.borders, Side::Right);
-            for (Paragraph& p : c.paragraphs)
-                if (!p.runs.empty())
-                    first.paragraphs.push_back(std::move(p));
+            std::erase_if(c.paragraphs, [](const Paragraph& p) { return p.runs.empty(); });
+            appendCell(first.paragraphs, first.tables, std::move(c.paragraphs), std::move(c.tables));
             continue;
         }
         row.cells.push_back(std::move(c));
@@ -292,8 +356,7 @@ void Reader::endCell(State& st) {
     StoryBuilder* b = st.story;
     if (!b || st.inResult || st.target)
         return;
-    Paragraph p = takeParagraph(st, *b);
-    b->cellParagraphs.push_back(std::move(p));
+    addCellParagraph(*b, takeParagraph(st, *b), 1);
     if (b->cells.empty() && b->table.rows.empty() && (b->breakPending || b->sectionPending)) {
         b->tableBreakPending = true;
         b->breakPending = b->sectionPending = false;
@@ -306,7 +369,53 @@ void Reader::endNestedCell(State& st) {
     StoryBuilder* b = st.story;
     if (!b || st.inResult || st.target)
         return;
-    b->cellParagraphs.push_back(takeParagraph(st, *b));
+    const int depth = qMax(2, tableDepth(st));
+    addCellParagraph(*b, takeParagraph(st, *b), depth);
+    StoryBuilder::Nest& n = b->nests[size_t(depth - 2)];
+    closeCell(n.paragraphs, n.tables, n.cells);
+}
+
+bool Reader::openNestedRow(State& st, GroupLocals&, Word) {
+    flushText(st);
+    // The row words that follow describe the nested row: the row around it keeps its own.
+    if (StoryBuilder* b = st.story; b && !b->outerRow)
+        b->outerRow =
+            StoryBuilder::RowDefinition{b->rowDef, b->definedCells, b->rowPad, b->rowPadUnit, b->rowWidth};
+    return true;
+}
+
+void Reader::endNestedRow(State& st) {
+    flushText(st);
+    StoryBuilder* b = st.story;
+    if (!b || st.inResult || st.target)
+        return;
+    // The row mark's paragraph holds no text of its own.
+    b->runs.clear();
+    const int depth = qMax(2, tableDepth(st));
+    closeNests(*b, depth);
+    cellAt(*b, depth);
+    StoryBuilder::Nest& n = b->nests[size_t(depth - 2)];
+    if (!n.paragraphs.empty() || !n.tables.empty())
+        closeCell(n.paragraphs, n.tables, n.cells);
+    if (!n.cells.empty()) {
+        std::swap(b->cells, n.cells);
+        Row row = takeRow(*b);
+        std::swap(b->cells, n.cells);
+        // Inside a cell LibreOffice sets the row's edge, not its first text, at \trleft.
+        const int shift = row.leftPadTwips >= 0 ? row.leftPadTwips : row.gapTwips;
+        row.leftTwips = clampTwips(qint64(row.leftTwips) + shift);
+        for (Cell& c : row.cells)
+            c.rightTwips = clampTwips(qint64(c.rightTwips) + shift);
+        n.table.rows.push_back(std::move(row));
+    }
+    if (b->outerRow) {
+        b->rowDef = std::move(b->outerRow->row);
+        b->definedCells = std::move(b->outerRow->definedCells);
+        b->rowPad = b->outerRow->pad;
+        b->rowPadUnit = b->outerRow->padUnit;
+        b->rowWidth = b->outerRow->width;
+        b->outerRow.reset();
+    }
 }
 
 void Reader::endRow(State& st) {
@@ -316,7 +425,9 @@ void Reader::endRow(State& st) {
         return;
     // Text after the last cell mark of a row has nowhere to go; Word never writes any.
     b->runs.clear();
+    closeNests(*b, 1);
     b->cellParagraphs.clear();
+    b->cellTables.clear();
     if (b->cells.empty())
         return;
     Row row = takeRow(*b);

@@ -155,6 +155,8 @@ struct Paragraph {
     std::vector<Run> runs;
 };
 
+struct NestedTable;
+
 struct Cell {
     // Cells merged down a column: the first holds the text, the ones below it continue it.
     enum class VMerge : quint8 { None, Restart, Continue };
@@ -173,6 +175,9 @@ struct Cell {
     enum class Direction : quint8 { Across, Up, Down };
     Direction direction = Direction::Across;
     std::vector<Paragraph> paragraphs;
+    // Tables inside the cell, in order, each standing before the paragraph it names (after the last
+    // when it names none).
+    std::vector<NestedTable> tables;
 };
 
 struct Row {
@@ -195,6 +200,11 @@ struct Table {
     // Rows may differ in their cells: the table's columns fall where any row has a cell edge, and a
     // cell spans the columns between its edges.
     std::vector<Row> rows;
+};
+
+struct NestedTable {
+    size_t before = 0; // the index of the cell's paragraph that follows the table
+    Table table;
 };
 
 using Block = std::variant<Paragraph, Table>;

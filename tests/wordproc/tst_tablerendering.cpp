@@ -255,9 +255,19 @@ private slots:
                      ruledCell(8000) + "\\pard\\intbl Taller\\cell D\\cell \\row \\pard After\\par ");
         QTextTable* table = firstTable(*s.copy.body);
         QVERIFY(table);
-        const QString text = s.copy.body->toPlainText();
-        QVERIFY(text.contains(QStringLiteral("Kept")) && text.contains(QStringLiteral("Second")));
-        QVERIFY(!text.contains(QStringLiteral("Third")) && !text.contains(QStringLiteral("Lost")));
+        // The paragraphs that do not fit keep their text, unseen and taking no room.
+        for (const char* word : {"Third", "Lost"}) {
+            const QTextBlock b = blockStarting(*s.copy.body, QLatin1String(word));
+            QVERIFY(b.isValid());
+            QCOMPARE(QTextCursor(b).charFormat().foreground().color().alpha(), 0);
+            QCOMPARE(b.blockFormat().lineHeight(), 0.0);
+        }
+        for (const char* word : {"Kept", "Second"})
+            QVERIFY(QTextCursor(blockStarting(*s.copy.body, QLatin1String(word)))
+                        .charFormat()
+                        .foreground()
+                        .color()
+                        .alpha() > 0);
         const double a = cellText(s, table, 0, 1).top(), b = cellText(s, table, 1, 1).top(),
                      c = cellText(s, table, 2, 1).top();
         // Qt sets rows on whole layout pixels.
@@ -270,6 +280,36 @@ private slots:
         const auto drawn = record(s, 0);
         QCOMPARE(linesAt(*drawn, Qt::Horizontal, a - twipsToLayout(5)).size(), size_t(1));
         QCOMPARE(linesAt(*drawn, Qt::Horizontal, b - twipsToLayout(5)).size(), size_t(1));
+    }
+
+    // A paragraph that wraps in a row of an exact height shows the lines that fit; the rest of its text
+    // is there, unseen, and the row keeps its height.
+    void exactRowCutsAWrappedParagraph() {
+        const QByteArray def = "\\trowd\\trgaph108\\trleft0\\trrh-400";
+        const Shown s =
+            showWord(def + ruledCell(1500) + ruledCell(6000) +
+                     "\\pard\\intbl Alpha beta gamma delta epsilon zeta\\cell Beside\\cell \\row " + def +
+                     ruledCell(1500) + ruledCell(6000) +
+                     "\\pard\\intbl Next\\cell Row\\cell \\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const QTextBlock shown = table->cellAt(0, 0).firstCursorPosition().block();
+        QVERIFY(shown.text().startsWith(QStringLiteral("Alpha")));
+        QCOMPARE(shown.layout()->lineCount(), 1);
+        const QTextBlock rest = shown.next();
+        QCOMPARE(QTextCursor(rest).currentTable(), table);
+        QVERIFY(rest.text().endsWith(QStringLiteral("zeta")));
+        QCOMPARE(QTextCursor(rest).charFormat().foreground().color().alpha(), 0);
+        QCOMPARE(shown.text() + rest.text(), QStringLiteral("Alpha beta gamma delta epsilon zeta"));
+        const double a = cellText(s, table, 0, 1).top(), b = cellText(s, table, 1, 1).top();
+        QVERIFY2(qAbs(b - a - twipsToLayout(400)) < 1.5, qPrintable(QString::number(b - a)));
+        // Nothing is painted below the first line within the row.
+        const QImage page = sheet(s, 0);
+        const QRectF line = onSheet(s, shown);
+        const QRectF below(line.left(), line.top() + shown.layout()->lineAt(0).height() + 2, line.width() - 4,
+                           b - twipsToLayout(40) - (line.top() + shown.layout()->lineAt(0).height() + 2));
+        QVERIFY2(below.height() > 0, qPrintable(QString::number(below.height())));
+        QCOMPARE(ruleShare(page, below, Qt::Horizontal), 0.0);
     }
 
     void exactRowLowerThanItsLine() {
@@ -370,6 +410,27 @@ private slots:
         QVERIFY2(qAbs(centred - twipsToLayout(1440 + 161 + 108)) < 1.5, qPrintable(QString::number(centred)));
         const double right = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("rightA"))).left();
         QVERIFY2(qAbs(right - twipsToLayout(1440 + 1222 + 108)) < 1.5, qPrintable(QString::number(right)));
+    }
+
+    void tablesWiderThanTheirText() {
+        // Rows of 15876 twips on a text width of 15706, centred and set right: they stand out over both
+        // margins, by half the difference and by all of it on the left, as LibreOffice sets them.
+        const auto rowOf = [](const char* align, const char* a, const char* b) {
+            return "\\trowd" + QByteArray(align) + "\\trleft-5" + ruledCell(7000) + ruledCell(15871) +
+                   "\\pard\\intbl " + a + "\\cell " + b + "\\cell \\row \\pard Between\\par ";
+        };
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\paperw16840\\paperh11907\\margl567"
+                    "\\margr567\\margt1440\\margb1440 " +
+                        rowOf("\\trqc", "Centred", "C") + rowOf("\\trqr", "Righted", "R") + "}",
+                    QStringLiteral("wide.rtf")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const double centred = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Centred"))).left();
+        QVERIFY2(qAbs(centred - twipsToLayout(567 - 85 + 5)) < 1.5, qPrintable(QString::number(centred)));
+        const double right = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Righted"))).left();
+        QVERIFY2(qAbs(right - twipsToLayout(567 - 170 + 5)) < 1.5, qPrintable(QString::number(right)));
     }
 
     void spacedCellRunsOnToTheNextPage() {
@@ -596,6 +657,189 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(gap("\\par ")).arg(gap(""))));
         QVERIFY2(qAbs(gap("\\par \\par ") - gap("") - 2 * line) < 1.5,
                  qPrintable(QStringLiteral("%1 %2").arg(gap("\\par \\par ")).arg(gap(""))));
+    }
+
+    // A Word table inside a cell of another: "Outer above", a table of two rows and two cells ruled
+    // 1.5 points, "Outer below" in the first cell. The outer row's definition stands only before its
+    // cells, so the nested rows' own definitions must not replace it.
+    void nestedTableInRtfCell() {
+        const QByteArray inner = "\\trowd\\trgaph108\\trleft0\\trpaddl108\\trpaddr108\\trpaddfl3\\trpaddfr3" +
+                                 ruledCell(2000, 30) + ruledCell(4000, 30);
+        const auto innerRow = [&](const char* a, const char* b) {
+            return "\\pard\\intbl\\itap2 " + QByteArray(a) + "\\nestcell " + b +
+                   "\\nestcell \\pard\\intbl\\itap2 {\\*\\nesttableprops" + inner +
+                   "\\nestrow}{\\nonesttables\\par}";
+        };
+        const Shown s = showWord(
+            "\\pard Before\\par \\trowd\\trgaph108\\trleft0\\trpaddl108\\trpaddr108\\trpaddfl3\\trpaddfr3" +
+            ruledCell(4500) + ruledCell(9000) + "\\pard\\intbl Outer above\\par " +
+            innerRow("Inner one", "Inner two") + innerRow("Inner three", "Inner four") +
+            "\\pard\\intbl\\itap1 Outer below\\cell Outer right\\cell \\row \\pard After\\par ");
+        QCOMPARE(s.t->body.blocks.size(), size_t(3));
+        const Table& outer = std::get<Table>(s.t->body.blocks[1]);
+        QCOMPARE(outer.rows.size(), size_t(1));
+        QCOMPARE(outer.rows[0].cells.size(), size_t(2));
+        QCOMPARE(outer.rows[0].cells[0].rightTwips, 4500 - 108);
+        QCOMPARE(outer.rows[0].cells[1].rightTwips, 9000 - 108);
+        const Cell& holder = outer.rows[0].cells[0];
+        QCOMPARE(holder.paragraphs.size(), size_t(2));
+        QCOMPARE(holder.paragraphs[1].runs.front().text, QStringLiteral("Outer below"));
+        QCOMPARE(holder.tables.size(), size_t(1));
+        QCOMPARE(holder.tables[0].before, size_t(1));
+        const Table& nested = holder.tables[0].table;
+        QCOMPARE(nested.rows.size(), size_t(2));
+        QCOMPARE(nested.rows[1].cells.size(), size_t(2));
+        QCOMPARE(nested.rows[1].cells[1].paragraphs.front().runs.front().text, QStringLiteral("Inner four"));
+        // Inside a cell the nested row's edge, not its text, stands at \trleft.
+        QCOMPARE(nested.rows[0].leftTwips, 0);
+        QCOMPARE(nested.rows[0].cells[0].rightTwips, 2000);
+        QVERIFY(outer.rows[0].cells[1].tables.empty());
+
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        QCOMPARE(QList<int>({table->rows(), table->columns()}), QList<int>({1, 2}));
+        QTextTable* inside = nullptr;
+        for (QTextFrame* f : table->childFrames())
+            if (auto* t = qobject_cast<QTextTable*>(f))
+                inside = t;
+        QVERIFY(inside);
+        QCOMPARE(QList<int>({inside->rows(), inside->columns()}), QList<int>({2, 2}));
+        const QRectF above = cellText(s, table, 0, 0);
+        QCOMPARE(table->cellAt(0, 0).firstCursorPosition().block().text(), QStringLiteral("Outer above"));
+        const QRectF one = cellText(s, inside, 0, 0), two = cellText(s, inside, 0, 1),
+                     three = cellText(s, inside, 1, 0);
+        const QRectF below = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Outer below")));
+        const QRectF right = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Outer right")));
+        // Down the first cell: its first paragraph, the nested rows, its last paragraph, in that order
+        // and without overlapping; the cell beside it starts level with the first.
+        QVERIFY2(one.top() >= above.bottom() && three.top() >= one.bottom() && below.top() >= three.bottom(),
+                 qPrintable(QStringLiteral("%1 %2 %3 %4")
+                                .arg(above.bottom())
+                                .arg(one.top())
+                                .arg(three.top())
+                                .arg(below.top())));
+        QVERIFY(qAbs(right.top() - above.top()) < 0.5);
+        // The nested cells' text starts its left padding and half its 1.5-point rule in from the outer
+        // cell's text; the second nested column 2000 twips further on.
+        QVERIFY2(qAbs(one.left() - above.left() - twipsToLayout(108 + 15)) < 1.5,
+                 qPrintable(QString::number(one.left() - above.left())));
+        QVERIFY2(qAbs(two.left() - one.left() - twipsToLayout(2000)) < 1.5,
+                 qPrintable(QString::number(two.left() - one.left())));
+        QVERIFY(right.left() > two.right());
+        // The nested cells draw their own 1.5-point rules, once each, on their left edges; the outer
+        // table its half-point ones.
+        const auto drawn = record(s, 0);
+        const double innerEdge = one.left() - twipsToLayout(108 + 15);
+        const auto innerLeft = linesAt(*drawn, Qt::Vertical, innerEdge);
+        QVERIFY2(!innerLeft.empty(), qPrintable(QString::number(innerEdge)));
+        for (const Recorder::Line& l : innerLeft)
+            QCOMPARE(l.width, twipsToLayout(30));
+        double ruled = 0;
+        for (const Recorder::Line& l : innerLeft)
+            ruled += qAbs(l.line.dy());
+        QVERIFY2(qAbs(ruled - (three.bottom() - one.top())) < twipsToLayout(200),
+                 qPrintable(QString::number(ruled)));
+        int thin = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            thin += l.width == twipsToLayout(10) && l.line.dx() == 0 && l.line.x1() > two.right();
+        QVERIFY(thin >= 2); // the outer cells' shared edge and the table's right edge
+    }
+
+    // A table first in its cell, three deep: the cell keeps its own first line, of no height, so that
+    // its edges are measured from the cell and not from the table inside it.
+    void nestedTableFirstInCell() {
+        const QByteArray inner = "{\\*\\nesttableprops\\trowd\\trgaph108\\trleft0" + ruledCell(1500) +
+                                 "\\nestrow}{\\nonesttables\\par}";
+        const QByteArray deepest = "{\\*\\nesttableprops\\trowd\\trgaph108\\trleft0" + ruledCell(1000) +
+                                   "\\nestrow}{\\nonesttables\\par}";
+        const Shown s = showWord("\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + ruledCell(8000) +
+                                 "\\pard\\intbl\\itap3 Deep\\nestcell \\pard\\intbl\\itap3 " + deepest +
+                                 "\\pard\\intbl\\itap2 Middle\\nestcell \\pard\\intbl\\itap2 " + inner +
+                                 "\\pard\\intbl\\itap1 Last\\cell Beside\\cell \\row \\pard After\\par ");
+        const Table& outer = std::get<Table>(s.t->body.blocks[0]);
+        const Cell& holder = outer.rows[0].cells[0];
+        QCOMPARE(holder.tables.size(), size_t(1));
+        QCOMPARE(holder.tables[0].before, size_t(0));
+        const Cell& middle = holder.tables[0].table.rows[0].cells[0];
+        QCOMPARE(middle.paragraphs.back().runs.front().text, QStringLiteral("Middle"));
+        QCOMPARE(middle.tables.size(), size_t(1));
+        QCOMPARE(middle.tables[0].table.rows[0].cells[0].paragraphs.front().runs.front().text,
+                 QStringLiteral("Deep"));
+
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        QVERIFY(!QTextCursor(table->cellAt(0, 0).firstCursorPosition())
+                     .currentTable()
+                     ->parentFrame()
+                     ->inherits("QTextTable"));
+        const QRectF beside = cellText(s, table, 0, 1);
+        const QRectF deep = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Deep")));
+        const QRectF last = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Last")));
+        // Each table in its row stands half a point of rule below the one around it.
+        QVERIFY2(deep.top() >= beside.top() && deep.top() < beside.top() + twipsToLayout(60),
+                 qPrintable(QString::number(deep.top() - beside.top())));
+        QVERIFY(last.top() > deep.bottom());
+        // The first cell's rules still run from the table's top to below "Last", at its own edges.
+        const auto drawn = record(s, 0);
+        const double edge = beside.left() - twipsToLayout(108 + 5);
+        double down = 0;
+        for (const Recorder::Line& l : linesAt(*drawn, Qt::Vertical, edge))
+            down += qAbs(l.line.dy());
+        QVERIFY2(down > last.bottom() - beside.top(), qPrintable(QString::number(down)));
+    }
+
+    void nestedTableInDocxCell() {
+        using namespace docxsamples;
+        const QByteArray rules =
+            "<w:tblBorders><w:top w:val=\"single\" w:sz=\"8\"/><w:left w:val=\"single\" "
+            "w:sz=\"8\"/><w:bottom w:val=\"single\" w:sz=\"8\"/><w:right w:val=\"single\" "
+            "w:sz=\"8\"/><w:insideH w:val=\"single\" w:sz=\"8\"/><w:insideV "
+            "w:val=\"single\" w:sz=\"8\"/></w:tblBorders>";
+        const auto cell = [](int width, const QByteArray& content) {
+            return "<w:tc><w:tcPr><w:tcW w:w=\"" + QByteArray::number(width) +
+                   "\" w:type=\"dxa\"/></w:tcPr>" + content + "</w:tc>";
+        };
+        const QByteArray inner = "<w:tbl><w:tblPr>" + rules +
+                                 "</w:tblPr><w:tblGrid><w:gridCol w:w=\"2000\"/><w:gridCol "
+                                 "w:w=\"2000\"/></w:tblGrid><w:tr>" +
+                                 cell(2000, paragraph(run("Inner one"))) +
+                                 cell(2000, paragraph(run("Inner two"))) + "</w:tr></w:tbl>";
+        const QByteArray outer =
+            "<w:tbl><w:tblPr>" + rules +
+            "</w:tblPr><w:tblGrid><w:gridCol w:w=\"4500\"/><w:gridCol "
+            "w:w=\"4500\"/></w:tblGrid><w:tr>" +
+            cell(4500, paragraph(run("Outer above")) + inner + paragraph(run("Outer below"))) +
+            cell(4500, paragraph(run("Outer right"))) + "</w:tr></w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(paragraph(run("Before")) + outer + paragraph(run("After"))))),
+                     QStringLiteral("nested.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        QCOMPARE(s.t->body.blocks.size(), size_t(3));
+        const Cell& holder = std::get<Table>(s.t->body.blocks[1]).rows[0].cells[0];
+        QCOMPARE(holder.paragraphs.size(), size_t(2));
+        QCOMPARE(holder.tables.size(), size_t(1));
+        QCOMPARE(holder.tables[0].before, size_t(1));
+        // Inside a cell the nested table's edge stands at its indent, the cell's text edge; its text its
+        // padding and half its 1-point rule further in.
+        QCOMPARE(holder.tables[0].table.rows[0].leftTwips, 0);
+        const QRectF above = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Outer above")));
+        const QRectF one = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Inner one")));
+        const QRectF two = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Inner two")));
+        const QRectF below = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Outer below")));
+        QVERIFY(one.top() > above.bottom() && below.top() > one.bottom());
+        QVERIFY(qAbs(two.top() - one.top()) < 0.5);
+        QVERIFY2(qAbs(one.left() - above.left() - twipsToLayout(108 + 10)) < 1.5,
+                 qPrintable(QString::number(one.left() - above.left())));
+        // The nested table's rules are drawn: its cells' shared edge, 2000 twips from its left.
+        const auto drawn = record(s, 0);
+        const auto shared =
+            linesAt(*drawn, Qt::Vertical, one.left() - twipsToLayout(108 + 10) + twipsToLayout(2000));
+        QVERIFY(!shared.empty());
+        for (const Recorder::Line& l : shared)
+            QVERIFY(qMin(l.line.y1(), l.line.y2()) > above.bottom() - 1 &&
+                    qMax(l.line.y1(), l.line.y2()) < below.top() + 1);
     }
 
     // A LibreOffice letter whose table of offers runs on to a second page: LibreOffice 7.4 ends page 1
