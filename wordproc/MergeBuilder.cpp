@@ -147,7 +147,7 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     runs(cur, p.runs, c);
     flush();
     breakAfterOpeningSpaces(start, cur.block());
-    setExactLineHeights(start, cur.block());
+    setExactLineHeights(start, cur.block(), &flow == &m_flow);
 }
 
 void Merger::Builder::text(QTextCursor& cur, const QString& s, int format, const Cursor& c) {
