@@ -10,9 +10,12 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QTextTable>
+#include <array>
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <tuple>
 
 namespace wordproc {
@@ -87,27 +90,55 @@ const FaceHeights& faceHeights(const QFont& font) {
     return *it;
 }
 
+// Whether `font` itself has every character of `text` (Latin letters taken as given).
+bool inOwnFont(const QString& text, const QFont& font) {
+    std::optional<QRawFont> raw;
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80 || c.isSpace() || c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+            continue;
+        if (c.isSurrogate())
+            return false;
+        if (!raw)
+            raw = QRawFont::fromFont(QFont(font, layoutDevice()));
+        if (!raw->supportsCharacter(c))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
+void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
     for (; block.isValid(); block = block.next()) {
         QTextBlockFormat f = block.blockFormat();
         const int type = f.lineHeightType();
         // A line is as tall as the tallest ascent, descent and leading of the text on it.
         double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0;
+        // Whether every piece of text has the same heights: then so has every line.
+        bool uniform = true;
+        std::optional<std::array<double, 4>> heights;
         const QFont base = block.document()->defaultFont();
         const auto take = [&](const QTextCharFormat& c) {
             const FaceHeights& h = faceHeights(c.font().resolve(base));
-            ascent = qMax(ascent, h.ascent);
-            descent = qMax(descent, h.descent);
-            leading = qMax(leading, h.leading);
-            qtLeading = qMax(qtLeading, h.qtLeading);
+            const std::array<double, 4> these{h.ascent, h.descent, h.leading, h.qtLeading};
+            if (!heights)
+                heights = these;
+            for (size_t i = 0; i < these.size(); ++i)
+                uniform = uniform && qAbs(these[i] - (*heights)[i]) < 0.01;
+            ascent = qMax(ascent, these[0]);
+            descent = qMax(descent, these[1]);
+            leading = qMax(leading, these[2]);
+            qtLeading = qMax(qtLeading, these[3]);
         };
         bool text = false, image = false;
         for (auto it = block.begin(); !it.atEnd(); ++it)
             if (!it.fragment().charFormat().isImageFormat()) {
                 take(it.fragment().charFormat());
                 text = true;
+                // A character its font lacks comes from another face, whose heights the line takes.
+                if (uniform && !inOwnFont(it.fragment().text(), it.fragment().charFormat().font().resolve(
+                                                                    block.document()->defaultFont())))
+                    uniform = false;
             } else
                 image = true;
         if (!text)
@@ -138,6 +169,17 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
         }
         if (leading < qtLeading) {
             f.setProperty(kLeadingProperty, leading);
+            changed = true;
+        }
+        // Qt fits a proportional line on a page by its font's height, not by the smaller one it is set
+        // to, and would push a last line that fits on to the next page. Lines of one height can be set
+        // at a fixed height instead, which Qt fits by that height.
+        const int now = f.lineHeightType();
+        if (fit && factor < 1 && uniform && !image &&
+            (now == QTextBlockFormat::SingleHeight || now == QTextBlockFormat::ProportionalHeight)) {
+            const double percent = now == QTextBlockFormat::ProportionalHeight ? f.lineHeight() : 100.0;
+            f.setLineHeight(rounded * percent / 100 / scale, QTextBlockFormat::FixedHeight);
+            f.setProperty(kFittedHeightProperty, percent);
             changed = true;
         }
         if (changed)

@@ -437,8 +437,8 @@ int Merger::pieceEnd(QTextDocument& doc, const std::vector<std::pair<int, int>>&
         // Qt moves the lines of a paragraph that do not fit to the next page, not the paragraph itself.
         const QTextBlock block = doc.findBlockByNumber(starts[i].second);
         const QTextLayout* lines = block.layout();
-        const double y = layout->blockBoundingRect(block).top() +
-                         (lines && lines->lineCount() > 0 ? lines->lineAt(0).y() : 0.0);
+        const double y =
+            lines && lines->lineCount() > 0 ? lineRoomTop(block, 0) : layout->blockBoundingRect(block).top();
         const double page = std::floor(y / pageHeight);
         if (page >= kMaxPiecePages)
             continue;

@@ -171,12 +171,17 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     runs(cur, p.runs, c);
     flush();
     breakAfterOpeningSpaces(start, cur.block());
-    if (known && start == cur.block() && textFormats(start) == seen->second.formats)
+    // Whether a character comes from another face than its own sets a line's height too: only text of
+    // the basic Latin letters, which every face has, is taken as set by its formats alone.
+    const QString written = start.text();
+    const bool plain =
+        std::all_of(written.begin(), written.end(), [](QChar ch) { return ch.unicode() < 0x80; });
+    if (known && plain && start == cur.block() && textFormats(start) == seen->second.formats)
         return;
     if (known)
         QTextCursor(start).setBlockFormat(f);
-    setExactLineHeights(start, cur.block());
-    if (start == cur.block() && !anchorsFloats(*m.m_t, p.runs))
+    setExactLineHeights(start, cur.block(), &flow == &m_flow);
+    if (plain && start == cur.block() && !anchorsFloats(*m.m_t, p.runs))
         m.m_lineHeights[&p] = LineHeightsSeen{f, start.blockFormat(), textFormats(start)};
 }
 

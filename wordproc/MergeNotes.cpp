@@ -102,8 +102,8 @@ int Merger::Builder::pageOfStoryBlock(size_t index, double pageHeight) const {
     if (!b.isValid())
         return m_doc.pageCount();
     const QTextLayout* lines = b.layout();
-    const double y = m_doc.documentLayout()->blockBoundingRect(b).top() +
-                     (lines && lines->lineCount() > 0 ? lines->lineAt(0).y() : 0.0);
+    const double y = lines && lines->lineCount() > 0 ? lineRoomTop(b, 0)
+                                                     : m_doc.documentLayout()->blockBoundingRect(b).top();
     return pageAt(y, pageHeight);
 }
 
@@ -129,13 +129,11 @@ std::shared_ptr<QTextDocument> Merger::Builder::layNotes(const std::vector<const
 }
 
 double Merger::Builder::lineEndBefore(const QTextDocument& doc, double from, double to) {
-    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
     double best = from, first = std::numeric_limits<double>::max();
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        const double top = layout->blockBoundingRect(b).top();
         const QTextLayout* lines = b.layout();
         for (int i = 0; i < lines->lineCount(); ++i) {
-            const double foot = top + lines->lineAt(i).y() + lines->lineAt(i).height();
+            const double foot = lineRoomTop(b, i) + lines->lineAt(i).height();
             if (foot <= from + 0.5)
                 continue;
             first = qMin(first, foot);

@@ -197,7 +197,8 @@ void Merger::Builder::breakBeforeLine(const QTextBlock& b, int cut) {
 int Merger::Builder::pageOf(const QTextCursor& at, double pageHeight) const {
     const QTextBlock b = at.block();
     const QTextLine line = b.layout()->lineForTextPosition(at.position() - b.position());
-    const double y = m_doc.documentLayout()->blockBoundingRect(b).top() + (line.isValid() ? line.y() : 0);
+    const double y = line.isValid() ? lineRoomTop(b, line.lineNumber())
+                                    : m_doc.documentLayout()->blockBoundingRect(b).top();
     return pageAt(y, pageHeight);
 }
 
@@ -223,7 +224,7 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
         const QTextLayout* lines = b.layout();
         for (int i = 0; i < lines->lineCount(); ++i) {
             const QTextLine line = lines->lineAt(i);
-            const double top = rect.top() + line.y();
+            const double top = lineRoomTop(b, i);
             const int on = pageAt(top, pageHeight);
             if (on < page || top + line.height() <= limit + 0.5)
                 continue;

@@ -164,7 +164,8 @@ void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, 
             int on = page;
             if (layout) {
                 const QTextLine line = block.layout()->lineForTextPosition(f.position() - block.position());
-                const double y = layout->blockBoundingRect(block).top() + (line.isValid() ? line.y() : 0);
+                const double y = line.isValid() ? lineRoomTop(block, line.lineNumber())
+                                                : layout->blockBoundingRect(block).top();
                 on = firstPage + pageAt(y, pageHeight) / qMax(1, columns);
             }
             spots.push_back(Spot{f.position(), f.length(), kind, f.charFormat(), on});

@@ -87,6 +87,11 @@ enum DecorationProperty {
     // Block: the largest gap between lines of its fonts as the common word processors take it (layout
     // pixels), where it is less than Qt's.
     kLeadingProperty,
+    // Block: its lines are of proportional spacing (this percentage of Qt's line height), set as a fixed
+    // height of that spacing only so that a line fits on a page by that height (Qt would fit a
+    // proportional line by its font's own, taller one). They are painted where the proportional lines
+    // would stand.
+    kFittedHeightProperty,
 };
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };
@@ -104,8 +109,11 @@ double wordLeading(const QFont& font, const QFontMetricsF& metrics);
 // Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif
 // where the common word processors set the font's 13.8); over a page that drifts by half a line.
 // Scales the line height of the blocks from `first` through `last` back to their fonts' exact
-// spacing. Fixed line heights stay as they are.
-void setExactLineHeights(QTextBlock first, const QTextBlock& last);
+// spacing. Fixed line heights stay as they are. With `fit`, lines of one height are set at a fixed
+// height of that spacing (kFittedHeightProperty). Cells are not fitted: Qt moves a row on to the
+// next page by where its cells' first lines stand, and a line of a fixed height stands a little above
+// its room.
+void setExactLineHeights(QTextBlock first, const QTextBlock& last, bool fit = true);
 
 // LibreOffice and Word set a font's line gap above its text, Qt sets it below: lines of single or
 // proportional spacing that meet `clip` (document coordinates; all when empty) stand their gap lower
@@ -116,7 +124,8 @@ public:
     ~LeadingAbove();
     LeadingAbove(const LeadingAbove&) = delete;
     LeadingAbove& operator=(const LeadingAbove&) = delete;
-    // The largest gap a line was moved by.
+    // The furthest a line reaches below its room: the largest gap a line was moved by, and a fitted
+    // line's height beyond its set one.
     double most() const { return m_most; }
 
 private:

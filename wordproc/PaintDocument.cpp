@@ -20,7 +20,11 @@ double textBottom(const QTextBlock& block, const QRectF& rect) {
     if (lines->lineCount() == 0)
         return rect.bottom();
     const QTextLine line = lines->lineAt(lines->lineCount() - 1);
-    return rect.top() + line.y() + block.blockFormat().lineHeight(line.height(), kLayoutDpi / 96.0);
+    const double top = block.blockFormat().hasProperty(kFittedHeightProperty) &&
+                               block.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight
+                           ? lineRoomTop(block, lines->lineCount() - 1)
+                           : rect.top() + line.y();
+    return top + block.blockFormat().lineHeight(line.height(), kLayoutDpi / 96.0);
 }
 
 namespace {
@@ -219,18 +223,29 @@ LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
     const auto [first, last] = blocksNear(doc, clip);
     for (QTextBlock b = first; b.isValid(); b = b.next()) {
         const int type = b.blockFormat().lineHeightType();
+        const bool fitted =
+            b.blockFormat().hasProperty(kFittedHeightProperty) && type == QTextBlockFormat::FixedHeight;
         // Set line heights keep the text where the file puts it in the line.
-        if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight) {
+        if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight ||
+            fitted) {
             QTextLayout* lines = b.layout();
             const QVariant most = b.blockFormat().property(kLeadingProperty);
+            const double blockTop = fitted ? b.document()->documentLayout()->blockBoundingRect(b).top() : 0.0;
             for (int i = 0; i < lines->lineCount(); ++i) {
                 QTextLine line = lines->lineAt(i);
-                const double gap = most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading();
-                if (gap <= 0)
+                const double gap =
+                    qMax(0.0, most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading());
+                // A fitted line stands where Qt sets a fixed one: it goes to the top of its room.
+                const double shift = gap + (fitted ? lineRoomTop(b, i) - blockTop - line.y() : 0.0);
+                if (shift == 0 || (!fitted && gap <= 0))
                     continue;
                 m_moved.emplace_back(line, line.position());
-                line.setPosition(line.position() + QPointF(0, gap));
+                line.setPosition(line.position() + QPointF(0, shift));
                 m_most = qMax(m_most, gap);
+                // A fitted line's own height reaches below its room as well.
+                if (fitted)
+                    m_most =
+                        qMax(m_most, gap + line.height() - b.blockFormat().lineHeight() * kLayoutDpi / 96.0);
             }
         }
         if (b == last)

@@ -60,11 +60,11 @@ double lastLineFoot(const QTextDocument& doc, int page) {
     const double pageHeight = doc.pageSize().height();
     double foot = 0;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        const double top = doc.documentLayout()->blockBoundingRect(b).top();
         for (int i = 0; i < b.layout()->lineCount(); ++i) {
             const QTextLine line = b.layout()->lineAt(i);
-            if (pageAt(top + line.y(), pageHeight) == page && line.height() > 1)
-                foot = qMax(foot, top + line.y() + line.height());
+            const double top = lineRoomTop(b, i);
+            if (pageAt(top, pageHeight) == page && line.height() > 1)
+                foot = qMax(foot, top + line.height());
         }
     }
     return foot;
@@ -218,10 +218,9 @@ private slots:
             const QTextDocument& doc = *s.copy.body;
             std::vector<bool> written(size_t(doc.pageCount()), false);
             for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-                const double top = doc.documentLayout()->blockBoundingRect(b).top();
                 for (int i = 0; i < b.layout()->lineCount(); ++i) {
                     const QTextLine line = b.layout()->lineAt(i);
-                    const int page = pageAt(top + line.y(), doc.pageSize().height());
+                    const int page = pageAt(lineRoomTop(b, i), doc.pageSize().height());
                     if (line.textLength() > 0 && page >= 0 && size_t(page) < written.size())
                         written[size_t(page)] = true;
                 }

@@ -68,20 +68,17 @@ private slots:
         // Space after (12 pt) and before (6 pt) add up between paragraphs; a paragraph the text runs on
         // to the second page starts at that page's top.
         const QTextDocument& doc = *s.copy.body;
-        const QAbstractTextDocumentLayout* layout = doc.documentLayout();
         const double pageHeight = doc.pageSize().height();
         QTextBlock b = blockStarting(doc, QStringLiteral("Your new car"));
         // Lines, not blocks: a line that does not fit moves on to the next page within its block.
-        const auto lineTop = [&](const QTextBlock& x, int i) {
-            return layout->blockBoundingRect(x).top() + x.layout()->lineAt(i).y();
-        };
+        const auto lineTop = [&](const QTextBlock& x, int i) { return lineRoomTop(x, i); };
         int gaps = 0;
         for (QTextBlock n = b.next(); n.isValid() && n.text().startsWith(QLatin1String("Your"));
              n = n.next()) {
             const QTextBlock up = n.previous();
             const int last = up.layout()->lineCount() - 1;
             const double bottom = lineTop(up, last) + up.layout()->lineAt(last).height();
-            if (std::floor(bottom / pageHeight) != std::floor(lineTop(n, 0) / pageHeight))
+            if (pageAt(bottom, pageHeight) != pageAt(lineTop(n, 0), pageHeight))
                 continue;
             // QTextLine rounds its height up to a whole pixel; the line itself is a fraction shorter.
             QVERIFY2(qAbs(lineTop(n, 0) - bottom - twipsToLayout(240 + 120)) < 1.5,
@@ -104,7 +101,7 @@ private slots:
         double firstOnSecond = 2 * pageHeight;
         for (; b.isValid(); b = b.next())
             for (int i = 0; i < b.layout()->lineCount(); ++i) {
-                const double y = layout->blockBoundingRect(b).top() + b.layout()->lineAt(i).y();
+                const double y = lineRoomTop(b, i);
                 if (y >= pageHeight - 1)
                     firstOnSecond = qMin(firstOnSecond, y);
             }
@@ -432,6 +429,81 @@ private slots:
         // LibreOffice 7.4 sets these baselines 92.7 points apart under 1.5 lines.
         const double wider = gap("\\sl360\\slmult1");
         QVERIFY2(qAbs(wider - 92.7) < 0.5, qPrintable(QString::number(wider)));
+    }
+    // Carlito's lines are set 13.43 points apart at 11 points, where the face's own heights, gap
+    // included, make 15.9: a line fits at a page's foot by the first, as in LibreOffice and Word. After
+    // 46 lines of 12 points, 6.2 lines of 11-point Carlito are left: the seventh line fits, the eighth
+    // goes on to page 2.
+    void linesFitAPageByTheirSetHeight() {
+        QByteArray body;
+        for (int i = 0; i < 46; ++i)
+            body += "\\pard\\sl-240\\slmult0\\fs22 Filler " + QByteArray::number(i) + "\\par ";
+        for (int i = 0; i < 8; ++i)
+            body += "\\pard\\fs22 Word " + QByteArray::number(i) + "\\par ";
+        const Shown s = showWord(body, "\\fswiss Calibri");
+        QCOMPARE(s.copy.pageCount(), 2);
+        const double pageHeight = s.copy.body->pageSize().height();
+        const auto first = record(s, 0), second = record(s, 1);
+        QCOMPARE(first->textsStarting(QStringLiteral("Word 6")).size(), size_t(1));
+        QVERIFY(second->textsStarting(QStringLiteral("Word 6")).empty());
+        QCOMPARE(second->textsStarting(QStringLiteral("Word 7")).size(), size_t(1));
+        // The seventh line's room ends within the page, and its text stands as the others' does.
+        const QTextBlock six = blockStarting(*s.copy.body, QStringLiteral("Word 6"));
+        const QTextBlock five = blockStarting(*s.copy.body, QStringLiteral("Word 5"));
+        const double height = six.blockFormat().lineHeight() * kLayoutDpi / 96;
+        QVERIFY2(qAbs(height * 72 / kLayoutDpi - 11 * 2500.0 / 2048) < 0.05,
+                 qPrintable(QString::number(height)));
+        QVERIFY(lineRoomTop(six, 0) + height <= pageHeight + 0.5);
+        const double pitch =
+            baselineOf(*first, QStringLiteral("Word 6")) - baselineOf(*first, QStringLiteral("Word 5"));
+        QVERIFY2(qAbs(pitch - height) < 0.5, qPrintable(QString::number(pitch)));
+        QVERIFY2(qAbs(baselineOf(*first, QStringLiteral("Word 5")) - s.bodyTop() - lineRoomTop(five, 0) -
+                      (baselineOf(*second, QStringLiteral("Word 7")) - s.bodyTop())) < 0.5,
+                 qPrintable(QString::number(baselineOf(*first, QStringLiteral("Word 5")))));
+        // Page 2's line starts at the text area's top, its text where a first line's stands.
+        const QFontMetricsF m(QFont(QStringLiteral("Carlito"), 11), layoutDevice());
+        QVERIFY2(qAbs(baselineOf(*second, QStringLiteral("Word 7")) - s.bodyTop() - m.ascent()) < 1,
+                 qPrintable(QString::number(baselineOf(*second, QStringLiteral("Word 7")) - s.bodyTop())));
+    }
+
+    // A line set at a fixed height for its fit stands a little above its room: the page of a PAGE field
+    // on a page's first line is its room's.
+    void pageFieldOnAFittedFirstLine() {
+        const QByteArray field = "{\\field{\\*\\fldinst PAGE }{\\fldrslt 9}}";
+        const Shown s = showWord("\\pard\\fs22 On page " + field + "\\page On page " + field +
+                                     "\\page On page " + field + "\\par ",
+                                 "\\fswiss Calibri");
+        QCOMPARE(s.copy.pageCount(), 3);
+        for (int page = 0; page < 3; ++page) {
+            const auto drawn = record(s, page);
+            QCOMPARE(drawn->textsStarting(QString::number(page + 1)).size(), size_t(1));
+        }
+    }
+
+    // Only paragraphs whose lines all have one height are fitted: lines of a face that lacks some of
+    // their characters take the heights of the face that has them. Cells keep their proportional lines,
+    // as Qt moves a row on to the next page by where its first line stands.
+    void onlyLinesOfOneHeightAreFitted() {
+        const Shown s =
+            showWord("\\pard\\fs22 Plain text\\par \\pard\\fs22 Mixed \\u26085?\\u26412?\\par "
+                     "\\pard\\fs22 Sized {\\fs40 text}\\par \\trowd\\cellx4000 \\pard\\intbl\\fs22 "
+                     "In a cell\\cell\\row \\pard After\\par ",
+                     "\\fswiss Calibri");
+        const auto fitted = [&](const char* start) {
+            const QTextBlock b = blockStarting(*s.copy.body, QLatin1String(start));
+            return b.isValid() && b.blockFormat().hasProperty(kFittedHeightProperty) &&
+                   b.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight;
+        };
+        QVERIFY(fitted("Plain"));
+        QVERIFY(!fitted("Mixed"));
+        QVERIFY(!fitted("Sized"));
+        QVERIFY(!fitted("In a cell"));
+        const QTextBlock cell = blockStarting(*s.copy.body, QStringLiteral("In a cell"));
+        QCOMPARE(cell.blockFormat().lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
+        // Unfitted, the mixed line is as tall as its borrowed characters make it.
+        const QTextBlock mixed = blockStarting(*s.copy.body, QStringLiteral("Mixed"));
+        const QTextBlock plain = blockStarting(*s.copy.body, QStringLiteral("Plain"));
+        QVERIFY(mixed.layout()->lineAt(0).height() >= plain.layout()->lineAt(0).height());
     }
 };
 
