@@ -28,41 +28,65 @@ double lineRoomTop(const QTextBlock& block, int index) {
     return top;
 }
 
-double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
-    // Per face: the gap in ems, or NaN where Qt's own stands.
-    static std::mutex lock;
-    static std::map<std::tuple<QString, int, bool>, double> gaps;
-    const auto key = std::make_tuple(font.family(), int(font.weight()), font.italic());
+namespace {
+
+// A face's line as the common word processors take it, in ems: the gap between lines (NaN where Qt's own
+// stands) and the height of the text above the baseline (NaN where Qt's ascent stands).
+struct WordLine {
     double gap = std::nan("");
-    {
-        const std::lock_guard<std::mutex> held(lock);
-        const auto it = gaps.find(key);
-        if (it != gaps.end())
-            gap = it->second;
-        else {
-            const QRawFont raw = QRawFont::fromFont(QFont(font, layoutDevice()));
-            const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
-            const auto u16 = [](const QByteArray& t, int at) {
-                return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
-            };
-            const auto s16 = [&](const QByteArray& t, int at) { return int(qint16(quint16(u16(t, at)))); };
-            const double em = raw.unitsPerEm();
-            // Fonts that ask for their typographic metrics get them from Qt as well.
-            if (raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78 && !(u16(os2, 62) & 0x80)) {
-                const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);
-                const int windows = u16(os2, 74) + u16(os2, 76);
-                // A face whose Windows heights pass its header's (the URW faces) is set at the
-                // header's: LibreOffice's lines of it are that much closer, the gap negative.
-                if (windows > 0)
-                    gap = double(header - windows) / em;
-            }
-            gaps.emplace(key, gap);
-        }
+    double ascent = std::nan("");
+};
+
+WordLine wordLine(const QFont& font) {
+    static std::mutex lock;
+    static std::map<std::tuple<QString, int, bool>, WordLine> lines;
+    const auto key = std::make_tuple(font.family(), int(font.weight()), font.italic());
+    const std::lock_guard<std::mutex> held(lock);
+    const auto it = lines.find(key);
+    if (it != lines.end())
+        return it->second;
+    WordLine line;
+    const QRawFont raw = QRawFont::fromFont(QFont(font, layoutDevice()));
+    const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
+    const auto u16 = [](const QByteArray& t, int at) {
+        return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
+    };
+    const auto s16 = [&](const QByteArray& t, int at) { return int(qint16(quint16(u16(t, at)))); };
+    const double em = raw.unitsPerEm();
+    // Fonts that ask for their typographic metrics get them from Qt as well.
+    if (raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78 && !(u16(os2, 62) & 0x80)) {
+        const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);
+        const int windows = u16(os2, 74) + u16(os2, 76);
+        // A face whose Windows heights pass its header's (the URW faces) is set at the header's:
+        // LibreOffice's lines of it are that much closer, the gap negative. Its text then stands as high
+        // as the header's ascent and line gap together, nearer the line's top than Qt's Windows ascent.
+        if (windows > 0)
+            line.gap = double(header - windows) / em;
+        if (windows > header)
+            line.ascent = double(s16(hhea, 4) + s16(hhea, 8)) / em;
     }
+    lines.emplace(key, line);
+    return line;
+}
+
+double pixelSize(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * kLayoutDpi / 72.0;
+}
+
+} // namespace
+
+double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
+    const double gap = wordLine(font).gap;
     if (std::isnan(gap))
         return metrics.leading();
-    const double size = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * kLayoutDpi / 72.0;
-    return qMin(metrics.leading(), gap * size);
+    return qMin(metrics.leading(), gap * pixelSize(font));
+}
+
+double wordAscent(const QFont& font, const QFontMetricsF& metrics) {
+    const double ascent = wordLine(font).ascent;
+    if (std::isnan(ascent))
+        return metrics.ascent();
+    return qMin(metrics.ascent(), ascent * pixelSize(font));
 }
 
 void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
@@ -70,12 +94,13 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
         QTextBlockFormat f = block.blockFormat();
         const int type = f.lineHeightType();
         // A line is as tall as the tallest ascent, descent and leading of the text on it.
-        double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0;
+        double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0, textAscent = 0;
         const QFont base = block.document()->defaultFont();
         const auto take = [&](const QTextCharFormat& c) {
             const QFont font = c.font().resolve(base);
             const QFontMetricsF m(font, layoutDevice());
             ascent = qMax(ascent, m.ascent());
+            textAscent = qMax(textAscent, wordAscent(font, m));
             descent = qMax(descent, m.descent());
             leading = qMax(leading, wordLeading(font, m));
             qtLeading = qMax(qtLeading, m.leading());
@@ -115,6 +140,10 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last) {
         }
         if (leading < qtLeading) {
             f.setProperty(kLeadingProperty, leading);
+            changed = true;
+        }
+        if (!image && textAscent < ascent - 0.01) {
+            f.setProperty(kRaiseProperty, ascent - textAscent);
             changed = true;
         }
         if (changed)

@@ -87,6 +87,9 @@ enum DecorationProperty {
     // Block: the largest gap between lines of its fonts as the common word processors take it (layout
     // pixels), where it is less than Qt's.
     kLeadingProperty,
+    // Block: how much higher than Qt's ascent puts it the common word processors set its text in its
+    // lines (layout pixels).
+    kRaiseProperty,
 };
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };
@@ -100,6 +103,9 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
 // font's horizontal header gives beyond its Windows ascent and descent. Qt adds the header's whole line
 // gap to those, which sets Carlito (Calibri) a fifth taller than they do.
 double wordLeading(const QFont& font, const QFontMetricsF& metrics);
+
+// The height of `font`'s text above the baseline (layout pixels) as the common word processors set it.
+double wordAscent(const QFont& font, const QFontMetricsF& metrics);
 
 // Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif
 // where the common word processors set the font's 13.8); over a page that drifts by half a line.
@@ -118,10 +124,13 @@ public:
     LeadingAbove& operator=(const LeadingAbove&) = delete;
     // The largest gap a line was moved by.
     double most() const { return m_most; }
+    // The most a line was raised by.
+    double raised() const { return m_raised; }
 
 private:
     std::vector<std::pair<QTextLine, QPointF>> m_moved;
     double m_most = 0;
+    double m_raised = 0;
 };
 
 // Sets the page-number fields of `doc`: to `page` and `pages`, or when `pageHeight` is positive, each

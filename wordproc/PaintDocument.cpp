@@ -222,14 +222,16 @@ LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
         if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight) {
             QTextLayout* lines = b.layout();
             const QVariant most = b.blockFormat().property(kLeadingProperty);
+            const double raise = b.blockFormat().doubleProperty(kRaiseProperty);
             for (int i = 0; i < lines->lineCount(); ++i) {
                 QTextLine line = lines->lineAt(i);
                 const double gap = most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading();
-                if (gap <= 0)
+                if (gap <= 0 && raise <= 0)
                     continue;
                 m_moved.emplace_back(line, line.position());
-                line.setPosition(line.position() + QPointF(0, gap));
+                line.setPosition(line.position() + QPointF(0, qMax(0.0, gap) - raise));
                 m_most = qMax(m_most, gap);
+                m_raised = qMax(m_raised, raise);
             }
         }
         if (b == last)
@@ -265,9 +267,9 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         ctx.palette.setColor(QPalette::Text, Qt::black);
         // A line that only touches the clip's edge belongs to the neighbouring page: not even an
         // invisible copy of it goes into this page (a PDF would hold its text twice). The last line of
-        // the page before reaches its gap further down.
+        // the page before reaches its gap further down, the first of the page after, raised, as far up.
         if (!clip.isEmpty())
-            ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5);
+            ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5 - gaps.raised());
         LinesBelowClipTop split(doc, ctx.clip, first, last);
         doc.documentLayout()->draw(&painter, ctx);
         split.paint(painter);
