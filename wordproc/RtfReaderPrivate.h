@@ -243,6 +243,7 @@ struct State {
     int list = 0, listLevel = 0; // \ls and \ilvl: the list that numbers the paragraph; 0: none
     bool asianSpacing = false;   // \aspalpha: a little space where Asian and Western text meet
     bool hidden = false;
+    bool otherScript = false; // after \rtlch or \dbch: \af names the font of right-to-left or Asian text
     bool inTable = false;
     bool inResult = false;              // paragraph marks become line breaks
     std::vector<Run>* target = nullptr; // where runs go; null: the story's paragraph

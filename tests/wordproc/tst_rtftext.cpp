@@ -208,6 +208,26 @@ private slots:
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
     }
 
+    // Word names the font of Latin text and of a paragraph mark by \af after \loch or \hich (or after
+    // \plain); after \rtlch or \dbch, \af is the font of other scripts and the Latin one stays.
+    void associatedFontsOfLatinText() {
+        const Template t = readWith(kFonts, "\\pard\\plain\\f0\\loch\\af7\\hich\\af7\\dbch\\af4 Latin\\par "
+                                            "\\pard\\plain\\f0\\rtlch\\af7\\ltrch Kept\\par "
+                                            "\\pard\\plain\\f0\\hich\\af7\\dbch\\af4\\loch\\f0 Given\\par "
+                                            "\\pard\\plain\\f0\\af7 Plain\\par "
+                                            "\\pard\\plain\\f0\\loch\\af7 \\par ");
+        QCOMPARE(familyOf(t, "Latin"), QStringLiteral("Arial"));
+        QCOMPARE(familyOf(t, "Kept"), QStringLiteral("Times New Roman"));
+        QCOMPARE(familyOf(t, "Given"), QStringLiteral("Times New Roman"));
+        QCOMPARE(familyOf(t, "Plain"), QStringLiteral("Arial"));
+        const Paragraph* empty = std::get_if<Paragraph>(&t.body.blocks.at(4));
+        QVERIFY(empty && empty->runs.empty());
+        QCOMPARE(t.formats.at(size_t(empty->markFormat)).family, QStringLiteral("Arial"));
+        // A Central European font given so decodes its bytes as well.
+        const Template ce = readWith(kFonts, "\\pard\\plain\\f0\\loch\\af1 \\'c8l\\'e1nek\\par ");
+        QCOMPARE(familyOf(ce, QString::fromUtf8("Článek")), QStringLiteral("Arial"));
+    }
+
     // A reference prints the note's number, raised as its characters are; the note's text goes into a
     // note of its own, which starts with the same number. Endnotes count on their own, in lower-case
     // roman numerals unless the document says.
