@@ -116,6 +116,7 @@ void Reader::endParagraph(State& st, bool mark) {
     StoryBuilder* b = st.story;
     if (!b)
         return;
+    m_paragraphInTableOfEntries = m_openTablesOfEntries > 0;
     Paragraph p = takeParagraph(st, *b);
     if (st.inTable) {
         b->cellParagraphs.push_back(std::move(p));

@@ -293,6 +293,22 @@ private slots:
         QCOMPARE(t.fields.back().kind, Field::Merge);
     }
 
+    // A table of contents right after another starts on a line of its own: the empty paragraph the first
+    // one leaves open is a line, and so is the one the second one's result begins by ending. A table of
+    // contents at a paragraph's start, or after one that ends with its paragraph, starts no line.
+    void tablesOfContentsOneAfterAnother() {
+        const QByteArray toc = "{\\field{\\*\\fldinst { TOC \\\\o }}{\\fldrslt {Entry\\tab 1\\par }"
+                               "\\pard\\plain\\f0 }}";
+        const Template t =
+            readWith(kFonts, "\\pard " + toc +
+                                 "\\pard {\\field{\\*\\fldinst { TOC \\\\f }}{\\fldrslt {\\par }"
+                                 "Other\\tab 2\\par \\pard\\plain\\f0 }}{\\par After\\par }");
+        QCOMPARE(paragraphTexts(t.body),
+                 QStringList({"Entry\t1", QString(), QString(), "Other\t2", QString(), "After"}));
+        const Template once = readWith(kFonts, "\\pard Before\\par " + toc + "\\pard After\\par ");
+        QCOMPARE(paragraphTexts(once.body), QStringList({"Before", "Entry\t1", "After"}));
+    }
+
     // Where Japanese meets Western letters or digits in a paragraph that asks for it (\\aspalpha), the
     // character before the meeting is followed by a fifth of its size; not beside punctuation, and not
     // in a paragraph that does not ask.
