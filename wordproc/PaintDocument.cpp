@@ -42,7 +42,8 @@ void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text
                      QColor::fromRgba(QRgb(format.property(kShadingProperty).toULongLong())));
 }
 
-void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat& format) {
+void paintBorders(QPainter& painter, const QTextBlock& block, const QRectF& text,
+                  const QTextBlockFormat& format) {
     Rules rules;
     if (!rulesOf(format, kBordersProperty, rules))
         return;
@@ -50,16 +51,20 @@ void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat&
     const Rule& bottom = rules[size_t(Side::Bottom)];
     const Rule& left = rules[size_t(Side::Left)];
     const Rule& right = rules[size_t(Side::Right)];
-    // The rules stand their space away from the text, on the paragraph's indents.
+    // The rules stand their space away from the text: the side rules on the paragraph's indents, the
+    // text set in by their room; the top and bottom rules reach across the side rules.
     const double y0 = top.style ? text.top() - top.space - top.half() : text.top();
-    const double y1 = bottom.style ? text.bottom() + bottom.space + bottom.half() : text.bottom();
+    const double below = textBottom(block, text);
+    const double y1 = bottom.style ? below + bottom.space + bottom.half() : below;
     const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
     // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
     const double x1 = x0 + text.width();
-    drawRule(painter, {x0, y0}, {x1, y0}, top);
-    drawRule(painter, {x0, y1}, {x1, y1}, bottom);
-    drawRule(painter, {x0 - left.space - left.half(), y0}, {x0 - left.space - left.half(), y1}, left);
-    drawRule(painter, {x1 + right.space + right.half(), y0}, {x1 + right.space + right.half(), y1}, right);
+    const double outer0 = left.style ? x0 - left.space - 2 * left.half() : x0;
+    const double outer1 = right.style ? x1 + right.space + 2 * right.half() : x1;
+    drawRule(painter, {outer0, y0}, {outer1, y0}, top);
+    drawRule(painter, {outer0, y1}, {outer1, y1}, bottom);
+    drawRule(painter, {outer0 + left.half(), y0}, {outer0 + left.half(), y1}, left);
+    drawRule(painter, {outer1 - right.half(), y0}, {outer1 - right.half(), y1}, right);
 }
 
 QTextCharFormat formatAt(const QTextBlock& block, int position) {
@@ -294,7 +299,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
     }
     eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
         if (format.hasProperty(kBordersProperty))
-            paintBorders(painter, layout->blockBoundingRect(block), format);
+            paintBorders(painter, block, layout->blockBoundingRect(block), format);
     });
     painter.restore();
 }
