@@ -32,47 +32,71 @@ double lineRoomTop(const QTextBlock& block, int index) {
     return top;
 }
 
-double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
-    // Per face: the gap in ems, or NaN where Qt's own stands.
-    static std::mutex lock;
-    static std::map<std::tuple<QString, int, bool>, double> gaps;
-    const auto key = std::make_tuple(font.family(), int(font.weight()), font.italic());
+namespace {
+
+// A face's line as the common word processors take it, in ems: the gap between lines (NaN where Qt's own
+// stands) and the height of the text above the baseline (NaN where Qt's ascent stands).
+struct WordLine {
     double gap = std::nan("");
-    {
-        const std::lock_guard<std::mutex> held(lock);
-        const auto it = gaps.find(key);
-        if (it != gaps.end())
-            gap = it->second;
-        else {
-            const QRawFont raw = QRawFont::fromFont(QFont(font, layoutDevice()));
-            const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
-            const auto u16 = [](const QByteArray& t, int at) {
-                return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
-            };
-            const auto s16 = [&](const QByteArray& t, int at) { return int(qint16(quint16(u16(t, at)))); };
-            const double em = raw.unitsPerEm();
-            // Fonts that ask for their typographic metrics get them from Qt as well.
-            if (raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78 && !(u16(os2, 62) & 0x80)) {
-                const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);
-                const int windows = u16(os2, 74) + u16(os2, 76);
-                // A face whose Windows heights pass its header's (the URW faces) is set at the
-                // header's: LibreOffice's lines of it are that much closer, the gap negative.
-                if (windows > 0)
-                    gap = double(header - windows) / em;
-            }
-            gaps.emplace(key, gap);
-        }
+    double ascent = std::nan("");
+};
+
+WordLine wordLine(const QFont& font) {
+    static std::mutex lock;
+    static std::map<std::tuple<QString, int, bool>, WordLine> lines;
+    const auto key = std::make_tuple(font.family(), int(font.weight()), font.italic());
+    const std::lock_guard<std::mutex> held(lock);
+    const auto it = lines.find(key);
+    if (it != lines.end())
+        return it->second;
+    WordLine line;
+    const QRawFont raw = QRawFont::fromFont(QFont(font, layoutDevice()));
+    const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
+    const auto u16 = [](const QByteArray& t, int at) {
+        return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
+    };
+    const auto s16 = [&](const QByteArray& t, int at) { return int(qint16(quint16(u16(t, at)))); };
+    const double em = raw.unitsPerEm();
+    // Fonts that ask for their typographic metrics get them from Qt as well.
+    if (raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78 && !(u16(os2, 62) & 0x80)) {
+        const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);
+        const int windows = u16(os2, 74) + u16(os2, 76);
+        // A face whose Windows heights pass its header's (the URW faces) is set at the header's:
+        // LibreOffice's lines of it are that much closer, the gap negative. Its text then stands as high
+        // as the header's ascent and line gap together, nearer the line's top than Qt's Windows ascent.
+        if (windows > 0)
+            line.gap = double(header - windows) / em;
+        if (windows > header)
+            line.ascent = double(s16(hhea, 4) + s16(hhea, 8)) / em;
     }
+    lines.emplace(key, line);
+    return line;
+}
+
+double pixelSize(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * kLayoutDpi / 72.0;
+}
+
+} // namespace
+
+double wordLeading(const QFont& font, const QFontMetricsF& metrics) {
+    const double gap = wordLine(font).gap;
     if (std::isnan(gap))
         return metrics.leading();
-    const double size = font.pixelSize() > 0 ? font.pixelSize() : font.pointSizeF() * kLayoutDpi / 72.0;
-    return qMin(metrics.leading(), gap * size);
+    return qMin(metrics.leading(), gap * pixelSize(font));
+}
+
+double wordAscent(const QFont& font, const QFontMetricsF& metrics) {
+    const double ascent = wordLine(font).ascent;
+    if (std::isnan(ascent))
+        return metrics.ascent();
+    return qMin(metrics.ascent(), ascent * pixelSize(font));
 }
 
 namespace {
 
 struct FaceHeights {
-    double ascent, descent, leading, qtLeading;
+    double ascent, descent, leading, qtLeading, textAscent;
 };
 
 // A merge sets the same few fonts in every letter: their heights are looked up once per thread, not
@@ -85,7 +109,8 @@ const FaceHeights& faceHeights(const QFont& font) {
         if (known.size() >= 4096)
             known.clear();
         const QFontMetricsF m(font, layoutDevice());
-        it = known.insert(font, FaceHeights{m.ascent(), m.descent(), wordLeading(font, m), m.leading()});
+        it = known.insert(font, FaceHeights{m.ascent(), m.descent(), wordLeading(font, m), m.leading(),
+                                            wordAscent(font, m)});
     }
     return *it;
 }
@@ -113,7 +138,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         QTextBlockFormat f = block.blockFormat();
         const int type = f.lineHeightType();
         // A line is as tall as the tallest ascent, descent and leading of the text on it.
-        double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0;
+        double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0, textAscent = 0;
         // Whether every piece of text has the same heights: then so has every line.
         bool uniform = true;
         std::optional<std::array<double, 4>> heights;
@@ -126,6 +151,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             for (size_t i = 0; i < these.size(); ++i)
                 uniform = uniform && qAbs(these[i] - (*heights)[i]) < 0.01;
             ascent = qMax(ascent, these[0]);
+            textAscent = qMax(textAscent, h.textAscent);
             descent = qMax(descent, these[1]);
             leading = qMax(leading, these[2]);
             qtLeading = qMax(qtLeading, these[3]);
@@ -169,6 +195,10 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         }
         if (leading < qtLeading) {
             f.setProperty(kLeadingProperty, leading);
+            changed = true;
+        }
+        if (!image && textAscent < ascent - 0.01) {
+            f.setProperty(kRaiseProperty, ascent - textAscent);
             changed = true;
         }
         // Qt fits a proportional line on a page by its font's height, not by the smaller one it is set

@@ -126,6 +126,11 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)
                                                             : p.format.beforeTwips + flow.afterTwips));
     setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next));
+    // Qt lets the larger of a block's bottom margin and the next one's top margin stand between them: the
+    // room of the rule below the paragraph before goes above this one as well, so that both count.
+    if (flow.previous && !sameBorders(flow.previous, &p))
+        f.setTopMargin(f.topMargin() + twipsToLogical(ruleRoom(
+                                           edge(flow.previous->format.borders, Side::Bottom), Side::Bottom)));
     if (m_table && &flow == &m_flow) {
         // Qt lays an empty block straight after a table behind the table, where it takes no room:
         // an empty paragraph there goes into a block of its own after it.

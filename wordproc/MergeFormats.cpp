@@ -126,6 +126,14 @@ bool anyVisible(const Borders& borders) {
     return std::any_of(borders.begin(), borders.end(), [](const Border& b) { return b.visible(); });
 }
 
+int ruleRoom(const Border& b, Side side) {
+    if (!b.visible())
+        return 0;
+    // LibreOffice sets a shadow as wide as the rule below the paragraph and to its right.
+    const bool shadowed = b.shadow && (side == Side::Bottom || side == Side::Right);
+    return b.spaceTwips + b.widthTwips * (b.style == Border::Double ? 3 : 1) + (shadowed ? b.widthTwips : 0);
+}
+
 void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious, bool joinsNext) {
     if (!anyVisible(borders))
         return;
@@ -136,11 +144,16 @@ void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious,
                            !(joinsNext && Side(i) == Side::Bottom);
         const QColor color = b.color.isValid() ? b.color : QColor(Qt::black);
         list << (shown ? b.style : 0) << qMax(b.widthTwips, 1) << b.spaceTwips << qreal(color.rgba());
-        const int room = b.spaceTwips + b.widthTwips * (b.style == Border::Double ? 3 : 1);
+        const int room = ruleRoom(b, Side(i));
         if (shown && Side(i) == Side::Top)
             f.setTopMargin(f.topMargin() + twipsToLogical(room));
         else if (shown && Side(i) == Side::Bottom)
             f.setBottomMargin(f.bottomMargin() + twipsToLogical(room));
+        // LibreOffice stands a side rule on the paragraph's indent and sets the text in by its room.
+        else if (b.visible() && Side(i) == Side::Left)
+            f.setLeftMargin(f.leftMargin() + twipsToLayout(room));
+        else if (b.visible() && Side(i) == Side::Right)
+            f.setRightMargin(f.rightMargin() + twipsToLayout(room));
     }
     f.setProperty(kBordersProperty, QVariant::fromValue(list));
 }

@@ -92,6 +92,9 @@ enum DecorationProperty {
     // proportional line by its font's own, taller one). They are painted where the proportional lines
     // would stand.
     kFittedHeightProperty,
+    // Block: how much higher than Qt's ascent puts it the common word processors set its text in its
+    // lines (layout pixels).
+    kRaiseProperty,
 };
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };
@@ -105,6 +108,9 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
 // font's horizontal header gives beyond its Windows ascent and descent. Qt adds the header's whole line
 // gap to those, which sets Carlito (Calibri) a fifth taller than they do.
 double wordLeading(const QFont& font, const QFontMetricsF& metrics);
+
+// The height of `font`'s text above the baseline (layout pixels) as the common word processors set it.
+double wordAscent(const QFont& font, const QFontMetricsF& metrics);
 
 // Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif
 // where the common word processors set the font's 13.8); over a page that drifts by half a line.
@@ -127,10 +133,13 @@ public:
     // The furthest a line reaches below its room: the largest gap a line was moved by, and a fitted
     // line's height beyond its set one.
     double most() const { return m_most; }
+    // The most a line was raised by.
+    double raised() const { return m_raised; }
 
 private:
     std::vector<std::pair<QTextLine, QPointF>> m_moved;
     double m_most = 0;
+    double m_raised = 0;
 };
 
 // Sets the page-number fields of `doc`: to `page` and `pages`, or when `pageHeight` is positive, each

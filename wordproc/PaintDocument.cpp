@@ -47,7 +47,8 @@ void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text
                      QColor::fromRgba(QRgb(format.property(kShadingProperty).toULongLong())));
 }
 
-void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat& format) {
+void paintBorders(QPainter& painter, const QTextBlock& block, const QRectF& text,
+                  const QTextBlockFormat& format) {
     Rules rules;
     if (!rulesOf(format, kBordersProperty, rules))
         return;
@@ -55,16 +56,20 @@ void paintBorders(QPainter& painter, const QRectF& text, const QTextBlockFormat&
     const Rule& bottom = rules[size_t(Side::Bottom)];
     const Rule& left = rules[size_t(Side::Left)];
     const Rule& right = rules[size_t(Side::Right)];
-    // The rules stand their space away from the text, on the paragraph's indents.
+    // The rules stand their space away from the text: the side rules on the paragraph's indents, the
+    // text set in by their room; the top and bottom rules reach across the side rules.
     const double y0 = top.style ? text.top() - top.space - top.half() : text.top();
-    const double y1 = bottom.style ? text.bottom() + bottom.space + bottom.half() : text.bottom();
+    const double below = textBottom(block, text);
+    const double y1 = bottom.style ? below + bottom.space + bottom.half() : below;
     const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
     // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
     const double x1 = x0 + text.width();
-    drawRule(painter, {x0, y0}, {x1, y0}, top);
-    drawRule(painter, {x0, y1}, {x1, y1}, bottom);
-    drawRule(painter, {x0 - left.space - left.half(), y0}, {x0 - left.space - left.half(), y1}, left);
-    drawRule(painter, {x1 + right.space + right.half(), y0}, {x1 + right.space + right.half(), y1}, right);
+    const double outer0 = left.style ? x0 - left.space - 2 * left.half() : x0;
+    const double outer1 = right.style ? x1 + right.space + 2 * right.half() : x1;
+    drawRule(painter, {outer0, y0}, {outer1, y0}, top);
+    drawRule(painter, {outer0, y1}, {outer1, y1}, bottom);
+    drawRule(painter, {outer0 + left.half(), y0}, {outer0 + left.half(), y1}, left);
+    drawRule(painter, {outer1 - right.half(), y0}, {outer1 - right.half(), y1}, right);
 }
 
 QTextCharFormat formatAt(const QTextBlock& block, int position) {
@@ -231,17 +236,19 @@ LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
             QTextLayout* lines = b.layout();
             const QVariant most = b.blockFormat().property(kLeadingProperty);
             const double blockTop = fitted ? b.document()->documentLayout()->blockBoundingRect(b).top() : 0.0;
+            const double raise = b.blockFormat().doubleProperty(kRaiseProperty);
             for (int i = 0; i < lines->lineCount(); ++i) {
                 QTextLine line = lines->lineAt(i);
                 const double gap =
                     qMax(0.0, most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading());
                 // A fitted line stands where Qt sets a fixed one: it goes to the top of its room.
-                const double shift = gap + (fitted ? lineRoomTop(b, i) - blockTop - line.y() : 0.0);
-                if (shift == 0 || (!fitted && gap <= 0))
+                const double shift = gap + (fitted ? lineRoomTop(b, i) - blockTop - line.y() : 0.0) - raise;
+                if (shift == 0)
                     continue;
                 m_moved.emplace_back(line, line.position());
                 line.setPosition(line.position() + QPointF(0, shift));
                 m_most = qMax(m_most, gap);
+                m_raised = qMax(m_raised, raise);
                 // A fitted line's own height reaches below its room as well.
                 if (fitted)
                     m_most =
@@ -281,9 +288,9 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         ctx.palette.setColor(QPalette::Text, Qt::black);
         // A line that only touches the clip's edge belongs to the neighbouring page: not even an
         // invisible copy of it goes into this page (a PDF would hold its text twice). The last line of
-        // the page before reaches its gap further down.
+        // the page before reaches its gap further down, the first of the page after, raised, as far up.
         if (!clip.isEmpty())
-            ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5);
+            ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5 - gaps.raised());
         LinesBelowClipTop split(doc, ctx.clip, first, last);
         doc.documentLayout()->draw(&painter, ctx);
         split.paint(painter);
@@ -320,7 +327,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
     }
     eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
         if (format.hasProperty(kBordersProperty))
-            paintBorders(painter, layout->blockBoundingRect(block), format);
+            paintBorders(painter, block, layout->blockBoundingRect(block), format);
     });
     painter.restore();
 }

@@ -41,6 +41,11 @@ State Reader::subgroupState(const State& st, GroupLocals& local) {
                 // A table of contents or an index: its stored result is paragraphs with their own
                 // indents and tab stops, printed as they stand, as LibreOffice prints them.
                 local.resultInBody = true;
+                // LibreOffice keeps each table of contents in a section of its own: the paragraph that a
+                // table before this one left open stays with it, and this one starts on a new line.
+                if (m_paragraphInTableOfEntries && m_openTablesOfEntries == 0)
+                    endParagraph(child, true);
+                ++m_openTablesOfEntries;
                 return child;
             }
             child.target = &local.field.result;

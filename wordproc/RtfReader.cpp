@@ -116,6 +116,7 @@ void Reader::endParagraph(State& st, bool mark) {
     StoryBuilder* b = st.story;
     if (!b)
         return;
+    m_paragraphInTableOfEntries = m_openTablesOfEntries > 0;
     Paragraph p = takeParagraph(st, *b);
     if (const int depth = tableDepth(st); depth > 0) {
         addCellParagraph(*b, std::move(p), depth);
@@ -255,22 +256,22 @@ enum WordKinds : quint8 {
 constexpr std::array<quint8, 26> kKindsByLetter = [] {
     std::array<quint8, 26> kinds{};
     const auto set = [&kinds](char letter, int k) { kinds[size_t(letter - 'a')] = quint8(k); };
-    set('a', Paragraph | PageWord | FrameWord);
+    set('a', Character | Paragraph | PageWord | FrameWord);
     set('b', Character | BorderEdge | Special);
     set('c', Character | Paragraph | BorderEdge | TableWord | PageWord | Special);
     set('d', Character | PageWord | FrameWord);
     set('e', Special);
     set('f', Character | Paragraph | PageWord);
-    set('h', PageWord);
+    set('h', Character | PageWord);
     set('i', Character | Paragraph | TableWord);
     set('k', Character | Paragraph);
-    set('l', Paragraph | PageWord | Special);
+    set('l', Character | Paragraph | PageWord | Special);
     set('m', PageWord);
     set('n', Character | Paragraph | TableWord | FrameWord);
     set('p', Character | Paragraph | PageWord | Special | FrameWord);
     set('o', FrameWord);
     set('q', Paragraph);
-    set('r', Paragraph | TableWord | Special);
+    set('r', Character | Paragraph | TableWord | Special);
     set('s', Character | Paragraph | PageWord);
     set('t', Paragraph | BorderEdge | TableWord | PageWord | Special);
     set('u', Character | Special);
@@ -359,6 +360,18 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "f") {
         flushText(st);
         useFont(st, param);
+    } else if (w == "loch" || w == "hich") {
+        st.otherScript = false;
+    } else if (w == "rtlch" || w == "dbch") {
+        st.otherScript = true;
+    } else if (w == "af") {
+        // Word names the font of Latin text by \af after \loch or \hich, as it does a paragraph mark's
+        // font (which sets the height of an empty line); after \rtlch or \dbch, \af names the font of
+        // right-to-left or Asian text, which keeps the Latin one.
+        if (!st.otherScript) {
+            flushText(st);
+            useFont(st, param);
+        }
     } else if (w == "fs") {
         flushText(st);
         chr.halfPoints = param > 0 ? qBound(2, param, 3276) : 24;
@@ -370,6 +383,7 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
         chr = CharFormat{};
         useFont(st, m_defaultFont);
         st.hidden = false;
+        st.otherScript = false;
     } else {
         return false;
     }

@@ -261,6 +261,7 @@ struct State {
     int list = 0, listLevel = 0; // \ls and \ilvl: the list that numbers the paragraph; 0: none
     bool asianSpacing = false;   // \aspalpha: a little space where Asian and Western text meet
     bool hidden = false;
+    bool otherScript = false; // after \rtlch or \dbch: \af names the font of right-to-left or Asian text
     bool inTable = false;
     int tableDepth = 0;                 // \itap: 2 and more for a table inside a cell
     bool inResult = false;              // paragraph marks become line breaks
@@ -477,8 +478,12 @@ private:
     int m_documentCodePage = 1252; // \ansicpg, or the character set \mac, \pc or \pca names
     int m_lead = -1;               // the first byte of a double-byte character, waiting for the second
     int m_skip = 0;                // fallback characters still to skip after \u
-    char16_t m_highSurrogate = 0;  // the first half of a character given as two \u, waiting for the second
-    QString m_pending;             // text not yet made into a run
+    // The tables of contents or indexes whose results are being read, and whether the paragraph being
+    // read began in one.
+    int m_openTablesOfEntries = 0;
+    bool m_paragraphInTableOfEntries = false;
+    char16_t m_highSurrogate = 0; // the first half of a character given as two \u, waiting for the second
+    QString m_pending;            // text not yet made into a run
     std::unordered_map<int, FontEntry> m_fonts;
     int m_defaultFont = 0;
     int m_fontNumber = 0;

@@ -165,6 +165,8 @@ void Reader::borderWord(State& st, Word w, int param) {
             b->color = color(param);
         else if (w == "brdrnone" || w == "brdrnil" || w == "brdrtbl")
             b->style = Border::None;
+        else if (w == "brdrsh")
+            b->shadow = true;
         else if (w == "brdrdb")
             b->style = Border::Double;
         else if (w == "brdrdot")

@@ -206,6 +206,8 @@ void Reader::closeGroup(State& st, GroupLocals& local) {
         State outer = st;
         outer.dest = Dest::Body;
         finishField(outer, local.field, local.hadInstruction, local.locked);
+    } else if (st.dest == Dest::Field && st.field == &local.field) {
+        --m_openTablesOfEntries;
     } else if (st.dest == Dest::Shape && st.property == &local.property && st.shape) {
         shapeProperty(*st.shape, local.property);
     } else if (st.dest == Dest::Shape && st.shape == &local.shape) {

@@ -53,6 +53,8 @@ struct Border {
     int widthTwips = 0;
     int spaceTwips = 0; // paragraphs: the distance between the rule and the text
     QColor color;       // invalid: automatic (black)
+    // \brdrsh: a rule with a shadow, not joined with an unshadowed neighbour's
+    bool shadow = false;
     bool visible() const { return style != None; }
     bool operator==(const Border&) const = default;
 };

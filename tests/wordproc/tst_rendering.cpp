@@ -1,6 +1,7 @@
 #include "Rendering.h"
 #include "Samples.h"
 #include "platform/Fonts.h"
+#include "wordproc/PaintRules.h"
 
 #include <QRawFont>
 #include <QtTest>
@@ -310,13 +311,26 @@ private slots:
     }
 
     void shadingBesideSpacedRule() {
-        // Shading reaches out to a left rule that stands its space (\brsp) away from the text, and no
-        // further; on the right, without a rule, it ends at the indent.
+        // LibreOffice stands a side rule on the paragraph's indent and sets the text in by the rule's
+        // width and space (\brsp); the shading reaches from the rule's inner edge across the space, and on
+        // the right, without a rule, it ends at the indent.
         const Shown s =
             showWord("\\pard\\li720\\ri720\\brdrl\\brdrs\\brdrw30\\brsp120\\cbpat2 Shaded beside a "
-                     "rule\\par \\pard After\\par ");
+                     "rule\\par \\pard\\li720 After\\par ");
         const QRectF text = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Shaded")));
+        const double indent = twipsToLayout(1440 + 720);
         const auto drawn = record(s, 0);
+        // The first letter of each paragraph: the ruled one's 150 twips in from the plain one's.
+        const auto startOf = [&](const QString& word) {
+            for (const Recorder::Text& t : drawn->texts)
+                if (t.text.startsWith(word))
+                    return t.baseline.x();
+            return -1.0;
+        };
+        QVERIFY2(qAbs(startOf(QStringLiteral("After")) - indent) < 0.5,
+                 qPrintable(QString::number(startOf(QStringLiteral("After")))));
+        QVERIFY2(qAbs(startOf(QStringLiteral("Shaded")) - (indent + twipsToLayout(150))) < 0.5,
+                 qPrintable(QString::number(startOf(QStringLiteral("Shaded")))));
         const QColor shade(255, 230, 153);
         std::vector<QRectF> fills;
         for (const Recorder::Fill& f : drawn->fills)
@@ -324,8 +338,7 @@ private slots:
                 fills.push_back(f.rect);
         QCOMPARE(fills.size(), size_t(1));
         const QRectF& fill = fills.front();
-        const double indent = twipsToLayout(1440 + 720);
-        QVERIFY2(qAbs(fill.left() - (indent - twipsToLayout(120))) < 0.5,
+        QVERIFY2(qAbs(fill.left() - (indent + twipsToLayout(30))) < 0.5,
                  qPrintable(QString::number(fill.left())));
         QVERIFY(qAbs(fill.right() - twipsToLayout(12240 - 1440 - 720)) < 0.5);
         QVERIFY(qAbs(fill.top() - text.top()) < 0.5);
@@ -336,7 +349,7 @@ private slots:
         QCOMPARE(rules.size(), size_t(1));
         const Recorder::Line& rule = rules.front();
         QCOMPARE(rule.width, twipsToLayout(30));
-        QVERIFY2(qAbs(rule.line.x1() + rule.width / 2 - fill.left()) < 0.5,
+        QVERIFY2(qAbs(rule.line.x1() - rule.width / 2 - indent) < 0.5,
                  qPrintable(QString::number(rule.line.x1())));
         QVERIFY(qAbs(qMin(rule.line.y1(), rule.line.y2()) - fill.top()) < 0.5);
         QVERIFY(qAbs(qMax(rule.line.y1(), rule.line.y2()) - fill.bottom()) < 1);
@@ -345,6 +358,66 @@ private slots:
         QCOMPARE(page.pixelColor(px(fill.left()) + 2, y), shade);
         QCOMPARE(page.pixelColor(px(rule.line.x1() - rule.width / 2) - 2, y), QColor(Qt::white));
         QVERIFY(qGray(page.pixel(px(rule.line.x1()), y)) < 100);
+    }
+
+    // A boxed paragraph's top and bottom rules reach across its side rules, from indent to indent, and
+    // its text stands in by the side rules' room on both sides.
+    void boxedParagraphReachesItsIndents() {
+        const Shown s = showWord("\\pard\\li720\\ri720\\box\\brdrs\\brdrw60\\brsp240 Boxed words that run on "
+                                 "and on to a second line, and on and on to a third line of the box, "
+                                 "and then a little further still\\par ");
+        const double left = twipsToLayout(1440 + 720), right = twipsToLayout(12240 - 1440 - 720);
+        const auto drawn = record(s, 0);
+        int spans = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dy() == 0) {
+                ++spans;
+                QVERIFY2(qAbs(qMin(l.line.x1(), l.line.x2()) - left) < 0.5,
+                         qPrintable(QString::number(l.line.x1())));
+                QVERIFY(qAbs(qMax(l.line.x1(), l.line.x2()) - right) < 0.5);
+            } else if (l.line.dx() == 0) {
+                const double x = l.line.x1();
+                QVERIFY2(qAbs(x - left - l.width / 2) < 0.5 || qAbs(x - right + l.width / 2) < 0.5,
+                         qPrintable(QString::number(x)));
+            }
+        QCOMPARE(spans, 2);
+        // The text's lines keep 15 points (the rule's 3 and its space's 12) from each indent.
+        const QTextBlock b = blockStarting(*s.copy.body, QStringLiteral("Boxed"));
+        QVERIFY(b.layout()->lineCount() >= 2);
+        const QRectF text = onSheet(s, b);
+        for (const Recorder::Text& t : drawn->texts)
+            if (t.baseline.y() > text.top() && t.baseline.y() < text.bottom()) {
+                QVERIFY2(t.baseline.x() >= left + twipsToLayout(300) - 0.5,
+                         qPrintable(QString::number(t.baseline.x())));
+                QVERIFY(t.baseline.x() < right - twipsToLayout(300));
+            }
+        QVERIFY(text.width() <= right - left - 2 * twipsToLayout(300) + 0.5);
+    }
+
+    // Two boxed paragraphs whose rules differ (the second's are shadowed, \brdrsh) are two boxes: the
+    // first's bottom rule and the second's top rule both take their room, and touch. The shadow takes
+    // the rule's width again below the box.
+    void boxesOneAboveAnother() {
+        const Shown s = showWord("\\pard\\box\\brdrs\\brdrw20\\brsp40 One\\par "
+                                 "\\pard\\box\\brdrsh\\brdrs\\brdrw20\\brsp40 Two\\par \\pard After\\par ");
+        const QTextDocument& doc = *s.copy.body;
+        const QRectF one = onSheet(s, blockStarting(doc, QStringLiteral("One")));
+        const QRectF two = onSheet(s, blockStarting(doc, QStringLiteral("Two")));
+        const QRectF after = onSheet(s, blockStarting(doc, QStringLiteral("After")));
+        const double line = textBottom(blockStarting(doc, QStringLiteral("One")), one) - one.top();
+        QVERIFY2(qAbs(two.top() - one.top() - line - twipsToLayout(2 * (40 + 20))) < 0.5,
+                 qPrintable(QString::number(two.top() - one.top() - line)));
+        QVERIFY2(qAbs(after.top() - two.top() - line - twipsToLayout(40 + 20 + 20)) < 0.5,
+                 qPrintable(QString::number(after.top() - two.top() - line)));
+        const auto drawn = record(s, 0);
+        QList<double> across;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dy() == 0)
+                across << l.line.y1();
+        std::sort(across.begin(), across.end());
+        QCOMPARE(across.size(), 4);
+        QVERIFY2(qAbs(across[2] - across[1] - twipsToLayout(20)) < 0.5,
+                 qPrintable(QString::number(across[2] - across[1])));
     }
 
     // Calibri's stand-in, Carlito, holds its line gap within its Windows ascent and descent: LibreOffice
@@ -406,6 +479,12 @@ private slots:
             };
             const double single = (at("Three") - at("One")) / 2;
             QVERIFY2(qAbs(single - 14.4) < 0.05, qPrintable(QString::number(single)));
+            // The text stands as high in its line as the header's ascent and line gap together (883 and
+            // 929 of 1000 for Nimbus Roman and Nimbus Sans), not as low as the Windows ascent: LibreOffice
+            // sets the first baseline 10.6 and 11.15 points under the top margin.
+            const double first = (baselineOf(*drawn, QStringLiteral("One")) - s.bodyTop()) * 72 / kLayoutDpi;
+            const double expected = face[2] == 'r' ? 10.6 : 11.15;
+            QVERIFY2(qAbs(first - expected) < 0.2, qPrintable(QString::number(first)));
         }
         const QRawFont raw = QRawFont::fromFont(platform::namedFont(QStringLiteral("Times"), 12));
         QVERIFY(!raw.fontTable("hhea").isEmpty());

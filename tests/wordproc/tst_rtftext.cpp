@@ -213,6 +213,26 @@ private slots:
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
     }
 
+    // Word names the font of Latin text and of a paragraph mark by \af after \loch or \hich (or after
+    // \plain); after \rtlch or \dbch, \af is the font of other scripts and the Latin one stays.
+    void associatedFontsOfLatinText() {
+        const Template t = readWith(kFonts, "\\pard\\plain\\f0\\loch\\af7\\hich\\af7\\dbch\\af4 Latin\\par "
+                                            "\\pard\\plain\\f0\\rtlch\\af7\\ltrch Kept\\par "
+                                            "\\pard\\plain\\f0\\hich\\af7\\dbch\\af4\\loch\\f0 Given\\par "
+                                            "\\pard\\plain\\f0\\af7 Plain\\par "
+                                            "\\pard\\plain\\f0\\loch\\af7 \\par ");
+        QCOMPARE(familyOf(t, "Latin"), QStringLiteral("Arial"));
+        QCOMPARE(familyOf(t, "Kept"), QStringLiteral("Times New Roman"));
+        QCOMPARE(familyOf(t, "Given"), QStringLiteral("Times New Roman"));
+        QCOMPARE(familyOf(t, "Plain"), QStringLiteral("Arial"));
+        const Paragraph* empty = std::get_if<Paragraph>(&t.body.blocks.at(4));
+        QVERIFY(empty && empty->runs.empty());
+        QCOMPARE(t.formats.at(size_t(empty->markFormat)).family, QStringLiteral("Arial"));
+        // A Central European font given so decodes its bytes as well.
+        const Template ce = readWith(kFonts, "\\pard\\plain\\f0\\loch\\af1 \\'c8l\\'e1nek\\par ");
+        QCOMPARE(familyOf(ce, QString::fromUtf8("Článek")), QStringLiteral("Arial"));
+    }
+
     // A reference prints the note's number, raised as its characters are; the note's text goes into a
     // note of its own, which starts with the same number. Endnotes count on their own, in lower-case
     // roman numerals unless the document says.
@@ -276,6 +296,22 @@ private slots:
         QCOMPARE(t.fields.size(), size_t(2));
         QCOMPARE(t.fields.front().instruction.trimmed(), QStringLiteral("PAGEREF _Toc1 \\h"));
         QCOMPARE(t.fields.back().kind, Field::Merge);
+    }
+
+    // A table of contents right after another starts on a line of its own: the empty paragraph the first
+    // one leaves open is a line, and so is the one the second one's result begins by ending. A table of
+    // contents at a paragraph's start, or after one that ends with its paragraph, starts no line.
+    void tablesOfContentsOneAfterAnother() {
+        const QByteArray toc = "{\\field{\\*\\fldinst { TOC \\\\o }}{\\fldrslt {Entry\\tab 1\\par }"
+                               "\\pard\\plain\\f0 }}";
+        const Template t =
+            readWith(kFonts, "\\pard " + toc +
+                                 "\\pard {\\field{\\*\\fldinst { TOC \\\\f }}{\\fldrslt {\\par }"
+                                 "Other\\tab 2\\par \\pard\\plain\\f0 }}{\\par After\\par }");
+        QCOMPARE(paragraphTexts(t.body),
+                 QStringList({"Entry\t1", QString(), QString(), "Other\t2", QString(), "After"}));
+        const Template once = readWith(kFonts, "\\pard Before\\par " + toc + "\\pard After\\par ");
+        QCOMPARE(paragraphTexts(once.body), QStringList({"Before", "Entry\t1", "After"}));
     }
 
     // Where Japanese meets Western letters or digits in a paragraph that asks for it (\\aspalpha), the
