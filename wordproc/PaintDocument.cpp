@@ -20,9 +20,12 @@ double textBottom(const QTextBlock& block, const QRectF& rect) {
     if (lines->lineCount() == 0)
         return rect.bottom();
     const QTextLine line = lines->lineAt(lines->lineCount() - 1);
+    // A fitted line's room starts above where Qt sets it; measured from the block's top, so that `rect`
+    // may be the block's place on a sheet as well as in the document.
     const double top = block.blockFormat().hasProperty(kFittedHeightProperty) &&
                                block.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight
-                           ? lineRoomTop(block, lines->lineCount() - 1)
+                           ? rect.top() + lineRoomTop(block, lines->lineCount() - 1) -
+                                 block.document()->documentLayout()->blockBoundingRect(block).top()
                            : rect.top() + line.y();
     return top + block.blockFormat().lineHeight(line.height(), kLayoutDpi / 96.0);
 }
