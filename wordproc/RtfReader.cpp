@@ -484,6 +484,11 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
 bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     const bool body = st.dest == Dest::Body;
     PageSetup& page = m_t.page;
+    // A section's words in a header, footer, note or text box set nothing: Word leaves a \sectd there
+    // when such text was pasted with its section mark, and the section it stands in keeps its columns.
+    if (st.story != &m_body && (w == "sectd" || w == "cols" || w == "colsx" || w == "colsr" ||
+                                w == "linebetcol" || w.ends_with("sxn")))
+        return true;
     if (w == "ansicpg") {
         if (hasParam && param > 0)
             m_documentCodePage = param;

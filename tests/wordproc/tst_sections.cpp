@@ -201,6 +201,13 @@ private slots:
         const auto plain = rtf("\\sectd\\cols2 One\\par \\sect\\sectd Two\\par ");
         QCOMPARE(plain->page.columns, 2);
         QCOMPARE(plain->sections.at(0).page.columns, 1);
+        // A \sectd in a footer or a note belongs to no section.
+        const auto pasted =
+            rtf("\\sectd\\cols2\\colsx440{\\footer\\pard Page\\sectd\\cols1\\pgwsxn5000\\par }One"
+                "{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} A note.\\sectd\\par }\\par ");
+        QCOMPARE(pasted->page.columns, 2);
+        QCOMPARE(pasted->page.columnGapTwips, 440);
+        QCOMPARE(pasted->page.widthTwips, plain->page.widthTwips);
     }
 
     // A footnote in a body set in columns is as wide as its column; one in a landscape section as wide
