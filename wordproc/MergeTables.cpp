@@ -35,6 +35,17 @@ bool runsOn(QAbstractTextDocumentLayout& layout, const QTextTableCell& cell, con
     return page(first.top()) != page(last.bottom() - 1);
 }
 
+// Every change to a laid-out document lays all of it out again: a long table's cells, changed one at a
+// time, would take time growing with the square of its length. A batch is one edit.
+void setCellFormats(QTextDocument& doc,
+                    const std::vector<std::pair<QTextTableCell, QTextTableCellFormat>>& changes) {
+    QTextCursor edit(&doc);
+    edit.beginEditBlock();
+    for (auto [cell, f] : changes)
+        cell.setFormat(f);
+    edit.endEditBlock();
+}
+
 } // namespace
 
 void Merger::Builder::finish() {
@@ -56,13 +67,7 @@ void Merger::Builder::finish() {
         f.setTopPadding(qMax(0.0, f.topPadding() - sp.above));
         runOn.emplace_back(cell, f);
     }
-    // Every change to a laid-out document lays all of it out again: a long table's cells, changed one at
-    // a time, would take time growing with the square of its length. Each batch is one edit.
-    QTextCursor edit(&m_doc);
-    edit.beginEditBlock();
-    for (auto& [cell, f] : runOn)
-        cell.setFormat(f);
-    edit.endEditBlock();
+    setCellFormats(m_doc, runOn);
     if (!runOn.empty())
         layout->documentSize();
     // A row of an exact height shows no more of its cells' text than fits: the lines that do not end
@@ -111,6 +116,8 @@ void Merger::Builder::finish() {
                 }
             }
         }
+    // The cuts are one edit, laid out once, as cell formats are.
+    QTextCursor edit(&m_doc);
     edit.beginEditBlock();
     for (const auto& [b, room] : cut) {
         QTextBlockFormat f = b.blockFormat();
@@ -235,11 +242,7 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
         f.setBottomPadding(padBottom + qMax(0.0, slack) * (1 - share));
         changes.emplace_back(cell, f);
     }
-    QTextCursor edit(&m_doc);
-    edit.beginEditBlock();
-    for (auto& [cell, f] : changes)
-        cell.setFormat(f);
-    edit.endEditBlock();
+    setCellFormats(m_doc, changes);
 }
 
 std::array<int, 4> Merger::Builder::cellPadding(const Row& row, const Cell& cell) {
