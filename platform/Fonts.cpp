@@ -70,7 +70,8 @@ constexpr std::array<StandIn, 41> kWindowsFaces{{
     {"Gill Sans MT", "DejaVu Sans", FaceKind::Sans},
     {"Lucida Sans Unicode", "DejaVu Sans", FaceKind::Sans},
     {"Arial Black", "DejaVu Sans", FaceKind::Sans},
-    {"Comic Sans MS", "DejaVu Sans", FaceKind::Sans},
+    // fontconfig takes it for a handwriting face, and LibreOffice draws it in the URW one.
+    {"Comic Sans MS", "Z003", FaceKind::Sans},
     {"Impact", "DejaVu Sans", FaceKind::Sans},
     {"Book Antiqua", "DejaVu Sans", FaceKind::Serif},
     {"Century", "DejaVu Sans", FaceKind::Serif},

@@ -32,6 +32,7 @@ private slots:
             {"Segoe UI", "DejaVu Sans"},    {"Calibri Light", "DejaVu Sans"},
             {"Symbol", "DejaVu Sans"},      {"Georgia", "DejaVu Serif"},
             {"Garamond", "DejaVu Serif"},   {"Consolas", "DejaVu Sans Mono"},
+            {"Comic Sans MS", "Z003"},
         };
         for (const auto& [face, drawn] : word)
             QTest::newRow(face) << QString::fromLatin1(face) << QString::fromLatin1(drawn);
