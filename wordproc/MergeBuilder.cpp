@@ -142,6 +142,16 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         m_table->setFormat(tf);
         m_table = nullptr;
     }
+    if (flow.table) {
+        // The same after a table in a cell: an empty paragraph there is a line of its own, unless it
+        // only closes the cell; the space above the text after the table stands below the table.
+        if (p.runs.empty() && flow.fresh && next)
+            flow.fresh = false;
+        QTextTableFormat tf = flow.table->format();
+        tf.setBottomMargin(f.topMargin());
+        flow.table->setFormat(tf);
+        flow.table = nullptr;
+    }
     if (p.format.pageBreakBefore && !flow.fresh)
         // A new page drops the space after the paragraph before the break, and keeps the space
         // before this one, as LibreOffice sets it.

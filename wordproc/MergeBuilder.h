@@ -155,6 +155,7 @@ private:
         bool fresh = true; // the flow's empty first block takes the next paragraph
         int afterTwips = 0;
         const Paragraph* previous = nullptr;
+        QTextTable* table = nullptr; // a table in a cell that the next paragraph follows
     };
 
     static bool sameBorders(const Paragraph* a, const Paragraph* b);

@@ -422,6 +422,7 @@ void Merger::Builder::nestedTable(QTextCursor& cur, const Table& t, Cursor& c, F
     cur = qt->lastCursorPosition();
     cur.movePosition(QTextCursor::NextBlock);
     flow = Flow{};
+    flow.table = qt;
 }
 
 std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,

@@ -842,6 +842,42 @@ private slots:
                     qMax(l.line.y1(), l.line.y2()) < below.top() + 1);
     }
 
+    // An empty paragraph between a table in a cell and the cell's next text keeps its line, as one
+    // after a table in the body does; one that only closes the cell takes no room.
+    void emptyLineAfterNestedTable() {
+        using namespace docxsamples;
+        const auto cell = [](int width, const QByteArray& content) {
+            return "<w:tc><w:tcPr><w:tcW w:w=\"" + QByteArray::number(width) +
+                   "\" w:type=\"dxa\"/></w:tcPr>" + content + "</w:tc>";
+        };
+        const QByteArray inner = "<w:tbl><w:tblGrid><w:gridCol w:w=\"2000\"/></w:tblGrid><w:tr>" +
+                                 cell(2000, paragraph(run("Inner"))) + "</w:tr></w:tbl>";
+        const auto show = [&](const QByteArray& afterInner) {
+            const QByteArray outer = "<w:tbl><w:tblGrid><w:gridCol w:w=\"4500\"/></w:tblGrid><w:tr>" +
+                                     cell(4500, paragraph(run("Above")) + inner + afterInner) +
+                                     "</w:tr></w:tbl>";
+            Shown s;
+            s.t = std::make_shared<const Template>(readDocx(
+                zipParts(package(document(outer + paragraph(run("After"))))), QStringLiteral("nested.docx")));
+            s.copy = Merger(s.t, nullptr).next();
+            s.copy.body->documentLayout()->documentSize();
+            return s;
+        };
+        const auto top = [](const Shown& s, const char* text) {
+            return onSheet(s, blockStarting(*s.copy.body, QString::fromLatin1(text))).top();
+        };
+        const Shown close = show(paragraph(run("Below")));
+        const Shown spaced = show("<w:p/>" + paragraph(run("Below")));
+        const QRectF above = onSheet(close, blockStarting(*close.copy.body, QStringLiteral("Above")));
+        const double line = above.height();
+        const double gap = top(spaced, "Below") - top(close, "Below");
+        QVERIFY2(qAbs(gap - line) < 1.5, qPrintable(QStringLiteral("%1 %2").arg(gap).arg(line)));
+        // The empty paragraph that ends the cell: the table below the row follows the nested table.
+        const Shown closing = show("<w:p/>");
+        const double rest = top(closing, "After") - top(closing, "Inner");
+        QVERIFY2(rest < 2 * line, qPrintable(QStringLiteral("%1 %2").arg(rest).arg(line)));
+    }
+
     // A LibreOffice letter whose table of offers runs on to a second page: LibreOffice 7.4 ends page 1
     // with "Model 31" and starts page 2 with "Model 32", its rule on the top margin. The space after
     // the paragraph above the table stays above it, on the first page only.
