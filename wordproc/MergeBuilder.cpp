@@ -115,8 +115,36 @@ bool Merger::Builder::sameBorders(const Paragraph* a, const Paragraph* b) {
     return a && b && anyVisible(a->format.borders) && a->format.borders == b->format.borders;
 }
 
+bool Merger::Builder::emptyMergeLine(const Paragraph& p, const Cursor& c) const {
+    bool anyField = false;
+    for (const Run& r : p.runs) {
+        if (r.kind == Run::Tab || (r.kind == Run::Text && r.text.trimmed().isEmpty()))
+            continue;
+        if (r.kind != Run::Field || r.index < 0 || size_t(r.index) >= m.m_t->fields.size())
+            return false;
+        const Field& f = m.m_t->fields[size_t(r.index)];
+        if (f.kind != Field::Merge)
+            return false;
+        if (m.m_data) {
+            // Blank labels after the last record keep their lines.
+            if (c.exhausted || !m.m_data->value(c.record, m.m_columns[size_t(r.index)]).isEmpty())
+                return false;
+        } else if (std::any_of(f.result.begin(), f.result.end(), [](const Run& shown) {
+                       return shown.kind != Run::Text || !shown.text.isEmpty();
+                   })) {
+            return false;
+        }
+        anyField = true;
+    }
+    return anyField;
+}
+
 void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow,
                                 const Paragraph* next) {
+    // Word's merge leaves out a line whose merge fields all come out empty, such as an address's
+    // second street line, rather than print it blank; so does LibreOffice showing such a template.
+    if (!p.format.pageBreakBefore && emptyMergeLine(p, c))
+        return;
     auto it = m.m_blockFormats.find(&p);
     if (it == m.m_blockFormats.end())
         it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;

@@ -162,6 +162,9 @@ private:
 
     void paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow, const Paragraph* next);
 
+    // A paragraph of nothing but merge fields, and spaces or tabs, whose fields all come out empty.
+    bool emptyMergeLine(const Paragraph& p, const Cursor& c) const;
+
     // Text of one format is gathered and inserted at once: fewer, longer insertions lay out faster.
     void text(QTextCursor& cur, const QString& s, int format, const Cursor& c);
 

@@ -1,6 +1,7 @@
 #include "Samples.h"
 #include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/WordErrors.h"
 
@@ -202,6 +203,27 @@ private slots:
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines.at(1).simplified(), QStringLiteral("Gone too"));
         QVERIFY(Merger(t, names(1)).all("m")->plainText().contains("Gone 12181 too"));
+    }
+
+    void emptyMergeLinesLeftOut() {
+        // A line of nothing but merge fields, spaces and tabs whose fields all come out empty is left
+        // out, merged or shown as it stands; a line whose field has a value, or with other text, stays.
+        const QByteArray zip = "{\\field{\\*\\fldinst  MERGEFIELD Cust_Zip }{\\fldrslt }}";
+        const auto t = tmpl("\\pard First\\par " + mergeField("Cust_City") + "\\par " + zip + " \\tab " +
+                            zip + "\\par To " + zip + "\\par Last\\par ");
+        const auto lines = [](const MergedDocument& doc) {
+            QStringList out;
+            for (const PageCopy& copy : doc.copies)
+                for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
+                    out << b.text().simplified();
+            return out;
+        };
+        QCOMPARE(lines(*Merger(t, nullptr).all("m")),
+                 (QStringList{"First", QString::fromUtf8("«Cust_City»"), "To", "Last"}));
+        const auto d = data({"Cust_City", "Cust_Zip"}, {{"", ""}, {"TROY", ""}, {"", "12180"}});
+        QCOMPARE(lines(*Merger(t, d).all("m")),
+                 (QStringList{"First", "To", "Last", "First", "TROY", "To", "Last", "First", "12180 12180",
+                              "To 12180", "Last"}));
     }
 
     void nonBreakingHyphens() {
