@@ -145,6 +145,7 @@ double Merger::layBand(PageCopy& copy, const PageSetup& page, const Story& story
     out = newBandDocument(page, m_t->defaultFamily);
     Cursor c{first, false};
     Builder b(*this, *out);
+    b.setBand();
     b.begin();
     b.story(story, c);
     b.end();

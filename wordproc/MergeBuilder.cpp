@@ -74,7 +74,7 @@ void Merger::Builder::story(const Story& s, Cursor& c) {
     size_t end = s.blocks.size();
     while (end > 0 && isEmptyParagraph(s.blocks[end - 1]))
         --end;
-    if (end == 0 || !std::holds_alternative<Table>(s.blocks[end - 1]))
+    if (end == 0 || !std::holds_alternative<Table>(s.blocks[end - 1]) || m_band)
         end = s.blocks.size();
     // Qt gives a frame's first block no space above it. Where the first paragraph needs some (its
     // space before, or room for a picture above it) an empty block of no height comes first.

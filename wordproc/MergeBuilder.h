@@ -63,6 +63,10 @@ public:
 
     void story(const Story& s, Cursor& c);
 
+    // A page header or footer keeps the empty paragraph after its last table as a line, as Word and
+    // LibreOffice do; a story on the page's body lets it take no room.
+    void setBand() { m_band = true; }
+
     // The cursor's block takes no room: a line of no height in a 1-point font.
     void makeBlockEmptyOfHeight();
 
@@ -220,6 +224,7 @@ private:
     std::vector<SpacedCell> m_spaced;
     bool m_collectNotes = false;
     bool m_breakNext = false; // the next paragraph of the story starts a new page
+    bool m_band = false;      // the story is a page header or footer
     std::vector<NoteRef> m_noteRefs;
     std::vector<int> m_splits; // blocks that placeNotes() split off, in order
 };

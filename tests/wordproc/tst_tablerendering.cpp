@@ -659,6 +659,23 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(gap("\\par \\par ")).arg(gap(""))));
     }
 
+    void emptyLineAfterTableInFooter() {
+        // A footer's empty paragraph after its table keeps its line, as one with text does: the footer
+        // grows up from its foot by that line, and the table stands as high in both.
+        const QByteArray row =
+            "\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + "\\pard\\intbl Cell\\cell \\row ";
+        const auto cellBaseline = [&](const QByteArray& after) {
+            const Shown s = showWord("{\\footer " + row + after + "}\\pard Body\\par ");
+            return baselineOf(*record(s, 0), QStringLiteral("Cell"));
+        };
+        const double empty = cellBaseline("\\pard\\par ");
+        const double text = cellBaseline("\\pard Last\\par ");
+        const double none = cellBaseline("");
+        QVERIFY(empty > 0 && text > 0);
+        QVERIFY2(qAbs(empty - text) < 1, qPrintable(QStringLiteral("%1 %2").arg(empty).arg(text)));
+        QVERIFY2(none - empty > twipsToLayout(200), qPrintable(QStringLiteral("%1 %2").arg(none).arg(empty)));
+    }
+
     // A Word table inside a cell of another: "Outer above", a table of two rows and two cells ruled
     // 1.5 points, "Outer below" in the first cell. The outer row's definition stands only before its
     // cells, so the nested rows' own definitions must not replace it.
