@@ -173,8 +173,13 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     if (flow.table) {
         // The same after a table in a cell: an empty paragraph there is a line of its own, unless it
         // only closes the cell; the space above the text after the table stands below the table.
-        if (p.runs.empty() && flow.fresh && next)
+        if (p.runs.empty() && flow.fresh && next) {
             flow.fresh = false;
+        } else if (p.runs.empty() && flow.fresh) {
+            // Closing the cell it takes no room, and neither does the space around it.
+            f.setTopMargin(0);
+            f.setBottomMargin(0);
+        }
         QTextTableFormat tf = flow.table->format();
         tf.setBottomMargin(f.topMargin());
         flow.table->setFormat(tf);

@@ -893,6 +893,10 @@ private slots:
         const Shown closing = show("<w:p/>");
         const double rest = top(closing, "After") - top(closing, "Inner");
         QVERIFY2(rest < 2 * line, qPrintable(QStringLiteral("%1 %2").arg(rest).arg(line)));
+        // Nor does the space after it.
+        const Shown spacedClosing = show("<w:p><w:pPr><w:spacing w:after=\"400\"/></w:pPr></w:p>");
+        const double spacedRest = top(spacedClosing, "After") - top(spacedClosing, "Inner");
+        QVERIFY2(qAbs(spacedRest - rest) < 1, qPrintable(QStringLiteral("%1 %2").arg(spacedRest).arg(rest)));
     }
 
     // A LibreOffice letter whose table of offers runs on to a second page: LibreOffice 7.4 ends page 1
