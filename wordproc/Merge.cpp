@@ -20,6 +20,7 @@ namespace wordproc {
 
 Merger::Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataSource> data)
     : m_t(std::move(tmpl)), m_data(std::move(data)), m_now(QDateTime::currentDateTime()) {
+    setSectionColumns();
     splitParts();
     m_columns.assign(m_t->fields.size(), -1);
     if (m_data) {
@@ -69,6 +70,131 @@ Merger::~Merger() = default;
 
 bool Merger::atEnd() const {
     return m_done;
+}
+
+namespace {
+
+// About how tall a block sets in a column `width` twips wide, in twips: its letters half an em wide, its
+// lines 1.2 ems apart, and the space around it. Enough to share a section's text out among columns.
+int estimatedHeight(const Template& t, const Block& b, int width) {
+    if (const Table* table = std::get_if<Table>(&b)) {
+        qint64 height = 0;
+        for (const Row& row : table->rows)
+            height += qMax(300, qAbs(row.heightTwips));
+        return int(qMin<qint64>(height, INT_MAX / 4));
+    }
+    const Paragraph& p = std::get<Paragraph>(b);
+    const auto halfPoints = [&](int format) {
+        return format >= 0 && size_t(format) < t.formats.size()
+                   ? qBound(2, t.formats[size_t(format)].halfPoints, 400)
+                   : 24;
+    };
+    qint64 across = 0;
+    qint64 lines = 1;
+    int size = halfPoints(p.markFormat);
+    const auto add = [&](const std::vector<Run>& runs) {
+        for (const Run& r : runs) {
+            if (r.kind == Run::Text) {
+                size = qMax(size, halfPoints(r.format));
+                across += qint64(r.text.size()) * halfPoints(r.format) * 5;
+            } else if (r.kind == Run::LineBreak) {
+                ++lines;
+            }
+        }
+    };
+    add(p.runs);
+    for (const Run& r : p.runs)
+        if (r.kind == Run::Field && r.index >= 0 && size_t(r.index) < t.fields.size())
+            add(t.fields[size_t(r.index)].result);
+    lines += across / qMax(1, width);
+    return int(qMin<qint64>(lines * size * 12 + qMax(0, p.format.beforeTwips) + qMax(0, p.format.afterTwips),
+                            INT_MAX / 4));
+}
+
+bool breaksBefore(const Block& b) {
+    const Paragraph* p = std::get_if<Paragraph>(&b);
+    return p ? p->format.pageBreakBefore : std::get<Table>(b).pageBreakBefore;
+}
+
+} // namespace
+
+void Merger::setSectionColumns() {
+    // A catalog's body repeats for every record: its sections are not told apart.
+    if (m_t->type == MainType::Catalog && m_data)
+        return;
+    std::shared_ptr<Template> changed; // a copy of the template, once a section is set in columns
+    PageSetup sheet = m_t->page;       // the paper and columns of the sheet the section runs on to
+    for (size_t i = 0; i < m_t->sections.size(); ++i) {
+        const Template& t = changed ? *changed : *m_t;
+        const Section& s = t.sections[i];
+        if (s.newPage) {
+            sheet = s.page;
+            continue;
+        }
+        // Word and LibreOffice set a section that runs on in more columns below the text before it on
+        // the same sheet. The body's pages here are its columns, one count for all: such a section is
+        // set in a table without rules, a cell a column. A section longer than its sheet stays as
+        // wide as the page's text; a body already in columns keeps them.
+        const int count = s.page.columns;
+        const int end = i + 1 < t.sections.size() ? t.sections[i + 1].firstBlock : int(t.body.blocks.size());
+        if (count < 2 || sheet.columns != 1 || s.firstBlock < 0 || end <= s.firstBlock ||
+            size_t(end) > t.body.blocks.size())
+            continue;
+        const int text = sheet.widthTwips - sheet.leftTwips - sheet.rightTwips;
+        const int gap = qMax(0, s.page.columnGapTwips);
+        const int width = (text - (count - 1) * gap) / count;
+        if (width < 720)
+            continue;
+        const auto first = t.body.blocks.begin() + s.firstBlock;
+        const auto last = t.body.blocks.begin() + end;
+        const bool broken = std::any_of(first + 1, last, breaksBefore);
+        qint64 height = 0;
+        for (auto it = first; it != last; ++it)
+            height += estimatedHeight(t, *it, width);
+        if (!broken && height > sheet.heightTwips - sheet.topTwips - sheet.bottomTwips)
+            continue;
+        // A column break starts the next column. Without one, a section that another running on
+        // follows has its text shared evenly among its columns, as Word balances them; the document's
+        // last fills its first column first.
+        const bool balanced = i + 1 < t.sections.size() && !t.sections[i + 1].newPage;
+        Table table;
+        Row& row = table.rows.emplace_back();
+        row.leftPadTwips = 0;
+        row.rightPadTwips = 0;
+        for (int k = 0; k < count; ++k) {
+            Cell& cell = row.cells.emplace_back();
+            cell.leftPadTwips = k > 0 ? gap / 2 : 0;
+            cell.rightPadTwips = k + 1 < count ? gap - gap / 2 : 0;
+            cell.rightTwips = k + 1 < count ? (k + 1) * width + k * gap + gap / 2 : text;
+        }
+        int column = 0;
+        qint64 above = 0; // the estimated height of the blocks before
+        for (auto it = first; it != last; ++it) {
+            const qint64 own = estimatedHeight(t, *it, width);
+            if (it != first && column + 1 < count &&
+                (broken ? breaksBefore(*it) : balanced && (above + own / 2) * count > height * (column + 1)))
+                ++column;
+            above += own;
+            Cell& cell = row.cells[size_t(column)];
+            if (const Paragraph* p = std::get_if<Paragraph>(&*it)) {
+                cell.paragraphs.push_back(*p);
+                cell.paragraphs.back().format.pageBreakBefore = false;
+            } else {
+                cell.tables.push_back(NestedTable{cell.paragraphs.size(), std::get<Table>(*it)});
+                cell.tables.back().table.pageBreakBefore = false;
+            }
+        }
+        if (!changed)
+            changed = std::make_shared<Template>(*m_t);
+        std::vector<Block>& blocks = changed->body.blocks;
+        const int removed = end - s.firstBlock - 1;
+        blocks.erase(blocks.begin() + s.firstBlock + 1, blocks.begin() + end);
+        blocks[size_t(s.firstBlock)] = std::move(table);
+        for (size_t k = i + 1; k < changed->sections.size(); ++k)
+            changed->sections[k].firstBlock -= removed;
+    }
+    if (changed)
+        m_t = std::move(changed);
 }
 
 void Merger::splitParts() {

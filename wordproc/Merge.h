@@ -74,6 +74,8 @@ private:
     void buildParts(PageCopy& copy, Cursor& cursor);
     void buildPart(PageCopy& out, const BodyPart& part, int record, Cursor& cursor, bool last);
     void splitParts();
+    // Sections that run on in more columns than their page's text: each set in a table of its own.
+    void setSectionColumns();
     static LayoutCheck checkLayout(QTextDocument& doc);
     // The record that starts the next piece, or -1 when the piece may go on.
     int pieceEnd(QTextDocument& doc, const std::vector<std::pair<int, int>>& starts);

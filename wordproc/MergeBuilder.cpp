@@ -66,6 +66,26 @@ bool anchorsFloats(const Template& t, const std::vector<Run>& runs) {
 void Merger::Builder::end() {
     flush();
     m_cursor.endEditBlock();
+    // Qt gives a line the height of the picture that did not fit at its end and went on to the next
+    // line: the text before such a picture would stand at the foot of a line as tall as the picture.
+    // The common word processors end the line there; so does a line separator before the picture.
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    for (QTextCursor& at : m_pictureAfterText) {
+        const QTextBlock block = at.block();
+        const int offset = at.position() - block.position();
+        layout->blockBoundingRect(block);
+        const QTextLayout* lines = block.layout();
+        if (!lines || offset <= 0 || block.text().at(offset - 1) == QChar::LineSeparator)
+            continue;
+        const QTextLine line = lines->lineForTextPosition(offset);
+        if (!line.isValid() || line.lineNumber() == 0 || line.textStart() != offset)
+            continue;
+        // The cursor kept its place as the picture went in, its anchor did not.
+        QTextCursor before(block);
+        before.setPosition(at.position());
+        before.insertText(QString(QChar::LineSeparator), before.charFormat());
+    }
+    m_pictureAfterText.clear();
 }
 
 void Merger::Builder::story(const Story& s, Cursor& c) {
@@ -318,6 +338,12 @@ void Merger::Builder::picture(QTextCursor& cur, const Run& r, const Cursor& c) {
     f.setName(name);
     f.setWidth(twipsToLogical(pic.widthTwips));
     f.setHeight(twipsToLogical(pic.heightTwips));
+    // The picture's place, to see once laid out whether it went on to a line of its own.
+    if (cur.positionInBlock() > 0) {
+        QTextCursor at = cur;
+        at.setKeepPositionOnInsert(true);
+        m_pictureAfterText.push_back(at);
+    }
     cur.insertImage(f);
 }
 

@@ -213,6 +213,7 @@ private:
     int m_pendingFormat = -1;
     QTextCursor* m_pendingCursor = nullptr;
     std::set<int> m_pictures;
+    std::vector<QTextCursor> m_pictureAfterText; // before inline pictures that text precedes
     std::vector<SizedTable> m_sized;
     // Cells whose top padding holds the space above their first paragraph: the table, row, column and
     // that space.

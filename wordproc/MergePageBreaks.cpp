@@ -67,10 +67,12 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
         return b.isValid() && QTextCursor(b).currentFrame() == root;
     };
     const auto keep = [](const QTextBlock& b) { return b.blockFormat().intProperty(kKeepProperty); };
-    // A picture's line may be taller than a page: its paragraph breaks where Qt breaks it.
-    const auto holdsPicture = [](const QTextBlock& b) {
-        for (auto it = b.begin(); !it.atEnd(); ++it)
-            if (it.fragment().charFormat().isImageFormat())
+    // A picture's line may be taller than a page: its paragraph breaks where Qt breaks it. A picture
+    // that fits a page is a line like any other, and a line of text left alone above it at a page's
+    // foot goes on with it.
+    const auto tallerThanPage = [&](const QTextBlock& b) {
+        for (int i = 0; i < b.layout()->lineCount(); ++i)
+            if (b.layout()->lineAt(i).height() >= pageHeight)
                 return true;
         return false;
     };
@@ -139,7 +141,7 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
         if ((keep(b) & kKeepTogether) && pageOf(b, false) < pageOf(b, true) && belowPageTop(b) &&
             layout->blockBoundingRect(b).height() <= pageHeight)
             startPage(b);
-        else if ((keep(b) & kWidowControl) && pageOf(b, false) < pageOf(b, true) && !holdsPicture(b))
+        else if ((keep(b) & kWidowControl) && pageOf(b, false) < pageOf(b, true) && !tallerThanPage(b))
             keepWidowsAndOrphans(b, pageHeight, lineTop, belowPageTop(b), startPage);
         // Pages only go on: an empty line of no height that opens the document stands a little
         // above its top, and must not make the first paragraph start a page of its own.

@@ -8,6 +8,7 @@
 #include "wordproc/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QTextBlock>
@@ -37,6 +38,18 @@ QByteArray filler(int count, int twips = 240) {
         out += "\\pard\\sl-" + QByteArray::number(twips) + "\\slmult0 Filler " + QByteArray::number(i) +
                "\\par ";
     return out;
+}
+
+// A paragraph of a label and a picture as wide as the text, three inches tall, after it.
+QByteArray labelledPicture(const QByteArray& controls) {
+    QImage image(8, 4, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return "\\pard" + controls + " Logo: {\\pict\\pngblip\\picwgoal9360\\pichgoal4320 " + png.toHex() +
+           "}\\par ";
 }
 
 // A paint device that keeps the text drawn on it, whether or not a clip hides it, as a PDF keeps it.
@@ -135,6 +148,32 @@ private slots:
         const PageCopy loose = layOut(filler(51) + "\\pard\\sl-240\\slmult0 " + four);
         QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Three")), 0);
         QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Four")), 1);
+    }
+
+    // Text before a picture too wide for what is left of its line stays on a line of its own height,
+    // the picture going on to the next line.
+    void pictureTooWideForItsLineStartsTheNext() {
+        const PageCopy copy = layOut(labelledPicture({}));
+        QTextBlock label;
+        for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
+            if (b.text().contains(QLatin1String("Logo")))
+                label = b;
+        QVERIFY(label.isValid());
+        QCOMPARE(label.layout()->lineCount(), 2);
+        QVERIFY2(label.layout()->lineAt(0).height() < twipsToLayout(480),
+                 qPrintable(QString::number(label.layout()->lineAt(0).height())));
+        QVERIFY(label.layout()->lineAt(1).height() >= twipsToLayout(4320) - 1);
+    }
+
+    // With widow control, the label's line left alone at a page's foot goes on with its picture.
+    void lineBeforePictureGoesOnWithIt() {
+        const PageCopy kept = layOut(filler(40) + labelledPicture("\\widctlpar"));
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Logo")), 1);
+        QCOMPARE(sheets::pageOfText(*kept.body, QStringLiteral("Filler 39")), 0);
+        QCOMPARE(kept.pageCount(), 2);
+        const PageCopy loose = layOut(filler(40) + labelledPicture("\\nowidctlpar"));
+        QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Logo")), 0);
+        QCOMPARE(loose.pageCount(), 2);
     }
 
     // Three lines with one left over: taking the line before would leave an orphan, so all three go.

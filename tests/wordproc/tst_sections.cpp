@@ -69,6 +69,14 @@ QList<QSizeF> mediaBoxes(const QByteArray& pdf) {
     return out;
 }
 
+// Where the block holding `text` stands in `doc`, table cells included; an empty rectangle when none does.
+QRectF placeOfText(const QTextDocument& doc, const QString& text) {
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        if (b.text().contains(text))
+            return doc.documentLayout()->blockBoundingRect(b);
+    return {};
+}
+
 } // namespace
 
 class TestSections : public QObject {
@@ -248,6 +256,71 @@ private slots:
         QCOMPARE(copy.columns, 2);
         QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Two")), 1);
         QCOMPARE(copy.pageCount(), 1);
+    }
+    // A section that runs on in two columns stands below the text before it on the same sheet, its
+    // columns side by side; a column break starts the right one.
+    void columnsOfASectionRunningOnShareTheSheet() {
+        const auto doc = merged("Opening across the page\\par \\sect\\sectd\\sbknone\\cols2\\colsx720 "
+                                "Left words\\column Right words\\par ");
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(copy.columns, 1);
+        QCOMPARE(copy.pageCount(), 1);
+        const QRectF opening = placeOfText(*copy.body, QStringLiteral("Opening"));
+        const QRectF left = placeOfText(*copy.body, QStringLiteral("Left words"));
+        const QRectF right = placeOfText(*copy.body, QStringLiteral("Right words"));
+        QVERIFY(!left.isEmpty() && !right.isEmpty());
+        QVERIFY(left.top() >= opening.bottom() - 1);
+        QCOMPARE_LE(qAbs(right.top() - left.top()), 1.0);
+        // 6.5 inches of text, two columns half an inch apart: the right one starts 3.5 inches in.
+        QCOMPARE_LE(qAbs(left.left()), 1.0);
+        QCOMPARE_LE(qAbs(right.left() - twipsToLayout(5040)), 1.0);
+        QCOMPARE_LE(right.width(), twipsToLayout(4320) + 1);
+    }
+
+    // Without a column break, a section another one running on follows shares its text evenly among
+    // its columns; the document's last section fills its first column first.
+    void runningOnColumnsBalanceBeforeTheNextSection() {
+        QByteArray columns = "Opening\\par \\sect\\sectd\\sbknone\\cols2\\colsx720 ";
+        for (int i = 1; i <= 6; ++i)
+            columns += "Paragraph " + QByteArray::number(i) +
+                       " of the columns, long enough to run over "
+                       "several lines in one column.\\par ";
+        const auto last = merged(columns);
+        const QTextDocument& lastBody = *last->copies.front().body;
+        QCOMPARE_LE(qAbs(placeOfText(lastBody, QStringLiteral("Paragraph 6")).left() -
+                         placeOfText(lastBody, QStringLiteral("Paragraph 1")).left()),
+                    1.0);
+        const auto between = merged(columns + "\\sect\\sectd\\sbknone Closing words\\par ");
+        const QTextDocument& body = *between->copies.front().body;
+        const QRectF first = placeOfText(body, QStringLiteral("Paragraph 1"));
+        const QRectF third = placeOfText(body, QStringLiteral("Paragraph 3"));
+        const QRectF fourth = placeOfText(body, QStringLiteral("Paragraph 4"));
+        const QRectF sixth = placeOfText(body, QStringLiteral("Paragraph 6"));
+        QCOMPARE_LE(qAbs(third.left() - first.left()), 1.0);
+        QCOMPARE_LE(qAbs(fourth.left() - twipsToLayout(5040)), 1.0);
+        QCOMPARE_LE(qAbs(fourth.top() - first.top()), 1.0);
+        const QRectF closing = placeOfText(body, QStringLiteral("Closing words"));
+        QVERIFY(closing.top() >= qMax(third.bottom(), sixth.bottom()) - 2);
+        QCOMPARE_LE(qAbs(closing.left()), 1.0);
+    }
+
+    // Word 2007+ marks a section that runs on with w:type continuous; its columns are set the same way.
+    void wordContinuousSectionInColumns() {
+        using namespace docxsamples;
+        const QByteArray ends = section().replace("<w:sectPr>", "<w:sectPr><w:cols w:space=\"720\"/>");
+        const QByteArray cols = "<w:type w:val=\"continuous\"/><w:cols w:num=\"2\" w:space=\"720\"/>";
+        const Template t =
+            readDocx(zipParts(package(document(
+                         paragraph(run("Opening")) + paragraph({}, ends) +
+                             paragraph(run("One") + "<w:r><w:br w:type=\"column\"/></w:r>" + run("Two")),
+                         section(cols)))),
+                     QStringLiteral("continuous.docx"));
+        PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
+        QCOMPARE(copy.pageCount(), 1);
+        const QRectF one = placeOfText(*copy.body, QStringLiteral("One"));
+        const QRectF two = placeOfText(*copy.body, QStringLiteral("Two"));
+        QCOMPARE_LE(qAbs(two.top() - one.top()), 1.0);
+        QCOMPARE_LE(qAbs(two.left() - twipsToLayout(5040)), 1.0);
     }
 };
 
