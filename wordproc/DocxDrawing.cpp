@@ -375,6 +375,8 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         items.push_back(Item{shape, 0, 0, width, height});
     } else if (const Node* pic = graphic->child(u"pic:pic")) {
         items.push_back(Item{pic, 0, 0, width, height});
+    } else if (const Node* chartRef = graphic->child(u"c:chart")) {
+        items.push_back(Item{chartRef, 0, 0, width, height});
     }
     const bool single = items.size() == 1 && !anchored;
     for (const Item& item : items) {
@@ -383,9 +385,10 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         g.topTwips = clampTwips(qint64(f.topTwips) + item.top);
         g.widthTwips = clampTwips(item.width, 1, kMaxTwips);
         g.heightTwips = clampTwips(item.height, 1, kMaxTwips);
-        if (const Node* blip = item.node->find(u"a:blip");
-            blip && item.node->name == QLatin1String("pic:pic")) {
-            const int index = picture(st, blip->attr(u"r:embed"), g.widthTwips, g.heightTwips);
+        const Node* blip = item.node->name == QLatin1String("pic:pic") ? item.node->find(u"a:blip") : nullptr;
+        if (blip || item.node->name == QLatin1String("c:chart")) {
+            const int index = blip ? picture(st, blip->attr(u"r:embed"), g.widthTwips, g.heightTwips)
+                                   : chart(st, item.node->attr(u"r:id"), g.widthTwips, g.heightTwips);
             if (index < 0)
                 continue;
             if (single) {

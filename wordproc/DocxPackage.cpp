@@ -44,6 +44,8 @@ QString prefixOf(QStringView uri) {
         {QStringLiteral("http://schemas.openxmlformats.org/drawingml/2006/main"), QStringLiteral("a")},
         {QStringLiteral("http://purl.oclc.org/ooxml/drawingml/main"), QStringLiteral("a")},
         {QStringLiteral("http://schemas.openxmlformats.org/drawingml/2006/picture"), QStringLiteral("pic")},
+        {QStringLiteral("http://schemas.openxmlformats.org/drawingml/2006/chart"), QStringLiteral("c")},
+        {QStringLiteral("http://purl.oclc.org/ooxml/drawingml/chart"), QStringLiteral("c")},
         {QStringLiteral("http://purl.oclc.org/ooxml/drawingml/picture"), QStringLiteral("pic")},
         {QStringLiteral("http://schemas.microsoft.com/office/word/2010/wordprocessingShape"),
          QStringLiteral("wps")},
@@ -70,7 +72,8 @@ bool keepsText(const QString& name) {
     return name == QLatin1String("w:t") || name == QLatin1String("w:instrText") ||
            name == QLatin1String("w:delText") || name == QLatin1String("w:delInstrText") ||
            name == QLatin1String("m:t") || name == QLatin1String("wp:posOffset") ||
-           name == QLatin1String("wp:align") || name == QLatin1String("pr:Relationship");
+           name == QLatin1String("wp:align") || name == QLatin1String("pr:Relationship") ||
+           name == QLatin1String("c:v") || name == QLatin1String("a:t");
 }
 
 // Whether the reader understands what an mc:Choice requires: Word's drawing shapes and their groups,

@@ -317,6 +317,8 @@ private:
     void placeDrawing(const Node& frame, StoryState& st, int format, bool anchored);
     void vml(const Node& pict, StoryState& st, int format);
     int picture(StoryState& st, const QString& id, int widthTwips, int heightTwips);
+    // A chart part drawn as a picture, from the values Word keeps with it; -1 when it draws nothing.
+    int chart(StoryState& st, const QString& id, int widthTwips, int heightTwips);
     int textBox(const Node& content, StoryState& st);
     // Paragraphs of one w:framePr, or a table of w:tblpPr, in a box of their own beside the text; false
     // when there is no box left for them.

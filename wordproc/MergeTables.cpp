@@ -16,6 +16,19 @@ namespace wordproc {
 
 namespace {
 
+// The room Qt keeps inside a cell for its rules, out of the width of the cell's text: half of each side
+// rule. Word and LibreOffice set the text within the cell's margins alone, so a word that just fits the
+// cell there must fit here too, and not break before its last letter.
+double sideRulesRoom(const Borders& borders) {
+    double room = 0;
+    for (const Side side : {Side::Left, Side::Right}) {
+        const Border& b = edge(borders, side);
+        if (b.visible())
+            room += twipsToLogical(qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1)) / 2;
+    }
+    return room;
+}
+
 // Where the text of a block ends as Qt flows it: its lines take the height their paragraph gives them,
 // where Qt's rectangle of the block holds their natural height. Lines of a fixed height are set that far
 // apart, whatever Qt makes of their own positions.
@@ -518,7 +531,7 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         const double below = exact ? 0 : cell.lastCursorPosition().block().blockFormat().bottomMargin();
         cf.setLeftPadding(twipsToLogical(pad[0]));
         cf.setTopPadding(twipsToLogical(pad[1]) + above);
-        cf.setRightPadding(twipsToLogical(pad[2]));
+        cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2]) - sideRulesRoom(source.borders)));
         cf.setBottomPadding(twipsToLogical(pad[3]) + below);
         if (above > 0)
             m_spaced.push_back(SpacedCell{qt, place.row, place.column, above});

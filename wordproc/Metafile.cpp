@@ -5,7 +5,136 @@
 
 #include "wordproc/MetafilePlayer.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QDataStream>
+#include <QPainter>
+#include <QTextDocument>
+#include <QTextObjectInterface>
+
 namespace wordproc {
+
+namespace {
+
+// The image's text entry that carries the metafile's text, as a QDataStream in Base64.
+const QString kTextKey = QStringLiteral("quillmark-metafile-text");
+constexpr quint32 kTextVersion = 1;
+
+QString packText(const std::vector<MetafileText>& texts) {
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << kTextVersion << quint32(texts.size());
+    for (const MetafileText& t : texts) {
+        out << t.place << t.clipped << t.clip << t.font << t.pixels << t.color << quint32(t.pieces.size());
+        for (const MetafileText::Piece& p : t.pieces)
+            out << p.at << p.text;
+    }
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+} // namespace
+
+void carryText(QImage& image, const std::vector<MetafileText>& texts) {
+    if (!texts.empty())
+        image.setText(kTextKey, packText(texts));
+}
+
+std::vector<MetafileText> metafileText(const QImage& image) {
+    std::vector<MetafileText> texts;
+    const QString packed = image.text(kTextKey);
+    if (packed.isEmpty())
+        return texts;
+    const QByteArray bytes = QByteArray::fromBase64(packed.toLatin1());
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint32 version = 0, count = 0;
+    in >> version >> count;
+    if (version != kTextVersion)
+        return texts;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        MetafileText t;
+        quint32 pieces = 0;
+        in >> t.place >> t.clipped >> t.clip >> t.font >> t.pixels >> t.color >> pieces;
+        for (quint32 j = 0; j < pieces && in.status() == QDataStream::Ok; ++j) {
+            MetafileText::Piece p;
+            in >> p.at >> p.text;
+            t.pieces.push_back(std::move(p));
+        }
+        if (in.status() == QDataStream::Ok)
+            texts.push_back(std::move(t));
+    }
+    return texts;
+}
+
+void drawPictureText(QPainter& painter, const QRectF& rect, const QImage& image) {
+    if (image.isNull() || image.text(kTextKey).isEmpty())
+        return;
+    const std::vector<MetafileText> texts = metafileText(image);
+    const QTransform toPage = QTransform::fromTranslate(rect.left(), rect.top())
+                                  .scale(rect.width() / image.width(), rect.height() / image.height());
+    // A font's size is in points of the device painted on; the picture's sizes are its pixels.
+    const double dpi =
+        painter.device() && painter.device()->logicalDpiY() > 0 ? painter.device()->logicalDpiY() : 96;
+    const QTransform base = painter.worldTransform();
+    for (const MetafileText& t : texts) {
+        painter.save();
+        painter.setWorldTransform(toPage * base);
+        if (t.clipped)
+            painter.setClipPath(t.clip, Qt::IntersectClip);
+        painter.setWorldTransform(t.place * toPage * base);
+        QFont f = t.font;
+        f.setPointSizeF(qMax(0.01, t.pixels * 72.0 / dpi));
+        painter.setFont(f);
+        painter.setPen(t.color);
+        for (const MetafileText::Piece& p : t.pieces)
+            painter.drawText(p.at, p.text);
+        painter.restore();
+    }
+}
+
+namespace {
+
+// Qt's own drawing of a document's pictures, with the text a metafile picture carries set over it.
+class PictureTextHandler : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+
+public:
+    PictureTextHandler(QTextObjectInterface* images, QObject* parent) : QObject(parent), m_images(images) {}
+
+    QSizeF intrinsicSize(QTextDocument* doc, int position, const QTextFormat& format) override {
+        return m_images->intrinsicSize(doc, position, format);
+    }
+
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* doc, int position,
+                    const QTextFormat& format) override {
+        m_images->drawObject(painter, rect, doc, position, format);
+        if (!doc)
+            return;
+        const QVariant image =
+            doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
+        if (image.typeId() == QMetaType::QImage)
+            drawPictureText(*painter, rect, image.value<QImage>());
+    }
+
+private:
+    QTextObjectInterface* m_images;
+};
+
+} // namespace
+
+void allowPictureText(QTextDocument& doc) {
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    QTextObjectInterface* images = layout->handlerForObject(QTextFormat::ImageObject);
+    if (!images || dynamic_cast<PictureTextHandler*>(images))
+        return;
+    layout->registerHandler(QTextFormat::ImageObject, new PictureTextHandler(images, layout));
+}
+
+void drawPicture(QPainter& painter, const QRectF& rect, const QImage& image) {
+    painter.drawImage(rect, image);
+    drawPictureText(painter, rect, image);
+}
 
 QImage renderMetafile(const QByteArray& data, bool enhanced, QSize pixels) {
     if (pixels.width() <= 0 || pixels.height() <= 0)
@@ -23,10 +152,12 @@ QImage renderMetafile(const QByteArray& data, bool enhanced, QSize pixels) {
     image.setDotsPerMeterX(3780);
     image.setDotsPerMeterY(3780);
     const metafile::Bytes bytes(data.constData(), data.size());
+    std::vector<MetafileText> texts;
     if (enhanced)
-        metafile::playEmf(image, bytes);
+        metafile::playEmf(image, bytes, texts);
     else
-        metafile::playWmf(image, bytes);
+        metafile::playWmf(image, bytes, texts);
+    carryText(image, texts);
     return image;
 }
 
@@ -49,3 +180,5 @@ QSize metafileSizeTwips(const QByteArray& data, bool enhanced) {
 }
 
 } // namespace wordproc
+
+#include "Metafile.moc"

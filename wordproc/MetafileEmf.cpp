@@ -533,9 +533,10 @@ bool emfHeader(Bytes data, QRectF& frame) {
     return EmfPlayer::header(data, frame);
 }
 
-void playEmf(QImage& image, Bytes data) {
+void playEmf(QImage& image, Bytes data, std::vector<MetafileText>& texts) {
     EmfPlayer player(image, data);
     player.play();
+    texts = std::move(player.texts());
 }
 
 } // namespace wordproc::metafile

@@ -3,6 +3,8 @@
 // What the WMF and EMF players share: bounded reads of the records' bytes, the bitmaps both formats
 // carry, the drawing state, and the drawing itself. Only the metafile files include it.
 
+#include "wordproc/Metafile.h"
+
 #include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
@@ -28,6 +30,8 @@ constexpr int kMaxBitmapPixels = 16 * 1024 * 1024;
 constexpr qint64 kMinWork = 64LL * 1024 * 1024;
 // Past this many pixels from the image, geometry only costs time: it is not drawn.
 constexpr double kFar = 1e7;
+// A picture's pieces of text beyond this many are left out.
+constexpr int kMaxTextRuns = 20'000;
 
 // Little-endian reads inside one range of bytes; whatever lies past its end reads as zero.
 class Bytes {
@@ -136,7 +140,8 @@ struct Dc {
 // The code page of a font's character set, for 8-bit text.
 QStringDecoder decoderFor(int charset);
 
-// What both formats share: the state, the objects, and the drawing itself.
+// What both formats share: the state, the objects, and the drawing itself. Text is not drawn on the
+// image: it is kept as text, which the page sets over the picture (see Metafile.h).
 class Player {
 public:
     explicit Player(QImage& image) : m_image(image), m_painter(&image) {
@@ -556,19 +561,29 @@ protected:
             m_painter.rotate(-m_dc.font.escapement / 10.0);
         if (m_dc.opaque && !(options & 0x2))
             m_painter.fillRect(QRectF(x, y - fm.ascent(), width, fm.ascent() + fm.descent()), m_dc.backColor);
-        m_painter.setFont(f);
-        m_painter.setPen(m_dc.textColor);
-        if (advances.empty()) {
-            m_painter.drawText(QPointF(x, y), s);
-        } else {
-            double at = x;
-            for (qsizetype i = 0; i < s.size(); ++i) {
-                const bool pair = s.at(i).isHighSurrogate() && i + 1 < s.size();
-                m_painter.drawText(QPointF(at, y), s.mid(i, pair ? 2 : 1));
-                if (size_t(i) < advances.size())
-                    at += advances[size_t(i)];
-                i += pair;
+        if (m_texts.size() < size_t(kMaxTextRuns)) {
+            MetafileText run;
+            run.place = m_painter.transform();
+            if (m_painter.hasClipping()) {
+                run.clipped = true;
+                run.clip = m_painter.clipPath() * run.place;
             }
+            run.font = f;
+            run.pixels = height;
+            run.color = m_dc.textColor;
+            if (advances.empty()) {
+                run.pieces.push_back({QPointF(x, y), s});
+            } else {
+                double at = x;
+                for (qsizetype i = 0; i < s.size(); ++i) {
+                    const bool pair = s.at(i).isHighSurrogate() && i + 1 < s.size();
+                    run.pieces.push_back({QPointF(at, y), s.mid(i, pair ? 2 : 1)});
+                    if (size_t(i) < advances.size())
+                        at += advances[size_t(i)];
+                    i += pair;
+                }
+            }
+            m_texts.push_back(std::move(run));
         }
         m_painter.restore();
         if (updatePosition) {
@@ -644,8 +659,13 @@ protected:
         }
     }
 
+public:
+    std::vector<MetafileText>& texts() { return m_texts; }
+
+protected:
     QImage& m_image;
     QPainter m_painter;
+    std::vector<MetafileText> m_texts;
     QRectF m_bounds;
     Dc m_dc;
     std::vector<Dc> m_saved;
@@ -661,10 +681,10 @@ protected:
 
 // The placeable header's box in logical units and its units to the inch; false when there is none.
 bool wmfPlaceable(Bytes data, QRectF& box, int& inch);
-void playWmf(QImage& image, Bytes data);
+void playWmf(QImage& image, Bytes data, std::vector<MetafileText>& texts);
 
 // The header's frame in hundredths of a millimetre; false when the data is no EMF.
 bool emfHeader(Bytes data, QRectF& frame);
-void playEmf(QImage& image, Bytes data);
+void playEmf(QImage& image, Bytes data, std::vector<MetafileText>& texts);
 
 } // namespace wordproc::metafile

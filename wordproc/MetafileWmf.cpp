@@ -352,9 +352,10 @@ bool wmfPlaceable(Bytes data, QRectF& box, int& inch) {
     return WmfPlayer::placeable(data, box, inch);
 }
 
-void playWmf(QImage& image, Bytes data) {
+void playWmf(QImage& image, Bytes data, std::vector<MetafileText>& texts) {
     WmfPlayer player(image, data);
     player.play();
+    texts = std::move(player.texts());
 }
 
 } // namespace wordproc::metafile

@@ -3,6 +3,7 @@
 #include "errors/Failure.h"
 #include "platform/Fonts.h"
 #include "wordproc/FormBoxes.h"
+#include "wordproc/Metafile.h"
 #include "wordproc/Template.h"
 #include "wordproc/TurnedText.h"
 #include "wordproc/WordErrors.h"
@@ -60,6 +61,7 @@ std::unique_ptr<QTextDocument> newDocument(const PageSetup& page, const QString&
     doc->documentLayout()->setPaintDevice(layoutDevice());
     allowTurnedText(*doc);
     allowCheckBoxes(*doc);
+    allowPictureText(*doc);
     return doc;
 }
 
@@ -261,7 +263,7 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
                 continue;
             }
             if (!p.text) {
-                painter.drawImage(p.rect, p.image);
+                drawPicture(painter, p.rect, p.image);
                 continue;
             }
             // A text box covers what lies under it, as in the common word processors.

@@ -5,6 +5,7 @@
 #include "wordproc/DataSource.h"
 #include "wordproc/DocxReader.h"
 #include "wordproc/Merge.h"
+#include "wordproc/Metafile.h"
 #include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/WordErrors.h"
@@ -652,6 +653,74 @@ private slots:
         QVERIFY(runFormat(0).bold);
         QVERIFY(!runFormat(1).bold);
         QCOMPARE(runFormat(1).color, QColor(0, 0, 255));
+    }
+
+    // A chart prints from the values Word keeps with it: its title, the names of its categories and
+    // series, and the value axis's round numbers are words on the page; each bar stands as high as its
+    // value on that axis, in its series' colour.
+    void chartFromItsValues() {
+        const QByteArray chart =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><c:chartSpace "
+            "xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" "
+            "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/"
+            "main\"><c:chart><c:title><c:tx><c:rich>"
+            "<a:p><a:r><a:t>Sales by "
+            "month</a:t></a:r></a:p></c:rich></c:tx></c:title><c:plotArea><c:barChart>"
+            "<c:barDir val=\"col\"/><c:ser><c:tx><c:strRef><c:strCache><c:pt "
+            "idx=\"0\"><c:v>Sedans</c:v></c:pt>"
+            "</c:strCache></c:strRef></c:tx><c:spPr><a:solidFill><a:srgbClr val=\"C81E28\"/></a:solidFill>"
+            "</c:spPr><c:cat><c:strRef><c:strCache><c:pt idx=\"0\"><c:v>March</c:v></c:pt><c:pt idx=\"1\">"
+            "<c:v>April</c:v></c:pt></c:strCache></c:strRef></c:cat><c:val><c:numRef><c:numCache><c:pt "
+            "idx=\"0\"><c:v>40</c:v></c:pt><c:pt idx=\"1\"><c:v>80</c:v></c:pt></c:numCache></c:numRef>"
+            "</c:val></c:ser></c:barChart></c:plotArea><c:legend><c:legendPos "
+            "val=\"r\"/></c:legend></c:chart>"
+            "</c:chartSpace>";
+        const Template t = readBody(
+            paragraph(
+                "<w:r><w:drawing><wp:inline><wp:extent cx=\"5486400\" cy=\"3200400\"/><a:graphic>"
+                "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart "
+                "xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" r:id=\"rId1\"/>"
+                "</a:graphicData></a:graphic></wp:inline></w:drawing></w:r>"),
+            {{"chart", "charts/chart1.xml", chart}});
+        QCOMPARE(t.pictures.size(), size_t(1));
+        const Picture& pic = t.pictures.front();
+        QCOMPARE(QSize(pic.widthTwips, pic.heightTwips), QSize(8640, 5040));
+        QVERIFY(!pic.image.isNull());
+        QStringList words;
+        std::map<QString, QPointF> at;
+        for (const MetafileText& text : metafileText(pic.image))
+            for (const MetafileText::Piece& piece : text.pieces) {
+                words << piece.text;
+                at[piece.text] = text.place.map(piece.at);
+            }
+        for (const char* word : {"Sales by month", "Sedans", "March", "April", "0", "20", "40", "60", "80"})
+            QVERIFY2(words.contains(QLatin1String(word)), qPrintable(words.join(QLatin1Char('|'))));
+        // The axis runs to the round number above the highest value, and no further.
+        QVERIFY2(!words.contains(QStringLiteral("100")) || !words.contains(QStringLiteral("120")),
+                 qPrintable(words.join(QLatin1Char('|'))));
+        // April's bar is twice as high as March's, from the axis's 0; each stands over its category.
+        const QImage& image = pic.image;
+        const auto barOver = [&](double x) {
+            int top = -1, bottom = -1;
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixelColor(int(x), y) == QColor(0xC8, 0x1E, 0x28)) {
+                    if (top < 0)
+                        top = y;
+                    bottom = y;
+                }
+            return std::make_pair(top, bottom);
+        };
+        const QPointF march = at.at(QStringLiteral("March")), april = at.at(QStringLiteral("April"));
+        const double zero = at.at(QStringLiteral("0")).y();
+        const auto [marchTop, marchFoot] = barOver(march.x() + 10);
+        const auto [aprilTop, aprilFoot] = barOver(april.x() + 10);
+        QVERIFY(marchTop > 0 && aprilTop > 0);
+        QVERIFY2(qAbs(marchFoot - aprilFoot) <= 1 && qAbs(marchFoot - zero) < 20,
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(marchFoot).arg(aprilFoot).arg(zero)));
+        const double ratio = double(aprilFoot - aprilTop) / (marchFoot - marchTop);
+        QVERIFY2(qAbs(ratio - 2) < 0.05, qPrintable(QString::number(ratio)));
+        // The legend stands right of the plot, beyond the last bar.
+        QVERIFY(at.at(QStringLiteral("Sedans")).x() > april.x());
     }
 
     void anchoredPicture() {

@@ -7,6 +7,9 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace wordproc;
@@ -168,6 +171,7 @@ QByteArray smallDib() {
 
 const QColor kBrick(200, 30, 40);
 const QColor kLeaf(30, 160, 60);
+const QColor kSea(20, 60, 200);
 
 // A Word-like WMF without the placeable header: the window set by the records, as RTF stores them.
 QByteArray rtfWmf() {
@@ -315,7 +319,24 @@ private slots:
         QCOMPARE(image.pixelColor(90, 10), QColor(0, 255, 0));
         QCOMPARE(image.pixelColor(90, 90), QColor(Qt::white));
         QCOMPARE(image.pixelColor(3, 97), QColor(Qt::blue));
-        const QRect ink = extentOf(image, QColor(0x10, 0x20, 0x40));
+        // The text is carried as text beside the pixels, and drawn over them with the picture.
+        QCOMPARE(extentOf(image, QColor(0x10, 0x20, 0x40)), QRect());
+        const std::vector<MetafileText> texts = metafileText(image);
+        QCOMPARE(texts.size(), size_t(1));
+        QString carried;
+        for (const MetafileText::Piece& piece : texts.front().pieces)
+            carried += piece.text;
+        QCOMPARE(carried, QStringLiteral("HH"));
+        QCOMPARE(texts.front().color, QColor(0x10, 0x20, 0x40));
+        QImage page(200, 200, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        painter.scale(2, 2);
+        drawPicture(painter, QRectF(0, 0, 100, 100), image);
+        painter.end();
+        const QRect drawn = extentOf(page, QColor(0x10, 0x20, 0x40));
+        QCOMPARE(page.pixelColor(20, 20), QColor(Qt::red));
+        const QRect ink(drawn.x() / 2, drawn.y() / 2, drawn.width() / 2, drawn.height() / 2);
         QVERIFY2(
             !ink.isEmpty() && ink.left() >= 9 && ink.left() < 20 && ink.top() >= 60 && ink.bottom() < 95,
             qPrintable(
@@ -422,6 +443,60 @@ private slots:
             qAbs(f.left() - sheetPx(1440 + 2880)) <= 2 && qAbs(f.top() - sheetPx(1440 + 720)) <= 2 &&
                 qAbs(f.width() - sheetPx(1440)) <= 2 && qAbs(f.height() - sheetPx(1440)) <= 2,
             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(f.x()).arg(f.y()).arg(f.width()).arg(f.height())));
+    }
+
+    // A letterhead or form drawn as a metafile keeps its words as words: a PDF printed from the letter
+    // holds them, where they stand in the picture and at the size the metafile gives them.
+    void metafileWordsPrintAsText() {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        Wmf w;
+        w.window(0, 0, 2000, 1000);
+        w.nullPen();
+        w.brush(kBrick);
+        w.rectangle(0, 0, 1000, 1000);
+        // A font 250 units tall (a quarter of the picture's height), Arial, then its text in blue.
+        QList<int> font{-250, 0, 0, 0, 400, 0, 0, 0, 0};
+        const QByteArray face = QByteArray("Arial").leftJustified(32, '\0');
+        for (int i = 0; i < 32; i += 2)
+            font << (uchar(face.at(i)) | uchar(face.at(i + 1)) << 8);
+        w.record(0x02FB, font);
+        w.record(0x012D, {2});
+        w.record(0x0209, Wmf::color(kSea));
+        w.record(0x012E, {0}); // SETTEXTALIGN: top left
+        w.record(0x0A32, {600, 1100, 9, 0, 'Q' | 'U' << 8, 'I' | 'L' << 8, 'L' | 'W' << 8, 'O' | 'R' << 8,
+                          'D'}); // EXTTEXTOUT
+        const Printed p =
+            print(letter("{\\pict\\wmetafile8\\picw5080\\pich2540\\picwgoal2880\\pichgoal1440 " +
+                         w.bytes().toHex() + "}"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("letter.pdf"));
+        {
+            QPdfWriter pdf(path);
+            pdf.setPageSize(QPageSize(QPageSize::Letter));
+            pdf.setPageMargins(QMarginsF());
+            pdf.setResolution(600);
+            QPainter painter(&pdf);
+            painter.scale(600 / kLayoutDpi, 600 / kLayoutDpi);
+            paintSheet(painter, p.copy, 0, p.t->page);
+        }
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(60000) && text.exitCode() == 0);
+        const QString out = QString::fromUtf8(text.readAllStandardOutput());
+        const QRegularExpression word(QStringLiteral(
+            "xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">QUILLWORD<"));
+        const QRegularExpressionMatch m = word.match(out);
+        QVERIFY2(m.hasMatch(), qPrintable(out));
+        // The picture stands two inches by one at the margin: the word starts 0.55 of its width in and
+        // 0.6 of its height down, and its letters are about a quarter of an inch (18 pt) tall.
+        const double left = m.captured(1).toDouble(), top = m.captured(2).toDouble();
+        const double height = m.captured(4).toDouble() - top;
+        QVERIFY2(qAbs(left - (72 + 0.55 * 144)) < 4, qPrintable(m.captured(0)));
+        QVERIFY2(top > 72 + 0.6 * 72 - 4 && top < 72 + 0.6 * 72 + 8, qPrintable(m.captured(0)));
+        QVERIFY2(height > 12 && height < 26, qPrintable(m.captured(0)));
+        // Not a second time in the picture's pixels: they hold no blue.
+        QCOMPARE(extentOf(renderMetafile(w.bytes(), false, QSize(200, 100)), kSea), QRect());
     }
 
     // Word's two copies of one picture: the \shppict one serves and its \nonshppict metafile is left

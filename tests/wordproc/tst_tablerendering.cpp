@@ -284,6 +284,25 @@ private slots:
 
     // A paragraph that wraps in a row of an exact height shows the lines that fit; the rest of its text
     // is there, unseen, and the row keeps its height.
+    // A word that fits between its cell's margins stays whole, as in Word, however wide the cell's
+    // rules are: they stand on the cell's edges, not in its text. A cell narrower than the word breaks it.
+    void wordThatJustFitsItsCell() {
+        const auto cellLines = [](int right) {
+            const Shown s = showWord("\\trowd\\trgaph108\\trleft0" + ruledCell(right, 30) +
+                                     "\\pard\\intbl Unbreakableword\\cell \\row \\pard After\\par ");
+            QTextTable* table = firstTable(*s.copy.body);
+            const QTextBlock b = table ? table->cellAt(0, 0).firstCursorPosition().block() : QTextBlock();
+            return std::make_pair(
+                b.isValid() ? b.layout()->lineCount() : -1,
+                b.isValid() && b.layout()->lineCount() > 0 ? b.layout()->lineAt(0).naturalTextWidth() : 0.0);
+        };
+        const auto [wideLines, width] = cellLines(6000);
+        QCOMPARE(wideLines, 1);
+        const int needed = 2 * 108 + int(std::ceil(width / twipsToLayout(1)));
+        QCOMPARE(cellLines(needed + 4).first, 1);
+        QVERIFY(cellLines(needed - 40).first > 1);
+    }
+
     void exactRowCutsAWrappedParagraph() {
         const QByteArray def = "\\trowd\\trgaph108\\trleft0\\trrh-400";
         const Shown s =
