@@ -156,6 +156,18 @@ private slots:
 
     // A button shows the text its code gives after the macro's name, where Word stored no result; a
     // stored result stands.
+    void automaticNumberFieldsCount() {
+        // AUTONUM and AUTONUMLGL count on together, each number with a period or the separator \s gives;
+        // other fields stay fields.
+        const Template t =
+            readWith(kFonts, "\\pard{\\field{\\*\\fldinst AUTONUM }{\\fldrslt }} One\\par "
+                             "\\pard{\\field{\\*\\fldinst {AUTONUMLGL }}{\\fldrslt }} Two\\par "
+                             "\\pard{\\field{\\*\\fldinst AUTONUM \\\\s ) }{\\fldrslt }} Three\\par "
+                             "\\pard{\\field{\\*\\fldinst DATE }{\\fldrslt 5.1.2024}} Four\\par ");
+        QCOMPARE(paragraphTexts(t.body), (QStringList{"1. One", "2. Two", "3) Three", " Four"}));
+        QCOMPARE(t.fields.size(), size_t(1));
+    }
+
     void buttonFieldsShowTheirText() {
         const Template t =
             readWith(kFonts, "\\pard ({\\field{\\*\\fldinst MACROBUTTON NoMacro [Click here and type "
