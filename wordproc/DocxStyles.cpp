@@ -223,6 +223,13 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
             f.script = v == QLatin1String("superscript") ? CharFormat::Script::Super
                        : v == QLatin1String("subscript") ? CharFormat::Script::Sub
                                                          : CharFormat::Script::Normal;
+        } else if (name == u"spacing") {
+            f.spacingTwips = qBound(-1440, intAttr(c, u"w:val"), 1440);
+        } else if (name == u"position") {
+            f.raiseHalfPoints = qBound(-3276, intAttr(c, u"w:val"), 3276);
+        } else if (name == u"w") {
+            const int percent = intAttr(c, u"w:val", 100);
+            f.widthPercent = percent > 0 ? qBound(1, percent, 600) : 100;
         } else if (name == u"kern") {
             f.kerningFrom = qBound(0, intAttr(c, u"w:val"), 3276);
         } else if (name == u"highlight") {

@@ -5,6 +5,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
 
@@ -45,6 +46,16 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
         f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     else if (c.script == CharFormat::Script::Sub)
         f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+    if (c.raiseHalfPoints != 0) {
+        // Qt raises text by a share of its font's height.
+        QFont font(family);
+        font.setPointSizeF(c.halfPoints / 2.0);
+        const double height = QFontMetricsF(font, layoutDevice()).height() * 72.0 / kLayoutDpi;
+        if (height > 0)
+            f.setBaselineOffset(c.raiseHalfPoints / 2.0 / height * 100);
+    }
+    if (c.widthPercent != 100)
+        f.setFontStretch(c.widthPercent);
     if (c.caps == CharFormat::Caps::All)
         f.setFontCapitalization(QFont::AllUppercase);
     else if (c.caps == CharFormat::Caps::Small)

@@ -134,6 +134,15 @@ std::optional<Run> Reader::fieldCharacter(const Field& field) {
             m_checkBoxResult == 25 || m_checkBoxResult < 0 ? m_checkBoxDefault == 1 : m_checkBoxResult == 1;
         return Run{Run::CheckBox, format(f), ticked ? 1 : 0, {}};
     }
+    if (kind == QLatin1String("AUTONUM") || kind == QLatin1String("AUTONUMLGL")) {
+        // Word counts the paragraphs that hold one, in order, each number followed by a period unless
+        // \s gives another separator; the stored result is left empty.
+        QString separator = QStringLiteral(".");
+        for (int i = 1; i + 1 < words.size(); ++i)
+            if (words.at(i).compare(QLatin1String("\\s"), Qt::CaseInsensitive) == 0)
+                separator = words.at(i + 1).left(1);
+        return Run{Run::Text, format(f), -1, QString::number(++m_autoNumber) + separator};
+    }
     if (kind == QLatin1String("MACROBUTTON") || kind == QLatin1String("GOTOBUTTON")) {
         // A button shows the text its code gives after the macro or bookmark name; Word often stores no
         // result for it.

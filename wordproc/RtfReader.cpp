@@ -260,7 +260,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('b', Character | BorderEdge | Special);
     set('c', Character | Paragraph | BorderEdge | TableWord | PageWord | Special);
     set('d', Character | PageWord | FrameWord);
-    set('e', Special);
+    set('e', Character | Special);
     set('f', Character | Paragraph | PageWord);
     set('h', Character | PageWord);
     set('i', Character | Paragraph | TableWord);
@@ -341,13 +341,26 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "ulnone") {
         flushText(st);
         chr.underline = false;
-    } else if (w == "super" || w == "up") {
+    } else if (w == "super") {
         script(CharFormat::Script::Super);
-    } else if (w == "sub" || w == "dn") {
+    } else if (w == "sub") {
         script(CharFormat::Script::Sub);
+    } else if (w == "up" || w == "dn") {
+        // Raised or lowered by so many half-points (six when not said), the letters at their own size.
+        flushText(st);
+        const int by = hasParam ? qBound(-3276, param, 3276) : 6;
+        chr.raiseHalfPoints = w == "up" ? by : -by;
     } else if (w == "nosupersub") {
         flushText(st);
         chr.script = CharFormat::Script::Normal;
+        chr.raiseHalfPoints = 0;
+    } else if (w == "expndtw" || w == "expnd") {
+        // Space after each letter, in twips or in quarter points; condensed when negative.
+        flushText(st);
+        chr.spacingTwips = qBound(-1440, w == "expnd" ? param * 5 : param, 1440);
+    } else if (w == "charscalex") {
+        flushText(st);
+        chr.widthPercent = param > 0 ? qBound(1, param, 600) : 100;
     } else if (w == "caps") {
         flushText(st);
         chr.caps = on ? CharFormat::Caps::All : CharFormat::Caps::None;

@@ -524,6 +524,7 @@ private:
     bool m_listOverrideLast = false;  // the last list group opened was a \listoverride
     // The check box field being read: its \ffres and \ffdefres; -1 none given.
     int m_checkBoxResult = -1, m_checkBoxDefault = -1;
+    int m_autoNumber = 0;         // the AUTONUM fields read so far
     bool m_listLatinFont = false; // in a level, \af now names the font of Latin text (\loch, \hich)
 };
 

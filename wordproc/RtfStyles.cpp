@@ -50,6 +50,7 @@ void copyStyleChar(CharFormat& to, const CharFormat& from, quint16 property) {
         break;
     case StyleScript:
         to.script = from.script;
+        to.raiseHalfPoints = from.raiseHalfPoints;
         break;
     case StyleColor:
         to.color = from.color;

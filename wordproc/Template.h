@@ -28,9 +28,11 @@ struct CharFormat {
     bool strike = false;
     Script script = Script::Normal;
     Caps caps = Caps::None;
-    int kerningFrom = 0;  // pairs are kerned in sizes of at least this many half-points; 0: never
-    int spacingTwips = 0; // added after each character: where Asian and Western text meet
-    QColor background;    // a highlight or shading behind the letters; invalid: none
+    int kerningFrom = 0;     // pairs are kerned in sizes of at least this many half-points; 0: never
+    int spacingTwips = 0;    // added after each character: where Asian and Western text meet, or set
+    int raiseHalfPoints = 0; // the text stands this far above its baseline (below: negative), unshrunk
+    int widthPercent = 100;  // the letters drawn this wide
+    QColor background;       // a highlight or shading behind the letters; invalid: none
 
     bool operator==(const CharFormat&) const = default;
 };

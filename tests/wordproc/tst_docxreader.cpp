@@ -1132,7 +1132,8 @@ private slots:
                     run("hidden", "<w:vanish/>") + "<w:sdt><w:sdtContent>" + run(" control") +
                     "</w:sdtContent></w:sdt><w:r><w:sym w:font=\"Wingdings\" w:char=\"F0FC\"/></w:r>" +
                     run("x", "<w:vertAlign w:val=\"superscript\"/><w:u "
-                             "w:val=\"single\"/><w:strike/><w:smallCaps/>") +
+                             "w:val=\"single\"/><w:strike/><w:smallCaps/><w:spacing w:val=\"-15\"/>"
+                             "<w:position w:val=\"4\"/><w:w w:val=\"80\"/>") +
                     "<w:del><w:r><w:delText>gone</w:delText></w:r></w:del><w:ins>" + run("new") + "</w:ins>",
                 "<w:keepNext/><w:keepLines/><w:shd w:val=\"clear\" w:fill=\"FFFF00\"/><w:spacing "
                 "w:beforeAutospacing=\"1\"/>") +
@@ -1155,6 +1156,8 @@ private slots:
         QVERIFY(x);
         QVERIFY(x->script == CharFormat::Script::Super && x->underline && x->strike &&
                 x->caps == CharFormat::Caps::Small);
+        QCOMPARE(QList<int>({x->spacingTwips, x->raiseHalfPoints, x->widthPercent}),
+                 QList<int>({-15, 4, 80}));
     }
 
     void highlightAndShadingBehindLetters() {

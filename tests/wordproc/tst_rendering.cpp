@@ -276,6 +276,42 @@ private slots:
     // Serif, not Qt's whole layout pixels), and their text sits where LibreOffice sets it, under the
     // font's line gap (Qt would set the gap below the text), so that a page holds the same lines at the
     // same heights.
+    void raisedSpacedAndNarrowedLetters() {
+        // \up and \dn move the letters six points at their own size; \expndtw spaces them two points
+        // apart; \charscalex draws them at 80% of their width.
+        const Shown s = showWord(
+            "\\pard Base {\\up12 raised} base {\\dn12 lowered} end\\par \\pard{\\expndtw40 Spaced}\\par "
+            "\\pard Spaced\\par \\pard{\\charscalex80 Narrowed}\\par \\pard Narrowed\\par ");
+        const auto drawn = record(s, 0);
+        const double base = baselineOf(*drawn, QStringLiteral("Base"));
+        const double six = twipsToLayout(120);
+        QVERIFY2(qAbs(base - baselineOf(*drawn, QStringLiteral("raised")) - six) < twipsToLayout(10),
+                 qPrintable(QString::number(base - baselineOf(*drawn, QStringLiteral("raised")))));
+        QVERIFY2(qAbs(baselineOf(*drawn, QStringLiteral("lowered")) - base - six) < twipsToLayout(10),
+                 qPrintable(QString::number(baselineOf(*drawn, QStringLiteral("lowered")) - base)));
+        const QTextDocument& doc = *s.copy.body;
+        QTextCursor raised = doc.find(QStringLiteral("raised"));
+        QCOMPARE(raised.charFormat().fontPointSize(), 12.0);
+        QCOMPARE(raised.charFormat().verticalAlignment(), QTextCharFormat::AlignNormal);
+        // The widths of the formatted and the plain paragraph of the same word.
+        const auto widths = [&](const QString& word) {
+            QList<double> out;
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+                if (b.text() == word)
+                    out << b.layout()->lineAt(0).naturalTextWidth();
+            return out;
+        };
+        const QList<double> spaced = widths(QStringLiteral("Spaced"));
+        QCOMPARE(spaced.size(), 2);
+        QVERIFY2(spaced[0] - spaced[1] > 5 * twipsToLayout(40) - 1 &&
+                     spaced[0] - spaced[1] < 6 * twipsToLayout(40) + 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(spaced[0]).arg(spaced[1])));
+        const QList<double> narrowed = widths(QStringLiteral("Narrowed"));
+        QCOMPARE(narrowed.size(), 2);
+        QVERIFY2(qAbs(narrowed[0] / narrowed[1] - 0.8) < 0.03,
+                 qPrintable(QStringLiteral("%1 %2").arg(narrowed[0]).arg(narrowed[1])));
+    }
+
     void lineHeights() {
         Shown s = show("two-pages.rtf");
         const double textBottom = s.bodyTop() + s.copy.body->pageSize().height();

@@ -156,6 +156,18 @@ private slots:
 
     // A button shows the text its code gives after the macro's name, where Word stored no result; a
     // stored result stands.
+    void automaticNumberFieldsCount() {
+        // AUTONUM and AUTONUMLGL count on together, each number with a period or the separator \s gives;
+        // other fields stay fields.
+        const Template t =
+            readWith(kFonts, "\\pard{\\field{\\*\\fldinst AUTONUM }{\\fldrslt }} One\\par "
+                             "\\pard{\\field{\\*\\fldinst {AUTONUMLGL }}{\\fldrslt }} Two\\par "
+                             "\\pard{\\field{\\*\\fldinst AUTONUM \\\\s ) }{\\fldrslt }} Three\\par "
+                             "\\pard{\\field{\\*\\fldinst DATE }{\\fldrslt 5.1.2024}} Four\\par ");
+        QCOMPARE(paragraphTexts(t.body), (QStringList{"1. One", "2. Two", "3) Three", " Four"}));
+        QCOMPARE(t.fields.size(), size_t(1));
+    }
+
     void buttonFieldsShowTheirText() {
         const Template t =
             readWith(kFonts, "\\pard ({\\field{\\*\\fldinst MACROBUTTON NoMacro [Click here and type "
@@ -333,6 +345,27 @@ private slots:
 
     // Automatic spacing: 5 points above and below; as HTML's, 14 points, none above the document's or a
     // cell's first paragraph and one space only between two paragraphs spaced so, automatically or not.
+    void letterSpacingRaisingAndWidth() {
+        // Spacing in twips or quarter points, raising and lowering in half-points at the letters' own size
+        // (six when not said), a width in percent; \\plain and \\nosupersub set them back.
+        const Template t = readWith(kFonts, "\\pard{\\expndtw40 Wide}{\\expnd-2 Tight}{\\up8 High}{\\dn Low}"
+                                            "{\\charscalex80 Narrow}{\\super Small}{\\up4\\nosupersub Back}"
+                                            "{\\expndtw20\\charscalex90\\plain Plain}\\par ");
+        const auto of = [&](const char* text) {
+            const CharFormat* f = formatOf(t, QLatin1String(text));
+            return f ? QList<int>({f->spacingTwips, f->raiseHalfPoints, f->widthPercent, int(f->script)})
+                     : QList<int>();
+        };
+        QCOMPARE(of("Wide"), QList<int>({40, 0, 100, 0}));
+        QCOMPARE(of("Tight"), QList<int>({-10, 0, 100, 0}));
+        QCOMPARE(of("High"), QList<int>({0, 8, 100, 0}));
+        QCOMPARE(of("Low"), QList<int>({0, -6, 100, 0}));
+        QCOMPARE(of("Narrow"), QList<int>({0, 0, 80, 0}));
+        QCOMPARE(of("Small"), QList<int>({0, 0, 100, int(CharFormat::Script::Super)}));
+        QCOMPARE(of("Back"), QList<int>({0, 0, 100, 0}));
+        QCOMPARE(of("Plain"), QList<int>({0, 0, 100, 0}));
+    }
+
     void automaticParagraphSpacing() {
         const QByteArray body = "\\pard\\sb100\\sbauto1\\sa100\\saauto1 A\\par "
                                 "\\pard\\sb0\\sbauto1\\sa0\\saauto1 B\\par \\pard\\sb60\\sa60 C\\par "
