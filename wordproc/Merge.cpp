@@ -288,6 +288,13 @@ double Merger::layBand(PageCopy& copy, const PageSetup& page, const Story& story
 
 namespace {
 
+// Qt keeps a page's height in 26.6 fixed point, cut down to a 64th of a layout pixel, and lays page n out
+// from n times that: a body's pages are of a height it holds exactly, so that the pages counted here
+// fall where Qt's fall, however many there are.
+double pageHeightQtHolds(double height) {
+    return std::floor(height * 64) / 64;
+}
+
 // How far a document's own headers and footers (those before any section of its own) reach into its
 // pages: the body keeps clear of the tallest, but for the first page's header, which only moves the
 // first page's text.
@@ -359,7 +366,8 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
     }
     for (int i = part.section + 1; i < part.endSection; ++i)
         sectionBands(m_t->sections[size_t(i)], false);
-    const double height = qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom);
+    const double height =
+        pageHeightQtHolds(qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom));
     copy.bodyTop = top;
     copy.columns = qMax(1, page.columns);
     copy.body = newPagedDocument(page, m_t->defaultFamily, height);
@@ -430,7 +438,8 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         }
     }
     const bool titled = m_t->titlePage && copy.firstPage == 1;
-    const double height = qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom);
+    const double height =
+        pageHeightQtHolds(qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom));
     copy.bodyTop = top;
     copy.columns = qMax(1, page.columns);
     // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.

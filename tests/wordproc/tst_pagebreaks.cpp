@@ -176,6 +176,22 @@ private slots:
         QCOMPARE(loose.pageCount(), 2);
     }
 
+    // Qt keeps a page's height to a 64th of a pixel: on a page 2,592.2 pixels tall its pages fall a little
+    // higher each time, a whole pixel after 80 of them. Two-line paragraphs that fill every page exactly
+    // still start where the pages do, and none moves on to a page of its own, however far in.
+    void pagesFallWhereQtSetsThem() {
+        QByteArray pairs;
+        for (int i = 0; i < 27 * 45; ++i)
+            pairs += "\\pard\\widctlpar\\sl-240\\slmult0 Top" + QByteArray::number(i) + "\\line Foot" +
+                     QByteArray::number(i) + "\\par ";
+        const PageCopy copy = layOut("\\margb1439 " + pairs);
+        QCOMPARE(copy.body->pageSize().height(), std::floor(twipsToLayout(12961) * 64) / 64);
+        QCOMPARE(copy.pageCount(), 45);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Top1214")), 44);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Foot1106")), 40);
+        QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Top1107")), 41);
+    }
+
     // Three lines with one left over: taking the line before would leave an orphan, so all three go.
     void shortParagraphMovesWhole() {
         const PageCopy copy =
