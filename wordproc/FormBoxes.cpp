@@ -1,5 +1,6 @@
 #include "wordproc/FormBoxes.h"
 
+#include "wordproc/Metafile.h"
 #include "wordproc/Pages.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -57,6 +58,33 @@ public:
     }
 };
 
+// Qt's own drawing of a document's pictures, with the text a metafile picture carries set over it.
+class PictureTextHandler : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+
+public:
+    PictureTextHandler(QTextObjectInterface* images, QObject* parent) : QObject(parent), m_images(images) {}
+
+    QSizeF intrinsicSize(QTextDocument* doc, int position, const QTextFormat& format) override {
+        return m_images->intrinsicSize(doc, position, format);
+    }
+
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* doc, int position,
+                    const QTextFormat& format) override {
+        m_images->drawObject(painter, rect, doc, position, format);
+        if (!doc)
+            return;
+        const QVariant image =
+            doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
+        if (image.typeId() == QMetaType::QImage)
+            drawPictureText(*painter, rect, image.value<QImage>());
+    }
+
+private:
+    QTextObjectInterface* m_images;
+};
+
 } // namespace
 
 void allowCheckBoxes(QTextDocument& doc) {
@@ -70,6 +98,14 @@ void insertCheckBox(QTextCursor& cursor, const QTextCharFormat& format, bool tic
     box.setObjectType(kCheckBoxObject);
     box.setProperty(kCheckBoxTickedProperty, ticked);
     cursor.insertText(QString(QChar::ObjectReplacementCharacter), box);
+}
+
+void allowPictureText(QTextDocument& doc) {
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    QTextObjectInterface* images = layout->handlerForObject(QTextFormat::ImageObject);
+    if (!images || dynamic_cast<PictureTextHandler*>(images))
+        return;
+    layout->registerHandler(QTextFormat::ImageObject, new PictureTextHandler(images, layout));
 }
 
 } // namespace wordproc

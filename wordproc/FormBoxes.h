@@ -18,6 +18,9 @@ constexpr int kCheckBoxTickedProperty = QTextFormat::UserProperty + 102;
 // Lets `doc` lay out and draw check boxes.
 void allowCheckBoxes(QTextDocument& doc);
 
+// Lets `doc` draw the text its metafile pictures carry (see Metafile.h) over them.
+void allowPictureText(QTextDocument& doc);
+
 // Inserts a check box at `cursor`, sized to the text of `format`.
 void insertCheckBox(QTextCursor& cursor, const QTextCharFormat& format, bool ticked);
 

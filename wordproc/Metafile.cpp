@@ -5,11 +5,8 @@
 
 #include "wordproc/MetafilePlayer.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QDataStream>
 #include <QPainter>
-#include <QTextDocument>
-#include <QTextObjectInterface>
 
 namespace wordproc {
 
@@ -92,45 +89,6 @@ void drawPictureText(QPainter& painter, const QRectF& rect, const QImage& image)
     }
 }
 
-namespace {
-
-// Qt's own drawing of a document's pictures, with the text a metafile picture carries set over it.
-class PictureTextHandler : public QObject, public QTextObjectInterface {
-    Q_OBJECT
-    Q_INTERFACES(QTextObjectInterface)
-
-public:
-    PictureTextHandler(QTextObjectInterface* images, QObject* parent) : QObject(parent), m_images(images) {}
-
-    QSizeF intrinsicSize(QTextDocument* doc, int position, const QTextFormat& format) override {
-        return m_images->intrinsicSize(doc, position, format);
-    }
-
-    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* doc, int position,
-                    const QTextFormat& format) override {
-        m_images->drawObject(painter, rect, doc, position, format);
-        if (!doc)
-            return;
-        const QVariant image =
-            doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
-        if (image.typeId() == QMetaType::QImage)
-            drawPictureText(*painter, rect, image.value<QImage>());
-    }
-
-private:
-    QTextObjectInterface* m_images;
-};
-
-} // namespace
-
-void allowPictureText(QTextDocument& doc) {
-    QAbstractTextDocumentLayout* layout = doc.documentLayout();
-    QTextObjectInterface* images = layout->handlerForObject(QTextFormat::ImageObject);
-    if (!images || dynamic_cast<PictureTextHandler*>(images))
-        return;
-    layout->registerHandler(QTextFormat::ImageObject, new PictureTextHandler(images, layout));
-}
-
 void drawPicture(QPainter& painter, const QRectF& rect, const QImage& image) {
     painter.drawImage(rect, image);
     drawPictureText(painter, rect, image);
@@ -180,5 +138,3 @@ QSize metafileSizeTwips(const QByteArray& data, bool enhanced) {
 }
 
 } // namespace wordproc
-
-#include "Metafile.moc"

@@ -10,7 +10,6 @@
 #include <vector>
 
 class QPainter;
-class QTextDocument;
 
 // Pictures that Word stores as Windows metafiles: a list of drawing calls (WMF, 16-bit, with or without
 // the placeable header in front; EMF, 32-bit), played back onto an image. The files come from anywhere,
@@ -54,9 +53,6 @@ void drawPicture(QPainter& painter, const QRectF& rect, const QImage& image);
 
 // Draws only the text `image` carries, over `rect`.
 void drawPictureText(QPainter& painter, const QRectF& rect, const QImage& image);
-
-// Lets `doc` draw the text its metafile pictures carry, over them.
-void allowPictureText(QTextDocument& doc);
 
 // The size the metafile says it was drawn at, in twips: a placeable WMF's box, an EMF's frame. Empty when
 // it does not say.

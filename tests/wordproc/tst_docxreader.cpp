@@ -723,6 +723,48 @@ private slots:
         QVERIFY(at.at(QStringLiteral("Sedans")).x() > april.x());
     }
 
+    // Word's own title where the chart gives no text: the series' name for one series, "Chart Title"
+    // for more; a pie's legend names its categories.
+    void chartTitlesAndLegends() {
+        const auto chartOf = [](const QByteArray& plot, const QByteArray& title) {
+            const QByteArray chart =
+                "<?xml version=\"1.0\"?><c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/"
+                "2006/chart\"><c:chart>" +
+                title + "<c:autoTitleDeleted val=\"0\"/><c:plotArea>" + plot +
+                "</c:plotArea><c:legend><c:legendPos val=\"b\"/></c:legend></c:chart></c:chartSpace>";
+            const Template t = readBody(
+                paragraph(
+                    "<w:r><w:drawing><wp:inline><wp:extent cx=\"2743200\" cy=\"1828800\"/><a:graphic>"
+                    "<a:graphicData><c:chart xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/"
+                    "chart\" r:id=\"rId1\"/></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>"),
+                {{"chart", "charts/chart1.xml", chart}});
+            QStringList words;
+            for (const MetafileText& text : metafileText(t.pictures.at(0).image))
+                for (const MetafileText::Piece& piece : text.pieces)
+                    words << piece.text;
+            return words;
+        };
+        const auto series = [](const QByteArray& name, const QByteArray& values) {
+            QByteArray points;
+            int i = 0;
+            for (const QByteArray& v : values.split(','))
+                points += "<c:pt idx=\"" + QByteArray::number(i++) + "\"><c:v>" + v + "</c:v></c:pt>";
+            return "<c:ser><c:tx><c:strRef><c:strCache><c:pt idx=\"0\"><c:v>" + name +
+                   "</c:v></c:pt></c:strCache></c:strRef></c:tx><c:cat><c:strLit><c:pt idx=\"0\"><c:v>North"
+                   "</c:v></c:pt><c:pt idx=\"1\"><c:v>South</c:v></c:pt></c:strLit></c:cat><c:val><c:numRef>"
+                   "<c:numCache>" +
+                   points + "</c:numCache></c:numRef></c:val></c:ser>";
+        };
+        const QStringList pie = chartOf("<c:pieChart>" + series("Share", "3,1") + "</c:pieChart>", {});
+        QCOMPARE(pie, (QStringList{"Share", "North", "South"}));
+        const QStringList bars = chartOf("<c:barChart><c:barDir val=\"bar\"/>" + series("Vans", "1,2") +
+                                             series("Trucks", "2,1") + "</c:barChart>",
+                                         "<c:title><c:overlay val=\"0\"/></c:title>");
+        for (const char* word : {"Chart Title", "Vans", "Trucks", "North", "South", "0", "1", "2"})
+            QVERIFY2(bars.contains(QLatin1String(word)), qPrintable(bars.join(QLatin1Char('|'))));
+        QVERIFY(!bars.contains(QStringLiteral("Share")));
+    }
+
     void anchoredPicture() {
         // An anchored picture lies where its offsets say, from the page across and the paragraph down;
         // an inline one stands in its line at its extent.
