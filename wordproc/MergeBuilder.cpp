@@ -208,7 +208,10 @@ void Merger::Builder::flush() {
     if (m_pendingCursor && !m_pending.isEmpty()) {
         const QTextCharFormat& format = m.m_charFormats[size_t(m_pendingFormat)];
         const QList<qsizetype> cuts =
-            unreadableLigatures(m_pending, format.font().resolve(m_pendingCursor->document()->defaultFont()));
+            format.fontStyleStrategy() & QFont::PreferNoShaping
+                ? QList<qsizetype>()
+                : unreadableLigatures(m_pending,
+                                      format.font().resolve(m_pendingCursor->document()->defaultFont()));
         qsizetype from = 0;
         bool cut = false;
         for (const qsizetype at : cuts) {

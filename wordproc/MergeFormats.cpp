@@ -25,7 +25,12 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     // LibreOffice kerns every pair and sets the font's standard ligatures unless kerning is turned off
     // outright, whatever size the template names for it; its lines hold as many words as ours only when
     // the letters are set the same way.
-    f.setFontKerning(c.kerningFrom != 0);
+    // Unkerned text is spared the shaper, which a merge of many letters feels; it then has no
+    // ligatures either.
+    if (c.kerningFrom != 0)
+        f.setFontKerning(true);
+    else
+        f.setFontStyleStrategy(QFont::PreferNoShaping);
     // Characters as wide as the font designs them, as the common word processors set them: hinted to
     // the layout device's whole pixels, a line of text comes out up to half a point narrower and breaks
     // elsewhere.
