@@ -185,6 +185,10 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
     if (!rPr)
         return;
     CharFormat& f = p.format;
+    // Where the document gives its own defaults, LibreOffice takes Word's for what they leave out: no
+    // kerning.
+    if (rPr == m_defaultRPr)
+        f.kerningFrom = 0;
     for (const Node& c : rPr->children) {
         const QStringView name = QStringView(c.name).mid(2);
         if (!c.name.startsWith(QLatin1String("w:")))

@@ -268,8 +268,22 @@ void Merger::Builder::flush() {
     // draw U+2011, and a PDF's text then reads as the hyphen typed, as in LibreOffice's.
     if (m_pending.contains(QChar(0x2011)))
         m_pending.replace(QChar(0x2011), QStringLiteral("-\u2060"));
-    if (m_pendingCursor && !m_pending.isEmpty())
-        m_pendingCursor->insertText(m_pending, m.m_charFormats[size_t(m_pendingFormat)]);
+    if (m_pendingCursor && !m_pending.isEmpty()) {
+        const QTextCharFormat& format = m.m_charFormats[size_t(m_pendingFormat)];
+        const QList<qsizetype> cuts =
+            format.fontStyleStrategy() & QFont::PreferNoShaping
+                ? QList<qsizetype>()
+                : unreadableLigatures(m_pending,
+                                      format.font().resolve(m_pendingCursor->document()->defaultFont()));
+        qsizetype from = 0;
+        bool cut = false;
+        for (const qsizetype at : cuts) {
+            m_pendingCursor->insertText(m_pending.mid(from, at - from), cut ? ligatureCut(format) : format);
+            from = at;
+            cut = !cut;
+        }
+        m_pendingCursor->insertText(m_pending.mid(from), cut ? ligatureCut(format) : format);
+    }
     m_pending.clear();
     m_pendingCursor = nullptr;
     m_pendingFormat = -1;

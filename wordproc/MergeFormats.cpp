@@ -6,6 +6,10 @@
 #include <QBrush>
 #include <QColor>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
+#include <QRawFont>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -19,10 +23,12 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     if (!family.isEmpty())
         f.setFontFamilies(QStringList{family});
     f.setFontPointSize(c.halfPoints / 2.0);
-    // Letters are set without kerning or ligatures unless the template asks for kerning, as the common
-    // word processors set them (LibreOffice asks for it in every paragraph); that also spares the
-    // shaper for plain Latin text.
-    if (c.kerningFrom > 0 && c.halfPoints >= c.kerningFrom)
+    // LibreOffice kerns every pair and sets the font's standard ligatures unless kerning is turned off
+    // outright, whatever size the template names for it; its lines hold as many words as ours only when
+    // the letters are set the same way.
+    // Unkerned text is spared the shaper, which a merge of many letters feels; it then has no
+    // ligatures either.
+    if (c.kerningFrom != 0)
         f.setFontKerning(true);
     else
         f.setFontStyleStrategy(QFont::PreferNoShaping);
@@ -61,6 +67,64 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     else if (c.caps == CharFormat::Caps::Small)
         f.setFontCapitalization(QFont::SmallCaps);
     return f;
+}
+
+namespace {
+
+constexpr int kLigatureCutProperty = QTextFormat::UserProperty + 66;
+
+// Whether `font` joins the two letters into a glyph that no character maps to. Ligatures that have
+// characters of their own (U+FB00 to U+FB06: ff, fi, fl, ffi, ffl and the long s and st) stay: their
+// text reads back, and LibreOffice sets them, so the line keeps its width.
+bool joinsUnreadably(const QFont& font, QChar first, QChar second) {
+    thread_local QHash<QString, QHash<quint32, bool>> known;
+    const QString face = font.families().join(QLatin1Char(',')) + QLatin1Char('/') +
+                         QString::number(font.weight()) +
+                         (font.italic() ? QLatin1Char('i') : QLatin1Char('r'));
+    QHash<quint32, bool>& pairs = known[face];
+    const quint32 key = (quint32(first.unicode()) << 16) | second.unicode();
+    const auto seen = pairs.constFind(key);
+    if (seen != pairs.cend())
+        return *seen;
+    // The face alone: spacing or capitals of the text at hand must not decide for all text in the face.
+    QFont shaped(font.families());
+    shaped.setWeight(font.weight());
+    shaped.setItalic(font.italic());
+    shaped.setPixelSize(64);
+    QTextLayout layout(QString(first) + second, shaped);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    bool unreadable = false;
+    if (runs.size() == 1 && runs.front().glyphIndexes().size() == 1) {
+        static const QString forms = QStringLiteral("\uFB00\uFB01\uFB02\uFB03\uFB04\uFB05\uFB06");
+        unreadable = !runs.front().rawFont().glyphIndexesForString(forms).contains(
+            runs.front().glyphIndexes().front());
+    }
+    pairs.insert(key, unreadable);
+    return unreadable;
+}
+
+} // namespace
+
+QList<qsizetype> unreadableLigatures(const QString& text, const QFont& font) {
+    QList<qsizetype> cuts;
+    // Spaced letters are never joined.
+    if (font.letterSpacingType() == QFont::AbsoluteSpacing && font.letterSpacing() != 0)
+        return cuts;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (text.at(i).isLetter() && text.at(i - 1).isLetter() &&
+            joinsUnreadably(font, text.at(i - 1), text.at(i)))
+            cuts.push_back(i);
+    }
+    return cuts;
+}
+
+QTextCharFormat ligatureCut(QTextCharFormat format) {
+    // Qt shapes each stretch of one format on its own; a property nothing reads makes it another one.
+    format.setProperty(kLigatureCutProperty, true);
+    return format;
 }
 
 QTextBlockFormat toBlockFormat(const ParaFormat& p) {

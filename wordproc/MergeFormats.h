@@ -8,6 +8,12 @@ namespace wordproc {
 
 QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily);
 QTextBlockFormat toBlockFormat(const ParaFormat& p);
+// Where `text`, set in `font`, has to be cut between two letters that the font would join into one
+// glyph with no character of its own ("ti", "fj" in Carlito): a PDF cannot say which letters such a
+// glyph stands for, and its readers lose them. Each position is the index of the second letter.
+QList<qsizetype> unreadableLigatures(const QString& text, const QFont& font);
+// Text set in `format` after such a cut: shaped apart from the letters before it.
+QTextCharFormat ligatureCut(QTextCharFormat format);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.

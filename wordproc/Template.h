@@ -28,7 +28,9 @@ struct CharFormat {
     bool strike = false;
     Script script = Script::Normal;
     Caps caps = Caps::None;
-    int kerningFrom = 0;     // pairs are kerned in sizes of at least this many half-points; 0: never
+    // Pairs are kerned in sizes of at least this many half-points; 0: never; -1: the template does not
+    // say.
+    int kerningFrom = -1;
     int spacingTwips = 0;    // added after each character: where Asian and Western text meet, or set
     int raiseHalfPoints = 0; // the text stands this far above its baseline (below: negative), unshrunk
     int widthPercent = 100;  // the letters drawn this wide

@@ -1202,6 +1202,27 @@ private slots:
                  QList<int>({-15, 4, 80}));
     }
 
+    void kerningOfRuns() {
+        // Not said, turned off, from a size on.
+        const Template t = readBody(paragraph(run("said") + run("off", "<w:kern w:val=\"0\"/>") +
+                                              run("from", "<w:kern w:val=\"28\"/>")));
+        QList<int> kerning;
+        for (const Run& r : firstParagraph(t.body).runs)
+            kerning << t.formats[size_t(r.format)].kerningFrom;
+        QCOMPARE(kerning, (QList<int>{-1, 0, 28}));
+        // Defaults of the document's own leave it off where they do not say.
+        const Template given =
+            readBody(paragraph(run("off") + run("from", "<w:kern w:val=\"28\"/>")),
+                     {{"styles", "styles.xml",
+                       QByteArray("<w:styles ") + kW +
+                           "><w:docDefaults><w:rPrDefault><w:rPr/></w:rPrDefault></w:docDefaults>"
+                           "</w:styles>"}});
+        kerning.clear();
+        for (const Run& r : firstParagraph(given.body).runs)
+            kerning << given.formats[size_t(r.format)].kerningFrom;
+        QCOMPARE(kerning, (QList<int>{0, 28}));
+    }
+
     void highlightAndShadingBehindLetters() {
         // A highlight shows over the run's shading, whichever comes first; a paragraph mark's shows on no
         // letter; the letters are printed on the colour.

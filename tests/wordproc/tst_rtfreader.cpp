@@ -60,6 +60,14 @@ private slots:
         QCOMPARE(QList<int>({f["Big"].halfPoints, f["Plain"].halfPoints}), QList<int>({36, 24}));
         QCOMPARE(f["Sans"].family + '|' + f["Plain"].family, QStringLiteral("Arial|Times New Roman"));
         QVERIFY(f["Red"].color == QColor(192, 0, 0) && f["Up"].script == CharFormat::Script::Super);
+        // Kerning: not said, turned off, from a size on; \plain forgets it.
+        const Template k =
+            read("\\pard Said {\\kerning0 Off} {\\kerning28 From} {\\kerning0\\plain Plain}\\par ");
+        std::map<QString, int> kerning;
+        for (const Run& r : para(k, 0).runs)
+            kerning[r.text.trimmed()] = k.formats.at(size_t(r.format)).kerningFrom;
+        QCOMPARE(QList<int>({kerning["Said"], kerning["Off"], kerning["From"], kerning["Plain"]}),
+                 QList<int>({-1, 0, 28, -1}));
 
         // And into the laid-out document.
         const auto merged = shown(t);
