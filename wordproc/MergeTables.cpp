@@ -387,15 +387,7 @@ void Merger::Builder::table(const Table& t, Cursor& c) {
         m_cursor.insertBlock(QTextBlockFormat(), mark);
     }
     QTextTable* qt = m_cursor.insertTable(rows, cols, tf);
-    const std::vector<Place> places = placeCells(t, columns);
-    SizedTable sized = fillCells(qt, t, places, c);
-    // Merged once filled: a cell's paragraphs set its first block's character format, which is where
-    // Qt keeps how many rows and columns it spans.
-    for (const Place& place : places)
-        if (place.rows > 1 || place.columns > 1)
-            qt->mergeCells(place.row, place.column, place.rows, place.columns);
-    if (!sized.cells.empty())
-        m_sized.push_back(std::move(sized));
+    fillAndMerge(qt, t, columns, c);
     m_cursor.movePosition(QTextCursor::End);
     m_flow = Flow{}; // the empty paragraph Qt keeps after a table takes the next paragraph
     m_table = qt;
@@ -424,13 +416,7 @@ void Merger::Builder::nestedTable(QTextCursor& cur, const Table& t, Cursor& c, F
         }
     }
     QTextTable* qt = cur.insertTable(int(t.rows.size()), int(columns.size()) - 1, tableFormat(t, columns));
-    const std::vector<Place> places = placeCells(t, columns);
-    SizedTable sized = fillCells(qt, t, places, c);
-    for (const Place& place : places)
-        if (place.rows > 1 || place.columns > 1)
-            qt->mergeCells(place.row, place.column, place.rows, place.columns);
-    if (!sized.cells.empty())
-        m_sized.push_back(std::move(sized));
+    fillAndMerge(qt, t, columns, c);
     // The text after the table goes into the empty block Qt keeps after it.
     cur = qt->lastCursorPosition();
     cur.movePosition(QTextCursor::NextBlock);
@@ -486,6 +472,19 @@ std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
         }
     }
     return places;
+}
+
+void Merger::Builder::fillAndMerge(QTextTable* qt, const Table& t, const std::vector<int>& columns,
+                                   Cursor& c) {
+    const std::vector<Place> places = placeCells(t, columns);
+    SizedTable sized = fillCells(qt, t, places, c);
+    // Merged once filled: a cell's paragraphs set its first block's character format, which is where
+    // Qt keeps how many rows and columns it spans.
+    for (const Place& place : places)
+        if (place.rows > 1 || place.columns > 1)
+            qt->mergeCells(place.row, place.column, place.rows, place.columns);
+    if (!sized.cells.empty())
+        m_sized.push_back(std::move(sized));
 }
 
 Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Table& t,
