@@ -93,7 +93,9 @@ CellBoxes cellBoxes(const QTextDocument& doc, QTextTable& table) {
             box.rect.setLeft(text.left() - (f.leftPadding() + f.leftBorder() / 2) * scale);
             box.rect.setRight(text.right() + (f.rightPadding() + f.rightBorder() / 2) * scale);
             box.rect.setTop(text.top() - (f.topPadding() + f.topBorder() / 2) * scale);
-            const QTextBlock last = cell.lastCursorPosition().block();
+            QTextBlock last = cell.lastCursorPosition().block();
+            if (last.blockFormat().hasProperty(kKeptRowRoomProperty) && last != first)
+                last = last.previous();
             const double bottom = textBottom(last, layout->blockBoundingRect(last));
             box.rect.setBottom(bottom + (f.bottomPadding() + f.bottomBorder() / 2) * scale);
             for (int y = r; y < r + cell.rowSpan() && y < rows; ++y)

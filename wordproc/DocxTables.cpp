@@ -207,6 +207,7 @@ void Reader::table(const Node& tbl, StoryState& st) {
                                                                   : height;
             }
             row.header = onOff(trPr->child(u"w:tblHeader"));
+            row.keepTogether = onOff(trPr->child(u"w:cantSplit"));
             if (const Node* gb = trPr->child(u"w:gridBefore"))
                 before = qBound(0, intAttr(*gb, u"w:val"), int(grid.size()));
         }

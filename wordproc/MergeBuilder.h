@@ -82,6 +82,10 @@ public:
     template <typename PageOf>
     void fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st, const PageOf& page);
 
+    // Qt breaks any row over a page's end; one that must not break goes on to the next page whole, as
+    // in the common word processors, unless it is taller than a page.
+    void keepRowsTogether(QAbstractTextDocumentLayout& layout, double pageHeight);
+
     bool hasPageFields() const { return m_pageFields; }
 
     // Notes' references in the stories to come are kept, for endnotes() and placeNotes().
@@ -217,6 +221,8 @@ private:
     std::set<int> m_pictures;
     std::vector<QTextCursor> m_pictureAfterText; // before inline pictures that text precedes
     std::vector<SizedTable> m_sized;
+    // The tables of the story with rows that must not break across pages.
+    std::vector<std::pair<QTextTable*, const Table*>> m_kept;
     // Cells whose top padding holds the space above their first paragraph: the table, row, column and
     // that space.
     struct SpacedCell {

@@ -62,7 +62,7 @@ void setCellFormats(QTextDocument& doc,
 } // namespace
 
 void Merger::Builder::finish() {
-    if (m_sized.empty() && m_spaced.empty())
+    if (m_sized.empty() && m_spaced.empty() && m_kept.empty())
         return;
     QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
     layout->documentSize();
@@ -170,6 +170,92 @@ void Merger::Builder::finish() {
     edit.endEditBlock();
     for (const SizedTable& st : m_sized)
         fitRows(*layout, st, page);
+    if (pageHeight > 0 && !m_kept.empty())
+        keepRowsTogether(*layout, pageHeight);
+}
+
+void Merger::Builder::keepRowsTogether(QAbstractTextDocumentLayout& layout, double pageHeight) {
+    // A cell's box as Qt has laid it out: its text, padding and half its rules.
+    const auto boxTop = [&](const QTextTableCell& cell) {
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const QTextBlock first = cell.firstCursorPosition().block();
+        return layout.blockBoundingRect(first).top() - (f.topPadding() + f.topBorder() / 2) * kQtScale;
+    };
+    const auto boxBottom = [&](const QTextTableCell& cell) {
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const QTextBlock last = cell.lastCursorPosition().block();
+        return textBottom(last, layout.blockBoundingRect(last)) +
+               (f.bottomPadding() + f.bottomBorder() / 2) * kQtScale;
+    };
+    for (const auto& [qt, source] : m_kept) {
+        const int rows = qMin(qt->rows(), int(source->rows.size())), cols = qt->columns();
+        for (int r = 0; r < rows; ++r) {
+            if (!source->rows[size_t(r)].keepTogether)
+                continue;
+            layout.documentSize();
+            constexpr double none = std::numeric_limits<double>::max();
+            double top = none, bottom = -none;
+            for (int c = 0; c < cols; ++c) {
+                const QTextTableCell cell = qt->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c)
+                    continue;
+                top = qMin(top, boxTop(cell));
+                if (cell.rowSpan() == 1)
+                    bottom = qMax(bottom, boxBottom(cell));
+            }
+            const int page = pageAt(top, pageHeight);
+            if (top == none || bottom <= top || pageAt(bottom - 1, pageHeight) == page ||
+                bottom - top > pageHeight)
+                continue;
+            const double pageEnd = (page + 1) * pageHeight;
+            if (r <= qt->format().headerRowCount()) {
+                // The table's first row, or the first after its headings, which stay with it: the whole
+                // table starts the next page, unless it starts this one.
+                QTextTableFormat tf = qt->format();
+                if (top - page * pageHeight > 1 &&
+                    !(tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)) {
+                    tf.setPageBreakPolicy(tf.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+                    qt->setFormat(tf);
+                }
+                continue;
+            }
+            // The row before grows to just short of the page's end: the row's first lines no longer fit
+            // there, and Qt takes the row on to the next page. An empty line of that height, last in the
+            // row's tallest cell, holds the room (Qt keeps a cell's bottom padding clear of every page's
+            // end, so padding would push the cell's own text on); its rules leave the line out.
+            QTextTableCell tallest;
+            double tallestBottom = -none;
+            for (int c = 0; c < cols; ++c) {
+                const QTextTableCell cell = qt->cellAt(r - 1, c);
+                if (cell.row() != r - 1 || cell.column() != c || cell.rowSpan() != 1)
+                    continue;
+                if (const double b = boxBottom(cell); b > tallestBottom) {
+                    tallestBottom = b;
+                    tallest = cell;
+                }
+            }
+            if (!tallest.isValid() || pageEnd - 0.5 - top <= 0)
+                continue;
+            QTextBlockFormat room;
+            room.setLineHeight(0, QTextBlockFormat::FixedHeight);
+            room.setProperty(kKeptRowRoomProperty, true);
+            QTextCharFormat tiny;
+            tiny.setFontPointSize(1);
+            QTextCursor end = tallest.lastCursorPosition();
+            end.insertBlock(room, tiny);
+            layout.documentSize();
+            // The line ends as low as the cell's text may reach on the page: above its bottom padding and
+            // rule, which Qt keeps clear of the page's end.
+            const QTextTableCellFormat f = tallest.format().toTableCellFormat();
+            const double lineTop = layout.blockBoundingRect(end.block()).top();
+            const double height = pageEnd - 0.5 - lineTop - (f.bottomPadding() + f.bottomBorder()) * kQtScale;
+            if (height <= 0)
+                continue;
+            room.setLineHeight(height * 96.0 / kLayoutDpi, QTextBlockFormat::FixedHeight);
+            end.setBlockFormat(room);
+        }
+    }
+    layout.documentSize();
 }
 
 template <typename PageOf>
@@ -388,6 +474,8 @@ void Merger::Builder::table(const Table& t, Cursor& c) {
     }
     QTextTable* qt = m_cursor.insertTable(rows, cols, tf);
     fillAndMerge(qt, t, columns, c);
+    if (std::any_of(t.rows.begin(), t.rows.end(), [](const Row& row) { return row.keepTogether; }))
+        m_kept.emplace_back(qt, &t);
     m_cursor.movePosition(QTextCursor::End);
     m_flow = Flow{}; // the empty paragraph Qt keeps after a table takes the next paragraph
     m_table = qt;

@@ -25,6 +25,10 @@ struct Rule {
 
 using Rules = std::array<Rule, 4>;
 
+// Block: an empty line last in a table cell, only to push the row after it on to the next page, when that
+// row must not break; the cell's rules end above it.
+constexpr int kKeptRowRoomProperty = QTextFormat::UserProperty + 70;
+
 // Reads the four rules that `property` (kBordersProperty or kCellRulesProperty) carries; false when the
 // format has none.
 bool rulesOf(const QTextFormat& format, int property, Rules& rules);

@@ -106,6 +106,9 @@ bool Reader::tableWord(State& st, Word w, int param) {
     } else if (w == "trhdr") {
         if (b)
             b->rowDef.header = true;
+    } else if (w == "trkeep") {
+        if (b)
+            b->rowDef.keepTogether = true;
     } else if (w == "trqc" || w == "trqr" || w == "trql") {
         if (b)
             b->rowDef.align = w == "trqc" ? Row::Center : w == "trqr" ? Row::Right : Row::Left;

@@ -198,6 +198,8 @@ struct Row {
     int bottomPadTwips = 0;
     Align align = Left;
     bool header = false; // repeated at the top of every page the table runs on to
+    // Never broken across pages: the whole row goes on to the next page.
+    bool keepTogether = false;
     std::vector<Cell> cells;
 };
 

@@ -508,7 +508,7 @@ private slots:
             "w:w=\"80\" "
             "w:type=\"dxa\"/></w:tblCellMar></w:tblPr><w:tblGrid><w:gridCol w:w=\"2000\"/><w:gridCol "
             "w:w=\"3000\"/><w:gridCol w:w=\"1000\"/></w:tblGrid>"
-            "<w:tr><w:trPr><w:tblHeader/><w:trHeight w:val=\"400\" w:hRule=\"exact\"/></w:trPr>"
+            "<w:tr><w:trPr><w:tblHeader/><w:cantSplit/><w:trHeight w:val=\"400\" w:hRule=\"exact\"/></w:trPr>"
             "<w:tc><w:tcPr><w:vMerge w:val=\"restart\"/><w:vAlign w:val=\"center\"/></w:tcPr>" +
             paragraph(run("Merged")) +
             "</w:tc><w:tc><w:tcPr><w:gridSpan w:val=\"2\"/><w:shd w:val=\"clear\" "
@@ -531,6 +531,8 @@ private slots:
         const Row& head = tables[0]->rows.at(0);
         const Row& second = tables[1]->rows.at(0);
         QVERIFY(head.header);
+        QVERIFY(head.keepTogether);
+        QVERIFY(!second.keepTogether);
         QCOMPARE(head.heightTwips, -400);
         QCOMPARE(head.leftTwips, 200);
         QCOMPARE(head.cells.size(), size_t(2));

@@ -195,13 +195,15 @@ private slots:
         // table's own rule none; a cell merged into the one before widens it; merges down, alignment
         // and headings are kept; a cell without an edge takes its preferred width.
         const Template t = read(
-            "\\trowd\\trgaph108\\trleft0\\trhdr\\trpaddl50\\trpaddt60\\trpaddr70\\trpaddb80\\trpaddfl3"
+            "\\trowd\\trgaph108\\trleft0\\trhdr\\trkeep\\trpaddl50\\trpaddt60\\trpaddr70\\trpaddb80\\trpaddfl"
+            "3"
             "\\trpaddft3\\trpaddfr3\\trpaddfb0\\clpadl11\\clpadt22\\clpadr33\\clpadb44\\clpadfl3\\clpadft3"
             "\\clpadfr0\\clpadfb3\\clvmgf\\clvertalc\\clbrdrt\\brdrth\\brdrw10 \\clbrdrb\\brdrtbl "
             "\\cellx2000\\clmgf\\clvertalb\\cellx4000\\clmrg\\clbrdrr\\brdrs\\brdrw15 \\cellx6000"
             "\\clftsWidth3\\clwWidth1500\\cellx0\\pard\\intbl A\\cell B\\cell \\cell D\\cell \\row ");
         const Row& r = std::get<Table>(t.body.blocks.at(0)).rows.at(0);
         QVERIFY(r.header);
+        QVERIFY(r.keepTogether);
         QCOMPARE(QList<int>({r.leftPadTwips, r.topPadTwips, r.rightPadTwips, r.bottomPadTwips, r.leftTwips}),
                  QList<int>({50, 60, 70, 0, -50}));
         QCOMPARE(r.cells.size(), size_t(3));

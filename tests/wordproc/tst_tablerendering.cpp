@@ -642,6 +642,64 @@ private slots:
         QCOMPARE(record(s, 0)->textsStarting(QStringLiteral("Heading")).size(), size_t(1));
     }
 
+    void rowsKeptTogether() {
+        // Rows of five lines each, thirty of them: some row reaches over the first page's end. A row that
+        // must not break (\trkeep) goes on to the next page whole, where one that may breaks there.
+        const auto table = [](const QByteArray& keep) {
+            QByteArray body;
+            for (int i = 1; i <= 30; ++i)
+                body += "\\trowd\\trgaph108\\trleft0" + keep + ruledCell(4000) + ruledCell(8000) +
+                        "\\pard\\intbl Row " + QByteArray::number(i) +
+                        "\\par two\\par three\\par four\\par End " + QByteArray::number(i) +
+                        "\\cell x\\cell \\row ";
+            return showWord(body + "\\pard After\\par ");
+        };
+        // The pages that a row's first and last line print on.
+        const auto pagesOf = [](const Shown& s) {
+            std::map<QString, int> page;
+            for (int p = 0; p < s.copy.pageCount(); ++p) {
+                const auto drawn = record(s, p);
+                for (const Recorder::Text& t : drawn->texts)
+                    page[t.text.trimmed()] = p;
+            }
+            return page;
+        };
+        const auto brokenRows = [&](const Shown& s) {
+            const std::map<QString, int> page = pagesOf(s);
+            int broken = 0;
+            for (int i = 1; i <= 30; ++i) {
+                const auto first = page.find(QStringLiteral("Row %1").arg(i));
+                const auto last = page.find(QStringLiteral("End %1").arg(i));
+                if (first == page.end() || last == page.end())
+                    return -1;
+                broken += first->second != last->second;
+            }
+            return broken;
+        };
+        QVERIFY(brokenRows(table({})) > 0);
+        const Shown kept = table("\\trkeep");
+        QCOMPARE(brokenRows(kept), 0);
+        // The last row on the first page is ruled below its own text, not at the page's end where Qt's
+        // row now ends.
+        const auto first = record(kept, 0);
+        double lastText = 0, lowestRule = 0;
+        for (const Recorder::Text& t : first->texts)
+            if (t.text.startsWith(QLatin1String("End")))
+                lastText = qMax(lastText, t.baseline.y());
+        for (const Recorder::Line& l : first->lines)
+            if (l.line.dy() == 0)
+                lowestRule = qMax(lowestRule, l.line.y1());
+        QVERIFY(lastText > 0);
+        QVERIFY2(lowestRule > lastText && lowestRule - lastText < twipsToLayout(200),
+                 qPrintable(QStringLiteral("%1 %2").arg(lowestRule).arg(lastText)));
+        // The next page opens with the row that did not fit, at its top.
+        const auto second = record(kept, 1);
+        double top = std::numeric_limits<double>::max();
+        for (const Recorder::Text& t : second->texts)
+            top = qMin(top, t.baseline.y());
+        QVERIFY2(top - kept.bodyTop() < twipsToLayout(400), qPrintable(QStringLiteral("%1 %2").arg(top).arg(kept.bodyTop())));
+    }
+
     void emptyLineBeforeTable() {
         // An empty paragraph between a caption and a table keeps its line.
         const QByteArray row =
