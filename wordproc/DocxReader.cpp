@@ -138,6 +138,30 @@ void Reader::pageSetup(const Node& sectPr, PageSetup& pg) {
         pg.headerTwips = clampTwips(intAttr(*m, u"w:header", pg.headerTwips), 1, kMaxTwips);
         pg.footerTwips = clampTwips(intAttr(*m, u"w:footer", pg.footerTwips), 1, kMaxTwips);
     }
+    // Rules around the page and line numbers are the section's own as well.
+    pg.pageBorders = Borders{};
+    pg.pageBordersFromText = true;
+    if (const Node* rules = sectPr.child(u"w:pgBorders")) {
+        pg.pageBordersFromText = rules->attr(u"w:offsetFrom") != QLatin1String("page");
+        const std::pair<const char16_t*, Side> sides[] = {{u"w:top", Side::Top},
+                                                          {u"w:left", Side::Left},
+                                                          {u"w:bottom", Side::Bottom},
+                                                          {u"w:right", Side::Right}};
+        for (const auto& [name, side] : sides)
+            if (const Node* b = rules->child(name))
+                edge(pg.pageBorders, side) = border(*b);
+    }
+    pg.lineNumberStep = 0;
+    if (const Node* numbers = sectPr.child(u"w:lnNumType")) {
+        // Word writes the first number less one.
+        pg.lineNumberStep = qBound(0, intAttr(*numbers, u"w:countBy", 1), 100);
+        pg.lineNumberStart = qBound(0, intAttr(*numbers, u"w:start", 0), 32766) + 1;
+        pg.lineNumberGapTwips = qBound(0, intAttr(*numbers, u"w:distance", 0), 1440 * 4);
+        const QString restart = numbers->attr(u"w:restart");
+        pg.lineNumberRestart = restart == QLatin1String("newSection")   ? PageSetup::Restart::Section
+                               : restart == QLatin1String("continuous") ? PageSetup::Restart::Continuous
+                                                                        : PageSetup::Restart::Page;
+    }
     // A section's columns are its own: a section that gives none has one.
     pg.columns = 1;
     pg.columnGapTwips = 720;

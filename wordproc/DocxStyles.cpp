@@ -211,6 +211,7 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
             f.italic = on(c);
         } else if (name == u"strike" || name == u"dstrike") {
             f.strike = on(c);
+            f.doubleStrike = f.strike && name == u"dstrike";
         } else if (name == u"caps") {
             f.caps = on(c) ? CharFormat::Caps::All : CharFormat::Caps::None;
         } else if (name == u"smallCaps") {
@@ -220,6 +221,17 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
         } else if (name == u"u") {
             const QString v = c.attr(u"w:val");
             f.underline = v != QLatin1String("none") && v != QLatin1String("0");
+            using Line = CharFormat::Line;
+            f.underlineStyle = v == QLatin1String("double") || v == QLatin1String("wavyDouble") ? Line::Double
+                               : v == QLatin1String("thick")                                    ? Line::Thick
+                               : v == QLatin1String("dotted") || v == QLatin1String("dottedHeavy")
+                                   ? Line::Dotted
+                               : v.startsWith(QLatin1String("dash")) || v.startsWith(QLatin1String("dot")) ||
+                                       v.startsWith(QLatin1String("dashLong"))
+                                   ? Line::Dashed
+                               : v.startsWith(QLatin1String("wav")) ? Line::Wave
+                               : v == QLatin1String("words")        ? Line::Words
+                                                                    : Line::Single;
         } else if (name == u"color") {
             f.color = hexColor(c.attr(u"w:val"));
         } else if (name == u"vertAlign") {

@@ -275,14 +275,33 @@ void Merger::Builder::flush() {
                 ? QList<qsizetype>()
                 : unreadableLigatures(m_pending,
                                       format.font().resolve(m_pendingCursor->document()->defaultFont()));
+        // Words-only underlining leaves the spaces between the words bare.
+        const bool wordsOnly = format.intProperty(kExtraLinesProperty) & kWordsUnderline;
+        const auto put = [&](const QString& text, const QTextCharFormat& f) {
+            if (!wordsOnly) {
+                m_pendingCursor->insertText(text, f);
+                return;
+            }
+            QTextCharFormat bare = f;
+            bare.setFontUnderline(false);
+            qsizetype i = 0;
+            while (i < text.size()) {
+                const bool space = text.at(i).isSpace();
+                qsizetype j = i;
+                while (j < text.size() && text.at(j).isSpace() == space)
+                    ++j;
+                m_pendingCursor->insertText(text.mid(i, j - i), space ? bare : f);
+                i = j;
+            }
+        };
         qsizetype from = 0;
         bool cut = false;
         for (const qsizetype at : cuts) {
-            m_pendingCursor->insertText(m_pending.mid(from, at - from), cut ? ligatureCut(format) : format);
+            put(m_pending.mid(from, at - from), cut ? ligatureCut(format) : format);
             from = at;
             cut = !cut;
         }
-        m_pendingCursor->insertText(m_pending.mid(from), cut ? ligatureCut(format) : format);
+        put(m_pending.mid(from), cut ? ligatureCut(format) : format);
     }
     m_pending.clear();
     m_pendingCursor = nullptr;

@@ -44,7 +44,36 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     f.setFontUnderline(c.underline);
-    f.setFontStrikeOut(c.strike);
+    f.setFontStrikeOut(c.strike && !c.doubleStrike);
+    int extra = c.strike && c.doubleStrike ? kDoubleStrike : 0;
+    if (c.underline) {
+        using Line = CharFormat::Line;
+        switch (c.underlineStyle) {
+        case Line::Dotted:
+            f.setUnderlineStyle(QTextCharFormat::DotLine);
+            break;
+        case Line::Dashed:
+            f.setUnderlineStyle(QTextCharFormat::DashUnderline);
+            break;
+        case Line::Wave:
+            f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+            break;
+        case Line::Double:
+            f.setFontUnderline(false);
+            extra |= kDoubleUnderline;
+            break;
+        case Line::Thick:
+            extra |= kThickUnderline;
+            break;
+        case Line::Words:
+            extra |= kWordsUnderline;
+            break;
+        case Line::Single:
+            break;
+        }
+    }
+    if (extra)
+        f.setProperty(kExtraLinesProperty, extra);
     f.setForeground(c.color.isValid() ? c.color : QColor(Qt::black));
     if (c.background.isValid())
         f.setBackground(c.background);

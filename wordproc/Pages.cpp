@@ -4,6 +4,7 @@
 #include "platform/Fonts.h"
 #include "wordproc/FormBoxes.h"
 #include "wordproc/Metafile.h"
+#include "wordproc/PaintRules.h"
 #include "wordproc/Template.h"
 #include "wordproc/TurnedText.h"
 #include "wordproc/WordErrors.h"
@@ -237,6 +238,103 @@ QTextDocument* bandOn(const PageCopy& whole, int sheet, bool header) {
     return (header ? copy.header : copy.footer).get();
 }
 
+namespace {
+
+// The rules around a page: their spaces from the page's edge, or from the margins, to the rules' outer
+// or inner edges; the top and bottom rules reach across the side ones.
+void paintPageBorders(QPainter& painter, const PageSetup& page) {
+    Rules rules;
+    bool any = false;
+    for (size_t i = 0; i < 4; ++i) {
+        const Border& b = page.pageBorders[i];
+        rules[i] = Rule{b.style, twipsToLayout(b.widthTwips), twipsToLayout(b.spaceTwips),
+                        b.color.isValid() ? b.color : QColor(Qt::black)};
+        any = any || b.visible();
+    }
+    if (!any)
+        return;
+    const auto rule = [&](Side s) -> const Rule& { return rules[size_t(s)]; };
+    // The line through each rule's middle.
+    const auto at = [&](Side s, double margin, double edge) {
+        const Rule& r = rule(s);
+        return page.pageBordersFromText ? margin - r.space - r.half() : edge + r.space + r.half();
+    };
+    const double width = twipsToLayout(page.widthTwips), height = twipsToLayout(page.heightTwips);
+    const double top = at(Side::Top, twipsToLayout(page.topTwips), 0);
+    const double left = at(Side::Left, twipsToLayout(page.leftTwips), 0);
+    const double bottom = height - at(Side::Bottom, twipsToLayout(page.bottomTwips), 0);
+    const double right = width - at(Side::Right, twipsToLayout(page.rightTwips), 0);
+    const double x0 = left - rule(Side::Left).half(), x1 = right + rule(Side::Right).half();
+    painter.save();
+    drawRule(painter, {x0, top}, {x1, top}, rule(Side::Top));
+    drawRule(painter, {x0, bottom}, {x1, bottom}, rule(Side::Bottom));
+    drawRule(painter, {left, top}, {left, bottom}, rule(Side::Left));
+    drawRule(painter, {right, top}, {right, bottom}, rule(Side::Right));
+    painter.restore();
+}
+
+// Whether a block's lines are numbered: the body's own paragraphs, not a table's.
+bool numberedBlock(const QTextBlock& b) {
+    return !qobject_cast<QTextTable*>(QTextCursor(b).currentFrame()) &&
+           QTextCursor(b).currentFrame() == b.document()->rootFrame();
+}
+
+// The body's lines on the page `area` shows (document coordinates), numbered in the margin `x` left of
+// the text at `origin` (the area's top left on the sheet), in the font of the body's first text.
+void paintLineNumbers(QPainter& painter, const QTextDocument& doc, const QRectF& area, QPointF origin,
+                      const PageSetup& page) {
+    const int step = page.lineNumberStep;
+    if (step <= 0)
+        return;
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    int number = page.lineNumberStart;
+    const LeadingAbove gaps(doc, area);
+    QFont font = doc.defaultFont();
+    for (auto it = doc.begin().begin(); !it.atEnd(); ++it)
+        if (it.fragment().isValid()) {
+            font = it.fragment().charFormat().font().resolve(font);
+            break;
+        }
+    const QFontMetricsF metrics(QFont(font, layoutDevice()));
+    // The painter sizes a font for its own device; the layout's pixels are what the text uses.
+    font.setPointSizeF(font.pointSizeF() * kLayoutDpi / painter.device()->logicalDpiY());
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    // Word's automatic distance is a quarter inch.
+    const double right =
+        origin.x() - twipsToLayout(page.lineNumberGapTwips > 0 ? page.lineNumberGapTwips : 360);
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QRectF rect = layout->blockBoundingRect(b);
+        if (rect.top() >= area.bottom())
+            break;
+        if (!numberedBlock(b))
+            continue;
+        const QTextLayout* lines = b.layout();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double y = rect.top() + line.y();
+            if (y + line.height() / 2 < area.top()) {
+                // A line of an earlier page: counted unless the count starts on each page.
+                if (page.lineNumberRestart != PageSetup::Restart::Page)
+                    ++number;
+                continue;
+            }
+            if (y + line.height() / 2 >= area.bottom())
+                break;
+            if (number % step == 0) {
+                const QString text = QString::number(number);
+                const double baseline = origin.y() + y - area.top() + line.ascent();
+                painter.drawText(QPointF(right - metrics.horizontalAdvance(text), baseline), text);
+            }
+            ++number;
+        }
+    }
+    painter.restore();
+}
+
+} // namespace
+
 void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageSetup& paper) {
     // Plain names rather than a structured binding: the lambdas below capture them.
     const std::pair<const PageCopy*, int> at = partOf(whole, sheet);
@@ -322,6 +420,8 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
         painter.setClipRect(area);
         paintDocument(painter, doc, area);
         painter.restore();
+        paintLineNumbers(painter, doc, QRectF(0, at * size.height(), size.width(), size.height()), {x, top},
+                         page);
         if (size_t(at) < copy.notes.size() && !copy.notes[size_t(at)].empty()) {
             const std::vector<NoteSlice>& slices = copy.notes[size_t(at)];
             double y = top + size.height();
@@ -349,6 +449,7 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
     band(header, true);
     band(footer, false);
     pictures(false);
+    paintPageBorders(painter, page);
 }
 
 } // namespace wordproc

@@ -99,6 +99,11 @@ enum DecorationProperty {
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };
 
+// Character: the lines Qt's text layout does not draw itself (ExtraLines), for paintDocument() to draw
+// beside or over Qt's single underline and strike-through.
+constexpr int kExtraLinesProperty = QTextFormat::UserProperty + 110;
+enum ExtraLines { kDoubleUnderline = 1, kThickUnderline = 2, kDoubleStrike = 4, kWordsUnderline = 8 };
+
 // Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
 // the document's coordinates: the paragraphs' shading, the text as Qt lays it out with each line's gap
 // above it, the tab leaders, and the rules of the paragraphs and table cells.

@@ -133,6 +133,56 @@ void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& ori
     }
 }
 
+// A double underline or strike-through, and the weight of a thick underline, which Qt's layout does not
+// draw: as LibreOffice draws them, a double underline two lines of less than the font's rule width from
+// where a single one starts, and a thick one of twice the width.
+void paintExtraLines(QPainter& painter, const QTextBlock& block, const QPointF& origin) {
+    const QTextLayout* layout = block.layout();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const QTextCharFormat f = fragment.charFormat();
+        const int extra =
+            f.intProperty(kExtraLinesProperty) & (kDoubleUnderline | kThickUnderline | kDoubleStrike);
+        if (!extra)
+            continue;
+        const QFontMetricsF metrics(QFont(f.font(), layoutDevice()));
+        const double width = qMax(1.0, metrics.lineWidth());
+        const int start = fragment.position() - block.position();
+        const int end = start + fragment.length();
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor color = f.foreground().color();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const int from = qMax(start, line.textStart());
+            int to = qMin(end, line.textStart() + line.textLength());
+            // The spaces that end a line are not underlined.
+            while (to > from && block.text().at(to - 1).isSpace())
+                --to;
+            if (from >= to)
+                continue;
+            const double x0 = origin.x() + line.cursorToX(from), x1 = origin.x() + line.cursorToX(to);
+            const double baseline = origin.y() + line.y() + line.ascent();
+            const auto rule = [&](double y, double w) {
+                painter.setPen(QPen(color, w, Qt::SolidLine, Qt::FlatCap));
+                painter.drawLine(QPointF(x0, y), QPointF(x1, y));
+            };
+            const double under = baseline + metrics.underlinePos() + width / 2;
+            if (extra & kDoubleUnderline) {
+                rule(under - width * 0.2, width * 0.6);
+                rule(under + width, width * 0.6);
+            } else if (extra & kThickUnderline)
+                rule(under + width / 2, 2 * width);
+            if (extra & kDoubleStrike) {
+                const double strike = baseline - metrics.strikeOutPos();
+                rule(strike - width, width);
+                rule(strike + width, width);
+            }
+        }
+        painter.restore();
+    }
+}
+
 // The blocks whose text may meet `clip` (document coordinates; all blocks when empty), first and last.
 // Blocks come down the page in document order but for a table's cells, whose paragraphs may reach below
 // the next cell's start: the search keeps an inch of slack either side.
@@ -300,6 +350,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
             if (format.hasProperty(kLeadersProperty))
                 paintLeaders(painter, block, layout->blockBoundingRect(block).topLeft());
+            paintExtraLines(painter, block, layout->blockBoundingRect(block).topLeft());
         });
     }
     // The rules keep to the paragraphs' and cells' edges, where the lines stand without their gaps.

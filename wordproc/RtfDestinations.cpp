@@ -90,11 +90,16 @@ void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, i
         m_t.page.noteRule = true;
     if (st.dest == Dest::Field && st.field == &local.field && w == "fldlock")
         local.locked = true;
-    // A check box's state, in its code's \formfield group, which is otherwise skipped.
+    // A check box's state or a drop-down's choice and entries, in its code's \formfield group, which is
+    // otherwise skipped.
     if (w == "ffres")
         m_checkBoxResult = param;
     else if (w == "ffdefres")
         m_checkBoxDefault = param;
+    else if (w == "ffl" && first) {
+        st.dropDownEntry = true;
+        m_dropDownEntries.emplace_back();
+    }
     // The group's first word may open a destination.
     if (first && openDestination(st, local, w, starred))
         return;
@@ -227,6 +232,7 @@ bool Reader::openField(State& st, GroupLocals& local, Word) {
     st.dest = Dest::Field;
     st.field = &local.field;
     m_checkBoxResult = m_checkBoxDefault = -1;
+    m_dropDownEntries.clear();
     return true;
 }
 

@@ -143,6 +143,15 @@ std::optional<Run> Reader::fieldCharacter(const Field& field) {
                 separator = words.at(i + 1).left(1);
         return Run{Run::Text, format(f), -1, QString::number(++m_autoNumber) + separator};
     }
+    if (kind == QLatin1String("FORMDROPDOWN")) {
+        // The entry chosen (\ffres), or the default one (\ffdefres) where none is (25); Word stores no
+        // result.
+        const int chosen =
+            m_checkBoxResult == 25 || m_checkBoxResult < 0 ? qMax(0, m_checkBoxDefault) : m_checkBoxResult;
+        if (chosen >= int(m_dropDownEntries.size()))
+            return std::nullopt;
+        return Run{Run::Text, format(f), -1, m_dropDownEntries[size_t(chosen)].trimmed()};
+    }
     if (kind == QLatin1String("MACROBUTTON") || kind == QLatin1String("GOTOBUTTON")) {
         // A button shows the text its code gives after the macro or bookmark name; Word often stores no
         // result for it.

@@ -268,7 +268,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('l', Character | Paragraph | PageWord | Special);
     set('m', PageWord);
     set('n', Character | Paragraph | TableWord | FrameWord);
-    set('p', Character | Paragraph | PageWord | Special | FrameWord);
+    set('p', Character | Paragraph | BorderEdge | PageWord | Special | FrameWord);
     set('o', FrameWord);
     set('q', Paragraph);
     set('r', Character | Paragraph | TableWord | Special);
@@ -334,10 +334,23 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "strike" || w == "striked") {
         flushText(st);
         chr.strike = on;
+        chr.doubleStrike = on && w == "striked";
     } else if (w == "ul" || w == "uld" || w == "uldb" || w == "uldash" || w == "ulw" || w == "ulth" ||
-               w == "ulwave" || w == "uldashd" || w == "uldashdd" || w == "ulhwave" || w == "ulldash") {
+               w == "ulwave" || w == "uldashd" || w == "uldashdd" || w == "ulhwave" || w == "ulldash" ||
+               w == "ulthd" || w == "ulthdash" || w == "ulthldash" || w == "ulthdashd" || w == "ulthdashdd" ||
+               w == "ululdbwave") {
         flushText(st);
         chr.underline = on;
+        using Line = CharFormat::Line;
+        chr.underlineStyle =
+            w == "uldb" || w == "ululdbwave" ? Line::Double
+            : w == "ulth"                    ? Line::Thick
+            : w == "uld" || w == "ulthd"     ? Line::Dotted
+            : w.starts_with("uldash") || w == "ulldash" || w.starts_with("ulthdash") || w == "ulthldash"
+                ? Line::Dashed
+            : w == "ulwave" || w == "ulhwave" ? Line::Wave
+            : w == "ulw"                      ? Line::Words
+                                              : Line::Single;
     } else if (w == "ulnone") {
         flushText(st);
         chr.underline = false;

@@ -85,7 +85,7 @@ struct ShapeProperty {
 };
 
 // Which edge the rule words (\brdrs, \brdrw, ...) describe: the last \brdrt, \box or \clbrdrb given.
-enum class BorderTarget : quint8 { None, Paragraph, AllOfParagraph, Cell };
+enum class BorderTarget : quint8 { None, Paragraph, AllOfParagraph, Cell, Page };
 
 // A positioned frame as a paragraph's words give it (\posx, \pvpg, \absw...): paragraphs in a row with
 // the same words make one frame.
@@ -250,6 +250,7 @@ struct State {
     SymbolSet symbols = SymbolSet::None;
     bool fontAlt = false;       // in a font's \falt: its text is the alternative face's name
     bool noteSeparator = false; // in \ftnsep, the text between the body and its footnotes
+    bool dropDownEntry = false; // in a drop-down form field's \ffl: the name of one of its entries
     // The paragraph's style (\s), whether its spacing is Word's automatic one (\sbauto, \saauto), and
     // whether it drops its spacing next to a paragraph of the same style (\contextualspace).
     int style = 0;
@@ -526,6 +527,8 @@ private:
     int m_checkBoxResult = -1, m_checkBoxDefault = -1;
     int m_autoNumber = 0;         // the AUTONUM fields read so far
     bool m_listLatinFont = false; // in a level, \af now names the font of Latin text (\loch, \hich)
+    // The drop-down form field being read: its entries.
+    std::vector<QString> m_dropDownEntries;
 };
 
 } // namespace wordproc::rtf

@@ -13,8 +13,10 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     PageSetup& page = m_t.page;
     // A section's words in a header, footer, note or text box set nothing: Word leaves a \sectd there
     // when such text was pasted with its section mark, and the section it stands in keeps its columns.
-    if (st.story != &m_body && (w == "sectd" || w == "cols" || w == "colsx" || w == "colsr" ||
-                                w == "linebetcol" || w.ends_with("sxn")))
+    if (st.story != &m_body &&
+        (w == "sectd" || w == "cols" || w == "colsx" || w == "colsr" || w == "linebetcol" || w == "linemod" ||
+         w == "linex" || w == "linestarts" || w == "linerestart" || w == "lineppage" || w == "linecont" ||
+         w.ends_with("sxn")))
         return true;
     if (w == "ansicpg") {
         if (hasParam && param > 0)
@@ -65,12 +67,29 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         sectionPage().columnGapTwips = clampPositiveTwips(param);
     } else if (w == "linebetcol") {
         sectionPage().columnRule = true;
+    } else if (w == "linemod") {
+        sectionPage().lineNumberStep = qBound(0, param, 100);
+    } else if (w == "linex") {
+        sectionPage().lineNumberGapTwips = qBound(0, param, 1440 * 4);
+    } else if (w == "linestarts") {
+        sectionPage().lineNumberStart = qBound(0, param, 32767);
+    } else if (w == "linerestart" || w == "lineppage" || w == "linecont") {
+        sectionPage().lineNumberRestart = w == "lineppage"     ? PageSetup::Restart::Page
+                                          : w == "linerestart" ? PageSetup::Restart::Section
+                                                               : PageSetup::Restart::Continuous;
     } else if (w == "sectd") {
-        // A section's columns are its own: a section that gives none has one.
+        // A section's columns, rules around the page and line numbers are its own: a section that gives
+        // none has one column, no rules and no numbers.
         PageSetup& pg = sectionPage();
         pg.columns = 1;
         pg.columnGapTwips = 720;
         pg.columnRule = false;
+        pg.pageBorders = Borders{};
+        pg.pageBordersFromText = true;
+        pg.lineNumberStep = 0;
+        pg.lineNumberStart = 1;
+        pg.lineNumberGapTwips = 0;
+        pg.lineNumberRestart = PageSetup::Restart::Section;
     } else if (w == "page" || w == "column") {
         // A column ends where the next column's page of text starts.
         if (body && !st.inResult && !st.target && st.story) {

@@ -41,9 +41,11 @@ void copyStyleChar(CharFormat& to, const CharFormat& from, quint16 property) {
         break;
     case StyleUnderline:
         to.underline = from.underline;
+        to.underlineStyle = from.underlineStyle;
         break;
     case StyleStrike:
         to.strike = from.strike;
+        to.doubleStrike = from.doubleStrike;
         break;
     case StyleCaps:
         to.caps = from.caps;

@@ -128,6 +128,19 @@ bool Reader::borderTargetWord(State& st, Word w, int param) {
                         : w == "brdrl" ? Side::Left
                         : w == "brdrb" ? Side::Bottom
                                        : Side::Right;
+    } else if (w == "pgbrdrt" || w == "pgbrdrl" || w == "pgbrdrb" || w == "pgbrdrr") {
+        st.border = st.story == &m_body ? BorderTarget::Page : BorderTarget::None;
+        st.borderSide = w == "pgbrdrt"   ? Side::Top
+                        : w == "pgbrdrl" ? Side::Left
+                        : w == "pgbrdrb" ? Side::Bottom
+                                         : Side::Right;
+    } else if (w == "pgbrdropt") {
+        // Bit 5: the rules' spaces are measured from the page's edge rather than from the text.
+        if (st.story == &m_body)
+            sectionPage().pageBordersFromText = !(param & 32);
+    } else if (w.starts_with("pgbrdr")) {
+        // Art borders, and whether the rules reach around the header and footer: plain rules around the
+        // margins stand for them.
     } else if (w == "box") {
         st.border = BorderTarget::AllOfParagraph;
     } else if (w == "brdrbtw" || w == "brdrbar") {
@@ -157,6 +170,8 @@ void Reader::borderWord(State& st, Word w, int param) {
             edges[i] = &st.para.borders[i];
     else if (st.border == BorderTarget::Cell && st.story)
         edges[0] = &edge(st.story->cellDef.borders, st.borderSide);
+    else if (st.border == BorderTarget::Page)
+        edges[0] = &edge(sectionPage().pageBorders, st.borderSide);
     for (Border* b : edges) {
         if (!b)
             continue;

@@ -189,6 +189,10 @@ void Reader::parseGroup(State st, int depth) {
         ++m_p;
         if (c == '\r' || c == '\n')
             continue;
+        if (st.dropDownEntry && !m_dropDownEntries.empty()) {
+            m_dropDownEntries.back() += QLatin1Char(char(c));
+            continue;
+        }
         if (st.dest == Dest::Skip || st.dest == Dest::MailMerge || st.dest == Dest::Field)
             continue;
         plainText(st, c);

@@ -26,6 +26,11 @@ struct CharFormat {
     bool italic = false;
     bool underline = false;
     bool strike = false;
+    // Word's kinds of underline that LibreOffice draws apart from a single line; words-only leaves the
+    // spaces between words bare.
+    enum class Line : quint8 { Single, Double, Thick, Dotted, Dashed, Wave, Words };
+    Line underlineStyle = Line::Single;
+    bool doubleStrike = false;
     Script script = Script::Normal;
     Caps caps = Caps::None;
     // Pairs are kerned in sizes of at least this many half-points; 0: never; -1: the template does not
@@ -245,6 +250,18 @@ struct PageSetup {
     int columns = 1;
     int columnGapTwips = 720;
     bool columnRule = false;
+    // Rules around the page, each its space from the page's edge or, `pageBordersFromText`, from the
+    // margins.
+    Borders pageBorders;
+    bool pageBordersFromText = true;
+    // The body's lines numbered in the left margin: every `lineNumberStep`th (0: none), counting from
+    // `lineNumberStart`, right-aligned `lineNumberGapTwips` before the text (0: Word's automatic
+    // distance), and counted anew on each page, each section, or never.
+    enum class Restart : quint8 { Page, Section, Continuous };
+    int lineNumberStep = 0;
+    int lineNumberStart = 1;
+    int lineNumberGapTwips = 0;
+    Restart lineNumberRestart = Restart::Page;
 };
 
 enum class MainType { Letters, Catalog, Labels };

@@ -1204,6 +1204,51 @@ private slots:
                  QList<int>({-15, 4, 80}));
     }
 
+    void underlineAndStrikeKinds() {
+        const Template t = readBody(
+            paragraph(run("twice", "<w:u w:val=\"double\"/>") + run("heavy", "<w:u w:val=\"thick\"/>") +
+                      run("dots", "<w:u w:val=\"dotted\"/>") + run("dashes", "<w:u w:val=\"dashLong\"/>") +
+                      run("waves", "<w:u w:val=\"wave\"/>") + run("words", "<w:u w:val=\"words\"/>") +
+                      run("plain", "<w:u w:val=\"single\"/>") + run("none", "<w:u w:val=\"none\"/>") +
+                      run("struck", "<w:dstrike/>") + run("once", "<w:strike/>")));
+        using Line = CharFormat::Line;
+        std::map<QString, CharFormat> f;
+        for (const Run& r : firstParagraph(t.body).runs)
+            f[r.text] = t.formats[size_t(r.format)];
+        const std::vector<std::pair<QString, Line>> kinds = {
+            {"twice", Line::Double}, {"heavy", Line::Thick}, {"dots", Line::Dotted}, {"dashes", Line::Dashed},
+            {"waves", Line::Wave},   {"words", Line::Words}, {"plain", Line::Single}};
+        for (const auto& [text, kind] : kinds) {
+            QVERIFY2(f[text].underline, qPrintable(text));
+            QVERIFY2(f[text].underlineStyle == kind, qPrintable(text));
+        }
+        QVERIFY(!f["none"].underline);
+        QVERIFY(f["struck"].strike && f["struck"].doubleStrike);
+        QVERIFY(f["once"].strike && !f["once"].doubleStrike);
+    }
+
+    void pageBordersAndLineNumbers() {
+        const Template t = read(package(document(
+            paragraph(run("Ruled")),
+            section("<w:pgBorders w:offsetFrom=\"page\"><w:top w:val=\"double\" w:sz=\"6\" w:space=\"24\"/>"
+                    "<w:left w:val=\"single\" w:sz=\"8\" w:space=\"20\" w:color=\"FF0000\"/></w:pgBorders>"
+                    "<w:lnNumType w:countBy=\"5\" w:start=\"9\" w:distance=\"567\" "
+                    "w:restart=\"continuous\"/>"))));
+        const Border& top = edge(t.page.pageBorders, Side::Top);
+        QCOMPARE(top.style, Border::Double);
+        QCOMPARE(top.spaceTwips, 480);
+        QCOMPARE(edge(t.page.pageBorders, Side::Left).color, QColor(255, 0, 0));
+        QVERIFY(!edge(t.page.pageBorders, Side::Bottom).visible());
+        QVERIFY(!t.page.pageBordersFromText);
+        QCOMPARE(t.page.lineNumberStep, 5);
+        QCOMPARE(t.page.lineNumberStart, 10);
+        QCOMPARE(t.page.lineNumberGapTwips, 567);
+        QVERIFY(t.page.lineNumberRestart == PageSetup::Restart::Continuous);
+        const Template plain = readBody(paragraph(run("Plain")));
+        QCOMPARE(plain.page.lineNumberStep, 0);
+        QVERIFY(!edge(plain.page.pageBorders, Side::Top).visible());
+    }
+
     void kerningOfRuns() {
         // Not said, turned off, from a size on.
         const Template t = readBody(paragraph(run("said") + run("off", "<w:kern w:val=\"0\"/>") +

@@ -524,6 +524,122 @@ private slots:
 
     // A form's check box is drawn, a square as tall as the text is large and crossed when ticked, and the
     // page's text holds no character for it.
+    // A double underline is two lines under the word, a thick one a line twice as heavy as a single
+    // one, a double strike-through two lines across the letters, and a words-only underline leaves the
+    // space between its words bare.
+    void underlineAndStrikeKinds() {
+        const Shown s = showWord("\\pard\\fs48 {\\ul single}\\par {\\uldb double}\\par {\\ulth thick}\\par "
+                                 "{\\striked1 struck}\\par {\\ulw two words}\\par ");
+        const auto drawn = record(s, 0);
+        const double size = 24 * kLayoutDpi / 72.0;
+        // The horizontal lines within the word's row: below its baseline, or across its letters.
+        const auto linesOf = [&](const char* word, bool below) {
+            std::vector<Recorder::Line> found;
+            const auto texts = drawn->textsStarting(QLatin1String(word));
+            if (texts.empty())
+                return found;
+            const QPointF at = texts.front().baseline;
+            for (const Recorder::Line& l : drawn->lines) {
+                const double y = l.line.y1();
+                const bool row =
+                    below ? y > at.y() && y < at.y() + size * 0.3 : y < at.y() && y > at.y() - size * 0.6;
+                if (qAbs(l.line.dy()) < 0.01 && row && qMin(l.line.x1(), l.line.x2()) < at.x() + 1 &&
+                    qMax(l.line.x1(), l.line.x2()) > at.x() + size)
+                    found.push_back(l);
+            }
+            return found;
+        };
+        const auto single = linesOf("single", true);
+        QCOMPARE(single.size(), size_t(1));
+        const auto twice = linesOf("double", true);
+        QCOMPARE(twice.size(), size_t(2));
+        QVERIFY(qAbs(twice[0].line.y1() - twice[1].line.y1()) >= single[0].width);
+        double heaviest = 0;
+        for (const Recorder::Line& l : linesOf("thick", true))
+            heaviest = qMax(heaviest, l.width);
+        QVERIFY(heaviest >= single[0].width * 1.9);
+        QCOMPARE(linesOf("struck", false).size(), size_t(2));
+        QCOMPARE(linesOf("struck", true).size(), size_t(0));
+        // Under the space before "words", no line.
+        const auto words = drawn->textsStarting(QStringLiteral("words"));
+        QVERIFY(!words.empty());
+        const QPointF gap = words.front().baseline - QPointF(size * 0.1, 0);
+        int under = 0, underWords = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            if (qAbs(l.line.dy()) < 0.01 && l.line.y1() > gap.y() && l.line.y1() < gap.y() + size * 0.3) {
+                under += qMin(l.line.x1(), l.line.x2()) < gap.x() && qMax(l.line.x1(), l.line.x2()) > gap.x();
+                underWords += qMin(l.line.x1(), l.line.x2()) <= words.front().baseline.x() + 1 &&
+                              qMax(l.line.x1(), l.line.x2()) > words.front().baseline.x() + size;
+            }
+        QCOMPARE(under, 0);
+        QCOMPARE(underWords, 1);
+    }
+
+    // Rules around the page stand their space inside the page's edge, or outside the margins when
+    // measured from the text (Word's RTF leaves bit 5 of \pgbrdropt clear for that).
+    void pageBorders() {
+        const QByteArray rules = "\\pgbrdrt\\brdrs\\brdrw20\\brsp480\\pgbrdrl\\brdrs\\brdrw20\\brsp480"
+                                 "\\pgbrdrb\\brdrs\\brdrw20\\brsp480\\pgbrdrr\\brdrs\\brdrw20\\brsp480 ";
+        const auto horizontal = [](const Recorder& r) {
+            std::vector<QLineF> found;
+            for (const Recorder::Line& l : r.lines)
+                if (qAbs(l.line.dy()) < 0.01 && qAbs(l.line.dx()) > twipsToLayout(9000))
+                    found.push_back(l.line);
+            std::sort(found.begin(), found.end(),
+                      [](const QLineF& a, const QLineF& b) { return a.y1() < b.y1(); });
+            return found;
+        };
+        const Shown text = showWord("\\sectd" + rules + "\\pard Bordered\\par ");
+        QCOMPARE(text.t->page.pageBorders[size_t(Side::Top)].style, Border::Single);
+        const auto fromText = horizontal(*record(text, 0));
+        QCOMPARE(fromText.size(), size_t(2));
+        QCOMPARE(fromText[0].y1(), twipsToLayout(1440 - 480 - 10));
+        QCOMPARE(fromText[1].y1(), twipsToLayout(15840 - 1440 + 480 + 10));
+        // Across to the side rules' outer edges.
+        QCOMPARE(qMin(fromText[0].x1(), fromText[0].x2()), twipsToLayout(1440 - 480 - 20));
+        const Shown edge = showWord("\\sectd\\pgbrdropt32" + rules + "\\pard Bordered\\par ");
+        const auto fromEdge = horizontal(*record(edge, 0));
+        QCOMPARE(fromEdge.size(), size_t(2));
+        QCOMPARE(fromEdge[0].y1(), twipsToLayout(480 + 10));
+        QCOMPARE(fromEdge[1].y1(), twipsToLayout(15840 - 480 - 10));
+        // A new section without rules has none.
+        const Shown none = showWord("\\sectd" + rules + "\\sectd\\pard Bare\\par ");
+        QVERIFY(horizontal(*record(none, 0)).empty());
+    }
+
+    // Every second line of the body numbered in the margin, beside its line, the count starting again
+    // on each page when asked, and table cells left out.
+    void lineNumbers() {
+        const QByteArray lines =
+            "\\pard One\\par Two\\par Three\\par Four\\par "
+            "\\trowd\\cellx3000\\pard\\intbl Cell\\cell\\row\\pard Five\\par\\page Six\\par Seven\\par ";
+        for (const char* restart : {"\\lineppage", "\\linerestart"}) {
+            const Shown s = showWord(QByteArray("\\sectd\\linemod2\\linex360") + restart + lines);
+            const auto first = record(s, 0);
+            QStringList numbers;
+            for (const Recorder::Text& t : first->texts)
+                if (t.text.at(0).isDigit()) {
+                    numbers << t.text;
+                    QVERIFY(t.baseline.x() < twipsToLayout(1440 - 360));
+                    QVERIFY(t.baseline.x() > twipsToLayout(1440 - 720));
+                }
+            QCOMPARE(numbers, (QStringList{"2", "4"}));
+            QCOMPARE(baselineOf(*first, QStringLiteral("2")), baselineOf(*first, QStringLiteral("Two")));
+            QCOMPARE(baselineOf(*first, QStringLiteral("4")), baselineOf(*first, QStringLiteral("Four")));
+            const auto second = record(s, 1);
+            const bool perPage = QByteArray(restart) == "\\lineppage";
+            // Page 2 starts with line 1 again, or goes on with line 6.
+            const double numbered =
+                baselineOf(*second, perPage ? QStringLiteral("Seven") : QStringLiteral("Six"));
+            QVERIFY(numbered > 0);
+            QCOMPARE(baselineOf(*second, perPage ? QStringLiteral("2") : QStringLiteral("6")), numbered);
+        }
+        // Without \linemod, no numbers.
+        const auto plain = record(showWord("\\sectd" + lines), 0);
+        for (const Recorder::Text& t : plain->texts)
+            QVERIFY(!t.text.at(0).isDigit());
+    }
+
     void checkBoxesAreDrawn() {
         const QByteArray box = "{\\field{\\*\\fldinst FORMCHECKBOX {\\*\\formfield{\\fftype1\\ffres";
         const Shown s =

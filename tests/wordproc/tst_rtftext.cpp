@@ -168,6 +168,44 @@ private slots:
         QCOMPARE(t.fields.size(), size_t(1));
     }
 
+    void dropDownFieldsShowTheirChoice() {
+        // The entry \ffres chooses, the default one (\ffdefres) when it says 25; no entry, no text.
+        const QByteArray drop = "\\pard{\\field{\\*\\fldinst {FORMDROPDOWN {\\*\\formfield{\\fftype2";
+        const Template t = readWith(
+            kFonts,
+            drop +
+                "\\ffres1\\ffname A{\\*\\ffl Alpha}{\\*\\ffl Beta}{\\*\\ffl Gamma}}}}}{\\fldrslt }}\\par " +
+                drop +
+                "\\ffres25\\ffdefres2{\\*\\ffl One}{\\*\\ffl Two}{\\*\\ffl Three}}}}}{\\fldrslt }}\\par " +
+                drop + "\\ffres25{\\*\\ffl First}{\\*\\ffl Second}}}}}{\\fldrslt }}\\par " + drop +
+                "\\ffres4{\\*\\ffl Only}}}}}{\\fldrslt }} after\\par ");
+        QCOMPARE(paragraphTexts(t.body), (QStringList{"Beta", "Three", "First", " after"}));
+    }
+
+    void underlineAndStrikeKinds() {
+        // Each kind as Word names it; \ulnone ends the underline, \striked0 the double strike.
+        const Template t =
+            readWith(kFonts, "\\pard{\\uldb twice}{\\ulth heavy}{\\uld dots}{\\uldashd dashes}"
+                             "{\\ulwave waves}{\\ulw words}{\\ul plain}{\\ulw\\ulnone none}"
+                             "{\\striked1 struck}{\\striked1\\striked0 unstruck}{\\strike once}\\par ");
+        using Line = CharFormat::Line;
+        const std::vector<std::pair<const char*, Line>> kinds = {
+            {"twice", Line::Double}, {"heavy", Line::Thick}, {"dots", Line::Dotted}, {"dashes", Line::Dashed},
+            {"waves", Line::Wave},   {"words", Line::Words}, {"plain", Line::Single}};
+        for (const auto& [text, kind] : kinds) {
+            const CharFormat* f = formatOf(t, QLatin1String(text));
+            QVERIFY2(f && f->underline, text);
+            QVERIFY2(f->underlineStyle == kind, text);
+        }
+        QVERIFY(!formatOf(t, QStringLiteral("none"))->underline);
+        QVERIFY(formatOf(t, QStringLiteral("struck"))->strike &&
+                formatOf(t, QStringLiteral("struck"))->doubleStrike);
+        QVERIFY(!formatOf(t, QStringLiteral("unstruck"))->strike);
+        QVERIFY(!formatOf(t, QStringLiteral("unstruck"))->doubleStrike);
+        QVERIFY(formatOf(t, QStringLiteral("once"))->strike &&
+                !formatOf(t, QStringLiteral("once"))->doubleStrike);
+    }
+
     void buttonFieldsShowTheirText() {
         const Template t =
             readWith(kFonts, "\\pard ({\\field{\\*\\fldinst MACROBUTTON NoMacro [Click here and type "
