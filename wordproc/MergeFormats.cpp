@@ -102,15 +102,20 @@ namespace {
 
 constexpr int kLigatureCutProperty = QTextFormat::UserProperty + 66;
 
-// Whether `font` joins the two letters into a glyph that no character maps to. Ligatures that have
-// characters of their own (U+FB00 to U+FB06: ff, fi, fl, ffi, ffl and the long s and st) stay: their
-// text reads back, and LibreOffice sets them, so the line keeps its width.
-bool joinsUnreadably(const QFont& font, QChar first, QChar second) {
+// The pairs of letters already tried in the face of `font`: whether it joins each unreadably. A merge
+// asks for every pair of letters of every letter it prints; the face's name is made once per text.
+QHash<quint32, bool>& knownPairs(const QFont& font) {
     thread_local QHash<QString, QHash<quint32, bool>> known;
     const QString face = font.families().join(QLatin1Char(',')) + QLatin1Char('/') +
                          QString::number(font.weight()) +
                          (font.italic() ? QLatin1Char('i') : QLatin1Char('r'));
-    QHash<quint32, bool>& pairs = known[face];
+    return known[face];
+}
+
+// Whether `font` joins the two letters into a glyph that no character maps to. Ligatures that have
+// characters of their own (U+FB00 to U+FB06: ff, fi, fl, ffi, ffl and the long s and st) stay: their
+// text reads back, and LibreOffice sets them, so the line keeps its width.
+bool joinsUnreadably(const QFont& font, QHash<quint32, bool>& pairs, QChar first, QChar second) {
     const quint32 key = (quint32(first.unicode()) << 16) | second.unicode();
     const auto seen = pairs.constFind(key);
     if (seen != pairs.cend())
@@ -142,9 +147,13 @@ QList<qsizetype> unreadableLigatures(const QString& text, const QFont& font) {
     // Spaced letters are never joined.
     if (font.letterSpacingType() == QFont::AbsoluteSpacing && font.letterSpacing() != 0)
         return cuts;
+    QHash<quint32, bool>* pairs = nullptr;
     for (qsizetype i = 1; i < text.size(); ++i) {
-        if (text.at(i).isLetter() && text.at(i - 1).isLetter() &&
-            joinsUnreadably(font, text.at(i - 1), text.at(i)))
+        if (!text.at(i).isLetter() || !text.at(i - 1).isLetter())
+            continue;
+        if (!pairs)
+            pairs = &knownPairs(font);
+        if (joinsUnreadably(font, *pairs, text.at(i - 1), text.at(i)))
             cuts.push_back(i);
     }
     return cuts;
