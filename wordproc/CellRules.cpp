@@ -19,8 +19,12 @@ void drawRule(QPainter& painter, QPointF a, QPointF b, int style, double width, 
     QPen pen(color, qMax(width, 1.0), Qt::SolidLine, Qt::FlatCap);
     if (style == Border::Dotted)
         pen.setStyle(Qt::DotLine);
-    else if (style == Border::Dashed)
-        pen.setStyle(Qt::DashLine);
+    else if (style == Border::Dashed) {
+        // LibreOffice's dashes: six points long with three between, longer for heavy rules; Qt's own are
+        // four widths long, dots at a thin rule's width.
+        const double dash = qMax(twipsToLayout(120), 3 * width) / pen.widthF();
+        pen.setDashPattern({dash, dash / 2});
+    }
     if (style == Border::Double) {
         // Two lines of the width, that far apart.
         const QPointF d = a.y() == b.y() ? QPointF(0, width) : QPointF(width, 0);

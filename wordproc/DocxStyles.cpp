@@ -268,6 +268,17 @@ Border border(const Node& b) {
                                                                                             : Border::Single;
     // Widths in eighths of a point, the distance to the text in points.
     out.widthTwips = qBound(1, intAttr(b, u"w:sz", 4) * 5 / 2, 255);
+    // Thick and thin lines, or three lines, as a double rule as wide across: each of its lines a share of
+    // the width, as the RTF reader takes them.
+    const bool triple = v == QLatin1String("triple") || v.startsWith(QLatin1String("thinThickThin"));
+    if (triple || v.startsWith(QLatin1String("thinThick")) || v.startsWith(QLatin1String("thickThin"))) {
+        out.style = Border::Double;
+        const int share = triple                                   ? 167
+                          : v.endsWith(QLatin1String("LargeGap"))  ? 100
+                          : v.endsWith(QLatin1String("MediumGap")) ? 78
+                                                                   : 60;
+        out.widthTwips = qMax(1, out.widthTwips * share / 100);
+    }
     out.spaceTwips = qBound(0, intAttr(b, u"w:space") * 20, 1440);
     out.color = hexColor(b.attr(u"w:color"));
     return out;

@@ -243,6 +243,9 @@ struct State {
     BorderTarget border = BorderTarget::None;
     Side borderSide = Side::Top;
     bool thickRule = false; // the rule being described is \brdrth: twice the width given
+    // A thick and a thin line, or three lines, drawn as a double rule as wide across: each of its lines
+    // this percentage of the width given.
+    int pairedRuleShare = 100;
     int paraBack = -1, paraFore = -1, paraShade = 0; // the paragraph's shading, as \cbpat, \cfpat, \shading
     FrameWords frame;
     int uc = 1;

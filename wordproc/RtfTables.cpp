@@ -118,10 +118,29 @@ bool Reader::tableWord(State& st, Word w, int param) {
     return true;
 }
 
+namespace {
+
+// Of a rule of a thick and a thin line, or of three lines, the share of its width (percent) each line of
+// the double rule that stands for it gets: a thick line of the width, a thin one a third of it and a gap
+// as wide (a larger gap for the medium and large ones), or three lines of the width with two gaps. 0
+// for other rules.
+int pairedRuleShare(Word w) {
+    if (w == "brdrtriple" || w.starts_with("brdrtnthtn"))
+        return 167;
+    if (!w.starts_with("brdrthtn") && !w.starts_with("brdrtnth"))
+        return 0;
+    return w.ends_with("lg") ? 100 : w.ends_with("mg") ? 78 : 60;
+}
+
+} // namespace
+
 // The words that say which edge the rule words describe, and the rule words themselves.
 bool Reader::borderTargetWord(State& st, Word w, int param) {
-    if (!w.starts_with("brdr") && w != "brsp")
+    const bool newEdge = w == "brdrt" || w == "brdrl" || w == "brdrb" || w == "brdrr" || w == "box";
+    if (newEdge || (!w.starts_with("brdr") && w != "brsp")) {
         st.thickRule = false; // a new edge, or none
+        st.pairedRuleShare = 100;
+    }
     if (w == "brdrt" || w == "brdrl" || w == "brdrb" || w == "brdrr") {
         st.border = BorderTarget::Paragraph;
         st.borderSide = w == "brdrt"   ? Side::Top
@@ -176,7 +195,7 @@ void Reader::borderWord(State& st, Word w, int param) {
         if (!b)
             continue;
         if (w == "brdrw")
-            b->widthTwips = qBound(0, param, 255) * (st.thickRule ? 2 : 1);
+            b->widthTwips = qBound(0, param, 255) * (st.thickRule ? 2 : 1) * st.pairedRuleShare / 100;
         else if (w == "brsp")
             b->spaceTwips = qBound(0, param, 1440);
         else if (w == "brdrcf")
@@ -187,7 +206,13 @@ void Reader::borderWord(State& st, Word w, int param) {
             b->shadow = true;
         else if (w == "brdrdb")
             b->style = Border::Double;
-        else if (w == "brdrdot")
+        else if (pairedRuleShare(w) > 0) {
+            // Thick and thin lines (\brdrthtnsg, \brdrtnthlg...) and triple ones, as a double rule as
+            // wide across as they are.
+            b->style = Border::Double;
+            if (st.pairedRuleShare == 100)
+                b->widthTwips = b->widthTwips * pairedRuleShare(w) / 100;
+        } else if (w == "brdrdot")
             b->style = Border::Dotted;
         else if (w.starts_with("brdrdash"))
             b->style = Border::Dashed;
@@ -198,6 +223,8 @@ void Reader::borderWord(State& st, Word w, int param) {
     }
     if (w == "brdrth")
         st.thickRule = true;
+    if (pairedRuleShare(w) > 0)
+        st.pairedRuleShare = pairedRuleShare(w);
 }
 
 void Reader::endCellDefinition(StoryBuilder& b, int right) {

@@ -1227,6 +1227,21 @@ private slots:
         QVERIFY(f["once"].strike && !f["once"].doubleStrike);
     }
 
+    void pairedAndTripleRules() {
+        const Template t = readBody(
+            paragraph(run("Ruled"), "<w:pBdr><w:top w:val=\"thinThickSmallGap\" w:sz=\"12\"/><w:left "
+                                    "w:val=\"thickThinLargeGap\" w:sz=\"12\"/><w:bottom w:val=\"triple\" "
+                                    "w:sz=\"6\"/><w:right w:val=\"single\" w:sz=\"12\"/></w:pBdr>"));
+        const Borders& b = firstParagraph(t.body).format.borders;
+        QCOMPARE(edge(b, Side::Top).style, Border::Double);
+        QCOMPARE(edge(b, Side::Top).widthTwips, 18);
+        QCOMPARE(edge(b, Side::Left).widthTwips, 30);
+        QCOMPARE(edge(b, Side::Bottom).style, Border::Double);
+        QCOMPARE(edge(b, Side::Bottom).widthTwips, 25);
+        QCOMPARE(edge(b, Side::Right).style, Border::Single);
+        QCOMPARE(edge(b, Side::Right).widthTwips, 30);
+    }
+
     void pageBordersAndLineNumbers() {
         const Template t = read(package(document(
             paragraph(run("Ruled")),

@@ -577,6 +577,21 @@ private slots:
 
     // Rules around the page stand their space inside the page's edge, or outside the margins when
     // measured from the text (Word's RTF leaves bit 5 of \pgbrdropt clear for that).
+    // A dashed rule in dashes of six points with three between, as LibreOffice draws it, not Qt's short
+    // ones.
+    void dashedRules() {
+        const Shown s = showWord("\\pard\\brdrb\\brdrdash\\brdrw10\\brsp20 Dashed\\par ");
+        const QImage page = sheet(s, 0);
+        const QTextBlock b = blockStarting(*s.copy.body, QStringLiteral("Dashed"));
+        QVERIFY(b.isValid());
+        const QRectF r = onSheet(s, b);
+        const double text = b.layout()->lineAt(0).height();
+        // Two inches of the rule, clear of the word.
+        const int dashes = marksAlong(page, QRectF(r.left() + twipsToLayout(1440), r.top() + text,
+                                                   twipsToLayout(2880), twipsToLayout(300)));
+        QVERIFY2(dashes >= 14 && dashes <= 18, qPrintable(QString::number(dashes)));
+    }
+
     void pageBorders() {
         const QByteArray rules = "\\pgbrdrt\\brdrs\\brdrw20\\brsp480\\pgbrdrl\\brdrs\\brdrw20\\brsp480"
                                  "\\pgbrdrb\\brdrs\\brdrw20\\brsp480\\pgbrdrr\\brdrs\\brdrw20\\brsp480 ";

@@ -121,6 +121,28 @@ private slots:
         QCOMPARE(read("x", "\\mmmaintypeenvelopes").type, MainType::Letters);
     }
 
+    // A thick and a thin line, or three, print as a double rule about as wide across: each line a share
+    // of the width given before or after the kind.
+    void pairedAndTripleRules() {
+        const Template t =
+            read("\\pard\\brdrb\\brdrthtnsg\\brdrw30 Small\\par"
+                 "\\pard\\brdrb\\brdrw30\\brdrtnthlg Large\\par"
+                 "\\pard\\brdrb\\brdrthtnmg\\brdrw30 Medium\\par"
+                 "\\pard\\brdrb\\brdrtriple\\brdrw15 Triple\\par"
+                 "\\pard\\brdrb\\brdrthtnsg\\brdrw30\\brdrt\\brdrs\\brdrw30 Single above\\par");
+        const QList<int> widths{edge(para(t, 0).format.borders, Side::Bottom).widthTwips,
+                                edge(para(t, 1).format.borders, Side::Bottom).widthTwips,
+                                edge(para(t, 2).format.borders, Side::Bottom).widthTwips,
+                                edge(para(t, 3).format.borders, Side::Bottom).widthTwips};
+        QCOMPARE(widths, (QList<int>{18, 30, 23, 25}));
+        for (size_t i = 0; i < 4; ++i)
+            QCOMPARE(edge(para(t, i).format.borders, Side::Bottom).style, Border::Double);
+        // The next edge's rule is its own.
+        const Border& above = edge(para(t, 4).format.borders, Side::Top);
+        QCOMPARE(above.style, Border::Single);
+        QCOMPARE(above.widthTwips, 30);
+    }
+
     void tables() {
         // Word's words for a cell: its rules, a shading percentage over a background, a left padding.
         const QByteArray row =
