@@ -39,6 +39,9 @@ namespace {
 struct WordLine {
     double gap = std::nan("");
     double ascent = std::nan("");
+    // The part of the line above the baseline that the face asks for beside others on one line: its
+    // header's ascent and line gap together (NaN where the header does not count).
+    double top = std::nan("");
 };
 
 WordLine wordLine(const QFont& font) {
@@ -66,6 +69,7 @@ WordLine wordLine(const QFont& font) {
         // as the header's ascent and line gap together, nearer the line's top than Qt's Windows ascent.
         if (windows > 0)
             line.gap = double(header - windows) / em;
+        line.top = double(s16(hhea, 4) + s16(hhea, 8)) / em;
         if (windows > header)
             line.ascent = double(s16(hhea, 4) + s16(hhea, 8)) / em;
     }
@@ -93,10 +97,17 @@ double wordAscent(const QFont& font, const QFontMetricsF& metrics) {
     return qMin(metrics.ascent(), ascent * pixelSize(font));
 }
 
+double wordTop(const QFont& font, const QFontMetricsF& metrics) {
+    const double top = wordLine(font).top;
+    if (std::isnan(top))
+        return metrics.ascent() + qMax(0.0, wordLeading(font, metrics));
+    return top * pixelSize(font);
+}
+
 namespace {
 
 struct FaceHeights {
-    double ascent, descent, leading, qtLeading, textAscent;
+    double ascent, descent, leading, qtLeading, textAscent, top;
 };
 
 // A merge sets the same few fonts in every letter: their heights are looked up once per thread, not
@@ -110,7 +121,7 @@ const FaceHeights& faceHeights(const QFont& font) {
             known.clear();
         const QFontMetricsF m(font, layoutDevice());
         it = known.insert(font, FaceHeights{m.ascent(), m.descent(), wordLeading(font, m), m.leading(),
-                                            wordAscent(font, m)});
+                                            wordAscent(font, m), wordTop(font, m)});
     }
     return *it;
 }
@@ -139,6 +150,13 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         const int type = f.lineHeightType();
         // A line is as tall as the tallest ascent, descent and leading of the text on it.
         double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0, textAscent = 0;
+        // Faces of different heights on one line: it is as tall as the tallest of their tops over the
+        // baseline and of their rooms below it, each taken apart, as LibreOffice sets them. Qt's
+        // heights and gaps, taken apart, would make a line of regular and italic URW text a tenth of an
+        // em taller than either.
+        double top = 0, bottom = 0;
+        // Qt's own line reaches the tallest of its faces' ascents and gaps together.
+        double qtTop = 0;
         // Whether every piece of text has the same heights: then so has every line.
         bool uniform = true;
         std::optional<std::array<double, 4>> heights;
@@ -155,6 +173,9 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             descent = qMax(descent, these[1]);
             leading = qMax(leading, these[2]);
             qtLeading = qMax(qtLeading, these[3]);
+            top = qMax(top, h.top);
+            qtTop = qMax(qtTop, h.ascent + h.qtLeading);
+            bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top);
         };
         bool text = false, image = false;
         for (auto it = block.begin(); !it.atEnd(); ++it)
@@ -172,8 +193,13 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         // A line that holds a picture is as tall as the picture: a font's gap makes no difference to it.
         if (image)
             leading = qtLeading;
+        else if (!uniform) {
+            leading = top + bottom - ascent - descent;
+            // Its text stands on the tallest top, which the gap painted above the text reaches down to.
+            textAscent = top - qMax(0.0, qMin(qtTop - ascent, leading));
+        }
         const double exact = ascent + descent + leading;
-        const double rounded = std::ceil(ascent + descent + qtLeading);
+        const double rounded = std::ceil(image ? ascent + descent + qtLeading : qtTop + descent);
         // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
         const double factor = exact > 0 && rounded > exact ? exact / rounded : 1.0;
         const double scale = kLayoutDpi / 96.0;

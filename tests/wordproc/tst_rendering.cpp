@@ -702,6 +702,45 @@ private slots:
         QVERIFY(!raw.fontTable("hhea").isEmpty());
     }
 
+    // A line of several faces is as tall as the tallest top over the baseline and the deepest room below
+    // it, each taken apart, as LibreOffice 7.4 sets it: Nimbus Roman's italic and bold keep the regular
+    // face's 14.4 points at 12 points (Qt's Windows heights and gaps, taken apart, would make 15.8), and
+    // a word of Arial (Liberation Sans) raises the line's text to its own top, 11.26 points, over Nimbus
+    // Roman's room of 3.8 points below.
+    void lineOfSeveralFaces() {
+        const Shown s = showWord(
+            "\\pard\\fs24 One\\par Two {\\i slanted} {\\b bold}\\par Three\\par Four {\\f1 sans}\\par "
+            "Five\\par ",
+            "\\froman Times;}{\\f1\\fswiss Arial");
+        const auto drawn = record(s, 0);
+        const auto at = [&](const char* word) {
+            return baselineOf(*drawn, QLatin1String(word)) * 72 / kLayoutDpi;
+        };
+        const auto apart = [&](const char* above, const char* below, double expected) {
+            const double gap = at(below) - at(above);
+            QVERIFY2(qAbs(gap - expected) < 0.15, qPrintable(QStringLiteral("%1: %2").arg(below).arg(gap)));
+        };
+        apart("One", "Two", 14.4);
+        apart("Two", "Three", 14.4);
+        apart("Three", "Four", 15.03);
+        apart("Four", "Five", 14.4);
+        QCOMPARE(at("sans"), at("Four"));
+    }
+
+    // Qt sets a line of several faces as high as the tallest of their ascents and gaps taken together,
+    // not of each taken apart: a word of DejaVu Serif (no gap) among Liberation Serif (a gap) makes a
+    // line of 1.17 ems, 14.04 points at 12 points, as in LibreOffice, not a line shorter by a third of
+    // a point.
+    void lineOfAFaceWithoutGap() {
+        const Shown s = showWord("\\pard\\fs24 One\\par Two {\\f1 serif}\\par Three\\par ",
+                                 "\\froman Times New Roman;}{\\f1\\froman DejaVu Serif");
+        const auto drawn = record(s, 0);
+        const double apart =
+            (baselineOf(*drawn, QStringLiteral("Three")) - baselineOf(*drawn, QStringLiteral("One"))) * 72 /
+            kLayoutDpi;
+        QVERIFY2(qAbs(apart - 13.86 - 14.04) < 0.15, qPrintable(QString::number(apart)));
+    }
+
     void pictureLineUnderWiderSpacing() {
         // Of a line that holds a one-inch picture, 1.5 lines' spacing widens only the text's part, as
         // LibreOffice sets it: half a line of 12-point text more (6.9 points), not half the picture (about
