@@ -169,6 +169,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     if (it == m.m_blockFormats.end())
         it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;
     QTextBlockFormat f = it->second;
+    if (!cur.currentTable())
+        keepTabsOnLine(f, p.format, qRound(m_doc.pageSize().width() * 1440 / kLayoutDpi));
     // Space after a paragraph and space before the next add up in the common word processors, unless
     // the template takes the larger; Qt would take the larger of the two.
     f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)
