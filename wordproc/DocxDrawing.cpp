@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QtEndian>
+#include <cmath>
 
 namespace wordproc::docx {
 
@@ -333,12 +334,22 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         }
         f.wrap = Floating::Wrap::None;
         for (const Node& c : frame.children) {
-            if (c.name == QLatin1String("wp:wrapTopAndBottom"))
+            if (c.name == QLatin1String("wp:wrapTopAndBottom")) {
                 f.wrap = Floating::Wrap::TopBottom;
-            else if (c.name == QLatin1String("wp:wrapSquare") || c.name == QLatin1String("wp:wrapTight") ||
-                     c.name == QLatin1String("wp:wrapThrough"))
+            } else if (c.name == QLatin1String("wp:wrapSquare") || c.name == QLatin1String("wp:wrapTight") ||
+                       c.name == QLatin1String("wp:wrapThrough")) {
+                // A tight outline is taken as its box: the text keeps clear of the whole picture.
                 f.wrap = Floating::Wrap::Around;
+                const QString side = c.attr(u"wrapText");
+                f.side = side == QLatin1String("left")      ? Floating::Side::Left
+                         : side == QLatin1String("right")   ? Floating::Side::Right
+                         : side == QLatin1String("largest") ? Floating::Side::Largest
+                                                            : Floating::Side::Both;
+            }
         }
+        const char16_t* dist[] = {u"distL", u"distT", u"distR", u"distB"};
+        for (size_t i = 0; i < 4; ++i)
+            f.gapTwips[i] = qBound(0, emuAttr(&frame, dist[i], f.gapTwips[i]), 1440 * 4);
         f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
         f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
     } else {
@@ -356,18 +367,29 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             group->child(u"wpg:grpSpPr") ? group->child(u"wpg:grpSpPr")->child(u"a:xfrm") : nullptr;
         const Node* chOff = xfrm ? xfrm->child(u"a:chOff") : nullptr;
         const Node* chExt = xfrm ? xfrm->child(u"a:chExt") : nullptr;
-        const double ox = emuAttr(chOff, u"x"), oy = emuAttr(chOff, u"y");
-        const double sx = emuAttr(chExt, u"cx") > 0 ? double(width) / emuAttr(chExt, u"cx") : 1.0;
-        const double sy = emuAttr(chExt, u"cy") > 0 ? double(height) / emuAttr(chExt, u"cy") : 1.0;
+        // The pieces' own coordinates are in the group's units, often a few hundred to the group: read
+        // as they stand, not rounded to twips.
+        const auto units = [](const Node* n, QStringView key, double fallback) {
+            bool ok = false;
+            const double v = n && n->has(key) ? n->attr(key).toDouble(&ok) : fallback;
+            return ok && std::isfinite(v) ? v : fallback;
+        };
+        const double ox = units(chOff, u"x", 0), oy = units(chOff, u"y", 0);
+        const double cw = units(chExt, u"cx", 0), ch = units(chExt, u"cy", 0);
+        // Without a child extent the pieces are in EMU, as the group's own size.
+        const double sx = cw > 0 ? double(width) / cw : 1.0 / 635;
+        const double sy = ch > 0 ? double(height) / ch : 1.0 / 635;
         for (const Node& c : group->children) {
             if (c.name != QLatin1String("wps:wsp") && c.name != QLatin1String("pic:pic"))
                 continue;
             const Node* x = c.find(u"a:xfrm");
             const Node* off = x ? x->child(u"a:off") : nullptr;
             const Node* ext = x ? x->child(u"a:ext") : nullptr;
-            items.push_back(Item{&c, int((emuAttr(off, u"x") - ox) * sx), int((emuAttr(off, u"y") - oy) * sy),
-                                 qMax(1, int(emuAttr(ext, u"cx", width) * sx)),
-                                 qMax(1, int(emuAttr(ext, u"cy", height) * sy))});
+            const auto twips = [](double v) { return int(qBound(-1440.0 * 50, v, 1440.0 * 50)); };
+            items.push_back(Item{&c, twips((units(off, u"x", ox) - ox) * sx),
+                                 twips((units(off, u"y", oy) - oy) * sy),
+                                 qMax(1, twips(units(ext, u"cx", width / sx) * sx)),
+                                 qMax(1, twips(units(ext, u"cy", height / sy) * sy))});
             if (items.size() >= 64)
                 break;
         }

@@ -169,6 +169,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     if (it == m.m_blockFormats.end())
         it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;
     QTextBlockFormat f = it->second;
+    if (!cur.currentTable())
+        keepTabsOnLine(f, p.format, qRound(m_doc.pageSize().width() * 1440 / kLayoutDpi));
     // Space after a paragraph and space before the next add up in the common word processors, unless
     // the template takes the larger; Qt would take the larger of the two.
     f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)
@@ -330,11 +332,29 @@ void Merger::Builder::runs(QTextCursor& cur, const std::vector<Run>& list, Curso
             if (!c.exhausted && r.index >= 0 && size_t(r.index) < m.m_t->floats.size()) {
                 const Floating& fl = m.m_t->floats[size_t(r.index)];
                 flush();
-                // A picture that opens its paragraph and leaves room beside it has the text flow
-                // around it.
-                if (besideText(fl) && cur.block().length() == 1 && !cur.currentTable())
-                    keepClear(cur, fl);
-                m_anchors.push_back(Anchor{cur.block().blockNumber(), r.index, c.record});
+                // A picture that leaves room beside it has the text flow around it from its
+                // paragraph's top, wherever in the paragraph it is anchored.
+                QTextFrame* clear = nullptr;
+                const int block = cur.block().blockNumber();
+                // The pieces of a group keep clear by the first piece's frame, as Qt would set their
+                // frames side by side.
+                const bool cleared = std::any_of(m_anchors.begin(), m_anchors.end(), [&](const Anchor& a) {
+                    return a.block == block && a.clear &&
+                           clearsLeft(m.m_t->floats[size_t(a.index)]) == clearsLeft(fl);
+                });
+                if (besideText(fl) && !cur.currentTable() && !cleared) {
+                    if (cur.block().length() == 1) {
+                        clear = keepClear(cur, fl);
+                    } else {
+                        QTextCursor start(cur.block());
+                        clear = keepClear(start, fl);
+                        // The frame goes before the paragraph's text: what is anchored there moves on.
+                        for (Anchor& a : m_anchors)
+                            if (a.block == block)
+                                a.block = cur.block().blockNumber();
+                    }
+                }
+                m_anchors.push_back(Anchor{cur.block().blockNumber(), r.index, c.record, clear});
             }
             break;
         case Run::CheckBox:

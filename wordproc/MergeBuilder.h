@@ -113,7 +113,17 @@ public:
 
     // Keeps the lines clear of a picture with an empty floating frame that covers it; the picture is
     // painted over that place. `cur`, at the start of an empty paragraph, goes on after it.
-    void keepClear(QTextCursor& cur, const Floating& fl);
+    QTextFrame* keepClear(QTextCursor& cur, const Floating& fl);
+
+    // Whether a picture the text flows by stands left of the text (else right of it), and the room
+    // beside it, gap included.
+    bool clearsLeft(const Floating& fl, int* room = nullptr) const;
+    // How far into the text from its edge on that side a picture and its gap reach, in twips.
+    int reach(const Floating& fl, bool left) const;
+
+    // A picture placed on the page or its margin keeps clear the lines from its anchor's top down to
+    // its own bottom, `bottom` in the page's layout pixels, once the anchor's place is known.
+    void reachClear(QTextFrame* frame, double anchorTop, double bottom);
 
     // A paragraph that the text runs on to a new page starts at the page's top, without its space
     // before, as in the common word processors; Qt keeps the space. Qt knows neither widows and orphans
@@ -207,9 +217,10 @@ private:
     Flow m_flow;
     QTextTable* m_table = nullptr; // the table just closed, until the paragraph after it
     struct Anchor {
-        int block;  // the anchor's block
-        int index;  // the float
-        int record; // the record in force there, for a text box's fields
+        int block;                   // the anchor's block
+        int index;                   // the float
+        int record;                  // the record in force there, for a text box's fields
+        QTextFrame* clear = nullptr; // the frame keepClear() put there
     };
     std::vector<Anchor> m_anchors;
     bool m_pageFields = false;

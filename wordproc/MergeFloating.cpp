@@ -12,34 +12,54 @@
 
 namespace wordproc {
 
-bool Merger::Builder::besideText(const Floating& fl) const {
+bool Merger::Builder::clearsLeft(const Floating& fl, int* room) const {
     const PageSetup& pg = m.page();
     const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
     const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
+    const int leftRoom = x - fl.gapTwips[0];
+    const int rightRoom = width - x - fl.widthTwips - fl.gapTwips[2];
+    // Qt flows text by one side of a picture only: the side the file asks for, else the wider.
+    const bool left = fl.side == Floating::Side::Right  ? true
+                      : fl.side == Floating::Side::Left ? false
+                                                        : rightRoom > leftRoom;
+    if (room)
+        *room = left ? rightRoom + fl.gapTwips[2] : leftRoom + fl.gapTwips[0];
+    return left;
+}
+
+int Merger::Builder::reach(const Floating& fl, bool left) const {
+    const PageSetup& pg = m.page();
+    const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+    const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
+    return left ? qMax(0, x + fl.widthTwips + fl.gapTwips[2]) : qMax(0, width - x + fl.gapTwips[0]);
+}
+
+bool Merger::Builder::besideText(const Floating& fl) const {
     // In the body a picture the text wraps around keeps it clear whether it lies behind the text or in
     // front of it; a page header's or footer's picture behind the text leaves the lines where they are.
     const bool paged = m_doc.pageSize().height() > 0;
-    return fl.wrap == Floating::Wrap::Around && (paged || !fl.behindText) &&
-           fl.fromY == Floating::From::Paragraph && qMax(x, width - x - fl.widthTwips) >= 1440;
+    // One wholly in a side margin, its gap too, leaves the lines as they are.
+    int room = 0;
+    const bool left = clearsLeft(fl, &room);
+    return fl.wrap == Floating::Wrap::Around && (paged || !fl.behindText) && room >= 1440 &&
+           reach(fl, left) > 0;
 }
 
-void Merger::Builder::keepClear(QTextCursor& cur, const Floating& fl) {
-    const PageSetup& pg = m.page();
-    const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
-    const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
-    // The common word processors keep an eighth of an inch between a picture and the text beside it.
-    constexpr int gap = 180;
+QTextFrame* Merger::Builder::keepClear(QTextCursor& cur, const Floating& fl) {
     // Qt places a floating frame at the edge of the text and keeps text off its box, margins aside:
-    // the box reaches from the edge past the picture and from the paragraph's top to its bottom.
+    // the box reaches from the edge past the picture and its gap, and from the paragraph's top to the
+    // picture's bottom.
     QTextFrameFormat f;
     f.setBorder(0);
     f.setPadding(0);
     f.setMargin(0);
-    const bool left = x + fl.widthTwips / 2 < width / 2;
-    const int across = left ? qMax(0, x) + fl.widthTwips + gap : gap + qMax(0, width - x);
+    const bool left = clearsLeft(fl);
+    const int across = reach(fl, left);
     f.setWidth(QTextLength(QTextLength::FixedLength, twipsToLogical(across)));
     // Qt takes a frame's height as it stands, unlike its width.
-    f.setHeight(twipsToLayout(qMax(0, fl.topTwips) + fl.heightTwips));
+    // One placed on the page or its margin is measured from its paragraph once that is laid out.
+    const bool byParagraph = fl.fromY == Floating::From::Paragraph;
+    f.setHeight(twipsToLayout((byParagraph ? qMax(0, fl.topTwips) : 0) + fl.heightTwips + fl.gapTwips[3]));
     f.setPosition(left ? QTextFrameFormat::FloatLeft : QTextFrameFormat::FloatRight);
     const QTextBlockFormat paragraph = cur.blockFormat();
     const QTextCharFormat mark = cur.blockCharFormat();
@@ -62,6 +82,20 @@ void Merger::Builder::keepClear(QTextCursor& cur, const Floating& fl) {
     after.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
     cur.setBlockFormat(after);
     cur.setBlockCharFormat(mark);
+    return frame;
+}
+
+void Merger::Builder::reachClear(QTextFrame* frame, double anchorTop, double bottom) {
+    QTextFrameFormat f = frame->frameFormat();
+    const double height = qMax(0.0, bottom - anchorTop);
+    if (std::abs(f.height().rawValue() - height) < 0.5)
+        return;
+    f.setHeight(height);
+    frame->setFrameFormat(f);
+    // Qt lays the text out again for a frame's new format only when told, and the lines beside it only
+    // when they are named.
+    const int from = qMax(0, frame->firstPosition() - 1);
+    m_doc.markContentsDirty(from, m_doc.characterCount() - from);
 }
 
 void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int record) {
@@ -89,7 +123,7 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
     const PageSetup& pg = m.page();
     QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
     const double left = twipsToLayout(pg.leftTwips);
-    for (const auto& [blockNumber, index, record] : m_anchors) {
+    for (const auto& [blockNumber, index, record, clear] : m_anchors) {
         const Floating& fl = m.m_t->floats[size_t(index)];
         const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
         if (!anchor.isValid())
@@ -123,13 +157,20 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         } else
             placed.image = m.pictureImage(fl.picture, r.size());
         out.push_back(std::move(placed));
+        if (clear && fl.fromY != Floating::From::Paragraph) {
+            // The lines beside it end with the page's text, however far down the picture reaches.
+            double bottom = r.bottom() + twipsToLayout(fl.gapTwips[3]);
+            if (pageHeight > 0)
+                bottom = qMin(bottom, origin + pageHeight - 1);
+            reachClear(clear, origin + anchorTop - pageTop, bottom);
+        }
         if (fl.behindText || fl.wrap == Floating::Wrap::None || besideText(fl))
             continue;
         // A picture wholly in a side margin leaves the text where it is.
         if (r.right() <= left || r.left() >= twipsToLayout(pg.widthTwips - pg.rightTwips))
             continue;
         const double top = pageTop + r.top() - origin;
-        const double bottom = pageTop + r.bottom() - origin;
+        const double bottom = pageTop + r.bottom() + twipsToLayout(fl.gapTwips[3]) - origin;
         for (QTextBlock b = anchor; b.isValid(); b = b.next()) {
             if (QTextCursor(b).currentTable())
                 break; // tables keep their place

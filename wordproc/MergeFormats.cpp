@@ -235,6 +235,23 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
     return b;
 }
 
+void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips) {
+    QList<QTextOption::Tab> tabs = b.tabPositions();
+    // Qt measures the stops from where the first line starts, as toBlockFormat() sets them.
+    const double end = twipsToLogical(widthTwips - p.rightTwips - p.leftTwips - p.firstTwips);
+    bool moved = false;
+    for (QTextOption::Tab& t : tabs) {
+        if (t.type != QTextOption::RightTab)
+            continue;
+        if (t.position > end && t.position <= end + twipsToLogical(1440)) {
+            t.position = end;
+            moved = true;
+        }
+    }
+    if (moved)
+        b.setTabPositions(tabs);
+}
+
 bool anyVisible(const Borders& borders) {
     return std::any_of(borders.begin(), borders.end(), [](const Border& b) { return b.visible(); });
 }

@@ -101,6 +101,11 @@ void Reader::shapeWord(State& st, Word w, bool, int param) {
         f.wrap = param == 1                 ? Floating::Wrap::TopBottom
                  : param == 2 || param == 4 ? Floating::Wrap::Around
                                             : Floating::Wrap::None;
+    else if (w == "shpwrk")
+        f.side = param == 1   ? Floating::Side::Left
+                 : param == 2 ? Floating::Side::Right
+                 : param == 3 ? Floating::Side::Largest
+                              : Floating::Side::Both;
     else if (w == "shpfblwtxt")
         f.behindText = param == 1;
 }
@@ -139,6 +144,12 @@ void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {
                          : name == QLatin1String("dyTextTop")   ? 1
                          : name == QLatin1String("dxTextRight") ? 2
                                                                 : 3] = twips(value);
+    else if (name == QLatin1String("dxWrapDistLeft") || name == QLatin1String("dyWrapDistTop") ||
+             name == QLatin1String("dxWrapDistRight") || name == QLatin1String("dyWrapDistBottom"))
+        f.gapTwips[name == QLatin1String("dxWrapDistLeft")    ? 0
+                   : name == QLatin1String("dyWrapDistTop")   ? 1
+                   : name == QLatin1String("dxWrapDistRight") ? 2
+                                                              : 3] = twips(value);
     if (name == QLatin1String("posrelh"))
         f.fromX = value == 1 ? Floating::From::Page : Floating::From::Margin;
     else if (name == QLatin1String("posrelv"))

@@ -182,7 +182,11 @@ void Reader::flushFrame(StoryBuilder& b, const State& st) {
     f.insetTwips[3] = w.gap;
     if (f.heightTwips > 0)
         f.heightTwips += w.gap;
-    f.wrap = w.noWrap ? Floating::Wrap::None : Floating::Wrap::Around;
+    // A frame placed on the page rather than by its paragraph keeps the text below it, as the common
+    // word processors print Word's frames.
+    f.wrap = w.noWrap                               ? Floating::Wrap::None
+             : w.fromY == Floating::From::Paragraph ? Floating::Wrap::Around
+                                                    : Floating::Wrap::TopBottom;
     f.lineTwips = 0;
     m_t.textBoxes.push_back(std::move(text));
     f.text = int(m_t.textBoxes.size() - 1);

@@ -152,6 +152,11 @@ struct Floating {
     From fromX = From::Margin;
     From fromY = From::Paragraph;
     Wrap wrap = Wrap::TopBottom;
+    // The side of a picture the text flows by (Both: by the wider one), and how far the text keeps from
+    // its edges (left, top, right, bottom); an eighth of an inch beside it unless the file says.
+    enum class Side : quint8 { Both, Left, Right, Largest };
+    Side side = Side::Both;
+    std::array<int, 4> gapTwips{180, 0, 180, 0};
     bool behindText = false;
     // A drawn shape, neither picture nor text box: a box or an ellipse in `fill` and `line`, or lines
     // through `points` (twips from the box's corner; a closed figure when filled).

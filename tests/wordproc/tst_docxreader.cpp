@@ -1003,6 +1003,44 @@ private slots:
         QVERIFY(copy.body->documentLayout()->blockBoundingRect(first).top() < twipsToLayout(360));
     }
 
+    void groupInItsOwnUnits() {
+        // Word's groups converted from older drawings count their pieces in small units of their own
+        // (here 1104 by 736 to a group of 2.5 by 1.6 inches): a picture and a box keep their share of it.
+        const auto piece = [](const QByteArray& x, const QByteArray& y, const QByteArray& cx,
+                              const QByteArray& cy) {
+            return "<a:xfrm><a:off x=\"" + x + "\" y=\"" + y + "\"/><a:ext cx=\"" + cx + "\" cy=\"" + cy +
+                   "\"/></a:xfrm>";
+        };
+        const QByteArray group =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"column\"><wp:posOffset>"
+            "-635000</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>0"
+            "</wp:posOffset></wp:positionV><wp:extent cx=\"2286000\" "
+            "cy=\"1463040\"/><wp:wrapNone/><a:graphic>"
+            "<a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\"><wpg:wgp "
+            "xmlns:wpg=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\"><wpg:grpSpPr>"
+            "<a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"2286000\" cy=\"1463040\"/><a:chOff x=\"1920\" "
+            "y=\"2400\"/><a:chExt cx=\"1104\" cy=\"736\"/></a:xfrm></wpg:grpSpPr><pic:pic><pic:blipFill>"
+            "<a:blip r:embed=\"rId1\"/></pic:blipFill><pic:spPr>" +
+            piece("2196", "2584", "552", "368") + "</pic:spPr></pic:pic><wps:wsp><wps:spPr>" +
+            piece("2472", "2400", "552", "184") +
+            "<a:prstGeom prst=\"rect\"/><a:solidFill><a:srgbClr val=\"FF0000\"/></a:solidFill></wps:spPr>"
+            "<wps:bodyPr/></wps:wsp></wpg:wgp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+        const Template t =
+            readBody(paragraph(group + run("Heading")), {{"image", "media/image1.png", png(40, 20)}});
+        QCOMPARE(t.floats.size(), size_t(2));
+        const Floating& picture = t.floats[0];
+        QVERIFY(picture.picture >= 0);
+        // A quarter of the group's width in from its left, 1000 twips left of the margin; a quarter
+        // down; half its width and height.
+        QCOMPARE(QList<int>({picture.leftTwips, picture.topTwips, picture.widthTwips, picture.heightTwips}),
+                 QList<int>({-1000 + 900, 576, 1800, 1152}));
+        const Floating& box = t.floats[1];
+        QCOMPARE(box.shape, Floating::Shape::Box);
+        QCOMPARE(QList<int>({box.leftTwips, box.topTwips, box.widthTwips, box.heightTwips}),
+                 QList<int>({-1000 + 1800, 0, 1800, 576}));
+    }
+
     void stylesAndThemeFonts() {
         // Defaults, then a style chain: each style over the one it is based on, theme fonts by name.
         const QByteArray theme = "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "

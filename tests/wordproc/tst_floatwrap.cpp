@@ -1,0 +1,246 @@
+#include "DocxSamples.h"
+#include "Rendering.h"
+#include "wordproc/DocxReader.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace rendering;
+using namespace docxsamples;
+
+namespace {
+
+const QByteArray kLetter =
+    "Thank you for visiting our showroom last week. We would like to invite you to a test drive "
+    "of the new models that arrived this month, with financing offers that end soon. ";
+
+// A picture floated by Word: where it lies (`h` and `v`, each a relativeFrom and an offset in EMU or an
+// alignment), its size in EMU, its wrap element and its distances from the text.
+QByteArray anchored(const QByteArray& h, const QByteArray& v, int cx, int cy, const QByteArray& wrap,
+                    const QByteArray& dist = "distT=\"0\" distB=\"0\" distL=\"114300\" distR=\"114300\"") {
+    const auto place = [](const QByteArray& axis, const QByteArray& where) {
+        const QList<QByteArray> parts = where.split(' ');
+        const QByteArray& at = parts.value(1);
+        const bool offset = !at.isEmpty() && (at[0] == '-' || (at[0] >= '0' && at[0] <= '9'));
+        return "<wp:position" + axis + " relativeFrom=\"" + parts.value(0) + "\">" +
+               (offset ? "<wp:posOffset>" + at + "</wp:posOffset>" : "<wp:align>" + at + "</wp:align>") +
+               "</wp:position" + axis + ">";
+    };
+    const QByteArray size = "cx=\"" + QByteArray::number(cx) + "\" cy=\"" + QByteArray::number(cy) + "\"";
+    return "<w:r><w:drawing><wp:anchor " + dist +
+           " simplePos=\"0\" relativeHeight=\"1\" behindDoc=\"0\" locked=\"0\" layoutInCell=\"1\" "
+           "allowOverlap=\"1\"><wp:simplePos x=\"0\" y=\"0\"/>" +
+           place("H", h) + place("V", v) + "<wp:extent " + size + "/>" + wrap +
+           "<wp:docPr id=\"1\" name=\"Logo\"/><a:graphic><a:graphicData "
+           "uri=\"http://schemas.openxmlformats.org/drawingml/2006/"
+           "picture\"><pic:pic><pic:nvPicPr><pic:cNvPr "
+           "id=\"1\" name=\"logo.png\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip "
+           "r:embed=\"rId1\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off "
+           "x=\"0\" y=\"0\"/><a:ext " +
+           size +
+           "/></a:xfrm><a:prstGeom prst=\"rect\"/></pic:spPr></pic:pic></a:graphicData></a:graphic>"
+           "</wp:anchor></w:drawing></w:r>";
+}
+
+QByteArray plain(const QByteArray& text) {
+    return paragraph(run(text, "<w:rFonts w:ascii=\"Liberation Sans\" w:hAnsi=\"Liberation Sans\"/>"),
+                     "<w:spacing w:after=\"0\"/>");
+}
+
+// The letterhead: the dealer's name with the logo's anchor, the address lines, then a long paragraph.
+Shown showLetterhead(const QByteArray& logo, const QByteArray& more = {}) {
+    QByteArray body = paragraph(logo + run("Smith Motors"), "<w:spacing w:after=\"0\"/>");
+    for (const QByteArray& line :
+         {QByteArray("1200 Main Street"), QByteArray("Springfield, IL 62701"), QByteArray("(217) 555-0100")})
+        body += plain(line);
+    body += more + plain(kLetter + kLetter + kLetter);
+    Shown s;
+    s.t = std::make_shared<const Template>(
+        readDocx(zipParts(package(document(body), {{"image", "media/logo.png", png(40, 30)}})),
+                 QStringLiteral("l.docx")));
+    s.copy = Merger(s.t, nullptr).next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
+// Each printed line of the body's first page: its left and right edges and its top and bottom on the
+// sheet, in layout pixels.
+struct Line {
+    QRectF rect;
+    QString text;
+};
+
+std::vector<Line> bodyLines(const Shown& s) {
+    std::vector<Line> out;
+    for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
+        const QRectF r = onSheet(s, b);
+        for (int i = 0; i < b.layout()->lineCount(); ++i) {
+            const QTextLine line = b.layout()->lineAt(i);
+            if (line.textLength() == 0)
+                continue;
+            out.push_back(Line{QRectF(r.left() + line.x(), r.top() + line.y(), line.width(), line.height()),
+                               b.text().mid(line.textStart(), line.textLength())});
+        }
+    }
+    return out;
+}
+
+// The lines level with `picture` end `gap` twips before its left edge (or start as far after its right
+// edge when `rightOf`); the others run from margin to margin. Gives how many lines are level with it.
+int checkBeside(const Shown& s, const QRectF& picture, int gap, bool rightOf) {
+    const double left = twipsToLayout(1440), right = twipsToLayout(12240 - 1440);
+    const double clear = twipsToLayout(gap);
+    int level = 0;
+    for (const Line& line : bodyLines(s)) {
+        const bool beside = line.rect.top() < picture.bottom() - 1 && line.rect.bottom() > picture.top() + 1;
+        const bool fits =
+            !beside   ? qAbs(line.rect.left() - left) <= 1 && line.rect.right() >= right - twipsToLayout(200)
+            : rightOf ? line.rect.left() >= picture.right() + clear - 1
+                      : line.rect.right() <= picture.left() - clear + 1 && qAbs(line.rect.left() - left) <= 1;
+        if (!fits) {
+            qWarning("%s line out of place: %s", beside ? "beside" : "below", qPrintable(line.text));
+            return -1;
+        }
+        level += beside;
+    }
+    return level;
+}
+
+} // namespace
+
+class TestFloatWrap : public QObject {
+    Q_OBJECT
+
+private slots:
+    void logoPlacedOnThePage() {
+        // The logo an inch down at the page's right edge less 2.5 inches, the address beside it: the lines
+        // level with it stop an eighth of an inch before it, those below run to the margin.
+        const Shown s = showLetterhead(anchored("page 5486400", "page 914400", 1828800, 1371600,
+                                                "<wp:wrapSquare wrapText=\"bothSides\"/>"));
+        const Floating& fl = s.t->floats.at(0);
+        QVERIFY(fl.wrap == Floating::Wrap::Around && fl.side == Floating::Side::Both);
+        QCOMPARE(fl.gapTwips[0], 180);
+        QCOMPARE(s.copy.pictures.size(), size_t(1));
+        const PlacedPicture& logo = s.copy.pictures.front();
+        QCOMPARE(logo.page, 0);
+        QVERIFY(qAbs(logo.rect.left() - twipsToLayout(8640)) < 1 &&
+                qAbs(logo.rect.top() - twipsToLayout(1440)) < 1);
+        // The address and the letter's first lines, not all of them.
+        const int level = checkBeside(s, logo.rect, 180, false);
+        QVERIFY2(level >= 6 && level < 14, qPrintable(QString::number(level)));
+    }
+
+    void logoPlacedOnTheMarginWithWideGap() {
+        // A logo at the top left corner of the margins, the text only at its right, a quarter inch clear.
+        const Shown s = showLetterhead(anchored("margin 0", "margin 0", 1371600, 1371600,
+                                                "<wp:wrapSquare wrapText=\"right\"/>",
+                                                "distT=\"0\" distB=\"0\" distL=\"0\" distR=\"228600\""));
+        const Floating& fl = s.t->floats.at(0);
+        QVERIFY(fl.side == Floating::Side::Right && fl.gapTwips[2] == 360 && fl.gapTwips[0] == 0);
+        const PlacedPicture& logo = s.copy.pictures.at(0);
+        QVERIFY(qAbs(logo.rect.left() - twipsToLayout(1440)) < 1 &&
+                qAbs(logo.rect.top() - twipsToLayout(1440)) < 1);
+        QVERIFY(checkBeside(s, logo.rect, 360, true) >= 6);
+    }
+
+    void textKeptToTheSideAsked() {
+        // A picture left of the middle, the text asked on its left where there is less room: the lines
+        // level with it end before it, none runs on its right.
+        const Shown s = showLetterhead(
+            anchored("margin 1371600", "paragraph 0", 1371600, 914400, "<wp:wrapSquare wrapText=\"left\"/>"));
+        QVERIFY(s.t->floats.at(0).side == Floating::Side::Left);
+        const PlacedPicture& logo = s.copy.pictures.at(0);
+        QVERIFY(checkBeside(s, logo.rect, 180, false) >= 3);
+    }
+
+    void pictureAnchoredAfterText() {
+        // The picture's run comes after the paragraph's first words: its paragraph still flows beside it
+        // from its top, a tight outline taken as the picture's box.
+        const QByteArray logo = anchored("margin right", "paragraph 0", 1828800, 1371600,
+                                         "<wp:wrapTight wrapText=\"bothSides\"><wp:wrapPolygon edited=\"0\">"
+                                         "<wp:start x=\"0\" y=\"0\"/><wp:lineTo x=\"0\" y=\"21600\"/>"
+                                         "</wp:wrapPolygon></wp:wrapTight>");
+        const Shown s = showLetterhead({}, paragraph(run(kLetter) + logo + run(kLetter + kLetter)));
+        const PlacedPicture& picture = s.copy.pictures.at(0);
+        QVERIFY(qAbs(picture.rect.right() - twipsToLayout(12240 - 1440)) < 1);
+        const QTextBlock anchor = blockStarting(*s.copy.body, QString::fromUtf8(kLetter.left(20)));
+        QVERIFY(qAbs(onSheet(s, anchor).top() - picture.rect.top()) < 1);
+        QVERIFY(checkBeside(s, picture.rect, 180, false) >= 3);
+    }
+
+    void topAndBottomKeepsItsGap() {
+        // Nothing beside a picture the text keeps above and below; its own paragraph starts its gap
+        // below it.
+        const QByteArray logo =
+            anchored("margin center", "paragraph 0", 1828800, 914400, "<wp:wrapTopAndBottom/>",
+                     "distT=\"0\" distB=\"228600\" distL=\"0\" distR=\"0\"");
+        const Shown s = showLetterhead({}, plain("Dear customer,") + paragraph(logo + run("Offers"), {}));
+        const PlacedPicture& picture = s.copy.pictures.at(0);
+        QCOMPARE(s.t->floats.at(0).gapTwips[3], 360);
+        const QTextBlock after = blockStarting(*s.copy.body, QStringLiteral("Offers"));
+        QVERIFY2(qAbs(onSheet(s, after).top() - (picture.rect.bottom() + twipsToLayout(360))) < 2,
+                 qPrintable(QString::number(onSheet(s, after).top() - picture.rect.bottom())));
+    }
+
+    void logoInTheHeader() {
+        // The letterhead in the page header, its logo placed on the page: the address lines in the header
+        // stay beside it and end before it, the header keeps to its own band above the body.
+        QByteArray header = "<w:hdr " + kW + ">" +
+                            paragraph(anchored("page 5486400", "page 457200", 1828800, 1097280,
+                                               "<wp:wrapSquare wrapText=\"bothSides\"/>") +
+                                      run("Smith Motors"));
+        for (const QByteArray& line : {QByteArray("1200 Main Street"), QByteArray("Springfield, IL 62701")})
+            header += plain(line);
+        header += "</w:hdr>";
+        Parts parts = package(
+            document(plain(kLetter), section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")),
+            {{"header", "header1.xml", header}, {"image", "media/logo.png", png(40, 30)}});
+        parts.emplace_back("word/_rels/header1.xml.rels", relationships({{"image", "media/logo.png"}}));
+        Shown s;
+        s.t = std::make_shared<const Template>(readDocx(zipParts(parts), QStringLiteral("h.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        QCOMPARE(s.copy.pictures.size(), size_t(1));
+        const PlacedPicture& logo = s.copy.pictures.front();
+        QVERIFY(qAbs(logo.rect.top() - twipsToLayout(720)) < 1 &&
+                qAbs(logo.rect.left() - twipsToLayout(8640)) < 1);
+        const QTextDocument& band = *s.copy.header;
+        int lines = 0;
+        for (QTextBlock b = band.begin(); b.isValid(); b = b.next()) {
+            const QRectF r = band.documentLayout()->blockBoundingRect(b);
+            for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                const QTextLine line = b.layout()->lineAt(i);
+                if (line.textLength() == 0)
+                    continue;
+                ++lines;
+                // The band starts at the header's distance from the sheet's top.
+                QVERIFY2(twipsToLayout(720) + r.top() + line.y() < logo.rect.bottom(), qPrintable(b.text()));
+                QVERIFY(twipsToLayout(1440) + r.left() + line.x() + line.width() <=
+                        logo.rect.left() - twipsToLayout(180) + 1);
+            }
+        }
+        QCOMPARE(lines, 3);
+        QVERIFY(s.bodyTop() < logo.rect.bottom() + twipsToLayout(720));
+    }
+
+    void rtfShapeOnThePage() {
+        // Word's RTF for a picture on the page, the text at its left only, a quarter inch away.
+        const QByteArray shape =
+            "{\\shp{\\*\\shpinst\\shpleft7200\\shptop1440\\shpright9360\\shpbottom3240\\shpbxpage\\shpbypage"
+            "\\shpwr2\\shpwrk1\\shpfblwtxt0\\shpz0{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn dxWrapDistLeft}"
+            "{\\sv 228600}}{\\sp{\\sn pib}{\\sv "
+            "{\\pict\\pngblip\\picw40\\pich30\\picwgoal2160\\pichgoal1800 " +
+            png(40, 30).toHex() + "}}}}}";
+        const Shown s = showWord("\\pard\\plain " + shape + "Smith Motors\\par 1200 Main Street\\par " +
+                                 kLetter + kLetter + kLetter + "\\par");
+        QCOMPARE(s.t->floats.size(), size_t(1));
+        const Floating& fl = s.t->floats.front();
+        QVERIFY(fl.fromY == Floating::From::Page && fl.side == Floating::Side::Left && fl.gapTwips[0] == 360);
+        const PlacedPicture& picture = s.copy.pictures.at(0);
+        QVERIFY(qAbs(picture.rect.left() - twipsToLayout(7200)) < 1 &&
+                qAbs(picture.rect.top() - twipsToLayout(1440)) < 1);
+        QVERIFY(checkBeside(s, picture.rect, 360, false) >= 4);
+    }
+};
+
+QTEST_MAIN(TestFloatWrap)
+#include "tst_floatwrap.moc"

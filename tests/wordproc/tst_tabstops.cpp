@@ -1,0 +1,51 @@
+#include "Rendering.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace rendering;
+
+namespace {
+
+// Where the first paragraph's single line ends, in twips from the margin; -1 when it took more lines.
+double lineEnd(const Shown& s) {
+    const QTextBlock b = s.copy.body->begin();
+    if (b.layout()->lineCount() != 1)
+        return -1;
+    const QTextLine line = b.layout()->lineAt(0);
+    return (line.x() + line.naturalTextWidth()) * 1440 / kLayoutDpi;
+}
+
+} // namespace
+
+class TestTabStops : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rightStopJustPastTheMargin() {
+        // A footer's page number set by a right stop a little past the right margin (6.5 inches of text,
+        // the stop at 6.53): it stays on the date's line and ends at the margin, not a line below.
+        const Shown s = showWord("\\pard\\tqr\\tx9400 07/12/26\\tab 1.\\par");
+        const double end = lineEnd(s);
+        QVERIFY2(end > 9360 - 30 && end < 9400 + 1, qPrintable(QString::number(end)));
+    }
+
+    void rightStopPastTheIndent() {
+        // Likewise a right stop past a right indent of an inch: the text stays on its line, at the indent.
+        const Shown s = showWord("\\pard\\ri1440\\tqr\\tx8200 Offer\\tab Ends soon\\par");
+        const double end = lineEnd(s);
+        QVERIFY2(end > 7920 - 30 && end < 7920 + 1, qPrintable(QString::number(end)));
+    }
+
+    void stopsWithinTheLineStay() {
+        // A right stop inside the line is where the file puts it, with or without a first-line indent.
+        for (const QByteArray& indent : {QByteArray(), QByteArray("\\fi720")}) {
+            const Shown s = showWord("\\pard" + indent + "\\tqr\\tx8000 Total\\tab $25,000\\par");
+            const double end = lineEnd(s);
+            QVERIFY2(qAbs(end - 8000) < 20, qPrintable(QString::number(end)));
+        }
+    }
+};
+
+QTEST_MAIN(TestTabStops)
+#include "tst_tabstops.moc"
