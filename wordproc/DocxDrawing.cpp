@@ -271,12 +271,33 @@ void Reader::drawing(const Node& d, StoryState& st, int format) {
 
 void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool anchored) {
     const Node* extent = frame.child(u"wp:extent");
-    const int width = qMax(1, emuAttr(extent, u"cx", 1440));
-    const int height = qMax(1, emuAttr(extent, u"cy", 1440));
+    int width = qMax(1, emuAttr(extent, u"cx", 1440));
+    int height = qMax(1, emuAttr(extent, u"cy", 1440));
     const Node* graphic = frame.find(u"a:graphicData");
     if (!graphic)
         return;
     const PageSetup& pg = m_t.page;
+    // Word 2010 sizes a shape by a share of the page or its margins (thousandths of a percent), the
+    // extent being only what it last worked out.
+    const auto relative = [&](const char16_t* name, const char16_t* share, bool across, int& size) {
+        const Node* rel = anchored ? frame.child(name) : nullptr;
+        const Node* pct = rel ? rel->child(share) : nullptr;
+        const qint64 part = pct ? pct->text.trimmed().toLongLong() : 0;
+        if (part <= 0 || part > 1000000)
+            return;
+        const QString from = rel->attr(u"relativeFrom");
+        const int page = across ? pg.widthTwips : pg.heightTwips;
+        const int before = across ? pg.leftTwips : pg.topTwips,
+                  after = across ? pg.rightTwips : pg.bottomTwips;
+        const int span = from == QLatin1String("page")                                               ? page
+                         : from == QLatin1String("leftMargin") || from == QLatin1String("topMargin") ? before
+                         : from == QLatin1String("rightMargin") || from == QLatin1String("bottomMargin")
+                             ? after
+                             : page - before - after;
+        size = qMax(1, int(qint64(span) * part / 100000));
+    };
+    relative(u"wp14:sizeRelH", u"wp14:pctWidth", true, width);
+    relative(u"wp14:sizeRelV", u"wp14:pctHeight", false, height);
     Floating f;
     f.widthTwips = width;
     f.heightTwips = height;

@@ -51,6 +51,8 @@ QString prefixOf(QStringView uri) {
          QStringLiteral("wps")},
         {QStringLiteral("http://schemas.microsoft.com/office/word/2010/wordprocessingGroup"),
          QStringLiteral("wpg")},
+        {QStringLiteral("http://schemas.microsoft.com/office/word/2010/wordprocessingDrawing"),
+         QStringLiteral("wp14")},
         {QStringLiteral("http://schemas.openxmlformats.org/markup-compatibility/2006"), QStringLiteral("mc")},
         {QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/math"), QStringLiteral("m")},
         {QStringLiteral("http://purl.oclc.org/ooxml/officeDocument/math"), QStringLiteral("m")},
@@ -72,7 +74,8 @@ bool keepsText(const QString& name) {
     return name == QLatin1String("w:t") || name == QLatin1String("w:instrText") ||
            name == QLatin1String("w:delText") || name == QLatin1String("w:delInstrText") ||
            name == QLatin1String("m:t") || name == QLatin1String("wp:posOffset") ||
-           name == QLatin1String("wp:align") || name == QLatin1String("pr:Relationship") ||
+           name == QLatin1String("wp:align") || name == QLatin1String("wp14:pctWidth") ||
+           name == QLatin1String("wp14:pctHeight") || name == QLatin1String("pr:Relationship") ||
            name == QLatin1String("c:v") || name == QLatin1String("a:t");
 }
 

@@ -1041,6 +1041,41 @@ private slots:
                  QList<int>({-1000 + 1800, 0, 1800, 576}));
     }
 
+    void sizeByShareOfThePage() {
+        // A rule down the page Word 2010 sizes at 105% of the margins' height and a box at half the
+        // page's width: the extents it wrote are stale. The page is Letter with one-inch margins.
+        const auto shape = [](const QByteArray& sizes, const QByteArray& geometry) {
+            return "<w:r><w:drawing><wp:anchor behindDoc=\"1\" "
+                   "xmlns:wp14=\"http://schemas.microsoft.com/office/word/2010/wordprocessingDrawing\">"
+                   "<wp:positionH relativeFrom=\"page\"><wp:posOffset>2642235</wp:posOffset></wp:positionH>"
+                   "<wp:positionV relativeFrom=\"page\"><wp:align>center</wp:align></wp:positionV><wp:extent "
+                   "cx=\"27432\" cy=\"1257300\"/><wp:wrapNone/><a:graphic><a:graphicData "
+                   "uri=\"http://schemas.microsoft.com/office/word/2010/"
+                   "wordprocessingShape\"><wps:wsp><wps:spPr>"
+                   "<a:prstGeom prst=\"" +
+                   geometry +
+                   "\"/><a:ln w=\"6350\"><a:solidFill><a:srgbClr "
+                   "val=\"B2B2B2\"/></a:solidFill></a:ln></wps:spPr>"
+                   "<wps:bodyPr/></wps:wsp></a:graphicData></a:graphic>" +
+                   sizes + "</wp:anchor></w:drawing></w:r>";
+        };
+        const Template t = readBody(paragraph(
+            shape("<wp14:sizeRelV "
+                  "relativeFrom=\"margin\"><wp14:pctHeight>105000</wp14:pctHeight></wp14:sizeRelV>",
+                  "line") +
+            shape("<wp14:sizeRelH relativeFrom=\"page\"><wp14:pctWidth>50000</wp14:pctWidth></wp14:sizeRelH>",
+                  "rect") +
+            run("Text")));
+        QCOMPARE(t.floats.size(), size_t(2));
+        const Floating& rule = t.floats[0];
+        QCOMPARE(rule.heightTwips, (15840 - 2880) * 105 / 100);
+        // Centred on the page at its own height.
+        QCOMPARE(rule.topTwips, (15840 - rule.heightTwips) / 2);
+        QCOMPARE(rule.widthTwips, 43);
+        QCOMPARE(t.floats[1].widthTwips, 12240 / 2);
+        QCOMPARE(t.floats[1].heightTwips, 1980);
+    }
+
     void stylesAndThemeFonts() {
         // Defaults, then a style chain: each style over the one it is based on, theme fonts by name.
         const QByteArray theme = "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
