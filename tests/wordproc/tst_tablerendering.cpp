@@ -697,7 +697,8 @@ private slots:
         double top = std::numeric_limits<double>::max();
         for (const Recorder::Text& t : second->texts)
             top = qMin(top, t.baseline.y());
-        QVERIFY2(top - kept.bodyTop() < twipsToLayout(400), qPrintable(QStringLiteral("%1 %2").arg(top).arg(kept.bodyTop())));
+        QVERIFY2(top - kept.bodyTop() < twipsToLayout(400),
+                 qPrintable(QStringLiteral("%1 %2").arg(top).arg(kept.bodyTop())));
     }
 
     void emptyLineBeforeTable() {
