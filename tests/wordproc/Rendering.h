@@ -124,6 +124,29 @@ inline QRectF onSheet(const Shown& s, const QTextBlock& b) {
                                                                           s.bodyTop());
 }
 
+// Each printed line of the body's first page: its left and right edges and its top and bottom on the
+// sheet, in layout pixels.
+struct SheetLine {
+    QRectF rect;
+    QString text;
+};
+
+inline std::vector<SheetLine> bodyLines(const Shown& s) {
+    std::vector<SheetLine> out;
+    for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
+        const QRectF r = onSheet(s, b);
+        for (int i = 0; i < b.layout()->lineCount(); ++i) {
+            const QTextLine line = b.layout()->lineAt(i);
+            if (line.textLength() == 0)
+                continue;
+            out.push_back(
+                SheetLine{QRectF(r.left() + line.x(), r.top() + line.y(), line.width(), line.height()),
+                          b.text().mid(line.textStart(), line.textLength())});
+        }
+    }
+    return out;
+}
+
 // Where the text after the tab at `tab` starts, in layout pixels from the margin.
 inline double afterTab(const QTextBlock& b, int tab) {
     const QTextLine line = b.layout()->lineForTextPosition(tab);

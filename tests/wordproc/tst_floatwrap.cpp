@@ -63,35 +63,13 @@ Shown showLetterhead(const QByteArray& logo, const QByteArray& more = {}) {
     return s;
 }
 
-// Each printed line of the body's first page: its left and right edges and its top and bottom on the
-// sheet, in layout pixels.
-struct Line {
-    QRectF rect;
-    QString text;
-};
-
-std::vector<Line> bodyLines(const Shown& s) {
-    std::vector<Line> out;
-    for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
-        const QRectF r = onSheet(s, b);
-        for (int i = 0; i < b.layout()->lineCount(); ++i) {
-            const QTextLine line = b.layout()->lineAt(i);
-            if (line.textLength() == 0)
-                continue;
-            out.push_back(Line{QRectF(r.left() + line.x(), r.top() + line.y(), line.width(), line.height()),
-                               b.text().mid(line.textStart(), line.textLength())});
-        }
-    }
-    return out;
-}
-
 // The lines level with `picture` end `gap` twips before its left edge (or start as far after its right
 // edge when `rightOf`); the others run from margin to margin. Gives how many lines are level with it.
 int checkBeside(const Shown& s, const QRectF& picture, int gap, bool rightOf) {
     const double left = twipsToLayout(1440), right = twipsToLayout(12240 - 1440);
     const double clear = twipsToLayout(gap);
     int level = 0;
-    for (const Line& line : bodyLines(s)) {
+    for (const SheetLine& line : bodyLines(s)) {
         const bool beside = line.rect.top() < picture.bottom() - 1 && line.rect.bottom() > picture.top() + 1;
         const bool fits =
             !beside   ? qAbs(line.rect.left() - left) <= 1 && line.rect.right() >= right - twipsToLayout(200)

@@ -24,20 +24,12 @@ private slots:
         QVERIFY(s.copy.header->documentLayout()->documentSize().height() < twipsToLayout(720));
         QVERIFY(qAbs(body.rect.left() - twipsToLayout(1440)) < 2);
         int beside = 0;
-        for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
-            const QRectF r = onSheet(s, b);
-            for (int i = 0; i < b.layout()->lineCount(); ++i) {
-                const QTextLine line = b.layout()->lineAt(i);
-                if (line.textLength() == 0)
-                    continue;
-                const double top = r.top() + line.y();
-                const bool level = top < body.rect.bottom() && top + line.height() > body.rect.top();
-                const double x = r.left() + line.x();
-                QVERIFY2(level ? x >= body.rect.right() + twipsToLayout(180) - 1
-                               : qAbs(x - twipsToLayout(1440)) < 1,
-                         qPrintable(b.text()));
-                beside += level;
-            }
+        for (const SheetLine& line : bodyLines(s)) {
+            const bool level = line.rect.top() < body.rect.bottom() && line.rect.bottom() > body.rect.top();
+            QVERIFY2(level ? line.rect.left() >= body.rect.right() + twipsToLayout(180) - 1
+                           : qAbs(line.rect.left() - twipsToLayout(1440)) < 1,
+                     qPrintable(line.text));
+            beside += level;
         }
         QVERIFY(beside >= 2);
     }
