@@ -59,11 +59,102 @@ void setCellFormats(QTextDocument& doc,
     edit.endEditBlock();
 }
 
+// Where a cell's box starts, as Qt has laid it out, and the height its text, padding and half its rules
+// need, before Qt rounds the row.
+struct CellExtent {
+    double top, need;
+};
+
+CellExtent cellExtent(QAbstractTextDocumentLayout& layout, const QTextTableCell& cell) {
+    const double scale = kLayoutDpi / 96.0;
+    const QTextTableCellFormat f = cell.format().toTableCellFormat();
+    const double first = layout.blockBoundingRect(cell.firstCursorPosition().block()).top();
+    const QTextBlock lastBlock = cell.lastCursorPosition().block();
+    const double last = flowBottom(lastBlock, layout.blockBoundingRect(lastBlock));
+    return {first - (f.topPadding() + f.topBorder() / 2) * scale,
+            last - first +
+                (f.topPadding() + f.bottomPadding() + (f.topBorder() + f.bottomBorder()) / 2) * scale};
+}
+
+// Qt rounds each row's height to whole layout pixels, a quarter point, where the common word processors
+// keep the rows' exact heights: down a long table of rows of one line the rows stood as much as a point
+// a page away from theirs. Each row's cells' bottom padding takes up the difference, so that the row ends
+// on the whole pixel at or just above where the exact heights of it and of the rows before it on the page
+// end; never below, so that rows that just fill a page still fit on it.
+void settleRows(QTextDocument& doc) {
+    QAbstractTextDocumentLayout& layout = *doc.documentLayout();
+    layout.documentSize();
+    const double scale = kLayoutDpi / 96.0;
+    const double pageHeight =
+        doc.pageSize().height() > 0 && doc.pageSize().height() < 1e7 ? doc.pageSize().height() : 0;
+    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
+    constexpr double none = std::numeric_limits<double>::max();
+    std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
+    for (QTextFrame* frame : doc.rootFrame()->childFrames()) {
+        QTextTable* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        const int rows = table->rows(), cols = table->columns();
+        std::vector<double> top(size_t(rows), none), need(size_t(rows), 0);
+        // Rows whose height Qt sets from their own cells alone, on one page.
+        std::vector<char> settled(size_t(rows), 1);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c)
+                    continue;
+                const CellExtent e = cellExtent(layout, cell);
+                top[size_t(r)] = qMin(top[size_t(r)], e.top);
+                if (cell.rowSpan() > 1) {
+                    settled[size_t(qMin(rows, r + cell.rowSpan()) - 1)] = 0;
+                    continue;
+                }
+                if (runsOn(layout, cell, page))
+                    settled[size_t(r)] = 0;
+                need[size_t(r)] = qMax(need[size_t(r)], e.need);
+            }
+        double exact = 0, whole = 0; // since the first row of the page, or of the run of settled rows
+        for (int r = 0; r < rows; ++r) {
+            const size_t i = size_t(r);
+            if (top[i] == none)
+                settled[i] = 0;
+            if (r == 0 || !settled[i - 1] || !settled[i] || page(top[i]) != page(top[i - 1]))
+                exact = whole = 0;
+            if (!settled[i])
+                continue;
+            // A row that something else makes taller (a picture beside the text, a cell's own table)
+            // keeps its height.
+            if (r + 1 < rows && top[i + 1] != none && page(top[i + 1]) == page(top[i]) &&
+                qAbs(top[i + 1] - top[i] - std::round(need[i])) > 0.05) {
+                settled[i] = 0;
+                continue;
+            }
+            exact += need[i];
+            const double end = std::floor(exact + 1.0 / 64);
+            const double shift = end - whole - need[i];
+            whole = end;
+            if (qAbs(shift) < 1.0 / 128)
+                continue;
+            for (int c = 0; c < cols; ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c || cell.rowSpan() != 1)
+                    continue;
+                QTextTableCellFormat f = cell.format().toTableCellFormat();
+                f.setBottomPadding(f.bottomPadding() + shift / scale);
+                changes.emplace_back(cell, f);
+            }
+        }
+    }
+    setCellFormats(doc, changes);
+}
+
 } // namespace
 
 void Merger::Builder::finish() {
-    if (m_sized.empty() && m_spaced.empty() && m_kept.empty())
+    if (m_sized.empty() && m_spaced.empty() && m_kept.empty()) {
+        settleRows(m_doc);
         return;
+    }
     QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
     layout->documentSize();
     const double pageHeight =
@@ -170,6 +261,7 @@ void Merger::Builder::finish() {
     edit.endEditBlock();
     for (const SizedTable& st : m_sized)
         fitRows(*layout, st, page);
+    settleRows(m_doc);
     if (pageHeight > 0 && !m_kept.empty())
         keepRowsTogether(*layout, pageHeight);
 }

@@ -1025,6 +1025,40 @@ private slots:
         QVERIFY2(qAbs(tableTop - above.bottom() - twipsToLayout(240)) < twipsToLayout(30),
                  qPrintable(QString::number(tableTop - above.bottom())));
     }
+
+    void longTableKeepsItsRowsExactPitch() {
+        // Rows of one line stand as far apart as the lines of the text around them, plus the rule
+        // between them, down the whole table: Qt's rounding of each row to whole layout pixels does not
+        // add up, and no row ends below where its exact height puts it (11 and 12 points round the other
+        // ways; the text's lines and the cells' are set to 1/64 of a pixel, apart).
+        for (const QByteArray& size : {QByteArray("22"), QByteArray("24")}) {
+            QByteArray body =
+                "\\pard\\plain\\fs" + size + " First\\par\\pard\\plain\\fs" + size + " Second\\par";
+            for (int i = 0; i < 36; ++i)
+                body += "\\trowd\\trgaph70\\clbrdrt\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\cellx4000"
+                        "\\pard\\plain\\intbl\\fs" +
+                        size + " Row\\cell\\row";
+            body += "\\pard\\plain\\fs" + size + " After\\par";
+            const Shown s = showRtf(body);
+            const QTextDocument& doc = *s.copy.body;
+            QTextTable* table = firstTable(doc);
+            QVERIFY(table);
+            QCOMPARE(table->rows(), 36);
+            const auto top = [&](const QTextBlock& b) {
+                return doc.documentLayout()->blockBoundingRect(b).top();
+            };
+            const double line = top(blockStarting(doc, QStringLiteral("Second"))) -
+                                top(blockStarting(doc, QStringLiteral("First")));
+            QVERIFY(line > 40);
+            const double pitch = line + twipsToLayout(10);
+            const double first = top(table->cellAt(0, 0).firstCursorPosition().block());
+            for (int r = 1; r < table->rows(); ++r) {
+                const double off = top(table->cellAt(r, 0).firstCursorPosition().block()) - first - r * pitch;
+                QVERIFY2(off <= 0.5 && off > -1.5,
+                         qPrintable(QStringLiteral("%1 pt, row %2: %3").arg(QString(size)).arg(r).arg(off)));
+            }
+        }
+    }
 };
 
 QTEST_MAIN(TestTableRendering)
