@@ -117,6 +117,12 @@ void Reader::endParagraph(State& st, bool mark) {
     if (!b)
         return;
     m_paragraphInTableOfEntries = m_openTablesOfEntries > 0;
+    // Word keeps the mark of a paragraph that ends in a page or column break on the page before the
+    // break, so the next paragraph, not an empty line, opens the new page; \spltpgpar asks for the
+    // empty line of Word 2000.
+    if (mark && b->breakPending && !m_splitBreakAndMark && b->runs.empty() && b->listText.empty() &&
+        b->frameAnchors.empty() && st.list <= 0 && tableDepth(st) == 0 && !st.frame.set)
+        return;
     Paragraph p = takeParagraph(st, *b);
     if (const int depth = tableDepth(st); depth > 0) {
         addCellParagraph(*b, std::move(p), depth);
@@ -229,6 +235,15 @@ QColor Reader::shading(int back, int fore, int percent) const {
     const auto mix = [share](int a, int z) { return qRound(a + (z - a) * share); };
     return QColor(mix(under.red(), over.red()), mix(under.green(), over.green()),
                   mix(under.blue(), over.blue()));
+}
+
+void Reader::shadeLetters(State& st) {
+    if (st.highlight > 0)
+        st.chr.background = color(st.highlight);
+    else if (st.charBack >= 0 || st.charShade > 0)
+        st.chr.background = shading(st.charBack, st.charFore, st.charShade);
+    else
+        st.chr.background = QColor();
 }
 
 QColor Reader::color(int index) const {
@@ -387,6 +402,13 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "cf") {
         flushText(st);
         chr.color = color(param);
+    } else if (w == "highlight" || w == "chcbpat" || w == "chcfpat" || w == "chshdng") {
+        flushText(st);
+        (w == "highlight" ? st.highlight
+         : w == "chcbpat" ? st.charBack
+         : w == "chcfpat" ? st.charFore
+                          : st.charShade) = param;
+        shadeLetters(st);
     } else if (w == "f") {
         flushText(st);
         useFont(st, param);
@@ -412,6 +434,8 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
         flushText(st);
         chr = CharFormat{};
         useFont(st, m_defaultFont);
+        st.charBack = st.charFore = -1;
+        st.charShade = st.highlight = 0;
         st.hidden = false;
         st.otherScript = false;
     } else {

@@ -247,6 +247,9 @@ struct State {
     // this percentage of the width given.
     int pairedRuleShare = 100;
     int paraBack = -1, paraFore = -1, paraShade = 0; // the paragraph's shading, as \cbpat, \cfpat, \shading
+    // The letters' shading (\chcbpat, \chcfpat, \chshdng) and highlight (\highlight, 0: none), as
+    // colour table entries: a highlight shows over the shading.
+    int charBack = -1, charFore = -1, charShade = 0, highlight = 0;
     FrameWords frame;
     int uc = 1;
     int codePage = -1; // the text's code page: that of the font in force; -1: the default font's
@@ -439,6 +442,7 @@ private:
     QColor color(int index) const;
     // A background colour, a pattern colour and the pattern's share in hundredths of a percent, mixed.
     QColor shading(int back, int fore, int percent) const;
+    void shadeLetters(State& st);
 
     // Tables and borders.
     bool tableWord(State& st, Word word, int param);
@@ -508,7 +512,8 @@ private:
     bool m_shapePictureShown = false;
     // Footnotes and endnotes so far, and how their marks are numbered: '1' arabic, 'a' and 'A' letters,
     // 'i' and 'I' roman, '*' the symbols *, †, ‡, §.
-    bool m_htmlAutoSpacing = false; // \htmautsp: automatic spacing as HTML's
+    bool m_htmlAutoSpacing = false;   // \htmautsp: automatic spacing as HTML's
+    bool m_splitBreakAndMark = false; // \spltpgpar: a page break's paragraph mark goes to the next page
     int m_footnotes = 0, m_endnotes = 0;
     int m_footnoteStart = 1, m_endnoteStart = 1;
     char m_footnoteStyle = '1', m_endnoteStyle = 'i';

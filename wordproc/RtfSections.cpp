@@ -111,6 +111,8 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         (w.front() == 'a' ? m_endnoteStart : m_footnoteStart) = qBound(1, param, 32767);
     } else if (w == "htmautsp") {
         m_htmlAutoSpacing = true;
+    } else if (w == "spltpgpar") {
+        m_splitBreakAndMark = true;
     } else if (w == "sect") {
         if (body && !st.inResult && !st.target && st.story == &m_body)
             startSection(st);

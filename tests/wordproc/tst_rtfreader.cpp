@@ -345,6 +345,28 @@ private slots:
         QVERIFY(read("\\sectd\\titlepg\\pard A\\par \\sectd\\pard B\\par ").titlePage);
     }
 
+    void pageBreakKeepsItsMark() {
+        // The mark of a paragraph that ends in a page break stays on the page before the break: the
+        // next paragraph, not an empty line, opens the new page; a paragraph of a break alone too.
+        const Template t =
+            read("\\pard A{\\page }{\\fs28 \\par }\\pard\\sb480 B\\par C\\par \\page\\par D\\par ");
+        QCOMPARE(t.body.blocks.size(), size_t(4));
+        QCOMPARE(QStringList({paraText(para(t, 0)), paraText(para(t, 1)), paraText(para(t, 3))}),
+                 QStringList({"A", "B", "D"}));
+        QVERIFY(para(t, 1).format.pageBreakBefore && para(t, 3).format.pageBreakBefore);
+        QVERIFY(!para(t, 2).format.pageBreakBefore);
+        QCOMPARE(para(t, 1).format.beforeTwips, 480);
+        // Text after the break still opens the page in the paragraph it belongs to.
+        const Template after = read("\\pard A\\page Z\\par ");
+        QCOMPARE(after.body.blocks.size(), size_t(2));
+        QVERIFY(para(after, 1).format.pageBreakBefore && paraText(para(after, 1)) == "Z");
+        // \spltpgpar asks for Word 2000's empty line at the top of the new page.
+        const Template split = read("\\spltpgpar\\pard A{\\page }{\\fs28 \\par }\\pard B\\par ");
+        QCOMPARE(split.body.blocks.size(), size_t(3));
+        QVERIFY(para(split, 1).format.pageBreakBefore && paraText(para(split, 1)).isEmpty());
+        QVERIFY(!para(split, 2).format.pageBreakBefore);
+    }
+
     void sections() {
         // Each \sect starts a section at the body's next paragraph, on a new page unless \sbknone;
         // a section keeps the headers of the one before until it gives its own, and its own paper.

@@ -404,6 +404,27 @@ private slots:
         QCOMPARE(of("Plain"), QList<int>({0, 0, 100, 0}));
     }
 
+    void highlightAndShadingBehindLetters() {
+        // \\highlight and \\chcbpat name colour table entries; a shading percentage mixes the pattern
+        // colour into the background; a highlight shows over the shading; \\highlight0 and \\plain end it.
+        const Template t =
+            readWith(kFonts, "{\\colortbl;\\red255\\green255\\blue0;\\red0\\green0\\blue255;}"
+                             "\\pard{\\highlight1 Marked}{\\chshdng0\\chcbpat2 Blue}"
+                             "{\\chshdng5000\\chcfpat2 Mixed}{\\chcbpat2\\highlight1 Over}"
+                             "{\\highlight1\\highlight0 Gone}{\\highlight1\\plain Plain} Bare\\par ");
+        const auto of = [&](const char* text) {
+            const CharFormat* f = formatOf(t, QLatin1String(text));
+            return f ? f->background : QColor(1, 2, 3);
+        };
+        QCOMPARE(of("Marked"), QColor(255, 255, 0));
+        QCOMPARE(of("Blue"), QColor(0, 0, 255));
+        QCOMPARE(of("Mixed"), QColor(128, 128, 255));
+        QCOMPARE(of("Over"), QColor(255, 255, 0));
+        QVERIFY(!of("Gone").isValid());
+        QVERIFY(!of("Plain").isValid());
+        QVERIFY(!of("Bare").isValid());
+    }
+
     void automaticParagraphSpacing() {
         const QByteArray body = "\\pard\\sb100\\sbauto1\\sa100\\saauto1 A\\par "
                                 "\\pard\\sb0\\sbauto1\\sa0\\saauto1 B\\par \\pard\\sb60\\sa60 C\\par "
