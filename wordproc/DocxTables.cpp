@@ -374,9 +374,6 @@ void Reader::table(const Node& tbl, StoryState& st) {
                           std::back_inserter(last.paragraphs));
             }
         }
-        // The rows of one table share their cells' count; a row with another count starts another.
-        if (!current.rows.empty() && current.rows.back().cells.size() != row.cells.size())
-            flush();
         current.rows.push_back(std::move(row));
     }
     flush();

@@ -595,7 +595,13 @@ void Merger::Builder::nestedTable(QTextCursor& cur, const Table& t, Cursor& c, F
             cur.insertBlock(gap, tiny);
         }
     }
-    QTextTable* qt = cur.insertTable(int(t.rows.size()), int(columns.size()) - 1, tableFormat(t, columns));
+    QTextTableFormat tf = tableFormat(t, columns);
+    // Qt shares a cell's least width evenly among the columns it spans, so that a table filling a cell
+    // across a narrow column and a wide one would widen the narrow one: the table asks for no width of
+    // its own, and its columns keep the widths the file gives them.
+    if (tf.alignment() == Qt::AlignLeft)
+        tf.setRightMargin(-twipsToLogical(double(columns.back()) - columns.front()));
+    QTextTable* qt = cur.insertTable(int(t.rows.size()), int(columns.size()) - 1, tf);
     fillAndMerge(qt, t, columns, c);
     // The text after the table goes into the empty block Qt keeps after it.
     cur = qt->lastCursorPosition();
@@ -658,6 +664,24 @@ void Merger::Builder::fillAndMerge(QTextTable* qt, const Table& t, const std::ve
                                    Cursor& c) {
     const std::vector<Place> places = placeCells(t, columns);
     SizedTable sized = fillCells(qt, t, places, c);
+    // Where a row is shorter than the table (cells left out before or after it), nothing stands: the
+    // empty line Qt keeps there must not make the row taller than its own cells.
+    std::vector<char> covered(size_t(qt->rows()) * size_t(qt->columns()), 0);
+    for (const Place& place : places)
+        for (int y = place.row; y < place.row + place.rows; ++y)
+            for (int x = place.column; x < place.column + place.columns; ++x)
+                covered[size_t(y) * size_t(qt->columns()) + size_t(x)] = 1;
+    QTextBlockFormat none;
+    none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    QTextCharFormat tiny;
+    tiny.setFontPointSize(1);
+    for (int y = 0; y < qt->rows(); ++y)
+        for (int x = 0; x < qt->columns(); ++x)
+            if (!covered[size_t(y) * size_t(qt->columns()) + size_t(x)]) {
+                QTextCursor empty = qt->cellAt(y, x).firstCursorPosition();
+                empty.setBlockFormat(none);
+                empty.setBlockCharFormat(tiny);
+            }
     // Merged once filled: a cell's paragraphs set its first block's character format, which is where
     // Qt keeps how many rows and columns it spans.
     for (const Place& place : places)

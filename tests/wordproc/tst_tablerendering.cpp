@@ -510,6 +510,61 @@ private slots:
         QVERIFY(r0 < r1 && r1 < r2);
     }
 
+    // The rows of one Word table may cut its grid differently and stay one table: a cell merged down
+    // runs on over a row of more cells; a row that stops short of the grid's end keeps its exact
+    // height; a table filling a cell across a narrow column and a wide one leaves the narrow one its
+    // width.
+    void wordRowsOfDifferentCells() {
+        using namespace docxsamples;
+        const auto cell = [](const QByteArray& props, const QByteArray& content) {
+            return "<w:tc><w:tcPr>" + props + "</w:tcPr>" + content + "</w:tc>";
+        };
+        const QByteArray span = "<w:gridSpan w:val=\"2\"/>";
+        const QByteArray inner = "<w:tbl><w:tblGrid><w:gridCol w:w=\"3000\"/><w:gridCol "
+                                 "w:w=\"3000\"/></w:tblGrid><w:tr>" +
+                                 cell({}, paragraph(run("Inner"))) + cell({}, paragraph(run("Beside"))) +
+                                 "</w:tr></w:tbl>";
+        const QByteArray outer =
+            "<w:tbl><w:tblGrid><w:gridCol w:w=\"600\"/><w:gridCol w:w=\"6000\"/><w:gridCol "
+            "w:w=\"600\"/></w:tblGrid><w:tr>" +
+            cell("<w:vMerge w:val=\"restart\"/>", paragraph(run("Down"))) +
+            cell(span, paragraph(run("Top"))) + "</w:tr><w:tr>" + cell("<w:vMerge/>", paragraph("")) +
+            cell({}, paragraph(run("Mid"))) + cell({}, paragraph(run("E"))) +
+            "</w:tr><w:tr><w:trPr><w:gridAfter w:val=\"2\"/><w:trHeight w:val=\"40\" "
+            "w:hRule=\"exact\"/></w:trPr>" +
+            cell({}, paragraph("")) + "</w:tr><w:tr>" + cell(span, inner + paragraph("")) +
+            cell({}, paragraph(run("Low"))) + "</w:tr></w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(readDocx(
+            zipParts(package(document(outer + paragraph(run("After"))))), QStringLiteral("rows.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        QCOMPARE(std::count_if(s.t->body.blocks.begin(), s.t->body.blocks.end(),
+                               [](const Block& b) { return std::holds_alternative<Table>(b); }),
+                 1);
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        QCOMPARE(QList<int>({table->rows(), table->columns()}), QList<int>({4, 3}));
+        QCOMPARE(table->cellAt(0, 0).rowSpan(), 2);
+        QVERIFY(table->cellAt(1, 0) == table->cellAt(0, 0));
+        const QRectF down = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Down")));
+        const QRectF mid = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Mid")));
+        const QRectF edge = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("E")));
+        const QRectF inside = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Inner")));
+        const QRectF low = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Low")));
+        // The columns keep their 600, 6000 and 600 twips.
+        QVERIFY2(qAbs(mid.left() - down.left() - twipsToLayout(600)) < 1.5,
+                 qPrintable(QString::number(mid.left() - down.left())));
+        QVERIFY2(qAbs(edge.left() - mid.left() - twipsToLayout(6000)) < 1.5,
+                 qPrintable(QString::number(edge.left() - mid.left())));
+        QVERIFY2(qAbs(low.left() - down.left() - twipsToLayout(6600)) < 1.5,
+                 qPrintable(QString::number(low.left() - down.left())));
+        // The short row is 40 twips high, not a line: the next row starts below it by that much.
+        const double shortRow = cellText(s, table, 3, 0).top() - cellText(s, table, 2, 0).top();
+        QVERIFY2(qAbs(shortRow - twipsToLayout(40)) < 1.5, qPrintable(QString::number(shortRow)));
+        QVERIFY(inside.top() > mid.bottom());
+    }
+
     void wordCellAlignment() {
         // Beside a cell of four lines: one set in its middle (\clvertalc), one at its foot (\clvertalb),
         // and a cell merged down two rows set in the middle of both.
