@@ -273,6 +273,7 @@ private:
     void pageSetup(const Node& sectPr, PageSetup& pg);
     template <class Bands> void sectionBands(const Node& sectPr, Bands& out);
     void startSection(const Node& sectPr);
+    void absoluteTab(StoryState& st, const Node& ptab);
     Story storyPart(const QString& id);
     void finishStory(StoryState& st);
 
@@ -363,6 +364,8 @@ private:
     QHash<QString, QByteArray> m_storeXml; // read when a control first needs it
     std::vector<const Node*> m_sections;
     size_t m_section = 0;
+    // The width between the margins of the section being read, where its absolute tabs stand.
+    int m_textWidthTwips = 8640;
     QHash<QString, Story> m_storyParts;
 };
 

@@ -361,7 +361,10 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
                     continue;
                 const int pos = twipsValue(t, u"w:pos", 0);
                 std::erase_if(f.tabs, [pos](const TabStop& s) { return s.twips == pos; });
+                std::erase(f.barTabs, pos);
                 const QString v = t.attr(u"w:val");
+                if (v == QLatin1String("bar") && f.barTabs.size() < kMaxTabs)
+                    f.barTabs.push_back(pos);
                 if (v == QLatin1String("clear") || v == QLatin1String("bar") || f.tabs.size() >= kMaxTabs)
                     continue;
                 TabStop stop;

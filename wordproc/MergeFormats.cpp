@@ -223,6 +223,12 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
         if (anyLeader)
             b.setProperty(kLeadersProperty, leaders);
     }
+    if (!p.barTabs.empty()) {
+        QList<qreal> bars;
+        for (int twips : p.barTabs)
+            bars.append(twipsToLayout(twips));
+        b.setProperty(kBarTabsProperty, QVariant::fromValue(bars));
+    }
     if (p.shading.isValid())
         b.setProperty(kShadingProperty, qulonglong(p.shading.rgba()));
     if (p.pageBreakBefore)

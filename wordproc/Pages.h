@@ -95,6 +95,8 @@ enum DecorationProperty {
     // Block: how much higher than Qt's ascent puts it the common word processors set its text in its
     // lines (layout pixels).
     kRaiseProperty,
+    // Block: its bar tabs, their distances from the frame's edge (layout pixels), as a QList<qreal>.
+    kBarTabsProperty,
 };
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };

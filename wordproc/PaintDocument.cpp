@@ -133,6 +133,23 @@ void paintLeaders(QPainter& painter, const QTextBlock& block, const QPointF& ori
     }
 }
 
+// Word draws a bar tab as a hairline through the height of the paragraph's lines, so that the bars of
+// paragraphs set one under the other join into a column rule: from where Qt sets the lines, which tile
+// down the page, not from where their text is painted.
+void paintBarTabs(QPainter& painter, const QTextBlock& block, const QRectF& rect) {
+    const QList<qreal> bars = block.blockFormat().property(kBarTabsProperty).value<QList<qreal>>();
+    const QTextLayout* layout = block.layout();
+    if (bars.isEmpty() || layout->lineCount() == 0)
+        return;
+    const double y0 = rect.top() + layout->lineAt(0).y(), y1 = textBottom(block, rect);
+    painter.save();
+    painter.setPen(
+        QPen(block.charFormat().foreground().color(), twipsToLayout(10), Qt::SolidLine, Qt::FlatCap));
+    for (qreal x : bars)
+        painter.drawLine(QPointF(rect.left() + x, y0), QPointF(rect.left() + x, y1));
+    painter.restore();
+}
+
 // A double underline or strike-through, and the weight of a thick underline, which Qt's layout does not
 // draw: as LibreOffice draws them, a double underline two lines of less than the font's rule width from
 // where a single one starts, and a thick one of twice the width.
@@ -382,6 +399,8 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
     eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
         if (format.hasProperty(kBordersProperty))
             paintBorders(painter, block, layout->blockBoundingRect(block), format);
+        if (format.hasProperty(kBarTabsProperty))
+            paintBarTabs(painter, block, layout->blockBoundingRect(block));
     });
     painter.restore();
 }

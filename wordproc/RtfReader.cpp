@@ -514,6 +514,11 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
             para.tabs.push_back(TabStop{clampTwips(param), st.tabKind, st.tabLeader});
         st.tabKind = TabStop::Left;
         st.tabLeader = TabStop::NoLeader;
+    } else if (w == "tb") {
+        if (para.barTabs.size() < kMaxTabs)
+            para.barTabs.push_back(clampTwips(param));
+        st.tabKind = TabStop::Left;
+        st.tabLeader = TabStop::NoLeader;
     } else if (w.starts_with("tl")) {
         st.tabLeader = w == "tldot"    ? TabStop::Dots
                        : w == "tlhyph" ? TabStop::Hyphens

@@ -94,6 +94,9 @@ struct ParaFormat {
     // No first line alone at a page's foot, nor last line alone at a page's top.
     bool widowControl = false;
     std::vector<TabStop> tabs;
+    // Bar tabs: vertical rules down the paragraph's lines at these distances from the margin, never
+    // stops for the text.
+    std::vector<int> barTabs;
     Borders borders;
     QColor shading; // invalid: none
 };

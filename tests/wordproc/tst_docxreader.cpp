@@ -1195,6 +1195,48 @@ private slots:
         QVERIFY(t.formats[size_t(bullet.runs[0].format)].family != QStringLiteral("Symbol"));
     }
 
+    void absoluteAndBarTabs() {
+        // A header's absolute tabs centre and right-align between the section's margins (9,000 twips
+        // apart here), a body paragraph's between its indents; a bar tab is a rule, never a stop.
+        const QByteArray ptab = "<w:r><w:ptab w:relativeTo=\"%1\" w:alignment=\"%2\" w:leader=\"%3\"/></w:r>";
+        const auto tab = [&](const char* relative, const char* align, const char* leader) {
+            return QString::fromLatin1(ptab)
+                .arg(QLatin1String(relative), QLatin1String(align), QLatin1String(leader))
+                .toLatin1();
+        };
+        const Template t = read(package(
+            document(paragraph(run("Offer") + tab("indent", "center", "hyphen") + run("Mid") +
+                                   tab("indent", "right", "none") + run("End"),
+                               "<w:ind w:left=\"1000\" w:right=\"2000\"/>") +
+                         paragraph(run("Name") + "<w:r><w:tab/></w:r>" + run("Dealer"),
+                                   "<w:tabs><w:tab w:val=\"bar\" w:pos=\"2880\"/><w:tab w:val=\"left\" "
+                                   "w:pos=\"3600\"/></w:tabs>"),
+                     section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")
+                         .replace("w:left=\"1440\"", "w:left=\"1800\"")),
+            {{"header", "header1.xml",
+              "<w:hdr " + kW + ">" +
+                  paragraph(run("Ford City") + tab("margin", "center", "none") + run("Service") +
+                            tab("margin", "right", "dot") + run("Page 1")) +
+                  "</w:hdr>"}}));
+        const Paragraph& header = firstParagraph(t.header);
+        QCOMPARE(paragraphs(t, t.header), QStringList{"Ford City\tService\tPage 1"});
+        QCOMPARE(header.format.tabs.size(), size_t(2));
+        QCOMPARE(header.format.tabs[0].twips, 4500);
+        QCOMPARE(header.format.tabs[0].kind, TabStop::Center);
+        QCOMPARE(header.format.tabs[1].twips, 9000);
+        QCOMPARE(header.format.tabs[1].kind, TabStop::Right);
+        QCOMPARE(header.format.tabs[1].leader, TabStop::Dots);
+        const Paragraph& indented = firstParagraph(t.body);
+        QCOMPARE(indented.format.tabs.size(), size_t(2));
+        QCOMPARE(indented.format.tabs[0].twips, 1000 + (7000 - 1000) / 2);
+        QCOMPARE(indented.format.tabs[0].leader, TabStop::Hyphens);
+        QCOMPARE(indented.format.tabs[1].twips, 7000);
+        const Paragraph& barred = std::get<Paragraph>(t.body.blocks.at(1));
+        QCOMPARE(barred.format.barTabs, std::vector<int>{2880});
+        QCOMPARE(barred.format.tabs.size(), size_t(1));
+        QCOMPARE(barred.format.tabs[0].twips, 3600);
+    }
+
     void numberingAcrossLists() {
         // Word's own counting, as the numbers a Word user typed beside each item show it.
         const auto lvl = [](int i, const QByteArray& inner) {

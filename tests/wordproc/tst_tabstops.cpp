@@ -45,6 +45,29 @@ private slots:
             QVERIFY2(qAbs(end - 8000) < 20, qPrintable(QString::number(end)));
         }
     }
+
+    void barTabsRuleTheLinesWithoutStopping() {
+        // A bar tab at two inches is a rule down both paragraphs' lines, no stop: the tab goes on to
+        // the left stop at two and a half inches.
+        const Shown s = showWord("\\pard\\tb2880\\tx3600 Name\\tab Dealer\\par"
+                                 "\\pard\\tb2880\\tx3600 Jane Smith\\tab Ford City\\par"
+                                 "\\pard After\\par");
+        const QTextBlock first = s.copy.body->begin();
+        QVERIFY(qAbs(afterTab(first, 4) - twipsToLayout(3600)) < 1);
+        const auto drawn = record(s, 0);
+        const auto bars = linesAt(*drawn, Qt::Vertical, twipsToLayout(1440 + 2880));
+        QCOMPARE(bars.size(), size_t(2));
+        const QRectF one = onSheet(s, first), two = onSheet(s, first.next());
+        const QRectF after = onSheet(s, first.next().next());
+        double top = 1e9, bottom = -1e9;
+        for (const Recorder::Line& l : bars) {
+            top = qMin(top, qMin(l.line.y1(), l.line.y2()));
+            bottom = qMax(bottom, qMax(l.line.y1(), l.line.y2()));
+        }
+        // Down both paragraphs' text, not into the one after.
+        QVERIFY2(qAbs(top - one.top()) < 1 && qAbs(bottom - two.bottom()) < 1 && bottom <= after.top() + 0.5,
+                 qPrintable(QStringLiteral("%1 %2 %3 %4 %5").arg(top).arg(bottom).arg(one.top()).arg(two.bottom()).arg(after.top())));
+    }
 };
 
 QTEST_MAIN(TestTabStops)
