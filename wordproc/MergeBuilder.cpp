@@ -89,12 +89,15 @@ void Merger::Builder::end() {
 }
 
 void Merger::Builder::story(const Story& s, Cursor& c) {
-    // Empty paragraphs that only follow a closing table take no room: a label sheet that fills its
-    // page must not spill an empty line onto a page of its own.
+    // Empty paragraphs that only follow a closing table take no room on a label sheet or in a catalog:
+    // a sheet that fills its page must not spill an empty line onto a page of its own, nor a catalog's
+    // record add a line after its row. A letter keeps their lines, as Word does, even where they run on
+    // to a page that holds nothing but them.
     size_t end = s.blocks.size();
     while (end > 0 && isEmptyParagraph(s.blocks[end - 1]))
         --end;
-    if (end == 0 || !std::holds_alternative<Table>(s.blocks[end - 1]) || m_band)
+    if (end == 0 || !std::holds_alternative<Table>(s.blocks[end - 1]) || m_band ||
+        m.m_t->type == MainType::Letters)
         end = s.blocks.size();
     // Qt gives a frame's first block no space above it. Where the first paragraph needs some (its
     // space before, or room for a picture above it) an empty block of no height comes first.

@@ -792,6 +792,29 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(gap("\\par \\par ")).arg(gap(""))));
     }
 
+    void emptyLineAfterClosingTable() {
+        // A letter's empty paragraph after its closing table keeps its line, as Word's does: a table that
+        // leaves less room than a line at the page's foot sends it on to a page of its own. A label sheet
+        // lets it take no room, so that a sheet that fills its page stays one page.
+        const auto pages = [](int rowTwips, const QByteArray& mailMerge) {
+            QByteArray rows;
+            for (int i = 0; i < 21; ++i)
+                rows += "\\trowd\\trgaph108\\trrh-" + QByteArray::number(rowTwips) + ruledCell(4000) +
+                        "\\pard\\intbl Label\\cell \\row ";
+            const auto t = std::make_shared<const Template>(readRtf(
+                "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}}\\paperw12240\\paperh15840"
+                "\\margl1440\\margr1440\\margt1440\\margb1440 " +
+                    mailMerge + rows + "\\pard\\par }",
+                QStringLiteral("sheet.rtf")));
+            return Merger(t, nullptr).next().pageCount();
+        };
+        const QByteArray labels = "{\\*\\mailmerge \\mmmaintypelabels}";
+        // 21 rows of 612 twips leave 108 twips of the page's 12960; of 600, 360.
+        QCOMPARE(pages(612, {}), 2);
+        QCOMPARE(pages(600, {}), 1);
+        QCOMPARE(pages(612, labels), 1);
+    }
+
     void emptyLineAfterTableInFooter() {
         // A footer's empty paragraph after its table keeps its line, as one with text does: the footer
         // grows up from its foot by that line, and the table stands as high in both.
