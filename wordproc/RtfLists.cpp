@@ -45,8 +45,13 @@ bool Reader::openList(State& st, GroupLocals&, Word w) {
         st.dest = st.dest == Dest::Body && !st.target ? Dest::ListTable : Dest::Skip;
         return true;
     }
-    if (st.dest != Dest::ListTable)
-        return false;
+    if (st.dest != Dest::ListTable) {
+        // A list's definition standing outside the list table is still no text of the document: its
+        // levels' numbers never print where it stands.
+        flushText(st);
+        st.dest = Dest::Skip;
+        return true;
+    }
     if (w == "list") {
         m_listDefinitions.emplace_back();
         m_listLevel = nullptr;

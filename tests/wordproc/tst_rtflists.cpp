@@ -142,6 +142,15 @@ private slots:
         QCOMPARE(last.align, ParaFormat::Center);
         QCOMPARE(last.leftTwips, 1440);
     }
+
+    void definitionOutsideTheListTablePrintsNothing() {
+        // A list or a level given in the body, out of its table, is no text of the document.
+        const QByteArray stray =
+            "{\\list\\listtemplateid7" + level(0, "\\'02\\'00.") + "{\\listname Stray;}\\listid7}";
+        const Template t =
+            readList({}, {}, "\\pard Before\\par " + stray + level(23, "\\'01\\'b7") + "\\pard After\\par ");
+        QCOMPARE(texts(t), QStringList({"Before", "After"}));
+    }
 };
 
 QTEST_MAIN(TestRtfLists)
