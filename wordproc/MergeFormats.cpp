@@ -183,7 +183,10 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
     }
     b.setLeftMargin(twipsToLayout(p.leftTwips));
     b.setRightMargin(twipsToLayout(p.rightTwips));
-    b.setTextIndent(twipsToLayout(p.firstTwips));
+    // Qt keeps a paragraph's lines from reaching left of the margin, but not its first line's indent:
+    // an indent into the margin moves the first line there at least, as a heading set out in the
+    // margin is.
+    b.setTextIndent(twipsToLayout(p.firstTwips + qMin(0, p.leftTwips)));
     b.setTopMargin(twipsToLogical(p.beforeTwips));
     b.setBottomMargin(twipsToLogical(p.afterTwips));
     if (p.lineMultiple && p.lineTwips > 0)

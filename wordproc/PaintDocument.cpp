@@ -32,6 +32,12 @@ double textBottom(const QTextBlock& block, const QRectF& rect) {
 
 namespace {
 
+// The first line's indent from the paragraph's own: an indent into the margin is carried by the
+// first line's (see the paragraph's format).
+double firstIndent(const QTextBlockFormat& format) {
+    return format.textIndent() - qMin(0.0, format.leftMargin());
+}
+
 // A paragraph's shading covers its lines from indent to indent, and the space between its rules and
 // its text, as in the common word processors.
 void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text) {
@@ -42,7 +48,7 @@ void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text
         const Rule& r = rules[size_t(side)];
         return ruled && r.style ? r.space : 0.0;
     };
-    const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
+    const double x0 = text.left() + format.leftMargin() + qMin(0.0, firstIndent(format));
     // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
     const double x1 = x0 + text.width();
     painter.fillRect(QRectF(QPointF(x0 - room(Side::Left), text.top() - room(Side::Top)),
@@ -64,7 +70,7 @@ void paintBorders(QPainter& painter, const QTextBlock& block, const QRectF& text
     const double y0 = top.style ? text.top() - top.space - top.half() : text.top();
     const double below = textBottom(block, text);
     const double y1 = bottom.style ? below + bottom.space + bottom.half() : below;
-    const double x0 = text.left() + format.leftMargin() + qMin(0.0, format.textIndent());
+    const double x0 = text.left() + format.leftMargin() + qMin(0.0, firstIndent(format));
     // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
     const double x1 = x0 + text.width();
     const double outer0 = left.style ? x0 - left.space - 2 * left.half() : x0;

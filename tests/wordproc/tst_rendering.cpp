@@ -7,6 +7,7 @@
 #include <QGlyphRun>
 #include <QRawFont>
 #include <QtTest>
+#include <map>
 
 using namespace wordproc;
 using namespace rendering;
@@ -163,6 +164,33 @@ private slots:
         const double above = qMin(rules[0].y1(), rules[1].y1()), below = qMax(rules[0].y1(), rules[1].y1());
         QVERIFY(qAbs(text.top() - above - twipsToLayout(40 + 5)) < 1.5);
         QVERIFY(qAbs(below - text.top() - twipsToLayout(276 + 40 + 5)) < 1.5); // one line of 13.8 pt
+    }
+
+    // A paragraph indented into the left margin sets its first line there, however its own first-line
+    // indent moves it back; the rules of a boxed one stand on its indent in the margin.
+    void indentsIntoTheMargin() {
+        const Shown s = showWord("\\pard\\li-1080\\fi1080 Heading\\par \\pard\\li-720 Outside\\par "
+                                 "\\pard\\li-500\\fi-300 Further\\par \\pard\\li-720\\box\\brdrs\\brdrw20 "
+                                 "Boxed\\par \\pard Inside\\par ");
+        std::map<QString, double> left;
+        for (const SheetLine& l : bodyLines(s))
+            left[l.text.trimmed()] = l.rect.left();
+        QCOMPARE(left.count(QStringLiteral("Heading")), size_t(1));
+        const double margin = left[QStringLiteral("Inside")];
+        QVERIFY2(qAbs(margin - twipsToLayout(1440)) < 1, qPrintable(QString::number(margin)));
+        QVERIFY2(qAbs(left[QStringLiteral("Heading")] - margin) < 1,
+                 qPrintable(QString::number(left[QStringLiteral("Heading")])));
+        QVERIFY2(qAbs(left[QStringLiteral("Outside")] - margin + twipsToLayout(720)) < 1,
+                 qPrintable(QString::number(left[QStringLiteral("Outside")])));
+        QVERIFY2(qAbs(left[QStringLiteral("Further")] - margin + twipsToLayout(800)) < 1,
+                 qPrintable(QString::number(left[QStringLiteral("Further")])));
+        const auto drawn = record(s, 0);
+        const QRectF boxed = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Boxed")));
+        bool ruleAtIndent = false;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dx() == 0 && l.line.y1() <= boxed.bottom() && l.line.y2() >= boxed.top())
+                ruleAtIndent = ruleAtIndent || qAbs(l.line.x1() - (margin - twipsToLayout(720))) < 4;
+        QVERIFY(ruleAtIndent);
     }
 
     // A letterhead on the first page only, then left and right pages' own headers; a first page's
