@@ -113,6 +113,14 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     b.finish();
     placed.text = std::move(doc);
     placed.textOffset = QPointF(twipsToLayout(in[0]), twipsToLayout(in[1]));
+    // Text anchored lower in its box takes the room its lines leave; text taller than the box starts
+    // at its top inset all the same.
+    if (fl.textAnchor != Floating::TextAnchor::Top && fl.heightTwips > 0) {
+        const double room = twipsToLayout(fl.heightTwips - in[1] - in[3]) -
+                            placed.text->documentLayout()->documentSize().height();
+        if (room > 0)
+            placed.textOffset.ry() += fl.textAnchor == Floating::TextAnchor::Middle ? room / 2 : room;
+    }
     placed.fill = fl.fill;
     placed.line = fl.line;
     placed.lineWidth = twipsToLayout(fl.lineTwips);
