@@ -59,7 +59,8 @@ QTextFrame* Merger::Builder::keepClear(QTextCursor& cur, const Floating& fl) {
     // Qt takes a frame's height as it stands, unlike its width.
     // One placed on the page or its margin is measured from its paragraph once that is laid out.
     const bool byParagraph = fl.fromY == Floating::From::Paragraph;
-    f.setHeight(twipsToLayout((byParagraph ? qMax(0, fl.topTwips) : 0) + fl.heightTwips + fl.gapTwips[3]));
+    // One raised above its paragraph's top reaches that much less far below it.
+    f.setHeight(twipsToLayout(qMax(0, (byParagraph ? fl.topTwips : 0) + fl.heightTwips + fl.gapTwips[3])));
     f.setPosition(left ? QTextFrameFormat::FloatLeft : QTextFrameFormat::FloatRight);
     const QTextBlockFormat paragraph = cur.blockFormat();
     const QTextCharFormat mark = cur.blockCharFormat();
