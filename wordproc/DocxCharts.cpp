@@ -33,6 +33,9 @@ struct ChartData {
     QString title;
     bool titled = false;
     QString legendAt; // "b", "r", "t", "l"; empty: no legend
+    // The chart area's outline (invalid: none) and its width in points.
+    QColor outline;
+    double outlineWidth = 0.75;
     std::vector<Series> series;
 };
 
@@ -186,6 +189,12 @@ QImage drawChart(const ChartData& c, QSize size) {
     QPainter& p = cp.painter();
     const double pt = kChartDpi / 72;
     QRectF room(QPointF(0, 0), QSizeF(size));
+    if (c.outline.isValid()) {
+        const double w = qMax(1.0, c.outlineWidth * pt);
+        p.setPen(QPen(c.outline, w));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(room.adjusted(w / 2, w / 2, -w / 2, -w / 2));
+    }
     room.adjust(7 * pt, 7 * pt, -7 * pt, -7 * pt);
     if (c.titled && !c.title.isEmpty()) {
         const QStringList lines = c.title.split(QLatin1Char('\n'));
@@ -445,6 +454,16 @@ int Reader::chart(StoryState& st, const QString& id, int widthTwips, int heightT
     } else if (!on(chart->child(u"c:autoTitleDeleted"), false) && c.series.size() == 1) {
         c.titled = true;
         c.title = c.series.front().name;
+    }
+    // The chart area's own outline, drawn around the whole picture.
+    const Node* chartSpace =
+        space.name == QLatin1String("c:chartSpace") ? &space : space.child(u"c:chartSpace");
+    const Node* areaShape = chartSpace ? chartSpace->child(u"c:spPr") : nullptr;
+    const Node* areaLine = areaShape ? areaShape->child(u"a:ln") : nullptr;
+    if (areaLine && !areaLine->child(u"a:noFill")) {
+        c.outline = drawingColor(areaLine->child(u"a:solidFill"));
+        if (areaLine->has(u"w"))
+            c.outlineWidth = qBound(0, intAttr(*areaLine, u"w"), 127000) / 12700.0;
     }
     if (const Node* legend = chart->child(u"c:legend")) {
         const Node* pos = legend->child(u"c:legendPos");

@@ -82,14 +82,29 @@ QColor Reader::drawingColor(const Node* fill) const {
     if (!fill)
         return {};
     for (const Node& c : fill->children) {
+        QColor color;
         if (c.name == QLatin1String("a:srgbClr"))
-            return hexColor(c.attr(u"val"));
-        if (c.name == QLatin1String("a:schemeClr"))
-            return m_styles.themeColor(c.attr(u"val"));
-        if (c.name == QLatin1String("a:prstClr"))
-            return QColor(c.attr(u"val"));
-        if (c.name == QLatin1String("a:sysClr"))
-            return hexColor(c.attr(u"lastClr"));
+            color = hexColor(c.attr(u"val"));
+        else if (c.name == QLatin1String("a:schemeClr"))
+            color = m_styles.themeColor(c.attr(u"val"));
+        else if (c.name == QLatin1String("a:prstClr"))
+            color = QColor(c.attr(u"val"));
+        else if (c.name == QLatin1String("a:sysClr"))
+            color = hexColor(c.attr(u"lastClr"));
+        else
+            continue;
+        // Word's lighter and darker shades of a theme colour scale its lightness and add to it, in
+        // thousandths of a percent.
+        const Node* mod = c.child(u"a:lumMod");
+        const Node* off = c.child(u"a:lumOff");
+        if (color.isValid() && (mod || off)) {
+            const double scale = mod ? qBound(0, intAttr(*mod, u"val"), 1000000) / 100000.0 : 1.0;
+            const double add = off ? qBound(-100000, intAttr(*off, u"val"), 100000) / 100000.0 : 0.0;
+            const QColor hsl = color.toHsl();
+            color = QColor::fromHslF(hsl.hslHueF(), hsl.hslSaturationF(),
+                                     qBound(0.0, hsl.lightnessF() * scale + add, 1.0));
+        }
+        return color;
     }
     return {};
 }
@@ -504,6 +519,10 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                         emuAttr(body, u"bIns", 72)};
         for (int& inset : g.insetTwips)
             inset = qBound(0, inset, 1440);
+        const QString anchor = body ? body->attr(u"anchor") : QString();
+        g.textAnchor = anchor == QLatin1String("ctr") ? Floating::TextAnchor::Middle
+                       : anchor == QLatin1String("b") ? Floating::TextAnchor::Bottom
+                                                      : Floating::TextAnchor::Top;
         colours();
         addFloating(st, g, format);
     }
@@ -616,6 +635,10 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                     addFloating(st, f, format);
                 continue;
             }
+            const QString anchor = style.value(QStringLiteral("v-text-anchor"));
+            f.textAnchor = anchor.startsWith(QLatin1String("middle"))   ? Floating::TextAnchor::Middle
+                           : anchor.startsWith(QLatin1String("bottom")) ? Floating::TextAnchor::Bottom
+                                                                        : Floating::TextAnchor::Top;
             const QStringList inset = box->attr(u"inset").split(QLatin1Char(','));
             const std::array<int, 4> defaults{144, 72, 144, 72};
             for (size_t i = 0; i < 4; ++i)

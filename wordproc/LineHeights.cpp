@@ -9,6 +9,7 @@
 #include <QRawFont>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QTextTable>
 #include <array>
@@ -142,6 +143,27 @@ bool inOwnFont(const QString& text, const QFont& font) {
     return true;
 }
 
+// Whether the block's text surely fits on one line: its pieces' widths, a tab taken as a default tab
+// stop, short of the room between its indents by a tenth.
+bool oneLine(const QTextBlock& block) {
+    const QTextDocument* doc = block.document();
+    const QTextBlockFormat f = block.blockFormat();
+    const double room = doc->textWidth() - f.leftMargin() - f.rightMargin() - qMax(0.0, f.textIndent()) -
+                        2 * doc->documentMargin();
+    if (room <= 0 || doc->textWidth() <= 0)
+        return false;
+    const double tab = qMax(doc->defaultTextOption().tabStopDistance(), 0.5 * kLayoutDpi);
+    double width = 0;
+    for (auto it = block.begin(); !it.atEnd() && width < room; ++it) {
+        const QString text = it.fragment().text();
+        if (text.contains(QChar::LineSeparator))
+            return false;
+        const QFontMetricsF m(it.fragment().charFormat().font().resolve(doc->defaultFont()), layoutDevice());
+        width += m.horizontalAdvance(text) + text.count(QLatin1Char('\t')) * tab;
+    }
+    return width < room * 0.9;
+}
+
 } // namespace
 
 void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
@@ -178,14 +200,18 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top);
         };
         bool text = false, image = false;
+        // Whether a character comes from another face, whose heights the line takes unseen here.
+        bool foreign = false;
         for (auto it = block.begin(); !it.atEnd(); ++it)
             if (!it.fragment().charFormat().isImageFormat()) {
                 take(it.fragment().charFormat());
                 text = true;
                 // A character its font lacks comes from another face, whose heights the line takes.
-                if (uniform && !inOwnFont(it.fragment().text(), it.fragment().charFormat().font().resolve(
-                                                                    block.document()->defaultFont())))
+                if (!foreign && !inOwnFont(it.fragment().text(), it.fragment().charFormat().font().resolve(
+                                                                     block.document()->defaultFont()))) {
                     uniform = false;
+                    foreign = true;
+                }
             } else
                 image = true;
         if (!text)
@@ -231,7 +257,8 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         // to, and would push a last line that fits on to the next page. Lines of one height can be set
         // at a fixed height instead, which Qt fits by that height.
         const int now = f.lineHeightType();
-        if (fit && factor < 1 && uniform && !image &&
+        // Faces of different heights in a paragraph of one line set that line's height alone.
+        if (fit && factor < 1 && !image && (uniform || (!foreign && oneLine(block))) &&
             (now == QTextBlockFormat::SingleHeight || now == QTextBlockFormat::ProportionalHeight)) {
             const double percent = now == QTextBlockFormat::ProportionalHeight ? f.lineHeight() : 100.0;
             f.setLineHeight(rounded * percent / 100 / scale, QTextBlockFormat::FixedHeight);

@@ -59,7 +59,8 @@ QTextFrame* Merger::Builder::keepClear(QTextCursor& cur, const Floating& fl) {
     // Qt takes a frame's height as it stands, unlike its width.
     // One placed on the page or its margin is measured from its paragraph once that is laid out.
     const bool byParagraph = fl.fromY == Floating::From::Paragraph;
-    f.setHeight(twipsToLayout((byParagraph ? qMax(0, fl.topTwips) : 0) + fl.heightTwips + fl.gapTwips[3]));
+    // One raised above its paragraph's top reaches that much less far below it.
+    f.setHeight(twipsToLayout(qMax(0, (byParagraph ? fl.topTwips : 0) + fl.heightTwips + fl.gapTwips[3])));
     f.setPosition(left ? QTextFrameFormat::FloatLeft : QTextFrameFormat::FloatRight);
     const QTextBlockFormat paragraph = cur.blockFormat();
     const QTextCharFormat mark = cur.blockCharFormat();
@@ -113,6 +114,14 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     b.finish();
     placed.text = std::move(doc);
     placed.textOffset = QPointF(twipsToLayout(in[0]), twipsToLayout(in[1]));
+    // Text anchored lower in its box takes the room its lines leave; text taller than the box starts
+    // at its top inset all the same.
+    if (fl.textAnchor != Floating::TextAnchor::Top && fl.heightTwips > 0) {
+        const double room = twipsToLayout(fl.heightTwips - in[1] - in[3]) -
+                            placed.text->documentLayout()->documentSize().height();
+        if (room > 0)
+            placed.textOffset.ry() += fl.textAnchor == Floating::TextAnchor::Middle ? room / 2 : room;
+    }
     placed.fill = fl.fill;
     placed.line = fl.line;
     placed.lineWidth = twipsToLayout(fl.lineTwips);

@@ -148,6 +148,9 @@ struct Floating {
     QColor line;
     int lineTwips = 0;
     std::array<int, 4> insetTwips{};
+    // Where a text box's text stands in the room between its top and bottom insets when it is shorter.
+    enum class TextAnchor : quint8 { Top, Middle, Bottom };
+    TextAnchor textAnchor = TextAnchor::Top;
     int leftTwips = 0;
     int topTwips = 0;
     int widthTwips = 0;

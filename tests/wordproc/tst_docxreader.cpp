@@ -726,6 +726,44 @@ private slots:
         QVERIFY(at.at(QStringLiteral("Sedans")).x() > april.x());
     }
 
+    // The chart area's outline goes round the picture, in its colour lightened as Word's theme shades
+    // are (black, its lightness scaled and raised by 85%, is a light grey); a chart without one has none.
+    void chartAreaOutline() {
+        const auto chart = [](const QByteArray& area) {
+            return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><c:chartSpace "
+                   "xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" "
+                   "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><c:chart><c:plotArea>"
+                   "<c:barChart><c:barDir val=\"col\"/><c:ser><c:val><c:numRef><c:numCache><c:pt idx=\"0\">"
+                   "<c:v>4</c:v></c:pt></c:numCache></c:numRef></c:val></c:ser></c:barChart></c:plotArea>"
+                   "</c:chart>" +
+                   area + "</c:chartSpace>";
+        };
+        const QByteArray inline_ =
+            "<w:r><w:drawing><wp:inline><wp:extent cx=\"2743200\" cy=\"1828800\"/><a:graphic>"
+            "<a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart "
+            "xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" r:id=\"rId%1\"/>"
+            "</a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
+        const Template t = readBody(
+            paragraph(QByteArray(inline_).replace("%1", "1") + QByteArray(inline_).replace("%1", "2")),
+            {{"chart", "charts/chart1.xml",
+              chart("<c:spPr><a:ln w=\"25400\"><a:solidFill><a:srgbClr val=\"000000\"><a:lumMod "
+                    "val=\"15000\"/><a:lumOff val=\"85000\"/></a:srgbClr></a:solidFill></a:ln></c:spPr>")},
+             {"chart", "charts/chart2.xml", chart("<c:spPr><a:ln><a:noFill/></a:ln></c:spPr>")}});
+        QCOMPARE(t.pictures.size(), size_t(2));
+        const QImage& outlined = t.pictures[0].image;
+        const QImage& plain = t.pictures[1].image;
+        QVERIFY(!outlined.isNull() && !plain.isNull());
+        for (const QPoint at : {QPoint(outlined.width() / 2, 1), QPoint(1, outlined.height() / 2),
+                                QPoint(outlined.width() - 2, outlined.height() / 2)}) {
+            const QColor c = outlined.pixelColor(at);
+            QVERIFY2(qAbs(c.red() - 217) <= 2 && c.red() == c.green() && c.green() == c.blue(),
+                     qPrintable(c.name()));
+            QCOMPARE(plain.pixelColor(at), QColor(Qt::white));
+        }
+        // Inside its line the area stays white.
+        QCOMPARE(outlined.pixelColor(outlined.width() / 2, 12), QColor(Qt::white));
+    }
+
     // Word's own title where the chart gives no text: the series' name for one series, "Chart Title"
     // for more; a pie's legend names its categories.
     void chartTitlesAndLegends() {
@@ -1002,6 +1040,50 @@ private slots:
             first = first.next();
         QVERIFY(first.isValid());
         QVERIFY(copy.body->documentLayout()->blockBoundingRect(first).top() < twipsToLayout(360));
+    }
+
+    void textAnchoredInItsBox() {
+        // Text set at the top, middle or foot of a box two inches tall, from Word's drawing shapes and
+        // from VML: the room its lines leave goes above them, half of it or all.
+        const auto box = [](const QByteArray& anchor, const QByteArray& text) {
+            return "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH "
+                   "relativeFrom=\"column\"><wp:posOffset>0</wp:posOffset></wp:positionH><wp:positionV "
+                   "relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent "
+                   "cx=\"914400\" cy=\"1828800\"/><wp:wrapNone/><a:graphic><a:graphicData "
+                   "uri=\"http://schemas.microsoft.com/office/word/2010/"
+                   "wordprocessingShape\"><wps:wsp><wps:txbx>"
+                   "<w:txbxContent>" +
+                   paragraph(run(text)) +
+                   "</w:txbxContent></wps:txbx><wps:bodyPr tIns=\"91440\" bIns=\"45720\"" + anchor +
+                   "/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+        };
+        const auto t = std::make_shared<const Template>(readBody(paragraph(
+            box({}, "Top") + box(" anchor=\"ctr\"", "Middle") + box(" anchor=\"b\"", "Foot") +
+            "<w:r><w:pict><v:shape style=\"position:absolute;width:72pt;height:144pt;v-text-anchor:bottom\">"
+            "<v:textbox inset=\"7.2pt,7.2pt,7.2pt,3.6pt\"><w:txbxContent>" +
+            paragraph(run("Old foot")) + "</w:txbxContent></v:textbox></v:shape></w:pict></w:r>")));
+        QCOMPARE(t->floats.size(), size_t(4));
+        QCOMPARE(t->floats[0].textAnchor, Floating::TextAnchor::Top);
+        QCOMPARE(t->floats[1].textAnchor, Floating::TextAnchor::Middle);
+        QCOMPARE(t->floats[2].textAnchor, Floating::TextAnchor::Bottom);
+        QCOMPARE(t->floats[3].textAnchor, Floating::TextAnchor::Bottom);
+
+        Merger merger(t, nullptr);
+        const PageCopy copy = merger.next();
+        QCOMPARE(copy.pictures.size(), size_t(4));
+        for (const PlacedPicture& p : copy.pictures)
+            QVERIFY(p.text);
+        const double lines = copy.pictures[0].text->documentLayout()->documentSize().height();
+        const double top = twipsToLayout(144), bottom = twipsToLayout(72);
+        const double room = twipsToLayout(2880) - top - bottom - lines;
+        QVERIFY(room > twipsToLayout(2000));
+        QCOMPARE(copy.pictures[0].textOffset.y(), top);
+        QVERIFY(qAbs(copy.pictures[1].textOffset.y() - (top + room / 2)) < 1);
+        QVERIFY(qAbs(copy.pictures[2].textOffset.y() - (top + room)) < 1);
+        // The box's foot less its bottom inset is where its last line ends.
+        const PlacedPicture& old = copy.pictures[3];
+        QVERIFY(qAbs(old.textOffset.y() + old.text->documentLayout()->documentSize().height() -
+                     (old.rect.height() - twipsToLayout(72))) < 1);
     }
 
     void groupInItsOwnUnits() {

@@ -146,6 +146,17 @@ private slots:
         QVERIFY(checkBeside(s, picture.rect, 180, false) >= 3);
     }
 
+    void pictureRaisedAboveItsParagraph() {
+        // A logo lifted half an inch above its paragraph's top: the lines below its foot run from margin
+        // to margin again, half an inch sooner than for one level with the paragraph.
+        const Shown s = showLetterhead(anchored("margin right", "paragraph -457200", 1828800, 1371600,
+                                                "<wp:wrapSquare wrapText=\"bothSides\"/>"));
+        const PlacedPicture& logo = s.copy.pictures.at(0);
+        QVERIFY(qAbs(logo.rect.top() - twipsToLayout(1440 - 720)) < 1);
+        const int level = checkBeside(s, logo.rect, 180, false);
+        QVERIFY2(level >= 3, qPrintable(QString::number(level)));
+    }
+
     void topAndBottomKeepsItsGap() {
         // Nothing beside a picture the text keeps above and below; its own paragraph starts its gap
         // below it.

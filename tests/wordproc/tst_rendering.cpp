@@ -838,15 +838,18 @@ private slots:
         }
     }
 
-    // Only paragraphs whose lines all have one height are fitted: lines of a face that lacks some of
-    // their characters take the heights of the face that has them. Cells keep their proportional lines,
-    // as Qt moves a row on to the next page by where its first line stands.
+    // Only paragraphs whose lines all have one height are fitted, or of one line, whose faces of
+    // different sizes all set its height: lines of a face that lacks some of their characters take the
+    // heights of the face that has them, and the lines of a longer paragraph each their own. Cells keep
+    // their proportional lines, as Qt moves a row on to the next page by where its first line stands.
     void onlyLinesOfOneHeightAreFitted() {
-        const Shown s =
-            showWord("\\pard\\fs22 Plain text\\par \\pard\\fs22 Mixed \\u26085?\\u26412?\\par "
-                     "\\pard\\fs22 Sized {\\fs40 text}\\par \\trowd\\cellx4000 \\pard\\intbl\\fs22 "
-                     "In a cell\\cell\\row \\pard After\\par ",
-                     "\\fswiss Calibri");
+        const QByteArray words = QByteArray("more words ").repeated(30);
+        const Shown s = showWord("\\pard\\fs22 Plain text\\par \\pard\\fs22 Mixed \\u26085?\\u26412?\\par "
+                                 "\\pard\\fs22 Sized {\\fs40 text}\\par \\pard\\fs22 Long {\\fs40 text} " +
+                                     words +
+                                     "\\par \\trowd\\cellx4000 \\pard\\intbl\\fs22 "
+                                     "In a cell\\cell\\row \\pard After\\par ",
+                                 "\\fswiss Calibri");
         const auto fitted = [&](const char* start) {
             const QTextBlock b = blockStarting(*s.copy.body, QLatin1String(start));
             return b.isValid() && b.blockFormat().hasProperty(kFittedHeightProperty) &&
@@ -854,7 +857,9 @@ private slots:
         };
         QVERIFY(fitted("Plain"));
         QVERIFY(!fitted("Mixed"));
-        QVERIFY(!fitted("Sized"));
+        QVERIFY(fitted("Sized"));
+        QVERIFY(!fitted("Long"));
+        QVERIFY(blockStarting(*s.copy.body, QStringLiteral("Long")).layout()->lineCount() > 1);
         QVERIFY(!fitted("In a cell"));
         const QTextBlock cell = blockStarting(*s.copy.body, QStringLiteral("In a cell"));
         QCOMPARE(cell.blockFormat().lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
@@ -862,6 +867,10 @@ private slots:
         const QTextBlock mixed = blockStarting(*s.copy.body, QStringLiteral("Mixed"));
         const QTextBlock plain = blockStarting(*s.copy.body, QStringLiteral("Plain"));
         QVERIFY(mixed.layout()->lineAt(0).height() >= plain.layout()->lineAt(0).height());
+        // The fitted line of two sizes is as tall as its larger text sets it, taller than the plain one.
+        const QTextBlock sized = blockStarting(*s.copy.body, QStringLiteral("Sized"));
+        QVERIFY(sized.blockFormat().lineHeight() > plain.blockFormat().lineHeight() * 1.5);
+        QVERIFY(sized.blockFormat().lineHeight() < plain.blockFormat().lineHeight() * 2);
     }
 };
 
