@@ -76,35 +76,55 @@ QColor vmlColor(const QString& value) {
     return c.isValid() ? c : QColor();
 }
 
+// A colour as DrawingML changes it: lighter or darker by its luminance (lumMod, lumOff), mixed with
+// white or black (tint, shade) in linear light as Office mixes it. Amounts in thousandths of a percent.
+QColor transformed(QColor color, const Node& value) {
+    if (!color.isValid())
+        return color;
+    const auto toLinear = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const auto toGamma = [](double c) {
+        c = qBound(0.0, c, 1.0);
+        return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+    };
+    for (const Node& t : value.children) {
+        bool ok = false;
+        const double amount = t.attr(u"val").toDouble(&ok) / 100000.0;
+        if (!ok)
+            continue;
+        if (t.name == QLatin1String("a:lumMod") || t.name == QLatin1String("a:lumOff")) {
+            float h = 0, s = 0, l = 0;
+            color.getHslF(&h, &s, &l);
+            l = float(qBound(0.0, t.name == QLatin1String("a:lumMod") ? l * amount : l + amount, 1.0));
+            color = QColor::fromHslF(h, s, l);
+        } else if (t.name == QLatin1String("a:tint") || t.name == QLatin1String("a:shade")) {
+            const double share = qBound(0.0, amount, 1.0);
+            const bool tint = t.name == QLatin1String("a:tint");
+            const auto mix = [&](float c) {
+                const double linear = toLinear(c);
+                return float(toGamma(tint ? 1 - (1 - linear) * share : linear * share));
+            };
+            color = QColor::fromRgbF(mix(color.redF()), mix(color.greenF()), mix(color.blueF()));
+        }
+    }
+    return color.toRgb();
+}
+
 } // namespace
 
 QColor Reader::drawingColor(const Node* fill) const {
     if (!fill)
         return {};
     for (const Node& c : fill->children) {
-        QColor color;
         if (c.name == QLatin1String("a:srgbClr"))
-            color = hexColor(c.attr(u"val"));
-        else if (c.name == QLatin1String("a:schemeClr"))
-            color = m_styles.themeColor(c.attr(u"val"));
-        else if (c.name == QLatin1String("a:prstClr"))
-            color = QColor(c.attr(u"val"));
-        else if (c.name == QLatin1String("a:sysClr"))
-            color = hexColor(c.attr(u"lastClr"));
-        else
-            continue;
-        // Word's lighter and darker shades of a theme colour scale its lightness and add to it, in
-        // thousandths of a percent.
-        const Node* mod = c.child(u"a:lumMod");
-        const Node* off = c.child(u"a:lumOff");
-        if (color.isValid() && (mod || off)) {
-            const double scale = mod ? qBound(0, intAttr(*mod, u"val"), 1000000) / 100000.0 : 1.0;
-            const double add = off ? qBound(-100000, intAttr(*off, u"val"), 100000) / 100000.0 : 0.0;
-            const QColor hsl = color.toHsl();
-            color = QColor::fromHslF(hsl.hslHueF(), hsl.hslSaturationF(),
-                                     qBound(0.0, hsl.lightnessF() * scale + add, 1.0));
-        }
-        return color;
+            return transformed(hexColor(c.attr(u"val")), c);
+        if (c.name == QLatin1String("a:schemeClr"))
+            return transformed(m_styles.themeColor(c.attr(u"val")), c);
+        if (c.name == QLatin1String("a:prstClr"))
+            return transformed(QColor(c.attr(u"val")), c);
+        if (c.name == QLatin1String("a:sysClr"))
+            return transformed(hexColor(c.attr(u"lastClr")), c);
     }
     return {};
 }

@@ -203,6 +203,8 @@ private:
 
 Border border(const Node& b);
 QColor shading(const Node& shd);
+// A theme colour lightened by a tint or darkened by a shade, each as Word writes it (hex, 0 to FF).
+QColor themeShaded(QColor color, const QString& tint, const QString& shade);
 // Symbol and Wingdings characters (bullets above all) as the Unicode characters they show.
 QString symbolCharacters(const QString& s);
 

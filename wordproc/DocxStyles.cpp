@@ -31,6 +31,21 @@ void StyleSheet::readTheme(const Node& theme) {
         }
 }
 
+QColor themeShaded(QColor color, const QString& tint, const QString& shade) {
+    bool ok = false;
+    if (!color.isValid())
+        return color;
+    float h = 0, s = 0, l = 0;
+    color.getHslF(&h, &s, &l);
+    if (const int t = tint.toInt(&ok, 16); ok && t >= 0 && t <= 255)
+        l = l * float(t) / 255 + 1 - float(t) / 255;
+    else if (const int d = shade.toInt(&ok, 16); ok && d >= 0 && d <= 255)
+        l = l * float(d) / 255;
+    else
+        return color;
+    return QColor::fromHslF(h, s, l).toRgb();
+}
+
 QColor StyleSheet::themeColor(const QString& name) const {
     // The names text and backgrounds go by stand for the scheme's dark and light colours.
     static const QHash<QString, QString> aliases = {{QStringLiteral("tx1"), QStringLiteral("dk1")},
@@ -234,6 +249,11 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
                                                                     : Line::Single;
         } else if (name == u"color") {
             f.color = hexColor(c.attr(u"w:val"));
+            // Word writes the theme colour's value beside its name; a file that gives only the name
+            // takes it from the theme, lightened or darkened by its luminance as Word does.
+            if (!f.color.isValid() && c.has(u"w:themeColor"))
+                f.color = themeShaded(themeColor(c.attr(u"w:themeColor")), c.attr(u"w:themeTint"),
+                                      c.attr(u"w:themeShade"));
         } else if (name == u"vertAlign") {
             const QString v = c.attr(u"w:val");
             f.script = v == QLatin1String("superscript") ? CharFormat::Script::Super

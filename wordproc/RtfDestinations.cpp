@@ -100,6 +100,10 @@ void Reader::controlWord(State& st, GroupLocals& local, Word w, bool hasParam, i
         st.dropDownEntry = true;
         m_dropDownEntries.emplace_back();
     }
+    if (st.dropDownEntry && (w == "u" || w == "uc")) {
+        specialWord(st, w, hasParam, param);
+        return;
+    }
     // The group's first word may open a destination.
     if (first && openDestination(st, local, w, starred))
         return;

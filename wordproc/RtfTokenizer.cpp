@@ -40,6 +40,13 @@ void Reader::flushText(State& st) {
 }
 
 void Reader::text(State& st, const QString& s) {
+    // A drop-down's entry takes its characters however they are written: in the font's code page, as
+    // \'xx or as \u with its fallback skipped.
+    if (st.dropDownEntry && !m_dropDownEntries.empty()) {
+        if (m_dropDownEntries.back().size() < 1024)
+            m_dropDownEntries.back() += s;
+        return;
+    }
     switch (st.dest) {
     case Dest::Body:
         m_pending += s;
@@ -190,7 +197,7 @@ void Reader::parseGroup(State st, int depth) {
         if (c == '\r' || c == '\n')
             continue;
         if (st.dropDownEntry && !m_dropDownEntries.empty()) {
-            m_dropDownEntries.back() += QLatin1Char(char(c));
+            textByte(st, c);
             continue;
         }
         if (st.dest == Dest::Skip || st.dest == Dest::MailMerge || st.dest == Dest::Field)

@@ -994,6 +994,50 @@ private slots:
         QVERIFY(!t.floats[4].fill.isValid() && t.floats[4].line == QColor(Qt::black));
     }
 
+    void themeColoursLightenedAndDarkened() {
+        // Office's default blue (4472C4) darkened: a shape's fill by a quarter of its luminance, its
+        // outline by the half shade Word's shape style gives it, and text named only by the theme colour
+        // as Word's headings have it. Word shows 2F5597, 2F528F and 2F5496 for these.
+        const QByteArray theme = "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+                                 "name=\"T\"><a:themeElements><a:clrScheme name=\"O\"><a:accent1><a:srgbClr "
+                                 "val=\"4472C4\"/></a:accent1></a:clrScheme></a:themeElements></a:theme>";
+        const QByteArray shape =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"0\" simplePos=\"0\" relativeHeight=\"1\" "
+            "allowOverlap=\"1\"><wp:simplePos x=\"0\" y=\"0\"/><wp:positionH "
+            "relativeFrom=\"column\"><wp:posOffset>0</wp:posOffset></wp:positionH><wp:positionV "
+            "relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent "
+            "cx=\"914400\" "
+            "cy=\"457200\"/><wp:wrapNone/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp><wps:spPr>"
+            "<a:prstGeom prst=\"rect\"/><a:solidFill><a:schemeClr val=\"accent1\"><a:lumMod "
+            "val=\"75000\"/></a:schemeClr></a:solidFill><a:ln w=\"12700\"><a:solidFill><a:schemeClr "
+            "val=\"accent1\"><a:shade val=\"50000\"/></a:schemeClr></a:solidFill></a:ln></wps:spPr>"
+            "<wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+        const Template t = readBody(
+            paragraph(shape + run("Heading", "<w:color w:themeColor=\"accent1\" w:themeShade=\"BF\"/>") +
+                      run("Light", "<w:color w:val=\"auto\" w:themeColor=\"accent1\" w:themeTint=\"99\"/>")),
+            {{"theme", "theme/theme1.xml", theme}});
+        const auto near = [](const QColor& c, QRgb want) {
+            const QColor w(want);
+            return qAbs(c.red() - w.red()) <= 1 && qAbs(c.green() - w.green()) <= 1 &&
+                   qAbs(c.blue() - w.blue()) <= 1;
+        };
+        QCOMPARE(t.floats.size(), size_t(1));
+        QVERIFY2(near(t.floats[0].fill, 0x2F5597), qPrintable(t.floats[0].fill.name()));
+        QVERIFY2(near(t.floats[0].line, 0x2F528F), qPrintable(t.floats[0].line.name()));
+        const std::vector<Run>& runs = firstParagraph(t.body).runs;
+        QColor heading, light;
+        for (const Run& r : runs) {
+            if (r.text == QLatin1String("Heading"))
+                heading = t.formats[size_t(r.format)].color;
+            if (r.text == QLatin1String("Light"))
+                light = t.formats[size_t(r.format)].color;
+        }
+        QVERIFY2(near(heading, 0x2F5496), qPrintable(heading.name()));
+        // A tint of 99 (60%) keeps three fifths of the luminance and takes the rest from white: 8EAADB.
+        QVERIFY2(near(light, 0x8EAADB), qPrintable(light.name()));
+    }
+
     void groupInTheMargin() {
         // A group of two text boxes, from Word's drawing group rather than its VML fallback, placed by
         // the fallback offset of a Word 2010 position, down the left margin from the text area's top:

@@ -182,6 +182,16 @@ private slots:
         QCOMPARE(paragraphTexts(t.body), (QStringList{"Beta", "Three", "First", " after"}));
     }
 
+    void dropDownEntriesKeepTheirLetters() {
+        // Entries with letters outside ASCII, as \'xx in the code page or as \u with a fallback to skip.
+        const QByteArray drop = "\\pard{\\field{\\*\\fldinst {FORMDROPDOWN {\\*\\formfield{\\fftype2";
+        const QByteArray entries = "{\\*\\ffl Caf\\'e9 cr\\'e8me}{\\*\\ffl \\uc1\\u268 Cl\\u225 ?nek}}}}}";
+        const Template t = readWith(kFonts, drop + "\\ffres0" + entries + "{\\fldrslt }}\\par " + drop +
+                                                "\\ffres1" + entries + "{\\fldrslt }}\\par ");
+        QCOMPARE(paragraphTexts(t.body),
+                 (QStringList{QStringLiteral("Caf\u00e9 cr\u00e8me"), QStringLiteral("\u010cl\u00e1nek")}));
+    }
+
     void underlineAndStrikeKinds() {
         // Each kind as Word names it; \ulnone ends the underline, \striked0 the double strike.
         const Template t =
