@@ -82,6 +82,10 @@ CellExtent cellExtent(QAbstractTextDocumentLayout& layout, const QTextTableCell&
 // on the whole pixel at or just above where the exact heights of it and of the rows before it on the page
 // end; never below, so that rows that just fill a page still fit on it.
 void settleRows(QTextDocument& doc) {
+    const QList<QTextFrame*> frames = doc.rootFrame()->childFrames();
+    if (std::none_of(frames.begin(), frames.end(),
+                     [](QTextFrame* f) { return qobject_cast<QTextTable*>(f); }))
+        return; // a letter without tables is not laid out here
     QAbstractTextDocumentLayout& layout = *doc.documentLayout();
     layout.documentSize();
     const double scale = kLayoutDpi / 96.0;
@@ -90,7 +94,7 @@ void settleRows(QTextDocument& doc) {
     const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
     constexpr double none = std::numeric_limits<double>::max();
     std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
-    for (QTextFrame* frame : doc.rootFrame()->childFrames()) {
+    for (QTextFrame* frame : frames) {
         QTextTable* table = qobject_cast<QTextTable*>(frame);
         if (!table)
             continue;
