@@ -20,20 +20,20 @@ namespace {
 // How a PAGE field writes its number: its own \* switch (roman, ROMAN, alphabetic, ALPHABETIC,
 // Arabic), else the section's numbering.
 QString pageNumberStyle(const QString& instruction, const QString& section) {
-    const qsizetype at = instruction.indexOf(QLatin1String("\\*"));
-    if (at < 0)
-        return section;
-    const QString name = instruction.mid(at + 2).trimmed().section(QLatin1Char(' '), 0, 0);
-    if (name == QLatin1String("roman"))
-        return QStringLiteral("lowerRoman");
-    if (name == QLatin1String("ROMAN"))
-        return QStringLiteral("upperRoman");
-    if (name == QLatin1String("alphabetic"))
-        return QStringLiteral("lowerLetter");
-    if (name == QLatin1String("ALPHABETIC"))
-        return QStringLiteral("upperLetter");
-    if (name.compare(QLatin1String("Arabic"), Qt::CaseInsensitive) == 0)
-        return {};
+    const QStringList parts = instruction.split(QLatin1String("\\*"));
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QString name = parts[i].trimmed().section(QLatin1Char(' '), 0, 0);
+        if (name == QLatin1String("roman"))
+            return QStringLiteral("lowerRoman");
+        if (name == QLatin1String("ROMAN"))
+            return QStringLiteral("upperRoman");
+        if (name == QLatin1String("alphabetic"))
+            return QStringLiteral("lowerLetter");
+        if (name == QLatin1String("ALPHABETIC"))
+            return QStringLiteral("upperLetter");
+        if (name.compare(QLatin1String("Arabic"), Qt::CaseInsensitive) == 0)
+            return {};
+    }
     return section;
 }
 

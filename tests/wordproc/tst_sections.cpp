@@ -324,11 +324,11 @@ private slots:
     }
 
     // A section's numbers start past 1 and are written in roman numerals or letters, its own or a
-    // field's \\* switch; the body's number as well as the footer's.
+    // field's \* switch after any other; the body's number as well as the footer's.
     void pageNumbersStartAndStyle() {
-        const QByteArray fields =
-            "{\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} {\\field{\\*\\fldinst PAGE "
-            "\\\\* ALPHABETIC}{\\fldrslt 9}} {\\field{\\*\\fldinst PAGE \\\\* Arabic}{\\fldrslt 9}}";
+        const QByteArray fields = "{\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} {\\field{\\*\\fldinst PAGE "
+                                  "\\\\* MERGEFORMAT \\\\* ALPHABETIC}{\\fldrslt 9}} {\\field{\\*\\fldinst "
+                                  "PAGE \\\\* Arabic}{\\fldrslt 9}}";
         const auto doc = merged("\\sectd\\pgnrestart\\pgnstart4\\pgnlcrm{\\footer \\pard Foot " + fields +
                                 "\\par }" + filler(60) + "\\pard Body " + fields + "\\par ");
         const PageCopy& copy = doc->copies.front();
