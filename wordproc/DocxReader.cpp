@@ -163,6 +163,14 @@ void Reader::pageSetup(const Node& sectPr, PageSetup& pg) {
                                : restart == QLatin1String("continuous") ? PageSetup::Restart::Continuous
                                                                         : PageSetup::Restart::Page;
     }
+    pg.pageNumberStart = 0;
+    pg.pageNumberFormat.clear();
+    if (const Node* numbers = sectPr.child(u"w:pgNumType")) {
+        pg.pageNumberStart = qBound(0, intAttr(*numbers, u"w:start"), 32767);
+        const QString fmt = numbers->attr(u"w:fmt");
+        if (fmt != QLatin1String("decimal"))
+            pg.pageNumberFormat = fmt;
+    }
     // A section's columns are its own: a section that gives none has one.
     pg.columns = 1;
     pg.columnGapTwips = 720;

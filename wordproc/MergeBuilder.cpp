@@ -17,6 +17,26 @@ namespace wordproc {
 
 namespace {
 
+// How a PAGE field writes its number: its own \* switch (roman, ROMAN, alphabetic, ALPHABETIC,
+// Arabic), else the section's numbering.
+QString pageNumberStyle(const QString& instruction, const QString& section) {
+    const QStringList parts = instruction.split(QLatin1String("\\*"));
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QString name = parts[i].trimmed().section(QLatin1Char(' '), 0, 0);
+        if (name == QLatin1String("roman"))
+            return QStringLiteral("lowerRoman");
+        if (name == QLatin1String("ROMAN"))
+            return QStringLiteral("upperRoman");
+        if (name == QLatin1String("alphabetic"))
+            return QStringLiteral("lowerLetter");
+        if (name == QLatin1String("ALPHABETIC"))
+            return QStringLiteral("upperLetter");
+        if (name.compare(QLatin1String("Arabic"), Qt::CaseInsensitive) == 0)
+            return {};
+    }
+    return section;
+}
+
 // Qt counts the spaces that open a line into its width and keeps the word after them on that line,
 // breaking the word itself where it does not fit; LibreOffice and Word break after the spaces and move
 // the word whole to the next line. A zero-width space before the spaces gives Qt that break.
@@ -453,6 +473,13 @@ void Merger::Builder::field(QTextCursor& cur, const Run& r, Cursor& c) {
         flush();
         QTextCharFormat format = m.m_charFormats[size_t(valueFormat(f))];
         format.setProperty(kPageFieldProperty, f.kind == Field::Page ? 1 : 2);
+        if (f.kind == Field::Page) {
+            const QString style = pageNumberStyle(f.instruction, m.m_t->page.pageNumberFormat);
+            if (!style.isEmpty())
+                format.setProperty(kPageFormatProperty, style);
+            if (m.m_t->page.pageNumberStart > 0)
+                format.setProperty(kPageOffsetProperty, m.m_t->page.pageNumberStart - 1);
+        }
         cur.insertText(shown.isEmpty() ? QStringLiteral("1") : shown, format);
         m_pageFields = true;
         return;

@@ -3,6 +3,7 @@
 #include "errors/Failure.h"
 #include "platform/Fonts.h"
 #include "wordproc/FormBoxes.h"
+#include "wordproc/ListNumbers.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/PaintRules.h"
 #include "wordproc/Template.h"
@@ -177,7 +178,9 @@ void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, 
     // From the end, so that a number that changes length leaves the earlier positions alone.
     QTextCursor cursor(&doc);
     for (auto it = spots.rbegin(); it != spots.rend(); ++it) {
-        const QString text = QString::number(it->kind == 1 ? it->page : pages);
+        const int number = it->kind == 1 ? it->page + it->format.intProperty(kPageOffsetProperty) : pages;
+        const QString style = it->format.stringProperty(kPageFormatProperty);
+        const QString text = style.isEmpty() ? QString::number(number) : listNumberText(number, style);
         cursor.setPosition(it->position);
         cursor.setPosition(it->position + it->length, QTextCursor::KeepAnchor);
         if (cursor.selectedText() != text)

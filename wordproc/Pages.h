@@ -97,6 +97,10 @@ enum DecorationProperty {
     kRaiseProperty,
     // Block: its bar tabs, their distances from the frame's edge (layout pixels), as a QList<qreal>.
     kBarTabsProperty,
+    // Character: a PAGE field's numbers written as a list's are ("lowerRoman"...), and how far they
+    // stand from the sheet's count (a document whose numbering starts past 1).
+    kPageFormatProperty,
+    kPageOffsetProperty,
 };
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };

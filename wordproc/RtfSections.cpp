@@ -77,6 +77,14 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         sectionPage().lineNumberRestart = w == "lineppage"     ? PageSetup::Restart::Page
                                           : w == "linerestart" ? PageSetup::Restart::Section
                                                                : PageSetup::Restart::Continuous;
+    } else if (w == "pgnstart") {
+        sectionPage().pageNumberStart = qBound(0, param, 32767);
+    } else if (w == "pgndec" || w == "pgnucrm" || w == "pgnlcrm" || w == "pgnucltr" || w == "pgnlcltr") {
+        sectionPage().pageNumberFormat = w == "pgnucrm"    ? QStringLiteral("upperRoman")
+                                         : w == "pgnlcrm"  ? QStringLiteral("lowerRoman")
+                                         : w == "pgnucltr" ? QStringLiteral("upperLetter")
+                                         : w == "pgnlcltr" ? QStringLiteral("lowerLetter")
+                                                           : QString();
     } else if (w == "sectd") {
         // A section's columns, rules around the page and line numbers are its own: a section that gives
         // none has one column, no rules and no numbers.
@@ -90,6 +98,8 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         pg.lineNumberStart = 1;
         pg.lineNumberGapTwips = 0;
         pg.lineNumberRestart = PageSetup::Restart::Section;
+        pg.pageNumberStart = 0;
+        pg.pageNumberFormat.clear();
     } else if (w == "page" || w == "column") {
         // A column ends where the next column's page of text starts.
         if (body && !st.inResult && !st.target && st.story) {

@@ -273,6 +273,10 @@ struct PageSetup {
     int lineNumberStart = 1;
     int lineNumberGapTwips = 0;
     Restart lineNumberRestart = Restart::Page;
+    // Page numbers: the first page's (0: 1, or on from the section before) and the way they are
+    // written, in numbering.xml's names ("lowerRoman", "upperLetter"...; empty: decimal).
+    int pageNumberStart = 0;
+    QString pageNumberFormat;
 };
 
 enum class MainType { Letters, Catalog, Labels };

@@ -322,6 +322,38 @@ private slots:
         QCOMPARE_LE(qAbs(two.top() - one.top()), 1.0);
         QCOMPARE_LE(qAbs(two.left() - twipsToLayout(5040)), 1.0);
     }
+
+    // A section's numbers start past 1 and are written in roman numerals or letters, its own or a
+    // field's \* switch after any other; the body's number as well as the footer's.
+    void pageNumbersStartAndStyle() {
+        const QByteArray fields = "{\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} {\\field{\\*\\fldinst PAGE "
+                                  "\\\\* MERGEFORMAT \\\\* ALPHABETIC}{\\fldrslt 9}} {\\field{\\*\\fldinst "
+                                  "PAGE \\\\* Arabic}{\\fldrslt 9}}";
+        const auto doc = merged("\\sectd\\pgnrestart\\pgnstart4\\pgnlcrm{\\footer \\pard Foot " + fields +
+                                "\\par }" + filler(60) + "\\pard Body " + fields + "\\par ");
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(copy.pageCount(), 2);
+        QVERIFY2(copy.body->toPlainText().contains(QStringLiteral("Body v E 5")),
+                 qPrintable(copy.body->toPlainText().right(40)));
+        for (int page = 0; page < 2; ++page) {
+            sheetImage(copy, page, doc->page);
+            QTextDocument* foot = bandOn(copy, page, false);
+            QVERIFY(foot);
+            QCOMPARE(foot->toPlainText(),
+                     page == 0 ? QStringLiteral("Foot iv D 4") : QStringLiteral("Foot v E 5"));
+        }
+
+        using namespace docxsamples;
+        const QByteArray numbered = "<w:pgNumType w:fmt=\"upperRoman\" w:start=\"2\"/>";
+        const Template t =
+            readDocx(zipParts(package(
+                         document(paragraph(run("Page ") + simpleField("PAGE", "1")), section(numbered)))),
+                     QStringLiteral("numbered.docx"));
+        QCOMPARE(t.page.pageNumberStart, 2);
+        QCOMPARE(t.page.pageNumberFormat, QStringLiteral("upperRoman"));
+        PageCopy one = Merger(std::make_shared<const Template>(t), nullptr).next();
+        QCOMPARE(one.body->toPlainText(), QStringLiteral("Page II"));
+    }
 };
 
 QTEST_MAIN(TestSections)
