@@ -66,7 +66,12 @@ private slots:
         }
         // Down both paragraphs' text, not into the one after.
         QVERIFY2(qAbs(top - one.top()) < 1 && qAbs(bottom - two.bottom()) < 1 && bottom <= after.top() + 0.5,
-                 qPrintable(QStringLiteral("%1 %2 %3 %4 %5").arg(top).arg(bottom).arg(one.top()).arg(two.bottom()).arg(after.top())));
+                 qPrintable(QStringLiteral("%1 %2 %3 %4 %5")
+                                .arg(top)
+                                .arg(bottom)
+                                .arg(one.top())
+                                .arg(two.bottom())
+                                .arg(after.top())));
     }
 };
 
