@@ -275,6 +275,7 @@ private:
     void pageSetup(const Node& sectPr, PageSetup& pg);
     template <class Bands> void sectionBands(const Node& sectPr, Bands& out);
     void startSection(const Node& sectPr);
+    void firstSection(const Node& sectPr);
     void absoluteTab(StoryState& st, const Node& ptab);
     Story storyPart(const QString& id);
     void finishStory(StoryState& st);
