@@ -104,8 +104,9 @@ bool Reader::tableWord(State& st, Word w, int param) {
         if (b)
             b->rowDef.heightTwips = clampTwips(param);
     } else if (w == "trhdr") {
-        if (b)
-            b->rowDef.header = true;
+        // An RTF table's heading rows print once, where they stand, and the pages the table runs on
+        // to open with its next row: that is how LibreOffice prints Word's RTF, which letters here are
+        // measured against. (A .docx table's heading rows do repeat.)
     } else if (w == "trkeep") {
         if (b)
             b->rowDef.keepTogether = true;

@@ -214,8 +214,8 @@ private slots:
 
         // Padding words and their units: the row's say what they mean, a cell's left and top are
         // swapped as Word writes them, units of 0 leave them out; a thick rule is twice its width, a
-        // table's own rule none; a cell merged into the one before widens it; merges down, alignment
-        // and headings are kept; a cell without an edge takes its preferred width.
+        // table's own rule none; a cell merged into the one before widens it; merges down and alignment
+        // are kept, headings are not repeated; a cell without an edge takes its preferred width.
         const Template t = read(
             "\\trowd\\trgaph108\\trleft0\\trhdr\\trkeep\\trpaddl50\\trpaddt60\\trpaddr70\\trpaddb80\\trpaddfl"
             "3"
@@ -224,7 +224,7 @@ private slots:
             "\\cellx2000\\clmgf\\clvertalb\\cellx4000\\clmrg\\clbrdrr\\brdrs\\brdrw15 \\cellx6000"
             "\\clftsWidth3\\clwWidth1500\\cellx0\\pard\\intbl A\\cell B\\cell \\cell D\\cell \\row ");
         const Row& r = std::get<Table>(t.body.blocks.at(0)).rows.at(0);
-        QVERIFY(r.header);
+        QVERIFY(!r.header);
         QVERIFY(r.keepTogether);
         QCOMPARE(QList<int>({r.leftPadTwips, r.topPadTwips, r.rightPadTwips, r.bottomPadTwips, r.leftTwips}),
                  QList<int>({50, 60, 70, 0, -50}));

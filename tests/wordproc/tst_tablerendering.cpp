@@ -665,14 +665,28 @@ private slots:
     }
 
     void wordHeadingRows() {
-        // A heading row (\trhdr) over sixty rows: the table runs on to a second page, which opens with
-        // the heading again, ruled like the first.
-        QByteArray body = "\\trowd\\trgaph108\\trleft0\\trhdr" + ruledCell(4000) + ruledCell(8000) +
-                          "\\pard\\intbl Heading\\cell Value\\cell \\row ";
+        // A heading row (w:tblHeader) over sixty rows: the table runs on to a second page, which opens
+        // with the heading again, ruled like the first.
+        using namespace docxsamples;
+        const auto row = [](const QByteArray& props, const QByteArray& a, const QByteArray& b) {
+            return "<w:tr>" + props + "<w:tc>" + paragraph(run(a)) + "</w:tc><w:tc>" + paragraph(run(b)) +
+                   "</w:tc></w:tr>";
+        };
+        QByteArray rows = row("<w:trPr><w:tblHeader/></w:trPr>", "Heading", "Value");
         for (int i = 1; i <= 60; ++i)
-            body += "\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl Row " +
-                    QByteArray::number(i) + "\\cell x\\cell \\row ";
-        const Shown s = showWord(body + "\\pard After\\par ");
+            rows += row({}, "Row " + QByteArray::number(i), "x");
+        QByteArray rules;
+        for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
+            rules += QByteArray("<w:") + side + " w:val=\"single\" w:sz=\"4\"/>";
+        const QByteArray table = "<w:tbl><w:tblPr><w:tblBorders>" + rules +
+                                 "</w:tblBorders></w:tblPr><w:tblGrid><w:gridCol w:w=\"4000\"/><w:gridCol "
+                                 "w:w=\"4000\"/></w:tblGrid>" +
+                                 rows + "</w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(readDocx(
+            zipParts(package(document(table + paragraph(run("After"))))), QStringLiteral("heading.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
         QCOMPARE(s.copy.pageCount(), 2);
         const auto second = record(s, 1);
         const auto headings = second->textsStarting(QStringLiteral("Heading"));
@@ -695,6 +709,17 @@ private slots:
         QCOMPARE(above, 1);
         QCOMPARE(below, 1);
         QCOMPARE(record(s, 0)->textsStarting(QStringLiteral("Heading")).size(), size_t(1));
+
+        // An RTF table's heading row (\trhdr) prints once: its second page opens with the next row.
+        QByteArray body = "\\trowd\\trgaph108\\trleft0\\trhdr" + ruledCell(4000) + ruledCell(8000) +
+                          "\\pard\\intbl Heading\\cell Value\\cell \\row ";
+        for (int i = 1; i <= 60; ++i)
+            body += "\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl Row " +
+                    QByteArray::number(i) + "\\cell x\\cell \\row ";
+        const Shown rtf = showWord(body + "\\pard After\\par ");
+        QCOMPARE(rtf.copy.pageCount(), 2);
+        QVERIFY(record(rtf, 1)->textsStarting(QStringLiteral("Heading")).empty());
+        QCOMPARE(record(rtf, 0)->textsStarting(QStringLiteral("Heading")).size(), size_t(1));
     }
 
     void rowsKeptTogether() {
