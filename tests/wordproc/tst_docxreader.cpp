@@ -1363,6 +1363,36 @@ private slots:
         QVERIFY(t.formats[size_t(bullet.runs[0].format)].family != QStringLiteral("Symbol"));
     }
 
+    void automaticSpacingInLists() {
+        // Paragraphs spaced automatically (as a web page's) keep their 14 points around a list, but
+        // none between the items of one list; an item of another list keeps its space.
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:numFmt "
+            "w:val=\"decimal\"/><w:lvlText "
+            "w:val=\"%1.\"/></w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId "
+            "w:val=\"0\"/></w:num>"
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+        const QByteArray spacing = "<w:spacing w:before=\"100\" w:beforeAutospacing=\"1\" w:after=\"100\" "
+                                   "w:afterAutospacing=\"1\"/>";
+        const auto item = [&](const char* num, const char* text) {
+            return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"") + num +
+                                            "\"/></w:numPr>" + spacing);
+        };
+        const Template t = readBody(paragraph(run("Intro"), spacing) + item("1", "a") + item("1", "b") +
+                                        item("2", "c") + paragraph(run("After"), spacing),
+                                    {{"numbering", "numbering.xml", numbering}});
+        const auto at = [&](size_t i) { return std::get<Paragraph>(t.body.blocks.at(i)).format; };
+        QCOMPARE(at(0).afterTwips, 280);
+        QCOMPARE(at(1).beforeTwips, 280);
+        QCOMPARE(at(1).afterTwips, 0);
+        QCOMPARE(at(2).beforeTwips, 0);
+        QCOMPARE(at(2).afterTwips, 280);
+        QCOMPARE(at(3).beforeTwips, 280);
+        QCOMPARE(at(3).afterTwips, 280);
+        QCOMPARE(at(4).beforeTwips, 280);
+    }
+
     void absoluteAndBarTabs() {
         // A header's absolute tabs centre and right-align between the section's margins (9,000 twips
         // apart here), a body paragraph's between its indents; a bar tab is a rule, never a stop.
