@@ -551,59 +551,103 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
 void Reader::vml(const Node& pict, StoryState& st, int format) {
     const PageSetup& pg = m_t.page;
     int shapes = 0;
-    const auto visit = [&](const auto& self, const Node& parent, int depth) -> void {
-        for (const Node& shape : parent.children) {
-            if (shape.name == QLatin1String("v:group") && depth < 8) {
-                self(self, shape, depth + 1);
-                continue;
+    // A group's pieces measure their boxes in the group's own units (coordorigin, coordsize), mapped
+    // onto the box the group takes on the page.
+    struct Frame {
+        const Floating* box = nullptr;
+        double originX = 0, originY = 0, scaleX = 1, scaleY = 1;
+    };
+    const auto number = [](const QString& v, double fallback) {
+        bool ok = false;
+        const double d = v.trimmed().toDouble(&ok);
+        return ok && std::isfinite(d) && std::abs(d) < 1e7 ? d : fallback;
+    };
+    // Where a shape outside any group stands: its own offsets, or Word's alignment, from the page or
+    // the margins; a shape not positioned absolutely stands in the line, keeping the text above and below.
+    const auto placeVml = [&](Floating& f, const Node& shape, const QHash<QString, QString>& style,
+                              bool absolute) {
+        f.leftTwips =
+            vmlLength(style.value(QStringLiteral("margin-left"), style.value(QStringLiteral("left"))));
+        f.topTwips = vmlLength(style.value(QStringLiteral("margin-top"), style.value(QStringLiteral("top"))));
+        const QString fromX = style.value(QStringLiteral("mso-position-horizontal-relative"));
+        const QString fromY = style.value(QStringLiteral("mso-position-vertical-relative"));
+        f.fromX = fromX == QLatin1String("page") ? Floating::From::Page : Floating::From::Margin;
+        f.fromY = fromY == QLatin1String("page")     ? Floating::From::Page
+                  : fromY == QLatin1String("margin") ? Floating::From::Margin
+                                                     : Floating::From::Paragraph;
+        const QString alignX = style.value(QStringLiteral("mso-position-horizontal"));
+        const int spanX =
+            f.fromX == Floating::From::Page ? pg.widthTwips : pg.widthTwips - pg.leftTwips - pg.rightTwips;
+        if (alignX == QLatin1String("center"))
+            f.leftTwips = (spanX - f.widthTwips) / 2;
+        else if (alignX == QLatin1String("right"))
+            f.leftTwips = spanX - f.widthTwips;
+        else if (alignX == QLatin1String("left"))
+            f.leftTwips = 0;
+        f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
+        f.wrap = Floating::Wrap::None;
+        for (const Node& c : shape.children)
+            if (c.name.endsWith(QLatin1String(":wrap"))) {
+                const QString type = c.attr(u"type");
+                f.wrap = type == QLatin1String("topAndBottom") ? Floating::Wrap::TopBottom
+                         : type == QLatin1String("square") || type == QLatin1String("tight") ||
+                                 type == QLatin1String("through")
+                             ? Floating::Wrap::Around
+                             : Floating::Wrap::None;
             }
-            if (!shape.name.startsWith(QLatin1String("v:")) || ++shapes > 64)
+        if (!absolute) {
+            f.leftTwips = f.topTwips = 0;
+            f.fromX = Floating::From::Margin;
+            f.fromY = Floating::From::Paragraph;
+            f.wrap = Floating::Wrap::TopBottom;
+        }
+        f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
+        f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+    };
+    const auto visit = [&](const auto& self, const Node& parent, int depth, const Frame& frame) -> void {
+        for (const Node& shape : parent.children) {
+            const bool group = shape.name == QLatin1String("v:group");
+            if (group && depth >= 8)
+                continue;
+            if (!group && (!shape.name.startsWith(QLatin1String("v:")) || ++shapes > 64))
                 continue;
             const QHash<QString, QString> style = vmlStyle(shape.attr(u"style"));
-            const int width = qMax(1, vmlLength(style.value(QStringLiteral("width"))));
-            const int height = qMax(1, vmlLength(style.value(QStringLiteral("height"))));
-            const bool absolute = style.value(QStringLiteral("position")) == QLatin1String("absolute");
             Floating f;
-            f.widthTwips = width;
-            f.heightTwips = height;
-            f.leftTwips =
-                vmlLength(style.value(QStringLiteral("margin-left"), style.value(QStringLiteral("left"))));
-            f.topTwips =
-                vmlLength(style.value(QStringLiteral("margin-top"), style.value(QStringLiteral("top"))));
-            const QString fromX = style.value(QStringLiteral("mso-position-horizontal-relative"));
-            const QString fromY = style.value(QStringLiteral("mso-position-vertical-relative"));
-            f.fromX = fromX == QLatin1String("page") ? Floating::From::Page : Floating::From::Margin;
-            f.fromY = fromY == QLatin1String("page")     ? Floating::From::Page
-                      : fromY == QLatin1String("margin") ? Floating::From::Margin
-                                                         : Floating::From::Paragraph;
-            const QString alignX = style.value(QStringLiteral("mso-position-horizontal"));
-            const int spanX = f.fromX == Floating::From::Page ? pg.widthTwips
-                                                              : pg.widthTwips - pg.leftTwips - pg.rightTwips;
-            if (alignX == QLatin1String("center"))
-                f.leftTwips = (spanX - width) / 2;
-            else if (alignX == QLatin1String("right"))
-                f.leftTwips = spanX - width;
-            else if (alignX == QLatin1String("left"))
-                f.leftTwips = 0;
-            f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
-            f.wrap = Floating::Wrap::None;
-            for (const Node& c : shape.children)
-                if (c.name.endsWith(QLatin1String(":wrap"))) {
-                    const QString type = c.attr(u"type");
-                    f.wrap = type == QLatin1String("topAndBottom") ? Floating::Wrap::TopBottom
-                             : type == QLatin1String("square") || type == QLatin1String("tight") ||
-                                     type == QLatin1String("through")
-                                 ? Floating::Wrap::Around
-                                 : Floating::Wrap::None;
-                }
-            if (!absolute) {
-                f.leftTwips = f.topTwips = 0;
-                f.fromX = Floating::From::Margin;
-                f.fromY = Floating::From::Paragraph;
-                f.wrap = Floating::Wrap::TopBottom;
+            bool absolute = true;
+            if (frame.box) {
+                f = *frame.box;
+                const auto twips = [](double v) {
+                    return clampTwips(qint64(qBound(-1440.0 * 50, v, 1440.0 * 50)));
+                };
+                f.leftTwips = clampTwips(
+                    qint64(frame.box->leftTwips) +
+                    twips((number(style.value(QStringLiteral("left")), 0) - frame.originX) * frame.scaleX));
+                f.topTwips = clampTwips(
+                    qint64(frame.box->topTwips) +
+                    twips((number(style.value(QStringLiteral("top")), 0) - frame.originY) * frame.scaleY));
+                f.widthTwips = qMax(1, twips(number(style.value(QStringLiteral("width")), 0) * frame.scaleX));
+                f.heightTwips =
+                    qMax(1, twips(number(style.value(QStringLiteral("height")), 0) * frame.scaleY));
+            } else {
+                f.widthTwips = qMax(1, vmlLength(style.value(QStringLiteral("width"))));
+                f.heightTwips = qMax(1, vmlLength(style.value(QStringLiteral("height"))));
+                absolute = style.value(QStringLiteral("position")) == QLatin1String("absolute");
+                placeVml(f, shape, style, absolute);
             }
-            f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
-            f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+            const int width = f.widthTwips, height = f.heightTwips;
+            if (group) {
+                const QStringList origin = shape.attr(u"coordorigin").split(QLatin1Char(','));
+                const QStringList size = shape.attr(u"coordsize").split(QLatin1Char(','));
+                Frame inner;
+                inner.box = &f;
+                inner.originX = number(origin.value(0), 0);
+                inner.originY = number(origin.value(1), 0);
+                const double unitsX = number(size.value(0), 1000), unitsY = number(size.value(1), 1000);
+                inner.scaleX = unitsX > 0 ? width / unitsX : 1;
+                inner.scaleY = unitsY > 0 ? height / unitsY : 1;
+                self(self, shape, depth + 1, inner);
+                continue;
+            }
             if (const Node* data = shape.child(u"v:imagedata")) {
                 QString id = data->attr(u"r:id");
                 if (id.isEmpty())
@@ -670,7 +714,7 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             addFloating(st, f, format);
         }
     };
-    visit(visit, pict, 0);
+    visit(visit, pict, 0, Frame{});
 }
 
 } // namespace wordproc::docx

@@ -123,6 +123,7 @@ struct CharProps {
 struct ParaProps {
     ParaFormat format;
     bool contextual = false;
+    bool autoBefore = false, autoAfter = false; // spaced automatically, as a web page's paragraph
     QString numId;
     int level = 0;
     bool hasNumbering = false;
@@ -236,11 +237,16 @@ struct StoryState {
     int markFormat = 0;
     QString style;
     bool contextual = false;
+    // Spaced automatically above and below, and the list it belongs to (empty: none).
+    bool autoBefore = false, autoAfter = false;
+    QString list;
     std::vector<OpenField> fields;
     int ignoredFields = 0; // fields nested past kMaxFieldDepth: their text stays, they do not
     // The paragraph before, for spacing between paragraphs of one style.
     QString lastStyle;
     bool lastContextual = false;
+    bool lastAutoAfter = false;
+    QString lastList;
     // The text of the content control being read, from the document's data, in place of its own; and
     // whether it has been given.
     std::optional<QString> bound;

@@ -290,6 +290,9 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         st.markFormat = format(mark.format);
         st.style = styleId;
         st.contextual = pp.contextual;
+        st.autoBefore = pp.autoBefore;
+        st.autoAfter = pp.autoAfter;
+        st.list = level ? pp.numId : QString();
         if (level && !mark.hidden) {
             const QString number = m_styles.nextNumber(pp.numId, pp.level);
             CharProps np = mark;
@@ -415,12 +418,21 @@ void Reader::endParagraph(StoryState& st) {
             if (st.lastContextual)
                 previous->format.afterTwips = 0;
         }
+        // Word spaces the items of one list automatically around the list, not between its items.
+        if (i == 0 && previous && !st.list.isEmpty() && st.list == st.lastList) {
+            if (st.autoBefore)
+                para.format.beforeTwips = 0;
+            if (st.lastAutoAfter)
+                previous->format.afterTwips = 0;
+        }
         st.blocks->emplace_back(std::move(para));
     }
     st.breakPending = st.breakPending || breakAfter;
     st.pieces.clear();
     st.lastStyle = st.style;
     st.lastContextual = st.contextual;
+    st.lastAutoAfter = st.autoAfter;
+    st.lastList = st.list;
 }
 
 void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) {

@@ -353,12 +353,20 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
             if (c.has(u"w:after"))
                 f.afterTwips = clampPositiveTwips(intAttr(c, u"w:after"));
             // Automatic spacing is what a web page's paragraph gets: 14 points.
-            if (c.has(u"w:beforeAutospacing") && c.attr(u"w:beforeAutospacing") != QLatin1String("0") &&
-                c.attr(u"w:beforeAutospacing") != QLatin1String("false"))
-                f.beforeTwips = 280;
-            if (c.has(u"w:afterAutospacing") && c.attr(u"w:afterAutospacing") != QLatin1String("0") &&
-                c.attr(u"w:afterAutospacing") != QLatin1String("false"))
-                f.afterTwips = 280;
+            const auto automatic = [&](QStringView key) {
+                const QString v = c.attr(key);
+                return v != QLatin1String("0") && v != QLatin1String("false") && v != QLatin1String("off");
+            };
+            if (c.has(u"w:beforeAutospacing")) {
+                p.autoBefore = automatic(u"w:beforeAutospacing");
+                if (p.autoBefore)
+                    f.beforeTwips = 280;
+            }
+            if (c.has(u"w:afterAutospacing")) {
+                p.autoAfter = automatic(u"w:afterAutospacing");
+                if (p.autoAfter)
+                    f.afterTwips = 280;
+            }
             if (c.has(u"w:line")) {
                 const int line = qBound(1, intAttr(c, u"w:line", 240), kMaxTwips);
                 const QString rule = c.attr(u"w:lineRule");

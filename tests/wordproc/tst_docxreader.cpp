@@ -1038,6 +1038,48 @@ private slots:
         QVERIFY2(near(light, 0x8EAADB), qPrintable(light.name()));
     }
 
+    void vmlGroups() {
+        // Older drawings group their text boxes in VML: a piece's box is in the group's own units, from
+        // coordorigin over coordsize, laid onto the group's box; an inline group stands in the text, one
+        // placed absolutely where its style puts it, and a group within a group maps twice.
+        const auto box = [](const QByteArray& style, const QByteArray& text) {
+            return "<v:shape type=\"#_x0000_t202\" style=\"position:absolute;" + style +
+                   "\"><v:textbox><w:txbxContent>" + paragraph(run(text)) +
+                   "</w:txbxContent></v:textbox></v:shape>";
+        };
+        const Template t = readBody(
+            paragraph(
+                "<w:r><w:pict><v:group style=\"width:144pt;height:72pt;mso-position-horizontal-relative:char;"
+                "mso-position-vertical-relative:line\" coordorigin=\"1000,2000\" coordsize=\"2000,1000\">" +
+                box("left:1500;top:2500;width:1000;height:500", "Inline piece") +
+                "</v:group></w:pict></w:r>") +
+            paragraph(
+                "<w:r><w:pict><v:group style=\"position:absolute;margin-left:36pt;margin-top:18pt;"
+                "width:144pt;height:144pt;mso-position-horizontal-relative:page\" coordsize=\"100,100\">"
+                "<v:group style=\"position:absolute;left:50;top:50;width:50;height:50\" "
+                "coordorigin=\"0,0\" coordsize=\"10,10\">" +
+                box("left:5;top:0;width:5;height:10", "Nested piece") +
+                "</v:group></v:group></w:pict></w:r>"));
+        QCOMPARE(t.textBoxes.size(), size_t(2));
+        QCOMPARE(paragraphs(t, t.textBoxes[0]), QStringList{"Inline piece"});
+        QCOMPARE(paragraphs(t, t.textBoxes[1]), QStringList{"Nested piece"});
+        QCOMPARE(t.floats.size(), size_t(2));
+        const Floating& inline_ = t.floats[0];
+        QCOMPARE(inline_.fromY, Floating::From::Paragraph);
+        QCOMPARE(inline_.wrap, Floating::Wrap::TopBottom);
+        QCOMPARE(inline_.leftTwips, 720);
+        QCOMPARE(inline_.topTwips, 720);
+        QCOMPARE(inline_.widthTwips, 1440);
+        QCOMPARE(inline_.heightTwips, 720);
+        // 2880 twips over 100 units, then half of that over 10: the piece is 720 wide from 720 + 2160.
+        const Floating& nested = t.floats[1];
+        QCOMPARE(nested.fromX, Floating::From::Page);
+        QCOMPARE(nested.leftTwips, 720 + 1440 + 720);
+        QCOMPARE(nested.topTwips, 360 + 1440);
+        QCOMPARE(nested.widthTwips, 720);
+        QCOMPARE(nested.heightTwips, 1440);
+    }
+
     void groupInTheMargin() {
         // A group of two text boxes, from Word's drawing group rather than its VML fallback, placed by
         // the fallback offset of a Word 2010 position, down the left margin from the text area's top:
@@ -1319,6 +1361,36 @@ private slots:
         QCOMPARE(first.format.tabs[0].twips, 720);
         const Paragraph& bullet = std::get<Paragraph>(t.body.blocks.at(6));
         QVERIFY(t.formats[size_t(bullet.runs[0].format)].family != QStringLiteral("Symbol"));
+    }
+
+    void automaticSpacingInLists() {
+        // Paragraphs spaced automatically (as a web page's) keep their 14 points around a list, but
+        // none between the items of one list; an item of another list keeps its space.
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:numFmt "
+            "w:val=\"decimal\"/><w:lvlText "
+            "w:val=\"%1.\"/></w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId "
+            "w:val=\"0\"/></w:num>"
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+        const QByteArray spacing = "<w:spacing w:before=\"100\" w:beforeAutospacing=\"1\" w:after=\"100\" "
+                                   "w:afterAutospacing=\"1\"/>";
+        const auto item = [&](const char* num, const char* text) {
+            return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"") + num +
+                                            "\"/></w:numPr>" + spacing);
+        };
+        const Template t = readBody(paragraph(run("Intro"), spacing) + item("1", "a") + item("1", "b") +
+                                        item("2", "c") + paragraph(run("After"), spacing),
+                                    {{"numbering", "numbering.xml", numbering}});
+        const auto at = [&](size_t i) { return std::get<Paragraph>(t.body.blocks.at(i)).format; };
+        QCOMPARE(at(0).afterTwips, 280);
+        QCOMPARE(at(1).beforeTwips, 280);
+        QCOMPARE(at(1).afterTwips, 0);
+        QCOMPARE(at(2).beforeTwips, 0);
+        QCOMPARE(at(2).afterTwips, 280);
+        QCOMPARE(at(3).beforeTwips, 280);
+        QCOMPARE(at(3).afterTwips, 280);
+        QCOMPARE(at(4).beforeTwips, 280);
     }
 
     void absoluteAndBarTabs() {
