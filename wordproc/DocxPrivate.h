@@ -113,6 +113,8 @@ QString resolvePart(const QString& source, const QString& target);
 int intAttr(const Node& n, QStringView key, int fallback = 0);
 bool onOff(const Node* n);             // a toggle: present and not "0", "false" or "off"
 QColor hexColor(const QString& value); // "auto" or anything not a colour: invalid
+// A display equation's place on its line as its m:jc value names it; fallback for any other value.
+ParaFormat::Align mathAlign(const QString& value, ParaFormat::Align fallback);
 
 struct CharProps {
     CharFormat format;
@@ -293,6 +295,7 @@ private:
     void inlines(const Node& parent, StoryState& st, const CharProps& base);
     void run(const Node& r, StoryState& st, const CharProps& base);
     void math(const Node& n, StoryState& st, const CharProps& base, CharFormat::Script script);
+    void mathRun(const Node& r, StoryState& st, const CharProps& base, CharFormat::Script script);
     CharProps runProps(const CharProps& base, const Node* rPr) const;
     int format(const CharFormat& f);
     std::vector<Run>* target(StoryState& st);
@@ -353,6 +356,8 @@ private:
     QHash<QString, Decoded> m_decoded;
     qint64 m_pixels = 0;
     int m_compatibility = 12;
+    // Where a display equation stands on its line unless it says otherwise: Word centres it.
+    ParaFormat::Align m_mathAlign = ParaFormat::Center;
     int m_tableDepth = 0; // tables inside the cell being read
     bool m_showDeletions = true;
     int m_footnotes = 0, m_endnotes = 0;

@@ -219,6 +219,41 @@ int Reader::format(const CharFormat& f) {
     return it->second;
 }
 
+namespace {
+
+// The paragraph's display equation when nothing of its own prints beside it.
+const Node* displayEquation(const Node& p) {
+    const Node* display = nullptr;
+    for (const Node& c : p.children) {
+        if (c.name == QLatin1String("m:oMathPara")) {
+            if (display)
+                return nullptr;
+            display = &c;
+        } else if (c.name == QLatin1String("w:r")) {
+            for (const Node& inner : c.children)
+                if (inner.name != QLatin1String("w:rPr") &&
+                    inner.name != QLatin1String("w:lastRenderedPageBreak"))
+                    return nullptr;
+        } else if (c.name != QLatin1String("w:pPr") && c.name != QLatin1String("w:bookmarkStart") &&
+                   c.name != QLatin1String("w:bookmarkEnd") && c.name != QLatin1String("w:proofErr")) {
+            return nullptr;
+        }
+    }
+    return display;
+}
+
+} // namespace
+
+ParaFormat::Align mathAlign(const QString& value, ParaFormat::Align fallback) {
+    if (value == QLatin1String("center") || value == QLatin1String("centerGroup"))
+        return ParaFormat::Center;
+    if (value == QLatin1String("left"))
+        return ParaFormat::Left;
+    if (value == QLatin1String("right"))
+        return ParaFormat::Right;
+    return fallback;
+}
+
 void Reader::paragraph(const Node& p, StoryState& st) {
     const Node* pPr = p.child(u"w:pPr");
     // Word sets a dropped capital as a paragraph of its own in a frame beside the lines of the next; its
@@ -287,6 +322,13 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             addRun(st, std::move(r));
         st.frames.clear();
         st.format = pp.format;
+        // A display equation alone in its paragraph stands where the equation says, not where the
+        // paragraph's own alignment would put text.
+        if (const Node* display = displayEquation(p)) {
+            const Node* props = display->child(u"m:oMathParaPr");
+            const Node* jc = props ? props->child(u"m:jc") : nullptr;
+            st.format.align = jc ? mathAlign(jc->attr(u"m:val"), m_mathAlign) : m_mathAlign;
+        }
         st.markFormat = format(mark.format);
         st.style = styleId;
         st.contextual = pp.contextual;
@@ -492,13 +534,7 @@ void Reader::math(const Node& n, StoryState& st, const CharProps& base, CharForm
         if (!name.startsWith(QLatin1String("m:")) || name.endsWith(QLatin1String("Pr")))
             continue;
         if (name == QLatin1String("m:r")) {
-            CharProps p = runProps(base, c.child(u"w:rPr"));
-            if (p.hidden)
-                continue;
-            p.format.script = script;
-            for (const Node& t : c.children)
-                if (t.name == QLatin1String("m:t"))
-                    addText(st, t.text, format(p.format));
+            mathRun(c, st, base, script);
         } else if (name == QLatin1String("m:sSup") || name == QLatin1String("m:sSub") ||
                    name == QLatin1String("m:sSubSup")) {
             part(c, u"m:e", script);
@@ -540,6 +576,40 @@ void Reader::math(const Node& n, StoryState& st, const CharProps& base, CharForm
         } else {
             math(c, st, base, script);
         }
+    }
+}
+
+// An equation's letters are italic unless the run asks for another style or for ordinary text; its
+// digits and signs stay upright, as no italic form of them is used in equations.
+void Reader::mathRun(const Node& r, StoryState& st, const CharProps& base, CharFormat::Script script) {
+    CharProps p = runProps(base, r.child(u"w:rPr"));
+    if (p.hidden)
+        return;
+    p.format.script = script;
+    const Node* mathProps = r.child(u"m:rPr");
+    const Node* style = mathProps ? mathProps->child(u"m:sty") : nullptr;
+    const bool ordinary = mathProps && onOff(mathProps->child(u"m:nor"));
+    QString sty = style ? style->attr(u"m:val") : QString();
+    if (sty.isEmpty())
+        sty = QStringLiteral("i");
+    CharFormat letters = p.format;
+    if (!ordinary) {
+        letters.italic = sty.contains(QLatin1Char('i'));
+        letters.bold = p.format.bold || sty.contains(QLatin1Char('b'));
+        p.format.bold = letters.bold;
+    }
+    const int letterFormat = format(letters);
+    const int otherFormat = format(p.format);
+    for (const Node& t : r.children) {
+        if (t.name != QLatin1String("m:t"))
+            continue;
+        qsizetype start = 0;
+        for (qsizetype i = 1; i <= t.text.size(); ++i)
+            if (i == t.text.size() || t.text.at(i).isLetter() != t.text.at(start).isLetter()) {
+                addText(st, t.text.mid(start, i - start),
+                        t.text.at(start).isLetter() ? letterFormat : otherFormat);
+                start = i;
+            }
     }
 }
 

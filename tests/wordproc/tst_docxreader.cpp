@@ -189,6 +189,51 @@ private slots:
         QCOMPARE(scripts(std::get<Paragraph>(t.body.blocks[1])), QStringLiteral("nnnnnnnnnnnbnnb"));
     }
 
+    void equationLettersAndPlace() {
+        // An equation's letters are italic and its digits and signs upright, unless a run is plain or
+        // ordinary text; a display equation alone in its paragraph is centred unless it or the
+        // document's settings place it elsewhere, while one beside text leaves the paragraph as it is.
+        const QByteArray m = "xmlns:m=\"http://schemas.openxmlformats.org/officeDocument/2006/math\"";
+        const auto r = [](const QByteArray& t, const QByteArray& pr = {}) {
+            return "<m:r>" + (pr.isEmpty() ? QByteArray() : "<m:rPr>" + pr + "</m:rPr>") + "<m:t>" + t +
+                   "</m:t></m:r>";
+        };
+        const auto display = [&](const QByteArray& inside, const QByteArray& jc = {}) {
+            return "<m:oMathPara " + m + ">" +
+                   (jc.isEmpty() ? QByteArray()
+                                 : "<m:oMathParaPr><m:jc m:val=\"" + jc + "\"/></m:oMathParaPr>") +
+                   "<m:oMath>" + inside + "</m:oMath></m:oMathPara>";
+        };
+        const QByteArray body =
+            paragraph(display(r("x2=y") + r("sin", "<m:sty m:val=\"p\"/>") + r("ab", "<m:nor/>")),
+                      "<w:jc w:val=\"right\"/>") +
+            paragraph(display(r("z"), "left")) + paragraph(run("Area ") + display(r("A"))) +
+            paragraph("<w:bookmarkStart w:id=\"0\" w:name=\"b\"/>" + display(r("w")) +
+                      "<w:bookmarkEnd w:id=\"0\"/>");
+        const Template t = readBody(body);
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"x2=ysinab", "z", "Area A", "w"}));
+        const auto italics = [&](const Paragraph& p) {
+            QString out;
+            for (const Run& run : p.runs)
+                out +=
+                    QString(run.text.size(), QLatin1Char(t.formats[size_t(run.format)].italic ? 'i' : '-'));
+            return out;
+        };
+        const auto para = [&](size_t i) { return std::get<Paragraph>(t.body.blocks[i]); };
+        QCOMPARE(italics(para(0)), QStringLiteral("i--i-----"));
+        QCOMPARE(para(0).format.align, ParaFormat::Center);
+        QCOMPARE(para(1).format.align, ParaFormat::Left);
+        QCOMPARE(para(2).format.align, ParaFormat::Left);
+        QCOMPARE(para(3).format.align, ParaFormat::Center);
+
+        const Template settled =
+            read(package(document(paragraph(display(r("v")))),
+                         {{"settings", "settings.xml",
+                           "<w:settings " + kW + " " + m +
+                               "><m:mathPr><m:defJc m:val=\"right\"/></m:mathPr></w:settings>"}}));
+        QCOMPARE(firstParagraph(settled.body).format.align, ParaFormat::Right);
+    }
+
     void droppedCapital() {
         // A dropped capital's letters begin the next paragraph's first word, in that paragraph's size; a
         // frame that is no dropped capital is a box of its own, anchored after the story's last
