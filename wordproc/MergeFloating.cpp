@@ -112,6 +112,9 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     b.story(m.m_t->textBoxes[size_t(fl.text)], c);
     b.end();
     b.finish();
+    // Rows given their heights once laid out change only their cells' formats, which Qt does not lay
+    // out again until told: the box is measured from the text as it will be drawn.
+    doc->markContentsDirty(0, doc->characterCount());
     placed.text = std::move(doc);
     placed.textOffset = QPointF(twipsToLayout(in[0]), twipsToLayout(in[1]));
     // Text anchored lower in its box takes the room its lines leave; text taller than the box starts

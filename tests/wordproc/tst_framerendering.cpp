@@ -183,6 +183,32 @@ private slots:
             QVERIFY(qAbs(form.front().baseline.x() - twipsToLayout(1440)) < twipsToLayout(20));
         }
     }
+
+    // A floating table as wide as the text, its one row taller than its line: the box is the row's
+    // height, and the paragraphs after it start below the box, not over its lower part.
+    void floatingTableOfATallRow() {
+        using namespace docxsamples;
+        const QByteArray table =
+            "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"180\" w:vertAnchor=\"text\" "
+            "w:horzAnchor=\"margin\" w:tblpY=\"100\"/><w:tblW w:w=\"9360\" w:type=\"dxa\"/></w:tblPr>"
+            "<w:tblGrid><w:gridCol w:w=\"9360\"/></w:tblGrid><w:tr><w:trPr><w:trHeight w:val=\"1800\"/>"
+            "</w:trPr><w:tc><w:tcPr><w:tcW w:w=\"9360\" w:type=\"dxa\"/></w:tcPr>" +
+            paragraph(run("Remarks")) + "</w:tc></w:tr></w:tbl>";
+        const QByteArray body = paragraph(run("Above")) + table + paragraph({}) + paragraph(run("Below"));
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(body))), QStringLiteral("tall.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        QCOMPARE(s.copy.pictures.size(), size_t(1));
+        const PlacedPicture& box = s.copy.pictures.front();
+        QVERIFY(box.text);
+        QVERIFY2(box.rect.height() >= twipsToLayout(1800) - 1,
+                 qPrintable(QString::number(box.rect.height())));
+        const auto drawn = record(s, 0);
+        const double below = baselineOf(*drawn, QStringLiteral("Below"));
+        QVERIFY2(below > box.rect.bottom(),
+                 qPrintable(QStringLiteral("%1 %2").arg(below).arg(box.rect.bottom())));
+    }
 };
 
 QTEST_MAIN(TestFrameRendering)
