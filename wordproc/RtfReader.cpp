@@ -460,6 +460,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.autoBefore = st.autoAfter = st.contextual = false;
         st.list = st.listLevel = 0;
         st.asianSpacing = false;
+        inheritStyleLine(st);
     } else if (w == "aspalpha") {
         st.asianSpacing = true;
     } else if (w == "ls") {
@@ -468,6 +469,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.listLevel = qBound(0, param, 8);
     } else if (w == "s") {
         st.style = param;
+        inheritStyleLine(st);
     } else if (w == "sbauto") {
         st.autoBefore = param == 1;
     } else if (w == "saauto") {
