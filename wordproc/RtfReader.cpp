@@ -119,9 +119,10 @@ void Reader::endParagraph(State& st, bool mark) {
     m_paragraphInTableOfEntries = m_openTablesOfEntries > 0;
     // Word keeps the mark of a paragraph that ends in a page or column break on the page before the
     // break, so the next paragraph, not an empty line, opens the new page; \spltpgpar asks for the
-    // empty line of Word 2000.
-    if (mark && b->breakPending && !m_splitBreakAndMark && b->runs.empty() && b->listText.empty() &&
-        b->frameAnchors.empty() && st.list <= 0 && tableDepth(st) == 0 && !st.frame.set)
+    // empty line of Word 2000 after text, which LibreOffice leaves out after a break alone.
+    if (mark && b->breakPending && (!m_splitBreakAndMark || !b->breakAfterText) && b->runs.empty() &&
+        b->listText.empty() && b->frameAnchors.empty() && st.list <= 0 && tableDepth(st) == 0 &&
+        !st.frame.set)
         return;
     Paragraph p = takeParagraph(st, *b);
     if (const int depth = tableDepth(st); depth > 0) {

@@ -144,6 +144,7 @@ struct StoryBuilder {
     Story* story = nullptr;
     std::vector<Run> runs;
     bool breakPending = false;   // the next paragraph starts a new page
+    bool breakAfterText = false; // the break ended a paragraph's text, not a paragraph of its own
     bool sectionPending = false; // a section break waits to learn whether it is continuous
     // Tables: the row definition last given, the cells of the row being filled.
     Row rowDef;
