@@ -46,6 +46,21 @@ private slots:
         }
     }
 
+    void closingSpacesHangPastTheMargin() {
+        // Spaces that end a right-aligned or centred paragraph, or stand before its line break, print
+        // nothing and leave the words where they would stand without them.
+        for (const QByteArray& align : {QByteArray("\\qr"), QByteArray("\\qc")}) {
+            const Shown s =
+                showWord("\\pard" + align + " Offer ends soon\\par \\pard" + align +
+                         " Offer ends soon   \\par \\pard" + align + " Offer ends soon  \\line Today  \\par");
+            const auto drawn = record(s, 0);
+            const auto offers = drawn->textsStarting(QStringLiteral("Offer"));
+            QCOMPARE(offers.size(), size_t(3));
+            QVERIFY2(qAbs(offers[1].baseline.x() - offers[0].baseline.x()) < 0.5, align.constData());
+            QVERIFY2(qAbs(offers[2].baseline.x() - offers[0].baseline.x()) < 0.5, align.constData());
+        }
+    }
+
     void barTabsRuleTheLinesWithoutStopping() {
         // A bar tab at two inches is a rule down both paragraphs' lines, no stop: the tab goes on to
         // the left stop at two and a half inches.
