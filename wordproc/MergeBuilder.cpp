@@ -61,6 +61,34 @@ void breakAfterOpeningSpaces(QTextBlock block, const QTextBlock& last) {
     }
 }
 
+// Qt sets a right-aligned or centred line's last spaces within the line, a space's width short of the
+// margin, where Word and LibreOffice let them hang past it: the spaces that end such a paragraph or
+// stand before a line break go, as they print nothing.
+void dropClosingSpaces(QTextBlock block, const QTextBlock& last) {
+    for (; block.isValid(); block = block.next()) {
+        const Qt::Alignment align = block.blockFormat().alignment();
+        const QString text = block.text();
+        if ((align & (Qt::AlignRight | Qt::AlignHCenter)) && !(align & Qt::AlignAbsolute) &&
+            block.blockFormat().layoutDirection() != Qt::RightToLeft && !text.trimmed().isEmpty()) {
+            for (qsizetype end = text.size(); end > 0; --end) {
+                if (end < text.size() && text.at(end) != QChar::LineSeparator)
+                    continue;
+                qsizetype from = end;
+                while (from > 0 && text.at(from - 1) == QLatin1Char(' '))
+                    --from;
+                if (from == end || from == 0 || text.at(from - 1) == QChar::LineSeparator)
+                    continue;
+                QTextCursor spaces(block);
+                spaces.setPosition(block.position() + int(from));
+                spaces.setPosition(block.position() + int(end), QTextCursor::KeepAnchor);
+                spaces.removeSelectedText();
+            }
+        }
+        if (block == last)
+            break;
+    }
+}
+
 // The formats of a block's text, each once: what its lines' heights are set by.
 std::vector<QTextCharFormat> textFormats(const QTextBlock& block) {
     std::vector<QTextCharFormat> formats;
@@ -264,6 +292,7 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     runs(cur, p.runs, c);
     flush();
     breakAfterOpeningSpaces(start, cur.block());
+    dropClosingSpaces(start, cur.block());
     // Whether a character comes from another face than its own sets a line's height too: only text of
     // the basic Latin letters, which every face has, is taken as set by its formats alone.
     const QString written = start.text();

@@ -248,12 +248,15 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips) {
     QList<QTextOption::Tab> tabs = b.tabPositions();
     // Qt measures the stops from where the first line starts, as toBlockFormat() sets them.
     const double end = twipsToLogical(widthTwips - p.rightTwips - p.leftTwips - p.firstTwips);
+    // A stop at the line's very end is set a hair inside it (under half a point): Qt lets no glyph's ink
+    // stand past the line, so the last figure of a page number set flush right there would wrap.
+    const double inside = end - twipsToLogical(8);
     bool moved = false;
     for (QTextOption::Tab& t : tabs) {
         if (t.type != QTextOption::RightTab)
             continue;
-        if (t.position > end && t.position <= end + twipsToLogical(1440)) {
-            t.position = end;
+        if (t.position > inside && t.position <= end + twipsToLogical(1440)) {
+            t.position = inside;
             moved = true;
         }
     }

@@ -119,9 +119,10 @@ void Reader::endParagraph(State& st, bool mark) {
     m_paragraphInTableOfEntries = m_openTablesOfEntries > 0;
     // Word keeps the mark of a paragraph that ends in a page or column break on the page before the
     // break, so the next paragraph, not an empty line, opens the new page; \spltpgpar asks for the
-    // empty line of Word 2000.
-    if (mark && b->breakPending && !m_splitBreakAndMark && b->runs.empty() && b->listText.empty() &&
-        b->frameAnchors.empty() && st.list <= 0 && tableDepth(st) == 0 && !st.frame.set)
+    // empty line of Word 2000 after text, which LibreOffice leaves out after a break alone.
+    if (mark && b->breakPending && (!m_splitBreakAndMark || !b->breakAfterText) && b->runs.empty() &&
+        b->listText.empty() && b->frameAnchors.empty() && st.list <= 0 && tableDepth(st) == 0 &&
+        !st.frame.set)
         return;
     Paragraph p = takeParagraph(st, *b);
     if (const int depth = tableDepth(st); depth > 0) {
@@ -460,6 +461,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.autoBefore = st.autoAfter = st.contextual = false;
         st.list = st.listLevel = 0;
         st.asianSpacing = false;
+        inheritStyleLine(st);
     } else if (w == "aspalpha") {
         st.asianSpacing = true;
     } else if (w == "ls") {
@@ -468,6 +470,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.listLevel = qBound(0, param, 8);
     } else if (w == "s") {
         st.style = param;
+        inheritStyleLine(st);
     } else if (w == "sbauto") {
         st.autoBefore = param == 1;
     } else if (w == "saauto") {

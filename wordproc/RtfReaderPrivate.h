@@ -144,6 +144,7 @@ struct StoryBuilder {
     Story* story = nullptr;
     std::vector<Run> runs;
     bool breakPending = false;   // the next paragraph starts a new page
+    bool breakAfterText = false; // the break ended a paragraph's text, not a paragraph of its own
     bool sectionPending = false; // a section break waits to learn whether it is continuous
     // Tables: the row definition last given, the cells of the row being filled.
     Row rowDef;
@@ -338,11 +339,14 @@ enum StyleChar : quint16 {
     StyleAllChars = 255,
 };
 
-// A paragraph style's own character properties (those `set`) and the style it is based on.
+// A paragraph style's own character properties (those `set`), its line spacing (\sl and \slmult; 0:
+// none of its own) and the style it is based on.
 struct StyleChars {
     CharFormat chr;
     quint16 set = 0;
     int basedOn = -1;
+    int lineTwips = 0;
+    bool lineMultiple = false;
 };
 
 struct FontEntry {
@@ -419,6 +423,7 @@ private:
     void styleSheetWord(State& st, Word word, bool hasParam, int param);
     void finishStyleEntry(const State& st);
     void inheritStyleChars(State& st);
+    void inheritStyleLine(State& st) const;
     // Lists (RtfLists.cpp): their tables, and the number that a paragraph of one starts with.
     bool openList(State& st, GroupLocals& local, Word word);
     bool openListText(State& st, GroupLocals& local, Word word);

@@ -104,7 +104,8 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         // A column ends where the next column's page of text starts.
         if (body && !st.inResult && !st.target && st.story) {
             flushText(st);
-            if (!st.story->runs.empty())
+            st.story->breakAfterText = !st.story->runs.empty();
+            if (st.story->breakAfterText)
                 endParagraph(st, false);
             st.story->breakPending = true;
         }

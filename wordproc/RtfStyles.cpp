@@ -71,6 +71,7 @@ bool Reader::openStyleSheet(State& st, GroupLocals&, Word) {
     st.charSet = 0;
     st.style = 0;
     st.basedOn = -1;
+    st.para = ParaFormat{};
     return true;
 }
 
@@ -80,13 +81,18 @@ void Reader::styleSheetWord(State& st, Word w, bool hasParam, int param) {
         st.style = param;
     else if (w == "sbasedon")
         st.basedOn = param;
+    else if (w == "sl")
+        st.para.lineTwips = param;
+    else if (w == "slmult")
+        st.para.lineMultiple = param == 1;
     else if (characterWord(st, w, hasParam, param))
         st.charSet |= styleCharOf(w);
 }
 
 void Reader::finishStyleEntry(const State& st) {
     if (m_styles.size() < 4096)
-        m_styles[st.style] = StyleChars{st.chr, st.charSet, st.basedOn};
+        m_styles[st.style] =
+            StyleChars{st.chr, st.charSet, st.basedOn, st.para.lineTwips, st.para.lineMultiple};
 }
 
 // The properties not given since \plain: the default where the paragraph's style gives them itself,
@@ -120,6 +126,16 @@ void Reader::inheritStyleChars(State& st) {
         return;
     flushText(st);
     st.chr = chr;
+}
+
+// A paragraph that gives no line spacing of its own takes its style's: LibreOffice sets a paragraph of
+// a style of 1.5 lines at 1.5 lines though \pard came before \s. Word writes a style's spacing whole,
+// leaving out only the single line, so a style without \sl is of single lines whatever its base gives.
+void Reader::inheritStyleLine(State& st) const {
+    const auto it = m_styles.find(st.style);
+    const bool own = it != m_styles.end();
+    st.para.lineTwips = own ? clampTwips(it->second.lineTwips) : 0;
+    st.para.lineMultiple = own && it->second.lineMultiple;
 }
 
 } // namespace wordproc::rtf

@@ -365,6 +365,10 @@ private slots:
         QCOMPARE(split.body.blocks.size(), size_t(3));
         QVERIFY(para(split, 1).format.pageBreakBefore && paraText(para(split, 1)).isEmpty());
         QVERIFY(!para(split, 2).format.pageBreakBefore);
+        // A paragraph of the break alone leaves no empty line even then.
+        const Template alone = read("\\spltpgpar\\pard A\\par \\pard {\\page }{\\fs28 \\par }\\pard B\\par ");
+        QCOMPARE(alone.body.blocks.size(), size_t(2));
+        QVERIFY(para(alone, 1).format.pageBreakBefore && paraText(para(alone, 1)) == "B");
     }
 
     void sections() {

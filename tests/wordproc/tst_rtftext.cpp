@@ -501,6 +501,26 @@ private slots:
         QCOMPARE(formatOf(bare, QStringLiteral("Iota"))->halfPoints, 30);
         QCOMPARE(formatOf(bare, QStringLiteral("Kappa"))->halfPoints, 30);
     }
+
+    // A paragraph that gives no line spacing takes its style's (Normal's without \\s), not its style's
+    // base's: a style without its own is of single lines. Spacing given after the style stands.
+    void paragraphStylesGiveTheirLineSpacing() {
+        const QByteArray sheet =
+            "{\\stylesheet{\\sl276\\slmult1 Normal;}{\\s1\\sbasedon0 Body;}"
+            "{\\s2\\fi851\\sl360\\slmult1\\sbasedon0 Wide;}{\\s3\\sl-300\\slmult0 Exact;}"
+            "{\\s4 Plain;}}";
+        const Template t =
+            readWith(kFonts, sheet + "\\pard\\plain\\s2 Alpha\\par \\pard\\s2\\li0 Beta\\par "
+                                     "\\pard\\s1 Gamma\\par \\pard\\s3 Delta\\par "
+                                     "\\pard\\s2\\sl240\\slmult1 Epsilon\\par \\pard\\s4 Zeta\\par "
+                                     "\\pard Eta\\par ");
+        QList<QList<int>> lines;
+        for (const Block& b : t.body.blocks)
+            if (const Paragraph* p = std::get_if<Paragraph>(&b))
+                lines << QList<int>({p->format.lineTwips, int(p->format.lineMultiple)});
+        QCOMPARE(lines,
+                 QList<QList<int>>({{360, 1}, {360, 1}, {0, 0}, {-300, 0}, {240, 1}, {0, 0}, {276, 1}}));
+    }
 };
 
 QTEST_MAIN(TestRtfText)

@@ -30,6 +30,25 @@ private slots:
         QVERIFY2(end > 9360 - 30 && end < 9400 + 1, qPrintable(QString::number(end)));
     }
 
+    void rightStopAtTheMargin() {
+        // Word's own header and footer styles put their right stop on the margin itself (6.5 inches of
+        // text): a page number set there stays on its line, whatever its font and last figure, and ends
+        // at the margin.
+        for (const QByteArray& face : {QByteArray("\\froman Cambria"), QByteArray("\\fswiss Calibri"),
+                                       QByteArray("\\froman Times New Roman"), QByteArray("\\fswiss Arial")})
+            for (const QByteArray& number :
+                 {QByteArray("1"), QByteArray("2"), QByteArray("{\\i 3}"), QByteArray("{\\b 7}")}) {
+                const Shown s =
+                    showWord("\\pard\\fs22\\tqc\\tx4680\\tqr\\tx9360 A footer of some length, with "
+                             "a page number and all the rest\\tab Page " +
+                                 number + "\\par",
+                             face);
+                const double end = lineEnd(s);
+                QVERIFY2(end > 9360 - 40 && end <= 9360,
+                         qPrintable(face + " " + number + ": " + QString::number(end)));
+            }
+    }
+
     void rightStopPastTheIndent() {
         // Likewise a right stop past a right indent of an inch: the text stays on its line, at the indent.
         const Shown s = showWord("\\pard\\ri1440\\tqr\\tx8200 Offer\\tab Ends soon\\par");
@@ -43,6 +62,21 @@ private slots:
             const Shown s = showWord("\\pard" + indent + "\\tqr\\tx8000 Total\\tab $25,000\\par");
             const double end = lineEnd(s);
             QVERIFY2(qAbs(end - 8000) < 20, qPrintable(QString::number(end)));
+        }
+    }
+
+    void closingSpacesHangPastTheMargin() {
+        // Spaces that end a right-aligned or centred paragraph, or stand before its line break, print
+        // nothing and leave the words where they would stand without them.
+        for (const QByteArray& align : {QByteArray("\\qr"), QByteArray("\\qc")}) {
+            const Shown s =
+                showWord("\\pard" + align + " Offer ends soon\\par \\pard" + align +
+                         " Offer ends soon   \\par \\pard" + align + " Offer ends soon  \\line Today  \\par");
+            const auto drawn = record(s, 0);
+            const auto offers = drawn->textsStarting(QStringLiteral("Offer"));
+            QCOMPARE(offers.size(), size_t(3));
+            QVERIFY2(qAbs(offers[1].baseline.x() - offers[0].baseline.x()) < 0.5, align.constData());
+            QVERIFY2(qAbs(offers[2].baseline.x() - offers[0].baseline.x()) < 0.5, align.constData());
         }
     }
 
