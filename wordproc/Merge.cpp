@@ -386,6 +386,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
     if (!checkLayout(*copy.body).holds)
         throw tooLong();
     body.finish();
+    body.cropTallPictures(height);
     body.placeFloats(copy.pictures, top, height);
     body.dropSpaceAtPageTops(height);
     body.placeNotes(copy.notes, height);
@@ -445,6 +446,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.
     const auto complete = [&](Builder& body) {
         body.finish();
+        body.cropTallPictures(height);
         body.placeFloats(copy.pictures, top, height);
         body.dropSpaceAtPageTops(height);
         body.placeNotes(copy.notes, height);

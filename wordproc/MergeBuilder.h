@@ -125,6 +125,10 @@ public:
     // its own bottom, `bottom` in the page's layout pixels, once the anchor's place is known.
     void reachClear(QTextFrame* frame, double anchorTop, double bottom);
 
+    // A picture in a line taller than a page is cut at the page's foot, as Word and LibreOffice print
+    // it: its line then fits a page of its own, and the text after it starts the next page.
+    void cropTallPictures(double pageHeight);
+
     // A paragraph that the text runs on to a new page starts at the page's top, without its space
     // before, as in the common word processors; Qt keeps the space. Qt knows neither widows and orphans
     // nor paragraphs kept with the next one: the pages are broken again here where they ask for it.

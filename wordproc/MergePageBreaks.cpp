@@ -50,6 +50,75 @@ void Merger::Builder::startLower(double height) {
     m_lowered = true;
 }
 
+void Merger::Builder::cropTallPictures(double pageHeight) {
+    if (pageHeight <= 0)
+        return;
+    m_doc.documentLayout()->documentSize();
+    for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+        const QTextBlockFormat format = b.blockFormat();
+        // A line of a fixed height shows only that much of any picture on it; a table's rows keep their
+        // own rules. Qt fits a line on a page by its own height and the distance added to it.
+        if (format.lineHeightType() == QTextBlockFormat::FixedHeight ||
+            QTextCursor(b).currentFrame() != m_doc.rootFrame())
+            continue;
+        const double room = format.lineHeightType() == QTextBlockFormat::LineDistanceHeight
+                                ? pageHeight - format.lineHeight() * kQtScale
+                                : pageHeight;
+        for (int i = 0; i < b.layout()->lineCount(); ++i) {
+            const QTextLine line = b.layout()->lineAt(i);
+            if (line.height() <= std::floor(room))
+                continue;
+            QTextFragment tallest;
+            double height = 0; // in Qt's 96-dpi units
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextFragment piece = it.fragment();
+                const int at = piece.position() - b.position();
+                if (!piece.charFormat().isImageFormat() || at < line.textStart() ||
+                    at >= line.textStart() + line.textLength())
+                    continue;
+                if (piece.charFormat().toImageFormat().height() > height) {
+                    tallest = piece;
+                    height = piece.charFormat().toImageFormat().height();
+                }
+            }
+            // Qt sets the line a pixel taller than the picture, rounded up.
+            const double below = qMax(0.0, line.height() - height * kQtScale);
+            const double kept = (std::floor(room) - 1 - std::ceil(below)) / kQtScale;
+            if (!tallest.isValid() || kept <= 0)
+                continue;
+            QTextImageFormat image = tallest.charFormat().toImageFormat();
+            const QVariant stored = m_doc.resource(QTextDocument::ImageResource, QUrl(image.name()));
+            if (stored.typeId() != QMetaType::QImage || stored.value<QImage>().isNull())
+                continue;
+            const QImage whole = stored.value<QImage>();
+            const int rows = qBound(1, qRound(whole.height() * kept / height), whole.height());
+            const QString name = image.name() + QStringLiteral("-top-%1").arg(rows);
+            m_doc.addResource(QTextDocument::ImageResource, QUrl(name),
+                              QVariant(cropPicture(whole, QRect(0, 0, whole.width(), rows))));
+            image.setName(name);
+            image.setHeight(kept);
+            QTextCursor at(&m_doc);
+            at.setPosition(tallest.position());
+            at.setPosition(tallest.position() + tallest.length(), QTextCursor::KeepAnchor);
+            at.setCharFormat(image);
+            // The picture fills the page: its line is not set a little lower than its height, which
+            // would leave room under it for the next line. Qt moves on only a line shorter than a page:
+            // this one starts a page, without the space above it, unless it opens one already.
+            QTextBlockFormat fill = b.blockFormat();
+            if (format.lineHeightType() == QTextBlockFormat::ProportionalHeight && format.lineHeight() < 100)
+                fill.setLineHeight(100, QTextBlockFormat::SingleHeight);
+            const double top = m_doc.documentLayout()->blockBoundingRect(b).top();
+            if (i == 0 && top - std::floor(top / pageHeight) * pageHeight > 1) {
+                fill.setTopMargin(0);
+                fill.setPageBreakPolicy(fill.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+            }
+            QTextCursor(b).setBlockFormat(fill);
+            // The block's lines are laid out anew.
+            break;
+        }
+    }
+}
+
 void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
     if (m_doc.pageCount() <= 1)
         return;
@@ -99,7 +168,11 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             f.setProperty(kRanOnAfterProperty, after);
         }
         f.setTopMargin(0);
-        f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        // A block that starts at a page's very top is there already: Qt would break before it again and
+        // leave that page empty.
+        const double top = layout->blockBoundingRect(b).top();
+        if (top <= 0 || std::abs(top - std::round(top / pageHeight) * pageHeight) >= 0.5)
+            f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         QTextCursor(b).setBlockFormat(f);
     };
     int page = 0;

@@ -63,6 +63,25 @@ std::vector<MetafileText> metafileText(const QImage& image) {
     return texts;
 }
 
+QImage cropPicture(const QImage& image, const QRect& rows) {
+    QImage part = image.copy(rows);
+    std::vector<MetafileText> texts = metafileText(image);
+    if (texts.empty())
+        return part;
+    QPainterPath kept;
+    kept.addRect(QRectF(rows));
+    const QTransform shift = QTransform::fromTranslate(-rows.left(), -rows.top());
+    // Text across the cut is cut with the picture; text beyond it stays in a PDF, unseen, as the text
+    // clipped at a row's foot does.
+    for (MetafileText& t : texts) {
+        t.clip = shift.map(t.clipped ? t.clip.intersected(kept) : kept);
+        t.clipped = true;
+        t.place = t.place * shift;
+    }
+    carryText(part, texts);
+    return part;
+}
+
 void drawPictureText(QPainter& painter, const QRectF& rect, const QImage& image) {
     if (image.isNull() || image.text(kTextKey).isEmpty())
         return;

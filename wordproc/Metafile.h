@@ -48,6 +48,9 @@ void carryText(QImage& image, const std::vector<MetafileText>& texts);
 // The text a picture drawn by renderMetafile() or given carryText() carries; none for any other image.
 std::vector<MetafileText> metafileText(const QImage& image);
 
+// The part `rows` of `image`, with the text it carries there kept to that part.
+QImage cropPicture(const QImage& image, const QRect& rows);
+
 // Draws `image` over `rect`, and the text it carries over it.
 void drawPicture(QPainter& painter, const QRectF& rect, const QImage& image);
 

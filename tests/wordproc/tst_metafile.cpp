@@ -343,6 +343,34 @@ private slots:
                 QStringLiteral("%1,%2 %3x%4").arg(ink.x()).arg(ink.y()).arg(ink.width()).arg(ink.height())));
     }
 
+    // A picture cut to a part keeps the text it carries there, moved with the part and clipped to it.
+    void cutPictureKeepsItsText() {
+        QImage image(40, 100, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        MetafileText text;
+        text.place = QTransform::fromTranslate(5, 50);
+        text.pixels = 10;
+        text.pieces.push_back({QPointF(0, 0), QStringLiteral("Cut")});
+        MetafileText clipped = text;
+        clipped.clipped = true;
+        clipped.clip.addRect(QRectF(0, 40, 40, 60));
+        carryText(image, {text, clipped});
+        const QImage part = cropPicture(image, QRect(0, 20, 40, 50));
+        QCOMPARE(part.size(), QSize(40, 50));
+        const std::vector<MetafileText> kept = metafileText(part);
+        QCOMPARE(kept.size(), size_t(2));
+        QCOMPARE(kept[0].pieces.front().text, QStringLiteral("Cut"));
+        QCOMPARE(kept[0].place.map(QPointF(0, 0)), QPointF(5, 30));
+        QVERIFY(kept[0].clipped);
+        QCOMPARE(kept[0].clip.boundingRect(), QRectF(0, 0, 40, 50));
+        // A clip of its own is narrowed to the part.
+        QCOMPARE(kept[1].clip.boundingRect(), QRectF(0, 20, 40, 30));
+        // A picture without text is cut alone.
+        QImage plain(10, 10, QImage::Format_RGB32);
+        plain.fill(Qt::white);
+        QVERIFY(metafileText(cropPicture(plain, QRect(0, 0, 10, 5))).empty());
+    }
+
     // Broken and hostile metafiles draw what they can and come back: every prefix of a good file,
     // counts far beyond the record, extents at the limits, floods of records and objects, and a
     // size past the image limit.

@@ -19,12 +19,12 @@ using namespace wordproc;
 
 namespace {
 
-// Letter paper with one-inch margins: 12,960 twips of text on each page.
-PageCopy layOut(const QByteArray& body) {
+// Letter paper with one-inch margins: 12,960 twips of text on each page, in Liberation Serif unless
+// another face is given.
+PageCopy layOut(const QByteArray& body, const QByteArray& face = "Liberation Serif") {
     const auto t = std::make_shared<const Template>(
-        readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Liberation Serif;}}\\paperw12240\\paperh15840"
-                "\\margl1440\\margr1440\\margt1440\\margb1440 " +
-                    body + "}",
+        readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 " + face +
+                    ";}}\\paperw12240\\paperh15840\\margl1440\\margr1440\\margt1440\\margb1440 " + body + "}",
                 "pages.rtf"));
     PageCopy copy = Merger(t, nullptr).next();
     copy.body->documentLayout()->documentSize();
@@ -40,15 +40,20 @@ QByteArray filler(int count, int twips = 240) {
     return out;
 }
 
-// A paragraph of a label and a picture as wide as the text, three inches tall, after it.
-QByteArray labelledPicture(const QByteArray& controls) {
-    QImage image(8, 4, QImage::Format_RGB32);
+// A green PNG of `width` by `height` pixels, in hex.
+QByteArray greenPng(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::darkGreen);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
-    return "\\pard" + controls + " Logo: {\\pict\\pngblip\\picwgoal9360\\pichgoal4320 " + png.toHex() +
+    return png.toHex();
+}
+
+// A paragraph of a label and a picture as wide as the text, three inches tall, after it.
+QByteArray labelledPicture(const QByteArray& controls) {
+    return "\\pard" + controls + " Logo: {\\pict\\pngblip\\picwgoal9360\\pichgoal4320 " + greenPng(8, 4) +
            "}\\par ";
 }
 
@@ -174,6 +179,40 @@ private slots:
         const PageCopy loose = layOut(filler(40) + labelledPicture("\\nowidctlpar"));
         QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Logo")), 0);
         QCOMPARE(loose.pageCount(), 2);
+    }
+
+    // A picture ten inches tall, under text, on pages of nine: it opens the next page, cut at its foot,
+    // and the text after it starts the page after that.
+    void pictureTallerThanAPageIsCut() {
+        // Arial's lines are set a little lower than Qt's height for it, which would leave room under
+        // the picture.
+        const PageCopy copy =
+            layOut(filler(5) + "\\pard\\qc\\fs20{\\pict\\pngblip\\picwgoal4320\\pichgoal14400 " +
+                       greenPng(30, 100) + "}\\par \\pard\\fs20 After\\par ",
+                   "Arial");
+        const QTextDocument& doc = *copy.body;
+        QTextBlock picture;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+            if (b.text() == QString(QChar::ObjectReplacementCharacter))
+                picture = b;
+        QVERIFY(picture.isValid());
+        const double page = doc.pageSize().height();
+        QVERIFY2(picture.layout()->lineAt(0).height() <= page, qPrintable(QString::number(page)));
+        QCOMPARE(pageAt(lineRoomTop(picture, 0), page), 1);
+        QCOMPARE(sheets::pageOfText(doc, QStringLiteral("Filler 4")), 0);
+        QCOMPARE(sheets::pageOfText(doc, QStringLiteral("After")), 2);
+        QCOMPARE(copy.pageCount(), 3);
+        // Nothing is set under the picture: the next paragraph opens its page at the top.
+        const QTextBlock after = picture.next();
+        QCOMPARE(after.text(), QStringLiteral("After"));
+        QVERIFY2(lineRoomTop(after, 0) - 2 * page < 1,
+                 qPrintable(QString::number(lineRoomTop(after, 0) - 2 * page)));
+        // The picture keeps its width and shows its top nine tenths, not the whole of it squeezed.
+        const QTextImageFormat image = picture.begin().fragment().charFormat().toImageFormat();
+        QCOMPARE(image.width(), 4320 / 15.0);
+        const QImage shown = doc.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+        QCOMPARE(shown.width(), 30);
+        QVERIFY2(qAbs(shown.height() - 90) <= 1, qPrintable(QString::number(shown.height())));
     }
 
     // Qt keeps a page's height to a 64th of a pixel: on a page 2,592.2 pixels tall its pages fall a little
