@@ -140,6 +140,7 @@ struct Level {
     QString format = QStringLiteral("decimal");
     QString text;
     QString suffix = QStringLiteral("tab");
+    QString jc; // w:lvlJc: where the number stands against the indent
     const Node* pPr = nullptr;
     const Node* rPr = nullptr;
 };

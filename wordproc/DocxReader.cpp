@@ -347,6 +347,11 @@ void Reader::paragraph(const Node& p, StoryState& st) {
                 np.format.family = base.format.family;
             if (!number.isEmpty() && !np.hidden) {
                 addText(st, number, format(np.format));
+                const QString& jc = level->jc;
+                st.format.numberAlign = jc == QLatin1String("center") ? ParaFormat::Center
+                                        : jc == QLatin1String("right") || jc == QLatin1String("end")
+                                            ? ParaFormat::Right
+                                            : ParaFormat::Left;
                 if (level->suffix == QLatin1String("space"))
                     addText(st, QStringLiteral(" "), format(np.format));
                 else if (level->suffix != QLatin1String("nothing"))

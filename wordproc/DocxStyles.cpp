@@ -457,6 +457,8 @@ Level readLevel(const Node& lvl) {
         l.text = t->attr(u"w:val");
     if (const Node* s = lvl.child(u"w:suff"))
         l.suffix = s->attr(u"w:val");
+    if (const Node* j = lvl.child(u"w:lvlJc"))
+        l.jc = j->attr(u"w:val");
     l.pPr = lvl.child(u"w:pPr");
     l.rPr = lvl.child(u"w:rPr");
     return l;

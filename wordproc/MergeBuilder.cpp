@@ -5,6 +5,7 @@
 #include "wordproc/Metafile.h"
 #include "wordproc/WordErrors.h"
 
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QRawFont>
 #include <QUrl>
@@ -210,6 +211,29 @@ bool Merger::Builder::emptyMergeLine(const Paragraph& p, const Cursor& c) const 
     return anyField;
 }
 
+// A list number set to end at the first line's indent, or centred on it, starts that much before it:
+// the line starts there, and its tab stops, measured from where it starts, lie that much further on.
+void Merger::Builder::alignListNumber(QTextBlockFormat& f, const Paragraph& p) const {
+    if (p.format.numberAlign == ParaFormat::Left || p.runs.empty() || p.runs.front().kind != Run::Text)
+        return;
+    const Run& number = p.runs.front();
+    if (number.format < 0 || size_t(number.format) >= m.m_charFormats.size())
+        return;
+    QString text = number.text;
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    const double width =
+        QFontMetricsF(m.m_charFormats[size_t(number.format)].font(), layoutDevice()).horizontalAdvance(text);
+    const double shift = p.format.numberAlign == ParaFormat::Right ? width : width / 2;
+    if (shift <= 0)
+        return;
+    f.setTextIndent(f.textIndent() - shift);
+    QList<QTextOption::Tab> tabs = f.tabPositions();
+    for (QTextOption::Tab& t : tabs)
+        t.position += shift * 96.0 / kLayoutDpi;
+    f.setTabPositions(tabs);
+}
+
 void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow,
                                 const Paragraph* next) {
     // Word's merge leaves out a line whose merge fields all come out empty, such as an address's
@@ -222,6 +246,7 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     QTextBlockFormat f = it->second;
     if (!cur.currentTable())
         keepTabsOnLine(f, p.format, qRound(m_doc.pageSize().width() * 1440 / kLayoutDpi));
+    alignListNumber(f, p);
     // Space after a paragraph and space before the next add up in the common word processors, unless
     // the template takes the larger; Qt would take the larger of the two.
     f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)

@@ -183,6 +183,7 @@ private:
     static bool sameBorders(const Paragraph* a, const Paragraph* b);
 
     void paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow, const Paragraph* next);
+    void alignListNumber(QTextBlockFormat& f, const Paragraph& p) const;
 
     // A paragraph of nothing but merge fields, and spaces or tabs, whose fields all come out empty.
     bool emptyMergeLine(const Paragraph& p, const Cursor& c) const;

@@ -134,6 +134,8 @@ void Reader::listWord(State& st, Word w, bool hasParam, int param) {
             l.start = qBound(0, param, kMaxCount);
         else if (w == "levelfollow")
             l.follow = param;
+        else if (w == "leveljc" || w == "leveljcn")
+            l.jc = param;
         else if (w == "levelnorestart")
             l.noRestart = on;
         else if (w == "levellegal")
@@ -172,7 +174,7 @@ ListLevel* Reader::listLevel(int number, int level, ListOverride** found) {
     return nullptr;
 }
 
-std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b) {
+std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b, ParaFormat& para) {
     std::vector<Run> out;
     ListOverride* o = nullptr;
     const ListLevel* level = st.list > 0 ? listLevel(st.list, st.listLevel, &o) : nullptr;
@@ -272,8 +274,12 @@ std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b) {
     if (looks.symbols != SymbolSet::None && !symbolShown)
         f.family = st.chr.family;
     const int numberFormat = format(f);
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         out.push_back(Run{Run::Text, numberFormat, -1, text});
+        para.numberAlign = level->jc == 1   ? ParaFormat::Center
+                           : level->jc == 2 ? ParaFormat::Right
+                                            : ParaFormat::Left;
+    }
     if (level->follow == 0)
         out.push_back(Run{Run::Tab, numberFormat, -1, {}});
     else if (level->follow == 1)

@@ -97,7 +97,7 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
     b.lastContextual = st.contextual;
     p.format.shading = shading(st.paraBack, st.paraFore, st.paraShade);
     p.markFormat = format(st.chr);
-    p.runs = listNumber(st, b);
+    p.runs = listNumber(st, b, p.format);
     p.runs.insert(p.runs.end(), std::make_move_iterator(b.runs.begin()),
                   std::make_move_iterator(b.runs.end()));
     b.runs.clear();

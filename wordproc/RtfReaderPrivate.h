@@ -110,6 +110,7 @@ struct ListLevel {
     int nfc = 0; // \levelnfc: 0 arabic, 1 and 2 roman, 3 and 4 letters, 22 two digits, 23 a bullet...
     int start = 1;
     int follow = 0; // \levelfollow: 0 a tab after the number, 1 a space, 2 nothing
+    int jc = 0;     // \leveljc: 0 the number starts at the indent, 1 is centred on it, 2 ends there
     bool noRestart = false;
     bool legal = false; // \levellegal: the higher levels' numbers shown in arabic
     // \leveltext: its first character the length, characters below 9 standing for the levels' numbers,
@@ -429,7 +430,7 @@ private:
     bool openListText(State& st, GroupLocals& local, Word word);
     void listWord(State& st, Word word, bool hasParam, int param);
     ListLevel* listLevel(int override, int level, ListOverride** found);
-    std::vector<Run> listNumber(const State& st, StoryBuilder& b);
+    std::vector<Run> listNumber(const State& st, StoryBuilder& b, ParaFormat& para);
     void spaceAsianText(std::vector<Run>& runs); // RtfAsianText.cpp
 
     // Properties and special characters: valid in the body, a field's code and a field's result.

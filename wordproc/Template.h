@@ -81,6 +81,9 @@ inline const Border& edge(const Borders& b, Side s) {
 struct ParaFormat {
     enum Align : quint8 { Left, Center, Right, Justify };
     Align align = Left;
+    // A list item's number, its first run: Left starts it at the first line's indent, Right ends it
+    // there, Center centres it on it.
+    Align numberAlign = Left;
     int leftTwips = 0;
     int rightTwips = 0;
     int firstTwips = 0; // first-line indent, negative for a hanging indent

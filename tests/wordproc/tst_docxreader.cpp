@@ -1379,7 +1379,7 @@ private slots:
             "<w:start w:val=\"1\"/><w:numFmt w:val=\"lowerLetter\"/><w:lvlText "
             "w:val=\"%1.%2)\"/></w:lvl><w:lvl w:ilvl=\"2\">"
             "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperRoman\"/><w:lvlText w:val=\"%3\"/><w:suff "
-            "w:val=\"space\"/></w:lvl></w:abstractNum>"
+            "w:val=\"space\"/><w:lvlJc w:val=\"right\"/></w:lvl></w:abstractNum>"
             "<w:abstractNum w:abstractNumId=\"1\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/><w:lvlText "
             "w:val=\"\xef\x82\xb7\"/>"
             "<w:rPr><w:rFonts w:ascii=\"Symbol\" w:hAnsi=\"Symbol\"/></w:rPr></w:lvl></w:abstractNum>"
@@ -1406,6 +1406,9 @@ private slots:
         QCOMPARE(first.format.tabs[0].twips, 720);
         const Paragraph& bullet = std::get<Paragraph>(t.body.blocks.at(6));
         QVERIFY(t.formats[size_t(bullet.runs[0].format)].family != QStringLiteral("Symbol"));
+        // A level's number set to end at the indent says so; the others start there.
+        QCOMPARE(std::get<Paragraph>(t.body.blocks.at(4)).format.numberAlign, ParaFormat::Right);
+        QCOMPARE(first.format.numberAlign, ParaFormat::Left);
     }
 
     void automaticSpacingInLists() {

@@ -80,6 +80,41 @@ private slots:
         }
     }
 
+    void listNumbersAlignedAtTheIndent() {
+        // Roman numbers of a list level set to end at the first line's indent (\leveljc2), to be centred
+        // on it (1) or to start there (0): "i." and "iii." end, centre or start at a quarter inch, and the
+        // items' text all starts at the half inch after the tab.
+        const QByteArray items = "\\pard\\fi-360\\li720\\ls1 Apples\\par Pears\\par Plums\\par ";
+        for (const int jc : {0, 1, 2}) {
+            const Shown s = showWord(
+                "{\\*\\listtable{\\list\\listtemplateid1{\\listlevel\\levelnfc2\\leveljc" +
+                QByteArray::number(jc) +
+                "\\levelfollow0\\levelstartat1{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}\\fi-360\\li720}"
+                "\\listid7}}{\\*\\listoverridetable{\\listoverride\\listid7\\listoverridecount0\\ls1}}" +
+                items);
+            int paragraph = 0;
+            for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
+                const int tab = int(b.text().indexOf(QLatin1Char('\t')));
+                if (tab < 1)
+                    continue;
+                const QTextLine line = b.layout()->lineAt(0);
+                const auto twips = [&](int cursor) { return line.cursorToX(cursor) * 1440 / kLayoutDpi; };
+                const double anchor = jc == 0 ? twips(0) : jc == 1 ? (twips(0) + twips(tab)) / 2 : twips(tab);
+                QVERIFY2(qAbs(anchor - 360) < 10, qPrintable(QStringLiteral("jc %1, %2: %3 at %4")
+                                                                 .arg(jc)
+                                                                 .arg(b.text())
+                                                                 .arg(twips(0))
+                                                                 .arg(twips(tab))));
+                QVERIFY2(
+                    qAbs(twips(tab + 1) - 720) < 10,
+                    qPrintable(
+                        QStringLiteral("jc %1, %2: text at %3").arg(jc).arg(b.text()).arg(twips(tab + 1))));
+                ++paragraph;
+            }
+            QCOMPARE(paragraph, 3);
+        }
+    }
+
     void barTabsRuleTheLinesWithoutStopping() {
         // A bar tab at two inches is a rule down both paragraphs' lines, no stop: the tab goes on to
         // the left stop at two and a half inches.
