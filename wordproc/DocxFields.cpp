@@ -35,7 +35,7 @@ void Reader::endField(StoryState& st) {
     st.fields.pop_back();
     Field& f = open.field;
     parseFieldInstruction(f);
-    if (f.kind == Field::Other)
+    if (f.kind == Field::Other && !showFileName(f, m_fileName))
         shownByCode(f);
     if (f.kind == Field::Other && open.formData) {
         if (const Node* list = open.formData->child(u"w:ddList"))

@@ -1,8 +1,11 @@
 // Field codes: the groups of a \\field, what its code says, and the field it becomes.
 
+#include "wordproc/Merge.h"
 #include "wordproc/RtfReader.h"
 #include "wordproc/RtfReaderPrivate.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
@@ -64,6 +67,8 @@ void Reader::finishField(State& st, Field& field, bool hadInstruction, bool lock
         return; // a field in hidden text (\v) prints nothing, its result included
     if (hadInstruction)
         parseFieldInstruction(field);
+    if (hadInstruction && !locked && field.kind == Field::Other)
+        showFileName(field, m_fileName);
     // A locked field (\fldlock) is never brought up to date: its stored result is what prints, though a
     // merge field still takes its data.
     if (!hadInstruction || (locked && field.kind != Field::Merge && field.kind != Field::Next)) {
@@ -278,6 +283,34 @@ void parseFieldInstruction(Field& field) {
             field.datePicture =
                 kind == QLatin1String("DATE") ? QStringLiteral("M/d/yyyy") : QStringLiteral("h:mm am/pm");
     }
+}
+
+bool showFileName(Field& field, const QString& path) {
+    const QStringList words = rtf::fieldWords(field.instruction);
+    if (path.isEmpty() || words.isEmpty() || words.first().toUpper() != QLatin1String("FILENAME"))
+        return false;
+    bool wholePath = false;
+    QStringList caseSwitches;
+    for (int i = 1; i < words.size(); ++i) {
+        if (words.at(i).compare(QLatin1String("\\p"), Qt::CaseInsensitive) == 0) {
+            wholePath = true;
+        } else if (words.at(i) == QLatin1String("\\*") && i + 1 < words.size()) {
+            const QString f = words.at(++i);
+            for (const char* name : {"Upper", "Lower", "Caps", "FirstCap"})
+                if (f.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                    caseSwitches << QLatin1String(name);
+        }
+    }
+    const QFileInfo file(QDir::fromNativeSeparators(path));
+    const QString name = wholePath ? QDir::toNativeSeparators(file.absoluteFilePath()) : file.fileName();
+    int format = field.codeFormat;
+    const auto text = std::find_if(field.result.begin(), field.result.end(),
+                                   [](const Run& r) { return r.kind == Run::Text; });
+    if (text != field.result.end())
+        format = text->format;
+    field.result.clear();
+    field.result.push_back(Run{Run::Text, format, -1, applyCaseSwitches(name, caseSwitches)});
+    return true;
 }
 
 } // namespace wordproc

@@ -29,4 +29,8 @@ Template readTemplateFile(const QString& path, const ConversionWatch& watch = {}
 // The parts of a field code: "MERGEFIELD Cust_Name \* Upper" gives a Merge field named Cust_Name.
 void parseFieldInstruction(Field& field);
 
+// A FILENAME field shows the name of the template it stands in (its whole path with \p), as it is when
+// printed rather than the name Word stored: true when `field` was one and now holds that name.
+bool showFileName(Field& field, const QString& path);
+
 } // namespace wordproc

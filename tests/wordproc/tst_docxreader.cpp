@@ -158,6 +158,17 @@ private slots:
         QCOMPARE(t.formats[size_t(runs[3].format)].family, QStringLiteral("Times New Roman"));
     }
 
+    void fileNameFieldsShowTheTemplate() {
+        // Word stored the name the letter had when it was written; it prints under the template's own.
+        const QString path = QStringLiteral("/letters/Trade In Offer.dotx");
+        const Template t =
+            read(package(document(paragraph(run("a ") + complexField("FILENAME", "Document1")) +
+                                  paragraph(simpleField("FILENAME \\* Upper \\p", "old")))),
+                 path);
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"a Trade In Offer.dotx", QDir::toNativeSeparators(path).toUpper()}));
+    }
+
     void equations() {
         // An equation prints as a line of its text: scripts raised and lowered, a fraction with a slash,
         // brackets with a bar between their parts, a root's and a sum's signs.

@@ -226,6 +226,20 @@ private slots:
         QCOMPARE(t.fields.at(0).result.at(0).text, QStringLiteral("Stored"));
     }
 
+    // A FILENAME field names the template being printed, unless it is locked.
+    void fileNameFieldsShowTheTemplate() {
+        const QByteArray body = "{\\fonttbl{\\f0 Arial;}}\\pard {\\field{\\*\\fldinst FILENAME \\\\* Caps}"
+                                "{\\fldrslt {\\b OLD.DOC}}} {\\field\\fldlock{\\*\\fldinst FILENAME}"
+                                "{\\fldrslt kept.doc}}\\par ";
+        const Template t =
+            readRtf("{\\rtf1\\ansi\\deff0" + body + "}", QStringLiteral("/dealer/spring sale.rtf"));
+        QCOMPARE(t.fields.size(), size_t(1));
+        QCOMPARE(t.fields.at(0).result.size(), size_t(1));
+        QCOMPARE(t.fields.at(0).result.at(0).text, QStringLiteral("Spring Sale.rtf"));
+        QVERIFY(t.formats.at(size_t(t.fields.at(0).result.at(0).format)).bold);
+        QVERIFY(paragraphTexts(t.body).at(0).endsWith(QStringLiteral(" kept.doc")));
+    }
+
     // A locked field (\fldlock) prints its stored result as it stands; a locked merge field still merges.
     void lockedFieldKeepsItsResult() {
         const Template t =
