@@ -356,7 +356,7 @@ void Merger::Builder::flush() {
                                       format.font().resolve(m_pendingCursor->document()->defaultFont()));
         // Words-only underlining leaves the spaces between the words bare.
         const bool wordsOnly = format.intProperty(kExtraLinesProperty) & kWordsUnderline;
-        const auto put = [&](const QString& text, const QTextCharFormat& f) {
+        const auto insert = [&](const QString& text, const QTextCharFormat& f) {
             if (!wordsOnly) {
                 m_pendingCursor->insertText(text, f);
                 return;
@@ -372,6 +372,28 @@ void Merger::Builder::flush() {
                 m_pendingCursor->insertText(text.mid(i, j - i), space ? bare : f);
                 i = j;
             }
+        };
+        // Words lined up with runs of spaces keep their columns only with the runs' spaces set wider.
+        const auto put = [&](const QString& text, const QTextCharFormat& f) {
+            if (!m.m_t->balanceSpaces) {
+                insert(text, f);
+                return;
+            }
+            qsizetype from = 0;
+            for (qsizetype i = 0; i < text.size();) {
+                if (text.at(i) != QLatin1Char(' ') || i + 1 == text.size() ||
+                    text.at(i + 1) != QLatin1Char(' ')) {
+                    ++i;
+                    continue;
+                }
+                qsizetype j = i;
+                while (j < text.size() && text.at(j) == QLatin1Char(' '))
+                    ++j;
+                insert(text.mid(from, i - from), f);
+                insert(text.mid(i, j - i), spaceRun(f));
+                from = i = j;
+            }
+            insert(text.mid(from), f);
         };
         qsizetype from = 0;
         bool cut = false;

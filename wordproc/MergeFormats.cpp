@@ -165,6 +165,17 @@ QTextCharFormat ligatureCut(QTextCharFormat format) {
     return format;
 }
 
+QTextCharFormat spaceRun(QTextCharFormat format) {
+    const double points = format.fontPointSize() > 0 ? format.fontPointSize() : 12.0;
+    const double own =
+        format.fontLetterSpacingType() == QFont::AbsoluteSpacing ? format.fontLetterSpacing() : 0.0;
+    format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+    // In 96-dpi units, as letter spacing is given everywhere here.
+    format.setFontLetterSpacing(own + points / 6 * 96.0 / 72.0);
+    format.setFontKerning(false);
+    return format;
+}
+
 QTextBlockFormat toBlockFormat(const ParaFormat& p) {
     QTextBlockFormat b;
     switch (p.align) {

@@ -17,6 +17,8 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips);
 QList<qsizetype> unreadableLigatures(const QString& text, const QFont& font);
 // Text set in `format` after such a cut: shaped apart from the letters before it.
 QTextCharFormat ligatureCut(QTextCharFormat format);
+// Spaces in a run of two or more, set as LibreOffice sets them: a sixth of an em wider each, unkerned.
+QTextCharFormat spaceRun(QTextCharFormat format);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.

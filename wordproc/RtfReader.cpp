@@ -16,6 +16,7 @@ namespace wordproc {
 namespace rtf {
 
 Template Reader::run() {
+    m_t.balanceSpaces = true;
     // Leading white space and a byte-order mark are tolerated; anything else must be RTF.
     while (m_p < m_end &&
            (uchar(*m_p) <= ' ' || uchar(*m_p) == 0xEF || uchar(*m_p) == 0xBB || uchar(*m_p) == 0xBF))

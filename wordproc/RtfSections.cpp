@@ -23,6 +23,8 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
             m_documentCodePage = param;
     } else if (w == "mac" || w == "pc" || w == "pca") {
         m_documentCodePage = w == "mac" ? 10000 : w == "pc" ? 437 : 850;
+    } else if (w == "dntblnsbdb") {
+        m_t.balanceSpaces = false;
     } else if (w == "deff") {
         m_defaultFont = param;
     } else if (w == "deftab") {

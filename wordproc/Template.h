@@ -318,6 +318,9 @@ struct Template {
     // The space between two paragraphs is the larger of the one's space after and the next one's space
     // before, not their sum: Word 2007+ files as LibreOffice sets them.
     bool largerSpaceBetween = false;
+    // Each space of a run of two or more is a sixth of an em wider: RTF's balancing of single-byte and
+    // double-byte characters, on unless the file turns it off (\dntblnsbdb), as LibreOffice reads it.
+    bool balanceSpaces = false;
     std::vector<CharFormat> formats{CharFormat{}};
     std::vector<Field> fields;
     std::vector<Picture> pictures;
