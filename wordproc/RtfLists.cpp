@@ -226,7 +226,10 @@ std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b, ParaFormat
     if (level->font >= 0)
         useFont(looks, level->font);
     CharFormat f = looks.chr;
+    // LibreOffice sets a number neither underlined nor raised or lowered, at its full size, whatever
+    // the paragraph mark's look.
     f.underline = false;
+    f.script = CharFormat::Script::Normal;
     if (level->halfPoints > 0)
         f.halfPoints = level->halfPoints;
     if (level->bold >= 0)

@@ -82,7 +82,8 @@ private slots:
     }
 
     // A Symbol bullet given as \u is the bullet in the level's font; a Wingdings byte prints as the
-    // letter it is, in the paragraph's font. What follows the number: a tab, a space or nothing.
+    // letter it is, in the paragraph's font. What follows the number: a tab, a space or nothing. A
+    // number is never underlined, raised or lowered with its paragraph's mark.
     void bulletsAndWhatFollows() {
         const QByteArray lists =
             "{\\list\\listtemplateid1" + level(23, "\\'01\\u-3913 ?", "\\f1") + "\\listid1}" +
@@ -90,7 +91,7 @@ private slots:
             "{\\list\\listtemplateid3" + level(0, "\\'02\\'00)", "\\levelfollow2\\fs32\\b") + "\\listid3}";
         const Template t =
             readList(lists, override(1, 1) + override(2, 2) + override(3, 3),
-                     item(1, 0, "\\f3 Dot") + item(2, 0, "\\f3 Letter") + item(3, 0, "\\ul Close"));
+                     item(1, 0, "\\f3 Dot") + item(2, 0, "\\f3 Letter") + item(3, 0, "\\ul\\super Close"));
         QCOMPARE(texts(t), QStringList({QString::fromUtf8("•\tDot"), "o Letter", "1)Close"}));
         QCOMPARE(t.formats.at(size_t(firstRun(t, 0).format)).family, QStringLiteral("Symbol"));
         QCOMPARE(t.formats.at(size_t(firstRun(t, 1).format)).family, QStringLiteral("Arial"));
@@ -98,6 +99,7 @@ private slots:
         QCOMPARE(number.halfPoints, 32);
         QVERIFY(number.bold);
         QVERIFY(!number.underline);
+        QCOMPARE(number.script, CharFormat::Script::Normal);
     }
 
     // The number Word wrote out (\listtext) gives way to the list's own, wherever it stands, and lends it
