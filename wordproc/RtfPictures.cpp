@@ -150,7 +150,13 @@ void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {
                    : name == QLatin1String("dyWrapDistTop")   ? 1
                    : name == QLatin1String("dxWrapDistRight") ? 2
                                                               : 3] = twips(value);
-    if (name == QLatin1String("posrelh"))
+    if (name == QLatin1String("pctHoriz") || name == QLatin1String("pctVert"))
+        (name == QLatin1String("pctHoriz") ? shape.pctHoriz : shape.pctVert) =
+            int(qBound(qint64(0), value, qint64(10000)));
+    else if (name == QLatin1String("sizerelh") || name == QLatin1String("sizerelv"))
+        (name == QLatin1String("sizerelh") ? shape.sizeRelH : shape.sizeRelV) =
+            int(qBound(qint64(0), value, qint64(5)));
+    else if (name == QLatin1String("posrelh"))
         f.fromX = value == 1 ? Floating::From::Page : Floating::From::Margin;
     else if (name == QLatin1String("posrelv"))
         f.fromY = value == 1   ? Floating::From::Page
@@ -278,6 +284,23 @@ void Reader::finishShape(State& st, ShapeData& shape) {
         finishPrimitive(st, shape);
         return;
     }
+    // A size by a share of the page stands for the one Word last worked out, as LibreOffice reads it.
+    const PageSetup& pg = sectionPage();
+    const auto share = [](int pct, int rel, int page, int before, int after) {
+        const int span = rel == 1               ? page
+                         : rel == 2 || rel == 4 ? before
+                         : rel == 3 || rel == 5 ? after
+                                                : page - before - after;
+        return int(qint64(qMax(span, 0)) * pct / 1000);
+    };
+    const auto sized = [&](Floating& f) {
+        if (shape.pctHoriz > 0)
+            f.widthTwips =
+                qMax(1, share(shape.pctHoriz, shape.sizeRelH, pg.widthTwips, pg.leftTwips, pg.rightTwips));
+        if (shape.pctVert > 0)
+            f.heightTwips =
+                qMax(1, share(shape.pctVert, shape.sizeRelV, pg.heightTwips, pg.topTwips, pg.bottomTwips));
+    };
     Floating f = shape.floating;
     if (f.picture < 0 && shape.hasText && !shape.text.empty() && m_t.textBoxes.size() < kMaxTextBoxes) {
         // A text box: where the shape says, or two inches by one where it gives no size.
@@ -293,6 +316,7 @@ void Reader::finishShape(State& st, ShapeData& shape) {
         f.line = shape.lined && shape.lineTwips > 0 ? shape.line : QColor();
         f.lineTwips = shape.lineTwips;
         f.insetTwips = shape.insetTwips;
+        sized(f);
         m_t.textBoxes.push_back(std::move(shape.text));
         f.text = int(m_t.textBoxes.size() - 1);
         m_t.floats.push_back(f);
@@ -312,6 +336,7 @@ void Reader::finishShape(State& st, ShapeData& shape) {
         f.fill = shape.filled && shape.type != 20 ? shape.fill : QColor();
         f.line = shape.lined ? shape.line : QColor();
         f.lineTwips = shape.lineTwips;
+        sized(f);
         f.shape = shape.type == 3 ? Floating::Shape::Ellipse
                   : box           ? Floating::Shape::Box
                                   : Floating::Shape::Lines;
@@ -333,6 +358,7 @@ void Reader::finishShape(State& st, ShapeData& shape) {
     f.heightTwips = shape.bottom > f.topTwips
                         ? int(qMin(qint64(shape.bottom) - f.topTwips, qint64(1440 * 50)))
                         : pic.heightTwips;
+    sized(f);
     m_t.floats.push_back(f);
     if (!st.hidden)
         addRun(st, Run{Run::Floating, format(st.chr), int(m_t.floats.size() - 1), {}});

@@ -231,6 +231,10 @@ struct ShapeData {
     bool flipH = false, flipV = false;
     bool drawing = false; // a Word 97 drawing object
     DrawingPrimitive primitive;
+    // Word 2010's size by a share (tenths of a percent) of the page or a margin: what sizerelh and
+    // sizerelv name, 0 the text's room, 1 the page, 2 and 3 the margins before and after it.
+    int pctHoriz = 0, pctVert = 0;
+    int sizeRelH = 0, sizeRelV = 0;
 };
 
 // The fonts whose characters are pictures: their bytes stand for the symbols of the font's own encoding.

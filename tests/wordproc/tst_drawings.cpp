@@ -122,6 +122,32 @@ private slots:
         QVERIFY(qGray(page.pixel(at(1440 + 720, 1440 + 2880 + 360))) < 160);
         QCOMPARE(page.pixelColor(at(1440 + 200, 1440 + 2880 + 100)), QColor(Qt::white));
     }
+
+    // Word 2010 sizes a shape by a share of the page or its margins (tenths of a percent); the size it
+    // last worked out gives way, as LibreOffice prints it. US Letter with inch margins: the text's room
+    // is 9360 by 12960 twips.
+    void sizeByShareOfThePage() {
+        const QByteArray box =
+            "{\\shp{\\*\\shpinst\\shpleft0\\shptop0\\shpright3727\\shpbottom668\\shpbxmargin"
+            "\\shpbymargin\\shpwr3{\\sp{\\sn fFitShapeToText}{\\sv 1}}{\\sp{\\sn pctHoriz}{\\sv "
+            "400}}{\\sp{\\sn pctVert}{\\sv 200}}{\\sp{\\sn sizerelh}{\\sv 0}}{\\sp{\\sn "
+            "sizerelv}{\\sv 0}}{\\shptxt Here is a text box\\par}}}";
+        const QByteArray rect =
+            "{\\shp{\\*\\shpinst\\shpleft0\\shptop7200\\shpright1000\\shpbottom7920\\shpbxpage"
+            "\\shpbypage\\shpwr3{\\sp{\\sn shapeType}{\\sv 1}}{\\sp{\\sn pctHoriz}{\\sv 500}}"
+            "{\\sp{\\sn sizerelh}{\\sv 1}}{\\sp{\\sn pctVert}{\\sv 1000}}{\\sp{\\sn sizerelv}"
+            "{\\sv 2}}}}";
+        const Printed p = print(letter("Text" + box + rect));
+        QCOMPARE(p.t->floats.size(), size_t(2));
+        QCOMPARE(QList<int>({p.t->floats[0].widthTwips, p.t->floats[0].heightTwips}),
+                 QList<int>({3744, 2592}));
+        QCOMPARE(QList<int>({p.t->floats[1].widthTwips, p.t->floats[1].heightTwips}),
+                 QList<int>({6120, 1440}));
+        // The box is drawn at that size: its outline runs down to a fifth of the text's room.
+        const QImage page = sheet(p);
+        QVERIFY(qGray(page.pixel(at(1440 + 1800, 1440 + 2592))) < 160);
+        QCOMPARE(page.pixelColor(at(1440 + 1800, 1440 + 1000)), QColor(Qt::white));
+    }
 };
 
 QTEST_MAIN(TestDrawings)
