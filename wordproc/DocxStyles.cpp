@@ -288,12 +288,16 @@ Border border(const Node& b) {
                                                                                             : Border::Single;
     // Widths in eighths of a point, the distance to the text in points.
     out.widthTwips = qBound(1, intAttr(b, u"w:sz", 4) * 5 / 2, 255);
-    // Thick and thin lines, or three lines, as a double rule as wide across: each of its lines a share of
-    // the width, as the RTF reader takes them.
+    // Thick and thin lines, three lines, or a sunken or raised rule (about twice its width across), as a
+    // double rule as wide across: each of its lines a share of the width, as the RTF reader takes them.
     const bool triple = v == QLatin1String("triple") || v.startsWith(QLatin1String("thinThickThin"));
-    if (triple || v.startsWith(QLatin1String("thinThick")) || v.startsWith(QLatin1String("thickThin"))) {
+    const bool sunkenOrRaised = v == QLatin1String("outset") || v == QLatin1String("inset") ||
+                                v == QLatin1String("threeDEmboss") || v == QLatin1String("threeDEngrave");
+    if (triple || sunkenOrRaised || v.startsWith(QLatin1String("thinThick")) ||
+        v.startsWith(QLatin1String("thickThin"))) {
         out.style = Border::Double;
         const int share = triple                                   ? 167
+                          : sunkenOrRaised                         ? 67
                           : v.endsWith(QLatin1String("LargeGap"))  ? 100
                           : v.endsWith(QLatin1String("MediumGap")) ? 78
                                                                    : 60;

@@ -123,11 +123,14 @@ namespace {
 
 // Of a rule of a thick and a thin line, or of three lines, the share of its width (percent) each line of
 // the double rule that stands for it gets: a thick line of the width, a thin one a third of it and a gap
-// as wide (a larger gap for the medium and large ones), or three lines of the width with two gaps. 0
-// for other rules.
+// as wide (a larger gap for the medium and large ones), or three lines of the width with two gaps. The
+// sunken and raised rules print about twice their width across, in two or three lines. 0 for other
+// rules.
 int pairedRuleShare(Word w) {
     if (w == "brdrtriple" || w.starts_with("brdrtnthtn"))
         return 167;
+    if (w == "brdroutset" || w == "brdrinset" || w == "brdremboss" || w == "brdrengrave")
+        return 67;
     if (!w.starts_with("brdrthtn") && !w.starts_with("brdrtnth"))
         return 0;
     return w.ends_with("lg") ? 100 : w.ends_with("mg") ? 78 : 60;
@@ -208,8 +211,8 @@ void Reader::borderWord(State& st, Word w, int param) {
         else if (w == "brdrdb")
             b->style = Border::Double;
         else if (pairedRuleShare(w) > 0) {
-            // Thick and thin lines (\brdrthtnsg, \brdrtnthlg...) and triple ones, as a double rule as
-            // wide across as they are.
+            // Thick and thin lines (\brdrthtnsg, \brdrtnthlg...), triple, sunken and raised ones, as a
+            // double rule as wide across as they are.
             b->style = Border::Double;
             if (st.pairedRuleShare == 100)
                 b->widthTwips = b->widthTwips * pairedRuleShare(w) / 100;
