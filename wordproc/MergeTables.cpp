@@ -373,6 +373,8 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
     };
     constexpr double none = std::numeric_limits<double>::max();
     std::vector<double> top(size_t(rows), none), need(size_t(rows), 0);
+    // Rows that break over a page's end, a cell of their own running on; not those of an exact height.
+    std::vector<char> broken(size_t(rows), 0);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c) {
             const QTextTableCell cell = qt->cellAt(r, c);
@@ -381,8 +383,12 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
             const QTextTableCellFormat f = cell.format().toTableCellFormat();
             const Measure m = measure(cell, f.topPadding(), f.bottomPadding());
             top[size_t(r)] = qMin(top[size_t(r)], m.top);
-            if (cell.rowSpan() == 1)
+            if (cell.rowSpan() == 1) {
                 need[size_t(r)] = qMax(need[size_t(r)], m.need);
+                if (r < int(st.source->rows.size()) && st.source->rows[size_t(r)].heightTwips >= 0 &&
+                    runsOn(layout, cell, page))
+                    broken[size_t(r)] = 1;
+            }
         }
     // Each row's height: the one set, exactly or at least; else what Qt gave it.
     std::vector<double> height(size_t(rows), 0);
@@ -405,6 +411,12 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
             span += height[size_t(r)];
         QTextTableCell cell = qt->cellAt(sc.row, sc.column);
         if (runsOn(layout, cell, page))
+            continue;
+        // A row that breaks over a page is as tall as its text makes it: its short cells are not padded
+        // down to its foot. Qt keeps a cell's lines on each page clear of its bottom padding, so padding
+        // that reaches past the page's end would send their text on to the next page, the row growing
+        // by as much.
+        if (std::any_of(broken.begin() + sc.row, broken.begin() + last + 1, [](char b) { return b; }))
             continue;
         double padTop = sc.top, padBottom = sc.bottom;
         bool overfull = false;

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTextTable>
 #include <QtTest>
 
 using namespace wordproc;
@@ -427,6 +428,34 @@ private slots:
             QCOMPARE(first.textStart(), at);
         }
         QCOMPARE(lines->lineCount(), 4);
+    }
+
+    // A row of a least height whose long cell runs on to the next page: its short neighbour's text stays
+    // at the row's top, on the page where the row starts, and the row ends where the long cell's text
+    // does, not a page further on.
+    void rowOfLeastHeightBreaksWhereItsTextDoes() {
+        QByteArray lines;
+        for (int i = 0; i < 30; ++i)
+            lines += "Line" + QByteArray::number(i) + "\\line ";
+        // 40 lines of the page's 54 before the row: its 30 end on the next page, less than a page lower.
+        const PageCopy copy =
+            layOut(filler(40) + "\\trowd\\trrh400\\cellx4000\\cellx8000 \\pard\\intbl\\sl-240\\slmult0 " +
+                   lines + "\\cell \\pard\\intbl Short\\cell \\row \\pard After\\par ");
+        const QTextDocument& doc = *copy.body;
+        QCOMPARE(sheets::pageOfText(doc, QStringLiteral("Line0")), 0);
+        QCOMPARE(sheets::pageOfText(doc, QStringLiteral("Line29")), 1);
+        QCOMPARE(sheets::pageOfText(doc, QStringLiteral("Short")), 0);
+        QCOMPARE(sheets::pageOfText(doc, QStringLiteral("After")), 1);
+        QCOMPARE(copy.pageCount(), 2);
+        // The paragraph after the table follows the last line straight on.
+        const auto topOf = [&](const QString& text) {
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+                if (const int at = int(b.text().indexOf(text)); at >= 0)
+                    return lineRoomTop(b, b.layout()->lineForTextPosition(at).lineNumber());
+            return -1.0;
+        };
+        const double gap = topOf(QStringLiteral("After")) - topOf(QStringLiteral("Line29"));
+        QVERIFY2(gap > 0 && gap < twipsToLayout(2 * 240), qPrintable(QString::number(gap)));
     }
 
     void wordDocumentsControlWidowsUnlessTold() {
