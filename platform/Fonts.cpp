@@ -24,12 +24,6 @@ const QString kLastMono = QStringLiteral("DejaVu Sans Mono");
 // Windows faces and the installed faces that stand for them. Where a face of the same metrics is
 // installed it stands in (Liberation for Arial, Times New Roman and Courier New, Carlito for Calibri,
 // Caladea for Cambria, the URW faces for Palatino, Bookman, Century Schoolbook and Arial Narrow);
-// elsewhere the DejaVu face that LibreOffice draws the face with on the same machine, so that a letter
-// breaks its lines where it does there. A face asked for by its own name (Liberation Sans itself)
-// needs no entry.
-// Windows faces and the installed faces that stand for them. Where a face of the same metrics is
-// installed it stands in (Liberation for Arial, Times New Roman and Courier New, Carlito for Calibri,
-// Caladea for Cambria, the URW faces for Palatino, Bookman, Century Schoolbook and Arial Narrow);
 // elsewhere the face that LibreOffice draws it with on the same machine, so that a letter breaks its
 // lines where it does there. A face asked for by its own name (Liberation Sans itself) needs no entry.
 // The kind of a face, whose DejaVu face is the last resort for it.
@@ -81,7 +75,7 @@ constexpr std::array<StandIn, 41> kWindowsFaces{{
     {"Georgia", "DejaVu Serif", FaceKind::Serif},
     {"Garamond", "DejaVu Serif", FaceKind::Serif},
     {"Constantia", "DejaVu Serif", FaceKind::Serif},
-    {"Cambria Math", "DejaVu Serif", FaceKind::Serif},
+    {"Cambria Math", "DejaVu Math TeX Gyre", FaceKind::Serif},
     {"Consolas", "DejaVu Sans Mono", FaceKind::Fixed},
 }};
 
@@ -197,6 +191,13 @@ QFont windowFont(const QString& family) {
 
 QFont applicationFont() {
     return namedFont(kLastSans, 8);
+}
+
+QString letterFamily(const QString& family) {
+    if (family.compare(QLatin1String("MS Sans Serif"), Qt::CaseInsensitive) == 0 ||
+        family.compare(QLatin1String("Microsoft Sans Serif"), Qt::CaseInsensitive) == 0)
+        return kLastSans;
+    return family;
 }
 
 } // namespace platform

@@ -24,4 +24,9 @@ QFont namedFont(const QString& family, qreal points);
 // The face everything else uses unless a window sets its own.
 QFont applicationFont();
 
+// The face a letter's text named `family` is drawn in. Windows' small sans-serif face, which the
+// windows themselves are drawn in a face of its widths, stands in a letter for the wider face that
+// LibreOffice prints it with, so that the letter breaks its lines where it does there.
+QString letterFamily(const QString& family);
+
 } // namespace platform

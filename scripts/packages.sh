@@ -13,7 +13,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev libzip-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-urw-base35 fonts-droid-fallback)
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev libzip-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-urw-base35 fonts-droid-fallback fonts-opensymbol fonts-dejavu-extra)
 # What scripts/check-package needs besides the build: Debian's checkers, and dpkg-shlibdeps (dpkg-dev,
 # which runs file) for the version bounds of the package's library dependencies.
 PACKAGE_CHECK_PACKAGES=(lintian appstream dpkg-dev file)

@@ -1,5 +1,6 @@
 #include "wordproc/MergeFormats.h"
 
+#include "platform/Fonts.h"
 #include "wordproc/Pages.h"
 #include "wordproc/Twips.h"
 
@@ -19,7 +20,7 @@ namespace wordproc {
 
 QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) {
     QTextCharFormat f;
-    const QString family = c.family.isEmpty() ? defaultFamily : c.family;
+    const QString family = platform::letterFamily(c.family.isEmpty() ? defaultFamily : c.family);
     if (!family.isEmpty())
         f.setFontFamilies(QStringList{family});
     f.setFontPointSize(c.halfPoints / 2.0);

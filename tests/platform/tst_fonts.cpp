@@ -32,7 +32,7 @@ private slots:
             {"Segoe UI", "DejaVu Sans"},    {"Calibri Light", "DejaVu Sans"},
             {"Symbol", "DejaVu Sans"},      {"Georgia", "DejaVu Serif"},
             {"Garamond", "DejaVu Serif"},   {"Consolas", "DejaVu Sans Mono"},
-            {"Comic Sans MS", "Z003"},
+            {"Comic Sans MS", "Z003"},      {"Cambria Math", "DejaVu Math TeX Gyre"},
         };
         for (const auto& [face, drawn] : word)
             QTest::newRow(face) << QString::fromLatin1(face) << QString::fromLatin1(drawn);
@@ -48,6 +48,18 @@ private slots:
         if (family != asked)
             QCOMPARE(family, drawn);
         QVERIFY(QFontInfo(platform::namedFont(asked, 12)).family().startsWith(family));
+    }
+
+    // In a letter, Windows' small sans-serif face prints in the wider face LibreOffice gives it; the
+    // windows keep the face of its widths that their captions were fitted to.
+    void smallSansSerifInLettersAndWindows() {
+        for (const QString& face :
+             {QStringLiteral("MS Sans Serif"), QStringLiteral("microsoft sans serif")}) {
+            QCOMPARE(QFontInfo(platform::namedFont(platform::letterFamily(face), 12)).family(),
+                     QStringLiteral("DejaVu Sans"));
+            QCOMPARE(QFontInfo(platform::windowFont(face)).family(), QStringLiteral("Liberation Sans"));
+        }
+        QCOMPARE(platform::letterFamily(QStringLiteral("Arial")), QStringLiteral("Arial"));
     }
 
     // The stand-ins are installed, the default face is one of them too, and they carry the metrics of
