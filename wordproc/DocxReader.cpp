@@ -340,11 +340,12 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             CharProps np = mark;
             m_styles.applyRPr(level->rPr, np);
             np.format.underline = false;
-            // A bullet's symbol font is replaced with the Unicode bullet it stands for.
+            // A bullet in a symbol font, which stands as the Unicode bullet it shows, prints in
+            // LibreOffice's own symbol face, as LibreOffice prints it.
             if (level->format == QLatin1String("bullet") &&
                 (np.format.family.contains(QLatin1String("Symbol")) ||
                  np.format.family.contains(QLatin1String("Wingdings"))))
-                np.format.family = base.format.family;
+                np.format.family = QStringLiteral("OpenSymbol");
             if (!number.isEmpty() && !np.hidden) {
                 addText(st, number, format(np.format));
                 const QString& jc = level->jc;

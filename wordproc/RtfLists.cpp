@@ -249,7 +249,6 @@ std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b, ParaFormat
             to = int(t.size());
     }
     QString text;
-    bool symbolShown = false;
     for (int i = from; i < to; ++i) {
         const char16_t c = t.at(i).unicode();
         if (c <= kMaxLevel) {
@@ -265,17 +264,17 @@ std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b, ParaFormat
         } else if (looks.symbols != SymbolSet::None && c >= 0xF020 && c <= 0xF0FF) {
             // A symbol font's character as \u gives it: the symbol it shows.
             text += symbolCharacter(looks.symbols, uchar(c - 0xF000), QChar(c));
-            symbolShown = true;
         } else if (c >= 0x80 && c < 0x100) {
             text += page.chars[c];
         } else {
             text += QChar(c);
         }
     }
-    // Bytes in a symbol font print as the plain characters they are, in the paragraph's font, as
-    // LibreOffice prints them: a Wingdings "o" is a letter o.
-    if (looks.symbols != SymbolSet::None && !symbolShown)
-        f.family = st.chr.family;
+    // A number or bullet in a symbol font prints in LibreOffice's own symbol face, as LibreOffice
+    // prints it: the symbol a character stands for, and a byte as the plain character it is (a
+    // Wingdings "o" is a letter o).
+    if (looks.symbols != SymbolSet::None)
+        f.family = QStringLiteral("OpenSymbol");
     const int numberFormat = format(f);
     if (!text.isEmpty()) {
         out.push_back(Run{Run::Text, numberFormat, -1, text});

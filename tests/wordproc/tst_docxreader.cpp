@@ -1416,7 +1416,7 @@ private slots:
         QCOMPARE(first.format.tabs.size(), size_t(1));
         QCOMPARE(first.format.tabs[0].twips, 720);
         const Paragraph& bullet = std::get<Paragraph>(t.body.blocks.at(6));
-        QVERIFY(t.formats[size_t(bullet.runs[0].format)].family != QStringLiteral("Symbol"));
+        QCOMPARE(t.formats[size_t(bullet.runs[0].format)].family, QStringLiteral("OpenSymbol"));
         // A level's number set to end at the indent says so; the others start there.
         QCOMPARE(std::get<Paragraph>(t.body.blocks.at(4)).format.numberAlign, ParaFormat::Right);
         QCOMPARE(first.format.numberAlign, ParaFormat::Left);

@@ -81,8 +81,8 @@ private slots:
         QCOMPARE(texts(t), QStringList({"I.\tA", "I.1.\tB", "II.\tC", "II.2.\tD", "2.2.1.\tE"}));
     }
 
-    // A Symbol bullet given as \u is the bullet in the level's font; a Wingdings byte prints as the
-    // letter it is, in the paragraph's font. What follows the number: a tab, a space or nothing. A
+    // A Symbol bullet given as \u is the bullet it shows; a Wingdings byte prints as the
+    // letter it is. What follows the number: a tab, a space or nothing. A
     // number is never underlined, raised or lowered with its paragraph's mark.
     void bulletsAndWhatFollows() {
         const QByteArray lists =
@@ -93,8 +93,9 @@ private slots:
             readList(lists, override(1, 1) + override(2, 2) + override(3, 3),
                      item(1, 0, "\\f3 Dot") + item(2, 0, "\\f3 Letter") + item(3, 0, "\\ul\\super Close"));
         QCOMPARE(texts(t), QStringList({QString::fromUtf8("•\tDot"), "o Letter", "1)Close"}));
-        QCOMPARE(t.formats.at(size_t(firstRun(t, 0).format)).family, QStringLiteral("Symbol"));
-        QCOMPARE(t.formats.at(size_t(firstRun(t, 1).format)).family, QStringLiteral("Arial"));
+        // Both print in LibreOffice's symbol face, as LibreOffice prints them.
+        QCOMPARE(t.formats.at(size_t(firstRun(t, 0).format)).family, QStringLiteral("OpenSymbol"));
+        QCOMPARE(t.formats.at(size_t(firstRun(t, 1).format)).family, QStringLiteral("OpenSymbol"));
         const CharFormat& number = t.formats.at(size_t(firstRun(t, 2).format));
         QCOMPARE(number.halfPoints, 32);
         QVERIFY(number.bold);
@@ -128,7 +129,8 @@ private slots:
         const Template t =
             readList(lists, override(1, 1) + override(2, 2), item(1, 0, "\\f3 Dot") + item(2, 0, "\\f3 Not"));
         QCOMPARE(texts(t), QStringList({QString::fromUtf8("•\tDot"), QString(QChar(0xF0B7)) + "\tNot"}));
-        QCOMPARE(t.formats.at(size_t(firstRun(t, 0).format)).family, QStringLiteral("Symbol"));
+        QCOMPARE(t.formats.at(size_t(firstRun(t, 0).format)).family, QStringLiteral("OpenSymbol"));
+        QVERIFY(t.formats.at(size_t(firstRun(t, 1).format)).family != QStringLiteral("OpenSymbol"));
     }
 
     // The document's last paragraph may end without \par: it is numbered and laid out by the
