@@ -272,18 +272,20 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         const double exact = ascent + descent + leading;
         const double rounded = std::ceil(image ? ascent + descent + qtLeading : qtTop + descent);
         const double scale = kLayoutDpi / 96.0;
-        // Lines of one face are as tall as LibreOffice sets them, in whole twips; spaced lines the whole
-        // twips below that many times the single height.
-        const bool whole = uniform && !image && pitch > 0;
+        // Lines are as tall as LibreOffice sets them, in whole twips: of one face, its single height; of
+        // several, the tallest of theirs, or their heights together where those come out taller. Spaced
+        // lines are the whole twips below that many times the single height.
+        const bool whole = !image && !foreign && pitch > 0;
+        const double twips = whole ? qMax(std::round(pitch * 1440 / kLayoutDpi),
+                                          uniform ? 0.0 : std::round(exact * 1440 / kLayoutDpi))
+                                   : 0.0;
         // Qt keeps a line's height in 64ths of a pixel, cut down: the nearest 64th keeps a page of lines
         // from drifting up.
         const auto sixtyFourths = [](double height) { return (std::round(height * 64) + 0.001) / 64; };
-        const double single = whole ? sixtyFourths(pitch) : exact;
+        const double single = whole ? sixtyFourths(twips * kLayoutDpi / 1440) : exact;
         double spaced = 0;
         if (whole && type == QTextBlockFormat::ProportionalHeight)
-            spaced =
-                sixtyFourths(std::floor(std::round(pitch * 1440 / kLayoutDpi) * f.lineHeight() / 100 + 1e-6) *
-                             kLayoutDpi / 1440);
+            spaced = sixtyFourths(std::floor(twips * f.lineHeight() / 100 + 1e-6) * kLayoutDpi / 1440);
         // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
         const double factor =
             single > 0 && rounded > 0 && (whole || rounded > exact) ? single / rounded : 1.0;

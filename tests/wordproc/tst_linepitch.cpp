@@ -91,6 +91,22 @@ private slots:
         QVERIFY2(qAbs(pitch - expected) < 0.05,
                  qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(expected)));
     }
+
+    // A line of two faces is as tall as the taller face's line: 10-point Liberation Serif with a word
+    // of 13-point Liberation Sans stands 300 twips apart, as the Sans alone does (exactly 298.9).
+    void twoFaces() {
+        const int expected = qMax(singleTwips(QStringLiteral("Liberation Serif"), 200),
+                                  singleTwips(QStringLiteral("Liberation Sans"), 260));
+        const int lines = 30;
+        QByteArray body;
+        for (int i = 1; i <= lines; ++i)
+            body += "\\pard\\fs20 Row" + QByteArray::number(i).rightJustified(2, '0') +
+                    " of the quick {\\f1\\fs26 brown} fox\\par ";
+        const Shown s = showWord(body, "\\fswiss Liberation Serif;}{\\f1\\fswiss Liberation Sans");
+        const double pitch = pitchTwips(s, lines);
+        QVERIFY2(qAbs(pitch - expected) < 0.05,
+                 qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(expected)));
+    }
 };
 
 QTEST_MAIN(TestLinePitch)
