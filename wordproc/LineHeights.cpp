@@ -43,6 +43,10 @@ struct WordLine {
     // The part of the line above the baseline that the face asks for beside others on one line: its
     // header's ascent and line gap together (NaN where the header does not count).
     double top = std::nan("");
+    // The heights LibreOffice sums for a line of the face (NaN where the face has no such tables, a
+    // Type 1 face): its Windows (or, where it asks for them, typographic) ascent and descent, and the
+    // gap its header adds to those.
+    double pitchAscent = std::nan(""), pitchDescent = std::nan(""), pitchGap = std::nan("");
 };
 
 WordLine wordLine(const QFont& font) {
@@ -61,8 +65,22 @@ WordLine wordLine(const QFont& font) {
     };
     const auto s16 = [&](const QByteArray& t, int at) { return int(qint16(quint16(u16(t, at)))); };
     const double em = raw.unitsPerEm();
+    const bool tables = raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78;
+    const bool typographic = tables && (u16(os2, 62) & 0x80);
+    if (typographic) {
+        line.pitchAscent = s16(os2, 68) / em;
+        line.pitchDescent = -s16(os2, 70) / em;
+        line.pitchGap = s16(os2, 72) / em;
+    } else if (tables) {
+        const bool windows = u16(os2, 74) + u16(os2, 76) > 0;
+        const int ascent = windows ? u16(os2, 74) : s16(hhea, 4);
+        const int descent = windows ? u16(os2, 76) : -s16(hhea, 6);
+        line.pitchAscent = ascent / em;
+        line.pitchDescent = descent / em;
+        line.pitchGap = (s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8) - ascent - descent) / em;
+    }
     // Fonts that ask for their typographic metrics get them from Qt as well.
-    if (raw.isValid() && em > 0 && hhea.size() >= 10 && os2.size() >= 78 && !(u16(os2, 62) & 0x80)) {
+    if (tables && !typographic) {
         const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);
         const int windows = u16(os2, 74) + u16(os2, 76);
         // A face whose Windows heights pass its header's (the URW faces) is set at the header's:
@@ -98,6 +116,32 @@ double wordAscent(const QFont& font, const QFontMetricsF& metrics) {
     return qMin(metrics.ascent(), ascent * pixelSize(font));
 }
 
+namespace {
+
+// The height of a single-spaced line of `font` as LibreOffice sets it (layout pixels): whole twips.
+double wordPitch(const QFont& font, const QFontMetricsF& metrics) {
+    const WordLine line = wordLine(font);
+    const double twips = pixelSize(font) * 1440 / kLayoutDpi;
+    const auto half = [](double x) { return std::floor(x + 0.5); };
+    double pitch = 0;
+    if (std::isnan(line.pitchAscent)) {
+        pitch = half((metrics.ascent() + metrics.descent() + wordLeading(font, metrics)) * 1440 / kLayoutDpi);
+    } else if (line.pitchGap < 0) {
+        // A face whose Windows heights pass its header's (the URW faces) LibreOffice sets at the
+        // header's height.
+        pitch = half((line.pitchAscent + line.pitchDescent + line.pitchGap) * twips);
+    } else {
+        // LibreOffice takes the heights in sixths of a twip, then the text's height and the gap each to
+        // the nearest twip: Liberation Serif at 10 points is 231 twips, where its exact height is 229.98.
+        const double ascent = half(line.pitchAscent * twips * 6),
+                     descent = half(line.pitchDescent * twips * 6);
+        pitch = half((ascent + descent) / 6) + half(half(line.pitchGap * twips * 6) / 6);
+    }
+    return pitch * kLayoutDpi / 1440;
+}
+
+} // namespace
+
 double wordTop(const QFont& font, const QFontMetricsF& metrics) {
     const double top = wordLine(font).top;
     if (std::isnan(top))
@@ -108,7 +152,7 @@ double wordTop(const QFont& font, const QFontMetricsF& metrics) {
 namespace {
 
 struct FaceHeights {
-    double ascent, descent, leading, qtLeading, textAscent, top;
+    double ascent, descent, leading, qtLeading, textAscent, top, pitch;
 };
 
 // A merge sets the same few fonts in every letter: their heights are looked up once per thread, not
@@ -122,7 +166,7 @@ const FaceHeights& faceHeights(const QFont& font) {
             known.clear();
         const QFontMetricsF m(font, layoutDevice());
         it = known.insert(font, FaceHeights{m.ascent(), m.descent(), wordLeading(font, m), m.leading(),
-                                            wordAscent(font, m), wordTop(font, m)});
+                                            wordAscent(font, m), wordTop(font, m), wordPitch(font, m)});
     }
     return *it;
 }
@@ -171,7 +215,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         QTextBlockFormat f = block.blockFormat();
         const int type = f.lineHeightType();
         // A line is as tall as the tallest ascent, descent and leading of the text on it.
-        double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0, textAscent = 0;
+        double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0, textAscent = 0, pitch = 0;
         // Faces of different heights on one line: it is as tall as the tallest of their tops over the
         // baseline and of their rooms below it, each taken apart, as LibreOffice sets them. Qt's
         // heights and gaps, taken apart, would make a line of regular and italic URW text a tenth of an
@@ -195,6 +239,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             descent = qMax(descent, these[1]);
             leading = qMax(leading, these[2]);
             qtLeading = qMax(qtLeading, these[3]);
+            pitch = qMax(pitch, h.pitch);
             top = qMax(top, h.top);
             qtTop = qMax(qtTop, h.ascent + h.qtLeading);
             bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top);
@@ -226,22 +271,41 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         }
         const double exact = ascent + descent + leading;
         const double rounded = std::ceil(image ? ascent + descent + qtLeading : qtTop + descent);
-        // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
-        const double factor = exact > 0 && rounded > exact ? exact / rounded : 1.0;
         const double scale = kLayoutDpi / 96.0;
+        // Lines are as tall as LibreOffice sets them, in whole twips: of one face, its single height; of
+        // several, the tallest of theirs, or their heights together where those come out taller. Spaced
+        // lines are the whole twips below that many times the single height.
+        const bool whole = !image && !foreign && pitch > 0;
+        const double twips = whole ? qMax(std::round(pitch * 1440 / kLayoutDpi),
+                                          uniform ? 0.0 : std::round(exact * 1440 / kLayoutDpi))
+                                   : 0.0;
+        // Qt keeps a line's height in 64ths of a pixel, cut down: the nearest 64th keeps a page of lines
+        // from drifting up.
+        const auto sixtyFourths = [](double height) { return (std::round(height * 64) + 0.001) / 64; };
+        const double single = whole ? sixtyFourths(twips * kLayoutDpi / 1440) : exact;
+        double spaced = 0;
+        if (whole && type == QTextBlockFormat::ProportionalHeight)
+            spaced = sixtyFourths(std::floor(twips * f.lineHeight() / 100 + 1e-6) * kLayoutDpi / 1440);
+        // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
+        const double factor =
+            single > 0 && rounded > 0 && (whole || rounded > exact) ? single / rounded : 1.0;
         bool changed = false;
         if (image && type == QTextBlockFormat::ProportionalHeight && f.lineHeight() > 100) {
             // LibreOffice widens a line that holds a picture by the text's part of the spacing only: a
             // picture under 1.15 lines is not set 15% taller.
             f.setLineHeight((f.lineHeight() / 100 - 1) * exact / scale, QTextBlockFormat::LineDistanceHeight);
             changed = true;
-        } else if (factor < 1 && type == QTextBlockFormat::SingleHeight) {
+        } else if (factor != 1 && type == QTextBlockFormat::SingleHeight) {
             f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
             changed = true;
-        } else if (factor < 1 && type == QTextBlockFormat::ProportionalHeight) {
+        } else if (spaced > 0) {
+            f.setLineHeight(100 * spaced / rounded, QTextBlockFormat::ProportionalHeight);
+            changed = true;
+        } else if (factor != 1 && type == QTextBlockFormat::ProportionalHeight) {
             f.setLineHeight(f.lineHeight() * factor, QTextBlockFormat::ProportionalHeight);
             changed = true;
-        } else if (factor < 1 && type == QTextBlockFormat::MinimumHeight && f.lineHeight() * scale < exact) {
+        } else if (factor != 1 && type == QTextBlockFormat::MinimumHeight &&
+                   f.lineHeight() * scale < single) {
             f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
             changed = true;
         }
@@ -258,7 +322,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         // at a fixed height instead, which Qt fits by that height.
         const int now = f.lineHeightType();
         // Faces of different heights in a paragraph of one line set that line's height alone.
-        if (fit && factor < 1 && !image && (uniform || (!foreign && oneLine(block))) &&
+        if (fit && factor != 1 && !image && (uniform || (!foreign && oneLine(block))) &&
             (now == QTextBlockFormat::SingleHeight || now == QTextBlockFormat::ProportionalHeight)) {
             const double percent = now == QTextBlockFormat::ProportionalHeight ? f.lineHeight() : 100.0;
             f.setLineHeight(rounded * percent / 100 / scale, QTextBlockFormat::FixedHeight);

@@ -1,0 +1,104 @@
+#include "Rendering.h"
+#include "platform/Fonts.h"
+
+#include <QRawFont>
+#include <QtTest>
+#include <cmath>
+
+using namespace wordproc;
+using namespace rendering;
+
+namespace {
+
+int u16(const QByteArray& t, int at) {
+    return int(quint8(t[at])) << 8 | int(quint8(t[at + 1]));
+}
+
+int s16(const QByteArray& t, int at) {
+    return int(qint16(quint16(u16(t, at))));
+}
+
+int half(double x) {
+    return int(std::floor(x + 0.5));
+}
+
+// A single line of `family` at `twips` as LibreOffice sets it, from the face's own tables: its Windows
+// ascent and descent in sixths of a twip, their sum and the header's further gap each in whole twips.
+int singleTwips(const QString& family, int twips) {
+    const QRawFont raw = QRawFont::fromFont(QFont(family, 12));
+    const QByteArray hhea = raw.fontTable("hhea"), os2 = raw.fontTable("OS/2");
+    if (hhea.size() < 10 || os2.size() < 78)
+        return -1;
+    const double em = raw.unitsPerEm();
+    const int ascent = u16(os2, 74), descent = u16(os2, 76);
+    const int gap = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8) - ascent - descent;
+    const int sixths = half(ascent * twips * 6 / em) + half(descent * twips * 6 / em);
+    return half(sixths / 6.0) + half(half(gap * twips * 6 / em) / 6.0);
+}
+
+// The mean distance between the baselines of the paragraphs Row01..RowNN, in twips.
+double pitchTwips(const Shown& s, int lines) {
+    const auto drawn = record(s, 0);
+    const double first = baselineOf(*drawn, QStringLiteral("Row01"));
+    const double last = baselineOf(*drawn, QStringLiteral("Row%1").arg(lines, 2, 10, QLatin1Char('0')));
+    if (first < 0 || last < 0)
+        return -1;
+    return (last - first) / (lines - 1) * 1440 / kLayoutDpi;
+}
+
+} // namespace
+
+class TestLinePitch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { platform::useMetricCompatibleFonts(); }
+
+    // Lines stand whole twips apart, as LibreOffice sets them, not at their faces' exact heights:
+    // 10-point Liberation Serif is 231 twips (exactly 229.98), and 30 lines of it end 30 twips lower
+    // than exact heights would set them. Spaced lines are the whole twips below that many single lines;
+    // a line with a word of a second face (`word`, 13-point Liberation Sans) is as tall as the taller
+    // face's line.
+    void wholeTwips_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("halfPoints");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<bool>("word");
+        QTest::newRow("Liberation Serif 10") << "Liberation Serif" << 20 << 100 << false;
+        QTest::newRow("Liberation Sans 13") << "Liberation Sans" << 26 << 100 << false;
+        QTest::newRow("Liberation Sans 8.5") << "Liberation Sans" << 17 << 100 << false;
+        QTest::newRow("DejaVu Sans 10.5") << "DejaVu Sans" << 21 << 100 << false;
+        QTest::newRow("Carlito 11.5") << "Carlito" << 23 << 100 << false;
+        QTest::newRow("Liberation Serif 12 at 1.15") << "Liberation Serif" << 24 << 115 << false;
+        QTest::newRow("Carlito 11 at 1.5") << "Carlito" << 22 << 150 << false;
+        QTest::newRow("Liberation Serif 10 with Sans 13") << "Liberation Serif" << 20 << 100 << true;
+    }
+
+    void wholeTwips() {
+        QFETCH(QString, family);
+        QFETCH(int, halfPoints);
+        QFETCH(int, percent);
+        QFETCH(bool, word);
+        int single = singleTwips(family, halfPoints * 10);
+        if (word)
+            single = qMax(single, singleTwips(QStringLiteral("Liberation Sans"), 260));
+        QVERIFY(single > 0);
+        const int expected = single * percent / 100;
+        const int lines = 30;
+        QByteArray body;
+        for (int i = 1; i <= lines; ++i)
+            body += "\\pard\\fs" + QByteArray::number(halfPoints) +
+                    (percent == 100 ? QByteArray()
+                                    : "\\sl" + QByteArray::number(240 * percent / 100) + "\\slmult1") +
+                    " Row" + QByteArray::number(i).rightJustified(2, '0') + " of the quick " +
+                    (word ? "{\\f1\\fs26 brown}" : "brown") + " fox\\par ";
+        const Shown s = showWord(body, "\\fswiss " + family.toLatin1() + ";}{\\f1\\fswiss Liberation Sans");
+        QCOMPARE(s.copy.pageCount(), 1);
+        const double pitch = pitchTwips(s, lines);
+        QVERIFY2(qAbs(pitch - expected) < 0.05,
+                 qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(expected)));
+    }
+};
+
+QTEST_MAIN(TestLinePitch)
+#include "tst_linepitch.moc"
