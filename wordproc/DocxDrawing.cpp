@@ -502,12 +502,24 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             g.lineTwips = g.line.isValid() ? qBound(1, emuAttr(ln, u"w", 15), 1440) : 0;
         };
         if (!content) {
-            // A shape drawn in Word: a box, an ellipse or a line, in its fill and outline.
+            // A shape drawn in Word: a box, an ellipse, a line or a freeform, in its fill and outline.
             const Node* geometry = spPr ? spPr->child(u"a:prstGeom") : nullptr;
-            if (!geometry || item.node->name != QLatin1String("wps:wsp"))
+            const Node* freeform = spPr ? spPr->child(u"a:custGeom") : nullptr;
+            if ((!geometry && !freeform) || item.node->name != QLatin1String("wps:wsp"))
                 continue;
-            const QString kind = geometry->attr(u"prst");
-            if (kind == QLatin1String("rect") || kind == QLatin1String("roundRect")) {
+            const QString kind = geometry ? geometry->attr(u"prst") : QString();
+            bool open = false;
+            if (freeform) {
+                const Node* x = spPr->child(u"a:xfrm");
+                const Node* ext = x ? x->child(u"a:ext") : nullptr;
+                const auto extent = [&](QStringView key, int twips) {
+                    const double v = ext ? ext->attr(key).toDouble() : 0;
+                    return v > 0 && std::isfinite(v) ? v : twips * 635.0;
+                };
+                if (!customGeometry(*freeform, g.widthTwips, g.heightTwips, extent(u"cx", g.widthTwips),
+                                    extent(u"cy", g.heightTwips), g))
+                    continue;
+            } else if (kind == QLatin1String("rect") || kind == QLatin1String("roundRect")) {
                 g.shape = Floating::Shape::Box;
             } else if (kind == QLatin1String("ellipse")) {
                 g.shape = Floating::Shape::Ellipse;
@@ -518,13 +530,14 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 g.shape = Floating::Shape::Lines;
                 g.points = {QPoint(flipH ? g.widthTwips : 0, flipV ? g.heightTwips : 0),
                             QPoint(flipH ? 0 : g.widthTwips, flipV ? 0 : g.heightTwips)};
+                open = true;
             } else {
                 continue;
             }
             g.fill = QColor();
             g.line = QColor();
             colours();
-            if (g.shape == Floating::Shape::Lines)
+            if (open)
                 g.fill = QColor();
             if (g.fill.isValid() || g.line.isValid())
                 addFloating(st, g, format);

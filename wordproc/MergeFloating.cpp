@@ -149,8 +149,11 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
                   : fl.fromY == Floating::From::Margin
                       ? twipsToLayout(pg.topTwips + fl.topTwips)
                       : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
-        PlacedPicture placed{pageHeight > 0 ? page : -1, r,  {},  fl.behindText, {}, {}, {}, {}, 0,
-                             Floating::Shape::None,      {}, band};
+        PlacedPicture placed;
+        placed.page = pageHeight > 0 ? page : -1;
+        placed.rect = r;
+        placed.behindText = fl.behindText;
+        placed.band = band;
         if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
             textBox(placed, fl, record);
             // A frame of no set height is as tall as its text.
@@ -166,6 +169,7 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             placed.lineWidth = twipsToLayout(fl.lineTwips);
             for (const QPoint& pt : fl.points)
                 placed.points << QPointF(twipsToLayout(pt.x()), twipsToLayout(pt.y()));
+            placed.figures = fl.figures;
         } else
             placed.image = m.pictureImage(fl.picture, r.size());
         out.push_back(std::move(placed));
