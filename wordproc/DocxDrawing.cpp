@@ -412,13 +412,17 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         f.wrap = Floating::Wrap::TopBottom;
     }
 
-    // A picture; a shape with text; a group of them, each placed within the group's frame.
+    // A picture; a shape with text; a group of them, each placed within the group's frame; a drawing
+    // canvas, whose pieces stand from its corner.
     struct Item {
         const Node* node;
         int left, top, width, height;
     };
     std::vector<Item> items;
-    if (const Node* group = graphic->child(u"wpg:wgp")) {
+    const Node* group = graphic->child(u"wpg:wgp");
+    if (!group)
+        group = graphic->child(u"wpc:wpc");
+    if (group) {
         const Node* xfrm =
             group->child(u"wpg:grpSpPr") ? group->child(u"wpg:grpSpPr")->child(u"a:xfrm") : nullptr;
         const Node* chOff = xfrm ? xfrm->child(u"a:chOff") : nullptr;

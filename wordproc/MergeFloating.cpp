@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 namespace wordproc {
 
@@ -135,12 +136,16 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
     const PageSetup& pg = m.page();
     QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
     const double left = twipsToLayout(pg.leftTwips);
+    // Each picture of a paragraph stands from the paragraph's top as it was before any of them moved
+    // its text down: the pieces of a drawing set in a line keep their places in it.
+    std::unordered_map<int, double> tops;
     for (const auto& [blockNumber, index, record, clear] : m_anchors) {
         const Floating& fl = m.m_t->floats[size_t(index)];
         const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
         if (!anchor.isValid())
             continue;
-        const double anchorTop = layout->blockBoundingRect(anchor).top();
+        const double anchorTop =
+            tops.try_emplace(blockNumber, layout->blockBoundingRect(anchor).top()).first->second;
         const int page = pageHeight > 0 ? pageAt(anchorTop, pageHeight) : 0;
         const double pageTop = page * pageHeight; // the page's top in the document
         QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left), 0,

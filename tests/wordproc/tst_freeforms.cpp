@@ -100,6 +100,44 @@ private slots:
         QVERIFY(qBlue(page.pixel(pixel(5760 + 720, 2880 + 360))) > 200 &&
                 qRed(page.pixel(pixel(5760 + 720, 2880 + 360))) < 120);
     }
+
+    // A drawing canvas set in a header's line: its pieces stand where the canvas puts them, from the one
+    // paragraph's top, and the header grows by the canvas's height, moving the body's text down.
+    void canvasInALine() {
+        const auto wsp = [](int x, int y, int cx, int cy, const QByteArray& geometry,
+                            const QByteArray& colour) {
+            return "<wps:wsp><wps:spPr><a:xfrm><a:off x=\"" + QByteArray::number(x) + "\" y=\"" +
+                   QByteArray::number(y) + "\"/><a:ext cx=\"" + QByteArray::number(cx) + "\" cy=\"" +
+                   QByteArray::number(cy) + "\"/></a:xfrm><a:prstGeom prst=\"" + geometry +
+                   "\"/><a:solidFill><a:srgbClr val=\"" + colour +
+                   "\"/></a:solidFill></wps:spPr><wps:bodyPr/></wps:wsp>";
+        };
+        const QByteArray canvas =
+            "<w:r><mc:AlternateContent><mc:Choice Requires=\"wpc\"><w:drawing><wp:inline><wp:extent "
+            "cx=\"1828800\" cy=\"1371600\"/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas\"><wpc:wpc "
+            "xmlns:wpc=\"http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas\"><wpc:bg/>"
+            "<wpc:whole/>" +
+            wsp(0, 0, 1828800, 1371600, "rect", "0000FF") +
+            wsp(457200, 228600, 457200, 457200, "ellipse", "FF0000") +
+            "</wpc:wpc></a:graphicData></a:graphic></wp:inline></w:drawing></mc:Choice><mc:Fallback/>"
+            "</mc:AlternateContent></w:r>";
+        const Laid l =
+            lay(package(document(paragraph(run("Body text")),
+                                 section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")),
+                        {{"header", "header1.xml", "<w:hdr " + kW + ">" + paragraph(canvas) + "</w:hdr>"}}));
+        QCOMPARE(l.t->floats.size(), size_t(2));
+        QCOMPARE(l.copy.pictures.size(), size_t(2));
+        const PlacedPicture& board = l.copy.pictures[0];
+        const PlacedPicture& dot = l.copy.pictures[1];
+        QCOMPARE(board.shape, Floating::Shape::Box);
+        QCOMPARE(dot.shape, Floating::Shape::Ellipse);
+        QVERIFY(qAbs(dot.rect.top() - board.rect.top() - twipsToLayout(360)) < 1);
+        QVERIFY(qAbs(dot.rect.left() - board.rect.left() - twipsToLayout(720)) < 1);
+        QVERIFY(qAbs(board.rect.top() - twipsToLayout(720)) < 1);
+        // The header starts half an inch down and holds the canvas, an inch and a half tall.
+        QVERIFY(l.copy.bodyTop >= twipsToLayout(720 + 2160) - 1);
+    }
 };
 
 QTEST_MAIN(TestFreeforms)
