@@ -467,6 +467,10 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         g.topTwips = clampTwips(qint64(f.topTwips) + item.top);
         g.widthTwips = clampTwips(item.width, 1, kMaxTwips);
         g.heightTwips = clampTwips(item.height, 1, kMaxTwips);
+        // The pieces of a drawing set in a line keep the text below the whole drawing, not only below
+        // themselves.
+        if (!anchored)
+            g.gapTwips[3] = qMax(0, height - item.top - item.height);
         const Node* blip = item.node->name == QLatin1String("pic:pic") ? item.node->find(u"a:blip") : nullptr;
         if (blip || item.node->name == QLatin1String("c:chart")) {
             const int index = blip ? picture(st, blip->attr(u"r:embed"), g.widthTwips, g.heightTwips)

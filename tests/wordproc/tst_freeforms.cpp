@@ -102,7 +102,8 @@ private slots:
     }
 
     // A drawing canvas set in a header's line: its pieces stand where the canvas puts them, from the one
-    // paragraph's top, and the header grows by the canvas's height, moving the body's text down.
+    // paragraph's top, and the header grows by the canvas's height, though the pieces fill only its
+    // upper two thirds, moving the body's text down.
     void canvasInALine() {
         const auto wsp = [](int x, int y, int cx, int cy, const QByteArray& geometry,
                             const QByteArray& colour) {
@@ -118,7 +119,7 @@ private slots:
             "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas\"><wpc:wpc "
             "xmlns:wpc=\"http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas\"><wpc:bg/>"
             "<wpc:whole/>" +
-            wsp(0, 0, 1828800, 1371600, "rect", "0000FF") +
+            wsp(0, 0, 1828800, 914400, "rect", "0000FF") +
             wsp(457200, 228600, 457200, 457200, "ellipse", "FF0000") +
             "</wpc:wpc></a:graphicData></a:graphic></wp:inline></w:drawing></mc:Choice><mc:Fallback/>"
             "</mc:AlternateContent></w:r>";
