@@ -439,20 +439,46 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         // Without a child extent the pieces are in EMU, as the group's own size.
         const double sx = cw > 0 ? double(width) / cw : 1.0 / 635;
         const double sy = ch > 0 ? double(height) / ch : 1.0 / 635;
-        for (const Node& c : group->children) {
-            if (c.name != QLatin1String("wps:wsp") && c.name != QLatin1String("pic:pic"))
-                continue;
-            const Node* x = c.find(u"a:xfrm");
-            const Node* off = x ? x->child(u"a:off") : nullptr;
-            const Node* ext = x ? x->child(u"a:ext") : nullptr;
-            const auto twips = [](double v) { return int(qBound(-1440.0 * 50, v, 1440.0 * 50)); };
-            items.push_back(Item{&c, twips((units(off, u"x", ox) - ox) * sx),
-                                 twips((units(off, u"y", oy) - oy) * sy),
-                                 qMax(1, twips(units(ext, u"cx", width / sx) * sx)),
-                                 qMax(1, twips(units(ext, u"cy", height / sy) * sy))});
-            if (items.size() >= 64)
-                break;
-        }
+        const auto twips = [](double v) { return int(qBound(-1440.0 * 50, v, 1440.0 * 50)); };
+        // A group inside the group maps its own units onto the room it takes in its parent's: a piece
+        // at v in it stands at base + (v - origin) * scale twips from the outer group's corner.
+        struct Units {
+            double baseX, baseY, originX, originY, scaleX, scaleY;
+        };
+        const auto collect = [&](const auto& self, const Node& parent, const Units& u, int depth) -> void {
+            for (const Node& c : parent.children) {
+                if (items.size() >= 64)
+                    return;
+                const bool inner = c.name == QLatin1String("wpg:grpSp");
+                if (!inner && c.name != QLatin1String("wps:wsp") && c.name != QLatin1String("pic:pic"))
+                    continue;
+                const Node* pr = inner ? c.child(u"wpg:grpSpPr") : nullptr;
+                const Node* x = inner ? (pr ? pr->child(u"a:xfrm") : nullptr) : c.find(u"a:xfrm");
+                const Node* off = x ? x->child(u"a:off") : nullptr;
+                const Node* ext = x ? x->child(u"a:ext") : nullptr;
+                const double left = units(off, u"x", u.originX), top = units(off, u"y", u.originY);
+                if (inner) {
+                    if (depth >= 8)
+                        continue;
+                    const Node* co = x ? x->child(u"a:chOff") : nullptr;
+                    const Node* ce = x ? x->child(u"a:chExt") : nullptr;
+                    const double w = units(ext, u"cx", 0), h = units(ext, u"cy", 0);
+                    const double cx = units(ce, u"cx", w), cy = units(ce, u"cy", h);
+                    self(self, c,
+                         Units{u.baseX + (left - u.originX) * u.scaleX,
+                               u.baseY + (top - u.originY) * u.scaleY, units(co, u"x", left),
+                               units(co, u"y", top), cx > 0 && w > 0 ? u.scaleX * w / cx : u.scaleX,
+                               cy > 0 && h > 0 ? u.scaleY * h / cy : u.scaleY},
+                         depth + 1);
+                    continue;
+                }
+                items.push_back(Item{&c, twips(u.baseX + (left - u.originX) * u.scaleX),
+                                     twips(u.baseY + (top - u.originY) * u.scaleY),
+                                     qMax(1, twips(units(ext, u"cx", width / u.scaleX) * u.scaleX)),
+                                     qMax(1, twips(units(ext, u"cy", height / u.scaleY) * u.scaleY))});
+            }
+        };
+        collect(collect, *group, Units{0, 0, ox, oy, sx, sy}, 0);
     } else if (const Node* shape = graphic->child(u"wps:wsp")) {
         items.push_back(Item{shape, 0, 0, width, height});
     } else if (const Node* pic = graphic->child(u"pic:pic")) {

@@ -101,6 +101,37 @@ private slots:
                 qRed(page.pixel(pixel(5760 + 720, 2880 + 360))) < 120);
     }
 
+    // A group inside a group: its pieces measured in its own units, mapped onto the room it takes in
+    // the outer group's, which maps onto the page.
+    void groupInAGroup() {
+        const auto xfrm = [](const QByteArray& off, const QByteArray& ext, const QByteArray& children) {
+            return "<a:xfrm><a:off " + off + "/><a:ext " + ext + "/>" + children + "</a:xfrm>";
+        };
+        const QByteArray group =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"page\"><wp:posOffset>0"
+            "</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"page\"><wp:posOffset>0</wp:posOffset>"
+            "</wp:positionV><wp:extent cx=\"1828800\" cy=\"914400\"/><wp:wrapNone/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\"><wpg:wgp "
+            "xmlns:wpg=\"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup\"><wpg:grpSpPr>" +
+            xfrm("x=\"0\" y=\"0\"", "cx=\"1828800\" cy=\"914400\"",
+                 "<a:chOff x=\"0\" y=\"0\"/><a:chExt cx=\"2000\" cy=\"1000\"/>") +
+            "</wpg:grpSpPr><wpg:grpSp><wpg:grpSpPr>" +
+            xfrm("x=\"1000\" y=\"500\"", "cx=\"1000\" cy=\"500\"",
+                 "<a:chOff x=\"0\" y=\"0\"/><a:chExt cx=\"100\" cy=\"100\"/>") +
+            "</wpg:grpSpPr><wps:wsp><wps:spPr>" + xfrm("x=\"50\" y=\"50\"", "cx=\"50\" cy=\"50\"", {}) +
+            "<a:prstGeom prst=\"rect\"/><a:solidFill><a:srgbClr val=\"FF0000\"/></a:solidFill></wps:spPr>"
+            "<wps:bodyPr/></wps:wsp></wpg:grpSp></wpg:wgp></a:graphicData></a:graphic></wp:anchor></"
+            "w:drawing>"
+            "</w:r>";
+        const Laid l = lay(package(document(paragraph(run("Text") + group))));
+        QCOMPARE(l.t->floats.size(), size_t(1));
+        const Floating& box = l.t->floats[0];
+        // The inner group starts halfway across and down the outer one, a unit of it 14.4 twips across
+        // and 7.2 down.
+        QCOMPARE(QList<int>({box.leftTwips, box.topTwips, box.widthTwips, box.heightTwips}),
+                 QList<int>({1440 + 720, 720 + 360, 720, 360}));
+    }
+
     // A drawing canvas set in a header's line: its pieces stand where the canvas puts them, from the one
     // paragraph's top, and the header grows by the canvas's height, though the pieces fill only its
     // upper two thirds, moving the body's text down.
