@@ -412,13 +412,17 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         f.wrap = Floating::Wrap::TopBottom;
     }
 
-    // A picture; a shape with text; a group of them, each placed within the group's frame.
+    // A picture; a shape with text; a group of them, each placed within the group's frame; a drawing
+    // canvas, whose pieces stand from its corner.
     struct Item {
         const Node* node;
         int left, top, width, height;
     };
     std::vector<Item> items;
-    if (const Node* group = graphic->child(u"wpg:wgp")) {
+    const Node* group = graphic->child(u"wpg:wgp");
+    if (!group)
+        group = graphic->child(u"wpc:wpc");
+    if (group) {
         const Node* xfrm =
             group->child(u"wpg:grpSpPr") ? group->child(u"wpg:grpSpPr")->child(u"a:xfrm") : nullptr;
         const Node* chOff = xfrm ? xfrm->child(u"a:chOff") : nullptr;
@@ -435,20 +439,46 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         // Without a child extent the pieces are in EMU, as the group's own size.
         const double sx = cw > 0 ? double(width) / cw : 1.0 / 635;
         const double sy = ch > 0 ? double(height) / ch : 1.0 / 635;
-        for (const Node& c : group->children) {
-            if (c.name != QLatin1String("wps:wsp") && c.name != QLatin1String("pic:pic"))
-                continue;
-            const Node* x = c.find(u"a:xfrm");
-            const Node* off = x ? x->child(u"a:off") : nullptr;
-            const Node* ext = x ? x->child(u"a:ext") : nullptr;
-            const auto twips = [](double v) { return int(qBound(-1440.0 * 50, v, 1440.0 * 50)); };
-            items.push_back(Item{&c, twips((units(off, u"x", ox) - ox) * sx),
-                                 twips((units(off, u"y", oy) - oy) * sy),
-                                 qMax(1, twips(units(ext, u"cx", width / sx) * sx)),
-                                 qMax(1, twips(units(ext, u"cy", height / sy) * sy))});
-            if (items.size() >= 64)
-                break;
-        }
+        const auto twips = [](double v) { return int(qBound(-1440.0 * 50, v, 1440.0 * 50)); };
+        // A group inside the group maps its own units onto the room it takes in its parent's: a piece
+        // at v in it stands at base + (v - origin) * scale twips from the outer group's corner.
+        struct Units {
+            double baseX, baseY, originX, originY, scaleX, scaleY;
+        };
+        const auto collect = [&](const auto& self, const Node& parent, const Units& u, int depth) -> void {
+            for (const Node& c : parent.children) {
+                if (items.size() >= 64)
+                    return;
+                const bool inner = c.name == QLatin1String("wpg:grpSp");
+                if (!inner && c.name != QLatin1String("wps:wsp") && c.name != QLatin1String("pic:pic"))
+                    continue;
+                const Node* pr = inner ? c.child(u"wpg:grpSpPr") : nullptr;
+                const Node* x = inner ? (pr ? pr->child(u"a:xfrm") : nullptr) : c.find(u"a:xfrm");
+                const Node* off = x ? x->child(u"a:off") : nullptr;
+                const Node* ext = x ? x->child(u"a:ext") : nullptr;
+                const double left = units(off, u"x", u.originX), top = units(off, u"y", u.originY);
+                if (inner) {
+                    if (depth >= 8)
+                        continue;
+                    const Node* co = x ? x->child(u"a:chOff") : nullptr;
+                    const Node* ce = x ? x->child(u"a:chExt") : nullptr;
+                    const double w = units(ext, u"cx", 0), h = units(ext, u"cy", 0);
+                    const double cx = units(ce, u"cx", w), cy = units(ce, u"cy", h);
+                    self(self, c,
+                         Units{u.baseX + (left - u.originX) * u.scaleX,
+                               u.baseY + (top - u.originY) * u.scaleY, units(co, u"x", left),
+                               units(co, u"y", top), cx > 0 && w > 0 ? u.scaleX * w / cx : u.scaleX,
+                               cy > 0 && h > 0 ? u.scaleY * h / cy : u.scaleY},
+                         depth + 1);
+                    continue;
+                }
+                items.push_back(Item{&c, twips(u.baseX + (left - u.originX) * u.scaleX),
+                                     twips(u.baseY + (top - u.originY) * u.scaleY),
+                                     qMax(1, twips(units(ext, u"cx", width / u.scaleX) * u.scaleX)),
+                                     qMax(1, twips(units(ext, u"cy", height / u.scaleY) * u.scaleY))});
+            }
+        };
+        collect(collect, *group, Units{0, 0, ox, oy, sx, sy}, 0);
     } else if (const Node* shape = graphic->child(u"wps:wsp")) {
         items.push_back(Item{shape, 0, 0, width, height});
     } else if (const Node* pic = graphic->child(u"pic:pic")) {
@@ -463,6 +493,10 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         g.topTwips = clampTwips(qint64(f.topTwips) + item.top);
         g.widthTwips = clampTwips(item.width, 1, kMaxTwips);
         g.heightTwips = clampTwips(item.height, 1, kMaxTwips);
+        // The pieces of a drawing set in a line keep the text below the whole drawing, not only below
+        // themselves.
+        if (!anchored)
+            g.gapTwips[3] = qMax(0, height - item.top - item.height);
         const Node* blip = item.node->name == QLatin1String("pic:pic") ? item.node->find(u"a:blip") : nullptr;
         if (blip || item.node->name == QLatin1String("c:chart")) {
             const int index = blip ? picture(st, blip->attr(u"r:embed"), g.widthTwips, g.heightTwips)
@@ -502,12 +536,24 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             g.lineTwips = g.line.isValid() ? qBound(1, emuAttr(ln, u"w", 15), 1440) : 0;
         };
         if (!content) {
-            // A shape drawn in Word: a box, an ellipse or a line, in its fill and outline.
+            // A shape drawn in Word: a box, an ellipse, a line or a freeform, in its fill and outline.
             const Node* geometry = spPr ? spPr->child(u"a:prstGeom") : nullptr;
-            if (!geometry || item.node->name != QLatin1String("wps:wsp"))
+            const Node* freeform = spPr ? spPr->child(u"a:custGeom") : nullptr;
+            if ((!geometry && !freeform) || item.node->name != QLatin1String("wps:wsp"))
                 continue;
-            const QString kind = geometry->attr(u"prst");
-            if (kind == QLatin1String("rect") || kind == QLatin1String("roundRect")) {
+            const QString kind = geometry ? geometry->attr(u"prst") : QString();
+            bool open = false;
+            if (freeform) {
+                const Node* x = spPr->child(u"a:xfrm");
+                const Node* ext = x ? x->child(u"a:ext") : nullptr;
+                const auto extent = [&](QStringView key, int twips) {
+                    const double v = ext ? ext->attr(key).toDouble() : 0;
+                    return v > 0 && std::isfinite(v) ? v : twips * 635.0;
+                };
+                if (!customGeometry(*freeform, g.widthTwips, g.heightTwips, extent(u"cx", g.widthTwips),
+                                    extent(u"cy", g.heightTwips), g))
+                    continue;
+            } else if (kind == QLatin1String("rect") || kind == QLatin1String("roundRect")) {
                 g.shape = Floating::Shape::Box;
             } else if (kind == QLatin1String("ellipse")) {
                 g.shape = Floating::Shape::Ellipse;
@@ -518,13 +564,14 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 g.shape = Floating::Shape::Lines;
                 g.points = {QPoint(flipH ? g.widthTwips : 0, flipV ? g.heightTwips : 0),
                             QPoint(flipH ? 0 : g.widthTwips, flipV ? 0 : g.heightTwips)};
+                open = true;
             } else {
                 continue;
             }
             g.fill = QColor();
             g.line = QColor();
             colours();
-            if (g.shape == Floating::Shape::Lines)
+            if (open)
                 g.fill = QColor();
             if (g.fill.isValid() || g.line.isValid())
                 addFloating(st, g, format);

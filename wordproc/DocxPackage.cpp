@@ -51,6 +51,8 @@ QString prefixOf(QStringView uri) {
          QStringLiteral("wps")},
         {QStringLiteral("http://schemas.microsoft.com/office/word/2010/wordprocessingGroup"),
          QStringLiteral("wpg")},
+        {QStringLiteral("http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas"),
+         QStringLiteral("wpc")},
         {QStringLiteral("http://schemas.microsoft.com/office/word/2010/wordprocessingDrawing"),
          QStringLiteral("wp14")},
         {QStringLiteral("http://schemas.openxmlformats.org/markup-compatibility/2006"), QStringLiteral("mc")},
@@ -79,16 +81,17 @@ bool keepsText(const QString& name) {
            name == QLatin1String("c:v") || name == QLatin1String("a:t");
 }
 
-// Whether the reader understands what an mc:Choice requires: Word's drawing shapes and their groups,
-// yes, and Word 2010's text (w14), whose choice holds plain text and runs where the fallback may hold
-// a picture of them. Word 2010's drawing positions (wp14) place a shape by a share of the page, which
-// the fallback gives as the offset Word worked out from it.
+// Whether the reader understands what an mc:Choice requires: Word's drawing shapes, their groups and
+// drawing canvases, yes, and Word 2010's text (w14), whose choice holds plain text and runs where the
+// fallback may hold a picture of them. Word 2010's drawing positions (wp14) place a shape by a share of the
+// page, which the fallback gives as the offset Word worked out from it.
 bool understood(const QString& needs) {
     const QStringList words = needs.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.isEmpty())
         return false;
     for (const QString& w : words)
-        if (w != QLatin1String("wps") && w != QLatin1String("wpg") && w != QLatin1String("w14"))
+        if (w != QLatin1String("wps") && w != QLatin1String("wpg") && w != QLatin1String("wpc") &&
+            w != QLatin1String("w14"))
             return false;
     return true;
 }

@@ -113,6 +113,10 @@ QString resolvePart(const QString& source, const QString& target);
 int intAttr(const Node& n, QStringView key, int fallback = 0);
 bool onOff(const Node* n);             // a toggle: present and not "0", "false" or "off"
 QColor hexColor(const QString& value); // "auto" or anything not a colour: invalid
+// A freeform's figures (a:custGeom) into `g` as lines through points, for a shape of that size in twips
+// and of that extent in its frame's units; false when it draws nothing this reader can follow.
+bool customGeometry(const Node& geometry, int widthTwips, int heightTwips, double extentX, double extentY,
+                    Floating& g);
 // A display equation's place on its line as its m:jc value names it; fallback for any other value.
 ParaFormat::Align mathAlign(const QString& value, ParaFormat::Align fallback);
 

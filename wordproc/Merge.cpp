@@ -277,11 +277,14 @@ double Merger::layBand(PageCopy& copy, const PageSetup& page, const Story& story
     b.end();
     b.finish();
     copy.pageFields = copy.pageFields || b.hasPageFields();
+    // A header's pictures may move its text down, as a drawing set in one of its lines does, and so
+    // make it taller; a footer's are placed from its top, which its height sets.
+    if (header)
+        b.placeFloats(copy.pictures, twipsToLayout(page.headerTwips), 0, out.get());
     const double height = bandHeight(*out);
-    b.placeFloats(copy.pictures,
-                  header ? twipsToLayout(page.headerTwips)
-                         : twipsToLayout(page.heightTwips - page.footerTwips) - height,
-                  0, out.get());
+    if (!header)
+        b.placeFloats(copy.pictures, twipsToLayout(page.heightTwips - page.footerTwips) - height, 0,
+                      out.get());
     const double edge = twipsToLayout(header ? page.headerTwips : page.footerTwips);
     return qMax(margin, edge + height);
 }

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 namespace wordproc {
 
@@ -135,12 +136,16 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
     const PageSetup& pg = m.page();
     QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
     const double left = twipsToLayout(pg.leftTwips);
+    // Each picture of a paragraph stands from the paragraph's top as it was before any of them moved
+    // its text down: the pieces of a drawing set in a line keep their places in it.
+    std::unordered_map<int, double> tops;
     for (const auto& [blockNumber, index, record, clear] : m_anchors) {
         const Floating& fl = m.m_t->floats[size_t(index)];
         const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
         if (!anchor.isValid())
             continue;
-        const double anchorTop = layout->blockBoundingRect(anchor).top();
+        const double anchorTop =
+            tops.try_emplace(blockNumber, layout->blockBoundingRect(anchor).top()).first->second;
         const int page = pageHeight > 0 ? pageAt(anchorTop, pageHeight) : 0;
         const double pageTop = page * pageHeight; // the page's top in the document
         QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left), 0,
@@ -149,8 +154,11 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
                   : fl.fromY == Floating::From::Margin
                       ? twipsToLayout(pg.topTwips + fl.topTwips)
                       : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
-        PlacedPicture placed{pageHeight > 0 ? page : -1, r,  {},  fl.behindText, {}, {}, {}, {}, 0,
-                             Floating::Shape::None,      {}, band};
+        PlacedPicture placed;
+        placed.page = pageHeight > 0 ? page : -1;
+        placed.rect = r;
+        placed.behindText = fl.behindText;
+        placed.band = band;
         if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
             textBox(placed, fl, record);
             // A frame of no set height is as tall as its text.
@@ -166,6 +174,7 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             placed.lineWidth = twipsToLayout(fl.lineTwips);
             for (const QPoint& pt : fl.points)
                 placed.points << QPointF(twipsToLayout(pt.x()), twipsToLayout(pt.y()));
+            placed.figures = fl.figures;
         } else
             placed.image = m.pictureImage(fl.picture, r.size());
         out.push_back(std::move(placed));

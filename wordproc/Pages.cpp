@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QImage>
 #include <QPageLayout>
+#include <QPainterPath>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -205,11 +206,23 @@ void paintShape(QPainter& painter, const PlacedPicture& p) {
         painter.drawEllipse(p.rect);
         break;
     default: {
+        // Each figure a polygon of its own, closed when filled; where figures overlap the fill leaves
+        // a hole, as Word's does.
         const QPolygonF points = p.points.translated(p.rect.topLeft());
-        if (p.fill.isValid())
-            painter.drawPolygon(points);
-        else
-            painter.drawPolyline(points);
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        qsizetype from = 0;
+        for (size_t i = 0; i <= p.figures.size(); ++i) {
+            const qsizetype to =
+                i < p.figures.size() ? qBound(from, qsizetype(p.figures[i]), points.size()) : points.size();
+            if (to > from) {
+                path.addPolygon(points.mid(from, to - from));
+                if (p.fill.isValid())
+                    path.closeSubpath();
+            }
+            from = to;
+        }
+        painter.drawPath(path);
     }
     }
     painter.restore();

@@ -175,6 +175,7 @@ struct PlacedPicture {
     Floating::Shape shape = Floating::Shape::None;
     QPolygonF points;
     const QTextDocument* band = nullptr; // a header's or footer's: printed on the pages that show it
+    std::vector<int> figures;            // where each figure after the first starts in `points`
 };
 
 // The headers and footers of a section after the first, laid out: from which page of the copy on, and

@@ -172,6 +172,9 @@ struct Floating {
     enum class Shape : quint8 { None, Box, Ellipse, Lines };
     Shape shape = Shape::None;
     std::vector<QPoint> points;
+    // Where each figure after the first starts in `points`: a freeform drawn in Word may hold several,
+    // the holes of a letter or a logo among them, which its fill leaves open.
+    std::vector<int> figures;
 };
 
 struct Paragraph {
