@@ -245,6 +245,8 @@ void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
     const int total = copy.numberedPages();
     int next = copy.firstPage;
     const auto number = [&](PageCopy& part) {
+        if (&part != &copy && part.page && part.page->pageNumberStart > 0)
+            next = part.page->pageNumberStart;
         part.firstPage = next;
         next += part.ownSheets();
         if (&part != &copy)

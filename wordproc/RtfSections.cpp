@@ -79,8 +79,9 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         sectionPage().lineNumberRestart = w == "lineppage"     ? PageSetup::Restart::Page
                                           : w == "linerestart" ? PageSetup::Restart::Section
                                                                : PageSetup::Restart::Continuous;
-    } else if (w == "pgnstart") {
-        sectionPage().pageNumberStart = qBound(0, param, 32767);
+    } else if (w == "pgnrestart" || w == "pgncont") {
+        // LibreOffice starts a section's numbers anew at 1 whatever \pgnstarts gives.
+        sectionPage().pageNumberStart = w == "pgnrestart" ? 1 : 0;
     } else if (w == "pgndec" || w == "pgnucrm" || w == "pgnlcrm" || w == "pgnucltr" || w == "pgnlcltr") {
         sectionPage().pageNumberFormat = w == "pgnucrm"    ? QStringLiteral("upperRoman")
                                          : w == "pgnlcrm"  ? QStringLiteral("lowerRoman")

@@ -329,18 +329,19 @@ private slots:
         const QByteArray fields = "{\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} {\\field{\\*\\fldinst PAGE "
                                   "\\\\* MERGEFORMAT \\\\* ALPHABETIC}{\\fldrslt 9}} {\\field{\\*\\fldinst "
                                   "PAGE \\\\* Arabic}{\\fldrslt 9}}";
-        const auto doc = merged("\\sectd\\pgnrestart\\pgnstart4\\pgnlcrm{\\footer \\pard Foot " + fields +
+        // LibreOffice starts RTF's numbers at 1 whatever \\pgnstarts says.
+        const auto doc = merged("\\sectd\\pgnrestart\\pgnstarts4\\pgnlcrm{\\footer \\pard Foot " + fields +
                                 "\\par }" + filler(60) + "\\pard Body " + fields + "\\par ");
         const PageCopy& copy = doc->copies.front();
         QCOMPARE(copy.pageCount(), 2);
-        QVERIFY2(copy.body->toPlainText().contains(QStringLiteral("Body v E 5")),
+        QVERIFY2(copy.body->toPlainText().contains(QStringLiteral("Body ii B 2")),
                  qPrintable(copy.body->toPlainText().right(40)));
         for (int page = 0; page < 2; ++page) {
             sheetImage(copy, page, doc->page);
             QTextDocument* foot = bandOn(copy, page, false);
             QVERIFY(foot);
             QCOMPARE(foot->toPlainText(),
-                     page == 0 ? QStringLiteral("Foot iv D 4") : QStringLiteral("Foot v E 5"));
+                     page == 0 ? QStringLiteral("Foot i A 1") : QStringLiteral("Foot ii B 2"));
         }
 
         using namespace docxsamples;
@@ -353,6 +354,47 @@ private slots:
         QCOMPARE(t.page.pageNumberFormat, QStringLiteral("upperRoman"));
         PageCopy one = Merger(std::make_shared<const Template>(t), nullptr).next();
         QCOMPARE(one.body->toPlainText(), QStringLiteral("Page II"));
+    }
+
+    // A later section starts its numbers anew or writes them its own way, the page count with them;
+    // one that does not start anew runs on from the section before.
+    void laterSectionsNumberTheirOwnWay() {
+        const QByteArray foot = "{\\footer \\pard Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} of "
+                                "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 9}}\\par }";
+        const auto fromRtf =
+            merged("\\sectd" + foot + "A\\par \\sect\\sectd\\sbkpage\\pgnrestart\\pgnlcrm" + foot +
+                   "B\\page B\\par \\sect\\sectd\\sbkpage\\pgnucltr" + foot + "C\\par ");
+        using namespace docxsamples;
+        const QByteArray footer =
+            "<?xml version=\"1.0\"?><w:ftr " + kW + ">" +
+            paragraph(run("Page ") + simpleField("PAGE", "9") + run(" of ") + simpleField("NUMPAGES", "9")) +
+            "</w:ftr>";
+        const QByteArray reference = "<w:footerReference w:type=\"default\" r:id=\"rId1\"/>";
+        const auto sectionEnd = [&](const QByteArray& content, const QByteArray& numbers) {
+            return paragraph(content, section(reference + numbers));
+        };
+        const QByteArray body = sectionEnd(run("A"), {}) + paragraph(run("B")) +
+                                sectionEnd("<w:r><w:br w:type=\"page\"/><w:t>B</w:t></w:r>",
+                                           "<w:pgNumType w:fmt=\"lowerRoman\" w:start=\"5\"/>") +
+                                paragraph(run("C"));
+        const Template t = readDocx(
+            zipParts(package(document(body, section(reference + "<w:pgNumType w:fmt=\"upperLetter\"/>")),
+                             {{"footer", "footer1.xml", footer}})),
+            QStringLiteral("numbered.docx"));
+        const auto fromDocx =
+            Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("numbered"));
+        const QStringList rtfPages{"Page 1 of 4", "Page i of iv", "Page ii of iv", "Page C of D"};
+        const QStringList docxPages{"Page 1 of 4", "Page v of iv", "Page vi of iv", "Page G of D"};
+        for (const auto& [doc, pages] : {std::pair{fromRtf, rtfPages}, std::pair{fromDocx, docxPages}}) {
+            const PageCopy& copy = doc->copies.front();
+            QCOMPARE(copy.pageCount(), 4);
+            for (int sheet = 0; sheet < 4; ++sheet) {
+                sheetImage(copy, sheet, doc->page);
+                QTextDocument* band = bandOn(copy, sheet, false);
+                QVERIFY(band);
+                QCOMPARE(band->toPlainText(), pages[sheet]);
+            }
+        }
     }
 };
 
