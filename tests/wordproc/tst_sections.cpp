@@ -323,6 +323,45 @@ private slots:
         QCOMPARE_LE(qAbs(two.left() - twipsToLayout(5040)), 1.0);
     }
 
+    // Columns of their own widths: each as wide as the file gives it, the gaps after them as given, the
+    // text filling a column to the sheet's foot before the next, or moving on at a column break.
+    void columnsOfTheirOwnWidths() {
+        const auto doc = merged("\\sectd\\cols2\\colno1\\colw2880\\colsr720\\colno2\\colw5760 " + filler(60));
+        const PageCopy& rtfCopy = doc->copies.front();
+        QCOMPARE(rtfCopy.pageCount(), 1);
+        QCOMPARE(rtfCopy.columns, 1);
+        const QRectF top = placeOfText(*rtfCopy.body, QStringLiteral("Filler 0"));
+        const QRectF last = placeOfText(*rtfCopy.body, QStringLiteral("Filler 53"));
+        const QRectF next = placeOfText(*rtfCopy.body, QStringLiteral("Filler 54"));
+        QCOMPARE_LE(qAbs(top.left()), 1.0);
+        QCOMPARE_LE(qAbs(top.width() - twipsToLayout(2880)), 1.0);
+        QCOMPARE_LE(qAbs(last.left()), 1.0);
+        QCOMPARE_LE(qAbs(next.left() - twipsToLayout(3600)), 1.0);
+        QCOMPARE_LE(qAbs(next.width() - twipsToLayout(5760)), 1.0);
+        QCOMPARE_LE(qAbs(next.top() - top.top()), 1.0);
+
+        using namespace docxsamples;
+        const QByteArray cols =
+            "<w:cols w:num=\"3\" w:space=\"720\" w:equalWidth=\"0\"><w:col w:w=\"2000\" "
+            "w:space=\"300\"/><w:col w:w=\"3000\" w:space=\"1000\"/><w:col w:w=\"3060\"/></w:cols>";
+        const QByteArray columnBreak = "<w:r><w:br w:type=\"column\"/></w:r>";
+        const Template t =
+            readDocx(zipParts(package(document(
+                         paragraph(run("One") + columnBreak + run("Two") + columnBreak + run("Three")),
+                         section(cols)))),
+                     QStringLiteral("columns.docx"));
+        QCOMPARE(t.page.columnWidths, (std::vector<int>{2000, 3000, 3060}));
+        PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
+        QCOMPARE(copy.pageCount(), 1);
+        const QRectF one = placeOfText(*copy.body, QStringLiteral("One"));
+        const QRectF two = placeOfText(*copy.body, QStringLiteral("Two"));
+        const QRectF three = placeOfText(*copy.body, QStringLiteral("Three"));
+        QCOMPARE_LE(qAbs(one.left()), 1.0);
+        QCOMPARE_LE(qAbs(two.left() - twipsToLayout(2300)), 1.0);
+        QCOMPARE_LE(qAbs(three.left() - twipsToLayout(6300)), 1.0);
+        QCOMPARE_LE(qAbs(three.top() - one.top()), 1.0);
+    }
+
     // A section's numbers start past 1 and are written in roman numerals or letters, its own or a
     // field's \* switch after any other; the body's number as well as the footer's.
     void pageNumbersStartAndStyle() {
