@@ -318,6 +318,9 @@ void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
             next = part.page->pageNumberStart;
         part.firstPage = next;
         next += part.ownSheets();
+        // The first section's own start number shows in its fields, and the sections after count on from it.
+        if (&part == &copy && m_t->page.pageNumberStart > 0)
+            next += m_t->page.pageNumberStart - 1;
         if (&part != &copy)
             part.totalPages = total;
         if (part.pageFields && part.body) {
