@@ -289,7 +289,6 @@ private:
     template <class Bands> void sectionBands(const Node& sectPr, Bands& out);
     void startSection(const Node& sectPr);
     void firstSection(const Node& sectPr);
-    void absoluteTab(StoryState& st, const Node& ptab);
     Story storyPart(const QString& id);
     void finishStory(StoryState& st);
 

@@ -402,39 +402,6 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     }
 }
 
-// Word sets the text after an absolute tab centred or flush right between the margins or the
-// paragraph's indents, whatever stops the paragraph has: a stop of its own there does the same for the
-// common header of a name, a title and a page number.
-void Reader::absoluteTab(StoryState& st, const Node& ptab) {
-    ParaFormat& f = st.format;
-    const QString align = ptab.attr(u"w:alignment");
-    const bool indent = ptab.attr(u"w:relativeTo") == QLatin1String("indent");
-    const int from = indent ? f.leftTwips : 0;
-    const int to = m_textWidthTwips - (indent ? f.rightTwips : 0);
-    TabStop stop;
-    if (align == QLatin1String("center")) {
-        stop.kind = TabStop::Center;
-        stop.twips = from + (to - from) / 2;
-    } else if (align == QLatin1String("right")) {
-        stop.kind = TabStop::Right;
-        stop.twips = to;
-    } else {
-        return;
-    }
-    const QString leader = ptab.attr(u"w:leader");
-    stop.leader = leader == QLatin1String("dot")          ? TabStop::Dots
-                  : leader == QLatin1String("hyphen")     ? TabStop::Hyphens
-                  : leader == QLatin1String("underscore") ? TabStop::Underline
-                  : leader == QLatin1String("middleDot")  ? TabStop::MiddleDots
-                                                          : TabStop::NoLeader;
-    if (to <= from || f.tabs.size() >= kMaxTabs)
-        return;
-    std::erase_if(f.tabs, [&](const TabStop& t) { return t.twips == stop.twips; });
-    f.tabs.push_back(stop);
-    std::sort(f.tabs.begin(), f.tabs.end(),
-              [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
-}
-
 void Reader::endParagraph(StoryState& st) {
     st.open = false;
     bool breakBefore = false;
@@ -646,8 +613,12 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
         } else if (name == QLatin1String("w:tab")) {
             addRun(st, Run{Run::Tab, fmt, -1, {}});
         } else if (name == QLatin1String("w:ptab")) {
-            absoluteTab(st, c);
-            addRun(st, Run{Run::Tab, fmt, -1, {}});
+            // LibreOffice sets an absolute tab as a plain one, to the paragraph's next stop whatever its
+            // alignment and leader; one aligned left that follows text starts a new line instead.
+            const bool text = std::any_of(st.pieces.begin(), st.pieces.end(),
+                                          [](const std::vector<Run>& piece) { return !piece.empty(); });
+            const bool left = c.attr(u"w:alignment") == QLatin1String("left");
+            addRun(st, Run{left && text ? Run::LineBreak : Run::Tab, fmt, -1, {}});
         } else if (name == QLatin1String("w:br")) {
             const QString type = c.attr(u"w:type");
             if (type == QLatin1String("page") || type == QLatin1String("column"))

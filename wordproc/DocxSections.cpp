@@ -99,6 +99,8 @@ void Reader::pageSetup(const Node& sectPr, PageSetup& pg) {
     pg.columns = 1;
     pg.columnGapTwips = 720;
     pg.columnRule = false;
+    pg.columnWidths.clear();
+    pg.columnGaps.clear();
     if (const Node* cols = sectPr.child(u"w:cols")) {
         const QString sep = cols->attr(u"w:sep");
         pg.columnRule = !sep.isEmpty() && sep != QLatin1String("0") && sep != QLatin1String("false") &&
@@ -110,12 +112,14 @@ void Reader::pageSetup(const Node& sectPr, PageSetup& pg) {
         if (equal == QLatin1String("0") || equal == QLatin1String("false") || equal == QLatin1String("off")) {
             int count = 0;
             for (const Node& c : cols->children)
-                if (c.name == QLatin1String("w:col")) {
+                if (c.name == QLatin1String("w:col") && count < 45) {
                     if (count++ == 0 && c.has(u"w:space"))
                         pg.columnGapTwips = clampPositiveTwips(intAttr(c, u"w:space"));
+                    pg.columnWidths.push_back(clampPositiveTwips(intAttr(c, u"w:w")));
+                    pg.columnGaps.push_back(clampPositiveTwips(intAttr(c, u"w:space")));
                 }
             if (count > 0)
-                pg.columns = qBound(1, count, 45);
+                pg.columns = count;
         }
     }
 }

@@ -549,13 +549,14 @@ void Merger::Builder::field(QTextCursor& cur, const Run& r, Cursor& c) {
         flush();
         QTextCharFormat format = m.m_charFormats[size_t(valueFormat(f))];
         format.setProperty(kPageFieldProperty, f.kind == Field::Page ? 1 : 2);
-        if (f.kind == Field::Page) {
-            const QString style = pageNumberStyle(f.instruction, m.m_t->page.pageNumberFormat);
-            if (!style.isEmpty())
-                format.setProperty(kPageFormatProperty, style);
-            if (m.m_t->page.pageNumberStart > 0)
-                format.setProperty(kPageOffsetProperty, m.m_t->page.pageNumberStart - 1);
-        }
+        // The section's way of writing numbers serves the page count as well, as LibreOffice prints it.
+        const PageSetup& section = m.page();
+        const QString style = pageNumberStyle(f.instruction, section.pageNumberFormat);
+        if (!style.isEmpty())
+            format.setProperty(kPageFormatProperty, style);
+        // A later section that starts its numbers anew starts its sheets' count there instead.
+        if (f.kind == Field::Page && &section == &m.m_t->page && section.pageNumberStart > 0)
+            format.setProperty(kPageOffsetProperty, section.pageNumberStart - 1);
         cur.insertText(shown.isEmpty() ? QStringLiteral("1") : shown, format);
         m_pageFields = true;
         return;

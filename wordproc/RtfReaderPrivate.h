@@ -416,6 +416,8 @@ private:
     void finishNote();
     // Sections: the paper of the one being read, its end at \sect, its left pages' headers.
     PageSetup& sectionPage();
+    // The width and the gap after it of the section's column `index` (from 0), read one word at a time.
+    std::pair<int&, int&> columnSize(int index);
     void startSection(State& st);
     void closeSection();
     bool keepDestination(State& st, GroupLocals& local, Word word);
@@ -494,6 +496,7 @@ private:
     int m_lastCodePage = 0; // the code page last asked for, which the next text is most likely in
     const CodePage* m_lastPage = nullptr;
     int m_documentCodePage = 1252; // \ansicpg, or the character set \mac, \pc or \pca names
+    int m_column = 0;              // the section's column that \colw and \colsr size (\colno)
     int m_lead = -1;               // the first byte of a double-byte character, waiting for the second
     int m_skip = 0;                // fallback characters still to skip after \u
     // The tables of contents or indexes whose results are being read, and whether the paragraph being

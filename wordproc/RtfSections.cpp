@@ -14,9 +14,9 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     // A section's words in a header, footer, note or text box set nothing: Word leaves a \sectd there
     // when such text was pasted with its section mark, and the section it stands in keeps its columns.
     if (st.story != &m_body &&
-        (w == "sectd" || w == "cols" || w == "colsx" || w == "colsr" || w == "linebetcol" || w == "linemod" ||
-         w == "linex" || w == "linestarts" || w == "linerestart" || w == "lineppage" || w == "linecont" ||
-         w.ends_with("sxn")))
+        (w == "sectd" || w == "cols" || w == "colsx" || w == "colsr" || w == "colno" || w == "colw" ||
+         w == "linebetcol" || w == "linemod" || w == "linex" || w == "linestarts" || w == "linerestart" ||
+         w == "lineppage" || w == "linecont" || w.ends_with("sxn")))
         return true;
     if (w == "ansicpg") {
         if (hasParam && param > 0)
@@ -65,8 +65,15 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "cols") {
         sectionPage().columns = qBound(1, param, 45);
     } else if (w == "colsx" || w == "colsr") {
-        // Columns of their own widths are set as equal ones, with the last gap given between them.
+        // Where columns of their own widths cannot be set so, they are equal ones with the last gap given
+        // between them.
         sectionPage().columnGapTwips = clampPositiveTwips(param);
+        if (w == "colsr")
+            columnSize(m_column).second = clampPositiveTwips(param);
+    } else if (w == "colno") {
+        m_column = qBound(1, param, 45) - 1;
+    } else if (w == "colw") {
+        columnSize(m_column).first = clampPositiveTwips(param);
     } else if (w == "linebetcol") {
         sectionPage().columnRule = true;
     } else if (w == "linemod") {
@@ -79,8 +86,9 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         sectionPage().lineNumberRestart = w == "lineppage"     ? PageSetup::Restart::Page
                                           : w == "linerestart" ? PageSetup::Restart::Section
                                                                : PageSetup::Restart::Continuous;
-    } else if (w == "pgnstart") {
-        sectionPage().pageNumberStart = qBound(0, param, 32767);
+    } else if (w == "pgnrestart" || w == "pgncont") {
+        // LibreOffice starts a section's numbers anew at 1 whatever \pgnstarts gives.
+        sectionPage().pageNumberStart = w == "pgnrestart" ? 1 : 0;
     } else if (w == "pgndec" || w == "pgnucrm" || w == "pgnlcrm" || w == "pgnucltr" || w == "pgnlcltr") {
         sectionPage().pageNumberFormat = w == "pgnucrm"    ? QStringLiteral("upperRoman")
                                          : w == "pgnlcrm"  ? QStringLiteral("lowerRoman")
@@ -94,6 +102,9 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         pg.columns = 1;
         pg.columnGapTwips = 720;
         pg.columnRule = false;
+        pg.columnWidths.clear();
+        pg.columnGaps.clear();
+        m_column = 0;
         pg.pageBorders = Borders{};
         pg.pageBordersFromText = true;
         pg.lineNumberStep = 0;
@@ -197,6 +208,16 @@ bool Reader::frameWord(State& st, Word w, int param) {
 
 PageSetup& Reader::sectionPage() {
     return m_t.sections.empty() ? m_t.page : m_t.sections.back().page;
+}
+
+std::pair<int&, int&> Reader::columnSize(int index) {
+    PageSetup& pg = sectionPage();
+    const size_t count = size_t(index) + 1;
+    if (pg.columnWidths.size() < count) {
+        pg.columnWidths.resize(count, 0);
+        pg.columnGaps.resize(count, 0);
+    }
+    return {pg.columnWidths[size_t(index)], pg.columnGaps[size_t(index)]};
 }
 
 // A section ends: the next one starts with the body's next block, on the paper and with the headers of

@@ -267,6 +267,10 @@ struct PageSetup {
     int columns = 1;
     int columnGapTwips = 720;
     bool columnRule = false;
+    // Columns of their own widths: each one's width, and the gap after it (none after the last); empty
+    // when they are equal.
+    std::vector<int> columnWidths;
+    std::vector<int> columnGaps;
     // Rules around the page, each its space from the page's edge or, `pageBordersFromText`, from the
     // margins.
     Borders pageBorders;

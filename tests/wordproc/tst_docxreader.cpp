@@ -1453,8 +1453,9 @@ private slots:
     }
 
     void absoluteAndBarTabs() {
-        // A header's absolute tabs centre and right-align between the section's margins (9,000 twips
-        // apart here), a body paragraph's between its indents; a bar tab is a rule, never a stop.
+        // LibreOffice sets an absolute tab at the paragraph's own stops, whatever its alignment, and
+        // gives it no stop of its own; one aligned left starts a new line after text, and is a plain
+        // tab where the paragraph starts. A bar tab is a rule, never a stop.
         const QByteArray ptab = "<w:r><w:ptab w:relativeTo=\"%1\" w:alignment=\"%2\" w:leader=\"%3\"/></w:r>";
         const auto tab = [&](const char* relative, const char* align, const char* leader) {
             return QString::fromLatin1(ptab)
@@ -1467,27 +1468,25 @@ private slots:
                                "<w:ind w:left=\"1000\" w:right=\"2000\"/>") +
                          paragraph(run("Name") + "<w:r><w:tab/></w:r>" + run("Dealer"),
                                    "<w:tabs><w:tab w:val=\"bar\" w:pos=\"2880\"/><w:tab w:val=\"left\" "
-                                   "w:pos=\"3600\"/></w:tabs>"),
-                     section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")
-                         .replace("w:left=\"1440\"", "w:left=\"1800\"")),
+                                   "w:pos=\"3600\"/></w:tabs>") +
+                         paragraph(tab("margin", "left", "none") + run("Model") +
+                                   tab("indent", "left", "dot") + run("Price") +
+                                   tab("margin", "left", "none") + run("Term")),
+                     section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")),
             {{"header", "header1.xml",
               "<w:hdr " + kW + ">" +
                   paragraph(run("Ford City") + tab("margin", "center", "none") + run("Service") +
-                            tab("margin", "right", "dot") + run("Page 1")) +
+                                tab("margin", "right", "dot") + run("Page 1"),
+                            "<w:tabs><w:tab w:val=\"center\" w:pos=\"4680\"/></w:tabs>") +
                   "</w:hdr>"}}));
         const Paragraph& header = firstParagraph(t.header);
         QCOMPARE(paragraphs(t, t.header), QStringList{"Ford City\tService\tPage 1"});
-        QCOMPARE(header.format.tabs.size(), size_t(2));
-        QCOMPARE(header.format.tabs[0].twips, 4500);
-        QCOMPARE(header.format.tabs[0].kind, TabStop::Center);
-        QCOMPARE(header.format.tabs[1].twips, 9000);
-        QCOMPARE(header.format.tabs[1].kind, TabStop::Right);
-        QCOMPARE(header.format.tabs[1].leader, TabStop::Dots);
-        const Paragraph& indented = firstParagraph(t.body);
-        QCOMPARE(indented.format.tabs.size(), size_t(2));
-        QCOMPARE(indented.format.tabs[0].twips, 1000 + (7000 - 1000) / 2);
-        QCOMPARE(indented.format.tabs[0].leader, TabStop::Hyphens);
-        QCOMPARE(indented.format.tabs[1].twips, 7000);
+        QCOMPARE(header.format.tabs.size(), size_t(1));
+        QCOMPARE(header.format.tabs[0].twips, 4680);
+        QCOMPARE(header.format.tabs[0].leader, TabStop::NoLeader);
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"Offer\tMid\tEnd", "Name\tDealer", "\tModel/Price/Term"}));
+        QVERIFY(firstParagraph(t.body).format.tabs.empty());
         const Paragraph& barred = std::get<Paragraph>(t.body.blocks.at(1));
         QCOMPARE(barred.format.barTabs, std::vector<int>{2880});
         QCOMPARE(barred.format.tabs.size(), size_t(1));

@@ -323,24 +323,64 @@ private slots:
         QCOMPARE_LE(qAbs(two.left() - twipsToLayout(5040)), 1.0);
     }
 
+    // Columns of their own widths: each as wide as the file gives it, the gaps after them as given, the
+    // text filling a column to the sheet's foot before the next, or moving on at a column break.
+    void columnsOfTheirOwnWidths() {
+        const auto doc = merged("\\sectd\\cols2\\colno1\\colw2880\\colsr720\\colno2\\colw5760 " + filler(60));
+        const PageCopy& rtfCopy = doc->copies.front();
+        QCOMPARE(rtfCopy.pageCount(), 1);
+        QCOMPARE(rtfCopy.columns, 1);
+        const QRectF top = placeOfText(*rtfCopy.body, QStringLiteral("Filler 0"));
+        const QRectF last = placeOfText(*rtfCopy.body, QStringLiteral("Filler 53"));
+        const QRectF next = placeOfText(*rtfCopy.body, QStringLiteral("Filler 54"));
+        QCOMPARE_LE(qAbs(top.left()), 1.0);
+        QCOMPARE_LE(qAbs(top.width() - twipsToLayout(2880)), 1.0);
+        QCOMPARE_LE(qAbs(last.left()), 1.0);
+        QCOMPARE_LE(qAbs(next.left() - twipsToLayout(3600)), 1.0);
+        QCOMPARE_LE(qAbs(next.width() - twipsToLayout(5760)), 1.0);
+        QCOMPARE_LE(qAbs(next.top() - top.top()), 1.0);
+
+        using namespace docxsamples;
+        const QByteArray cols =
+            "<w:cols w:num=\"3\" w:space=\"720\" w:equalWidth=\"0\"><w:col w:w=\"2000\" "
+            "w:space=\"300\"/><w:col w:w=\"3000\" w:space=\"1000\"/><w:col w:w=\"3060\"/></w:cols>";
+        const QByteArray columnBreak = "<w:r><w:br w:type=\"column\"/></w:r>";
+        const Template t =
+            readDocx(zipParts(package(document(
+                         paragraph(run("One") + columnBreak + run("Two") + columnBreak + run("Three")),
+                         section(cols)))),
+                     QStringLiteral("columns.docx"));
+        QCOMPARE(t.page.columnWidths, (std::vector<int>{2000, 3000, 3060}));
+        PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
+        QCOMPARE(copy.pageCount(), 1);
+        const QRectF one = placeOfText(*copy.body, QStringLiteral("One"));
+        const QRectF two = placeOfText(*copy.body, QStringLiteral("Two"));
+        const QRectF three = placeOfText(*copy.body, QStringLiteral("Three"));
+        QCOMPARE_LE(qAbs(one.left()), 1.0);
+        QCOMPARE_LE(qAbs(two.left() - twipsToLayout(2300)), 1.0);
+        QCOMPARE_LE(qAbs(three.left() - twipsToLayout(6300)), 1.0);
+        QCOMPARE_LE(qAbs(three.top() - one.top()), 1.0);
+    }
+
     // A section's numbers start past 1 and are written in roman numerals or letters, its own or a
     // field's \* switch after any other; the body's number as well as the footer's.
     void pageNumbersStartAndStyle() {
         const QByteArray fields = "{\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} {\\field{\\*\\fldinst PAGE "
                                   "\\\\* MERGEFORMAT \\\\* ALPHABETIC}{\\fldrslt 9}} {\\field{\\*\\fldinst "
                                   "PAGE \\\\* Arabic}{\\fldrslt 9}}";
-        const auto doc = merged("\\sectd\\pgnrestart\\pgnstart4\\pgnlcrm{\\footer \\pard Foot " + fields +
+        // LibreOffice starts RTF's numbers at 1 whatever \\pgnstarts says.
+        const auto doc = merged("\\sectd\\pgnrestart\\pgnstarts4\\pgnlcrm{\\footer \\pard Foot " + fields +
                                 "\\par }" + filler(60) + "\\pard Body " + fields + "\\par ");
         const PageCopy& copy = doc->copies.front();
         QCOMPARE(copy.pageCount(), 2);
-        QVERIFY2(copy.body->toPlainText().contains(QStringLiteral("Body v E 5")),
+        QVERIFY2(copy.body->toPlainText().contains(QStringLiteral("Body ii B 2")),
                  qPrintable(copy.body->toPlainText().right(40)));
         for (int page = 0; page < 2; ++page) {
             sheetImage(copy, page, doc->page);
             QTextDocument* foot = bandOn(copy, page, false);
             QVERIFY(foot);
             QCOMPARE(foot->toPlainText(),
-                     page == 0 ? QStringLiteral("Foot iv D 4") : QStringLiteral("Foot v E 5"));
+                     page == 0 ? QStringLiteral("Foot i A 1") : QStringLiteral("Foot ii B 2"));
         }
 
         using namespace docxsamples;
@@ -353,6 +393,48 @@ private slots:
         QCOMPARE(t.page.pageNumberFormat, QStringLiteral("upperRoman"));
         PageCopy one = Merger(std::make_shared<const Template>(t), nullptr).next();
         QCOMPARE(one.body->toPlainText(), QStringLiteral("Page II"));
+    }
+
+    // A later section starts its numbers anew or writes them its own way, the page count with them;
+    // one that does not start anew runs on from the section before, from its start number too.
+    void laterSectionsNumberTheirOwnWay() {
+        const QByteArray foot = "{\\footer \\pard Page {\\field{\\*\\fldinst PAGE}{\\fldrslt 9}} of "
+                                "{\\field{\\*\\fldinst NUMPAGES}{\\fldrslt 9}}\\par }";
+        const auto fromRtf =
+            merged("\\sectd" + foot + "A\\par \\sect\\sectd\\sbkpage\\pgnrestart\\pgnlcrm" + foot +
+                   "B\\page B\\par \\sect\\sectd\\sbkpage\\pgnucltr" + foot + "C\\par ");
+        using namespace docxsamples;
+        const QByteArray footer =
+            "<?xml version=\"1.0\"?><w:ftr " + kW + ">" +
+            paragraph(run("Page ") + simpleField("PAGE", "9") + run(" of ") + simpleField("NUMPAGES", "9")) +
+            "</w:ftr>";
+        const QByteArray reference = "<w:footerReference w:type=\"default\" r:id=\"rId1\"/>";
+        const auto sectionEnd = [&](const QByteArray& content, const QByteArray& numbers) {
+            return paragraph(content, section(reference + numbers));
+        };
+        const QByteArray body = sectionEnd(run("A"), "<w:pgNumType w:start=\"3\"/>") + paragraph(run("B")) +
+                                sectionEnd("<w:r><w:br w:type=\"page\"/><w:t>B</w:t></w:r>",
+                                           "<w:pgNumType w:fmt=\"lowerRoman\"/>") +
+                                paragraph(run("C"));
+        const Template t = readDocx(
+            zipParts(package(
+                document(body, section(reference + "<w:pgNumType w:fmt=\"upperLetter\" w:start=\"5\"/>")),
+                {{"footer", "footer1.xml", footer}})),
+            QStringLiteral("numbered.docx"));
+        const auto fromDocx =
+            Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("numbered"));
+        const QStringList rtfPages{"Page 1 of 4", "Page i of iv", "Page ii of iv", "Page C of D"};
+        const QStringList docxPages{"Page 3 of 4", "Page iv of iv", "Page v of iv", "Page E of D"};
+        for (const auto& [doc, pages] : {std::pair{fromRtf, rtfPages}, std::pair{fromDocx, docxPages}}) {
+            const PageCopy& copy = doc->copies.front();
+            QCOMPARE(copy.pageCount(), 4);
+            for (int sheet = 0; sheet < 4; ++sheet) {
+                sheetImage(copy, sheet, doc->page);
+                QTextDocument* band = bandOn(copy, sheet, false);
+                QVERIFY(band);
+                QCOMPARE(band->toPlainText(), pages[sheet]);
+            }
+        }
     }
 };
 
