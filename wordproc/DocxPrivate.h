@@ -264,6 +264,11 @@ struct StoryState {
     std::vector<Run> frames;
     // The table style's paragraph and character properties for a cell's text, in order.
     std::vector<const Node*> tablePPr, tableRPr;
+    // A tracked change being read: inserted text is underlined, deleted text struck through, both in
+    // their author's colour over whatever colour their runs ask for.
+    enum class Revision : quint8 { None, Inserted, Deleted };
+    Revision revision = Revision::None;
+    QColor revisionColor;
 };
 
 struct CharFormatHash {
@@ -364,6 +369,9 @@ private:
     ParaFormat::Align m_mathAlign = ParaFormat::Center;
     int m_tableDepth = 0; // tables inside the cell being read
     bool m_showDeletions = true;
+    // The authors of tracked changes, in the order they first appear: each has a colour of its own.
+    QStringList m_revisionAuthors;
+    QColor authorColor(const QString& author);
     int m_footnotes = 0, m_endnotes = 0;
     // The notes parts, read when a reference first needs them, and the mark their text starts with.
     struct NotesPart {

@@ -9,6 +9,8 @@
 #include "wordproc/Twips.h"
 
 #include <QImageReader>
+#include <array>
+#include <tuple>
 
 namespace wordproc {
 
@@ -455,6 +457,13 @@ void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) 
         const QString& name = c.name;
         if (name == QLatin1String("w:r")) {
             run(c, st, base);
+        } else if (name == QLatin1String("w:ins") && m_showDeletions) {
+            // Shown with its changes marked, as the document asks, the way LibreOffice prints them.
+            const auto kept = std::make_pair(st.revision, st.revisionColor);
+            st.revision = StoryState::Revision::Inserted;
+            st.revisionColor = authorColor(c.attr(u"w:author"));
+            inlines(c, st, base);
+            std::tie(st.revision, st.revisionColor) = kept;
         } else if (name == QLatin1String("w:hyperlink") || name == QLatin1String("w:smartTag") ||
                    name == QLatin1String("w:customXml") || name == QLatin1String("w:ins") ||
                    name == QLatin1String("w:moveTo") || name == QLatin1String("w:dir") ||
@@ -471,9 +480,11 @@ void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) 
             // Word and LibreOffice print a tracked deletion struck through, unless the document is set
             // to show its changes made.
             if (m_showDeletions) {
-                CharProps struck = base;
-                struck.format.strike = true;
-                inlines(c, st, struck);
+                const auto kept = std::make_pair(st.revision, st.revisionColor);
+                st.revision = StoryState::Revision::Deleted;
+                st.revisionColor = authorColor(c.attr(u"w:author"));
+                inlines(c, st, base);
+                std::tie(st.revision, st.revisionColor) = kept;
             }
         } else if (name == QLatin1String("w:fldSimple")) {
             simpleField(c, st, base);
@@ -586,8 +597,26 @@ void Reader::mathRun(const Node& r, StoryState& st, const CharProps& base, CharF
     }
 }
 
+QColor Reader::authorColor(const QString& author) {
+    qsizetype at = m_revisionAuthors.indexOf(author);
+    if (at < 0) {
+        at = m_revisionAuthors.size();
+        m_revisionAuthors << author;
+    }
+    return revisionAuthorColour(at);
+}
+
 void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
-    const CharProps props = runProps(base, r.child(u"w:rPr"));
+    CharProps props = runProps(base, r.child(u"w:rPr"));
+    if (st.revision != StoryState::Revision::None) {
+        props.format.color = st.revisionColor;
+        if (st.revision == StoryState::Revision::Inserted) {
+            props.format.underline = true;
+            props.format.underlineStyle = CharFormat::Line::Single;
+        } else {
+            props.format.strike = true;
+        }
+    }
     const int fmt = format(props.format);
     for (const Node& c : r.children) {
         const QString& name = c.name;

@@ -6,6 +6,7 @@
 #include "wordproc/RtfReaderPrivate.h"
 #include "wordproc/Twips.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -336,6 +337,13 @@ void Reader::propertyWord(State& st, Word w, bool hasParam, int param) {
         specialWord(st, w, hasParam, param);
 }
 
+QColor Reader::authorColor(int author) {
+    auto at = std::find(m_revisionAuthors.begin(), m_revisionAuthors.end(), author);
+    if (at == m_revisionAuthors.end())
+        at = m_revisionAuthors.insert(at, author);
+    return revisionAuthorColour(at - m_revisionAuthors.begin());
+}
+
 bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
     const bool on = !hasParam || param != 0;
     CharFormat& chr = st.chr;
@@ -372,6 +380,18 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
             : w == "ulwave" || w == "ulhwave" ? Line::Wave
             : w == "ulw"                      ? Line::Words
                                               : Line::Single;
+    } else if (w == "revised" || w == "deleted") {
+        // A tracked change, shown marked as LibreOffice prints it: inserted text underlined, deleted
+        // text struck through, in its author's colour (\revauth, \revauthdel).
+        flushText(st);
+        (w == "revised" ? chr.underline : chr.strike) = on;
+        if (w == "revised")
+            chr.underlineStyle = CharFormat::Line::Single;
+        chr.color = on ? revisionAuthorColour(0) : QColor(); // the first author's, until \revauth names one
+    } else if (w == "revauth" || w == "revauthdel") {
+        flushText(st);
+        if (chr.color.isValid() && (w == "revauth" ? chr.underline : chr.strike))
+            chr.color = authorColor(qBound(0, param, 1000));
     } else if (w == "ulnone") {
         flushText(st);
         chr.underline = false;
@@ -656,6 +676,14 @@ QString Reader::noteMark() {
 Template readRtf(const QByteArray& rtf, const QString& fileName) {
     rtf::Reader reader(rtf, fileName);
     return reader.run();
+}
+
+QColor revisionAuthorColour(qsizetype order) {
+    static const std::array<QColor, 9> colours{
+        QColor(198, 146, 0),  QColor(6, 70, 162),  QColor(87, 157, 28),
+        QColor(105, 43, 157), QColor(197, 0, 11),  QColor(0, 128, 128),
+        QColor(140, 132, 0),  QColor(53, 85, 107), QColor(209, 118, 0)};
+    return colours[size_t(order) % colours.size()];
 }
 
 } // namespace wordproc

@@ -3,6 +3,7 @@
 #include "wordproc/Template.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QString>
 #include <functional>
 
@@ -25,6 +26,9 @@ struct ConversionWatch {
 // Word binary document is converted through LibreOffice when that is installed and fails with a
 // description saying so otherwise, or when the conversion fails, is stopped or runs out of time.
 Template readTemplateFile(const QString& path, const ConversionWatch& watch = {});
+
+// The colour LibreOffice marks the tracked changes of the document's `order`th author in (from 0).
+QColor revisionAuthorColour(qsizetype order);
 
 // The parts of a field code: "MERGEFIELD Cust_Name \* Upper" gives a Merge field named Cust_Name.
 void parseFieldInstruction(Field& field);

@@ -442,6 +442,9 @@ private:
     // Properties and special characters: valid in the body, a field's code and a field's result.
     void propertyWord(State& st, Word word, bool hasParam, int param);
     bool characterWord(State& st, Word word, bool hasParam, int param);
+    // The colour of a tracked change's author, by the order the authors first appear in.
+    QColor authorColor(int author);
+    std::vector<int> m_revisionAuthors;
     bool paragraphWord(State& st, Word word, int param);
     bool pageWord(State& st, Word word, bool hasParam, int param);
     bool specialWord(State& st, Word word, bool hasParam, int param);

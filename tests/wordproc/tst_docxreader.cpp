@@ -446,24 +446,36 @@ private slots:
     }
 
     void trackedChanges() {
-        // Insertions print as text; deletions print struck through, unless the settings hide them.
-        const QByteArray body = paragraph(run("Kept") + "<w:ins w:id=\"1\" w:author=\"a\">" + run(" added") +
-                                          "</w:ins><w:del w:id=\"2\" w:author=\"a\"><w:r><w:delText "
-                                          "xml:space=\"preserve\"> gone</w:delText></w:r></w:del>" +
-                                          run("."));
+        // Shown with their changes marked: insertions underlined and deletions struck through, each in
+        // its author's colour over the run's own; with the settings hiding them, the text as changed.
+        const QByteArray red = "<w:r><w:rPr><w:color w:val=\"FF0000\"/></w:rPr><w:t xml:space=\"preserve\"> "
+                               "added</w:t></w:r>";
+        const QByteArray body = paragraph(
+            run("Kept") + "<w:ins w:id=\"1\" w:author=\"a\">" + red +
+            "</w:ins><w:del w:id=\"2\" w:author=\"b\"><w:r><w:delText "
+            "xml:space=\"preserve\"> gone</w:delText></w:r></w:del><w:ins w:id=\"3\" w:author=\"a\">" +
+            run(" more") + "</w:ins>" + run("."));
         const Template shown = readBody(body);
-        QCOMPARE(paragraphs(shown, shown.body), QStringList{"Kept added gone."});
+        QCOMPARE(paragraphs(shown, shown.body), QStringList{"Kept added gone more."});
         const std::vector<Run>& runs = firstParagraph(shown.body).runs;
-        QCOMPARE(runs.size(), size_t(3));
-        QVERIFY(!shown.formats[size_t(runs[0].format)].strike);
-        QCOMPARE(runs[1].text, QStringLiteral(" gone"));
-        QVERIFY(shown.formats[size_t(runs[1].format)].strike);
-        QVERIFY(!shown.formats[size_t(runs[2].format)].strike);
+        QCOMPARE(runs.size(), size_t(5));
+        const auto look = [&](size_t i) { return shown.formats[size_t(runs[i].format)]; };
+        QVERIFY(!look(0).strike && !look(0).underline && !look(0).color.isValid());
+        QVERIFY(look(1).underline && !look(1).strike);
+        QCOMPARE(look(1).color, QColor(198, 146, 0));
+        QCOMPARE(runs[2].text, QStringLiteral(" gone"));
+        QVERIFY(look(2).strike && !look(2).underline);
+        QCOMPARE(look(2).color, QColor(6, 70, 162));
+        QCOMPARE(look(3).color, look(1).color);
+        QVERIFY(!look(4).strike && !look(4).underline && !look(4).color.isValid());
 
         const Template hidden = read(package(
             document(body), {{"settings", "settings.xml",
                               "<w:settings " + kW + "><w:revisionView w:insDel=\"0\"/></w:settings>"}}));
-        QCOMPARE(paragraphs(hidden, hidden.body), QStringList{"Kept added."});
+        QCOMPARE(paragraphs(hidden, hidden.body), QStringList{"Kept added more."});
+        const std::vector<Run>& plain = firstParagraph(hidden.body).runs;
+        QVERIFY(std::none_of(plain.begin(), plain.end(),
+                             [&](const Run& r) { return hidden.formats[size_t(r.format)].underline; }));
     }
 
     void headersAndSections() {

@@ -240,6 +240,24 @@ private slots:
         QVERIFY(paragraphTexts(t.body).at(0).endsWith(QStringLiteral(" kept.doc")));
     }
 
+    // Tracked changes print marked: insertions underlined, deletions struck through, each in its
+    // author's colour, the first author to appear taking the first colour.
+    void trackedChanges() {
+        const Template t =
+            readWith(kFonts, "\\pard Kept{\\revised\\revauth2 added}{\\deleted\\revauthdel1 gone}"
+                             "{\\revised\\revauth1 more}.\\par ");
+        QCOMPARE(paragraphTexts(t.body), QStringList({"Keptaddedgonemore."}));
+        const CharFormat* added = formatOf(t, QStringLiteral("added"));
+        const CharFormat* gone = formatOf(t, QStringLiteral("gone"));
+        const CharFormat* more = formatOf(t, QStringLiteral("more"));
+        QVERIFY(added && gone && more);
+        QVERIFY(added->underline && !added->strike && gone->strike && !gone->underline);
+        QCOMPARE(added->color, QColor(198, 146, 0));
+        QCOMPARE(gone->color, QColor(6, 70, 162));
+        QCOMPARE(more->color, gone->color);
+        QVERIFY(!formatOf(t, QStringLiteral("Kept"))->color.isValid());
+    }
+
     // A locked field (\fldlock) prints its stored result as it stands; a locked merge field still merges.
     void lockedFieldKeepsItsResult() {
         const Template t =
