@@ -177,6 +177,7 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
     };
     int page = 0;
     int moves = 0; // paragraphs moved on with the next one, no more than there are blocks
+    const QTextTable* rowsKept = nullptr;
     // The layout follows each change as far as the next question about a position needs it.
     for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
         // A paragraph kept with the next one goes on to the next one's page, with those before it
@@ -196,6 +197,12 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             }
         }
         if (!inRoot(b)) {
+            // A table's rows are placed as its first row is reached, the text above it settled.
+            QTextTable* table = QTextCursor(b).currentTable();
+            if (table && table != rowsKept && table->parentFrame() == root) {
+                rowsKept = table;
+                keepRowsAtPageFoot(*table, pageHeight);
+            }
             // A table's rows fill the page too: the paragraph after a table that ran on to a new
             // page does not start that page.
             page = qMax(page, pageOf(b, true));

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QPaintDevice;
+class QTextTable;
 
 // Laid-out pages: merged text in QTextDocuments, paginated for the template's paper, and the painting
 // of those pages onto a printer (a real one, a PDF file or the preview). Every document is laid out
@@ -131,6 +132,10 @@ double wordAscent(const QFont& font, const QFontMetricsF& metrics);
 // next page by where its cells' first lines stand, and a line of a fixed height stands a little above
 // its room.
 void setExactLineHeights(QTextBlock first, const QTextBlock& last, bool fit = true);
+
+// A table row that Qt moved on to the next page though it fits at the foot of the page before by the
+// spacing of its lines is set there, its cells' lines fitted (see setExactLineHeights) at that spacing.
+void keepRowsAtPageFoot(QTextTable& table, double pageHeight);
 
 // LibreOffice and Word set a font's line gap above its text, Qt sets it below: lines of single or
 // proportional spacing that meet `clip` (document coordinates; all when empty) stand their gap lower

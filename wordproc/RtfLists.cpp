@@ -6,6 +6,8 @@
 #include "wordproc/ListNumbers.h"
 #include "wordproc/RtfReaderPrivate.h"
 
+#include <algorithm>
+
 namespace wordproc::rtf {
 
 namespace {
@@ -180,6 +182,18 @@ std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b, ParaFormat
     const ListLevel* level = st.list > 0 ? listLevel(st.list, st.listLevel, &o) : nullptr;
     if (!level || !o) {
         out.swap(b.listText);
+        // A number or bullet written in a symbol font prints in LibreOffice's symbol face, which sets
+        // its line no taller than the text's, as the list's own would.
+        for (Run& r : out) {
+            CharFormat f = m_t.formats.at(size_t(r.format));
+            const bool symbols = std::any_of(m_fonts.begin(), m_fonts.end(), [&](const auto& font) {
+                return font.second.symbols != SymbolSet::None && font.second.name == f.family;
+            });
+            if (symbols && (r.kind == Run::Text || r.kind == Run::Tab)) {
+                f.family = QStringLiteral("OpenSymbol");
+                r.format = format(f);
+            }
+        }
         return out;
     }
     // Word wrote the number out in the look it gives it; without that, the paragraph mark's.

@@ -98,6 +98,26 @@ private slots:
         QVERIFY2(qAbs(pitch - expected) < 0.05,
                  qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(expected)));
     }
+
+    // A Word 95 list's bullet written out in the Symbol font (\\pntext), where no list table numbers
+    // the paragraphs, prints in LibreOffice's symbol face as LibreOffice prints it: the lines stay as
+    // tall as the text's, where the Symbol face's deeper descent would make them taller.
+    void bulletInSymbolFontKeepsThePitch() {
+        const int lines = 30;
+        QByteArray body;
+        for (int i = 1; i <= lines; ++i)
+            body +=
+                "{\\pntext\\pard\\plain\\f3 \\'b7\\tab}\\pard\\fi-360\\li360\\tx360{\\*\\pn \\pnlvlblt\\pnf3"
+                "\\pnindent360\\pnhang{\\pntxtb \\'b7}}\\fs24 Row" +
+                QByteArray::number(i).rightJustified(2, '0') + " of the list\\par ";
+        const Shown s = showWord(body, "\\froman Liberation Serif;}{\\f3\\froman\\fcharset2 Symbol");
+        QCOMPARE(s.copy.pageCount(), 1);
+        const int single = singleTwips(QStringLiteral("Liberation Serif"), 240);
+        QVERIFY(single > 0);
+        const double pitch = pitchTwips(s, lines);
+        QVERIFY2(qAbs(pitch - single) < 0.05,
+                 qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(single)));
+    }
 };
 
 QTEST_MAIN(TestLinePitch)

@@ -240,6 +240,42 @@ private slots:
         QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Three")), 1);
     }
 
+    // A table's last row that fits at a page's foot by the spacing of its line stays on the page, though
+    // Qt would fit its Carlito line by the face's taller height (16 points at 11); one that does not fit
+    // goes on, and so does a paragraph after the table that the page has no room for.
+    void rowFitsAtPageFootBySpacing() {
+        const auto rows = [](int room, const QByteArray& after) {
+            const QByteArray row = "\\trowd\\trgaph0\\cellx4000\\pard\\intbl\\fs22 ";
+            return filler(50) + "\\pard\\sl-" + QByteArray::number(960 - room) + "\\slmult0 Last\\par " +
+                   row + "Row one\\cell\\row " + row + "Row two\\cell\\row" + after;
+        };
+        const PageCopy fits = layOut(rows(560, {}), "Carlito");
+        QTextTable* table = nullptr;
+        for (QTextFrame* f : fits.body->rootFrame()->childFrames())
+            table = table ? table : qobject_cast<QTextTable*>(f);
+        QVERIFY(table);
+        // Two rows of the spacing the line is set to fit; by Qt's own height of the line the second
+        // would not.
+        const QTextBlock first = table->cellAt(0, 0).firstCursorPosition().block();
+        const double natural = first.layout()->lineAt(0).height();
+        const double set = first.blockFormat().hasProperty(kFittedHeightProperty)
+                               ? natural * first.blockFormat().doubleProperty(kFittedHeightProperty) / 100
+                               : first.blockFormat().lineHeight(natural, kLayoutDpi / 96);
+        QVERIFY(2 * set <= twipsToLayout(550));
+        QVERIFY(set + natural > twipsToLayout(560));
+        QCOMPARE(sheets::pageOfText(*fits.body, QStringLiteral("Last")), 0);
+        QCOMPARE(sheets::pageOfText(*fits.body, QStringLiteral("Row two")), 0);
+        // Its rows keep their heights: the table ends on the page, no more than a pixel above their sum.
+        const double bottom = fits.body->documentLayout()->frameBoundingRect(table).bottom();
+        QVERIFY(bottom <= fits.body->pageSize().height());
+        QVERIFY(bottom > twipsToLayout(12400) + 2 * set - 2);
+        const PageCopy over = layOut(rows(int(std::floor(2 * set * 1440 / kLayoutDpi)) - 10, {}), "Carlito");
+        QCOMPARE(sheets::pageOfText(*over.body, QStringLiteral("Row one")), 0);
+        QCOMPARE(sheets::pageOfText(*over.body, QStringLiteral("Row two")), 1);
+        const PageCopy followed = layOut(rows(560, "\\pard\\sl-240\\slmult0 After\\par "), "Carlito");
+        QCOMPARE(sheets::pageOfText(*followed.body, QStringLiteral("After")), 1);
+    }
+
     // A heading on a page's last line goes on to the page of the paragraph it is kept with; so does a
     // second heading kept with the first.
     void headingKeptWithItsParagraph() {
