@@ -5,6 +5,7 @@
 #include "wordproc/WordErrors.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFont>
 #include <QLocale>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -43,8 +44,9 @@ Merger::Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataS
                 QStringLiteral("The data source \"%1\" holds no records to merge.").arg(m_data->name()));
     }
     // Each font family and each size the layout meets costs a font of its own, and a long run of them
-    // makes Qt's layout crawl; a letter needs a handful. Past a few dozen of either, a further one is
-    // set in the document's default family, or the nearest size already in use.
+    // makes Qt's layout crawl; a letter needs a handful. Past a few dozen of either, a further family
+    // is set in the installed face that stands for it (of which there are few), or else the document's
+    // default family, and a further size in the nearest size already in use.
     constexpr size_t kMaxFamilies = 32;
     constexpr size_t kMaxSizes = 32;
     std::set<QString> families;
@@ -54,7 +56,7 @@ Merger::Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataS
         if (!families.count(f.family) && (families.size() < kMaxFamilies || f.family.isEmpty()))
             families.insert(f.family);
         else if (!families.count(f.family))
-            f.family.clear();
+            f.family = QFont::substitutes(f.family).value(0);
         if (!sizes.count(f.halfPoints) && sizes.size() < kMaxSizes) {
             sizes.insert(f.halfPoints);
         } else if (!sizes.count(f.halfPoints)) {

@@ -501,6 +501,32 @@ private slots:
                      qPrintable(QStringLiteral("paragraph %1: %2 pt").arg(block).arg(width(block))));
     }
 
+    // A letter naming more families than the layout takes on still prints a known face in the face
+    // that stands for it, and an unknown one in the letter's default family.
+    void familiesPastTheCap() {
+        QByteArray fonts = "{\\rtf1\\deff0{\\fonttbl{\\f0 Arial;}";
+        QByteArray text;
+        for (int i = 1; i <= 40; ++i) {
+            fonts += "{\\f" + QByteArray::number(i) + " Face" + QByteArray::number(i) + ";}";
+            text += "\\f" + QByteArray::number(i) + " x";
+        }
+        fonts += "{\\f41 Times New Roman;}{\\f42 Face42;}}";
+        const auto t = std::make_shared<const Template>(
+            readRtf(fonts + text + "\\f41 Roman\\f42 Other\\par}", QStringLiteral("f.rtf")));
+        const PageCopy copy = Merger(t, nullptr).next();
+        QStringList roman, other;
+        for (auto it = copy.body->firstBlock().begin(); !it.atEnd(); ++it) {
+            if (it.fragment().text().contains(QLatin1String("Roman")))
+                roman = it.fragment().charFormat().font().families();
+            if (it.fragment().text().contains(QLatin1String("Other")))
+                other = it.fragment().charFormat().font().families();
+        }
+        QCOMPARE(roman.size(), 1);
+        QVERIFY2(roman.at(0).compare(QLatin1String("Liberation Serif"), Qt::CaseInsensitive) == 0,
+                 qPrintable(roman.join(',')));
+        QCOMPARE(other, QStringList{QStringLiteral("Arial")});
+    }
+
     // Carlito joins "ti" and "fj" into glyphs that no character stands for, which a PDF's readers would
     // drop; those pairs are set apart, and "ffi", which has a character, stays one glyph.
     void ligaturesThatReadBack() {
