@@ -87,6 +87,14 @@ void Reader::finishField(State& st, Field& field, bool hadInstruction, bool lock
 
 namespace {
 
+// A case switch's name as the merge applies it ("Upper", "Lower", "Caps", "FirstCap"), or empty.
+QString caseSwitchName(const QString& word) {
+    for (const char* name : {"Upper", "Lower", "Caps", "FirstCap"})
+        if (word.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return QLatin1String(name);
+    return {};
+}
+
 // Splits a field code into words; a quoted text is one word without its quotes.
 QStringList fieldWords(const QString& code) {
     QStringList words;
@@ -248,16 +256,9 @@ void parseFieldInstruction(Field& field) {
             const QString sw = words.at(i);
             const QString next = i + 1 < words.size() ? words.at(i + 1) : QString();
             if (sw == QLatin1String("\\*")) {
-                const QString f = next.toLower();
-                if (f == QLatin1String("upper"))
-                    field.caseSwitches << QStringLiteral("Upper");
-                else if (f == QLatin1String("lower"))
-                    field.caseSwitches << QStringLiteral("Lower");
-                else if (f == QLatin1String("caps"))
-                    field.caseSwitches << QStringLiteral("Caps");
-                else if (f == QLatin1String("firstcap"))
-                    field.caseSwitches << QStringLiteral("FirstCap");
-                else if (f == QLatin1String("mergeformat"))
+                if (const QString name = rtf::caseSwitchName(next); !name.isEmpty())
+                    field.caseSwitches << name;
+                else if (next.compare(QLatin1String("mergeformat"), Qt::CaseInsensitive) == 0)
                     field.mergeFormat = true;
                 ++i;
             } else if (sw.compare(QLatin1String("\\b"), Qt::CaseInsensitive) == 0) {
@@ -295,10 +296,8 @@ bool showFileName(Field& field, const QString& path) {
         if (words.at(i).compare(QLatin1String("\\p"), Qt::CaseInsensitive) == 0) {
             wholePath = true;
         } else if (words.at(i) == QLatin1String("\\*") && i + 1 < words.size()) {
-            const QString f = words.at(++i);
-            for (const char* name : {"Upper", "Lower", "Caps", "FirstCap"})
-                if (f.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-                    caseSwitches << QLatin1String(name);
+            if (const QString name = rtf::caseSwitchName(words.at(++i)); !name.isEmpty())
+                caseSwitches << name;
         }
     }
     const QFileInfo file(QDir::fromNativeSeparators(path));

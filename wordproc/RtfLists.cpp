@@ -6,8 +6,6 @@
 #include "wordproc/ListNumbers.h"
 #include "wordproc/RtfReaderPrivate.h"
 
-#include <algorithm>
-
 namespace wordproc::rtf {
 
 namespace {
@@ -176,6 +174,16 @@ ListLevel* Reader::listLevel(int number, int level, ListOverride** found) {
     return nullptr;
 }
 
+bool Reader::isSymbolFamily(const QString& family) {
+    if (!m_symbolFamilies) {
+        m_symbolFamilies.emplace();
+        for (const auto& [number, font] : m_fonts)
+            if (font.symbols != SymbolSet::None)
+                m_symbolFamilies->insert(font.name);
+    }
+    return m_symbolFamilies->contains(family);
+}
+
 std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b, ParaFormat& para) {
     std::vector<Run> out;
     ListOverride* o = nullptr;
@@ -186,10 +194,7 @@ std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b, ParaFormat
         // its line no taller than the text's, as the list's own would.
         for (Run& r : out) {
             CharFormat f = m_t.formats.at(size_t(r.format));
-            const bool symbols = std::any_of(m_fonts.begin(), m_fonts.end(), [&](const auto& font) {
-                return font.second.symbols != SymbolSet::None && font.second.name == f.family;
-            });
-            if (symbols && (r.kind == Run::Text || r.kind == Run::Tab)) {
+            if ((r.kind == Run::Text || r.kind == Run::Tab) && isSymbolFamily(f.family)) {
                 f.family = QStringLiteral("OpenSymbol");
                 r.format = format(f);
             }

@@ -11,6 +11,7 @@
 #include "wordproc/WordErrors.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringDecoder>
 #include <array>
@@ -509,6 +510,9 @@ private:
     char16_t m_highSurrogate = 0; // the first half of a character given as two \u, waiting for the second
     QString m_pending;            // text not yet made into a run
     std::unordered_map<int, FontEntry> m_fonts;
+    // The names of the symbol fonts of the table, gathered once the body asks.
+    std::optional<QSet<QString>> m_symbolFamilies;
+    bool isSymbolFamily(const QString& family);
     int m_defaultFont = 0;
     int m_fontNumber = 0;
     QByteArray m_fontName;

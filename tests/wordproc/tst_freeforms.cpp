@@ -12,13 +12,8 @@ using namespace sheets;
 
 namespace {
 
-struct Laid {
-    std::shared_ptr<const Template> t;
-    PageCopy copy;
-};
-
-Laid lay(const Parts& parts) {
-    Laid l;
+Printed lay(const Parts& parts) {
+    Printed l;
     l.t = std::make_shared<const Template>(readDocx(zipParts(parts), QStringLiteral("drawn.docx")));
     Merger merger(l.t, nullptr);
     l.copy = merger.next();
@@ -71,7 +66,7 @@ private slots:
         const QByteArray curve = "<a:custGeom><a:pathLst><a:path w=\"100\" h=\"100\"><a:moveTo>" +
                                  pt(0, 100) + "</a:moveTo><a:cubicBezTo>" + pt(0, 0) + pt(100, 0) +
                                  pt(100, 100) + "</a:cubicBezTo></a:path></a:pathLst></a:custGeom>";
-        const Laid l = lay(package(document(
+        const Printed l = lay(package(document(
             paragraph(run("Text") + shape(2880, 2880, frame, red) + shape(5760, 2880, curve, blueLine)))));
         QCOMPARE(l.t->floats.size(), size_t(2));
         const Floating& ring = l.t->floats[0];
@@ -123,7 +118,7 @@ private slots:
             "<wps:bodyPr/></wps:wsp></wpg:grpSp></wpg:wgp></a:graphicData></a:graphic></wp:anchor></"
             "w:drawing>"
             "</w:r>";
-        const Laid l = lay(package(document(paragraph(run("Text") + group))));
+        const Printed l = lay(package(document(paragraph(run("Text") + group))));
         QCOMPARE(l.t->floats.size(), size_t(1));
         const Floating& box = l.t->floats[0];
         // The inner group starts halfway across and down the outer one, a unit of it 14.4 twips across
@@ -154,7 +149,7 @@ private slots:
             wsp(457200, 228600, 457200, 457200, "ellipse", "FF0000") +
             "</wpc:wpc></a:graphicData></a:graphic></wp:inline></w:drawing></mc:Choice><mc:Fallback/>"
             "</mc:AlternateContent></w:r>";
-        const Laid l =
+        const Printed l =
             lay(package(document(paragraph(run("Body text")),
                                  section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")),
                         {{"header", "header1.xml", "<w:hdr " + kW + ">" + paragraph(canvas) + "</w:hdr>"}}));
