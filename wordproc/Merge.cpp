@@ -306,15 +306,25 @@ void Merger::splitParts() {
 
 void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
     const int record = cursor.record;
+    int next = copy.firstPage; // the number of the part's first sheet, whose even pages show their own bands
     for (size_t k = 0; k < m_parts.size(); ++k) {
+        if (k > 0) {
+            const PageCopy& before = k == 1 ? copy : copy.parts.back();
+            next = before.firstPage + before.ownSheets();
+            if (k == 1 && m_t->page.pageNumberStart > 0)
+                next += m_t->page.pageNumberStart - 1;
+            if (m_parts[k].page->pageNumberStart > 0)
+                next = m_parts[k].page->pageNumberStart;
+        }
         PageCopy& out = k == 0 ? copy : copy.parts.emplace_back();
+        out.firstPage = next;
         if (k > 0)
             out.page = *m_parts[k].page;
         buildPart(out, m_parts[k], record, cursor, k + 1 == m_parts.size());
     }
     // The parts number their sheets as one run; their fields are set once all are laid out.
     const int total = copy.numberedPages();
-    int next = copy.firstPage;
+    next = copy.firstPage;
     const auto number = [&](PageCopy& part) {
         if (&part != &copy && part.page && part.page->pageNumberStart > 0)
             next = part.page->pageNumberStart;
@@ -374,28 +384,90 @@ double pageHeightQtHolds(double height) {
     return std::floor(height * 64) / 64;
 }
 
-// How far a document's own headers and footers (those before any section of its own) reach into its
-// pages: the body keeps clear of the tallest, but for the first page's header, which only moves the
-// first page's text.
+// How far the headers and footers reach into each kind of page, from the sheet's top and bottom edges:
+// the pages that show the plain ones, even pages when they show their own, and the first page.
 struct BandRoom {
-    double top = 0, bottom = 0, firstTop = 0;
+    double top = 0, bottom = 0;
+    double evenTop = 0, evenBottom = 0;
+    double firstTop = 0, firstBottom = 0;
+    void keepClear(double t, double b) {
+        top = qMax(top, t);
+        evenTop = qMax(evenTop, t);
+        bottom = qMax(bottom, b);
+        evenBottom = qMax(evenBottom, b);
+    }
 };
 
-template <typename LayBand> BandRoom documentBands(const Template& t, PageCopy& copy, const LayBand& band) {
+// The room a section's (or the document's own) headers and footers leave on each kind of page.
+template <typename Bands, typename Out, typename LayBand>
+BandRoom bandRoom(const Bands& bands, bool even, Out& out, const LayBand& band) {
     BandRoom room;
-    room.top = band(t.header, copy.header, true);
-    room.bottom = band(t.footer, copy.footer, false);
-    room.firstTop = room.top;
-    copy.titlePage = t.titlePage;
-    if (t.titlePage) {
-        room.firstTop = band(t.firstHeader, copy.firstHeader, true);
-        room.bottom = qMax(room.bottom, band(t.firstFooter, copy.firstFooter, false));
+    room.top = room.evenTop = room.firstTop = band(bands.header, out.header, true);
+    room.bottom = room.evenBottom = room.firstBottom = band(bands.footer, out.footer, false);
+    if (bands.titlePage) {
+        room.firstTop = band(bands.firstHeader, out.firstHeader, true);
+        room.firstBottom = band(bands.firstFooter, out.firstFooter, false);
     }
-    if (t.evenPages) {
-        room.top = qMax(room.top, band(t.evenHeader, copy.evenHeader, true));
-        room.bottom = qMax(room.bottom, band(t.evenFooter, copy.evenFooter, false));
+    if (even) {
+        room.evenTop = band(bands.evenHeader, out.evenHeader, true);
+        room.evenBottom = band(bands.evenFooter, out.evenFooter, false);
     }
     return room;
+}
+
+// A section that runs on shows its bands from some later page on: all pages but the first keep clear of
+// them.
+template <typename LayBand>
+void keepClearOf(PageCopy& copy, const Section& section, BandRoom& room, const LayBand& band) {
+    SectionBands& out = copy.sections.emplace_back();
+    out.titlePage = section.titlePage;
+    const BandRoom more = bandRoom(section, copy.evenPages, out, band);
+    room.keepClear(qMax(more.top, qMax(more.evenTop, more.firstTop)),
+                   qMax(more.bottom, qMax(more.evenBottom, more.firstBottom)));
+}
+
+// The room with every page but the first clear of the tallest of the bands they show.
+BandRoom uniform(BandRoom room) {
+    room.keepClear(qMax(room.top, room.evenTop), qMax(room.bottom, room.evenBottom));
+    return room;
+}
+
+// The body's pages are as tall as the roomier of the pages after the first; a page that its own header
+// and footer leave less room keeps the difference empty above its text, as LibreOffice keeps each
+// page's text clear of that page's own header and footer. Gives the body's page height.
+double placeBody(PageCopy& copy, const BandRoom& room, const PageSetup& page, bool titled) {
+    const double paper = twipsToLayout(page.heightTwips);
+    const double odd = paper - room.top - room.bottom;
+    const double even = copy.evenPages ? paper - room.evenTop - room.evenBottom : odd;
+    const double height = pageHeightQtHolds(qMax(twipsToLayout(720), qMax(odd, even)));
+    // Less than a fraction of a point is the page height Qt holds, not room to leave.
+    const auto above = [&](double own) { return height - own > 0.5 ? height - own : 0.0; };
+    copy.bodyTop = room.top - above(odd);
+    if (copy.evenPages)
+        copy.evenBodyTop = room.evenTop - above(even);
+    // A first page with more room than the others ends its text as far above its footer.
+    if (titled)
+        copy.firstBodyTop = room.firstTop - above(paper - room.firstTop - room.firstBottom);
+    return height;
+}
+
+// Sets the builder's pages where placeBody() put them, the first page's text lowered by the room left
+// above it.
+template <typename Body>
+void placePages(Body& body, const PageCopy& copy, const BandRoom& room, const PageSetup& page, bool titled) {
+    const auto rooms = [&copy, room, page, titled](int at) {
+        const int sheet = at / qMax(1, copy.columns);
+        typename Body::PageRoom r;
+        r.top = bodyTopOn(copy, sheet, page);
+        const double own = titled && sheet == 0                                  ? room.firstTop
+                           : copy.evenPages && (copy.firstPage + sheet) % 2 == 0 ? room.evenTop
+                                                                                 : room.top;
+        r.above = qMax(0.0, own - r.top);
+        return r;
+    };
+    body.setPageRooms(rooms);
+    if (const double above = rooms(0).above; above > 0)
+        body.startLower(above);
 }
 
 } // namespace
@@ -407,76 +479,62 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
     const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) {
         return layBand(copy, page, story, out, header, first);
     };
-    double top = 0, bottom = 0, firstTop = 0;
-    bool titled = false;
     copy.evenPages = m_t->evenPages;
-    const auto sectionBands = [&](const Section& section, bool opening) {
-        SectionBands& out = copy.sections.emplace_back();
-        out.titlePage = section.titlePage;
-        top = qMax(top, band(section.header, out.header, true));
-        bottom = qMax(bottom, band(section.footer, out.footer, false));
-        if (section.titlePage) {
-            const double own = band(section.firstHeader, out.firstHeader, true);
-            if (opening)
-                firstTop = own;
-            else
-                top = qMax(top, own);
-            bottom = qMax(bottom, band(section.firstFooter, out.firstFooter, false));
-        }
-        if (m_t->evenPages) {
-            top = qMax(top, band(section.evenHeader, out.evenHeader, true));
-            bottom = qMax(bottom, band(section.evenFooter, out.evenFooter, false));
-        }
-    };
+    BandRoom room;
+    bool titled = false;
     if (part.section < 0) {
-        const BandRoom room = documentBands(*m_t, copy, band);
-        top = room.top;
-        bottom = room.bottom;
-        firstTop = room.firstTop;
+        room = bandRoom(*m_t, m_t->evenPages, copy, band);
+        copy.titlePage = m_t->titlePage;
         titled = m_t->titlePage && copy.firstPage == 1;
     } else {
         // The part's own section shows its bands from the part's first sheet on.
-        top = twipsToLayout(page.topTwips);
-        bottom = twipsToLayout(page.bottomTwips);
         const Section& own = m_t->sections[size_t(part.section)];
-        firstTop = top;
-        sectionBands(own, true);
+        SectionBands& out = copy.sections.emplace_back();
+        out.titlePage = own.titlePage;
+        room = bandRoom(own, m_t->evenPages, out, band);
         titled = own.titlePage;
     }
     for (int i = part.section + 1; i < part.endSection; ++i)
-        sectionBands(m_t->sections[size_t(i)], false);
-    const double height =
-        pageHeightQtHolds(qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom));
-    copy.bodyTop = top;
+        keepClearOf(copy, m_t->sections[size_t(i)], room, band);
     copy.columns = qMax(1, page.columns);
-    copy.body = newPagedDocument(page, m_t->defaultFamily, height);
-    Builder body(*this, *copy.body);
-    body.begin();
-    // The first sheet's text starts below its own header, lower or higher than the others'.
-    if (titled && firstTop > top)
-        body.startLower(firstTop - top);
-    else if (titled && firstTop < top)
-        copy.firstBodyTop = firstTop;
-    body.collectNotes();
-    body.story(part.body, cursor);
-    if (last)
-        body.endnotes();
-    body.end();
-    if (!checkLayout(*copy.body).holds)
-        throw tooLong();
-    body.finish();
-    body.cropTallPictures(height);
-    body.placeFloats(copy.pictures, top, height);
-    body.dropSpaceAtPageTops(height);
-    body.placeNotes(copy.notes, height);
-    copy.pageFields = copy.pageFields || body.hasPageFields();
-    // The sections that run on within the part: their headers start on the sheet after the one they
-    // start on.
-    const size_t own = part.section < 0 ? 0 : 1;
-    for (int i = part.section + 1; i < part.endSection; ++i) {
-        const Section& section = m_t->sections[size_t(i)];
-        const int from = body.pageOfStoryBlock(size_t(section.firstBlock - part.firstBlock), height);
-        copy.sections[own + size_t(i - part.section - 1)].fromPage = from / copy.columns + 1;
+    const Cursor start = cursor;
+    const size_t bandPictures = copy.pictures.size();
+    // A table that would start at the top of a page's room has the part laid out again, its pages clear
+    // of the tallest bands.
+    for (bool again = false;; again = true) {
+        const BandRoom used = again ? uniform(room) : room;
+        const double height = placeBody(copy, used, page, titled);
+        copy.body = newPagedDocument(page, m_t->defaultFamily, height);
+        Builder body(*this, *copy.body);
+        body.begin();
+        placePages(body, copy, used, page, titled);
+        body.collectNotes();
+        body.story(part.body, cursor);
+        if (last)
+            body.endnotes();
+        body.end();
+        if (!checkLayout(*copy.body).holds)
+            throw tooLong();
+        body.finish();
+        body.cropTallPictures(height);
+        body.placeFloats(copy.pictures, copy.bodyTop, height);
+        body.dropSpaceAtPageTops(height);
+        if (!again && !body.roomsKept(height)) {
+            copy.pictures.erase(copy.pictures.begin() + ptrdiff_t(bandPictures), copy.pictures.end());
+            cursor = start;
+            continue;
+        }
+        body.placeNotes(copy.notes, height);
+        copy.pageFields = copy.pageFields || body.hasPageFields();
+        // The sections that run on within the part: their headers start on the sheet after the one they
+        // start on.
+        const size_t own = part.section < 0 ? 0 : 1;
+        for (int i = part.section + 1; i < part.endSection; ++i) {
+            const Section& section = m_t->sections[size_t(i)];
+            const int from = body.pageOfStoryBlock(size_t(section.firstBlock - part.firstBlock), height);
+            copy.sections[own + size_t(i - part.section - 1)].fromPage = from / copy.columns + 1;
+        }
+        return;
     }
 }
 
@@ -492,41 +550,26 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     const auto band = [&](const Story& story, std::unique_ptr<QTextDocument>& out, bool header) {
         return layBand(copy, page, story, out, header, first);
     };
-    // The body is one document of pages of one height: its pages keep clear of the tallest header and
-    // footer they may show, but for the first page's own header, which only moves the first page's text.
+    // The body is one document of pages of one height: each page keeps clear of its own header and
+    // footer, the pages with less room leaving the difference empty above their text.
     copy.evenPages = m_t->evenPages;
-    // Plain variables, not a structured binding: the lambdas below capture them.
-    const BandRoom room = documentBands(*m_t, copy, band);
-    double top = room.top, bottom = room.bottom;
-    const double firstTop = room.firstTop;
+    copy.titlePage = m_t->titlePage;
+    BandRoom room = bandRoom(*m_t, m_t->evenPages, copy, band);
     // A catalog's body repeats for every record: its sections are not told apart.
-    const bool sections = m_t->type != MainType::Catalog || !m_data;
-    if (sections) {
-        for (const Section& section : m_t->sections) {
-            SectionBands& out = copy.sections.emplace_back();
-            out.titlePage = section.titlePage;
-            top = qMax(top, band(section.header, out.header, true));
-            bottom = qMax(bottom, band(section.footer, out.footer, false));
-            if (section.titlePage) {
-                top = qMax(top, band(section.firstHeader, out.firstHeader, true));
-                bottom = qMax(bottom, band(section.firstFooter, out.firstFooter, false));
-            }
-            if (m_t->evenPages) {
-                top = qMax(top, band(section.evenHeader, out.evenHeader, true));
-                bottom = qMax(bottom, band(section.evenFooter, out.evenFooter, false));
-            }
-        }
-    }
+    if (m_t->type != MainType::Catalog || !m_data)
+        for (const Section& section : m_t->sections)
+            keepClearOf(copy, section, room, band);
+    // A catalog's pieces are not laid out twice.
+    if (m_t->type == MainType::Catalog && m_data)
+        room = uniform(room);
     const bool titled = m_t->titlePage && copy.firstPage == 1;
-    const double height =
-        pageHeightQtHolds(qMax(twipsToLayout(720), twipsToLayout(page.heightTwips) - top - bottom));
-    copy.bodyTop = top;
     copy.columns = qMax(1, page.columns);
+    double height = placeBody(copy, room, page, titled);
     // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.
     const auto complete = [&](Builder& body) {
         body.finish();
         body.cropTallPictures(height);
-        body.placeFloats(copy.pictures, top, height);
+        body.placeFloats(copy.pictures, copy.bodyTop, height);
         body.dropSpaceAtPageTops(height);
         body.placeNotes(copy.notes, height);
         if (body.hasPageFields()) {
@@ -534,21 +577,16 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
             setPageNumbers(*copy.body, 0, copy.numberedPages(), height, copy.firstPage, copy.columns);
         }
     };
-    // The first page's text starts below its own header, which may be taller or shorter than the
-    // others: lower, or higher with the page ending as far above the footer.
-    const auto lowerFirstPage = [&](Builder& body) {
-        if (!titled || firstTop == top)
-            return;
-        if (firstTop > top)
-            body.startLower(firstTop - top);
-        else
-            copy.firstBodyTop = firstTop;
-    };
-    if (m_t->type != MainType::Catalog || !m_data) {
+    // A table that would start at the top of a page's room has the body laid out again, its pages clear
+    // of the tallest bands.
+    const size_t bandPictures = copy.pictures.size();
+    for (bool again = false; m_t->type != MainType::Catalog || !m_data; again = true) {
+        const BandRoom used = again ? uniform(room) : room;
+        height = placeBody(copy, used, page, titled);
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
         body.begin();
-        lowerFirstPage(body);
+        placePages(body, copy, used, page, titled);
         body.collectNotes();
         body.story(m_t->body, cursor);
         body.endnotes();
@@ -556,6 +594,12 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         if (!checkLayout(*copy.body).holds)
             throw tooLong();
         complete(body);
+        if (!again && !body.roomsKept(height)) {
+            copy.pictures.erase(copy.pictures.begin() + ptrdiff_t(bandPictures), copy.pictures.end());
+            copy.notes.clear();
+            cursor = Cursor{first, false};
+            continue;
+        }
         // A section's headers start on its first page; those of a section that runs on from the page
         // before it, on the next page.
         for (size_t i = 0; i < m_t->sections.size(); ++i) {
@@ -587,7 +631,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         int cut = -1;
         int sinceCheck = 0;
         body.begin();
-        lowerFirstPage(body);
+        placePages(body, copy, room, page, titled);
         body.collectNotes();
         while (r < limit && cut < 0) {
             starts.emplace_back(r, body.nextBlock());

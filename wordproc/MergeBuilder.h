@@ -14,6 +14,7 @@
 #include <QTextDocument>
 #include <QTextTable>
 #include <array>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -108,6 +109,14 @@ public:
     // height comes first.
     void startLower(double height);
 
+    // Where the body's page `page` stands on its sheet, in layout pixels from the sheet's top, and how
+    // much of it its text leaves empty at its top: the sheet's own header or footer may leave it less
+    // room than the body's pages have. The first page's room is left by startLower().
+    struct PageRoom {
+        double top = 0, above = 0;
+    };
+    void setPageRooms(std::function<PageRoom(int)> rooms) { m_rooms = std::move(rooms); }
+
     // Whether text flows beside a floating picture: where it is to and there is an inch of room.
     bool besideText(const Floating& fl) const;
 
@@ -133,12 +142,18 @@ public:
     // before, as in the common word processors; Qt keeps the space. Qt knows neither widows and orphans
     // nor paragraphs kept with the next one: the pages are broken again here where they ask for it.
     void dropSpaceAtPageTops(double pageHeight);
+    // Whether each page that leaves room above its text opens with a paragraph, which holds that room:
+    // a table's rows that run on to such a page, or a table that opens it, would start at its top.
+    bool roomsKept(double pageHeight) const;
 
     // A paragraph that runs over a page's end leaves at least two lines on the page and takes at least
     // two on to the next, as in the common word processors: where it would leave one it starts on the
     // next page, where it would take one it takes the line before as well, in a block of its own.
     // Ends block `b` after its line `line` - 1 and starts its further lines on the next page.
     void breakBeforeLine(const QTextBlock& b, int line);
+    // The block opens page `page`: the room the page's sheet leaves empty above its text goes above it.
+    void leaveRoomAbove(const QTextBlock& b, int page);
+    double roomAbove(int page) const { return m_rooms && page > 0 ? m_rooms(page).above : 0.0; }
 
     template <typename LineTop, typename StartPage>
     void keepWidowsAndOrphans(const QTextBlock& b, double pageHeight, const LineTop& lineTop,
@@ -229,7 +244,8 @@ private:
     };
     std::vector<Anchor> m_anchors;
     bool m_pageFields = false;
-    bool m_lowered = false;         // startLower() gave the first page's empty first line
+    bool m_lowered = false; // startLower() gave the first page's empty first line
+    std::function<PageRoom(int)> m_rooms;
     std::vector<int> m_blockStarts; // per block of the last story: the document block it starts in
     QString m_pending;
     int m_pendingFormat = -1;

@@ -148,12 +148,14 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             tops.try_emplace(blockNumber, layout->blockBoundingRect(anchor).top()).first->second;
         const int page = pageHeight > 0 ? pageAt(anchorTop, pageHeight) : 0;
         const double pageTop = page * pageHeight; // the page's top in the document
+        // Where that page stands on its sheet.
+        const double at = pageHeight > 0 && m_rooms ? m_rooms(page).top : origin;
         QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left), 0,
                  twipsToLayout(fl.widthTwips), twipsToLayout(fl.heightTwips));
         r.moveTop(fl.fromY == Floating::From::Page ? twipsToLayout(fl.topTwips)
                   : fl.fromY == Floating::From::Margin
                       ? twipsToLayout(pg.topTwips + fl.topTwips)
-                      : origin + anchorTop - pageTop + twipsToLayout(fl.topTwips));
+                      : at + anchorTop - pageTop + twipsToLayout(fl.topTwips));
         PlacedPicture placed;
         placed.page = pageHeight > 0 ? page : -1;
         placed.rect = r;
@@ -182,16 +184,16 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             // The lines beside it end with the page's text, however far down the picture reaches.
             double bottom = r.bottom() + twipsToLayout(fl.gapTwips[3]);
             if (pageHeight > 0)
-                bottom = qMin(bottom, origin + pageHeight - 1);
-            reachClear(clear, origin + anchorTop - pageTop, bottom);
+                bottom = qMin(bottom, at + pageHeight - 1);
+            reachClear(clear, at + anchorTop - pageTop, bottom);
         }
         if (fl.behindText || fl.wrap == Floating::Wrap::None || besideText(fl))
             continue;
         // A picture wholly in a side margin leaves the text where it is.
         if (r.right() <= left || r.left() >= twipsToLayout(pg.widthTwips - pg.rightTwips))
             continue;
-        const double top = pageTop + r.top() - origin;
-        const double bottom = pageTop + r.bottom() + twipsToLayout(fl.gapTwips[3]) - origin;
+        const double top = pageTop + r.top() - at;
+        const double bottom = pageTop + r.bottom() + twipsToLayout(fl.gapTwips[3]) - at;
         for (QTextBlock b = anchor; b.isValid(); b = b.next()) {
             if (QTextCursor(b).currentTable())
                 break; // tables keep their place

@@ -18,6 +18,8 @@ namespace {
 // holds the space above it that it gave up there, and the space below the block before.
 constexpr int kRanOnProperty = QTextFormat::UserProperty + 64;
 constexpr int kRanOnAfterProperty = QTextFormat::UserProperty + 65;
+// Block: the room left empty above its text on the page it opens, in Qt's units, added to its top margin.
+constexpr int kRoomAboveProperty = QTextFormat::UserProperty + 66;
 
 // A paragraph that the notes moved on to the next page now opens it: the block that opened it only
 // because the page before was full goes back to running on, with its space above.
@@ -31,6 +33,7 @@ void runOnAfter(const QTextBlock& moved) {
     const double after = f.doubleProperty(kRanOnAfterProperty);
     f.clearProperty(kRanOnProperty);
     f.clearProperty(kRanOnAfterProperty);
+    f.clearProperty(kRoomAboveProperty);
     QTextCursor(next).setBlockFormat(f);
     QTextBlockFormat above = moved.blockFormat();
     above.setBottomMargin(after);
@@ -48,6 +51,17 @@ void Merger::Builder::startLower(double height) {
     m_cursor.setBlockCharFormat(tiny);
     m_flow.fresh = false;
     m_lowered = true;
+}
+
+void Merger::Builder::leaveRoomAbove(const QTextBlock& b, int page) {
+    const double room = roomAbove(page) / kQtScale;
+    QTextBlockFormat f = b.blockFormat();
+    const double had = f.doubleProperty(kRoomAboveProperty);
+    if (std::abs(room - had) < 1e-9)
+        return;
+    f.setTopMargin(qMax(0.0, f.topMargin() - had) + room);
+    f.setProperty(kRoomAboveProperty, room);
+    QTextCursor(b).setBlockFormat(f);
 }
 
 void Merger::Builder::cropTallPictures(double pageHeight) {
@@ -168,12 +182,14 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             f.setProperty(kRanOnAfterProperty, after);
         }
         f.setTopMargin(0);
+        f.clearProperty(kRoomAboveProperty);
         // A block that starts at a page's very top is there already: Qt would break before it again and
         // leave that page empty.
         const double top = layout->blockBoundingRect(b).top();
         if (top <= 0 || std::abs(top - std::round(top / pageHeight) * pageHeight) >= 0.5)
             f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         QTextCursor(b).setBlockFormat(f);
+        leaveRoomAbove(b, pageOf(b, false));
     };
     int page = 0;
     int moves = 0; // paragraphs moved on with the next one, no more than there are blocks
@@ -212,10 +228,12 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             // Whether the text ran on to the new page or a break put it there, the paragraph stays
             // on it: without the space above it might fit at the foot of the page before, where it
             // did not fit with it. A break keeps the space, as LibreOffice sets it.
-            if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) {
                 dropSpaceBefore(b);
-            else
+                leaveRoomAbove(b, pageOf(b, false));
+            } else {
                 startPage(b);
+            }
         }
         // A paragraph kept together goes on to the next page whole, unless it is longer than a page.
         if ((keep(b) & kKeepTogether) && pageOf(b, false) < pageOf(b, true) && belowPageTop(b) &&
@@ -223,10 +241,47 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             startPage(b);
         else if ((keep(b) & kWidowControl) && pageOf(b, false) < pageOf(b, true) && !tallerThanPage(b))
             keepWidowsAndOrphans(b, pageHeight, lineTop, belowPageTop(b), startPage);
+        // A paragraph that runs on to a page whose sheet leaves its text less room goes on there as a
+        // paragraph of its own, with that room above it.
+        if (m_rooms && pageOf(b, false) < pageOf(b, true) && !tallerThanPage(b)) {
+            const int from = pageOf(b, false);
+            for (int i = 1; i < b.layout()->lineCount(); ++i) {
+                const int on = pageAt(lineTop(b, i), pageHeight);
+                if (on > from && roomAbove(on) > 0) {
+                    breakBeforeLine(b, i);
+                    // A line at the page's very top is there already: Qt would break before it again.
+                    const QTextBlock rest = b.next();
+                    if (pageOf(rest, false) > on) {
+                        QTextBlockFormat f = rest.blockFormat();
+                        f.setPageBreakPolicy(f.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
+                        QTextCursor(rest).setBlockFormat(f);
+                    }
+                    break;
+                }
+            }
+        }
         // Pages only go on: an empty line of no height that opens the document stands a little
         // above its top, and must not make the first paragraph start a page of its own.
         page = qMax(page, pageOf(b, true));
     }
+}
+
+bool Merger::Builder::roomsKept(double pageHeight) const {
+    if (!m_rooms || pageHeight <= 0)
+        return true;
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    for (QTextFrame* frame : m_doc.rootFrame()->childFrames()) {
+        const QTextTable* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        const QRectF r = layout->frameBoundingRect(frame);
+        const int first = pageAt(r.top(), pageHeight);
+        const int last = pageAt(r.bottom() - 1, pageHeight);
+        for (int page = first; page <= last; ++page)
+            if (roomAbove(page) > 0 && (page > first || r.top() - first * pageHeight < 1))
+                return false;
+    }
+    return true;
 }
 
 template <typename LineTop, typename StartPage>
@@ -259,21 +314,27 @@ void Merger::Builder::breakBeforeLine(const QTextBlock& b, int cut) {
     const QTextBlockFormat format = b.blockFormat();
     const bool justified = format.alignment() & Qt::AlignJustify;
     QTextCursor at(b);
-    at.setPosition(b.position() + b.layout()->lineAt(cut).textStart());
+    const int start = b.layout()->lineAt(cut).textStart();
+    // A line break that ends the first part would leave it an empty last line: the paragraph's end
+    // takes its place.
+    const bool lineBreak = start > 0 && b.text().at(start - 1) == QChar::LineSeparator;
+    at.setPosition(b.position() + start - (lineBreak ? 1 : 0));
+    at.setPosition(b.position() + start, QTextCursor::KeepAnchor);
     QTextBlockFormat rest = format;
     rest.setTextIndent(0);
     rest.setTopMargin(0);
+    rest.clearProperty(kRoomAboveProperty);
     rest.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     at.insertBlock(rest, b.charFormat());
     QTextBlockFormat head = format;
     head.setBottomMargin(0);
     QTextCursor(b).setBlockFormat(head);
     // The first part's last line was not the paragraph's last: it stays justified.
-    if (justified)
+    if (justified && !lineBreak)
         b.layout()->setFlags(Qt::TextJustificationForced);
-    for (int& start : m_blockStarts)
-        if (start > b.blockNumber())
-            ++start;
+    for (int& first : m_blockStarts)
+        if (first > b.blockNumber())
+            ++first;
 }
 
 int Merger::Builder::pageOf(const QTextCursor& at, double pageHeight) const {
@@ -325,15 +386,18 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             QTextBlockFormat f = b.blockFormat();
             if (i == 0) {
                 f.setTopMargin(0);
+                f.clearProperty(kRoomAboveProperty);
                 f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
                 QTextCursor(b).setBlockFormat(f);
                 runOnAfter(b);
+                leaveRoomAbove(b, page + 1);
                 return true;
             }
             // The paragraph goes on at the next page's top: no space above it, no first-line indent.
             QTextBlockFormat head = f;
             head.setBottomMargin(0);
             f.setTopMargin(0);
+            f.clearProperty(kRoomAboveProperty);
             f.setTextIndent(0);
             f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             const int number = b.blockNumber();
@@ -343,6 +407,7 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             QTextCursor(m_doc.findBlockByNumber(number)).setBlockFormat(head);
             m_splits.push_back(number + 1);
             runOnAfter(m_doc.findBlockByNumber(number + 1));
+            leaveRoomAbove(m_doc.findBlockByNumber(number + 1), page + 1);
             return true;
         }
     }

@@ -254,6 +254,14 @@ QTextDocument* bandOn(const PageCopy& whole, int sheet, bool header) {
     return (header ? copy.header : copy.footer).get();
 }
 
+double bodyTopOn(const PageCopy& copy, int index, const PageSetup& page) {
+    if (index == 0 && copy.firstBodyTop)
+        return *copy.firstBodyTop;
+    if (copy.evenPages && (copy.firstPage + index) % 2 == 0 && copy.evenBodyTop)
+        return *copy.evenBodyTop;
+    return copy.bodyTop >= 0 ? copy.bodyTop : twipsToLayout(page.topTwips);
+}
+
 namespace {
 
 // The rules around a page: their spaces from the page's edge, or from the margins, to the rules' outer
@@ -410,9 +418,7 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
         painter.restore();
     };
     pictures(true);
-    const double top = index == 0 && copy.firstBodyTop >= 0 ? copy.firstBodyTop
-                       : copy.bodyTop >= 0                  ? copy.bodyTop
-                                                            : twipsToLayout(page.topTwips);
+    const double top = bodyTopOn(copy, index, page);
     // A body in columns: its pages side by side, each column's notes at its own foot.
     for (int column = 0; column < columns; ++column) {
         const int at = index * columns + column;

@@ -216,8 +216,12 @@ struct PageCopy {
     bool titlePage = false;
     bool evenPages = false;
     std::vector<SectionBands> sections; // the sections after the first, in order
-    double bodyTop = -1;                // layout pixels from the sheet's top; the top margin when negative
-    double firstBodyTop = -1;           // the first page's, when it differs
+    // Where the body's pages stand on their sheets, in layout pixels from the sheet's top (the top
+    // margin when negative): a page's text starts lower when its own header or footer leaves it less
+    // room than the body's pages have.
+    double bodyTop = -1;
+    std::optional<double> firstBodyTop; // the first sheet's, when it differs
+    std::optional<double> evenBodyTop;  // even sheets', when they differ
     std::vector<PlacedPicture> pictures;
     // Per page, the footnotes at its foot, top to bottom (none past the last page that has any).
     std::vector<std::vector<NoteSlice>> notes;
@@ -249,6 +253,9 @@ const PageSetup& sheetPage(const PageCopy& copy, int index, const PageSetup& pag
 // The header (or footer) that page `index` of `copy` shows: its section's, its first page's own or an
 // even page's; null: none.
 QTextDocument* bandOn(const PageCopy& copy, int index, bool header);
+
+// Where the body's page stands on sheet `index` of `copy` (not of one of its parts), from the sheet's top.
+double bodyTopOn(const PageCopy& copy, int index, const PageSetup& page);
 
 // Paints page `index` of `copy`: body, header, footer and pictures, with the painter in layout pixels
 // from the sheet's corner, on `page` unless its part has paper of its own. The printer, the PDF file
