@@ -103,11 +103,11 @@ void Reader::shownByCode(Field& f) {
         }
         const bool symbolFont = font.contains(QLatin1String("Symbol"), Qt::CaseInsensitive) ||
                                 font.contains(QLatin1String("dings"), Qt::CaseInsensitive);
-        // A code under 256 is a character of the font's own set: for a symbol font, the private-use
-        // character Word gives it; else Windows' Western set.
+        // A code under 256 is a character of the font's own set: for a symbol font, the symbol it
+        // pictures; else Windows' Western set.
         QString text;
         if (symbolFont && value < 0x100)
-            text = symbolCharacters(QString(QChar(char16_t(0xF000 | value))));
+            text = symbolCharacters(QString(QChar(char16_t(0xF000 | value))), symbolSetOfFont(font));
         else if (value >= 0x80 && value < 0x100) {
             QStringDecoder western("windows-1252", QStringDecoder::Flag::Stateless);
             const char byte = char(value);
@@ -186,6 +186,19 @@ void Reader::simpleField(const Node& f, StoryState& st, const CharProps& base) {
         dropField(st);
     if (st.fields.size() == depth + 1)
         endField(st);
+}
+
+// A character Word takes from a named font. LibreOffice prints the pictures of Word's symbol fonts in
+// its own symbol face, as the symbols they are; other characters print as written, in the run's face.
+void Reader::symbol(StoryState& st, const QString& font, char16_t code, int format) {
+    const SymbolSet set = symbolSetOfFont(font);
+    if (set == SymbolSet::None) {
+        addText(st, symbolCharacters(QString(QChar(code))), format);
+        return;
+    }
+    CharFormat face = m_t.formats.at(size_t(format));
+    face.family = QStringLiteral("OpenSymbol");
+    addText(st, symbolCharacters(QString(QChar(code)), set), this->format(face));
 }
 
 } // namespace wordproc::docx

@@ -6,6 +6,7 @@
 // pictures and text boxes (DocxDrawing.cpp). Nothing outside wordproc/Docx*.cpp includes it.
 
 #include "wordproc/ReaderLimits.h"
+#include "wordproc/SymbolFonts.h"
 #include "wordproc/Template.h"
 
 #include <QByteArray>
@@ -215,6 +216,8 @@ QColor shading(const Node& shd);
 QColor themeShaded(QColor color, const QString& tint, const QString& shade);
 // Symbol and Wingdings characters (bullets above all) as the Unicode characters they show.
 QString symbolCharacters(const QString& s);
+// The same for a font known by name: the symbols of Symbol and Wingdings as what they picture.
+QString symbolCharacters(const QString& s, SymbolSet set);
 
 // The text of the element an XPath of the form "/a:root[1]/b:child[2]" names in `xml`, matched by local
 // names; none when the path leads nowhere.
@@ -310,6 +313,7 @@ private:
     std::vector<Run>* target(StoryState& st);
     void addRun(StoryState& st, Run run);
     void addText(StoryState& st, const QString& text, int format);
+    void symbol(StoryState& st, const QString& font, char16_t code, int format);
     void pageBreak(StoryState& st, int format);
     void fieldChar(StoryState& st, const QString& type, int format, const Node* formData = nullptr);
     void shownByCode(Field& f);

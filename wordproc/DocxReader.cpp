@@ -662,7 +662,7 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
             bool ok = false;
             const uint code = c.attr(u"w:char").toUInt(&ok, 16);
             if (ok && code > 0 && code < 0xFFFF)
-                addText(st, symbolCharacters(QString(QChar(char16_t(code)))), fmt);
+                symbol(st, c.attr(u"w:font"), char16_t(code), fmt);
         } else if (name == QLatin1String("w:ruby")) {
             // Text with a pronunciation guide: the text itself. The guide Word sets above it in small
             // letters is left out, as a line of its own would have to make room for it.

@@ -168,6 +168,16 @@ QString symbolCharacters(const QString& s) {
     return out;
 }
 
+QString symbolCharacters(const QString& s, SymbolSet set) {
+    QString out;
+    for (QChar c : s) {
+        const char16_t u = c.unicode();
+        const bool byte = (u >= 0x20 && u < 0x100) || (u >= 0xF020 && u <= 0xF0FF);
+        out += byte ? QString(symbolCharacter(set, uchar(u & 0xFF), symbolText(c).at(0))) : symbolText(c);
+    }
+    return out;
+}
+
 namespace {
 
 // The highlighter's colours, by the names Word gives them.

@@ -210,11 +210,7 @@ std::optional<Run> Reader::fieldCharacter(const Field& field) {
     SymbolSet symbols = SymbolSet::None;
     if (!fontName.isEmpty()) {
         f.family = fontName;
-        symbols = fontName.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0 ? SymbolSet::Symbol
-                  : fontName.section(QLatin1Char(' '), 0, 0)
-                              .compare(QLatin1String("Wingdings"), Qt::CaseInsensitive) == 0
-                      ? SymbolSet::Wingdings
-                      : SymbolSet::None;
+        symbols = symbolSetOfFont(fontName);
         for (const auto& [number, entry] : m_fonts)
             if (entry.name.compare(fontName, Qt::CaseInsensitive) == 0) {
                 symbols = entry.symbols;

@@ -7,6 +7,7 @@
 
 #include "errors/Failure.h"
 #include "wordproc/ReaderLimits.h"
+#include "wordproc/SymbolFonts.h"
 #include "wordproc/Template.h"
 #include "wordproc/WordErrors.h"
 
@@ -238,9 +239,6 @@ struct ShapeData {
     int sizeRelH = 0, sizeRelV = 0;
 };
 
-// The fonts whose characters are pictures: their bytes stand for the symbols of the font's own encoding.
-enum class SymbolSet : quint8 { None, Symbol, Wingdings };
-
 struct State {
     Dest dest = Dest::Body;
     CharFormat chr;
@@ -330,7 +328,6 @@ struct CodePage {
 };
 
 // A byte of a symbol font as the character it shows; `plain` where it shows none that Unicode has.
-QChar symbolCharacter(SymbolSet set, uchar byte, QChar plain);
 
 // The character properties a paragraph style can give its text, as bits.
 enum StyleChar : quint16 {

@@ -1569,7 +1569,7 @@ private slots:
             paragraph("<w:r><w:ruby><w:rubyPr/><w:rt>" + run("guide") + "</w:rt><w:rubyBase>" + run("base") +
                       "</w:rubyBase></w:ruby></w:r>"));
         QCOMPARE(paragraphs(t, t.body),
-                 (QStringList{"before", QStringLiteral("after/line control\u2713xgonenew"), "block control",
+                 (QStringList{"before", QStringLiteral("after/line control\u2714xgonenew"), "block control",
                               "base"}));
         const Paragraph& second = std::get<Paragraph>(t.body.blocks.at(1));
         QVERIFY(second.format.pageBreakBefore);
@@ -1586,6 +1586,25 @@ private slots:
                 x->caps == CharFormat::Caps::Small);
         QCOMPARE(QList<int>({x->spacingTwips, x->raiseHalfPoints, x->widthPercent}),
                  QList<int>({-15, 4, 80}));
+    }
+
+    // A character of Word's symbol fonts is the symbol it pictures (a letterhead's telephone and
+    // envelope, a form's check box), printed in the symbol face; one of another font prints as written.
+    void symbolsOfNamedFonts() {
+        const auto sym = [](const char* font, const char* code) {
+            return QByteArray("<w:r><w:sym w:font=\"") + font + "\" w:char=\"" + code + "\"/></w:r>";
+        };
+        const Template t = readBody(paragraph(sym("Wingdings", "F028") + sym("Wingdings", "F02A") +
+                                              sym("Wingdings", "F0FE") + sym("Wingdings", "004A") +
+                                              sym("Symbol", "F061") + sym("Arial", "2605")));
+        const Paragraph& p = firstParagraph(t.body);
+        QCOMPARE(paragraphs(t, t.body), QStringList{QString::fromUtf8("☎✉☑☺α★")});
+        QStringList families;
+        for (const Run& r : p.runs)
+            families << r.text + QLatin1Char('=') + t.formats.at(size_t(r.format)).family;
+        QCOMPARE(families.size(), 2);
+        QVERIFY(families.front().endsWith(QLatin1String("=OpenSymbol")));
+        QVERIFY(!families.back().endsWith(QLatin1String("=OpenSymbol")));
     }
 
     void underlineAndStrikeKinds() {
