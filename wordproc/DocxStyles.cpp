@@ -376,6 +376,13 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
                 const QString rule = c.attr(u"w:lineRule");
                 f.lineMultiple = rule.isEmpty() || rule == QLatin1String("auto");
                 f.lineTwips = rule == QLatin1String("exact") ? -line : line;
+                if (f.lineMultiple) {
+                    // LibreOffice reads a Word document's spaced lines in whole percent by way of
+                    // hundredths of a millimetre: 259 twips (1.079 lines) are 108%, where an RTF
+                    // letter's 259 are 107%. They are kept as the twips an RTF letter gives that percent.
+                    const qint64 percent = (qint64(line) * 127 + 36) / 72 * 100 / 423;
+                    f.lineTwips = int((percent * 240 + 99) / 100);
+                }
             }
         } else if (name == u"keepNext") {
             f.keepWithNext = on(c);
