@@ -81,7 +81,13 @@ void StyleSheet::readStyles(const Node& styles) {
             continue;
         Style style;
         style.type = s.attr(u"w:type");
-        const QString id = s.attr(u"w:styleId");
+        // A style without an id goes by its name, as a paragraph names it (Word's reporting tools write
+        // their layout styles so).
+        const Node* nameNode = s.child(u"w:name");
+        const QString name = nameNode ? nameNode->attr(u"w:val") : QString();
+        const QString id = s.has(u"w:styleId") ? s.attr(u"w:styleId") : name;
+        if (!name.isEmpty() && !m_named.contains(name))
+            m_named.insert(name, id);
         if (const Node* based = s.child(u"w:basedOn"))
             style.basedOn = based->attr(u"w:val");
         style.pPr = s.child(u"w:pPr");
@@ -108,7 +114,10 @@ std::vector<const Style*> StyleSheet::chain(const QString& id) const {
     // A style based on itself, or a circle of them, ends where it comes round.
     while (!at.isEmpty() && !seen.contains(at) && out.size() < 64) {
         seen.insert(at);
-        const auto it = m_styles.constFind(at);
+        auto it = m_styles.constFind(at);
+        // LibreOffice finds a style that no id names by its name.
+        if (it == m_styles.constEnd())
+            it = m_styles.constFind(m_named.value(at));
         if (it == m_styles.constEnd())
             break;
         out.push_back(&it.value());
