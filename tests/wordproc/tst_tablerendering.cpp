@@ -1129,6 +1129,54 @@ private slots:
                  qPrintable(QString::number(tableTop - above.bottom())));
     }
 
+    void rowRunningOnClosesAtItsTextFoot() {
+        // A ruled row whose text runs on to the next page ends, on the first, just below its last line
+        // there, with its bottom rule, as LibreOffice draws it; its side rules end there, not at the
+        // page's end, and go on from the next page's top, where its top rule opens it again.
+        QByteArray body = "\\pard\\plain\\sa5000 Above\\par\\trowd\\trgaph70" + ruledCell(4000);
+        for (int i = 1; i <= 40; ++i)
+            body += "\\pard\\plain\\intbl Line " + QByteArray::number(i) + (i < 40 ? "\\par" : "\\cell\\row");
+        const Shown s = showWord(body);
+        QCOMPARE(s.copy.pageCount(), 2);
+        const auto first = record(s, 0);
+        double lastBaseline = -1;
+        for (const Recorder::Text& t : first->texts)
+            if (t.text.startsWith(QStringLiteral("Line")))
+                lastBaseline = qMax(lastBaseline, t.baseline.y());
+        QVERIFY(lastBaseline > 0);
+        const double foot = s.bodyTop() + s.copy.body->pageSize().height();
+        QVERIFY2(foot - lastBaseline > twipsToLayout(100), qPrintable(QString::number(foot - lastBaseline)));
+        // The bottom rule: across the cell, below the last line's baseline by less than a line.
+        double closing = -1;
+        for (const Recorder::Line& l : first->lines)
+            if (l.line.dy() == 0 && l.line.y1() > lastBaseline &&
+                l.line.y1() < lastBaseline + twipsToLayout(240) && qAbs(l.line.dx()) > twipsToLayout(3000))
+                closing = l.line.y1();
+        QVERIFY2(closing > 0, qPrintable(QString::number(lastBaseline)));
+        int sides = 0;
+        for (const Recorder::Line& l : first->lines)
+            if (l.line.dx() == 0) {
+                ++sides;
+                QVERIFY2(qMax(l.line.y1(), l.line.y2()) <= closing + 1,
+                         qPrintable(QStringLiteral("%1 %2").arg(l.line.y2()).arg(closing)));
+            }
+        QCOMPARE(sides, 2);
+        // On the next page the row opens at the text area's top with its top rule, its side rules
+        // starting there.
+        const auto second = record(s, 1);
+        sides = 0;
+        int tops = 0;
+        for (const Recorder::Line& l : second->lines) {
+            if (l.line.dx() == 0 && qAbs(qMin(l.line.y1(), l.line.y2()) - s.bodyTop()) < 1)
+                ++sides;
+            if (l.line.dy() == 0 && qAbs(l.line.y1() - s.bodyTop()) < 2 &&
+                qAbs(l.line.dx()) > twipsToLayout(3000))
+                ++tops;
+        }
+        QCOMPARE(sides, 2);
+        QCOMPARE(tops, 1);
+    }
+
     void longTableKeepsItsRowsExactPitch() {
         // Rows of one line stand as far apart as the lines of the text around them, plus the rule
         // between them, down the whole table: Qt's rounding of each row to whole layout pixels does not
