@@ -331,6 +331,23 @@ private slots:
         QCOMPARE(ruleShare(page, below, Qt::Horizontal), 0.0);
     }
 
+    void exactRowOfExactLines() {
+        // Lines of an exact height smaller than their text's fill an exact row by that height: four of
+        // 206 twips show in a row of 835 at twelve points; the fifth, past its foot, is hidden.
+        QByteArray body = "\\trowd\\trgaph70\\trrh-835" + ruledCell(4000);
+        for (int i = 1; i <= 5; ++i)
+            body += "\\pard\\intbl\\sl-206\\slmult0\\fs24 Line" + QByteArray::number(i) +
+                    (i < 5 ? "\\par " : "\\cell\\row ");
+        const Shown s = showWord(body + "\\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        QTextBlock b = table->cellAt(0, 0).firstCursorPosition().block();
+        for (int i = 1; i <= 5; ++i, b = b.next()) {
+            QCOMPARE(b.text(), QStringLiteral("Line%1").arg(i));
+            QCOMPARE(QTextCursor(b).charFormat().foreground().color().alpha() == 0, i == 5);
+        }
+    }
+
     void exactRowLowerThanItsLine() {
         // A form spaces its rows with exact rows of two points holding an empty paragraph: the row is
         // two points, not a line, tall.
