@@ -62,6 +62,9 @@ namespace {
 struct CellBox {
     QRectF rect;
     Rules rules;
+    // Of a cell that runs over pages: where its text on each page but the last ends, with its bottom
+    // padding and half its rule, by page.
+    std::vector<std::pair<int, double>> feet;
 };
 
 // The cells of a laid-out table, and the one over each of its rows and columns.
@@ -101,7 +104,25 @@ CellBoxes cellBoxes(const QTextDocument& doc, QTextTable& table) {
             if (last.blockFormat().hasProperty(kKeptRowRoomProperty) && last != first)
                 last = last.previous();
             const double bottom = textBottom(last, layout->blockBoundingRect(last));
-            box.rect.setBottom(bottom + (f.bottomPadding() + f.bottomBorder() / 2) * scale);
+            const double below = (f.bottomPadding() + f.bottomBorder() / 2) * scale;
+            box.rect.setBottom(bottom + below);
+            const double pageHeight = doc.pageSize().height();
+            if (pageHeight > 0 && pageAt(box.rect.top(), pageHeight) != pageAt(box.rect.bottom(), pageHeight))
+                for (QTextBlock b = first; b.isValid() && b.blockNumber() <= last.blockNumber();
+                     b = b.next()) {
+                    const double at = layout->blockBoundingRect(b).top();
+                    for (int i = 0; i < b.layout()->lineCount(); ++i) {
+                        const QTextLine line = b.layout()->lineAt(i);
+                        const int page = pageAt(at + line.y(), pageHeight);
+                        const double end = at + line.y() + line.height() + below;
+                        if (box.feet.empty() || box.feet.back().first != page)
+                            box.feet.emplace_back(page, end);
+                        else
+                            box.feet.back().second = qMax(box.feet.back().second, end);
+                    }
+                }
+            if (!box.feet.empty())
+                box.feet.pop_back(); // the last page's foot is the cell's own
             for (int y = r; y < r + cell.rowSpan() && y < rows; ++y)
                 for (int x = c; x < c + cell.columnSpan() && x < cols; ++x)
                     cells.cover[size_t(y) * size_t(cols) + size_t(x)] = int(cells.boxes.size());
@@ -113,6 +134,8 @@ CellBoxes cellBoxes(const QTextDocument& doc, QTextTable& table) {
 // Where a table's rows start and end, and its columns' left edges (and the last one's right edge).
 struct TableLines {
     std::vector<double> top, bottom, x;
+    // Of a row that runs over pages: where it ends on each page but its last, by page.
+    std::vector<std::vector<std::pair<int, double>>> feet;
 };
 
 // False when no cell gives the table's left edge.
@@ -144,6 +167,27 @@ bool tableLines(const CellBoxes& cells, double pageHeight, TableLines& lines) {
                 bottom[i] = qMax(bottom[i], boxes[size_t(b)].rect.bottom());
         bottom[i] = qMax(bottom[i], top[i]);
     }
+    // LibreOffice ends a row that runs on at the foot of its text on each page, where Qt's cells reach on
+    // to the page's end.
+    lines.feet.assign(size_t(rows), {});
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            const int b = at(r, c);
+            if (b < 0 || (c > 0 && at(r, c - 1) == b) || (r > 0 && at(r - 1, c) == b) ||
+                (r + 1 < rows && at(r + 1, c) == b))
+                continue;
+            auto& feet = lines.feet[size_t(r)];
+            for (const auto& [page, foot] : boxes[size_t(b)].feet) {
+                const auto it =
+                    std::find_if(feet.begin(), feet.end(), [&](const auto& f) { return f.first == page; });
+                if (it == feet.end())
+                    feet.emplace_back(page, foot);
+                else
+                    it->second = qMax(it->second, foot);
+            }
+        }
+    for (auto& feet : lines.feet)
+        std::sort(feet.begin(), feet.end());
     // Each column's left edge, from the cells that start there (a column that no cell starts in lies
     // inside cells that span it, and has no edge of its own).
     std::vector<double>& x = lines.x;
@@ -205,14 +249,24 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
                 if (!ruled.style)
                     continue;
                 halfDown[size_t(r) * size_t(cols + 1) + size_t(c)] = ruled.half();
-                const QPointF a(x[size_t(c)], top[size_t(r)] + shift),
-                    b(x[size_t(c)], bottom[size_t(r)] + shift);
-                Segment& last = down.empty() ? down.emplace_back(Segment{a, a, ruled}) : down.back();
-                if (last.b == a && last.rule.style == ruled.style && last.rule.width == ruled.width &&
-                    last.rule.color == ruled.color)
-                    last.b = b;
-                else
-                    down.push_back(Segment{a, b, ruled});
+                // A row that runs on is ruled down to its foot on each page, and on from the next
+                // page's top.
+                std::vector<std::pair<double, double>> pieces;
+                double from = top[size_t(r)];
+                for (const auto& [page, foot] : lines.feet[size_t(r)]) {
+                    pieces.emplace_back(from, foot);
+                    from = (page + 1) * pageHeight;
+                }
+                pieces.emplace_back(from, bottom[size_t(r)]);
+                for (const auto& [y0, y1] : pieces) {
+                    const QPointF a(x[size_t(c)], y0 + shift), b(x[size_t(c)], y1 + shift);
+                    Segment& last = down.empty() ? down.emplace_back(Segment{a, a, ruled}) : down.back();
+                    if (last.b == a && last.rule.style == ruled.style && last.rule.width == ruled.width &&
+                        last.rule.color == ruled.color)
+                        last.b = b;
+                    else
+                        down.push_back(Segment{a, b, ruled});
+                }
             }
     };
     // Horizontal rules at `y` between the cells of rows `upper` and `lower`, or along one side's cells
@@ -253,6 +307,13 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
     };
     edgesDown(0, rows, 0);
     edgeAcross(-1, 0, top[0]);
+    // A row that runs on closes at its foot on each page with its bottom rule, and opens the next with
+    // its top rule.
+    for (int r = 0; r < rows; ++r)
+        for (const auto& [page, foot] : lines.feet[size_t(r)]) {
+            edgeAcross(r, -1, foot);
+            edgeAcross(-1, r, (page + 1) * pageHeight);
+        }
     for (int r = 1; r < rows; ++r) {
         if (!opensPage(r)) {
             edgeAcross(r - 1, r, top[size_t(r)]);

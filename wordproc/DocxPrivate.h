@@ -187,6 +187,7 @@ public:
 
 private:
     QHash<QString, Style> m_styles;
+    QHash<QString, QString> m_named; // styles' ids by their names
     QHash<QString, QString> m_defaults;
     const Node* m_defaultRPr = nullptr;
     const Node* m_defaultPPr = nullptr;

@@ -81,7 +81,13 @@ void StyleSheet::readStyles(const Node& styles) {
             continue;
         Style style;
         style.type = s.attr(u"w:type");
-        const QString id = s.attr(u"w:styleId");
+        // A style without an id goes by its name, as a paragraph names it (Word's reporting tools write
+        // their layout styles so).
+        const Node* nameNode = s.child(u"w:name");
+        const QString name = nameNode ? nameNode->attr(u"w:val") : QString();
+        const QString id = s.has(u"w:styleId") ? s.attr(u"w:styleId") : name;
+        if (!name.isEmpty() && !m_named.contains(name))
+            m_named.insert(name, id);
         if (const Node* based = s.child(u"w:basedOn"))
             style.basedOn = based->attr(u"w:val");
         style.pPr = s.child(u"w:pPr");
@@ -108,7 +114,10 @@ std::vector<const Style*> StyleSheet::chain(const QString& id) const {
     // A style based on itself, or a circle of them, ends where it comes round.
     while (!at.isEmpty() && !seen.contains(at) && out.size() < 64) {
         seen.insert(at);
-        const auto it = m_styles.constFind(at);
+        auto it = m_styles.constFind(at);
+        // LibreOffice finds a style that no id names by its name.
+        if (it == m_styles.constEnd())
+            it = m_styles.constFind(m_named.value(at));
         if (it == m_styles.constEnd())
             break;
         out.push_back(&it.value());
@@ -386,6 +395,13 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
                 const QString rule = c.attr(u"w:lineRule");
                 f.lineMultiple = rule.isEmpty() || rule == QLatin1String("auto");
                 f.lineTwips = rule == QLatin1String("exact") ? -line : line;
+                if (f.lineMultiple) {
+                    // LibreOffice reads a Word document's spaced lines in whole percent by way of
+                    // hundredths of a millimetre: 259 twips (1.079 lines) are 108%, where an RTF
+                    // letter's 259 are 107%. They are kept as the twips an RTF letter gives that percent.
+                    const qint64 percent = (qint64(line) * 127 + 36) / 72 * 100 / 423;
+                    f.lineTwips = int((percent * 240 + 99) / 100);
+                }
             }
         } else if (name == u"keepNext") {
             f.keepWithNext = on(c);

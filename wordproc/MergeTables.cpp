@@ -211,10 +211,15 @@ void Merger::Builder::finish() {
                 }
                 const QRectF r = layout->blockBoundingRect(b);
                 const QTextLayout* lines = b.layout();
+                // A line of a set height ends that far below its top, whatever its font's own height:
+                // four lines of 206 twips fill a row of 835 in twelve-point text.
+                const QTextBlockFormat bf = b.blockFormat();
+                const bool fixed = bf.lineHeightType() == QTextBlockFormat::FixedHeight;
                 // The first line of the cell stays whatever its height.
                 for (int i = b == first ? 1 : 0; i < lines->lineCount() && !over; ++i) {
                     const QTextLine line = lines->lineAt(i);
-                    if (r.top() + line.y() + line.height() - firstRect.top() <= room + 0.5)
+                    const double height = fixed ? bf.lineHeight() * kQtScale : line.height();
+                    if (r.top() + line.y() + height - firstRect.top() <= room + 0.5)
                         continue;
                     over = true;
                     if (i == 0)

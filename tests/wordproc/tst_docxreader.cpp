@@ -1313,6 +1313,30 @@ private slots:
         QCOMPARE(t.floats[1].heightTwips, 1980);
     }
 
+    // A paragraph names a style by its name where no style has that id, and a style without an id
+    // (as reporting tools write a style for empty layout cells, with no type either) goes by its name:
+    // its empty paragraphs are a point high, not a line of the default size.
+    void stylesFoundByName() {
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/>"
+            "</w:style><w:style><w:name w:val=\"EmptyCellLayoutStyle\"/><w:basedOn w:val=\"Normal\"/><w:rPr>"
+            "<w:sz w:val=\"2\"/></w:rPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"Wide\"><w:name "
+            "w:val=\"Wide Spacing\"/><w:pPr><w:spacing w:after=\"480\"/></w:pPr></w:style></w:styles>";
+        const Template t = readBody(paragraph({}, "<w:pStyle w:val=\"EmptyCellLayoutStyle\"/>") +
+                                        paragraph(run("Wide"), "<w:pStyle w:val=\"Wide Spacing\"/>") +
+                                        paragraph(run("Unknown"), "<w:pStyle w:val=\"Nowhere\"/>"),
+                                    {{"styles", "styles.xml", styles}});
+        QCOMPARE(t.body.blocks.size(), size_t(3));
+        const auto at = [&](size_t i) -> const Paragraph& {
+            return std::get<Paragraph>(t.body.blocks.at(i));
+        };
+        QCOMPARE(t.formats[size_t(at(0).markFormat)].halfPoints, 2);
+        QCOMPARE(at(1).format.afterTwips, 480);
+        QCOMPARE(at(2).format.afterTwips, 0);
+        QCOMPARE(t.formats[size_t(at(2).runs.front().format)].halfPoints, 20);
+    }
+
     void stylesAndThemeFonts() {
         // Defaults, then a style chain: each style over the one it is based on, theme fonts by name.
         const QByteArray theme = "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
@@ -1364,7 +1388,8 @@ private slots:
         QVERIFY(!plain.bold);
         QCOMPARE(paragraphAt(0).format.afterTwips, 160);
         QVERIFY(paragraphAt(0).format.lineMultiple);
-        QCOMPARE(paragraphAt(0).format.lineTwips, 259);
+        // Word's 1.08 lines, kept as the twips of the 108% LibreOffice reads them as.
+        QCOMPARE(paragraphAt(0).format.lineTwips, 260);
         const CharFormat& derived = t.formats[size_t(paragraphAt(1).runs[0].format)];
         QCOMPARE(derived.family, QStringLiteral("Liberation Serif"));
         QVERIFY(derived.bold && derived.italic);

@@ -1,5 +1,7 @@
+#include "DocxSamples.h"
 #include "Rendering.h"
 #include "platform/Fonts.h"
+#include "wordproc/DocxReader.h"
 
 #include <QRawFont>
 #include <QtTest>
@@ -56,29 +58,43 @@ private slots:
 
     // Lines stand whole twips apart, as LibreOffice sets them, not at their faces' exact heights:
     // 10-point Liberation Serif is 231 twips (exactly 229.98), and 30 lines of it end 30 twips lower
-    // than exact heights would set them. Spaced lines are the whole twips below that many single lines;
-    // a line with a word of a second face (`word`, 13-point Liberation Sans) is as tall as the taller
-    // face's line.
+    // than exact heights would set them. Spaced lines (`line` twips a line, 240 single) are the whole
+    // twips below `percent` times the single line, spaced in whole percent: an RTF letter's cut down
+    // from the twips, a Word document's from hundredths of a millimetre, so that Word's 1.08 lines
+    // (259) are 107% in the one and 108% in the other. A line with a word of a second face (`word`,
+    // 13-point Liberation Sans) is as tall as the taller face's line.
     void wholeTwips_data() {
         QTest::addColumn<QString>("family");
         QTest::addColumn<int>("halfPoints");
+        QTest::addColumn<int>("line");
         QTest::addColumn<int>("percent");
         QTest::addColumn<bool>("word");
-        QTest::newRow("Liberation Serif 10") << "Liberation Serif" << 20 << 100 << false;
-        QTest::newRow("Liberation Sans 13") << "Liberation Sans" << 26 << 100 << false;
-        QTest::newRow("Liberation Sans 8.5") << "Liberation Sans" << 17 << 100 << false;
-        QTest::newRow("DejaVu Sans 10.5") << "DejaVu Sans" << 21 << 100 << false;
-        QTest::newRow("Carlito 11.5") << "Carlito" << 23 << 100 << false;
-        QTest::newRow("Liberation Serif 12 at 1.15") << "Liberation Serif" << 24 << 115 << false;
-        QTest::newRow("Carlito 11 at 1.5") << "Carlito" << 22 << 150 << false;
-        QTest::newRow("Liberation Serif 10 with Sans 13") << "Liberation Serif" << 20 << 100 << true;
+        QTest::addColumn<bool>("docx");
+        QTest::newRow("Liberation Serif 10") << "Liberation Serif" << 20 << 240 << 100 << false << false;
+        QTest::newRow("Liberation Sans 13") << "Liberation Sans" << 26 << 240 << 100 << false << false;
+        QTest::newRow("Liberation Sans 8.5") << "Liberation Sans" << 17 << 240 << 100 << false << false;
+        QTest::newRow("DejaVu Sans 10.5") << "DejaVu Sans" << 21 << 240 << 100 << false << false;
+        QTest::newRow("Carlito 11.5") << "Carlito" << 23 << 240 << 100 << false << false;
+        QTest::newRow("Liberation Serif 12 at 1.15")
+            << "Liberation Serif" << 24 << 276 << 115 << false << false;
+        QTest::newRow("Carlito 11 at 1.5") << "Carlito" << 22 << 360 << 150 << false << false;
+        QTest::newRow("Liberation Serif 10 with Sans 13")
+            << "Liberation Serif" << 20 << 240 << 100 << true << false;
+        QTest::newRow("DejaVu Sans 12 at 278") << "DejaVu Sans" << 24 << 278 << 115 << false << false;
+        QTest::newRow("DejaVu Sans 12 at 259") << "DejaVu Sans" << 24 << 259 << 107 << false << false;
+        QTest::newRow("Word: DejaVu Sans 12 at 278") << "DejaVu Sans" << 24 << 278 << 115 << false << true;
+        QTest::newRow("Word: DejaVu Sans 12 at 259") << "DejaVu Sans" << 24 << 259 << 108 << false << true;
+        QTest::newRow("Word: Liberation Serif 12 at 247")
+            << "Liberation Serif" << 24 << 247 << 103 << false << true;
     }
 
     void wholeTwips() {
         QFETCH(QString, family);
         QFETCH(int, halfPoints);
+        QFETCH(int, line);
         QFETCH(int, percent);
         QFETCH(bool, word);
+        QFETCH(bool, docx);
         int single = singleTwips(family, halfPoints * 10);
         if (word)
             single = qMax(single, singleTwips(QStringLiteral("Liberation Sans"), 260));
@@ -86,13 +102,30 @@ private slots:
         const int expected = single * percent / 100;
         const int lines = 30;
         QByteArray body;
-        for (int i = 1; i <= lines; ++i)
-            body += "\\pard\\fs" + QByteArray::number(halfPoints) +
-                    (percent == 100 ? QByteArray()
-                                    : "\\sl" + QByteArray::number(240 * percent / 100) + "\\slmult1") +
-                    " Row" + QByteArray::number(i).rightJustified(2, '0') + " of the quick " +
-                    (word ? "{\\f1\\fs26 brown}" : "brown") + " fox\\par ";
-        const Shown s = showWord(body, "\\fswiss " + family.toLatin1() + ";}{\\f1\\fswiss Liberation Sans");
+        const QByteArray row = " of the quick ", size = QByteArray::number(halfPoints);
+        for (int i = 1; i <= lines; ++i) {
+            const QByteArray name = "Row" + QByteArray::number(i).rightJustified(2, '0');
+            if (docx)
+                body += docxsamples::paragraph(
+                    docxsamples::run(name + row + "brown fox", "<w:rFonts w:ascii=\"" + family.toLatin1() +
+                                                                   "\" w:hAnsi=\"" + family.toLatin1() +
+                                                                   "\"/><w:sz w:val=\"" + size + "\"/>"),
+                    "<w:spacing w:after=\"0\" w:line=\"" + QByteArray::number(line) +
+                        "\" w:lineRule=\"auto\"/>");
+            else
+                body += "\\pard\\fs" + size +
+                        (line == 240 ? QByteArray() : "\\sl" + QByteArray::number(line) + "\\slmult1") + " " +
+                        name + row + (word ? "{\\f1\\fs26 brown}" : "brown") + " fox\\par ";
+        }
+        Shown s;
+        if (docx) {
+            using namespace docxsamples;
+            s.t = std::make_shared<const Template>(
+                readDocx(zipParts(package(document(body))), QStringLiteral("spaced.docx")));
+            s.copy = Merger(s.t, nullptr).next();
+        } else {
+            s = showWord(body, "\\fswiss " + family.toLatin1() + ";}{\\f1\\fswiss Liberation Sans");
+        }
         QCOMPARE(s.copy.pageCount(), 1);
         const double pitch = pitchTwips(s, lines);
         QVERIFY2(qAbs(pitch - expected) < 0.05,

@@ -331,6 +331,23 @@ private slots:
         QCOMPARE(ruleShare(page, below, Qt::Horizontal), 0.0);
     }
 
+    void exactRowOfExactLines() {
+        // Lines of an exact height smaller than their text's fill an exact row by that height: four of
+        // 206 twips show in a row of 835 at twelve points; the fifth, past its foot, is hidden.
+        QByteArray body = "\\trowd\\trgaph70\\trrh-835" + ruledCell(4000);
+        for (int i = 1; i <= 5; ++i)
+            body += "\\pard\\intbl\\sl-206\\slmult0\\fs24 Line" + QByteArray::number(i) +
+                    (i < 5 ? "\\par " : "\\cell\\row ");
+        const Shown s = showWord(body + "\\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        QTextBlock b = table->cellAt(0, 0).firstCursorPosition().block();
+        for (int i = 1; i <= 5; ++i, b = b.next()) {
+            QCOMPARE(b.text(), QStringLiteral("Line%1").arg(i));
+            QCOMPARE(QTextCursor(b).charFormat().foreground().color().alpha() == 0, i == 5);
+        }
+    }
+
     void exactRowLowerThanItsLine() {
         // A form spaces its rows with exact rows of two points holding an empty paragraph: the row is
         // two points, not a line, tall.
@@ -1127,6 +1144,54 @@ private slots:
         const double tableTop = cellText(s, table, 0, 0).top();
         QVERIFY2(qAbs(tableTop - above.bottom() - twipsToLayout(240)) < twipsToLayout(30),
                  qPrintable(QString::number(tableTop - above.bottom())));
+    }
+
+    void rowRunningOnClosesAtItsTextFoot() {
+        // A ruled row whose text runs on to the next page ends, on the first, just below its last line
+        // there, with its bottom rule, as LibreOffice draws it; its side rules end there, not at the
+        // page's end, and go on from the next page's top, where its top rule opens it again.
+        QByteArray body = "\\pard\\plain\\sa5000 Above\\par\\trowd\\trgaph70" + ruledCell(4000);
+        for (int i = 1; i <= 40; ++i)
+            body += "\\pard\\plain\\intbl Line " + QByteArray::number(i) + (i < 40 ? "\\par" : "\\cell\\row");
+        const Shown s = showWord(body);
+        QCOMPARE(s.copy.pageCount(), 2);
+        const auto first = record(s, 0);
+        double lastBaseline = -1;
+        for (const Recorder::Text& t : first->texts)
+            if (t.text.startsWith(QStringLiteral("Line")))
+                lastBaseline = qMax(lastBaseline, t.baseline.y());
+        QVERIFY(lastBaseline > 0);
+        const double foot = s.bodyTop() + s.copy.body->pageSize().height();
+        QVERIFY2(foot - lastBaseline > twipsToLayout(100), qPrintable(QString::number(foot - lastBaseline)));
+        // The bottom rule: across the cell, below the last line's baseline by less than a line.
+        double closing = -1;
+        for (const Recorder::Line& l : first->lines)
+            if (l.line.dy() == 0 && l.line.y1() > lastBaseline &&
+                l.line.y1() < lastBaseline + twipsToLayout(240) && qAbs(l.line.dx()) > twipsToLayout(3000))
+                closing = l.line.y1();
+        QVERIFY2(closing > 0, qPrintable(QString::number(lastBaseline)));
+        int sides = 0;
+        for (const Recorder::Line& l : first->lines)
+            if (l.line.dx() == 0) {
+                ++sides;
+                QVERIFY2(qMax(l.line.y1(), l.line.y2()) <= closing + 1,
+                         qPrintable(QStringLiteral("%1 %2").arg(l.line.y2()).arg(closing)));
+            }
+        QCOMPARE(sides, 2);
+        // On the next page the row opens at the text area's top with its top rule, its side rules
+        // starting there.
+        const auto second = record(s, 1);
+        sides = 0;
+        int tops = 0;
+        for (const Recorder::Line& l : second->lines) {
+            if (l.line.dx() == 0 && qAbs(qMin(l.line.y1(), l.line.y2()) - s.bodyTop()) < 1)
+                ++sides;
+            if (l.line.dy() == 0 && qAbs(l.line.y1() - s.bodyTop()) < 2 &&
+                qAbs(l.line.dx()) > twipsToLayout(3000))
+                ++tops;
+        }
+        QCOMPARE(sides, 2);
+        QCOMPARE(tops, 1);
     }
 
     void longTableKeepsItsRowsExactPitch() {
