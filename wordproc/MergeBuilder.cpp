@@ -7,6 +7,7 @@
 
 #include <QFontMetricsF>
 #include <QLocale>
+#include <QPainter>
 #include <QRawFont>
 #include <QUrl>
 #include <algorithm>
@@ -481,14 +482,28 @@ void Merger::Builder::picture(QTextCursor& cur, const Run& r, const Cursor& c) {
     const Picture& pic = m.m_t->pictures[size_t(r.index)];
     flush();
     const QString name = QStringLiteral("qm-picture-%1").arg(r.index);
-    if (m_pictures.insert(r.index).second)
-        m_doc.addResource(QTextDocument::ImageResource, QUrl(name),
-                          QVariant(m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips),
-                                                                  twipsToLayout(pic.heightTwips)))));
+    const int sides = qMax(0, pic.leftTwips) + qMax(0, pic.rightTwips);
+    if (m_pictures.insert(r.index).second) {
+        QImage shown =
+            m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips), twipsToLayout(pic.heightTwips)));
+        // The room beside the picture is a clear part of its image: Qt keeps none beside an image in a
+        // line, and so keeps the room on the picture's line.
+        if (sides > 0 && !shown.isNull()) {
+            const double perTwip = shown.width() / double(pic.widthTwips);
+            QImage wider(shown.width() + qRound(sides * perTwip), shown.height(),
+                         QImage::Format_ARGB32_Premultiplied);
+            wider.fill(Qt::transparent);
+            QPainter painter(&wider);
+            painter.drawImage(QPoint(qRound(qMax(0, pic.leftTwips) * perTwip), 0), shown);
+            painter.end();
+            shown = wider;
+        }
+        m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(shown));
+    }
     QTextImageFormat f;
     f.merge(m.m_charFormats[size_t(r.format)]);
     f.setName(name);
-    f.setWidth(twipsToLogical(pic.widthTwips));
+    f.setWidth(twipsToLogical(pic.widthTwips + sides));
     f.setHeight(twipsToLogical(pic.heightTwips));
     // The picture's place, to see once laid out whether it went on to a line of its own.
     if (cur.positionInBlock() > 0) {

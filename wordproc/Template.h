@@ -136,6 +136,9 @@ struct Picture {
     // the picture's size when the letter is laid out. The image stays null.
     QByteArray metafile;
     bool enhanced = false;
+    // Room kept clear before and after a picture set in a line.
+    int leftTwips = 0;
+    int rightTwips = 0;
 };
 
 // A picture or a text box placed on the page rather than in a line, anchored to the paragraph that holds
