@@ -332,6 +332,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             st.format.align = jc ? mathAlign(jc->attr(u"m:val"), m_mathAlign) : m_mathAlign;
         }
         st.markFormat = format(mark.format);
+        st.ownFormat = format(base.format);
         st.style = styleId;
         st.contextual = pp.contextual;
         st.autoBefore = pp.autoBefore;
@@ -422,6 +423,7 @@ void Reader::endParagraph(StoryState& st) {
         Paragraph para;
         para.format = st.format;
         para.markFormat = st.markFormat;
+        para.blankFormat = st.ownFormat;
         para.runs = std::move(st.pieces[i]);
         if (i > 0 || breakBefore || st.breakPending)
             para.format.pageBreakBefore = true;

@@ -319,6 +319,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     flush();
     breakAfterOpeningSpaces(start, cur.block());
     dropClosingSpaces(start, cur.block());
+    if (p.blankFormat >= 0 && size_t(p.blankFormat) < m.m_charFormats.size())
+        lowerBlanks(start, cur.block(), m.m_charFormats[size_t(p.blankFormat)]);
     // Whether a character comes from another face than its own sets a line's height too: only text of
     // the basic Latin letters, which every face has, is taken as set by its formats alone.
     const QString written = start.text();

@@ -183,6 +183,10 @@ struct Floating {
 struct Paragraph {
     ParaFormat format;
     int markFormat = 0; // the paragraph mark's character format: the height of an empty line
+    // Where it is not -1, blanks (spaces and tabs) make no line taller, and a line of nothing else is as
+    // tall as this format's text: the paragraph's own font, as its style gives it. LibreOffice sets Word
+    // 2007+ files so.
+    int blankFormat = -1;
     std::vector<Run> runs;
 };
 

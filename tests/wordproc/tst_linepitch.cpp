@@ -1,5 +1,7 @@
+#include "DocxSamples.h"
 #include "Rendering.h"
 #include "platform/Fonts.h"
+#include "wordproc/DocxReader.h"
 
 #include <QRawFont>
 #include <QtTest>
@@ -117,6 +119,46 @@ private slots:
         const double pitch = pitchTwips(s, lines);
         QVERIFY2(qAbs(pitch - single) < 0.05,
                  qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(single)));
+    }
+
+    // In a Word 2007+ file, blanks in a taller font make no line taller, as LibreOffice sets them: a
+    // line of 8-point text with 24-point spaces or a tab in it is an 8-point line, the spaces as wide as
+    // 24-point ones. A paragraph of nothing but spaces is as tall as its style's font, whatever theirs.
+    void blanksMakeNoLineTaller() {
+        using namespace docxsamples;
+        const QByteArray big = "<w:sz w:val=\"48\"/>";
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Liberation Serif\" "
+            "w:hAnsi=\"Liberation Serif\"/><w:sz w:val=\"16\"/></w:rPr></w:rPrDefault></w:docDefaults>"
+            "<w:style w:type=\"paragraph\" w:styleId=\"Big\"><w:rPr>" +
+            big + "</w:rPr></w:style></w:styles>";
+        const QByteArray small = "<w:sz w:val=\"16\"/>";
+        const QByteArray body =
+            paragraph(run("Row01")) + paragraph(run("Row02") + run("    ", big) + run("after")) +
+            paragraph(run("    ", big)) +
+            paragraph(run("Row04") + "<w:r><w:rPr>" + big + "</w:rPr><w:tab/></w:r>" + run("x")) +
+            paragraph(run("Row05")) + paragraph(run("   ", small), "<w:pStyle w:val=\"Big\"/>") +
+            paragraph(run("Row07"));
+        Shown s;
+        s.t = std::make_shared<const Template>(readDocx(
+            zipParts(package(document(body), {{"styles", "styles.xml", styles}})), QStringLiteral("b.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const auto drawn = record(s, 0);
+        const auto at = [&](int row) {
+            return baselineOf(*drawn, QStringLiteral("Row%1").arg(row, 2, 10, QLatin1Char('0')));
+        };
+        const double single = singleTwips(QStringLiteral("Liberation Serif"), 160) * kLayoutDpi / 1440;
+        const double tall = singleTwips(QStringLiteral("Liberation Serif"), 480) * kLayoutDpi / 1440;
+        QVERIFY(single > 0 && at(1) > 0);
+        QVERIFY2(qAbs(at(5) - at(1) - 4 * single) < 1, qPrintable(QString::number((at(5) - at(1)) / single)));
+        QVERIFY2(qAbs(at(7) - at(5) - single - tall) < 1, qPrintable(QString::number(at(7) - at(5))));
+        const QTextBlock row = blockStarting(*s.copy.body, QStringLiteral("Row02"));
+        const QTextLine line = row.layout()->lineAt(0);
+        const QFontMetricsF bigSpace(QFont(QStringLiteral("Liberation Serif"), 24), layoutDevice());
+        QCOMPARE(row.layout()->lineCount(), 1);
+        QVERIFY(qAbs(line.cursorToX(9) - line.cursorToX(5) - bigSpace.horizontalAdvance("    ")) < 1);
     }
 };
 
