@@ -376,6 +376,12 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
                 const QString rule = c.attr(u"w:lineRule");
                 f.lineMultiple = rule.isEmpty() || rule == QLatin1String("auto");
                 f.lineTwips = rule == QLatin1String("exact") ? -line : line;
+            } else if (const QString rule = c.attr(u"w:lineRule");
+                       rule == QLatin1String("auto") || rule == QLatin1String("atLeast")) {
+                // A rule with no spacing to go by sets single lines, as LibreOffice reads it: the
+                // spacing the style gives goes.
+                f.lineMultiple = false;
+                f.lineTwips = 0;
             }
         } else if (name == u"keepNext") {
             f.keepWithNext = on(c);

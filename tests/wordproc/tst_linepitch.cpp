@@ -48,6 +48,27 @@ double pitchTwips(const Shown& s, int lines) {
     return (last - first) / (lines - 1) * 1440 / kLayoutDpi;
 }
 
+// A Word 2007+ letter of `body` in 8-point Liberation Serif, with the styles and settings given.
+Shown showDocx(const QByteArray& body, const QByteArray& pPr = {}, const QByteArray& styles = {},
+               const QByteArray& settings = {}) {
+    using namespace docxsamples;
+    std::vector<Related> parts{
+        {"styles", "styles.xml",
+         "<w:styles " + kW +
+             "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Liberation Serif\" "
+             "w:hAnsi=\"Liberation "
+             "Serif\"/><w:sz w:val=\"16\"/></w:rPr></w:rPrDefault><w:pPrDefault><w:pPr>" +
+             pPr + "</w:pPr></w:pPrDefault></w:docDefaults>" + styles + "</w:styles>"}};
+    if (!settings.isEmpty())
+        parts.push_back({"settings", "settings.xml", "<w:settings " + kW + ">" + settings + "</w:settings>"});
+    Shown s;
+    s.t = std::make_shared<const Template>(
+        readDocx(zipParts(package(docxsamples::document(body), parts)), QStringLiteral("b.docx")));
+    s.copy = Merger(s.t, nullptr).next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
 } // namespace
 
 class TestLinePitch : public QObject {
@@ -127,12 +148,6 @@ private slots:
     void blanksMakeNoLineTaller() {
         using namespace docxsamples;
         const QByteArray big = "<w:sz w:val=\"48\"/>";
-        const QByteArray styles =
-            "<w:styles " + kW +
-            "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Liberation Serif\" "
-            "w:hAnsi=\"Liberation Serif\"/><w:sz w:val=\"16\"/></w:rPr></w:rPrDefault></w:docDefaults>"
-            "<w:style w:type=\"paragraph\" w:styleId=\"Big\"><w:rPr>" +
-            big + "</w:rPr></w:style></w:styles>";
         const QByteArray small = "<w:sz w:val=\"16\"/>";
         const QByteArray body =
             paragraph(run("Row01")) + paragraph(run("Row02") + run("    ", big) + run("after")) +
@@ -140,11 +155,8 @@ private slots:
             paragraph(run("Row04") + "<w:r><w:rPr>" + big + "</w:rPr><w:tab/></w:r>" + run("x")) +
             paragraph(run("Row05")) + paragraph(run("   ", small), "<w:pStyle w:val=\"Big\"/>") +
             paragraph(run("Row07"));
-        Shown s;
-        s.t = std::make_shared<const Template>(readDocx(
-            zipParts(package(document(body), {{"styles", "styles.xml", styles}})), QStringLiteral("b.docx")));
-        s.copy = Merger(s.t, nullptr).next();
-        s.copy.body->documentLayout()->documentSize();
+        const Shown s = showDocx(
+            body, {}, "<w:style w:type=\"paragraph\" w:styleId=\"Big\"><w:rPr>" + big + "</w:rPr></w:style>");
         const auto drawn = record(s, 0);
         const auto at = [&](int row) {
             return baselineOf(*drawn, QStringLiteral("Row%1").arg(row, 2, 10, QLatin1Char('0')));
@@ -159,6 +171,27 @@ private slots:
         const QFontMetricsF bigSpace(QFont(QStringLiteral("Liberation Serif"), 24), layoutDevice());
         QCOMPARE(row.layout()->lineCount(), 1);
         QVERIFY(qAbs(line.cursorToX(9) - line.cursorToX(5) - bigSpace.horizontalAdvance("    ")) < 1);
+    }
+
+    // Spacing that names its rule but gives no height sets single lines, as LibreOffice reads it: the
+    // double spacing of the defaults goes for auto and at-least rules, and stays where only the space
+    // above is given.
+    void ruleWithoutHeightSetsSingleLines() {
+        using namespace docxsamples;
+        const auto spaced = [](const QByteArray& row, const QByteArray& spacing) {
+            return paragraph(run(row), "<w:spacing " + spacing + "/>");
+        };
+        const Shown s =
+            showDocx(spaced("Row01", "w:lineRule=\"auto\"") + spaced("Row02", "w:lineRule=\"atLeast\"") +
+                         spaced("Row03", "w:before=\"0\"") + paragraph(run("Row04")),
+                     "<w:spacing w:after=\"0\" w:line=\"480\" w:lineRule=\"auto\"/>");
+        const auto drawn = record(s, 0);
+        const auto at = [&](int row) { return baselineOf(*drawn, QStringLiteral("Row0%1").arg(row)); };
+        const double single = singleTwips(QStringLiteral("Liberation Serif"), 160) * kLayoutDpi / 1440;
+        QVERIFY(single > 0 && at(1) > 0);
+        QVERIFY2(qAbs(at(2) - at(1) - single) < 1, qPrintable(QString::number((at(2) - at(1)) / single)));
+        QVERIFY2(qAbs(at(3) - at(2) - single) < 1, qPrintable(QString::number((at(3) - at(2)) / single)));
+        QVERIFY2(qAbs(at(4) - at(3) - 2 * single) < 1, qPrintable(QString::number((at(4) - at(3)) / single)));
     }
 };
 
