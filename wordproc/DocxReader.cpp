@@ -45,6 +45,7 @@ Template Reader::run() {
             }
             break;
         }
+    m_t.italicsKeepRoom = m_compatibility >= 15;
     CharProps defaults;
     defaults.format.halfPoints = 20; // Word's size where the document gives none
     m_styles.applyRPr(m_styles.defaultRPr(), defaults);

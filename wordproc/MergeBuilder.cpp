@@ -111,6 +111,30 @@ bool anchorsFloats(const Template& t, const std::vector<Run>& runs) {
     });
 }
 
+// A paragraph of italic text only breaks its lines short of the margin by the room its letters' slant
+// takes. Only a left-aligned one: the room would move a centred or right-aligned one's lines.
+void keepRoomAfterItalics(QTextBlock block, const QTextBlock& last) {
+    for (; block.isValid(); block = block.next()) {
+        QTextBlockFormat f = block.blockFormat();
+        double room = 0;
+        bool italic = f.alignment() & (Qt::AlignLeft | Qt::AlignJustify);
+        for (auto it = block.begin(); italic && !it.atEnd(); ++it) {
+            const QTextCharFormat c = it.fragment().charFormat();
+            if (c.isImageFormat() || it.fragment().text().trimmed().isEmpty())
+                continue;
+            const QFont font = c.font().resolve(block.document()->defaultFont());
+            italic = font.italic();
+            room = qMax(room, QFontMetricsF(font, layoutDevice()).height() / 12);
+        }
+        if (italic && room > 0) {
+            f.setRightMargin(f.rightMargin() + room);
+            QTextCursor(block).setBlockFormat(f);
+        }
+        if (block == last)
+            break;
+    }
+}
+
 } // namespace
 
 void Merger::Builder::end() {
@@ -330,6 +354,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         return;
     if (known)
         QTextCursor(start).setBlockFormat(f);
+    if (m.m_t->italicsKeepRoom)
+        keepRoomAfterItalics(start, cur.block());
     setExactLineHeights(start, cur.block(), &flow == &m_flow);
     if (plain && start == cur.block() && !anchorsFloats(*m.m_t, p.runs))
         m.m_lineHeights[&p] = LineHeightsSeen{f, start.blockFormat(), textFormats(start)};

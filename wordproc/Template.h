@@ -335,6 +335,9 @@ struct Template {
     // Each space of a run of two or more is a sixth of an em wider: RTF's balancing of single-byte and
     // double-byte characters, on unless the file turns it off (\dntblnsbdb), as LibreOffice reads it.
     bool balanceSpaces = false;
+    // A line of italic text breaks a twelfth of its height short of the margin, room for the letters'
+    // slant: Word 2013+ files as LibreOffice sets them.
+    bool italicsKeepRoom = false;
     std::vector<CharFormat> formats{CharFormat{}};
     std::vector<Field> fields;
     std::vector<Picture> pictures;

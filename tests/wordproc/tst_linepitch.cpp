@@ -193,6 +193,30 @@ private slots:
         QVERIFY2(qAbs(at(3) - at(2) - single) < 1, qPrintable(QString::number((at(3) - at(2)) / single)));
         QVERIFY2(qAbs(at(4) - at(3) - 2 * single) < 1, qPrintable(QString::number((at(4) - at(3)) / single)));
     }
+
+    // A Word 2013+ letter breaks a line of italic text a twelfth of its height short of the margin, as
+    // LibreOffice sets it: a line that fits by less than that wraps its last word. An earlier Word's
+    // letter sets it on one line.
+    void italicLinesKeepRoomForTheSlant() {
+        using namespace docxsamples;
+        const QString text = QStringLiteral("Smith Motors thanks you for your visit, Clerk");
+        QFont font(QStringLiteral("Liberation Serif"));
+        font.setPointSizeF(24);
+        font.setItalic(true);
+        const QFontMetricsF m(font, layoutDevice());
+        // The line is as wide as the text and half the slant's room.
+        const int right =
+            qRound(12240 - 2 * 1440 - (m.horizontalAdvance(text) + m.height() / 24) * 1440 / kLayoutDpi);
+        const QByteArray body = paragraph(run(text.toLatin1(), "<w:i/><w:sz w:val=\"48\"/>"),
+                                          "<w:ind w:right=\"" + QByteArray::number(right) + "\"/>");
+        for (const int mode : {14, 15}) {
+            const Shown s = showDocx(body, {}, {},
+                                     "<w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+                                     "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"" +
+                                         QByteArray::number(mode) + "\"/></w:compat>");
+            QCOMPARE(s.copy.body->begin().layout()->lineCount(), mode >= 15 ? 2 : 1);
+        }
+    }
 };
 
 QTEST_MAIN(TestLinePitch)
