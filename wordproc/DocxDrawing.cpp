@@ -504,6 +504,13 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             if (index < 0)
                 continue;
             if (single) {
+                // LibreOffice keeps an eighth of an inch clear beside a picture in a line on each side
+                // its frame gives no distance for, and none where it gives one, whatever it is.
+                if (blip) {
+                    Picture& shown = m_t.pictures[size_t(index)];
+                    shown.leftTwips = frame.has(u"distL") ? 0 : 180;
+                    shown.rightTwips = frame.has(u"distR") ? 0 : 180;
+                }
                 addRun(st, Run{Run::Picture, format, index, {}});
                 continue;
             }

@@ -246,6 +246,7 @@ struct StoryState {
     bool open = false;
     ParaFormat format;
     int markFormat = 0;
+    int ownFormat = -1; // the paragraph's own font, as its style gives it
     QString style;
     bool contextual = false;
     // Spaced automatically above and below, and the list it belongs to (empty: none).

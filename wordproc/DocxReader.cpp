@@ -45,6 +45,7 @@ Template Reader::run() {
             }
             break;
         }
+    m_t.italicsKeepRoom = m_compatibility >= 15;
     CharProps defaults;
     defaults.format.halfPoints = 20; // Word's size where the document gives none
     m_styles.applyRPr(m_styles.defaultRPr(), defaults);
@@ -332,6 +333,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             st.format.align = jc ? mathAlign(jc->attr(u"m:val"), m_mathAlign) : m_mathAlign;
         }
         st.markFormat = format(mark.format);
+        st.ownFormat = format(base.format);
         st.style = styleId;
         st.contextual = pp.contextual;
         st.autoBefore = pp.autoBefore;
@@ -422,6 +424,7 @@ void Reader::endParagraph(StoryState& st) {
         Paragraph para;
         para.format = st.format;
         para.markFormat = st.markFormat;
+        para.blankFormat = st.ownFormat;
         para.runs = std::move(st.pieces[i]);
         if (i > 0 || breakBefore || st.breakPending)
             para.format.pageBreakBefore = true;

@@ -402,6 +402,12 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
                     const qint64 percent = (qint64(line) * 127 + 36) / 72 * 100 / 423;
                     f.lineTwips = int((percent * 240 + 99) / 100);
                 }
+            } else if (const QString rule = c.attr(u"w:lineRule");
+                       rule == QLatin1String("auto") || rule == QLatin1String("atLeast")) {
+                // A rule with no spacing to go by sets single lines, as LibreOffice reads it: the
+                // spacing the style gives goes.
+                f.lineMultiple = false;
+                f.lineTwips = 0;
             }
         } else if (name == u"keepNext") {
             f.keepWithNext = on(c);

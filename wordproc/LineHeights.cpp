@@ -10,10 +10,13 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFragment>
 #include <QTextLayout>
 #include <QTextTable>
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -209,6 +212,69 @@ bool oneLine(const QTextBlock& block) {
 }
 
 } // namespace
+
+constexpr QChar kNoWidthSpace(0x200B);
+
+void lowerBlanks(QTextBlock block, const QTextBlock& last, const QTextCharFormat& own) {
+    const QFont base = block.document()->defaultFont();
+    const auto pitch = [&](const QTextCharFormat& c) { return faceHeights(c.font().resolve(base)).pitch; };
+    const auto advance = [&](const QTextCharFormat& c) {
+        return QFontMetricsF(c.font().resolve(base), layoutDevice()).horizontalAdvance(QLatin1Char(' '));
+    };
+    for (; block.isValid(); block = block.next()) {
+        struct Piece {
+            int position, length;
+            QTextCharFormat format;
+            bool blank;
+        };
+        std::vector<Piece> pieces;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment piece = it.fragment();
+            const QString text = piece.text();
+            const bool blank =
+                !piece.charFormat().isImageFormat() && std::all_of(text.begin(), text.end(), [](QChar c) {
+                    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == kNoWidthSpace;
+                });
+            pieces.push_back(Piece{piece.position(), piece.length(), piece.charFormat(), blank});
+        }
+        const auto isText = [](const Piece& p) { return !p.blank && !p.format.isImageFormat(); };
+        for (auto it = pieces.begin(); it != pieces.end(); ++it) {
+            if (!it->blank)
+                continue;
+            // The text beside the blanks is on their line but where a line breaks at them: its font
+            // stands in for theirs. Blanks alone in their paragraph are as tall as its own font.
+            const auto before = std::find_if(std::make_reverse_iterator(it), pieces.rend(), isText);
+            const auto after = std::find_if(it, pieces.end(), isText);
+            const QTextCharFormat& stand = before != pieces.rend() ? before->format
+                                           : after != pieces.end() ? after->format
+                                                                   : own;
+            const bool alone = before == pieces.rend() && after == pieces.end();
+            if (alone ? pitch(stand) == pitch(it->format) : pitch(stand) >= pitch(it->format))
+                continue;
+            QTextCharFormat lower = it->format;
+            lower.setFont(stand.font(), QTextCharFormat::FontPropertiesSpecifiedOnly);
+            // Each space keeps its own width.
+            const bool absolute = it->format.fontLetterSpacingType() == QFont::AbsoluteSpacing;
+            const double spacing = absolute ? it->format.fontLetterSpacing() : 0.0;
+            lower.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+            lower.setFontLetterSpacing(spacing + (advance(it->format) - advance(stand)) * 96.0 / kLayoutDpi);
+            QTextCursor cursor(block);
+            cursor.setPosition(it->position);
+            cursor.setPosition(it->position + it->length, QTextCursor::KeepAnchor);
+            cursor.setCharFormat(lower);
+            // The break before the spaces that open a line has no width to keep.
+            lower.setFontLetterSpacing(spacing);
+            const QString text = cursor.selectedText();
+            for (qsizetype i = text.indexOf(kNoWidthSpace); i >= 0; i = text.indexOf(kNoWidthSpace, i + 1)) {
+                cursor.setPosition(it->position + int(i));
+                cursor.setPosition(it->position + int(i) + 1, QTextCursor::KeepAnchor);
+                cursor.setCharFormat(lower);
+            }
+        }
+        if (block == last)
+            break;
+    }
+}
 
 void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
     for (; block.isValid(); block = block.next()) {

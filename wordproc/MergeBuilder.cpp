@@ -7,6 +7,7 @@
 
 #include <QFontMetricsF>
 #include <QLocale>
+#include <QPainter>
 #include <QRawFont>
 #include <QUrl>
 #include <algorithm>
@@ -108,6 +109,30 @@ bool anchorsFloats(const Template& t, const std::vector<Run>& runs) {
                (r.kind == Run::Field && r.index >= 0 && size_t(r.index) < t.fields.size() &&
                 anchorsFloats(t, t.fields[size_t(r.index)].result));
     });
+}
+
+// A paragraph of italic text only breaks its lines short of the margin by the room its letters' slant
+// takes. Only a left-aligned one: the room would move a centred or right-aligned one's lines.
+void keepRoomAfterItalics(QTextBlock block, const QTextBlock& last) {
+    for (; block.isValid(); block = block.next()) {
+        QTextBlockFormat f = block.blockFormat();
+        double room = 0;
+        bool italic = f.alignment() & (Qt::AlignLeft | Qt::AlignJustify);
+        for (auto it = block.begin(); italic && !it.atEnd(); ++it) {
+            const QTextCharFormat c = it.fragment().charFormat();
+            if (c.isImageFormat() || it.fragment().text().trimmed().isEmpty())
+                continue;
+            const QFont font = c.font().resolve(block.document()->defaultFont());
+            italic = font.italic();
+            room = qMax(room, QFontMetricsF(font, layoutDevice()).height() / 12);
+        }
+        if (italic && room > 0) {
+            f.setRightMargin(f.rightMargin() + room);
+            QTextCursor(block).setBlockFormat(f);
+        }
+        if (block == last)
+            break;
+    }
 }
 
 } // namespace
@@ -318,6 +343,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     flush();
     breakAfterOpeningSpaces(start, cur.block());
     dropClosingSpaces(start, cur.block());
+    if (p.blankFormat >= 0 && size_t(p.blankFormat) < m.m_charFormats.size())
+        lowerBlanks(start, cur.block(), m.m_charFormats[size_t(p.blankFormat)]);
     // Whether a character comes from another face than its own sets a line's height too: only text of
     // the basic Latin letters, which every face has, is taken as set by its formats alone.
     const QString written = start.text();
@@ -327,6 +354,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         return;
     if (known)
         QTextCursor(start).setBlockFormat(f);
+    if (m.m_t->italicsKeepRoom)
+        keepRoomAfterItalics(start, cur.block());
     setExactLineHeights(start, cur.block(), &flow == &m_flow);
     if (plain && start == cur.block() && !anchorsFloats(*m.m_t, p.runs))
         m.m_lineHeights[&p] = LineHeightsSeen{f, start.blockFormat(), textFormats(start)};
@@ -481,14 +510,28 @@ void Merger::Builder::picture(QTextCursor& cur, const Run& r, const Cursor& c) {
     const Picture& pic = m.m_t->pictures[size_t(r.index)];
     flush();
     const QString name = QStringLiteral("qm-picture-%1").arg(r.index);
-    if (m_pictures.insert(r.index).second)
-        m_doc.addResource(QTextDocument::ImageResource, QUrl(name),
-                          QVariant(m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips),
-                                                                  twipsToLayout(pic.heightTwips)))));
+    const int sides = qMax(0, pic.leftTwips) + qMax(0, pic.rightTwips);
+    if (m_pictures.insert(r.index).second) {
+        QImage shown =
+            m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips), twipsToLayout(pic.heightTwips)));
+        // The room beside the picture is a clear part of its image: Qt keeps none beside an image in a
+        // line, and so keeps the room on the picture's line.
+        if (sides > 0 && !shown.isNull()) {
+            const double perTwip = shown.width() / double(pic.widthTwips);
+            QImage wider(shown.width() + qRound(sides * perTwip), shown.height(),
+                         QImage::Format_ARGB32_Premultiplied);
+            wider.fill(Qt::transparent);
+            QPainter painter(&wider);
+            painter.drawImage(QPoint(qRound(qMax(0, pic.leftTwips) * perTwip), 0), shown);
+            painter.end();
+            shown = wider;
+        }
+        m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(shown));
+    }
     QTextImageFormat f;
     f.merge(m.m_charFormats[size_t(r.format)]);
     f.setName(name);
-    f.setWidth(twipsToLogical(pic.widthTwips));
+    f.setWidth(twipsToLogical(pic.widthTwips + sides));
     f.setHeight(twipsToLogical(pic.heightTwips));
     // The picture's place, to see once laid out whether it went on to a line of its own.
     if (cur.positionInBlock() > 0) {

@@ -133,6 +133,11 @@ double wordAscent(const QFont& font, const QFontMetricsF& metrics);
 // its room.
 void setExactLineHeights(QTextBlock first, const QTextBlock& last, bool fit = true);
 
+// Blanks (spaces and tabs) of the blocks from `first` through `last` that are set in a taller font than
+// the text beside them are set in its font, as wide as before: they make no line taller. Blanks with
+// no text in their paragraph are set in `own`, the paragraph's own font.
+void lowerBlanks(QTextBlock first, const QTextBlock& last, const QTextCharFormat& own);
+
 // A table row that Qt moved on to the next page though it fits at the foot of the page before by the
 // spacing of its lines is set there, its cells' lines fitted (see setExactLineHeights) at that spacing.
 void keepRowsAtPageFoot(QTextTable& table, double pageHeight);

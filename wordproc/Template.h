@@ -136,6 +136,9 @@ struct Picture {
     // the picture's size when the letter is laid out. The image stays null.
     QByteArray metafile;
     bool enhanced = false;
+    // Room kept clear before and after a picture set in a line.
+    int leftTwips = 0;
+    int rightTwips = 0;
 };
 
 // A picture or a text box placed on the page rather than in a line, anchored to the paragraph that holds
@@ -180,6 +183,10 @@ struct Floating {
 struct Paragraph {
     ParaFormat format;
     int markFormat = 0; // the paragraph mark's character format: the height of an empty line
+    // Where it is not -1, blanks (spaces and tabs) make no line taller, and a line of nothing else is as
+    // tall as this format's text: the paragraph's own font, as its style gives it. LibreOffice sets Word
+    // 2007+ files so.
+    int blankFormat = -1;
     std::vector<Run> runs;
 };
 
@@ -328,6 +335,9 @@ struct Template {
     // Each space of a run of two or more is a sixth of an em wider: RTF's balancing of single-byte and
     // double-byte characters, on unless the file turns it off (\dntblnsbdb), as LibreOffice reads it.
     bool balanceSpaces = false;
+    // A line of italic text breaks a twelfth of its height short of the margin, room for the letters'
+    // slant: Word 2013+ files as LibreOffice sets them.
+    bool italicsKeepRoom = false;
     std::vector<CharFormat> formats{CharFormat{}};
     std::vector<Field> fields;
     std::vector<Picture> pictures;

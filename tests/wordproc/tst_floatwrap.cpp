@@ -211,6 +211,48 @@ private slots:
         QVERIFY(s.bodyTop() < logo.rect.bottom() + twipsToLayout(720));
     }
 
+    // A picture in a line whose frame gives no distance on a side stands an eighth of an inch clear of
+    // the text there, as LibreOffice sets it; a distance given, whatever it is, keeps nothing.
+    void inlinePictureRoomBeside_data() {
+        QTest::addColumn<QByteArray>("dist");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::newRow("none given") << QByteArray() << 180 << 180;
+        QTest::newRow("left given") << QByteArray("distL=\"0\"") << 0 << 180;
+        QTest::newRow("both given") << QByteArray("distL=\"114300\" distR=\"114300\"") << 0 << 0;
+    }
+
+    void inlinePictureRoomBeside() {
+        QFETCH(QByteArray, dist);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        const QByteArray size = "cx=\"914400\" cy=\"457200\"";
+        const QByteArray picture =
+            "<w:r><w:drawing><wp:inline " + dist + "><wp:extent " + size +
+            "/><wp:docPr id=\"1\" name=\"Logo\"/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic><pic:blipFill><a:blip "
+            "r:embed=\"rId1\"/></pic:blipFill><pic:spPr><a:xfrm><a:ext " +
+            size +
+            "/></a:xfrm></pic:spPr></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(paragraph(picture + run("After"))),
+                                      {{"image", "media/logo.png", png(40, 20)}})),
+                     QStringLiteral("i.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const QTextBlock block = s.copy.body->begin();
+        const QTextLine line = block.layout()->lineAt(0);
+        QVERIFY(block.text().endsWith(QLatin1String("After")));
+        QVERIFY(qAbs(line.cursorToX(1) - twipsToLayout(before + 1440 + after)) < 1);
+        const QImage page = sheet(s, 0);
+        const double top = onSheet(s, block).top() + line.y() + line.ascent() - twipsToLayout(360);
+        const double left = twipsToLayout(1440 + before);
+        QCOMPARE(page.pixelColor(px(left + twipsToLayout(40)), px(top)), QColor(Qt::darkBlue));
+        if (before > 0)
+            QCOMPARE(page.pixelColor(px(left - twipsToLayout(40)), px(top)), QColor(Qt::white));
+    }
+
     void rtfShapeOnThePage() {
         // Word's RTF for a picture on the page, the text at its left only, a quarter inch away.
         const QByteArray shape =

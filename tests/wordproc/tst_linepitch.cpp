@@ -48,6 +48,27 @@ double pitchTwips(const Shown& s, int lines) {
     return (last - first) / (lines - 1) * 1440 / kLayoutDpi;
 }
 
+// A Word 2007+ letter of `body` in 8-point Liberation Serif, with the styles and settings given.
+Shown showDocx(const QByteArray& body, const QByteArray& pPr = {}, const QByteArray& styles = {},
+               const QByteArray& settings = {}) {
+    using namespace docxsamples;
+    std::vector<Related> parts{
+        {"styles", "styles.xml",
+         "<w:styles " + kW +
+             "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Liberation Serif\" "
+             "w:hAnsi=\"Liberation "
+             "Serif\"/><w:sz w:val=\"16\"/></w:rPr></w:rPrDefault><w:pPrDefault><w:pPr>" +
+             pPr + "</w:pPr></w:pPrDefault></w:docDefaults>" + styles + "</w:styles>"}};
+    if (!settings.isEmpty())
+        parts.push_back({"settings", "settings.xml", "<w:settings " + kW + ">" + settings + "</w:settings>"});
+    Shown s;
+    s.t = std::make_shared<const Template>(
+        readDocx(zipParts(package(docxsamples::document(body), parts)), QStringLiteral("b.docx")));
+    s.copy = Merger(s.t, nullptr).next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
 } // namespace
 
 class TestLinePitch : public QObject {
@@ -150,6 +171,82 @@ private slots:
         const double pitch = pitchTwips(s, lines);
         QVERIFY2(qAbs(pitch - single) < 0.05,
                  qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(single)));
+    }
+
+    // In a Word 2007+ file, blanks in a taller font make no line taller, as LibreOffice sets them: a
+    // line of 8-point text with 24-point spaces or a tab in it is an 8-point line, the spaces as wide as
+    // 24-point ones. A paragraph of nothing but spaces is as tall as its style's font, whatever theirs.
+    void blanksMakeNoLineTaller() {
+        using namespace docxsamples;
+        const QByteArray big = "<w:sz w:val=\"48\"/>";
+        const QByteArray small = "<w:sz w:val=\"16\"/>";
+        const QByteArray body =
+            paragraph(run("Row01")) + paragraph(run("Row02") + run("    ", big) + run("after")) +
+            paragraph(run("    ", big)) +
+            paragraph(run("Row04") + "<w:r><w:rPr>" + big + "</w:rPr><w:tab/></w:r>" + run("x")) +
+            paragraph(run("Row05")) + paragraph(run("   ", small), "<w:pStyle w:val=\"Big\"/>") +
+            paragraph(run("Row07"));
+        const Shown s = showDocx(
+            body, {}, "<w:style w:type=\"paragraph\" w:styleId=\"Big\"><w:rPr>" + big + "</w:rPr></w:style>");
+        const auto drawn = record(s, 0);
+        const auto at = [&](int row) {
+            return baselineOf(*drawn, QStringLiteral("Row%1").arg(row, 2, 10, QLatin1Char('0')));
+        };
+        const double single = singleTwips(QStringLiteral("Liberation Serif"), 160) * kLayoutDpi / 1440;
+        const double tall = singleTwips(QStringLiteral("Liberation Serif"), 480) * kLayoutDpi / 1440;
+        QVERIFY(single > 0 && at(1) > 0);
+        QVERIFY2(qAbs(at(5) - at(1) - 4 * single) < 1, qPrintable(QString::number((at(5) - at(1)) / single)));
+        QVERIFY2(qAbs(at(7) - at(5) - single - tall) < 1, qPrintable(QString::number(at(7) - at(5))));
+        const QTextBlock row = blockStarting(*s.copy.body, QStringLiteral("Row02"));
+        const QTextLine line = row.layout()->lineAt(0);
+        const QFontMetricsF bigSpace(QFont(QStringLiteral("Liberation Serif"), 24), layoutDevice());
+        QCOMPARE(row.layout()->lineCount(), 1);
+        QVERIFY(qAbs(line.cursorToX(9) - line.cursorToX(5) - bigSpace.horizontalAdvance("    ")) < 1);
+    }
+
+    // Spacing that names its rule but gives no height sets single lines, as LibreOffice reads it: the
+    // double spacing of the defaults goes for auto and at-least rules, and stays where only the space
+    // above is given.
+    void ruleWithoutHeightSetsSingleLines() {
+        using namespace docxsamples;
+        const auto spaced = [](const QByteArray& row, const QByteArray& spacing) {
+            return paragraph(run(row), "<w:spacing " + spacing + "/>");
+        };
+        const Shown s =
+            showDocx(spaced("Row01", "w:lineRule=\"auto\"") + spaced("Row02", "w:lineRule=\"atLeast\"") +
+                         spaced("Row03", "w:before=\"0\"") + paragraph(run("Row04")),
+                     "<w:spacing w:after=\"0\" w:line=\"480\" w:lineRule=\"auto\"/>");
+        const auto drawn = record(s, 0);
+        const auto at = [&](int row) { return baselineOf(*drawn, QStringLiteral("Row0%1").arg(row)); };
+        const double single = singleTwips(QStringLiteral("Liberation Serif"), 160) * kLayoutDpi / 1440;
+        QVERIFY(single > 0 && at(1) > 0);
+        QVERIFY2(qAbs(at(2) - at(1) - single) < 1, qPrintable(QString::number((at(2) - at(1)) / single)));
+        QVERIFY2(qAbs(at(3) - at(2) - single) < 1, qPrintable(QString::number((at(3) - at(2)) / single)));
+        QVERIFY2(qAbs(at(4) - at(3) - 2 * single) < 1, qPrintable(QString::number((at(4) - at(3)) / single)));
+    }
+
+    // A Word 2013+ letter breaks a line of italic text a twelfth of its height short of the margin, as
+    // LibreOffice sets it: a line that fits by less than that wraps its last word. An earlier Word's
+    // letter sets it on one line.
+    void italicLinesKeepRoomForTheSlant() {
+        using namespace docxsamples;
+        const QString text = QStringLiteral("Smith Motors thanks you for your visit, Clerk");
+        QFont font(QStringLiteral("Liberation Serif"));
+        font.setPointSizeF(24);
+        font.setItalic(true);
+        const QFontMetricsF m(font, layoutDevice());
+        // The line is as wide as the text and half the slant's room.
+        const int right =
+            qRound(12240 - 2 * 1440 - (m.horizontalAdvance(text) + m.height() / 24) * 1440 / kLayoutDpi);
+        const QByteArray body = paragraph(run(text.toLatin1(), "<w:i/><w:sz w:val=\"48\"/>"),
+                                          "<w:ind w:right=\"" + QByteArray::number(right) + "\"/>");
+        for (const int mode : {14, 15}) {
+            const Shown s = showDocx(body, {}, {},
+                                     "<w:compat><w:compatSetting w:name=\"compatibilityMode\" "
+                                     "w:uri=\"http://schemas.microsoft.com/office/word\" w:val=\"" +
+                                         QByteArray::number(mode) + "\"/></w:compat>");
+            QCOMPARE(s.copy.body->begin().layout()->lineCount(), mode >= 15 ? 2 : 1);
+        }
     }
 };
 
