@@ -1,0 +1,123 @@
+// Forms as Word writes them: rows ruled by their own table borders, a table that opens the document with
+// a footnote in it, as LibreOffice prints them.
+#include "DocxSamples.h"
+#include "Rendering.h"
+#include "wordproc/DocxReader.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace rendering;
+using namespace docxsamples;
+
+namespace {
+
+const QByteArray kFootnoteReference =
+    "<w:r><w:rPr><w:vertAlign w:val=\"superscript\"/></w:rPr><w:footnoteReference w:id=\"1\"/></w:r>";
+
+Template readWithNote(const QByteArray& body) {
+    const QByteArray notes = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:footnotes " +
+                             kW + "><w:footnote w:id=\"1\"><w:p><w:r><w:footnoteRef/></w:r>" +
+                             run(" The note.") + "</w:p></w:footnote></w:footnotes>";
+    return readDocx(zipParts(package(document(body), {{"footnotes", "footnotes.xml", notes}})), "f.docx");
+}
+
+QByteArray cell(const QByteArray& content, const QByteArray& tcPr = {}) {
+    return "<w:tc><w:tcPr><w:tcW w:w=\"3000\" w:type=\"dxa\"/>" + tcPr + "</w:tcPr>" + paragraph(content) +
+           "</w:tc>";
+}
+
+QByteArray table(const QByteArray& rows, const QByteArray& borders = {}) {
+    return "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/>" + borders +
+           "</w:tblPr><w:tblGrid><w:gridCol w:w=\"3000\"/><w:gridCol w:w=\"3000\"/><w:gridCol "
+           "w:w=\"3000\"/></w:tblGrid>" +
+           rows + "</w:tbl>";
+}
+
+// The edges' styles and widths in twips, top, left, bottom, right.
+QList<std::pair<int, int>> styleAndWidth(const Borders& b) {
+    QList<std::pair<int, int>> out;
+    for (const Side s : {Side::Top, Side::Left, Side::Bottom, Side::Right})
+        out << std::pair<int, int>(edge(b, s).style, edge(b, s).widthTwips);
+    return out;
+}
+
+Shown showTemplate(Template t) {
+    Shown s;
+    s.t = std::make_shared<const Template>(std::move(t));
+    s.copy = Merger(s.t, nullptr).next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
+} // namespace
+
+class TestForms : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A row's own borders rule each of its cells all round, between the cells as well; the row's inside
+    // rules are not taken, the cells' own borders still are, and rows without stay as the table rules them.
+    void rowBordersRuleEachCell() {
+        const QByteArray thick = "w:val=\"single\" w:sz=\"24\"";
+        const QByteArray exception =
+            "<w:tblPrEx><w:tblBorders><w:top " + thick + "/><w:left " + thick + "/><w:bottom " + thick +
+            "/><w:right " + thick +
+            "/><w:insideH w:val=\"none\"/><w:insideV w:val=\"none\"/></w:tblBorders></w:tblPrEx>";
+        const QByteArray tableBorders =
+            "<w:tblBorders><w:insideV w:val=\"single\" w:sz=\"4\"/></w:tblBorders>";
+        const Template t = readDocx(
+            zipParts(package(document(
+                table("<w:tr>" + cell(run("a")) + cell(run("b")) + cell(run("c")) + "</w:tr><w:tr>" +
+                          exception + cell(run("d")) + cell(run("e")) +
+                          cell(run("f"), "<w:tcBorders><w:top w:val=\"nil\"/></w:tcBorders>") + "</w:tr>",
+                      tableBorders) +
+                paragraph({})))),
+            "r.docx");
+        const Table& tbl = std::get<Table>(t.body.blocks.at(0));
+        using Edges = QList<std::pair<int, int>>;
+        const int s = Border::Single, none = Border::None;
+        QCOMPARE(styleAndWidth(tbl.rows.at(0).cells.at(1).borders),
+                 (Edges{{none, 0}, {s, 10}, {none, 0}, {s, 10}}));
+        QCOMPARE(styleAndWidth(tbl.rows.at(1).cells.at(1).borders),
+                 (Edges{{s, 60}, {s, 60}, {s, 60}, {s, 60}}));
+        QCOMPARE(styleAndWidth(tbl.rows.at(1).cells.at(2).borders),
+                 (Edges{{none, 0}, {s, 60}, {s, 60}, {s, 60}}));
+    }
+
+    // A table that opens the document and holds a footnote, in any row, stands below an empty paragraph;
+    // one without a note, or after text, stands where it is.
+    void footnoteTableOpeningTheDocumentStandsBelowAnEmptyLine() {
+        const QByteArray plain = "<w:tr>" + cell(run("a")) + cell(run("b")) + cell(run("c")) + "</w:tr>";
+        const QByteArray noted =
+            "<w:tr>" + cell(run("d")) + cell(run("e") + kFootnoteReference) + cell(run("f")) + "</w:tr>";
+        const auto firstBlocks = [](const Template& t) {
+            QStringList out;
+            for (size_t i = 0; i < 2 && i < t.body.blocks.size(); ++i) {
+                const Paragraph* p = std::get_if<Paragraph>(&t.body.blocks[i]);
+                out << (!p                ? QStringLiteral("table")
+                        : p->runs.empty() ? QStringLiteral("empty")
+                                          : p->runs[0].text);
+            }
+            return out;
+        };
+        QCOMPARE(firstBlocks(readWithNote(table(plain + noted) + paragraph(run("After")))),
+                 (QStringList{"empty", "table"}));
+        QCOMPARE(
+            firstBlocks(readWithNote(table(plain + plain) + paragraph(run("After") + kFootnoteReference))),
+            (QStringList{"table", "After"}));
+        QCOMPARE(firstBlocks(readWithNote(paragraph(run("Before")) + table(noted))),
+                 (QStringList{"Before", "table"}));
+
+        // Laid out, the table stands a line lower than without the note.
+        const Shown with = showTemplate(readWithNote(table(noted) + paragraph(run("After"))));
+        const Shown without = showTemplate(readWithNote(table(plain) + paragraph(run("After"))));
+        QTextTable* a = firstTable(*with.copy.body);
+        QTextTable* b = firstTable(*without.copy.body);
+        QVERIFY(a && b);
+        QVERIFY(cellText(with, a, 0, 0).top() - cellText(without, b, 0, 0).top() > twipsToLayout(200));
+    }
+};
+
+QTEST_MAIN(TestForms)
+#include "tst_forms.moc"
