@@ -313,6 +313,15 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             if (on > page || top - pageTop < 1)
                 return false;
             if (QTextTable* table = QTextCursor(b).currentTable()) {
+                // The row that runs into the notes goes on, the rows above it staying: LibreOffice breaks
+                // a table between rows there. A first row, or one of the headings, takes the table along.
+                const int row = table->cellAt(QTextCursor(b)).row();
+                if (table->parentFrame() == m_doc.rootFrame() && row > table->format().headerRowCount()) {
+                    const QTextBlock above = table->cellAt(row - 1, 0).lastCursorPosition().block();
+                    if (pageAt(layout->blockBoundingRect(above).top(), pageHeight) == page &&
+                        holdRowOn(*table, row, pageTop + pageHeight))
+                        return true;
+                }
                 const double tableTop = layout->frameBoundingRect(table).top();
                 QTextTableFormat tf = table->format();
                 if (pageAt(tableTop, pageHeight) != page || tableTop - pageTop < 1 ||

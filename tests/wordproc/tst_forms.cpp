@@ -1,5 +1,5 @@
 // Forms as Word writes them: rows ruled by their own table borders, a table that opens the document with
-// a footnote in it, as LibreOffice prints them.
+// a footnote in it, and a table running into the footnotes at a page's foot, as LibreOffice prints them.
 #include "DocxSamples.h"
 #include "Rendering.h"
 #include "wordproc/DocxReader.h"
@@ -42,12 +42,22 @@ QList<std::pair<int, int>> styleAndWidth(const Borders& b) {
     return out;
 }
 
+// A footnote as Word writes it in RTF.
+const QByteArray kRtfFootnote = "{\\super\\chftn}{\\footnote\\pard\\plain\\fs20{\\super\\chftn} The note.}";
+
 Shown showTemplate(Template t) {
     Shown s;
     s.t = std::make_shared<const Template>(std::move(t));
     s.copy = Merger(s.t, nullptr).next();
     s.copy.body->documentLayout()->documentSize();
     return s;
+}
+
+double topOf(const QTextDocument& doc, const QString& text) {
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        if (b.text() == text)
+            return doc.documentLayout()->blockBoundingRect(b).top();
+    return -1;
 }
 
 } // namespace
@@ -116,6 +126,43 @@ private slots:
         QTextTable* b = firstTable(*without.copy.body);
         QVERIFY(a && b);
         QVERIFY(cellText(with, a, 0, 0).top() - cellText(without, b, 0, 0).top() > twipsToLayout(200));
+    }
+
+    // Rows that fit above the footnotes stay on the page; only the row that runs into them goes on to
+    // the next page, not the whole table.
+    void rowRunningIntoTheNotesGoesOnAlone() {
+        const auto row = [](const char* text) {
+            return QByteArray("\\trowd\\trgaph108\\cellx4000\\pard\\intbl ") + text + "\\cell \\row ";
+        };
+        int split = 0;
+        for (int lines = 36; lines < 52; ++lines) {
+            QByteArray body = "\\pard\\plain\\fs24 Opening" + kRtfFootnote + "\\par ";
+            for (int i = 0; i < lines; ++i)
+                body += "\\pard\\plain\\fs24 Line " + QByteArray::number(i) + "\\par ";
+            body += "\\pard\\plain\\fs24 " + row("First row") + row("Second row") + row("Third row") +
+                    "\\pard After\\par ";
+            const Shown s = showRtf(body);
+            const QTextDocument& doc = *s.copy.body;
+            const double pageHeight = doc.pageSize().height();
+            const double first = topOf(doc, QStringLiteral("First row"));
+            const double third = topOf(doc, QStringLiteral("Third row"));
+            const double last = topOf(doc, QStringLiteral("Line %1").arg(lines - 1));
+            QVERIFY(first > 0 && third > first && last > 0);
+            if (pageAt(last, pageHeight) != 0)
+                continue;
+            if (pageAt(first, pageHeight) == 0 && pageAt(third, pageHeight) == 1)
+                ++split;
+            // The table went on whole: its first row, or the line before it, must not have fitted above the
+            // note.
+            if (pageAt(first, pageHeight) == 1) {
+                const double rows = topOf(doc, QStringLiteral("Second row")) - first;
+                const double notesTop = pageHeight - (s.copy.notes.empty() || s.copy.notes[0].empty()
+                                                          ? 0.0
+                                                          : s.copy.notes[0][0].to - s.copy.notes[0][0].from);
+                QVERIFY2(last + 3 * rows > notesTop, qPrintable(QStringLiteral("%1 lines").arg(lines)));
+            }
+        }
+        QVERIFY(split > 0);
     }
 };
 
