@@ -196,6 +196,11 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
                 continue;
             }
         }
+        if (inRoot(b) && b.previous().isValid() && !inRoot(b.previous()) && moves < m_doc.blockCount() &&
+            keepTableFootWith(b, pageHeight)) {
+            ++moves;
+            page = pageOf(b.previous(), false);
+        }
         if (!inRoot(b)) {
             // A table's rows are placed as its first row is reached, the text above it settled.
             QTextTable* table = QTextCursor(b).currentTable();
@@ -227,6 +232,40 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
         // above its top, and must not make the first paragraph start a page of its own.
         page = qMax(page, pageOf(b, true));
     }
+}
+
+bool Merger::Builder::keepTableFootWith(const QTextBlock& next, double pageHeight) {
+    QTextTable* table = QTextCursor(next.previous()).currentTable();
+    while (table && table->parentFrame() != m_doc.rootFrame())
+        table = qobject_cast<QTextTable*>(table->parentFrame());
+    if (!table)
+        return false;
+    // LibreOffice keeps a table's last row with the paragraph after it where the row's first paragraph
+    // is kept with the next: the row goes on with it, or the table when that row is its only one.
+    const int last = table->rows() - 1;
+    const QTextTableCell cell = table->cellAt(last, 0);
+    if (cell.row() != last ||
+        !(cell.firstCursorPosition().block().blockFormat().intProperty(kKeepProperty) & kKeepWithNext))
+        return false;
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    const auto pageOfTop = [&](const QTextBlock& b) {
+        return pageAt(b.layout()->lineCount() > 0 ? lineRoomTop(b, 0) : layout->blockBoundingRect(b).top(),
+                      pageHeight);
+    };
+    const int page = pageOfTop(cell.firstCursorPosition().block());
+    if (pageOfTop(next) <= page)
+        return false;
+    if (last > 0) {
+        const QTextBlock above = table->cellAt(last - 1, 0).lastCursorPosition().block();
+        return pageOfTop(above) == page && holdRowOn(*table, last, (page + 1) * pageHeight);
+    }
+    QTextTableFormat tf = table->format();
+    const double top = layout->frameBoundingRect(table).top();
+    if (tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore || top - page * pageHeight < 1)
+        return false;
+    tf.setPageBreakPolicy(tf.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+    table->setFormat(tf);
+    return true;
 }
 
 template <typename LineTop, typename StartPage>

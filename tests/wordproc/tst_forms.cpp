@@ -56,7 +56,8 @@ Shown showTemplate(Template t) {
 double topOf(const QTextDocument& doc, const QString& text) {
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
         if (b.text() == text)
-            return doc.documentLayout()->blockBoundingRect(b).top();
+            return b.layout()->lineCount() > 0 ? lineRoomTop(b, 0)
+                                               : doc.documentLayout()->blockBoundingRect(b).top();
     return -1;
 }
 
@@ -163,6 +164,43 @@ private slots:
             }
         }
         QVERIFY(split > 0);
+    }
+
+    // A table's last row whose first paragraph is kept with the next goes on to the next page with the
+    // paragraph after the table, the rows above it staying; a table of that row alone goes on whole.
+    void tableFootKeptWithTheNextParagraph() {
+        const QByteArray kept = "<w:keepNext/>";
+        const auto keptCell = [&](const char* text) {
+            return "<w:tc><w:tcPr><w:tcW w:w=\"3000\" w:type=\"dxa\"/></w:tcPr>" +
+                   paragraph(run(text), kept) + "</w:tc>";
+        };
+        // The paragraph after is taller than a row: at some length the row fits and the paragraph does not.
+        for (const bool single : {false, true}) {
+            int movedOn = 0;
+            for (int lines = 48; lines < 60; ++lines) {
+                QByteArray body;
+                for (int i = 0; i < lines; ++i)
+                    body += paragraph(run("Line " + QByteArray::number(i)));
+                const QByteArray last =
+                    "<w:tr>" + keptCell("Last row") + cell(run("b")) + cell(run("c")) + "</w:tr>";
+                body += table(single ? last
+                                     : "<w:tr>" + cell(run("First row")) + cell(run("e")) + cell(run("f")) +
+                                           "</w:tr>" + last) +
+                        paragraph(run("After", "<w:sz w:val=\"60\"/>"));
+                const Shown s = showTemplate(readDocx(zipParts(package(document(body))), "k.docx"));
+                const QTextDocument& doc = *s.copy.body;
+                const double pageHeight = doc.pageSize().height();
+                const int after = pageAt(topOf(doc, QStringLiteral("After")), pageHeight);
+                const int row = pageAt(topOf(doc, QStringLiteral("Last row")), pageHeight);
+                const int line = pageAt(topOf(doc, QStringLiteral("Line %1").arg(lines - 1)), pageHeight);
+                QVERIFY2(row == after, qPrintable(QStringLiteral("%1 lines").arg(lines)));
+                // The last row went on alone, or the table of that row: the page before keeps its lines.
+                const int first = single ? row : pageAt(topOf(doc, QStringLiteral("First row")), pageHeight);
+                if (row > line && (single || first == line))
+                    ++movedOn;
+            }
+            QVERIFY(movedOn > 0);
+        }
     }
 };
 
