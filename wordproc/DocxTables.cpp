@@ -196,6 +196,11 @@ void Reader::table(const Node& tbl, StoryState& st) {
     for (size_t r = 0; r < rows.size(); ++r) {
         const Node& tr = *rows[r];
         const Node* trPr = tr.child(u"w:trPr");
+        // A row's own table borders (written for rows that once stood in tables of their own): LibreOffice
+        // rules every cell of the row with their outer edges, the edges between cells as well, and leaves
+        // the inside rules the table's.
+        const Node* exception = tr.child(u"w:tblPrEx");
+        const Node* rowBorders = exception ? exception->child(u"w:tblBorders") : nullptr;
         Row row;
         int before = 0;
         if (trPr) {
@@ -281,6 +286,8 @@ void Reader::table(const Node& tbl, StoryState& st) {
             edge(cell.borders, Side::Left) = ci == 0 ? edge(tp.outer, Side::Left) : tp.insideV;
             edge(cell.borders, Side::Right) =
                 ci + 1 == cells.size() ? edge(tp.outer, Side::Right) : tp.insideV;
+            if (rowBorders)
+                edges(*rowBorders, cell.borders, nullptr, nullptr);
             std::array<int, 4> pad{-1, -1, -1, -1};
             std::vector<const Node*> cellProps;
             for (const Style* s : chain)

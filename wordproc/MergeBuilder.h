@@ -86,6 +86,9 @@ public:
     // Qt breaks any row over a page's end; one that must not break goes on to the next page whole, as
     // in the common word processors, unless it is taller than a page.
     void keepRowsTogether(QAbstractTextDocumentLayout& layout, double pageHeight);
+    // Takes a table's last row (or the table) on with `next`, the paragraph after it, where the row
+    // is to be kept with it and `next` stands on a later page: whether it did.
+    bool keepTableFootWith(const QTextBlock& next, double pageHeight);
 
     bool hasPageFields() const { return m_pageFields; }
 

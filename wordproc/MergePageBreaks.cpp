@@ -212,6 +212,11 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
                 continue;
             }
         }
+        if (inRoot(b) && b.previous().isValid() && !inRoot(b.previous()) && moves < m_doc.blockCount() &&
+            keepTableFootWith(b, pageHeight)) {
+            ++moves;
+            page = pageOf(b.previous(), false);
+        }
         if (!inRoot(b)) {
             // A table's rows are placed as its first row is reached, the text above it settled.
             QTextTable* table = QTextCursor(b).currentTable();
@@ -281,6 +286,40 @@ bool Merger::Builder::roomsKept(double pageHeight) const {
             if (roomAbove(page) > 0 && (page > first || r.top() - first * pageHeight < 1))
                 return false;
     }
+    return true;
+}
+
+bool Merger::Builder::keepTableFootWith(const QTextBlock& next, double pageHeight) {
+    QTextTable* table = QTextCursor(next.previous()).currentTable();
+    while (table && table->parentFrame() != m_doc.rootFrame())
+        table = qobject_cast<QTextTable*>(table->parentFrame());
+    if (!table)
+        return false;
+    // LibreOffice keeps a table's last row with the paragraph after it where the row's first paragraph
+    // is kept with the next: the row goes on with it, or the table when that row is its only one.
+    const int last = table->rows() - 1;
+    const QTextTableCell cell = table->cellAt(last, 0);
+    if (cell.row() != last ||
+        !(cell.firstCursorPosition().block().blockFormat().intProperty(kKeepProperty) & kKeepWithNext))
+        return false;
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    const auto pageOfTop = [&](const QTextBlock& b) {
+        return pageAt(b.layout()->lineCount() > 0 ? lineRoomTop(b, 0) : layout->blockBoundingRect(b).top(),
+                      pageHeight);
+    };
+    const int page = pageOfTop(cell.firstCursorPosition().block());
+    if (pageOfTop(next) <= page)
+        return false;
+    if (last > 0) {
+        const QTextBlock above = table->cellAt(last - 1, 0).lastCursorPosition().block();
+        return pageOfTop(above) == page && holdRowOn(*table, last, (page + 1) * pageHeight);
+    }
+    QTextTableFormat tf = table->format();
+    const double top = layout->frameBoundingRect(table).top();
+    if (tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore || top - page * pageHeight < 1)
+        return false;
+    tf.setPageBreakPolicy(tf.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+    table->setFormat(tf);
     return true;
 }
 
@@ -374,6 +413,15 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             if (on > page || top - pageTop < 1)
                 return false;
             if (QTextTable* table = QTextCursor(b).currentTable()) {
+                // The row that runs into the notes goes on, the rows above it staying: LibreOffice breaks
+                // a table between rows there. A first row, or one of the headings, takes the table along.
+                const int row = table->cellAt(QTextCursor(b)).row();
+                if (table->parentFrame() == m_doc.rootFrame() && row > table->format().headerRowCount()) {
+                    const QTextBlock above = table->cellAt(row - 1, 0).lastCursorPosition().block();
+                    if (pageAt(layout->blockBoundingRect(above).top(), pageHeight) == page &&
+                        holdRowOn(*table, row, pageTop + pageHeight))
+                        return true;
+                }
                 const double tableTop = layout->frameBoundingRect(table).top();
                 QTextTableFormat tf = table->format();
                 if (pageAt(tableTop, pageHeight) != page || tableTop - pageTop < 1 ||

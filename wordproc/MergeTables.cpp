@@ -320,40 +320,7 @@ void Merger::Builder::keepRowsTogether(QAbstractTextDocumentLayout& layout, doub
                 }
                 continue;
             }
-            // The row before grows to just short of the page's end: the row's first lines no longer fit
-            // there, and Qt takes the row on to the next page. An empty line of that height, last in the
-            // row's tallest cell, holds the room (Qt keeps a cell's bottom padding clear of every page's
-            // end, so padding would push the cell's own text on); its rules leave the line out.
-            QTextTableCell tallest;
-            double tallestBottom = -none;
-            for (int c = 0; c < cols; ++c) {
-                const QTextTableCell cell = qt->cellAt(r - 1, c);
-                if (cell.row() != r - 1 || cell.column() != c || cell.rowSpan() != 1)
-                    continue;
-                if (const double b = boxBottom(cell); b > tallestBottom) {
-                    tallestBottom = b;
-                    tallest = cell;
-                }
-            }
-            if (!tallest.isValid() || pageEnd - 0.5 - top <= 0)
-                continue;
-            QTextBlockFormat room;
-            room.setLineHeight(0, QTextBlockFormat::FixedHeight);
-            room.setProperty(kKeptRowRoomProperty, true);
-            QTextCharFormat tiny;
-            tiny.setFontPointSize(1);
-            QTextCursor end = tallest.lastCursorPosition();
-            end.insertBlock(room, tiny);
-            layout.documentSize();
-            // The line ends as low as the cell's text may reach on the page: above its bottom padding and
-            // rule, which Qt keeps clear of the page's end.
-            const QTextTableCellFormat f = tallest.format().toTableCellFormat();
-            const double lineTop = layout.blockBoundingRect(end.block()).top();
-            const double height = pageEnd - 0.5 - lineTop - (f.bottomPadding() + f.bottomBorder()) * kQtScale;
-            if (height <= 0)
-                continue;
-            room.setLineHeight(height * 96.0 / kLayoutDpi, QTextBlockFormat::FixedHeight);
-            end.setBlockFormat(room);
+            holdRowOn(*qt, r, pageEnd);
         }
     }
     layout.documentSize();

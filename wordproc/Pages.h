@@ -142,6 +142,10 @@ void lowerBlanks(QTextBlock first, const QTextBlock& last, const QTextCharFormat
 // spacing of its lines is set there, its cells' lines fitted (see setExactLineHeights) at that spacing.
 void keepRowsAtPageFoot(QTextTable& table, double pageHeight);
 
+// Takes the table's row on to the page after the one ending at `pageEnd` (layout pixels), the row before
+// it holding the room left: false where there is no row before it to do so.
+bool holdRowOn(QTextTable& table, int row, double pageEnd);
+
 // LibreOffice and Word set a font's line gap above its text, Qt sets it below: lines of single or
 // proportional spacing that meet `clip` (document coordinates; all when empty) stand their gap lower
 // while this lives, for painting, and go back when it ends. Set line heights keep their place.

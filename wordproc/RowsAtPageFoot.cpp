@@ -136,4 +136,59 @@ void keepRowsAtPageFoot(QTextTable& table, double pageHeight) {
     }
 }
 
+bool holdRowOn(QTextTable& table, int row, double pageEnd) {
+    if (row < 1 || row >= table.rows())
+        return false;
+    QAbstractTextDocumentLayout& layout = *table.document()->documentLayout();
+    layout.documentSize();
+    // The row before grows to just short of the page's end: the row's first lines no longer fit there,
+    // and Qt takes the row on to the next page. An empty line of that height, last in the row's tallest
+    // cell, holds the room (Qt keeps a cell's bottom padding clear of every page's end, so padding would
+    // push the cell's own text on); its rules leave the line out.
+    QTextTableCell tallest;
+    double tallestBottom = -std::numeric_limits<double>::max();
+    for (int c = 0; c < table.columns(); ++c) {
+        const QTextTableCell cell = table.cellAt(row - 1, c);
+        if (cell.row() != row - 1 || cell.column() != c || cell.rowSpan() != 1)
+            continue;
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const QTextBlock last = cell.lastCursorPosition().block();
+        const double bottom = textBottom(last, layout.blockBoundingRect(last)) +
+                              (f.bottomPadding() + f.bottomBorder() / 2) * kScale;
+        if (bottom > tallestBottom) {
+            tallestBottom = bottom;
+            tallest = cell;
+        }
+    }
+    double top = std::numeric_limits<double>::max();
+    for (int c = 0; c < table.columns(); ++c) {
+        const QTextTableCell cell = table.cellAt(row, c);
+        if (cell.row() != row || cell.column() != c)
+            continue;
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        top = qMin(top, layout.blockBoundingRect(cell.firstCursorPosition().block()).top() -
+                            (f.topPadding() + f.topBorder() / 2) * kScale);
+    }
+    if (!tallest.isValid() || pageEnd - 0.5 - top <= 0)
+        return false;
+    QTextBlockFormat room;
+    room.setLineHeight(0, QTextBlockFormat::FixedHeight);
+    room.setProperty(kKeptRowRoomProperty, true);
+    QTextCharFormat tiny;
+    tiny.setFontPointSize(1);
+    QTextCursor end = tallest.lastCursorPosition();
+    end.insertBlock(room, tiny);
+    layout.documentSize();
+    // The line ends as low as the cell's text may reach on the page: above its bottom padding and rule,
+    // which Qt keeps clear of the page's end.
+    const QTextTableCellFormat f = tallest.format().toTableCellFormat();
+    const double lineTop = layout.blockBoundingRect(end.block()).top();
+    const double height = pageEnd - 0.5 - lineTop - (f.bottomPadding() + f.bottomBorder()) * kScale;
+    if (height <= 0)
+        return true;
+    room.setLineHeight(height / kScale, QTextBlockFormat::FixedHeight);
+    end.setBlockFormat(room);
+    return true;
+}
+
 } // namespace wordproc
