@@ -361,16 +361,18 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             // picture under 1.15 lines is not set 15% taller.
             f.setLineHeight((f.lineHeight() / 100 - 1) * exact / scale, QTextBlockFormat::LineDistanceHeight);
             changed = true;
-        } else if (factor != 1 && type == QTextBlockFormat::SingleHeight) {
+        } else if (factor != 1 && type == QTextBlockFormat::SingleHeight && !image) {
+            // The factor evens out Qt's rounding of the text's height; a picture's line scaled by it
+            // would come out shorter by a share of the picture's height.
             f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
             changed = true;
         } else if (spaced > 0) {
             f.setLineHeight(100 * spaced / rounded, QTextBlockFormat::ProportionalHeight);
             changed = true;
-        } else if (factor != 1 && type == QTextBlockFormat::ProportionalHeight) {
+        } else if (factor != 1 && type == QTextBlockFormat::ProportionalHeight && !image) {
             f.setLineHeight(f.lineHeight() * factor, QTextBlockFormat::ProportionalHeight);
             changed = true;
-        } else if (factor != 1 && type == QTextBlockFormat::MinimumHeight &&
+        } else if (factor != 1 && type == QTextBlockFormat::MinimumHeight && !image &&
                    f.lineHeight() * scale < single) {
             f.setLineHeight(100 * factor, QTextBlockFormat::ProportionalHeight);
             changed = true;

@@ -796,23 +796,31 @@ private slots:
     }
 
     void pictureLineUnderWiderSpacing() {
-        // Of a line that holds a one-inch picture, 1.5 lines' spacing widens only the text's part, as
-        // LibreOffice sets it: half a line of 12-point text more (6.9 points), not half the picture (about
-        // 37).
-        const auto gap = [](const QByteArray& spacing) {
+        // Of a line that holds a picture, 1.5 lines' spacing widens only the text's part, as LibreOffice
+        // sets it: half a line of 12-point text more (6.9 points), not half the picture (about 37). Single
+        // spacing, written as such, as one line or as a least height below it, leaves the picture's line
+        // as tall as the picture and the text's depth: it is not scaled as a line of text is.
+        const auto gap = [](const QByteArray& spacing, int pictureTwips) {
             const Shown s = showWord("\\pard\\fs24 Above\\par \\pard" + spacing +
-                                     " {\\pict\\pngblip\\picw30\\pich30\\picwgoal1440\\pichgoal1440 " +
-                                     samples::pngHex(30, 30) + "}\\par \\pard Below\\par ");
+                                     " {\\pict\\pngblip\\picw30\\pich30\\picwgoal1440\\pichgoal" +
+                                     QByteArray::number(pictureTwips) + " " + samples::pngHex(30, 30) +
+                                     "}\\par \\pard Below\\par ");
             const auto drawn = record(s, 0);
             return (baselineOf(*drawn, QStringLiteral("Below")) -
                     baselineOf(*drawn, QStringLiteral("Above"))) *
                    72 / kLayoutDpi;
         };
-        const double single = gap({});
-        QVERIFY2(single > 72 + 12 && single < 72 + 16, qPrintable(QString::number(single)));
-        // LibreOffice 7.4 sets these baselines 92.7 points apart under 1.5 lines.
-        const double wider = gap("\\sl360\\slmult1");
+        // LibreOffice 7.4 sets these baselines 85.8 and 373.8 points apart under single spacing, 92.7 and
+        // 380.7 under 1.5 lines.
+        for (const QByteArray& single :
+             {QByteArray(), QByteArray("\\sl240\\slmult1"), QByteArray("\\sl20\\slmult0")}) {
+            const double small = gap(single, 1440), tall = gap(single, 7200);
+            QVERIFY2(qAbs(small - 85.8) < 0.5, qPrintable(single + ": " + QByteArray::number(small)));
+            QVERIFY2(qAbs(tall - 373.8) < 0.5, qPrintable(single + ": " + QByteArray::number(tall)));
+        }
+        const double wider = gap("\\sl360\\slmult1", 1440), tallWider = gap("\\sl360\\slmult1", 7200);
         QVERIFY2(qAbs(wider - 92.7) < 0.5, qPrintable(QString::number(wider)));
+        QVERIFY2(qAbs(tallWider - 380.7) < 0.5, qPrintable(QString::number(tallWider)));
     }
     // Carlito's lines are set 13.43 points apart at 11 points, where the face's own heights, gap
     // included, make 15.9: a line fits at a page's foot by the first, as in LibreOffice and Word. After
