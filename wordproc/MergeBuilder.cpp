@@ -269,8 +269,10 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     if (it == m.m_blockFormats.end())
         it = m.m_blockFormats.emplace(&p, toBlockFormat(p.format)).first;
     QTextBlockFormat f = it->second;
+    const int width = qRound(m_doc.pageSize().width() * 1440 / kLayoutDpi);
+    addDefaultTabs(f, p.format, qRound(m_doc.defaultTextOption().tabStopDistance() * 15), width);
     if (!cur.currentTable())
-        keepTabsOnLine(f, p.format, qRound(m_doc.pageSize().width() * 1440 / kLayoutDpi));
+        keepTabsOnLine(f, p.format, width);
     alignListNumber(f, p);
     // Space after a paragraph and space before the next add up in the common word processors, unless
     // the template takes the larger; Qt would take the larger of the two.

@@ -278,6 +278,23 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips) {
         b.setTabPositions(tabs);
 }
 
+void addDefaultTabs(QTextBlockFormat& b, const ParaFormat& p, int defaultTwips, int widthTwips) {
+    // Toward the first line's start, as toBlockFormat() measures the stops.
+    const int origin = p.leftTwips + p.firstTwips;
+    if (defaultTwips <= 0 || origin % defaultTwips == 0)
+        return;
+    QList<QTextOption::Tab> tabs = b.tabPositions();
+    double last = origin;
+    for (const QTextOption::Tab& t : tabs)
+        last = qMax(last, origin + t.position * 15);
+    const int end = widthTwips - p.rightTwips;
+    // No more stops than a line of the narrowest default stops holds.
+    for (qint64 at = (qint64(std::floor(last / defaultTwips)) + 1) * defaultTwips;
+         at < end && tabs.size() < 200; at += defaultTwips)
+        tabs.append(QTextOption::Tab(twipsToLogical(double(at) - origin), QTextOption::LeftTab));
+    b.setTabPositions(tabs);
+}
+
 bool anyVisible(const Borders& borders) {
     return std::any_of(borders.begin(), borders.end(), [](const Border& b) { return b.visible(); });
 }

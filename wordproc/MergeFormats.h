@@ -11,6 +11,10 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p);
 // A right stop a little past the line's end, in a line `widthTwips` wide, stands at its end:
 // Word and LibreOffice keep the text set by it on the line, Qt would break the line before it.
 void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips);
+// Word and LibreOffice set their default stops every `defaultTwips` from the margin, where Qt sets its
+// own from the line's start: past a paragraph's own stops, in a line `widthTwips` wide, the default
+// stops of a paragraph indented off that grid are made stops of its own.
+void addDefaultTabs(QTextBlockFormat& b, const ParaFormat& p, int defaultTwips, int widthTwips);
 // Where `text`, set in `font`, has to be cut between two letters that the font would join into one
 // glyph with no character of its own ("ti", "fj" in Carlito): a PDF cannot say which letters such a
 // glyph stands for, and its readers lose them. Each position is the index of the second letter.

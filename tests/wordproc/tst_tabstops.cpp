@@ -145,6 +145,40 @@ private slots:
         }
     }
 
+    // Default stops stand every half inch from the margin, as LibreOffice 7.4 sets them, not from where
+    // an indented line starts: a tab at an indent of 1434 twips goes on to 1440, not to 2154; past a
+    // hanging indent's stop, to the next half inch from the margin. The second tab follows a word of
+    // about 700 twips.
+    void defaultStopsFromTheMargin_data() {
+        QTest::addColumn<QByteArray>("indents");
+        QTest::addColumn<QByteArray>("word");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("second");
+        QTest::newRow("left 1434") << QByteArray("\\li1434") << QByteArray("L1434F0") << 1440 << 2880;
+        QTest::newRow("left 1434, first line 200")
+            << QByteArray("\\li1434\\fi200") << QByteArray("L1434F200") << 2160 << 3600;
+        QTest::newRow("left 360") << QByteArray("\\li360") << QByteArray("L360F0") << 720 << 1440;
+        QTest::newRow("left 360, first line 200")
+            << QByteArray("\\li360\\fi200") << QByteArray("L360F200") << 720 << 2160;
+        QTest::newRow("left 1000, hanging 300")
+            << QByteArray("\\li1000\\fi-300") << QByteArray("L1000F-300") << 1000 << 2160;
+    }
+
+    void defaultStopsFromTheMargin() {
+        QFETCH(QByteArray, indents);
+        QFETCH(QByteArray, word);
+        QFETCH(int, first);
+        QFETCH(int, second);
+        const Shown s = showWord("\\deftab720\\pard" + indents + "\\fs20\\tab " + word + "\\tab second\\par",
+                                 "\\fswiss Arial");
+        const QTextBlock b = s.copy.body->begin();
+        const int next = int(b.text().indexOf(QLatin1Char('\t'), 1));
+        QVERIFY(next > 0);
+        const double one = afterTab(b, 0) * 1440 / kLayoutDpi, two = afterTab(b, next) * 1440 / kLayoutDpi;
+        QVERIFY2(qAbs(one - first) < 10 && qAbs(two - second) < 10,
+                 qPrintable(QStringLiteral("%1, %2").arg(one).arg(two)));
+    }
+
     void barTabsRuleTheLinesWithoutStopping() {
         // A bar tab at two inches is a rule down both paragraphs' lines, no stop: the tab goes on to
         // the left stop at two and a half inches.
