@@ -150,6 +150,15 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
         return b.isValid() && QTextCursor(b).currentFrame() == root;
     };
     const auto keep = [](const QTextBlock& b) { return b.blockFormat().intProperty(kKeepProperty); };
+    // The table of the page's text that ends straight before the block.
+    const auto tableBefore = [&](const QTextBlock& b) -> QTextTable* {
+        if (!inRoot(b) || !b.previous().isValid() || inRoot(b.previous()))
+            return nullptr;
+        QTextTable* table = QTextCursor(b.previous()).currentTable();
+        while (table && table->parentFrame() != root)
+            table = qobject_cast<QTextTable*>(table->parentFrame());
+        return table && table->lastPosition() + 1 == b.position() ? table : nullptr;
+    };
     // A picture's line may be taller than a page: its paragraph breaks where Qt breaks it. A picture
     // that fits a page is a line like any other, and a line of text left alone above it at a page's
     // foot goes on with it.
@@ -170,6 +179,14 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             QTextBlockFormat f = b.previous().blockFormat();
             f.setBottomMargin(0);
             QTextCursor(b.previous()).setBlockFormat(f);
+        }
+        // A table keeps the space above the paragraph after it as its own below: reaching past the page's
+        // end, it would make Qt count the page after as the table's, and break before the paragraph
+        // once more.
+        if (QTextTable* table = tableBefore(b); table && table->format().bottomMargin() > 0) {
+            QTextTableFormat tf = table->format();
+            tf.setBottomMargin(0);
+            table->setFormat(tf);
         }
     };
     // The block starts a new page, without the space above it.

@@ -20,10 +20,11 @@ double textBottom(const QTextBlock& block, const QRectF& rect) {
     if (lines->lineCount() == 0)
         return rect.bottom();
     const QTextLine line = lines->lineAt(lines->lineCount() - 1);
-    // A fitted line's room starts above where Qt sets it; measured from the block's top, so that `rect`
-    // may be the block's place on a sheet as well as in the document.
-    const double top = block.blockFormat().hasProperty(kFittedHeightProperty) &&
-                               block.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight
+    // A line of a set height has its room where Qt does not set its text: a line lower than its font
+    // stands above it, and one of no height, as a row of an exact height hides its text in, all of its
+    // text. Measured from the block's top, so that `rect` may be the block's place on a sheet as well as
+    // in the document.
+    const double top = block.blockFormat().lineHeightType() == QTextBlockFormat::FixedHeight
                            ? rect.top() + lineRoomTop(block, lines->lineCount() - 1) -
                                  block.document()->documentLayout()->blockBoundingRect(block).top()
                            : rect.top() + line.y();

@@ -495,6 +495,33 @@ private slots:
         QVERIFY2(gap > 0 && gap < twipsToLayout(3 * 240), qPrintable(QString::number(gap)));
     }
 
+    // A paragraph after a table whose space above no longer fits at the page's foot opens the next page,
+    // without that space; no page is left empty between. The table holds that space below it.
+    void paragraphAfterTableOpensTheNextPage() {
+        const QByteArray after = "\\pard\\sb1200\\sl-240\\slmult0 After\\par ";
+        // 50 lines and a row of two leave two lines' room: less than the space and the line.
+        const PageCopy rtf =
+            layOut(filler(50) +
+                   "\\trowd\\cellx4000 \\pard\\intbl\\sl-240\\slmult0 One\\par Two\\cell \\row " + after);
+        QCOMPARE(sheets::pageOfText(*rtf.body, QStringLiteral("Two")), 0);
+        QCOMPARE(sheets::pageOfText(*rtf.body, QStringLiteral("After")), 1);
+        QCOMPARE(rtf.pageCount(), 2);
+        using namespace docxsamples;
+        const QByteArray exact = "<w:spacing w:line=\"240\" w:lineRule=\"exact\"/>";
+        QByteArray body;
+        for (int i = 0; i < 50; ++i)
+            body += paragraph(run("Line " + QByteArray::number(i)), exact);
+        body += "<w:tbl><w:tblGrid><w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr><w:tc>" +
+                paragraph(run("One"), exact) + paragraph(run("Two"), exact) + "</w:tc></w:tr></w:tbl>" +
+                paragraph(run("After"), "<w:spacing w:before=\"1200\" w:line=\"240\" w:lineRule=\"exact\"/>");
+        const auto t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(body))), QStringLiteral("table.docx")));
+        PageCopy docx = Merger(t, nullptr).next();
+        QCOMPARE(sheets::pageOfText(*docx.body, QStringLiteral("Two")), 0);
+        QCOMPARE(sheets::pageOfText(*docx.body, QStringLiteral("After")), 1);
+        QCOMPARE(docx.pageCount(), 2);
+    }
+
     void wordDocumentsControlWidowsUnlessTold() {
         using namespace docxsamples;
         const Template t =

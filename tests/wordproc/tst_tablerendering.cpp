@@ -346,6 +346,15 @@ private slots:
             QCOMPARE(b.text(), QStringLiteral("Line%1").arg(i));
             QCOMPARE(QTextCursor(b).charFormat().foreground().color().alpha() == 0, i == 5);
         }
+        // The row's rules stand its height apart, the hidden line holding no room above the foot.
+        const auto drawn = record(s, 0);
+        double top = 1e9, bottom = -1e9;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dy() == 0) {
+                top = qMin(top, l.line.y1());
+                bottom = qMax(bottom, l.line.y1());
+            }
+        QVERIFY2(qAbs(bottom - top - twipsToLayout(835)) < 1.5, qPrintable(QString::number(bottom - top)));
     }
 
     void exactRowLowerThanItsLine() {
