@@ -9,6 +9,7 @@
 #include <QTextTable>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 namespace wordproc {
@@ -233,12 +234,47 @@ std::pair<QTextBlock, QTextBlock> blocksNear(const QTextDocument& doc, const QRe
     return {doc.findBlockByNumber(qMin(first, last)), doc.findBlockByNumber(last)};
 }
 
+// Of each paragraph near the clip whose lines' rooms do not all lie on its page, the lines that do, from
+// `begin` to `end`. A line set closer than its letters are tall reaches into the page before it, and the
+// last line of a page into the next: Qt would draw them there, and a PDF would hold their words twice.
+// Taken before the lines' gaps move them.
+struct LinesOfThePage {
+    int begin = 0, end = 0;
+};
+std::map<int, LinesOfThePage> linesOfThePage(const QRectF& clip, QTextBlock first, const QTextBlock& last) {
+    std::map<int, LinesOfThePage> out;
+    if (clip.isEmpty())
+        return out;
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        if (const QTextLayout* lines = b.layout()) {
+            const int count = lines->lineCount();
+            LinesOfThePage page{0, count};
+            for (int i = 0; i < count; ++i) {
+                const double room = lineRoomTop(b, i) + 0.5;
+                if (room < clip.top())
+                    page.begin = i + 1;
+                else if (room >= clip.bottom()) {
+                    page.end = i;
+                    break;
+                }
+            }
+            if (page.begin > 0 || page.end < count)
+                out.emplace(b.blockNumber(), page);
+        }
+        if (b == last)
+            break;
+    }
+    return out;
+}
+
 // Of a paragraph that begins above the clip, Qt draws the last line above it as well: a line of the page
-// before, out of sight on this one, whose words a PDF would then hold twice. While this lives, such
-// paragraphs are kept from Qt's drawing; paint() draws their lines that meet the clip one by one.
+// before, out of sight on this one, whose words a PDF would then hold twice. It draws, too, lines of
+// another page that reach into the clip. While this lives, such paragraphs are kept from Qt's drawing;
+// paint() draws their lines of this page that meet the clip one by one.
 class LinesBelowClipTop {
 public:
-    LinesBelowClipTop(const QTextDocument& doc, const QRectF& clip, QTextBlock first, const QTextBlock& last)
+    LinesBelowClipTop(const QTextDocument& doc, const QRectF& clip, QTextBlock first, const QTextBlock& last,
+                      const std::map<int, LinesOfThePage>& pages)
         : m_clip(clip) {
         if (clip.isEmpty())
             return;
@@ -246,20 +282,29 @@ public:
         for (QTextBlock b = first; b.isValid(); b = b.next()) {
             QTextLayout* lines = b.layout();
             const QRectF rect = layout->blockBoundingRect(b);
-            if (lines && lines->lineCount() > 1 && rect.top() < clip.top() && rect.bottom() > clip.top()) {
-                const QPointF origin = rect.topLeft();
-                const QTextLine firstLine = lines->lineAt(0);
-                if (origin.y() + firstLine.y() + firstLine.height() < clip.top()) {
-                    Held held{lines, origin, {}};
-                    // Below the clip from the first line on, the paragraph draws nothing.
-                    const double away = clip.bottom() - origin.y() + 1000;
-                    for (int i = 0; i < lines->lineCount(); ++i) {
-                        QTextLine line = lines->lineAt(i);
-                        held.positions.push_back(line.position());
-                        line.setPosition(QPointF(line.position().x(), away));
-                    }
-                    m_held.push_back(std::move(held));
+            const QPointF origin = rect.topLeft();
+            const int count = lines ? lines->lineCount() : 0;
+            bool hold = count > 1 && rect.top() < clip.top() && rect.bottom() > clip.top() &&
+                        origin.y() + lines->lineAt(0).y() + lines->lineAt(0).height() < clip.top();
+            LinesOfThePage page{0, count};
+            if (const auto it = pages.find(b.blockNumber()); it != pages.end() && it->second.end <= count) {
+                page = it->second;
+                for (int i = 0; i < count && !hold; ++i) {
+                    const double top = origin.y() + lines->lineAt(i).y();
+                    hold = (i < page.begin || i >= page.end) &&
+                           top + lines->lineAt(i).height() >= clip.top() && top <= clip.bottom();
                 }
+            }
+            if (hold) {
+                Held held{lines, origin, {}, page};
+                // Below the clip from the first line on, the paragraph draws nothing.
+                const double away = clip.bottom() - origin.y() + 1000;
+                for (int i = 0; i < count; ++i) {
+                    QTextLine line = lines->lineAt(i);
+                    held.positions.push_back(line.position());
+                    line.setPosition(QPointF(line.position().x(), away));
+                }
+                m_held.push_back(std::move(held));
             }
             if (b == last)
                 break;
@@ -274,7 +319,7 @@ public:
         painter.save();
         painter.setPen(Qt::black);
         for (const Held& held : m_held)
-            for (int i = 0; i < held.lines->lineCount(); ++i) {
+            for (int i = held.page.begin; i < held.page.end; ++i) {
                 const QTextLine line = held.lines->lineAt(i);
                 const double top = held.origin.y() + line.y();
                 if (top + line.height() >= m_clip.top() && top <= m_clip.bottom())
@@ -289,6 +334,7 @@ private:
         QTextLayout* lines;
         QPointF origin; // the layout's origin in the document
         std::vector<QPointF> positions;
+        LinesOfThePage page; // the lines whose rooms lie on this page
     };
     void restore() {
         for (const Held& held : m_held)
@@ -360,6 +406,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
             paintShading(painter, block, layout->blockBoundingRect(block));
     });
     {
+        const std::map<int, LinesOfThePage> pages = linesOfThePage(clip, first, last);
         const LeadingAbove gaps(doc, clip);
         QAbstractTextDocumentLayout::PaintContext ctx;
         ctx.palette.setColor(QPalette::Text, Qt::black);
@@ -368,7 +415,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         // the page before reaches its gap further down, the first of the page after, raised, as far up.
         if (!clip.isEmpty())
             ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5 - gaps.raised());
-        LinesBelowClipTop split(doc, ctx.clip, first, last);
+        LinesBelowClipTop split(doc, ctx.clip, first, last, pages);
         doc.documentLayout()->draw(&painter, ctx);
         split.paint(painter);
         eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {

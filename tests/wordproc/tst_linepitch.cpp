@@ -248,6 +248,28 @@ private slots:
             QCOMPARE(s.copy.body->begin().layout()->lineCount(), mode >= 15 ? 2 : 1);
         }
     }
+
+    // Lines set closer than their letters are tall reach into the page before or after theirs at a
+    // page's edge: each is drawn on its own page only, so that a PDF holds its words once.
+    void closeSetLinesPrintOnTheirOwnPageOnly() {
+        for (const QByteArray& spacing : {QByteArray("\\sl-160"), QByteArray("\\sl-240")}) {
+            QByteArray body;
+            for (int i = 1; i <= 90; ++i)
+                body += "\\pard" + spacing + "\\slmult0\\fs24 Line " + QByteArray::number(i) + "\\par ";
+            const Shown s = showWord(body);
+            QVERIFY(s.copy.pageCount() > 1);
+            std::map<QString, int> drawn;
+            for (int page = 0; page < s.copy.pageCount(); ++page) {
+                const auto sheet = record(s, page);
+                for (const Recorder::Text& t : sheet->texts)
+                    if (t.text.startsWith(QLatin1String("Line")))
+                        ++drawn[t.text.trimmed()];
+            }
+            QCOMPARE(drawn.size(), size_t(90));
+            for (const auto& [text, times] : drawn)
+                QVERIFY2(times == 1, qPrintable(spacing + " " + text + " drawn " + QString::number(times)));
+        }
+    }
 };
 
 QTEST_MAIN(TestLinePitch)
