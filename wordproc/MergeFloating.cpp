@@ -139,9 +139,10 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
     // Each picture of a paragraph stands from the paragraph's top as it was before any of them moved
     // its text down: the pieces of a drawing set in a line keep their places in it.
     std::unordered_map<int, double> tops;
-    for (const auto& [blockNumber, index, record, clear] : m_anchors) {
+    for (const auto& [mark, index, record, clear] : m_anchors) {
         const Floating& fl = m.m_t->floats[size_t(index)];
-        const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
+        const QTextBlock anchor = mark.block();
+        const int blockNumber = anchor.blockNumber();
         if (!anchor.isValid())
             continue;
         const double anchorTop =
