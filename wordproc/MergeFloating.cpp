@@ -195,7 +195,22 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             continue;
         const double top = pageTop + r.top() - at;
         const double bottom = pageTop + r.bottom() + twipsToLayout(fl.gapTwips[3]) - at;
-        for (QTextBlock b = anchor; b.isValid(); b = b.next()) {
+        // The page's text keeps clear of the picture, not only the text from its anchor on: a paragraph
+        // before the anchor that the picture reaches up over goes below it as well, the picture staying
+        // where its anchor first put it.
+        QTextBlock first = anchor;
+        for (QTextBlock b = anchor.previous(); b.isValid() && !QTextCursor(anchor).currentTable();
+             b = b.previous()) {
+            // Where the block after it starts: a block's own box may reach a little into the next.
+            const QRectF br = layout->blockBoundingRect(b);
+            if (QTextCursor(b).currentTable() || layout->blockBoundingRect(b.next()).top() <= top ||
+                (pageHeight > 0 && pageAt(br.top(), pageHeight) != page))
+                break;
+            // A block kept of no height (a section's or a table's stand-in) is no text to move.
+            if (br.height() > twipsToLayout(40))
+                first = b;
+        }
+        for (QTextBlock b = first; b.isValid(); b = b.next()) {
             if (QTextCursor(b).currentTable())
                 break; // tables keep their place
             const QRectF br = layout->blockBoundingRect(b);
