@@ -19,6 +19,13 @@ namespace wordproc {
 
 namespace {
 
+// A cursor at a block's start that stays there as the block's own text goes in after it.
+QTextCursor anchorAt(const QTextBlock& block) {
+    QTextCursor mark(block);
+    mark.setKeepPositionOnInsert(true);
+    return mark;
+}
+
 // How a PAGE field writes its number: its own \* switch (roman, ROMAN, alphabetic, ALPHABETIC,
 // Arabic), else the section's numbering.
 QString pageNumberStyle(const QString& instruction, const QString& section) {
@@ -469,7 +476,7 @@ void Merger::Builder::runs(QTextCursor& cur, const std::vector<Run>& list, Curso
                 // The pieces of a group keep clear by the first piece's frame, as Qt would set their
                 // frames side by side.
                 const bool cleared = std::any_of(m_anchors.begin(), m_anchors.end(), [&](const Anchor& a) {
-                    return a.block == block && a.clear &&
+                    return a.block.blockNumber() == block && a.clear &&
                            clearsLeft(m.m_t->floats[size_t(a.index)]) == clearsLeft(fl);
                 });
                 if (besideText(fl) && !cur.currentTable() && !cleared) {
@@ -480,11 +487,11 @@ void Merger::Builder::runs(QTextCursor& cur, const std::vector<Run>& list, Curso
                         clear = keepClear(start, fl);
                         // The frame goes before the paragraph's text: what is anchored there moves on.
                         for (Anchor& a : m_anchors)
-                            if (a.block == block)
-                                a.block = cur.block().blockNumber();
+                            if (a.block.blockNumber() == block)
+                                a.block = anchorAt(cur.block());
                     }
                 }
-                m_anchors.push_back(Anchor{cur.block().blockNumber(), r.index, c.record, clear});
+                m_anchors.push_back(Anchor{anchorAt(cur.block()), r.index, c.record, clear});
             }
             break;
         case Run::CheckBox:

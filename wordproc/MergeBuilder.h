@@ -240,7 +240,9 @@ private:
     Flow m_flow;
     QTextTable* m_table = nullptr; // the table just closed, until the paragraph after it
     struct Anchor {
-        int block;                   // the anchor's block
+        // The anchor's block: a cursor at its start, which keeps to it while text goes in before it,
+        // as a table's cells filled after the ones below them put it.
+        QTextCursor block;
         int index;                   // the float
         int record;                  // the record in force there, for a text box's fields
         QTextFrame* clear = nullptr; // the frame keepClear() put there

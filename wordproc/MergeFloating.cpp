@@ -139,9 +139,10 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
     // Each picture of a paragraph stands from the paragraph's top as it was before any of them moved
     // its text down: the pieces of a drawing set in a line keep their places in it.
     std::unordered_map<int, double> tops;
-    for (const auto& [blockNumber, index, record, clear] : m_anchors) {
+    for (const auto& [mark, index, record, clear] : m_anchors) {
         const Floating& fl = m.m_t->floats[size_t(index)];
-        const QTextBlock anchor = m_doc.findBlockByNumber(blockNumber);
+        const QTextBlock anchor = mark.block();
+        const int blockNumber = anchor.blockNumber();
         if (!anchor.isValid())
             continue;
         const double anchorTop =
@@ -194,7 +195,22 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             continue;
         const double top = pageTop + r.top() - at;
         const double bottom = pageTop + r.bottom() + twipsToLayout(fl.gapTwips[3]) - at;
-        for (QTextBlock b = anchor; b.isValid(); b = b.next()) {
+        // The page's text keeps clear of the picture, not only the text from its anchor on: a paragraph
+        // before the anchor that the picture reaches up over goes below it as well, the picture staying
+        // where its anchor first put it.
+        QTextBlock first = anchor;
+        for (QTextBlock b = anchor.previous(); b.isValid() && !QTextCursor(anchor).currentTable();
+             b = b.previous()) {
+            // Where the block after it starts: a block's own box may reach a little into the next.
+            const QRectF br = layout->blockBoundingRect(b);
+            if (QTextCursor(b).currentTable() || layout->blockBoundingRect(b.next()).top() <= top ||
+                (pageHeight > 0 && pageAt(br.top(), pageHeight) != page))
+                break;
+            // A block kept of no height (a section's or a table's stand-in) is no text to move.
+            if (br.height() > twipsToLayout(40))
+                first = b;
+        }
+        for (QTextBlock b = first; b.isValid(); b = b.next()) {
             if (QTextCursor(b).currentTable())
                 break; // tables keep their place
             const QRectF br = layout->blockBoundingRect(b);

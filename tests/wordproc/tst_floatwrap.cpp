@@ -171,6 +171,39 @@ private slots:
                  qPrintable(QString::number(onSheet(s, after).top() - picture.rect.bottom())));
     }
 
+    void topAndBottomOverTheParagraphBefore() {
+        // A picture raised into the paragraph before its own, the text kept above and below it: that
+        // paragraph goes below the picture too and its own follows, the picture staying where its
+        // paragraph first stood; the lines above the picture keep their places.
+        const QByteArray logo =
+            anchored("margin center", "paragraph -114300", 1828800, 914400, "<wp:wrapTopAndBottom/>",
+                     "distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"");
+        const Shown s = showLetterhead({}, plain("Dear customer,") + paragraph(logo + run("Offers"), {}));
+        const PlacedPicture& picture = s.copy.pictures.at(0);
+        const QRectF above = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("(217)")));
+        const QRectF dear = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Dear")));
+        const QRectF offers = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Offers")));
+        QVERIFY(qAbs(picture.rect.top() - (above.bottom() + above.height() - twipsToLayout(180))) < 3);
+        QVERIFY2(qAbs(dear.top() - picture.rect.bottom()) < 2,
+                 qPrintable(QStringLiteral("%1 %2").arg(dear.top()).arg(picture.rect.bottom())));
+        QVERIFY(qAbs(offers.top() - dear.bottom()) < 2);
+
+        // Raised over the page's first paragraph and above the margin: that paragraph starts below it.
+        const QByteArray high =
+            anchored("margin center", "paragraph -228600", 1828800, 914400, "<wp:wrapTopAndBottom/>",
+                     "distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"");
+        Shown top;
+        top.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(plain("First") + paragraph(high + run("Second"), {})),
+                                      {{"image", "media/logo.png", png(40, 30)}})),
+                     QStringLiteral("t.docx")));
+        top.copy = Merger(top.t, nullptr).next();
+        const QRectF first = onSheet(top, blockStarting(*top.copy.body, QStringLiteral("First")));
+        QVERIFY(top.copy.pictures.at(0).rect.top() < twipsToLayout(1440));
+        QVERIFY2(qAbs(first.top() - top.copy.pictures.at(0).rect.bottom()) < 2,
+                 qPrintable(QString::number(first.top())));
+    }
+
     void logoInTheHeader() {
         // The letterhead in the page header, its logo placed on the page: the address lines in the header
         // stay beside it and end before it, the header keeps to its own band above the body.

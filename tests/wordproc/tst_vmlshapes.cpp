@@ -1,0 +1,123 @@
+#include "DocxSamples.h"
+#include "Sheets.h"
+#include "wordproc/DocxReader.h"
+#include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace docxsamples;
+using namespace sheets;
+
+namespace {
+
+Printed lay(const Parts& parts) {
+    Printed l;
+    l.t = std::make_shared<const Template>(readDocx(zipParts(parts), QStringLiteral("vml.docx")));
+    Merger merger(l.t, nullptr);
+    l.copy = merger.next();
+    return l;
+}
+
+QByteArray vmlLine(const QByteArray& from, const QByteArray& to, const QByteArray& extra = {},
+                   const QByteArray& inner = {}) {
+    return "<v:line style=\"position:absolute;z-index:1;mso-position-horizontal-relative:text;"
+           "mso-position-vertical-relative:text\" from=\"" +
+           from + "\" to=\"" + to + "\" " + extra + ">" + inner + "</v:line>";
+}
+
+QByteArray pict(const QByteArray& shapes) {
+    return "<w:r><w:pict>" + shapes + "</w:pict></w:r>";
+}
+
+} // namespace
+
+class TestVmlShapes : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Rules drawn over a form as VML lines, anchored in a table cell's paragraph as Word's forms have
+    // them: each from the margin across and from its paragraph down, as long as its two points span,
+    // in its own colour and weight; one whose outline is switched off draws nothing.
+    void linesFromTheirPoints() {
+        const QByteArray lines =
+            pict(vmlLine("252pt,38.8pt", "525.6pt,38.8pt")) +
+            pict(vmlLine("300pt,110pt", "100pt,74pt", "strokecolor=\"red\" strokeweight=\"2pt\"")) +
+            pict(vmlLine("10pt,10pt", "20pt,20pt", {}, "<v:stroke on=\"f\"/>"));
+        const QByteArray table = "<w:tbl><w:tblGrid><w:gridCol w:w=\"9360\"/></w:tblGrid><w:tr><w:tc>" +
+                                 paragraph(run("Above")) + paragraph(lines + run("Item")) +
+                                 "</w:tc></w:tr></w:tbl>";
+        const Printed l = lay(package(document(paragraph(run("Heading")) + table)));
+        QCOMPARE(l.t->floats.size(), size_t(2));
+        const Floating& rule = l.t->floats[0];
+        QCOMPARE(rule.shape, Floating::Shape::Lines);
+        QCOMPARE(QList<int>({rule.leftTwips, rule.topTwips, rule.widthTwips, rule.heightTwips}),
+                 QList<int>({5040, 776, 5472, 1}));
+        QCOMPARE(rule.points, (std::vector<QPoint>{QPoint(0, 0), QPoint(5472, 0)}));
+        QVERIFY(rule.line == QColor(Qt::black) && !rule.fill.isValid());
+        QCOMPARE(rule.lineTwips, 15);
+        // Drawn from its right end up to the left: the box is where the points lie, whichever comes first.
+        const Floating& slant = l.t->floats[1];
+        QCOMPARE(QList<int>({slant.leftTwips, slant.topTwips, slant.widthTwips, slant.heightTwips}),
+                 QList<int>({2000, 1480, 4000, 720}));
+        QCOMPARE(slant.points, (std::vector<QPoint>{QPoint(4000, 720), QPoint(0, 0)}));
+        QVERIFY(slant.line == QColor(Qt::red) && slant.lineTwips == 40);
+
+        // On the page, the rule stands from the second paragraph of the cell, below the first.
+        QCOMPARE(l.copy.pictures.size(), size_t(2));
+        const PlacedPicture& placed = l.copy.pictures[0];
+        QCOMPARE(placed.shape, Floating::Shape::Lines);
+        QVERIFY(qAbs(placed.rect.left() - twipsToLayout(1440 + 5040)) < 1);
+        const double belowTwoLines = twipsToLayout(1440 + 776 + 2 * 200);
+        QVERIFY2(placed.rect.top() > belowTwoLines, qPrintable(QString::number(placed.rect.top())));
+        QVERIFY(qAbs(l.copy.pictures[1].rect.top() - placed.rect.top() - twipsToLayout(1480 - 776)) < 1);
+    }
+
+    // Where a table's cells are merged once filled, the blocks before a later row's paragraphs change:
+    // a shape anchored there still stands from its own paragraph, not from one further down.
+    void anchorBelowMergedCells() {
+        const auto cell = [](const QByteArray& content, const QByteArray& tcPr = {}) {
+            return "<w:tc>" + (tcPr.isEmpty() ? QByteArray() : "<w:tcPr>" + tcPr + "</w:tcPr>") + content +
+                   "</w:tc>";
+        };
+        const QByteArray rule = pict(vmlLine("0pt,0pt", "100pt,0pt"));
+        const QByteArray table =
+            "<w:tbl><w:tblGrid><w:gridCol w:w=\"4000\"/><w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr>" +
+            cell(paragraph(rule + run("Across")), "<w:gridSpan w:val=\"2\"/>") + "</w:tr><w:tr>" +
+            cell(paragraph(run("First")) + paragraph(rule + run("Second")) + paragraph(run("Third"))) +
+            cell(paragraph(run("Right"))) + "</w:tr></w:tbl>";
+        const Printed l = lay(package(document(table)));
+        QCOMPARE(l.copy.pictures.size(), size_t(2));
+        const auto top = [&](const QString& text) {
+            for (QTextBlock b = l.copy.body->begin(); b.isValid(); b = b.next())
+                if (b.text().endsWith(text))
+                    return l.copy.body->documentLayout()->blockBoundingRect(b).top();
+            return -1.0;
+        };
+        const double between = top(QStringLiteral("Second")) - top(QStringLiteral("Across"));
+        QVERIFY(between > 0 && top(QStringLiteral("Third")) > top(QStringLiteral("Second")));
+        const double drawn = l.copy.pictures[1].rect.top() - l.copy.pictures[0].rect.top();
+        QVERIFY2(qAbs(drawn - between) < 1, qPrintable(QStringLiteral("%1 %2").arg(drawn).arg(between)));
+    }
+
+    // A line inside a VML group gives its points in the group's units, mapped onto the group's box.
+    void lineInAGroup() {
+        const QByteArray group = pict(
+            "<v:group style=\"position:absolute;margin-left:36pt;margin-top:18pt;width:144pt;height:72pt;"
+            "mso-position-horizontal-relative:page;mso-position-vertical-relative:page\" "
+            "coordorigin=\"100,100\" coordsize=\"200,100\">" +
+            vmlLine("100,150", "300,150", "strokecolor=\"#0000ff\"") + "</v:group>");
+        const Printed l = lay(package(document(paragraph(group + run("Text")))));
+        QCOMPARE(l.t->floats.size(), size_t(1));
+        const Floating& rule = l.t->floats[0];
+        QCOMPARE(rule.shape, Floating::Shape::Lines);
+        QCOMPARE(rule.fromX, Floating::From::Page);
+        QCOMPARE(QList<int>({rule.leftTwips, rule.topTwips, rule.widthTwips}),
+                 QList<int>({720, 360 + 720, 2880}));
+        QVERIFY(rule.line == QColor(Qt::blue));
+    }
+};
+
+QTEST_MAIN(TestVmlShapes)
+#include "tst_vmlshapes.moc"

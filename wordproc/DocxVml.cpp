@@ -1,0 +1,252 @@
+// VML shapes: the pictures, text boxes and drawn shapes of older documents and of the fallbacks that
+// newer ones hold.
+
+#include "wordproc/DocxPrivate.h"
+#include "wordproc/Twips.h"
+
+#include <cmath>
+
+namespace wordproc::docx {
+
+namespace {
+
+// A VML length: points, inches, centimetres, millimetres, picas or CSS pixels (the default).
+int vmlLength(QString v) {
+    v = v.trimmed();
+    static const std::array<std::pair<const char*, double>, 6> units{
+        {{"pt", 20.0}, {"in", 1440.0}, {"cm", 1440 / 2.54}, {"mm", 144 / 2.54}, {"pc", 240.0}, {"px", 15.0}}};
+    double factor = 15.0;
+    for (const auto& [unit, f] : units)
+        if (v.endsWith(QLatin1String(unit))) {
+            v.chop(2);
+            factor = f;
+            break;
+        }
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok && std::abs(d) < 1e7 ? clampTwips(qint64(d * factor)) : 0;
+}
+
+QHash<QString, QString> vmlStyle(const QString& style) {
+    QHash<QString, QString> out;
+    for (const QString& item : style.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const int colon = int(item.indexOf(QLatin1Char(':')));
+        if (colon > 0)
+            out.insert(item.left(colon).trimmed().toLower(), item.mid(colon + 1).trimmed());
+    }
+    return out;
+}
+
+QColor vmlColor(const QString& value) {
+    const QString v = value.section(QLatin1Char(' '), 0, 0).trimmed();
+    const QColor c(v);
+    return c.isValid() ? c : QColor();
+}
+
+} // namespace
+
+void Reader::vml(const Node& pict, StoryState& st, int format) {
+    const PageSetup& pg = m_t.page;
+    int shapes = 0;
+    // A group's pieces measure their boxes in the group's own units (coordorigin, coordsize), mapped
+    // onto the box the group takes on the page.
+    struct Frame {
+        const Floating* box = nullptr;
+        double originX = 0, originY = 0, scaleX = 1, scaleY = 1;
+    };
+    const auto number = [](const QString& v, double fallback) {
+        bool ok = false;
+        const double d = v.trimmed().toDouble(&ok);
+        return ok && std::isfinite(d) && std::abs(d) < 1e7 ? d : fallback;
+    };
+    // Where a shape outside any group stands: its own offsets, or Word's alignment, from the page or
+    // the margins; a shape not positioned absolutely stands in the line, keeping the text above and below.
+    const auto placeVml = [&](Floating& f, const Node& shape, const QHash<QString, QString>& style,
+                              bool absolute) {
+        f.leftTwips =
+            vmlLength(style.value(QStringLiteral("margin-left"), style.value(QStringLiteral("left"))));
+        f.topTwips = vmlLength(style.value(QStringLiteral("margin-top"), style.value(QStringLiteral("top"))));
+        const QString fromX = style.value(QStringLiteral("mso-position-horizontal-relative"));
+        const QString fromY = style.value(QStringLiteral("mso-position-vertical-relative"));
+        f.fromX = fromX == QLatin1String("page") ? Floating::From::Page : Floating::From::Margin;
+        f.fromY = fromY == QLatin1String("page")     ? Floating::From::Page
+                  : fromY == QLatin1String("margin") ? Floating::From::Margin
+                                                     : Floating::From::Paragraph;
+        const QString alignX = style.value(QStringLiteral("mso-position-horizontal"));
+        const int spanX =
+            f.fromX == Floating::From::Page ? pg.widthTwips : pg.widthTwips - pg.leftTwips - pg.rightTwips;
+        if (alignX == QLatin1String("center"))
+            f.leftTwips = (spanX - f.widthTwips) / 2;
+        else if (alignX == QLatin1String("right"))
+            f.leftTwips = spanX - f.widthTwips;
+        else if (alignX == QLatin1String("left"))
+            f.leftTwips = 0;
+        f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
+        f.wrap = Floating::Wrap::None;
+        for (const Node& c : shape.children)
+            if (c.name.endsWith(QLatin1String(":wrap"))) {
+                const QString type = c.attr(u"type");
+                f.wrap = type == QLatin1String("topAndBottom") ? Floating::Wrap::TopBottom
+                         : type == QLatin1String("square") || type == QLatin1String("tight") ||
+                                 type == QLatin1String("through")
+                             ? Floating::Wrap::Around
+                             : Floating::Wrap::None;
+            }
+        if (!absolute) {
+            f.leftTwips = f.topTwips = 0;
+            f.fromX = Floating::From::Margin;
+            f.fromY = Floating::From::Paragraph;
+            f.wrap = Floating::Wrap::TopBottom;
+        }
+        f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
+        f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
+    };
+    const auto visit = [&](const auto& self, const Node& parent, int depth, const Frame& frame) -> void {
+        for (const Node& shape : parent.children) {
+            const bool group = shape.name == QLatin1String("v:group");
+            if (group && depth >= 8)
+                continue;
+            if (!group && (!shape.name.startsWith(QLatin1String("v:")) || ++shapes > 64))
+                continue;
+            const QHash<QString, QString> style = vmlStyle(shape.attr(u"style"));
+            Floating f;
+            bool absolute = true;
+            if (frame.box) {
+                f = *frame.box;
+                const auto twips = [](double v) {
+                    return clampTwips(qint64(qBound(-1440.0 * 50, v, 1440.0 * 50)));
+                };
+                f.leftTwips = clampTwips(
+                    qint64(frame.box->leftTwips) +
+                    twips((number(style.value(QStringLiteral("left")), 0) - frame.originX) * frame.scaleX));
+                f.topTwips = clampTwips(
+                    qint64(frame.box->topTwips) +
+                    twips((number(style.value(QStringLiteral("top")), 0) - frame.originY) * frame.scaleY));
+                f.widthTwips = qMax(1, twips(number(style.value(QStringLiteral("width")), 0) * frame.scaleX));
+                f.heightTwips =
+                    qMax(1, twips(number(style.value(QStringLiteral("height")), 0) * frame.scaleY));
+            } else {
+                f.widthTwips = qMax(1, vmlLength(style.value(QStringLiteral("width"))));
+                f.heightTwips = qMax(1, vmlLength(style.value(QStringLiteral("height"))));
+                absolute = style.value(QStringLiteral("position")) == QLatin1String("absolute");
+                placeVml(f, shape, style, absolute);
+            }
+            // A line names the two points it joins rather than a box: its box is what they span, from
+            // the shape's own place on the page or in its group.
+            const bool line = shape.name == QLatin1String("v:line");
+            if (line) {
+                if (!absolute)
+                    continue;
+                const auto point = [&](const QString& v) {
+                    const QStringList xy = v.split(QLatin1Char(','));
+                    const double x =
+                        frame.box ? number(xy.value(0), 0) * frame.scaleX : vmlLength(xy.value(0));
+                    const double y =
+                        frame.box ? number(xy.value(1), 0) * frame.scaleY : vmlLength(xy.value(1));
+                    return QPoint(clampTwips(qint64(f.leftTwips) + qint64(qBound(-72000.0, x, 72000.0))),
+                                  clampTwips(qint64(f.topTwips) + qint64(qBound(-72000.0, y, 72000.0))));
+                };
+                const QPoint a = point(shape.attr(u"from")), b = point(shape.attr(u"to"));
+                f.leftTwips = qMin(a.x(), b.x());
+                f.topTwips = qMin(a.y(), b.y());
+                f.widthTwips = qMax(1, std::abs(b.x() - a.x()));
+                f.heightTwips = qMax(1, std::abs(b.y() - a.y()));
+                const QPoint corner(f.leftTwips, f.topTwips);
+                f.shape = Floating::Shape::Lines;
+                f.points = {a - corner, b - corner};
+            }
+            const int width = f.widthTwips, height = f.heightTwips;
+            if (group) {
+                const QStringList origin = shape.attr(u"coordorigin").split(QLatin1Char(','));
+                const QStringList size = shape.attr(u"coordsize").split(QLatin1Char(','));
+                Frame inner;
+                inner.box = &f;
+                inner.originX = number(origin.value(0), 0);
+                inner.originY = number(origin.value(1), 0);
+                const double unitsX = number(size.value(0), 1000), unitsY = number(size.value(1), 1000);
+                inner.scaleX = unitsX > 0 ? width / unitsX : 1;
+                inner.scaleY = unitsY > 0 ? height / unitsY : 1;
+                self(self, shape, depth + 1, inner);
+                continue;
+            }
+            if (const Node* data = shape.child(u"v:imagedata")) {
+                QString id = data->attr(u"r:id");
+                if (id.isEmpty())
+                    id = data->attr(u"o:relid");
+                const int index = picture(st, id, width, height);
+                if (index < 0)
+                    continue;
+                if (!absolute) {
+                    addRun(st, Run{Run::Picture, format, index, {}});
+                    continue;
+                }
+                f.picture = index;
+                addFloating(st, f, format);
+                continue;
+            }
+            const Node* box = shape.child(u"v:textbox");
+            const Node* content = box ? box->child(u"w:txbxContent") : nullptr;
+            if (line) {
+            } else if (!content) {
+                // A box or an ellipse drawn in Word, placed on the page.
+                if (!absolute || depth > 0)
+                    continue;
+                if (shape.name == QLatin1String("v:rect") || shape.name == QLatin1String("v:roundrect"))
+                    f.shape = Floating::Shape::Box;
+                else if (shape.name == QLatin1String("v:oval"))
+                    f.shape = Floating::Shape::Ellipse;
+                else
+                    continue;
+            } else {
+                f.text = textBox(*content, st);
+                if (f.text < 0)
+                    continue;
+            }
+            const QString filled = shape.attr(u"filled");
+            const QString stroked = shape.attr(u"stroked");
+            f.fill = filled == QLatin1String("f") || filled == QLatin1String("false")
+                         ? QColor()
+                         : (shape.has(u"fillcolor") ? vmlColor(shape.attr(u"fillcolor")) : QColor(Qt::white));
+            f.line =
+                stroked == QLatin1String("f") || stroked == QLatin1String("false")
+                    ? QColor()
+                    : (shape.has(u"strokecolor") ? vmlColor(shape.attr(u"strokecolor")) : QColor(Qt::black));
+            // The outline's own element may change its colour and width or take it away.
+            const Node* stroke = shape.child(u"v:stroke");
+            QString weight = shape.attr(u"strokeweight");
+            if (stroke) {
+                const QString on = stroke->attr(u"on");
+                if (on == QLatin1String("f") || on == QLatin1String("false"))
+                    f.line = QColor();
+                else if (stroke->has(u"color") && f.line.isValid())
+                    f.line = vmlColor(stroke->attr(u"color"));
+                if (stroke->has(u"weight"))
+                    weight = stroke->attr(u"weight");
+            }
+            f.lineTwips = f.line.isValid() ? qBound(1, weight.isEmpty() ? 15 : vmlLength(weight), 1440) : 0;
+            if (line)
+                f.fill = QColor();
+            if (!box) {
+                if (f.fill.isValid() || f.line.isValid())
+                    addFloating(st, f, format);
+                continue;
+            }
+            const QString anchor = style.value(QStringLiteral("v-text-anchor"));
+            f.textAnchor = anchor.startsWith(QLatin1String("middle"))   ? Floating::TextAnchor::Middle
+                           : anchor.startsWith(QLatin1String("bottom")) ? Floating::TextAnchor::Bottom
+                                                                        : Floating::TextAnchor::Top;
+            const QStringList inset = box->attr(u"inset").split(QLatin1Char(','));
+            const std::array<int, 4> defaults{144, 72, 144, 72};
+            for (size_t i = 0; i < 4; ++i)
+                f.insetTwips[i] = qBound(0,
+                                         int(i) < inset.size() && !inset[int(i)].trimmed().isEmpty()
+                                             ? vmlLength(inset[int(i)])
+                                             : defaults[i],
+                                         1440);
+            addFloating(st, f, format);
+        }
+    };
+    visit(visit, pict, 0, Frame{});
+}
+
+} // namespace wordproc::docx
