@@ -114,6 +114,16 @@ int tableWidth(const Node* tblPr, int room) {
     return 0;
 }
 
+// LibreOffice keeps a table's inner edges as shares of the grid's width, in ten-thousandths, and takes
+// them back down to whole twips: an edge may come up to a twip short, and a word that Word's fitting
+// made just as wide as its column then breaks in it.
+int sharedEdge(int x, qint64 gridWidth) {
+    if (gridWidth <= 0 || x <= 0 || x >= gridWidth)
+        return x;
+    const qint64 share = (qint64(x) * 10000 + gridWidth / 2) / gridWidth;
+    return int(share * gridWidth / 10000);
+}
+
 } // namespace
 
 // Without a grid the table's columns share its width, the text's width unless it sets its own: as
@@ -172,6 +182,9 @@ void Reader::table(const Node& tbl, StoryState& st) {
     const bool implied = grid.empty();
     if (implied)
         grid = impliedGrid(tblPr, rows);
+    qint64 gridWidth = 0;
+    for (int w : grid)
+        gridWidth += w;
 
     // Word 2013 and later put the cells' edge at the indent; earlier ones put the text there.
     // Inside a cell LibreOffice puts the edge at the indent either way.
@@ -256,6 +269,7 @@ void Reader::table(const Node& tbl, StoryState& st) {
             }
             column += span;
             x = clampTwips(qint64(x) + qMax(qint64(1), width));
+            const int shared = column < int(grid.size()) && !implied ? sharedEdge(x, gridWidth) : x;
 
             // The table style's look for this cell: banding, then first and last column, then first and
             // last row, each over the one before.
@@ -279,7 +293,7 @@ void Reader::table(const Node& tbl, StoryState& st) {
                 add(QStringLiteral("lastRow"));
 
             Cell cell;
-            cell.rightTwips = clampTwips(qint64(origin) + x);
+            cell.rightTwips = clampTwips(qint64(origin) + shared);
             edge(cell.borders, Side::Top) = r == 0 ? edge(tp.outer, Side::Top) : tp.insideH;
             edge(cell.borders, Side::Bottom) =
                 r + 1 == rows.size() ? edge(tp.outer, Side::Bottom) : tp.insideH;

@@ -230,7 +230,8 @@ private:
     static std::vector<Place> placeCells(const Table& t, const std::vector<int>& columns);
     // Fills the cells with their paragraphs and gives them their padding, rules and shading; the cells
     // that are to be fitted once laid out are returned.
-    SizedTable fillCells(QTextTable* qt, const Table& t, const std::vector<Place>& places, Cursor& c);
+    SizedTable fillCells(QTextTable* qt, const Table& t, const std::vector<int>& columns,
+                         const std::vector<Place>& places, Cursor& c);
     // Fills a new table, merges its spanning cells and keeps its sized cells for fitting.
     void fillAndMerge(QTextTable* qt, const Table& t, const std::vector<int>& columns, Cursor& c);
 

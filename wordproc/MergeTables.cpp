@@ -1,5 +1,6 @@
 #include "errors/Failure.h"
 #include "wordproc/MergeBuilder.h"
+#include "wordproc/MergeColumns.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/PaintRules.h"
 #include "wordproc/TurnedText.h"
@@ -436,40 +437,6 @@ std::array<int, 4> Merger::Builder::cellPadding(const Row& row, const Cell& cell
 
 namespace {
 
-// The columns fall where any row has a cell edge; edges a few twips apart, as rows drawn by hand have
-// them, are one.
-std::vector<int> tableColumns(const Table& t) {
-    constexpr int kSameEdge = 20;
-    std::vector<int> edges;
-    for (const Row& row : t.rows) {
-        edges.push_back(row.leftTwips);
-        for (const Cell& cell : row.cells)
-            edges.push_back(cell.rightTwips);
-    }
-    std::sort(edges.begin(), edges.end());
-    // No more columns than a row can have cells: Qt's layout of a table slows with each column, and
-    // a file can give every row edges of its own.
-    constexpr size_t kMaxColumns = 64;
-    std::vector<int> columns;
-    for (qint64 same = kSameEdge; columns.empty() || columns.size() > kMaxColumns + 1; same *= 2) {
-        columns.clear();
-        for (int e : edges)
-            if (columns.empty() || e - qint64(columns.back()) > same)
-                columns.push_back(e);
-    }
-    return columns;
-}
-
-// The column whose left edge lies nearest to `x`.
-int columnAt(const std::vector<int>& columns, int x) {
-    const auto it = std::lower_bound(columns.begin(), columns.end(), x);
-    if (it == columns.end())
-        return int(columns.size()) - 1;
-    if (it != columns.begin() && x - *std::prev(it) < *it - x)
-        return int(it - columns.begin()) - 1;
-    return int(it - columns.begin());
-}
-
 // The table's columns, its place on the line and its heading rows; `room` is the width of the text it
 // stands in, in twips (0: not known).
 QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns, double room = 0) {
@@ -509,7 +476,7 @@ QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns, do
     QList<QTextLength> widths;
     for (size_t i = 1; i < columns.size(); ++i)
         widths.append(QTextLength(QTextLength::FixedLength,
-                                  twipsToLogical(qMax(1.0, double(columns[i]) - columns[i - 1]))));
+                                  twipsToLogical(qtColumnEdge(columns, i) - qtColumnEdge(columns, i - 1))));
     tf.setColumnWidthConstraints(widths);
     // Rows marked as headings at the table's top come again at the top of each page it runs on to.
     int headers = 0;
@@ -651,7 +618,7 @@ std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
 void Merger::Builder::fillAndMerge(QTextTable* qt, const Table& t, const std::vector<int>& columns,
                                    Cursor& c) {
     const std::vector<Place> places = placeCells(t, columns);
-    SizedTable sized = fillCells(qt, t, places, c);
+    SizedTable sized = fillCells(qt, t, columns, places, c);
     // Where a row is shorter than the table (cells left out before or after it), nothing stands: the
     // empty line Qt keeps there must not make the row taller than its own cells.
     std::vector<char> covered(size_t(qt->rows()) * size_t(qt->columns()), 0);
@@ -680,6 +647,7 @@ void Merger::Builder::fillAndMerge(QTextTable* qt, const Table& t, const std::ve
 }
 
 Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Table& t,
+                                                       const std::vector<int>& columns,
                                                        const std::vector<Place>& places, Cursor& c) {
     // LibreOffice gives all cells of a row the largest top and bottom padding any of them has.
     std::vector<std::pair<int, int>> rowPadding(t.rows.size(), {0, 0});
@@ -722,7 +690,12 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         const double below = exact ? 0 : cell.lastCursorPosition().block().blockFormat().bottomMargin();
         cf.setLeftPadding(twipsToLogical(pad[0]));
         cf.setTopPadding(twipsToLogical(pad[1]) + above);
-        cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2]) - sideRulesRoom(source.borders)));
+        // The cell's text is as wide as the file makes it, not as the whole pixels Qt makes its columns
+        // of: a word that just fits its column, or just does not, breaks as LibreOffice breaks it.
+        const size_t left = size_t(place.column), right = size_t(place.column + place.columns);
+        const double wider = qtColumnEdge(columns, right) - qtColumnEdge(columns, left) -
+                             (double(columns[right]) - columns[left]);
+        cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2] + wider) - sideRulesRoom(source.borders)));
         cf.setBottomPadding(twipsToLogical(pad[3]) + below);
         if (above > 0)
             m_spaced.push_back(SpacedCell{qt, place.row, place.column, above});

@@ -303,6 +303,71 @@ private slots:
         QVERIFY(cellLines(needed - 40).first > 1);
     }
 
+    // Qt makes each column whole pixels of its device wide: seven columns of 567 twips would each come
+    // out 565 wide, the last one's text starting 12 twips left of LibreOffice's. Each edge stands within
+    // half a pixel of the file's, and the text between each cell's margins is exactly as wide as the
+    // file makes it.
+    void columnsKeepTheirWidthsToTheTwip() {
+        QByteArray row = "\\trowd\\trgaph75\\trleft0";
+        for (int k = 1; k <= 7; ++k)
+            row += "\\cellx" + QByteArray::number(567 * k);
+        row += "\\pard\\intbl ";
+        for (int k = 0; k < 7; ++k)
+            row += "c" + QByteArray::number(k) + "\\cell ";
+        const Shown s = showWord(row + "\\row \\pard After\\par ");
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        QCOMPARE(table->columns(), 7);
+        const double left = cellText(s, table, 0, 0).left();
+        for (int k = 0; k < 7; ++k) {
+            const QRectF text = cellText(s, table, 0, k);
+            const double from = (text.left() - left) * 1440 / kLayoutDpi;
+            QVERIFY2(qAbs(from - 567 * k) <= 2.5, qPrintable(QStringLiteral("%1: %2").arg(k).arg(from)));
+            QVERIFY2(qAbs(text.width() * 1440 / kLayoutDpi - (567 - 2 * 75)) < 0.2,
+                     qPrintable(QStringLiteral("%1: %2").arg(k).arg(text.width() * 1440 / kLayoutDpi)));
+        }
+    }
+
+    // Word fits a column to its widest word, and LibreOffice keeps a Word 2007+ table's inner edges as
+    // ten-thousandths of its width, taken down to whole twips: a bold 12-point "Obs" (413.55 twips)
+    // between margins 414 twips apart breaks, where "Time", "Treatment" and "Number", just as tight,
+    // stay whole, as LibreOffice 7.4 prints them.
+    void wordsAsWideAsTheirColumns() {
+        using namespace docxsamples;
+        const int grid[] = {564, 684, 1124, 1243, 1004};
+        const char* words[] = {"Obs", "Time", "Censored", "Treatment", "Number"};
+        QByteArray table =
+            "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/><w:tblCellMar><w:left w:w=\"75\" "
+            "w:type=\"dxa\"/><w:right w:w=\"75\" w:type=\"dxa\"/></w:tblCellMar></w:tblPr><w:tblGrid>";
+        QByteArray row = "<w:tr>";
+        for (int i = 0; i < 5; ++i) {
+            table += "<w:gridCol w:w=\"" + QByteArray::number(grid[i]) + "\"/>";
+            row +=
+                "<w:tc><w:tcPr><w:tcW w:w=\"0\" w:type=\"auto\"/></w:tcPr>" +
+                paragraph(run(words[i], "<w:rFonts w:ascii=\"Times New Roman\" w:hAnsi=\"Times New Roman\"/>"
+                                        "<w:b/><w:sz w:val=\"24\"/>"),
+                          "<w:jc w:val=\"right\"/>") +
+                "</w:tc>";
+        }
+        table += "</w:tblGrid>" + row + "</w:tr></w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(paragraph(run("Before")) + table + paragraph(run("After"))))),
+                     QStringLiteral("fitted.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        QTextTable* qt = firstTable(*s.copy.body);
+        QVERIFY(qt);
+        QCOMPARE(qt->columns(), 5);
+        const auto lines = [&](int column) {
+            return qt->cellAt(0, column).firstCursorPosition().block().layout()->lineCount();
+        };
+        QCOMPARE(lines(0), 2);
+        QCOMPARE(lines(1), 1);
+        QCOMPARE(lines(3), 1);
+        QCOMPARE(lines(4), 1);
+    }
+
     void exactRowCutsAWrappedParagraph() {
         const QByteArray def = "\\trowd\\trgaph108\\trleft0\\trrh-400";
         const Shown s =
