@@ -177,13 +177,13 @@ bool tableLines(const CellBoxes& cells, double pageHeight, TableLines& lines) {
                 (r + 1 < rows && at(r + 1, c) == b))
                 continue;
             auto& feet = lines.feet[size_t(r)];
-            for (const auto& [page, foot] : boxes[size_t(b)].feet) {
-                const auto it =
-                    std::find_if(feet.begin(), feet.end(), [&](const auto& f) { return f.first == page; });
+            for (const auto& pageFoot : boxes[size_t(b)].feet) {
+                const auto it = std::find_if(feet.begin(), feet.end(),
+                                             [&](const auto& f) { return f.first == pageFoot.first; });
                 if (it == feet.end())
-                    feet.emplace_back(page, foot);
+                    feet.push_back(pageFoot);
                 else
-                    it->second = qMax(it->second, foot);
+                    it->second = qMax(it->second, pageFoot.second);
             }
         }
     for (auto& feet : lines.feet)
