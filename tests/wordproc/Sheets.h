@@ -53,12 +53,17 @@ struct Printed {
     wordproc::PageCopy copy;
 };
 
-inline Printed print(const QByteArray& rtf, const QString& fileName = QStringLiteral("letter.rtf")) {
+// A template as it stands, without data.
+inline Printed printTemplate(wordproc::Template t) {
     Printed p;
-    p.t = std::make_shared<const wordproc::Template>(wordproc::readRtf(rtf, fileName));
+    p.t = std::make_shared<const wordproc::Template>(std::move(t));
     wordproc::Merger merger(p.t, nullptr);
     p.copy = merger.next();
     return p;
+}
+
+inline Printed print(const QByteArray& rtf, const QString& fileName = QStringLiteral("letter.rtf")) {
+    return printTemplate(wordproc::readRtf(rtf, fileName));
 }
 
 constexpr double kDpi = 144;

@@ -13,11 +13,7 @@ using namespace sheets;
 namespace {
 
 Printed lay(const Parts& parts) {
-    Printed l;
-    l.t = std::make_shared<const Template>(readDocx(zipParts(parts), QStringLiteral("drawn.docx")));
-    Merger merger(l.t, nullptr);
-    l.copy = merger.next();
-    return l;
+    return printTemplate(readDocx(zipParts(parts), QStringLiteral("drawn.docx")));
 }
 
 QPoint pixel(int xTwips, int yTwips) {

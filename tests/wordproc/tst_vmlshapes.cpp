@@ -13,11 +13,7 @@ using namespace sheets;
 namespace {
 
 Printed lay(const Parts& parts) {
-    Printed l;
-    l.t = std::make_shared<const Template>(readDocx(zipParts(parts), QStringLiteral("vml.docx")));
-    Merger merger(l.t, nullptr);
-    l.copy = merger.next();
-    return l;
+    return printTemplate(readDocx(zipParts(parts), QStringLiteral("vml.docx")));
 }
 
 QByteArray vmlLine(const QByteArray& from, const QByteArray& to, const QByteArray& extra = {},
