@@ -375,6 +375,7 @@ private:
     ParaFormat::Align m_mathAlign = ParaFormat::Center;
     int m_tableDepth = 0; // tables inside the cell being read
     bool m_showDeletions = true;
+    bool m_showBackground = false; // the pages show the document's background colour
     // The authors of tracked changes, in the order they first appear: each has a colour of its own.
     QStringList m_revisionAuthors;
     QColor authorColor(const QString& author);

@@ -47,6 +47,10 @@ Template Reader::run() {
             break;
         }
     m_t.italicsKeepRoom = m_compatibility >= 15;
+    // The paper's colour prints only where the settings show it; a theme colour stands in its plain
+    // value, as LibreOffice takes it.
+    if (const Node* background = m_document.child(u"w:background"); background && m_showBackground)
+        m_t.pageColor = hexColor(background->attr(u"w:color"));
     CharProps defaults;
     defaults.format.halfPoints = 20; // Word's size where the document gives none
     m_styles.applyRPr(m_styles.defaultRPr(), defaults);

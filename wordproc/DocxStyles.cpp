@@ -299,7 +299,33 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
 Border border(const Node& b) {
     Border out;
     const QString v = b.attr(u"w:val");
-    if (v.isEmpty() || v == QLatin1String("nil") || v == QLatin1String("none"))
+    // Word's line styles; the rest are its art borders (apples, stars...), which LibreOffice leaves out.
+    static const QSet<QString> lines{QStringLiteral("single"),
+                                     QStringLiteral("thick"),
+                                     QStringLiteral("double"),
+                                     QStringLiteral("dotted"),
+                                     QStringLiteral("dashed"),
+                                     QStringLiteral("dotDash"),
+                                     QStringLiteral("dotDotDash"),
+                                     QStringLiteral("triple"),
+                                     QStringLiteral("wave"),
+                                     QStringLiteral("doubleWave"),
+                                     QStringLiteral("dashSmallGap"),
+                                     QStringLiteral("dashDotStroked"),
+                                     QStringLiteral("threeDEmboss"),
+                                     QStringLiteral("threeDEngrave"),
+                                     QStringLiteral("outset"),
+                                     QStringLiteral("inset"),
+                                     QStringLiteral("thinThickSmallGap"),
+                                     QStringLiteral("thickThinSmallGap"),
+                                     QStringLiteral("thinThickThinSmallGap"),
+                                     QStringLiteral("thinThickMediumGap"),
+                                     QStringLiteral("thickThinMediumGap"),
+                                     QStringLiteral("thinThickThinMediumGap"),
+                                     QStringLiteral("thinThickLargeGap"),
+                                     QStringLiteral("thickThinLargeGap"),
+                                     QStringLiteral("thinThickThinLargeGap")};
+    if (!lines.contains(v))
         return out;
     out.style = v == QLatin1String("double")                                                ? Border::Double
                 : v == QLatin1String("dotted")                                              ? Border::Dotted

@@ -480,6 +480,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         return layBand(copy, page, story, out, header, first);
     };
     copy.evenPages = m_t->evenPages;
+    copy.pageColor = m_t->pageColor;
     BandRoom room;
     bool titled = false;
     if (part.section < 0) {
@@ -553,6 +554,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     // The body is one document of pages of one height: each page keeps clear of its own header and
     // footer, the pages with less room leaving the difference empty above their text.
     copy.evenPages = m_t->evenPages;
+    copy.pageColor = m_t->pageColor;
     copy.titlePage = m_t->titlePage;
     BandRoom room = bandRoom(*m_t, m_t->evenPages, copy, band);
     // A catalog's body repeats for every record: its sections are not told apart.

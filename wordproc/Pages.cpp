@@ -375,6 +375,8 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
     const double pageWidth = twipsToLayout(page.widthTwips);
     const int columns = qMax(1, copy.columns);
     const double columnStep = size.width() + twipsToLayout(page.columnGapTwips);
+    if (copy.pageColor.isValid())
+        painter.fillRect(QRectF(0, 0, pageWidth, twipsToLayout(page.heightTwips)), copy.pageColor);
     const auto pictures = [&](bool behind) {
         for (const PlacedPicture& p : copy.pictures) {
             if ((p.page / columns != index && p.page >= 0) || p.behindText != behind ||

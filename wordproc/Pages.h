@@ -224,6 +224,7 @@ struct PageCopy {
     std::unique_ptr<QTextDocument> firstHeader, firstFooter, evenHeader, evenFooter;
     bool titlePage = false;
     bool evenPages = false;
+    QColor pageColor;                   // the paper's colour; invalid: white, left unpainted
     std::vector<SectionBands> sections; // the sections after the first, in order
     // Where the body's pages stand on their sheets, in layout pixels from the sheet's top (the top
     // margin when negative): a page's text starts lower when its own header or footer leaves it less

@@ -147,6 +147,7 @@ bool Reader::openDestination(State& st, GroupLocals& local, Word w, bool starred
         {"shppict", &Reader::openPictureChoice},
         {"nonshppict", &Reader::openPictureChoice},
         {"shp", &Reader::openShape},
+        {"background", &Reader::openBackground},
         {"shpinst", &Reader::openShapePart},
         {"sp", &Reader::openShapePart},
         {"sn", &Reader::openShapePart},
@@ -268,8 +269,20 @@ bool Reader::openPictureChoice(State& st, GroupLocals&, Word w) {
 bool Reader::openShape(State& st, GroupLocals& local, Word) {
     flushText(st);
     // A shape inside a field's code, another shape or a text box shows nothing.
-    st.dest = st.dest == Dest::Body && !st.inTextBox ? Dest::Shape : Dest::Skip;
+    const bool background = st.inBackground && st.dest == Dest::Shape && !st.shape;
+    st.dest = (st.dest == Dest::Body && !st.inTextBox) || background ? Dest::Shape : Dest::Skip;
     st.shape = &local.shape;
+    return true;
+}
+
+// The document's background: a shape whose fill is the paper's colour, read as a shape's instructions
+// are, its text ignored.
+bool Reader::openBackground(State& st, GroupLocals&, Word) {
+    flushText(st);
+    const bool atTop = st.dest == Dest::Body && st.story == &m_body && !st.inTextBox;
+    st.dest = atTop ? Dest::Shape : Dest::Skip;
+    st.shape = nullptr;
+    st.inBackground = atTop;
     return true;
 }
 

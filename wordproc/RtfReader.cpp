@@ -33,6 +33,8 @@ Template Reader::run() {
     parseGroup(st, 1);
     finishStory(m_body, st);
     closeSection();
+    if (m_showBackground)
+        m_t.pageColor = m_background;
     const auto it = m_fonts.find(m_defaultFont);
     m_t.defaultFamily = it != m_fonts.end() ? it->second.name : QString();
     m_t.fileName = m_fileName;
@@ -297,7 +299,7 @@ constexpr std::array<quint8, 26> kKindsByLetter = [] {
     set('s', Character | Paragraph | PageWord);
     set('t', Paragraph | BorderEdge | TableWord | PageWord | Special);
     set('u', Character | Special);
-    set('v', Character);
+    set('v', Character | PageWord);
     set('w', Paragraph);
     return kinds;
 }();

@@ -285,6 +285,7 @@ struct State {
     bool inTextBox = false;      // no shape, header or footer opens inside a text box
     bool inShapePicture = false; // inside \shppict, whose picture \nonshppict stands in for
     bool inObject = false;       // inside \object, of which only \result shows
+    bool inBackground = false;   // inside \background, whose shape is the paper's colour
     ShapeProperty* property = nullptr;
 };
 
@@ -404,6 +405,7 @@ private:
     bool openField(State& st, GroupLocals& local, Word word);
     bool openMailMerge(State& st, GroupLocals& local, Word word);
     bool openShape(State& st, GroupLocals& local, Word word);
+    bool openBackground(State& st, GroupLocals& local, Word word);
     bool openDrawingObject(State& st, GroupLocals& local, Word word);
     bool openObject(State& st, GroupLocals& local, Word word);
     bool openPictureChoice(State& st, GroupLocals& local, Word word);
@@ -531,6 +533,8 @@ private:
     // 'i' and 'I' roman, '*' the symbols *, †, ‡, §.
     bool m_htmlAutoSpacing = false;   // \htmautsp: automatic spacing as HTML's
     bool m_splitBreakAndMark = false; // \spltpgpar: a page break's paragraph mark goes to the next page
+    bool m_showBackground = false;    // \viewbksp: the pages show the background's colour
+    QColor m_background;              // the background shape's fill, if it has one
     int m_footnotes = 0, m_endnotes = 0;
     int m_footnoteStart = 1, m_endnoteStart = 1;
     char m_footnoteStyle = '1', m_endnoteStyle = 'i';

@@ -25,6 +25,8 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
         m_documentCodePage = w == "mac" ? 10000 : w == "pc" ? 437 : 850;
     } else if (w == "dntblnsbdb") {
         m_t.balanceSpaces = false;
+    } else if (w == "viewbksp") {
+        m_showBackground = !hasParam || param != 0;
     } else if (w == "deff") {
         m_defaultFont = param;
     } else if (w == "deftab") {

@@ -221,6 +221,9 @@ void Reader::closeGroup(State& st, GroupLocals& local) {
         --m_openTablesOfEntries;
     } else if (st.dest == Dest::Shape && st.property == &local.property && st.shape) {
         shapeProperty(*st.shape, local.property);
+    } else if (st.dest == Dest::Shape && st.shape == &local.shape && st.inBackground) {
+        if (local.shape.filled)
+            m_background = local.shape.fill;
     } else if (st.dest == Dest::Shape && st.shape == &local.shape) {
         State outer = st;
         outer.dest = Dest::Body;

@@ -338,6 +338,8 @@ struct Template {
     // A line of italic text breaks a twelfth of its height short of the margin, room for the letters'
     // slant: Word 2013+ files as LibreOffice sets them.
     bool italicsKeepRoom = false;
+    // The colour every page is filled with before anything is drawn on it; invalid: none (white paper).
+    QColor pageColor;
     std::vector<CharFormat> formats{CharFormat{}};
     std::vector<Field> fields;
     std::vector<Picture> pictures;
