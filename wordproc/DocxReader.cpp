@@ -297,7 +297,16 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     const std::vector<const Style*> chain = m_styles.chain(styleId);
 
     // Properties in the order they override one another: the document's defaults, the table style, the
-    // paragraph style and those it is based on, the list level, the paragraph's own.
+    // paragraph style and those it is based on, the list level, the paragraph's own. A list that a style
+    // numbers by has its level just below that style instead: that style's own indents, and those of the
+    // styles based on it, outrank the level's, as LibreOffice sets them.
+    size_t levelAt = chain.size();
+    if (!(pPr && pPr->child(u"w:numPr")))
+        for (size_t i = chain.size(); i-- > 0;)
+            if (chain[i]->pPr && chain[i]->pPr->child(u"w:numPr")) {
+                levelAt = i;
+                break;
+            }
     const auto paraProps = [&](const Level* level) {
         ParaProps pp;
         // Word keeps widows and orphans off its pages unless told otherwise; only "off" is written.
@@ -305,10 +314,12 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         m_styles.applyPPr(m_styles.defaultPPr(), pp);
         for (const Node* n : st.tablePPr)
             m_styles.applyPPr(n, pp);
-        for (const Style* s : chain)
-            m_styles.applyPPr(s->pPr, pp);
-        if (level)
-            m_styles.applyPPr(level->pPr, pp);
+        for (size_t i = 0; i <= chain.size(); ++i) {
+            if (level && i == levelAt)
+                m_styles.applyPPr(level->pPr, pp);
+            if (i < chain.size())
+                m_styles.applyPPr(chain[i]->pPr, pp);
+        }
         m_styles.applyPPr(pPr, pp);
         return pp;
     };

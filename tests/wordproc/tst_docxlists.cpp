@@ -1,0 +1,64 @@
+#include "DocxSamples.h"
+#include "wordproc/DocxReader.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace docxsamples;
+
+namespace {
+
+// One list whose level stands an inch and an eighth in, its number a quarter inch before that.
+const QByteArray kNumbering =
+    "<w:numbering " + kW +
+    "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><w:numFmt "
+    "w:val=\"decimal\"/><w:lvlText w:val=\"%1.\"/><w:pPr><w:ind w:left=\"1620\" w:hanging=\"360\"/></w:pPr>"
+    "</w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+
+const QByteArray kNumbered = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr>";
+
+// The indents of a paragraph of style "Item", with `own` as its own properties, where Normal has
+// `normal` and Item (based on Normal) has `item`.
+std::pair<int, int> indents(const QByteArray& normal, const QByteArray& item, const QByteArray& own) {
+    const QByteArray styles = "<w:styles " + kW +
+                              "><w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+                              "w:val=\"Normal\"/><w:pPr>" +
+                              normal +
+                              "</w:pPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"Item\"><w:name "
+                              "w:val=\"Item\"/><w:basedOn w:val=\"Normal\"/><w:pPr>" +
+                              item + "</w:pPr></w:style></w:styles>";
+    const Template t = readDocx(
+        zipParts(package(document(paragraph(run("An item"), "<w:pStyle w:val=\"Item\"/>" + own)),
+                         {{"styles", "styles.xml", styles}, {"numbering", "numbering.xml", kNumbering}})),
+        QStringLiteral("list.docx"));
+    const Paragraph& p = std::get<Paragraph>(t.body.blocks.front());
+    return {p.format.leftTwips, p.format.firstTwips};
+}
+
+} // namespace
+
+class TestDocxLists : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Where a list's level and the paragraph's style both set indents: the style that numbers its
+    // paragraphs keeps its own indents over the level's (the level's hanging indent stays where the style
+    // gives none); a paragraph numbered by its own properties takes the level's; the indents of a style
+    // the numbering style is based on give way to the level. As LibreOffice sets them.
+    void styleIndentsOutrankTheirListLevel() {
+        using Indents = std::pair<int, int>;
+        const QByteArray left = "<w:ind w:left=\"1080\"/>";
+        QCOMPARE(indents({}, kNumbered + left, {}), Indents(1080, -360));
+        QCOMPARE(indents({}, kNumbered + "<w:ind w:left=\"1080\" w:hanging=\"720\"/>", {}),
+                 Indents(1080, -720));
+        QCOMPARE(indents({}, kNumbered + "<w:ind w:firstLine=\"200\"/>", {}), Indents(1620, 200));
+        QCOMPARE(indents({}, left, kNumbered), Indents(1620, -360));
+        QCOMPARE(indents({}, kNumbered + left, kNumbered), Indents(1620, -360));
+        QCOMPARE(indents("<w:ind w:left=\"0\"/>", kNumbered, {}), Indents(1620, -360));
+        // The paragraph's own indents outrank both.
+        QCOMPARE(indents({}, kNumbered + left, "<w:ind w:left=\"500\"/>"), Indents(500, -360));
+    }
+};
+
+QTEST_MAIN(TestDocxLists)
+#include "tst_docxlists.moc"
