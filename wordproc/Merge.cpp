@@ -432,14 +432,16 @@ BandRoom uniform(BandRoom room) {
     return room;
 }
 
-// The body's pages are as tall as the roomier of the pages after the first; a page that its own header
-// and footer leave less room keeps the difference empty above its text, as LibreOffice keeps each
-// page's text clear of that page's own header and footer. Gives the body's page height.
-double placeBody(PageCopy& copy, const BandRoom& room, const PageSetup& page, bool titled) {
+// The body's pages are as tall as the roomiest page, or of the pages after the first unless
+// `firstToo`; a page that its own header and footer leave less room keeps the difference empty above its
+// text, as LibreOffice keeps each page's text clear of that page's own header and footer. Gives the
+// body's page height.
+double placeBody(PageCopy& copy, const BandRoom& room, const PageSetup& page, bool titled, bool firstToo) {
     const double paper = twipsToLayout(page.heightTwips);
     const double odd = paper - room.top - room.bottom;
     const double even = copy.evenPages ? paper - room.evenTop - room.evenBottom : odd;
-    const double height = pageHeightQtHolds(qMax(twipsToLayout(720), qMax(odd, even)));
+    const double first = titled && firstToo ? paper - room.firstTop - room.firstBottom : 0;
+    const double height = pageHeightQtHolds(qMax(twipsToLayout(720), qMax(first, qMax(odd, even))));
     // Less than a fraction of a point is the page height Qt holds, not room to leave.
     const auto above = [&](double own) { return height - own > 0.5 ? height - own : 0.0; };
     copy.bodyTop = room.top - above(odd);
@@ -504,7 +506,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
     // of the tallest bands.
     for (bool again = false;; again = true) {
         const BandRoom used = again ? uniform(room) : room;
-        const double height = placeBody(copy, used, page, titled);
+        const double height = placeBody(copy, used, page, titled, !again);
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
         body.begin();
@@ -566,7 +568,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         room = uniform(room);
     const bool titled = m_t->titlePage && copy.firstPage == 1;
     copy.columns = qMax(1, page.columns);
-    double height = placeBody(copy, room, page, titled);
+    double height = placeBody(copy, room, page, titled, false);
     // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.
     const auto complete = [&](Builder& body) {
         body.finish();
@@ -584,7 +586,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     const size_t bandPictures = copy.pictures.size();
     for (bool again = false; m_t->type != MainType::Catalog || !m_data; again = true) {
         const BandRoom used = again ? uniform(room) : room;
-        height = placeBody(copy, used, page, titled);
+        height = placeBody(copy, used, page, titled, !again);
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
         body.begin();

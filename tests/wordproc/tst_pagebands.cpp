@@ -99,6 +99,18 @@ private slots:
         checkSheets(part, {1});
     }
 
+    // A first page without the tall header of the pages after it (a letter's continuation header)
+    // holds as many lines as its whole room takes, and the later pages as many as theirs.
+    void roomierFirstPageIsFilled() {
+        for (const bool onePara : {false, true}) {
+            const Shown s = showRtf("\\sectd\\titlepg{\\header " + kTall + "}" + numbered(150, onePara));
+            QVERIFY(s.copy.pageCount() >= 3);
+            QCOMPARE(room(s.copy, 0).first, twipsToLayout(1440));
+            QVERIFY(room(s.copy, 1).first > twipsToLayout(1440) + 100);
+            checkSheets(s, {0, 1});
+        }
+    }
+
     // Left and right pages: the odd pages' tall header moves only their text down; even pages, without
     // a header, start at the margin and hold a whole page, also where a paragraph runs on to them.
     void evenPagesWithoutHeaderStartAtTheMargin() {
