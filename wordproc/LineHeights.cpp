@@ -1,6 +1,7 @@
 // How tall a line is, as Word and LibreOffice set it rather than as Qt does: the line gap a face
 // really gets, the heights of single and proportional lines scaled to match, and where the room of a
 // line of set height starts.
+#include "wordproc/MergeFormats.h"
 #include "wordproc/Pages.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -357,6 +358,9 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             if (!it.fragment().charFormat().isImageFormat()) {
                 const QFont font = it.fragment().charFormat().font().resolve(base);
                 const QString piece = it.fragment().text();
+                // A word joiner, set tiny, takes no room.
+                if (piece == QString(kWordJoiner))
+                    continue;
                 const Lent chars = lentCharacters(piece, font);
                 // LibreOffice makes a line as tall as the fonts it asks for, never as the faces that lend
                 // it the characters they lack. East Asian text is set in the paragraph's Asian font;

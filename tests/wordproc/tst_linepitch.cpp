@@ -210,6 +210,44 @@ private slots:
         QVERIFY2(qAbs(marks - serif) < 0.05, qPrintable(QStringLiteral("%1, not %2").arg(marks).arg(serif)));
     }
 
+    // LibreOffice keeps a word with a slash between letters or digits whole, or with a full stop or colon
+    // between a letter and a digit, where Qt would break the line after the slash or stop: the word goes
+    // whole on to the next line. What keeps it whole makes no line taller.
+    void slashedWordsStayWhole() {
+        QByteArray body;
+        for (const QByteArray word :
+             {"ABCDEFGHQ/2016", "ABCDEFGHQ/IJKLMN", "123456789/ABCDEF", "ABCDEFGHQ.2016"})
+            for (int i = 1; i <= 14; ++i)
+                body += "\\pard\\fs24 Lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod "
+                        "tempor " +
+                        QByteArray(i, 'm') + " " + word + " end.\\par ";
+        const Shown s = showWord(body, "\\froman Liberation Serif");
+        int wrapped = 0;
+        for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
+            const QTextLayout* lines = b.layout();
+            for (int i = 0; i + 1 < lines->lineCount(); ++i) {
+                const QTextLine line = lines->lineAt(i);
+                const QString text = b.text().mid(line.textStart(), line.textLength()).trimmed();
+                QVERIFY2(!text.endsWith(QLatin1Char('/')) && !text.endsWith(QLatin1Char('.')),
+                         qPrintable(text));
+                wrapped += text.endsWith(QLatin1Char('m'));
+            }
+        }
+        QVERIFY(wrapped > 4);
+        // A paragraph of such words over several lines, few of its characters joined.
+        const Shown many =
+            showWord("\\pard\\fs24 " + QByteArray("The DSB/2016 ruling and S.2016 were read. ").repeated(20) +
+                         "\\par ",
+                     "\\froman Liberation Serif");
+        const QTextLayout* lines = many.copy.body->begin().layout();
+        QVERIFY(lines->lineCount() > 5);
+        const double pitch = (lines->lineAt(lines->lineCount() - 1).y() - lines->lineAt(0).y()) /
+                             (lines->lineCount() - 1) * 1440 / kLayoutDpi;
+        const int single = singleTwips(QStringLiteral("Liberation Serif"), 240);
+        QVERIFY2(qAbs(pitch - single) < 0.05,
+                 qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(single)));
+    }
+
     // In a Word 2007+ file, blanks in a taller font make no line taller, as LibreOffice sets them: a
     // line of 8-point text with 24-point spaces or a tab in it is an 8-point line, the spaces as wide as
     // 24-point ones. A paragraph of nothing but spaces is as tall as its style's font, whatever theirs.
