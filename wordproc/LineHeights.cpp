@@ -1,6 +1,7 @@
 // How tall a line is, as Word and LibreOffice set it rather than as Qt does: the line gap a face
 // really gets, the heights of single and proportional lines scaled to match, and where the room of a
 // line of set height starts.
+#include "wordproc/MergeFormats.h"
 #include "wordproc/Pages.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -174,20 +175,57 @@ const FaceHeights& faceHeights(const QFont& font) {
     return *it;
 }
 
-// Whether `font` itself has every character of `text` (Latin letters taken as given).
-bool inOwnFont(const QString& text, const QFont& font) {
+// Whether LibreOffice sets `c` in a paragraph's Asian font rather than in its Western one.
+bool isAsian(char32_t c) {
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xA960 && c <= 0xA97F) ||
+           (c >= 0xAC00 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+           (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+// The characters of a piece of text that its font lacks, which Qt draws from another face.
+struct Lent {
+    bool own = false;   // it has characters other than East Asian ones and blanks
+    bool asian = false; // it has East Asian characters its font lacks
+    int lent = 0;       // how many characters its font lacks
+    int shown = 0;      // how many characters it has, blanks aside
+};
+
+Lent lentCharacters(const QString& text, const QFont& font) {
+    Lent lent;
     std::optional<QRawFont> raw;
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80 || c.isSpace() || c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            ++i;
+        }
+        if (QChar::isSpace(c) || c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
             continue;
-        if (c.isSurrogate())
-            return false;
+        ++lent.shown;
+        const bool asian = isAsian(c);
+        lent.own = lent.own || !asian;
+        // Latin letters are taken as given: every face has them.
+        if (c < 0x80)
+            continue;
         if (!raw)
             raw = QRawFont::fromFont(QFont(font, layoutDevice()));
-        if (!raw->supportsCharacter(c))
-            return false;
+        if (!raw->supportsCharacter(uint(c))) {
+            ++lent.lent;
+            lent.asian = lent.asian || asian;
+        }
     }
-    return true;
+    return lent;
+}
+
+// Qt's heights of a line of `text` in `font` (ascent, descent, gap): a line takes those of each face it
+// borrows characters from as well.
+std::array<double, 3> qtLineHeights(const QString& text, const QFont& font) {
+    QTextLayout probe(text, font, layoutDevice());
+    probe.beginLayout();
+    QTextLine line = probe.createLine();
+    line.setLineWidth(1e7);
+    probe.endLayout();
+    return {line.ascent(), line.descent(), line.leading()};
 }
 
 // Whether the block's text surely fits on one line: its pieces' widths, a tab taken as a default tab
@@ -293,8 +331,8 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         bool uniform = true;
         std::optional<std::array<double, 4>> heights;
         const QFont base = block.document()->defaultFont();
-        const auto take = [&](const QTextCharFormat& c) {
-            const FaceHeights& h = faceHeights(c.font().resolve(base));
+        const auto take = [&](const QFont& font) {
+            const FaceHeights& h = faceHeights(font);
             const std::array<double, 4> these{h.ascent, h.descent, h.leading, h.qtLeading};
             if (!heights)
                 heights = these;
@@ -311,22 +349,49 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top);
         };
         bool text = false, image = false;
-        // Whether a character comes from another face, whose heights the line takes unseen here.
+        // Whether a character comes from another face, whose heights Qt gives the line.
         bool foreign = false;
+        // Qt's heights of the lines of the pieces that borrow characters (top: ascent and gap).
+        double lentTop = 0, lentAscent = 0, lentDescent = 0;
+        int lent = 0, shown = 0;
         for (auto it = block.begin(); !it.atEnd(); ++it)
             if (!it.fragment().charFormat().isImageFormat()) {
-                take(it.fragment().charFormat());
+                const QFont font = it.fragment().charFormat().font().resolve(base);
+                const QString piece = it.fragment().text();
+                // A word joiner, set tiny, takes no room.
+                if (piece == QString(kWordJoiner))
+                    continue;
+                const Lent chars = lentCharacters(piece, font);
+                // LibreOffice makes a line as tall as the fonts it asks for, never as the faces that lend
+                // it the characters they lack. East Asian text is set in the paragraph's Asian font;
+                // none of those Word names is at hand, and the system's sans-serif face stands for them.
+                if (chars.own || !chars.asian)
+                    take(font);
+                if (chars.asian) {
+                    QFont asian(font);
+                    asian.setFamilies({QStringLiteral("sans-serif")});
+                    take(asian);
+                }
                 text = true;
-                // A character its font lacks comes from another face, whose heights the line takes.
-                if (!foreign && !inOwnFont(it.fragment().text(), it.fragment().charFormat().font().resolve(
-                                                                     block.document()->defaultFont()))) {
-                    uniform = false;
+                lent += chars.lent;
+                shown += chars.shown;
+                if (chars.lent > 0) {
                     foreign = true;
+                    const auto [a, d, l] = qtLineHeights(piece, font);
+                    lentTop = qMax(lentTop, a + l);
+                    lentAscent = qMax(lentAscent, a);
+                    lentDescent = qMax(lentDescent, d);
                 }
             } else
                 image = true;
+        // Qt's heights of the borrowed faces count where the lines surely hold borrowed characters: a
+        // paragraph of one line, or one mostly of them. Elsewhere the lines without them are set as the
+        // paragraph's own fonts make them.
+        const bool lentEverywhere = foreign && (lent * 2 >= shown || oneLine(block));
+        if (foreign && !lentEverywhere)
+            uniform = false;
         if (!text)
-            take(block.charFormat());
+            take(block.charFormat().font().resolve(base));
         // A line that holds a picture is as tall as the picture: a font's gap makes no difference to it.
         if (image)
             leading = qtLeading;
@@ -336,12 +401,14 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             textAscent = top - qMax(0.0, qMin(qtTop - ascent, leading));
         }
         const double exact = ascent + descent + leading;
-        const double rounded = std::ceil(image ? ascent + descent + qtLeading : qtTop + descent);
+        const double rounded = std::ceil(
+            image ? ascent + descent + qtLeading
+                  : (lentEverywhere ? qMax(qtTop, lentTop) + qMax(descent, lentDescent) : qtTop + descent));
         const double scale = kLayoutDpi / 96.0;
         // Lines are as tall as LibreOffice sets them, in whole twips: of one face, its single height; of
         // several, the tallest of theirs, or their heights together where those come out taller. Spaced
         // lines are the whole twips below that many times the single height.
-        const bool whole = !image && !foreign && pitch > 0;
+        const bool whole = !image && (!foreign || lentEverywhere) && pitch > 0;
         const double twips = whole ? qMax(std::round(pitch * 1440 / kLayoutDpi),
                                           uniform ? 0.0 : std::round(exact * 1440 / kLayoutDpi))
                                    : 0.0;
@@ -381,8 +448,10 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             f.setProperty(kLeadingProperty, leading);
             changed = true;
         }
-        if (!image && textAscent < ascent - 0.01) {
-            f.setProperty(kRaiseProperty, ascent - textAscent);
+        // Qt sets the text on the borrowed faces' taller ascent, where that is the line's.
+        const double qtAscent = lentEverywhere ? qMax(ascent, lentAscent) : ascent;
+        if (!image && textAscent < qtAscent - 0.01) {
+            f.setProperty(kRaiseProperty, qtAscent - textAscent);
             changed = true;
         }
         // Qt fits a proportional line on a page by its font's height, not by the smaller one it is set
@@ -390,7 +459,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         // at a fixed height instead, which Qt fits by that height.
         const int now = f.lineHeightType();
         // Faces of different heights in a paragraph of one line set that line's height alone.
-        if (fit && factor != 1 && !image && (uniform || (!foreign && oneLine(block))) &&
+        if (fit && factor != 1 && !image && (uniform || ((!foreign || lentEverywhere) && oneLine(block))) &&
             (now == QTextBlockFormat::SingleHeight || now == QTextBlockFormat::ProportionalHeight)) {
             const double percent = now == QTextBlockFormat::ProportionalHeight ? f.lineHeight() : 100.0;
             f.setLineHeight(rounded * percent / 100 / scale, QTextBlockFormat::FixedHeight);

@@ -385,6 +385,7 @@ void Merger::Builder::flush() {
     // draw U+2011, and a PDF's text then reads as the hyphen typed, as in LibreOffice's.
     if (m_pending.contains(QChar(0x2011)))
         m_pending.replace(QChar(0x2011), QStringLiteral("-\u2060"));
+    m_pending = joinUnbrokenWords(std::move(m_pending));
     if (m_pendingCursor && !m_pending.isEmpty()) {
         const QTextCharFormat& format = m.m_charFormats[size_t(m_pendingFormat)];
         const QList<qsizetype> cuts =
@@ -394,7 +395,9 @@ void Merger::Builder::flush() {
                                       format.font().resolve(m_pendingCursor->document()->defaultFont()));
         // Words-only underlining leaves the spaces between the words bare.
         const bool wordsOnly = format.intProperty(kExtraLinesProperty) & kWordsUnderline;
-        const auto insert = [&](const QString& text, const QTextCharFormat& f) {
+        const auto insertText = [&](const QString& text, const QTextCharFormat& f) {
+            if (text.isEmpty())
+                return;
             if (!wordsOnly) {
                 m_pendingCursor->insertText(text, f);
                 return;
@@ -410,6 +413,17 @@ void Merger::Builder::flush() {
                 m_pendingCursor->insertText(text.mid(i, j - i), space ? bare : f);
                 i = j;
             }
+        };
+        // A word joiner stands apart, tiny: where the font lacks it (Liberation's do), Qt takes it from
+        // another face, whose taller line the text's would otherwise take.
+        const auto insert = [&](const QString& text, const QTextCharFormat& f) {
+            qsizetype from = 0;
+            for (qsizetype at = text.indexOf(kWordJoiner); at >= 0; at = text.indexOf(kWordJoiner, from)) {
+                insertText(text.mid(from, at - from), f);
+                m_pendingCursor->insertText(QString(kWordJoiner), joinerFormat(f));
+                from = at + 1;
+            }
+            insertText(text.mid(from), f);
         };
         // Words lined up with runs of spaces keep their columns only with the runs' spaces set wider.
         const auto put = [&](const QString& text, const QTextCharFormat& f) {

@@ -166,6 +166,25 @@ QTextCharFormat ligatureCut(QTextCharFormat format) {
     return format;
 }
 
+QString joinUnbrokenWords(QString text) {
+    const auto word = [](QChar c) { return c.isLetterOrNumber(); };
+    for (qsizetype i = text.size() - 2; i >= 1; --i) {
+        const QChar c = text.at(i), before = text.at(i - 1), after = text.at(i + 1);
+        const bool slash = c == QLatin1Char('/') && word(before) && word(after);
+        const bool stop =
+            (c == QLatin1Char('.') || c == QLatin1Char(':')) && before.isLetter() && after.isDigit();
+        if (slash || stop)
+            text.insert(i + 1, kWordJoiner);
+    }
+    return text;
+}
+
+QTextCharFormat joinerFormat(QTextCharFormat format) {
+    format.setFontPointSize(1);
+    format.setFontLetterSpacing(0);
+    return format;
+}
+
 QTextCharFormat spaceRun(QTextCharFormat format) {
     const double points = format.fontPointSize() > 0 ? format.fontPointSize() : 12.0;
     const double own =

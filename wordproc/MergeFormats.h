@@ -21,6 +21,14 @@ void addDefaultTabs(QTextBlockFormat& b, const ParaFormat& p, int defaultTwips, 
 QList<qsizetype> unreadableLigatures(const QString& text, const QFont& font);
 // Text set in `format` after such a cut: shaped apart from the letters before it.
 QTextCharFormat ligatureCut(QTextCharFormat format);
+// `text` with a word joiner (U+2060) wherever Qt would break a line that LibreOffice keeps whole: after
+// a slash between letters or digits ("DSB/2016", "and/or"), and after a full stop or colon between a
+// letter and a digit ("S.2016").
+QString joinUnbrokenWords(QString text);
+constexpr QChar kWordJoiner(0x2060);
+// A word joiner's format beside text of `format`: so small that no face it is drawn from makes the line
+// taller.
+QTextCharFormat joinerFormat(QTextCharFormat format);
 // Spaces in a run of two or more, set as LibreOffice sets them: a sixth of an em wider each, unkerned.
 QTextCharFormat spaceRun(QTextCharFormat format);
 bool anyVisible(const Borders& borders);

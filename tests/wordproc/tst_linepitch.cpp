@@ -173,6 +173,81 @@ private slots:
                  qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(single)));
     }
 
+    // Characters a face lacks, which another face lends, make no line taller, as LibreOffice sets
+    // them: Japanese text is set as tall as the Asian font, for which the system's sans-serif face
+    // stands where none of Word's is at hand (not as Droid Sans Fallback's taller lines), beside the
+    // Latin text's own face; check marks keep the line of the Liberation Serif they are set in.
+    void lentCharactersKeepThePitch() {
+        const int lines = 20;
+        const auto rows = [&](const QByteArray& text) {
+            QByteArray body;
+            for (int i = 1; i <= lines; ++i)
+                body +=
+                    "\\pard\\fs36 Row" + QByteArray::number(i).rightJustified(2, '0') + " " + text + "\\par ";
+            return body;
+        };
+        const auto pitchOf = [&](const QByteArray& text, const QByteArray& face) {
+            const Shown s = showWord(rows(text), face);
+            return s.copy.pageCount() == 1 ? pitchTwips(s, lines) : -1.0;
+        };
+        const QByteArray japanese =
+            "\\u12371?\\u12398?\\u36890?\\u30693?\\u12434?\\u27531?\\u12377?\\u12290?";
+        // Of a face none has (which DejaVu Sans stands for) alone: DejaVu Sans's single line.
+        const int sans = singleTwips(QStringLiteral("DejaVu Sans"), 360);
+        QVERIFY(sans > 0);
+        const double unknown = pitchOf(japanese + japanese, "\\fnil\\fcharset128 HiraKakuPro-W3");
+        QVERIFY2(qAbs(unknown - sans) < 0.05,
+                 qPrintable(QStringLiteral("%1, not %2").arg(unknown).arg(sans)));
+        // Beside Liberation Sans: as a line of Liberation Sans and DejaVu Sans (423 twips in LibreOffice).
+        const double liberation = pitchOf(japanese + japanese, "\\fswiss Liberation Sans");
+        const double both =
+            pitchOf("{\\f1 DejaVu text}", "\\fswiss Liberation Sans;}{\\f1\\fswiss DejaVu Sans");
+        QVERIFY(both > sans);
+        QVERIFY2(qAbs(liberation - both) < 0.05,
+                 qPrintable(QStringLiteral("%1, not %2").arg(liberation).arg(both)));
+        const int serif = singleTwips(QStringLiteral("Liberation Serif"), 360);
+        const double marks = pitchOf("\\u10003?\\u10003?\\u10007?", "\\froman Liberation Serif");
+        QVERIFY2(qAbs(marks - serif) < 0.05, qPrintable(QStringLiteral("%1, not %2").arg(marks).arg(serif)));
+    }
+
+    // LibreOffice keeps a word with a slash between letters or digits whole, or with a full stop or colon
+    // between a letter and a digit, where Qt would break the line after the slash or stop: the word goes
+    // whole on to the next line. What keeps it whole makes no line taller.
+    void slashedWordsStayWhole() {
+        QByteArray body;
+        for (const QByteArray word :
+             {"ABCDEFGHQ/2016", "ABCDEFGHQ/IJKLMN", "123456789/ABCDEF", "ABCDEFGHQ.2016"})
+            for (int i = 1; i <= 14; ++i)
+                body += "\\pard\\fs24 Lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod "
+                        "tempor " +
+                        QByteArray(i, 'm') + " " + word + " end.\\par ";
+        const Shown s = showWord(body, "\\froman Liberation Serif");
+        int wrapped = 0;
+        for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
+            const QTextLayout* lines = b.layout();
+            for (int i = 0; i + 1 < lines->lineCount(); ++i) {
+                const QTextLine line = lines->lineAt(i);
+                const QString text = b.text().mid(line.textStart(), line.textLength()).trimmed();
+                QVERIFY2(!text.endsWith(QLatin1Char('/')) && !text.endsWith(QLatin1Char('.')),
+                         qPrintable(text));
+                wrapped += text.endsWith(QLatin1Char('m'));
+            }
+        }
+        QVERIFY(wrapped > 4);
+        // A paragraph of such words over several lines, few of its characters joined.
+        const Shown many =
+            showWord("\\pard\\fs24 " + QByteArray("The DSB/2016 ruling and S.2016 were read. ").repeated(20) +
+                         "\\par ",
+                     "\\froman Liberation Serif");
+        const QTextLayout* lines = many.copy.body->begin().layout();
+        QVERIFY(lines->lineCount() > 5);
+        const double pitch = (lines->lineAt(lines->lineCount() - 1).y() - lines->lineAt(0).y()) /
+                             (lines->lineCount() - 1) * 1440 / kLayoutDpi;
+        const int single = singleTwips(QStringLiteral("Liberation Serif"), 240);
+        QVERIFY2(qAbs(pitch - single) < 0.05,
+                 qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(single)));
+    }
+
     // In a Word 2007+ file, blanks in a taller font make no line taller, as LibreOffice sets them: a
     // line of 8-point text with 24-point spaces or a tab in it is an 8-point line, the spaces as wide as
     // 24-point ones. A paragraph of nothing but spaces is as tall as its style's font, whatever theirs.

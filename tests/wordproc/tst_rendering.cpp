@@ -873,17 +873,20 @@ private slots:
     }
 
     // Only paragraphs whose lines all have one height are fitted, or of one line, whose faces of
-    // different sizes all set its height: lines of a face that lacks some of their characters take the
-    // heights of the face that has them, and the lines of a longer paragraph each their own. Cells keep
-    // their proportional lines, as Qt moves a row on to the next page by where its first line stands.
+    // different sizes all set its height: the lines of a longer paragraph take each their own, as do
+    // those of one that borrows a few characters from another face, which only some of its lines hold.
+    // Cells keep their proportional lines, as Qt moves a row on to the next page by where its first
+    // line stands.
     void onlyLinesOfOneHeightAreFitted() {
         const QByteArray words = QByteArray("more words ").repeated(30);
-        const Shown s = showWord("\\pard\\fs22 Plain text\\par \\pard\\fs22 Mixed \\u26085?\\u26412?\\par "
-                                 "\\pard\\fs22 Sized {\\fs40 text}\\par \\pard\\fs22 Long {\\fs40 text} " +
-                                     words +
-                                     "\\par \\trowd\\cellx4000 \\pard\\intbl\\fs22 "
-                                     "In a cell\\cell\\row \\pard After\\par ",
-                                 "\\fswiss Calibri");
+        const Shown s =
+            showWord("\\pard\\fs22 Plain text\\par \\pard\\fs22 Mixed \\u26085?\\u26412? " + words +
+                         "\\par "
+                         "\\pard\\fs22 Sized {\\fs40 text}\\par \\pard\\fs22 Long {\\fs40 text} " +
+                         words +
+                         "\\par \\trowd\\cellx4000 \\pard\\intbl\\fs22 "
+                         "In a cell\\cell\\row \\pard After\\par ",
+                     "\\fswiss Calibri");
         const auto fitted = [&](const char* start) {
             const QTextBlock b = blockStarting(*s.copy.body, QLatin1String(start));
             return b.isValid() && b.blockFormat().hasProperty(kFittedHeightProperty) &&
@@ -897,7 +900,7 @@ private slots:
         QVERIFY(!fitted("In a cell"));
         const QTextBlock cell = blockStarting(*s.copy.body, QStringLiteral("In a cell"));
         QCOMPARE(cell.blockFormat().lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
-        // Unfitted, the mixed line is as tall as its borrowed characters make it.
+        // Unfitted, the mixed paragraph's first line is as tall as its borrowed characters make it.
         const QTextBlock mixed = blockStarting(*s.copy.body, QStringLiteral("Mixed"));
         const QTextBlock plain = blockStarting(*s.copy.body, QStringLiteral("Plain"));
         QVERIFY(mixed.layout()->lineAt(0).height() >= plain.layout()->lineAt(0).height());
