@@ -142,11 +142,79 @@ void keepRoomAfterItalics(QTextBlock block, const QTextBlock& last) {
     }
 }
 
+// Qt keeps a frame's lines between the frame's edges, where LibreOffice lets a paragraph's negative
+// indents take its lines out into the margins. The body's frame reaches out as far as its paragraphs
+// do (`left` and `right`, layout pixels), and each block and frame in it is set in from there by as
+// much; each keeps how far it was set in, as the reach grows from story to story.
+constexpr int kSetInLeftProperty = QTextFormat::UserProperty + 120;
+constexpr int kSetInRightProperty = QTextFormat::UserProperty + 121;
+
+void reachPastMargins(QTextDocument& doc, double left, double right) {
+    if (left <= 0 && right <= 0)
+        return;
+    QTextFrame* root = doc.rootFrame();
+    // Frames' lengths are Qt's 96-dpi units, blocks' the layout's pixels.
+    constexpr double toFrame = 96.0 / kLayoutDpi;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (QTextCursor(b).currentFrame() != root)
+            continue;
+        QTextBlockFormat f = b.blockFormat();
+        const double hadLeft = f.doubleProperty(kSetInLeftProperty),
+                     hadRight = f.doubleProperty(kSetInRightProperty);
+        if (hadLeft == left && hadRight == right)
+            continue;
+        // The first line's indent carried a negative indent (see toBlockFormat); the block's own does now.
+        if (!f.hasProperty(kSetInLeftProperty) && f.leftMargin() < 0)
+            f.setTextIndent(f.textIndent() - f.leftMargin());
+        f.setLeftMargin(f.leftMargin() + left - hadLeft);
+        f.setRightMargin(f.rightMargin() + right - hadRight);
+        // Bar tabs stand where they stood from the margin.
+        if (f.hasProperty(kBarTabsProperty)) {
+            QList<qreal> bars = f.property(kBarTabsProperty).value<QList<qreal>>();
+            for (qreal& x : bars)
+                x += left - hadLeft;
+            f.setProperty(kBarTabsProperty, QVariant::fromValue(bars));
+        }
+        f.setProperty(kSetInLeftProperty, left);
+        f.setProperty(kSetInRightProperty, right);
+        QTextCursor(b).setBlockFormat(f);
+    }
+    for (QTextFrame* frame : root->childFrames()) {
+        QTextFrameFormat f = frame->frameFormat();
+        const double moreLeft = left - f.doubleProperty(kSetInLeftProperty);
+        const double moreRight = right - f.doubleProperty(kSetInRightProperty);
+        if (moreLeft == 0 && moreRight == 0)
+            continue;
+        if (f.position() == QTextFrameFormat::InFlow) {
+            // Qt places a centred or right-aligned table by the frame's width less its reach into the left
+            // margin: the table's margins make up for that.
+            const Qt::Alignment align = f.toTableFormat().alignment();
+            const bool right = align & Qt::AlignRight, centre = align & Qt::AlignHCenter;
+            f.setLeftMargin(f.leftMargin() + (right ? 0 : centre ? 2 : 1) * moreLeft * toFrame);
+            f.setRightMargin(f.rightMargin() + (moreRight - (right ? moreLeft : 0)) * toFrame);
+        } else {
+            // A box kept clear beside the text stands at the frame's edge: it reaches as far into the text.
+            const bool atLeft = f.position() == QTextFrameFormat::FloatLeft;
+            f.setWidth(QTextLength(QTextLength::FixedLength,
+                                   f.width().rawValue() + (atLeft ? moreLeft : moreRight) * toFrame));
+        }
+        f.setProperty(kSetInLeftProperty, left);
+        f.setProperty(kSetInRightProperty, right);
+        frame->setFrameFormat(f);
+    }
+    QTextFrameFormat rf = root->frameFormat();
+    rf.setLeftMargin(-left * toFrame);
+    rf.setRightMargin(-right * toFrame);
+    root->setFrameFormat(rf);
+}
+
 } // namespace
 
 void Merger::Builder::end() {
     flush();
     m_cursor.endEditBlock();
+    // Qt knows the frames, the tables', once the edit is over.
+    reachPastMargins(m_doc, m_reachLeft, m_reachRight);
     // Qt gives a line the height of the picture that did not fit at its end and went on to the next
     // line: the text before such a picture would stand at the foot of a line as tall as the picture.
     // The common word processors end the line there; so does a line separator before the picture.
@@ -189,6 +257,11 @@ void Merger::Builder::story(const Story& s, Cursor& c) {
         m_flow.fresh = false;
     }
     m_blockStarts.clear();
+    for (const Block& b : s.blocks)
+        if (const Paragraph* p = std::get_if<Paragraph>(&b)) {
+            m_reachLeft = qMax(m_reachLeft, twipsToLayout(-p->format.leftTwips));
+            m_reachRight = qMax(m_reachRight, twipsToLayout(-p->format.rightTwips));
+        }
     for (size_t i = 0; i < end; ++i) {
         m_blockStarts.push_back(nextBlock());
         if (const Paragraph* p = std::get_if<Paragraph>(&s.blocks[i]))
