@@ -150,9 +150,15 @@ constexpr int kSetInLeftProperty = QTextFormat::UserProperty + 120;
 constexpr int kSetInRightProperty = QTextFormat::UserProperty + 121;
 
 void reachPastMargins(QTextDocument& doc, double left, double right) {
+    QTextFrame* root = doc.rootFrame();
+    // Qt places a centred or right-aligned table by more than its margins where the frame reaches into
+    // the left margin: such a body keeps its lines from the left margin, as before.
+    for (QTextFrame* frame : root->childFrames())
+        if (const QTextTable* table = qobject_cast<QTextTable*>(frame))
+            if (table->format().alignment() & (Qt::AlignHCenter | Qt::AlignRight))
+                left = qMin(left, -root->frameFormat().leftMargin() * kLayoutDpi / 96.0);
     if (left <= 0 && right <= 0)
         return;
-    QTextFrame* root = doc.rootFrame();
     // Frames' lengths are Qt's 96-dpi units, blocks' the layout's pixels.
     constexpr double toFrame = 96.0 / kLayoutDpi;
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
@@ -186,12 +192,8 @@ void reachPastMargins(QTextDocument& doc, double left, double right) {
         if (moreLeft == 0 && moreRight == 0)
             continue;
         if (f.position() == QTextFrameFormat::InFlow) {
-            // Qt places a centred or right-aligned table by the frame's width less its reach into the left
-            // margin: the table's margins make up for that.
-            const Qt::Alignment align = f.toTableFormat().alignment();
-            const bool right = align & Qt::AlignRight, centre = align & Qt::AlignHCenter;
-            f.setLeftMargin(f.leftMargin() + (right ? 0 : centre ? 2 : 1) * moreLeft * toFrame);
-            f.setRightMargin(f.rightMargin() + (moreRight - (right ? moreLeft : 0)) * toFrame);
+            f.setLeftMargin(f.leftMargin() + moreLeft * toFrame);
+            f.setRightMargin(f.rightMargin() + moreRight * toFrame);
         } else {
             // A box kept clear beside the text stands at the frame's edge: it reaches as far into the text.
             const bool atLeft = f.position() == QTextFrameFormat::FloatLeft;
