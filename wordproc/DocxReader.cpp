@@ -48,10 +48,8 @@ Template Reader::run() {
         }
     m_t.italicsKeepRoom = m_compatibility >= 15;
     CharProps defaults;
-    defaults.format.halfPoints = 20; // Word's size where the document gives none
-    m_styles.applyRPr(m_styles.defaultRPr(), defaults);
-    m_t.defaultFamily =
-        defaults.format.family.isEmpty() ? QStringLiteral("Times New Roman") : defaults.format.family;
+    m_styles.applyDefaultRPr(defaults);
+    m_t.defaultFamily = defaults.format.family.isEmpty() ? m_styles.defaultFamily() : defaults.format.family;
 
     // Sections end with the paragraph whose properties hold them, the last with the body.
     // Content controls and the like may wrap such a paragraph, as they wrap the body's others.
@@ -276,8 +274,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
          frame->attr(u"w:dropCap") == QLatin1String("margin"))) {
         st.pieces.assign(1, {});
         CharProps base;
-        base.format.halfPoints = 20;
-        m_styles.applyRPr(m_styles.defaultRPr(), base);
+        m_styles.applyDefaultRPr(base);
         inlines(p, st, base);
         if (st.fields.empty())
             for (std::vector<Run>& piece : st.pieces)
@@ -318,8 +315,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         pp.hasNumbering = true;
     }
     CharProps base;
-    base.format.halfPoints = 20;
-    m_styles.applyRPr(m_styles.defaultRPr(), base);
+    m_styles.applyDefaultRPr(base);
     for (const Node* n : st.tableRPr)
         m_styles.applyRPr(n, base);
     for (const Style* s : chain)
