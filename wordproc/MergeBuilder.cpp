@@ -149,14 +149,29 @@ void keepRoomAfterItalics(QTextBlock block, const QTextBlock& last) {
 constexpr int kSetInLeftProperty = QTextFormat::UserProperty + 120;
 constexpr int kSetInRightProperty = QTextFormat::UserProperty + 121;
 
+// Qt centres a table, or sets it right, short of where it stood once the frame reaches into the left
+// margin: a table that stood so in the `text` between the margins (Qt's units) stays about there, set
+// in from the left.
+void placeFromTheLeft(QTextTable& table, double text) {
+    QTextTableFormat f = table.format();
+    const Qt::Alignment align = f.alignment();
+    if (!(align & (Qt::AlignHCenter | Qt::AlignRight)))
+        return;
+    double width = 0;
+    for (const QTextLength& column : f.columnWidthConstraints()) {
+        if (column.type() != QTextLength::FixedLength)
+            return;
+        width += column.rawValue();
+    }
+    // Where Qt sets it, its margin counted in its width.
+    const double room = text - f.leftMargin() - width;
+    f.setLeftMargin(f.leftMargin() + (align & Qt::AlignHCenter ? room / 2 : room));
+    f.setAlignment((align & ~Qt::AlignHorizontal_Mask) | Qt::AlignLeft);
+    table.setFormat(f);
+}
+
 void reachPastMargins(QTextDocument& doc, double left, double right) {
     QTextFrame* root = doc.rootFrame();
-    // Qt places a centred or right-aligned table by more than its margins where the frame reaches into
-    // the left margin: such a body keeps its lines from the left margin, as before.
-    for (QTextFrame* frame : root->childFrames())
-        if (const QTextTable* table = qobject_cast<QTextTable*>(frame))
-            if (table->format().alignment() & (Qt::AlignHCenter | Qt::AlignRight))
-                left = qMin(left, -root->frameFormat().leftMargin() * kLayoutDpi / 96.0);
     if (left <= 0 && right <= 0)
         return;
     // Frames' lengths are Qt's 96-dpi units, blocks' the layout's pixels.
@@ -185,7 +200,14 @@ void reachPastMargins(QTextDocument& doc, double left, double right) {
         f.setProperty(kSetInRightProperty, right);
         QTextCursor(b).setBlockFormat(f);
     }
+    // The text's width between the margins (Qt's units), before the frame reached past them.
+    const QTextFrameFormat was = root->frameFormat();
+    const double text =
+        doc.pageSize().width() * toFrame - was.leftMargin() - was.rightMargin() -
+        (was.doubleProperty(kSetInLeftProperty) + was.doubleProperty(kSetInRightProperty)) * toFrame;
     for (QTextFrame* frame : root->childFrames()) {
+        if (QTextTable* table = qobject_cast<QTextTable*>(frame))
+            placeFromTheLeft(*table, text);
         QTextFrameFormat f = frame->frameFormat();
         const double moreLeft = left - f.doubleProperty(kSetInLeftProperty);
         const double moreRight = right - f.doubleProperty(kSetInRightProperty);
@@ -207,6 +229,8 @@ void reachPastMargins(QTextDocument& doc, double left, double right) {
     QTextFrameFormat rf = root->frameFormat();
     rf.setLeftMargin(-left * toFrame);
     rf.setRightMargin(-right * toFrame);
+    rf.setProperty(kSetInLeftProperty, left);
+    rf.setProperty(kSetInRightProperty, right);
     root->setFrameFormat(rf);
 }
 

@@ -194,7 +194,8 @@ private slots:
     }
 
     // Negative indents take every line of a paragraph out into the margins, on both sides; the text
-    // around it, and a table after it, stay within the margins. A centred table stays centred.
+    // around it, and a table after it, stay within the margins. A centred table stays centred, and one
+    // set right stays there, while the paragraph still reaches into the left margin.
     void linesPastBothMargins() {
         const QByteArray words = QByteArray("words ").repeated(60);
         // By the paragraph's first word: where its lines start, the furthest in, and where they end, the
@@ -230,8 +231,12 @@ private slots:
         QVERIFY(edges[QStringLiteral("Cell")].second < margin + twipsToLayout(4000) + 1);
         edges = edgesOf(
             showWord("\\pard\\li-720\\ri-1080 Wide " + words +
-                     "\\par \\trowd\\trqc\\cellx4000\\pard\\intbl Centred\\cell\\row \\pard Last\\par "));
+                     "\\par \\trowd\\trqc\\cellx4000\\pard\\intbl Centred\\cell\\row \\pard Between\\par "
+                     "\\trowd\\trqr\\cellx4000\\pard\\intbl Right\\cell\\row \\pard Last\\par "));
+        QVERIFY(near(edges[QStringLiteral("Wide")].first, margin - twipsToLayout(720)));
         QVERIFY(near(edges[QStringLiteral("Wide")].second, end + twipsToLayout(1080)));
+        QVERIFY2(qAbs(edges[QStringLiteral("Right")].first - end + twipsToLayout(4000)) < 2,
+                 qPrintable(QString::number(edges[QStringLiteral("Right")].first)));
         QVERIFY2(qAbs(edges[QStringLiteral("Centred")].first - margin - twipsToLayout(9360 - 4000) / 2) < 2,
                  qPrintable(QString::number(edges[QStringLiteral("Centred")].first)));
     }
