@@ -163,7 +163,11 @@ void placeFromTheLeft(QTextTable& table, double text) {
             return;
         width += column.rawValue();
     }
-    // Where Qt sets it, its margin counted in its width.
+    // Qt counts half the first row's outer rules in the table's width, and its margin.
+    if (table.rows() > 0 && table.columns() > 0)
+        width += (table.cellAt(0, 0).format().toTableCellFormat().leftBorder() +
+                  table.cellAt(0, table.columns() - 1).format().toTableCellFormat().rightBorder()) /
+                 2;
     const double room = text - f.leftMargin() - width;
     f.setLeftMargin(f.leftMargin() + (align & Qt::AlignHCenter ? room / 2 : room));
     f.setAlignment((align & ~Qt::AlignHorizontal_Mask) | Qt::AlignLeft);
