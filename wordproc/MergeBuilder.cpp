@@ -2,6 +2,7 @@
 
 #include "errors/Failure.h"
 #include "wordproc/FormBoxes.h"
+#include "wordproc/MarginReach.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/WordErrors.h"
 
@@ -142,102 +143,6 @@ void keepRoomAfterItalics(QTextBlock block, const QTextBlock& last) {
     }
 }
 
-// Qt keeps a frame's lines between the frame's edges, where LibreOffice lets a paragraph's negative
-// indents take its lines out into the margins. The body's frame reaches out as far as its paragraphs
-// do (`left` and `right`, layout pixels), and each block and frame in it is set in from there by as
-// much; each keeps how far it was set in, as the reach grows from story to story.
-constexpr int kSetInLeftProperty = QTextFormat::UserProperty + 120;
-constexpr int kSetInRightProperty = QTextFormat::UserProperty + 121;
-
-// Qt centres a table, or sets it right, short of where it stood once the frame reaches into the left
-// margin: a table that stood so in the `text` between the margins (Qt's units) stays about there, set
-// in from the left.
-void placeFromTheLeft(QTextTable& table, double text) {
-    QTextTableFormat f = table.format();
-    const Qt::Alignment align = f.alignment();
-    if (!(align & (Qt::AlignHCenter | Qt::AlignRight)))
-        return;
-    double width = 0;
-    for (const QTextLength& column : f.columnWidthConstraints()) {
-        if (column.type() != QTextLength::FixedLength)
-            return;
-        width += column.rawValue();
-    }
-    // Qt counts half the first row's outer rules in the table's width, and its margin.
-    if (table.rows() > 0 && table.columns() > 0)
-        width += (table.cellAt(0, 0).format().toTableCellFormat().leftBorder() +
-                  table.cellAt(0, table.columns() - 1).format().toTableCellFormat().rightBorder()) /
-                 2;
-    const double room = text - f.leftMargin() - width;
-    f.setLeftMargin(f.leftMargin() + (align & Qt::AlignHCenter ? room / 2 : room));
-    f.setAlignment((align & ~Qt::AlignHorizontal_Mask) | Qt::AlignLeft);
-    table.setFormat(f);
-}
-
-void reachPastMargins(QTextDocument& doc, double left, double right) {
-    QTextFrame* root = doc.rootFrame();
-    if (left <= 0 && right <= 0)
-        return;
-    // Frames' lengths are Qt's 96-dpi units, blocks' the layout's pixels.
-    constexpr double toFrame = 96.0 / kLayoutDpi;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        if (QTextCursor(b).currentFrame() != root)
-            continue;
-        QTextBlockFormat f = b.blockFormat();
-        const double hadLeft = f.doubleProperty(kSetInLeftProperty),
-                     hadRight = f.doubleProperty(kSetInRightProperty);
-        if (hadLeft == left && hadRight == right)
-            continue;
-        // The first line's indent carried a negative indent (see toBlockFormat); the block's own does now.
-        if (!f.hasProperty(kSetInLeftProperty) && f.leftMargin() < 0)
-            f.setTextIndent(f.textIndent() - f.leftMargin());
-        f.setLeftMargin(f.leftMargin() + left - hadLeft);
-        f.setRightMargin(f.rightMargin() + right - hadRight);
-        // Bar tabs stand where they stood from the margin.
-        if (f.hasProperty(kBarTabsProperty)) {
-            QList<qreal> bars = f.property(kBarTabsProperty).value<QList<qreal>>();
-            for (qreal& x : bars)
-                x += left - hadLeft;
-            f.setProperty(kBarTabsProperty, QVariant::fromValue(bars));
-        }
-        f.setProperty(kSetInLeftProperty, left);
-        f.setProperty(kSetInRightProperty, right);
-        QTextCursor(b).setBlockFormat(f);
-    }
-    // The text's width between the margins (Qt's units), before the frame reached past them.
-    const QTextFrameFormat was = root->frameFormat();
-    const double text =
-        doc.pageSize().width() * toFrame - was.leftMargin() - was.rightMargin() -
-        (was.doubleProperty(kSetInLeftProperty) + was.doubleProperty(kSetInRightProperty)) * toFrame;
-    for (QTextFrame* frame : root->childFrames()) {
-        if (QTextTable* table = qobject_cast<QTextTable*>(frame))
-            placeFromTheLeft(*table, text);
-        QTextFrameFormat f = frame->frameFormat();
-        const double moreLeft = left - f.doubleProperty(kSetInLeftProperty);
-        const double moreRight = right - f.doubleProperty(kSetInRightProperty);
-        if (moreLeft == 0 && moreRight == 0)
-            continue;
-        if (f.position() == QTextFrameFormat::InFlow) {
-            f.setLeftMargin(f.leftMargin() + moreLeft * toFrame);
-            f.setRightMargin(f.rightMargin() + moreRight * toFrame);
-        } else {
-            // A box kept clear beside the text stands at the frame's edge: it reaches as far into the text.
-            const bool atLeft = f.position() == QTextFrameFormat::FloatLeft;
-            f.setWidth(QTextLength(QTextLength::FixedLength,
-                                   f.width().rawValue() + (atLeft ? moreLeft : moreRight) * toFrame));
-        }
-        f.setProperty(kSetInLeftProperty, left);
-        f.setProperty(kSetInRightProperty, right);
-        frame->setFrameFormat(f);
-    }
-    QTextFrameFormat rf = root->frameFormat();
-    rf.setLeftMargin(-left * toFrame);
-    rf.setRightMargin(-right * toFrame);
-    rf.setProperty(kSetInLeftProperty, left);
-    rf.setProperty(kSetInRightProperty, right);
-    root->setFrameFormat(rf);
-}
-
 } // namespace
 
 void Merger::Builder::end() {
@@ -245,6 +150,7 @@ void Merger::Builder::end() {
     m_cursor.endEditBlock();
     // Qt knows the frames, the tables', once the edit is over.
     reachPastMargins(m_doc, m_reachLeft, m_reachRight);
+    reachPastCellEdges(m_doc);
     // Qt gives a line the height of the picture that did not fit at its end and went on to the next
     // line: the text before such a picture would stand at the foot of a line as tall as the picture.
     // The common word processors end the line there; so does a line separator before the picture.

@@ -193,61 +193,6 @@ private slots:
         QVERIFY(ruleAtIndent);
     }
 
-    // Negative indents take every line of a paragraph out into the margins, on both sides; the text
-    // around it, and a table after it, stay within the margins. Centred and right-aligned tables stay
-    // where they stood, while the paragraph still reaches into the left margin.
-    void linesPastBothMargins() {
-        const QByteArray words = QByteArray("words ").repeated(60);
-        // By the paragraph's first word: where its lines start, the furthest in, and where they end, the
-        // furthest out.
-        const auto edgesOf = [](const Shown& s) {
-            std::map<QString, std::pair<double, double>> edges;
-            for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
-                const QRectF r = onSheet(s, b);
-                auto& [left, right] =
-                    edges.try_emplace(b.text().section(QLatin1Char(' '), 0, 0), -1e9, -1e9).first->second;
-                for (int i = 0; i < b.layout()->lineCount(); ++i) {
-                    const QTextLine line = b.layout()->lineAt(i);
-                    left = qMax(left, r.left() + line.x());
-                    right = qMax(right, r.left() + line.x() + line.width());
-                }
-            }
-            return edges;
-        };
-        const double margin = twipsToLayout(1440), end = twipsToLayout(12240 - 1440);
-        const auto near = [](double a, double b) { return qAbs(a - b) < 1; };
-        auto edges =
-            edgesOf(showWord("\\pard\\li-720\\ri-1080 Wide " + words + "\\par \\pard Narrow " + words +
-                             "\\par \\trowd\\cellx4000\\pard\\intbl Cell\\cell\\row \\pard Last\\par "));
-        QVERIFY2(near(edges[QStringLiteral("Wide")].first, margin - twipsToLayout(720)),
-                 qPrintable(QString::number(edges[QStringLiteral("Wide")].first)));
-        QVERIFY2(near(edges[QStringLiteral("Wide")].second, end + twipsToLayout(1080)),
-                 qPrintable(QString::number(edges[QStringLiteral("Wide")].second)));
-        for (const char* within : {"Narrow", "Last"}) {
-            QVERIFY2(near(edges[QLatin1String(within)].first, margin), within);
-            QVERIFY2(near(edges[QLatin1String(within)].second, end), within);
-        }
-        QVERIFY(qAbs(edges[QStringLiteral("Cell")].first - margin) < twipsToLayout(200));
-        QVERIFY(edges[QStringLiteral("Cell")].second < margin + twipsToLayout(4000) + 1);
-        // A right-aligned table with rules stands where it stood without the paragraph reaching out.
-        const auto aligned = [&](const QByteArray& indents) {
-            return edgesOf(showWord(
-                "\\pard" + indents + " Wide " + words +
-                "\\par \\trowd\\trqc\\cellx4000\\pard\\intbl Centred\\cell\\row \\pard Between\\par "
-                "\\trowd\\trqr\\clbrdrl\\brdrs\\brdrw60\\clbrdrr\\brdrs\\brdrw60\\cellx4000\\pard\\intbl "
-                "Right\\cell\\row \\pard Last\\par "));
-        };
-        edges = aligned("\\li-720\\ri-1080");
-        const auto within = aligned({});
-        QVERIFY(near(edges[QStringLiteral("Wide")].first, margin - twipsToLayout(720)));
-        QVERIFY(near(edges[QStringLiteral("Wide")].second, end + twipsToLayout(1080)));
-        for (const char* table : {"Centred", "Right"})
-            QVERIFY2(qAbs(edges[QLatin1String(table)].first - within.at(QLatin1String(table)).first) < 0.5,
-                     table);
-        QVERIFY2(qAbs(edges[QStringLiteral("Centred")].first - margin - twipsToLayout(9360 - 4000) / 2) < 2,
-                 qPrintable(QString::number(edges[QStringLiteral("Centred")].first)));
-    }
-
     // A letterhead on the first page only, then left and right pages' own headers; a first page's
     // header taller than its margin moves that page's text down, and only that page's.
     void headersOfFirstEvenAndOddPages() {
