@@ -172,7 +172,14 @@ public:
     // The styles a style is based on, the farthest first, ending with the style itself.
     std::vector<const Style*> chain(const QString& id) const;
     QString defaultStyle(const QString& type) const { return m_defaults.value(type); }
-    const Node* defaultRPr() const { return m_defaultRPr; }
+    // The character properties every run starts from: the document's defaults over the size and face
+    // Word takes where they are given as none, or over those of LibreOffice's new document where the
+    // styles give no character defaults at all.
+    void applyDefaultRPr(CharProps& p) const;
+    // The face of text that names none: Word's, or that of LibreOffice's new document (see above).
+    QString defaultFamily() const {
+        return m_hasRPrDefault ? QStringLiteral("Times New Roman") : QStringLiteral("Calibri");
+    }
     const Node* defaultPPr() const { return m_defaultPPr; }
 
     void applyRPr(const Node* rPr, CharProps& p) const;
@@ -190,6 +197,7 @@ private:
     QHash<QString, QString> m_named; // styles' ids by their names
     QHash<QString, QString> m_defaults;
     const Node* m_defaultRPr = nullptr;
+    bool m_hasRPrDefault = false;
     const Node* m_defaultPPr = nullptr;
     QString m_majorFont, m_minorFont;
     QHash<QString, QColor> m_colors;

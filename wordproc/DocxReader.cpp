@@ -52,10 +52,8 @@ Template Reader::run() {
     if (const Node* background = m_document.child(u"w:background"); background && m_showBackground)
         m_t.pageColor = hexColor(background->attr(u"w:color"));
     CharProps defaults;
-    defaults.format.halfPoints = 20; // Word's size where the document gives none
-    m_styles.applyRPr(m_styles.defaultRPr(), defaults);
-    m_t.defaultFamily =
-        defaults.format.family.isEmpty() ? QStringLiteral("Times New Roman") : defaults.format.family;
+    m_styles.applyDefaultRPr(defaults);
+    m_t.defaultFamily = defaults.format.family.isEmpty() ? m_styles.defaultFamily() : defaults.format.family;
 
     // Sections end with the paragraph whose properties hold them, the last with the body.
     // Content controls and the like may wrap such a paragraph, as they wrap the body's others.
@@ -280,8 +278,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
          frame->attr(u"w:dropCap") == QLatin1String("margin"))) {
         st.pieces.assign(1, {});
         CharProps base;
-        base.format.halfPoints = 20;
-        m_styles.applyRPr(m_styles.defaultRPr(), base);
+        m_styles.applyDefaultRPr(base);
         inlines(p, st, base);
         if (st.fields.empty())
             for (std::vector<Run>& piece : st.pieces)
@@ -333,8 +330,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         pp.hasNumbering = true;
     }
     CharProps base;
-    base.format.halfPoints = 20;
-    m_styles.applyRPr(m_styles.defaultRPr(), base);
+    m_styles.applyDefaultRPr(base);
     for (const Node* n : st.tableRPr)
         m_styles.applyRPr(n, base);
     for (const Style* s : chain)

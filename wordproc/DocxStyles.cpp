@@ -65,14 +65,21 @@ QColor StyleSheet::themeColor(const QString& name) const {
                                          : QColor();
 }
 
+void StyleSheet::applyDefaultRPr(CharProps& p) const {
+    p.format.halfPoints = m_hasRPrDefault ? 20 : 22;
+    applyRPr(m_defaultRPr, p);
+}
+
 QString StyleSheet::themeFont(const QString& which) const {
     return which.startsWith(QLatin1String("major")) ? m_majorFont : m_minorFont;
 }
 
 void StyleSheet::readStyles(const Node& styles) {
     if (const Node* defaults = styles.child(u"w:docDefaults")) {
-        if (const Node* r = defaults->child(u"w:rPrDefault"))
+        if (const Node* r = defaults->child(u"w:rPrDefault")) {
             m_defaultRPr = r->child(u"w:rPr");
+            m_hasRPrDefault = true;
+        }
         if (const Node* p = defaults->child(u"w:pPrDefault"))
             m_defaultPPr = p->child(u"w:pPr");
     }

@@ -2,6 +2,7 @@
 
 #include "errors/Failure.h"
 #include "wordproc/FormBoxes.h"
+#include "wordproc/MarginReach.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/WordErrors.h"
 
@@ -147,6 +148,9 @@ void keepRoomAfterItalics(QTextBlock block, const QTextBlock& last) {
 void Merger::Builder::end() {
     flush();
     m_cursor.endEditBlock();
+    // Qt knows the frames, the tables', once the edit is over.
+    reachPastMargins(m_doc, m_reachLeft, m_reachRight);
+    reachPastCellEdges(m_doc);
     // Qt gives a line the height of the picture that did not fit at its end and went on to the next
     // line: the text before such a picture would stand at the foot of a line as tall as the picture.
     // The common word processors end the line there; so does a line separator before the picture.
@@ -189,6 +193,11 @@ void Merger::Builder::story(const Story& s, Cursor& c) {
         m_flow.fresh = false;
     }
     m_blockStarts.clear();
+    for (const Block& b : s.blocks)
+        if (const Paragraph* p = std::get_if<Paragraph>(&b)) {
+            m_reachLeft = qMax(m_reachLeft, twipsToLayout(-p->format.leftTwips));
+            m_reachRight = qMax(m_reachRight, twipsToLayout(-p->format.rightTwips));
+        }
     for (size_t i = 0; i < end; ++i) {
         m_blockStarts.push_back(nextBlock());
         if (const Paragraph* p = std::get_if<Paragraph>(&s.blocks[i]))

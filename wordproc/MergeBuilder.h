@@ -272,6 +272,8 @@ private:
     bool m_collectNotes = false;
     bool m_breakNext = false; // the next paragraph of the story starts a new page
     bool m_band = false;      // the story is a page header or footer
+    // How far the stories' paragraphs reach into the left and right margins (layout pixels).
+    double m_reachLeft = 0, m_reachRight = 0;
     std::vector<NoteRef> m_noteRefs;
     std::vector<int> m_splits; // blocks that placeNotes() split off, in order
 };

@@ -124,6 +124,19 @@ inline QRectF onSheet(const Shown& s, const QTextBlock& b) {
                                                                           s.bodyTop());
 }
 
+// The foot of the room of a block's last line on the sheet. A line set closer than its face's own
+// height (as Calibri's lines are) is drawn in a rectangle that reaches into the room of the line below.
+inline double roomFoot(const Shown& s, const QTextBlock& b) {
+    const QTextLine last = b.layout()->lineAt(b.layout()->lineCount() - 1);
+    const QTextBlockFormat f = b.blockFormat();
+    double height = last.height();
+    if (f.lineHeightType() == QTextBlockFormat::ProportionalHeight)
+        height *= f.lineHeight() / 100;
+    else if (f.lineHeightType() == QTextBlockFormat::FixedHeight)
+        height = f.lineHeight() * kLayoutDpi / 96;
+    return lineRoomTop(b, last.lineNumber()) + height + s.bodyTop();
+}
+
 // Each printed line of the body's first page: its left and right edges and its top and bottom on the
 // sheet, in layout pixels.
 struct SheetLine {

@@ -1336,7 +1336,39 @@ private slots:
         QCOMPARE(t.formats[size_t(at(0).markFormat)].halfPoints, 2);
         QCOMPARE(at(1).format.afterTwips, 480);
         QCOMPARE(at(2).format.afterTwips, 0);
-        QCOMPARE(t.formats[size_t(at(2).runs.front().format)].halfPoints, 20);
+        QCOMPARE(t.formats[size_t(at(2).runs.front().format)].halfPoints, 22);
+    }
+
+    void characterDefaultsWhereTheStylesGiveNone() {
+        // LibreOffice prints Calibri at 11 points where the styles give no character defaults, or there
+        // are no styles, but Word's Times New Roman at 10 where the defaults are there and leave them out.
+        const QByteArray normal =
+            "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/>"
+            "</w:style>";
+        const auto styles = [&](const QByteArray& defaults) {
+            return std::vector<Related>{
+                {"styles", "styles.xml", "<w:styles " + kW + ">" + defaults + normal + "</w:styles>"}};
+        };
+        const struct {
+            std::vector<Related> related;
+            int halfPoints;
+            const char* family;
+        } cases[] = {
+            {{}, 22, "Calibri"},
+            {styles({}), 22, "Calibri"},
+            {styles("<w:docDefaults><w:pPrDefault><w:pPr/></w:pPrDefault></w:docDefaults>"), 22, "Calibri"},
+            {styles("<w:docDefaults><w:rPrDefault><w:rPr/></w:rPrDefault></w:docDefaults>"), 20,
+             "Times New Roman"},
+            {styles("<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Arial\" w:hAnsi=\"Arial\"/>"
+                    "</w:rPr></w:rPrDefault></w:docDefaults>"),
+             20, "Arial"},
+        };
+        for (const auto& c : cases) {
+            const Template t = readBody(paragraph(run("Text")), c.related);
+            const Paragraph& p = std::get<Paragraph>(t.body.blocks.at(0));
+            QCOMPARE(t.formats[size_t(p.runs.front().format)].halfPoints, c.halfPoints);
+            QCOMPARE(t.defaultFamily, QLatin1String(c.family));
+        }
     }
 
     void stylesAndThemeFonts() {

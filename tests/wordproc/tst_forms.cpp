@@ -177,7 +177,7 @@ private slots:
         // The paragraph after is taller than a row: at some length the row fits and the paragraph does not.
         for (const bool single : {false, true}) {
             int movedOn = 0;
-            for (int lines = 48; lines < 60; ++lines) {
+            for (int lines = 36; lines < 60; ++lines) {
                 QByteArray body;
                 for (int i = 0; i < lines; ++i)
                     body += paragraph(run("Line " + QByteArray::number(i)));

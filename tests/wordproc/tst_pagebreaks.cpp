@@ -339,8 +339,7 @@ private slots:
         for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
             if (b.text() == QLatin1String("Next")) {
                 // 24 points from the page's top: the space above, and no line before it.
-                const double top = doc.documentLayout()->blockBoundingRect(b).top() +
-                                   b.layout()->lineAt(0).y() - doc.pageSize().height();
+                const double top = lineRoomTop(b, 0) - doc.pageSize().height();
                 QVERIFY2(qAbs(top - twipsToLayout(480)) < 1, qPrintable(QString::number(top)));
             }
         // A break within the paragraph still starts its further text on the next page.

@@ -639,7 +639,8 @@ private slots:
         QCOMPARE(table->cellAt(0, 0).rowSpan(), 2);
         QVERIFY(table->cellAt(1, 0) == table->cellAt(0, 0));
         const QRectF down = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Down")));
-        const QRectF mid = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Mid")));
+        const QTextBlock midBlock = blockStarting(*s.copy.body, QStringLiteral("Mid"));
+        const QRectF mid = onSheet(s, midBlock);
         const QRectF edge = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("E")));
         const QRectF inside = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Inner")));
         const QRectF low = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Low")));
@@ -653,7 +654,7 @@ private slots:
         // The short row is 40 twips high, not a line: the next row starts below it by that much.
         const double shortRow = cellText(s, table, 3, 0).top() - cellText(s, table, 2, 0).top();
         QVERIFY2(qAbs(shortRow - twipsToLayout(40)) < 1.5, qPrintable(QString::number(shortRow)));
-        QVERIFY(inside.top() > mid.bottom());
+        QVERIFY(inside.top() > roomFoot(s, midBlock));
     }
 
     void wordCellAlignment() {
@@ -1113,11 +1114,13 @@ private slots:
         // Inside a cell the nested table's edge stands at its indent, the cell's text edge; its text its
         // padding and half its 1-point rule further in.
         QCOMPARE(holder.tables[0].table.rows[0].leftTwips, 0);
-        const QRectF above = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Outer above")));
-        const QRectF one = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Inner one")));
+        const QTextBlock aboveBlock = blockStarting(*s.copy.body, QStringLiteral("Outer above"));
+        const QTextBlock oneBlock = blockStarting(*s.copy.body, QStringLiteral("Inner one"));
+        const QRectF above = onSheet(s, aboveBlock);
+        const QRectF one = onSheet(s, oneBlock);
         const QRectF two = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Inner two")));
         const QRectF below = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Outer below")));
-        QVERIFY(one.top() > above.bottom() && below.top() > one.bottom());
+        QVERIFY(one.top() > roomFoot(s, aboveBlock) && below.top() > roomFoot(s, oneBlock));
         QVERIFY(qAbs(two.top() - one.top()) < 0.5);
         QVERIFY2(qAbs(one.left() - above.left() - twipsToLayout(108 + 10)) < 1.5,
                  qPrintable(QString::number(one.left() - above.left())));
@@ -1127,7 +1130,7 @@ private slots:
             linesAt(*drawn, Qt::Vertical, one.left() - twipsToLayout(108 + 10) + twipsToLayout(2000));
         QVERIFY(!shared.empty());
         for (const Recorder::Line& l : shared)
-            QVERIFY(qMin(l.line.y1(), l.line.y2()) > above.bottom() - 1 &&
+            QVERIFY(qMin(l.line.y1(), l.line.y2()) > roomFoot(s, aboveBlock) - 1 &&
                     qMax(l.line.y1(), l.line.y2()) < below.top() + 1);
     }
 
@@ -1157,8 +1160,8 @@ private slots:
         };
         const Shown close = show(paragraph(run("Below")));
         const Shown spaced = show("<w:p/>" + paragraph(run("Below")));
-        const QRectF above = onSheet(close, blockStarting(*close.copy.body, QStringLiteral("Above")));
-        const double line = above.height();
+        const QTextBlock above = blockStarting(*close.copy.body, QStringLiteral("Above"));
+        const double line = roomFoot(close, above) - onSheet(close, above).top();
         const double gap = top(spaced, "Below") - top(close, "Below");
         QVERIFY2(qAbs(gap - line) < 1.5, qPrintable(QStringLiteral("%1 %2").arg(gap).arg(line)));
         // The empty paragraph that ends the cell: the table below the row follows the nested table.
