@@ -318,7 +318,8 @@ private:
     void run(const Node& r, StoryState& st, const CharProps& base);
     void math(const Node& n, StoryState& st, const CharProps& base, CharFormat::Script script);
     void mathRun(const Node& r, StoryState& st, const CharProps& base, CharFormat::Script script);
-    CharProps runProps(const CharProps& base, const Node* rPr) const;
+    // A run's properties over `base`: its character style's, then its own; without `styled`, its own only.
+    CharProps runProps(const CharProps& base, const Node* rPr, bool styled = true) const;
     int format(const CharFormat& f);
     std::vector<Run>* target(StoryState& st);
     void addRun(StoryState& st, Run run);

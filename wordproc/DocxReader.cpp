@@ -9,6 +9,7 @@
 #include "wordproc/Twips.h"
 
 #include <QImageReader>
+#include <QRegularExpression>
 #include <algorithm>
 #include <array>
 #include <tuple>
@@ -212,11 +213,11 @@ template <class Read> void Reader::boundContent(const Node& sdt, StoryState& st,
     st.bound.reset();
 }
 
-CharProps Reader::runProps(const CharProps& base, const Node* rPr) const {
+CharProps Reader::runProps(const CharProps& base, const Node* rPr, bool styled) const {
     CharProps p = base;
     if (!rPr)
         return p;
-    if (const Node* style = rPr->child(u"w:rStyle"))
+    if (const Node* style = styled ? rPr->child(u"w:rStyle") : nullptr)
         for (const Style* s : m_styles.chain(style->attr(u"w:val")))
             m_styles.applyRPr(s->rPr, p);
     m_styles.applyRPr(rPr, p);
@@ -629,8 +630,23 @@ QColor Reader::authorColor(const QString& author) {
     return revisionAuthorColour(at);
 }
 
+namespace {
+
+// Whether the text being read is a table of contents' stored entries.
+bool inContents(const StoryState& st) {
+    static const QRegularExpression contents(QStringLiteral("^\\s*TOC(\\s|$)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return std::any_of(st.fields.begin(), st.fields.end(), [](const OpenField& f) {
+        return f.inResult && contents.match(f.field.instruction).hasMatch();
+    });
+}
+
+} // namespace
+
 void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
-    CharProps props = runProps(base, r.child(u"w:rPr"));
+    // LibreOffice sets a table of contents' entries without their character styles (the links' blue
+    // underlining above all), keeping only what their runs say themselves.
+    CharProps props = runProps(base, r.child(u"w:rPr"), !inContents(st));
     if (st.revision != StoryState::Revision::None) {
         props.format.color = st.revisionColor;
         if (st.revision == StoryState::Revision::Inserted) {

@@ -37,7 +37,7 @@ std::pair<int, int> indents(const QByteArray& normal, const QByteArray& item, co
 
 } // namespace
 
-class TestDocxLists : public QObject {
+class TestDocxStyles : public QObject {
     Q_OBJECT
 
 private slots:
@@ -58,7 +58,40 @@ private slots:
         // The paragraph's own indents outrank both.
         QCOMPARE(indents({}, kNumbered + left, "<w:ind w:left=\"500\"/>"), Indents(500, -360));
     }
+
+    // A table of contents' stored entries print without their character styles, as LibreOffice sets
+    // them: the links' blue underlining goes, what the runs say themselves stays. Text after the table
+    // keeps its styles.
+    void contentsEntriesLoseTheirCharacterStyles() {
+        const QByteArray styles = "<w:styles " + kW +
+                                  "><w:style w:type=\"character\" w:styleId=\"Hyperlink\"><w:name "
+                                  "w:val=\"Hyperlink\"/><w:rPr><w:color "
+                                  "w:val=\"0563C1\"/><w:u w:val=\"single\"/></w:rPr></w:style></w:styles>";
+        const QByteArray link = "<w:rStyle w:val=\"Hyperlink\"/>";
+        const QByteArray body =
+            paragraph(
+                "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText xml:space=\"preserve\"> "
+                "TOC \\o \"1-3\" \\h </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>"
+                "<w:hyperlink w:anchor=\"_Toc1\">" +
+                run("Entry", link) + run("Green", link + "<w:color w:val=\"00FF00\"/>") +
+                "</w:hyperlink><w:r><w:fldChar w:fldCharType=\"end\"/></w:r>") +
+            paragraph("<w:hyperlink w:anchor=\"_Toc1\">" + run("Link", link) + "</w:hyperlink>");
+        const Template t = readDocx(zipParts(package(document(body), {{"styles", "styles.xml", styles}})),
+                                    QStringLiteral("contents.docx"));
+        QHash<QString, CharFormat> formats;
+        for (const Block& b : t.body.blocks)
+            for (const Run& r : std::get<Paragraph>(b).runs)
+                if (r.kind == Run::Text)
+                    formats.insert(r.text, t.formats[size_t(r.format)]);
+        QVERIFY(formats.contains(QStringLiteral("Entry")));
+        QVERIFY(!formats[QStringLiteral("Entry")].underline);
+        QVERIFY(formats[QStringLiteral("Entry")].color != QColor(0x05, 0x63, 0xC1));
+        QCOMPARE(formats[QStringLiteral("Green")].color, QColor(0, 0xFF, 0));
+        QVERIFY(!formats[QStringLiteral("Green")].underline);
+        QVERIFY(formats[QStringLiteral("Link")].underline);
+        QCOMPARE(formats[QStringLiteral("Link")].color, QColor(0x05, 0x63, 0xC1));
+    }
 };
 
-QTEST_MAIN(TestDocxLists)
-#include "tst_docxlists.moc"
+QTEST_MAIN(TestDocxStyles)
+#include "tst_docxstyles.moc"
