@@ -394,9 +394,15 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     }
     inlines(p, st, base);
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
+    if (resultsStandAsStored(st)) {
+        // The fields' text so far joins the paragraph; the rest of their results follows as plain text,
+        // and their ends, left without a field to close, close nothing.
+        while (!st.fields.empty())
+            dropField(st);
+    }
     if (!st.fields.empty()) {
-        // A field runs on past the paragraph's end (a table of contents, say): the paragraphs of its
-        // result become lines of one.
+        // A field this program evaluates runs on past the paragraph's end: the paragraphs of its result
+        // become lines of one.
         if (st.fields.back().inResult)
             addRun(st, Run{Run::LineBreak, st.markFormat, -1, {}});
         st.open = true;
