@@ -92,6 +92,12 @@ Template Reader::run() {
         paragraph(opening, st);
     blocks(*body, st);
     finishStory(st);
+    // LibreOffice sets the document's last paragraph, when it is empty, in its style's letters: the
+    // size its mark is given does not count, larger or smaller.
+    if (!m_t.body.blocks.empty())
+        if (Paragraph* last = std::get_if<Paragraph>(&m_t.body.blocks.back());
+            last && last->runs.empty() && last->blankFormat >= 0)
+            last->markFormat = last->blankFormat;
 
     m_t.fileName = m_fileName;
     leaveRoomToWrite(m_t.page);

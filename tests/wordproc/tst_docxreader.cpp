@@ -162,6 +162,22 @@ private slots:
         QCOMPARE(t.fields.back().kind, Field::Merge);
     }
 
+    void lastEmptyParagraphInItsStylesLetters() {
+        // The document's last paragraph, empty, is as tall as its style's letters whatever size its mark
+        // has; an empty paragraph before it keeps its mark's size.
+        const auto empty = [](const QByteArray& size) {
+            return paragraph({}, "<w:rPr><w:sz w:val=\"" + size + "\"/></w:rPr>");
+        };
+        const Template plain = readBody(paragraph(run("Text")));
+        const int own = plain.formats[size_t(firstParagraph(plain.body).markFormat)].halfPoints;
+        for (const QByteArray& size : {QByteArray("12"), QByteArray("40")}) {
+            const Template t = readBody(paragraph(run("Text")) + empty("12") + empty(size));
+            QCOMPARE(t.body.blocks.size(), size_t(3));
+            QCOMPARE(t.formats[size_t(std::get<Paragraph>(t.body.blocks[1]).markFormat)].halfPoints, 12);
+            QCOMPARE(t.formats[size_t(std::get<Paragraph>(t.body.blocks[2]).markFormat)].halfPoints, own);
+        }
+    }
+
     void fieldsShownByTheirCode() {
         // A macro button shows its prompt and a symbol its character, whatever result is stored or none;
         // ASK and SET show nothing.
