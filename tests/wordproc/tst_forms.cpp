@@ -202,6 +202,36 @@ private slots:
             QVERIFY(movedOn > 0);
         }
     }
+
+    // The same where the paragraph after is an empty one that ends the document, also where the room a
+    // footnote takes at the page's foot moves the text on: the row still goes with the paragraph.
+    void tableFootKeptWithAnEmptyParagraphBelowNotes() {
+        const QByteArray last = "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"3000\" w:type=\"dxa\"/></w:tcPr>" +
+                                paragraph(run("Last row"), "<w:keepNext/>") + paragraph(run("more")) +
+                                "</w:tc>" + cell(run("b")) + cell(run("c")) + "</w:tr>";
+        for (const bool noted : {false, true}) {
+            int movedOn = 0;
+            for (int lines = 44; lines < 62; ++lines) {
+                QByteArray body = paragraph(run("Noted") + (noted ? kFootnoteReference : QByteArray()));
+                for (int i = 0; i < lines; ++i)
+                    body += paragraph(run("Line " + QByteArray::number(i)));
+                body += table(last) + "<w:p/>";
+                const Shown s = showTemplate(readWithNote(body));
+                const QTextDocument& doc = *s.copy.body;
+                const double pageHeight = doc.pageSize().height();
+                const QTextBlock end = doc.lastBlock();
+                const int after = pageAt(lineRoomTop(end, 0), pageHeight);
+                const int row = pageAt(topOf(doc, QStringLiteral("Last row")), pageHeight);
+                QVERIFY2(row == after, qPrintable(QStringLiteral("%1 lines").arg(lines)));
+                // Nor does a page of lines hold only the few that the note's room moved on.
+                const int line = pageAt(topOf(doc, QStringLiteral("Line %1").arg(lines - 1)), pageHeight);
+                QVERIFY2(line <= 1, qPrintable(QStringLiteral("%1 lines").arg(lines)));
+                if (row > line)
+                    ++movedOn;
+            }
+            QVERIFY(movedOn > 0);
+        }
+    }
 };
 
 QTEST_MAIN(TestForms)
