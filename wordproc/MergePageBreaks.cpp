@@ -22,6 +22,8 @@ constexpr int kRanOnAfterProperty = QTextFormat::UserProperty + 65;
 constexpr int kRoomAboveProperty = QTextFormat::UserProperty + 66;
 // Table: it starts a page only to go on with the paragraph after it.
 constexpr int kKeptOnProperty = QTextFormat::UserProperty + 67;
+// Block: its top margin takes it from across a page's end to the next page's top.
+constexpr int kPushedOnProperty = QTextFormat::UserProperty + 68;
 
 // A paragraph that the notes moved on to the next page now opens it: the block that opened it only
 // because the page before was full goes back to running on, with its space above. With `onward`, that
@@ -180,6 +182,17 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
                 return true;
         return false;
     };
+    const auto crossesPageEnd = [&](const QTextBlock& b) {
+        if (b.layout()->lineCount() == 0)
+            return false;
+        const QTextBlockFormat f = b.blockFormat();
+        const double room = f.lineHeightType() == QTextBlockFormat::FixedHeight
+                                ? f.lineHeight() * kLayoutDpi / 96.0
+                                : b.layout()->lineAt(0).height();
+        const double top = lineRoomTop(b, 0);
+        const double end = (pageAt(top, pageHeight) + 1) * pageHeight;
+        return top < end && top + room > end + 0.5;
+    };
     // Whether text of the page stands above the block: else moving it on would only leave a page empty.
     const auto belowPageTop = [&](const QTextBlock& b) {
         const QTextBlock before = b.previous();
@@ -259,6 +272,17 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             page = qMax(page, pageOf(b, true));
             continue;
         }
+        // Qt may leave a first line across a page's end where the text above it moved after Qt laid it
+        // out, as under a table: the line does not fit there, and opens the next page.
+        if (crossesPageEnd(b) && belowPageTop(b) && !tallerThanPage(b)) {
+            const double top = lineRoomTop(b, 0);
+            const double end = (pageAt(top, pageHeight) + 1) * pageHeight;
+            QTextBlockFormat f = b.blockFormat();
+            f.setTopMargin(f.topMargin() + end - top);
+            f.setProperty(kPushedOnProperty, true);
+            QTextCursor(b).setBlockFormat(f);
+            page = qMax(page, pageOf(b, false));
+        }
         if (pageOf(b, false) > page) {
             // Whether the text ran on to the new page or a break put it there, the paragraph stays
             // on it: without the space above it might fit at the foot of the page before, where it
@@ -266,7 +290,7 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) {
                 dropSpaceBefore(b);
                 leaveRoomAbove(b, pageOf(b, false));
-            } else {
+            } else if (!b.blockFormat().hasProperty(kPushedOnProperty)) {
                 startPage(b);
             }
         }
