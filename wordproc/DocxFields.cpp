@@ -169,6 +169,29 @@ void Reader::dropField(StoryState& st) {
         addRun(st, std::move(r));
 }
 
+// Whether every open field shows its stored result as it stands, each already in that result: their
+// paragraphs may then stay paragraphs, as LibreOffice keeps them, each with its own spacing and indent.
+bool Reader::resultsStandAsStored(const StoryState& st) const {
+    if (st.fields.empty() || st.ignoredFields > 0)
+        return false;
+    for (const OpenField& open : st.fields) {
+        if (!open.inResult)
+            return false;
+        Field f = open.field;
+        parseFieldInstruction(f);
+        if (f.kind != Field::Other || showFileName(f, m_fileName))
+            return false;
+        if (open.formData && (open.formData->child(u"w:ddList") || open.formData->child(u"w:checkBox")))
+            return false;
+        static const QStringList byCode{QStringLiteral("ASK"), QStringLiteral("SET"),
+                                        QStringLiteral("MACROBUTTON"), QStringLiteral("SYMBOL")};
+        const QStringList words = f.instruction.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (!words.isEmpty() && byCode.contains(words.first().toUpper()))
+            return false;
+    }
+    return true;
+}
+
 void Reader::simpleField(const Node& f, StoryState& st, const CharProps& base) {
     if (st.ignoredFields > 0 || st.fields.size() >= size_t(kMaxFieldDepth)) {
         inlines(f, st, base);

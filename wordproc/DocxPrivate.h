@@ -332,6 +332,7 @@ private:
     void dropDownResult(const Node& list, Field& f);
     void endField(StoryState& st);
     void dropField(StoryState& st);
+    bool resultsStandAsStored(const StoryState& st) const;
     void simpleField(const Node& f, StoryState& st, const CharProps& base);
 
     // Content controls bound to the document's data (DocxBindings.cpp).

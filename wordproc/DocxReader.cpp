@@ -95,6 +95,12 @@ Template Reader::run() {
         paragraph(opening, st);
     blocks(*body, st);
     finishStory(st);
+    // LibreOffice sets the document's last paragraph, when it is empty, in its style's letters: the
+    // size its mark is given does not count, larger or smaller.
+    if (!m_t.body.blocks.empty())
+        if (Paragraph* last = std::get_if<Paragraph>(&m_t.body.blocks.back());
+            last && last->runs.empty() && last->blankFormat >= 0)
+            last->markFormat = last->blankFormat;
 
     m_t.fileName = m_fileName;
     leaveRoomToWrite(m_t.page);
@@ -406,9 +412,15 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     }
     inlines(p, st, base);
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
+    if (resultsStandAsStored(st)) {
+        // The fields' text so far joins the paragraph; the rest of their results follows as plain text,
+        // and their ends, left without a field to close, close nothing.
+        while (!st.fields.empty())
+            dropField(st);
+    }
     if (!st.fields.empty()) {
-        // A field runs on past the paragraph's end (a table of contents, say): the paragraphs of its
-        // result become lines of one.
+        // A field this program evaluates runs on past the paragraph's end: the paragraphs of its result
+        // become lines of one.
         if (st.fields.back().inResult)
             addRun(st, Run{Run::LineBreak, st.markFormat, -1, {}});
         st.open = true;

@@ -189,6 +189,10 @@ private:
     // next page, with what follows it; false when there is none, or it cannot move: it opens its page,
     // or it lies in a table that started on a page before.
     bool moveOn(int page, double limit, double pageHeight);
+    // Tables that keepTableFootWith() sent on to a new page start where the text before them ends again.
+    void unkeepTables();
+    // One placing of the notes, as placeNotes(); whether it moved text on.
+    bool placeNotesOnce(std::vector<std::vector<NoteSlice>>& out, double pageHeight);
 
     // Where the paragraphs of one flow (the story, a table cell) stand.
     struct Flow {

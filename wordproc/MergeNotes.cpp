@@ -27,9 +27,22 @@ void Merger::Builder::endnotes() {
 }
 
 void Merger::Builder::placeNotes(std::vector<std::vector<NoteSlice>>& out, double pageHeight) {
+    // The text the notes move on moves the pages after with it: paragraphs and rows kept with the next
+    // are kept again where they now fall, and the notes follow their references, a few times at most.
+    const std::vector<std::vector<NoteSlice>> before = out;
+    constexpr int kPasses = 4;
+    for (int pass = 1; placeNotesOnce(out, pageHeight) && pass < kPasses; ++pass) {
+        unkeepTables();
+        dropSpaceAtPageTops(pageHeight);
+        out = before;
+    }
+}
+
+bool Merger::Builder::placeNotesOnce(std::vector<std::vector<NoteSlice>>& out, double pageHeight) {
     if (std::none_of(m_noteRefs.begin(), m_noteRefs.end(),
                      [&](const NoteRef& r) { return !m.m_t->notes[size_t(r.note)].endnote; }))
-        return;
+        return false;
+    bool moved = false;
     const double above = twipsToLayout(kNoteAreaTwips);
     // The notes leave at least a quarter of the page to the body, as LibreOffice's do.
     const double most = qMax(pageHeight * 0.75 - above, twipsToLayout(240));
@@ -82,6 +95,7 @@ void Merger::Builder::placeNotes(std::vector<std::vector<NoteSlice>>& out, doubl
                 height += s.to - s.from;
             if (attempt + 1 == kAttempts || !moveOn(p, (p + 1) * pageHeight - height, pageHeight))
                 break;
+            moved = true;
         }
         if (!slices.empty()) {
             out.resize(size_t(p) + 1);
@@ -89,6 +103,7 @@ void Merger::Builder::placeNotes(std::vector<std::vector<NoteSlice>>& out, doubl
         }
         carry = std::move(rest);
     }
+    return moved;
 }
 
 int Merger::Builder::pageOfStoryBlock(size_t index, double pageHeight) const {

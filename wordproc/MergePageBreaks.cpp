@@ -20,11 +20,22 @@ constexpr int kRanOnProperty = QTextFormat::UserProperty + 64;
 constexpr int kRanOnAfterProperty = QTextFormat::UserProperty + 65;
 // Block: the room left empty above its text on the page it opens, in Qt's units, added to its top margin.
 constexpr int kRoomAboveProperty = QTextFormat::UserProperty + 66;
+// Table: it starts a page only to go on with the paragraph after it.
+constexpr int kKeptOnProperty = QTextFormat::UserProperty + 67;
+// Block: its top margin takes it from across a page's end to the next page's top.
+constexpr int kPushedOnProperty = QTextFormat::UserProperty + 68;
 
 // A paragraph that the notes moved on to the next page now opens it: the block that opened it only
-// because the page before was full goes back to running on, with its space above.
-void runOnAfter(const QTextBlock& moved) {
-    const QTextBlock next = moved.next();
+// because the page before was full goes back to running on, with its space above. With `onward`, that
+// block may stand further on, after paragraphs that went on with the moved one.
+void runOnAfter(QTextBlock moved, bool onward = false) {
+    const QTextFrame* root = moved.document()->rootFrame();
+    QTextBlock next = moved.next();
+    while (onward && next.isValid() && QTextCursor(next).currentFrame() == root &&
+           !(next.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)) {
+        moved = next;
+        next = next.next();
+    }
     if (!next.isValid() || !next.blockFormat().hasProperty(kRanOnProperty))
         return;
     QTextBlockFormat f = next.blockFormat();
@@ -35,6 +46,9 @@ void runOnAfter(const QTextBlock& moved) {
     f.clearProperty(kRanOnAfterProperty);
     f.clearProperty(kRoomAboveProperty);
     QTextCursor(next).setBlockFormat(f);
+    // A table's last paragraph keeps its own space below.
+    if (QTextCursor(moved).currentFrame() != root)
+        return;
     QTextBlockFormat above = moved.blockFormat();
     above.setBottomMargin(after);
     QTextCursor(moved).setBlockFormat(above);
@@ -168,6 +182,17 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
                 return true;
         return false;
     };
+    const auto crossesPageEnd = [&](const QTextBlock& b) {
+        if (b.layout()->lineCount() == 0)
+            return false;
+        const QTextBlockFormat f = b.blockFormat();
+        const double room = f.lineHeightType() == QTextBlockFormat::FixedHeight
+                                ? f.lineHeight() * kLayoutDpi / 96.0
+                                : b.layout()->lineAt(0).height();
+        const double top = lineRoomTop(b, 0);
+        const double end = (pageAt(top, pageHeight) + 1) * pageHeight;
+        return top < end && top + room > end + 0.5;
+    };
     // Whether text of the page stands above the block: else moving it on would only leave a page empty.
     const auto belowPageTop = [&](const QTextBlock& b) {
         const QTextBlock before = b.previous();
@@ -224,6 +249,7 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             if (belowPageTop(chain)) {
                 ++moves;
                 startPage(chain);
+                runOnAfter(b.previous());
                 b = chain;
                 page = pageOf(b, true);
                 continue;
@@ -246,6 +272,17 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             page = qMax(page, pageOf(b, true));
             continue;
         }
+        // Qt may leave a first line across a page's end where the text above it moved after Qt laid it
+        // out, as under a table: the line does not fit there, and opens the next page.
+        if (crossesPageEnd(b) && belowPageTop(b) && !tallerThanPage(b)) {
+            const double top = lineRoomTop(b, 0);
+            const double end = (pageAt(top, pageHeight) + 1) * pageHeight;
+            QTextBlockFormat f = b.blockFormat();
+            f.setTopMargin(f.topMargin() + end - top);
+            f.setProperty(kPushedOnProperty, true);
+            QTextCursor(b).setBlockFormat(f);
+            page = qMax(page, pageOf(b, false));
+        }
         if (pageOf(b, false) > page) {
             // Whether the text ran on to the new page or a break put it there, the paragraph stays
             // on it: without the space above it might fit at the foot of the page before, where it
@@ -253,7 +290,7 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) {
                 dropSpaceBefore(b);
                 leaveRoomAbove(b, pageOf(b, false));
-            } else {
+            } else if (!b.blockFormat().hasProperty(kPushedOnProperty)) {
                 startPage(b);
             }
         }
@@ -306,6 +343,18 @@ bool Merger::Builder::roomsKept(double pageHeight) const {
     return true;
 }
 
+void Merger::Builder::unkeepTables() {
+    for (QTextFrame* frame : m_doc.rootFrame()->childFrames()) {
+        QTextTable* table = qobject_cast<QTextTable*>(frame);
+        if (!table || !table->format().hasProperty(kKeptOnProperty))
+            continue;
+        QTextTableFormat tf = table->format();
+        tf.clearProperty(kKeptOnProperty);
+        tf.setPageBreakPolicy(tf.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
+        table->setFormat(tf);
+    }
+}
+
 bool Merger::Builder::keepTableFootWith(const QTextBlock& next, double pageHeight) {
     QTextTable* table = QTextCursor(next.previous()).currentTable();
     while (table && table->parentFrame() != m_doc.rootFrame())
@@ -325,18 +374,34 @@ bool Merger::Builder::keepTableFootWith(const QTextBlock& next, double pageHeigh
                       pageHeight);
     };
     const int page = pageOfTop(cell.firstCursorPosition().block());
-    if (pageOfTop(next) <= page)
+    // An empty paragraph after the table has a block of its own, the one Qt keeps straight after the table
+    // lying behind it. Its line goes on to the next page where it does not fit at this one's foot.
+    QTextBlock after = next;
+    const double tableFoot = layout->frameBoundingRect(table).bottom();
+    if (next.text().isEmpty() && layout->blockBoundingRect(next).bottom() <= tableFoot + 0.5 &&
+        next.next().isValid() && QTextCursor(next.next()).currentFrame() == m_doc.rootFrame())
+        after = next.next();
+    int nextPage = pageOfTop(after);
+    if (after.layout()->lineCount() > 0)
+        nextPage = qMax(nextPage,
+                        pageAt(lineRoomTop(after, 0) + after.layout()->lineAt(0).height() - 1, pageHeight));
+    if (nextPage <= page)
         return false;
     if (last > 0) {
         const QTextBlock above = table->cellAt(last - 1, 0).lastCursorPosition().block();
-        return pageOfTop(above) == page && holdRowOn(*table, last, (page + 1) * pageHeight);
+        if (pageOfTop(above) != page || !holdRowOn(*table, last, (page + 1) * pageHeight))
+            return false;
+        runOnAfter(after.previous());
+        return true;
     }
     QTextTableFormat tf = table->format();
     const double top = layout->frameBoundingRect(table).top();
     if (tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore || top - page * pageHeight < 1)
         return false;
     tf.setPageBreakPolicy(tf.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+    tf.setProperty(kKeptOnProperty, true);
     table->setFormat(tf);
+    runOnAfter(after.previous());
     return true;
 }
 
@@ -450,11 +515,19 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             }
             QTextBlockFormat f = b.blockFormat();
             if (i == 0) {
+                // It opens the page only because the notes filled the one before: what is kept with it
+                // may yet go on before it.
+                f.setProperty(kRanOnProperty, f.topMargin());
+                const QTextBlock before = b.previous();
+                f.setProperty(kRanOnAfterProperty,
+                              before.isValid() && QTextCursor(before).currentFrame() == m_doc.rootFrame()
+                                  ? before.blockFormat().bottomMargin()
+                                  : 0.0);
                 f.setTopMargin(0);
                 f.clearProperty(kRoomAboveProperty);
                 f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
                 QTextCursor(b).setBlockFormat(f);
-                runOnAfter(b);
+                runOnAfter(b, true);
                 leaveRoomAbove(b, page + 1);
                 return true;
             }
@@ -471,7 +544,7 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             at.insertBlock(f, b.charFormat());
             QTextCursor(m_doc.findBlockByNumber(number)).setBlockFormat(head);
             m_splits.push_back(number + 1);
-            runOnAfter(m_doc.findBlockByNumber(number + 1));
+            runOnAfter(m_doc.findBlockByNumber(number + 1), true);
             leaveRoomAbove(m_doc.findBlockByNumber(number + 1), page + 1);
             return true;
         }

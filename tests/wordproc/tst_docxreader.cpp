@@ -133,6 +133,51 @@ private slots:
         QCOMPARE(t.fields[0].name, QStringLiteral("Zip"));
     }
 
+    void storedResultsKeepTheirParagraphs() {
+        // A form field's or a table of contents' result that runs over paragraphs keeps them, each with
+        // its own spacing; a merge field's result, which the merge replaces, stays one paragraph of lines.
+        const QByteArray begin = "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r>";
+        const QByteArray separate = "<w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>";
+        const QByteArray end = "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+        const auto code = [](const QByteArray& c) {
+            return "<w:r><w:instrText>" + c + "</w:instrText></w:r>";
+        };
+        const QByteArray before = "<w:spacing w:before=\"120\"/>";
+        const Template t = readBody(
+            paragraph("<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:name w:val=\"T\"/><w:textInput/>"
+                      "</w:ffData></w:fldChar></w:r>" +
+                          code(" FORMTEXT ") + separate + run("EPSRC"),
+                      before) +
+            paragraph(run("Polaris House"), before) + paragraph(run("Swindon") + end + run(" UK"), before) +
+            paragraph(begin + code("TOC \\o") + separate + run("One\t") +
+                      complexField("PAGEREF _Toc1", "1")) +
+            paragraph(run("Two\t2") + end) +
+            paragraph(begin + code("MERGEFIELD Address") + separate + run("Line 1")) +
+            paragraph(run("Line 2") + end));
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"EPSRC", "Polaris House", "Swindon UK", "One\t1", "Two\t2", "Line 1/Line 2"}));
+        for (int i : {1, 2})
+            QCOMPARE(std::get<Paragraph>(t.body.blocks[size_t(i)]).format.beforeTwips, 120);
+        QCOMPARE(t.fields.size(), size_t(1));
+        QCOMPARE(t.fields.back().kind, Field::Merge);
+    }
+
+    void lastEmptyParagraphInItsStylesLetters() {
+        // The document's last paragraph, empty, is as tall as its style's letters whatever size its mark
+        // has; an empty paragraph before it keeps its mark's size.
+        const auto empty = [](const QByteArray& size) {
+            return paragraph({}, "<w:rPr><w:sz w:val=\"" + size + "\"/></w:rPr>");
+        };
+        const Template plain = readBody(paragraph(run("Text")));
+        const int own = plain.formats[size_t(firstParagraph(plain.body).markFormat)].halfPoints;
+        for (const QByteArray& size : {QByteArray("12"), QByteArray("40")}) {
+            const Template t = readBody(paragraph(run("Text")) + empty("12") + empty(size));
+            QCOMPARE(t.body.blocks.size(), size_t(3));
+            QCOMPARE(t.formats[size_t(std::get<Paragraph>(t.body.blocks[1]).markFormat)].halfPoints, 12);
+            QCOMPARE(t.formats[size_t(std::get<Paragraph>(t.body.blocks[2]).markFormat)].halfPoints, own);
+        }
+    }
+
     void fieldsShownByTheirCode() {
         // A macro button shows its prompt and a symbol its character, whatever result is stored or none;
         // ASK and SET show nothing.

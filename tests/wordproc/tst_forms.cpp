@@ -202,6 +202,68 @@ private slots:
             QVERIFY(movedOn > 0);
         }
     }
+
+    // The same where the paragraph after is an empty one that ends the document, also where the room a
+    // footnote takes at the page's foot moves the text on: the row still goes with the paragraph.
+    void tableFootKeptWithAnEmptyParagraphBelowNotes() {
+        const QByteArray last = "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"3000\" w:type=\"dxa\"/></w:tcPr>" +
+                                paragraph(run("Last row"), "<w:keepNext/>") + paragraph(run("more")) +
+                                "</w:tc>" + cell(run("b")) + cell(run("c")) + "</w:tr>";
+        for (const bool noted : {false, true}) {
+            int movedOn = 0;
+            for (int lines = 44; lines < 62; ++lines) {
+                QByteArray body = paragraph(run("Noted") + (noted ? kFootnoteReference : QByteArray()));
+                for (int i = 0; i < lines; ++i)
+                    body += paragraph(run("Line " + QByteArray::number(i)));
+                body += table(last) + "<w:p/>";
+                const Shown s = showTemplate(readWithNote(body));
+                const QTextDocument& doc = *s.copy.body;
+                const double pageHeight = doc.pageSize().height();
+                const QTextBlock end = doc.lastBlock();
+                const int after = pageAt(lineRoomTop(end, 0), pageHeight);
+                const int row = pageAt(topOf(doc, QStringLiteral("Last row")), pageHeight);
+                QVERIFY2(row == after, qPrintable(QStringLiteral("%1 lines").arg(lines)));
+                // Nor does a page of lines hold only the few that the note's room moved on.
+                const int line = pageAt(topOf(doc, QStringLiteral("Line %1").arg(lines - 1)), pageHeight);
+                QVERIFY2(line <= 1, qPrintable(QStringLiteral("%1 lines").arg(lines)));
+                if (row > line)
+                    ++movedOn;
+            }
+            QVERIFY(movedOn > 0);
+        }
+    }
+
+    // An empty paragraph under a table at a page's foot that does not fit there opens the next page,
+    // and the text after it follows on that page: no page is left empty between them.
+    void emptyParagraphUnderATableOpensTheNextPage() {
+        const QByteArray margins =
+            "<w:tblBorders><w:top w:val=\"single\" w:sz=\"6\" w:space=\"0\" w:color=\"C1C1C1\"/><w:bottom "
+            "w:val=\"single\" w:sz=\"2\" w:space=\"0\" "
+            "w:color=\"C1C1C1\"/></w:tblBorders><w:tblCellMar><w:top "
+            "w:w=\"75\" w:type=\"dxa\"/><w:bottom w:w=\"75\" w:type=\"dxa\"/></w:tblCellMar>";
+        const QByteArray rows = "<w:tr><w:trPr><w:tblHeader/></w:trPr>" + cell(run("Head")) + cell(run("e")) +
+                                cell(run("f")) + "</w:tr><w:tr>" + cell(run("Foot")) + cell(run("h")) +
+                                cell(run("i")) + "</w:tr>";
+        int across = 0;
+        for (int twips = 11000; twips < 13000; twips += 50) {
+            // A paragraph of one line of that exact height, then the table, the empty paragraph and the rest.
+            QByteArray body = paragraph(run("Spacer"), "<w:spacing w:line=\"" + QByteArray::number(twips) +
+                                                           "\" w:lineRule=\"exact\"/>");
+            body += table(rows, margins) + paragraph({}, "<w:rPr><w:sz w:val=\"20\"/></w:rPr>") +
+                    table("<w:tr>" + cell(run("Note")) + cell(run("k")) + cell(run("l")) + "</w:tr>",
+                          "<w:tblCellSpacing w:w=\"15\" w:type=\"dxa\"/>") +
+                    paragraph(run("After"));
+            const Shown s = showTemplate(readDocx(zipParts(package(document(body))), "e.docx"));
+            const QTextDocument& doc = *s.copy.body;
+            const double pageHeight = doc.pageSize().height();
+            const int foot = pageAt(topOf(doc, QStringLiteral("Foot")), pageHeight);
+            const int note = pageAt(topOf(doc, QStringLiteral("Note")), pageHeight);
+            QVERIFY2(note <= foot + 1, qPrintable(QStringLiteral("%1 twips").arg(twips)));
+            if (note > foot)
+                ++across;
+        }
+        QVERIFY(across > 0);
+    }
 };
 
 QTEST_MAIN(TestForms)
