@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <array>
 #include <optional>
@@ -207,8 +208,9 @@ private:
     };
     QHash<QString, Abstract> m_abstracts;
     QHash<QString, List> m_lists;
-    // Lists of one definition count on together; a list that starts its levels anew counts on its own.
+    // Lists of one definition count on together, by the definition's id.
     QHash<QString, Counts> m_counts;
+    QSet<QString> m_listsUsed; // the lists that have numbered an item
 };
 
 Border border(const Node& b);

@@ -558,12 +558,16 @@ QString StyleSheet::nextNumber(const QString& numId, int lvl) {
     if (!own || it == m_lists.constEnd())
         return {};
     const List& list = *it;
-    // Lists made from one definition go on counting from each other, whatever formats they override; a
-    // list that starts a level at a number of its own is a list of its own.
-    const bool ownStart = std::any_of(list.startOverride.begin(), list.startOverride.end(),
-                                      [](const std::optional<int>& s) { return s.has_value(); });
-    Counts& counts =
-        m_counts[ownStart ? QStringLiteral("num:") + numId : QStringLiteral("def:") + list.abstract];
+    // Lists made from one definition go on counting from each other, whatever formats they override. A
+    // list that starts a level at a number of its own starts that level again where its first item
+    // stands, and the lists of its definition count on from there, as LibreOffice counts them.
+    Counts& counts = m_counts[list.abstract];
+    if (!m_listsUsed.contains(numId)) {
+        m_listsUsed.insert(numId);
+        for (size_t i = 0; i < list.startOverride.size(); ++i)
+            if (list.startOverride[i])
+                counts.started[i] = false;
+    }
     const auto startOf = [&](int i) {
         if (list.startOverride[size_t(i)])
             return *list.startOverride[size_t(i)];

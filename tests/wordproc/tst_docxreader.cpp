@@ -1559,7 +1559,7 @@ private slots:
             "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\">" +
             lvl(0, "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperLetter\"/><w:lvlText w:val=\"%1\"/>") +
             "</w:lvlOverride></w:num>" +
-            // One that starts anew counts on its own, and leaves the others' count alone.
+            // One that starts anew starts the count of its definition again, and the others count on.
             "<w:num w:numId=\"4\"><w:abstractNumId w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\">"
             "<w:startOverride w:val=\"10\"/></w:lvlOverride></w:num>" +
             "</w:numbering>";
@@ -1576,7 +1576,40 @@ private slots:
         for (const QString& p : paragraphs(t, t.body))
             numbers << p.section(QLatin1Char('\t'), 0, 0);
         QCOMPARE(numbers, (QStringList{"00", "01", "2", "2.a", "2.a.I", "2.b", "2.b.II", "2.2.2.1", "o",
-                                       "2..1", "C", "10", "11", "4", "4.a.I"}));
+                                       "2..1", "C", "10", "11", "12", "12.a.I"}));
+    }
+
+    void restartedListsCountOn() {
+        // Word's "restart at 1" gives the first item a list of its own that starts again; the items after
+        // it keep the list their style names, and LibreOffice numbers them on from the restarted count.
+        // A list that starts again does so at its first item only.
+        const auto restart = [](int num, int start) {
+            return "<w:num w:numId=\"" + QByteArray::number(num) +
+                   "\"><w:abstractNumId w:val=\"5\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"" +
+                   QByteArray::number(start) + "\"/></w:lvlOverride></w:num>";
+        };
+        const QByteArray numbering = "<w:numbering " + kW +
+                                     "><w:abstractNum w:abstractNumId=\"5\"><w:lvl w:ilvl=\"0\"><w:start "
+                                     "w:val=\"1\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1.\"/>"
+                                     "</w:lvl></w:abstractNum>"
+                                     "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"5\"/></w:num>" +
+                                     restart(2, 1) + restart(3, 10) + "</w:numbering>";
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"paragraph\" w:styleId=\"Item\"><w:pPr><w:numPr><w:numId "
+            "w:val=\"1\"/></w:numPr></w:pPr></w:style></w:styles>";
+        const auto item = [](int num, const char* text) {
+            return paragraph(run(text), "<w:pStyle w:val=\"Item\"/>" +
+                                            (num ? "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"" +
+                                                       QByteArray::number(num) + "\"/></w:numPr>"
+                                                 : QByteArray()));
+        };
+        const Template t =
+            readBody(item(0, "a") + item(0, "b") + item(2, "c") + item(0, "d") + item(3, "e") + item(0, "f") +
+                         item(2, "g") + item(0, "h"),
+                     {{"numbering", "numbering.xml", numbering}, {"styles", "styles.xml", styles}});
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"1.\ta", "2.\tb", "1.\tc", "2.\td", "10.\te", "11.\tf", "12.\tg", "13.\th"}));
     }
 
     void paragraphsAndRuns() {
