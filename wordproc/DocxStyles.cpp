@@ -415,6 +415,8 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
             f.widowControl = on(c);
         } else if (name == u"keepLines") {
             f.keepTogether = on(c);
+        } else if (name == u"snapToGrid") {
+            f.snapToGrid = on(c);
         } else if (name == u"pageBreakBefore") {
             f.pageBreakBefore = on(c);
         } else if (name == u"contextualSpacing") {
