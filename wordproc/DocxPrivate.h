@@ -196,6 +196,7 @@ private:
     QHash<QString, QColor> m_colors;
     struct Abstract {
         std::array<std::optional<Level>, 9> levels;
+        QString styleLink; // the list style whose levels it takes, where it has none of its own
     };
     struct List {
         QString abstract;

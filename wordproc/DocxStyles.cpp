@@ -515,6 +515,8 @@ void StyleSheet::readNumbering(const Node& numbering) {
                 if (i >= 0 && i < 9)
                     abstract.levels[size_t(i)] = readLevel(lvl);
             }
+        if (const Node* link = a.child(u"w:numStyleLink"))
+            abstract.styleLink = link->attr(u"w:val");
         const QString id = a.attr(u"w:abstractNumId");
         if (!m_abstracts.contains(id))
             m_abstracts.insert(id, abstract);
@@ -539,6 +541,21 @@ void StyleSheet::readNumbering(const Node& numbering) {
         const QString id = n.attr(u"w:numId");
         if (!m_lists.contains(id))
             m_lists.insert(id, list);
+    }
+    // A list made from a list style (Word's multilevel lists of a style) has that style's levels: the
+    // style names the list that holds them.
+    for (auto a = m_abstracts.begin(); a != m_abstracts.end(); ++a) {
+        if (a->styleLink.isEmpty() ||
+            std::any_of(a->levels.begin(), a->levels.end(), [](const auto& l) { return l.has_value(); }))
+            continue;
+        const auto style = m_styles.constFind(a->styleLink);
+        const Node* numId =
+            style != m_styles.constEnd() && style->numPr ? style->numPr->child(u"w:numId") : nullptr;
+        const auto list = numId ? m_lists.constFind(numId->attr(u"w:val")) : m_lists.constEnd();
+        const auto source =
+            list != m_lists.constEnd() ? m_abstracts.constFind(list->abstract) : m_abstracts.constEnd();
+        if (source != m_abstracts.constEnd() && source.key() != a.key())
+            a->levels = source->levels;
     }
 }
 

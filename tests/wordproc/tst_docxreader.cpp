@@ -1579,6 +1579,30 @@ private slots:
                                        "2..1", "C", "10", "11", "12", "12.a.I"}));
     }
 
+    void listsOfAListStyle() {
+        // A multilevel list of a list style keeps no levels of its own: the style names the list that
+        // holds them, and its items show that list's numbers and indents.
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:styleLink w:val=\"Steps\"/><w:lvl w:ilvl=\"0\">"
+            "<w:start w:val=\"1\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"Step %1:\"/><w:pPr><w:ind "
+            "w:left=\"900\" w:hanging=\"900\"/></w:pPr></w:lvl></w:abstractNum>"
+            "<w:abstractNum w:abstractNumId=\"1\"><w:numStyleLink w:val=\"Steps\"/></w:abstractNum>"
+            "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>";
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"numbering\" w:styleId=\"Steps\"><w:pPr><w:numPr><w:numId "
+            "w:val=\"1\"/></w:numPr></w:pPr></w:style></w:styles>";
+        const auto item = [](const char* text) {
+            return paragraph(run(text), "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"2\"/></w:numPr>");
+        };
+        const Template t = readBody(item("Check") + item("Sign"), {{"numbering", "numbering.xml", numbering},
+                                                                   {"styles", "styles.xml", styles}});
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"Step 1:\tCheck", "Step 2:\tSign"}));
+        QCOMPARE(firstParagraph(t.body).format.leftTwips, 900);
+    }
+
     void restartedListsCountOn() {
         // Word's "restart at 1" gives the first item a list of its own that starts again; the items after
         // it keep the list their style names, and LibreOffice numbers them on from the restarted count.
