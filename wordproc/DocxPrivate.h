@@ -196,7 +196,8 @@ private:
     QHash<QString, QColor> m_colors;
     struct Abstract {
         std::array<std::optional<Level>, 9> levels;
-        QString styleLink; // the list style whose levels it takes, where it has none of its own
+        QString styleLink;  // the list style whose levels it takes, where it has none of its own
+        QString countsWith; // the definition it took them from, which it counts on with
     };
     struct List {
         QString abstract;

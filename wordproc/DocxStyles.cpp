@@ -554,8 +554,10 @@ void StyleSheet::readNumbering(const Node& numbering) {
         const auto list = numId ? m_lists.constFind(numId->attr(u"w:val")) : m_lists.constEnd();
         const auto source =
             list != m_lists.constEnd() ? m_abstracts.constFind(list->abstract) : m_abstracts.constEnd();
-        if (source != m_abstracts.constEnd() && source.key() != a.key())
+        if (source != m_abstracts.constEnd() && source.key() != a.key()) {
             a->levels = source->levels;
+            a->countsWith = source.key();
+        }
     }
 }
 
@@ -580,7 +582,11 @@ QString StyleSheet::nextNumber(const QString& numId, int lvl) {
     // Lists made from one definition go on counting from each other, whatever formats they override. A
     // list that starts a level at a number of its own starts that level again where its first item
     // stands, and the lists of its definition count on from there, as LibreOffice counts them.
-    Counts& counts = m_counts[list.abstract];
+    // Lists of one list style count on together, as LibreOffice counts them.
+    const auto definition = m_abstracts.constFind(list.abstract);
+    Counts& counts = m_counts[definition != m_abstracts.constEnd() && !definition->countsWith.isEmpty()
+                                  ? definition->countsWith
+                                  : list.abstract];
     if (!m_listsUsed.contains(numId)) {
         m_listsUsed.insert(numId);
         for (size_t i = 0; i < list.startOverride.size(); ++i)

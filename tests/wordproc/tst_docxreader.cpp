@@ -1581,25 +1581,31 @@ private slots:
 
     void listsOfAListStyle() {
         // A multilevel list of a list style keeps no levels of its own: the style names the list that
-        // holds them, and its items show that list's numbers and indents.
+        // holds them, and its items show that list's numbers and indents. Lists of the style count on
+        // together, as LibreOffice counts them.
         const QByteArray numbering =
             "<w:numbering " + kW +
             "><w:abstractNum w:abstractNumId=\"0\"><w:styleLink w:val=\"Steps\"/><w:lvl w:ilvl=\"0\">"
             "<w:start w:val=\"1\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"Step %1:\"/><w:pPr><w:ind "
             "w:left=\"900\" w:hanging=\"900\"/></w:pPr></w:lvl></w:abstractNum>"
             "<w:abstractNum w:abstractNumId=\"1\"><w:numStyleLink w:val=\"Steps\"/></w:abstractNum>"
+            "<w:abstractNum w:abstractNumId=\"2\"><w:numStyleLink w:val=\"Steps\"/></w:abstractNum>"
             "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
-            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>";
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>"
+            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"2\"/></w:num></w:numbering>";
         const QByteArray styles =
             "<w:styles " + kW +
             "><w:style w:type=\"numbering\" w:styleId=\"Steps\"><w:pPr><w:numPr><w:numId "
             "w:val=\"1\"/></w:numPr></w:pPr></w:style></w:styles>";
-        const auto item = [](const char* text) {
-            return paragraph(run(text), "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"2\"/></w:numPr>");
+        const auto item = [](const char* num, const char* text) {
+            return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"") + num +
+                                            "\"/></w:numPr>");
         };
-        const Template t = readBody(item("Check") + item("Sign"), {{"numbering", "numbering.xml", numbering},
-                                                                   {"styles", "styles.xml", styles}});
-        QCOMPARE(paragraphs(t, t.body), (QStringList{"Step 1:\tCheck", "Step 2:\tSign"}));
+        const Template t =
+            readBody(item("2", "Check") + item("2", "Sign") + item("3", "Pay") + item("1", "Drive"),
+                     {{"numbering", "numbering.xml", numbering}, {"styles", "styles.xml", styles}});
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"Step 1:\tCheck", "Step 2:\tSign", "Step 3:\tPay", "Step 4:\tDrive"}));
         QCOMPARE(firstParagraph(t.body).format.leftTwips, 900);
     }
 
