@@ -196,14 +196,14 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
     const QString yAlign = attr(u"w:yAlign", u"w:tblpYSpec");
     const int textWidth = pg.widthTwips - pg.leftTwips - pg.rightTwips;
     const int textHeight = pg.heightTwips - pg.topTwips - pg.bottomTwips;
-    // A table's frame is placed from the text's column and paragraph unless it says otherwise; a
-    // paragraph's from the page.
-    const bool xPage = hAnchor == QLatin1String("page") || (hAnchor.isEmpty() && !isTable);
+    // A frame, a table's or a paragraph's, is placed from the text's column and paragraph unless it
+    // says otherwise, as LibreOffice places it.
+    const bool xPage = hAnchor == QLatin1String("page");
     f.fromX = xPage ? Floating::From::Page : Floating::From::Margin;
     const int spanX = xPage ? pg.widthTwips : textWidth;
-    f.fromY = vAnchor == QLatin1String("page") || (vAnchor.isEmpty() && !isTable) ? Floating::From::Page
-              : vAnchor == QLatin1String("margin")                                ? Floating::From::Margin
-                                                                                  : Floating::From::Paragraph;
+    f.fromY = vAnchor == QLatin1String("page")     ? Floating::From::Page
+              : vAnchor == QLatin1String("margin") ? Floating::From::Margin
+                                                   : Floating::From::Paragraph;
     const int spanY = f.fromY == Floating::From::Page     ? pg.heightTwips
                       : f.fromY == Floating::From::Margin ? textHeight
                                                           : 0;

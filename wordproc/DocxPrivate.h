@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <array>
 #include <optional>
@@ -203,6 +204,8 @@ private:
     QHash<QString, QColor> m_colors;
     struct Abstract {
         std::array<std::optional<Level>, 9> levels;
+        QString styleLink;  // the list style whose levels it takes, where it has none of its own
+        QString countsWith; // the definition it took them from, which it counts on with
     };
     struct List {
         QString abstract;
@@ -215,8 +218,9 @@ private:
     };
     QHash<QString, Abstract> m_abstracts;
     QHash<QString, List> m_lists;
-    // Lists of one definition count on together; a list that starts its levels anew counts on its own.
+    // Lists of one definition count on together, by the definition's id.
     QHash<QString, Counts> m_counts;
+    QSet<QString> m_listsUsed; // the lists that have numbered an item
 };
 
 Border border(const Node& b);

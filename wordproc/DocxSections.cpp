@@ -97,6 +97,13 @@ void Reader::pageSetup(const Node& sectPr, PageSetup& pg) {
         if (fmt != QLatin1String("decimal"))
             pg.pageNumberFormat = fmt;
     }
+    // A grid of lines that the text keeps to: East Asian layout, which Word offers any document.
+    pg.lineGridTwips = 0;
+    if (const Node* grid = sectPr.child(u"w:docGrid")) {
+        const QString type = grid->attr(u"w:type");
+        if (type == QLatin1String("lines") || type == QLatin1String("linesAndChars"))
+            pg.lineGridTwips = clampTwips(intAttr(*grid, u"w:linePitch", 0), 0, kMaxTwips);
+    }
     // A section's columns are its own: a section that gives none has one.
     pg.columns = 1;
     pg.columnGapTwips = 720;

@@ -448,6 +448,8 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
             f.widowControl = on(c);
         } else if (name == u"keepLines") {
             f.keepTogether = on(c);
+        } else if (name == u"snapToGrid") {
+            f.snapToGrid = on(c);
         } else if (name == u"pageBreakBefore") {
             f.pageBreakBefore = on(c);
         } else if (name == u"contextualSpacing") {
@@ -546,6 +548,8 @@ void StyleSheet::readNumbering(const Node& numbering) {
                 if (i >= 0 && i < 9)
                     abstract.levels[size_t(i)] = readLevel(lvl);
             }
+        if (const Node* link = a.child(u"w:numStyleLink"))
+            abstract.styleLink = link->attr(u"w:val");
         const QString id = a.attr(u"w:abstractNumId");
         if (!m_abstracts.contains(id))
             m_abstracts.insert(id, abstract);
@@ -571,6 +575,23 @@ void StyleSheet::readNumbering(const Node& numbering) {
         if (!m_lists.contains(id))
             m_lists.insert(id, list);
     }
+    // A list made from a list style (Word's multilevel lists of a style) has that style's levels: the
+    // style names the list that holds them.
+    for (auto a = m_abstracts.begin(); a != m_abstracts.end(); ++a) {
+        if (a->styleLink.isEmpty() ||
+            std::any_of(a->levels.begin(), a->levels.end(), [](const auto& l) { return l.has_value(); }))
+            continue;
+        const auto style = m_styles.constFind(a->styleLink);
+        const Node* numId =
+            style != m_styles.constEnd() && style->numPr ? style->numPr->child(u"w:numId") : nullptr;
+        const auto list = numId ? m_lists.constFind(numId->attr(u"w:val")) : m_lists.constEnd();
+        const auto source =
+            list != m_lists.constEnd() ? m_abstracts.constFind(list->abstract) : m_abstracts.constEnd();
+        if (source != m_abstracts.constEnd() && source.key() != a.key()) {
+            a->levels = source->levels;
+            a->countsWith = source.key();
+        }
+    }
 }
 
 const Level* StyleSheet::level(const QString& numId, int level) const {
@@ -591,12 +612,20 @@ QString StyleSheet::nextNumber(const QString& numId, int lvl) {
     if (!own || it == m_lists.constEnd())
         return {};
     const List& list = *it;
-    // Lists made from one definition go on counting from each other, whatever formats they override; a
-    // list that starts a level at a number of its own is a list of its own.
-    const bool ownStart = std::any_of(list.startOverride.begin(), list.startOverride.end(),
-                                      [](const std::optional<int>& s) { return s.has_value(); });
-    Counts& counts =
-        m_counts[ownStart ? QStringLiteral("num:") + numId : QStringLiteral("def:") + list.abstract];
+    // Lists made from one definition go on counting from each other, whatever formats they override. A
+    // list that starts a level at a number of its own starts that level again where its first item
+    // stands, and the lists of its definition count on from there, as LibreOffice counts them.
+    // Lists of one list style count on together, as LibreOffice counts them.
+    const auto definition = m_abstracts.constFind(list.abstract);
+    Counts& counts = m_counts[definition != m_abstracts.constEnd() && !definition->countsWith.isEmpty()
+                                  ? definition->countsWith
+                                  : list.abstract];
+    if (!m_listsUsed.contains(numId)) {
+        m_listsUsed.insert(numId);
+        for (size_t i = 0; i < list.startOverride.size(); ++i)
+            if (list.startOverride[i])
+                counts.started[i] = false;
+    }
     const auto startOf = [&](int i) {
         if (list.startOverride[size_t(i)])
             return *list.startOverride[size_t(i)];

@@ -314,10 +314,11 @@ void lowerBlanks(QTextBlock block, const QTextBlock& last, const QTextCharFormat
     }
 }
 
-void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
+void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, double grid) {
     for (; block.isValid(); block = block.next()) {
         QTextBlockFormat f = block.blockFormat();
         const int type = f.lineHeightType();
+        const double asked = f.lineHeight();
         // A line is as tall as the tallest ascent, descent and leading of the text on it.
         double ascent = 0, descent = 0, leading = -1e9, qtLeading = 0, textAscent = 0, pitch = 0;
         // Faces of different heights on one line: it is as tall as the tallest of their tops over the
@@ -450,8 +451,9 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
         }
         // Qt sets the text on the borrowed faces' taller ascent, where that is the line's.
         const double qtAscent = lentEverywhere ? qMax(ascent, lentAscent) : ascent;
-        if (!image && textAscent < qtAscent - 0.01) {
-            f.setProperty(kRaiseProperty, qtAscent - textAscent);
+        const double raise = !image && textAscent < qtAscent - 0.01 ? qtAscent - textAscent : 0.0;
+        if (raise > 0) {
+            f.setProperty(kRaiseProperty, raise);
             changed = true;
         }
         // Qt fits a proportional line on a page by its font's height, not by the smaller one it is set
@@ -464,6 +466,31 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit) {
             const double percent = now == QTextBlockFormat::ProportionalHeight ? f.lineHeight() : 100.0;
             f.setLineHeight(rounded * percent / 100 / scale, QTextBlockFormat::FixedHeight);
             f.setProperty(kFittedHeightProperty, percent);
+            changed = true;
+        }
+        // On a grid, LibreOffice gives a line as many of the grid's lines as its single height needs,
+        // with its text in their middle, and a spaced line its spacing's share of that height on top.
+        // Exact and least heights give way to the grid. The line is set at that fixed height, whatever
+        // face Qt takes a character from, and painted at the top of its room, lowered to the middle.
+        // A paragraph of pictures alone is one line as tall as its tallest picture; a picture among
+        // text keeps its line's own height.
+        double tallest = 0;
+        bool pictures = image;
+        for (auto it = block.begin(); image && !it.atEnd(); ++it) {
+            const QTextCharFormat c = it.fragment().charFormat();
+            pictures = pictures && c.isImageFormat();
+            if (c.isImageFormat())
+                tallest = qMax(tallest, c.toImageFormat().height() * scale);
+        }
+        if (grid > 0 && (!image || pictures)) {
+            const double natural = image ? qMax(single, tallest + descent) : single;
+            const double room = std::ceil(natural / grid - 1e-3) * grid;
+            const double more = type == QTextBlockFormat::ProportionalHeight && asked > 100
+                                    ? (asked / 100 - 1) * natural
+                                    : 0.0;
+            f.setLineHeight((room + more) / scale, QTextBlockFormat::FixedHeight);
+            f.setProperty(kFittedHeightProperty, 100.0);
+            f.setProperty(kRaiseProperty, raise - (room - natural) / 2);
             changed = true;
         }
         if (changed)

@@ -509,6 +509,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         const double height = placeBody(copy, used, page, titled, !again);
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
+        body.setLineGrid(page.lineGridTwips);
         body.begin();
         placePages(body, copy, used, page, titled);
         body.collectNotes();
@@ -589,6 +590,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         height = placeBody(copy, used, page, titled, !again);
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
+        body.setLineGrid(page.lineGridTwips);
         body.begin();
         placePages(body, copy, used, page, titled);
         body.collectNotes();
@@ -616,6 +618,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     if (m_t->type != MainType::Catalog || !m_data) {
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
+        body.setLineGrid(page.lineGridTwips);
         body.begin();
         body.story(m_t->body, cursor);
         body.end();
@@ -630,6 +633,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     while (true) {
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
+        body.setLineGrid(page.lineGridTwips);
         std::vector<std::pair<int, int>> starts; // each record's number and the block its text starts in
         int r = first;
         int cut = -1;

@@ -374,7 +374,7 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         QTextCursor(start).setBlockFormat(f);
     if (m.m_t->italicsKeepRoom)
         keepRoomAfterItalics(start, cur.block());
-    setExactLineHeights(start, cur.block(), &flow == &m_flow);
+    setExactLineHeights(start, cur.block(), &flow == &m_flow, p.format.snapToGrid ? m_lineGrid : 0.0);
     if (plain && start == cur.block() && !anchorsFloats(*m.m_t, p.runs))
         m.m_lineHeights[&p] = LineHeightsSeen{f, start.blockFormat(), textFormats(start)};
 }

@@ -68,6 +68,9 @@ public:
     // LibreOffice do; a story on the page's body lets it take no room.
     void setBand() { m_band = true; }
 
+    // The body's lines keep to the section's grid of lines, `twips` apart (0: none).
+    void setLineGrid(int twips) { m_lineGrid = twipsToLayout(twips); }
+
     // The cursor's block takes no room: a line of no height in a 1-point font.
     void makeBlockEmptyOfHeight();
 
@@ -276,6 +279,7 @@ private:
     bool m_collectNotes = false;
     bool m_breakNext = false; // the next paragraph of the story starts a new page
     bool m_band = false;      // the story is a page header or footer
+    double m_lineGrid = 0;    // layout pixels
     // How far the stories' paragraphs reach into the left and right margins (layout pixels).
     double m_reachLeft = 0, m_reachRight = 0;
     std::vector<NoteRef> m_noteRefs;

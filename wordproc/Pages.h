@@ -130,8 +130,8 @@ double wordAscent(const QFont& font, const QFontMetricsF& metrics);
 // spacing. Fixed line heights stay as they are. With `fit`, lines of one height are set at a fixed
 // height of that spacing (kFittedHeightProperty). Cells are not fitted: Qt moves a row on to the
 // next page by where its cells' first lines stand, and a line of a fixed height stands a little above
-// its room.
-void setExactLineHeights(QTextBlock first, const QTextBlock& last, bool fit = true);
+// its room. On a `grid` of lines this far apart (layout pixels), each line takes whole lines of it.
+void setExactLineHeights(QTextBlock first, const QTextBlock& last, bool fit = true, double grid = 0);
 
 // Blanks (spaces and tabs) of the blocks from `first` through `last` that are set in a taller font than
 // the text beside them are set in its font, as wide as before: they make no line taller. Blanks with

@@ -96,6 +96,8 @@ struct ParaFormat {
     bool keepWithNext = false;
     // No first line alone at a page's foot, nor last line alone at a page's top.
     bool widowControl = false;
+    // Its lines keep to the section's grid of lines, where the section has one.
+    bool snapToGrid = true;
     std::vector<TabStop> tabs;
     // Bar tabs: vertical rules down the paragraph's lines at these distances from the margin, never
     // stops for the text.
@@ -278,6 +280,9 @@ struct PageSetup {
     // when they are equal.
     std::vector<int> columnWidths;
     std::vector<int> columnGaps;
+    // The body's lines stand on a grid of lines this far apart (0: none): each line takes as many of
+    // them as its text needs.
+    int lineGridTwips = 0;
     // Rules around the page, each its space from the page's edge or, `pageBordersFromText`, from the
     // margins.
     Borders pageBorders;

@@ -1,4 +1,4 @@
-// Word 2007+ templates read into the template model: fields, headers, tables, pictures, styles, lists,
+// Word 2007+ templates read into the template model: fields, headers, tables, pictures, styles,
 // and files made to hurt. The documents are built here, part by part.
 #include "DocxSamples.h"
 #include "Samples.h"
@@ -1495,49 +1495,6 @@ private slots:
         QVERIFY(!paragraphAt(3).format.lineMultiple);
     }
 
-    void numbering() {
-        // Numbers per level, levels within levels, a list that starts over, bullets from Symbol.
-        const QByteArray numbering =
-            "<w:numbering " + kW +
-            "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><w:numFmt "
-            "w:val=\"decimal\"/>"
-            "<w:lvlText w:val=\"%1.\"/><w:pPr><w:ind w:left=\"720\" "
-            "w:hanging=\"360\"/></w:pPr></w:lvl><w:lvl w:ilvl=\"1\">"
-            "<w:start w:val=\"1\"/><w:numFmt w:val=\"lowerLetter\"/><w:lvlText "
-            "w:val=\"%1.%2)\"/></w:lvl><w:lvl w:ilvl=\"2\">"
-            "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperRoman\"/><w:lvlText w:val=\"%3\"/><w:suff "
-            "w:val=\"space\"/><w:lvlJc w:val=\"right\"/></w:lvl></w:abstractNum>"
-            "<w:abstractNum w:abstractNumId=\"1\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/><w:lvlText "
-            "w:val=\"\xef\x82\xb7\"/>"
-            "<w:rPr><w:rFonts w:ascii=\"Symbol\" w:hAnsi=\"Symbol\"/></w:rPr></w:lvl></w:abstractNum>"
-            "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num><w:num "
-            "w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>"
-            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"0\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride "
-            "w:val=\"7\"/></w:lvlOverride></w:num>"
-            "</w:numbering>";
-        const auto item = [](const char* num, const char* level, const char* text) {
-            return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"") + level +
-                                            "\"/><w:numId w:val=\"" + num + "\"/></w:numPr>");
-        };
-        const Template t = readBody(item("1", "0", "a") + item("1", "0", "b") + item("1", "1", "c") +
-                                        item("1", "1", "d") + item("1", "2", "e") + item("1", "0", "f") +
-                                        item("2", "0", "g") + item("3", "0", "h"),
-                                    {{"numbering", "numbering.xml", numbering}});
-        QCOMPARE(paragraphs(t, t.body), (QStringList{"1.\ta", "2.\tb", "2.a)\tc", "2.b)\td", "I e", "3.\tf",
-                                                     QStringLiteral("\u2022\tg"), "7.\th"}));
-        const Paragraph& first = firstParagraph(t.body);
-        QCOMPARE(first.format.leftTwips, 720);
-        QCOMPARE(first.format.firstTwips, -360);
-        // The tab after the number stops at the hanging indent.
-        QCOMPARE(first.format.tabs.size(), size_t(1));
-        QCOMPARE(first.format.tabs[0].twips, 720);
-        const Paragraph& bullet = std::get<Paragraph>(t.body.blocks.at(6));
-        QCOMPARE(t.formats[size_t(bullet.runs[0].format)].family, QStringLiteral("OpenSymbol"));
-        // A level's number set to end at the indent says so; the others start there.
-        QCOMPARE(std::get<Paragraph>(t.body.blocks.at(4)).format.numberAlign, ParaFormat::Right);
-        QCOMPARE(first.format.numberAlign, ParaFormat::Left);
-    }
-
     void automaticSpacingInLists() {
         // Paragraphs spaced automatically (as a web page's) keep their 14 points around a list, but
         // none between the items of one list; an item of another list keeps its space.
@@ -1607,53 +1564,6 @@ private slots:
         QCOMPARE(barred.format.barTabs, std::vector<int>{2880});
         QCOMPARE(barred.format.tabs.size(), size_t(1));
         QCOMPARE(barred.format.tabs[0].twips, 3600);
-    }
-
-    void numberingAcrossLists() {
-        // Word's own counting, as the numbers a Word user typed beside each item show it.
-        const auto lvl = [](int i, const QByteArray& inner) {
-            return "<w:lvl w:ilvl=\"" + QByteArray::number(i) + "\">" + inner + "</w:lvl>";
-        };
-        const QByteArray numbering =
-            "<w:numbering " + kW + ">" +
-            // No start: counts from zero.
-            "<w:abstractNum w:abstractNumId=\"0\">" +
-            lvl(0, "<w:numFmt w:val=\"decimalZero\"/><w:lvlText w:val=\"%1\"/>") + "</w:abstractNum>" +
-            // Level 2 starts again only after level 0; level 3 shows every number in Arabic numerals;
-            // level 4 is a bullet that level 5's text passes over.
-            "<w:abstractNum w:abstractNumId=\"1\">" +
-            lvl(0, "<w:start w:val=\"2\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1\"/>") +
-            lvl(1, "<w:start w:val=\"1\"/><w:numFmt w:val=\"lowerLetter\"/><w:lvlText w:val=\"%1.%2\"/>") +
-            lvl(2, "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperRoman\"/><w:lvlRestart w:val=\"1\"/>"
-                   "<w:lvlText w:val=\"%1.%2.%3\"/>") +
-            lvl(3, "<w:start w:val=\"1\"/><w:isLgl/><w:numFmt w:val=\"decimal\"/>"
-                   "<w:lvlText w:val=\"%1.%2.%3.%4\"/>") +
-            lvl(4, "<w:start w:val=\"1\"/><w:numFmt w:val=\"bullet\"/><w:lvlText w:val=\"o\"/>") +
-            lvl(5, "<w:start w:val=\"1\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1.%5.%6\"/>") +
-            "</w:abstractNum>" + "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>" +
-            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>" +
-            // Another list of the same definition goes on counting, in a format of its own.
-            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\">" +
-            lvl(0, "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperLetter\"/><w:lvlText w:val=\"%1\"/>") +
-            "</w:lvlOverride></w:num>" +
-            // One that starts anew counts on its own, and leaves the others' count alone.
-            "<w:num w:numId=\"4\"><w:abstractNumId w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\">"
-            "<w:startOverride w:val=\"10\"/></w:lvlOverride></w:num>" +
-            "</w:numbering>";
-        const auto item = [](const char* num, const char* level) {
-            return paragraph(run("x"), QByteArray("<w:numPr><w:ilvl w:val=\"") + level +
-                                           "\"/><w:numId w:val=\"" + num + "\"/></w:numPr>");
-        };
-        const Template t =
-            readBody(item("1", "0") + item("1", "0") + item("2", "0") + item("2", "1") + item("2", "2") +
-                         item("2", "1") + item("2", "2") + item("2", "3") + item("2", "4") + item("2", "5") +
-                         item("3", "0") + item("4", "0") + item("4", "0") + item("2", "0") + item("2", "2"),
-                     {{"numbering", "numbering.xml", numbering}});
-        QStringList numbers;
-        for (const QString& p : paragraphs(t, t.body))
-            numbers << p.section(QLatin1Char('\t'), 0, 0);
-        QCOMPARE(numbers, (QStringList{"00", "01", "2", "2.a", "2.a.I", "2.b", "2.b.II", "2.2.2.1", "o",
-                                       "2..1", "C", "10", "11", "4", "4.a.I"}));
     }
 
     void paragraphsAndRuns() {

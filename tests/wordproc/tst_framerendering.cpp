@@ -184,6 +184,32 @@ private slots:
         }
     }
 
+    // A frame that names no anchor is placed from the paragraph it stands by and from the left margin,
+    // as LibreOffice places it: well down the page after ten lines, not near the page's top corner.
+    void frameWithoutAnchorFollowsItsParagraph() {
+        using namespace docxsamples;
+        QByteArray body;
+        for (int i = 1; i <= 10; ++i)
+            body += paragraph(run("Line " + QByteArray::number(i)));
+        body += paragraph(run("Boxed"), "<w:framePr w:w=\"4000\" w:h=\"1000\" w:hRule=\"exact\" "
+                                        "w:wrap=\"around\" w:x=\"1800\" w:y=\"800\"/>") +
+                paragraph(run("After"));
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(body))), QStringLiteral("frame.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        QCOMPARE(s.copy.pictures.size(), size_t(1));
+        const QRectF box = s.copy.pictures.front().rect;
+        const auto drawn = record(s, 0);
+        const double after = baselineOf(*drawn, QStringLiteral("After"));
+        QVERIFY(after > 0);
+        QVERIFY2(qAbs(box.left() - twipsToLayout(1440 + 1800)) < 2, qPrintable(QString::number(box.left())));
+        // The paragraph after the frame's starts its line about a line above its baseline.
+        QVERIFY2(box.top() > after - twipsToLayout(400) + twipsToLayout(800) &&
+                     box.top() < after + twipsToLayout(800),
+                 qPrintable(QString::number(box.top())));
+    }
+
     // A floating table as wide as the text, its one row taller than its line: the box is the row's
     // height, and the paragraphs after it start below the box, not over its lower part.
     void floatingTableOfATallRow() {

@@ -50,7 +50,7 @@ double pitchTwips(const Shown& s, int lines) {
 
 // A Word 2007+ letter of `body` in 8-point Liberation Serif, with the styles and settings given.
 Shown showDocx(const QByteArray& body, const QByteArray& pPr = {}, const QByteArray& styles = {},
-               const QByteArray& settings = {}) {
+               const QByteArray& settings = {}, const QByteArray& sectPr = docxsamples::section()) {
     using namespace docxsamples;
     std::vector<Related> parts{
         {"styles", "styles.xml",
@@ -63,7 +63,7 @@ Shown showDocx(const QByteArray& body, const QByteArray& pPr = {}, const QByteAr
         parts.push_back({"settings", "settings.xml", "<w:settings " + kW + ">" + settings + "</w:settings>"});
     Shown s;
     s.t = std::make_shared<const Template>(
-        readDocx(zipParts(package(docxsamples::document(body), parts)), QStringLiteral("b.docx")));
+        readDocx(zipParts(package(docxsamples::document(body, sectPr), parts)), QStringLiteral("b.docx")));
     s.copy = Merger(s.t, nullptr).next();
     s.copy.body->documentLayout()->documentSize();
     return s;
@@ -344,6 +344,39 @@ private slots:
             for (const auto& [text, times] : drawn)
                 QVERIFY2(times == 1, qPrintable(spacing + " " + text + " drawn " + QString::number(times)));
         }
+    }
+
+    // A section with a grid of lines (East Asian layout, 18 points here) sets each line on as many of
+    // the grid's lines as its single height needs, its text in their middle, as LibreOffice does: a
+    // 24-point line takes two, a double-spaced line one and a single line more, exact heights give way
+    // to the grid, and a paragraph that does not snap to the grid keeps its own lines.
+    void linesKeepToTheGrid() {
+        using namespace docxsamples;
+        const auto line = [](const char* text, const QByteArray& pPr = {}, const QByteArray& rPr = {}) {
+            return paragraph(run(text, "<w:sz w:val=\"22\"/>" + rPr), "<w:spacing w:after=\"0\"/>" + pPr);
+        };
+        const QByteArray loose = "<w:snapToGrid w:val=\"0\"/>";
+        const QByteArray body =
+            line("Grid1") + line("Grid2") + line("Big", {}, "<w:sz w:val=\"48\"/>") + line("Grid3") +
+            line("Exact", "<w:spacing w:line=\"200\" w:lineRule=\"exact\"/>") + line("Grid4") +
+            line("Double", "<w:spacing w:line=\"480\" w:lineRule=\"auto\"/>") + line("Grid5") +
+            line("Loose1", loose) + line("Loose2", loose);
+        const QByteArray grid = section("<w:docGrid w:type=\"lines\" w:linePitch=\"360\"/>");
+        const Shown s = showDocx(body, {}, {}, {}, grid);
+        const Shown plain = showDocx(body, {}, {}, {}, section("<w:docGrid w:linePitch=\"360\"/>"));
+        const auto drawn = record(s, 0);
+        const auto at = [&](const char* text) {
+            return baselineOf(*drawn, QString::fromLatin1(text)) * 1440 / kLayoutDpi;
+        };
+        const int single = singleTwips(QStringLiteral("Liberation Serif"), 220);
+        QVERIFY(single > 0 && single < 360);
+        QVERIFY(qAbs(at("Grid2") - at("Grid1") - 360) < 2);
+        QVERIFY(qAbs(at("Grid3") - at("Grid2") - 1080) < 2);
+        QVERIFY(qAbs(at("Grid4") - at("Grid3") - 720) < 2);
+        QVERIFY(qAbs(at("Grid5") - at("Grid4") - 720 - single) < 3);
+        QVERIFY(qAbs(at("Loose2") - at("Loose1") - single) < 2);
+        const double before = baselineOf(*record(plain, 0), QStringLiteral("Grid1")) * 1440 / kLayoutDpi;
+        QVERIFY(qAbs(at("Grid1") - before - (360 - single) / 2.0) < 3);
     }
 };
 

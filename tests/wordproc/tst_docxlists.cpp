@@ -1,0 +1,195 @@
+// Word 2007+ lists read into the template model: their numbers, how lists of one definition or one list
+// style count on together, and where a restarted list starts again.
+#include "DocxSamples.h"
+#include "wordproc/DocxReader.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace docxsamples;
+
+namespace {
+
+Template readBody(const QByteArray& body, const std::vector<Related>& related = {}) {
+    return readDocx(zipParts(package(document(body), related)), QStringLiteral("t.dotx"));
+}
+
+// A paragraph's text: tabs as \t.
+QStringList paragraphs(const Template&, const Story& s) {
+    QStringList out;
+    for (const Block& b : s.blocks)
+        if (const Paragraph* p = std::get_if<Paragraph>(&b)) {
+            QString text;
+            for (const Run& r : p->runs)
+                text += r.kind == Run::Text ? r.text : r.kind == Run::Tab ? QStringLiteral("\t") : QString();
+            out << text;
+        }
+    return out;
+}
+
+const Paragraph& firstParagraph(const Story& s) {
+    return std::get<Paragraph>(s.blocks.front());
+}
+
+} // namespace
+
+class TestDocxLists : public QObject {
+    Q_OBJECT
+
+private slots:
+    void numbering() {
+        // Numbers per level, levels within levels, a list that starts over, bullets from Symbol.
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><w:numFmt "
+            "w:val=\"decimal\"/>"
+            "<w:lvlText w:val=\"%1.\"/><w:pPr><w:ind w:left=\"720\" "
+            "w:hanging=\"360\"/></w:pPr></w:lvl><w:lvl w:ilvl=\"1\">"
+            "<w:start w:val=\"1\"/><w:numFmt w:val=\"lowerLetter\"/><w:lvlText "
+            "w:val=\"%1.%2)\"/></w:lvl><w:lvl w:ilvl=\"2\">"
+            "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperRoman\"/><w:lvlText w:val=\"%3\"/><w:suff "
+            "w:val=\"space\"/><w:lvlJc w:val=\"right\"/></w:lvl></w:abstractNum>"
+            "<w:abstractNum w:abstractNumId=\"1\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/><w:lvlText "
+            "w:val=\"\xef\x82\xb7\"/>"
+            "<w:rPr><w:rFonts w:ascii=\"Symbol\" w:hAnsi=\"Symbol\"/></w:rPr></w:lvl></w:abstractNum>"
+            "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num><w:num "
+            "w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>"
+            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"0\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride "
+            "w:val=\"7\"/></w:lvlOverride></w:num>"
+            "</w:numbering>";
+        const auto item = [](const char* num, const char* level, const char* text) {
+            return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"") + level +
+                                            "\"/><w:numId w:val=\"" + num + "\"/></w:numPr>");
+        };
+        const Template t = readBody(item("1", "0", "a") + item("1", "0", "b") + item("1", "1", "c") +
+                                        item("1", "1", "d") + item("1", "2", "e") + item("1", "0", "f") +
+                                        item("2", "0", "g") + item("3", "0", "h"),
+                                    {{"numbering", "numbering.xml", numbering}});
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"1.\ta", "2.\tb", "2.a)\tc", "2.b)\td", "I e", "3.\tf",
+                                                     QStringLiteral("\u2022\tg"), "7.\th"}));
+        const Paragraph& first = firstParagraph(t.body);
+        QCOMPARE(first.format.leftTwips, 720);
+        QCOMPARE(first.format.firstTwips, -360);
+        // The tab after the number stops at the hanging indent.
+        QCOMPARE(first.format.tabs.size(), size_t(1));
+        QCOMPARE(first.format.tabs[0].twips, 720);
+        const Paragraph& bullet = std::get<Paragraph>(t.body.blocks.at(6));
+        QCOMPARE(t.formats[size_t(bullet.runs[0].format)].family, QStringLiteral("OpenSymbol"));
+        // A level's number set to end at the indent says so; the others start there.
+        QCOMPARE(std::get<Paragraph>(t.body.blocks.at(4)).format.numberAlign, ParaFormat::Right);
+        QCOMPARE(first.format.numberAlign, ParaFormat::Left);
+    }
+
+    void numberingAcrossLists() {
+        // Word's own counting, as the numbers a Word user typed beside each item show it.
+        const auto lvl = [](int i, const QByteArray& inner) {
+            return "<w:lvl w:ilvl=\"" + QByteArray::number(i) + "\">" + inner + "</w:lvl>";
+        };
+        const QByteArray numbering =
+            "<w:numbering " + kW + ">" +
+            // No start: counts from zero.
+            "<w:abstractNum w:abstractNumId=\"0\">" +
+            lvl(0, "<w:numFmt w:val=\"decimalZero\"/><w:lvlText w:val=\"%1\"/>") + "</w:abstractNum>" +
+            // Level 2 starts again only after level 0; level 3 shows every number in Arabic numerals;
+            // level 4 is a bullet that level 5's text passes over.
+            "<w:abstractNum w:abstractNumId=\"1\">" +
+            lvl(0, "<w:start w:val=\"2\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1\"/>") +
+            lvl(1, "<w:start w:val=\"1\"/><w:numFmt w:val=\"lowerLetter\"/><w:lvlText w:val=\"%1.%2\"/>") +
+            lvl(2, "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperRoman\"/><w:lvlRestart w:val=\"1\"/>"
+                   "<w:lvlText w:val=\"%1.%2.%3\"/>") +
+            lvl(3, "<w:start w:val=\"1\"/><w:isLgl/><w:numFmt w:val=\"decimal\"/>"
+                   "<w:lvlText w:val=\"%1.%2.%3.%4\"/>") +
+            lvl(4, "<w:start w:val=\"1\"/><w:numFmt w:val=\"bullet\"/><w:lvlText w:val=\"o\"/>") +
+            lvl(5, "<w:start w:val=\"1\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1.%5.%6\"/>") +
+            "</w:abstractNum>" + "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>" +
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>" +
+            // Another list of the same definition goes on counting, in a format of its own.
+            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\">" +
+            lvl(0, "<w:start w:val=\"1\"/><w:numFmt w:val=\"upperLetter\"/><w:lvlText w:val=\"%1\"/>") +
+            "</w:lvlOverride></w:num>" +
+            // One that starts anew starts the count of its definition again, and the others count on.
+            "<w:num w:numId=\"4\"><w:abstractNumId w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\">"
+            "<w:startOverride w:val=\"10\"/></w:lvlOverride></w:num>" +
+            "</w:numbering>";
+        const auto item = [](const char* num, const char* level) {
+            return paragraph(run("x"), QByteArray("<w:numPr><w:ilvl w:val=\"") + level +
+                                           "\"/><w:numId w:val=\"" + num + "\"/></w:numPr>");
+        };
+        const Template t =
+            readBody(item("1", "0") + item("1", "0") + item("2", "0") + item("2", "1") + item("2", "2") +
+                         item("2", "1") + item("2", "2") + item("2", "3") + item("2", "4") + item("2", "5") +
+                         item("3", "0") + item("4", "0") + item("4", "0") + item("2", "0") + item("2", "2"),
+                     {{"numbering", "numbering.xml", numbering}});
+        QStringList numbers;
+        for (const QString& p : paragraphs(t, t.body))
+            numbers << p.section(QLatin1Char('\t'), 0, 0);
+        QCOMPARE(numbers, (QStringList{"00", "01", "2", "2.a", "2.a.I", "2.b", "2.b.II", "2.2.2.1", "o",
+                                       "2..1", "C", "10", "11", "12", "12.a.I"}));
+    }
+
+    void listsOfAListStyle() {
+        // A multilevel list of a list style keeps no levels of its own: the style names the list that
+        // holds them, and its items show that list's numbers and indents. Lists of the style count on
+        // together, as LibreOffice counts them.
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:styleLink w:val=\"Steps\"/><w:lvl w:ilvl=\"0\">"
+            "<w:start w:val=\"1\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"Step %1:\"/><w:pPr><w:ind "
+            "w:left=\"900\" w:hanging=\"900\"/></w:pPr></w:lvl></w:abstractNum>"
+            "<w:abstractNum w:abstractNumId=\"1\"><w:numStyleLink w:val=\"Steps\"/></w:abstractNum>"
+            "<w:abstractNum w:abstractNumId=\"2\"><w:numStyleLink w:val=\"Steps\"/></w:abstractNum>"
+            "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>"
+            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"2\"/></w:num></w:numbering>";
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"numbering\" w:styleId=\"Steps\"><w:pPr><w:numPr><w:numId "
+            "w:val=\"1\"/></w:numPr></w:pPr></w:style></w:styles>";
+        const auto item = [](const char* num, const char* text) {
+            return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"") + num +
+                                            "\"/></w:numPr>");
+        };
+        const Template t =
+            readBody(item("2", "Check") + item("2", "Sign") + item("3", "Pay") + item("1", "Drive"),
+                     {{"numbering", "numbering.xml", numbering}, {"styles", "styles.xml", styles}});
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"Step 1:\tCheck", "Step 2:\tSign", "Step 3:\tPay", "Step 4:\tDrive"}));
+        QCOMPARE(firstParagraph(t.body).format.leftTwips, 900);
+    }
+
+    void restartedListsCountOn() {
+        // Word's "restart at 1" gives the first item a list of its own that starts again; the items after
+        // it keep the list their style names, and LibreOffice numbers them on from the restarted count.
+        // A list that starts again does so at its first item only.
+        const auto restart = [](int num, int start) {
+            return "<w:num w:numId=\"" + QByteArray::number(num) +
+                   "\"><w:abstractNumId w:val=\"5\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"" +
+                   QByteArray::number(start) + "\"/></w:lvlOverride></w:num>";
+        };
+        const QByteArray numbering = "<w:numbering " + kW +
+                                     "><w:abstractNum w:abstractNumId=\"5\"><w:lvl w:ilvl=\"0\"><w:start "
+                                     "w:val=\"1\"/><w:numFmt w:val=\"decimal\"/><w:lvlText w:val=\"%1.\"/>"
+                                     "</w:lvl></w:abstractNum>"
+                                     "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"5\"/></w:num>" +
+                                     restart(2, 1) + restart(3, 10) + "</w:numbering>";
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"paragraph\" w:styleId=\"Item\"><w:pPr><w:numPr><w:numId "
+            "w:val=\"1\"/></w:numPr></w:pPr></w:style></w:styles>";
+        const auto item = [](int num, const char* text) {
+            return paragraph(run(text), "<w:pStyle w:val=\"Item\"/>" +
+                                            (num ? "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"" +
+                                                       QByteArray::number(num) + "\"/></w:numPr>"
+                                                 : QByteArray()));
+        };
+        const Template t =
+            readBody(item(0, "a") + item(0, "b") + item(2, "c") + item(0, "d") + item(3, "e") + item(0, "f") +
+                         item(2, "g") + item(0, "h"),
+                     {{"numbering", "numbering.xml", numbering}, {"styles", "styles.xml", styles}});
+        QCOMPARE(paragraphs(t, t.body),
+                 (QStringList{"1.\ta", "2.\tb", "1.\tc", "2.\td", "10.\te", "11.\tf", "12.\tg", "13.\th"}));
+    }
+};
+
+QTEST_MAIN(TestDocxLists)
+#include "tst_docxlists.moc"
