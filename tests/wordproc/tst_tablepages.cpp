@@ -1,5 +1,7 @@
-// Tables that run over pages: where their rows end on each page and how they are ruled there.
+// Table rows: the room their cells' text takes, where they end on each page and how they are ruled there.
+#include "DocxSamples.h"
 #include "Rendering.h"
+#include "wordproc/DocxReader.h"
 
 #include <QtTest>
 
@@ -17,6 +19,13 @@ Shown keptRows() {
                 ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl Row " + QByteArray::number(i) +
                 "\\par two\\par three\\par four\\par End " + QByteArray::number(i) + "\\cell x\\cell \\row ";
     return showWord(body + "\\pard After\\par ");
+}
+
+const Table& firstTableOf(const Template& t) {
+    for (const Block& b : t.body.blocks)
+        if (const Table* table = std::get_if<Table>(&b))
+            return *table;
+    qFatal("no table");
 }
 
 } // namespace
@@ -53,6 +62,43 @@ private slots:
                                             .arg(lastText)));
             }
         }
+    }
+
+    void automaticSpacingKeepsOffCellEdges() {
+        // Automatic spacing (14 points, as a web page's paragraphs have) stands between the paragraphs of
+        // a cell, but neither above its first nor below its last, as LibreOffice sets a .docx; outside the
+        // table it stays.
+        using namespace docxsamples;
+        const QByteArray before = "<w:spacing w:before=\"100\" w:beforeAutospacing=\"1\" w:after=\"0\"/>";
+        const QByteArray after = "<w:spacing w:after=\"100\" w:afterAutospacing=\"1\"/>";
+        const QByteArray both = "<w:spacing w:before=\"100\" w:beforeAutospacing=\"1\" w:after=\"100\" "
+                                "w:afterAutospacing=\"1\"/>";
+        const auto cell = [](const QByteArray& paragraphs) {
+            return "<w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" + paragraphs + "</w:tc>";
+        };
+        const QByteArray table =
+            "<w:tbl><w:tblGrid><w:gridCol w:w=\"4000\"/><w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr>" +
+            cell(paragraph(run("First"), both) + paragraph(run("Middle"), both) +
+                 paragraph(run("Last"), both)) +
+            cell(paragraph(run("Alone"), both)) + "</w:tr></w:tbl>";
+        const Template t = readDocx(zipParts(package(document(paragraph(run("Above"), after) + table +
+                                                              paragraph(run("Below"), before)))),
+                                    QStringLiteral("auto.docx"));
+        const Table& read = firstTableOf(t);
+        QCOMPARE(read.rows.size(), size_t(1));
+        const std::vector<Paragraph>& paras = read.rows[0].cells.at(0).paragraphs;
+        QCOMPARE(paras.size(), size_t(3));
+        QCOMPARE(paras[0].format.beforeTwips, 0);
+        QCOMPARE(paras[0].format.afterTwips, 280);
+        QCOMPARE(paras[1].format.beforeTwips, 280);
+        QCOMPARE(paras[1].format.afterTwips, 280);
+        QCOMPARE(paras[2].format.beforeTwips, 280);
+        QCOMPARE(paras[2].format.afterTwips, 0);
+        const Paragraph& alone = read.rows[0].cells.at(1).paragraphs.at(0);
+        QCOMPARE(alone.format.beforeTwips, 0);
+        QCOMPARE(alone.format.afterTwips, 0);
+        QCOMPARE(std::get<Paragraph>(t.body.blocks.front()).format.afterTwips, 280);
+        QCOMPARE(std::get<Paragraph>(t.body.blocks.back()).format.beforeTwips, 280);
     }
 };
 
