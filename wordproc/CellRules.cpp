@@ -369,8 +369,10 @@ void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& tab
     for (const std::vector<Segment>* list : {&across, &down})
         for (const Segment& s : *list) {
             // A rule wholly beyond the clip is not drawn at all: a PDF viewer that snaps thin rules to its
-            // pixels would show a hair of it on the clip's edge.
-            const double reach = list == &across ? s.rule.half() : 0;
+            // pixels would show a hair of it on the clip's edge. Nor is one that reaches into it by less
+            // than half a pixel: a cell's edge, worked out from its text and padding, may stand that much
+            // above the page's end, though its row opens the next page.
+            const double reach = (list == &across ? s.rule.half() : 0) - 0.5;
             if (!clip.isEmpty() && (qMax(s.a.y(), s.b.y()) + reach <= clip.top() ||
                                     qMin(s.a.y(), s.b.y()) - reach >= clip.bottom()))
                 continue;

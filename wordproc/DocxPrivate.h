@@ -270,6 +270,7 @@ struct StoryState {
     QString lastStyle;
     bool lastContextual = false;
     bool lastAutoAfter = false;
+    bool firstAutoBefore = false; // the story's first block is a paragraph spaced automatically above
     QString lastList;
     // The text of the content control being read, from the document's data, in place of its own; and
     // whether it has been given.

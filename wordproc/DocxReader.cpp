@@ -471,6 +471,8 @@ void Reader::endParagraph(StoryState& st) {
             if (st.lastContextual)
                 previous->format.afterTwips = 0;
         }
+        if (st.blocks->empty())
+            st.firstAutoBefore = st.autoBefore;
         // Word spaces the items of one list automatically around the list, not between its items.
         if (i == 0 && previous && !st.list.isEmpty() && st.list == st.lastList) {
             if (st.autoBefore)

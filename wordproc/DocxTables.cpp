@@ -374,6 +374,14 @@ void Reader::table(const Node& tbl, StoryState& st) {
                     cell.tables.push_back(NestedTable{cell.paragraphs.size(), std::move(nested)});
                 }
             }
+            // Automatic spacing keeps off a cell's edges, as a web page's does: none above the cell's
+            // first paragraph, none below its last.
+            if (!content.empty() && std::holds_alternative<Paragraph>(content.front()) &&
+                inner.firstAutoBefore && !cell.paragraphs.empty())
+                cell.paragraphs.front().format.beforeTwips = 0;
+            if (!content.empty() && std::holds_alternative<Paragraph>(content.back()) &&
+                inner.lastAutoAfter && !cell.paragraphs.empty())
+                cell.paragraphs.back().format.afterTwips = 0;
             if (cell.paragraphs.empty())
                 cell.paragraphs.emplace_back();
             // Text left in a cell that a merge down the column covers is not shown, in Word as in

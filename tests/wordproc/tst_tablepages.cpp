@@ -1,0 +1,106 @@
+// Table rows: the room their cells' text takes, where they end on each page and how they are ruled there.
+#include "DocxSamples.h"
+#include "Rendering.h"
+#include "wordproc/DocxReader.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace rendering;
+
+namespace {
+
+// Thirty rows of five lines each that must not break, padded as Word pads cells by default in a .docx
+// (29 twips, which Qt's layout rounds): rows go on to the next page whole.
+Shown keptRows() {
+    QByteArray body;
+    for (int i = 1; i <= 30; ++i)
+        body += "\\trowd\\trgaph108\\trleft0\\trkeep\\trpaddt29\\trpaddft3\\trpaddb29\\trpaddfb3" +
+                ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl Row " + QByteArray::number(i) +
+                "\\par two\\par three\\par four\\par End " + QByteArray::number(i) + "\\cell x\\cell \\row ";
+    return showWord(body + "\\pard After\\par ");
+}
+
+const Table& firstTableOf(const Template& t) {
+    for (const Block& b : t.body.blocks)
+        if (const Table* table = std::get_if<Table>(&b))
+            return *table;
+    qFatal("no table");
+}
+
+} // namespace
+
+class TestTablePages : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rowMovedWholeLeavesNoRuleAtPageFoot() {
+        // The row that opens the next page is ruled at its top there only: the page before ends with the
+        // bottom rule of its own last row, below that row's text, and nothing lower.
+        const Shown s = keptRows();
+        QVERIFY(s.copy.pageCount() >= 2);
+        const double foot = twipsToLayout(15840 - 1440);
+        for (int page = 0; page + 1 < s.copy.pageCount(); ++page) {
+            const auto drawn = record(s, page);
+            double lastText = 0;
+            for (const Recorder::Text& t : drawn->texts)
+                if (t.text.startsWith(QLatin1String("End")))
+                    lastText = qMax(lastText, t.baseline.y());
+            QVERIFY(lastText > 0);
+            for (const Recorder::Line& l : drawn->lines) {
+                QVERIFY2(l.line.y1() < foot - 1 && l.line.y2() < foot - 1,
+                         qPrintable(QStringLiteral("page %1: rule at %2..%3, foot %4")
+                                        .arg(page)
+                                        .arg(l.line.y1())
+                                        .arg(l.line.y2())
+                                        .arg(foot)));
+                if (l.line.dy() == 0)
+                    QVERIFY2(l.line.y1() < lastText + twipsToLayout(200),
+                             qPrintable(QStringLiteral("page %1: rule at %2 below the text's end %3")
+                                            .arg(page)
+                                            .arg(l.line.y1())
+                                            .arg(lastText)));
+            }
+        }
+    }
+
+    void automaticSpacingKeepsOffCellEdges() {
+        // Automatic spacing (14 points, as a web page's paragraphs have) stands between the paragraphs of
+        // a cell, but neither above its first nor below its last, as LibreOffice sets a .docx; outside the
+        // table it stays.
+        using namespace docxsamples;
+        const QByteArray before = "<w:spacing w:before=\"100\" w:beforeAutospacing=\"1\" w:after=\"0\"/>";
+        const QByteArray after = "<w:spacing w:after=\"100\" w:afterAutospacing=\"1\"/>";
+        const QByteArray both = "<w:spacing w:before=\"100\" w:beforeAutospacing=\"1\" w:after=\"100\" "
+                                "w:afterAutospacing=\"1\"/>";
+        const auto cell = [](const QByteArray& paragraphs) {
+            return "<w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" + paragraphs + "</w:tc>";
+        };
+        const QByteArray table =
+            "<w:tbl><w:tblGrid><w:gridCol w:w=\"4000\"/><w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr>" +
+            cell(paragraph(run("First"), both) + paragraph(run("Middle"), both) +
+                 paragraph(run("Last"), both)) +
+            cell(paragraph(run("Alone"), both)) + "</w:tr></w:tbl>";
+        const Template t = readDocx(zipParts(package(document(paragraph(run("Above"), after) + table +
+                                                              paragraph(run("Below"), before)))),
+                                    QStringLiteral("auto.docx"));
+        const Table& read = firstTableOf(t);
+        QCOMPARE(read.rows.size(), size_t(1));
+        const std::vector<Paragraph>& paras = read.rows[0].cells.at(0).paragraphs;
+        QCOMPARE(paras.size(), size_t(3));
+        QCOMPARE(paras[0].format.beforeTwips, 0);
+        QCOMPARE(paras[0].format.afterTwips, 280);
+        QCOMPARE(paras[1].format.beforeTwips, 280);
+        QCOMPARE(paras[1].format.afterTwips, 280);
+        QCOMPARE(paras[2].format.beforeTwips, 280);
+        QCOMPARE(paras[2].format.afterTwips, 0);
+        const Paragraph& alone = read.rows[0].cells.at(1).paragraphs.at(0);
+        QCOMPARE(alone.format.beforeTwips, 0);
+        QCOMPARE(alone.format.afterTwips, 0);
+        QCOMPARE(std::get<Paragraph>(t.body.blocks.front()).format.afterTwips, 280);
+        QCOMPARE(std::get<Paragraph>(t.body.blocks.back()).format.beforeTwips, 280);
+    }
+};
+
+QTEST_MAIN(TestTablePages)
+#include "tst_tablepages.moc"
