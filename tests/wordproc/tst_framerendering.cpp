@@ -193,7 +193,7 @@ private slots:
             body += paragraph(run("Line " + QByteArray::number(i)));
         body += paragraph(run("Boxed"), "<w:framePr w:w=\"4000\" w:h=\"1000\" w:hRule=\"exact\" "
                                         "w:wrap=\"around\" w:x=\"1800\" w:y=\"800\"/>") +
-                paragraph(run("After"));
+                paragraph(run("Below"));
         Shown s;
         s.t = std::make_shared<const Template>(
             readDocx(zipParts(package(document(body))), QStringLiteral("frame.docx")));
@@ -201,12 +201,12 @@ private slots:
         QCOMPARE(s.copy.pictures.size(), size_t(1));
         const QRectF box = s.copy.pictures.front().rect;
         const auto drawn = record(s, 0);
-        const double after = baselineOf(*drawn, QStringLiteral("After"));
-        QVERIFY(after > 0);
+        const double below = baselineOf(*drawn, QStringLiteral("Below"));
+        QVERIFY(below > 0);
         QVERIFY2(qAbs(box.left() - twipsToLayout(1440 + 1800)) < 2, qPrintable(QString::number(box.left())));
         // The paragraph after the frame's starts its line about a line above its baseline.
-        QVERIFY2(box.top() > after - twipsToLayout(400) + twipsToLayout(800) &&
-                     box.top() < after + twipsToLayout(800),
+        QVERIFY2(box.top() > below - twipsToLayout(400) + twipsToLayout(800) &&
+                     box.top() < below + twipsToLayout(800),
                  qPrintable(QString::number(box.top())));
     }
 
