@@ -81,6 +81,18 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             f.leftTwips = spanX - f.widthTwips;
         else if (alignX == QLatin1String("left"))
             f.leftTwips = 0;
+        // Aligned on the page or between the margins top to bottom, as a watermark is centred.
+        const QString alignY = style.value(QStringLiteral("mso-position-vertical"));
+        if (f.fromY != Floating::From::Paragraph && !alignY.isEmpty()) {
+            const int spanY = f.fromY == Floating::From::Page ? pg.heightTwips
+                                                              : pg.heightTwips - pg.topTwips - pg.bottomTwips;
+            if (alignY == QLatin1String("center"))
+                f.topTwips = (spanY - f.heightTwips) / 2;
+            else if (alignY == QLatin1String("bottom"))
+                f.topTwips = spanY - f.heightTwips;
+            else if (alignY == QLatin1String("top"))
+                f.topTwips = 0;
+        }
         f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
         f.wrap = Floating::Wrap::None;
         for (const Node& c : shape.children)
@@ -191,11 +203,19 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 // A box or an ellipse drawn in Word, placed on the page.
                 if (!absolute || depth > 0)
                     continue;
+                const Node* path = shape.child(u"v:textpath");
                 if (shape.name == QLatin1String("v:rect") || shape.name == QLatin1String("v:roundrect"))
                     f.shape = Floating::Shape::Box;
                 else if (shape.name == QLatin1String("v:oval"))
                     f.shape = Floating::Shape::Ellipse;
-                else
+                else if (path && !path->attr(u"string").trimmed().isEmpty()) {
+                    f.shape = Floating::Shape::WordArt;
+                    f.wordArt = path->attr(u"string").left(1000);
+                    QString family = vmlStyle(path->attr(u"style")).value(QStringLiteral("font-family"));
+                    family.remove(QLatin1Char('"'));
+                    f.wordArtFamily = family.trimmed();
+                    f.rotation = qRound(number(style.value(QStringLiteral("rotation")), 0)) % 360;
+                } else
                     continue;
             } else {
                 f.text = textBox(*content, st);
@@ -226,6 +246,16 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             f.lineTwips = f.line.isValid() ? qBound(1, weight.isEmpty() ? 15 : vmlLength(weight), 1440) : 0;
             if (line)
                 f.fill = QColor();
+            // A see-through fill, as a watermark's is.
+            if (const Node* fill = shape.child(u"v:fill");
+                fill && f.fill.isValid() && fill->has(u"opacity")) {
+                QString opacity = fill->attr(u"opacity").trimmed();
+                // Given as a fraction, or in 65536ths with an "f".
+                const double share = opacity.endsWith(QLatin1Char('f'))
+                                         ? number(opacity.chopped(1), 65536) / 65536
+                                         : number(opacity, 1);
+                f.fill.setAlphaF(float(qBound(0.0, share, 1.0)));
+            }
             if (!box) {
                 if (f.fill.isValid() || f.line.isValid())
                     addFloating(st, f, format);

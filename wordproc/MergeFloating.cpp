@@ -178,6 +178,9 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             for (const QPoint& pt : fl.points)
                 placed.points << QPointF(twipsToLayout(pt.x()), twipsToLayout(pt.y()));
             placed.figures = fl.figures;
+            placed.wordArt = fl.wordArt;
+            placed.wordArtFamily = fl.wordArtFamily;
+            placed.rotation = fl.rotation;
         } else
             placed.image = m.pictureImage(fl.picture, r.size());
         out.push_back(std::move(placed));

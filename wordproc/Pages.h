@@ -188,6 +188,8 @@ struct PlacedPicture {
     // A drawn shape (no text, no image): its kind, and for lines their points from the box's corner.
     Floating::Shape shape = Floating::Shape::None;
     QPolygonF points;
+    QString wordArt, wordArtFamily; // WordArt's text and face, stretched to the box and turned
+    double rotation = 0;
     const QTextDocument* band = nullptr; // a header's or footer's: printed on the pages that show it
     std::vector<int> figures;            // where each figure after the first starts in `points`
 };

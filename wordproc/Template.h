@@ -174,8 +174,13 @@ struct Floating {
     bool behindText = false;
     // A drawn shape, neither picture nor text box: a box or an ellipse in `fill` and `line`, or lines
     // through `points` (twips from the box's corner; a closed figure when filled).
-    enum class Shape : quint8 { None, Box, Ellipse, Lines };
+    enum class Shape : quint8 { None, Box, Ellipse, Lines, WordArt };
     Shape shape = Shape::None;
+    // WordArt (a watermark, say): `wordArt` in `wordArtFamily`, stretched to fill the box, turned
+    // `rotation` degrees clockwise about the box's middle, in `fill`.
+    QString wordArt;
+    QString wordArtFamily;
+    int rotation = 0;
     std::vector<QPoint> points;
     // Where each figure after the first starts in `points`: a freeform drawn in Word may hold several,
     // the holes of a letter or a logo among them, which its fill leaves open.

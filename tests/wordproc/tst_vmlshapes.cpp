@@ -113,6 +113,44 @@ private slots:
                  QList<int>({720, 360 + 720, 2880}));
         QVERIFY(rule.line == QColor(Qt::blue));
     }
+
+    // A watermark, as Word's header holds one: WordArt centred between the margins, turned, in a
+    // see-through fill, drawn as the letters' outlines (no text to read) on every page behind the text.
+    void watermarkInTheHeader() {
+        const QByteArray mark = pict(
+            "<v:shape type=\"#_x0000_t136\" style=\"position:absolute;margin-left:0;margin-top:0;"
+            "width:432pt;height:108pt;rotation:315;z-index:-251658752;mso-position-horizontal:center;"
+            "mso-position-horizontal-relative:margin;mso-position-vertical:center;"
+            "mso-position-vertical-relative:margin\" fillcolor=\"silver\" stroked=\"f\"><v:fill "
+            "opacity=\".5\"/><v:textpath style=\"font-family:&quot;Liberation Sans&quot;;font-size:1pt\" "
+            "string=\"DRAFT\"/></v:shape>");
+        const QByteArray header = "<w:hdr " + kW + ">" + paragraph(mark) + "</w:hdr>";
+        const Printed l =
+            lay(package(document(paragraph(run("Text")), section("<w:headerReference w:type=\"default\" "
+                                                                 "r:id=\"rId1\"/>")),
+                        {{"header", "header1.xml", header}}));
+        QCOMPARE(l.copy.pictures.size(), size_t(1));
+        const PlacedPicture& p = l.copy.pictures.front();
+        QCOMPARE(p.shape, Floating::Shape::WordArt);
+        QCOMPARE(p.wordArt, QStringLiteral("DRAFT"));
+        QCOMPARE(p.rotation, 315.0);
+        QVERIFY(p.behindText);
+        QCOMPARE(qRound(p.fill.alphaF() * 100), 50);
+        // Centred between the one-inch margins of a Letter page.
+        QVERIFY2(qAbs(p.rect.center().x() - twipsToLayout(12240 / 2)) < 2,
+                 qPrintable(QString::number(p.rect.left())));
+        QVERIFY2(qAbs(p.rect.center().y() - twipsToLayout(15840 / 2)) < 2,
+                 qPrintable(QString::number(p.rect.top())));
+        // Its letters darken the middle of the page, grey and see-through.
+        const QImage page = sheet(l);
+        int grey = 0;
+        const QPoint middle(page.width() / 2, page.height() / 2);
+        for (int y = middle.y() - 100; y < middle.y() + 100; ++y)
+            for (int x = middle.x() - 100; x < middle.x() + 100; ++x)
+                grey += qGray(page.pixel(x, y)) < 240;
+        QVERIFY2(grey > 2000, qPrintable(QString::number(grey)));
+        QVERIFY(qGray(page.pixel(5, 5)) == 255);
+    }
 };
 
 QTEST_MAIN(TestVmlShapes)
