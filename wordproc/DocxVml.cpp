@@ -72,26 +72,26 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
         f.fromY = fromY == QLatin1String("page")     ? Floating::From::Page
                   : fromY == QLatin1String("margin") ? Floating::From::Margin
                                                      : Floating::From::Paragraph;
-        const QString alignX = style.value(QStringLiteral("mso-position-horizontal"));
+        // Word's alignment within the page or the margins, where it gives one, stands for the offset.
+        const auto aligned = [](const QString& how, int span, int size, int given) {
+            if (how == QLatin1String("center"))
+                return (span - size) / 2;
+            if (how == QLatin1String("right") || how == QLatin1String("bottom"))
+                return span - size;
+            if (how == QLatin1String("left") || how == QLatin1String("top"))
+                return 0;
+            return given;
+        };
         const int spanX =
             f.fromX == Floating::From::Page ? pg.widthTwips : pg.widthTwips - pg.leftTwips - pg.rightTwips;
-        if (alignX == QLatin1String("center"))
-            f.leftTwips = (spanX - f.widthTwips) / 2;
-        else if (alignX == QLatin1String("right"))
-            f.leftTwips = spanX - f.widthTwips;
-        else if (alignX == QLatin1String("left"))
-            f.leftTwips = 0;
-        // Aligned on the page or between the margins top to bottom, as a watermark is centred.
-        const QString alignY = style.value(QStringLiteral("mso-position-vertical"));
-        if (f.fromY != Floating::From::Paragraph && !alignY.isEmpty()) {
+        f.leftTwips =
+            aligned(style.value(QStringLiteral("mso-position-horizontal")), spanX, f.widthTwips, f.leftTwips);
+        // Top to bottom on the page or between the margins, as a watermark is centred.
+        if (f.fromY != Floating::From::Paragraph) {
             const int spanY = f.fromY == Floating::From::Page ? pg.heightTwips
                                                               : pg.heightTwips - pg.topTwips - pg.bottomTwips;
-            if (alignY == QLatin1String("center"))
-                f.topTwips = (spanY - f.heightTwips) / 2;
-            else if (alignY == QLatin1String("bottom"))
-                f.topTwips = spanY - f.heightTwips;
-            else if (alignY == QLatin1String("top"))
-                f.topTwips = 0;
+            f.topTwips = aligned(style.value(QStringLiteral("mso-position-vertical")), spanY, f.heightTwips,
+                                 f.topTwips);
         }
         f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
         f.wrap = Floating::Wrap::None;
