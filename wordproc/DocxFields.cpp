@@ -27,6 +27,8 @@ void Reader::fieldChar(StoryState& st, const QString& type, int format, const No
             --st.ignoredFields;
         else if (!st.fields.empty())
             endField(st);
+        else if (!st.ranOn.empty())
+            st.ranOn.pop_back();
     }
 }
 
@@ -159,6 +161,12 @@ void Reader::checkBoxResult(const Node& box, Field& f) {
     if (const Node* size = box.child(u"w:size"); size && !box.child(u"w:sizeAuto"))
         shown.halfPoints = qBound(2, intAttr(*size, u"w:val", shown.halfPoints), 3276);
     f.result.assign(1, Run{Run::CheckBox, format(shown), ticked ? 1 : 0, {}});
+}
+
+bool isContents(const OpenField& f) {
+    static const QRegularExpression contents(QStringLiteral("^\\s*TOC(\\s|$)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return contents.match(f.field.instruction).hasMatch();
 }
 
 // A field left without its end: its result stays as plain text.

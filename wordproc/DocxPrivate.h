@@ -243,6 +243,8 @@ struct OpenField {
     const Node* formData = nullptr; // a legacy form field's settings
 };
 
+bool isContents(const OpenField& f); // a table of contents
+
 // One story being read (the body, a header, a text box, a table cell): its blocks so far, the paragraph
 // being filled and the fields open in it.
 struct StoryState {
@@ -266,6 +268,9 @@ struct StoryState {
     QString list;
     std::vector<OpenField> fields;
     int ignoredFields = 0; // fields nested past kMaxFieldDepth: their text stays, they do not
+    // Fields whose results ran on past a paragraph as paragraphs of their own, outermost first, and
+    // whether each is a table of contents; each goes with its end.
+    std::vector<bool> ranOn;
     // The paragraph before, for spacing between paragraphs of one style.
     QString lastStyle;
     bool lastContextual = false;

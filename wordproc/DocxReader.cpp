@@ -9,7 +9,6 @@
 #include "wordproc/Twips.h"
 
 #include <QImageReader>
-#include <QRegularExpression>
 #include <algorithm>
 #include <array>
 #include <tuple>
@@ -404,7 +403,9 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
     if (resultsStandAsStored(st)) {
         // The fields' text so far joins the paragraph; the rest of their results follows as plain text,
-        // and their ends, left without a field to close, close nothing.
+        // and each end closes the field it stands for in `ranOn`.
+        for (const OpenField& f : st.fields)
+            st.ranOn.push_back(isContents(f));
         while (!st.fields.empty())
             dropField(st);
     }
@@ -535,11 +536,9 @@ namespace {
 
 // Whether the text being read is a table of contents' stored entries.
 bool inContents(const StoryState& st) {
-    static const QRegularExpression contents(QStringLiteral("^\\s*TOC(\\s|$)"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    return std::any_of(st.fields.begin(), st.fields.end(), [](const OpenField& f) {
-        return f.inResult && contents.match(f.field.instruction).hasMatch();
-    });
+    return std::any_of(st.fields.begin(), st.fields.end(),
+                       [](const OpenField& f) { return f.inResult && isContents(f); }) ||
+           std::find(st.ranOn.begin(), st.ranOn.end(), true) != st.ranOn.end();
 }
 
 } // namespace

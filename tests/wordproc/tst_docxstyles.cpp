@@ -73,8 +73,14 @@ private slots:
                 "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText xml:space=\"preserve\"> "
                 "TOC \\o \"1-3\" \\h </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>"
                 "<w:hyperlink w:anchor=\"_Toc1\">" +
-                run("Entry", link) + run("Green", link + "<w:color w:val=\"00FF00\"/>") +
-                "</w:hyperlink><w:r><w:fldChar w:fldCharType=\"end\"/></w:r>") +
+                run("Entry", link) + run("Green", link + "<w:color w:val=\"00FF00\"/>") + "</w:hyperlink>") +
+            // The table runs on to a second entry, a page reference inside it, before it ends.
+            paragraph("<w:hyperlink w:anchor=\"_Toc2\">" + run("Second", link) +
+                      "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGEREF _Toc2 \\h "
+                      "</w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+                      run("7", link + "<w:b/>") +
+                      "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r></w:hyperlink>" +
+                      "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>") +
             paragraph("<w:hyperlink w:anchor=\"_Toc1\">" + run("Link", link) + "</w:hyperlink>");
         const Template t = readDocx(zipParts(package(document(body), {{"styles", "styles.xml", styles}})),
                                     QStringLiteral("contents.docx"));
@@ -88,6 +94,9 @@ private slots:
         QVERIFY(formats[QStringLiteral("Entry")].color != QColor(0x05, 0x63, 0xC1));
         QCOMPARE(formats[QStringLiteral("Green")].color, QColor(0, 0xFF, 0));
         QVERIFY(!formats[QStringLiteral("Green")].underline);
+        QVERIFY(formats.contains(QStringLiteral("Second")));
+        QVERIFY(!formats[QStringLiteral("Second")].underline);
+        QVERIFY(!formats[QStringLiteral("7")].underline);
         QVERIFY(formats[QStringLiteral("Link")].underline);
         QCOMPARE(formats[QStringLiteral("Link")].color, QColor(0x05, 0x63, 0xC1));
     }
