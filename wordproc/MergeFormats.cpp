@@ -33,6 +33,15 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
         f.setFontKerning(true);
     else
         f.setFontStyleStrategy(QFont::PreferNoShaping);
+    // Ligatures are set apart, though: Qt's PDF writer names a glyph only by the one character the
+    // font's table gives it, so a ligature prints "file" as U+FB01 and "le", and the word is lost to
+    // anyone who searches the PDF or copies from it. LibreOffice's PDF names the letters behind each
+    // ligature. Any letter spacing stops Qt's shaper from joining letters (scripts that need joined
+    // forms keep them); a spacing of 100 percent is one that moves nothing.
+    if (c.spacingTwips == 0) {
+        f.setFontLetterSpacingType(QFont::PercentageSpacing);
+        f.setFontLetterSpacing(100);
+    }
     // Characters as wide as the font designs them, as the common word processors set them: hinted to
     // the layout device's whole pixels, a line of text comes out up to half a point narrower and breaks
     // elsewhere.
@@ -181,6 +190,7 @@ QString joinUnbrokenWords(QString text) {
 
 QTextCharFormat joinerFormat(QTextCharFormat format) {
     format.setFontPointSize(1);
+    format.setFontLetterSpacingType(QFont::AbsoluteSpacing);
     format.setFontLetterSpacing(0);
     return format;
 }
