@@ -397,11 +397,6 @@ void Merger::Builder::flush() {
     m_pending = joinUnbrokenWords(std::move(m_pending));
     if (m_pendingCursor && !m_pending.isEmpty()) {
         const QTextCharFormat& format = m.m_charFormats[size_t(m_pendingFormat)];
-        const QList<qsizetype> cuts =
-            format.fontStyleStrategy() & QFont::PreferNoShaping
-                ? QList<qsizetype>()
-                : unreadableLigatures(m_pending,
-                                      format.font().resolve(m_pendingCursor->document()->defaultFont()));
         // Words-only underlining leaves the spaces between the words bare.
         const bool wordsOnly = format.intProperty(kExtraLinesProperty) & kWordsUnderline;
         const auto insertText = [&](const QString& text, const QTextCharFormat& f) {
@@ -456,14 +451,7 @@ void Merger::Builder::flush() {
             }
             insert(text.mid(from), f);
         };
-        qsizetype from = 0;
-        bool cut = false;
-        for (const qsizetype at : cuts) {
-            put(m_pending.mid(from, at - from), cut ? ligatureCut(format) : format);
-            from = at;
-            cut = !cut;
-        }
-        put(m_pending.mid(from), cut ? ligatureCut(format) : format);
+        put(m_pending, format);
     }
     m_pending.clear();
     m_pendingCursor = nullptr;

@@ -7,10 +7,6 @@
 #include <QBrush>
 #include <QColor>
 #include <QFontMetricsF>
-#include <QGlyphRun>
-#include <QHash>
-#include <QRawFont>
-#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -24,21 +20,23 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     if (!family.isEmpty())
         f.setFontFamilies(QStringList{family});
     f.setFontPointSize(c.halfPoints / 2.0);
-    // LibreOffice kerns every pair and sets the font's standard ligatures unless kerning is turned off
-    // outright, whatever size the template names for it; its lines hold as many words as ours only when
-    // the letters are set the same way.
-    // Unkerned text is spared the shaper, which a merge of many letters feels; it then has no
-    // ligatures either.
+    // LibreOffice kerns every pair unless kerning is turned off outright, whatever size the template
+    // names for it; its lines hold as many words as ours only when the letters are set the same way.
+    // Unkerned text is spared the shaper, which a merge of many letters feels.
     if (c.kerningFrom != 0)
         f.setFontKerning(true);
     else
         f.setFontStyleStrategy(QFont::PreferNoShaping);
-    // Ligatures are set apart, though: Qt's PDF writer names a glyph only by the one character the
-    // font's table gives it, so a ligature prints "file" as U+FB01 and "le", and the word is lost to
-    // anyone who searches the PDF or copies from it. LibreOffice's PDF names the letters behind each
-    // ligature. Any letter spacing stops Qt's shaper from joining letters (scripts that need joined
-    // forms keep them); a spacing of 100 percent is one that moves nothing.
-    if (c.spacingTwips == 0) {
+    // Letters are never joined into ligatures, though LibreOffice joins some: Qt's PDF writer names a
+    // glyph only by the one character the font's table gives it, so "office" would read back as
+    // "o\uFB03ce", and a joined "ti" or "fj" (Carlito's), which no character stands for, would lose its
+    // letters to anyone who searches the PDF or copies from it. Any letter spacing stops Qt's shaper
+    // from joining letters (scripts that need joined forms keep them); 100 percent moves nothing.
+    if (c.spacingTwips != 0) {
+        f.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+        // In 96-dpi units, which Qt scales to the layout's device as it does table lengths.
+        f.setFontLetterSpacing(c.spacingTwips * 96.0 / 1440.0);
+    } else {
         f.setFontLetterSpacingType(QFont::PercentageSpacing);
         f.setFontLetterSpacing(100);
     }
@@ -46,11 +44,6 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     // the layout device's whole pixels, a line of text comes out up to half a point narrower and breaks
     // elsewhere.
     f.setFontHintingPreference(QFont::PreferNoHinting);
-    if (c.spacingTwips != 0) {
-        f.setFontLetterSpacingType(QFont::AbsoluteSpacing);
-        // In 96-dpi units, which Qt scales to the layout's device as it does table lengths.
-        f.setFontLetterSpacing(c.spacingTwips * 96.0 / 1440.0);
-    }
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     f.setFontUnderline(c.underline);
@@ -106,73 +99,6 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     else if (c.caps == CharFormat::Caps::Small)
         f.setFontCapitalization(QFont::SmallCaps);
     return f;
-}
-
-namespace {
-
-constexpr int kLigatureCutProperty = QTextFormat::UserProperty + 66;
-
-// The pairs of letters already tried in the face of `font`: whether it joins each unreadably. A merge
-// asks for every pair of letters of every letter it prints; the face's name is made once per text.
-QHash<quint32, bool>& knownPairs(const QFont& font) {
-    thread_local QHash<QString, QHash<quint32, bool>> known;
-    const QString face = font.families().join(QLatin1Char(',')) + QLatin1Char('/') +
-                         QString::number(font.weight()) +
-                         (font.italic() ? QLatin1Char('i') : QLatin1Char('r'));
-    return known[face];
-}
-
-// Whether `font` joins the two letters into a glyph that no character maps to. Ligatures that have
-// characters of their own (U+FB00 to U+FB06: ff, fi, fl, ffi, ffl and the long s and st) stay: their
-// text reads back, and LibreOffice sets them, so the line keeps its width.
-bool joinsUnreadably(const QFont& font, QHash<quint32, bool>& pairs, QChar first, QChar second) {
-    const quint32 key = (quint32(first.unicode()) << 16) | second.unicode();
-    const auto seen = pairs.constFind(key);
-    if (seen != pairs.cend())
-        return *seen;
-    // The face alone: spacing or capitals of the text at hand must not decide for all text in the face.
-    QFont shaped(font.families());
-    shaped.setWeight(font.weight());
-    shaped.setItalic(font.italic());
-    shaped.setPixelSize(64);
-    QTextLayout layout(QString(first) + second, shaped);
-    layout.beginLayout();
-    layout.createLine();
-    layout.endLayout();
-    const QList<QGlyphRun> runs = layout.glyphRuns();
-    bool unreadable = false;
-    if (runs.size() == 1 && runs.front().glyphIndexes().size() == 1) {
-        static const QString forms = QStringLiteral("\uFB00\uFB01\uFB02\uFB03\uFB04\uFB05\uFB06");
-        unreadable = !runs.front().rawFont().glyphIndexesForString(forms).contains(
-            runs.front().glyphIndexes().front());
-    }
-    pairs.insert(key, unreadable);
-    return unreadable;
-}
-
-} // namespace
-
-QList<qsizetype> unreadableLigatures(const QString& text, const QFont& font) {
-    QList<qsizetype> cuts;
-    // Spaced letters are never joined.
-    if (font.letterSpacingType() == QFont::AbsoluteSpacing && font.letterSpacing() != 0)
-        return cuts;
-    QHash<quint32, bool>* pairs = nullptr;
-    for (qsizetype i = 1; i < text.size(); ++i) {
-        if (!text.at(i).isLetter() || !text.at(i - 1).isLetter())
-            continue;
-        if (!pairs)
-            pairs = &knownPairs(font);
-        if (joinsUnreadably(font, *pairs, text.at(i - 1), text.at(i)))
-            cuts.push_back(i);
-    }
-    return cuts;
-}
-
-QTextCharFormat ligatureCut(QTextCharFormat format) {
-    // Qt shapes each stretch of one format on its own; a property nothing reads makes it another one.
-    format.setProperty(kLigatureCutProperty, true);
-    return format;
 }
 
 QString joinUnbrokenWords(QString text) {

@@ -15,12 +15,6 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips);
 // own from the line's start: past a paragraph's own stops, in a line `widthTwips` wide, the default
 // stops of a paragraph indented off that grid are made stops of its own.
 void addDefaultTabs(QTextBlockFormat& b, const ParaFormat& p, int defaultTwips, int widthTwips);
-// Where `text`, set in `font`, has to be cut between two letters that the font would join into one
-// glyph with no character of its own ("ti", "fj" in Carlito): a PDF cannot say which letters such a
-// glyph stands for, and its readers lose them. Each position is the index of the second letter.
-QList<qsizetype> unreadableLigatures(const QString& text, const QFont& font);
-// Text set in `format` after such a cut: shaped apart from the letters before it.
-QTextCharFormat ligatureCut(QTextCharFormat format);
 // `text` with a word joiner (U+2060) wherever Qt would break a line that LibreOffice keeps whole: after
 // a slash between letters or digits ("DSB/2016", "and/or"), and after a full stop or colon between a
 // letter and a digit ("S.2016").

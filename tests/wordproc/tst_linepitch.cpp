@@ -378,27 +378,6 @@ private slots:
         const double before = baselineOf(*record(plain, 0), QStringLiteral("Grid1")) * 1440 / kLayoutDpi;
         QVERIFY(qAbs(at("Grid1") - before - (360 - single) / 2.0) < 3);
     }
-
-    void kernedLettersAreNotJoined() {
-        // Kerned text in faces whose ligatures are listed as characters of their own (DejaVu, Liberation,
-        // Carlito): "ffi" and "fl" keep a glyph per letter, so the printed PDF gives back "office" and
-        // "fluffy", not their ligature characters. Kerning itself stays on.
-        for (const QByteArray& face : {QByteArray("\\fswiss DejaVu Sans"), QByteArray("\\fswiss Arial"),
-                                       QByteArray("\\fswiss Calibri")}) {
-            const Shown s = showWord("\\pard\\kerning1 office fluffy AV To\\par", face);
-            const QTextBlock b = s.copy.body->begin();
-            const QFont font = b.begin().fragment().charFormat().font();
-            QVERIFY(font.kerning());
-            QTextLayout layout(b.text(), font, layoutDevice());
-            layout.beginLayout();
-            layout.createLine();
-            layout.endLayout();
-            qsizetype glyphs = 0;
-            for (const QGlyphRun& run : layout.glyphRuns())
-                glyphs += run.glyphIndexes().size();
-            QVERIFY2(glyphs == b.text().size(), face.constData());
-        }
-    }
 };
 
 QTEST_MAIN(TestLinePitch)

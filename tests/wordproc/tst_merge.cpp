@@ -226,38 +226,6 @@ private slots:
                               "To 12180", "Last"}));
     }
 
-    void ligatureCutsFollowEachFace() {
-        // Carlito, Calibri's stand-in, joins "ti" and "fj" into glyphs that a PDF cannot read back, and
-        // Liberation Serif does not: each value is cut where its own face joins letters, whatever face
-        // the text before it, or the same value in the letter before, was set in.
-        if (QFontInfo(QFont(QStringLiteral("Carlito"))).family() != QLatin1String("Carlito"))
-            QSKIP("Carlito is not installed");
-        const auto t = std::make_shared<const Template>(
-            readRtf("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}{\\f1\\fswiss Calibri;}}"
-                    "\\pard\\f0 " +
-                        mergeField("A") + "\\par \\pard\\f1 " + mergeField("A") + "\\par \\pard\\f0 " +
-                        mergeField("B") + "\\par }",
-                    "t.dot"));
-        const auto doc =
-            Merger(t, data({"A", "B"}, {{"Etiam fjord", "Etiam"}, {"Etiam", "fjord Etiam"}})).all("m");
-        QCOMPARE(int(doc->copies.size()), 2);
-        const auto pieces = [](const QTextDocument& body) {
-            QList<QStringList> blocks;
-            for (QTextBlock b = body.begin(); b.isValid(); b = b.next()) {
-                QStringList texts;
-                for (auto it = b.begin(); !it.atEnd(); ++it)
-                    texts << it.fragment().text();
-                if (!texts.isEmpty())
-                    blocks << texts;
-            }
-            return blocks;
-        };
-        QCOMPARE(pieces(*doc->copies.at(0).body),
-                 (QList<QStringList>{{"Etiam fjord"}, {"Et", "iam f", "jord"}, {"Etiam"}}));
-        QCOMPARE(pieces(*doc->copies.at(1).body),
-                 (QList<QStringList>{{"Etiam"}, {"Et", "iam"}, {"fjord Etiam"}}));
-    }
-
     void nonBreakingHyphens() {
         // A non-breaking hyphen prints as a hyphen that keeps its words whole on the next line, where
         // typed hyphens let the line break after them.
