@@ -306,6 +306,7 @@ void Merger::splitParts() {
 
 void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
     const int record = cursor.record;
+    m_earlierEndnotes.clear();
     int next = copy.firstPage; // the number of the part's first sheet, whose even pages show their own bands
     for (size_t k = 0; k < m_parts.size(); ++k) {
         if (k > 0) {
@@ -529,6 +530,10 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
             continue;
         }
         body.placeNotes(copy.notes, height);
+        if (!last) {
+            const std::vector<std::pair<int, int>> ends = body.endnoteRefs();
+            m_earlierEndnotes.insert(m_earlierEndnotes.end(), ends.begin(), ends.end());
+        }
         copy.pageFields = copy.pageFields || body.hasPageFields();
         // The sections that run on within the part: their headers start on the sheet after the one they
         // start on.

@@ -108,6 +108,9 @@ private:
     std::map<std::tuple<int, int, int>, QImage> m_drawnMetafiles; // by picture, width and height
     std::vector<BodyPart> m_parts;                                // none when the body is laid out as one
     const PageSetup* m_page = nullptr; // the paper of the part being laid out; null: the template's
+    // The endnotes referred to in the parts before the last, as note and record: they follow the text
+    // of the last part.
+    std::vector<std::pair<int, int>> m_earlierEndnotes;
 };
 
 // The case switches of a merge field, applied in order: Upper, Lower, Caps (first letter of each

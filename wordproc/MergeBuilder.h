@@ -101,6 +101,8 @@ public:
     // The endnotes referred to so far, after the text, from a new page on, as LibreOffice prints them;
     // each merges the record in force at its reference.
     void endnotes();
+    // The endnotes referred to in this builder's text, as note and record.
+    std::vector<std::pair<int, int>> endnoteRefs() const;
 
     // Sets the footnotes at the foot of the pages their references fall on, and keeps the body clear of
     // them: the lines that would run into the notes go on to the next page, the paragraph split there.

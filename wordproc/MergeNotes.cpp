@@ -12,15 +12,27 @@
 
 namespace wordproc {
 
+std::vector<std::pair<int, int>> Merger::Builder::endnoteRefs() const {
+    std::vector<std::pair<int, int>> out;
+    for (const NoteRef& ref : m_noteRefs)
+        if (m.m_t->notes[size_t(ref.note)].endnote)
+            out.emplace_back(ref.note, ref.record);
+    return out;
+}
+
 void Merger::Builder::endnotes() {
+    // A body of several parts, each section starting a sheet, has its endnotes all after the last.
+    std::vector<std::pair<int, int>> refs = m.m_earlierEndnotes;
+    const std::vector<std::pair<int, int>> own = endnoteRefs();
+    refs.insert(refs.end(), own.begin(), own.end());
     bool first = true;
-    for (const NoteRef& ref : m_noteRefs) {
-        const Note& note = m.m_t->notes[size_t(ref.note)];
-        if (!note.endnote || note.text.empty())
+    for (const auto& [index, record] : refs) {
+        const Note& note = m.m_t->notes[size_t(index)];
+        if (note.text.empty())
             continue;
         m_breakNext = first;
         first = false;
-        Cursor c{ref.record, false};
+        Cursor c{record, false};
         story(note.text, c);
     }
     m_breakNext = false;
