@@ -55,6 +55,8 @@ class Merger::Builder {
 public:
     Builder(Merger& merger, QTextDocument& doc) : m(merger), m_doc(doc), m_cursor(&doc) {}
 
+    // Where each block of the last story starts down the document, in layout pixels.
+    std::vector<double> storyBlockTops() const;
     // The number of the block the next story's text starts in.
     int nextBlock() const { return m_doc.blockCount() - (m_flow.fresh ? 1 : 0); }
 

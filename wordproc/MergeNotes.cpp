@@ -134,6 +134,23 @@ int Merger::Builder::pageOfStoryBlock(size_t index, double pageHeight) const {
     return pageAt(y, pageHeight);
 }
 
+std::vector<double> Merger::Builder::storyBlockTops() const {
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    std::vector<double> out;
+    for (int number : m_blockStarts) {
+        const QTextBlock b = m_doc.findBlockByNumber(number);
+        if (!b.isValid())
+            break;
+        // A table starts where its frame does, its first cell's text lower.
+        QTextFrame* frame = QTextCursor(b).currentFrame();
+        while (frame && frame->parentFrame() && frame->parentFrame() != m_doc.rootFrame())
+            frame = frame->parentFrame();
+        out.push_back(frame && frame != m_doc.rootFrame() ? layout->frameBoundingRect(frame).top()
+                                                          : layout->blockBoundingRect(b).top());
+    }
+    return out;
+}
+
 std::shared_ptr<QTextDocument> Merger::Builder::layNotes(const std::vector<const NoteRef*>& refs) {
     // Notes are as wide as the body's column.
     PageSetup column = m.page();
