@@ -22,8 +22,6 @@ namespace wordproc {
 
 Merger::Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataSource> data)
     : m_t(std::move(tmpl)), m_data(std::move(data)), m_now(QDateTime::currentDateTime()) {
-    setSectionColumns();
-    splitParts();
     m_columns.assign(m_t->fields.size(), -1);
     if (m_data) {
         for (size_t i = 0; i < m_t->fields.size(); ++i) {
@@ -67,205 +65,15 @@ Merger::Merger(std::shared_ptr<const Template> tmpl, std::shared_ptr<const DataS
         }
         m_charFormats.push_back(toCharFormat(f, m_t->defaultFamily));
     }
+    // The sections in columns are shared out by the heights of their text, which its formats set.
+    setSectionColumns();
+    splitParts();
 }
 
 Merger::~Merger() = default;
 
 bool Merger::atEnd() const {
     return m_done;
-}
-
-namespace {
-
-// About how tall a block sets in a column `width` twips wide, in twips: its letters half an em wide, its
-// lines 1.2 ems apart, and the space around it. Enough to share a section's text out among columns.
-int estimatedHeight(const Template& t, const Block& b, int width) {
-    if (const Table* table = std::get_if<Table>(&b)) {
-        qint64 height = 0;
-        for (const Row& row : table->rows)
-            height += qMax(300, qAbs(row.heightTwips));
-        return int(qMin<qint64>(height, INT_MAX / 4));
-    }
-    const Paragraph& p = std::get<Paragraph>(b);
-    const auto halfPoints = [&](int format) {
-        return format >= 0 && size_t(format) < t.formats.size()
-                   ? qBound(2, t.formats[size_t(format)].halfPoints, 400)
-                   : 24;
-    };
-    qint64 across = 0;
-    qint64 lines = 1;
-    int size = halfPoints(p.markFormat);
-    const auto add = [&](const std::vector<Run>& runs) {
-        for (const Run& r : runs) {
-            if (r.kind == Run::Text) {
-                size = qMax(size, halfPoints(r.format));
-                across += qint64(r.text.size()) * halfPoints(r.format) * 5;
-            } else if (r.kind == Run::LineBreak) {
-                ++lines;
-            }
-        }
-    };
-    add(p.runs);
-    for (const Run& r : p.runs)
-        if (r.kind == Run::Field && r.index >= 0 && size_t(r.index) < t.fields.size())
-            add(t.fields[size_t(r.index)].result);
-    lines += across / qMax(1, width);
-    // Lines of an exact height are that far apart whatever their letters.
-    const qint64 line =
-        p.format.lineTwips < 0 && !p.format.lineMultiple ? -qint64(p.format.lineTwips) : size * 12;
-    return int(qMin<qint64>(lines * line + qMax(0, p.format.beforeTwips) + qMax(0, p.format.afterTwips),
-                            INT_MAX / 4));
-}
-
-bool breaksBefore(const Block& b) {
-    const Paragraph* p = std::get_if<Paragraph>(&b);
-    return p ? p->format.pageBreakBefore : std::get<Table>(b).pageBreakBefore;
-}
-
-} // namespace
-
-namespace {
-
-// A section's columns on its sheet: their widths and the gaps after them (twips).
-struct ColumnSizes {
-    std::vector<int> widths, gaps;
-};
-
-// Columns of their own widths as the section gives them; none when they are equal or not all given.
-std::optional<ColumnSizes> ownColumnSizes(const PageSetup& page) {
-    const size_t count = size_t(page.columns);
-    if (count < 2 || page.columnWidths.size() != count || page.columnGaps.size() != count ||
-        std::any_of(page.columnWidths.begin(), page.columnWidths.end(), [](int w) { return w < 720; }))
-        return std::nullopt;
-    ColumnSizes sizes{page.columnWidths, page.columnGaps};
-    sizes.gaps.back() = 0;
-    return sizes;
-}
-
-// The section's text set in `sizes` columns as a table without rules, a cell a column, or none when it
-// does not fit on its sheet: a column break starts the next column; without one, text that another
-// section running on follows is shared evenly among the columns (`balanced`), as Word balances them,
-// and other text fills each column to the sheet's `height` before the next.
-std::optional<Table> columnsTable(const Template& t, std::vector<Block>::const_iterator first,
-                                  std::vector<Block>::const_iterator last, const ColumnSizes& sizes, int text,
-                                  int height, bool balanced, bool fill) {
-    const size_t count = sizes.widths.size();
-    const bool broken = std::any_of(first + 1, last, breaksBefore);
-    qint64 total = 0;
-    for (auto it = first; it != last; ++it)
-        total += estimatedHeight(t, *it, sizes.widths.front());
-    if (!broken && !fill && total > height)
-        return std::nullopt;
-    Table table;
-    Row& row = table.rows.emplace_back();
-    row.leftPadTwips = 0;
-    row.rightPadTwips = 0;
-    int x = 0;
-    for (size_t k = 0; k < count; ++k) {
-        Cell& cell = row.cells.emplace_back();
-        cell.leftPadTwips = k > 0 ? sizes.gaps[k - 1] / 2 : 0;
-        cell.rightPadTwips = k + 1 < count ? sizes.gaps[k] - sizes.gaps[k] / 2 : 0;
-        x += sizes.widths[k] + (k + 1 < count ? sizes.gaps[k] : 0);
-        cell.rightTwips = k + 1 < count ? x - sizes.gaps[k] / 2 : text;
-    }
-    size_t column = 0;
-    qint64 above = 0;  // the estimated height of the blocks before
-    qint64 filled = 0; // of the blocks in this column
-    for (auto it = first; it != last; ++it) {
-        const qint64 own = estimatedHeight(t, *it, sizes.widths[column]);
-        const bool next = broken     ? breaksBefore(*it)
-                          : balanced ? (above + own / 2) * qint64(count) > total * qint64(column + 1)
-                                     : fill && filled + own > height;
-        if (it != first && column + 1 < count && next) {
-            ++column;
-            filled = 0;
-        }
-        above += own;
-        filled += own;
-        Cell& cell = row.cells[column];
-        if (const Paragraph* p = std::get_if<Paragraph>(&*it)) {
-            cell.paragraphs.push_back(*p);
-            cell.paragraphs.back().format.pageBreakBefore = false;
-        } else {
-            cell.tables.push_back(NestedTable{cell.paragraphs.size(), std::get<Table>(*it)});
-            cell.tables.back().table.pageBreakBefore = false;
-        }
-    }
-    if (fill && filled > height)
-        return std::nullopt;
-    return table;
-}
-
-} // namespace
-
-void Merger::setSectionColumns() {
-    // A catalog's body repeats for every record: its sections are not told apart.
-    if (m_t->type == MainType::Catalog && m_data)
-        return;
-    std::shared_ptr<Template> changed; // a copy of the template, once a section is set in columns
-    PageSetup sheet = m_t->page;       // the paper and columns of the sheet the section runs on to
-    // From the template's own first section (-1) on.
-    for (int i = -1; i < int(m_t->sections.size()); ++i) {
-        const Template& t = changed ? *changed : *m_t;
-        const PageSetup& page = i < 0 ? t.page : t.sections[size_t(i)].page;
-        const bool newPage = i < 0 || t.sections[size_t(i)].newPage;
-        const int start = i < 0 ? 0 : t.sections[size_t(i)].firstBlock;
-        const int end = size_t(i + 1) < t.sections.size() ? t.sections[size_t(i + 1)].firstBlock
-                                                          : int(t.body.blocks.size());
-        if (newPage)
-            sheet = page;
-        const bool balanced = size_t(i + 1) < t.sections.size() && !t.sections[size_t(i + 1)].newPage;
-        if (start < 0 || end <= start || size_t(end) > t.body.blocks.size())
-            continue;
-        const int text = sheet.widthTwips - sheet.leftTwips - sheet.rightTwips;
-        const int height = sheet.heightTwips - sheet.topTwips - sheet.bottomTwips;
-        std::optional<Table> table;
-        if (newPage) {
-            // The body's pages here are its columns, all of one width: a section that starts a sheet in
-            // columns of their own widths is set in a table when its text fits on the sheet.
-            const std::optional<ColumnSizes> own = ownColumnSizes(page);
-            if (!own)
-                continue;
-            table = columnsTable(t, t.body.blocks.begin() + start, t.body.blocks.begin() + end, *own, text,
-                                 height, balanced, true);
-        } else {
-            // Word and LibreOffice set a section that runs on in more columns below the text before it
-            // on the same sheet. Such a section is set in a table as well; a section longer than its
-            // sheet stays as wide as the page's text; a body already in columns keeps them.
-            const int count = page.columns;
-            if (count < 2 || sheet.columns != 1)
-                continue;
-            std::optional<ColumnSizes> sizes = ownColumnSizes(page);
-            if (!sizes) {
-                const int gap = qMax(0, page.columnGapTwips);
-                const int width = (text - (count - 1) * gap) / count;
-                if (width < 720)
-                    continue;
-                sizes =
-                    ColumnSizes{std::vector<int>(size_t(count), width), std::vector<int>(size_t(count), gap)};
-            }
-            table = columnsTable(t, t.body.blocks.begin() + start, t.body.blocks.begin() + end, *sizes, text,
-                                 height, balanced, false);
-        }
-        if (!table)
-            continue;
-        if (!changed)
-            changed = std::make_shared<Template>(*m_t);
-        std::vector<Block>& blocks = changed->body.blocks;
-        const int removed = end - start - 1;
-        blocks.erase(blocks.begin() + start + 1, blocks.begin() + end);
-        table->pageBreakBefore = newPage && breaksBefore(blocks[size_t(start)]);
-        blocks[size_t(start)] = std::move(*table);
-        for (size_t k = size_t(i + 1); k < changed->sections.size(); ++k)
-            changed->sections[k].firstBlock -= removed;
-        if (newPage) {
-            PageSetup& set = i < 0 ? changed->page : changed->sections[size_t(i)].page;
-            set.columns = 1;
-            sheet = set;
-        }
-    }
-    if (changed)
-        m_t = std::move(changed);
 }
 
 void Merger::splitParts() {
@@ -306,6 +114,7 @@ void Merger::splitParts() {
 
 void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
     const int record = cursor.record;
+    m_earlierEndnotes.clear();
     int next = copy.firstPage; // the number of the part's first sheet, whose even pages show their own bands
     for (size_t k = 0; k < m_parts.size(); ++k) {
         if (k > 0) {
@@ -529,6 +338,10 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
             continue;
         }
         body.placeNotes(copy.notes, height);
+        if (!last) {
+            const std::vector<std::pair<int, int>> ends = body.endnoteRefs();
+            m_earlierEndnotes.insert(m_earlierEndnotes.end(), ends.begin(), ends.end());
+        }
         copy.pageFields = copy.pageFields || body.hasPageFields();
         // The sections that run on within the part: their headers start on the sheet after the one they
         // start on.

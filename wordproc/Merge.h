@@ -76,6 +76,13 @@ private:
     void splitParts();
     // Sections that run on in more columns than their page's text: each set in a table of its own.
     void setSectionColumns();
+    // How tall the blocks from `first` to `last` set `width` twips wide on pages `height` twips tall,
+    // each in twips, and how far down its page the last ends.
+    struct Measured {
+        std::vector<qint64> heights;
+        qint64 end = 0;
+    };
+    Measured measure(const std::vector<Block>& blocks, int first, int last, int width, int height);
     static LayoutCheck checkLayout(QTextDocument& doc);
     // The record that starts the next piece, or -1 when the piece may go on.
     int pieceEnd(QTextDocument& doc, const std::vector<std::pair<int, int>>& starts);
@@ -108,6 +115,9 @@ private:
     std::map<std::tuple<int, int, int>, QImage> m_drawnMetafiles; // by picture, width and height
     std::vector<BodyPart> m_parts;                                // none when the body is laid out as one
     const PageSetup* m_page = nullptr; // the paper of the part being laid out; null: the template's
+    // The endnotes referred to in the parts before the last, as note and record: they follow the text
+    // of the last part.
+    std::vector<std::pair<int, int>> m_earlierEndnotes;
 };
 
 // The case switches of a merge field, applied in order: Upper, Lower, Caps (first letter of each

@@ -55,6 +55,8 @@ class Merger::Builder {
 public:
     Builder(Merger& merger, QTextDocument& doc) : m(merger), m_doc(doc), m_cursor(&doc) {}
 
+    // Where each block of the last story starts down the document, in layout pixels.
+    std::vector<double> storyBlockTops() const;
     // The number of the block the next story's text starts in.
     int nextBlock() const { return m_doc.blockCount() - (m_flow.fresh ? 1 : 0); }
 
@@ -101,6 +103,8 @@ public:
     // The endnotes referred to so far, after the text, from a new page on, as LibreOffice prints them;
     // each merges the record in force at its reference.
     void endnotes();
+    // The endnotes referred to in this builder's text, as note and record.
+    std::vector<std::pair<int, int>> endnoteRefs() const;
 
     // Sets the footnotes at the foot of the pages their references fall on, and keeps the body clear of
     // them: the lines that would run into the notes go on to the next page, the paragraph split there.

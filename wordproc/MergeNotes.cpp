@@ -12,15 +12,27 @@
 
 namespace wordproc {
 
+std::vector<std::pair<int, int>> Merger::Builder::endnoteRefs() const {
+    std::vector<std::pair<int, int>> out;
+    for (const NoteRef& ref : m_noteRefs)
+        if (m.m_t->notes[size_t(ref.note)].endnote)
+            out.emplace_back(ref.note, ref.record);
+    return out;
+}
+
 void Merger::Builder::endnotes() {
+    // A body of several parts, each section starting a sheet, has its endnotes all after the last.
+    std::vector<std::pair<int, int>> refs = m.m_earlierEndnotes;
+    const std::vector<std::pair<int, int>> own = endnoteRefs();
+    refs.insert(refs.end(), own.begin(), own.end());
     bool first = true;
-    for (const NoteRef& ref : m_noteRefs) {
-        const Note& note = m.m_t->notes[size_t(ref.note)];
-        if (!note.endnote || note.text.empty())
+    for (const auto& [index, record] : refs) {
+        const Note& note = m.m_t->notes[size_t(index)];
+        if (note.text.empty())
             continue;
         m_breakNext = first;
         first = false;
-        Cursor c{ref.record, false};
+        Cursor c{record, false};
         story(note.text, c);
     }
     m_breakNext = false;
@@ -120,6 +132,23 @@ int Merger::Builder::pageOfStoryBlock(size_t index, double pageHeight) const {
     const double y = lines && lines->lineCount() > 0 ? lineRoomTop(b, 0)
                                                      : m_doc.documentLayout()->blockBoundingRect(b).top();
     return pageAt(y, pageHeight);
+}
+
+std::vector<double> Merger::Builder::storyBlockTops() const {
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    std::vector<double> out;
+    for (int number : m_blockStarts) {
+        const QTextBlock b = m_doc.findBlockByNumber(number);
+        if (!b.isValid())
+            break;
+        // A table starts where its frame does, its first cell's text lower.
+        QTextFrame* frame = QTextCursor(b).currentFrame();
+        while (frame && frame->parentFrame() && frame->parentFrame() != m_doc.rootFrame())
+            frame = frame->parentFrame();
+        out.push_back(frame && frame != m_doc.rootFrame() ? layout->frameBoundingRect(frame).top()
+                                                          : layout->blockBoundingRect(b).top());
+    }
+    return out;
 }
 
 std::shared_ptr<QTextDocument> Merger::Builder::layNotes(const std::vector<const NoteRef*>& refs) {

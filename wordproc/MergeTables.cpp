@@ -639,9 +639,20 @@ void Merger::Builder::fillAndMerge(QTextTable* qt, const Table& t, const std::ve
             }
     // Merged once filled: a cell's paragraphs set its first block's character format, which is where
     // Qt keeps how many rows and columns it spans.
+    // Qt's merge joins the last block of the cell before a covered one with that cell's empty block, which
+    // then takes the covered block's format: a closing empty paragraph would lose its space above.
+    std::vector<QTextBlockFormat> lastFormats;
+    lastFormats.reserve(places.size());
+    for (const Place& place : places)
+        lastFormats.push_back(qt->cellAt(place.row, place.column).lastCursorPosition().blockFormat());
     for (const Place& place : places)
         if (place.rows > 1 || place.columns > 1)
             qt->mergeCells(place.row, place.column, place.rows, place.columns);
+    for (size_t i = 0; i < places.size(); ++i) {
+        QTextCursor last = qt->cellAt(places[i].row, places[i].column).lastCursorPosition();
+        if (last.blockFormat() != lastFormats[i])
+            last.setBlockFormat(lastFormats[i]);
+    }
     if (!sized.cells.empty())
         m_sized.push_back(std::move(sized));
 }

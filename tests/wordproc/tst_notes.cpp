@@ -312,6 +312,18 @@ private slots:
         QVERIFY(s.copy.body->toPlainText().startsWith(QStringLiteral("Bodyi and1\n")));
     }
 
+    void endnotesOfEarlierSectionsFollowTheLastSection() {
+        // Each section starts a sheet: the body is laid out in parts, the endnote referred to in the first.
+        const Shown s = showRtf("\\pard\\plain\\fs24 First" + footnote("The end text.", true) +
+                                "\\par\\sect\\sectd\\sbkpage\\pard\\plain\\fs24 Second\\par ");
+        QCOMPARE(s.copy.parts.size(), size_t(1));
+        QCOMPARE(s.copy.pageCount(), 3);
+        QVERIFY(!s.copy.body->toPlainText().contains(QStringLiteral("The end text.")));
+        const QTextDocument& last = *s.copy.parts.back().body;
+        QVERIFY(last.toPlainText().startsWith(QStringLiteral("Second\n")));
+        QVERIFY(last.toPlainText().contains(QStringLiteral("The end text.")));
+    }
+
     void docxFootnotePrintsAtTheFoot() {
         using namespace docxsamples;
         const QByteArray notes =

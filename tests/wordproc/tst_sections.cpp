@@ -304,6 +304,33 @@ private slots:
         QCOMPARE_LE(qAbs(closing.left()), 1.0);
     }
 
+    // Columns running on below other text and longer than the sheet fill the room left on the sheet,
+    // the left column to the foot before the right, and go on over the next sheet, balanced there
+    // before the next section.
+    void runningOnColumnsLongerThanTheSheetGoOnOverTheNext() {
+        const auto doc = merged(filler(21, "Opening") + "\\sect\\sectd\\sbknone\\cols2\\colsx720 " +
+                                filler(100, "Column") + "\\sect\\sectd\\sbknone Closing\\par ");
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(copy.pageCount(), 2);
+        const double height = copy.body->pageSize().height();
+        const auto at = [&](int line) { // the page and column of line `line` of the columns
+            for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
+                if (b.text() == QStringLiteral("Column %1").arg(line)) {
+                    const QRectF r = copy.body->documentLayout()->blockBoundingRect(b);
+                    return std::pair(pageAt(r.top(), height), r.left() > twipsToLayout(4320) ? 1 : 0);
+                }
+            return std::pair(-1, -1);
+        };
+        QCOMPARE(at(0), std::pair(0, 0));
+        QCOMPARE(at(31), std::pair(0, 0));
+        QCOMPARE(at(34), std::pair(0, 1));
+        QCOMPARE(at(64), std::pair(0, 1));
+        QCOMPARE(at(68), std::pair(1, 0));
+        QCOMPARE(at(81), std::pair(1, 0));
+        QCOMPARE(at(85), std::pair(1, 1));
+        QCOMPARE(at(99), std::pair(1, 1));
+    }
+
     // Word 2007+ marks a section that runs on with w:type continuous; its columns are set the same way.
     void wordContinuousSectionInColumns() {
         using namespace docxsamples;

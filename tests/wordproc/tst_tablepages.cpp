@@ -64,6 +64,26 @@ private slots:
         }
     }
 
+    void closingEmptyParagraphBeforeAMergedCellKeepsItsSpace() {
+        // The row's cell ends 17 points above the page's foot, a cell merged down the column after it: its
+        // last, empty paragraph, a 14-point line 14 points below the text above, does not fit there and
+        // opens the next page, as LibreOffice sets the row, rather than fit without its space.
+        const QByteArray exact = "\\pard\\intbl\\sl-280\\slmult0 ";
+        QByteArray lines;
+        for (int i = 1; i <= 44; ++i)
+            lines += exact + "Line " + QByteArray::number(i) + "\\par ";
+        const QByteArray row = "\\trowd\\trgaph0\\trleft0" + ruledCell(4000);
+        const Shown s =
+            showWord(row + ruledCell(8000, 10, "\\clvmgf") + exact + "Top\\cell Side\\cell \\row " + row +
+                     ruledCell(8000, 10, "\\clvmrg") + lines +
+                     "\\pard\\intbl\\sb280\\sl-280\\slmult0\\cell \\cell \\row \\pard After\\par ");
+        const QTextDocument& doc = *s.copy.body;
+        const QTextBlock last = blockStarting(doc, QStringLiteral("Line 44"));
+        QVERIFY(last.isValid() && last.next().text().isEmpty());
+        QCOMPARE(pageAt(lineRoomTop(last, 0), doc.pageSize().height()), 0);
+        QCOMPARE(pageAt(lineRoomTop(last.next(), 0), doc.pageSize().height()), 1);
+    }
+
     void automaticSpacingKeepsOffCellEdges() {
         // Automatic spacing (14 points, as a web page's paragraphs have) stands between the paragraphs of
         // a cell, but neither above its first nor below its last, as LibreOffice sets a .docx; outside the
