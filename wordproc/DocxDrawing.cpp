@@ -265,6 +265,31 @@ void Reader::addFloating(StoryState& st, const Floating& f, int format) {
     addRun(st, Run{Run::Floating, format, int(m_t.floats.size() - 1), {}});
 }
 
+namespace {
+
+// Word keeps room round a picture for its shadow, reflection, soft edges or 3-D look, the effect extent
+// of its frame. LibreOffice keeps that room for those effects only, not for a glow or a preset shadow,
+// nor for a picture without effects, whatever extent it gives.
+void keepEffectRoom(const Node& frame, const Node& pic, Picture& shown) {
+    const Node* extent = frame.child(u"wp:effectExtent");
+    const Node* spPr = pic.child(u"pic:spPr");
+    if (!extent || !spPr)
+        return;
+    bool effects = spPr->child(u"a:scene3d") || spPr->child(u"a:sp3d");
+    if (const Node* list = spPr->child(u"a:effectLst"))
+        for (const char16_t* name : {u"a:outerShdw", u"a:innerShdw", u"a:reflection", u"a:softEdge"})
+            effects = effects || list->child(name);
+    if (!effects)
+        return;
+    const auto room = [&](const char16_t* side) { return qBound(0, emuAttr(extent, side, 0), 1440); };
+    shown.leftTwips += room(u"l");
+    shown.rightTwips += room(u"r");
+    shown.topTwips = room(u"t");
+    shown.bottomTwips = room(u"b");
+}
+
+} // namespace
+
 void Reader::drawing(const Node& d, StoryState& st, int format) {
     for (const Node& c : d.children)
         if (c.name == QLatin1String("wp:inline") || c.name == QLatin1String("wp:anchor"))
@@ -477,6 +502,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                     Picture& shown = m_t.pictures[size_t(index)];
                     shown.leftTwips = frame.has(u"distL") ? 0 : 180;
                     shown.rightTwips = frame.has(u"distR") ? 0 : 180;
+                    keepEffectRoom(frame, *item.node, shown);
                 }
                 addRun(st, Run{Run::Picture, format, index, {}});
                 continue;

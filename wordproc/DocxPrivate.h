@@ -161,6 +161,9 @@ struct Style {
     const Node* tcPr = nullptr;
     const Node* numPr = nullptr;
     std::vector<std::pair<QString, const Node*>> conditions; // tblStylePr by its type
+    int order = 0;                                           // where it stands among the styles part's styles
+    bool baseLater = false;   // the style it is based on comes after it in the styles part
+    bool headingLike = false; // one of Word's headings, a title or a subtitle
 };
 
 // Styles, theme fonts and colours and list definitions, and the properties they give.
@@ -185,6 +188,8 @@ public:
 
     void applyRPr(const Node* rPr, CharProps& p) const;
     void applyPPr(const Node* pPr, ParaProps& p) const;
+    // A style's paragraph properties over those of the styles it is based on (see DocxStyles.cpp).
+    void applyStylePPr(const Style& s, ParaProps& p) const;
     QColor themeColor(const QString& name) const;
     QString themeFont(const QString& which) const;
 

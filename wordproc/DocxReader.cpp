@@ -311,7 +311,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             if (level && i == levelAt)
                 m_styles.applyPPr(level->pPr, pp);
             if (i < chain.size())
-                m_styles.applyPPr(chain[i]->pPr, pp);
+                m_styles.applyStylePPr(*chain[i], pp);
         }
         m_styles.applyPPr(pPr, pp);
         return pp;

@@ -5,6 +5,7 @@
 #include "wordproc/ListNumbers.h"
 #include "wordproc/Twips.h"
 
+#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 
@@ -109,9 +110,58 @@ void StyleSheet::readStyles(const Node& styles) {
                 style.conditions.emplace_back(c.attr(u"w:type"), &c);
         if (onOff(&s) && s.has(u"w:default") && !m_defaults.contains(style.type))
             m_defaults.insert(style.type, id);
+        static const QRegularExpression heading(QStringLiteral("^(heading [1-9]|title|subtitle)$"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        style.headingLike = heading.match(name).hasMatch();
+        style.order = int(m_styles.size());
         if (!m_styles.contains(id))
             m_styles.insert(id, std::move(style));
     }
+    for (Style& s : m_styles) {
+        auto base = m_styles.constFind(s.basedOn);
+        if (base == m_styles.constEnd())
+            base = m_styles.constFind(m_named.value(s.basedOn));
+        s.baseLater = base != m_styles.constEnd() && base->order > s.order;
+    }
+}
+
+// LibreOffice reads styles in the order they come and keeps the space above and below a paragraph as
+// one setting, and its indents as another. A style that gives only part of either, before the style
+// it is based on has been read, gets the rest from the document's defaults, and a heading, title or
+// subtitle from LibreOffice's own heading style (12pt above, 6pt below), not from its base.
+void StyleSheet::applyStylePPr(const Style& s, ParaProps& p) const {
+    if (s.baseLater && s.pPr) {
+        ParaProps fallback;
+        applyPPr(m_defaultPPr, fallback);
+        if (s.headingLike) {
+            fallback.format.beforeTwips = 240;
+            fallback.format.afterTwips = 120;
+            fallback.autoBefore = fallback.autoAfter = false;
+        }
+        if (const Node* spacing = s.pPr->child(u"w:spacing")) {
+            const bool before = spacing->has(u"w:before") || spacing->has(u"w:beforeAutospacing");
+            const bool after = spacing->has(u"w:after") || spacing->has(u"w:afterAutospacing");
+            if (before && !after) {
+                p.format.afterTwips = fallback.format.afterTwips;
+                p.autoAfter = fallback.autoAfter;
+            } else if (after && !before) {
+                p.format.beforeTwips = fallback.format.beforeTwips;
+                p.autoBefore = fallback.autoBefore;
+            }
+        }
+        const Node* ind = s.pPr->child(u"w:ind");
+        if (ind && std::any_of(ind->attributes.begin(), ind->attributes.end(), [](const auto& a) {
+                static const QStringList sides{QStringLiteral("w:left"),      QStringLiteral("w:start"),
+                                               QStringLiteral("w:right"),     QStringLiteral("w:end"),
+                                               QStringLiteral("w:firstLine"), QStringLiteral("w:hanging")};
+                return sides.contains(a.first);
+            })) {
+            p.format.leftTwips = fallback.format.leftTwips;
+            p.format.rightTwips = fallback.format.rightTwips;
+            p.format.firstTwips = fallback.format.firstTwips;
+        }
+    }
+    applyPPr(s.pPr, p);
 }
 
 std::vector<const Style*> StyleSheet::chain(const QString& id) const {

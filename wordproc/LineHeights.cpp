@@ -472,8 +472,8 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         // with its text in their middle, and a spaced line its spacing's share of that height on top.
         // Exact and least heights give way to the grid. The line is set at that fixed height, whatever
         // face Qt takes a character from, and painted at the top of its room, lowered to the middle.
-        // A paragraph of pictures alone is one line as tall as its tallest picture; a picture among
-        // text keeps its line's own height.
+        // A paragraph of pictures alone is one line as tall as its tallest picture, set at the top of its
+        // room; a picture among text keeps its line's own height.
         double tallest = 0;
         bool pictures = image;
         for (auto it = block.begin(); image && !it.atEnd(); ++it) {
@@ -485,12 +485,13 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         if (grid > 0 && (!image || pictures)) {
             const double natural = image ? qMax(single, tallest + descent) : single;
             const double room = std::ceil(natural / grid - 1e-3) * grid;
+            // A picture's line is widened by its text's part of the spacing only, as off the grid.
             const double more = type == QTextBlockFormat::ProportionalHeight && asked > 100
-                                    ? (asked / 100 - 1) * natural
+                                    ? (asked / 100 - 1) * single
                                     : 0.0;
             f.setLineHeight((room + more) / scale, QTextBlockFormat::FixedHeight);
             f.setProperty(kFittedHeightProperty, 100.0);
-            f.setProperty(kRaiseProperty, raise - (room - natural) / 2);
+            f.setProperty(kRaiseProperty, pictures ? raise : raise - (room - natural) / 2);
             changed = true;
         }
         if (changed)

@@ -531,18 +531,25 @@ void Merger::Builder::picture(QTextCursor& cur, const Run& r, const Cursor& c) {
     flush();
     const QString name = QStringLiteral("qm-picture-%1").arg(r.index);
     const int sides = qMax(0, pic.leftTwips) + qMax(0, pic.rightTwips);
+    const int ends = qMax(0, pic.topTwips) + qMax(0, pic.bottomTwips);
     if (m_pictures.insert(r.index).second) {
         QImage shown =
             m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips), twipsToLayout(pic.heightTwips)));
-        // The room beside the picture is a clear part of its image: Qt keeps none beside an image in a
+        // The room round the picture is a clear part of its image: Qt keeps none round an image in a
         // line, and so keeps the room on the picture's line.
-        if (sides > 0 && !shown.isNull()) {
+        if (sides + ends > 0 && !shown.isNull()) {
+            // A few pixels to the point at least, so that the room comes out near its size in whole pixels.
+            const QSize fine(pic.widthTwips / 5, pic.heightTwips / 5);
+            if (shown.width() < fine.width() && fine.width() <= 8192 && fine.height() <= 8192)
+                shown = shown.scaled(fine, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             const double perTwip = shown.width() / double(pic.widthTwips);
-            QImage wider(shown.width() + qRound(sides * perTwip), shown.height(),
+            QImage wider(shown.width() + qRound(sides * perTwip), shown.height() + qRound(ends * perTwip),
                          QImage::Format_ARGB32_Premultiplied);
             wider.fill(Qt::transparent);
             QPainter painter(&wider);
-            painter.drawImage(QPoint(qRound(qMax(0, pic.leftTwips) * perTwip), 0), shown);
+            painter.drawImage(
+                QPoint(qRound(qMax(0, pic.leftTwips) * perTwip), qRound(qMax(0, pic.topTwips) * perTwip)),
+                shown);
             painter.end();
             shown = wider;
         }
@@ -552,7 +559,7 @@ void Merger::Builder::picture(QTextCursor& cur, const Run& r, const Cursor& c) {
     f.merge(m.m_charFormats[size_t(r.format)]);
     f.setName(name);
     f.setWidth(twipsToLogical(pic.widthTwips + sides));
-    f.setHeight(twipsToLogical(pic.heightTwips));
+    f.setHeight(twipsToLogical(pic.heightTwips + ends));
     // The picture's place, to see once laid out whether it went on to a line of its own.
     if (cur.positionInBlock() > 0) {
         QTextCursor at = cur;

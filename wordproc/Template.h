@@ -138,9 +138,11 @@ struct Picture {
     // the picture's size when the letter is laid out. The image stays null.
     QByteArray metafile;
     bool enhanced = false;
-    // Room kept clear before and after a picture set in a line.
+    // Room kept clear before and after a picture set in a line, and above and below it.
     int leftTwips = 0;
     int rightTwips = 0;
+    int topTwips = 0;
+    int bottomTwips = 0;
 };
 
 // A picture or a text box placed on the page rather than in a line, anchored to the paragraph that holds

@@ -187,6 +187,7 @@ public:
     std::vector<Text> texts;
     std::vector<Line> lines;
     std::vector<Fill> fills;
+    std::vector<QRectF> images; // where pictures are drawn
 
     explicit Recorder(const PageSetup& page)
         : m_size(qRound(twipsToLayout(page.widthTwips)), qRound(twipsToLayout(page.heightTwips))),
@@ -267,8 +268,12 @@ private:
         void drawPolygon(const QPointF* points, int count, PolygonDrawMode) override {
             fill(QPolygonF(QList<QPointF>(points, points + count)).boundingRect());
         }
-        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-        void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
+        void drawPixmap(const QRectF& r, const QPixmap&, const QRectF&) override {
+            m_r.images.push_back(m_transform.mapRect(r));
+        }
+        void drawImage(const QRectF& r, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {
+            m_r.images.push_back(m_transform.mapRect(r));
+        }
 
     private:
         void fill(const QRectF& r) {

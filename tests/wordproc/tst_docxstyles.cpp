@@ -59,6 +59,36 @@ private slots:
         QCOMPARE(indents({}, kNumbered + left, "<w:ind w:left=\"500\"/>"), Indents(500, -360));
     }
 
+    // A style that sets only part of its spacing or indents before its base comes in the styles part
+    // takes the rest from the defaults (a heading from LibreOffice's: 12pt above, 6pt below), as
+    // LibreOffice reads it; what it leaves unset, and all of a style after its base, it inherits.
+    void partlySetSpacingBeforeItsBase() {
+        const auto style = [](const QByteArray& id, const QByteArray& name, const QByteArray& pPr) {
+            return "<w:style w:type=\"paragraph\" w:styleId=\"" + id + "\"><w:name w:val=\"" + name +
+                   "\"/><w:basedOn w:val=\"Body\"/><w:pPr>" + pPr + "</w:pPr></w:style>";
+        };
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:docDefaults><w:pPrDefault><w:pPr><w:spacing w:before=\"60\"/></w:pPr></w:pPrDefault>"
+            "</w:docDefaults>" +
+            style("H4", "heading 4", "<w:spacing w:before=\"300\"/>") +
+            style("Mine", "Mine", "<w:spacing w:after=\"100\"/><w:ind w:left=\"1440\"/>") +
+            style("Body", "Body", "<w:spacing w:after=\"200\"/><w:ind w:left=\"720\" w:hanging=\"360\"/>") +
+            style("Late", "heading 5", "<w:spacing w:before=\"300\"/>") + "</w:styles>";
+        QByteArray body;
+        for (const QByteArray id : {"H4", "Mine", "Late"})
+            body += paragraph(run(id), "<w:pStyle w:val=\"" + id + "\"/>");
+        const Template t = readDocx(zipParts(package(document(body), {{"styles", "styles.xml", styles}})),
+                                    QStringLiteral("o.docx"));
+        std::vector<std::array<int, 4>> got; // above, below, left indent, first line
+        for (const Block& b : t.body.blocks) {
+            const ParaFormat& f = std::get<Paragraph>(b).format;
+            got.push_back({f.beforeTwips, f.afterTwips, f.leftTwips, f.firstTwips});
+        }
+        QCOMPARE(got, (std::vector<std::array<int, 4>>{
+                          {300, 120, 720, -360}, {60, 100, 1440, 0}, {300, 200, 720, -360}}));
+    }
+
     // A table of contents' stored entries print without their character styles, as LibreOffice sets
     // them: the links' blue underlining goes, what the runs say themselves stays. Text after the table
     // keeps its styles.

@@ -50,7 +50,8 @@ double pitchTwips(const Shown& s, int lines) {
 
 // A Word 2007+ letter of `body` in 8-point Liberation Serif, with the styles and settings given.
 Shown showDocx(const QByteArray& body, const QByteArray& pPr = {}, const QByteArray& styles = {},
-               const QByteArray& settings = {}, const QByteArray& sectPr = docxsamples::section()) {
+               const QByteArray& settings = {}, const QByteArray& sectPr = docxsamples::section(),
+               const std::vector<docxsamples::Related>& more = {}) {
     using namespace docxsamples;
     std::vector<Related> parts{
         {"styles", "styles.xml",
@@ -61,6 +62,7 @@ Shown showDocx(const QByteArray& body, const QByteArray& pPr = {}, const QByteAr
              pPr + "</w:pPr></w:pPrDefault></w:docDefaults>" + styles + "</w:styles>"}};
     if (!settings.isEmpty())
         parts.push_back({"settings", "settings.xml", "<w:settings " + kW + ">" + settings + "</w:settings>"});
+    parts.insert(parts.end(), more.begin(), more.end());
     Shown s;
     s.t = std::make_shared<const Template>(
         readDocx(zipParts(package(docxsamples::document(body, sectPr), parts)), QStringLiteral("b.docx")));
@@ -377,6 +379,50 @@ private slots:
         QVERIFY(qAbs(at("Loose2") - at("Loose1") - single) < 2);
         const double before = baselineOf(*record(plain, 0), QStringLiteral("Grid1")) * 1440 / kLayoutDpi;
         QVERIFY(qAbs(at("Grid1") - before - (360 - single) / 2.0) < 3);
+    }
+
+    // A picture with a shadow or a 3-D look keeps the room of its effects above and below it, one without
+    // effects none, as LibreOffice sets them. On a line grid a paragraph of a picture alone stands at the
+    // top of its grid lines, and 1.15 spacing widens its line by the text's share only.
+    void picturesKeepTheirEffectRoom() {
+        using namespace docxsamples;
+        const auto picture = [](const QByteArray& effects) {
+            return paragraph("<w:r><w:drawing><wp:inline><wp:extent cx=\"2540000\" cy=\"942975\"/>"
+                             "<wp:effectExtent l=\"0\" t=\"254000\" r=\"0\" b=\"254000\"/><a:graphic>"
+                             "<a:graphicData><pic:pic><pic:blipFill><a:blip r:embed=\"rId2\"/></pic:blipFill>"
+                             "<pic:spPr>" +
+                                 effects +
+                                 "</pic:spPr></pic:pic></a:graphicData></a:graphic></wp:inline>"
+                                 "</w:drawing></w:r>",
+                             "<w:spacing w:after=\"0\"/>");
+        };
+        const QByteArray shadow = "<a:effectLst><a:outerShdw dist=\"18000\"/></a:effectLst>";
+        const std::vector<Related> image{{"image", "media/p.png", png(40, 12)}};
+        const auto drop = [&](const QByteArray& effects, const QByteArray& pPr, const QByteArray& sectPr) {
+            const QByteArray line = paragraph(run("Above"), "<w:spacing w:after=\"0\"/>");
+            const auto drawn = record(
+                showDocx(line + picture(effects) + paragraph(run("Below")), pPr, {}, {}, sectPr, image), 0);
+            const double above = baselineOf(*drawn, QStringLiteral("Above"));
+            const auto twips = [&](double y) { return (y - above) * 1440 / kLayoutDpi; };
+            return std::pair(twips(drawn->images.at(0).top()),
+                             twips(baselineOf(*drawn, QStringLiteral("Below"))));
+        };
+        const double plain = drop({}, {}, section()).second;
+        QVERIFY(qAbs(drop(shadow, {}, section()).second - plain - 800) < 8);
+        QVERIFY(qAbs(drop("<a:sp3d/>", {}, section()).second - plain - 800) < 8);
+        const QByteArray grid = section("<w:docGrid w:type=\"lines\" w:linePitch=\"360\"/>");
+        const QByteArray spaced = "<w:spacing w:line=\"276\" w:lineRule=\"auto\"/>";
+        const auto [gridTop, onGrid] = drop({}, {}, grid);
+        const auto [spacedTop, spacedGrid] = drop({}, spaced, grid);
+        const int single = singleTwips(QStringLiteral("Liberation Serif"), 160);
+        QVERIFY(qAbs(spacedGrid - onGrid - 0.3 * single) < 4);
+        QVERIFY(qAbs(spacedTop - gridTop - 0.15 * single) < 4);
+        // Five grid lines hold the picture, the text below stands in the middle of the line after them
+        // (within its face's gap: a centred picture would stand seven points lower).
+        QFont face(QStringLiteral("Liberation Serif"));
+        face.setPixelSize(160);
+        QVERIFY(qAbs(onGrid - gridTop - 1800 - (360 - single) / 2.0 - QRawFont::fromFont(face).ascent()) <
+                12);
     }
 };
 
