@@ -370,6 +370,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         std::all_of(written.begin(), written.end(), [](QChar ch) { return ch.unicode() < 0x80; });
     if (known && plain && start == cur.block() && textFormats(start) == seen->second.formats)
         return;
+    if (!plain && m.m_t->spaceAsianText)
+        spaceAsianFromWestern(start, cur.block());
     if (known)
         QTextCursor(start).setBlockFormat(f);
     if (m.m_t->italicsKeepRoom)
