@@ -42,6 +42,8 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
         // In 96-dpi units, which Qt scales to the layout's device as it does table lengths.
         f.setFontLetterSpacing(c.spacingTwips * 96.0 / 1440.0);
     }
+    if (!c.asianFamily.isEmpty())
+        f.setProperty(kAsianFaceProperty, platform::asianFace(c.asianFamily, c.asianLanguage));
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     f.setFontUnderline(c.underline);

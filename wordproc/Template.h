@@ -20,6 +20,10 @@ struct CharFormat {
     enum class Caps : quint8 { None, All, Small };
 
     QString family; // empty: the document's default font
+    // The font East Asian text is asked in and its language (w:lang w:eastAsia): LibreOffice sets a
+    // line as tall as the face the system gives for both. Empty: the system's sans-serif face.
+    QString asianFamily;
+    QString asianLanguage;
     int halfPoints = 24;
     QColor color; // invalid: automatic (black)
     bool bold = false;

@@ -10,16 +10,24 @@ using namespace rendering;
 
 namespace {
 
-// A Word 2007+ letter of `body` in 10-point Liberation Serif, its East Asian text in the face Qt finds.
+// A Word 2007+ letter of `body` in 10-point Liberation Serif, its East Asian text in the face Qt finds;
+// the theme's minor East Asian font is ＭＳ 明朝 for Japanese.
 Shown showDocx(const QByteArray& body) {
     using namespace docxsamples;
     const QByteArray styles = "<w:styles " + kW +
                               "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Liberation Serif\" "
                               "w:hAnsi=\"Liberation Serif\"/><w:sz w:val=\"20\"/></w:rPr></w:rPrDefault>"
                               "</w:docDefaults></w:styles>";
+    const QByteArray theme =
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><a:themeElements>"
+        "<a:fontScheme name=\"F\"><a:majorFont><a:latin typeface=\"Liberation Serif\"/><a:ea typeface=\"\"/>"
+        "</a:majorFont><a:minorFont><a:latin typeface=\"Liberation Serif\"/><a:ea typeface=\"\"/><a:font "
+        "script=\"Jpan\" typeface=\"ＭＳ 明朝\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>";
     Shown s;
-    s.t = std::make_shared<const Template>(readDocx(
-        zipParts(package(document(body), {{"styles", "styles.xml", styles}})), QStringLiteral("a.docx")));
+    s.t = std::make_shared<const Template>(
+        readDocx(zipParts(package(document(body),
+                                  {{"styles", "styles.xml", styles}, {"theme", "theme/theme1.xml", theme}})),
+                 QStringLiteral("a.docx")));
     s.copy = Merger(s.t, nullptr).next();
     s.copy.body->documentLayout()->documentSize();
     return s;
@@ -34,6 +42,15 @@ double wider(const Shown& s, const char* start, int at, int other) {
     const QTextLine line = b.layout()->lineAt(0);
     const auto advance = [&](int i) { return line.cursorToX(i + 1) - line.cursorToX(i); };
     return (advance(at) - advance(other)) * 72 / kLayoutDpi;
+}
+
+// The distance between the tops of the paragraphs starting with `start` and the one after it (points).
+double pitch(const Shown& s, const char* start) {
+    const QTextBlock b = blockStarting(*s.copy.body, QString::fromUtf8(start));
+    if (!b.isValid() || !b.next().isValid())
+        return -100;
+    QAbstractTextDocumentLayout* layout = s.copy.body->documentLayout();
+    return (layout->blockBoundingRect(b.next()).top() - layout->blockBoundingRect(b).top()) * 72 / kLayoutDpi;
 }
 
 } // namespace
@@ -69,6 +86,29 @@ private slots:
         QVERIFY(qAbs(wider(s, "大大", 1, 0) - 4) < 0.05);
         // A field's value meets the text before it as any run does.
         QVERIFY(qAbs(wider(s, "字字CC", 1, 0) - 2) < 0.05);
+    }
+
+    // LibreOffice sets East Asian text's lines as tall as the face the system gives for the font asked
+    // and the text's language: for Japanese in a Japanese font that none has, Droid Sans Fallback,
+    // taller than the sans-serif face that stands for a Chinese font, or where no Asian font is named.
+    // A theme's font for the language's script counts as named.
+    void asianLinesAreAsTallAsTheFaceForTheirLanguage() {
+        using namespace docxsamples;
+        const auto lines = [](const QByteArray& mark, const QByteArray& rPr) {
+            return paragraph(run(mark + "漢字の行", rPr)) + paragraph(run("漢字の行", rPr));
+        };
+        const Shown s = showDocx(
+            lines("J", "<w:rFonts w:eastAsia=\"ＭＳ 明朝\"/><w:lang w:eastAsia=\"ja-JP\"/>") +
+            lines("D", "<w:rFonts w:eastAsia=\"Droid Sans Fallback\"/>") +
+            lines("C", "<w:rFonts w:eastAsia=\"宋体\"/><w:lang w:eastAsia=\"zh-CN\"/>") +
+            lines("N", "<w:lang w:eastAsia=\"ja-JP\"/>") +
+            lines("T", "<w:rFonts w:eastAsiaTheme=\"minorEastAsia\"/><w:lang w:eastAsia=\"ja-JP\"/>") +
+            paragraph(run("End")));
+        const double droid = pitch(s, "D漢字");
+        QVERIFY2(qAbs(pitch(s, "J漢字") - droid) < 0.05, qPrintable(QString::number(pitch(s, "J漢字"))));
+        QVERIFY(qAbs(pitch(s, "T漢字") - droid) < 0.05);
+        QVERIFY2(pitch(s, "C漢字") < droid - 1, qPrintable(QString::number(pitch(s, "C漢字"))));
+        QVERIFY(qAbs(pitch(s, "C漢字") - pitch(s, "N漢字")) < 0.05);
     }
 };
 
