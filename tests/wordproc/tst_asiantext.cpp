@@ -110,6 +110,25 @@ private slots:
         QVERIFY2(pitch(s, "C漢字") < droid - 1, qPrintable(QString::number(pitch(s, "C漢字"))));
         QVERIFY(qAbs(pitch(s, "C漢字") - pitch(s, "N漢字")) < 0.05);
     }
+
+    // Ideographic spaces that end a right-aligned or centred paragraph hang past its end as Latin ones
+    // do: its text stands where it would without them.
+    void closingIdeographicSpacesHang() {
+        using namespace docxsamples;
+        const QByteArray right = "<w:jc w:val=\"right\"/>";
+        const Shown s = showDocx(paragraph(run("右字　　　　"), right) + paragraph(run("右字"), right) +
+                                 paragraph(run("中字　　　　"), "<w:jc w:val=\"center\"/>") +
+                                 paragraph(run("中字"), "<w:jc w:val=\"center\"/>"));
+        const auto left = [&](const char* start, int skip) {
+            QTextBlock b = blockStarting(*s.copy.body, QString::fromUtf8(start));
+            for (; skip > 0; --skip)
+                b = b.next();
+            return b.layout()->lineAt(0).naturalTextRect().left();
+        };
+        QVERIFY2(qAbs(left("右字", 0) - left("右字", 1)) < 0.5,
+                 qPrintable(QStringLiteral("%1, not %2").arg(left("右字", 0)).arg(left("右字", 1))));
+        QVERIFY(qAbs(left("中字", 0) - left("中字", 1)) < 0.5);
+    }
 };
 
 QTEST_MAIN(TestAsianText)
