@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHash>
 #include <algorithm>
 #include <array>
 #include <fontconfig/fontconfig.h>
 #include <map>
+#include <mutex>
 #include <tuple>
 #include <vector>
 
@@ -191,6 +193,43 @@ QFont windowFont(const QString& family) {
 
 QFont applicationFont() {
     return namedFont(kLastSans, 8);
+}
+
+QString asianFace(const QString& family, const QString& language) {
+    static std::mutex lock;
+    static QHash<QString, QString> known;
+    const QString key = family + QLatin1Char('\n') + language;
+    const std::lock_guard<std::mutex> hold(lock);
+    if (const auto it = known.constFind(key); it != known.cend())
+        return it.value();
+    // fontconfig knows Chinese by its written forms and other languages without their country.
+    QString lang = language.toLower();
+    if (lang.startsWith(QLatin1String("zh")))
+        lang = lang == QLatin1String("zh-tw") || lang == QLatin1String("zh-hant") ||
+                       lang == QLatin1String("zh-hk") || lang == QLatin1String("zh-mo")
+                   ? QStringLiteral("zh-tw")
+                   : QStringLiteral("zh-cn");
+    else
+        lang = lang.section(QLatin1Char('-'), 0, 0);
+    QString face;
+    if (FcPattern* p = FcPatternCreate()) {
+        if (!family.isEmpty())
+            FcPatternAddString(p, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.toUtf8().constData()));
+        if (!lang.isEmpty())
+            FcPatternAddString(p, FC_LANG, reinterpret_cast<const FcChar8*>(lang.toUtf8().constData()));
+        FcConfigSubstitute(nullptr, p, FcMatchPattern);
+        FcDefaultSubstitute(p);
+        FcResult result = FcResultNoMatch;
+        if (FcPattern* match = FcFontMatch(nullptr, p, &result)) {
+            FcChar8* name = nullptr;
+            if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch && name)
+                face = QString::fromUtf8(reinterpret_cast<const char*>(name));
+            FcPatternDestroy(match);
+        }
+        FcPatternDestroy(p);
+    }
+    known.insert(key, face);
+    return face;
 }
 
 QString letterFamily(const QString& family) {

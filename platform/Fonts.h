@@ -29,4 +29,9 @@ QFont applicationFont();
 // LibreOffice prints it with, so that the letter breaks its lines where it does there.
 QString letterFamily(const QString& family);
 
+// The face the system gives for East Asian text asked in `family` (empty: none named) and `language`
+// (an RFC 3066 tag such as "ja-JP"), as LibreOffice takes it to set the height of the text's lines:
+// the language can pick a face that has its letters over the one the name alone would.
+QString asianFace(const QString& family, const QString& language);
+
 } // namespace platform

@@ -206,6 +206,9 @@ private:
     bool m_hasRPrDefault = false;
     const Node* m_defaultPPr = nullptr;
     QString m_majorFont, m_minorFont;
+    // The themes' East Asian fonts: the one for every script (key ""), and those for one ("Jpan").
+    QHash<QString, QString> m_majorAsian, m_minorAsian;
+    QString themeAsianFont(const QString& which, const QString& language) const;
     QHash<QString, QColor> m_colors;
     struct Abstract {
         std::array<std::optional<Level>, 9> levels;

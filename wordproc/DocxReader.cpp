@@ -47,6 +47,7 @@ Template Reader::run() {
             break;
         }
     m_t.italicsKeepRoom = m_compatibility >= 15;
+    m_t.spaceAsianText = true;
     // The paper's colour prints only where the settings show it; a theme colour stands in its plain
     // value, as LibreOffice takes it.
     if (const Node* background = m_document.child(u"w:background"); background && m_showBackground)

@@ -19,6 +19,15 @@ void StyleSheet::readTheme(const Node& theme) {
         if (const Node* minor = fonts->child(u"a:minorFont"))
             if (const Node* latin = minor->child(u"a:latin"))
                 m_minorFont = latin->attr(u"typeface");
+        for (const auto& [tag, asian] :
+             {std::pair{u"a:majorFont", &m_majorAsian}, {u"a:minorFont", &m_minorAsian}})
+            if (const Node* scheme = fonts->child(tag))
+                for (const Node& c : scheme->children) {
+                    if (c.name == QLatin1String("a:ea"))
+                        asian->insert(QString(), c.attr(u"typeface"));
+                    else if (c.name == QLatin1String("a:font"))
+                        asian->insert(c.attr(u"script"), c.attr(u"typeface"));
+                }
     }
     if (const Node* scheme = theme.find(u"a:clrScheme"))
         for (const Node& c : scheme->children) {
@@ -69,6 +78,25 @@ QColor StyleSheet::themeColor(const QString& name) const {
 void StyleSheet::applyDefaultRPr(CharProps& p) const {
     p.format.halfPoints = m_hasRPrDefault ? 20 : 22;
     applyRPr(m_defaultRPr, p);
+}
+
+// A theme without a font for all East Asian text names one for each script, which the text's language
+// picks.
+QString StyleSheet::themeAsianFont(const QString& which, const QString& language) const {
+    const QHash<QString, QString>& fonts =
+        which.startsWith(QLatin1String("major")) ? m_majorAsian : m_minorAsian;
+    const QString all = fonts.value(QString());
+    if (!all.isEmpty())
+        return all;
+    const QString lang = language.toLower();
+    const char* script =
+        lang.startsWith(QLatin1String("ja"))   ? "Jpan"
+        : lang.startsWith(QLatin1String("ko")) ? "Hang"
+        : lang == QLatin1String("zh-tw") || lang == QLatin1String("zh-hk") || lang == QLatin1String("zh-hant")
+            ? "Hant"
+        : lang.startsWith(QLatin1String("zh")) ? "Hans"
+                                               : nullptr;
+    return script ? fonts.value(QLatin1String(script)) : QString();
 }
 
 QString StyleSheet::themeFont(const QString& which) const {
@@ -294,6 +322,17 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
                     family = c.attr(plain);
             if (!family.isEmpty())
                 f.family = family;
+            // The theme's font for the language this run property gives, or the one in force.
+            QString language = f.asianLanguage;
+            if (const Node* lang = rPr->child(u"w:lang"); lang && lang->has(u"w:eastAsia"))
+                language = lang->attr(u"w:eastAsia");
+            if (c.has(u"w:eastAsiaTheme"))
+                f.asianFamily = themeAsianFont(c.attr(u"w:eastAsiaTheme"), language);
+            else if (c.has(u"w:eastAsia"))
+                f.asianFamily = c.attr(u"w:eastAsia");
+        } else if (name == u"lang") {
+            if (c.has(u"w:eastAsia"))
+                f.asianLanguage = c.attr(u"w:eastAsia");
         } else if (name == u"sz") {
             f.halfPoints = qBound(2, intAttr(c, u"w:val", f.halfPoints), 3276);
         } else if (name == u"b") {

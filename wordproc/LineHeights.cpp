@@ -365,12 +365,15 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                 const Lent chars = lentCharacters(piece, font);
                 // LibreOffice makes a line as tall as the fonts it asks for, never as the faces that lend
                 // it the characters they lack. East Asian text is set in the paragraph's Asian font;
-                // none of those Word names is at hand, and the system's sans-serif face stands for them.
+                // none of those Word names is at hand, and the face the system gives for that name and
+                // the text's language stands for them (Droid Sans Fallback for Japanese), or the
+                // system's sans-serif face where the template names none.
                 if (chars.own || !chars.asian)
                     take(font);
                 if (chars.asian) {
                     QFont asian(font);
-                    asian.setFamilies({QStringLiteral("sans-serif")});
+                    const QString face = it.fragment().charFormat().stringProperty(kAsianFaceProperty);
+                    asian.setFamilies({face.isEmpty() ? QStringLiteral("sans-serif") : face});
                     take(asian);
                 }
                 text = true;

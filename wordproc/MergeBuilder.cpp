@@ -84,7 +84,9 @@ void dropClosingSpaces(QTextBlock block, const QTextBlock& last) {
                 if (end < text.size() && text.at(end) != QChar::LineSeparator)
                     continue;
                 qsizetype from = end;
-                while (from > 0 && text.at(from - 1) == QLatin1Char(' '))
+                // Ideographic spaces too: LibreOffice lets them hang as it does the Latin ones.
+                while (from > 0 &&
+                       (text.at(from - 1) == QLatin1Char(' ') || text.at(from - 1) == QChar(0x3000)))
                     --from;
                 if (from == end || from == 0 || text.at(from - 1) == QChar::LineSeparator)
                     continue;
@@ -370,6 +372,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         std::all_of(written.begin(), written.end(), [](QChar ch) { return ch.unicode() < 0x80; });
     if (known && plain && start == cur.block() && textFormats(start) == seen->second.formats)
         return;
+    if (!plain && m.m_t->spaceAsianText)
+        spaceAsianFromWestern(start, cur.block());
     if (known)
         QTextCursor(start).setBlockFormat(f);
     if (m.m_t->italicsKeepRoom)

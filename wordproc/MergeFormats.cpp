@@ -44,6 +44,8 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     // the layout device's whole pixels, a line of text comes out up to half a point narrower and breaks
     // elsewhere.
     f.setFontHintingPreference(QFont::PreferNoHinting);
+    if (!c.asianFamily.isEmpty())
+        f.setProperty(kAsianFaceProperty, platform::asianFace(c.asianFamily, c.asianLanguage));
     f.setFontWeight(c.bold ? QFont::Bold : QFont::Normal);
     f.setFontItalic(c.italic);
     f.setFontUnderline(c.underline);

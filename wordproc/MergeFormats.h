@@ -2,6 +2,7 @@
 
 #include "wordproc/Template.h"
 
+#include <QTextBlock>
 #include <QTextFormat>
 
 namespace wordproc {
@@ -25,6 +26,9 @@ constexpr QChar kWordJoiner(0x2060);
 QTextCharFormat joinerFormat(QTextCharFormat format);
 // Spaces in a run of two or more, set as LibreOffice sets them: a sixth of an em wider each, unkerned.
 QTextCharFormat spaceRun(QTextCharFormat format);
+// LibreOffice sets a fifth of the letters' size apart wherever East Asian letters and Latin letters or
+// digits meet: the character before each such meeting takes the room.
+void spaceAsianFromWestern(QTextBlock block, const QTextBlock& last);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.

@@ -110,6 +110,9 @@ enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };
 // beside or over Qt's single underline and strike-through.
 constexpr int kExtraLinesProperty = QTextFormat::UserProperty + 110;
 enum ExtraLines { kDoubleUnderline = 1, kThickUnderline = 2, kDoubleStrike = 4, kWordsUnderline = 8 };
+// Character: the face whose height East Asian text in this format gives its lines, where the template
+// names one (QString).
+constexpr int kAsianFaceProperty = QTextFormat::UserProperty + 111;
 
 // Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
 // the document's coordinates: the paragraphs' shading, the text as Qt lays it out with each line's gap

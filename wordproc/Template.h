@@ -20,6 +20,10 @@ struct CharFormat {
     enum class Caps : quint8 { None, All, Small };
 
     QString family; // empty: the document's default font
+    // The font East Asian text is asked in and its language (w:lang w:eastAsia): LibreOffice sets a
+    // line as tall as the face the system gives for both. Empty: the system's sans-serif face.
+    QString asianFamily;
+    QString asianLanguage;
     int halfPoints = 24;
     QColor color; // invalid: automatic (black)
     bool bold = false;
@@ -350,6 +354,10 @@ struct Template {
     // A line of italic text breaks a twelfth of its height short of the margin, room for the letters'
     // slant: Word 2013+ files as LibreOffice sets them.
     bool italicsKeepRoom = false;
+    // East Asian letters and Latin letters or digits that meet are set a fifth of their size apart, as
+    // LibreOffice sets Word 2007+ files, whatever their paragraphs ask (RTF's reader spaces them itself,
+    // where a paragraph asks for it).
+    bool spaceAsianText = false;
     // The colour every page is filled with before anything is drawn on it; invalid: none (white paper).
     QColor pageColor;
     std::vector<CharFormat> formats{CharFormat{}};
