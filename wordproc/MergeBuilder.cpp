@@ -3,6 +3,7 @@
 #include "errors/Failure.h"
 #include "wordproc/FormBoxes.h"
 #include "wordproc/MarginReach.h"
+#include "wordproc/MergeSymbols.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/WordErrors.h"
 
@@ -455,7 +456,22 @@ void Merger::Builder::flush() {
             }
             insert(text.mid(from), f);
         };
-        put(m_pending, format);
+        // A symbol font's pictures go to the face that names them by their private-use codes.
+        const QStringList families = format.fontFamilies().toStringList();
+        const PrivateSymbols symbols = toPrivateSymbols(m_pending, format.intProperty(kSymbolSetProperty),
+                                                        families.isEmpty() ? QString() : families.front());
+        qsizetype from = 0;
+        for (const PrivateSymbols::Stretch& stretch : symbols.stretches) {
+            put(symbols.text.mid(from, stretch.start - from), format);
+            QTextCharFormat drawn = format;
+            drawn.setFontFamilies(QStringList{stretch.family});
+            // Qt's unshaped path finds no glyph for a private-use code.
+            drawn.setFontStyleStrategy(
+                QFont::StyleStrategy(drawn.fontStyleStrategy() & ~QFont::PreferNoShaping));
+            put(symbols.text.mid(stretch.start, stretch.end - stretch.start), drawn);
+            from = stretch.end;
+        }
+        put(symbols.text.mid(from), format);
     }
     m_pending.clear();
     m_pendingCursor = nullptr;

@@ -1,6 +1,7 @@
 #include "wordproc/MergeFormats.h"
 
 #include "platform/Fonts.h"
+#include "wordproc/MergeSymbols.h"
 #include "wordproc/Pages.h"
 #include "wordproc/Twips.h"
 
@@ -79,6 +80,8 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
     }
     if (extra)
         f.setProperty(kExtraLinesProperty, extra);
+    if (const int sets = symbolSetsOfFamily(c.family.isEmpty() ? defaultFamily : c.family))
+        f.setProperty(kSymbolSetProperty, sets);
     f.setForeground(c.color.isValid() ? c.color : QColor(Qt::black));
     if (c.background.isValid())
         f.setBackground(c.background);

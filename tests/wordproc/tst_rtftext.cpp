@@ -1,11 +1,15 @@
 // Word's text as Word shows it: the code pages of its fonts and documents, the faces it names, its list
 // numbers, its notes and its automatic paragraph spacing.
+#include "platform/Fonts.h"
 #include "wordproc/Merge.h"
 #include "wordproc/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontInfo>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 
 using namespace wordproc;
@@ -303,6 +307,48 @@ private slots:
         QTextDocument& d = *merged->copies.at(0).body;
         QCOMPARE(QFontInfo(d.find("Minor").charFormat().font()).family(), QStringLiteral("Carlito"));
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
+    }
+
+    // A symbol font's pictures print at their private-use codes (U+F000 and the byte), as in Word's and
+    // LibreOffice's PDFs, where a bullet of Symbol reads back as U+F0B7: each by a face that maps those
+    // codes only, to the very glyph the face it is otherwise printed in shows for the symbol.
+    void symbolsPrintAtTheirPrivateCodes() {
+        const Template t = readWith(
+            kFonts,
+            "\\pard{\\pntext\\f5 \\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf5{\\pntxtb "
+            "\\'b7}}\\fi-360\\li720 Listed\\par \\pard\\kerning0 Text {\\f5 \\'b7\\'ae} {\\f6 \\'a7}\\par ");
+        const auto merged = Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("t"));
+        const QTextDocument& d = *merged->copies.at(0).body;
+        const QString text = d.toPlainText();
+        QVERIFY2(!text.contains(QChar(0x2022)) && !text.contains(QChar(0x25AA)), qPrintable(text));
+        QCOMPARE(text.count(QChar(0xF0B7)), 2);
+        QVERIFY2(text.contains(QStringLiteral("\uF0B7\uF0AE")) && text.contains(QChar(0xF0A7)),
+                 qPrintable(text));
+        // The faces behind: the list's bullet in LibreOffice's symbol face, the text's in the one Symbol
+        // and Wingdings stand for.
+        const auto check = [&](QChar code, QChar symbol, const QString& shownIn) {
+            const QTextCursor at = d.find(QString(code));
+            QVERIFY(!at.isNull());
+            const QFont face = at.charFormat().font();
+            QVERIFY2(face.families().front().startsWith(QLatin1String("Quillmark ")),
+                     qPrintable(face.families().join(',')));
+            const QRawFont raw = QRawFont::fromFont(face), shown = QRawFont::fromFont(QFont(shownIn, 12));
+            QVERIFY(raw.supportsCharacter(code) && !raw.supportsCharacter(symbol));
+            QVERIFY(!raw.supportsCharacter(QLatin1Char('a')));
+            QCOMPARE(raw.glyphIndexesForString(QString(code)), shown.glyphIndexesForString(QString(symbol)));
+            // And laid out as a letter lays it out, shaped or not, it is that glyph.
+            QTextLayout layout(QString(code), face);
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            QList<quint32> glyphs;
+            for (const QGlyphRun& run : layout.glyphRuns())
+                glyphs += run.glyphIndexes();
+            QCOMPARE(glyphs, raw.glyphIndexesForString(QString(code)));
+        };
+        check(QChar(0xF0B7), QChar(0x2022), QStringLiteral("OpenSymbol"));
+        check(QChar(0xF0AE), QChar(0x2192), platform::letterFamily(QStringLiteral("Symbol")));
+        check(QChar(0xF0A7), QChar(0x25AA), platform::letterFamily(QStringLiteral("Wingdings")));
     }
 
     // Word names the font of Latin text and of a paragraph mark by \af after \loch or \hich (or after
