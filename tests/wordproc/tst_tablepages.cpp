@@ -95,6 +95,18 @@ private slots:
         QVERIFY2(pageHeight - lowest < twipsToLayout(400), qPrintable(QString::number(pageHeight - lowest)));
     }
 
+    void longCellDrawsEachLineOnce() {
+        // A page draws none of the lines the page before ends with above its own margin, where a PDF
+        // would hold their words twice. Double spacing sets the lines lower in their rooms.
+        const Shown s = longCell("\\sl480\\slmult1");
+        for (int page = 1; page < s.copy.pageCount(); ++page) {
+            const auto drawn = record(s, page);
+            for (const Recorder::Text& t : drawn->texts)
+                QVERIFY2(t.baseline.y() > twipsToLayout(1440),
+                         qPrintable(QStringLiteral("page %1: text at %2").arg(page).arg(t.baseline.y())));
+        }
+    }
+
     void automaticSpacingKeepsOffCellEdges() {
         // Automatic spacing (14 points, as a web page's paragraphs have) stands between the paragraphs of
         // a cell, but neither above its first nor below its last, as LibreOffice sets a .docx; outside the
