@@ -402,6 +402,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     }
     inlines(p, st, base);
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
+    const size_t blocksBefore = st.blocks->size();
     if (resultsStandAsStored(st)) {
         // The fields' text so far joins the paragraph; the rest of their results follows as plain text,
         // and each end closes the field it stands for in `ranOn`.
@@ -426,6 +427,14 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         const Node* type = next ? next->child(u"w:type") : nullptr;
         if (!type || type->attr(u"w:val") != QLatin1String("continuous"))
             st.breakPending = true;
+        else if (const Paragraph* mark =
+                     st.blocks == &m_t.body.blocks && blocksBefore + 1 == st.blocks->size()
+                         ? std::get_if<Paragraph>(&st.blocks->back())
+                         : nullptr;
+                 mark && mark->runs.empty() && !mark->format.pageBreakBefore)
+            // An empty paragraph that only ends a section the next one goes on from takes no line in
+            // LibreOffice.
+            st.blocks->pop_back();
         if (next && st.blocks == &m_t.body.blocks)
             startSection(*next);
     }

@@ -208,6 +208,42 @@ void paintExtraLines(QPainter& painter, const QTextBlock& block, const QPointF& 
     }
 }
 
+// The first block of the table rows that reach below `top`, at or just before `block`; else `block`. A
+// long cell runs on over pages while the cells after it in its row end on the first: a search over block
+// numbers may find one of those, or the text after the table, past the long cell's paragraph that
+// reaches into the clip.
+QTextBlock rowsReaching(const QTextDocument& doc, const QTextBlock& block, double top) {
+    const auto outermost = [&](const QTextBlock& b) {
+        QTextTable* table = nullptr;
+        for (QTextFrame* f = QTextCursor(b).currentFrame(); f && f != doc.rootFrame(); f = f->parentFrame())
+            if (auto* t = qobject_cast<QTextTable*>(f))
+                table = t;
+        return table;
+    };
+    QTextBlock in = block;
+    QTextTable* table = outermost(block);
+    if (!table && block.previous().isValid()) {
+        in = block.previous();
+        table = outermost(in);
+    }
+    if (!table)
+        return block;
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    const auto reaches = [&](int row) {
+        for (int c = 0; c < table->columns(); ++c)
+            if (layout->blockBoundingRect(table->cellAt(row, c).lastCursorPosition().block()).bottom() >= top)
+                return true;
+        return false;
+    };
+    int row = table->cellAt(in.position()).row();
+    if (in != block && !reaches(row))
+        return block;
+    while (row > 0 && reaches(row - 1))
+        --row;
+    const QTextBlock start = table->cellAt(row, 0).firstCursorPosition().block();
+    return start.blockNumber() < block.blockNumber() ? start : block;
+}
+
 // The blocks whose text may meet `clip` (document coordinates; all blocks when empty), first and last.
 // Blocks come down the page in document order but for a table's cells, whose paragraphs may reach below
 // the next cell's start: the search keeps an inch of slack either side.
@@ -231,7 +267,7 @@ std::pair<QTextBlock, QTextBlock> blocksNear(const QTextDocument& doc, const QRe
     const int first = firstEndingBelow(top);
     int last = firstEndingBelow(bottom);
     last = qMin(last, doc.blockCount() - 1);
-    return {doc.findBlockByNumber(qMin(first, last)), doc.findBlockByNumber(last)};
+    return {rowsReaching(doc, doc.findBlockByNumber(qMin(first, last)), top), doc.findBlockByNumber(last)};
 }
 
 // Of each paragraph near the clip whose lines' rooms do not all lie on its page, the lines that do, from

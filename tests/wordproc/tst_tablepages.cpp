@@ -21,6 +21,19 @@ Shown keptRows() {
     return showWord(body + "\\pard After\\par ");
 }
 
+// A row whose first cell runs on over pages: one paragraph of numbered words set 200 twips below the
+// cell's top and 920 above its foot, its lines spaced as `spacing` says; the second cell holds six short
+// paragraphs.
+Shown longCell(const QByteArray& spacing = {}) {
+    QByteArray words;
+    for (int i = 0; i < 700; ++i)
+        words += " w" + QByteArray::number(i);
+    return showWord(
+        "\\trowd\\trgaph108\\trleft0" + ruledCell(4000) + ruledCell(8000) + "\\pard\\intbl\\sb200\\sa920" +
+        spacing + words +
+        "\\cell \\pard\\intbl Short\\par b\\par c\\par d\\par e\\par f\\cell \\row \\pard After\\par ");
+}
+
 const Table& firstTableOf(const Template& t) {
     for (const Block& b : t.body.blocks)
         if (const Table* table = std::get_if<Table>(&b))
@@ -82,6 +95,36 @@ private slots:
         QVERIFY(last.isValid() && last.next().text().isEmpty());
         QCOMPARE(pageAt(lineRoomTop(last, 0), doc.pageSize().height()), 0);
         QCOMPARE(pageAt(lineRoomTop(last.next(), 0), doc.pageSize().height()), 1);
+    }
+
+    void longCellKeepsItsSpacesOnlyWhereItStartsAndEnds() {
+        // The space above the cell's paragraph stands on its first page; the space below it does not keep
+        // the cell's lines off the page's foot.
+        const Shown s = longCell();
+        const QAbstractTextDocumentLayout* layout = s.copy.body->documentLayout();
+        const QTextBlock words = blockStarting(*s.copy.body, QStringLiteral("w0 "));
+        const double top = layout->blockBoundingRect(words).top();
+        const double below =
+            top - layout->blockBoundingRect(blockStarting(*s.copy.body, QStringLiteral("Short"))).top();
+        QVERIFY2(qAbs(below - twipsToLayout(200)) < twipsToLayout(20), qPrintable(QString::number(below)));
+        const double pageHeight = s.copy.body->pageSize().height();
+        double lowest = 0;
+        for (int i = 0; i < words.layout()->lineCount(); ++i)
+            if (const QTextLine line = words.layout()->lineAt(i); top + line.y() < pageHeight)
+                lowest = qMax(lowest, top + line.y() + line.height());
+        QVERIFY2(pageHeight - lowest < twipsToLayout(400), qPrintable(QString::number(pageHeight - lowest)));
+    }
+
+    void longCellDrawsEachLineOnce() {
+        // A page draws none of the lines the page before ends with above its own margin, where a PDF
+        // would hold their words twice. Double spacing sets the lines lower in their rooms.
+        const Shown s = longCell("\\sl480\\slmult1");
+        for (int page = 1; page < s.copy.pageCount(); ++page) {
+            const auto drawn = record(s, page);
+            for (const Recorder::Text& t : drawn->texts)
+                QVERIFY2(t.baseline.y() > twipsToLayout(1440),
+                         qPrintable(QStringLiteral("page %1: text at %2").arg(page).arg(t.baseline.y())));
+        }
     }
 
     void automaticSpacingKeepsOffCellEdges() {
