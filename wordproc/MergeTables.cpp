@@ -166,39 +166,17 @@ void Merger::Builder::finish() {
         m_doc.pageSize().height() > 0 && m_doc.pageSize().height() < 1e7 ? m_doc.pageSize().height() : 0;
     const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
     // Qt sets a cell's top padding again at the top of each page the cell runs on to, where LibreOffice
-    // sets the text at the page's top: the space above the first paragraph of a cell that runs on is an
-    // empty line of its own, which only the first page shows. Qt also keeps the cell's lines on each
-    // page clear of its bottom padding, where LibreOffice fills the page: the space below the last
-    // paragraph goes.
+    // sets the text at the page's top: a cell that runs on gives up the space above its first paragraph.
     std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> runOn;
-    std::vector<const SpacedCell*> spacers;
     for (const SpacedCell& sp : m_spaced) {
         const QTextTableCell cell = sp.table->cellAt(sp.row, sp.column);
         if (!cell.isValid() || !runsOn(*layout, cell, page))
             continue;
         QTextTableCellFormat f = cell.format().toTableCellFormat();
         f.setTopPadding(qMax(0.0, f.topPadding() - sp.above));
-        f.setBottomPadding(qMax(0.0, f.bottomPadding() - sp.below));
         runOn.emplace_back(cell, f);
-        if (sp.above > 0)
-            spacers.push_back(&sp);
     }
     setCellFormats(m_doc, runOn);
-    if (!spacers.empty()) {
-        QTextCursor edit(&m_doc);
-        edit.beginEditBlock();
-        for (const SpacedCell* sp : spacers) {
-            QTextCursor at = sp->table->cellAt(sp->row, sp->column).firstCursorPosition();
-            const QTextBlock first = at.block();
-            QTextBlockFormat text = first.blockFormat();
-            text.setTopMargin(0);
-            at.insertBlock(text, first.charFormat());
-            QTextBlockFormat room;
-            room.setLineHeight(sp->above, QTextBlockFormat::FixedHeight);
-            QTextCursor(first).setBlockFormat(room);
-        }
-        edit.endEditBlock();
-    }
     if (!runOn.empty())
         layout->documentSize();
     // A row of an exact height shows no more of its cells' text than fits: the lines that do not end
@@ -730,8 +708,8 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
                              (double(columns[right]) - columns[left]);
         cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2] + wider) - sideRulesRoom(source.borders)));
         cf.setBottomPadding(twipsToLogical(pad[3]) + below);
-        if (above > 0 || below > 0)
-            m_spaced.push_back(SpacedCell{qt, place.row, place.column, above, below});
+        if (above > 0)
+            m_spaced.push_back(SpacedCell{qt, place.row, place.column, above});
         setCellBorders(cf, source.borders);
         if (source.shading.isValid())
             cf.setBackground(source.shading);

@@ -97,24 +97,6 @@ private slots:
         QCOMPARE(pageAt(lineRoomTop(last.next(), 0), doc.pageSize().height()), 1);
     }
 
-    void longCellKeepsItsSpacesOnlyWhereItStartsAndEnds() {
-        // The space above the cell's paragraph stands on its first page; the space below it does not keep
-        // the cell's lines off the page's foot.
-        const Shown s = longCell();
-        const QAbstractTextDocumentLayout* layout = s.copy.body->documentLayout();
-        const QTextBlock words = blockStarting(*s.copy.body, QStringLiteral("w0 "));
-        const double top = layout->blockBoundingRect(words).top();
-        const double below =
-            top - layout->blockBoundingRect(blockStarting(*s.copy.body, QStringLiteral("Short"))).top();
-        QVERIFY2(qAbs(below - twipsToLayout(200)) < twipsToLayout(20), qPrintable(QString::number(below)));
-        const double pageHeight = s.copy.body->pageSize().height();
-        double lowest = 0;
-        for (int i = 0; i < words.layout()->lineCount(); ++i)
-            if (const QTextLine line = words.layout()->lineAt(i); top + line.y() < pageHeight)
-                lowest = qMax(lowest, top + line.y() + line.height());
-        QVERIFY2(pageHeight - lowest < twipsToLayout(400), qPrintable(QString::number(pageHeight - lowest)));
-    }
-
     void longCellDrawsEachLineOnce() {
         // A page draws none of the lines the page before ends with above its own margin, where a PDF
         // would hold their words twice. Double spacing sets the lines lower in their rooms.
