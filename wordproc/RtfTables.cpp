@@ -336,6 +336,30 @@ void addCellParagraph(StoryBuilder& b, Paragraph p, int depth) {
     cellAt(b, depth).first->push_back(std::move(p));
 }
 
+namespace {
+
+// LibreOffice gives a Word table the last row's left padding (\trpaddl) as its own: every row's edges
+// stand that far left of \trleft, and a row that names no padding of its own takes it. Where the last
+// row names none, each row's edges stand its own cell gap left, whatever padding the row names.
+void shareLastRowPadding(Table& table) {
+    if (table.rows.size() < 2)
+        return;
+    const int last = table.rows.back().leftPadTwips;
+    for (Row& row : table.rows) {
+        const qint64 moved = row.leftPadTwips >= 0 ? row.leftPadTwips : row.gapTwips;
+        const qint64 shift = last >= 0 ? last : row.gapTwips;
+        if (last >= 0 && row.leftPadTwips < 0)
+            row.leftPadTwips = last;
+        if (moved == shift)
+            continue;
+        row.leftTwips = clampTwips(row.leftTwips + moved - shift);
+        for (Cell& c : row.cells)
+            c.rightTwips = clampTwips(c.rightTwips + moved - shift);
+    }
+}
+
+} // namespace
+
 void Reader::flushTable(StoryBuilder& b) {
     closeNests(b, 1);
     if (!b.cells.empty() || !b.cellParagraphs.empty() || !b.cellTables.empty()) {
@@ -345,6 +369,7 @@ void Reader::flushTable(StoryBuilder& b) {
         b.table.rows.push_back(takeRow(b));
     }
     if (!b.table.rows.empty()) {
+        shareLastRowPadding(b.table);
         b.story->blocks.emplace_back(std::move(b.table));
         b.table = Table{};
     }

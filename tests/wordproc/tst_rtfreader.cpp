@@ -242,6 +242,28 @@ private slots:
         QCOMPARE(paraText(r.cells.at(2).paragraphs.at(0)), QStringLiteral("D"));
     }
 
+    void rowsOfDifferentPaddings() {
+        // A table's rows stand as LibreOffice sets them: the last row's left padding is the table's. With
+        // it, every row's edges stand that far left of \\trleft, and a row naming none takes it; without
+        // it, rows stand at \\trleft less their own gap, their text at their own padding.
+        const QByteArray padded =
+            "\\trowd\\trleft2\\trpaddl108\\trpaddfl3\\cellx3000\\pard\\intbl P\\cell \\row ";
+        const QByteArray topOnly =
+            "\\trowd\\trleft2\\clpadl20\\clpadfl3\\cellx3000\\pard\\intbl T\\cell \\row ";
+        const QByteArray gapped = "\\trowd\\trleft2\\trgaph108\\cellx3000\\pard\\intbl G\\cell \\row ";
+        const auto rows = [](const Template& t) {
+            QList<QList<int>> out;
+            for (const Row& r : std::get<Table>(t.body.blocks.at(0)).rows)
+                out << QList<int>{r.leftTwips, r.leftPadTwips, r.cells.at(0).rightTwips};
+            return out;
+        };
+        QCOMPARE(rows(read(topOnly + padded)), (QList<QList<int>>{{-106, 108, 2892}, {-106, 108, 2892}}));
+        QCOMPARE(rows(read(padded + topOnly)), (QList<QList<int>>{{2, 108, 3000}, {2, -1, 3000}}));
+        QCOMPARE(rows(read(gapped + topOnly)), (QList<QList<int>>{{-106, -1, 2892}, {2, -1, 3000}}));
+        // Rows alike keep their place.
+        QCOMPARE(rows(read(padded + padded)), (QList<QList<int>>{{-106, 108, 2892}, {-106, 108, 2892}}));
+    }
+
     void picturesFieldsAndSkippedDestinations() {
         const Template t =
             read("{\\*\\shppict{\\pict\\pngblip\\picw30\\pich10\\picwgoal1440\\pichgoal480 " +
