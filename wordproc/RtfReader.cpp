@@ -218,6 +218,14 @@ void Reader::finishStory(StoryBuilder& b, const State& st) {
         endParagraph(s, false);
     }
     flushTable(b);
+    // A header or footer that ends with a table ends, in LibreOffice, with a plain empty paragraph after
+    // it, which raises a footer by its line.
+    if (&b == &m_band && !b.story->blocks.empty() && std::holds_alternative<Table>(b.story->blocks.back())) {
+        State plain = s;
+        plain.chr = CharFormat{};
+        useFont(plain, m_defaultFont);
+        b.story->blocks.emplace_back(Paragraph{ParaFormat{}, format(plain.chr), -1, {}});
+    }
     flushFrame(b, s);
     if (!b.frameAnchors.empty()) {
         // Frames at the story's end: its last paragraph anchors them.
