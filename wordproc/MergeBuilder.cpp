@@ -297,7 +297,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     // the template takes the larger; Qt would take the larger of the two.
     f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)
                                                             : p.format.beforeTwips + flow.afterTwips));
-    setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next));
+    setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next),
+               m.m_t->sideRulesOutside);
     // Qt lets the larger of a block's bottom margin and the next one's top margin stand between them: the
     // room of the rule below the paragraph before goes above this one as well, so that both count.
     if (flow.previous && !sameBorders(flow.previous, &p))

@@ -478,6 +478,28 @@ private slots:
         QCOMPARE(edge(b, Side::Right).widthTwips, 30);
     }
 
+    void sideRulesOfABoxedParagraph() {
+        // A file with settings keeps a boxed paragraph's text on its indents, its side rules beyond them;
+        // one without (as LibreOffice reads it) sets the text in by each rule's space and width.
+        const QByteArray rule = " w:val=\"single\" w:sz=\"8\" w:space=\"4\"/>";
+        const QByteArray body =
+            paragraph(run("Boxed words"), "<w:pBdr><w:left" + rule + "<w:right" + rule +
+                                              "</w:pBdr><w:ind w:left=\"720\" w:right=\"720\"/>");
+        const auto edges = [](const Template& t) {
+            const PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
+            QTextBlock b = copy.body->begin();
+            while (b.isValid() && !b.text().startsWith(QLatin1String("Boxed")))
+                b = b.next();
+            const QTextLine line = b.layout()->lineAt(0);
+            return QList<double>{line.x(), b.blockFormat().rightMargin()};
+        };
+        const Template withSettings =
+            readBody(body, {{"settings", "settings.xml", "<w:settings " + kW + "/>"}});
+        QCOMPARE(edges(withSettings), (QList<double>{twipsToLayout(720), twipsToLayout(720)}));
+        const double setIn = twipsToLayout(720 + 80 + 20);
+        QCOMPARE(edges(readBody(body)), (QList<double>{setIn, setIn}));
+    }
+
     void pageBordersAndLineNumbers() {
         const Template t = read(package(document(
             paragraph(run("Ruled")),
