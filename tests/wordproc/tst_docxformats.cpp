@@ -5,9 +5,11 @@
 #include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
+#include <cmath>
 
 using namespace wordproc;
 using namespace docxsamples;
@@ -498,6 +500,31 @@ private slots:
         QCOMPARE(edges(withSettings), (QList<double>{twipsToLayout(720), twipsToLayout(720)}));
         const double setIn = twipsToLayout(720 + 80 + 20);
         QCOMPARE(edges(readBody(body)), (QList<double>{setIn, setIn}));
+    }
+
+    void ruleAboveAtAPageTop() {
+        // The room of a 3-point rule above a paragraph stays above its text where the paragraph opens a
+        // page: first in the body, after a break before it, after a paragraph holding only a break.
+        const auto tops = [](const QByteArray& rule) {
+            const Template t =
+                readBody(paragraph(run("Ruled"), rule) + paragraph(run("Plain")) +
+                         paragraph(run("Ruled"), "<w:pageBreakBefore/>" + rule) +
+                         paragraph("<w:r><w:br w:type=\"page\"/></w:r>") + paragraph(run("Ruled"), rule));
+            const PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
+            QList<double> out;
+            for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
+                if (b.text() == QLatin1String("Ruled"))
+                    out << copy.body->documentLayout()->blockBoundingRect(b).top() +
+                               b.layout()->lineAt(0).y();
+            return out;
+        };
+        const QList<double> plain = tops({});
+        const QList<double> ruled =
+            tops("<w:pBdr><w:top w:val=\"single\" w:sz=\"24\" w:space=\"0\"/></w:pBdr>");
+        QCOMPARE(ruled.size(), 3);
+        const double room = twipsToLayout(60);
+        QCOMPARE((QList<double>{ruled[0] - plain[0], ruled[1] - plain[1], ruled[2] - plain[2]}),
+                 (QList<double>{room, room, room}));
     }
 
     void pageBordersAndLineNumbers() {
