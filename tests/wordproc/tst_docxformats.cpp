@@ -480,51 +480,37 @@ private slots:
         QCOMPARE(edge(b, Side::Right).widthTwips, 30);
     }
 
-    void sideRulesOfABoxedParagraph() {
-        // A file with settings keeps a boxed paragraph's text on its indents, its side rules beyond them;
-        // one without (as LibreOffice reads it) sets the text in by each rule's space and width.
-        const QByteArray rule = " w:val=\"single\" w:sz=\"8\" w:space=\"4\"/>";
-        const QByteArray body =
-            paragraph(run("Boxed words"), "<w:pBdr><w:left" + rule + "<w:right" + rule +
-                                              "</w:pBdr><w:ind w:left=\"720\" w:right=\"720\"/>");
-        const auto edges = [](const Template& t) {
-            const PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
-            QTextBlock b = copy.body->begin();
-            while (b.isValid() && !b.text().startsWith(QLatin1String("Boxed")))
-                b = b.next();
-            const QTextLine line = b.layout()->lineAt(0);
-            return QList<double>{line.x(), b.blockFormat().rightMargin()};
-        };
-        const Template withSettings =
-            readBody(body, {{"settings", "settings.xml", "<w:settings " + kW + "/>"}});
-        QCOMPARE(edges(withSettings), (QList<double>{twipsToLayout(720), twipsToLayout(720)}));
-        const double setIn = twipsToLayout(720 + 80 + 20);
-        QCOMPARE(edges(readBody(body)), (QList<double>{setIn, setIn}));
-    }
-
-    void ruleAboveAtAPageTop() {
-        // The room of a 3-point rule above a paragraph stays above its text where the paragraph opens a
-        // page: first in the body, after a break before it, after a paragraph holding only a break.
-        const auto tops = [](const QByteArray& rule) {
+    void boxedParagraphs() {
+        // With settings, a boxed paragraph's text stands on its indents and the side rules beyond them;
+        // without, it is set in by each rule's space and width. A rule above keeps its room where the
+        // paragraph opens a page: first in the body, after a break before it, after a break.
+        const QByteArray side = " w:val=\"single\" w:sz=\"8\" w:space=\"4\"/>";
+        const QByteArray box = "<w:pBdr><w:top w:val=\"single\" w:sz=\"24\"/><w:left" + side + "<w:right" +
+                               side + "</w:pBdr><w:ind w:left=\"720\" w:right=\"720\"/>";
+        const auto lines = [](const QByteArray& pPr, const std::vector<Related>& related = {}) {
             const Template t =
-                readBody(paragraph(run("Ruled"), rule) + paragraph(run("Plain")) +
-                         paragraph(run("Ruled"), "<w:pageBreakBefore/>" + rule) +
-                         paragraph("<w:r><w:br w:type=\"page\"/></w:r>") + paragraph(run("Ruled"), rule));
+                readBody(paragraph(run("Box"), pPr) + paragraph(run("Plain")) +
+                             paragraph(run("Box"), "<w:pageBreakBefore/>" + pPr) +
+                             paragraph("<w:r><w:br w:type=\"page\"/></w:r>") + paragraph(run("Box"), pPr),
+                         related);
             const PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
             QList<double> out;
             for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
-                if (b.text() == QLatin1String("Ruled"))
-                    out << copy.body->documentLayout()->blockBoundingRect(b).top() +
-                               b.layout()->lineAt(0).y();
+                if (b.text() == QLatin1String("Box"))
+                    out << copy.body->documentLayout()->blockBoundingRect(b).top() + b.layout()->lineAt(0).y()
+                        << b.layout()->lineAt(0).x();
             return out;
         };
-        const QList<double> plain = tops({});
-        const QList<double> ruled =
-            tops("<w:pBdr><w:top w:val=\"single\" w:sz=\"24\" w:space=\"0\"/></w:pBdr>");
-        QCOMPARE(ruled.size(), 3);
-        const double room = twipsToLayout(60);
-        QCOMPARE((QList<double>{ruled[0] - plain[0], ruled[1] - plain[1], ruled[2] - plain[2]}),
-                 (QList<double>{room, room, room}));
+        const QList<double> plain = lines("<w:ind w:left=\"720\"/>");
+        const QList<double> set = lines(box, {{"settings", "settings.xml", "<w:settings " + kW + "/>"}});
+        const QList<double> setIn = lines(box);
+        QCOMPARE(set.size(), 6);
+        const double room = twipsToLayout(60), indent = twipsToLayout(720);
+        for (int i = 0; i < 6; i += 2) {
+            QCOMPARE(set[i] - plain[i], room);
+            QCOMPARE((QList<double>{set[i + 1], setIn[i + 1]}),
+                     (QList<double>{indent, indent + twipsToLayout(100)}));
+        }
     }
 
     void pageBordersAndLineNumbers() {
