@@ -9,6 +9,7 @@ namespace wordproc {
 namespace docx {
 
 void Reader::readSettings(const Node& settings) {
+    m_t.sideRulesOutside = true;
     for (const Node& c : settings.children) {
         if (c.name == QLatin1String("w:defaultTabStop"))
             m_t.page.defaultTabTwips = clampTwips(intAttr(c, u"w:val", 720), 36, kMaxTwips);

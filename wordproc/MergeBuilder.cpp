@@ -188,10 +188,12 @@ void Merger::Builder::story(const Story& s, Cursor& c) {
         m.m_t->type == MainType::Letters)
         end = s.blocks.size();
     // Qt gives a frame's first block no space above it. Where the first paragraph needs some (its
-    // space before, or room for a picture above it) an empty block of no height comes first.
+    // space before, the room of a rule above it, or room for a picture above it) an empty block of no
+    // height comes first.
     const Paragraph* first = end > 0 ? std::get_if<Paragraph>(&s.blocks.front()) : nullptr;
     if (m_flow.fresh && m_cursor.position() == 0 && first &&
-        (first->format.beforeTwips > 0 || !m.m_t->floats.empty())) {
+        (first->format.beforeTwips > 0 || edge(first->format.borders, Side::Top).visible() ||
+         !m.m_t->floats.empty())) {
         makeBlockEmptyOfHeight();
         m_flow.fresh = false;
     }
@@ -297,7 +299,11 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     // the template takes the larger; Qt would take the larger of the two.
     f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)
                                                             : p.format.beforeTwips + flow.afterTwips));
-    setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next));
+    const double spaceAbove = f.topMargin();
+    setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next),
+               m.m_t->sideRulesOutside);
+    // A new page keeps the room of the rule above the paragraph with its space before.
+    const double ruleAbove = f.topMargin() - spaceAbove;
     // Qt lets the larger of a block's bottom margin and the next one's top margin stand between them: the
     // room of the rule below the paragraph before goes above this one as well, so that both count.
     if (flow.previous && !sameBorders(flow.previous, &p))
@@ -332,10 +338,10 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     if (p.format.pageBreakBefore && !flow.fresh)
         // A new page drops the space after the paragraph before the break, and keeps the space
         // before this one, as LibreOffice sets it.
-        f.setTopMargin(twipsToLogical(p.format.beforeTwips));
+        f.setTopMargin(twipsToLogical(p.format.beforeTwips) + ruleAbove);
     if (m_breakNext && &flow == &m_flow) {
         f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        f.setTopMargin(twipsToLogical(p.format.beforeTwips));
+        f.setTopMargin(twipsToLogical(p.format.beforeTwips) + ruleAbove);
         m_breakNext = false;
     }
     if (m_lowered && &flow == &m_flow) {

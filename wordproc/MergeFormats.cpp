@@ -267,7 +267,8 @@ int ruleRoom(const Border& b, Side side) {
     return b.spaceTwips + b.widthTwips * (b.style == Border::Double ? 3 : 1) + (shadowed ? b.widthTwips : 0);
 }
 
-void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious, bool joinsNext) {
+void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious, bool joinsNext,
+                bool sidesOutside) {
     if (!anyVisible(borders))
         return;
     QList<qreal> list;
@@ -282,10 +283,11 @@ void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious,
             f.setTopMargin(f.topMargin() + twipsToLogical(room));
         else if (shown && Side(i) == Side::Bottom)
             f.setBottomMargin(f.bottomMargin() + twipsToLogical(room));
-        // LibreOffice stands a side rule on the paragraph's indent and sets the text in by its room.
-        else if (b.visible() && Side(i) == Side::Left)
+        // LibreOffice stands a side rule on the paragraph's indent and sets the text in by its room, unless
+        // the rules stand outside the indents.
+        else if (!sidesOutside && b.visible() && Side(i) == Side::Left)
             f.setLeftMargin(f.leftMargin() + twipsToLayout(room));
-        else if (b.visible() && Side(i) == Side::Right)
+        else if (!sidesOutside && b.visible() && Side(i) == Side::Right)
             f.setRightMargin(f.rightMargin() + twipsToLayout(room));
     }
     f.setProperty(kBordersProperty, QVariant::fromValue(list));

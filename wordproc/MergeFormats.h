@@ -32,7 +32,8 @@ void spaceAsianFromWestern(QTextBlock block, const QTextBlock& last);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.
-void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious, bool joinsNext);
+void setBorders(QTextBlockFormat& f, const Borders& borders, bool joinsPrevious, bool joinsNext,
+                bool sidesOutside = false);
 // What a paragraph's rule on `side` takes from its text's room (twips): the rule, its space and shadow.
 int ruleRoom(const Border& b, Side side);
 void setCellBorders(QTextTableCellFormat& f, const Borders& borders);

@@ -354,6 +354,9 @@ struct Template {
     // A line of italic text breaks a twelfth of its height short of the margin, room for the letters'
     // slant: Word 2013+ files as LibreOffice sets them.
     bool italicsKeepRoom = false;
+    // A paragraph's side rules stand their room outside its indents, the text on the indents: Word
+    // 2007+ files with settings, as LibreOffice sets them (otherwise the text is set in by that room).
+    bool sideRulesOutside = false;
     // East Asian letters and Latin letters or digits that meet are set a fifth of their size apart, as
     // LibreOffice sets Word 2007+ files, whatever their paragraphs ask (RTF's reader spaces them itself,
     // where a paragraph asks for it).

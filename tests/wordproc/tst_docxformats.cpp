@@ -5,9 +5,11 @@
 #include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
+#include <cmath>
 
 using namespace wordproc;
 using namespace docxsamples;
@@ -476,6 +478,39 @@ private slots:
         QCOMPARE(edge(b, Side::Bottom).widthTwips, 25);
         QCOMPARE(edge(b, Side::Right).style, Border::Single);
         QCOMPARE(edge(b, Side::Right).widthTwips, 30);
+    }
+
+    void boxedParagraphs() {
+        // With settings, a boxed paragraph's text stands on its indents and the side rules beyond them;
+        // without, it is set in by each rule's space and width. A rule above keeps its room where the
+        // paragraph opens a page: first in the body, after a break before it, after a break.
+        const QByteArray side = " w:val=\"single\" w:sz=\"8\" w:space=\"4\"/>";
+        const QByteArray box = "<w:pBdr><w:top w:val=\"single\" w:sz=\"24\"/><w:left" + side + "<w:right" +
+                               side + "</w:pBdr><w:ind w:left=\"720\" w:right=\"720\"/>";
+        const auto lines = [](const QByteArray& pPr, const std::vector<Related>& related = {}) {
+            const Template t =
+                readBody(paragraph(run("Box"), pPr) + paragraph(run("Plain")) +
+                             paragraph(run("Box"), "<w:pageBreakBefore/>" + pPr) +
+                             paragraph("<w:r><w:br w:type=\"page\"/></w:r>") + paragraph(run("Box"), pPr),
+                         related);
+            const PageCopy copy = Merger(std::make_shared<const Template>(t), nullptr).next();
+            QList<double> out;
+            for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
+                if (b.text() == QLatin1String("Box"))
+                    out << copy.body->documentLayout()->blockBoundingRect(b).top() + b.layout()->lineAt(0).y()
+                        << b.layout()->lineAt(0).x();
+            return out;
+        };
+        const QList<double> plain = lines("<w:ind w:left=\"720\"/>");
+        const QList<double> set = lines(box, {{"settings", "settings.xml", "<w:settings " + kW + "/>"}});
+        const QList<double> setIn = lines(box);
+        QCOMPARE(set.size(), 6);
+        const double room = twipsToLayout(60), indent = twipsToLayout(720);
+        for (int i = 0; i < 6; i += 2) {
+            QCOMPARE(set[i] - plain[i], room);
+            QCOMPARE((QList<double>{set[i + 1], setIn[i + 1]}),
+                     (QList<double>{indent, indent + twipsToLayout(100)}));
+        }
     }
 
     void pageBordersAndLineNumbers() {
