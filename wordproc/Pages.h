@@ -272,6 +272,11 @@ QTextDocument* bandOn(const PageCopy& copy, int index, bool header);
 // Where the body's page stands on sheet `index` of `copy` (not of one of its parts), from the sheet's top.
 double bodyTopOn(const PageCopy& copy, int index, const PageSetup& page);
 
+// WordArt's letters stretched to fill `box`, turned `rotation` degrees clockwise about its middle, in
+// the painter's brush.
+void drawWordArt(QPainter& painter, const QRectF& box, const QString& family, const QString& text,
+                 int rotation = 0);
+
 // Paints page `index` of `copy`: body, header, footer and pictures, with the painter in layout pixels
 // from the sheet's corner, on `page` unless its part has paper of its own. The printer, the PDF file
 // and the preview all get their pages from here.
