@@ -113,6 +113,8 @@ enum ExtraLines { kDoubleUnderline = 1, kThickUnderline = 2, kDoubleStrike = 4, 
 // Character: the face whose height East Asian text in this format gives its lines, where the template
 // names one (QString).
 constexpr int kAsianFaceProperty = QTextFormat::UserProperty + 111;
+// Character: small capitals' full size in points (double), which their line is as tall as.
+constexpr int kSmallCapsSizeProperty = QTextFormat::UserProperty + 112;
 
 // Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
 // the document's coordinates: the paragraphs' shading, the text as Qt lays it out with each line's gap
