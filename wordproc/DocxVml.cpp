@@ -43,6 +43,12 @@ QColor vmlColor(const QString& value) {
     return c.isValid() ? c : QColor();
 }
 
+QString wordArtFamily(const Node& textPath) {
+    QString family = vmlStyle(textPath.attr(u"style")).value(QStringLiteral("font-family"));
+    family.remove(QLatin1Char('"'));
+    return family.trimmed();
+}
+
 } // namespace
 
 void Reader::vml(const Node& pict, StoryState& st, int format) {
@@ -200,10 +206,23 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             const Node* content = box ? box->child(u"w:txbxContent") : nullptr;
             if (line) {
             } else if (!content) {
+                const Node* path = shape.child(u"v:textpath");
+                // WordArt set in the line, as a picture of its size: the line is as tall as it.
+                if (!absolute && depth == 0 && path && !path->attr(u"string").trimmed().isEmpty()) {
+                    Picture art;
+                    art.wordArt = path->attr(u"string").left(1000);
+                    art.wordArtFamily = wordArtFamily(*path);
+                    art.wordArtColor =
+                        shape.has(u"fillcolor") ? vmlColor(shape.attr(u"fillcolor")) : QColor(Qt::white);
+                    art.widthTwips = qBound(1, width, kMaxTwips);
+                    art.heightTwips = qBound(1, height, kMaxTwips);
+                    m_t.pictures.push_back(std::move(art));
+                    addRun(st, Run{Run::Picture, format, int(m_t.pictures.size() - 1), {}});
+                    continue;
+                }
                 // A box or an ellipse drawn in Word, placed on the page.
                 if (!absolute || depth > 0)
                     continue;
-                const Node* path = shape.child(u"v:textpath");
                 if (shape.name == QLatin1String("v:rect") || shape.name == QLatin1String("v:roundrect"))
                     f.shape = Floating::Shape::Box;
                 else if (shape.name == QLatin1String("v:oval"))
@@ -211,9 +230,7 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 else if (path && !path->attr(u"string").trimmed().isEmpty()) {
                     f.shape = Floating::Shape::WordArt;
                     f.wordArt = path->attr(u"string").left(1000);
-                    QString family = vmlStyle(path->attr(u"style")).value(QStringLiteral("font-family"));
-                    family.remove(QLatin1Char('"'));
-                    f.wordArtFamily = family.trimmed();
+                    f.wordArtFamily = wordArtFamily(*path);
                     f.rotation = qRound(number(style.value(QStringLiteral("rotation")), 0)) % 360;
                 } else
                     continue;

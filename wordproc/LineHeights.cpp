@@ -291,6 +291,8 @@ void lowerBlanks(QTextBlock block, const QTextBlock& last, const QTextCharFormat
                 continue;
             QTextCharFormat lower = it->format;
             lower.setFont(stand.font(), QTextCharFormat::FontPropertiesSpecifiedOnly);
+            if (stand.hasProperty(kSmallCapsSizeProperty))
+                lower.setProperty(kSmallCapsSizeProperty, stand.property(kSmallCapsSizeProperty));
             // Each space keeps its own width.
             const bool absolute = it->format.fontLetterSpacingType() == QFont::AbsoluteSpacing;
             const double spacing = absolute ? it->format.fontLetterSpacing() : 0.0;
@@ -357,7 +359,11 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         int lent = 0, shown = 0;
         for (auto it = block.begin(); !it.atEnd(); ++it)
             if (!it.fragment().charFormat().isImageFormat()) {
-                const QFont font = it.fragment().charFormat().font().resolve(base);
+                // Small capitals' line is as tall as their full size.
+                QFont font = it.fragment().charFormat().font().resolve(base);
+                const double full = it.fragment().charFormat().doubleProperty(kSmallCapsSizeProperty);
+                if (full > 0)
+                    font.setPointSizeF(full);
                 const QString piece = it.fragment().text();
                 // A word joiner, set tiny, takes no room.
                 if (piece == QString(kWordJoiner))

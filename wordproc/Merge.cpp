@@ -7,6 +7,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFont>
 #include <QLocale>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextTable>
@@ -579,17 +580,37 @@ int Merger::countRemainingPages() {
     return pages;
 }
 
+namespace {
+
+// Drawn at the size it takes in the line; too large a picture is left clear rather than drawn.
+QImage wordArtImage(const Picture& pic, QSize size) {
+    if (qint64(size.width()) * size.height() > 64LL * 1024 * 1024)
+        return {};
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(pic.wordArtColor.isValid() ? QBrush(pic.wordArtColor) : QBrush(Qt::NoBrush));
+    drawWordArt(painter, QRectF(QPointF(0, 0), QSizeF(size)), pic.wordArtFamily, pic.wordArt);
+    return image;
+}
+
+} // namespace
+
 QImage Merger::pictureImage(int index, QSizeF pixels) {
     if (index < 0 || size_t(index) >= m_t->pictures.size())
         return {};
     const Picture& pic = m_t->pictures[size_t(index)];
-    if (!pic.image.isNull() || pic.metafile.isEmpty())
+    if (!pic.image.isNull() || (pic.metafile.isEmpty() && pic.wordArt.isEmpty()))
         return pic.image;
     const QSize size(qMax(1, qRound(pixels.width())), qMax(1, qRound(pixels.height())));
     const auto key = std::make_tuple(index, size.width(), size.height());
     auto it = m_drawnMetafiles.find(key);
     if (it == m_drawnMetafiles.end())
-        it = m_drawnMetafiles.emplace(key, renderMetafile(pic.metafile, pic.enhanced, size)).first;
+        it = m_drawnMetafiles
+                 .emplace(key, pic.wordArt.isEmpty() ? renderMetafile(pic.metafile, pic.enhanced, size)
+                                                     : wordArtImage(pic, size))
+                 .first;
     return it->second;
 }
 

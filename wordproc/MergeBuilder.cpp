@@ -410,7 +410,7 @@ void Merger::Builder::flush() {
         const QTextCharFormat& format = m.m_charFormats[size_t(m_pendingFormat)];
         // Words-only underlining leaves the spaces between the words bare.
         const bool wordsOnly = format.intProperty(kExtraLinesProperty) & kWordsUnderline;
-        const auto insertText = [&](const QString& text, const QTextCharFormat& f) {
+        const auto insertPlain = [&](const QString& text, const QTextCharFormat& f) {
             if (text.isEmpty())
                 return;
             if (!wordsOnly) {
@@ -426,6 +426,30 @@ void Merger::Builder::flush() {
                 while (j < text.size() && text.at(j).isSpace() == space)
                     ++j;
                 m_pendingCursor->insertText(text.mid(i, j - i), space ? bare : f);
+                i = j;
+            }
+        };
+        // Small capitals as LibreOffice sets them: the small letters as capitals four fifths of the
+        // size (Qt's are seven tenths), so that lines fill and break where its do.
+        const auto insertText = [&](const QString& text, const QTextCharFormat& f) {
+            if (f.fontCapitalization() != QFont::SmallCaps) {
+                insertPlain(text, f);
+                return;
+            }
+            QTextCharFormat big = f;
+            big.setFontCapitalization(QFont::MixedCase);
+            QTextCharFormat small = big;
+            small.setFontPointSize(f.fontPointSize() * 0.8);
+            small.setProperty(kSmallCapsSizeProperty, f.fontPointSize());
+            for (qsizetype i = 0; i < text.size();) {
+                const bool lower = text.at(i).isLower();
+                qsizetype j = i;
+                while (j < text.size() && text.at(j).isLower() == lower)
+                    ++j;
+                QString piece = text.mid(i, j - i);
+                for (QChar& ch : piece)
+                    ch = lower ? ch.toUpper() : ch;
+                insertPlain(piece, lower ? small : big);
                 i = j;
             }
         };

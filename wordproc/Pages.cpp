@@ -189,6 +189,24 @@ void setPageNumbers(QTextDocument& doc, int page, int pages, double pageHeight, 
     }
 }
 
+void drawWordArt(QPainter& painter, const QRectF& box, const QString& family, const QString& text,
+                 int rotation) {
+    // Drawn as the letters' outlines, as LibreOffice draws WordArt: a picture, not text to read.
+    QPainterPath letters;
+    letters.addText(0, 0, QFont(family, 100), text);
+    const QRectF bounds = letters.boundingRect();
+    if (bounds.width() <= 0 || bounds.height() <= 0 || box.isEmpty())
+        return;
+    painter.save();
+    painter.translate(box.center());
+    painter.rotate(rotation);
+    painter.scale(box.width() / bounds.width(), box.height() / bounds.height());
+    painter.translate(-bounds.center());
+    painter.setPen(Qt::NoPen);
+    painter.drawPath(letters);
+    painter.restore();
+}
+
 namespace {
 
 void paintShape(QPainter& painter, const PlacedPicture& p) {
@@ -205,21 +223,9 @@ void paintShape(QPainter& painter, const PlacedPicture& p) {
     case Floating::Shape::Ellipse:
         painter.drawEllipse(p.rect);
         break;
-    case Floating::Shape::WordArt: {
-        // Drawn as the letters' outlines, as LibreOffice draws WordArt: a picture, not text to read.
-        QPainterPath letters;
-        letters.addText(0, 0, QFont(p.wordArtFamily, 100), p.wordArt);
-        const QRectF bounds = letters.boundingRect();
-        if (bounds.width() <= 0 || bounds.height() <= 0 || p.rect.isEmpty())
-            break;
-        painter.translate(p.rect.center());
-        painter.rotate(p.rotation);
-        painter.scale(p.rect.width() / bounds.width(), p.rect.height() / bounds.height());
-        painter.translate(-bounds.center());
-        painter.setPen(Qt::NoPen);
-        painter.drawPath(letters);
+    case Floating::Shape::WordArt:
+        drawWordArt(painter, p.rect, p.wordArtFamily, p.wordArt, p.rotation);
         break;
-    }
     default: {
         // Each figure a polygon of its own, closed when filled; where figures overlap the fill leaves
         // a hole, as Word's does.

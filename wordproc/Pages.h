@@ -113,6 +113,8 @@ enum ExtraLines { kDoubleUnderline = 1, kThickUnderline = 2, kDoubleStrike = 4, 
 // Character: the face whose height East Asian text in this format gives its lines, where the template
 // names one (QString).
 constexpr int kAsianFaceProperty = QTextFormat::UserProperty + 111;
+// Character: small capitals' full size in points (double), which their line is as tall as.
+constexpr int kSmallCapsSizeProperty = QTextFormat::UserProperty + 112;
 
 // Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
 // the document's coordinates: the paragraphs' shading, the text as Qt lays it out with each line's gap
@@ -271,6 +273,11 @@ QTextDocument* bandOn(const PageCopy& copy, int index, bool header);
 
 // Where the body's page stands on sheet `index` of `copy` (not of one of its parts), from the sheet's top.
 double bodyTopOn(const PageCopy& copy, int index, const PageSetup& page);
+
+// WordArt's letters stretched to fill `box`, turned `rotation` degrees clockwise about its middle, in
+// the painter's brush.
+void drawWordArt(QPainter& painter, const QRectF& box, const QString& family, const QString& text,
+                 int rotation = 0);
 
 // Paints page `index` of `copy`: body, header, footer and pictures, with the painter in layout pixels
 // from the sheet's corner, on `page` unless its part has paper of its own. The printer, the PDF file

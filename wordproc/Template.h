@@ -142,6 +142,11 @@ struct Picture {
     // the picture's size when the letter is laid out. The image stays null.
     QByteArray metafile;
     bool enhanced = false;
+    // WordArt set in a line: `wordArt` in `wordArtFamily`, stretched to fill the picture's size, in
+    // `wordArtColor`. The image stays null.
+    QString wordArt;
+    QString wordArtFamily;
+    QColor wordArtColor;
     // Room kept clear before and after a picture set in a line, and above and below it.
     int leftTwips = 0;
     int rightTwips = 0;

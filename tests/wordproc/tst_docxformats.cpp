@@ -1,6 +1,7 @@
 // Word 2007+ formats read into the template model: tables, styles, theme fonts, spacing, tabs, rules,
 // letters and shading, from documents built here part by part.
 #include "DocxReading.h"
+#include "Sheets.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
@@ -586,6 +587,29 @@ private slots:
                 behind.insert(f.background().color().rgb());
         }
         QCOMPARE(behind, (QSet<QRgb>{QColor(255, 255, 0).rgb(), QColor(0xD9, 0xD9, 0xD9).rgb()}));
+    }
+
+    // Small capitals as LibreOffice sets them: the small letters as capitals four fifths of the size,
+    // the capitals as they are, and the line as tall as full-size text's.
+    void smallCapitals() {
+        const auto para = [](const QByteArray& text, bool small) {
+            return "<w:p><w:r><w:rPr><w:rFonts w:ascii=\"Liberation Serif\" w:hAnsi=\"Liberation Serif\"/>" +
+                   QByteArray(small ? "<w:smallCaps/>" : "") + "<w:sz w:val=\"48\"/></w:rPr><w:t>" + text +
+                   "</w:t></w:r></w:p>";
+        };
+        const sheets::Printed l =
+            sheets::printTemplate(read(package(document(para("Mixed words", true) + para("Plain", false)))));
+        const QTextBlock caps = l.copy.body->begin();
+        QCOMPARE(caps.text(), QStringLiteral("MIXED WORDS"));
+        QList<double> sizes;
+        for (auto it = caps.begin(); !it.atEnd(); ++it)
+            sizes << it.fragment().charFormat().fontPointSize();
+        QCOMPARE(sizes.front(), 24.0);
+        QVERIFY(sizes.contains(24.0 * 0.8));
+        const auto height = [&](const QTextBlock& b) {
+            return l.copy.body->documentLayout()->blockBoundingRect(b).height();
+        };
+        QCOMPARE(height(caps), height(caps.next()));
     }
 };
 

@@ -151,6 +151,47 @@ private slots:
         QVERIFY2(grey > 2000, qPrintable(QString::number(grey)));
         QVERIFY(qGray(page.pixel(5, 5)) == 255);
     }
+
+    // WordArt set in a line, in the body and in a text box: a picture of the shape's size, so that its
+    // line is as tall as the shape and pushes the text below down, with its letters drawn in the fill.
+    void wordArtInTheLine() {
+        const auto art = [](const QByteArray& text) {
+            return pict("<v:shape type=\"#_x0000_t136\" style=\"width:300pt;height:60pt\" "
+                        "fillcolor=\"black\"><v:textpath style=\"font-family:&quot;Liberation Serif&quot;\" "
+                        "string=\"" +
+                        text + "\"/></v:shape>");
+        };
+        const QByteArray box =
+            pict("<v:rect style=\"position:absolute;margin-left:0;margin-top:0;width:200pt;"
+                 "height:100pt\"><v:textbox><w:txbxContent>" +
+                 paragraph(art("BOXED")) + "</w:txbxContent></v:textbox></v:rect>");
+        const Printed l = lay(package(
+            document(paragraph(run("Before")) + paragraph(art("BULLETIN")) + paragraph(box + run("After")))));
+        QCOMPARE(l.t->pictures.size(), size_t(2));
+        QCOMPARE(l.t->pictures[0].wordArt, QStringLiteral("BULLETIN"));
+        QCOMPARE(l.t->pictures[1].wordArt, QStringLiteral("BOXED"));
+        QCOMPARE(QList<int>({l.t->pictures[0].widthTwips, l.t->pictures[0].heightTwips}),
+                 QList<int>({6000, 1200}));
+        double before = -1, after = -1;
+        for (QTextBlock b = l.copy.body->begin(); b.isValid(); b = b.next()) {
+            const double top = l.copy.body->documentLayout()->blockBoundingRect(b).top();
+            if (b.text().endsWith(QStringLiteral("Before")))
+                before = top;
+            else if (b.text().endsWith(QStringLiteral("After")))
+                after = top;
+        }
+        QVERIFY2(after - before > twipsToLayout(1200),
+                 qPrintable(QStringLiteral("%1 %2").arg(before).arg(after)));
+        // Its letters darken the line between the two paragraphs.
+        const QImage page = sheet(l);
+        const double scale = page.width() / twipsToLayout(12240);
+        int dark = 0;
+        for (int y = int((before + twipsToLayout(1440 + 300)) * scale);
+             y < int((after + twipsToLayout(1440)) * scale); ++y)
+            for (int x = int(twipsToLayout(1440) * scale); x < int(twipsToLayout(1440 + 6000) * scale); ++x)
+                dark += qGray(page.pixel(x, y)) < 128;
+        QVERIFY2(dark > 500, qPrintable(QString::number(dark)));
+    }
 };
 
 QTEST_MAIN(TestVmlShapes)
