@@ -206,7 +206,8 @@ private slots:
         QVERIFY(empty > 0 && text > 0);
         QVERIFY2(qAbs(empty - text) < 1, qPrintable(QStringLiteral("%1 %2").arg(empty).arg(text)));
         QVERIFY2(qAbs(none - empty) < 1, qPrintable(QStringLiteral("%1 %2").arg(none).arg(empty)));
-        const Shown spaced = showWord("{\\footer \\pard\\sa400\\sl480\\slmult1 " + row + "}\\pard Body\\par ");
+        const Shown spaced =
+            showWord("{\\footer \\pard\\sa400\\sl480\\slmult1 " + row + "}\\pard Body\\par ");
         const double after = baselineOf(*record(spaced, 0), QStringLiteral("Cell"));
         QVERIFY2(qAbs(after - empty) < 1, qPrintable(QStringLiteral("%1 %2").arg(after).arg(empty)));
     }
