@@ -1,15 +1,14 @@
 // Faces installed twice under one name: the program draws with the file that fontconfig, and so
 // LibreOffice, would draw the text with. Run under a font set of its own, made before Qt starts.
 #include "platform/Fonts.h"
+#include "tests/support/Glyphs.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QRawFont>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextLayout>
 
 namespace {
 
@@ -23,17 +22,6 @@ bool allFoldersPresent() {
         if (!QDir(QString::fromLatin1(folder)).exists())
             return false;
     return true;
-}
-
-QList<quint32> glyphsOf(const QString& text, const QFont& font) {
-    QTextLayout layout(text, font);
-    layout.beginLayout();
-    layout.createLine();
-    layout.endLayout();
-    QList<quint32> glyphs;
-    for (const QGlyphRun& run : layout.glyphRuns())
-        glyphs += run.glyphIndexes();
-    return glyphs;
 }
 
 } // namespace
