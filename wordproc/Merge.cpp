@@ -130,8 +130,9 @@ void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
         out.firstPage = next;
         if (k > 0)
             out.page = *m_parts[k].page;
-        buildPart(out, m_parts[k], record, cursor, k + 1 == m_parts.size());
+        buildPart(out, m_parts[k], record, cursor);
     }
+    buildEndnotes(copy, m_earlierEndnotes);
     // The parts number their sheets as one run; their fields are set once all are laid out.
     const int total = copy.numberedPages();
     next = copy.firstPage;
@@ -284,7 +285,7 @@ void placePages(Body& body, const PageCopy& copy, const BandRoom& room, const Pa
 
 } // namespace
 
-void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& cursor, bool last) {
+void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& cursor) {
     const PageSetup& page = *part.page;
     m_page = part.page;
     // Each part keeps clear of its own bands only.
@@ -324,8 +325,6 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         placePages(body, copy, used, page, titled);
         body.collectNotes();
         body.story(part.body, cursor);
-        if (last)
-            body.endnotes();
         body.end();
         if (!checkLayout(*copy.body).holds)
             throw tooLong();
@@ -339,10 +338,8 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
             continue;
         }
         body.placeNotes(copy.notes, height);
-        if (!last) {
-            const std::vector<std::pair<int, int>> ends = body.endnoteRefs();
-            m_earlierEndnotes.insert(m_earlierEndnotes.end(), ends.begin(), ends.end());
-        }
+        const std::vector<std::pair<int, int>> ends = body.endnoteRefs();
+        m_earlierEndnotes.insert(m_earlierEndnotes.end(), ends.begin(), ends.end());
         copy.pageFields = copy.pageFields || body.hasPageFields();
         // The sections that run on within the part: their headers start on the sheet after the one they
         // start on.
@@ -354,6 +351,48 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         }
         return;
     }
+}
+
+void Merger::buildEndnotes(PageCopy& copy, const std::vector<std::pair<int, int>>& refs) {
+    if (std::none_of(refs.begin(), refs.end(),
+                     [&](const std::pair<int, int>& r) { return !m_t->notes[size_t(r.first)].text.empty(); }))
+        return;
+    // LibreOffice prints endnotes on pages of their own style: the last section's paper, margins of 2 cm
+    // and no header, footer or columns.
+    constexpr int kMargin = 1134;
+    const PageCopy& before = copy.parts.empty() ? copy : copy.parts.back();
+    PageSetup page = before.page ? *before.page : m_t->page;
+    const int firstPage = before.firstPage + before.ownSheets();
+    page.leftTwips = page.rightTwips = page.topTwips = page.bottomTwips = kMargin;
+    page.columns = 1;
+    page.columnWidths.clear();
+    page.columnGaps.clear();
+    page.columnRule = false;
+    page.lineGridTwips = 0;
+    page.lineNumberStep = 0;
+    page.pageBorders = Borders{};
+    page.pageNumberStart = 0;
+    PageCopy& out = copy.parts.emplace_back();
+    out.page = page;
+    out.pageColor = copy.pageColor;
+    out.firstPage = firstPage;
+    const PageSetup* outer = m_page;
+    m_page = &*out.page;
+    const double height = pageHeightQtHolds(twipsToLayout(page.heightTwips - 2 * kMargin));
+    out.bodyTop = twipsToLayout(kMargin);
+    out.body = newPagedDocument(page, m_t->defaultFamily, height);
+    Builder body(*this, *out.body);
+    body.begin();
+    body.endnotes(refs);
+    body.end();
+    if (!checkLayout(*out.body).holds)
+        throw tooLong();
+    body.finish();
+    body.cropTallPictures(height);
+    body.placeFloats(out.pictures, out.bodyTop, height);
+    body.dropSpaceAtPageTops(height);
+    out.pageFields = body.hasPageFields();
+    m_page = outer;
 }
 
 void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
@@ -409,11 +448,21 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         placePages(body, copy, used, page, titled);
         body.collectNotes();
         body.story(m_t->body, cursor);
-        body.endnotes();
         body.end();
         if (!checkLayout(*copy.body).holds)
             throw tooLong();
+        // The endnotes' sheets count in NUMPAGES on the body's.
+        copy.parts.clear();
+        buildEndnotes(copy, body.endnoteRefs());
         complete(body);
+        if (!copy.parts.empty()) {
+            PageCopy& notes = copy.parts.back();
+            notes.firstPage = copy.firstPage + copy.ownSheets();
+            notes.totalPages = copy.numberedPages();
+            if (notes.pageFields)
+                setPageNumbers(*notes.body, 0, notes.totalPages, notes.body->pageSize().height(),
+                               notes.firstPage, 1);
+        }
         if (!again && !body.roomsKept(height)) {
             copy.pictures.erase(copy.pictures.begin() + ptrdiff_t(bandPictures), copy.pictures.end());
             copy.notes.clear();

@@ -72,8 +72,11 @@ private:
                    std::unique_ptr<QTextDocument>& out, bool header, int first);
     // A template whose sections start new sheets: each part laid out after the other into `copy`.
     void buildParts(PageCopy& copy, Cursor& cursor);
-    void buildPart(PageCopy& out, const BodyPart& part, int record, Cursor& cursor, bool last);
+    void buildPart(PageCopy& out, const BodyPart& part, int record, Cursor& cursor);
     void splitParts();
+    // The endnotes `refs` (note and record) as a part of their own after the others, on a sheet of the
+    // last part's paper without its headers, footers or columns.
+    void buildEndnotes(PageCopy& copy, const std::vector<std::pair<int, int>>& refs);
     // Sections that run on in more columns than their page's text: each set in a table of its own.
     void setSectionColumns();
     // How tall the blocks from `first` to `last` set `width` twips wide on pages `height` twips tall,

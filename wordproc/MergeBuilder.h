@@ -100,9 +100,8 @@ public:
     // Notes' references in the stories to come are kept, for endnotes() and placeNotes().
     void collectNotes() { m_collectNotes = true; }
 
-    // The endnotes referred to so far, after the text, from a new page on, as LibreOffice prints them;
-    // each merges the record in force at its reference.
-    void endnotes();
+    // The endnotes `refs` (note and record), one after the other.
+    void endnotes(const std::vector<std::pair<int, int>>& refs);
     // The endnotes referred to in this builder's text, as note and record.
     std::vector<std::pair<int, int>> endnoteRefs() const;
 

@@ -20,22 +20,14 @@ std::vector<std::pair<int, int>> Merger::Builder::endnoteRefs() const {
     return out;
 }
 
-void Merger::Builder::endnotes() {
-    // A body of several parts, each section starting a sheet, has its endnotes all after the last.
-    std::vector<std::pair<int, int>> refs = m.m_earlierEndnotes;
-    const std::vector<std::pair<int, int>> own = endnoteRefs();
-    refs.insert(refs.end(), own.begin(), own.end());
-    bool first = true;
+void Merger::Builder::endnotes(const std::vector<std::pair<int, int>>& refs) {
     for (const auto& [index, record] : refs) {
         const Note& note = m.m_t->notes[size_t(index)];
         if (note.text.empty())
             continue;
-        m_breakNext = first;
-        first = false;
         Cursor c{record, false};
         story(note.text, c);
     }
-    m_breakNext = false;
 }
 
 void Merger::Builder::placeNotes(std::vector<std::vector<NoteSlice>>& out, double pageHeight) {

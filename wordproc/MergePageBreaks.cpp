@@ -514,7 +514,21 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
                 return true;
             }
             QTextBlockFormat f = b.blockFormat();
-            if (i == 0) {
+            // The lines that stay keep widows and orphans off the pages, as they were kept before the
+            // notes took their room; a paragraph kept together goes on whole.
+            int cut = i;
+            const int keeps = f.intProperty(kKeepProperty);
+            const double firstTop = lineRoomTop(b, 0);
+            if (cut > 0 && pageAt(firstTop, pageHeight) == page && firstTop - pageTop >= 1) {
+                if (keeps & kKeepTogether) {
+                    cut = 0;
+                } else if (keeps & kWidowControl) {
+                    cut = qMin(cut, lines->lineCount() - 2);
+                    if (cut < 2)
+                        cut = 0;
+                }
+            }
+            if (cut == 0) {
                 // It opens the page only because the notes filled the one before: what is kept with it
                 // may yet go on before it.
                 f.setProperty(kRanOnProperty, f.topMargin());
@@ -540,7 +554,7 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             const int number = b.blockNumber();
             QTextCursor at(b);
-            at.setPosition(b.position() + line.textStart());
+            at.setPosition(b.position() + lines->lineAt(cut).textStart());
             at.insertBlock(f, b.charFormat());
             QTextCursor(m_doc.findBlockByNumber(number)).setBlockFormat(head);
             m_splits.push_back(number + 1);

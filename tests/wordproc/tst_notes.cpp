@@ -13,6 +13,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QtTest>
+#include <map>
 
 using namespace wordproc;
 
@@ -249,6 +250,39 @@ private slots:
         QVERIFY(all.contains(QStringLiteral("word699")));
     }
 
+    // Lines the notes push on leave no paragraph's first or last line alone on a page where widows and
+    // orphans are kept off, and take a paragraph kept together whole.
+    void linesPushedOnByNotesKeepWidowsAndOrphansOff() {
+        QByteArray words;
+        for (int i = 0; i < 60; ++i)
+            words += "word" + QByteArray::number(i) + " ";
+        const QByteArray note = footnote("A note\\par of three\\par lines.");
+        for (const QByteArray& keep : {QByteArray("\\widctlpar"), QByteArray("\\keep")}) {
+            for (int count = 34; count < 46; ++count) {
+                const Shown s = showRtf("\\pard\\plain\\fs24 Opening" + note + "\\par " + filler(count) +
+                                        "\\pard\\plain" + keep + "\\fs24 Long " + words + "\\par ");
+                const QTextDocument& doc = *s.copy.body;
+                const double pageHeight = doc.pageSize().height();
+                std::map<int, int> perPage;
+                for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+                    if (b.text().contains(QStringLiteral("word")))
+                        for (int i = 0; i < b.layout()->lineCount(); ++i)
+                            ++perPage[pageAt(lineRoomTop(b, i), pageHeight)];
+                QVERIFY(!perPage.empty());
+                const QString where = QStringLiteral("%1 lines before, %2").arg(count).arg(QString(keep));
+                if (keep == "\\keep")
+                    QVERIFY2(perPage.size() == 1, qPrintable(where));
+                for (const auto& [page, lines] : perPage)
+                    QVERIFY2(lines >= 2,
+                             qPrintable(where + QStringLiteral(": one line on page %1").arg(page)));
+                // The notes still stand below the text of their page.
+                QVERIFY2(lastLineFoot(doc, 0) <=
+                             pageHeight - notesHeight(s.copy, 0) - twipsToLayout(kNoteAreaTwips) + 1,
+                         qPrintable(where));
+            }
+        }
+    }
+
     void mergeFieldsInNotesMerge() {
         const auto data =
             DataSource::parse(samples::dataFile({"Cust_Name"}, {{"Ann Smith"}, {"Bo Li"}}), "d.txt");
@@ -289,39 +323,65 @@ private slots:
         QVERIFY(!notesText(s.copy, 1).isEmpty());
     }
 
-    void endnotesFollowTheTextOnANewPage() {
-        const Shown s = showRtf("\\pard\\plain\\fs24 Body" + footnote("The end text.", true) + " and" +
-                                footnote("A foot text.") + "\\par ");
+    // Endnotes print after the text on sheets of their own, as LibreOffice prints them: the body's paper,
+    // margins of 2 cm, and none of the body's header, footer or columns.
+    void endnotesFollowTheTextOnSheetsOfTheirOwn() {
+        const QByteArray bands = "{\\header\\pard\\plain\\fs24 Header line\\par}"
+                                 "{\\footer\\pard\\plain\\fs24 Footer line\\par}\\cols2 ";
+        const Shown s = showRtf(bands + "\\pard\\plain\\fs24 Body" + footnote("The end text.", true) +
+                                " and" + footnote("A foot text.") + "\\par ");
         QCOMPARE(s.t->notes.size(), size_t(2));
         QVERIFY(s.t->notes[0].endnote);
         QVERIFY(!s.t->notes[1].endnote);
         QCOMPARE(s.copy.pageCount(), 2);
         QVERIFY(notesText(s.copy, 0).contains(QStringLiteral("A foot text.")));
         QVERIFY(!notesText(s.copy, 0).contains(QStringLiteral("end text")));
-        // The endnote's text opens page 2 of the body.
-        const QTextDocument& doc = *s.copy.body;
-        bool found = false;
-        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-            if (b.text().contains(QStringLiteral("The end text."))) {
-                found = true;
-                QCOMPARE(pageAt(doc.documentLayout()->blockBoundingRect(b).top(), doc.pageSize().height()),
-                         1);
-            }
-        QVERIFY(found);
         // Word numbers endnotes in small roman numerals unless the file says otherwise.
-        QVERIFY(s.copy.body->toPlainText().startsWith(QStringLiteral("Bodyi and1\n")));
+        QCOMPARE(s.copy.body->toPlainText(), QStringLiteral("Bodyi and1"));
+        QVERIFY(s.copy.header && s.copy.footer);
+        QCOMPARE(s.copy.parts.size(), size_t(1));
+        const PageCopy& notes = s.copy.parts.front();
+        QCOMPARE(partOf(s.copy, 1).first, &notes);
+        QVERIFY(notes.body->toPlainText().startsWith(QStringLiteral("i The end text.")));
+        QVERIFY(!notes.header && !notes.footer && !notes.firstHeader && !notes.evenHeader);
+        QCOMPARE(notes.columns, 1);
+        QVERIFY(notes.page);
+        QCOMPARE(notes.page->widthTwips, 12240);
+        QCOMPARE(notes.page->heightTwips, 15840);
+        QCOMPARE(notes.page->leftTwips, 1134);
+        QCOMPARE(notes.page->rightTwips, 1134);
+        QVERIFY(std::abs(notes.bodyTop - twipsToLayout(1134)) < 0.5);
+        // On the sheet the note's text starts 2 cm from the top and left edges, under no header.
+        const QImage image = sheets::paint(s.copy, 1, s.t->page, 144);
+        const double scale = 144 / kLayoutDpi;
+        const std::vector<int> rows = darkRows(image, 0, image.height() - 1);
+        QVERIFY(!rows.empty());
+        QVERIFY(rows.front() >= qRound(twipsToLayout(1134) * scale));
+        QVERIFY(rows.front() < qRound(twipsToLayout(1134 + 400) * scale));
+        QVERIFY(rows.back() < image.height() / 4);
+        int left = image.width();
+        for (int y = rows.front(); y <= rows.back(); ++y)
+            for (int x = 0; x < left; ++x)
+                if (qGray(image.pixel(x, y)) < 128)
+                    left = x;
+        QVERIFY(std::abs(left - twipsToLayout(1134) * scale) < 6);
     }
 
-    void endnotesOfEarlierSectionsFollowTheLastSection() {
-        // Each section starts a sheet: the body is laid out in parts, the endnote referred to in the first.
+    void endnotesOfEverySectionFollowTheLastSection() {
+        // Each section starts a sheet on paper of its own: the endnotes take the last one's.
         const Shown s = showRtf("\\pard\\plain\\fs24 First" + footnote("The end text.", true) +
-                                "\\par\\sect\\sectd\\sbkpage\\pard\\plain\\fs24 Second\\par ");
-        QCOMPARE(s.copy.parts.size(), size_t(1));
+                                "\\par\\sect\\sectd\\sbkpage\\pgwsxn15840\\pghsxn12240\\pard\\plain\\fs24 "
+                                "Second" +
+                                footnote("The last one.", true) + "\\par ");
+        QCOMPARE(s.copy.parts.size(), size_t(2));
         QCOMPARE(s.copy.pageCount(), 3);
         QVERIFY(!s.copy.body->toPlainText().contains(QStringLiteral("The end text.")));
-        const QTextDocument& last = *s.copy.parts.back().body;
-        QVERIFY(last.toPlainText().startsWith(QStringLiteral("Second\n")));
-        QVERIFY(last.toPlainText().contains(QStringLiteral("The end text.")));
+        QVERIFY(s.copy.parts[0].body->toPlainText().startsWith(QStringLiteral("Second")));
+        QVERIFY(!s.copy.parts[0].body->toPlainText().contains(QStringLiteral("The last one.")));
+        const PageCopy& notes = s.copy.parts[1];
+        QCOMPARE(notes.body->toPlainText(), QStringLiteral("i The end text.\nii The last one."));
+        QCOMPARE(notes.page->widthTwips, 15840);
+        QCOMPARE(notes.firstPage, 3);
     }
 
     void docxFootnotePrintsAtTheFoot() {
@@ -360,7 +420,8 @@ private slots:
         // Word numbers endnotes in small roman numerals by default.
         const Shown roman = show(readDocx(
             zipParts(package(document(body), {{"endnotes", "endnotes.xml", endnotes("23")}})), "e.docx"));
-        QCOMPARE(roman.copy.body->toPlainText(), QStringLiteral("Ai Bii\ni End 2.\nii End 3."));
+        QCOMPARE(roman.copy.body->toPlainText(), QStringLiteral("Ai Bii"));
+        QCOMPARE(roman.copy.parts.at(0).body->toPlainText(), QStringLiteral("i End 2.\nii End 3."));
         QCOMPARE(roman.copy.pageCount(), 2);
         QVERIFY(roman.copy.notes.empty());
         const QByteArray settings =
@@ -371,7 +432,8 @@ private slots:
             show(readDocx(zipParts(package(document(body), {{"endnotes", "endnotes.xml", endnotes("23")},
                                                             {"settings", "settings.xml", settings}})),
                           "e.docx"));
-        QCOMPARE(letters.copy.body->toPlainText(), QStringLiteral("AC BD\nC End 2.\nD End 3."));
+        QCOMPARE(letters.copy.body->toPlainText(), QStringLiteral("AC BD"));
+        QCOMPARE(letters.copy.parts.at(0).body->toPlainText(), QStringLiteral("C End 2.\nD End 3."));
     }
 };
 
