@@ -271,12 +271,12 @@ private:
     std::vector<SizedTable> m_sized;
     // The tables of the story with rows that must not break across pages.
     std::vector<std::pair<QTextTable*, const Table*>> m_kept;
-    // Cells whose top padding holds the space above their first paragraph: the table, row, column and
-    // that space.
+    // Cells whose padding holds the space above their first paragraph or below their last: the table,
+    // row, column and those spaces.
     struct SpacedCell {
         QTextTable* table;
         int row, column;
-        double above;
+        double above, below;
     };
     std::vector<SpacedCell> m_spaced;
     bool m_collectNotes = false;

@@ -165,18 +165,57 @@ void Merger::Builder::finish() {
     const double pageHeight =
         m_doc.pageSize().height() > 0 && m_doc.pageSize().height() < 1e7 ? m_doc.pageSize().height() : 0;
     const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
-    // Qt sets a cell's top padding again at the top of each page the cell runs on to, where LibreOffice
-    // sets the text at the page's top: a cell that runs on gives up the space above its first paragraph.
+    // Qt keeps a cell's lines on every page clear of its bottom padding, where LibreOffice fills each
+    // page the cell runs on to and leaves the space below its last paragraph only where the cell ends:
+    // that space becomes the margin of a paragraph no taller than a hair after it. Qt sets the top
+    // padding, which holds the space above the first paragraph, again at the top of each page, where
+    // LibreOffice sets the space above the paragraph that goes on there: the padding keeps what the two
+    // have in common.
+    // The space above the paragraph whose line opens the second page a cell runs on to.
+    const auto spaceAboveNextPage = [&](const QTextTableCell& cell) {
+        const QTextBlock first = cell.firstCursorPosition().block();
+        const QTextBlock last = cell.lastCursorPosition().block();
+        const int opening = page(layout->blockBoundingRect(first).top());
+        for (QTextBlock b = first; b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next()) {
+            const QTextLayout* lines = b.layout();
+            const double top = layout->blockBoundingRect(b).top();
+            for (int i = 0; i < lines->lineCount(); ++i)
+                if (page(top + lines->lineAt(i).y()) > opening)
+                    return b.blockFormat().topMargin();
+        }
+        return 0.0;
+    };
     std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> runOn;
     for (const SpacedCell& sp : m_spaced) {
         const QTextTableCell cell = sp.table->cellAt(sp.row, sp.column);
         if (!cell.isValid() || !runsOn(*layout, cell, page))
             continue;
         QTextTableCellFormat f = cell.format().toTableCellFormat();
-        f.setTopPadding(qMax(0.0, f.topPadding() - sp.above));
+        if (sp.above > 0)
+            f.setTopPadding(qMax(0.0, f.topPadding() - sp.above + qMin(sp.above, spaceAboveNextPage(cell))));
+        f.setBottomPadding(qMax(0.0, f.bottomPadding() - sp.below));
         runOn.emplace_back(cell, f);
     }
     setCellFormats(m_doc, runOn);
+    if (!runOn.empty()) {
+        QTextCursor edit(&m_doc);
+        edit.beginEditBlock();
+        for (const auto& [cell, format] : runOn) {
+            if (cell.lastCursorPosition().block().blockFormat().bottomMargin() <= 0)
+                continue;
+            QTextCursor at = cell.lastCursorPosition();
+            const int number = at.block().blockNumber();
+            QTextBlockFormat hair;
+            hair.setLineHeight(0.01, QTextBlockFormat::FixedHeight);
+            QTextCharFormat tiny;
+            tiny.setFontPointSize(1);
+            at.insertBlock(hair, tiny);
+            for (int& first : m_blockStarts)
+                if (first > number)
+                    ++first;
+        }
+        edit.endEditBlock();
+    }
     if (!runOn.empty())
         layout->documentSize();
     // A row of an exact height shows no more of its cells' text than fits: the lines that do not end
@@ -708,8 +747,8 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
                              (double(columns[right]) - columns[left]);
         cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2] + wider) - sideRulesRoom(source.borders)));
         cf.setBottomPadding(twipsToLogical(pad[3]) + below);
-        if (above > 0)
-            m_spaced.push_back(SpacedCell{qt, place.row, place.column, above});
+        if (above > 0 || below > 0)
+            m_spaced.push_back(SpacedCell{qt, place.row, place.column, above, below});
         setCellBorders(cf, source.borders);
         if (source.shading.isValid())
             cf.setBackground(source.shading);

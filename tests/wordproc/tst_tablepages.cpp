@@ -4,6 +4,7 @@
 #include "wordproc/DocxReader.h"
 
 #include <QtTest>
+#include <map>
 
 using namespace wordproc;
 using namespace rendering;
@@ -95,6 +96,47 @@ private slots:
         QVERIFY(last.isValid() && last.next().text().isEmpty());
         QCOMPARE(pageAt(lineRoomTop(last, 0), doc.pageSize().height()), 0);
         QCOMPARE(pageAt(lineRoomTop(last.next(), 0), doc.pageSize().height()), 1);
+    }
+
+    // A cell that runs on over pages fills each page down to its margin, keeps the space below its last
+    // paragraph where it ends, and sets the space above its first at the top of every page, as
+    // LibreOffice sets such a cell.
+    void longCellFillsItsPagesAndKeepsItsSpaces() {
+        const Shown s = longCell();
+        const QTextDocument& doc = *s.copy.body;
+        const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+        const double pageHeight = doc.pageSize().height();
+        const QTextBlock words = blockStarting(doc, QStringLiteral("w0 "));
+        const double top = layout->blockBoundingRect(words).top();
+        const double shortTop = layout->blockBoundingRect(blockStarting(doc, QStringLiteral("Short"))).top();
+        QVERIFY2(qAbs(top - shortTop - twipsToLayout(200)) < twipsToLayout(20),
+                 qPrintable(QString::number(top - shortTop)));
+        // Per page: the highest and lowest of the words' lines.
+        std::map<int, std::pair<double, double>> pages;
+        for (int i = 0; i < words.layout()->lineCount(); ++i) {
+            const QTextLine line = words.layout()->lineAt(i);
+            const double y = lineRoomTop(words, i);
+            auto [it, added] = pages.try_emplace(pageAt(y, pageHeight), y, y + line.height());
+            it->second.first = qMin(it->second.first, y);
+            it->second.second = qMax(it->second.second, y + line.height());
+        }
+        QVERIFY(pages.size() >= 3);
+        for (const auto& [page, span] : pages) {
+            const double pageTop = page * pageHeight;
+            if (page > pages.begin()->first)
+                QVERIFY2(
+                    qAbs(span.first - pageTop - twipsToLayout(200)) < twipsToLayout(40),
+                    qPrintable(QStringLiteral("page %1 starts %2 down").arg(page).arg(span.first - pageTop)));
+            if (page < pages.rbegin()->first)
+                QVERIFY2(pageTop + pageHeight - span.second < twipsToLayout(400),
+                         qPrintable(QStringLiteral("page %1 ends %2 above its foot")
+                                        .arg(page)
+                                        .arg(pageTop + pageHeight - span.second)));
+        }
+        // The paragraph after the table stands the space below the words' last line.
+        const double after = layout->blockBoundingRect(blockStarting(doc, QStringLiteral("After"))).top();
+        const double gap = after - pages.rbegin()->second.second;
+        QVERIFY2(qAbs(gap - twipsToLayout(920)) < twipsToLayout(60), qPrintable(QString::number(gap)));
     }
 
     void longCellDrawsEachLineOnce() {
