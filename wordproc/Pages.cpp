@@ -141,7 +141,9 @@ QString MergedDocument::plainText() const {
     };
     for (const PageCopy& c : copies)
         add(add, c);
-    return parts.join(QLatin1Char('\n'));
+    // Without the zero-width breaks and joiners the layout puts in to break lines as LibreOffice does:
+    // a phone number reads as typed.
+    return parts.join(QLatin1Char('\n')).remove(QChar(0x200B)).remove(QChar(0x2060));
 }
 
 double bandHeight(const QTextDocument& band) {
