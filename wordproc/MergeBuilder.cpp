@@ -65,7 +65,11 @@ void breakAfterOpeningSpaces(QTextBlock block, const QTextBlock& last) {
             if (!QRawFont::fromFont(spaces.font()).supportsCharacter(char32_t(kBreakHere.unicode())))
                 continue;
             at.setPosition(block.position() + int(i));
-            at.insertText(QString(kBreakHere), spaces);
+            // The spaces may be set wider (runs of them in RTF); the break takes no room.
+            QTextCharFormat none = spaces;
+            none.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+            none.setFontLetterSpacing(0);
+            at.insertText(QString(kBreakHere), none);
         }
         if (block == last)
             break;
