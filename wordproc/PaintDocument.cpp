@@ -212,10 +212,10 @@ void paintExtraLines(QPainter& painter, const QTextBlock& block, const QPointF& 
             if (to > closing.first)
                 x1 = closing.bare ? line.cursorToX(qMax(from, closing.first)) : qMin(x1, closing.edge);
             // Qt sets a line's end no further than its edge, and leaves out the spaces that end a line
-            // it wraps, or run on past its edge.
+            // it wraps or breaks, or that run on past its edge; a justified line it wraps reaches the edge.
+            const bool broken = closing.end != line.textStart() + line.textLength();
             const bool wraps = i + 1 < layout->lineCount() &&
-                               closing.end == line.textStart() + line.textLength() &&
-                               !(block.blockFormat().alignment() & Qt::AlignJustify);
+                               (broken || !(block.blockFormat().alignment() & Qt::AlignJustify));
             const bool past =
                 to > closing.first && !closing.bare && (wraps || line.cursorToX(to) > closing.edge - 0.5);
             if (x1 <= x0)

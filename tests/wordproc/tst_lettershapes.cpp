@@ -95,7 +95,7 @@ private slots:
 
     // The spaces that end a line are underlined as LibreOffice underlines them: a form's blank of
     // underlined spaces to the right margin, however many run on past it, the space where a line wraps,
-    // and the spaces before a paragraph's end under a double underline.
+    // the spaces before a line break, and those before a paragraph's end under a double underline.
     void underlinedClosingSpaces() {
         const QByteArray many(300, ' '), few(20, ' ');
         const QByteArray words = QByteArray("lorem ipsum dolor sit amet ").repeated(6);
@@ -103,7 +103,7 @@ private slots:
                                  many + "}word\\par \\pard\\sb120 {\\ul Soft " + words +
                                  "}\\par \\pard\\sb120 "
                                  "Twice{\\uldb " +
-                                 few + "}\\par ");
+                                 few + "}\\par \\pard\\sb120 Broken{\\ul      }\\line Next\\par ");
         const auto drawn = record(s, 0);
         const double left = twipsToLayout(1440), right = twipsToLayout(12240 - 1440);
         // The reach of the lines drawn just under the text starting with `start`.
@@ -142,6 +142,10 @@ private slots:
         QCOMPARE(rules, 2);
         QVERIFY2(twice.second - twice.first > 20 * space * 0.9,
                  qPrintable(QString::number(twice.second - twice.first)));
+        // Before a line break, all of them.
+        const auto broken = under("Broken").first;
+        QVERIFY2(broken.second - broken.first > 5 * space,
+                 qPrintable(QString::number(broken.second - broken.first)));
     }
 
     // Rules around the page stand their space inside the page's edge, or outside the margins when
