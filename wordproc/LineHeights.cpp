@@ -251,8 +251,6 @@ bool oneLine(const QTextBlock& block) {
 
 } // namespace
 
-constexpr QChar kNoWidthSpace(0x200B);
-
 void lowerBlanks(QTextBlock block, const QTextBlock& last, const QTextCharFormat& own) {
     const QFont base = block.document()->defaultFont();
     const auto pitch = [&](const QTextCharFormat& c) { return faceHeights(c.font().resolve(base)).pitch; };
@@ -271,7 +269,7 @@ void lowerBlanks(QTextBlock block, const QTextBlock& last, const QTextCharFormat
             const QString text = piece.text();
             const bool blank =
                 !piece.charFormat().isImageFormat() && std::all_of(text.begin(), text.end(), [](QChar c) {
-                    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == kNoWidthSpace;
+                    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == kBreakHere;
                 });
             pieces.push_back(Piece{piece.position(), piece.length(), piece.charFormat(), blank});
         }
@@ -305,7 +303,7 @@ void lowerBlanks(QTextBlock block, const QTextBlock& last, const QTextCharFormat
             // The break before the spaces that open a line has no width to keep.
             lower.setFontLetterSpacing(spacing);
             const QString text = cursor.selectedText();
-            for (qsizetype i = text.indexOf(kNoWidthSpace); i >= 0; i = text.indexOf(kNoWidthSpace, i + 1)) {
+            for (qsizetype i = text.indexOf(kBreakHere); i >= 0; i = text.indexOf(kBreakHere, i + 1)) {
                 cursor.setPosition(it->position + int(i));
                 cursor.setPosition(it->position + int(i) + 1, QTextCursor::KeepAnchor);
                 cursor.setCharFormat(lower);
@@ -365,8 +363,8 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                 if (full > 0)
                     font.setPointSizeF(full);
                 const QString piece = it.fragment().text();
-                // A word joiner, set tiny, takes no room.
-                if (piece == QString(kWordJoiner))
+                // A word joiner or a break, set tiny, takes no room.
+                if (piece == QString(kWordJoiner) || piece == QString(kBreakHere))
                     continue;
                 const Lent chars = lentCharacters(piece, font);
                 // LibreOffice makes a line as tall as the fonts it asks for, never as the faces that lend

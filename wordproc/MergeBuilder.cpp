@@ -62,10 +62,14 @@ void breakAfterOpeningSpaces(QTextBlock block, const QTextBlock& last) {
             const QTextCharFormat spaces = at.charFormat();
             // In a face without the character, Qt would take it from another face, whose height could
             // make the line taller.
-            if (!QRawFont::fromFont(spaces.font()).supportsCharacter(char32_t(0x200B)))
+            if (!QRawFont::fromFont(spaces.font()).supportsCharacter(char32_t(kBreakHere.unicode())))
                 continue;
             at.setPosition(block.position() + int(i));
-            at.insertText(QString(QChar(0x200B)), spaces);
+            // The spaces may be set wider (runs of them in RTF); the break takes no room.
+            QTextCharFormat none = spaces;
+            none.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+            none.setFontLetterSpacing(0);
+            at.insertText(QString(kBreakHere), none);
         }
         if (block == last)
             break;
@@ -457,9 +461,18 @@ void Merger::Builder::flush() {
         // another face, whose taller line the text's would otherwise take.
         const auto insert = [&](const QString& text, const QTextCharFormat& f) {
             qsizetype from = 0;
-            for (qsizetype at = text.indexOf(kWordJoiner); at >= 0; at = text.indexOf(kWordJoiner, from)) {
+            for (qsizetype at = from; at < text.size(); ++at) {
+                if (text.at(at) != kWordJoiner && text.at(at) != kBreakHere)
+                    continue;
                 insertText(text.mid(from, at - from), f);
-                m_pendingCursor->insertText(QString(kWordJoiner), joinerFormat(f));
+                // A break in the text's own face, where it has one, keeps the word whole in the PDF's text.
+                QTextCharFormat own = f;
+                own.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+                own.setFontLetterSpacing(0);
+                const bool inOwn =
+                    text.at(at) == kBreakHere &&
+                    QRawFont::fromFont(f.font()).supportsCharacter(char32_t(kBreakHere.unicode()));
+                m_pendingCursor->insertText(QString(text.at(at)), inOwn ? own : joinerFormat(f));
                 from = at + 1;
             }
             insertText(text.mid(from), f);

@@ -115,6 +115,8 @@ QString joinUnbrokenWords(QString text) {
             (c == QLatin1Char('.') || c == QLatin1Char(':')) && before.isLetter() && after.isDigit();
         if (slash || stop)
             text.insert(i + 1, kWordJoiner);
+        else if (c == QLatin1Char('-') && word(before) && after.isDigit())
+            text.insert(i + 1, kBreakHere);
     }
     return text;
 }

@@ -18,11 +18,13 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips);
 void addDefaultTabs(QTextBlockFormat& b, const ParaFormat& p, int defaultTwips, int widthTwips);
 // `text` with a word joiner (U+2060) wherever Qt would break a line that LibreOffice keeps whole: after
 // a slash between letters or digits ("DSB/2016", "and/or"), and after a full stop or colon between a
-// letter and a digit ("S.2016").
+// letter and a digit ("S.2016"). And a zero-width space where LibreOffice breaks a line that Qt keeps
+// whole: after a hyphen between a letter or digit and a digit ("2227269-1/14E").
 QString joinUnbrokenWords(QString text);
 constexpr QChar kWordJoiner(0x2060);
-// A word joiner's format beside text of `format`: so small that no face it is drawn from makes the line
-// taller.
+constexpr QChar kBreakHere(0x200B);
+// A word joiner's or such a space's format beside text of `format`: so small that no face it is drawn from
+// makes the line taller.
 QTextCharFormat joinerFormat(QTextCharFormat format);
 // Spaces in a run of two or more, set as LibreOffice sets them: a sixth of an em wider each, unkerned.
 QTextCharFormat spaceRun(QTextCharFormat format);

@@ -141,7 +141,9 @@ QString MergedDocument::plainText() const {
     };
     for (const PageCopy& c : copies)
         add(add, c);
-    return parts.join(QLatin1Char('\n'));
+    // Without the zero-width breaks and joiners the layout puts in to break lines as LibreOffice does:
+    // a phone number reads as typed.
+    return parts.join(QLatin1Char('\n')).remove(QChar(0x200B)).remove(QChar(0x2060));
 }
 
 double bandHeight(const QTextDocument& band) {
@@ -457,10 +459,13 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
         }
         painter.save();
         painter.translate(x, top);
-        // Lines of a paragraph that runs on to the next page lie below this page's text area; a column's
-        // text keeps to the column, and a single column's may reach into the margins.
-        const QRectF area = columns > 1 ? QRectF(0, at * size.height(), size.width(), size.height())
-                                        : QRectF(-left, at * size.height(), pageWidth, size.height());
+        // Lines of a paragraph that runs on to the next page lie below this page's text area. Text may
+        // reach out of its column, as a table set left of the margin does: into the margin beside it, or
+        // halfway across the gap to the next column.
+        const double gap = columnStep - size.width();
+        const double before = column == 0 ? left : gap / 2;
+        const double after = column + 1 == columns ? pageWidth - x - size.width() : gap / 2;
+        const QRectF area(-before, at * size.height(), before + size.width() + after, size.height());
         painter.translate(0, -at * size.height());
         painter.setClipRect(area);
         paintDocument(painter, doc, area);

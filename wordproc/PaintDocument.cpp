@@ -158,9 +158,32 @@ void paintBarTabs(QPainter& painter, const QTextBlock& block, const QRectF& rect
     painter.restore();
 }
 
+// The spaces that end a line: from `first` to `end` of the block's text. Word and LibreOffice underline
+// them, those that run on past the margin as far as the margin (`edge`); Qt underlines only those within
+// the line. A right-aligned or centred line's spaces hang past it, bare.
+struct ClosingSpaces {
+    int first = 0, end = 0;
+    double edge = 0;
+    bool bare = false;
+};
+ClosingSpaces closingSpaces(const QTextBlock& block, const QTextLine& line) {
+    const QString text = block.text();
+    ClosingSpaces c;
+    c.end = line.textStart() + line.textLength();
+    while (c.end > line.textStart() && text.at(c.end - 1) == QChar::LineSeparator)
+        --c.end;
+    c.first = c.end;
+    while (c.first > line.textStart() && text.at(c.first - 1) == QLatin1Char(' '))
+        --c.first;
+    c.edge = line.x() + line.width();
+    c.bare = block.blockFormat().alignment() & (Qt::AlignRight | Qt::AlignHCenter);
+    return c;
+}
+
 // A double underline or strike-through, and the weight of a thick underline, which Qt's layout does not
 // draw: as LibreOffice draws them, a double underline two lines of less than the font's rule width from
-// where a single one starts, and a thick one of twice the width.
+// where a single one starts, and a thick one of twice the width. And the single underline of the spaces
+// that run on past the line's end.
 void paintExtraLines(QPainter& painter, const QTextBlock& block, const QPointF& origin) {
     const QTextLayout* layout = block.layout();
     for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -168,7 +191,8 @@ void paintExtraLines(QPainter& painter, const QTextBlock& block, const QPointF& 
         const QTextCharFormat f = fragment.charFormat();
         const int extra =
             f.intProperty(kExtraLinesProperty) & (kDoubleUnderline | kThickUnderline | kDoubleStrike);
-        if (!extra)
+        const bool single = f.fontUnderline() && f.underlineStyle() == QTextCharFormat::SingleUnderline;
+        if (!extra && !single)
             continue;
         const QFontMetricsF metrics(QFont(f.font(), layoutDevice()));
         const double width = qMax(1.0, metrics.lineWidth());
@@ -179,29 +203,41 @@ void paintExtraLines(QPainter& painter, const QTextBlock& block, const QPointF& 
         const QColor color = f.foreground().color();
         for (int i = 0; i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
-            const int from = qMax(start, line.textStart());
-            int to = qMin(end, line.textStart() + line.textLength());
-            // The spaces that end a line are not underlined.
-            while (to > from && block.text().at(to - 1).isSpace())
-                --to;
+            const ClosingSpaces closing = closingSpaces(block, line);
+            const int from = qMax(start, line.textStart()), to = qMin(end, closing.end);
             if (from >= to)
                 continue;
-            const double x0 = origin.x() + line.cursorToX(from), x1 = origin.x() + line.cursorToX(to);
+            const double x0 = line.cursorToX(from);
+            double x1 = line.cursorToX(to);
+            if (to > closing.first)
+                x1 = closing.bare ? line.cursorToX(qMax(from, closing.first)) : qMin(x1, closing.edge);
+            // Qt sets a line's end no further than its edge, and leaves out the spaces that end a line
+            // it wraps or breaks, or that run on past its edge; a justified line it wraps reaches the edge.
+            const bool broken = closing.end != line.textStart() + line.textLength();
+            const bool wraps = i + 1 < layout->lineCount() &&
+                               (broken || !(block.blockFormat().alignment() & Qt::AlignJustify));
+            const bool past =
+                to > closing.first && !closing.bare && (wraps || line.cursorToX(to) > closing.edge - 0.5);
+            if (x1 <= x0)
+                continue;
             const double baseline = origin.y() + line.y() + line.ascent();
-            const auto rule = [&](double y, double w) {
+            const auto rule = [&](double left, double y, double w) {
                 painter.setPen(QPen(color, w, Qt::SolidLine, Qt::FlatCap));
-                painter.drawLine(QPointF(x0, y), QPointF(x1, y));
+                painter.drawLine(QPointF(origin.x() + left, y), QPointF(origin.x() + x1, y));
             };
             const double under = baseline + metrics.underlinePos() + width / 2;
+            const double spaces = line.cursorToX(qMax(from, closing.first));
+            if (single && past && spaces < x1)
+                rule(spaces, under, width);
             if (extra & kDoubleUnderline) {
-                rule(under - width * 0.2, width * 0.6);
-                rule(under + width, width * 0.6);
+                rule(x0, under - width * 0.2, width * 0.6);
+                rule(x0, under + width, width * 0.6);
             } else if (extra & kThickUnderline)
-                rule(under + width / 2, 2 * width);
+                rule(x0, under + width / 2, 2 * width);
             if (extra & kDoubleStrike) {
                 const double strike = baseline - metrics.strikeOutPos();
-                rule(strike - width, width);
-                rule(strike + width, width);
+                rule(x0, strike - width, width);
+                rule(x0, strike + width, width);
             }
         }
         painter.restore();

@@ -93,6 +93,61 @@ private slots:
         QCOMPARE(underWords, 1);
     }
 
+    // The spaces that end a line are underlined as LibreOffice underlines them: a form's blank of
+    // underlined spaces to the right margin, however many run on past it, the space where a line wraps,
+    // the spaces before a line break, and those before a paragraph's end under a double underline.
+    void underlinedClosingSpaces() {
+        const QByteArray many(300, ' '), few(20, ' ');
+        const QByteArray words = QByteArray("lorem ipsum dolor sit amet ").repeated(6);
+        const Shown s = showWord("\\pard\\sb120 Blank{\\ul " + many + "}\\par \\pard\\sb120 Wrap{\\ul " +
+                                 many + "}word\\par \\pard\\sb120 {\\ul Soft " + words +
+                                 "}\\par \\pard\\sb120 "
+                                 "Twice{\\uldb " +
+                                 few + "}\\par \\pard\\sb120 Broken{\\ul      }\\line Next\\par ");
+        const auto drawn = record(s, 0);
+        const double left = twipsToLayout(1440), right = twipsToLayout(12240 - 1440);
+        // The reach of the lines drawn just under the text starting with `start`.
+        const auto under = [&](const char* start) {
+            std::pair<double, double> reach{1e9, -1e9};
+            int count = 0;
+            const auto texts = drawn->textsStarting(QLatin1String(start));
+            if (texts.empty())
+                return std::make_pair(reach, count);
+            const double y = texts.front().baseline.y();
+            for (const Recorder::Line& l : drawn->lines)
+                if (qAbs(l.line.dy()) < 0.01 && l.line.y1() > y && l.line.y1() < y + twipsToLayout(80) &&
+                    qAbs(l.line.dx()) > 1) {
+                    reach.first = qMin(reach.first, qMin(l.line.x1(), l.line.x2()));
+                    reach.second = qMax(reach.second, qMax(l.line.x1(), l.line.x2()));
+                    ++count;
+                }
+            return std::make_pair(reach, count);
+        };
+        for (const char* start : {"Blank", "Wrap"}) {
+            const auto [reach, count] = under(start);
+            QVERIFY2(count > 0 && qAbs(reach.second - right) < 1, qPrintable(QString::number(reach.second)));
+            QVERIFY2(reach.first > left + twipsToLayout(300), start);
+        }
+        QVERIFY(!drawn->textsStarting(QStringLiteral("word")).empty());
+        // The first line of the wrapped paragraph: underlined a space past its last word.
+        const QTextBlock soft = blockStarting(*s.copy.body, QStringLiteral("Soft"));
+        QVERIFY(soft.isValid() && soft.layout()->lineCount() == 2);
+        const QTextLine first = soft.layout()->lineAt(0);
+        const double space = QFontMetricsF(QFont(QStringLiteral("Times New Roman"), 12), layoutDevice())
+                                 .horizontalAdvance(QLatin1Char(' '));
+        const auto wrapped = under("Soft").first;
+        QVERIFY2(qAbs(wrapped.second - wrapped.first - first.naturalTextWidth() - space) < 1,
+                 qPrintable(QString::number(wrapped.second - wrapped.first - first.naturalTextWidth())));
+        const auto [twice, rules] = under("Twice");
+        QCOMPARE(rules, 2);
+        QVERIFY2(twice.second - twice.first > 20 * space * 0.9,
+                 qPrintable(QString::number(twice.second - twice.first)));
+        // Before a line break, all of them.
+        const auto broken = under("Broken").first;
+        QVERIFY2(broken.second - broken.first > 5 * space,
+                 qPrintable(QString::number(broken.second - broken.first)));
+    }
+
     // Rules around the page stand their space inside the page's edge, or outside the margins when
     // measured from the text (Word's RTF leaves bit 5 of \pgbrdropt clear for that).
     // A dashed rule in dashes of six points with three between, as LibreOffice draws it, not Qt's short

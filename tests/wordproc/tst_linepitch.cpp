@@ -6,6 +6,7 @@
 #include <QRawFont>
 #include <QtTest>
 #include <cmath>
+#include <map>
 
 using namespace wordproc;
 using namespace rendering;
@@ -248,6 +249,40 @@ private slots:
         const int single = singleTwips(QStringLiteral("Liberation Serif"), 240);
         QVERIFY2(qAbs(pitch - single) < 0.05,
                  qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(single)));
+    }
+
+    // LibreOffice breaks a line after a hyphen between a letter or digit and a digit ("2227269-1/14E"),
+    // where Qt would move the word whole to the next line; the break makes no line taller.
+    void hyphenBeforeDigitsBreaks() {
+        QByteArray body;
+        for (const QByteArray word : {"W2227269-1114E", "ABCDEFGHQ-2016", "ABCDEFGHQ-ABCD"})
+            for (int i = 1; i <= 20; ++i)
+                body += "\\pard\\fs24 Lorem ipsum dolor sit amet consectetur adipiscing elit " +
+                        QByteArray(i, 'm') + " " + word + " end.\\par ";
+        const Shown s = showWord(body, "\\froman Liberation Serif");
+        // The lines that end at a hyphen, by the digits after it.
+        std::map<QString, int> hyphens;
+        for (QTextBlock b = s.copy.body->begin(); b.isValid(); b = b.next()) {
+            const QTextLayout* lines = b.layout();
+            for (int i = 0; i + 1 < lines->lineCount(); ++i) {
+                const QTextLine line = lines->lineAt(i);
+                const QString text = b.text().mid(line.textStart(), line.textLength()).remove(QChar(0x200B));
+                if (text.trimmed().endsWith(QLatin1Char('-')))
+                    ++hyphens[QString(b.text()).remove(QChar(0x200B)).section(QLatin1Char('-'), 1).left(4)];
+            }
+        }
+        for (const char* after : {"1114", "2016", "ABCD"})
+            QVERIFY2(hyphens[QLatin1String(after)] > 0, after);
+        // The paragraphs on the first page.
+        int first = 0;
+        for (QTextBlock b = s.copy.body->begin(); b.isValid() && first < 15; b = b.next(), ++first) {
+            const QTextLayout* lines = b.layout();
+            if (lines->lineCount() < 2)
+                continue;
+            const double pitch = (lines->lineAt(1).y() - lines->lineAt(0).y()) * 1440 / kLayoutDpi;
+            QVERIFY2(qAbs(pitch - singleTwips(QStringLiteral("Liberation Serif"), 240)) < 0.05,
+                     qPrintable(QString::number(pitch)));
+        }
     }
 
     // In a Word 2007+ file, blanks in a taller font make no line taller, as LibreOffice sets them: a

@@ -192,6 +192,18 @@ private slots:
         QVERIFY(ruleAtIndent);
     }
 
+    // In columns too, text indented into the margin prints there whole, as LibreOffice prints it, not cut
+    // at the column's edge.
+    void columnTextIntoTheMargin() {
+        const Shown s =
+            showWord("\\sectd\\cols2\\colsx720 \\pard\\li-720 IIIIIIIIIIII\\par \\pard Inside\\par ");
+        const QRectF line = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("IIII")));
+        QVERIFY2(qAbs(line.left() - twipsToLayout(720)) < 1, qPrintable(QString::number(line.left())));
+        const QImage image = sheet(s, 0);
+        const QRectF outside(twipsToLayout(760), line.top(), twipsToLayout(600), line.height());
+        QVERIFY(marksAlong(image, outside) >= 5);
+    }
+
     // A letterhead on the first page only, then left and right pages' own headers; a first page's
     // header taller than its margin moves that page's text down, and only that page's.
     void headersOfFirstEvenAndOddPages() {

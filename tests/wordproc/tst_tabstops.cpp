@@ -84,10 +84,11 @@ private slots:
         // Words lined up with runs of spaces keep LibreOffice's columns: in RTF, each space of a run of
         // two or more is a sixth of an em wider than the face's own; a single space is the face's. A file
         // that turns the balancing off (\dntblnsbdb, as Word 2007 and later write) sets them plainly.
+        // Spaces that open a paragraph too: "B" after three of them stands where their width ends.
         const auto ends = [](const QByteArray& controls, double& space) {
-            const Shown s = showWord(controls + "\\pard\\fs20 A B\\par A  B\\par A      B\\par");
+            const Shown s = showWord(controls + "\\pard\\fs20 A B\\par A  B\\par A      B\\par    B\\par");
             std::vector<double> at;
-            for (QTextBlock b = s.copy.body->begin(); b.isValid() && at.size() < 3; b = b.next())
+            for (QTextBlock b = s.copy.body->begin(); b.isValid() && at.size() < 4; b = b.next())
                 at.push_back(b.layout()->lineAt(0).cursorToX(int(b.text().size()) - 1));
             QFont face = s.copy.body->begin().begin().fragment().charFormat().font();
             face.setLetterSpacing(QFont::AbsoluteSpacing, 0);
@@ -97,15 +98,17 @@ private slots:
         };
         double space = 0;
         const std::vector<double> wide = ends({}, space);
-        QCOMPARE(wide.size(), size_t(3));
+        QCOMPARE(wide.size(), size_t(4));
         const double sixth = 10.0 / 6 * kLayoutDpi / 72;
+        QVERIFY2(qAbs(wide[3] - 3 * (space + sixth)) < 0.5,
+                 qPrintable(QString::number(wide[3] / (space + sixth))));
         QVERIFY2(qAbs(wide[2] - wide[1] - 4 * (space + sixth)) < 0.5,
                  qPrintable(QString::number(wide[2] - wide[1])));
         QVERIFY2(wide[1] - wide[0] > space + 2 * sixth - 0.5, qPrintable(QString::number(wide[1] - wide[0])));
         QVERIFY2(wide[1] - wide[0] < space + 2 * sixth + 0.5 + kLayoutDpi / 72,
                  qPrintable(QString::number(wide[1] - wide[0])));
         const std::vector<double> plain = ends("\\dntblnsbdb", space);
-        QCOMPARE(plain.size(), size_t(3));
+        QCOMPARE(plain.size(), size_t(4));
         QVERIFY2(qAbs(plain[2] - plain[1] - 4 * space) < 0.5,
                  qPrintable(QString::number(plain[2] - plain[1])));
     }
