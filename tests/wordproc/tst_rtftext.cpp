@@ -308,6 +308,19 @@ private slots:
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
     }
 
+    // Files made from PDFs name a face with its style after a comma: LibreOffice prints the text in the
+    // family before it, in the text's own style, not in the fallback face the whole name would match.
+    void facesNamedWithTheirStyleAfterAComma() {
+        const Template t = readWith("{\\f0\\fswiss Calibri,Italic;}{\\f1\\froman Times New Roman,Bold;}",
+                                    "\\pard\\plain\\f0 Slanted {\\f1 Heavy}{\\f1\\b Bold}\\par ");
+        const auto merged = Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("t"));
+        const QTextDocument& d = *merged->copies.at(0).body;
+        const auto face = [&](const char* word) { return QFontInfo(d.find(word).charFormat().font()); };
+        QVERIFY(face("Slanted").family() == QLatin1String("Carlito") && !face("Slanted").italic());
+        QVERIFY(face("Heavy").family() == QLatin1String("Liberation Serif") && !face("Heavy").bold());
+        QVERIFY(face("Bold").bold());
+    }
+
     // A symbol font's pictures print at their private-use codes (U+F000 and the byte), as in Word's and
     // LibreOffice's PDFs, where a bullet of Symbol reads back as U+F0B7: each by a face that maps those
     // codes only, to the very glyph the face it is otherwise printed in shows for the symbol; in
