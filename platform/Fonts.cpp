@@ -232,7 +232,11 @@ QString asianFace(const QString& family, const QString& language) {
     return face;
 }
 
-QString letterFamily(const QString& family) {
+QString letterFamily(const QString& named) {
+    // Files made from PDFs name faces with their style after a comma ("Calibri,Italic"): LibreOffice
+    // prints such text in the family before the comma, and in its regular style unless the text asks.
+    const qsizetype comma = named.indexOf(QLatin1Char(','));
+    const QString family = comma > 0 ? named.left(comma).trimmed() : named;
     if (family.compare(QLatin1String("MS Sans Serif"), Qt::CaseInsensitive) == 0 ||
         family.compare(QLatin1String("Microsoft Sans Serif"), Qt::CaseInsensitive) == 0)
         return kLastSans;

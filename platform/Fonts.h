@@ -26,8 +26,9 @@ QFont applicationFont();
 
 // The face a letter's text named `family` is drawn in. Windows' small sans-serif face, which the
 // windows themselves are drawn in a face of its widths, stands in a letter for the wider face that
-// LibreOffice prints it with, so that the letter breaks its lines where it does there.
-QString letterFamily(const QString& family);
+// LibreOffice prints it with, so that the letter breaks its lines where it does there. A style named
+// after a comma is left out.
+QString letterFamily(const QString& named);
 
 // The face the system gives for East Asian text asked in `family` (empty: none named) and `language`
 // (an RFC 3066 tag such as "ja-JP"), as LibreOffice takes it to set the height of the text's lines:

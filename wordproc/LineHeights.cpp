@@ -37,6 +37,21 @@ double lineRoomTop(const QTextBlock& block, int index) {
     return top;
 }
 
+double lineRoomHeight(const QTextBlock& block, int index) {
+    const QTextLine line = block.layout()->lineAt(index);
+    const QTextBlockFormat f = block.blockFormat();
+    switch (f.lineHeightType()) {
+    case QTextBlockFormat::FixedHeight:
+        return f.lineHeight() * kLayoutDpi / 96.0;
+    case QTextBlockFormat::ProportionalHeight:
+        return line.height() * f.lineHeight() / 100;
+    case QTextBlockFormat::MinimumHeight:
+        return qMax(f.lineHeight() * kLayoutDpi / 96.0, std::ceil(line.height()));
+    default:
+        return line.height();
+    }
+}
+
 namespace {
 
 // A face's line as the common word processors take it, in ems: the gap between lines (NaN where Qt's own

@@ -169,7 +169,7 @@ double Merger::Builder::lineEndBefore(const QTextDocument& doc, double from, dou
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const QTextLayout* lines = b.layout();
         for (int i = 0; i < lines->lineCount(); ++i) {
-            const double foot = lineRoomTop(b, i) + lines->lineAt(i).height();
+            const double foot = lineRoomTop(b, i) + lineRoomHeight(b, i);
             if (foot <= from + 0.5)
                 continue;
             first = qMin(first, foot);

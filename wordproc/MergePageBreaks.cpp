@@ -490,7 +490,7 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             const QTextLine line = lines->lineAt(i);
             const double top = lineRoomTop(b, i);
             const int on = pageAt(top, pageHeight);
-            if (on < page || top + line.height() <= limit + 0.5)
+            if (on < page || top + lineRoomHeight(b, i) <= limit + 0.5)
                 continue;
             if (on > page || top - pageTop < 1)
                 return false;

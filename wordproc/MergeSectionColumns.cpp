@@ -278,14 +278,7 @@ Merger::Measured Merger::measure(const std::vector<Block>& blocks, int first, in
     const QTextBlock lastBlock = doc->lastBlock();
     double end = layout->blockBoundingRect(lastBlock).bottom();
     if (const int count = lastBlock.layout()->lineCount(); count > 0) {
-        const QTextBlockFormat f = lastBlock.blockFormat();
-        const QTextLine line = lastBlock.layout()->lineAt(count - 1);
-        const double room = f.lineHeightType() == QTextBlockFormat::FixedHeight
-                                ? f.lineHeight() * kLayoutDpi / 96
-                            : f.lineHeightType() == QTextBlockFormat::ProportionalHeight
-                                ? line.height() * f.lineHeight() / 100
-                                : line.height();
-        end = lineRoomTop(lastBlock, count - 1) + room;
+        end = lineRoomTop(lastBlock, count - 1) + lineRoomHeight(lastBlock, count - 1);
     }
     tops.resize(story.blocks.size(), end);
     tops.push_back(end);

@@ -146,6 +146,30 @@ QByteArray privateFace(const QRawFont& base, const std::map<char16_t, quint16>& 
     return file + body;
 }
 
+// The pictures LibreOffice's symbol face draws Word's usual bullets with: its own private-use glyphs,
+// not those of the Unicode characters the bullets stand for (its U+2022 is a smaller dot than the one
+// it prints for Symbol's bullet). Seen in LibreOffice's PDFs; 0 where it prints the Unicode character.
+char16_t libreOfficeBullet(SymbolSet set, uchar byte) {
+    if (set == SymbolSet::Symbol)
+        return byte == 0xB7 ? u'\uE12C' : 0;
+    switch (byte) {
+    case 0x6E:
+        return u'\uE439'; // black square
+    case 0x76:
+        return u'\uE441'; // four diamonds
+    case 0xA7:
+        return u'\uE46F'; // small square
+    case 0xB2:
+        return u'\uE47A'; // hollow diamond
+    case 0xD8:
+        return u'\uE49E'; // arrowhead
+    case 0xFC:
+        return u'\uE4C2'; // tick
+    default:
+        return 0;
+    }
+}
+
 struct Face {
     QString family;
     // The byte of each character the face draws at its private-use code.
@@ -161,13 +185,17 @@ Face makeFace(SymbolSet set, const QString& baseFamily) {
         return face;
     std::map<char16_t, quint16> glyphs;
     QHash<char16_t, uchar> bytes;
+    const bool libreOffices =
+        base.familyName().compare(QLatin1String("OpenSymbol"), Qt::CaseInsensitive) == 0;
     // Where two bytes show one symbol, the later stands for both: Wingdings' small square is Word's
     // bullet at 0xA7, not at 0xA0.
     for (int byte = 0xFF; byte >= 0x21; --byte) {
         const QChar c = symbolCharacter(set, uchar(byte), QChar());
-        if (c.isNull() || bytes.contains(c.unicode()) || !base.supportsCharacter(c))
+        const QChar own(libreOffices ? libreOfficeBullet(set, uchar(byte)) : u'\0');
+        const bool ownDrawn = !own.isNull() && base.supportsCharacter(own);
+        if (c.isNull() || bytes.contains(c.unicode()) || (!ownDrawn && !base.supportsCharacter(c)))
             continue;
-        const QList<quint32> index = base.glyphIndexesForString(QString(c));
+        const QList<quint32> index = base.glyphIndexesForString(QString(ownDrawn ? own : c));
         if (index.size() != 1 || index.front() == 0)
             continue;
         glyphs[char16_t(kPrivateBase + byte)] = quint16(index.front());

@@ -49,6 +49,10 @@ inline int pageAt(double y, double pageHeight) {
 // at its room's foot: the line itself may stand above or below its room, and on another page than it.
 double lineRoomTop(const QTextBlock& block, int index);
 
+// How tall that room is: a line set closer than its letters' height (proportional spacing under one,
+// which the faces' own line gaps are matched with) ends before Qt's rectangle of it does.
+double lineRoomHeight(const QTextBlock& block, int index);
+
 // How tall a laid-out header or footer is: with the space below its last paragraph, which Qt leaves out
 // of the document's size and the common word processors keep. A footer ends that space above its
 // distance from the paper's foot, and a header that reaches past the top margin pushes the body down by
@@ -209,9 +213,9 @@ struct SectionBands {
 
 // Footnotes print at the foot of the body's room as LibreOffice sets them: under a rule a quarter of the
 // text's width, which stands a little above them and further below the body's last line.
-constexpr int kNoteRuleTwips = 15;     // the rule's width
-constexpr int kNoteRuleGapTwips = 100; // from the rule to the notes' first line
-constexpr int kNoteAreaTwips = 220;    // from the body's room to the notes' first line
+constexpr int kNoteRuleTwips = 15;    // the rule's width
+constexpr int kNoteRuleGapTwips = 61; // from the rule to the notes' first line
+constexpr int kNoteAreaTwips = 104;   // from the body's room to the notes' first line
 
 // A piece of one page's notes, laid out as wide as the body: its text from `from` to `to` (document
 // coordinates). Notes too long for their page run on to the next one.

@@ -405,6 +405,41 @@ private slots:
         QCOMPARE(s.copy.pageCount(), 1);
     }
 
+    // A page with a footnote keeps a paragraph whose lines end up to about five points above the notes'
+    // first line (the rule stands between), as LibreOffice does: lines set closer than their letters'
+    // height (Word's 1.08 spacing under Carlito's own gap) count by the room they are laid out in.
+    void aLineFitsAboveTheNotesByItsOwnRoom() {
+        using namespace docxsamples;
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Calibri\" w:hAnsi=\"Calibri\"/><w:sz "
+            "w:val=\"22\"/></w:rPr></w:rPrDefault><w:pPrDefault><w:pPr><w:spacing w:after=\"160\" "
+            "w:line=\"259\" w:lineRule=\"auto\"/></w:pPr></w:pPrDefault></w:docDefaults></w:styles>";
+        const QByteArray notes =
+            "<w:footnotes " + kW +
+            "><w:footnote w:id=\"1\"><w:p><w:pPr><w:spacing w:after=\"0\" w:line=\"240\" "
+            "w:lineRule=\"auto\"/></w:pPr><w:r><w:rPr><w:sz w:val=\"20\"/></w:rPr><w:t>The note.</w:t></w:r>"
+            "</w:p></w:footnote></w:footnotes>";
+        // 27 lines, an empty paragraph, then text: LibreOffice keeps the empty one on the first page with
+        // 8pt above the first line, and moves it on with 10pt.
+        const auto pageOfEmpty = [&](int before) {
+            QByteArray body = paragraph(run("Line 0") + "<w:r><w:footnoteReference w:id=\"1\"/></w:r>",
+                                        "<w:spacing w:before=\"" + QByteArray::number(before) + "\"/>");
+            for (int i = 1; i < 27; ++i)
+                body += paragraph(run("Line " + QByteArray::number(i)));
+            body += "<w:p/>" + paragraph(run("After"));
+            const Shown s =
+                show(readDocx(zipParts(package(document(body), {{"styles", "styles.xml", styles},
+                                                                {"footnotes", "footnotes.xml", notes}})),
+                              "n.docx"));
+            const QTextBlock empty = s.copy.body->find(QStringLiteral("After")).block().previous();
+            [&] { QCOMPARE(notesText(s.copy, 0), QStringLiteral("The note.")); }();
+            return pageAt(lineRoomTop(empty, 0), s.copy.body->pageSize().height());
+        };
+        QCOMPARE(pageOfEmpty(160), 0);
+        QCOMPARE(pageOfEmpty(200), 1);
+    }
+
     void docxEndnotesAreNumberedAsTheSettingsSay() {
         using namespace docxsamples;
         const auto endnotes = [](const QByteArray& ids) {

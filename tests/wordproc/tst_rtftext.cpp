@@ -308,14 +308,30 @@ private slots:
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
     }
 
+    // Files made from PDFs name a face with its style after a comma: LibreOffice prints the text in the
+    // family before it, in the text's own style, not in the fallback face the whole name would match.
+    void facesNamedWithTheirStyleAfterAComma() {
+        const Template t = readWith("{\\f0\\fswiss Calibri,Italic;}{\\f1\\froman Times New Roman,Bold;}",
+                                    "\\pard\\plain\\f0 Slanted {\\f1 Heavy}{\\f1\\b Bold}\\par ");
+        const auto merged = Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("t"));
+        const QTextDocument& d = *merged->copies.at(0).body;
+        const auto face = [&](const char* word) { return QFontInfo(d.find(word).charFormat().font()); };
+        QVERIFY(face("Slanted").family() == QLatin1String("Carlito") && !face("Slanted").italic());
+        QVERIFY(face("Heavy").family() == QLatin1String("Liberation Serif") && !face("Heavy").bold());
+        QVERIFY(face("Bold").bold());
+    }
+
     // A symbol font's pictures print at their private-use codes (U+F000 and the byte), as in Word's and
     // LibreOffice's PDFs, where a bullet of Symbol reads back as U+F0B7: each by a face that maps those
-    // codes only, to the very glyph the face it is otherwise printed in shows for the symbol.
+    // codes only, to the very glyph the face it is otherwise printed in shows for the symbol; in
+    // LibreOffice's symbol face, Word's usual bullets are that face's own larger pictures of them.
     void symbolsPrintAtTheirPrivateCodes() {
         const Template t = readWith(
             kFonts,
             "\\pard{\\pntext\\f5 \\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf5{\\pntxtb "
-            "\\'b7}}\\fi-360\\li720 Listed\\par \\pard\\kerning0 Text {\\f5 \\'b7\\'ae} {\\f6 \\'a7}\\par ");
+            "\\'b7}}\\fi-360\\li720 Listed\\par \\pard\\kerning0 Text {\\f5 \\'b7\\'ae} {\\f6 \\'a7}\\par "
+            "\\pard{\\pntext\\f6 \\'d8\\tab}{\\*\\pn\\pnlvlblt\\pnf6{\\pntxtb \\'d8}}\\fi-360\\li720 "
+            "Arrow\\par ");
         const auto merged = Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("t"));
         const QTextDocument& d = *merged->copies.at(0).body;
         const QString text = d.toPlainText();
@@ -325,7 +341,7 @@ private slots:
                  qPrintable(text));
         // The faces behind: the list's bullet in LibreOffice's symbol face, the text's in the one Symbol
         // and Wingdings stand for.
-        const auto check = [&](QChar code, QChar symbol, const QString& shownIn) {
+        const auto check = [&](QChar code, QChar symbol, const QString& shownIn, QChar drawn = QChar()) {
             const QTextCursor at = d.find(QString(code));
             QVERIFY(!at.isNull());
             const QFont face = at.charFormat().font();
@@ -334,11 +350,13 @@ private slots:
             const QRawFont raw = QRawFont::fromFont(face), shown = QRawFont::fromFont(QFont(shownIn, 12));
             QVERIFY(raw.supportsCharacter(code) && !raw.supportsCharacter(symbol));
             QVERIFY(!raw.supportsCharacter(QLatin1Char('a')));
-            QCOMPARE(raw.glyphIndexesForString(QString(code)), shown.glyphIndexesForString(QString(symbol)));
+            QCOMPARE(raw.glyphIndexesForString(QString(code)),
+                     shown.glyphIndexesForString(QString(drawn.isNull() ? symbol : drawn)));
             // And laid out as a letter lays it out, shaped or not, it is that glyph.
             QCOMPARE(glyphsOf(QString(code), face), raw.glyphIndexesForString(QString(code)));
         };
-        check(QChar(0xF0B7), QChar(0x2022), QStringLiteral("OpenSymbol"));
+        check(QChar(0xF0B7), QChar(0x2022), QStringLiteral("OpenSymbol"), QChar(0xE12C));
+        check(QChar(0xF0D8), QChar(0x27A2), QStringLiteral("OpenSymbol"), QChar(0xE49E));
         check(QChar(0xF0AE), QChar(0x2192), platform::letterFamily(QStringLiteral("Symbol")));
         check(QChar(0xF0A7), QChar(0x25AA), platform::letterFamily(QStringLiteral("Wingdings")));
     }
