@@ -77,6 +77,43 @@ private slots:
         }
     }
 
+    void shadedRowsEndAtTheirTextAtPageFoot() {
+        // Shaded rows of one 20-point line under a 10-point paragraph: the 32nd starts 18 points above the
+        // page's foot, too little for its line, and opens the next page. The 31st ends at its text; the
+        // room below it on the first page stays blank, as LibreOffice leaves it. So does the room below a
+        // row of two 10-point lines that must not break, which the first would fit.
+        const auto rows = [](bool kept) {
+            QByteArray out;
+            for (int i = 1; i <= 40; ++i) {
+                const QByteArray n = QByteArray::number(i);
+                out +=
+                    "\\trowd\\trgaph0\\trleft0" + QByteArray(kept && i == 32 ? "\\trkeep" : "") +
+                    "\\clcbpat2\\cellx4000\\pard\\intbl" +
+                    (kept && i == 32 ? "\\sl-200\\slmult0 Row 32\\par two" : "\\sl-400\\slmult0 Row " + n) +
+                    "\\cell \\row ";
+            }
+            return out;
+        };
+        const double foot = twipsToLayout(15840 - 1440);
+        for (const bool kept : {false, true}) {
+            const Shown s =
+                showWord("\\pard\\sl-200\\slmult0\\fs16 Above\\par " + rows(kept) + "\\pard After\\par ");
+            const auto first = record(s, 0);
+            QVERIFY(first->textsStarting(QStringLiteral("Row 32")).empty());
+            QCOMPARE(record(s, 1)->texts.front().text, QStringLiteral("Row 32"));
+            const double lastFoot =
+                first->textsStarting(QStringLiteral("Row 3")).back().baseline.y() + twipsToLayout(120);
+            const QImage page = sheet(s, 0);
+            const QColor shade(255, 230, 153);
+            QCOMPARE(page.pixelColor(px(twipsToLayout(1440 + 2000)), px(lastFoot - twipsToLayout(200))),
+                     shade);
+            for (double y = lastFoot; y < foot - 2; y += 4)
+                QVERIFY2(
+                    page.pixelColor(px(twipsToLayout(1440 + 2000)), px(y)) == QColor(Qt::white),
+                    qPrintable(QStringLiteral("shaded at %1, last row's text ends %2").arg(y).arg(lastFoot)));
+        }
+    }
+
     void closingEmptyParagraphBeforeAMergedCellKeepsItsSpace() {
         // The row's cell ends 17 points above the page's foot, a cell merged down the column after it: its
         // last, empty paragraph, a 14-point line 14 points below the text above, does not fit there and
