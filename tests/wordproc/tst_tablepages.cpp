@@ -114,6 +114,49 @@ private slots:
         }
     }
 
+    void cellTextStandsItsMarginFromTheRulesMiddle() {
+        // However wide a cell's side rules, its text starts its margin in from the middle of the left
+        // one and keeps as wide as the margins leave it, as LibreOffice sets it: rows of no rules, of
+        // thin rules, of three-point double rules and of a six-point rule, wider than the margin, all
+        // start their text at one place and break it alike. So does the unruled cell beside, whose left
+        // edge takes the first cell's right rule.
+        QByteArray words;
+        for (int i = 0; i < 40; ++i)
+            words += " w" + QByteArray::number(i);
+        QByteArray rows;
+        for (const QByteArray& rule : {QByteArray(), QByteArray("\\brdrs\\brdrw10 "),
+                                       QByteArray("\\brdrdb\\brdrw60 "), QByteArray("\\brdrs\\brdrw120 ")}) {
+            QByteArray cell;
+            if (!rule.isEmpty())
+                for (const char* side : {"t", "l", "b", "r"})
+                    cell += "\\clbrdr" + QByteArray(side) + rule;
+            rows += "\\trowd\\trgaph108\\trleft0" + cell + "\\cellx4000\\cellx8000\\pard\\intbl" + words +
+                    "\\cell Beside\\cell \\row \\pard\\par ";
+        }
+        const Shown s = showWord(rows);
+        const auto drawn = record(s, 0);
+        const std::vector<Recorder::Text> starts = drawn->textsStarting(QStringLiteral("w0"));
+        QCOMPARE(starts.size(), size_t(4));
+        QVERIFY(std::abs(starts[0].baseline.x() - twipsToLayout(1440)) < 1);
+        for (const Recorder::Text& t : starts)
+            QVERIFY2(std::abs(t.baseline.x() - starts[0].baseline.x()) < 1,
+                     qPrintable(QStringLiteral("text at %1, unruled at %2")
+                                    .arg(t.baseline.x())
+                                    .arg(starts[0].baseline.x())));
+        const std::vector<Recorder::Text> beside = drawn->textsStarting(QStringLiteral("Beside"));
+        QCOMPARE(beside.size(), size_t(4));
+        for (const Recorder::Text& t : beside)
+            QVERIFY2(std::abs(t.baseline.x() - twipsToLayout(1440 + 4000)) < 1,
+                     qPrintable(QStringLiteral("beside at %1").arg(t.baseline.x())));
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const int lines = table->cellAt(0, 0).firstCursorPosition().block().layout()->lineCount();
+        QVERIFY(lines > 1);
+        for (QTextFrame* f : s.copy.body->rootFrame()->childFrames())
+            if (auto* t = qobject_cast<QTextTable*>(f))
+                QCOMPARE(t->cellAt(0, 0).firstCursorPosition().block().layout()->lineCount(), lines);
+    }
+
     void closingEmptyParagraphBeforeAMergedCellKeepsItsSpace() {
         // The row's cell ends 17 points above the page's foot, a cell merged down the column after it: its
         // last, empty paragraph, a 14-point line 14 points below the text above, does not fit there and
