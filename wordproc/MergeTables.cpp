@@ -18,6 +18,9 @@ namespace wordproc {
 
 namespace {
 
+// How deep in cells the table being filled stands (its frame has no parent yet to tell).
+thread_local int tablesBeingNested = 0;
+
 // The room Qt keeps inside a cell for the rule on one side, out of the width of the cell's text: half of
 // the rule. Word and LibreOffice set the text within the cell's margins alone, so a word that just fits
 // the cell there must fit here too, and not break before its last letter.
@@ -554,7 +557,9 @@ void Merger::Builder::nestedTable(QTextCursor& cur, const Table& t, Cursor& c, F
     if (tf.alignment() == Qt::AlignLeft)
         tf.setRightMargin(-twipsToLogical(double(columns.back()) - columns.front()));
     QTextTable* qt = cur.insertTable(int(t.rows.size()), int(columns.size()) - 1, tf);
+    ++tablesBeingNested;
     fillAndMerge(qt, t, columns, c);
+    --tablesBeingNested;
     // The text after the table goes into the empty block Qt keeps after it.
     cur = qt->lastCursorPosition();
     cur.movePosition(QTextCursor::NextBlock);
@@ -675,6 +680,7 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         const auto it = at.find({row, column});
         return it == at.end() ? nullptr : it->second->cell;
     };
+    const bool nested = tablesBeingNested > 0;
     SizedTable sized{qt, &t, {}};
     for (const Place& place : places) {
         const Row& row = t.rows[size_t(place.row)];
@@ -707,14 +713,15 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         const double above = exact ? 0 : cell.firstCursorPosition().block().blockFormat().topMargin();
         const double below = exact ? 0 : cell.lastCursorPosition().block().blockFormat().bottomMargin();
         // LibreOffice sets the text its margin in from the middle of the side rule, however wide the
-        // rule: the inner half of the rule takes from the margin, where Qt adds it to the padding.
-        const Cell* before = neighbour(ends, place.row, place.column);
-        const Cell* after = neighbour(starts, place.row, place.column + place.columns);
+        // rule: the inner half of the rule takes from the margin, where Qt adds it to the padding. A
+        // table inside a cell keeps its text half its own rule further in, as Qt sets it.
+        const Cell* before = nested ? nullptr : neighbour(ends, place.row, place.column);
+        const Cell* after = nested ? nullptr : neighbour(starts, place.row, place.column + place.columns);
         const double leftRule = qMax(sideRuleRoom(source.borders, Side::Left),
                                      before ? sideRuleRoom(before->borders, Side::Right) : 0.0);
         const double rightRule = qMax(sideRuleRoom(source.borders, Side::Right),
                                       after ? sideRuleRoom(after->borders, Side::Left) : 0.0);
-        const double inLeft = qMin(leftRule, twipsToLogical(pad[0]));
+        const double inLeft = nested ? 0.0 : qMin(leftRule, twipsToLogical(pad[0]));
         cf.setLeftPadding(twipsToLogical(pad[0]) - inLeft);
         cf.setTopPadding(twipsToLogical(pad[1]) + above);
         // The cell's text is as wide as the file makes it, not as the whole pixels Qt makes its columns

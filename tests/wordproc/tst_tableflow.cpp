@@ -272,9 +272,9 @@ private slots:
                                 .arg(three.top())
                                 .arg(below.top())));
         QVERIFY(qAbs(right.top() - above.top()) < 0.5);
-        // The nested cells' text starts its left padding in from the outer cell's text, the rule's inner
-        // half taken from the padding; the second nested column 2000 twips further on.
-        QVERIFY2(qAbs(one.left() - above.left() - twipsToLayout(108)) < 1.5,
+        // The nested cells' text starts its left padding and half its 1.5-point rule in from the outer
+        // cell's text; the second nested column 2000 twips further on.
+        QVERIFY2(qAbs(one.left() - above.left() - twipsToLayout(108 + 15)) < 1.5,
                  qPrintable(QString::number(one.left() - above.left())));
         QVERIFY2(qAbs(two.left() - one.left() - twipsToLayout(2000)) < 1.5,
                  qPrintable(QString::number(two.left() - one.left())));
@@ -282,7 +282,7 @@ private slots:
         // The nested cells draw their own 1.5-point rules, once each, on their left edges; the outer
         // table its half-point ones.
         const auto drawn = record(s, 0);
-        const double innerEdge = one.left() - twipsToLayout(108);
+        const double innerEdge = one.left() - twipsToLayout(108 + 15);
         const auto innerLeft = linesAt(*drawn, Qt::Vertical, innerEdge);
         QVERIFY2(!innerLeft.empty(), qPrintable(QString::number(innerEdge)));
         for (const Recorder::Line& l : innerLeft)
@@ -375,7 +375,7 @@ private slots:
         QCOMPARE(holder.tables.size(), size_t(1));
         QCOMPARE(holder.tables[0].before, size_t(1));
         // Inside a cell the nested table's edge stands at its indent, the cell's text edge; its text its
-        // padding further in.
+        // padding and half its 1-point rule further in.
         QCOMPARE(holder.tables[0].table.rows[0].leftTwips, 0);
         const QTextBlock aboveBlock = blockStarting(*s.copy.body, QStringLiteral("Outer above"));
         const QTextBlock oneBlock = blockStarting(*s.copy.body, QStringLiteral("Inner one"));
@@ -385,12 +385,12 @@ private slots:
         const QRectF below = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Outer below")));
         QVERIFY(one.top() > roomFoot(s, aboveBlock) && below.top() > roomFoot(s, oneBlock));
         QVERIFY(qAbs(two.top() - one.top()) < 0.5);
-        QVERIFY2(qAbs(one.left() - above.left() - twipsToLayout(108)) < 1.5,
+        QVERIFY2(qAbs(one.left() - above.left() - twipsToLayout(108 + 10)) < 1.5,
                  qPrintable(QString::number(one.left() - above.left())));
         // The nested table's rules are drawn: its cells' shared edge, 2000 twips from its left.
         const auto drawn = record(s, 0);
         const auto shared =
-            linesAt(*drawn, Qt::Vertical, one.left() - twipsToLayout(108) + twipsToLayout(2000));
+            linesAt(*drawn, Qt::Vertical, one.left() - twipsToLayout(108 + 10) + twipsToLayout(2000));
         QVERIFY(!shared.empty());
         for (const Recorder::Line& l : shared)
             QVERIFY(qMin(l.line.y1(), l.line.y2()) > roomFoot(s, aboveBlock) - 1 &&
