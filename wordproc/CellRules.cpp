@@ -338,6 +338,36 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
 
 } // namespace
 
+QPainterPath shadingGaps(const QTextDocument& doc, QTextTable& table) {
+    QPainterPath gaps;
+    const double pageHeight = doc.pageSize().height();
+    if (pageHeight <= 0)
+        return gaps;
+    const CellBoxes cells = cellBoxes(doc, table);
+    TableLines lines;
+    if (!tableLines(cells, pageHeight, lines))
+        return gaps;
+    // Qt stretches the last row of a page down to where the next row starts, a page on, and fills the
+    // room below its text with its cells' shading; LibreOffice leaves it blank, the rows ending at their
+    // text.
+    for (int r = 0; r + 1 < cells.rows; ++r) {
+        const size_t i = size_t(r);
+        const int page = pageAt(lines.bottom[i] - 0.5, pageHeight);
+        if (pageAt(lines.top[i + 1], pageHeight) <= page)
+            continue;
+        bool spans = false;
+        for (int c = 0; c < cells.cols && !spans; ++c)
+            spans = cells.at(r, c) >= 0 && cells.at(r, c) == cells.at(r + 1, c);
+        if (spans)
+            continue;
+        const double end = (page + 1) * pageHeight;
+        if (end > lines.bottom[i])
+            gaps.addRect(
+                QRectF(QPointF(lines.x.front() - 2, lines.bottom[i]), QPointF(lines.x.back() + 2, end)));
+    }
+    return gaps;
+}
+
 // The rules of a table's cells, stroked on the cells' edges. Each stretch of edge between two cells is
 // ruled once, with the wider of their two rules; a row at the foot of a page closes with its own bottom
 // rule and the row that opens the next page with its top rule. Heading rows that Qt repeats at the top of

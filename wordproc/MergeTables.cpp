@@ -12,22 +12,22 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <map>
 
 namespace wordproc {
 
 namespace {
 
-// The room Qt keeps inside a cell for its rules, out of the width of the cell's text: half of each side
-// rule. Word and LibreOffice set the text within the cell's margins alone, so a word that just fits the
-// cell there must fit here too, and not break before its last letter.
-double sideRulesRoom(const Borders& borders) {
-    double room = 0;
-    for (const Side side : {Side::Left, Side::Right}) {
-        const Border& b = edge(borders, side);
-        if (b.visible())
-            room += twipsToLogical(qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1)) / 2;
-    }
-    return room;
+// How deep in cells the table being filled stands (its frame has no parent yet to tell).
+thread_local int tablesBeingNested = 0;
+
+// The room Qt keeps inside a cell for the rule on one side, out of the width of the cell's text: half of
+// the rule. Word and LibreOffice set the text within the cell's margins alone, so a word that just fits
+// the cell there must fit here too, and not break before its last letter.
+double sideRuleRoom(const Borders& borders, Side side) {
+    const Border& b = edge(borders, side);
+    return b.visible() ? twipsToLogical(qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1)) / 2
+                       : 0.0;
 }
 
 // Where the text of a block ends as Qt flows it: its lines take the height their paragraph gives them,
@@ -596,7 +596,9 @@ void Merger::Builder::nestedTable(QTextCursor& cur, const Table& t, Cursor& c, F
     if (tf.alignment() == Qt::AlignLeft)
         tf.setRightMargin(-twipsToLogical(double(columns.back()) - columns.front()));
     QTextTable* qt = cur.insertTable(int(t.rows.size()), int(columns.size()) - 1, tf);
+    ++tablesBeingNested;
     fillAndMerge(qt, t, columns, c);
+    --tablesBeingNested;
     // The text after the table goes into the empty block Qt keeps after it.
     cur = qt->lastCursorPosition();
     cur.movePosition(QTextCursor::NextBlock);
@@ -707,6 +709,17 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         above = qMax(above, pad[1]);
         below = qMax(below, pad[3]);
     }
+    // Qt gives an edge between two cells the wider of their rules, and keeps half of it inside each.
+    std::map<std::pair<int, int>, const Place*> starts, ends;
+    for (const Place& place : places) {
+        starts[{place.row, place.column}] = &place;
+        ends[{place.row, place.column + place.columns}] = &place;
+    }
+    const auto neighbour = [](const std::map<std::pair<int, int>, const Place*>& at, int row, int column) {
+        const auto it = at.find({row, column});
+        return it == at.end() ? nullptr : it->second->cell;
+    };
+    const bool nested = tablesBeingNested > 0;
     SizedTable sized{qt, &t, {}};
     for (const Place& place : places) {
         const Row& row = t.rows[size_t(place.row)];
@@ -738,14 +751,24 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         const bool exact = row.heightTwips < 0;
         const double above = exact ? 0 : cell.firstCursorPosition().block().blockFormat().topMargin();
         const double below = exact ? 0 : cell.lastCursorPosition().block().blockFormat().bottomMargin();
-        cf.setLeftPadding(twipsToLogical(pad[0]));
+        // LibreOffice sets the text its margin in from the middle of the side rule, however wide the
+        // rule: the inner half of the rule takes from the margin, where Qt adds it to the padding. A
+        // table inside a cell keeps its text half its own rule further in, as Qt sets it.
+        const Cell* before = nested ? nullptr : neighbour(ends, place.row, place.column);
+        const Cell* after = nested ? nullptr : neighbour(starts, place.row, place.column + place.columns);
+        const double leftRule = qMax(sideRuleRoom(source.borders, Side::Left),
+                                     before ? sideRuleRoom(before->borders, Side::Right) : 0.0);
+        const double rightRule = qMax(sideRuleRoom(source.borders, Side::Right),
+                                      after ? sideRuleRoom(after->borders, Side::Left) : 0.0);
+        const double inLeft = nested ? 0.0 : qMin(leftRule, twipsToLogical(pad[0]));
+        cf.setLeftPadding(twipsToLogical(pad[0]) - inLeft);
         cf.setTopPadding(twipsToLogical(pad[1]) + above);
         // The cell's text is as wide as the file makes it, not as the whole pixels Qt makes its columns
         // of: a word that just fits its column, or just does not, breaks as LibreOffice breaks it.
         const size_t left = size_t(place.column), right = size_t(place.column + place.columns);
         const double wider = qtColumnEdge(columns, right) - qtColumnEdge(columns, left) -
                              (double(columns[right]) - columns[left]);
-        cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2] + wider) - sideRulesRoom(source.borders)));
+        cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2] + wider) - rightRule - (leftRule - inLeft)));
         cf.setBottomPadding(twipsToLogical(pad[3]) + below);
         if (above > 0 || below > 0)
             m_spaced.push_back(SpacedCell{qt, place.row, place.column, above, below});

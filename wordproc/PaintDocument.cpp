@@ -488,7 +488,21 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         if (!clip.isEmpty())
             ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5 - gaps.raised());
         LinesBelowClipTop split(doc, ctx.clip, first, last, pages);
+        QPainterPath unshaded;
+        for (QTextFrame* f : doc.rootFrame()->childFrames()) {
+            const QRectF box = layout->frameBoundingRect(f);
+            if (QTextTable* table = qobject_cast<QTextTable*>(f);
+                table && (clip.isEmpty() || (box.bottom() > clip.top() && box.top() < clip.bottom())))
+                unshaded.addPath(shadingGaps(doc, *table));
+        }
+        painter.save();
+        if (!unshaded.isEmpty()) {
+            QPainterPath all;
+            all.addRect(clip.isEmpty() ? QRectF(-1e6, -1e6, 2e6, 2e6) : clip);
+            painter.setClipPath(all.subtracted(unshaded), Qt::IntersectClip);
+        }
         doc.documentLayout()->draw(&painter, ctx);
+        painter.restore();
         split.paint(painter);
         eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
             if (format.hasProperty(kLeadersProperty))

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRectF>
 #include <QTextFormat>
 #include <array>
@@ -36,6 +37,10 @@ void drawRule(QPainter& painter, QPointF a, QPointF b, const Rule& r);
 
 // The bottom of a block's last line as the text goes on below it, `rect` being its bounding rectangle.
 double textBottom(const QTextBlock& block, const QRectF& rect);
+
+// The rooms below the last row on each page but the last that Qt fills with that row's shading, which
+// painting leaves out.
+QPainterPath shadingGaps(const QTextDocument& doc, QTextTable& table);
 
 // The rules of a table's cells near `clip` (document coordinates; the whole table when empty).
 void paintCellRules(QPainter& painter, const QTextDocument& doc, QTextTable& table, const QRectF& clip);

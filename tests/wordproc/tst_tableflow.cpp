@@ -334,7 +334,7 @@ private slots:
         QVERIFY(last.top() > deep.bottom());
         // The first cell's rules still run from the table's top to below "Last", at its own edges.
         const auto drawn = record(s, 0);
-        const double edge = beside.left() - twipsToLayout(108 + 5);
+        const double edge = beside.left() - twipsToLayout(108);
         double down = 0;
         for (const Recorder::Line& l : linesAt(*drawn, Qt::Vertical, edge))
             down += qAbs(l.line.dy());

@@ -78,6 +78,86 @@ private slots:
         }
     }
 
+    void shadedRowsEndAtTheirTextAtPageFoot() {
+        // Shaded rows of one 20-point line under a 10-point paragraph: the 32nd starts 18 points above the
+        // page's foot, too little for its line, and opens the next page. The 31st ends at its text; the
+        // room below it on the first page stays blank, as LibreOffice leaves it. So does the room below a
+        // row of two 10-point lines that must not break, which the first would fit.
+        const auto rows = [](bool kept) {
+            QByteArray out;
+            for (int i = 1; i <= 40; ++i) {
+                const QByteArray n = QByteArray::number(i);
+                out +=
+                    "\\trowd\\trgaph0\\trleft0" + QByteArray(kept && i == 32 ? "\\trkeep" : "") +
+                    "\\clcbpat2\\cellx4000\\pard\\intbl" +
+                    (kept && i == 32 ? "\\sl-200\\slmult0 Row 32\\par two" : "\\sl-400\\slmult0 Row " + n) +
+                    "\\cell \\row ";
+            }
+            return out;
+        };
+        const double foot = twipsToLayout(15840 - 1440);
+        for (const bool kept : {false, true}) {
+            const Shown s =
+                showWord("\\pard\\sl-200\\slmult0\\fs16 Above\\par " + rows(kept) + "\\pard After\\par ");
+            const auto first = record(s, 0);
+            QVERIFY(first->textsStarting(QStringLiteral("Row 32")).empty());
+            QCOMPARE(record(s, 1)->texts.front().text, QStringLiteral("Row 32"));
+            const double lastFoot =
+                first->textsStarting(QStringLiteral("Row 3")).back().baseline.y() + twipsToLayout(120);
+            const QImage page = sheet(s, 0);
+            const QColor shade(255, 230, 153);
+            QCOMPARE(page.pixelColor(px(twipsToLayout(1440 + 2000)), px(lastFoot - twipsToLayout(200))),
+                     shade);
+            for (double y = lastFoot; y < foot - 2; y += 4)
+                QVERIFY2(
+                    page.pixelColor(px(twipsToLayout(1440 + 2000)), px(y)) == QColor(Qt::white),
+                    qPrintable(QStringLiteral("shaded at %1, last row's text ends %2").arg(y).arg(lastFoot)));
+        }
+    }
+
+    void cellTextStandsItsMarginFromTheRulesMiddle() {
+        // However wide a cell's side rules, its text starts its margin in from the middle of the left
+        // one and keeps as wide as the margins leave it, as LibreOffice sets it: rows of no rules, of
+        // thin rules, of three-point double rules and of a six-point rule, wider than the margin, all
+        // start their text at one place and break it alike. So does the unruled cell beside, whose left
+        // edge takes the first cell's right rule.
+        QByteArray words;
+        for (int i = 0; i < 40; ++i)
+            words += " w" + QByteArray::number(i);
+        QByteArray rows;
+        for (const QByteArray& rule : {QByteArray(), QByteArray("\\brdrs\\brdrw10 "),
+                                       QByteArray("\\brdrdb\\brdrw60 "), QByteArray("\\brdrs\\brdrw120 ")}) {
+            QByteArray cell;
+            if (!rule.isEmpty())
+                for (const char* side : {"t", "l", "b", "r"})
+                    cell += "\\clbrdr" + QByteArray(side) + rule;
+            rows += "\\trowd\\trgaph108\\trleft0" + cell + "\\cellx4000\\cellx8000\\pard\\intbl" + words +
+                    "\\cell Beside\\cell \\row \\pard\\par ";
+        }
+        const Shown s = showWord(rows);
+        const auto drawn = record(s, 0);
+        const std::vector<Recorder::Text> starts = drawn->textsStarting(QStringLiteral("w0"));
+        QCOMPARE(starts.size(), size_t(4));
+        QVERIFY(std::abs(starts[0].baseline.x() - twipsToLayout(1440)) < 1);
+        for (const Recorder::Text& t : starts)
+            QVERIFY2(std::abs(t.baseline.x() - starts[0].baseline.x()) < 1,
+                     qPrintable(QStringLiteral("text at %1, unruled at %2")
+                                    .arg(t.baseline.x())
+                                    .arg(starts[0].baseline.x())));
+        const std::vector<Recorder::Text> beside = drawn->textsStarting(QStringLiteral("Beside"));
+        QCOMPARE(beside.size(), size_t(4));
+        for (const Recorder::Text& t : beside)
+            QVERIFY2(std::abs(t.baseline.x() - twipsToLayout(1440 + 4000)) < 1,
+                     qPrintable(QStringLiteral("beside at %1").arg(t.baseline.x())));
+        QTextTable* table = firstTable(*s.copy.body);
+        QVERIFY(table);
+        const int lines = table->cellAt(0, 0).firstCursorPosition().block().layout()->lineCount();
+        QVERIFY(lines > 1);
+        for (QTextFrame* f : s.copy.body->rootFrame()->childFrames())
+            if (auto* t = qobject_cast<QTextTable*>(f))
+                QCOMPARE(t->cellAt(0, 0).firstCursorPosition().block().layout()->lineCount(), lines);
+    }
+
     void closingEmptyParagraphBeforeAMergedCellKeepsItsSpace() {
         // The row's cell ends 17 points above the page's foot, a cell merged down the column after it: its
         // last, empty paragraph, a 14-point line 14 points below the text above, does not fit there and

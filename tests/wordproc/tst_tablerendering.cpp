@@ -161,8 +161,8 @@ private slots:
         const double margin = twipsToLayout(1440);
         const double left = margin, shared = margin + twipsToLayout(3000),
                      right = margin + twipsToLayout(6000);
-        // The text starts at \trleft, and half the rule beyond.
-        QVERIFY(qAbs(cellText(s, table, 0, 0).left() - twipsToLayout(1440 + 108 + 15)) < 1);
+        // The text starts at \trleft, however wide the rule.
+        QVERIFY(qAbs(cellText(s, table, 0, 0).left() - twipsToLayout(1440 + 108)) < 1);
         const auto drawn = record(s, 0);
         // Each edge is ruled once, with its own rule's width, on the edge itself.
         const auto shared1 = linesAt(*drawn, Qt::Vertical, shared);
@@ -222,10 +222,9 @@ private slots:
             one.left() + table->cellAt(0, 0).firstCursorPosition().block().layout()->lineAt(0).x();
         const double x2 =
             two.left() + table->cellAt(0, 1).firstCursorPosition().block().layout()->lineAt(0).x();
-        // Each text stands its padding and half its cell's left rule in from the edge.
-        QVERIFY2(qAbs(x1 - (edge + twipsToLayout(360 + 5))) < 1, qPrintable(QString::number(x1 - edge)));
-        QVERIFY2(qAbs(x2 - (edge + twipsToLayout(3000 + 720 + 5))) < 1,
-                 qPrintable(QString::number(x2 - edge)));
+        // Each text stands its padding in from the middle of its cell's left rule.
+        QVERIFY2(qAbs(x1 - (edge + twipsToLayout(360))) < 1, qPrintable(QString::number(x1 - edge)));
+        QVERIFY2(qAbs(x2 - (edge + twipsToLayout(3000 + 720))) < 1, qPrintable(QString::number(x2 - edge)));
         // Below the table's top rule (half of its half point inside the cell) by the top padding.
         const auto rules = linesAt(*drawn, Qt::Horizontal, one.top() - twipsToLayout(600 + 5));
         QVERIFY2(!rules.empty(), qPrintable(QString::number(one.top())));
@@ -233,7 +232,7 @@ private slots:
         // Units of 0 leave the row's left padding to the cell gap: its edges stand 108 twips left.
         QVERIFY(linesAt(*drawn, Qt::Vertical, twipsToLayout(1440 - 108)).size() == 1);
         const QRectF three = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Three")));
-        QVERIFY(qAbs(three.left() - twipsToLayout(1440 + 5)) < 1);
+        QVERIFY(qAbs(three.left() - twipsToLayout(1440)) < 1);
         // The first row ends 120 twips below its text, where its bottom rule is.
         const QTextBlock b = table->cellAt(0, 0).firstCursorPosition().block();
         const double textEnd = one.top() + b.layout()->lineAt(0).height();
