@@ -487,7 +487,6 @@ bool Merger::Builder::moveOn(int page, double limit, double pageHeight) {
             continue;
         const QTextLayout* lines = b.layout();
         for (int i = 0; i < lines->lineCount(); ++i) {
-            const QTextLine line = lines->lineAt(i);
             const double top = lineRoomTop(b, i);
             const int on = pageAt(top, pageHeight);
             if (on < page || top + lineRoomHeight(b, i) <= limit + 0.5)
