@@ -142,6 +142,32 @@ void Reader::useFont(State& st, int number) {
     st.symbols = SymbolSet::None;
 }
 
+void Reader::useAsianFont(State& st, int number) {
+    const auto it = m_fonts.find(number);
+    if (it == m_fonts.end())
+        return;
+    // LibreOffice sets a line of Asian text as tall as the face the system gives for its font and the
+    // language the font's character set is written in.
+    st.chr.asianFamily = it->second.name;
+    switch (it->second.charset) {
+    case 128:
+        st.chr.asianLanguage = QStringLiteral("ja");
+        break;
+    case 129:
+    case 130:
+        st.chr.asianLanguage = QStringLiteral("ko");
+        break;
+    case 134:
+        st.chr.asianLanguage = QStringLiteral("zh-cn");
+        break;
+    case 136:
+        st.chr.asianLanguage = QStringLiteral("zh-tw");
+        break;
+    default:
+        st.chr.asianLanguage.clear();
+    }
+}
+
 QString Reader::fontNameText(const QByteArray& bytes) const {
     if (bytes.isEmpty())
         return {};

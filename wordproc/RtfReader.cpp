@@ -444,18 +444,22 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "f") {
         flushText(st);
         useFont(st, param);
+        if (st.asianScript)
+            useAsianFont(st, param);
     } else if (w == "loch" || w == "hich") {
-        st.otherScript = false;
+        st.otherScript = st.asianScript = false;
     } else if (w == "rtlch" || w == "dbch") {
         st.otherScript = true;
+        st.asianScript = w == "dbch";
     } else if (w == "af") {
         // Word names the font of Latin text by \af after \loch or \hich, as it does a paragraph mark's
         // font (which sets the height of an empty line); after \rtlch or \dbch, \af names the font of
         // right-to-left or Asian text, which keeps the Latin one.
-        if (!st.otherScript) {
-            flushText(st);
+        flushText(st);
+        if (!st.otherScript)
             useFont(st, param);
-        }
+        else if (st.asianScript)
+            useAsianFont(st, param);
     } else if (w == "fs") {
         flushText(st);
         chr.halfPoints = param > 0 ? qBound(2, param, 3276) : 24;
@@ -469,7 +473,7 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
         st.charBack = st.charFore = -1;
         st.charShade = st.highlight = 0;
         st.hidden = false;
-        st.otherScript = false;
+        st.otherScript = st.asianScript = false;
     } else {
         return false;
     }

@@ -274,6 +274,7 @@ struct State {
     bool asianSpacing = false;   // \aspalpha: a little space where Asian and Western text meet
     bool hidden = false;
     bool otherScript = false; // after \rtlch or \dbch: \af names the font of right-to-left or Asian text
+    bool asianScript = false; // after \dbch: \af and \f name the font of Asian text
     bool inTable = false;
     int tableDepth = 0;                 // \itap: 2 and more for a table inside a cell
     bool inResult = false;              // paragraph marks become line breaks
@@ -389,6 +390,8 @@ private:
     const CodePage& textPage(const State& st);
     void decodeByte(State& st, uchar byte);
     void useFont(State& st, int number);
+    // Font `number` as the one Asian text is asked in, with the language its character set writes.
+    void useAsianFont(State& st, int number);
     void finishFontEntry();
     QString fontNameText(const QByteArray& bytes) const;
 

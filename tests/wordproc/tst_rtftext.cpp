@@ -3,6 +3,7 @@
 #include "platform/Fonts.h"
 #include "tests/support/Glyphs.h"
 #include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
 #include "wordproc/RtfReader.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -306,6 +307,41 @@ private slots:
         QTextDocument& d = *merged->copies.at(0).body;
         QCOMPARE(QFontInfo(d.find("Minor").charFormat().font()).family(), QStringLiteral("Carlito"));
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
+    }
+
+    // Asian text's own font (\\dbch with \\af or \\f) is the one its lines are measured in, in the language
+    // its character set writes (Shift-JIS: Japanese); the Latin font stays, and a right-to-left font
+    // (\\rtlch\\af) is not an Asian one.
+    void asianTextKeepsItsOwnFont() {
+        const QByteArray ja = "\\'82\\'a9\\'82\\'c8\\'82\\'a9\\'82\\'c8";
+        const Template t =
+            readWith(kFonts, "\\pard\\plain\\fs22 {\\loch\\af7\\hich\\af7\\dbch\\af4 " + ja +
+                                 "}\\par \\pard\\plain\\fs22 {\\rtlch\\af1 \\ltrch Plain}{\\dbch\\f4 " + ja +
+                                 "}\\par \\pard\\plain\\fs22 {\\f4 " + ja + "}\\par ");
+        QCOMPARE(t.body.blocks.size(), size_t(3));
+        const auto formatOfBlock = [&](size_t block, int run) -> const CharFormat& {
+            const auto& runs = std::get<Paragraph>(t.body.blocks.at(block)).runs;
+            return t.formats.at(size_t(runs.at(size_t(run)).format));
+        };
+        const CharFormat& first = formatOfBlock(0, 0);
+        QCOMPARE(first.family, QStringLiteral("Arial"));
+        QCOMPARE(first.asianFamily, QString::fromUtf8("\uFF2D\uFF33 \u660E\u671D"));
+        QCOMPARE(first.asianLanguage, QStringLiteral("ja"));
+        QVERIFY(formatOfBlock(1, 0).asianFamily.isEmpty());
+        QCOMPARE(formatOfBlock(1, 1).asianLanguage, QStringLiteral("ja"));
+        QVERIFY(formatOfBlock(2, 0).asianFamily.isEmpty());
+        QCOMPARE(formatOfBlock(2, 0).family, formatOfBlock(1, 1).family);
+        // The merge measures its lines in the face the system gives for that font in Japanese.
+        const auto merged = Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("t"));
+        const QTextDocument& d = *merged->copies.at(0).body;
+        const auto asianFaceOf = [&](int block) {
+            return d.findBlockByNumber(block).begin().fragment().charFormat().stringProperty(
+                kAsianFaceProperty);
+        };
+        const QString face = platform::asianFace(first.asianFamily, QStringLiteral("ja"));
+        QVERIFY(!face.isEmpty());
+        QCOMPARE(asianFaceOf(0), face);
+        QVERIFY(asianFaceOf(2).isEmpty());
     }
 
     // Files made from PDFs name a face with its style after a comma: LibreOffice prints the text in the
