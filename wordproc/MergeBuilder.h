@@ -9,6 +9,7 @@
 #include "wordproc/MergeFormats.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,6 +21,10 @@
 #include <vector>
 
 namespace wordproc {
+
+// A picture drawn into `box` (pixels, `perTwip` to the twip) with its outline and shadow.
+void paintPicture(QPainter& painter, const QRectF& box, const QImage& image, const Picture& pic,
+                  double perTwip);
 
 struct Merger::Cursor {
     int record = 0;

@@ -13,6 +13,55 @@
 
 namespace wordproc {
 
+namespace {
+
+// How much of a shadow softened by `blur` falls at v across a span from lo to hi: it fades from each
+// edge over as far again inside as out, as LibreOffice's does.
+double softened(double v, double lo, double hi, double blur) {
+    return qBound(0.0, (v - lo) / (2 * blur) + 0.5, 1.0) * qBound(0.0, (hi - v) / (2 * blur) + 0.5, 1.0);
+}
+
+void paintShadow(QPainter& painter, const QRectF& cast, const QColor& color, double blur) {
+    blur = qMax(1.0, blur);
+    const QRect area = cast.adjusted(-blur, -blur, blur, blur).toAlignedRect();
+    if (area.isEmpty() || qint64(area.width()) * area.height() > 64LL * 1024 * 1024)
+        return;
+    QImage shade(area.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < shade.height(); ++y) {
+        const double down = softened(area.top() + y + 0.5, cast.top(), cast.bottom(), blur);
+        auto* line = reinterpret_cast<QRgb*>(shade.scanLine(y));
+        for (int x = 0; x < shade.width(); ++x) {
+            const double share = down * softened(area.left() + x + 0.5, cast.left(), cast.right(), blur);
+            QColor c = color;
+            c.setAlphaF(float(color.alphaF() * share));
+            line[x] = qPremultiply(c.rgba());
+        }
+    }
+    painter.drawImage(area.topLeft(), shade);
+}
+
+} // namespace
+
+void paintPicture(QPainter& painter, const QRectF& box, const QImage& image, const Picture& pic,
+                  double perTwip) {
+    const double width = pic.lineColor.isValid() ? pic.lineTwips * perTwip : 0;
+    const double out = pic.lineOutside ? width : 0;
+    const QRectF outer = box.adjusted(-out, -out, out, out);
+    if (pic.shadowColor.isValid())
+        paintShadow(painter, outer.translated(QPointF(pic.shadowShift) * perTwip), pic.shadowColor,
+                    pic.shadowBlurTwips * perTwip);
+    // Over the edge the outline takes its width from the picture, which shrinks to the room within it.
+    const QRectF inner = pic.lineOutside ? box : box.adjusted(width, width, -width, -width);
+    if (inner.width() > 0 && inner.height() > 0)
+        painter.drawImage(inner, image);
+    if (width <= 0)
+        return;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(pic.lineColor, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(outer.adjusted(width / 2, width / 2, -width / 2, -width / 2));
+}
+
 bool Merger::Builder::clearsLeft(const Floating& fl, int* room) const {
     const PageSetup& pg = m.page();
     const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
