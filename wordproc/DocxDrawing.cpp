@@ -539,6 +539,8 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 addRun(st, Run{Run::Picture, format, index, {}});
                 continue;
             }
+            if (blip)
+                pictureOutline(*item.node, m_t.pictures[size_t(index)]);
             g.picture = index;
             addFloating(st, g, format);
             continue;

@@ -22,9 +22,10 @@
 
 namespace wordproc {
 
-// A picture drawn into `box` (pixels, `perTwip` to the twip) with its outline and shadow.
-void paintPicture(QPainter& painter, const QRectF& box, const QImage& image, const Picture& pic,
-                  double perTwip);
+// How far a picture's outline and shadow reach out past the room kept round it (twips).
+QMargins pictureBleed(const Picture& pic, const QMargins& room);
+// The picture `shown` with its outline and shadow, within clear room round it (twips).
+QImage framedPicture(QImage shown, const Picture& pic, const QMargins& room);
 
 struct Merger::Cursor {
     int record = 0;

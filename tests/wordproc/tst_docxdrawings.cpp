@@ -313,6 +313,29 @@ private slots:
         }
         QCOMPARE(shaded.pixel(edge + 100, 144 + 200 + 40), qRgb(255, 255, 255));
         QVERIFY(qAbs(shadedBelow - plainBelow - twipsToLayout(20)) < 3);
+        // A picture placed on the page likewise, its shadow beyond its box.
+        const QByteArray placed =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"page\"><wp:posOffset>"
+            "914400</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"page\"><wp:posOffset>1828800"
+            "</wp:posOffset></wp:positionV><wp:extent cx=\"2540000\" "
+            "cy=\"1270000\"/><wp:wrapNone/><a:graphic>"
+            "<a:graphicData><pic:pic><pic:blipFill><a:blip r:embed=\"rId1\"/></pic:blipFill><pic:spPr><a:ln "
+            "w=\"88900\"><a:solidFill><a:srgbClr val=\"FF0000\"/></a:solidFill></a:ln>";
+        for (const bool shadow : {false, true}) {
+            const auto t = std::make_shared<const Template>(readBody(
+                paragraph(placed +
+                          (shadow ? "<a:effectLst><a:outerShdw blurRad=\"50800\"><a:srgbClr val=\"000000\"/>"
+                                    "</a:outerShdw></a:effectLst>"
+                                  : "") +
+                          "</pic:spPr></pic:pic></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>"),
+                {{"image", "media/p.png", png(40, 20)}}));
+            Merger merger(t, nullptr);
+            const QImage page = sheets::paint(merger.next(), 0, t->page, 144);
+            const int top = 288, across = top + 100;
+            QVERIFY(red(page.pixel(edge + (shadow ? -3 : 3), across)));
+            QVERIFY(blue(page.pixel(edge + (shadow ? 3 : 17), across)));
+            QVERIFY((qGray(page.pixel(edge + 100, top + 200 + (shadow ? 16 : 2))) < 250) == shadow);
+        }
     }
 
     void textBoxes() {
