@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QtEndian>
+#include <QtMath>
 #include <cmath>
 
 namespace wordproc::docx {
@@ -290,6 +291,36 @@ void keepEffectRoom(const Node& frame, const Node& pic, Picture& shown) {
 
 } // namespace
 
+void Reader::pictureOutline(const Node& pic, Picture& shown) const {
+    const Node* spPr = pic.child(u"pic:spPr");
+    const Node* ln = spPr ? spPr->child(u"a:ln") : nullptr;
+    const Node* list = spPr ? spPr->child(u"a:effectLst") : nullptr;
+    const Node* shadow = list ? list->child(u"a:outerShdw") : nullptr;
+    if (shadow) {
+        QColor c = drawingColor(shadow);
+        for (const Node& value : shadow->children)
+            if (const Node* alpha = c.isValid() ? value.child(u"a:alpha") : nullptr)
+                c.setAlphaF(float(qBound(0.0, alpha->attr(u"val").toDouble() / 100000.0, 1.0)));
+        const double turn = qDegreesToRadians(intAttr(*shadow, u"dir") / 60000.0);
+        const int dist = qBound(0, emuAttr(shadow, u"dist", 0), 1440);
+        shown.shadowColor = c;
+        shown.shadowShift = QPoint(qRound(dist * std::cos(turn)), qRound(dist * std::sin(turn)));
+        shown.shadowBlurTwips = qBound(0, emuAttr(shadow, u"blurRad", 0), 1440);
+    }
+    // An outline of no width is none.
+    const Node* solid = ln ? ln->child(u"a:solidFill") : nullptr;
+    const int width = qBound(0, emuAttr(ln, u"w", 0), 1440);
+    if (!solid || width <= 0)
+        return;
+    shown.lineColor = drawingColor(solid);
+    shown.lineTwips = width;
+    // LibreOffice draws the outline of a picture with effects round it, that of a plain one over its edge.
+    const Node* bevel = spPr->child(u"a:sp3d");
+    shown.lineOutside = spPr->child(u"a:scene3d") || (bevel && !bevel->children.empty()) ||
+                        (list && (shadow || list->child(u"a:innerShdw") || list->child(u"a:reflection") ||
+                                  list->child(u"a:softEdge")));
+}
+
 void Reader::drawing(const Node& d, StoryState& st, int format) {
     for (const Node& c : d.children)
         if (c.name == QLatin1String("wp:inline") || c.name == QLatin1String("wp:anchor"))
@@ -503,10 +534,13 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                     shown.leftTwips = frame.has(u"distL") ? 0 : 180;
                     shown.rightTwips = frame.has(u"distR") ? 0 : 180;
                     keepEffectRoom(frame, *item.node, shown);
+                    pictureOutline(*item.node, shown);
                 }
                 addRun(st, Run{Run::Picture, format, index, {}});
                 continue;
             }
+            if (blip)
+                pictureOutline(*item.node, m_t.pictures[size_t(index)]);
             g.picture = index;
             addFloating(st, g, format);
             continue;

@@ -381,6 +381,8 @@ private:
     bool frame(const std::vector<const Node*>& nodes, StoryState& st);
     void addFloating(StoryState& st, const Floating& f, int format);
     QColor drawingColor(const Node* fill) const;
+    // A picture's outline and shadow, as LibreOffice draws them.
+    void pictureOutline(const Node& pic, Picture& shown) const;
 
     Package m_pkg;
     QString m_fileName;

@@ -72,11 +72,21 @@ public:
 
     void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* doc, int position,
                     const QTextFormat& format) override {
+        const QVariant image =
+            doc ? doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()))
+                : QVariant();
+        const QVariant bleed = format.property(kPictureBleedProperty);
+        if (bleed.typeId() == QMetaType::QRectF && image.typeId() == QMetaType::QImage) {
+            const QRectF share = bleed.toRectF();
+            painter->drawImage(QRectF(rect.x() + share.x() * rect.width(),
+                                      rect.y() + share.y() * rect.height(), share.width() * rect.width(),
+                                      share.height() * rect.height()),
+                               image.value<QImage>());
+            return;
+        }
         m_images->drawObject(painter, rect, doc, position, format);
         if (!doc)
             return;
-        const QVariant image =
-            doc->resource(QTextDocument::ImageResource, QUrl(format.toImageFormat().name()));
         if (image.typeId() == QMetaType::QImage)
             drawPictureText(*painter, rect, image.value<QImage>());
     }

@@ -15,6 +15,10 @@ constexpr int kCheckBoxObject = QTextFormat::UserObject + 2;
 // Object character: whether the box is ticked (bool).
 constexpr int kCheckBoxTickedProperty = QTextFormat::UserProperty + 102;
 
+// Picture object: where its image is drawn beyond the room it takes in its line, an outline or shadow
+// reaching out of it (QRectF, a share of the room's width and height from its corner).
+constexpr int kPictureBleedProperty = QTextFormat::UserProperty + 103;
+
 // Lets `doc` lay out and draw check boxes.
 void allowCheckBoxes(QTextDocument& doc);
 

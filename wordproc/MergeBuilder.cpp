@@ -593,36 +593,31 @@ void Merger::Builder::picture(QTextCursor& cur, const Run& r, const Cursor& c) {
     const Picture& pic = m.m_t->pictures[size_t(r.index)];
     flush();
     const QString name = QStringLiteral("qm-picture-%1").arg(r.index);
-    const int sides = qMax(0, pic.leftTwips) + qMax(0, pic.rightTwips);
-    const int ends = qMax(0, pic.topTwips) + qMax(0, pic.bottomTwips);
+    const QMargins room(qMax(0, pic.leftTwips), qMax(0, pic.topTwips), qMax(0, pic.rightTwips),
+                        qMax(0, pic.bottomTwips));
+    const QMargins bleed = pictureBleed(pic, room);
+    const int wide = pic.widthTwips + room.left() + room.right(),
+              high = pic.heightTwips + room.top() + room.bottom();
     if (m_pictures.insert(r.index).second) {
         QImage shown =
             m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips), twipsToLayout(pic.heightTwips)));
         // The room round the picture is a clear part of its image: Qt keeps none round an image in a
         // line, and so keeps the room on the picture's line.
-        if (sides + ends > 0 && !shown.isNull()) {
-            // A few pixels to the point at least, so that the room comes out near its size in whole pixels.
-            const QSize fine(pic.widthTwips / 5, pic.heightTwips / 5);
-            if (shown.width() < fine.width() && fine.width() <= 8192 && fine.height() <= 8192)
-                shown = shown.scaled(fine, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            const double perTwip = shown.width() / double(pic.widthTwips);
-            QImage wider(shown.width() + qRound(sides * perTwip), shown.height() + qRound(ends * perTwip),
-                         QImage::Format_ARGB32_Premultiplied);
-            wider.fill(Qt::transparent);
-            QPainter painter(&wider);
-            painter.drawImage(
-                QPoint(qRound(qMax(0, pic.leftTwips) * perTwip), qRound(qMax(0, pic.topTwips) * perTwip)),
-                shown);
-            painter.end();
-            shown = wider;
-        }
+        if ((!room.isNull() || pic.lineColor.isValid() || pic.shadowColor.isValid()) && !shown.isNull())
+            shown = framedPicture(shown, pic, room + bleed);
         m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(shown));
     }
     QTextImageFormat f;
     f.merge(m.m_charFormats[size_t(r.format)]);
     f.setName(name);
-    f.setWidth(twipsToLogical(pic.widthTwips + sides));
-    f.setHeight(twipsToLogical(pic.heightTwips + ends));
+    f.setWidth(twipsToLogical(wide));
+    f.setHeight(twipsToLogical(high));
+    // An outline round the picture and its shadow may reach past the room kept round it: LibreOffice
+    // draws them over what lies there.
+    if (!bleed.isNull())
+        f.setProperty(kPictureBleedProperty, QRectF(-bleed.left() / double(wide), -bleed.top() / double(high),
+                                                    (wide + bleed.left() + bleed.right()) / double(wide),
+                                                    (high + bleed.top() + bleed.bottom()) / double(high)));
     // The picture's place, to see once laid out whether it went on to a line of its own.
     if (cur.positionInBlock() > 0) {
         QTextCursor at = cur;

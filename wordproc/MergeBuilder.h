@@ -9,6 +9,7 @@
 #include "wordproc/MergeFormats.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,6 +21,11 @@
 #include <vector>
 
 namespace wordproc {
+
+// How far a picture's outline and shadow reach out past the room kept round it (twips).
+QMargins pictureBleed(const Picture& pic, const QMargins& room);
+// The picture `shown` with its outline and shadow, within clear room round it (twips).
+QImage framedPicture(QImage shown, const Picture& pic, const QMargins& room);
 
 struct Merger::Cursor {
     int record = 0;

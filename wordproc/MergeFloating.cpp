@@ -13,6 +13,84 @@
 
 namespace wordproc {
 
+namespace {
+
+// How much of a shadow softened by `blur` falls at v across a span from lo to hi: it fades from each
+// edge over as far again inside as out, as LibreOffice's does.
+double softened(double v, double lo, double hi, double blur) {
+    return qBound(0.0, (v - lo) / (2 * blur) + 0.5, 1.0) * qBound(0.0, (hi - v) / (2 * blur) + 0.5, 1.0);
+}
+
+void paintShadow(QPainter& painter, const QRectF& cast, const QColor& color, double blur) {
+    blur = qMax(1.0, blur);
+    const QRect area = cast.adjusted(-blur, -blur, blur, blur).toAlignedRect();
+    if (area.isEmpty() || qint64(area.width()) * area.height() > 64LL * 1024 * 1024)
+        return;
+    QImage shade(area.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < shade.height(); ++y) {
+        const double down = softened(area.top() + y + 0.5, cast.top(), cast.bottom(), blur);
+        auto* line = reinterpret_cast<QRgb*>(shade.scanLine(y));
+        for (int x = 0; x < shade.width(); ++x) {
+            const double share = down * softened(area.left() + x + 0.5, cast.left(), cast.right(), blur);
+            QColor c = color;
+            c.setAlphaF(float(color.alphaF() * share));
+            line[x] = qPremultiply(c.rgba());
+        }
+    }
+    painter.drawImage(area.topLeft(), shade);
+}
+
+// A picture drawn into `box` (pixels, `perTwip` to the twip) with its outline and shadow.
+void paintPicture(QPainter& painter, const QRectF& box, const QImage& image, const Picture& pic,
+                  double perTwip) {
+    const double width = pic.lineColor.isValid() ? pic.lineTwips * perTwip : 0;
+    const double out = pic.lineOutside ? width : 0;
+    const QRectF outer = box.adjusted(-out, -out, out, out);
+    if (pic.shadowColor.isValid())
+        paintShadow(painter, outer.translated(QPointF(pic.shadowShift) * perTwip), pic.shadowColor,
+                    pic.shadowBlurTwips * perTwip);
+    // Over the edge the outline takes its width from the picture, which shrinks to the room within it.
+    const QRectF inner = pic.lineOutside ? box : box.adjusted(width, width, -width, -width);
+    if (inner.width() > 0 && inner.height() > 0)
+        painter.drawImage(inner, image);
+    if (width <= 0)
+        return;
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(pic.lineColor, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(outer.adjusted(width / 2, width / 2, -width / 2, -width / 2));
+}
+
+} // namespace
+
+QMargins pictureBleed(const Picture& pic, const QMargins& room) {
+    const int out = pic.lineColor.isValid() && pic.lineOutside ? pic.lineTwips : 0;
+    const int soft = pic.shadowColor.isValid() ? pic.shadowBlurTwips + 1 : 0;
+    const auto reach = [&](int kept, int shift) {
+        return qBound(0, out + (soft > 0 ? soft + qMax(0, shift) : 0) - qMax(0, kept), 1440);
+    };
+    return QMargins(reach(room.left(), -pic.shadowShift.x()), reach(room.top(), -pic.shadowShift.y()),
+                    reach(room.right(), pic.shadowShift.x()), reach(room.bottom(), pic.shadowShift.y()));
+}
+
+QImage framedPicture(QImage shown, const Picture& pic, const QMargins& room) {
+    // A few pixels to the point at least, so that the room comes out near its size in whole pixels.
+    const QSize fine(pic.widthTwips / 5, pic.heightTwips / 5);
+    if (shown.width() < fine.width() && fine.width() <= 8192 && fine.height() <= 8192)
+        shown = shown.scaled(fine, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const double perTwip = shown.width() / double(qMax(1, pic.widthTwips));
+    QImage framed(shown.width() + qRound((room.left() + room.right()) * perTwip),
+                  shown.height() + qRound((room.top() + room.bottom()) * perTwip),
+                  QImage::Format_ARGB32_Premultiplied);
+    framed.fill(Qt::transparent);
+    QPainter painter(&framed);
+    paintPicture(painter,
+                 QRectF(QPoint(qRound(room.left() * perTwip), qRound(room.top() * perTwip)), shown.size()),
+                 shown, pic, perTwip);
+    painter.end();
+    return framed;
+}
+
 bool Merger::Builder::clearsLeft(const Floating& fl, int* room) const {
     const PageSetup& pg = m.page();
     const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
@@ -181,8 +259,19 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             placed.wordArt = fl.wordArt;
             placed.wordArtFamily = fl.wordArtFamily;
             placed.rotation = fl.rotation;
-        } else
+        } else {
             placed.image = m.pictureImage(fl.picture, r.size());
+            const Picture* pic = placed.image.isNull() ? nullptr : &m.m_t->pictures[size_t(fl.picture)];
+            if (pic && (pic->lineColor.isValid() || pic->shadowColor.isValid())) {
+                // Its outline and shadow are drawn over what lies round it; the text keeps clear of its
+                // box only.
+                const QMargins bleed = pictureBleed(*pic, {});
+                placed.image = framedPicture(placed.image, *pic, bleed);
+                placed.rect =
+                    r.marginsAdded(QMarginsF(twipsToLayout(bleed.left()), twipsToLayout(bleed.top()),
+                                             twipsToLayout(bleed.right()), twipsToLayout(bleed.bottom())));
+            }
+        }
         out.push_back(std::move(placed));
         if (clear && fl.fromY != Floating::From::Paragraph) {
             // The lines beside it end with the page's text, however far down the picture reaches.

@@ -152,6 +152,16 @@ struct Picture {
     int rightTwips = 0;
     int topTwips = 0;
     int bottomTwips = 0;
+    // An outline round it (invalid: none), `lineTwips` wide: over the picture's own edge, the picture
+    // shrunk within it, or round its outside when it casts a shadow or has a 3-D look.
+    QColor lineColor;
+    int lineTwips = 0;
+    bool lineOutside = false;
+    // The shadow it casts (invalid: none), of the colour's opacity, shifted by `shadowShift` twips and
+    // softened over `shadowBlurTwips`.
+    QColor shadowColor;
+    QPoint shadowShift;
+    int shadowBlurTwips = 0;
 };
 
 // A picture or a text box placed on the page rather than in a line, anchored to the paragraph that holds

@@ -1,6 +1,7 @@
 // Word 2007+ drawings read into the template model: charts, pictures, text boxes, shapes and VML
 // groups, from documents built here part by part.
 #include "DocxReading.h"
+#include "Sheets.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/Pages.h"
@@ -260,6 +261,81 @@ private slots:
         }
         QVERIFY(level >= 2);
         QVERIFY(below >= 1);
+    }
+
+    // A picture's outline lies over its edge, the picture shrunk within it, as LibreOffice draws a plain
+    // one; round its outside for one with a 3-D look or a shadow, which falls beyond the room its effect
+    // extent keeps. Neither moves the text.
+    void pictureOutlines() {
+        const auto letter = [](const QByteArray& effects, const QByteArray& room) {
+            const QByteArray picture =
+                "<w:r><w:drawing><wp:inline distL=\"0\" distR=\"0\"><wp:extent cx=\"2540000\" "
+                "cy=\"1270000\"/><wp:effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"" +
+                room +
+                "\"/><a:graphic><a:graphicData><pic:pic><pic:blipFill><a:blip r:embed=\"rId1\"/>"
+                "</pic:blipFill><pic:spPr><a:ln w=\"88900\"><a:solidFill><a:srgbClr val=\"FF0000\"/>"
+                "</a:solidFill></a:ln>" +
+                effects + "</pic:spPr></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
+            auto t = std::make_shared<const Template>(readBody(paragraph(picture) + paragraph(run("Below")),
+                                                               {{"image", "media/p.png", png(40, 20)}}));
+            Merger merger(t, nullptr);
+            const PageCopy copy = merger.next();
+            // The sheet at 144 dpi, two pixels to the point; where "Below" stands.
+            const QImage page = sheets::paint(copy, 0, t->page, 144);
+            const QTextBlock below = copy.body->lastBlock();
+            return std::pair(page, copy.body->documentLayout()->blockBoundingRect(below).top());
+        };
+        const auto red = [](QRgb c) { return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60; };
+        const auto blue = [](QRgb c) { return qBlue(c) > 100 && qRed(c) < 60; };
+        // Half way down the picture, which stands at the margins, an inch from the sheet's edges.
+        const int middle = 144 + 100, edge = 144;
+        const auto [plain, plainBelow] = letter({}, "0");
+        QVERIFY(red(plain.pixel(edge + 3, middle)) && red(plain.pixel(edge + 12, middle)));
+        QVERIFY(blue(plain.pixel(edge + 17, middle)));
+        QCOMPARE(plain.pixel(edge - 3, middle), qRgb(255, 255, 255));
+        QVERIFY(red(plain.pixel(edge + 395, middle)) && blue(plain.pixel(edge + 382, middle)));
+        const auto [raised, raisedBelow] =
+            letter("<a:scene3d><a:camera prst=\"orthographicFront\"/></a:scene3d>", "0");
+        QVERIFY(red(raised.pixel(edge - 3, middle)) && red(raised.pixel(edge - 12, middle)));
+        QVERIFY(blue(raised.pixel(edge + 3, middle)) && blue(raised.pixel(edge + 396, middle)));
+        QVERIFY(red(raised.pixel(edge + 403, middle)));
+        QCOMPARE(raisedBelow, plainBelow);
+        // A shadow a point below, softened over four: grey below the outline, past the room of one point
+        // kept under the picture; the text below stands a point lower only (Qt rounds the line up).
+        const auto [shaded, shadedBelow] =
+            letter("<a:effectLst><a:outerShdw blurRad=\"50800\" dist=\"12700\" dir=\"5400000\"><a:srgbClr "
+                   "val=\"000000\"><a:alpha val=\"40000\"/></a:srgbClr></a:outerShdw></a:effectLst>",
+                   "12700");
+        QVERIFY(red(shaded.pixel(edge + 100, 144 + 200 + 7)));
+        for (int y : {144 + 200 + 16, 144 + 200 + 19}) {
+            const QRgb c = shaded.pixel(edge + 100, y);
+            QVERIFY2(qGray(c) < 235 && qAbs(qRed(c) - qBlue(c)) < 8, qPrintable(QString::number(c, 16)));
+        }
+        QCOMPARE(shaded.pixel(edge + 100, 144 + 200 + 40), qRgb(255, 255, 255));
+        QVERIFY(qAbs(shadedBelow - plainBelow - twipsToLayout(20)) < 3);
+        // A picture placed on the page likewise, its shadow beyond its box.
+        const QByteArray placed =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"page\"><wp:posOffset>"
+            "914400</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"page\"><wp:posOffset>1828800"
+            "</wp:posOffset></wp:positionV><wp:extent cx=\"2540000\" "
+            "cy=\"1270000\"/><wp:wrapNone/><a:graphic>"
+            "<a:graphicData><pic:pic><pic:blipFill><a:blip r:embed=\"rId1\"/></pic:blipFill><pic:spPr><a:ln "
+            "w=\"88900\"><a:solidFill><a:srgbClr val=\"FF0000\"/></a:solidFill></a:ln>";
+        for (const bool shadow : {false, true}) {
+            const auto t = std::make_shared<const Template>(readBody(
+                paragraph(placed +
+                          (shadow ? "<a:effectLst><a:outerShdw blurRad=\"50800\"><a:srgbClr val=\"000000\"/>"
+                                    "</a:outerShdw></a:effectLst>"
+                                  : "") +
+                          "</pic:spPr></pic:pic></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>"),
+                {{"image", "media/p.png", png(40, 20)}}));
+            Merger merger(t, nullptr);
+            const QImage page = sheets::paint(merger.next(), 0, t->page, 144);
+            const int top = 288, across = top + 100;
+            QVERIFY(red(page.pixel(edge + (shadow ? -3 : 3), across)));
+            QVERIFY(blue(page.pixel(edge + (shadow ? 3 : 17), across)));
+            QVERIFY((qGray(page.pixel(edge + 100, top + 200 + (shadow ? 16 : 2))) < 250) == shadow);
+        }
     }
 
     void textBoxes() {
