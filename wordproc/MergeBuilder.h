@@ -103,6 +103,10 @@ public:
 
     bool hasPageFields() const { return m_pageFields; }
 
+    // LibreOffice sets a header's or footer's table row lower than the body's by its cells' last
+    // lines' spacing once more: a cell ending in a line of 1.15 lines is as tall as if it were of 1.3.
+    void spaceBandRows();
+
     // Notes' references in the stories to come are kept, for endnotes() and placeNotes().
     void collectNotes() { m_collectNotes = true; }
 
@@ -285,6 +289,14 @@ private:
         double above, below;
     };
     std::vector<SpacedCell> m_spaced;
+    // Cells of a band's tables whose last line is of proportional spacing: the table, row, column and
+    // that spacing (percent).
+    struct BandSpacedCell {
+        QTextTable* table;
+        int row, column;
+        double percent;
+    };
+    std::vector<BandSpacedCell> m_bandSpaced;
     bool m_collectNotes = false;
     bool m_breakNext = false; // the next paragraph of the story starts a new page
     bool m_band = false;      // the story is a page header or footer

@@ -772,6 +772,11 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         cf.setBottomPadding(twipsToLogical(pad[3]) + below);
         if (above > 0 || below > 0)
             m_spaced.push_back(SpacedCell{qt, place.row, place.column, above, below});
+        const bool lastIsText = source.tables.empty() || source.tables.back().before < paras.size();
+        if (m_band && !exact && !paras.empty() && lastIsText && paras.back().format.lineMultiple &&
+            paras.back().format.lineTwips > 240)
+            m_bandSpaced.push_back(BandSpacedCell{qt, place.row, place.column,
+                                                  double(qint64(paras.back().format.lineTwips) * 100 / 240)});
         setCellBorders(cf, source.borders);
         if (source.shading.isValid())
             cf.setBackground(source.shading);

@@ -36,6 +36,27 @@ std::vector<PrintedLine> printedLines(const PageCopy& copy) {
     return out;
 }
 
+// How far below the top of a document's `index`th table its second row starts (layout pixels).
+double firstRowPitch(const QTextDocument& doc, int index) {
+    for (QTextFrame* f : doc.rootFrame()->childFrames())
+        if (auto* t = qobject_cast<QTextTable*>(f); t && index-- == 0) {
+            const auto top = [&](int row) {
+                return doc.documentLayout()
+                    ->blockBoundingRect(t->cellAt(row, 0).firstCursorPosition().block())
+                    .top();
+            };
+            return top(1) - top(0);
+        }
+    return -1;
+}
+
+// Two rows of one cell of 12-point text, `spacing` the paragraphs' line spacing, the first row's cell
+// opening with `before`.
+QByteArray spacedRows(const QByteArray& spacing, const QByteArray& before = {}) {
+    const QByteArray row = "\\trowd\\cellx4000\\pard\\intbl" + spacing + "\\fs24 ";
+    return row + before + "Row\\cell\\row " + row + "Row\\cell\\row \\pard\\par ";
+}
+
 // `count` lines of exactly 12.5 points (a page holds no whole number of them), as paragraphs of their own or
 // as one paragraph.
 QByteArray numbered(int count, bool onePara) {
@@ -120,6 +141,31 @@ private slots:
             QVERIFY(room(s.copy, 0).first > twipsToLayout(1440) + 100);
             QCOMPARE(room(s.copy, 1).first, twipsToLayout(1440));
             checkSheets(s, {1});
+        }
+    }
+
+    // LibreOffice sets a header's or footer's table rows lower than the same rows in the body by their
+    // cells' last lines' spacing once more: rows of 1.15 lines stand as far apart as of 1.3 lines.
+    // Single lines, and a cell's paragraphs before its last, keep the body's spacing.
+    void bandTableRowsTakeTheirSpacingTwice() {
+        const std::pair<QByteArray, double> cases[] = {
+            {"\\sl276\\slmult1", 1.15}, {"\\sl360\\slmult1", 1.5}, {QByteArray(), 1.0}};
+        for (const auto& [spacing, lines] : cases) {
+            const QByteArray rows = spacedRows(spacing), twoParas = spacedRows(spacing, "First\\par ");
+            const Shown s = showRtf("{\\header " + rows + "}{\\footer " + twoParas + "}" + rows + twoParas);
+            const double body = firstRowPitch(*s.copy.body, 0);
+            const double header = firstRowPitch(*bandOn(s.copy, 0, true), 0);
+            const double more = body * (1 - 1 / lines);
+            // Qt sets rows in whole layout pixels.
+            QVERIFY2(
+                body > 0 && qAbs(header - body - more) < 1.0,
+                qPrintable(QStringLiteral("%1 lines: header %2, body %3").arg(lines).arg(header).arg(body)));
+            // The row of two paragraphs is taller by the last one's spacing alone.
+            const double bodyTwo = firstRowPitch(*s.copy.body, 1);
+            const double footer = firstRowPitch(*bandOn(s.copy, 0, false), 0);
+            QVERIFY2(bodyTwo > body * 1.5 && qAbs(footer - bodyTwo - more) < 1.0,
+                     qPrintable(
+                         QStringLiteral("%1 lines: footer %2, body %3").arg(lines).arg(footer).arg(bodyTwo)));
         }
     }
 
