@@ -1,0 +1,448 @@
+// Tables once laid out: rows fitted to their cells' text and set heights, kept together where they
+// must not break, and the spaces of cells that run on over pages.
+#include "wordproc/MergeBuilder.h"
+#include "wordproc/PaintRules.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextTable>
+#include <algorithm>
+#include <cmath>
+
+namespace wordproc {
+
+namespace {
+// Where the text of a block ends as Qt flows it: its lines take the height their paragraph gives them,
+// where Qt's rectangle of the block holds their natural height. Lines of a fixed height are set that far
+// apart, whatever Qt makes of their own positions.
+double flowBottom(const QTextBlock& block, const QRectF& rect) {
+    const QTextBlockFormat f = block.blockFormat();
+    const int lines = block.layout()->lineCount();
+    if (lines > 0 && f.lineHeightType() == QTextBlockFormat::FixedHeight)
+        return rect.top() + lines * f.lineHeight() * kLayoutDpi / 96.0;
+    return textBottom(block, rect);
+}
+
+// Whether a cell's text starts on one page and ends on another.
+template <typename PageOf>
+bool runsOn(QAbstractTextDocumentLayout& layout, const QTextTableCell& cell, const PageOf& page) {
+    const QRectF first = layout.blockBoundingRect(cell.firstCursorPosition().block());
+    const QRectF last = layout.blockBoundingRect(cell.lastCursorPosition().block());
+    return page(first.top()) != page(last.bottom() - 1);
+}
+
+// Every change to a laid-out document lays all of it out again: a long table's cells, changed one at a
+// time, would take time growing with the square of its length. A batch is one edit.
+void setCellFormats(QTextDocument& doc,
+                    const std::vector<std::pair<QTextTableCell, QTextTableCellFormat>>& changes) {
+    QTextCursor edit(&doc);
+    edit.beginEditBlock();
+    for (auto [cell, f] : changes)
+        cell.setFormat(f);
+    edit.endEditBlock();
+}
+
+// Where a cell's box starts, as Qt has laid it out, and the height its text, padding and half its rules
+// need, before Qt rounds the row.
+struct CellExtent {
+    double top, need;
+};
+
+CellExtent cellExtent(QAbstractTextDocumentLayout& layout, const QTextTableCell& cell) {
+    const double scale = kLayoutDpi / 96.0;
+    const QTextTableCellFormat f = cell.format().toTableCellFormat();
+    const double first = layout.blockBoundingRect(cell.firstCursorPosition().block()).top();
+    const QTextBlock lastBlock = cell.lastCursorPosition().block();
+    const double last = flowBottom(lastBlock, layout.blockBoundingRect(lastBlock));
+    return {first - (f.topPadding() + f.topBorder() / 2) * scale,
+            last - first +
+                (f.topPadding() + f.bottomPadding() + (f.topBorder() + f.bottomBorder()) / 2) * scale};
+}
+
+// Qt rounds each row's height to whole layout pixels, a quarter point, where the common word processors
+// keep the rows' exact heights: down a long table of rows of one line the rows stood as much as a point
+// a page away from theirs. Each row's cells' bottom padding takes up the difference, so that the row ends
+// on the whole pixel at or just above where the exact heights of it and of the rows before it on the page
+// end; never below, so that rows that just fill a page still fit on it.
+void settleRows(QTextDocument& doc) {
+    const QList<QTextFrame*> frames = doc.rootFrame()->childFrames();
+    if (std::none_of(frames.begin(), frames.end(),
+                     [](QTextFrame* f) { return qobject_cast<QTextTable*>(f); }))
+        return; // a letter without tables is not laid out here
+    QAbstractTextDocumentLayout& layout = *doc.documentLayout();
+    layout.documentSize();
+    const double scale = kLayoutDpi / 96.0;
+    const double pageHeight =
+        doc.pageSize().height() > 0 && doc.pageSize().height() < 1e7 ? doc.pageSize().height() : 0;
+    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
+    constexpr double none = std::numeric_limits<double>::max();
+    std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
+    for (QTextFrame* frame : frames) {
+        QTextTable* table = qobject_cast<QTextTable*>(frame);
+        if (!table)
+            continue;
+        const int rows = table->rows(), cols = table->columns();
+        std::vector<double> top(size_t(rows), none), need(size_t(rows), 0);
+        // Rows whose height Qt sets from their own cells alone, on one page.
+        std::vector<char> settled(size_t(rows), 1);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c)
+                    continue;
+                const CellExtent e = cellExtent(layout, cell);
+                top[size_t(r)] = qMin(top[size_t(r)], e.top);
+                if (cell.rowSpan() > 1) {
+                    settled[size_t(qMin(rows, r + cell.rowSpan()) - 1)] = 0;
+                    continue;
+                }
+                if (runsOn(layout, cell, page))
+                    settled[size_t(r)] = 0;
+                need[size_t(r)] = qMax(need[size_t(r)], e.need);
+            }
+        double exact = 0, whole = 0; // since the first row of the page, or of the run of settled rows
+        for (int r = 0; r < rows; ++r) {
+            const size_t i = size_t(r);
+            if (top[i] == none)
+                settled[i] = 0;
+            if (r == 0 || !settled[i - 1] || !settled[i] || page(top[i]) != page(top[i - 1]))
+                exact = whole = 0;
+            if (!settled[i])
+                continue;
+            // A row that something else makes taller (a picture beside the text, a cell's own table)
+            // keeps its height.
+            if (r + 1 < rows && top[i + 1] != none && page(top[i + 1]) == page(top[i]) &&
+                qAbs(top[i + 1] - top[i] - std::round(need[i])) > 0.05) {
+                settled[i] = 0;
+                continue;
+            }
+            exact += need[i];
+            const double end = std::floor(exact + 1.0 / 64);
+            const double shift = end - whole - need[i];
+            whole = end;
+            if (qAbs(shift) < 1.0 / 128)
+                continue;
+            for (int c = 0; c < cols; ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c || cell.rowSpan() != 1)
+                    continue;
+                QTextTableCellFormat f = cell.format().toTableCellFormat();
+                f.setBottomPadding(f.bottomPadding() + shift / scale);
+                changes.emplace_back(cell, f);
+            }
+        }
+    }
+    setCellFormats(doc, changes);
+}
+
+} // namespace
+
+void Merger::Builder::finish() {
+    if (m_sized.empty() && m_spaced.empty() && m_kept.empty()) {
+        settleRows(m_doc);
+        return;
+    }
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    layout->documentSize();
+    const double pageHeight =
+        m_doc.pageSize().height() > 0 && m_doc.pageSize().height() < 1e7 ? m_doc.pageSize().height() : 0;
+    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
+    // Qt keeps a cell's lines on every page clear of its bottom padding, where LibreOffice fills each
+    // page the cell runs on to and leaves the space below its last paragraph only where the cell ends:
+    // that space becomes the margin of a paragraph no taller than a hair after it. Qt sets the top
+    // padding, which holds the space above the first paragraph, again at the top of each page, where
+    // LibreOffice sets the space above the paragraph that goes on there: the padding keeps what the two
+    // have in common.
+    // The space above the paragraph whose line opens the second page a cell runs on to.
+    const auto spaceAboveNextPage = [&](const QTextTableCell& cell) {
+        const QTextBlock first = cell.firstCursorPosition().block();
+        const QTextBlock last = cell.lastCursorPosition().block();
+        const int opening = page(layout->blockBoundingRect(first).top());
+        for (QTextBlock b = first; b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next()) {
+            const QTextLayout* lines = b.layout();
+            const double top = layout->blockBoundingRect(b).top();
+            for (int i = 0; i < lines->lineCount(); ++i)
+                if (page(top + lines->lineAt(i).y()) > opening)
+                    return b.blockFormat().topMargin();
+        }
+        return 0.0;
+    };
+    std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> runOn;
+    for (const SpacedCell& sp : m_spaced) {
+        const QTextTableCell cell = sp.table->cellAt(sp.row, sp.column);
+        if (!cell.isValid() || !runsOn(*layout, cell, page))
+            continue;
+        QTextTableCellFormat f = cell.format().toTableCellFormat();
+        if (sp.above > 0)
+            f.setTopPadding(qMax(0.0, f.topPadding() - sp.above + qMin(sp.above, spaceAboveNextPage(cell))));
+        f.setBottomPadding(qMax(0.0, f.bottomPadding() - sp.below));
+        runOn.emplace_back(cell, f);
+    }
+    setCellFormats(m_doc, runOn);
+    if (!runOn.empty()) {
+        QTextCursor edit(&m_doc);
+        edit.beginEditBlock();
+        for (const auto& [cell, format] : runOn) {
+            if (cell.lastCursorPosition().block().blockFormat().bottomMargin() <= 0)
+                continue;
+            QTextCursor at = cell.lastCursorPosition();
+            const int number = at.block().blockNumber();
+            QTextBlockFormat hair;
+            hair.setLineHeight(0.01, QTextBlockFormat::FixedHeight);
+            QTextCharFormat tiny;
+            tiny.setFontPointSize(1);
+            at.insertBlock(hair, tiny);
+            for (int& first : m_blockStarts)
+                if (first > number)
+                    ++first;
+        }
+        edit.endEditBlock();
+    }
+    if (!runOn.empty())
+        layout->documentSize();
+    // A row of an exact height shows no more of its cells' text than fits: the lines that do not end
+    // within it are hidden, and the paragraphs after them. Their text stays in a PDF, unseen, as the
+    // text LibreOffice clips at a row's foot does.
+    std::vector<QTextBlock> hidden;
+    std::vector<int> splits; // where a paragraph's hidden lines start
+    std::vector<std::pair<QTextBlock, double>> cut;
+    for (const SizedTable& st : m_sized)
+        for (const SizedCell& sc : st.cells) {
+            const Row& row = st.source->rows[size_t(sc.row)];
+            if (row.heightTwips >= 0 || sc.rows != 1)
+                continue;
+            const QTextTableCell cell = st.table->cellAt(sc.row, sc.column);
+            const QTextTableCellFormat f = cell.format().toTableCellFormat();
+            const QTextBlock first = cell.firstCursorPosition().block();
+            const QTextBlock last = cell.lastCursorPosition().block();
+            const double room = twipsToLayout(-double(row.heightTwips)) -
+                                (sc.top + sc.bottom + (f.topBorder() + f.bottomBorder()) / 2) * kQtScale;
+            const QRectF firstRect = layout->blockBoundingRect(first);
+            // A first paragraph of one line taller than the row, as an empty one in a row of two
+            // points that spaces a form's lines, is cut to the row's height (Qt would set each line
+            // of a longer one that tall).
+            if (firstRect.height() > room + 0.5 && first.layout()->lineCount() <= 1)
+                cut.emplace_back(first, qMax(0.0, room));
+            bool over = false;
+            for (QTextBlock b = first; b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next()) {
+                if (QTextCursor(b).currentTable() != st.table)
+                    continue; // a table inside the cell is not cut
+                if (over) {
+                    hidden.push_back(b);
+                    continue;
+                }
+                const QRectF r = layout->blockBoundingRect(b);
+                const QTextLayout* lines = b.layout();
+                // A line of a set height ends that far below its top, whatever its font's own height:
+                // four lines of 206 twips fill a row of 835 in twelve-point text.
+                const QTextBlockFormat bf = b.blockFormat();
+                const bool fixed = bf.lineHeightType() == QTextBlockFormat::FixedHeight;
+                // The first line of the cell stays whatever its height.
+                for (int i = b == first ? 1 : 0; i < lines->lineCount() && !over; ++i) {
+                    const QTextLine line = lines->lineAt(i);
+                    const double height = fixed ? bf.lineHeight() * kQtScale : line.height();
+                    if (r.top() + line.y() + height - firstRect.top() <= room + 0.5)
+                        continue;
+                    over = true;
+                    if (i == 0)
+                        hidden.push_back(b);
+                    else
+                        splits.push_back(b.position() + line.textStart());
+                }
+            }
+        }
+    // The cuts are one edit, laid out once, as cell formats are.
+    QTextCursor edit(&m_doc);
+    edit.beginEditBlock();
+    for (const auto& [b, room] : cut) {
+        QTextBlockFormat f = b.blockFormat();
+        f.setTopMargin(0);
+        f.setBottomMargin(0);
+        f.setLineHeight(room / kQtScale, QTextBlockFormat::FixedHeight);
+        QTextCursor(b).setBlockFormat(f);
+    }
+    // From the last on, so that the positions before stay where they were.
+    std::sort(splits.begin(), splits.end(), std::greater<>());
+    for (int at : splits) {
+        QTextCursor cur(&m_doc);
+        cur.setPosition(at);
+        cur.insertBlock();
+        hidden.push_back(cur.block());
+    }
+    for (const QTextBlock& b : hidden) {
+        QTextCursor cur(b);
+        cur.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        if (cur.selectedText().contains(QChar::ObjectReplacementCharacter)) {
+            cur.removeSelectedText(); // a picture cannot be made unseen
+        } else {
+            QTextCharFormat unseen;
+            unseen.setForeground(Qt::transparent);
+            unseen.setBackground(Qt::NoBrush);
+            unseen.setFontUnderline(false);
+            unseen.setFontStrikeOut(false);
+            cur.mergeCharFormat(unseen);
+        }
+        QTextBlockFormat none;
+        none.setLineHeight(0, QTextBlockFormat::FixedHeight);
+        QTextCharFormat tiny;
+        tiny.setFontPointSize(1);
+        cur.setBlockFormat(none);
+        cur.setBlockCharFormat(tiny);
+    }
+    edit.endEditBlock();
+    for (const SizedTable& st : m_sized)
+        fitRows(*layout, st, page);
+    settleRows(m_doc);
+    if (pageHeight > 0 && !m_kept.empty())
+        keepRowsTogether(*layout, pageHeight);
+}
+
+void Merger::Builder::keepRowsTogether(QAbstractTextDocumentLayout& layout, double pageHeight) {
+    // A cell's box as Qt has laid it out: its text, padding and half its rules.
+    const auto boxTop = [&](const QTextTableCell& cell) {
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const QTextBlock first = cell.firstCursorPosition().block();
+        return layout.blockBoundingRect(first).top() - (f.topPadding() + f.topBorder() / 2) * kQtScale;
+    };
+    const auto boxBottom = [&](const QTextTableCell& cell) {
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const QTextBlock last = cell.lastCursorPosition().block();
+        return textBottom(last, layout.blockBoundingRect(last)) +
+               (f.bottomPadding() + f.bottomBorder() / 2) * kQtScale;
+    };
+    for (const auto& [qt, source] : m_kept) {
+        const int rows = qMin(qt->rows(), int(source->rows.size())), cols = qt->columns();
+        for (int r = 0; r < rows; ++r) {
+            if (!source->rows[size_t(r)].keepTogether)
+                continue;
+            layout.documentSize();
+            constexpr double none = std::numeric_limits<double>::max();
+            double top = none, bottom = -none;
+            for (int c = 0; c < cols; ++c) {
+                const QTextTableCell cell = qt->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c)
+                    continue;
+                top = qMin(top, boxTop(cell));
+                if (cell.rowSpan() == 1)
+                    bottom = qMax(bottom, boxBottom(cell));
+            }
+            const int page = pageAt(top, pageHeight);
+            if (top == none || bottom <= top || pageAt(bottom - 1, pageHeight) == page ||
+                bottom - top > pageHeight)
+                continue;
+            const double pageEnd = (page + 1) * pageHeight;
+            if (r <= qt->format().headerRowCount()) {
+                // The table's first row, or the first after its headings, which stay with it: the whole
+                // table starts the next page, unless it starts this one.
+                QTextTableFormat tf = qt->format();
+                if (top - page * pageHeight > 1 &&
+                    !(tf.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)) {
+                    tf.setPageBreakPolicy(tf.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+                    qt->setFormat(tf);
+                }
+                continue;
+            }
+            holdRowOn(*qt, r, pageEnd);
+        }
+    }
+    layout.documentSize();
+}
+
+template <typename PageOf>
+void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st, const PageOf& page) {
+    QTextTable* qt = st.table;
+    const int rows = qt->rows(), cols = qt->columns();
+    // Where a cell's box starts and the height its text and padding need, as Qt has laid it out.
+    struct Measure {
+        double top, need;
+    };
+    const auto measure = [&](const QTextTableCell& cell, double padTop, double padBottom) {
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const double first = layout.blockBoundingRect(cell.firstCursorPosition().block()).top();
+        const QTextBlock lastBlock = cell.lastCursorPosition().block();
+        const double last = flowBottom(lastBlock, layout.blockBoundingRect(lastBlock));
+        return Measure{first - (f.topPadding() + f.topBorder() / 2) * kQtScale,
+                       last - first +
+                           (padTop + padBottom + (f.topBorder() + f.bottomBorder()) / 2) * kQtScale};
+    };
+    constexpr double none = std::numeric_limits<double>::max();
+    std::vector<double> top(size_t(rows), none), need(size_t(rows), 0);
+    // Rows that break over a page's end, a cell of their own running on; not those of an exact height.
+    std::vector<char> broken(size_t(rows), 0);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            const QTextTableCell cell = qt->cellAt(r, c);
+            if (cell.row() != r || cell.column() != c)
+                continue;
+            const QTextTableCellFormat f = cell.format().toTableCellFormat();
+            const Measure m = measure(cell, f.topPadding(), f.bottomPadding());
+            top[size_t(r)] = qMin(top[size_t(r)], m.top);
+            if (cell.rowSpan() == 1) {
+                need[size_t(r)] = qMax(need[size_t(r)], m.need);
+                if (r < int(st.source->rows.size()) && st.source->rows[size_t(r)].heightTwips >= 0 &&
+                    runsOn(layout, cell, page))
+                    broken[size_t(r)] = 1;
+            }
+        }
+    // Each row's height: the one set, exactly or at least; else what Qt gave it.
+    std::vector<double> height(size_t(rows), 0);
+    for (int r = 0; r < rows; ++r) {
+        const size_t i = size_t(r);
+        const bool next =
+            r + 1 < rows && top[i] != none && top[i + 1] != none && page(top[i + 1]) == page(top[i]);
+        const double natural = next ? top[i + 1] - top[i] : need[i];
+        const int set = r < int(st.source->rows.size()) ? st.source->rows[i].heightTwips : 0;
+        height[i] = set < 0 ? twipsToLayout(-double(set)) : qMax(natural, twipsToLayout(double(set)));
+    }
+    std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
+    for (const SizedCell& sc : st.cells) {
+        const int last = qMin(rows, sc.row + sc.rows) - 1;
+        if (top[size_t(sc.row)] == none || top[size_t(last)] == none ||
+            page(top[size_t(sc.row)]) != page(top[size_t(last)]))
+            continue;
+        double span = 0;
+        for (int r = sc.row; r <= last; ++r)
+            span += height[size_t(r)];
+        QTextTableCell cell = qt->cellAt(sc.row, sc.column);
+        if (runsOn(layout, cell, page))
+            continue;
+        // A row that breaks over a page is as tall as its text makes it: its short cells are not padded
+        // down to its foot. Qt keeps a cell's lines on each page clear of its bottom padding, so padding
+        // that reaches past the page's end would send their text on to the next page, the row growing
+        // by as much.
+        if (std::any_of(broken.begin() + sc.row, broken.begin() + last + 1, [](char b) { return b; }))
+            continue;
+        double padTop = sc.top, padBottom = sc.bottom;
+        bool overfull = false;
+        if (sc.rows == 1 && st.source->rows[size_t(sc.row)].heightTwips < 0) {
+            // A row of an exact height keeps the space above its first paragraph and below its last when
+            // they fit in it with the text. When they do not, the text stands at its top, below the space
+            // above it if that fits; else at its padding, cut at its foot.
+            const double above = cell.firstCursorPosition().block().blockFormat().topMargin();
+            const double below = cell.lastCursorPosition().block().blockFormat().bottomMargin();
+            if (measure(cell, padTop + above, padBottom + below).need <= span + 0.5) {
+                padTop += above;
+                padBottom += below;
+            } else {
+                overfull = true;
+                if (measure(cell, padTop + above, padBottom).need <= span + 0.5)
+                    padTop += above;
+            }
+        }
+        // Qt rounds a row to whole layout pixels: a row padded to its height to the last digit may come out
+        // a pixel taller, and a sheet of labels whose rows fill the page would run over it by that.
+        const double slack = (span - measure(cell, padTop, padBottom).need) / kQtScale - 0.2;
+        if (slack <= 0.01 && padTop == sc.top && padBottom == sc.bottom)
+            continue;
+        const double share = overfull                           ? 0.0
+                             : sc.align == Cell::VAlign::Center ? 0.5
+                             : sc.align == Cell::VAlign::Bottom ? 1.0
+                                                                : 0.0;
+        QTextTableCellFormat f = cell.format().toTableCellFormat();
+        f.setTopPadding(padTop + qMax(0.0, slack) * share);
+        f.setBottomPadding(padBottom + qMax(0.0, slack) * (1 - share));
+        changes.emplace_back(cell, f);
+    }
+    setCellFormats(m_doc, changes);
+}
+
+} // namespace wordproc
