@@ -356,10 +356,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         body.end();
         if (!checkLayout(*copy.body).holds)
             throw tooLong();
-        body.finish();
-        body.cropTallPictures(height);
-        body.placeFloats(copy.pictures, copy.bodyTop, height);
-        body.dropSpaceAtPageTops(height);
+        settle(body, copy, height);
         if (!again && !body.roomsKept(height)) {
             copy.pictures.erase(copy.pictures.begin() + ptrdiff_t(bandPictures), copy.pictures.end());
             cursor = start;
@@ -379,6 +376,13 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         }
         return;
     }
+}
+
+void Merger::settle(Builder& body, PageCopy& copy, double height) {
+    body.finish();
+    body.cropTallPictures(height);
+    body.placeFloats(copy.pictures, copy.bodyTop, height);
+    body.dropSpaceAtPageTops(height);
 }
 
 void Merger::buildEndnotes(PageCopy& copy, const std::vector<std::pair<int, int>>& refs) {
@@ -415,10 +419,7 @@ void Merger::buildEndnotes(PageCopy& copy, const std::vector<std::pair<int, int>
     body.end();
     if (!checkLayout(*out.body).holds)
         throw tooLong();
-    body.finish();
-    body.cropTallPictures(height);
-    body.placeFloats(out.pictures, out.bodyTop, height);
-    body.dropSpaceAtPageTops(height);
+    settle(body, out, height);
     out.pageFields = body.hasPageFields();
     m_page = outer;
 }
@@ -453,10 +454,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     double height = placeBody(copy, room, page, titled, false);
     // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.
     const auto complete = [&](Builder& body) {
-        body.finish();
-        body.cropTallPictures(height);
-        body.placeFloats(copy.pictures, copy.bodyTop, height);
-        body.dropSpaceAtPageTops(height);
+        settle(body, copy, height);
         body.placeNotes(copy.notes, height);
         if (body.hasPageFields()) {
             copy.pageFields = true;

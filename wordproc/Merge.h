@@ -74,6 +74,9 @@ private:
     void buildParts(PageCopy& copy, Cursor& cursor);
     void buildPart(PageCopy& out, const BodyPart& part, int record, Cursor& cursor);
     void splitParts();
+    // Once a body's text is in: its rows' heights, floating pictures and page tops, on pages `height`
+    // tall.
+    void settle(Builder& body, PageCopy& copy, double height);
     // The endnotes `refs` (note and record) as a part of their own after the others, on a sheet of the
     // last part's paper without its headers, footers or columns.
     void buildEndnotes(PageCopy& copy, const std::vector<std::pair<int, int>>& refs);
