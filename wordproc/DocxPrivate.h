@@ -5,6 +5,7 @@
 // (DocxStyles.cpp), stories, paragraphs, runs and tables (DocxReader.cpp), fields (DocxFields.cpp), and
 // pictures and text boxes (DocxDrawing.cpp). Nothing outside wordproc/Docx*.cpp includes it.
 
+#include "wordproc/FormatTable.h"
 #include "wordproc/ReaderLimits.h"
 #include "wordproc/SymbolFonts.h"
 #include "wordproc/Template.h"
@@ -302,17 +303,6 @@ struct StoryState {
     QColor revisionColor;
 };
 
-struct CharFormatHash {
-    size_t operator()(const CharFormat& f) const noexcept {
-        size_t h = qHash(f.family);
-        h = h * 31 + size_t(f.halfPoints);
-        h = h * 31 + (f.color.isValid() ? f.color.rgba() : 0u);
-        h = h * 31 +
-            (size_t(f.bold) | size_t(f.italic) << 1 | size_t(f.underline) << 2 | size_t(f.strike) << 3);
-        return h * 31 + (size_t(f.script) << 2 | size_t(f.caps));
-    }
-};
-
 class Reader {
 public:
     Reader(const QByteArray& data, const QString& fileName) : m_pkg(data, fileName), m_fileName(fileName) {}
@@ -391,7 +381,7 @@ private:
     Node m_document, m_stylesXml, m_numberingXml, m_themeXml;
     QString m_main;
     Relationships m_mainRels;
-    std::unordered_map<CharFormat, int, CharFormatHash> m_formatIndex;
+    FormatTable m_formatTable; // into m_t.formats
     struct Decoded {
         QImage image;
         QByteArray metafile;

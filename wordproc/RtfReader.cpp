@@ -43,13 +43,7 @@ Template Reader::run() {
 }
 
 int Reader::format(const CharFormat& f) {
-    if (m_formatIndex.empty())
-        for (size_t i = 0; i < m_t.formats.size(); ++i)
-            m_formatIndex.emplace(m_t.formats[i], int(i));
-    const auto [it, added] = m_formatIndex.emplace(f, int(m_t.formats.size()));
-    if (added)
-        m_t.formats.push_back(f);
-    return it->second;
+    return m_formatTable.indexOf(m_t.formats, f);
 }
 
 void Reader::addRun(State& st, Run run) {

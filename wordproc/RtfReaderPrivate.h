@@ -6,6 +6,7 @@
 // borders (RtfTables.cpp). Nothing outside wordproc/Rtf*.cpp includes it.
 
 #include "errors/Failure.h"
+#include "wordproc/FormatTable.h"
 #include "wordproc/ReaderLimits.h"
 #include "wordproc/SymbolFonts.h"
 #include "wordproc/Template.h"
@@ -307,20 +308,6 @@ struct GroupLocals {
     StoryBuilder* opened = nullptr; // a header or footer story this group holds
 };
 
-// Hashes the parts of a character format that tell formats apart most often; equal formats hash alike
-// whatever else a format holds.
-struct CharFormatHash {
-    size_t operator()(const CharFormat& f) const noexcept {
-        size_t h = qHash(f.family);
-        h = h * 31 + size_t(f.halfPoints);
-        h = h * 31 + (f.color.isValid() ? f.color.rgba() : 0u);
-        h = h * 31 +
-            (size_t(f.bold) | size_t(f.italic) << 1 | size_t(f.underline) << 2 | size_t(f.strike) << 3);
-        h = h * 31 + (size_t(f.script) << 2 | size_t(f.caps));
-        return h;
-    }
-};
-
 // A code page's bytes as characters; in the double-byte ones (Japanese, Chinese, Korean) the bytes that
 // lead a pair, which the decoder turns into one character with the byte after them.
 struct CodePage {
@@ -497,7 +484,7 @@ private:
     const char* m_end;
     QString m_fileName;
     Template m_t;
-    std::unordered_map<CharFormat, int, CharFormatHash> m_formatIndex; // into m_t.formats
+    FormatTable m_formatTable; // into m_t.formats
     std::unordered_map<int, std::unique_ptr<CodePage>> m_codePages;
     int m_lastCodePage = 0; // the code page last asked for, which the next text is most likely in
     const CodePage* m_lastPage = nullptr;
