@@ -79,6 +79,22 @@ QColor transformed(QColor color, const Node& value) {
     return color.toRgb();
 }
 
+// A rounded box's corner, given by its "adj" guide in 100000ths of its shorter side (a sixth unless it
+// says), as a share of half that side.
+double roundRectCorner(const Node& geometry) {
+    double adj = 16667;
+    if (const Node* list = geometry.child(u"a:avLst"))
+        for (const Node& gd : list->children)
+            if (gd.attr(u"name") == QLatin1String("adj")) {
+                const QString f = gd.attr(u"fmla").trimmed();
+                bool ok = false;
+                const double d = f.startsWith(QLatin1String("val ")) ? f.mid(4).toDouble(&ok) : 0;
+                if (ok && std::isfinite(d))
+                    adj = d;
+            }
+    return qBound(0.0, adj / 50000, 1.0);
+}
+
 } // namespace
 
 QColor Reader::drawingColor(const Node* fill) const {
@@ -569,13 +585,16 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             }
             g.lineTwips = g.line.isValid() ? qBound(1, emuAttr(ln, u"w", 15), 1440) : 0;
         };
+        // The outline of a box or text box: a rounded box's corners, an ellipse.
+        const Node* geometry = spPr ? spPr->child(u"a:prstGeom") : nullptr;
+        const QString kind = geometry ? geometry->attr(u"prst") : QString();
+        if (kind == QLatin1String("roundRect"))
+            g.rounding = roundRectCorner(*geometry);
         if (!content) {
             // A shape drawn in Word: a box, an ellipse, a line or a freeform, in its fill and outline.
-            const Node* geometry = spPr ? spPr->child(u"a:prstGeom") : nullptr;
             const Node* freeform = spPr ? spPr->child(u"a:custGeom") : nullptr;
             if ((!geometry && !freeform) || item.node->name != QLatin1String("wps:wsp"))
                 continue;
-            const QString kind = geometry ? geometry->attr(u"prst") : QString();
             bool open = false;
             if (freeform) {
                 const Node* x = spPr->child(u"a:xfrm");
@@ -615,6 +634,8 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         if (text < 0)
             continue;
         g.text = text;
+        if (kind == QLatin1String("ellipse"))
+            g.shape = Floating::Shape::Ellipse;
         const Node* body = item.node->child(u"wps:bodyPr");
         g.insetTwips = {emuAttr(body, u"lIns", 144), emuAttr(body, u"tIns", 72), emuAttr(body, u"rIns", 144),
                         emuAttr(body, u"bIns", 72)};

@@ -43,6 +43,20 @@ QColor vmlColor(const QString& value) {
     return c.isValid() ? c : QColor();
 }
 
+// A rounded box's corner as a share of half its shorter side: a fraction, or 65536ths with an "f";
+// a fifth where the file does not say.
+double arcSize(QString v) {
+    v = v.trimmed();
+    if (v.isEmpty())
+        return 0.2;
+    const bool fixed = v.endsWith(QLatin1Char('f'));
+    bool ok = false;
+    const double d = (fixed ? v.chopped(1) : v).toDouble(&ok);
+    if (!ok || !std::isfinite(d))
+        return 0.2;
+    return qBound(0.0, fixed ? d / 65536 : d, 1.0);
+}
+
 QString wordArtFamily(const Node& textPath) {
     QString family = vmlStyle(textPath.attr(u"style")).value(QStringLiteral("font-family"));
     family.remove(QLatin1Char('"'));
@@ -74,10 +88,19 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
         f.topTwips = vmlLength(style.value(QStringLiteral("margin-top"), style.value(QStringLiteral("top"))));
         const QString fromX = style.value(QStringLiteral("mso-position-horizontal-relative"));
         const QString fromY = style.value(QStringLiteral("mso-position-vertical-relative"));
-        f.fromX = fromX == QLatin1String("page") ? Floating::From::Page : Floating::From::Margin;
-        f.fromY = fromY == QLatin1String("page")     ? Floating::From::Page
-                  : fromY == QLatin1String("margin") ? Floating::From::Margin
-                                                     : Floating::From::Paragraph;
+        // A margin's own area is the stretch of the page between its edge and the margin: a page
+        // number in a circle centred in the bottom margin, say.
+        const bool leftArea = fromX == QLatin1String("left-margin-area"),
+                   rightArea = fromX == QLatin1String("right-margin-area");
+        const bool topArea = fromY == QLatin1String("top-margin-area"),
+                   bottomArea = fromY == QLatin1String("bottom-margin-area");
+        f.fromX = fromX == QLatin1String("page") || leftArea || rightArea ? Floating::From::Page
+                                                                          : Floating::From::Margin;
+        f.fromY = fromY == QLatin1String("page") || topArea || bottomArea ? Floating::From::Page
+                  : fromY == QLatin1String("margin")                      ? Floating::From::Margin
+                                                                          : Floating::From::Paragraph;
+        const int baseX = rightArea ? pg.widthTwips - pg.rightTwips : 0;
+        const int baseY = bottomArea ? pg.heightTwips - pg.bottomTwips : 0;
         // Word's alignment within the page or the margins, where it gives one, stands for the offset.
         const auto aligned = [](const QString& how, int span, int size, int given) {
             if (how == QLatin1String("center"))
@@ -88,16 +111,21 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 return 0;
             return given;
         };
-        const int spanX =
-            f.fromX == Floating::From::Page ? pg.widthTwips : pg.widthTwips - pg.leftTwips - pg.rightTwips;
-        f.leftTwips =
-            aligned(style.value(QStringLiteral("mso-position-horizontal")), spanX, f.widthTwips, f.leftTwips);
+        const int spanX = leftArea                          ? pg.leftTwips
+                          : rightArea                       ? pg.rightTwips
+                          : f.fromX == Floating::From::Page ? pg.widthTwips
+                                                            : pg.widthTwips - pg.leftTwips - pg.rightTwips;
+        f.leftTwips = baseX + aligned(style.value(QStringLiteral("mso-position-horizontal")), spanX,
+                                      f.widthTwips, f.leftTwips);
         // Top to bottom on the page or between the margins, as a watermark is centred.
         if (f.fromY != Floating::From::Paragraph) {
-            const int spanY = f.fromY == Floating::From::Page ? pg.heightTwips
-                                                              : pg.heightTwips - pg.topTwips - pg.bottomTwips;
-            f.topTwips = aligned(style.value(QStringLiteral("mso-position-vertical")), spanY, f.heightTwips,
-                                 f.topTwips);
+            const int spanY = topArea      ? pg.topTwips
+                              : bottomArea ? pg.bottomTwips
+                              : f.fromY == Floating::From::Page
+                                  ? pg.heightTwips
+                                  : pg.heightTwips - pg.topTwips - pg.bottomTwips;
+            f.topTwips = baseY + aligned(style.value(QStringLiteral("mso-position-vertical")), spanY,
+                                         f.heightTwips, f.topTwips);
         }
         f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
         f.wrap = Floating::Wrap::None;
@@ -204,6 +232,8 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             }
             const Node* box = shape.child(u"v:textbox");
             const Node* content = box ? box->child(u"w:txbxContent") : nullptr;
+            if (shape.name == QLatin1String("v:roundrect"))
+                f.rounding = arcSize(shape.attr(u"arcsize"));
             if (line) {
             } else if (!content) {
                 const Node* path = shape.child(u"v:textpath");
@@ -238,6 +268,8 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 f.text = textBox(*content, st);
                 if (f.text < 0)
                     continue;
+                if (shape.name == QLatin1String("v:oval"))
+                    f.shape = Floating::Shape::Ellipse;
             }
             const QString filled = shape.attr(u"filled");
             const QString stroked = shape.attr(u"stroked");

@@ -372,6 +372,7 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     const QTextBlock start = cur.block();
     runs(cur, p.runs, c);
     flush();
+    lightenAutoText(start, cur.block(), p.format.shading.isValid() ? p.format.shading : m_behind);
     breakAfterOpeningSpaces(start, cur.block());
     dropClosingSpaces(start, cur.block());
     if (p.blankFormat >= 0 && size_t(p.blankFormat) < m.m_charFormats.size())
@@ -402,6 +403,29 @@ void Merger::Builder::text(QTextCursor& cur, const QString& s, int format, const
     m_pendingCursor = &cur;
     m_pendingFormat = format;
     m_pending += s;
+}
+
+void Merger::Builder::lightenAutoText(const QTextBlock& first, const QTextBlock& last,
+                                      const QColor& background) {
+    if (!background.isValid() || !darkBehindText(background))
+        return;
+    // The ranges first: changing a fragment's format merges and splits the fragments being walked.
+    std::vector<std::pair<int, int>> ranges;
+    for (QTextBlock b = first; b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().boolProperty(kAutoColorProperty))
+                ranges.emplace_back(it.fragment().position(), it.fragment().length());
+        if (b == last)
+            break;
+    }
+    QTextCharFormat white;
+    white.setForeground(QColor(Qt::white));
+    QTextCursor cursor(first);
+    for (const auto& [from, length] : ranges) {
+        cursor.setPosition(from);
+        cursor.setPosition(from + length, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(white);
+    }
 }
 
 void Merger::Builder::flush() {

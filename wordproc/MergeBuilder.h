@@ -221,6 +221,9 @@ private:
     static bool sameBorders(const Paragraph* a, const Paragraph* b);
 
     void paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c, Flow& flow, const Paragraph* next);
+    // Text of the automatic colour in the blocks from `first` to `last` turned white, where it stands
+    // on `background` that is dark.
+    static void lightenAutoText(const QTextBlock& first, const QTextBlock& last, const QColor& background);
     void alignListNumber(QTextBlockFormat& f, const Paragraph& p) const;
 
     // A paragraph of nothing but merge fields, and spaces or tabs, whose fields all come out empty.
@@ -300,7 +303,10 @@ private:
     bool m_collectNotes = false;
     bool m_breakNext = false; // the next paragraph of the story starts a new page
     bool m_band = false;      // the story is a page header or footer
-    double m_lineGrid = 0;    // layout pixels
+    // What the story's text stands on where its paragraph has no shading of its own: the cell's
+    // shading, the text box's fill (invalid: the page).
+    QColor m_behind;
+    double m_lineGrid = 0; // layout pixels
     // How far the stories' paragraphs reach into the left and right margins (layout pixels).
     double m_reachLeft = 0, m_reachRight = 0;
     std::vector<NoteRef> m_noteRefs;

@@ -186,6 +186,7 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     box.widthTwips = qMax(1, fl.widthTwips - in[0] - in[2]);
     auto doc = newBandDocument(box, m.m_t->defaultFamily);
     Builder b(m, *doc);
+    b.m_behind = fl.fill;
     Cursor c{record, false};
     b.begin();
     b.story(m.m_t->textBoxes[size_t(fl.text)], c);
@@ -207,6 +208,9 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     placed.fill = fl.fill;
     placed.line = fl.line;
     placed.lineWidth = twipsToLayout(fl.lineTwips);
+    if (fl.shape == Floating::Shape::Ellipse)
+        placed.frame = fl.shape;
+    placed.rounding = fl.rounding;
 }
 
 void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin, double pageHeight,
@@ -250,6 +254,7 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             }
         } else if (fl.shape != Floating::Shape::None) {
             placed.shape = fl.shape;
+            placed.rounding = fl.rounding;
             placed.fill = fl.fill;
             placed.line = fl.line;
             placed.lineWidth = twipsToLayout(fl.lineTwips);

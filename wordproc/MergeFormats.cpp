@@ -15,6 +15,11 @@
 
 namespace wordproc {
 
+bool darkBehindText(const QColor& background) {
+    const QRgb c = background.rgba();
+    return qAlpha(c) > 0 && (qRed(c) * 76 + qGreen(c) * 151 + qBlue(c) * 29) / 256 <= 62;
+}
+
 QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) {
     QTextCharFormat f;
     const QString family = platform::letterFamily(c.family.isEmpty() ? defaultFamily : c.family);
@@ -82,7 +87,11 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
         f.setProperty(kExtraLinesProperty, extra);
     if (const int sets = symbolSetsOfFamily(c.family.isEmpty() ? defaultFamily : c.family))
         f.setProperty(kSymbolSetProperty, sets);
-    f.setForeground(c.color.isValid() ? c.color : QColor(Qt::black));
+    f.setForeground(c.color.isValid()                                        ? c.color
+                    : c.background.isValid() && darkBehindText(c.background) ? QColor(Qt::white)
+                                                                             : QColor(Qt::black));
+    if (!c.color.isValid() && !c.background.isValid())
+        f.setProperty(kAutoColorProperty, true);
     if (c.background.isValid())
         f.setBackground(c.background);
     if (c.script == CharFormat::Script::Super)

@@ -297,6 +297,9 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         Flow flow;
         const auto& paras = source.paragraphs;
         size_t nextTable = 0;
+        const QColor behind = m_behind;
+        if (source.shading.isValid())
+            m_behind = source.shading;
         const auto tablesBefore = [&](size_t i) {
             for (; nextTable < source.tables.size() && source.tables[nextTable].before <= i; ++nextTable)
                 nestedTable(cc, source.tables[nextTable].table, c, flow);
@@ -308,6 +311,7 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
             paragraph(cc, paras[i], c, flow, i + 1 < paras.size() && !tableNext ? &paras[i + 1] : nullptr);
         }
         tablesBefore(std::numeric_limits<size_t>::max());
+        m_behind = behind;
         // The cell's format lives on the character format of its first block, which the paragraphs
         // have just set: it is completed now, not before.
         QTextTableCellFormat cf = cell.format().toTableCellFormat();

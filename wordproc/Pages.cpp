@@ -211,6 +211,19 @@ void drawWordArt(QPainter& painter, const QRectF& box, const QString& family, co
 
 namespace {
 
+QPainterPath outline(const PlacedPicture& p, Floating::Shape shape) {
+    QPainterPath path;
+    if (shape == Floating::Shape::Ellipse) {
+        path.addEllipse(p.rect);
+    } else if (p.rounding > 0) {
+        const double radius = qMin(p.rounding, 1.0) * qMin(p.rect.width(), p.rect.height()) / 2;
+        path.addRoundedRect(p.rect, radius, radius);
+    } else {
+        path.addRect(p.rect);
+    }
+    return path;
+}
+
 void paintShape(QPainter& painter, const PlacedPicture& p) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -220,10 +233,8 @@ void paintShape(QPainter& painter, const PlacedPicture& p) {
     painter.setBrush(p.fill.isValid() ? QBrush(p.fill) : QBrush(Qt::NoBrush));
     switch (p.shape) {
     case Floating::Shape::Box:
-        painter.drawRect(p.rect);
-        break;
     case Floating::Shape::Ellipse:
-        painter.drawEllipse(p.rect);
+        painter.drawPath(outline(p, p.shape));
         break;
     case Floating::Shape::WordArt:
         drawWordArt(painter, p.rect, p.wordArtFamily, p.wordArt, p.rotation);
@@ -414,8 +425,15 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
                 continue;
             }
             // A text box covers what lies under it, as in the common word processors.
-            if (p.fill.isValid())
+            const bool plain = p.frame == Floating::Shape::Box && p.rounding <= 0;
+            if (p.fill.isValid() && plain) {
                 painter.fillRect(p.rect, p.fill);
+            } else if (p.fill.isValid()) {
+                painter.save();
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.fillPath(outline(p, p.frame), p.fill);
+                painter.restore();
+            }
             // A page number in a frame or text box is the number of the page it prints on.
             setPageNumbers(*p.text, copy.firstPage + index, copy.numberedPages());
             painter.save();
@@ -426,7 +444,12 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
                 painter.save();
                 painter.setPen(QPen(p.line, p.lineWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
                 painter.setBrush(Qt::NoBrush);
-                painter.drawRect(p.rect);
+                if (plain) {
+                    painter.drawRect(p.rect);
+                } else {
+                    painter.setRenderHint(QPainter::Antialiasing);
+                    painter.drawPath(outline(p, p.frame));
+                }
                 painter.restore();
             }
         }

@@ -119,6 +119,12 @@ enum ExtraLines { kDoubleUnderline = 1, kThickUnderline = 2, kDoubleStrike = 4, 
 constexpr int kAsianFaceProperty = QTextFormat::UserProperty + 111;
 // Character: small capitals' full size in points (double), which their line is as tall as.
 constexpr int kSmallCapsSizeProperty = QTextFormat::UserProperty + 112;
+// Character: its text is of the automatic colour, black unless what it stands on is dark (bool).
+constexpr int kAutoColorProperty = QTextFormat::UserProperty + 140;
+
+// Whether automatic text on `background` is white: Word and LibreOffice turn it so on a background
+// this dark.
+bool darkBehindText(const QColor& background);
 
 // Paints what of `doc` meets `clip` (document coordinates; everything when empty), with the painter in
 // the document's coordinates: the paragraphs' shading, the text as Qt lays it out with each line's gap
@@ -196,6 +202,10 @@ struct PlacedPicture {
     double lineWidth = 0;
     // A drawn shape (no text, no image): its kind, and for lines their points from the box's corner.
     Floating::Shape shape = Floating::Shape::None;
+    // The outline of a box or of a text box's fill and frame: a box, its corners rounded by
+    // `rounding` (a share of half its shorter side), or an ellipse.
+    Floating::Shape frame = Floating::Shape::Box;
+    double rounding = 0;
     QPolygonF points;
     QString wordArt, wordArtFamily; // WordArt's text and face, stretched to the box and turned
     double rotation = 0;

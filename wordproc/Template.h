@@ -197,6 +197,9 @@ struct Floating {
     // through `points` (twips from the box's corner; a closed figure when filled).
     enum class Shape : quint8 { None, Box, Ellipse, Lines, WordArt };
     Shape shape = Shape::None;
+    // A box's corners rounded: the arc's radius as a share of half its shorter side. A text box's fill
+    // and outline take `shape` too, a box where it has none.
+    double rounding = 0;
     // WordArt (a watermark, say): `wordArt` in `wordArtFamily`, stretched to fill the box, turned
     // `rotation` degrees clockwise about the box's middle, in `fill`.
     QString wordArt;

@@ -405,8 +405,9 @@ private slots:
             "<w:r><w:pict><v:rect style=\"position:absolute;margin-left:18.75pt;margin-top:9.9pt;"
             "width:198.75pt;height:48.75pt;z-index:1\" fillcolor=\"#fde9d9 [665]\" strokecolor=\"#9bbb59\" "
             "strokeweight=\"5pt\"/><v:oval style=\"position:absolute;width:36pt;height:36pt\" "
-            "filled=\"f\"/><v:rect style=\"width:36pt;height:36pt\"/></w:pict></w:r>"));
-        QCOMPARE(t.floats.size(), size_t(5));
+            "filled=\"f\"/><v:rect style=\"width:36pt;height:36pt\"/></w:pict></w:r>" +
+            shape("roundRect", red)));
+        QCOMPARE(t.floats.size(), size_t(6));
         QVERIFY(t.textBoxes.empty() && t.pictures.empty());
         const Floating& box = t.floats[0];
         QCOMPARE(box.shape, Floating::Shape::Box);
@@ -427,6 +428,10 @@ private slots:
         QVERIFY(old.fill == QColor(0xfd, 0xe9, 0xd9) && old.line == QColor(0x9b, 0xbb, 0x59));
         QCOMPARE(t.floats[4].shape, Floating::Shape::Ellipse);
         QVERIFY(!t.floats[4].fill.isValid() && t.floats[4].line == QColor(Qt::black));
+        // A rounded box's corners: a sixth of its shorter side unless it says, a third of half of it.
+        QCOMPARE(t.floats[5].shape, Floating::Shape::Box);
+        QVERIFY(qAbs(t.floats[5].rounding - 1.0 / 3) < 0.001);
+        QCOMPARE(box.rounding, 0.0);
     }
 
     void themeColoursLightenedAndDarkened() {

@@ -589,6 +589,53 @@ private slots:
         QCOMPARE(behind, (QSet<QRgb>{QColor(255, 255, 0).rgb(), QColor(0xD9, 0xD9, 0xD9).rgb()}));
     }
 
+    // Text of the automatic colour turns white on a dark background (Word's and LibreOffice's rule: a
+    // luminance of 62 in 255 or less): a cell's shading, a paragraph's, its own run's, a text box's fill.
+    // Text of a colour of its own keeps it, and a paragraph shaded light in a dark cell stays black.
+    void automaticTextOnDarkBackgrounds() {
+        const auto cell = [](const QByteArray& fill, const QByteArray& content) {
+            return "<w:tc><w:tcPr><w:tcW w:w=\"2000\" w:type=\"dxa\"/><w:shd w:val=\"clear\" "
+                   "w:color=\"auto\" w:fill=\"" +
+                   fill + "\"/></w:tcPr>" + content + "</w:tc>";
+        };
+        const auto shaded = [](const QByteArray& fill) {
+            return "<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"" + fill + "\"/>";
+        };
+        const QByteArray table =
+            "<w:tbl><w:tblGrid><w:gridCol w:w=\"2000\"/><w:gridCol w:w=\"2000\"/><w:gridCol "
+            "w:w=\"2000\"/></w:tblGrid><w:tr>" +
+            cell("3E3E3E", paragraph(run("DarkCell")) +
+                               paragraph(run("OwnRed", "<w:color w:val=\"FF0000\"/>")) +
+                               paragraph(run("LightInDark"), shaded("FFFFFF"))) +
+            cell("404040", paragraph(run("GreyCell"))) + cell("C00000", paragraph(run("RedCell"))) +
+            "</w:tr></w:tbl>";
+        const QByteArray box =
+            "<w:r><w:pict><v:rect style=\"position:absolute;margin-left:300pt;margin-top:0;width:150pt;"
+            "height:60pt;mso-position-horizontal-relative:page\" fillcolor=\"#202020\"><v:textbox>"
+            "<w:txbxContent>" +
+            paragraph(run("InTheBox")) + "</w:txbxContent></v:textbox></v:rect></w:pict></w:r>";
+        const sheets::Printed l = sheets::printTemplate(
+            read(package(document(table + paragraph(run("DarkParagraph"), shaded("000000")) +
+                                  paragraph(run("DarkRun", shaded("202020")) + run("Plain") + box)))));
+        QHash<QString, QColor> colours;
+        const auto collect = [&](const QTextDocument& doc) {
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+                for (auto it = b.begin(); !it.atEnd(); ++it)
+                    colours.insert(it.fragment().text(), it.fragment().charFormat().foreground().color());
+        };
+        collect(*l.copy.body);
+        QCOMPARE(l.copy.pictures.size(), size_t(1));
+        QVERIFY(l.copy.pictures.front().text);
+        collect(*l.copy.pictures.front().text);
+        const QColor white(Qt::white), black(Qt::black);
+        for (const char* text : {"DarkCell", "RedCell", "DarkParagraph", "DarkRun", "InTheBox"})
+            QVERIFY2(colours.value(QLatin1String(text)) == white,
+                     qPrintable(colours.value(QLatin1String(text)).name() + text));
+        for (const char* text : {"LightInDark", "GreyCell", "Plain"})
+            QVERIFY2(colours.value(QLatin1String(text)) == black, text);
+        QCOMPARE(colours.value(QStringLiteral("OwnRed")), QColor(Qt::red));
+    }
+
     // Small capitals as LibreOffice sets them: the small letters as capitals four fifths of the size,
     // the capitals as they are, and the line as tall as full-size text's.
     void smallCapitals() {

@@ -152,6 +152,61 @@ private slots:
         QVERIFY(qGray(page.pixel(5, 5)) == 255);
     }
 
+    // A page number in a circle centred in the bottom margin, as Word's footer galleries make it, and
+    // boxes with rounded corners: the circle stands in the margin's own area, and the fills follow the
+    // outlines, leaving the corners of their boxes clear.
+    void circlesAndRoundedBoxes() {
+        const QByteArray circle =
+            pict("<v:oval style=\"position:absolute;margin-left:0;margin-top:0;width:50pt;height:50pt;"
+                 "mso-position-horizontal:center;mso-position-horizontal-relative:margin;"
+                 "mso-position-vertical:center;mso-position-vertical-relative:bottom-margin-area\" "
+                 "fillcolor=\"black\" stroked=\"f\"><v:textbox><w:txbxContent>" +
+                 paragraph(run("7")) + "</w:txbxContent></v:textbox></v:oval>");
+        const QByteArray footer = "<w:ftr " + kW + ">" + paragraph(circle) + "</w:ftr>";
+        const auto rounded = [](const QByteArray& top, const QByteArray& arc) {
+            return pict("<v:roundrect style=\"position:absolute;margin-left:0;margin-top:" + top +
+                        ";width:200pt;height:100pt;mso-position-horizontal-relative:page;"
+                        "mso-position-vertical-relative:page\" " +
+                        arc + " fillcolor=\"black\" stroked=\"f\"/>");
+        };
+        const Printed l =
+            lay(package(document(paragraph(rounded("100pt", "arcsize=\"32768f\"") + rounded("300pt", {}) +
+                                           rounded("500pt", "arcsize=\"0.1\"")),
+                                 section("<w:footerReference w:type=\"default\" r:id=\"rId1\"/>")),
+                        {{"footer", "footer1.xml", footer}}));
+        QCOMPARE(l.t->floats.size(), size_t(4));
+        QList<double> rounding;
+        for (const Floating& f : l.t->floats)
+            if (f.shape == Floating::Shape::Box)
+                rounding << f.rounding;
+        QCOMPARE(rounding, QList<double>({0.5, 0.2, 0.1})); // a fifth where the file does not say
+        QCOMPARE(l.copy.pictures.size(), size_t(4));
+        const auto circleAt = std::find_if(l.copy.pictures.begin(), l.copy.pictures.end(),
+                                           [](const PlacedPicture& p) { return bool(p.text); });
+        QVERIFY(circleAt != l.copy.pictures.end());
+        const PlacedPicture& placed = *circleAt;
+        QCOMPARE(placed.frame, Floating::Shape::Ellipse);
+        // Centred in the inch below the Letter page's bottom margin, between the side margins.
+        QVERIFY2(qAbs(placed.rect.center().y() - twipsToLayout(15840 - 720)) < 1,
+                 qPrintable(QString::number(placed.rect.center().y())));
+        QVERIFY(qAbs(placed.rect.center().x() - twipsToLayout(12240 / 2)) < 1);
+
+        const QImage page = sheet(l);
+        const auto grey = [&](double xTwips, double yTwips) {
+            return qGray(page.pixel(qRound(xTwips * kDpi / 1440), qRound(yTwips * kDpi / 1440)));
+        };
+        // The circle's middle is filled, the corners of its box are not.
+        QCOMPARE(grey(6120, 15840 - 720), 0);
+        QCOMPARE(grey(6120 - 450, 15840 - 720 - 450), 255);
+        // A corner of the half-rounded box lies outside its 50pt arc; the box's middle and the edge
+        // beside the arc are filled. The box rounded by a tenth keeps a corner 5pt in.
+        QCOMPARE(grey(40, 2000 + 40), 255);
+        QCOMPARE(grey(2000, 2000 + 20), 0);
+        QCOMPARE(grey(1100, 2000 + 40), 0);
+        QCOMPARE(grey(10, 10000 + 10), 255);
+        QCOMPARE(grey(140, 10000 + 140), 0);
+    }
+
     // WordArt set in a line, in the body and in a text box: a picture of the shape's size, so that its
     // line is as tall as the shape and pushes the text below down, with its letters drawn in the fill.
     void wordArtInTheLine() {
