@@ -641,6 +641,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                         emuAttr(body, u"bIns", 72)};
         for (int& inset : g.insetTwips)
             inset = qBound(0, inset, 1440);
+        g.fitText = body && body->child(u"a:spAutoFit");
         const QString anchor = body ? body->attr(u"anchor") : QString();
         g.textAnchor = anchor == QLatin1String("ctr") ? Floating::TextAnchor::Middle
                        : anchor == QLatin1String("b") ? Floating::TextAnchor::Bottom

@@ -26,13 +26,13 @@ void Reader::fieldChar(StoryState& st, const QString& type, int format, const No
         if (st.ignoredFields > 0)
             --st.ignoredFields;
         else if (!st.fields.empty())
-            endField(st);
+            endField(st, format);
         else if (!st.ranOn.empty())
             st.ranOn.pop_back();
     }
 }
 
-void Reader::endField(StoryState& st) {
+void Reader::endField(StoryState& st, int endFormat) {
     OpenField open = std::move(st.fields.back());
     st.fields.pop_back();
     Field& f = open.field;
@@ -57,6 +57,13 @@ void Reader::endField(StoryState& st) {
     // A field inside another's code only helps compute that code, which this program does not do.
     if (!target(st))
         return;
+    // LibreOffice prints a value worked out anew (a page number, a merged value, a date) in the run
+    // that closes the field, neither the one that opens it nor the stored result's, MERGEFORMAT or not:
+    // Word gives that run the result's looks.
+    if (endFormat >= 0) {
+        f.codeFormat = endFormat;
+        f.mergeFormat = false;
+    }
     const int format = f.codeFormat;
     m_t.fields.push_back(std::move(f));
     addRun(st, Run{Run::Field, format, int(m_t.fields.size() - 1), {}});

@@ -338,7 +338,8 @@ private:
     void shownByCode(Field& f);
     void checkBoxResult(const Node& box, Field& f);
     void dropDownResult(const Node& list, Field& f);
-    void endField(StoryState& st);
+    // `endFormat`: the format of the run holding the field's end mark (-1: none).
+    void endField(StoryState& st, int endFormat = -1);
     void dropField(StoryState& st);
     bool resultsStandAsStored(const StoryState& st) const;
     void simpleField(const Node& f, StoryState& st, const CharProps& base);

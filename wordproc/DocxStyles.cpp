@@ -615,6 +615,20 @@ Level readLevel(const Node& lvl) {
         l.format = f->attr(u"w:val");
     if (const Node* t = lvl.child(u"w:lvlText"))
         l.text = t->attr(u"w:val");
+    if (l.format == QLatin1String("custom")) {
+        // Word 2010's formats given by example: LibreOffice prints numbers padded with zeros ("001, 002,
+        // 003, ...") as such; any other it cannot, and it numbers that level as its own default, "1.".
+        const QString example = lvl.child(u"w:numFmt")->attr(u"w:format");
+        const qsizetype zeros = example.indexOf(QLatin1Char('1'));
+        const QString pad(qMax<qsizetype>(0, zeros), QLatin1Char('0'));
+        if (zeros >= 1 && zeros <= 4 && example == pad + "1, " + pad + "2, " + pad + "3, ...") {
+            l.format =
+                zeros == 1 ? QStringLiteral("decimalZero") : QStringLiteral("decimalZero%1").arg(zeros + 1);
+        } else {
+            l.format = QStringLiteral("decimal");
+            l.text = QStringLiteral("%%1.").arg(qBound(0, intAttr(lvl, u"w:ilvl", 0), 8) + 1);
+        }
+    }
     if (const Node* s = lvl.child(u"w:suff"))
         l.suffix = s->attr(u"w:val");
     if (const Node* j = lvl.child(u"w:lvlJc"))

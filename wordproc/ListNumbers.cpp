@@ -48,6 +48,10 @@ QString listNumberText(int n, const QString& format) {
         return roman(n, true);
     if (format == QLatin1String("decimalZero"))
         return n < 10 && n >= 0 ? QStringLiteral("0") + QString::number(n) : QString::number(n);
+    // Padded with zeros to a width of three to five digits (the .docx reader's name for Word 2010's
+    // "001, 002, 003, ..." and the like).
+    if (format.startsWith(QLatin1String("decimalZero")) && format.size() == 12 && n >= 0)
+        return QString::number(n).rightJustified(qBound(3, format.back().digitValue(), 5), QLatin1Char('0'));
     if (format == QLatin1String("none"))
         return {};
     if (format == QLatin1String("ordinal")) {

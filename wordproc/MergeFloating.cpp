@@ -199,7 +199,7 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     placed.textOffset = QPointF(twipsToLayout(in[0]), twipsToLayout(in[1]));
     // Text anchored lower in its box takes the room its lines leave; text taller than the box starts
     // at its top inset all the same.
-    if (fl.textAnchor != Floating::TextAnchor::Top && fl.heightTwips > 0) {
+    if (fl.textAnchor != Floating::TextAnchor::Top && fl.heightTwips > 0 && !fl.fitText) {
         const double room = twipsToLayout(fl.heightTwips - in[1] - in[3]) -
                             placed.text->documentLayout()->documentSize().height();
         if (room > 0)
@@ -246,8 +246,8 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         placed.band = band;
         if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
             textBox(placed, fl, record);
-            // A frame of no set height is as tall as its text.
-            if (fl.heightTwips <= 0) {
+            // A frame of no set height is as tall as its text, and so is a box sized to its text.
+            if (fl.heightTwips <= 0 || fl.fitText) {
                 r.setHeight(placed.text->documentLayout()->documentSize().height() +
                             twipsToLayout(fl.insetTwips[1] + fl.insetTwips[3]));
                 placed.rect = r;
@@ -278,6 +278,9 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             }
         }
         out.push_back(std::move(placed));
+        // The lines by a box sized to its text keep clear of it as it now stands, not as the file gave it.
+        if (clear && fl.fitText && fl.fromY == Floating::From::Paragraph)
+            reachClear(clear, at + anchorTop - pageTop, r.bottom() + twipsToLayout(fl.gapTwips[3]));
         if (clear && fl.fromY != Floating::From::Paragraph) {
             // The lines beside it end with the page's text, however far down the picture reaches.
             double bottom = r.bottom() + twipsToLayout(fl.gapTwips[3]);

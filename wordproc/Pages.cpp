@@ -147,7 +147,25 @@ QString MergedDocument::plainText() const {
 }
 
 double bandHeight(const QTextDocument& band) {
-    const double height = band.documentLayout()->documentSize().height();
+    QAbstractTextDocumentLayout* layout = band.documentLayout();
+    double height = layout->documentSize().height();
+    // A picture that the band's lines flow beside may reach below them: the band ends with its text,
+    // as LibreOffice prints it, the picture hanging over the body.
+    const QList<QTextFrame*> frames = band.rootFrame()->childFrames();
+    if (std::any_of(frames.begin(), frames.end(), [](const QTextFrame* f) {
+            return f->frameFormat().position() != QTextFrameFormat::InFlow;
+        })) {
+        double bottom = 0;
+        for (auto it = band.rootFrame()->begin(); !it.atEnd(); ++it) {
+            if (const QTextFrame* f = it.currentFrame()) {
+                if (f->frameFormat().position() == QTextFrameFormat::InFlow)
+                    bottom = qMax(bottom, layout->frameBoundingRect(const_cast<QTextFrame*>(f)).bottom());
+            } else {
+                bottom = qMax(bottom, layout->blockBoundingRect(it.currentBlock()).bottom());
+            }
+        }
+        height = qMin(height, bottom + band.documentMargin());
+    }
     const QTextBlock last = band.lastBlock();
     if (!last.isValid() || QTextCursor(last).currentFrame() != band.rootFrame())
         return height;

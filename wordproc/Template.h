@@ -180,6 +180,8 @@ struct Floating {
     // Where a text box's text stands in the room between its top and bottom insets when it is shorter.
     enum class TextAnchor : quint8 { Top, Middle, Bottom };
     TextAnchor textAnchor = TextAnchor::Top;
+    // A text box that grows or shrinks to its text and insets, whatever height the file gives it.
+    bool fitText = false;
     int leftTwips = 0;
     int topTwips = 0;
     int widthTwips = 0;

@@ -612,6 +612,72 @@ private slots:
                      (old.rect.height() - twipsToLayout(72))) < 1);
     }
 
+    void boxSizedToItsText() {
+        // A text box Word sizes to its text is as tall as its lines and insets, whether the file gives
+        // it more room or less; the lines beside it go back to the full width just below it.
+        const auto box = [](const QByteArray& cy, bool fit, const QList<QByteArray>& texts) {
+            QByteArray inner;
+            for (const QByteArray& text : texts)
+                inner += paragraph(run(text));
+            return "<w:r><w:drawing><wp:anchor behindDoc=\"0\" distB=\"45720\"><wp:positionH "
+                   "relativeFrom=\"column\"><wp:posOffset>1828800</wp:posOffset></wp:positionH><wp:positionV "
+                   "relativeFrom=\"paragraph\"><wp:posOffset>182880</wp:posOffset></wp:positionV><wp:extent "
+                   "cx=\"2360930\" cy=\"" +
+                   cy +
+                   "\"/><wp:wrapSquare wrapText=\"bothSides\"/><a:graphic><a:graphicData "
+                   "uri=\"http://schemas.microsoft.com/office/word/2010/"
+                   "wordprocessingShape\"><wps:wsp><wps:txbx>"
+                   "<w:txbxContent>" +
+                   inner + "</w:txbxContent></wps:txbx><wps:bodyPr tIns=\"45720\" bIns=\"45720\">" +
+                   (fit ? "<a:spAutoFit/>" : "") +
+                   "</wps:bodyPr></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+        };
+        const QByteArray beside = run(QByteArray("Lorem ipsum dolor sit amet consectetur. ").repeated(12));
+        const double inset = twipsToLayout(72 + 72);
+        // The box given two inches for one line, a fifth of an inch for six, and two inches kept.
+        struct Case {
+            QByteArray cy;
+            bool fit;
+            QList<QByteArray> texts;
+        };
+        for (const Case& k : {Case{"1828800", true, {"Here is a text box."}},
+                              Case{"182880", true, {"One", "Two", "Three", "Four", "Five", "Six"}},
+                              Case{"1828800", false, {"Here is a text box."}}}) {
+            const auto t =
+                std::make_shared<const Template>(readBody(paragraph(box(k.cy, k.fit, k.texts) + beside)));
+            QCOMPARE(t->floats.size(), size_t(1));
+            QCOMPARE(t->floats[0].fitText, k.fit);
+            Merger merger(t, nullptr);
+            const PageCopy copy = merger.next();
+            QCOMPARE(copy.pictures.size(), size_t(1));
+            const PlacedPicture& placed = copy.pictures[0];
+            QVERIFY(placed.text);
+            const double lines = placed.text->documentLayout()->documentSize().height();
+            const double height = k.fit ? lines + inset : twipsToLayout(2880);
+            QVERIFY2(qAbs(placed.rect.height() - height) < 1,
+                     qPrintable(QString::number(placed.rect.height())));
+            // The first full line of the paragraph beside the box starts below it and its gap, the line
+            // before it no lower than that.
+            QTextBlock b = copy.body->begin();
+            while (b.isValid() && !b.text().contains(QStringLiteral("Lorem")))
+                b = b.next();
+            QVERIFY(b.isValid());
+            const double full = copy.body->textWidth() - copy.body->documentMargin() * 2;
+            const double bottom = placed.rect.bottom() + twipsToLayout(72) - copy.bodyTop;
+            int first = -1;
+            for (int i = 0; i < b.layout()->lineCount() && first < 0; ++i)
+                if (b.layout()->lineAt(i).width() > full - 2)
+                    first = i;
+            QVERIFY(first > 0);
+            // The paragraph opens the page: its first line's top is the body's.
+            const auto top = [&](int line) {
+                return b.layout()->lineAt(line).y() - b.layout()->lineAt(0).y();
+            };
+            QVERIFY(top(first) >= bottom - 1);
+            QVERIFY(top(first - 1) < bottom);
+        }
+    }
+
     void groupInItsOwnUnits() {
         // Word's groups converted from older drawings count their pieces in small units of their own
         // (here 1104 by 736 to a group of 2.5 by 1.6 inches): a picture and a box keep their share of it.

@@ -80,6 +80,34 @@ private slots:
         QCOMPARE(first.format.numberAlign, ParaFormat::Left);
     }
 
+    void numbersByExample() {
+        // Word 2010 gives some formats by example, behind a choice older readers skip: numbers padded
+        // with zeros print so; one that cannot be printed numbers its level "1.", its own text unused.
+        const auto level = [](const char* example, const char* text) {
+            return QByteArray("<w:lvl w:ilvl=\"0\"><w:start w:val=\"9\"/><mc:AlternateContent><mc:Choice "
+                              "Requires=\"w14\"><w:numFmt w:val=\"custom\" w:format=\"") +
+                   example +
+                   "\"/></mc:Choice><mc:Fallback><w:numFmt w:val=\"decimal\"/></mc:Fallback>"
+                   "</mc:AlternateContent><w:lvlText w:val=\"" +
+                   text + "\"/></w:lvl>";
+        };
+        QByteArray numbering = "<w:numbering " + kW + ">";
+        const char* examples[] = {"01, 02, 03, ...", "001, 002, 003, ...", "0001, 0002, 0003, ...",
+                                  "\xce\xb1, \xce\xb2, \xce\xb3, ..."};
+        QByteArray body;
+        for (int i = 0; i < 4; ++i) {
+            const QByteArray id = QByteArray::number(i + 1);
+            numbering += "<w:abstractNum w:abstractNumId=\"" + id + "\">" + level(examples[i], "No-%1") +
+                         "</w:abstractNum><w:num w:numId=\"" + id + "\"><w:abstractNumId w:val=\"" + id +
+                         "\"/></w:num>";
+            body += paragraph(run("x"),
+                              "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"" + id + "\"/></w:numPr>");
+        }
+        numbering += "</w:numbering>";
+        const Template t = readBody(body, {{"numbering", "numbering.xml", numbering}});
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"No-09\tx", "No-009\tx", "No-0009\tx", "9.\tx"}));
+    }
+
     void numberingAcrossLists() {
         // Word's own counting, as the numbers a Word user typed beside each item show it.
         const auto lvl = [](int i, const QByteArray& inner) {

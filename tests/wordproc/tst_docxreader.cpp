@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 #include <QtTest>
@@ -50,7 +51,8 @@ private slots:
         QCOMPARE(t.fields[1].name, QStringLiteral("Last_Name"));
         QCOMPARE(t.fields[1].before, QStringLiteral("Mr. "));
         QCOMPARE(t.fields[1].after, QStringLiteral("!"));
-        QVERIFY(t.fields[1].mergeFormat);
+        // The closing run sets the value's looks in these files, MERGEFORMAT or not.
+        QVERIFY(!t.fields[1].mergeFormat);
         QCOMPARE(t.fields[2].kind, Field::Date);
         QCOMPARE(t.fields[2].datePicture, QStringLiteral("MMMM d, yyyy"));
         // Unmerged, each shows what Word last showed.
@@ -62,6 +64,39 @@ private slots:
         merger.setNow(QDateTime(QDate(2026, 3, 5), QTime(9, 0)));
         QCOMPARE(merger.all("m")->plainText(),
                  QStringLiteral("Dear ANNA Mr. Smith! on March 5, 2026\nDear BO  on March 5, 2026"));
+    }
+
+    void fieldValueInItsClosingRun() {
+        // A page number or a merged value prints as the run that closes its field looks (here bold,
+        // 16 points), not as its opening run or its stored result (italic), MERGEFORMAT or not.
+        const auto field = [](const QByteArray& code, const QByteArray& shown) {
+            return "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText "
+                   "xml:space=\"preserve\"> " +
+                   code +
+                   " </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r><w:r><w:rPr><w:i/>"
+                   "</w:rPr><w:t>" +
+                   shown +
+                   "</w:t></w:r><w:r><w:rPr><w:b/><w:sz w:val=\"32\"/></w:rPr><w:fldChar "
+                   "w:fldCharType=\"end\"/></w:r>";
+        };
+        const Template t = readBody(paragraph(run("Page ") + field("PAGE", "1") + run(" to ") +
+                                              field("MERGEFIELD Name \\* MERGEFORMAT", "«Name»")));
+        const std::vector<Run>& runs = firstParagraph(t.body).runs;
+        int fields = 0;
+        for (const Run& r : runs)
+            if (r.kind == Run::Field) {
+                ++fields;
+                const CharFormat& f = t.formats[size_t(r.format)];
+                QVERIFY(f.bold && !f.italic);
+                QCOMPARE(f.halfPoints, 32);
+            }
+        QCOMPARE(fields, 2);
+        auto data = DataSource::parse(samples::dataFile({"Name"}, {{"Smith"}}), "data.txt");
+        Merger merger(std::make_shared<const Template>(t), data);
+        const PageCopy copy = merger.next();
+        const QTextCursor at = copy.body->find(QStringLiteral("Smith"));
+        QVERIFY(!at.isNull());
+        QVERIFY(at.charFormat().fontWeight() >= QFont::Bold && !at.charFormat().fontItalic());
     }
 
     void nestedAndOtherFields() {

@@ -123,6 +123,34 @@ private slots:
                  QList<int>({1440 + 720, 720 + 360, 720, 360}));
     }
 
+    // A box the header's lines flow beside, reaching an inch below them: the header ends with its text,
+    // and the body starts there, below the half-inch top margin, the box hanging over it.
+    void headerEndsWithItsTextBesideABox() {
+        const QByteArray box =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"column\"><wp:posOffset>"
+            "3657600</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"paragraph\"><wp:posOffset>0"
+            "</wp:posOffset></wp:positionV><wp:extent cx=\"1828800\" cy=\"914400\"/><wp:wrapSquare "
+            "wrapText=\"bothSides\"/><a:graphic><a:graphicData "
+            "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp><wps:spPr>"
+            "<a:prstGeom prst=\"rect\"/><a:solidFill><a:srgbClr val=\"0000FF\"/></a:solidFill></wps:spPr>"
+            "<wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
+        const QByteArray sectPr =
+            "<w:sectPr><w:headerReference w:type=\"default\" r:id=\"rId1\"/><w:pgSz w:w=\"12240\" "
+            "w:h=\"15840\"/><w:pgMar w:top=\"720\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" "
+            "w:header=\"720\" w:footer=\"720\" w:gutter=\"0\"/></w:sectPr>";
+        const Printed l =
+            lay(package(document(paragraph(run("Body text")), sectPr),
+                        {{"header", "header1.xml",
+                          "<w:hdr " + kW + ">" + paragraph(box + run("Header text")) + "</w:hdr>"}}));
+        QCOMPARE(l.copy.pictures.size(), size_t(1));
+        const PlacedPicture& placed = l.copy.pictures[0];
+        QVERIFY(qAbs(placed.rect.top() - twipsToLayout(720)) < 1);
+        QVERIFY(qAbs(placed.rect.height() - twipsToLayout(1440)) < 1);
+        // One line of header text past the margin: about a fifth of an inch, far short of the box's foot.
+        QVERIFY(l.copy.bodyTop > twipsToLayout(720 + 200));
+        QVERIFY(l.copy.bodyTop < twipsToLayout(720 + 400));
+    }
+
     // A drawing canvas set in a header's line: its pieces stand where the canvas puts them, from the one
     // paragraph's top, and the header grows by the canvas's height, though the pieces fill only its
     // upper two thirds, moving the body's text down.
