@@ -267,6 +267,26 @@ private slots:
         QCOMPARE(std::get<Paragraph>(t.body.blocks.front()).format.afterTwips, 280);
         QCOMPARE(std::get<Paragraph>(t.body.blocks.back()).format.beforeTwips, 280);
     }
+
+    // Rows of a set height, at least or exactly, follow each other by that height, as in LibreOffice:
+    // Qt's whole pixels do not add up down the page.
+    void rowsOfASetHeightKeepTheirPitch() {
+        for (const char* height : {"397", "-397"}) {
+            QByteArray body;
+            for (int i = 0; i < 30; ++i)
+                body += "\\trowd\\trgaph108\\trleft0\\trrh" + QByteArray(height) + ruledCell(3000) +
+                        ruledCell(6000) + "\\pard\\intbl R" + QByteArray::number(i) + "\\cell x\\cell \\row ";
+            const Shown s = showWord(body + "\\pard After\\par ");
+            QTextTable* table = firstTable(*s.copy.body);
+            QVERIFY(table);
+            const double first = cellText(s, table, 0, 0).top();
+            for (int r : {10, 20, 29}) {
+                const double off = cellText(s, table, r, 0).top() - first - r * twipsToLayout(397);
+                QVERIFY2(qAbs(off) <= 1,
+                         qPrintable(QStringLiteral("%1 row %2: %3").arg(height).arg(r).arg(off)));
+            }
+        }
+    }
 };
 
 QTEST_MAIN(TestTablePages)
