@@ -50,6 +50,7 @@ class Merger::Builder {
     struct Place {
         int row, column, rows, columns;
         const Cell* cell;
+        int folded = 0; // narrow columns at its left that the cell reaches over from `column`
     };
     // Where the notes' references stand; the cursors follow the text as it changes.
     struct NoteRef {
