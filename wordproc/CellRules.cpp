@@ -92,12 +92,17 @@ CellBoxes cellBoxes(const QTextDocument& doc, QTextTable& table) {
             if (cell.row() != r || cell.column() != c)
                 continue;
             const QTextTableCellFormat f = cell.format().toTableCellFormat();
+            if (f.boolProperty(kFoldedCellProperty))
+                continue; // the cell right of it reaches over it
+            const int reachesOver = qMin(c, f.intProperty(kCellReachColumnsProperty));
             CellBox box;
             cells.ruled = rulesOf(f, kCellRulesProperty, box.rules) || cells.ruled;
             // Qt places a cell's text inside its padding and half of each rule's room.
             const QTextBlock first = cell.firstCursorPosition().block();
             const QRectF text = layout->blockBoundingRect(first);
-            box.rect.setLeft(text.left() - (f.leftPadding() + f.leftBorder() / 2) * scale);
+            box.rect.setLeft(text.left() -
+                             (f.leftPadding() + f.doubleProperty(kCellReachProperty) + f.leftBorder() / 2) *
+                                 scale);
             box.rect.setRight(text.right() + (f.rightPadding() + f.rightBorder() / 2) * scale);
             box.rect.setTop(text.top() - (f.topPadding() + f.topBorder() / 2) * scale);
             QTextBlock last = cell.lastCursorPosition().block();
@@ -124,7 +129,7 @@ CellBoxes cellBoxes(const QTextDocument& doc, QTextTable& table) {
             if (!box.feet.empty())
                 box.feet.pop_back(); // the last page's foot is the cell's own
             for (int y = r; y < r + cell.rowSpan() && y < rows; ++y)
-                for (int x = c; x < c + cell.columnSpan() && x < cols; ++x)
+                for (int x = c - reachesOver; x < c + cell.columnSpan() && x < cols; ++x)
                     cells.cover[size_t(y) * size_t(cols) + size_t(x)] = int(cells.boxes.size());
             cells.boxes.push_back(box);
         }

@@ -50,6 +50,7 @@ class Merger::Builder {
     struct Place {
         int row, column, rows, columns;
         const Cell* cell;
+        int folded = 0; // narrow columns at its left that the cell reaches over from `column`
     };
     // Where the notes' references stand; the cursors follow the text as it changes.
     struct NoteRef {
@@ -91,8 +92,10 @@ public:
     // Qt's table lengths are in 96-dpi units; the layout's in its device's pixels.
     static constexpr double kQtScale = kLayoutDpi / 96.0;
 
+    // The heights of the table's rows that their set height makes, by row, as fitted.
     template <typename PageOf>
-    void fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st, const PageOf& page);
+    std::map<int, double> fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st,
+                                  const PageOf& page);
 
     // Qt breaks any row over a page's end; one that must not break goes on to the next page whole, as
     // in the common word processors, unless it is taller than a page.

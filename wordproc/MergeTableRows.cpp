@@ -7,6 +7,7 @@
 #include <QTextTable>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace wordproc {
 
@@ -58,12 +59,17 @@ CellExtent cellExtent(QAbstractTextDocumentLayout& layout, const QTextTableCell&
                 (f.topPadding() + f.bottomPadding() + (f.topBorder() + f.bottomBorder()) / 2) * scale};
 }
 
+// The heights rows were fitted to, by table and row.
+using SetHeights = std::map<const QTextTable*, std::map<int, double>>;
+
 // Qt rounds each row's height to whole layout pixels, a quarter point, where the common word processors
 // keep the rows' exact heights: down a long table of rows of one line the rows stood as much as a point
 // a page away from theirs. Each row's cells' bottom padding takes up the difference, so that the row ends
 // on the whole pixel at or just above where the exact heights of it and of the rows before it on the page
-// end; never below, so that rows that just fill a page still fit on it.
-void settleRows(QTextDocument& doc) {
+// end; never below, so that rows that just fill a page still fit on it. A row of a set height counts as
+// that tall, not as the hair less its cells were padded to, but for a 256th of a pixel: rows that fill
+// the page to the last digit end just within it, and the block Qt keeps after a table stays on it.
+void settleRows(QTextDocument& doc, const SetHeights& setHeights = {}) {
     const QList<QTextFrame*> frames = doc.rootFrame()->childFrames();
     if (std::none_of(frames.begin(), frames.end(),
                      [](QTextFrame* f) { return qobject_cast<QTextTable*>(f); }))
@@ -82,6 +88,7 @@ void settleRows(QTextDocument& doc) {
             continue;
         const int rows = table->rows(), cols = table->columns();
         std::vector<double> top(size_t(rows), none), need(size_t(rows), 0);
+        const auto set = setHeights.find(table);
         // Rows whose height Qt sets from their own cells alone, on one page.
         std::vector<char> settled(size_t(rows), 1);
         for (int r = 0; r < rows; ++r)
@@ -115,7 +122,12 @@ void settleRows(QTextDocument& doc) {
                 settled[i] = 0;
                 continue;
             }
-            exact += need[i];
+            double height = need[i];
+            if (set != setHeights.end())
+                if (const auto it = set->second.find(r);
+                    it != set->second.end() && qAbs(it->second - height) < 1)
+                    height = it->second - 1.0 / 256;
+            exact += height;
             const double end = std::floor(exact + 1.0 / 64);
             const double shift = end - whole - need[i];
             whole = end;
@@ -289,9 +301,10 @@ void Merger::Builder::finish() {
         cur.setBlockCharFormat(tiny);
     }
     edit.endEditBlock();
+    SetHeights setHeights;
     for (const SizedTable& st : m_sized)
-        fitRows(*layout, st, page);
-    settleRows(m_doc);
+        setHeights[st.table] = fitRows(*layout, st, page);
+    settleRows(m_doc, setHeights);
     if (pageHeight > 0 && !m_kept.empty())
         keepRowsTogether(*layout, pageHeight);
 }
@@ -348,7 +361,8 @@ void Merger::Builder::keepRowsTogether(QAbstractTextDocumentLayout& layout, doub
 }
 
 template <typename PageOf>
-void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st, const PageOf& page) {
+std::map<int, double> Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st,
+                                               const PageOf& page) {
     QTextTable* qt = st.table;
     const int rows = qt->rows(), cols = qt->columns();
     // Where a cell's box starts and the height its text and padding need, as Qt has laid it out.
@@ -385,6 +399,7 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
         }
     // Each row's height: the one set, exactly or at least; else what Qt gave it.
     std::vector<double> height(size_t(rows), 0);
+    std::map<int, double> setHeights;
     for (int r = 0; r < rows; ++r) {
         const size_t i = size_t(r);
         const bool next =
@@ -392,6 +407,8 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
         const double natural = next ? top[i + 1] - top[i] : need[i];
         const int set = r < int(st.source->rows.size()) ? st.source->rows[i].heightTwips : 0;
         height[i] = set < 0 ? twipsToLayout(-double(set)) : qMax(natural, twipsToLayout(double(set)));
+        if (set < 0 || (set > 0 && twipsToLayout(double(set)) >= need[i]))
+            setHeights[r] = twipsToLayout(double(qAbs(set)));
     }
     std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
     for (const SizedCell& sc : st.cells) {
@@ -443,6 +460,7 @@ void Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTa
         changes.emplace_back(cell, f);
     }
     setCellFormats(m_doc, changes);
+    return setHeights;
 }
 
 } // namespace wordproc

@@ -226,7 +226,26 @@ std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
 
 void Merger::Builder::fillAndMerge(QTextTable* qt, const Table& t, const std::vector<int>& columns,
                                    Cursor& c) {
-    const std::vector<Place> places = placeCells(t, columns);
+    std::vector<Place> places = placeCells(t, columns);
+    // Qt shares a merged cell's least width (its widest letter, its indents and padding) evenly among the
+    // columns it spans, and widens a column narrower than its share: a narrow column at a merged cell's
+    // left, as gridBefore or a ragged grid leaves, came out points wider than the file makes it, and
+    // every edge right of it moved. Such a column is left to an empty cell of its own; the merged cell
+    // reaches over it from the next column, its text and rules where the file puts them.
+    for (Place& place : places) {
+        if (place.rows != 1 || place.cell->direction != Cell::Direction::Across)
+            continue;
+        while (place.columns > 1) {
+            const size_t k = size_t(place.column);
+            const double average =
+                double(columns[k + size_t(place.columns)] - columns[k]) / double(place.columns);
+            if (2.0 * (columns[k + 1] - columns[k]) > average)
+                break;
+            ++place.column;
+            --place.columns;
+            ++place.folded;
+        }
+    }
     SizedTable sized = fillCells(qt, t, columns, places, c);
     // Where a row is shorter than the table (cells left out before or after it), nothing stands: the
     // empty line Qt keeps there must not make the row taller than its own cells.
@@ -262,6 +281,34 @@ void Merger::Builder::fillAndMerge(QTextTable* qt, const Table& t, const std::ve
         if (last.blockFormat() != lastFormats[i])
             last.setBlockFormat(lastFormats[i]);
     }
+    // The columns a cell reaches over are shaded as it is; their rules are the cell's. Qt sets a whole
+    // table in by half its widest rule on its left edge, and lays a row out between its rules: they keep
+    // the room of the cell's rules there (Qt paints none of them).
+    for (const Place& place : places) {
+        if (place.folded == 0)
+            continue;
+        const QTextTableCellFormat reaching =
+            qt->cellAt(place.row, place.column).format().toTableCellFormat();
+        for (int x = place.column - place.folded; x < place.column; ++x) {
+            QTextTableCell folded = qt->cellAt(place.row, x);
+            QTextTableCellFormat f = folded.format().toTableCellFormat();
+            f.setProperty(kFoldedCellProperty, true);
+            if (place.cell->shading.isValid())
+                f.setBackground(place.cell->shading);
+            f.setTopBorder(reaching.topBorder());
+            f.setTopBorderStyle(reaching.topBorderStyle());
+            f.setTopBorderBrush(reaching.topBorderBrush());
+            f.setBottomBorder(reaching.bottomBorder());
+            f.setBottomBorderStyle(reaching.bottomBorderStyle());
+            f.setBottomBorderBrush(reaching.bottomBorderBrush());
+            if (x == place.column - place.folded) {
+                f.setLeftBorder(reaching.leftBorder());
+                f.setLeftBorderStyle(reaching.leftBorderStyle());
+                f.setLeftBorderBrush(reaching.leftBorderBrush());
+            }
+            folded.setFormat(f);
+        }
+    }
     if (!sized.cells.empty())
         m_sized.push_back(std::move(sized));
 }
@@ -280,7 +327,7 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
     // Qt gives an edge between two cells the wider of their rules, and keeps half of it inside each.
     std::map<std::pair<int, int>, const Place*> starts, ends;
     for (const Place& place : places) {
-        starts[{place.row, place.column}] = &place;
+        starts[{place.row, place.column - place.folded}] = &place;
         ends[{place.row, place.column + place.columns}] = &place;
     }
     const auto neighbour = [](const std::map<std::pair<int, int>, const Place*>& at, int row, int column) {
@@ -326,18 +373,25 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         // LibreOffice sets the text its margin in from the middle of the side rule, however wide the
         // rule: the inner half of the rule takes from the margin, where Qt adds it to the padding. A
         // table inside a cell keeps its text half its own rule further in, as Qt sets it.
-        const Cell* before = nested ? nullptr : neighbour(ends, place.row, place.column);
+        const int from = place.column - place.folded;
+        const Cell* before = nested ? nullptr : neighbour(ends, place.row, from);
         const Cell* after = nested ? nullptr : neighbour(starts, place.row, place.column + place.columns);
         const double leftRule = qMax(sideRuleRoom(source.borders, Side::Left),
                                      before ? sideRuleRoom(before->borders, Side::Right) : 0.0);
         const double rightRule = qMax(sideRuleRoom(source.borders, Side::Right),
                                       after ? sideRuleRoom(after->borders, Side::Left) : 0.0);
         const double inLeft = nested ? 0.0 : qMin(leftRule, twipsToLogical(pad[0]));
-        cf.setLeftPadding(twipsToLogical(pad[0]) - inLeft);
+        const double reach =
+            qtColumnEdge(columns, size_t(place.column)) - qtColumnEdge(columns, size_t(from));
+        cf.setLeftPadding(twipsToLogical(pad[0] - reach) - inLeft);
+        if (place.folded > 0) {
+            cf.setProperty(kCellReachProperty, twipsToLogical(reach));
+            cf.setProperty(kCellReachColumnsProperty, place.folded);
+        }
         cf.setTopPadding(twipsToLogical(pad[1]) + above);
         // The cell's text is as wide as the file makes it, not as the whole pixels Qt makes its columns
         // of: a word that just fits its column, or just does not, breaks as LibreOffice breaks it.
-        const size_t left = size_t(place.column), right = size_t(place.column + place.columns);
+        const size_t left = size_t(from), right = size_t(place.column + place.columns);
         const double wider = qtColumnEdge(columns, right) - qtColumnEdge(columns, left) -
                              (double(columns[right]) - columns[left]);
         cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2] + wider) - rightRule - (leftRule - inLeft)));

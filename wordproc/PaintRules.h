@@ -29,6 +29,11 @@ using Rules = std::array<Rule, 4>;
 // Block: an empty line last in a table cell, only to push the row after it on to the next page, when that
 // row must not break; the cell's rules end above it.
 constexpr int kKeptRowRoomProperty = QTextFormat::UserProperty + 70;
+// Cell: how far its box reaches left of where Qt has it, in Qt's table lengths, over how many columns
+// (empty cells of their own in Qt, marked kFoldedCellProperty).
+constexpr int kCellReachProperty = QTextFormat::UserProperty + 71;
+constexpr int kCellReachColumnsProperty = QTextFormat::UserProperty + 72;
+constexpr int kFoldedCellProperty = QTextFormat::UserProperty + 73;
 
 // Reads the four rules that `property` (kBordersProperty or kCellRulesProperty) carries; false when the
 // format has none.

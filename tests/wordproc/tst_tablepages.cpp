@@ -1,4 +1,5 @@
-// Table rows: the room their cells' text takes, where they end on each page and how they are ruled there.
+// Table rows: the room their cells' text takes, where they end on each page and how they are ruled there;
+// the columns their merged cells span.
 #include "DocxSamples.h"
 #include "Rendering.h"
 #include "wordproc/DocxReader.h"
@@ -266,6 +267,74 @@ private slots:
         QCOMPARE(alone.format.afterTwips, 0);
         QCOMPARE(std::get<Paragraph>(t.body.blocks.front()).format.afterTwips, 280);
         QCOMPARE(std::get<Paragraph>(t.body.blocks.back()).format.beforeTwips, 280);
+    }
+
+    // Rows of a set height, at least or exactly, follow each other by that height, as in LibreOffice:
+    // Qt's whole pixels do not add up down the page.
+    void rowsOfASetHeightKeepTheirPitch() {
+        for (const char* height : {"397", "-397"}) {
+            QByteArray body;
+            for (int i = 0; i < 30; ++i)
+                body += "\\trowd\\trgaph108\\trleft0\\trrh" + QByteArray(height) + ruledCell(3000) +
+                        ruledCell(6000) + "\\pard\\intbl R" + QByteArray::number(i) + "\\cell x\\cell \\row ";
+            const Shown s = showWord(body + "\\pard After\\par ");
+            QTextTable* table = firstTable(*s.copy.body);
+            QVERIFY(table);
+            const double first = cellText(s, table, 0, 0).top();
+            for (int r : {10, 20, 29}) {
+                const double off = cellText(s, table, r, 0).top() - first - r * twipsToLayout(397);
+                QVERIFY2(qAbs(off) <= 1,
+                         qPrintable(QStringLiteral("%1 row %2: %3").arg(height).arg(r).arg(off)));
+            }
+        }
+    }
+    // A narrow column at the left of merged cells (a row's gridBefore, or a ragged grid) keeps the width
+    // the file gives it, however wide the merged cells' indents and letters: every edge right of it
+    // stands where the file puts it, and the merged cells are ruled on their own edges only.
+    void narrowColumnAtMergedCellsKeepsItsWidth() {
+        using namespace docxsamples;
+        const auto cell = [](int span, const QByteArray& content) {
+            return "<w:tc><w:tcPr>" +
+                   (span > 1 ? "<w:gridSpan w:val=\"" + QByteArray::number(span) + "\"/>" : QByteArray()) +
+                   "</w:tcPr>" + content + "</w:tc>";
+        };
+        QByteArray rules = "<w:tblBorders>";
+        for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
+            rules +=
+                QByteArray("<w:") + side + " w:val=\"single\" w:sz=\"6\" w:space=\"0\" w:color=\"000000\"/>";
+        const QByteArray table =
+            "<w:tbl><w:tblPr>" + rules +
+            "</w:tblBorders></w:tblPr><w:tblGrid><w:gridCol w:w=\"79\"/><w:gridCol w:w=\"489\"/><w:gridCol "
+            "w:w=\"4472\"/><w:gridCol w:w=\"3000\"/></w:tblGrid><w:tr><w:trPr><w:gridBefore "
+            "w:val=\"1\"/></w:trPr>" +
+            cell(3, paragraph(run("Name"))) + "</w:tr><w:tr>" +
+            cell(2, paragraph(run("1"), "<w:ind w:left=\"216\"/>")) + cell(1, paragraph(run("Crew"))) +
+            cell(1, paragraph(run("x"))) + "</w:tr><w:tr>" + cell(4, paragraph(run("Across"))) +
+            "</w:tr></w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(readDocx(
+            zipParts(package(document(table + paragraph(run("After"))))), QStringLiteral("narrow.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const auto left = [&](const char* text) {
+            return onSheet(s, blockStarting(*s.copy.body, QString::fromLatin1(text))).left();
+        };
+        const double across = left("Across");
+        for (const auto& [text, edge] : {std::pair("Name", 79), std::pair("Crew", 568), std::pair("x", 5040)})
+            QVERIFY2(
+                qAbs(left(text) - across - twipsToLayout(edge)) < 1,
+                qPrintable(QStringLiteral("%1: %2").arg(text).arg((left(text) - across) / twipsToLayout(1))));
+        // The rule on the narrow column's right edge runs down the first row only.
+        const QRectF name = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Name")));
+        const QRectF crew = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Crew")));
+        const auto drawn = record(s, 0);
+        const double edge = across + twipsToLayout(79) - twipsToLayout(108);
+        const std::vector<Recorder::Line> down = linesAt(*drawn, Qt::Vertical, edge);
+        QVERIFY(!down.empty());
+        for (const Recorder::Line& l : down)
+            QVERIFY2(qMax(l.line.y1(), l.line.y2()) < crew.top() &&
+                         qMin(l.line.y1(), l.line.y2()) < name.bottom(),
+                     qPrintable(QStringLiteral("%1..%2").arg(l.line.y1()).arg(l.line.y2())));
     }
 };
 
