@@ -171,6 +171,45 @@ private slots:
                  qPrintable(QString::number(onSheet(s, after).top() - picture.rect.bottom())));
     }
 
+    // A picture as wide as the text over a paragraph's first line: the line goes below it as far as it
+    // stood below the text before it, that text's space after and both paragraphs' line spacing
+    // taken along, as LibreOffice sets it.
+    void firstLineBelowPicture_data() {
+        QTest::addColumn<QByteArray>("spacing");
+        QTest::addColumn<int>("afterTwips");
+        QTest::addColumn<double>("spacedLines"); // lines of spacing beyond single, both paragraphs
+        QTest::newRow("space after") << QByteArray("<w:spacing w:after=\"200\"/>") << 200 << 0.0;
+        QTest::newRow("one and a half") << QByteArray("<w:spacing w:after=\"0\" w:line=\"360\" "
+                                                      "w:lineRule=\"auto\"/>")
+                                        << 0 << 1.0;
+        QTest::newRow("exact") << QByteArray("<w:spacing w:after=\"0\" w:line=\"400\" w:lineRule=\"exact\"/>")
+                               << 0 << 0.0;
+    }
+
+    void firstLineBelowPicture() {
+        QFETCH(QByteArray, spacing);
+        QFETCH(int, afterTwips);
+        QFETCH(double, spacedLines);
+        const QByteArray wide = anchored("margin 0", "paragraph 100000", 5943600, 1371600,
+                                         "<wp:wrapSquare wrapText=\"bothSides\"/>");
+        const QByteArray font = "<w:rFonts w:ascii=\"Liberation Serif\" w:hAnsi=\"Liberation Serif\"/>";
+        QByteArray body = paragraph(run("Dear customer,", font), spacing);
+        body += paragraph(wide + run("Offers", font), spacing) + paragraph(run("Regards", font), spacing);
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(body), {{"image", "media/logo.png", png(40, 30)}})),
+                     QStringLiteral("p.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const PlacedPicture& picture = s.copy.pictures.at(0);
+        const QTextBlock offers = blockStarting(*s.copy.body, QStringLiteral("Offers"));
+        const double single = offers.layout()->lineAt(0).height();
+        const double below = lineRoomTop(offers, 0) + s.bodyTop() - picture.rect.bottom();
+        const double expected = twipsToLayout(afterTwips) + spacedLines * single;
+        QVERIFY2(qAbs(below - expected) < twipsToLayout(20),
+                 qPrintable(QStringLiteral("%1 below, %2 expected").arg(below).arg(expected)));
+    }
+
     void topAndBottomOverTheParagraphBefore() {
         // A picture raised into the paragraph before its own, the text kept above and below it: that
         // paragraph goes below the picture too and its own follows, the picture staying where its
