@@ -225,6 +225,26 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
                  : yAlign == QLatin1String("bottom") ? spanY - height
                  : yAlign.isEmpty()                  ? intAttr(*props, isTable ? u"w:tblpY" : u"w:y")
                                                      : 0;
+    if (isTable) {
+        // A table's distances from the text beside it, taken from its room when it is set against a
+        // side: LibreOffice keeps them between the table and the side it is aligned to as well.
+        const auto gap = [&](QStringView name, int index) {
+            if (props->has(name))
+                f.gapTwips[size_t(index)] = qBound(0, intAttr(*props, name), 1440 * 10);
+        };
+        gap(u"w:leftFromText", 0);
+        gap(u"w:topFromText", 1);
+        gap(u"w:rightFromText", 2);
+        gap(u"w:bottomFromText", 3);
+        // Set against a side or centred, its outer rule stands at the place found, not its text.
+        const auto* table = story.blocks.empty() ? nullptr : std::get_if<Table>(&story.blocks.front());
+        if (!xAlign.isEmpty() && table && !table->rows.empty())
+            f.leftTwips -= qBound(-1440, table->rows.front().leftTwips, 1440);
+        if (right)
+            f.leftTwips -= f.gapTwips[2];
+        else if (xAlign == QLatin1String("left") || xAlign == QLatin1String("inside"))
+            f.leftTwips += f.gapTwips[0];
+    }
     f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
     f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
     if (fitted && !xAlign.isEmpty())
@@ -250,10 +270,11 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
              : wrap == QLatin1String("notBeside") ? Floating::Wrap::TopBottom
                                                   : Floating::Wrap::Around;
     // The text beside a frame as wide as its text keeps its lines: its width is not known here. Lines
-    // beside a frame placed on the page keep theirs too where they have room, as they cannot be set
-    // round it and a frame on the page is seldom over the text.
+    // beside a paragraph's frame placed on the page keep theirs too where they have room, as they
+    // cannot be set round it and such a frame is seldom over the text; a table placed on the page is
+    // a letterhead's or a form's box, which the text goes round.
     const int fromMargin = xPage ? f.leftTwips - pg.leftTwips : f.leftTwips;
-    if (fitted || (f.wrap == Floating::Wrap::Around && f.fromY != Floating::From::Paragraph &&
+    if (fitted || (!isTable && f.wrap == Floating::Wrap::Around && f.fromY != Floating::From::Paragraph &&
                    qMax(fromMargin, textWidth - fromMargin - width) >= 1440))
         f.wrap = Floating::Wrap::None;
     m_t.floats.push_back(f);

@@ -210,6 +210,58 @@ private slots:
                  qPrintable(QStringLiteral("%1 below, %2 expected").arg(below).arg(expected)));
     }
 
+    // A form's reference box: a table placed on the page at the right margin, set in from it by its
+    // distance from the text there. Its rule stands at that place, its text a cell's margin within, and
+    // the lines level with it end before it.
+    void tablePlacedOnThePage_data() {
+        QTest::addColumn<QByteArray>("place");
+        QTest::addColumn<int>("ruleTwips"); // its left rule, from the page's left edge
+        QTest::addColumn<bool>("textRight");
+        QTest::newRow("right") << QByteArray("w:tblpXSpec=\"right\"") << 1440 + 9360 - 2800 - 360 << false;
+        QTest::newRow("left") << QByteArray("w:tblpXSpec=\"left\"") << 1440 + 180 << true;
+        QTest::newRow("at") << QByteArray("w:tblpX=\"1000\"") << 1440 + 1000 - 108 << true;
+    }
+
+    void tablePlacedOnThePage() {
+        QFETCH(QByteArray, place);
+        QFETCH(int, ruleTwips);
+        QFETCH(bool, textRight);
+        QByteArray rows;
+        for (const char* cell : {"CREDO REFERENCE", "03/599"})
+            rows += "<w:tr><w:trPr><w:trHeight w:val=\"400\"/></w:trPr><w:tc><w:tcPr><w:tcW w:w=\"2800\" "
+                    "w:type=\"dxa\"/></w:tcPr>" +
+                    paragraph(run(cell)) + "</w:tc></w:tr>";
+        const QByteArray table = "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"360\" "
+                                 "w:vertAnchor=\"page\" w:horzAnchor=\"margin\" " +
+                                 place +
+                                 " w:tblpY=\"1800\"/><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr>"
+                                 "<w:tblGrid><w:gridCol w:w=\"2800\"/></w:tblGrid>" +
+                                 rows + "</w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(table + plain(kLetter + kLetter + kLetter + kLetter)))),
+                     QStringLiteral("f.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const auto drawn = record(s, 0);
+        const auto label = drawn->textsStarting(QStringLiteral("CREDO"));
+        QCOMPARE(label.size(), size_t(1));
+        const double rule = twipsToLayout(ruleTwips);
+        // The label is the cell's first text: a cell's margin in from the rule.
+        QVERIFY2(qAbs(label.front().baseline.x() - (rule + twipsToLayout(108))) < twipsToLayout(20),
+                 qPrintable(QString::number(label.front().baseline.x() - rule)));
+        const QRectF box(rule, twipsToLayout(1800), twipsToLayout(2800), twipsToLayout(800));
+        int level = 0;
+        for (const SheetLine& line : bodyLines(s)) {
+            if (line.rect.top() >= box.bottom() || line.rect.bottom() <= box.top())
+                continue;
+            ++level;
+            QVERIFY2(textRight ? line.rect.left() >= box.right() : line.rect.right() <= box.left(),
+                     qPrintable(line.text));
+        }
+        QVERIFY(level >= 2);
+    }
+
     void topAndBottomOverTheParagraphBefore() {
         // A picture raised into the paragraph before its own, the text kept above and below it: that
         // paragraph goes below the picture too and its own follows, the picture staying where its
