@@ -387,8 +387,12 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         f.behindText = behind == QLatin1String("1") || behind == QLatin1String("true");
         const int textWidth = pg.widthTwips - pg.leftTwips - pg.rightTwips;
         const int textHeight = pg.heightTwips - pg.topTwips - pg.bottomTwips;
+        // How the picture is aligned, where it is: LibreOffice keeps the text's distance inside the room
+        // it is aligned in.
+        QString hAlign, hFrom, vAlign;
         if (const Node* h = frame.child(u"wp:positionH")) {
             const QString from = h->attr(u"relativeFrom");
+            hFrom = from;
             int base = 0, span = textWidth;
             if (from == QLatin1String("page") || from == QLatin1String("leftMargin") ||
                 from == QLatin1String("insideMargin") || from == QLatin1String("outsideMargin")) {
@@ -403,6 +407,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 f.leftTwips = base + emuToTwips(off->text.trimmed().toLongLong());
             } else if (const Node* align = h->child(u"wp:align")) {
                 const QString a = align->text.trimmed();
+                hAlign = a;
                 f.leftTwips =
                     base + (a == QLatin1String("center") ? (span - width) / 2
                             : a == QLatin1String("right") || a == QLatin1String("outside") ? span - width
@@ -427,6 +432,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 f.topTwips = base + emuToTwips(off->text.trimmed().toLongLong());
             } else if (const Node* align = v->child(u"wp:align")) {
                 const QString a = align->text.trimmed();
+                vAlign = a;
                 f.topTwips = base + (a == QLatin1String("center")   ? (span - height) / 2
                                      : a == QLatin1String("bottom") ? span - height
                                                                     : 0);
@@ -450,6 +456,18 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         const char16_t* dist[] = {u"distL", u"distT", u"distR", u"distB"};
         for (size_t i = 0; i < 4; ++i)
             f.gapTwips[i] = qBound(0, emuAttr(&frame, dist[i], f.gapTwips[i]), 1440 * 4);
+        // A shape the text goes round, set against a side, stands its distance from the text in from
+        // that side (at the margin's left edge the margin gives that room); a picture stands at the side.
+        if (f.wrap != Floating::Wrap::None && graphic->child(u"wps:wsp")) {
+            if (hAlign == QLatin1String("right") || hAlign == QLatin1String("outside"))
+                f.leftTwips -= f.gapTwips[2];
+            else if (hAlign == QLatin1String("left") && hFrom != QLatin1String("margin"))
+                f.leftTwips += f.gapTwips[0];
+            if (vAlign == QLatin1String("top"))
+                f.topTwips += f.gapTwips[1];
+            else if (vAlign == QLatin1String("bottom"))
+                f.topTwips -= f.gapTwips[3];
+        }
         f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
         f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
     } else {

@@ -146,6 +146,60 @@ private slots:
         QVERIFY(checkBeside(s, picture.rect, 180, false) >= 3);
     }
 
+    // A text box set against a side stands its distance from the text in from that side when the text
+    // goes round it, as LibreOffice places it; at the margin's left edge the margin gives that room. A
+    // picture stands at the side.
+    void alignedBoxKeepsItsDistance_data() {
+        QTest::addColumn<QByteArray>("h");
+        QTest::addColumn<QByteArray>("v");
+        QTest::addColumn<QByteArray>("wrap");
+        QTest::addColumn<bool>("shape");
+        QTest::addColumn<QPoint>("corner"); // the box's top left corner, in twips from the page's
+        const QByteArray square = "<wp:wrapSquare wrapText=\"bothSides\"/>";
+        const int right = 12240 - 1440 - 1828800 / 635;
+        QTest::newRow("right margin") << QByteArray("margin right") << QByteArray("margin 0") << square
+                                      << true << QPoint(right - 360, 1440);
+        QTest::newRow("right, in front") << QByteArray("margin right") << QByteArray("margin 0")
+                                         << QByteArray("<wp:wrapNone/>") << true << QPoint(right, 1440);
+        QTest::newRow("left of the page")
+            << QByteArray("page left") << QByteArray("margin 0") << square << true << QPoint(360, 1440);
+        QTest::newRow("left margin") << QByteArray("margin left") << QByteArray("margin 0") << square << true
+                                     << QPoint(1440, 1440);
+        QTest::newRow("top") << QByteArray("margin 0") << QByteArray("page top") << square << true
+                             << QPoint(1440, 360);
+        QTest::newRow("bottom") << QByteArray("margin 0") << QByteArray("margin bottom") << square << true
+                                << QPoint(1440, 15840 - 1440 - 914400 / 635 - 360);
+        QTest::newRow("picture at the right")
+            << QByteArray("margin right") << QByteArray("margin 0") << square << false << QPoint(right, 1440);
+    }
+
+    void alignedBoxKeepsItsDistance() {
+        QFETCH(QByteArray, h);
+        QFETCH(QByteArray, v);
+        QFETCH(QByteArray, wrap);
+        QFETCH(bool, shape);
+        QFETCH(QPoint, corner);
+        const QByteArray dist = "distT=\"228600\" distB=\"228600\" distL=\"228600\" distR=\"228600\"";
+        QByteArray drawing = anchored(h, v, 1828800, 914400, wrap, dist);
+        if (shape) {
+            const qsizetype from = drawing.indexOf("<a:graphic>");
+            const qsizetype to = drawing.indexOf("</a:graphic>") + 12;
+            drawing.replace(
+                from, to - from,
+                "<a:graphic><a:graphicData uri=\"http://schemas.microsoft.com/office/word/2010/"
+                "wordprocessingShape\"><wps:wsp><wps:spPr><a:prstGeom prst=\"rect\"/></wps:spPr>"
+                "<wps:txbx><w:txbxContent>" +
+                    paragraph(run("Open Saturday")) +
+                    "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic>");
+        }
+        const Shown s = showLetterhead(drawing);
+        const QRectF r = s.copy.pictures.at(0).rect;
+        QVERIFY2(
+            qAbs(r.left() - twipsToLayout(corner.x())) < 1 && qAbs(r.top() - twipsToLayout(corner.y())) < 1,
+            qPrintable(
+                QStringLiteral("%1 %2").arg(r.left() * 1440 / kLayoutDpi).arg(r.top() * 1440 / kLayoutDpi)));
+    }
+
     void pictureRaisedAboveItsParagraph() {
         // A logo lifted half an inch above its paragraph's top: the lines below its foot run from margin
         // to margin again, half an inch sooner than for one level with the paragraph.
