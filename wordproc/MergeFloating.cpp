@@ -346,8 +346,13 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
                 continue;
             if (br.top() < bottom) {
                 QTextBlockFormat f = b.blockFormat();
+                // A table placed in the text is no picture between two paragraphs: the paragraph below it
+                // keeps its own spacing only.
+                const bool table =
+                    fl.text >= 0 && !m.m_t->textBoxes[size_t(fl.text)].blocks.empty() &&
+                    std::holds_alternative<Table>(m.m_t->textBoxes[size_t(fl.text)].blocks.front());
                 f.setTopMargin(f.topMargin() + (bottom - br.top()) * 96.0 / kLayoutDpi +
-                               keptBelowPicture(b, layout, pageHeight));
+                               (table ? 0.0 : keptBelowPicture(b, layout, pageHeight)));
                 QTextCursor(b).setBlockFormat(f);
             }
             break;

@@ -316,6 +316,27 @@ private slots:
         QVERIFY(level >= 2);
     }
 
+    void paragraphBelowTableInTheText() {
+        // A table as wide as the text placed in it: the paragraph below starts at its foot, keeping none
+        // of the space after the paragraph above the table.
+        const QByteArray row = "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"9000\" w:type=\"dxa\"/></w:tcPr>" +
+                               paragraph(run("Trade-in value")) + "</w:tc></w:tr>";
+        const QByteArray table = "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"180\" "
+                                 "w:vertAnchor=\"text\" w:tblpY=\"1\"/><w:tblW w:w=\"0\" w:type=\"auto\"/>"
+                                 "</w:tblPr><w:tblGrid><w:gridCol w:w=\"9000\"/></w:tblGrid>" +
+                                 row + row + "</w:tbl>";
+        const QByteArray body = paragraph(run("Your offer"), "<w:spacing w:after=\"400\"/>") + table +
+                                paragraph(run("Signed"), "<w:spacing w:after=\"0\"/>");
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(body))), QStringLiteral("t.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const QTextBlock signedBlock = blockStarting(*s.copy.body, QStringLiteral("Signed"));
+        const double below = lineRoomTop(signedBlock, 0) + s.bodyTop() - s.copy.pictures.at(0).rect.bottom();
+        QVERIFY2(qAbs(below) < twipsToLayout(40), qPrintable(QString::number(below)));
+    }
+
     void topAndBottomOverTheParagraphBefore() {
         // A picture raised into the paragraph before its own, the text kept above and below it: that
         // paragraph goes below the picture too and its own follows, the picture staying where its
