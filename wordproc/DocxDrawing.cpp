@@ -241,6 +241,26 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
                  : yAlign == QLatin1String("bottom") ? spanY - height
                  : yAlign.isEmpty()                  ? intAttr(*props, isTable ? u"w:tblpY" : u"w:y")
                                                      : 0;
+    if (isTable) {
+        // A table's distances from the text beside it, taken from its room when it is set against a
+        // side: LibreOffice keeps them between the table and the side it is aligned to as well.
+        const auto gap = [&](QStringView name, int index) {
+            if (props->has(name))
+                f.gapTwips[size_t(index)] = qBound(0, intAttr(*props, name), 1440 * 10);
+        };
+        gap(u"w:leftFromText", 0);
+        gap(u"w:topFromText", 1);
+        gap(u"w:rightFromText", 2);
+        gap(u"w:bottomFromText", 3);
+        // Set against a side or centred, its outer rule stands at the place found, not its text.
+        const auto* table = story.blocks.empty() ? nullptr : std::get_if<Table>(&story.blocks.front());
+        if (!xAlign.isEmpty() && table && !table->rows.empty())
+            f.leftTwips -= qBound(-1440, table->rows.front().leftTwips, 1440);
+        if (right)
+            f.leftTwips -= f.gapTwips[2];
+        else if (xAlign == QLatin1String("left") || xAlign == QLatin1String("inside"))
+            f.leftTwips += f.gapTwips[0];
+    }
     f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
     f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
     if (fitted && !xAlign.isEmpty())
@@ -266,10 +286,11 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
              : wrap == QLatin1String("notBeside") ? Floating::Wrap::TopBottom
                                                   : Floating::Wrap::Around;
     // The text beside a frame as wide as its text keeps its lines: its width is not known here. Lines
-    // beside a frame placed on the page keep theirs too where they have room, as they cannot be set
-    // round it and a frame on the page is seldom over the text.
+    // beside a paragraph's frame placed on the page keep theirs too where they have room, as they
+    // cannot be set round it and such a frame is seldom over the text; a table placed on the page is
+    // a letterhead's or a form's box, which the text goes round.
     const int fromMargin = xPage ? f.leftTwips - pg.leftTwips : f.leftTwips;
-    if (fitted || (f.wrap == Floating::Wrap::Around && f.fromY != Floating::From::Paragraph &&
+    if (fitted || (!isTable && f.wrap == Floating::Wrap::Around && f.fromY != Floating::From::Paragraph &&
                    qMax(fromMargin, textWidth - fromMargin - width) >= 1440))
         f.wrap = Floating::Wrap::None;
     m_t.floats.push_back(f);
@@ -382,8 +403,12 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         f.behindText = behind == QLatin1String("1") || behind == QLatin1String("true");
         const int textWidth = pg.widthTwips - pg.leftTwips - pg.rightTwips;
         const int textHeight = pg.heightTwips - pg.topTwips - pg.bottomTwips;
+        // How the picture is aligned, where it is: LibreOffice keeps the text's distance inside the room
+        // it is aligned in.
+        QString hAlign, hFrom, vAlign;
         if (const Node* h = frame.child(u"wp:positionH")) {
             const QString from = h->attr(u"relativeFrom");
+            hFrom = from;
             int base = 0, span = textWidth;
             if (from == QLatin1String("page") || from == QLatin1String("leftMargin") ||
                 from == QLatin1String("insideMargin") || from == QLatin1String("outsideMargin")) {
@@ -398,6 +423,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 f.leftTwips = base + emuToTwips(off->text.trimmed().toLongLong());
             } else if (const Node* align = h->child(u"wp:align")) {
                 const QString a = align->text.trimmed();
+                hAlign = a;
                 f.leftTwips =
                     base + (a == QLatin1String("center") ? (span - width) / 2
                             : a == QLatin1String("right") || a == QLatin1String("outside") ? span - width
@@ -422,6 +448,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 f.topTwips = base + emuToTwips(off->text.trimmed().toLongLong());
             } else if (const Node* align = v->child(u"wp:align")) {
                 const QString a = align->text.trimmed();
+                vAlign = a;
                 f.topTwips = base + (a == QLatin1String("center")   ? (span - height) / 2
                                      : a == QLatin1String("bottom") ? span - height
                                                                     : 0);
@@ -445,6 +472,18 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         const char16_t* dist[] = {u"distL", u"distT", u"distR", u"distB"};
         for (size_t i = 0; i < 4; ++i)
             f.gapTwips[i] = qBound(0, emuAttr(&frame, dist[i], f.gapTwips[i]), 1440 * 4);
+        // A shape the text goes round, set against a side, stands its distance from the text in from
+        // that side (at the margin's left edge the margin gives that room); a picture stands at the side.
+        if (f.wrap != Floating::Wrap::None && graphic->child(u"wps:wsp")) {
+            if (hAlign == QLatin1String("right") || hAlign == QLatin1String("outside"))
+                f.leftTwips -= f.gapTwips[2];
+            else if (hAlign == QLatin1String("left") && hFrom != QLatin1String("margin"))
+                f.leftTwips += f.gapTwips[0];
+            if (vAlign == QLatin1String("top"))
+                f.topTwips += f.gapTwips[1];
+            else if (vAlign == QLatin1String("bottom"))
+                f.topTwips -= f.gapTwips[3];
+        }
         f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
         f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
     } else {

@@ -61,6 +61,42 @@ void paintPicture(QPainter& painter, const QRectF& box, const QImage& image, con
     painter.drawRect(outer.adjusted(width / 2, width / 2, -width / 2, -width / 2));
 }
 
+// How much taller than its single height a paragraph's line is set by spacing given in lines; spacing
+// given in points adds nothing.
+double spacedExtra(const QTextBlock& b, const QTextLine& line) {
+    const QTextBlockFormat f = b.blockFormat();
+    if (f.lineHeightType() == QTextBlockFormat::ProportionalHeight)
+        return qMax(0.0, line.height() * (f.lineHeight() / 100 - 1));
+    if (f.lineHeightType() == QTextBlockFormat::FixedHeight && f.hasProperty(kFittedHeightProperty))
+        return qMax(0.0, f.lineHeight() * kLayoutDpi / 96 - line.height());
+    return 0.0;
+}
+
+// The room (logical pixels) LibreOffice leaves below a picture over a paragraph's first line before
+// that line, on top of the paragraph's own space above: the space the paragraph before it keeps below
+// its text and the spacing of both paragraphs' lines, as if the picture stood between them. The
+// page's first paragraph takes nothing more.
+double keptBelowPicture(const QTextBlock& b, const QAbstractTextDocumentLayout* layout, double pageHeight) {
+    const QTextLayout* own = b.layout();
+    if (!own || own->lineCount() == 0)
+        return 0;
+    QTextBlock before = b.previous();
+    // Blocks kept of no height stand for a section's start or a picture's room, not for text.
+    while (before.isValid() && layout->blockBoundingRect(before).height() <= twipsToLayout(40) &&
+           !QTextCursor(before).currentTable())
+        before = before.previous();
+    if (!before.isValid() || QTextCursor(before).currentTable() || !before.layout() ||
+        before.layout()->lineCount() == 0)
+        return 0;
+    const double at = layout->blockBoundingRect(b).top();
+    if (pageHeight > 0 &&
+        pageAt(layout->blockBoundingRect(before).top(), pageHeight) != pageAt(at, pageHeight))
+        return 0;
+    const QTextLine last = before.layout()->lineAt(before.layout()->lineCount() - 1);
+    return before.blockFormat().bottomMargin() +
+           (spacedExtra(before, last) + spacedExtra(b, own->lineAt(0))) * 96.0 / kLayoutDpi;
+}
+
 } // namespace
 
 QMargins pictureBleed(const Picture& pic, const QMargins& room) {
@@ -318,7 +354,13 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
                 continue;
             if (br.top() < bottom) {
                 QTextBlockFormat f = b.blockFormat();
-                f.setTopMargin(f.topMargin() + (bottom - br.top()) * 96.0 / kLayoutDpi);
+                // A table placed in the text is no picture between two paragraphs: the paragraph below it
+                // keeps its own spacing only.
+                const bool table =
+                    fl.text >= 0 && !m.m_t->textBoxes[size_t(fl.text)].blocks.empty() &&
+                    std::holds_alternative<Table>(m.m_t->textBoxes[size_t(fl.text)].blocks.front());
+                f.setTopMargin(f.topMargin() + (bottom - br.top()) * 96.0 / kLayoutDpi +
+                               (table ? 0.0 : keptBelowPicture(b, layout, pageHeight)));
                 QTextCursor(b).setBlockFormat(f);
             }
             break;

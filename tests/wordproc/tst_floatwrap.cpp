@@ -146,6 +146,60 @@ private slots:
         QVERIFY(checkBeside(s, picture.rect, 180, false) >= 3);
     }
 
+    // A text box set against a side stands its distance from the text in from that side when the text
+    // goes round it, as LibreOffice places it; at the margin's left edge the margin gives that room. A
+    // picture stands at the side.
+    void alignedBoxKeepsItsDistance_data() {
+        QTest::addColumn<QByteArray>("h");
+        QTest::addColumn<QByteArray>("v");
+        QTest::addColumn<QByteArray>("wrap");
+        QTest::addColumn<bool>("shape");
+        QTest::addColumn<QPoint>("corner"); // the box's top left corner, in twips from the page's
+        const QByteArray square = "<wp:wrapSquare wrapText=\"bothSides\"/>";
+        const int right = 12240 - 1440 - 1828800 / 635;
+        QTest::newRow("right margin") << QByteArray("margin right") << QByteArray("margin 0") << square
+                                      << true << QPoint(right - 360, 1440);
+        QTest::newRow("right, in front") << QByteArray("margin right") << QByteArray("margin 0")
+                                         << QByteArray("<wp:wrapNone/>") << true << QPoint(right, 1440);
+        QTest::newRow("left of the page")
+            << QByteArray("page left") << QByteArray("margin 0") << square << true << QPoint(360, 1440);
+        QTest::newRow("left margin") << QByteArray("margin left") << QByteArray("margin 0") << square << true
+                                     << QPoint(1440, 1440);
+        QTest::newRow("top") << QByteArray("margin 0") << QByteArray("page top") << square << true
+                             << QPoint(1440, 360);
+        QTest::newRow("bottom") << QByteArray("margin 0") << QByteArray("margin bottom") << square << true
+                                << QPoint(1440, 15840 - 1440 - 914400 / 635 - 360);
+        QTest::newRow("picture at the right")
+            << QByteArray("margin right") << QByteArray("margin 0") << square << false << QPoint(right, 1440);
+    }
+
+    void alignedBoxKeepsItsDistance() {
+        QFETCH(QByteArray, h);
+        QFETCH(QByteArray, v);
+        QFETCH(QByteArray, wrap);
+        QFETCH(bool, shape);
+        QFETCH(QPoint, corner);
+        const QByteArray dist = "distT=\"228600\" distB=\"228600\" distL=\"228600\" distR=\"228600\"";
+        QByteArray drawing = anchored(h, v, 1828800, 914400, wrap, dist);
+        if (shape) {
+            const qsizetype from = drawing.indexOf("<a:graphic>");
+            const qsizetype to = drawing.indexOf("</a:graphic>") + 12;
+            drawing.replace(
+                from, to - from,
+                "<a:graphic><a:graphicData uri=\"http://schemas.microsoft.com/office/word/2010/"
+                "wordprocessingShape\"><wps:wsp><wps:spPr><a:prstGeom prst=\"rect\"/></wps:spPr>"
+                "<wps:txbx><w:txbxContent>" +
+                    paragraph(run("Open Saturday")) +
+                    "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic>");
+        }
+        const Shown s = showLetterhead(drawing);
+        const QRectF r = s.copy.pictures.at(0).rect;
+        QVERIFY2(
+            qAbs(r.left() - twipsToLayout(corner.x())) < 1 && qAbs(r.top() - twipsToLayout(corner.y())) < 1,
+            qPrintable(
+                QStringLiteral("%1 %2").arg(r.left() * 1440 / kLayoutDpi).arg(r.top() * 1440 / kLayoutDpi)));
+    }
+
     void pictureRaisedAboveItsParagraph() {
         // A logo lifted half an inch above its paragraph's top: the lines below its foot run from margin
         // to margin again, half an inch sooner than for one level with the paragraph.
@@ -169,6 +223,118 @@ private slots:
         const QTextBlock after = blockStarting(*s.copy.body, QStringLiteral("Offers"));
         QVERIFY2(qAbs(onSheet(s, after).top() - (picture.rect.bottom() + twipsToLayout(360))) < 2,
                  qPrintable(QString::number(onSheet(s, after).top() - picture.rect.bottom())));
+    }
+
+    // A picture as wide as the text over a paragraph's first line: the line goes below it as far as it
+    // stood below the text before it, that text's space after and both paragraphs' line spacing
+    // taken along, as LibreOffice sets it.
+    void firstLineBelowPicture_data() {
+        QTest::addColumn<QByteArray>("spacing");
+        QTest::addColumn<int>("afterTwips");
+        QTest::addColumn<double>("spacedLines"); // lines of spacing beyond single, both paragraphs
+        QTest::newRow("space after") << QByteArray("<w:spacing w:after=\"200\"/>") << 200 << 0.0;
+        QTest::newRow("one and a half") << QByteArray("<w:spacing w:after=\"0\" w:line=\"360\" "
+                                                      "w:lineRule=\"auto\"/>")
+                                        << 0 << 1.0;
+        QTest::newRow("exact") << QByteArray("<w:spacing w:after=\"0\" w:line=\"400\" w:lineRule=\"exact\"/>")
+                               << 0 << 0.0;
+    }
+
+    void firstLineBelowPicture() {
+        QFETCH(QByteArray, spacing);
+        QFETCH(int, afterTwips);
+        QFETCH(double, spacedLines);
+        const QByteArray wide = anchored("margin 0", "paragraph 100000", 5943600, 1371600,
+                                         "<wp:wrapSquare wrapText=\"bothSides\"/>");
+        const QByteArray font = "<w:rFonts w:ascii=\"Liberation Serif\" w:hAnsi=\"Liberation Serif\"/>";
+        QByteArray body = paragraph(run("Dear customer,", font), spacing);
+        body += paragraph(wide + run("Offers", font), spacing) + paragraph(run("Regards", font), spacing);
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(body), {{"image", "media/logo.png", png(40, 30)}})),
+                     QStringLiteral("p.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const PlacedPicture& picture = s.copy.pictures.at(0);
+        const QTextBlock offers = blockStarting(*s.copy.body, QStringLiteral("Offers"));
+        const double single = offers.layout()->lineAt(0).height();
+        const double below = lineRoomTop(offers, 0) + s.bodyTop() - picture.rect.bottom();
+        const double expected = twipsToLayout(afterTwips) + spacedLines * single;
+        QVERIFY2(qAbs(below - expected) < twipsToLayout(20),
+                 qPrintable(QStringLiteral("%1 below, %2 expected").arg(below).arg(expected)));
+    }
+
+    // A form's reference box: a table placed on the page at the right margin, set in from it by its
+    // distance from the text there. Its rule stands at that place, its text a cell's margin within, and
+    // the lines level with it end before it.
+    void tablePlacedOnThePage_data() {
+        QTest::addColumn<QByteArray>("place");
+        QTest::addColumn<int>("ruleTwips"); // its left rule, from the page's left edge
+        QTest::addColumn<bool>("textRight");
+        QTest::newRow("right") << QByteArray("w:tblpXSpec=\"right\"") << 1440 + 9360 - 2800 - 360 << false;
+        QTest::newRow("left") << QByteArray("w:tblpXSpec=\"left\"") << 1440 + 180 << true;
+        QTest::newRow("at") << QByteArray("w:tblpX=\"1000\"") << 1440 + 1000 - 108 << true;
+    }
+
+    void tablePlacedOnThePage() {
+        QFETCH(QByteArray, place);
+        QFETCH(int, ruleTwips);
+        QFETCH(bool, textRight);
+        QByteArray rows;
+        for (const char* cell : {"CREDO REFERENCE", "03/599"})
+            rows += "<w:tr><w:trPr><w:trHeight w:val=\"400\"/></w:trPr><w:tc><w:tcPr><w:tcW w:w=\"2800\" "
+                    "w:type=\"dxa\"/></w:tcPr>" +
+                    paragraph(run(cell)) + "</w:tc></w:tr>";
+        const QByteArray table = "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"360\" "
+                                 "w:vertAnchor=\"page\" w:horzAnchor=\"margin\" " +
+                                 place +
+                                 " w:tblpY=\"1800\"/><w:tblW w:w=\"0\" w:type=\"auto\"/></w:tblPr>"
+                                 "<w:tblGrid><w:gridCol w:w=\"2800\"/></w:tblGrid>" +
+                                 rows + "</w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(table + plain(kLetter + kLetter + kLetter + kLetter)))),
+                     QStringLiteral("f.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const auto drawn = record(s, 0);
+        const auto label = drawn->textsStarting(QStringLiteral("CREDO"));
+        QCOMPARE(label.size(), size_t(1));
+        const double rule = twipsToLayout(ruleTwips);
+        // The label is the cell's first text: a cell's margin in from the rule.
+        QVERIFY2(qAbs(label.front().baseline.x() - (rule + twipsToLayout(108))) < twipsToLayout(20),
+                 qPrintable(QString::number(label.front().baseline.x() - rule)));
+        const QRectF box(rule, twipsToLayout(1800), twipsToLayout(2800), twipsToLayout(800));
+        int level = 0;
+        for (const SheetLine& line : bodyLines(s)) {
+            if (line.rect.top() >= box.bottom() || line.rect.bottom() <= box.top())
+                continue;
+            ++level;
+            QVERIFY2(textRight ? line.rect.left() >= box.right() : line.rect.right() <= box.left(),
+                     qPrintable(line.text));
+        }
+        QVERIFY(level >= 2);
+    }
+
+    void paragraphBelowTableInTheText() {
+        // A table as wide as the text placed in it: the paragraph below starts at its foot, keeping none
+        // of the space after the paragraph above the table.
+        const QByteArray row = "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"9000\" w:type=\"dxa\"/></w:tcPr>" +
+                               paragraph(run("Trade-in value")) + "</w:tc></w:tr>";
+        const QByteArray table = "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"180\" "
+                                 "w:vertAnchor=\"text\" w:tblpY=\"1\"/><w:tblW w:w=\"0\" w:type=\"auto\"/>"
+                                 "</w:tblPr><w:tblGrid><w:gridCol w:w=\"9000\"/></w:tblGrid>" +
+                                 row + row + "</w:tbl>";
+        const QByteArray body = paragraph(run("Your offer"), "<w:spacing w:after=\"400\"/>") + table +
+                                paragraph(run("Signed"), "<w:spacing w:after=\"0\"/>");
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(body))), QStringLiteral("t.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const QTextBlock signedBlock = blockStarting(*s.copy.body, QStringLiteral("Signed"));
+        const double below = lineRoomTop(signedBlock, 0) + s.bodyTop() - s.copy.pictures.at(0).rect.bottom();
+        QVERIFY2(qAbs(below) < twipsToLayout(40), qPrintable(QString::number(below)));
     }
 
     void topAndBottomOverTheParagraphBefore() {
