@@ -382,6 +382,7 @@ void Merger::settle(Builder& body, PageCopy& copy, double height) {
     body.finish();
     body.cropTallPictures(height);
     body.placeFloats(copy.pictures, copy.bodyTop, height);
+    body.setColumns(copy.columns);
     body.dropSpaceAtPageTops(height);
 }
 

@@ -80,6 +80,9 @@ public:
     // The body's lines keep to the section's grid of lines, `twips` apart (0: none).
     void setLineGrid(int twips) { m_lineGrid = twipsToLayout(twips); }
 
+    // The body is set in `count` columns, each a page of the document.
+    void setColumns(int count) { m_columns = qMax(1, count); }
+
     // The cursor's block takes no room: a line of no height in a 1-point font.
     void makeBlockEmptyOfHeight();
 
@@ -310,6 +313,7 @@ private:
     // shading, the text box's fill (invalid: the page).
     QColor m_behind;
     double m_lineGrid = 0; // layout pixels
+    int m_columns = 1;     // the body's columns, each a page of the document
     // How far the stories' paragraphs reach into the left and right margins (layout pixels).
     double m_reachLeft = 0, m_reachRight = 0;
     std::vector<NoteRef> m_noteRefs;

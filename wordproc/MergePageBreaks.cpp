@@ -214,21 +214,28 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             table->setFormat(tf);
         }
     };
-    // The block starts a new page, without the space above it.
+    const auto keepsSpaceAt = [&](int page) { return page < m_columns && page % m_columns != 0; };
+    // The block starts a new page, without the space above it; LibreOffice keeps that space at the top of
+    // each column after the first on the body's first sheet.
     const auto startPage = [&](const QTextBlock& b) {
         const double after = inRoot(b.previous()) ? b.previous().blockFormat().bottomMargin() : 0.0;
-        dropSpaceBefore(b);
-        QTextBlockFormat f = b.blockFormat();
-        if (!(f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) && inRoot(b.previous())) {
-            f.setProperty(kRanOnProperty, f.topMargin());
-            f.setProperty(kRanOnAfterProperty, after);
-        }
-        f.setTopMargin(0);
-        f.clearProperty(kRoomAboveProperty);
         // A block that starts at a page's very top is there already: Qt would break before it again and
         // leave that page empty.
         const double top = layout->blockBoundingRect(b).top();
-        if (top <= 0 || std::abs(top - std::round(top / pageHeight) * pageHeight) >= 0.5)
+        const bool there = top > 0 && std::abs(top - std::round(top / pageHeight) * pageHeight) < 0.5;
+        // With text above it on its page, the block moves on to the next.
+        const bool keepSpace = keepsSpaceAt(pageOf(b, false) + (belowPageTop(b) ? 1 : 0));
+        dropSpaceBefore(b);
+        QTextBlockFormat f = b.blockFormat();
+        if (!keepSpace) {
+            if (!(f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) && inRoot(b.previous())) {
+                f.setProperty(kRanOnProperty, f.topMargin());
+                f.setProperty(kRanOnAfterProperty, after);
+            }
+            f.setTopMargin(0);
+        }
+        f.clearProperty(kRoomAboveProperty);
+        if (!there)
             f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         QTextCursor(b).setBlockFormat(f);
         leaveRoomAbove(b, pageOf(b, false));
@@ -276,9 +283,10 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
         // out, as under a table: the line does not fit there, and opens the next page.
         if (crossesPageEnd(b) && belowPageTop(b) && !tallerThanPage(b)) {
             const double top = lineRoomTop(b, 0);
-            const double end = (pageAt(top, pageHeight) + 1) * pageHeight;
+            const int next = pageAt(top, pageHeight) + 1;
+            const double end = next * pageHeight;
             QTextBlockFormat f = b.blockFormat();
-            f.setTopMargin(f.topMargin() + end - top);
+            f.setTopMargin(f.topMargin() * (keepsSpaceAt(next) ? 2 : 1) + end - top);
             f.setProperty(kPushedOnProperty, true);
             QTextCursor(b).setBlockFormat(f);
             page = qMax(page, pageOf(b, false));

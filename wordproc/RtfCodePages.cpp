@@ -144,27 +144,26 @@ void Reader::useFont(State& st, int number) {
 
 void Reader::useAsianFont(State& st, int number) {
     const auto it = m_fonts.find(number);
-    if (it == m_fonts.end())
-        return;
-    // LibreOffice sets a line of Asian text as tall as the face the system gives for its font and the
-    // language the font's character set is written in.
-    st.chr.asianFamily = it->second.name;
-    switch (it->second.charset) {
-    case 128:
-        st.chr.asianLanguage = QStringLiteral("ja");
-        break;
-    case 129:
-    case 130:
-        st.chr.asianLanguage = QStringLiteral("ko");
-        break;
-    case 134:
-        st.chr.asianLanguage = QStringLiteral("zh-cn");
-        break;
-    case 136:
-        st.chr.asianLanguage = QStringLiteral("zh-tw");
-        break;
+    if (it != m_fonts.end())
+        st.chr.asianFamily = it->second.name;
+}
+
+QString asianLanguageOf(int lcid) {
+    // The languages fontconfig finds East Asian faces for; any other leaves the face to the font's name.
+    switch (lcid) {
+    case 0x0411:
+        return QStringLiteral("ja");
+    case 0x0412:
+        return QStringLiteral("ko");
+    case 0x0804:
+    case 0x1004:
+        return QStringLiteral("zh-cn");
+    case 0x0404:
+    case 0x0c04:
+    case 0x1404:
+        return QStringLiteral("zh-tw");
     default:
-        st.chr.asianLanguage.clear();
+        return {};
     }
 }
 

@@ -454,6 +454,11 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
             useFont(st, param);
         else if (st.asianScript)
             useAsianFont(st, param);
+    } else if (w == "lang" || w == "langfe") {
+        // LibreOffice takes either word, the later one winning, as the language of the run's Asian
+        // text; the document's default Asian language and the Asian font's character set leave it unknown.
+        flushText(st);
+        chr.asianLanguage = asianLanguageOf(param);
     } else if (w == "fs") {
         flushText(st);
         chr.halfPoints = param > 0 ? qBound(2, param, 3276) : 24;

@@ -63,6 +63,10 @@ using Word = std::string_view;
 // The words that open a destination whose content never shows.
 bool isSkippedDestination(Word word);
 
+// The language fontconfig knows for a Windows language number (LCID) whose text it finds East Asian
+// faces for; empty for the others.
+QString asianLanguageOf(int lcid);
+
 // The character property a character word sets, as a StyleChar bit; 0 for the others.
 quint16 styleCharOf(Word word);
 

@@ -309,16 +309,21 @@ private slots:
         QCOMPARE(QFontInfo(d.find("Major").charFormat().font()).family(), QStringLiteral("Liberation Serif"));
     }
 
-    // Asian text's own font (\\dbch with \\af or \\f) is the one its lines are measured in, in the language
-    // its character set writes (Shift-JIS: Japanese); the Latin font stays, and a right-to-left font
-    // (\\rtlch\\af) is not an Asian one.
+    // Asian text's own font (\\dbch with \\af or \\f) is the one its lines are measured in, in the run's
+    // language (\\lang or \\langfe, the later winning), never the one its character set writes nor
+    // the document's (\\deflangfe); the Latin font stays, and a right-to-left font (\\rtlch\\af) is not
+    // an Asian one.
     void asianTextKeepsItsOwnFont() {
         const QByteArray ja = "\\'82\\'a9\\'82\\'c8\\'82\\'a9\\'82\\'c8";
-        const Template t =
-            readWith(kFonts, "\\pard\\plain\\fs22 {\\loch\\af7\\hich\\af7\\dbch\\af4 " + ja +
-                                 "}\\par \\pard\\plain\\fs22 {\\rtlch\\af1 \\ltrch Plain}{\\dbch\\f4 " + ja +
-                                 "}\\par \\pard\\plain\\fs22 {\\f4 " + ja + "}\\par ");
-        QCOMPARE(t.body.blocks.size(), size_t(3));
+        const Template t = readWith(
+            kFonts,
+            "\\pard\\plain\\fs22 {\\loch\\af7\\hich\\af7\\dbch\\af4\\langfe1041 " + ja +
+                "}\\par \\pard\\plain\\fs22 {\\rtlch\\af1 \\ltrch Plain}{\\dbch\\f4 " + ja +
+                "}\\par \\pard\\plain\\fs22 {\\f4 " + ja + "}\\par " +
+                "\\pard\\plain\\fs22 {\\dbch\\f4\\langfe1041\\lang1033 " + ja +
+                "}{\\dbch\\f4\\lang1033\\langfe1041 " + ja + "}{\\dbch\\f4\\b\\lang1041 " + ja + "}\\par ",
+            "\\ansi\\deflangfe1041");
+        QCOMPARE(t.body.blocks.size(), size_t(4));
         const auto formatOfBlock = [&](size_t block, int run) -> const CharFormat& {
             const auto& runs = std::get<Paragraph>(t.body.blocks.at(block)).runs;
             return t.formats.at(size_t(runs.at(size_t(run)).format));
@@ -328,20 +333,28 @@ private slots:
         QCOMPARE(first.asianFamily, QString::fromUtf8("\uFF2D\uFF33 \u660E\u671D"));
         QCOMPARE(first.asianLanguage, QStringLiteral("ja"));
         QVERIFY(formatOfBlock(1, 0).asianFamily.isEmpty());
-        QCOMPARE(formatOfBlock(1, 1).asianLanguage, QStringLiteral("ja"));
+        QCOMPARE(formatOfBlock(1, 1).asianFamily, first.asianFamily);
+        QVERIFY(formatOfBlock(1, 1).asianLanguage.isEmpty());
         QVERIFY(formatOfBlock(2, 0).asianFamily.isEmpty());
         QCOMPARE(formatOfBlock(2, 0).family, formatOfBlock(1, 1).family);
-        // The merge measures its lines in the face the system gives for that font in Japanese.
+        QVERIFY(formatOfBlock(3, 0).asianLanguage.isEmpty());
+        QCOMPARE(formatOfBlock(3, 1).asianLanguage, QStringLiteral("ja"));
+        QCOMPARE(formatOfBlock(3, 2).asianLanguage, QStringLiteral("ja"));
+        // The merge measures Japanese lines in the face the system gives for that font in Japanese, and
+        // the others in the one it gives for the name alone.
         const auto merged = Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("t"));
         const QTextDocument& d = *merged->copies.at(0).body;
-        const auto asianFaceOf = [&](int block) {
-            return d.findBlockByNumber(block).begin().fragment().charFormat().stringProperty(
-                kAsianFaceProperty);
+        const auto asianFaceOf = [&](int block, int piece) {
+            auto it = d.findBlockByNumber(block).begin();
+            for (int i = 0; i < piece; ++i)
+                ++it;
+            return it.fragment().charFormat().stringProperty(kAsianFaceProperty);
         };
         const QString face = platform::asianFace(first.asianFamily, QStringLiteral("ja"));
         QVERIFY(!face.isEmpty());
-        QCOMPARE(asianFaceOf(0), face);
-        QVERIFY(asianFaceOf(2).isEmpty());
+        QCOMPARE(asianFaceOf(0, 0), face);
+        QCOMPARE(asianFaceOf(1, 1), platform::asianFace(first.asianFamily, QString()));
+        QVERIFY(asianFaceOf(2, 0).isEmpty());
     }
 
     // Files made from PDFs name a face with its style after a comma: LibreOffice prints the text in the

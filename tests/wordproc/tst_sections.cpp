@@ -193,6 +193,35 @@ private slots:
         QVERIFY(inkBetween(sheet, 4.5, 5.0));
     }
 
+    // LibreOffice keeps the space above the paragraph that opens each column after the first on the
+    // body's first sheet; the columns of later sheets start at their tops, as pages do.
+    void columnTopsOfTheFirstSheetKeepTheSpaceAbove() {
+        QByteArray body = "\\sectd\\cols2\\colsx720 ";
+        for (int i = 0; i < 150; ++i)
+            body += "\\pard\\sb240 Spaced " + QByteArray::number(i) + "\\par ";
+        const auto doc = merged(body);
+        const PageCopy& copy = doc->copies.front();
+        QCOMPARE(copy.columns, 2);
+        const QTextDocument& d = *copy.body;
+        d.documentLayout()->documentSize();
+        const double page = d.pageSize().height();
+        // How far below its column's top each column's first line stands.
+        std::vector<double> below(4, -1);
+        std::vector<bool> seen(4, false);
+        for (QTextBlock b = d.begin(); b.isValid(); b = b.next()) {
+            // A line at a page's very top may stand a hair above it.
+            const double top = lineRoomTop(b, 0);
+            const int on = pageAt(top + 1, page);
+            if (on < 4 && !seen[size_t(on)]) {
+                seen[size_t(on)] = true;
+                below[size_t(on)] = top - on * page;
+            }
+        }
+        QVERIFY2(qAbs(below[1] - twipsToLayout(240)) < 1, qPrintable(QString::number(below[1])));
+        QVERIFY2(qAbs(below[2]) < 1 && qAbs(below[3]) < 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(below[2]).arg(below[3])));
+    }
+
     // A column break starts the next column; with three columns a sheet holds three of them.
     void columnBreakStartsTheNextColumn() {
         const auto doc =
