@@ -43,18 +43,15 @@ QColor vmlColor(const QString& value) {
     return c.isValid() ? c : QColor();
 }
 
-// A rounded box's corner as a share of half its shorter side: a fraction, or 65536ths with an "f";
-// a fifth where the file does not say.
-double arcSize(QString v) {
-    v = v.trimmed();
-    if (v.isEmpty())
-        return 0.2;
-    const bool fixed = v.endsWith(QLatin1Char('f'));
-    bool ok = false;
-    const double d = (fixed ? v.chopped(1) : v).toDouble(&ok);
-    if (!ok || !std::isfinite(d))
-        return 0.2;
-    return qBound(0.0, fixed ? d / 65536 : d, 1.0);
+// Whether `shape` is Word's straight connector, the line its line tool draws: a shape of type 32, or
+// one whose own path runs from its box's corner to the opposite one.
+bool straightConnector(const Node& shape) {
+    if (shape.name != QLatin1String("v:shape"))
+        return false;
+    QString path = shape.attr(u"path");
+    path.remove(QLatin1Char(' '));
+    return shape.attr(u"type").endsWith(QLatin1String("_x0000_t32")) ||
+           path == QLatin1String("m,l21600,21600e");
 }
 
 QString wordArtFamily(const Node& textPath) {
@@ -73,6 +70,7 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
     struct Frame {
         const Floating* box = nullptr;
         double originX = 0, originY = 0, scaleX = 1, scaleY = 1;
+        bool flipX = false, flipY = false; // a group turned over: its pieces mirrored within its box
     };
     const auto number = [](const QString& v, double fallback) {
         bool ok = false;
@@ -86,47 +84,56 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
         f.leftTwips =
             vmlLength(style.value(QStringLiteral("margin-left"), style.value(QStringLiteral("left"))));
         f.topTwips = vmlLength(style.value(QStringLiteral("margin-top"), style.value(QStringLiteral("top"))));
+        // The page, the margins, or one of the margins' own strips along the page's edges: where its
+        // offsets count from and the span its alignment is within.
+        struct Area {
+            Floating::From from = Floating::From::Margin;
+            int start = 0, span = 0;
+        };
         const QString fromX = style.value(QStringLiteral("mso-position-horizontal-relative"));
         const QString fromY = style.value(QStringLiteral("mso-position-vertical-relative"));
-        // A margin's own area is the stretch of the page between its edge and the margin: a page
-        // number in a circle centred in the bottom margin, say.
-        const bool leftArea = fromX == QLatin1String("left-margin-area"),
-                   rightArea = fromX == QLatin1String("right-margin-area");
-        const bool topArea = fromY == QLatin1String("top-margin-area"),
-                   bottomArea = fromY == QLatin1String("bottom-margin-area");
-        f.fromX = fromX == QLatin1String("page") || leftArea || rightArea ? Floating::From::Page
-                                                                          : Floating::From::Margin;
-        f.fromY = fromY == QLatin1String("page") || topArea || bottomArea ? Floating::From::Page
-                  : fromY == QLatin1String("margin")                      ? Floating::From::Margin
-                                                                          : Floating::From::Paragraph;
-        const int baseX = rightArea ? pg.widthTwips - pg.rightTwips : 0;
-        const int baseY = bottomArea ? pg.heightTwips - pg.bottomTwips : 0;
-        // Word's alignment within the page or the margins, where it gives one, stands for the offset.
-        const auto aligned = [](const QString& how, int span, int size, int given) {
+        const Area across =
+            fromX == QLatin1String("page") ? Area{Floating::From::Page, 0, pg.widthTwips}
+            : fromX == QLatin1String("left-margin-area") || fromX == QLatin1String("inner-margin-area")
+                ? Area{Floating::From::Page, 0, pg.leftTwips}
+            : fromX == QLatin1String("right-margin-area") || fromX == QLatin1String("outer-margin-area")
+                ? Area{Floating::From::Page, pg.widthTwips - pg.rightTwips, pg.rightTwips}
+                : Area{Floating::From::Margin, 0, pg.widthTwips - pg.leftTwips - pg.rightTwips};
+        const Area down =
+            fromY == QLatin1String("page") ? Area{Floating::From::Page, 0, pg.heightTwips}
+            : fromY == QLatin1String("margin")
+                ? Area{Floating::From::Margin, 0, pg.heightTwips - pg.topTwips - pg.bottomTwips}
+            : fromY == QLatin1String("top-margin-area") || fromY == QLatin1String("inner-margin-area")
+                ? Area{Floating::From::Page, 0, pg.topTwips}
+            : fromY == QLatin1String("bottom-margin-area") || fromY == QLatin1String("outer-margin-area")
+                ? Area{Floating::From::Page, pg.heightTwips - pg.bottomTwips, pg.bottomTwips}
+                : Area{Floating::From::Paragraph, 0, 0};
+        f.fromX = across.from;
+        f.fromY = down.from;
+        // The room the text keeps from the shape: an eighth of an inch either side unless the file says.
+        const auto distance = [&](const char* side, int fallback) {
+            const QString v = style.value(QLatin1String("mso-wrap-distance-") + QLatin1String(side));
+            return v.isEmpty() ? fallback : qBound(0, vmlLength(v), 1440 * 10);
+        };
+        // Word's alignment within its area, where it gives one, stands for the offset. LibreOffice keeps
+        // a shape set against an edge that room away from it.
+        const auto aligned = [](const QString& how, int span, int size, int given, int before, int after) {
             if (how == QLatin1String("center"))
                 return (span - size) / 2;
             if (how == QLatin1String("right") || how == QLatin1String("bottom"))
-                return span - size;
+                return span - size - after;
             if (how == QLatin1String("left") || how == QLatin1String("top"))
-                return 0;
+                return before;
             return given;
         };
-        const int spanX = leftArea                          ? pg.leftTwips
-                          : rightArea                       ? pg.rightTwips
-                          : f.fromX == Floating::From::Page ? pg.widthTwips
-                                                            : pg.widthTwips - pg.leftTwips - pg.rightTwips;
-        f.leftTwips = baseX + aligned(style.value(QStringLiteral("mso-position-horizontal")), spanX,
-                                      f.widthTwips, f.leftTwips);
+        f.leftTwips =
+            across.start + aligned(style.value(QStringLiteral("mso-position-horizontal")), across.span,
+                                   f.widthTwips, f.leftTwips, distance("left", 180), distance("right", 180));
         // Top to bottom on the page or between the margins, as a watermark is centred.
-        if (f.fromY != Floating::From::Paragraph) {
-            const int spanY = topArea      ? pg.topTwips
-                              : bottomArea ? pg.bottomTwips
-                              : f.fromY == Floating::From::Page
-                                  ? pg.heightTwips
-                                  : pg.heightTwips - pg.topTwips - pg.bottomTwips;
-            f.topTwips = baseY + aligned(style.value(QStringLiteral("mso-position-vertical")), spanY,
-                                         f.heightTwips, f.topTwips);
-        }
+        if (f.fromY != Floating::From::Paragraph)
+            f.topTwips =
+                down.start + aligned(style.value(QStringLiteral("mso-position-vertical")), down.span,
+                                     f.heightTwips, f.topTwips, distance("top", 0), distance("bottom", 0));
         f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
         f.wrap = Floating::Wrap::None;
         for (const Node& c : shape.children)
@@ -171,6 +178,12 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 f.widthTwips = qMax(1, twips(number(style.value(QStringLiteral("width")), 0) * frame.scaleX));
                 f.heightTwips =
                     qMax(1, twips(number(style.value(QStringLiteral("height")), 0) * frame.scaleY));
+                if (frame.flipX)
+                    f.leftTwips = clampTwips(2 * qint64(frame.box->leftTwips) + frame.box->widthTwips -
+                                             f.leftTwips - f.widthTwips);
+                if (frame.flipY)
+                    f.topTwips = clampTwips(2 * qint64(frame.box->topTwips) + frame.box->heightTwips -
+                                            f.topTwips - f.heightTwips);
             } else {
                 f.widthTwips = qMax(1, vmlLength(style.value(QStringLiteral("width"))));
                 f.heightTwips = qMax(1, vmlLength(style.value(QStringLiteral("height"))));
@@ -179,7 +192,7 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             }
             // A line names the two points it joins rather than a box: its box is what they span, from
             // the shape's own place on the page or in its group.
-            const bool line = shape.name == QLatin1String("v:line");
+            bool line = shape.name == QLatin1String("v:line");
             if (line) {
                 if (!absolute)
                     continue;
@@ -212,6 +225,9 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 const double unitsX = number(size.value(0), 1000), unitsY = number(size.value(1), 1000);
                 inner.scaleX = unitsX > 0 ? width / unitsX : 1;
                 inner.scaleY = unitsY > 0 ? height / unitsY : 1;
+                const QString flip = style.value(QStringLiteral("flip"));
+                inner.flipX = frame.flipX != flip.contains(QLatin1Char('x'));
+                inner.flipY = frame.flipY != flip.contains(QLatin1Char('y'));
                 self(self, shape, depth + 1, inner);
                 continue;
             }
@@ -232,8 +248,27 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             }
             const Node* box = shape.child(u"v:textbox");
             const Node* content = box ? box->child(u"w:txbxContent") : nullptr;
-            if (shape.name == QLatin1String("v:roundrect"))
-                f.rounding = arcSize(shape.attr(u"arcsize"));
+            // A rounded box's corners: their radius a share of half its shorter side, a fifth unless
+            // the file says; given as a fraction, in 65536ths with an "f", or as a percentage.
+            if (shape.name == QLatin1String("v:roundrect")) {
+                const QString arc = shape.attr(u"arcsize").trimmed();
+                const double share = arc.endsWith(QLatin1Char('f'))   ? number(arc.chopped(1), 13107) / 65536
+                                     : arc.endsWith(QLatin1Char('%')) ? number(arc.chopped(1), 20) / 100
+                                                                      : number(arc, 0.2);
+                f.rounding = qBound(0.0, share, 1.0);
+            }
+            // A connector joins its box's corners: top left to bottom right unless turned over.
+            if (!line && !content && absolute && straightConnector(shape)) {
+                const QString flip = style.value(QStringLiteral("flip"));
+                const bool acrossFlip = flip.contains(QLatin1Char('x')) != frame.flipX,
+                           downFlip = flip.contains(QLatin1Char('y')) != frame.flipY;
+                f.shape = Floating::Shape::Lines;
+                // A box of no height or width is a line along its edge.
+                const int w = width > 1 ? width : 0, h = height > 1 ? height : 0;
+                f.points = {QPoint(acrossFlip ? w : 0, downFlip ? h : 0),
+                            QPoint(acrossFlip ? 0 : w, downFlip ? 0 : h)};
+                line = true;
+            }
             if (line) {
             } else if (!content) {
                 const Node* path = shape.child(u"v:textpath");
@@ -268,8 +303,11 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 f.text = textBox(*content, st);
                 if (f.text < 0)
                     continue;
+                // Its fill and outline take the shape's own outline.
                 if (shape.name == QLatin1String("v:oval"))
                     f.shape = Floating::Shape::Ellipse;
+                else if (shape.name == QLatin1String("v:roundrect"))
+                    f.shape = Floating::Shape::Box;
             }
             const QString filled = shape.attr(u"filled");
             const QString stroked = shape.attr(u"stroked");

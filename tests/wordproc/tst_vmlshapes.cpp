@@ -207,6 +207,86 @@ private slots:
         QCOMPARE(grey(140, 10000 + 140), 0);
     }
 
+    // Word's line tool draws a straight connector: a shape of type 32 joining its box's corners, alone or
+    // in a group, turned over where the shape or its group says.
+    void straightConnectors() {
+        const QByteArray alone =
+            pict("<v:shape type=\"#_x0000_t32\" style=\"position:absolute;margin-left:36pt;margin-top:0;"
+                 "width:144pt;height:72pt;flip:y;mso-position-horizontal-relative:page;"
+                 "mso-position-vertical-relative:page\" strokecolor=\"red\" strokeweight=\"3pt\"/>");
+        const QByteArray group = pict(
+            "<v:group style=\"position:absolute;margin-left:36pt;margin-top:144pt;width:144pt;"
+            "height:72pt;flip:x;mso-position-horizontal-relative:page;mso-position-vertical-relative:page\" "
+            "coordorigin=\"0,0\" coordsize=\"200,100\"><v:shape type=\"#_x0000_t32\" "
+            "style=\"position:absolute;left:0;top:50;width:100;height:0\"/></v:group>");
+        const Printed l = lay(package(document(paragraph(alone + group + run("Text")))));
+        QCOMPARE(l.t->floats.size(), size_t(2));
+        const Floating& slant = l.t->floats[0];
+        QCOMPARE(slant.shape, Floating::Shape::Lines);
+        QCOMPARE(QList<int>({slant.leftTwips, slant.topTwips, slant.widthTwips, slant.heightTwips}),
+                 QList<int>({720, 0, 2880, 1440}));
+        QCOMPARE(slant.points, (std::vector<QPoint>{QPoint(0, 1440), QPoint(2880, 0)}));
+        QVERIFY(slant.line == QColor(Qt::red) && slant.lineTwips == 60);
+        // The group's left half, mirrored into its right half: a level line.
+        const Floating& level = l.t->floats[1];
+        QCOMPARE(level.shape, Floating::Shape::Lines);
+        QCOMPARE(QList<int>({level.leftTwips, level.topTwips, level.widthTwips}),
+                 QList<int>({2160, 3600, 1440}));
+        QCOMPARE(level.points, (std::vector<QPoint>{QPoint(1440, 0), QPoint(0, 0)}));
+        QCOMPARE(l.copy.pictures.size(), size_t(2));
+        QCOMPARE(l.copy.pictures[1].shape, Floating::Shape::Lines);
+    }
+
+    // Shapes set in the strips of margin along the page's edges, as Word's letter templates set their
+    // page numbers and sidebars: aligned within the strip, kept an eighth of an inch from the edge they
+    // are set against unless the file gives another distance, or offset from the strip's own edge. An
+    // ellipse holding text is drawn round, its box's corners left clear.
+    void shapesInTheMarginStrips() {
+        const auto oval = [](const QByteArray& style, const QByteArray& inner = {}) {
+            return pict(
+                "<v:oval style=\"position:absolute;margin-left:30pt;margin-top:0;width:41pt;height:41pt;" +
+                style + "\" fillcolor=\"#d34817\" stroked=\"f\">" + inner + "</v:oval>");
+        };
+        const QByteArray text = "<v:textbox inset=\"0,0,0,0\"><w:txbxContent>" + paragraph(run("7")) +
+                                "</w:txbxContent></v:textbox>";
+        const QByteArray shapes =
+            oval("mso-position-horizontal:right;mso-position-horizontal-relative:left-margin-area;"
+                 "mso-position-vertical:top;mso-position-vertical-relative:bottom-margin-area",
+                 text) +
+            oval("mso-wrap-distance-left:0;mso-position-horizontal:left;"
+                 "mso-position-horizontal-relative:left-margin-area;mso-position-vertical:bottom;"
+                 "mso-position-vertical-relative:top-margin-area") +
+            oval("margin-top:5pt;mso-position-horizontal-relative:right-margin-area;"
+                 "mso-position-vertical-relative:top-margin-area");
+        const Printed l = lay(package(document(paragraph(shapes + run("Text")))));
+        QCOMPARE(l.t->floats.size(), size_t(3));
+        for (const Floating& f : l.t->floats)
+            QVERIFY(f.fromX == Floating::From::Page && f.fromY == Floating::From::Page);
+        const auto place = [&](size_t i) {
+            return QList<int>({l.t->floats[i].leftTwips, l.t->floats[i].topTwips});
+        };
+        // Letter paper, one-inch margins, a 41pt (820 twips) circle.
+        QCOMPARE(place(0), QList<int>({1440 - 180 - 820, 15840 - 1440}));
+        QCOMPARE(place(1), QList<int>({0, 1440 - 820}));
+        QCOMPARE(place(2), QList<int>({12240 - 1440 + 600, 100}));
+        QVERIFY(l.t->floats[0].text >= 0);
+
+        QCOMPARE(l.copy.pictures.size(), size_t(3));
+        const PlacedPicture& number = l.copy.pictures[0];
+        QCOMPARE(number.frame, Floating::Shape::Ellipse);
+        QVERIFY2(qAbs(number.rect.left() - twipsToLayout(440)) < 1 &&
+                     qAbs(number.rect.top() - twipsToLayout(14400)) < 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(number.rect.left()).arg(number.rect.top())));
+        const QImage page = sheet(l);
+        const double scale = page.width() / twipsToLayout(12240);
+        const auto at = [&](double x, double y) {
+            return page.pixelColor(int(twipsToLayout(x) * scale), int(twipsToLayout(y) * scale));
+        };
+        const QColor middle = at(440 + 100, 14400 + 410), corner = at(440 + 30, 14400 + 30);
+        QVERIFY2(middle.red() > 180 && middle.blue() < 80, qPrintable(middle.name()));
+        QCOMPARE(corner, QColor(Qt::white));
+    }
+
     // WordArt set in a line, in the body and in a text box: a picture of the shape's size, so that its
     // line is as tall as the shape and pushes the text below down, with its letters drawn in the fill.
     void wordArtInTheLine() {
