@@ -50,7 +50,8 @@ class Merger::Builder {
     struct Place {
         int row, column, rows, columns;
         const Cell* cell;
-        int folded = 0; // narrow columns at its left that the cell reaches over from `column`
+        int folded = 0;             // narrow columns at its left that the cell reaches over from `column`
+        const Cell* foot = nullptr; // the last cell a merge down the column covers: its rule ends it
     };
     // Where the notes' references stand; the cursors follow the text as it changes.
     struct NoteRef {

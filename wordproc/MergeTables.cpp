@@ -200,15 +200,17 @@ std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
             if (taken[size_t(r) * size_t(cols) + size_t(c0)])
                 continue; // the cell above runs on over this one
             int down = 1;
+            std::vector<const Cell*> covered{&cell};
             if (cell.vMerge == Cell::VMerge::Restart)
                 for (int below = r + 1; below < rows; ++below, ++down) {
                     const Row& next = t.rows[size_t(below)];
-                    bool continues = false;
+                    const Cell* continues = nullptr;
                     for (size_t k = 0; k < next.cells.size() && !continues; ++k)
-                        continues =
-                            next.cells[k].vMerge == Cell::VMerge::Continue && firstColumn(next, k) == c0;
+                        if (next.cells[k].vMerge == Cell::VMerge::Continue && firstColumn(next, k) == c0)
+                            continues = &next.cells[k];
                     if (!continues)
                         break;
+                    covered.push_back(continues);
                 }
             int across = qMin(span, cols - c0);
             while (!free(r, c0, down, across) && down > 1)
@@ -218,7 +220,7 @@ std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
             for (int y = r; y < r + down; ++y)
                 for (int x = c0; x < c0 + across; ++x)
                     taken[size_t(y) * size_t(cols) + size_t(x)] = 1;
-            places.push_back(Place{r, c0, down, across, &cell});
+            places.push_back(Place{r, c0, down, across, &cell, 0, covered[size_t(down) - 1]});
         }
     }
     return places;
@@ -403,7 +405,12 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
             paras.back().format.lineTwips > 240)
             m_bandSpaced.push_back(BandSpacedCell{qt, place.row, place.column,
                                                   double(qint64(paras.back().format.lineTwips) * 100 / 240)});
-        setCellBorders(cf, source.borders);
+        // A cell merged down the column ends in the rule of the last cell it covers, as LibreOffice
+        // draws it: a totals table's blank left part has no foot rule when its last cell says none.
+        Borders borders = source.borders;
+        if (place.foot)
+            edge(borders, Side::Bottom) = edge(place.foot->borders, Side::Bottom);
+        setCellBorders(cf, borders);
         if (source.shading.isValid())
             cf.setBackground(source.shading);
         cell.setFormat(cf);

@@ -5,6 +5,7 @@
 #include "wordproc/DocxReader.h"
 
 #include <QtTest>
+#include <algorithm>
 
 using namespace wordproc;
 using namespace rendering;
@@ -94,6 +95,38 @@ private slots:
                  (Edges{{s, 60}, {s, 60}, {s, 60}, {s, 60}}));
         QCOMPARE(styleAndWidth(tbl.rows.at(1).cells.at(2).borders),
                  (Edges{{none, 0}, {s, 60}, {s, 60}, {s, 60}}));
+    }
+
+    // A cell merged down the column ends in the rule its last cell gives, not the first's: a totals
+    // table's blank left part whose last cell has no foot rule prints none under it, though the table's
+    // rules would draw one there; the cells beside it keep theirs.
+    void mergedCellEndsInItsLastCellsRule() {
+        const QByteArray rules =
+            "<w:tblBorders><w:top w:val=\"single\" w:sz=\"4\"/><w:bottom w:val=\"single\" "
+            "w:sz=\"4\"/><w:insideH w:val=\"single\" w:sz=\"4\"/></w:tblBorders>";
+        const QByteArray body =
+            table("<w:tr>" + cell({}, "<w:vMerge w:val=\"restart\"/>") + cell(run("a")) + cell(run("b")) +
+                      "</w:tr><w:tr>" +
+                      cell({}, "<w:vMerge/><w:tcBorders><w:bottom w:val=\"nil\"/></w:tcBorders>") +
+                      cell(run("c")) + cell(run("d")) + "</w:tr>",
+                  rules) +
+            paragraph(run("After"));
+        const Shown s = showTemplate(readDocx(zipParts(package(document(body))), "m.docx"));
+        const auto drawn = record(s, 0);
+        const double c = baselineOf(*drawn, QStringLiteral("c")),
+                     after = baselineOf(*drawn, QStringLiteral("After"));
+        QVERIFY(c > 0 && after > c);
+        // Whether a rule across runs under the last row at `x` twips from the page's edge.
+        const auto ruled = [&](int x) {
+            const double at = twipsToLayout(x);
+            return std::any_of(drawn->lines.begin(), drawn->lines.end(), [&](const Recorder::Line& l) {
+                return qAbs(l.line.dy()) < 0.01 && l.line.y1() > c && l.line.y1() < after &&
+                       qMin(l.line.x1(), l.line.x2()) < at && qMax(l.line.x1(), l.line.x2()) > at;
+            });
+        };
+        QVERIFY(!ruled(1440 + 1500));
+        QVERIFY(ruled(1440 + 4500));
+        QVERIFY(ruled(1440 + 7500));
     }
 
     // A table that opens the document and holds a footnote, in any row, stands below an empty paragraph;
