@@ -304,6 +304,9 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)
                                                             : p.format.beforeTwips + flow.afterTwips));
     const double spaceAbove = f.topMargin();
+    f.setProperty(kOwnSpaceBeforeProperty,
+                  twipsToLogical(m.m_t->largerSpaceBetween ? qMax(0, p.format.beforeTwips - flow.afterTwips)
+                                                           : p.format.beforeTwips));
     setBorders(f, p.format.borders, sameBorders(flow.previous, &p), sameBorders(&p, next),
                m.m_t->sideRulesOutside);
     // A new page keeps the room of the rule above the paragraph with its space before.

@@ -256,16 +256,23 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
     const double left = twipsToLayout(pg.leftTwips);
     // Each picture of a paragraph stands from the paragraph's top as it was before any of them moved
     // its text down: the pieces of a drawing set in a line keep their places in it.
-    std::unordered_map<int, double> tops;
+    // LibreOffice measures a picture placed from its paragraph from the paragraph's top above its own
+    // space before (below the space after the paragraph before). One the text flows beside is measured
+    // from its frame, which Qt sets there already.
+    std::unordered_map<int, double> tops, spaces;
+    for (const Anchor& a : m_anchors)
+        spaces.try_emplace(a.block.blockNumber(),
+                           a.block.blockFormat().doubleProperty(kOwnSpaceBeforeProperty) * kLayoutDpi / 96.0);
     for (const auto& [mark, index, record, clear] : m_anchors) {
         const Floating& fl = m.m_t->floats[size_t(index)];
         const QTextBlock anchor = mark.block();
         const int blockNumber = anchor.blockNumber();
         if (!anchor.isValid())
             continue;
+        const double space = fl.fromY == Floating::From::Paragraph && !clear ? spaces[blockNumber] : 0.0;
         const double anchorTop =
-            tops.try_emplace(blockNumber, layout->blockBoundingRect(anchor).top()).first->second;
-        const int page = pageHeight > 0 ? pageAt(anchorTop, pageHeight) : 0;
+            tops.try_emplace(blockNumber, layout->blockBoundingRect(anchor).top()).first->second - space;
+        const int page = pageHeight > 0 ? pageAt(anchorTop + space, pageHeight) : 0;
         const double pageTop = page * pageHeight; // the page's top in the document
         // Where that page stands on its sheet.
         const double at = pageHeight > 0 && m_rooms ? m_rooms(page).top : origin;
@@ -337,9 +344,13 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         QTextBlock first = anchor;
         for (QTextBlock b = anchor.previous(); b.isValid() && !QTextCursor(anchor).currentTable();
              b = b.previous()) {
-            // Where the block after it starts: a block's own box may reach a little into the next.
+            // Where the block after it starts, above its space before: a block's own box may reach a
+            // little into the next.
             const QRectF br = layout->blockBoundingRect(b);
-            if (QTextCursor(b).currentTable() || layout->blockBoundingRect(b.next()).top() <= top ||
+            const double nextTop =
+                layout->blockBoundingRect(b.next()).top() -
+                b.next().blockFormat().doubleProperty(kOwnSpaceBeforeProperty) * kLayoutDpi / 96.0;
+            if (QTextCursor(b).currentTable() || nextTop <= top + 0.5 ||
                 (pageHeight > 0 && pageAt(br.top(), pageHeight) != page))
                 break;
             // A block kept of no height (a section's or a table's stand-in) is no text to move.
