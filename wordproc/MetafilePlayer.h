@@ -558,7 +558,7 @@ protected:
         m_painter.save();
         m_painter.translate(anchor);
         if (m_dc.font.escapement != 0)
-            m_painter.rotate(-m_dc.font.escapement / 10.0);
+            m_painter.rotate(-(m_dc.font.escapement / 10.0)); // the file may hold any int, INT_MIN too
         if (m_dc.opaque && !(options & 0x2))
             m_painter.fillRect(QRectF(x, y - fm.ascent(), width, fm.ascent() + fm.descent()), m_dc.backColor);
         if (m_texts.size() < size_t(kMaxTextRuns)) {
