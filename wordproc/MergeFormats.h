@@ -3,6 +3,7 @@
 #include "wordproc/Template.h"
 
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextFormat>
 
 namespace wordproc {
@@ -31,6 +32,9 @@ QTextCharFormat spaceRun(QTextCharFormat format);
 // LibreOffice sets a fifth of the letters' size apart wherever East Asian letters and Latin letters or
 // digits meet: the character before each such meeting takes the room.
 void spaceAsianFromWestern(QTextBlock block, const QTextBlock& last);
+// East Asian commas and full stops that would carry the character before them down to the next line
+// hang past the line's end instead, as in Word and LibreOffice.
+void hangPunctuation(QTextDocument& doc);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.

@@ -149,6 +149,7 @@ void settleRows(QTextDocument& doc, const SetHeights& setHeights = {}) {
 } // namespace
 
 void Merger::Builder::finish() {
+    hangPunctuation(m_doc);
     if (m_sized.empty() && m_spaced.empty() && m_kept.empty()) {
         settleRows(m_doc);
         return;

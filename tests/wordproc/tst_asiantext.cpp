@@ -117,6 +117,50 @@ private slots:
             QVERIFY2(qAbs(left(spaced) - left(spaced.next())) < 0.5, align.constData());
         }
     }
+
+    // A comma or full stop that would carry the character before it down to the next line hangs past
+    // the line's end, in any alignment; brackets do not, nor two marks together, which go down whole.
+    void commasAndFullStopsHangPastTheLineEnd() {
+        using namespace docxsamples;
+        const QByteArray rPr = "<w:rFonts w:eastAsia=\"Droid Sans Fallback\"/><w:lang w:eastAsia=\"ja-JP\"/>";
+        QByteArray full;
+        for (int i = 0; i < 200; ++i)
+            full += "字";
+        // How many characters a full line holds.
+        const Shown measure = showDocx(paragraph(run(full, rPr)));
+        const int n = measure.copy.body->begin().layout()->lineAt(0).textLength();
+        QVERIFY(n > 10);
+        QByteArray before;
+        for (int i = 0; i < n - 1; ++i)
+            before += "字";
+        const QByteArray tail = "いろはにほへと";
+        const struct {
+            const char* mark;
+            const char* align;
+            int first; // the characters the first line holds
+        } cases[] = {{"、", "left", n + 1},   {"。", "both", n + 1}, {"，", "center", n + 1},
+                     {"．", "right", n + 1},  {"）", "left", n - 1}, {"」", "left", n - 1},
+                     {"、。", "left", n - 1}, {"、", "left", n + 1}};
+        QByteArray body;
+        for (const auto& c : cases)
+            body += paragraph(run(before + "く" + c.mark + tail, rPr),
+                              "<w:jc w:val=\"" + QByteArray(c.align) + "\"/>");
+        const Shown s = showDocx(body);
+        QTextBlock b = s.copy.body->begin();
+        for (const auto& c : cases) {
+            const QByteArray what = QByteArray(c.mark) + " " + c.align;
+            QVERIFY2(b.layout()->lineCount() == 2, what.constData());
+            const QTextLine first = b.layout()->lineAt(0);
+            QVERIFY2(first.textLength() == c.first, what.constData());
+            // A hung mark is set at the line's end and takes no room there; one carried down keeps its own.
+            const QTextLine holder = b.layout()->lineAt(c.first == n + 1 ? 0 : 1);
+            const double mark = holder.cursorToX(n + 1) - holder.cursorToX(n);
+            QVERIFY2(c.first == n + 1 ? qAbs(mark) < 0.5 && holder.cursorToX(n) <= first.width() + 0.5
+                                      : mark > 10,
+                     what.constData());
+            b = b.next();
+        }
+    }
 };
 
 QTEST_MAIN(TestAsianText)
