@@ -157,6 +157,31 @@ int Reader::picture(StoryState& st, const QString& id, int widthTwips, int heigh
     return int(m_t.pictures.size() - 1);
 }
 
+int Reader::pictureBullet(StoryState& st, const Level& level) {
+    const QString id = m_styles.pictureBullet(level.picture);
+    // A bullet whose picture is missing keeps its text, and the document reads on.
+    const auto rel = m_numberingRels.constFind(id);
+    if (rel == m_numberingRels.constEnd() || rel->external || !m_pkg.has(rel->target))
+        return -1;
+    // LibreOffice prints every picture bullet 7.9 points tall, whatever the size its shape asks for, the
+    // number's font or the text's: on the baseline, as wide as the picture's shape makes it.
+    constexpr int kBulletTwips = 158;
+    const Relationships* rels = st.rels;
+    const QString part = st.part;
+    st.rels = &m_numberingRels;
+    st.part = m_numberingPart;
+    const int index = picture(st, id, kBulletTwips, kBulletTwips);
+    st.rels = rels;
+    st.part = part;
+    if (index >= 0) {
+        Picture& p = m_t.pictures[size_t(index)];
+        if (!p.image.isNull() && p.image.height() > 0)
+            p.widthTwips =
+                clampTwips(qRound(double(kBulletTwips) * p.image.width() / p.image.height()), 1, kMaxTwips);
+    }
+    return index;
+}
+
 int Reader::textBox(const Node& content, StoryState& st) {
     if (st.inTextBox || m_t.textBoxes.size() >= kMaxTextBoxes)
         return -1;

@@ -147,7 +147,8 @@ struct Level {
     QString format = QStringLiteral("decimal");
     QString text;
     QString suffix = QStringLiteral("tab");
-    QString jc; // w:lvlJc: where the number stands against the indent
+    QString jc;      // w:lvlJc: where the number stands against the indent
+    QString picture; // w:lvlPicBulletId: the bullet is that picture, not the text
     const Node* pPr = nullptr;
     const Node* rPr = nullptr;
 };
@@ -198,6 +199,8 @@ public:
     const Level* level(const QString& numId, int level) const;
     // Counts a paragraph of that list level and gives its number's text.
     QString nextNumber(const QString& numId, int level);
+    // The relationship (of the numbering part) of picture bullet `id`'s picture; empty when none.
+    QString pictureBullet(const QString& id) const { return m_pictureBullets.value(id); }
 
 private:
     QHash<QString, Style> m_styles;
@@ -227,6 +230,7 @@ private:
     };
     QHash<QString, Abstract> m_abstracts;
     QHash<QString, List> m_lists;
+    QHash<QString, QString> m_pictureBullets;
     // Lists of one definition count on together, by the definition's id.
     QHash<QString, Counts> m_counts;
     QSet<QString> m_listsUsed; // the lists that have numbered an item
@@ -364,6 +368,8 @@ private:
     void placeDrawing(const Node& frame, StoryState& st, int format, bool anchored);
     void vml(const Node& pict, StoryState& st, int format);
     int picture(StoryState& st, const QString& id, int widthTwips, int heightTwips);
+    // The picture of list level `level`'s picture bullet, as LibreOffice prints it; -1 when none.
+    int pictureBullet(StoryState& st, const Level& level);
     // A chart part drawn as a picture, from the values Word keeps with it; -1 when it draws nothing.
     int chart(StoryState& st, const QString& id, int widthTwips, int heightTwips);
     int textBox(const Node& content, StoryState& st);
@@ -380,6 +386,9 @@ private:
     Template m_t;
     StyleSheet m_styles;
     Node m_document, m_stylesXml, m_numberingXml, m_themeXml;
+    // The numbering part, whose relationships hold the pictures of picture bullets.
+    QString m_numberingPart;
+    Relationships m_numberingRels;
     QString m_main;
     Relationships m_mainRels;
     FormatTable m_formatTable; // into m_t.formats

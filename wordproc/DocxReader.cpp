@@ -40,6 +40,8 @@ Template Reader::run() {
                 m_styles.readStyles(m_stylesXml);
             } else if (it->type == QLatin1String("numbering")) {
                 m_numberingXml = m_pkg.xml(part);
+                m_numberingPart = part;
+                m_numberingRels = m_pkg.relationships(part);
                 m_styles.readNumbering(m_numberingXml);
             } else {
                 readSettings(m_pkg.xml(part));
@@ -361,8 +363,12 @@ void Reader::paragraph(const Node& p, StoryState& st) {
                 (np.format.family.contains(QLatin1String("Symbol")) ||
                  np.format.family.contains(QLatin1String("Wingdings"))))
                 np.format.family = QStringLiteral("OpenSymbol");
-            if (!number.isEmpty() && !np.hidden) {
-                addText(st, number, format(np.format));
+            const int bullet = level->format == QLatin1String("bullet") ? pictureBullet(st, *level) : -1;
+            if ((bullet >= 0 || !number.isEmpty()) && !np.hidden) {
+                if (bullet >= 0)
+                    addRun(st, Run{Run::Picture, format(np.format), bullet, {}});
+                else
+                    addText(st, number, format(np.format));
                 const QString& jc = level->jc;
                 st.format.numberAlign = jc == QLatin1String("center") ? ParaFormat::Center
                                         : jc == QLatin1String("right") || jc == QLatin1String("end")

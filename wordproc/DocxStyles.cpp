@@ -633,6 +633,8 @@ Level readLevel(const Node& lvl) {
         l.suffix = s->attr(u"w:val");
     if (const Node* j = lvl.child(u"w:lvlJc"))
         l.jc = j->attr(u"w:val");
+    if (const Node* b = lvl.child(u"w:lvlPicBulletId"))
+        l.picture = b->attr(u"w:val");
     l.pPr = lvl.child(u"w:pPr");
     l.rPr = lvl.child(u"w:rPr");
     return l;
@@ -641,6 +643,16 @@ Level readLevel(const Node& lvl) {
 } // namespace
 
 void StyleSheet::readNumbering(const Node& numbering) {
+    // Picture bullets: a VML picture (or a drawing) whose picture the levels show for their bullet.
+    for (const Node& b : numbering.children) {
+        if (b.name != QLatin1String("w:numPicBullet"))
+            continue;
+        const Node* data = b.find(u"v:imagedata");
+        const Node* blip = data ? nullptr : b.find(u"a:blip");
+        const QString id = data ? data->attr(u"r:id") : blip ? blip->attr(u"r:embed") : QString();
+        if (!id.isEmpty() && !m_pictureBullets.contains(b.attr(u"w:numPicBulletId")))
+            m_pictureBullets.insert(b.attr(u"w:numPicBulletId"), id);
+    }
     for (const Node& a : numbering.children) {
         if (a.name != QLatin1String("w:abstractNum"))
             continue;

@@ -3,6 +3,8 @@
 #include "DocxSamples.h"
 #include "wordproc/DocxReader.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QtTest>
 
 using namespace wordproc;
@@ -216,6 +218,53 @@ private slots:
                      {{"numbering", "numbering.xml", numbering}, {"styles", "styles.xml", styles}});
         QCOMPARE(paragraphs(t, t.body),
                  (QStringList{"1.\ta", "2.\tb", "1.\tc", "2.\td", "10.\te", "11.\tf", "12.\tg", "13.\th"}));
+    }
+
+    // A bullet that is a picture (its level's w:lvlPicBulletId) shows that picture, 7.9 points tall and
+    // as wide as its shape makes it, in place of its text; one whose picture is missing keeps the text.
+    void pictureBullets() {
+        QImage wide(20, 10, QImage::Format_ARGB32);
+        wide.fill(Qt::red);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        wide.save(&buffer, "PNG");
+        const auto bullet = [](const char* id, const char* rel) {
+            return "<w:numPicBullet w:numPicBulletId=\"" + QByteArray(id) +
+                   "\"><w:pict><v:shape style=\"width:20pt;height:20pt\" o:bullet=\"t\"><v:imagedata "
+                   "r:id=\"" +
+                   rel + "\"/></v:shape></w:pict></w:numPicBullet>";
+        };
+        const auto level = [](const char* abstract, const char* picture) {
+            return "<w:abstractNum w:abstractNumId=\"" + QByteArray(abstract) +
+                   "\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/><w:lvlText w:val=\"o\"/>"
+                   "<w:lvlPicBulletId w:val=\"" +
+                   picture + "\"/></w:lvl></w:abstractNum>";
+        };
+        const QByteArray numbering =
+            "<w:numbering " + kW + " xmlns:o=\"urn:schemas-microsoft-com:office:office\">" +
+            bullet("0", "rId1") + bullet("1", "rId9") + level("0", "0") + level("1", "1") + level("2", "5") +
+            "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num>"
+            "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"2\"/></w:num></w:numbering>";
+        const auto item = [](const char* num, const char* text) {
+            return paragraph(run(text), "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"" + QByteArray(num) +
+                                            "\"/></w:numPr>");
+        };
+        Parts parts = package(document(item("1", "a") + item("2", "b") + item("3", "c")),
+                              {{"numbering", "numbering.xml", numbering}});
+        parts.emplace_back("word/_rels/numbering.xml.rels", relationships({{"image", "media/bullet.png"}}));
+        parts.emplace_back("word/media/bullet.png", png);
+        const Template t = readDocx(zipParts(parts), QStringLiteral("t.docx"));
+        const Paragraph& pictured = firstParagraph(t.body);
+        QCOMPARE(pictured.runs.size(), size_t(3));
+        QCOMPARE(pictured.runs[0].kind, Run::Picture);
+        const Picture& shown = t.pictures.at(size_t(pictured.runs[0].index));
+        QCOMPARE(shown.heightTwips, 158);
+        QCOMPARE(shown.widthTwips, 316);
+        QCOMPARE(shown.image.size(), QSize(20, 10));
+        QCOMPARE(pictured.runs[1].kind, Run::Tab);
+        QCOMPARE(paragraphs(t, t.body).mid(1), (QStringList{"o\tb", "o\tc"}));
     }
 };
 
