@@ -353,15 +353,20 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         st.autoAfter = pp.autoAfter;
         st.list = level ? pp.numId : QString();
         if (level && !mark.hidden) {
-            const QString number = m_styles.nextNumber(pp.numId, pp.level);
+            QString number = m_styles.nextNumber(pp.numId, pp.level);
             CharProps np = mark;
             m_styles.applyRPr(level->rPr, np);
             np.format.underline = false;
             // A bullet in a symbol font, which stands as the Unicode bullet it shows, prints in
-            // LibreOffice's own symbol face, as LibreOffice prints it.
+            // LibreOffice's own symbol face, as LibreOffice prints it. Dingbats' pictures are none of
+            // Word's usual bullets: they are read by that font's own encoding.
+            if (level->format == QLatin1String("bullet") &&
+                symbolSetOfFont(np.format.family) == SymbolSet::Dingbats)
+                number = symbolCharacters(level->text, SymbolSet::Dingbats);
             if (level->format == QLatin1String("bullet") &&
                 (np.format.family.contains(QLatin1String("Symbol")) ||
-                 np.format.family.contains(QLatin1String("Wingdings"))))
+                 np.format.family.contains(QLatin1String("Wingdings")) ||
+                 symbolSetOfFont(np.format.family) == SymbolSet::Dingbats))
                 np.format.family = QStringLiteral("OpenSymbol");
             const int bullet = level->format == QLatin1String("bullet") ? pictureBullet(st, *level) : -1;
             if ((bullet >= 0 || !number.isEmpty()) && !np.hidden) {

@@ -152,6 +152,8 @@ QByteArray privateFace(const QRawFont& base, const std::map<char16_t, quint16>& 
 char16_t libreOfficeBullet(SymbolSet set, uchar byte) {
     if (set == SymbolSet::Symbol)
         return byte == 0xB7 ? u'\uE12C' : 0;
+    if (set != SymbolSet::Wingdings)
+        return 0;
     switch (byte) {
     case 0x6E:
         return u'\uE439'; // black square
@@ -203,10 +205,11 @@ Face makeFace(SymbolSet set, const QString& baseFamily) {
     }
     if (glyphs.empty())
         return face;
-    const QString family =
-        QStringLiteral("Quillmark %1 %2")
-            .arg(set == SymbolSet::Symbol ? QStringLiteral("Symbol") : QStringLiteral("Wingdings"),
-                 base.familyName());
+    const QString family = QStringLiteral("Quillmark %1 %2")
+                               .arg(set == SymbolSet::Symbol      ? QStringLiteral("Symbol")
+                                    : set == SymbolSet::Wingdings ? QStringLiteral("Wingdings")
+                                                                  : QStringLiteral("Dingbats"),
+                                    base.familyName());
     const int id = QFontDatabase::addApplicationFontFromData(privateFace(base, glyphs, family));
     if (id < 0 || !QFontDatabase::applicationFontFamilies(id).contains(family))
         return face;
@@ -231,7 +234,7 @@ const Face& faceFor(SymbolSet set, const QString& family) {
 
 int symbolSetsOfFamily(const QString& family) {
     if (family.compare(QLatin1String("OpenSymbol"), Qt::CaseInsensitive) == 0)
-        return 1 << int(SymbolSet::Symbol) | 1 << int(SymbolSet::Wingdings);
+        return 1 << int(SymbolSet::Symbol) | 1 << int(SymbolSet::Wingdings) | 1 << int(SymbolSet::Dingbats);
     const SymbolSet set = symbolSetOfFont(family);
     return set == SymbolSet::None ? 0 : 1 << int(set);
 }
@@ -241,7 +244,7 @@ PrivateSymbols toPrivateSymbols(const QString& text, int sets, const QString& fa
     if (!sets || family.isEmpty())
         return out;
     std::vector<const Face*> faces;
-    for (const SymbolSet set : {SymbolSet::Symbol, SymbolSet::Wingdings})
+    for (const SymbolSet set : {SymbolSet::Symbol, SymbolSet::Wingdings, SymbolSet::Dingbats})
         if (sets & (1 << int(set)))
             if (const Face& face = faceFor(set, family); !face.family.isEmpty())
                 faces.push_back(&face);

@@ -1,4 +1,4 @@
-// The symbol fonts Word letters use, Symbol and Wingdings, whose bytes stand for pictures: the
+// The symbol fonts Word letters use, Symbol, Wingdings and Dingbats, whose bytes stand for pictures: the
 // Unicode characters those pictures are, so that a letter prints them in any face.
 
 #include "wordproc/SymbolFonts.h"
@@ -500,6 +500,66 @@ constexpr char16_t kWingdings[224] = {
     0,
 };
 
+// Zapf Dingbats as Adobe maps it to Unicode: mostly in the order of Unicode's Dingbats block, which was
+// made from it, with the few pictures Unicode had already elsewhere; 0 where the byte shows nothing.
+char16_t dingbat(uchar byte) {
+    switch (byte) {
+    case 0x20:
+        return 0x0020;
+    case 0x25:
+        return 0x260E;
+    case 0x2A:
+        return 0x261B;
+    case 0x2B:
+        return 0x261E;
+    case 0x48:
+        return 0x2605;
+    case 0x6C:
+        return 0x25CF;
+    case 0x6E:
+        return 0x25A0;
+    case 0x73:
+        return 0x25B2;
+    case 0x74:
+        return 0x25BC;
+    case 0x75:
+        return 0x25C6;
+    case 0x77:
+        return 0x25D7;
+    case 0xA8:
+        return 0x2663;
+    case 0xA9:
+        return 0x2666;
+    case 0xAA:
+        return 0x2665;
+    case 0xAB:
+        return 0x2660;
+    case 0xD5:
+        return 0x2192;
+    case 0xD6:
+        return 0x2194;
+    case 0xD7:
+        return 0x2195;
+    default:
+        break;
+    }
+    if (byte >= 0x21 && byte <= 0x7E)
+        return char16_t(0x2701 + byte - 0x21);
+    if (byte >= 0x80 && byte <= 0x8D)
+        return char16_t(0x2768 + byte - 0x80);
+    if (byte >= 0xA1 && byte <= 0xA7)
+        return char16_t(0x2761 + byte - 0xA1);
+    if (byte >= 0xAC && byte <= 0xB5)
+        return char16_t(0x2460 + byte - 0xAC);
+    if (byte >= 0xB6 && byte <= 0xD4)
+        return char16_t(0x2776 + byte - 0xB6);
+    if (byte >= 0xD8 && byte <= 0xEF)
+        return char16_t(0x2798 + byte - 0xD8);
+    if (byte >= 0xF1 && byte <= 0xFE)
+        return char16_t(0x27B1 + byte - 0xF1);
+    return 0;
+}
+
 } // namespace
 
 SymbolSet symbolSetOfFont(const QString& name) {
@@ -508,13 +568,19 @@ SymbolSet symbolSetOfFont(const QString& name) {
         return SymbolSet::Wingdings;
     if (name.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0)
         return SymbolSet::Symbol;
+    QString plain = name.toLower();
+    plain.remove(QLatin1Char(' '));
+    if (plain == QLatin1String("monotypesorts") || plain.endsWith(QLatin1String("dingbats")))
+        return SymbolSet::Dingbats;
     return SymbolSet::None;
 }
 
 QChar symbolCharacter(SymbolSet set, uchar byte, QChar plain) {
     if (set == SymbolSet::None || byte < 0x20)
         return plain;
-    const char16_t c = (set == SymbolSet::Symbol ? kSymbol : kWingdings)[byte - 0x20];
+    const char16_t c = set == SymbolSet::Dingbats ? dingbat(byte)
+                       : set == SymbolSet::Symbol ? kSymbol[byte - 0x20]
+                                                  : kWingdings[byte - 0x20];
     return c ? QChar(c) : plain;
 }
 

@@ -6,7 +6,8 @@
 namespace wordproc {
 
 // The fonts whose characters are pictures: their bytes stand for the symbols of the font's own encoding.
-enum class SymbolSet : quint8 { None, Symbol, Wingdings };
+// Dingbats: Zapf Dingbats and Monotype Sorts, its Windows copy.
+enum class SymbolSet : quint8 { None, Symbol, Wingdings, Dingbats };
 
 // Which symbol font a face's name is, if any.
 SymbolSet symbolSetOfFont(const QString& name);

@@ -425,16 +425,18 @@ private slots:
     }
 
     // A character of Word's symbol fonts is the symbol it pictures (a letterhead's telephone and
-    // envelope, a form's check box), printed in the symbol face; one of another font prints as written.
+    // envelope, a form's check box, Dingbats' ticks and arrows), printed in the symbol face; one of
+    // another font prints as written.
     void symbolsOfNamedFonts() {
         const auto sym = [](const char* font, const char* code) {
             return QByteArray("<w:r><w:sym w:font=\"") + font + "\" w:char=\"" + code + "\"/></w:r>";
         };
-        const Template t = readBody(paragraph(sym("Wingdings", "F028") + sym("Wingdings", "F02A") +
-                                              sym("Wingdings", "F0FE") + sym("Wingdings", "004A") +
-                                              sym("Symbol", "F061") + sym("Arial", "2605")));
+        const Template t = readBody(
+            paragraph(sym("Wingdings", "F028") + sym("Wingdings", "F02A") + sym("Wingdings", "F0FE") +
+                      sym("Wingdings", "004A") + sym("Symbol", "F061") + sym("Monotype Sorts", "F033") +
+                      sym("ZapfDingbats", "F0EA") + sym("Zapf Dingbats", "F0AC") + sym("Arial", "2605")));
         const Paragraph& p = firstParagraph(t.body);
-        QCOMPARE(paragraphs(t, t.body), QStringList{QString::fromUtf8("☎✉☑☺α★")});
+        QCOMPARE(paragraphs(t, t.body), QStringList{QString::fromUtf8("☎✉☑☺α✓➪①★")});
         QStringList families;
         for (const Run& r : p.runs)
             families << r.text + QLatin1Char('=') + t.formats.at(size_t(r.format)).family;

@@ -2,6 +2,7 @@
 // style count on together, and where a restarted list starts again.
 #include "DocxSamples.h"
 #include "wordproc/DocxReader.h"
+#include "wordproc/Merge.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -218,6 +219,34 @@ private slots:
                      {{"numbering", "numbering.xml", numbering}, {"styles", "styles.xml", styles}});
         QCOMPARE(paragraphs(t, t.body),
                  (QStringList{"1.\ta", "2.\tb", "1.\tc", "2.\td", "10.\te", "11.\tf", "12.\tg", "13.\th"}));
+    }
+
+    // A bullet in Monotype Sorts, Windows' Zapf Dingbats, is the picture that font's encoding gives its
+    // byte, not Word's usual bullet, and prints in the symbol face as the other symbol fonts' bullets.
+    void dingbatBullets() {
+        const auto level = [](const char* abstract, const QByteArray& text) {
+            return "<w:abstractNum w:abstractNumId=\"" + QByteArray(abstract) +
+                   "\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/><w:lvlText w:val=\"" + text +
+                   "\"/><w:rPr><w:rFonts w:ascii=\"Monotype Sorts\" w:hAnsi=\"Monotype Sorts\"/></w:rPr>"
+                   "</w:lvl></w:abstractNum>";
+        };
+        const QByteArray numbering =
+            "<w:numbering " + kW + ">" + level("0", "\xef\x83\xaa") + level("1", "\xef\x80\xb3") +
+            "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+            "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"1\"/></w:num></w:numbering>";
+        const auto item = [](const char* num, const char* text) {
+            return paragraph(run(text), "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"" + QByteArray(num) +
+                                            "\"/></w:numPr>");
+        };
+        const Template t =
+            readBody(item("1", "a") + item("2", "b"), {{"numbering", "numbering.xml", numbering}});
+        QCOMPARE(paragraphs(t, t.body), (QStringList{QString::fromUtf8("➪\ta"), QString::fromUtf8("✓\tb")}));
+        QCOMPARE(t.formats.at(size_t(firstParagraph(t.body).runs.front().format)).family,
+                 QStringLiteral("OpenSymbol"));
+        // A picture the symbol face has prints at its private-use code, as in LibreOffice's PDF.
+        const auto merged = Merger(std::make_shared<const Template>(t), nullptr).all(QStringLiteral("t"));
+        QVERIFY(merged->copies.at(0).body->toPlainText().endsWith(QString(QChar(0xF033)) +
+                                                                  QStringLiteral("\tb")));
     }
 
     // A bullet that is a picture (its level's w:lvlPicBulletId) shows that picture, 7.9 points tall and
