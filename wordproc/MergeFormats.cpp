@@ -119,7 +119,9 @@ QString joinUnbrokenWords(QString text) {
     const auto word = [](QChar c) { return c.isLetterOrNumber(); };
     for (qsizetype i = text.size() - 2; i >= 1; --i) {
         const QChar c = text.at(i), before = text.at(i - 1), after = text.at(i + 1);
-        const bool slash = c == QLatin1Char('/') && word(before) && word(after);
+        // LibreOffice breaks no line after a slash that text follows, in a word or a web address
+        // ("and/or", "http://www.example.com/path", "/usr"); before East Asian text it may.
+        const bool slash = c == QLatin1Char('/') && !after.isSpace() && after.unicode() < 0x2E80;
         const bool stop =
             (c == QLatin1Char('.') || c == QLatin1Char(':')) && before.isLetter() && after.isDigit();
         if (slash || stop)
