@@ -95,6 +95,11 @@ Template Reader::run() {
         paragraph(opening, st);
     blocks(*body, st);
     finishStory(st);
+    // Automatic spacing sets nothing above the document's first paragraph, as a web page's body has
+    // no margin above it; after a page break it does.
+    if (st.firstAutoBefore && !m_t.body.blocks.empty())
+        if (Paragraph* opening = std::get_if<Paragraph>(&m_t.body.blocks.front()))
+            opening->format.beforeTwips = 0;
     // LibreOffice sets the document's last paragraph, when it is empty, in its style's letters: the
     // size its mark is given does not count, larger or smaller.
     if (!m_t.body.blocks.empty())
@@ -468,9 +473,10 @@ void Reader::endParagraph(StoryState& st) {
         }
         if (st.blocks->empty())
             st.firstAutoBefore = st.autoBefore;
-        // Word spaces the items of one list automatically around the list, not between its items.
+        // Word spaces the items of one list automatically around the list, not between its items; an
+        // item below one spaced so loses its own space above too, as in LibreOffice.
         if (i == 0 && previous && !st.list.isEmpty() && st.list == st.lastList) {
-            if (st.autoBefore)
+            if (st.autoBefore || st.lastAutoAfter)
                 para.format.beforeTwips = 0;
             if (st.lastAutoAfter)
                 previous->format.afterTwips = 0;

@@ -333,18 +333,26 @@ private slots:
             return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"") + num +
                                             "\"/></w:numPr>" + spacing);
         };
-        const Template t = readBody(paragraph(run("Intro"), spacing) + item("1", "a") + item("1", "b") +
-                                        item("2", "c") + paragraph(run("After"), spacing),
-                                    {{"numbering", "numbering.xml", numbering}});
+        const QByteArray own = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"2\"/></w:numPr><w:spacing "
+                               "w:before=\"100\" w:after=\"100\"/>";
+        const Template t =
+            readBody(paragraph(run("Intro"), spacing) + item("1", "a") + item("1", "b") + item("2", "c") +
+                         paragraph(run("d"), own) + paragraph(run("After"), spacing),
+                     {{"numbering", "numbering.xml", numbering}});
         const auto at = [&](size_t i) { return std::get<Paragraph>(t.body.blocks.at(i)).format; };
+        // Nothing above the document's first paragraph, as on a web page.
+        QCOMPARE(at(0).beforeTwips, 0);
         QCOMPARE(at(0).afterTwips, 280);
         QCOMPARE(at(1).beforeTwips, 280);
         QCOMPARE(at(1).afterTwips, 0);
         QCOMPARE(at(2).beforeTwips, 0);
         QCOMPARE(at(2).afterTwips, 280);
         QCOMPARE(at(3).beforeTwips, 280);
-        QCOMPARE(at(3).afterTwips, 280);
-        QCOMPARE(at(4).beforeTwips, 280);
+        QCOMPARE(at(3).afterTwips, 0);
+        // An item spaced by its own values loses its space above below one spaced automatically.
+        QCOMPARE(at(4).beforeTwips, 0);
+        QCOMPARE(at(4).afterTwips, 100);
+        QCOMPARE(at(5).beforeTwips, 280);
     }
 
     void absoluteAndBarTabs() {
