@@ -335,6 +335,45 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
     mark.format.background = QColor();
 
+    // A hidden paragraph mark hides no number while the paragraph shows text, as in LibreOffice: the
+    // number waits for the paragraph's text. A paragraph that shows nothing, its text or its mark
+    // hidden, takes no line at all; its number is counted.
+    const bool fresh = !st.open;
+    QString number;
+    const auto placeNumber = [&] {
+        CharProps np = mark;
+        np.hidden = false;
+        m_styles.applyRPr(level->rPr, np);
+        np.format.underline = false;
+        // A bullet in a symbol font, which stands as the Unicode bullet it shows, prints in
+        // LibreOffice's own symbol face, as LibreOffice prints it.
+        if (level->format == QLatin1String("bullet") &&
+            (np.format.family.contains(QLatin1String("Symbol")) ||
+             np.format.family.contains(QLatin1String("Wingdings"))))
+            np.format.family = QStringLiteral("OpenSymbol");
+        if (!number.isEmpty() && !np.hidden) {
+            addText(st, number, format(np.format));
+            const QString& jc = level->jc;
+            st.format.numberAlign = jc == QLatin1String("center") ? ParaFormat::Center
+                                    : jc == QLatin1String("right") || jc == QLatin1String("end")
+                                        ? ParaFormat::Right
+                                        : ParaFormat::Left;
+            if (level->suffix == QLatin1String("space"))
+                addText(st, QStringLiteral(" "), format(np.format));
+            else if (level->suffix != QLatin1String("nothing"))
+                addRun(st, Run{Run::Tab, format(np.format), -1, {}});
+        }
+        // The tab after the number stops at the hanging indent, as in Word.
+        ParaFormat& f = st.format;
+        if (f.firstTwips < 0 && f.tabs.size() < kMaxTabs &&
+            std::none_of(f.tabs.begin(), f.tabs.end(), [&](const TabStop& t) {
+                return t.twips > f.leftTwips + f.firstTwips && t.twips <= f.leftTwips;
+            })) {
+            f.tabs.push_back(TabStop{f.leftTwips, TabStop::Left, TabStop::NoLeader});
+            std::sort(f.tabs.begin(), f.tabs.end(),
+                      [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
+        }
+    };
     if (!st.open) {
         st.pieces.assign(1, {});
         for (Run& r : st.frames)
@@ -355,40 +394,10 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         st.autoBefore = pp.autoBefore;
         st.autoAfter = pp.autoAfter;
         st.list = level ? pp.numId : QString();
-        if (level && !mark.hidden) {
-            const QString number = m_styles.nextNumber(pp.numId, pp.level);
-            CharProps np = mark;
-            m_styles.applyRPr(level->rPr, np);
-            np.format.underline = false;
-            // A bullet in a symbol font, which stands as the Unicode bullet it shows, prints in
-            // LibreOffice's own symbol face, as LibreOffice prints it.
-            if (level->format == QLatin1String("bullet") &&
-                (np.format.family.contains(QLatin1String("Symbol")) ||
-                 np.format.family.contains(QLatin1String("Wingdings"))))
-                np.format.family = QStringLiteral("OpenSymbol");
-            if (!number.isEmpty() && !np.hidden) {
-                addText(st, number, format(np.format));
-                const QString& jc = level->jc;
-                st.format.numberAlign = jc == QLatin1String("center") ? ParaFormat::Center
-                                        : jc == QLatin1String("right") || jc == QLatin1String("end")
-                                            ? ParaFormat::Right
-                                            : ParaFormat::Left;
-                if (level->suffix == QLatin1String("space"))
-                    addText(st, QStringLiteral(" "), format(np.format));
-                else if (level->suffix != QLatin1String("nothing"))
-                    addRun(st, Run{Run::Tab, format(np.format), -1, {}});
-            }
-            // The tab after the number stops at the hanging indent, as in Word.
-            ParaFormat& f = st.format;
-            if (f.firstTwips < 0 && f.tabs.size() < kMaxTabs &&
-                std::none_of(f.tabs.begin(), f.tabs.end(), [&](const TabStop& t) {
-                    return t.twips > f.leftTwips + f.firstTwips && t.twips <= f.leftTwips;
-                })) {
-                f.tabs.push_back(TabStop{f.leftTwips, TabStop::Left, TabStop::NoLeader});
-                std::sort(f.tabs.begin(), f.tabs.end(),
-                          [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
-            }
-        }
+        if (level)
+            number = m_styles.nextNumber(pp.numId, pp.level);
+        if (level && !mark.hidden)
+            placeNumber();
     }
     if (!st.dropCap.empty() && !st.open) {
         // In the size of the paragraph's text: the line is not made taller for it.
@@ -399,8 +408,24 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         }
         st.dropCap.clear();
     }
+    if (fresh)
+        st.hiddenText = false;
     inlines(p, st, base);
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
+    if (fresh && (mark.hidden || st.hiddenText) && st.fields.empty() && st.pieces.size() == 1) {
+        if (st.pieces.front().empty() && !sectPr && st.dropCap.empty()) {
+            st.pieces.clear();
+            st.open = false;
+            return;
+        }
+        if (level && mark.hidden) {
+            std::vector<Run> content = std::move(st.pieces.front());
+            st.pieces.front().clear();
+            placeNumber();
+            st.pieces.front().insert(st.pieces.front().end(), std::make_move_iterator(content.begin()),
+                                     std::make_move_iterator(content.end()));
+        }
+    }
     const size_t blocksBefore = st.blocks->size();
     if (resultsStandAsStored(st)) {
         // The fields' text so far joins the paragraph; the rest of their results follows as plain text,
@@ -578,8 +603,10 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
                 st.fields.back().field.instruction += c.text;
             continue;
         }
-        if (props.hidden)
+        if (props.hidden) {
+            st.hiddenText = true;
             continue;
+        }
         if (st.bound) {
             // A bound control's own text gives way to its value, in its first text's format.
             if (!st.boundShown && name == QLatin1String("w:t"))
