@@ -401,6 +401,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
     if (anchored) {
         const QString behind = frame.attr(u"behindDoc");
         f.behindText = behind == QLatin1String("1") || behind == QLatin1String("true");
+        f.zOrder = frame.attr(u"relativeHeight").toLongLong();
         const int textWidth = pg.widthTwips - pg.leftTwips - pg.rightTwips;
         const int textHeight = pg.heightTwips - pg.topTwips - pg.bottomTwips;
         // How the picture is aligned, where it is: LibreOffice keeps the text's distance inside the room
