@@ -16,8 +16,10 @@
 namespace wordproc {
 
 bool darkBehindText(const QColor& background) {
+    // A see-through background darkens the white paper only by its share.
     const QRgb c = background.rgba();
-    return qAlpha(c) > 0 && (qRed(c) * 76 + qGreen(c) * 151 + qBlue(c) * 29) / 256 <= 62;
+    const int luminance = (qRed(c) * 76 + qGreen(c) * 151 + qBlue(c) * 29) / 256;
+    return qAlpha(c) > 0 && (luminance * qAlpha(c) + 255 * (255 - qAlpha(c))) / 255 <= 62;
 }
 
 QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) {
