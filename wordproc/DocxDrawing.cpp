@@ -45,7 +45,8 @@ bool isWmf(const QByteArray& b) {
 }
 
 // A colour as DrawingML changes it: lighter or darker by its luminance (lumMod, lumOff), mixed with
-// white or black (tint, shade) in linear light as Office mixes it. Amounts in thousandths of a percent.
+// white or black (tint, shade) in linear light as Office mixes it, and see-through by its opacity
+// (alpha). Amounts in thousandths of a percent.
 QColor transformed(QColor color, const Node& value) {
     if (!color.isValid())
         return color;
@@ -65,7 +66,7 @@ QColor transformed(QColor color, const Node& value) {
             float h = 0, s = 0, l = 0;
             color.getHslF(&h, &s, &l);
             l = float(qBound(0.0, t.name == QLatin1String("a:lumMod") ? l * amount : l + amount, 1.0));
-            color = QColor::fromHslF(h, s, l);
+            color = QColor::fromHslF(h, s, l, color.alphaF());
         } else if (t.name == QLatin1String("a:tint") || t.name == QLatin1String("a:shade")) {
             const double share = qBound(0.0, amount, 1.0);
             const bool tint = t.name == QLatin1String("a:tint");
@@ -73,7 +74,10 @@ QColor transformed(QColor color, const Node& value) {
                 const double linear = toLinear(c);
                 return float(toGamma(tint ? 1 - (1 - linear) * share : linear * share));
             };
-            color = QColor::fromRgbF(mix(color.redF()), mix(color.greenF()), mix(color.blueF()));
+            color =
+                QColor::fromRgbF(mix(color.redF()), mix(color.greenF()), mix(color.blueF()), color.alphaF());
+        } else if (t.name == QLatin1String("a:alpha")) {
+            color.setAlphaF(float(qBound(0.0, amount, 1.0)));
         }
     }
     return color.toRgb();
@@ -426,6 +430,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
     if (anchored) {
         const QString behind = frame.attr(u"behindDoc");
         f.behindText = behind == QLatin1String("1") || behind == QLatin1String("true");
+        f.zOrder = frame.attr(u"relativeHeight").toLongLong();
         const int textWidth = pg.widthTwips - pg.leftTwips - pg.rightTwips;
         const int textHeight = pg.heightTwips - pg.topTwips - pg.bottomTwips;
         // How the picture is aligned, where it is: LibreOffice keeps the text's distance inside the room

@@ -271,6 +271,7 @@ struct StoryState {
     // past the paragraph's end.
     std::vector<std::vector<Run>> pieces;
     bool open = false;
+    bool hiddenText = false; // the paragraph being filled holds hidden text
     ParaFormat format;
     int markFormat = 0;
     int ownFormat = -1; // the paragraph's own font, as its style gives it

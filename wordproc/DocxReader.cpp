@@ -97,6 +97,11 @@ Template Reader::run() {
         paragraph(opening, st);
     blocks(*body, st);
     finishStory(st);
+    // Automatic spacing sets nothing above the document's first paragraph, as a web page's body has
+    // no margin above it; after a page break it does.
+    if (st.firstAutoBefore && !m_t.body.blocks.empty())
+        if (Paragraph* opening = std::get_if<Paragraph>(&m_t.body.blocks.front()))
+            opening->format.beforeTwips = 0;
     // LibreOffice sets the document's last paragraph, when it is empty, in its style's letters: the
     // size its mark is given does not count, larger or smaller.
     if (!m_t.body.blocks.empty())
@@ -332,6 +337,55 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
     mark.format.background = QColor();
 
+    // A hidden paragraph mark hides no number while the paragraph shows text, as in LibreOffice: the
+    // number waits for the paragraph's text. A paragraph that shows nothing, its text or its mark
+    // hidden, takes no line at all; its number is counted.
+    const bool fresh = !st.open;
+    QString number;
+    const auto placeNumber = [&] {
+        CharProps np = mark;
+        np.hidden = false;
+        m_styles.applyRPr(level->rPr, np);
+        np.format.underline = false;
+        // A bullet in a symbol font, which stands as the Unicode bullet it shows, prints in
+        // LibreOffice's own symbol face, as LibreOffice prints it. Dingbats' pictures are none of
+        // Word's usual bullets: they are read by that font's own encoding.
+        QString shown = number;
+        if (level->format == QLatin1String("bullet") &&
+            symbolSetOfFont(np.format.family) == SymbolSet::Dingbats)
+            shown = symbolCharacters(level->text, SymbolSet::Dingbats);
+        if (level->format == QLatin1String("bullet") &&
+            (np.format.family.contains(QLatin1String("Symbol")) ||
+             np.format.family.contains(QLatin1String("Wingdings")) ||
+             symbolSetOfFont(np.format.family) == SymbolSet::Dingbats))
+            np.format.family = QStringLiteral("OpenSymbol");
+        const int bullet = level->format == QLatin1String("bullet") ? pictureBullet(st, *level) : -1;
+        if ((bullet >= 0 || !shown.isEmpty()) && !np.hidden) {
+            if (bullet >= 0)
+                addRun(st, Run{Run::Picture, format(np.format), bullet, {}});
+            else
+                addText(st, shown, format(np.format));
+            const QString& jc = level->jc;
+            st.format.numberAlign = jc == QLatin1String("center") ? ParaFormat::Center
+                                    : jc == QLatin1String("right") || jc == QLatin1String("end")
+                                        ? ParaFormat::Right
+                                        : ParaFormat::Left;
+            if (level->suffix == QLatin1String("space"))
+                addText(st, QStringLiteral(" "), format(np.format));
+            else if (level->suffix != QLatin1String("nothing"))
+                addRun(st, Run{Run::Tab, format(np.format), -1, {}});
+        }
+        // The tab after the number stops at the hanging indent, as in Word.
+        ParaFormat& f = st.format;
+        if (f.firstTwips < 0 && f.tabs.size() < kMaxTabs &&
+            std::none_of(f.tabs.begin(), f.tabs.end(), [&](const TabStop& t) {
+                return t.twips > f.leftTwips + f.firstTwips && t.twips <= f.leftTwips;
+            })) {
+            f.tabs.push_back(TabStop{f.leftTwips, TabStop::Left, TabStop::NoLeader});
+            std::sort(f.tabs.begin(), f.tabs.end(),
+                      [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
+        }
+    };
     if (!st.open) {
         st.pieces.assign(1, {});
         for (Run& r : st.frames)
@@ -352,49 +406,10 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         st.autoBefore = pp.autoBefore;
         st.autoAfter = pp.autoAfter;
         st.list = level ? pp.numId : QString();
-        if (level && !mark.hidden) {
-            QString number = m_styles.nextNumber(pp.numId, pp.level);
-            CharProps np = mark;
-            m_styles.applyRPr(level->rPr, np);
-            np.format.underline = false;
-            // A bullet in a symbol font, which stands as the Unicode bullet it shows, prints in
-            // LibreOffice's own symbol face, as LibreOffice prints it. Dingbats' pictures are none of
-            // Word's usual bullets: they are read by that font's own encoding.
-            if (level->format == QLatin1String("bullet") &&
-                symbolSetOfFont(np.format.family) == SymbolSet::Dingbats)
-                number = symbolCharacters(level->text, SymbolSet::Dingbats);
-            if (level->format == QLatin1String("bullet") &&
-                (np.format.family.contains(QLatin1String("Symbol")) ||
-                 np.format.family.contains(QLatin1String("Wingdings")) ||
-                 symbolSetOfFont(np.format.family) == SymbolSet::Dingbats))
-                np.format.family = QStringLiteral("OpenSymbol");
-            const int bullet = level->format == QLatin1String("bullet") ? pictureBullet(st, *level) : -1;
-            if ((bullet >= 0 || !number.isEmpty()) && !np.hidden) {
-                if (bullet >= 0)
-                    addRun(st, Run{Run::Picture, format(np.format), bullet, {}});
-                else
-                    addText(st, number, format(np.format));
-                const QString& jc = level->jc;
-                st.format.numberAlign = jc == QLatin1String("center") ? ParaFormat::Center
-                                        : jc == QLatin1String("right") || jc == QLatin1String("end")
-                                            ? ParaFormat::Right
-                                            : ParaFormat::Left;
-                if (level->suffix == QLatin1String("space"))
-                    addText(st, QStringLiteral(" "), format(np.format));
-                else if (level->suffix != QLatin1String("nothing"))
-                    addRun(st, Run{Run::Tab, format(np.format), -1, {}});
-            }
-            // The tab after the number stops at the hanging indent, as in Word.
-            ParaFormat& f = st.format;
-            if (f.firstTwips < 0 && f.tabs.size() < kMaxTabs &&
-                std::none_of(f.tabs.begin(), f.tabs.end(), [&](const TabStop& t) {
-                    return t.twips > f.leftTwips + f.firstTwips && t.twips <= f.leftTwips;
-                })) {
-                f.tabs.push_back(TabStop{f.leftTwips, TabStop::Left, TabStop::NoLeader});
-                std::sort(f.tabs.begin(), f.tabs.end(),
-                          [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
-            }
-        }
+        if (level)
+            number = m_styles.nextNumber(pp.numId, pp.level);
+        if (level && !mark.hidden)
+            placeNumber();
     }
     if (!st.dropCap.empty() && !st.open) {
         // In the size of the paragraph's text: the line is not made taller for it.
@@ -405,8 +420,24 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         }
         st.dropCap.clear();
     }
+    if (fresh)
+        st.hiddenText = false;
     inlines(p, st, base);
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
+    if (fresh && (mark.hidden || st.hiddenText) && st.fields.empty() && st.pieces.size() == 1) {
+        if (st.pieces.front().empty() && !sectPr && st.dropCap.empty()) {
+            st.pieces.clear();
+            st.open = false;
+            return;
+        }
+        if (level && mark.hidden) {
+            std::vector<Run> content = std::move(st.pieces.front());
+            st.pieces.front().clear();
+            placeNumber();
+            st.pieces.front().insert(st.pieces.front().end(), std::make_move_iterator(content.begin()),
+                                     std::make_move_iterator(content.end()));
+        }
+    }
     const size_t blocksBefore = st.blocks->size();
     if (resultsStandAsStored(st)) {
         // The fields' text so far joins the paragraph; the rest of their results follows as plain text,
@@ -479,9 +510,10 @@ void Reader::endParagraph(StoryState& st) {
         }
         if (st.blocks->empty())
             st.firstAutoBefore = st.autoBefore;
-        // Word spaces the items of one list automatically around the list, not between its items.
+        // Word spaces the items of one list automatically around the list, not between its items; an
+        // item below one spaced so loses its own space above too, as in LibreOffice.
         if (i == 0 && previous && !st.list.isEmpty() && st.list == st.lastList) {
-            if (st.autoBefore)
+            if (st.autoBefore || st.lastAutoAfter)
                 para.format.beforeTwips = 0;
             if (st.lastAutoAfter)
                 previous->format.afterTwips = 0;
@@ -583,8 +615,10 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
                 st.fields.back().field.instruction += c.text;
             continue;
         }
-        if (props.hidden)
+        if (props.hidden) {
+            st.hiddenText = true;
             continue;
+        }
         if (st.bound) {
             // A bound control's own text gives way to its value, in its first text's format.
             if (!st.boundShown && name == QLatin1String("w:t"))

@@ -134,7 +134,8 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             f.topTwips =
                 down.start + aligned(style.value(QStringLiteral("mso-position-vertical")), down.span,
                                      f.heightTwips, f.topTwips, distance("top", 0), distance("bottom", 0));
-        f.behindText = style.value(QStringLiteral("z-index")).toInt() < 0;
+        f.zOrder = style.value(QStringLiteral("z-index")).toLongLong();
+        f.behindText = f.zOrder < 0;
         f.wrap = Floating::Wrap::None;
         for (const Node& c : shape.children)
             if (c.name.endsWith(QLatin1String(":wrap"))) {

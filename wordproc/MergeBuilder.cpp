@@ -304,6 +304,7 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     f.setTopMargin(twipsToLogical(m.m_t->largerSpaceBetween ? qMax(p.format.beforeTwips, flow.afterTwips)
                                                             : p.format.beforeTwips + flow.afterTwips));
     const double spaceAbove = f.topMargin();
+    f.setProperty(kCarriedSpaceProperty, spaceAbove - twipsToLogical(p.format.beforeTwips));
     f.setProperty(kOwnSpaceBeforeProperty,
                   twipsToLogical(m.m_t->largerSpaceBetween ? qMax(0, p.format.beforeTwips - flow.afterTwips)
                                                            : p.format.beforeTwips));

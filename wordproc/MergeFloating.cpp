@@ -286,6 +286,7 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         placed.page = pageHeight > 0 ? page : -1;
         placed.rect = r;
         placed.behindText = fl.behindText;
+        placed.zOrder = fl.zOrder;
         placed.band = band;
         if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
             textBox(placed, fl, record);

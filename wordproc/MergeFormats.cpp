@@ -16,8 +16,10 @@
 namespace wordproc {
 
 bool darkBehindText(const QColor& background) {
+    // A see-through background darkens the white paper only by its share.
     const QRgb c = background.rgba();
-    return qAlpha(c) > 0 && (qRed(c) * 76 + qGreen(c) * 151 + qBlue(c) * 29) / 256 <= 62;
+    const int luminance = (qRed(c) * 76 + qGreen(c) * 151 + qBlue(c) * 29) / 256;
+    return qAlpha(c) > 0 && (luminance * qAlpha(c) + 255 * (255 - qAlpha(c))) / 255 <= 62;
 }
 
 QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) {
@@ -119,7 +121,9 @@ QString joinUnbrokenWords(QString text) {
     const auto word = [](QChar c) { return c.isLetterOrNumber(); };
     for (qsizetype i = text.size() - 2; i >= 1; --i) {
         const QChar c = text.at(i), before = text.at(i - 1), after = text.at(i + 1);
-        const bool slash = c == QLatin1Char('/') && word(before) && word(after);
+        // LibreOffice breaks no line after a slash that text follows, in a word or a web address
+        // ("and/or", "http://www.example.com/path", "/usr"); before East Asian text it may.
+        const bool slash = c == QLatin1Char('/') && !after.isSpace() && after.unicode() < 0x2E80;
         const bool stop =
             (c == QLatin1Char('.') || c == QLatin1Char(':')) && before.isLetter() && after.isDigit();
         if (slash || stop)

@@ -18,9 +18,9 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips);
 // stops of a paragraph indented off that grid are made stops of its own.
 void addDefaultTabs(QTextBlockFormat& b, const ParaFormat& p, int defaultTwips, int widthTwips);
 // `text` with a word joiner (U+2060) wherever Qt would break a line that LibreOffice keeps whole: after
-// a slash between letters or digits ("DSB/2016", "and/or"), and after a full stop or colon between a
-// letter and a digit ("S.2016"). And a zero-width space where LibreOffice breaks a line that Qt keeps
-// whole: after a hyphen between a letter or digit and a digit ("2227269-1/14E").
+// a slash that text follows ("DSB/2016", "and/or", "http://www.example.com"), and after a full stop or colon
+// between a letter and a digit ("S.2016"). And a zero-width space where LibreOffice breaks a line that Qt
+// keeps whole: after a hyphen between a letter or digit and a digit ("2227269-1/14E").
 QString joinUnbrokenWords(QString text);
 constexpr QChar kWordJoiner(0x2060);
 constexpr QChar kBreakHere(0x200B);

@@ -233,6 +233,10 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
                 f.setProperty(kRanOnAfterProperty, after);
             }
             f.setTopMargin(0);
+        } else {
+            // The space kept is the paragraph's own: the space after the one before stays behind.
+            f.setTopMargin(qMax(0.0, f.topMargin() - f.doubleProperty(kCarriedSpaceProperty)));
+            f.clearProperty(kCarriedSpaceProperty);
         }
         f.clearProperty(kRoomAboveProperty);
         if (!there)

@@ -429,8 +429,18 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
     const double columnStep = size.width() + twipsToLayout(page.columnGapTwips);
     if (copy.pageColor.isValid())
         painter.fillRect(QRectF(0, 0, pageWidth, twipsToLayout(page.heightTwips)), copy.pageColor);
+    // Drawings stacked as Word stacks them: a header's and footer's under the body's, each lot in its
+    // order front to back.
+    std::vector<const PlacedPicture*> stacked;
+    stacked.reserve(copy.pictures.size());
+    for (const PlacedPicture& p : copy.pictures)
+        stacked.push_back(&p);
+    std::stable_sort(stacked.begin(), stacked.end(), [](const PlacedPicture* a, const PlacedPicture* b) {
+        return std::make_pair(a->band == nullptr, a->zOrder) < std::make_pair(b->band == nullptr, b->zOrder);
+    });
     const auto pictures = [&](bool behind) {
-        for (const PlacedPicture& p : copy.pictures) {
+        for (const PlacedPicture* placed : stacked) {
+            const PlacedPicture& p = *placed;
             if ((p.page / columns != index && p.page >= 0) || p.behindText != behind ||
                 (p.band && p.band != header && p.band != footer))
                 continue;

@@ -194,6 +194,7 @@ struct PlacedPicture {
     QRectF rect;   // layout pixels from the sheet's corner
     QImage image;
     bool behindText = false;
+    qint64 zOrder = 0; // the higher in front; a header's and footer's behind the body's
     // A text box: its text, laid out as wide as the box less its insets, and how the box looks.
     std::shared_ptr<QTextDocument> text;
     QPointF textOffset; // from the box's corner

@@ -108,6 +108,8 @@ void Reader::shapeWord(State& st, Word w, bool, int param) {
                               : Floating::Side::Both;
     else if (w == "shpfblwtxt")
         f.behindText = param == 1;
+    else if (w == "shpz")
+        f.zOrder = param;
 }
 
 void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {

@@ -74,6 +74,7 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
             m_htmlAutoSpacing && (firstInCell || firstInStory || b.lastAutoAfter) ? 0 : autoSpacing;
     if (st.autoAfter)
         p.format.afterTwips = autoSpacing;
+    const bool previousAutoAfter = b.lastAutoAfter;
     b.lastAutoAfter = st.autoAfter;
     // Between two paragraphs of the same style, each that asks for it drops its spacing on that side.
     Paragraph* previous = nullptr;
@@ -87,6 +88,15 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
         if (st.contextual)
             p.format.beforeTwips = 0;
     }
+    // Automatic spacing keeps around a list, not between its items, at whatever level they stand; an
+    // item below one spaced so loses its own space above too, as in LibreOffice.
+    if (previous && st.list != 0 && st.list == b.lastList) {
+        if (st.autoBefore || previousAutoAfter)
+            p.format.beforeTwips = 0;
+        if (previousAutoAfter)
+            previous->format.afterTwips = 0;
+    }
+    b.lastList = st.list;
     // Under HTML's spacing LibreOffice sets two paragraphs the larger of the space after the one and
     // before the other apart, not both; a page break keeps the space before whole.
     if (m_htmlAutoSpacing && previous && !b.breakPending && !b.sectionPending && !p.format.pageBreakBefore)

@@ -195,6 +195,7 @@ struct StoryBuilder {
     int lastStyle = -1;
     bool lastContextual = false;
     bool lastAutoAfter = false; // the last paragraph's space below is Word's automatic one
+    int lastList = 0;           // the list (\ls) that numbers the last paragraph; 0: none
     // The frame being filled with paragraphs, and the frames that wait for the next paragraph to
     // anchor them.
     FrameWords frame;

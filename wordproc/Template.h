@@ -195,6 +195,9 @@ struct Floating {
     Side side = Side::Both;
     std::array<int, 4> gapTwips{180, 0, 180, 0};
     bool behindText = false;
+    // Where it stands among the others, front to back: the higher in front, as Word stacks its
+    // drawings (a drawing's relative height, a VML shape's z-index, RTF's \shpz).
+    qint64 zOrder = 0;
     // A drawn shape, neither picture nor text box: a box or an ellipse in `fill` and `line`, or lines
     // through `points` (twips from the box's corner; a closed figure when filled).
     enum class Shape : quint8 { None, Box, Ellipse, Lines, WordArt };

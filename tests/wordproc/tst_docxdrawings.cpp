@@ -435,7 +435,8 @@ private slots:
     }
 
     void themeColoursLightenedAndDarkened() {
-        // Office's default blue (4472C4) darkened: a shape's fill by a quarter of its luminance, its
+        // Office's default blue (4472C4) darkened: a shape's fill by a quarter of its luminance (and 35%
+        // opaque), its
         // outline by the half shade Word's shape style gives it, and text named only by the theme colour
         // as Word's headings have it. Word shows 2F5597, 2F528F and 2F5496 for these.
         const QByteArray theme = "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
@@ -449,8 +450,9 @@ private slots:
             "cx=\"914400\" "
             "cy=\"457200\"/><wp:wrapNone/><a:graphic><a:graphicData "
             "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp><wps:spPr>"
-            "<a:prstGeom prst=\"rect\"/><a:solidFill><a:schemeClr val=\"accent1\"><a:lumMod "
-            "val=\"75000\"/></a:schemeClr></a:solidFill><a:ln w=\"12700\"><a:solidFill><a:schemeClr "
+            "<a:prstGeom prst=\"rect\"/><a:solidFill><a:schemeClr val=\"accent1\"><a:alpha "
+            "val=\"35000\"/><a:lumMod val=\"75000\"/></a:schemeClr></a:solidFill><a:ln "
+            "w=\"12700\"><a:solidFill><a:schemeClr "
             "val=\"accent1\"><a:shade val=\"50000\"/></a:schemeClr></a:solidFill></a:ln></wps:spPr>"
             "<wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>";
         const Template t = readBody(
@@ -465,6 +467,10 @@ private slots:
         QCOMPARE(t.floats.size(), size_t(1));
         QVERIFY2(near(t.floats[0].fill, 0x2F5597), qPrintable(t.floats[0].fill.name()));
         QVERIFY2(near(t.floats[0].line, 0x2F528F), qPrintable(t.floats[0].line.name()));
+        // The fill is see-through by its opacity, whatever else changes it; the outline is not.
+        QVERIFY2(qAbs(t.floats[0].fill.alphaF() - 0.35) < 0.01,
+                 qPrintable(QString::number(t.floats[0].fill.alphaF())));
+        QCOMPARE(t.floats[0].line.alpha(), 255);
         const std::vector<Run>& runs = firstParagraph(t.body).runs;
         QColor heading, light;
         for (const Run& r : runs) {

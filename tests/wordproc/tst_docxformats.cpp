@@ -333,18 +333,26 @@ private slots:
             return paragraph(run(text), QByteArray("<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"") + num +
                                             "\"/></w:numPr>" + spacing);
         };
-        const Template t = readBody(paragraph(run("Intro"), spacing) + item("1", "a") + item("1", "b") +
-                                        item("2", "c") + paragraph(run("After"), spacing),
-                                    {{"numbering", "numbering.xml", numbering}});
+        const QByteArray own = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"2\"/></w:numPr><w:spacing "
+                               "w:before=\"100\" w:after=\"100\"/>";
+        const Template t =
+            readBody(paragraph(run("Intro"), spacing) + item("1", "a") + item("1", "b") + item("2", "c") +
+                         paragraph(run("d"), own) + paragraph(run("After"), spacing),
+                     {{"numbering", "numbering.xml", numbering}});
         const auto at = [&](size_t i) { return std::get<Paragraph>(t.body.blocks.at(i)).format; };
+        // Nothing above the document's first paragraph, as on a web page.
+        QCOMPARE(at(0).beforeTwips, 0);
         QCOMPARE(at(0).afterTwips, 280);
         QCOMPARE(at(1).beforeTwips, 280);
         QCOMPARE(at(1).afterTwips, 0);
         QCOMPARE(at(2).beforeTwips, 0);
         QCOMPARE(at(2).afterTwips, 280);
         QCOMPARE(at(3).beforeTwips, 280);
-        QCOMPARE(at(3).afterTwips, 280);
-        QCOMPARE(at(4).beforeTwips, 280);
+        QCOMPARE(at(3).afterTwips, 0);
+        // An item spaced by its own values loses its space above below one spaced automatically.
+        QCOMPARE(at(4).beforeTwips, 0);
+        QCOMPARE(at(4).afterTwips, 100);
+        QCOMPARE(at(5).beforeTwips, 280);
     }
 
     void absoluteAndBarTabs() {
@@ -616,9 +624,16 @@ private slots:
             "height:60pt;mso-position-horizontal-relative:page\" fillcolor=\"#202020\"><v:textbox>"
             "<w:txbxContent>" +
             paragraph(run("InTheBox")) + "</w:txbxContent></v:textbox></v:rect></w:pict></w:r>";
-        const sheets::Printed l = sheets::printTemplate(
-            read(package(document(table + paragraph(run("DarkParagraph"), shaded("000000")) +
-                                  paragraph(run("DarkRun", shaded("202020")) + run("Plain") + box)))));
+        // The same fill a fifth opaque darkens the paper little.
+        const QByteArray paleBox =
+            "<w:r><w:pict><v:rect style=\"position:absolute;margin-left:300pt;margin-top:100pt;width:150pt;"
+            "height:60pt;mso-position-horizontal-relative:page\" fillcolor=\"#202020\"><v:fill "
+            "opacity=\".2\"/>"
+            "<v:textbox><w:txbxContent>" +
+            paragraph(run("InPaleBox")) + "</w:txbxContent></v:textbox></v:rect></w:pict></w:r>";
+        const sheets::Printed l = sheets::printTemplate(read(
+            package(document(table + paragraph(run("DarkParagraph"), shaded("000000")) +
+                             paragraph(run("DarkRun", shaded("202020")) + run("Plain") + box + paleBox)))));
         QHash<QString, QColor> colours;
         const auto collect = [&](const QTextDocument& doc) {
             for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
@@ -626,14 +641,16 @@ private slots:
                     colours.insert(it.fragment().text(), it.fragment().charFormat().foreground().color());
         };
         collect(*l.copy.body);
-        QCOMPARE(l.copy.pictures.size(), size_t(1));
-        QVERIFY(l.copy.pictures.front().text);
-        collect(*l.copy.pictures.front().text);
+        QCOMPARE(l.copy.pictures.size(), size_t(2));
+        for (const PlacedPicture& p : l.copy.pictures) {
+            QVERIFY(p.text);
+            collect(*p.text);
+        }
         const QColor white(Qt::white), black(Qt::black);
         for (const char* text : {"DarkCell", "RedCell", "DarkParagraph", "DarkRun", "InTheBox"})
             QVERIFY2(colours.value(QLatin1String(text)) == white,
                      qPrintable(colours.value(QLatin1String(text)).name() + text));
-        for (const char* text : {"LightInDark", "GreyCell", "Plain"})
+        for (const char* text : {"LightInDark", "GreyCell", "Plain", "InPaleBox"})
             QVERIFY2(colours.value(QLatin1String(text)) == black, text);
         QCOMPARE(colours.value(QStringLiteral("OwnRed")), QColor(Qt::red));
     }

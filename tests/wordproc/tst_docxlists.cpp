@@ -83,6 +83,27 @@ private slots:
         QCOMPARE(first.format.numberAlign, ParaFormat::Left);
     }
 
+    void hiddenMarksAndHiddenParagraphs() {
+        // A hidden paragraph mark hides no number while the paragraph shows text. A paragraph that
+        // shows nothing, its mark or its text hidden, is no paragraph; its number still counts.
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><w:numFmt "
+            "w:val=\"decimal\"/>"
+            "<w:lvlText w:val=\"%1.\"/></w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId "
+            "w:val=\"0\"/></w:num></w:numbering>";
+        const QByteArray numbered = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr>";
+        const QByteArray hiddenMark = "<w:rPr><w:vanish/><w:specVanish/></w:rPr>";
+        const QByteArray hiddenRun = "<w:r><w:rPr><w:vanish/></w:rPr><w:t>Hidden</w:t></w:r>";
+        const Template t =
+            readBody(paragraph(run("Heading"), numbered + hiddenMark) + paragraph(run("Body")) +
+                         paragraph("", "<w:rPr><w:vanish/></w:rPr>") + paragraph(hiddenRun) +
+                         paragraph(hiddenRun, numbered + hiddenMark) + paragraph(run("Next"), numbered) +
+                         paragraph("") + paragraph(run("Shown") + hiddenRun, hiddenMark),
+                     {{"numbering", "numbering.xml", numbering}});
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"1.\tHeading", "Body", "3.\tNext", "", "Shown"}));
+    }
+
     void numbersByExample() {
         // Word 2010 gives some formats by example, behind a choice older readers skip: numbers padded
         // with zeros print so; one that cannot be printed numbers its level "1.", its own text unused.

@@ -213,13 +213,13 @@ private slots:
         QVERIFY2(qAbs(marks - serif) < 0.05, qPrintable(QStringLiteral("%1, not %2").arg(marks).arg(serif)));
     }
 
-    // LibreOffice keeps a word with a slash between letters or digits whole, or with a full stop or colon
+    // LibreOffice keeps a word with a slash in it whole (a web address too), or with a full stop or colon
     // between a letter and a digit, where Qt would break the line after the slash or stop: the word goes
     // whole on to the next line. What keeps it whole makes no line taller.
     void slashedWordsStayWhole() {
         QByteArray body;
-        for (const QByteArray word :
-             {"ABCDEFGHQ/2016", "ABCDEFGHQ/IJKLMN", "123456789/ABCDEF", "ABCDEFGHQ.2016"})
+        for (const QByteArray word : {"ABCDEFGHQ/2016", "ABCDEFGHQ/IJKLMN", "123456789/ABCDEF",
+                                      "ABCDEFGHQ.2016", "http://www.ABCD", "/ABCDEFGHQ", "ABCDE/(FGHQ)"})
             for (int i = 1; i <= 14; ++i)
                 body += "\\pard\\fs24 Lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod "
                         "tempor " +

@@ -607,6 +607,27 @@ private slots:
         QCOMPARE(spacing(c), QList<int>({200, 0, 0, 400, 200, 400}));
     }
 
+    // Automatic spacing keeps around a list, not between its items at any level; an item of another list
+    // keeps its space. An item's own space below stays; its space above goes below an item spaced so.
+    void automaticSpacingInLists() {
+        const QByteArray lists =
+            "{\\*\\listtable{\\list\\listtemplateid1{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}"
+            "{\\levelnumbers\\'01;}}{\\listlevel\\levelnfc0{\\leveltext\\'02\\'01.;}"
+            "{\\levelnumbers\\'01;}}\\listid7}}{\\*\\listoverridetable{\\listoverride\\listid7"
+            "\\listoverridecount0\\ls1}{\\listoverride\\listid7\\listoverridecount0\\ls2}}";
+        const QByteArray autoSpaced = "\\sb100\\sa100\\sbauto1\\saauto1 ";
+        const Template t =
+            readWith(kFonts, lists + "\\pard" + autoSpaced + "Intro\\par \\pard\\ls1" + autoSpaced +
+                                 "A\\par \\pard\\ls1\\ilvl1" + autoSpaced + "B\\par \\pard\\ls2" +
+                                 autoSpaced + "C\\par \\pard\\ls2\\sb100\\sa100 D\\par \\pard\\ls2" +
+                                 autoSpaced + "E\\par \\pard" + autoSpaced + "After\\par ");
+        QList<int> spacing;
+        for (const Block& b : t.body.blocks)
+            if (const Paragraph* p = std::get_if<Paragraph>(&b))
+                spacing << p->format.beforeTwips << p->format.afterTwips;
+        QCOMPARE(spacing, QList<int>({100, 100, 100, 0, 0, 100, 100, 0, 0, 100, 0, 100, 100, 100}));
+    }
+
     // Text after \\plain takes what the styles its paragraph's style is based on give, unless the
     // style gives the same property itself or the text does: then its own or the default stands.
     void paragraphStylesGiveTheirBasesCharacters() {

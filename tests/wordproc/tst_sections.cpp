@@ -194,11 +194,12 @@ private slots:
     }
 
     // LibreOffice keeps the space above the paragraph that opens each column after the first on the
-    // body's first sheet; the columns of later sheets start at their tops, as pages do.
+    // body's first sheet, its own and not the space after the paragraph before; the columns of later
+    // sheets start at their tops, as pages do.
     void columnTopsOfTheFirstSheetKeepTheSpaceAbove() {
         QByteArray body = "\\sectd\\cols2\\colsx720 ";
         for (int i = 0; i < 150; ++i)
-            body += "\\pard\\sb240 Spaced " + QByteArray::number(i) + "\\par ";
+            body += "\\pard\\sb240\\sa200 Spaced " + QByteArray::number(i) + "\\par ";
         const auto doc = merged(body);
         const PageCopy& copy = doc->copies.front();
         QCOMPARE(copy.columns, 2);

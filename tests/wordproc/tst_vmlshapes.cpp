@@ -287,6 +287,33 @@ private slots:
         QCOMPARE(corner, QColor(Qt::white));
     }
 
+    // Drawings stack by their z-order, not by where they stand in the file: the higher in front. A
+    // header's lie under the body's, whatever their order.
+    void shapesStackedByTheirOrder() {
+        const auto box = [](const char* z, const char* color, const char* left) {
+            return pict(QByteArray("<v:rect style=\"position:absolute;margin-left:") + left +
+                        "pt;margin-top:200pt;width:60pt;height:60pt;z-index:" + z +
+                        ";mso-position-horizontal-relative:page;mso-position-vertical-relative:page\" "
+                        "fillcolor=\"" +
+                        color + "\" stroked=\"f\"/>");
+        };
+        const QByteArray header = "<w:hdr " + kW + ">" + paragraph(box("5", "#00ff00", "150")) + "</w:hdr>";
+        const Printed l = lay(
+            package(document(paragraph(box("2", "#ff0000", "100") + box("1", "#0000ff", "130") + run("Text")),
+                             section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")),
+                    {{"header", "header1.xml", header}}));
+        QCOMPARE(l.copy.pictures.size(), size_t(3));
+        const QImage page = sheet(l);
+        const double scale = page.width() / twipsToLayout(12240);
+        const auto at = [&](int points) {
+            return page.pixelColor(int(twipsToLayout(points * 20) * scale),
+                                   int(twipsToLayout(230 * 20) * scale));
+        };
+        QCOMPARE(at(145), QColor(Qt::red));
+        QCOMPARE(at(175), QColor(Qt::blue));
+        QCOMPARE(at(200), QColor(Qt::green));
+    }
+
     // WordArt set in a line, in the body and in a text box: a picture of the shape's size, so that its
     // line is as tall as the shape and pushes the text below down, with its letters drawn in the fill.
     void wordArtInTheLine() {
