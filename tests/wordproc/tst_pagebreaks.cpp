@@ -293,6 +293,34 @@ private slots:
         QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Body one")), 1);
     }
 
+    // Paragraphs kept with one that a page break puts on the next page stay on their own page, the
+    // break set on the paragraph or opening its text, as LibreOffice keeps a title page's last lines.
+    void keptWithAParagraphAfterABreak() {
+        QByteArray kept;
+        for (int i = 0; i < 5; ++i)
+            kept += "\\pard\\keepn\\sl-240\\slmult0 Kept " + QByteArray::number(i) + "\\par ";
+        const PageCopy set = layOut(filler(20) + kept + "\\pard\\pagebb\\sl-240\\slmult0 Contents\\par ");
+        QCOMPARE(sheets::pageOfText(*set.body, QStringLiteral("Kept 0")), 0);
+        QCOMPARE(sheets::pageOfText(*set.body, QStringLiteral("Kept 4")), 0);
+        QCOMPARE(sheets::pageOfText(*set.body, QStringLiteral("Contents")), 1);
+        QCOMPARE(set.pageCount(), 2);
+        using namespace docxsamples;
+        QByteArray body;
+        for (int i = 0; i < 20; ++i)
+            body += paragraph(run("Line " + QByteArray::number(i)));
+        for (int i = 0; i < 5; ++i)
+            body += paragraph(run("Kept " + QByteArray::number(i)), "<w:keepNext/>");
+        body += paragraph("<w:r><w:br w:type=\"page\"/></w:r>" + run("Contents"));
+        PageCopy opened = Merger(std::make_shared<const Template>(
+                                     readDocx(zipParts(package(document(body))), QStringLiteral("k.docx"))),
+                                 nullptr)
+                              .next();
+        opened.body->documentLayout()->documentSize();
+        QCOMPARE(sheets::pageOfText(*opened.body, QStringLiteral("Kept 0")), 0);
+        QCOMPARE(sheets::pageOfText(*opened.body, QStringLiteral("Contents")), 1);
+        QCOMPARE(opened.pageCount(), 2);
+    }
+
     // A paragraph kept together still wraps its lines; at a page's foot it goes on to the next page
     // whole, where without it its first lines would stay.
     void paragraphKeptTogether() {
