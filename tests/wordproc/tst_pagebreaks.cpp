@@ -276,6 +276,28 @@ private slots:
         QCOMPARE(sheets::pageOfText(*followed.body, QStringLiteral("After")), 1);
     }
 
+    // Double-spaced 12-point lines (552 twips apart, 276 single) after `above` twips of space: a last
+    // line whose single height fits at the page's foot stays there, its spacing below reaching past the
+    // foot, as LibreOffice sets it; one whose single height does not fit goes on. So in one paragraph.
+    void spacedLineFitsAtPageFootByItsSingleHeight() {
+        const auto lines = [](int above, bool paragraphs) {
+            QByteArray body = "\\pard\\sb" + QByteArray::number(above) + "\\sl480\\slmult1 ";
+            for (int i = 0; i < 30; ++i)
+                body += "Line" + QByteArray::number(i) +
+                        (paragraphs ? QByteArray("\\par \\pard\\sl480\\slmult1 ") : QByteArray("\\line "));
+            return layOut(body + "\\par ");
+        };
+        for (const bool paragraphs : {true, false}) {
+            // The 23rd line's top stands at 400 + 22 * 552 = 12,544 twips: 12,820 with its single height.
+            const PageCopy fits = lines(400, paragraphs);
+            QCOMPARE(sheets::pageOfText(*fits.body, QStringLiteral("Line22")), 0);
+            QCOMPARE(sheets::pageOfText(*fits.body, QStringLiteral("Line23")), 1);
+            const PageCopy over = lines(700, paragraphs);
+            QCOMPARE(sheets::pageOfText(*over.body, QStringLiteral("Line21")), 0);
+            QCOMPARE(sheets::pageOfText(*over.body, QStringLiteral("Line22")), 1);
+        }
+    }
+
     // A heading on a page's last line goes on to the page of the paragraph it is kept with; so does a
     // second heading kept with the first.
     void headingKeptWithItsParagraph() {
