@@ -186,7 +186,9 @@ public:
     QString defaultFamily() const {
         return m_hasRPrDefault ? QStringLiteral("Times New Roman") : QStringLiteral("Calibri");
     }
-    const Node* defaultPPr() const { return m_defaultPPr; }
+    // The paragraph properties every paragraph starts from (see DocxStyles.cpp).
+    void applyDefaultPPr(ParaProps& p) const;
+    void setLinkedStyles(bool linked) { m_linkedStyles = linked; }
 
     void applyRPr(const Node* rPr, CharProps& p) const;
     void applyPPr(const Node* pPr, ParaProps& p) const;
@@ -209,6 +211,7 @@ private:
     const Node* m_defaultRPr = nullptr;
     bool m_hasRPrDefault = false;
     const Node* m_defaultPPr = nullptr;
+    bool m_linkedStyles = false; // the settings ask for the attached template's styles
     QString m_majorFont, m_minorFont;
     // The themes' East Asian fonts: the one for every script (key ""), and those for one ("Jpan").
     QHash<QString, QString> m_majorAsian, m_minorAsian;

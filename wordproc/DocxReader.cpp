@@ -306,7 +306,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         ParaProps pp;
         // Word keeps widows and orphans off its pages unless told otherwise; only "off" is written.
         pp.format.widowControl = true;
-        m_styles.applyPPr(m_styles.defaultPPr(), pp);
+        m_styles.applyDefaultPPr(pp);
         for (const Node* n : st.tablePPr)
             m_styles.applyPPr(n, pp);
         for (size_t i = 0; i <= chain.size(); ++i) {

@@ -21,6 +21,8 @@ void Reader::readSettings(const Node& settings) {
                 m_noteStarts[kind] = qBound(0, intAttr(*n, u"w:val", 1), 32767);
         } else if (c.name == QLatin1String("w:evenAndOddHeaders"))
             m_t.evenPages = onOff(&c);
+        else if (c.name == QLatin1String("w:linkStyles"))
+            m_styles.setLinkedStyles(onOff(&c));
         else if (c.name == QLatin1String("w:displayBackgroundShape"))
             m_showBackground = onOff(&c);
         else if (c.name == QLatin1String("w:revisionView")) {

@@ -80,6 +80,18 @@ void StyleSheet::applyDefaultRPr(CharProps& p) const {
     applyRPr(m_defaultRPr, p);
 }
 
+// A document whose settings take its styles from the template it names (w:linkStyles) is spaced by
+// LibreOffice, which has no such template, as a new Word document is where the document's defaults
+// give no spacing: 10pt below each paragraph, lines 1.15 apart.
+void StyleSheet::applyDefaultPPr(ParaProps& p) const {
+    if (m_linkedStyles) {
+        p.format.afterTwips = 200;
+        p.format.lineTwips = 276;
+        p.format.lineMultiple = true;
+    }
+    applyPPr(m_defaultPPr, p);
+}
+
 // A theme without a font for all East Asian text names one for each script, which the text's language
 // picks.
 QString StyleSheet::themeAsianFont(const QString& which, const QString& language) const {
@@ -160,7 +172,7 @@ void StyleSheet::readStyles(const Node& styles) {
 void StyleSheet::applyStylePPr(const Style& s, ParaProps& p) const {
     if (s.baseLater && s.pPr) {
         ParaProps fallback;
-        applyPPr(m_defaultPPr, fallback);
+        applyDefaultPPr(fallback);
         if (s.headingLike) {
             fallback.format.beforeTwips = 240;
             fallback.format.afterTwips = 120;

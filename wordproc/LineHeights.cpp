@@ -482,8 +482,15 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         // to, and would push a last line that fits on to the next page. Lines of one height can be set
         // at a fixed height instead, which Qt fits by that height.
         const int now = f.lineHeightType();
+        // LibreOffice fits a line spaced wider than single on a page by its single height: the spacing
+        // below its text may reach past the page's foot. Qt fits a proportional line by its own height,
+        // which is nearer that than the spaced height a fixed one is fitted by.
+        const bool widened = type == QTextBlockFormat::ProportionalHeight && asked > 100 &&
+                             now == QTextBlockFormat::ProportionalHeight &&
+                             std::abs(rounded - single) < rounded * f.lineHeight() / 100 - single;
         // Faces of different heights in a paragraph of one line set that line's height alone.
-        if (fit && factor != 1 && !image && (uniform || ((!foreign || lentEverywhere) && oneLine(block))) &&
+        if (fit && factor != 1 && !image && !widened &&
+            (uniform || ((!foreign || lentEverywhere) && oneLine(block))) &&
             (now == QTextBlockFormat::SingleHeight || now == QTextBlockFormat::ProportionalHeight)) {
             const double percent = now == QTextBlockFormat::ProportionalHeight ? f.lineHeight() : 100.0;
             f.setLineHeight(rounded * percent / 100 / scale, QTextBlockFormat::FixedHeight);
@@ -524,3 +531,4 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
 }
 
 } // namespace wordproc
+

@@ -164,6 +164,11 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
         return b.isValid() && QTextCursor(b).currentFrame() == root;
     };
     const auto keep = [](const QTextBlock& b) { return b.blockFormat().intProperty(kKeepProperty); };
+    // A page break of the file's own, not one that only moved the text on.
+    const auto breaksBefore = [](const QTextBlock& b) {
+        const QTextBlockFormat f = b.blockFormat();
+        return (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) && !f.hasProperty(kRanOnProperty);
+    };
     // The table of the page's text that ends straight before the block.
     const auto tableBefore = [&](const QTextBlock& b) -> QTextTable* {
         if (!inRoot(b) || !b.previous().isValid() || inRoot(b.previous()))
@@ -250,8 +255,9 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
     // The layout follows each change as far as the next question about a position needs it.
     for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
         // A paragraph kept with the next one goes on to the next one's page, with those before it
-        // kept with it, unless they fill a page of their own.
-        if (inRoot(b) && inRoot(b.previous()) && (keep(b.previous()) & kKeepWithNext) &&
+        // kept with it, unless they fill a page of their own. One the file breaks the page before stays
+        // where it is, as LibreOffice leaves it: the break parts them whatever it is kept with.
+        if (inRoot(b) && inRoot(b.previous()) && (keep(b.previous()) & kKeepWithNext) && !breaksBefore(b) &&
             pageOf(b, false) > pageOf(b.previous(), true) && moves < m_doc.blockCount()) {
             QTextBlock chain = b.previous();
             while (inRoot(chain.previous()) && (keep(chain.previous()) & kKeepWithNext) &&

@@ -89,6 +89,38 @@ private slots:
                           {300, 120, 720, -360}, {60, 100, 1440, 0}, {300, 200, 720, -360}}));
     }
 
+    // A document that takes its styles from its template (w:linkStyles) is spaced, where the defaults
+    // and styles give no spacing, 10pt below and 1.15 lines, as LibreOffice prints it without the
+    // template; what the defaults or a style give outranks that, and "0" leaves it as Word's own.
+    void linkedStylesSpaceAsNewWordDocument() {
+        const auto spacing = [](const QByteArray& settings, const QByteArray& defaults) {
+            const QByteArray styles =
+                "<w:styles " + kW + "><w:docDefaults><w:pPrDefault><w:pPr>" + defaults +
+                "</w:pPr></w:pPrDefault></w:docDefaults><w:style w:type=\"paragraph\" w:styleId=\"Tight\">"
+                "<w:name w:val=\"Tight\"/><w:pPr><w:spacing w:line=\"240\" w:lineRule=\"auto\"/></w:pPr>"
+                "</w:style></w:styles>";
+            const Template t =
+                readDocx(zipParts(package(document(paragraph(run("Plain")) +
+                                                   paragraph(run("Tight"), "<w:pStyle w:val=\"Tight\"/>")),
+                                          {{"styles", "styles.xml", styles},
+                                           {"settings", "settings.xml",
+                                            "<w:settings " + kW + ">" + settings + "</w:settings>"}})),
+                         QStringLiteral("linked.docx"));
+            std::vector<std::array<int, 3>> got; // below, line, spaced by lines
+            for (const Block& b : t.body.blocks) {
+                const ParaFormat& f = std::get<Paragraph>(b).format;
+                got.push_back({f.afterTwips, f.lineTwips, int(f.lineMultiple)});
+            }
+            return got;
+        };
+        using Got = std::vector<std::array<int, 3>>;
+        QCOMPARE(spacing("<w:linkStyles/>", {}), (Got{{200, 276, 1}, {200, 240, 1}}));
+        QCOMPARE(spacing("<w:linkStyles/>", "<w:spacing w:after=\"40\"/>"),
+                 (Got{{40, 276, 1}, {40, 240, 1}}));
+        QCOMPARE(spacing("<w:linkStyles w:val=\"0\"/>", {}), (Got{{0, 0, 0}, {0, 240, 1}}));
+        QCOMPARE(spacing({}, {}), (Got{{0, 0, 0}, {0, 240, 1}}));
+    }
+
     // A table of contents' stored entries print without their character styles, as LibreOffice sets
     // them: the links' blue underlining goes, what the runs say themselves stays. Text after the table
     // keeps its styles.

@@ -276,6 +276,28 @@ private slots:
         QCOMPARE(sheets::pageOfText(*followed.body, QStringLiteral("After")), 1);
     }
 
+    // Double-spaced 12-point lines (552 twips apart, 276 single) after `above` twips of space: a last
+    // line whose single height fits at the page's foot stays there, its spacing below reaching past the
+    // foot, as LibreOffice sets it; one whose single height does not fit goes on. So in one paragraph.
+    void spacedLineFitsAtPageFootByItsSingleHeight() {
+        const auto lines = [](int above, bool paragraphs) {
+            QByteArray body = "\\pard\\sb" + QByteArray::number(above) + "\\sl480\\slmult1 ";
+            for (int i = 0; i < 30; ++i)
+                body += "Line" + QByteArray::number(i) +
+                        (paragraphs ? QByteArray("\\par \\pard\\sl480\\slmult1 ") : QByteArray("\\line "));
+            return layOut(body + "\\par ");
+        };
+        for (const bool paragraphs : {true, false}) {
+            // The 23rd line's top stands at 400 + 22 * 552 = 12,544 twips: 12,820 with its single height.
+            const PageCopy fits = lines(400, paragraphs);
+            QCOMPARE(sheets::pageOfText(*fits.body, QStringLiteral("Line22")), 0);
+            QCOMPARE(sheets::pageOfText(*fits.body, QStringLiteral("Line23")), 1);
+            const PageCopy over = lines(700, paragraphs);
+            QCOMPARE(sheets::pageOfText(*over.body, QStringLiteral("Line21")), 0);
+            QCOMPARE(sheets::pageOfText(*over.body, QStringLiteral("Line22")), 1);
+        }
+    }
+
     // A heading on a page's last line goes on to the page of the paragraph it is kept with; so does a
     // second heading kept with the first.
     void headingKeptWithItsParagraph() {
@@ -291,6 +313,34 @@ private slots:
         const PageCopy loose = layOut(filler(53) + "\\pard\\sl-240\\slmult0 Heading\\par " + text);
         QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Heading")), 0);
         QCOMPARE(sheets::pageOfText(*loose.body, QStringLiteral("Body one")), 1);
+    }
+
+    // Paragraphs kept with one that a page break puts on the next page stay on their own page, the
+    // break set on the paragraph or opening its text, as LibreOffice keeps a title page's last lines.
+    void keptWithAParagraphAfterABreak() {
+        QByteArray kept;
+        for (int i = 0; i < 5; ++i)
+            kept += "\\pard\\keepn\\sl-240\\slmult0 Kept " + QByteArray::number(i) + "\\par ";
+        const PageCopy set = layOut(filler(20) + kept + "\\pard\\pagebb\\sl-240\\slmult0 Contents\\par ");
+        QCOMPARE(sheets::pageOfText(*set.body, QStringLiteral("Kept 0")), 0);
+        QCOMPARE(sheets::pageOfText(*set.body, QStringLiteral("Kept 4")), 0);
+        QCOMPARE(sheets::pageOfText(*set.body, QStringLiteral("Contents")), 1);
+        QCOMPARE(set.pageCount(), 2);
+        using namespace docxsamples;
+        QByteArray body;
+        for (int i = 0; i < 20; ++i)
+            body += paragraph(run("Line " + QByteArray::number(i)));
+        for (int i = 0; i < 5; ++i)
+            body += paragraph(run("Kept " + QByteArray::number(i)), "<w:keepNext/>");
+        body += paragraph("<w:r><w:br w:type=\"page\"/></w:r>" + run("Contents"));
+        PageCopy opened = Merger(std::make_shared<const Template>(
+                                     readDocx(zipParts(package(document(body))), QStringLiteral("k.docx"))),
+                                 nullptr)
+                              .next();
+        opened.body->documentLayout()->documentSize();
+        QCOMPARE(sheets::pageOfText(*opened.body, QStringLiteral("Kept 0")), 0);
+        QCOMPARE(sheets::pageOfText(*opened.body, QStringLiteral("Contents")), 1);
+        QCOMPARE(opened.pageCount(), 2);
     }
 
     // A paragraph kept together still wraps its lines; at a page's foot it goes on to the next page
