@@ -74,8 +74,9 @@ struct PictureData {
     QByteArray bytes;
     bool png = false;
     bool jpeg = false;
-    bool wmf = false; // \wmetafileN: a Windows metafile
-    bool emf = false; // \emfblip: an enhanced one
+    bool wmf = false;  // \wmetafileN: a Windows metafile
+    bool emf = false;  // \emfblip: an enhanced one
+    bool pict = false; // \macpict: a QuickDraw picture
     int highNibble = -1;
     int widthPx = 0;
     int heightPx = 0;
@@ -290,7 +291,7 @@ struct State {
     ShapeData* shape = nullptr;  // inside a shape: its picture goes there
     bool inTextBox = false;      // no shape, header or footer opens inside a text box
     bool inShapePicture = false; // inside \shppict, whose picture \nonshppict stands in for
-    bool inObject = false;       // inside \object, of which only \result shows
+    bool inObject = false;       // inside \object, outside its \result
     bool inBackground = false;   // inside \background, whose shape is the paper's colour
     ShapeProperty* property = nullptr;
 };
