@@ -99,8 +99,8 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
     p.runs.insert(p.runs.end(), std::make_move_iterator(b.runs.begin()),
                   std::make_move_iterator(b.runs.end()));
     b.runs.clear();
-    if (st.asianSpacing)
-        spaceAsianText(p.runs);
+    // LibreOffice spaces every paragraph so, \aspalpha or not.
+    spaceAsianText(p.runs);
     return p;
 }
 
@@ -494,10 +494,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.style = 0;
         st.autoBefore = st.autoAfter = st.contextual = false;
         st.list = st.listLevel = 0;
-        st.asianSpacing = false;
         inheritStyleLine(st);
-    } else if (w == "aspalpha") {
-        st.asianSpacing = true;
     } else if (w == "ls") {
         st.list = param;
     } else if (w == "ilvl") {

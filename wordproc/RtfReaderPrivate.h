@@ -277,7 +277,6 @@ struct State {
     int basedOn = -1;
     bool autoBefore = false, autoAfter = false, contextual = false;
     int list = 0, listLevel = 0; // \ls and \ilvl: the list that numbers the paragraph; 0: none
-    bool asianSpacing = false;   // \aspalpha: a little space where Asian and Western text meet
     bool hidden = false;
     bool otherScript = false; // after \rtlch or \dbch: \af names the font of right-to-left or Asian text
     bool asianScript = false; // after \dbch: \af and \f name the font of Asian text
