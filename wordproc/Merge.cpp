@@ -684,8 +684,9 @@ QImage Merger::pictureImage(int index, QSizeF pixels) {
     auto it = m_drawnMetafiles.find(key);
     if (it == m_drawnMetafiles.end())
         it = m_drawnMetafiles
-                 .emplace(key, pic.wordArt.isEmpty() ? renderMetafile(pic.metafile, pic.enhanced, size)
-                                                     : wordArtImage(pic, size))
+                 .emplace(key, !pic.wordArt.isEmpty() ? wordArtImage(pic, size)
+                               : pic.quickDraw        ? renderQuickDraw(pic.metafile, size)
+                                                      : renderMetafile(pic.metafile, pic.enhanced, size))
                  .first;
     return it->second;
 }

@@ -113,7 +113,11 @@ void drawPicture(QPainter& painter, const QRectF& rect, const QImage& image) {
     drawPictureText(painter, rect, image);
 }
 
-QImage renderMetafile(const QByteArray& data, bool enhanced, QSize pixels) {
+namespace {
+
+// An image of `pixels`, or of the largest size of the same shape the limits allow, transparent, with
+// `play` drawing on it; null when the size is empty.
+template <typename Play> QImage renderOnto(QSize pixels, Play play) {
     if (pixels.width() <= 0 || pixels.height() <= 0)
         return {};
     const double area = double(pixels.width()) * pixels.height();
@@ -128,14 +132,39 @@ QImage renderMetafile(const QByteArray& data, bool enhanced, QSize pixels) {
     image.fill(Qt::transparent);
     image.setDotsPerMeterX(3780);
     image.setDotsPerMeterY(3780);
-    const metafile::Bytes bytes(data.constData(), data.size());
     std::vector<MetafileText> texts;
-    if (enhanced)
-        metafile::playEmf(image, bytes, texts);
-    else
-        metafile::playWmf(image, bytes, texts);
+    play(image, texts);
     carryText(image, texts);
     return image;
+}
+
+} // namespace
+
+QImage renderMetafile(const QByteArray& data, bool enhanced, QSize pixels) {
+    return renderOnto(pixels, [&](QImage& image, std::vector<MetafileText>& texts) {
+        const metafile::Bytes bytes(data.constData(), data.size());
+        if (enhanced)
+            metafile::playEmf(image, bytes, texts);
+        else
+            metafile::playWmf(image, bytes, texts);
+    });
+}
+
+QImage renderQuickDraw(const QByteArray& data, QSize pixels) {
+    return renderOnto(pixels, [&](QImage& image, std::vector<MetafileText>& texts) {
+        metafile::playPict(image, metafile::Bytes(data.constData(), data.size()), texts);
+    });
+}
+
+QSize quickDrawSizeTwips(const QByteArray& data) {
+    QRectF box;
+    double perInch = 72;
+    if (!metafile::pictBox(metafile::Bytes(data.constData(), data.size()), box, perInch))
+        return QSize(0, 0);
+    const auto twips = [&](double v) {
+        return int(qBound(0.0, std::round(v * 1440 / perInch), 1440.0 * 50));
+    };
+    return QSize(twips(box.width()), twips(box.height()));
 }
 
 QSize metafileSizeTwips(const QByteArray& data, bool enhanced) {

@@ -42,6 +42,10 @@ struct MetafileText {
 // drawPicture().
 QImage renderMetafile(const QByteArray& data, bool enhanced, QSize pixels);
 
+// Draws a QuickDraw picture (PICT, with or without the 512 bytes a file has in front) as
+// renderMetafile() draws a metafile.
+QImage renderQuickDraw(const QByteArray& data, QSize pixels);
+
 // Lets `image` carry `texts` (its pixels), as renderMetafile() lets a metafile's picture carry its own.
 void carryText(QImage& image, const std::vector<MetafileText>& texts);
 
@@ -60,5 +64,8 @@ void drawPictureText(QPainter& painter, const QRectF& rect, const QImage& image)
 // The size the metafile says it was drawn at, in twips: a placeable WMF's box, an EMF's frame. Empty when
 // it does not say.
 QSize metafileSizeTwips(const QByteArray& data, bool enhanced);
+
+// The size a QuickDraw picture says it was drawn at, in twips; empty when the data is no picture.
+QSize quickDrawSizeTwips(const QByteArray& data);
 
 } // namespace wordproc

@@ -687,4 +687,9 @@ void playWmf(QImage& image, Bytes data, std::vector<MetafileText>& texts);
 bool emfHeader(Bytes data, QRectF& frame);
 void playEmf(QImage& image, Bytes data, std::vector<MetafileText>& texts);
 
+// A QuickDraw picture's box in its own coordinates and their number to the inch; false when the data
+// is no picture.
+bool pictBox(Bytes data, QRectF& box, double& perInch);
+void playPict(QImage& image, Bytes data, std::vector<MetafileText>& texts);
+
 } // namespace wordproc::metafile

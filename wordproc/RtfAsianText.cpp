@@ -1,6 +1,6 @@
-// Where Japanese, Chinese or Korean text meets Western letters or digits in a paragraph that asks for it
-// (\aspalpha, which Word gives nearly every paragraph), a fifth of the font's size is left between them,
-// as LibreOffice and Word set them.
+// Where Japanese, Chinese or Korean text meets Western letters or digits in a paragraph, a fifth of the
+// font's size is left between them, as LibreOffice sets them whether the paragraph asks for it
+// (\aspalpha, which Word gives nearly every paragraph) or not.
 
 #include "wordproc/RtfReaderPrivate.h"
 

@@ -74,6 +74,12 @@ bool isSkippedDestination(Word word) {
         "filetbl",
         "objdata",
         "objclass",
+        "objname",
+        "objalias",
+        "objtopic",
+        "objsect",
+        "objitem",
+        "objtime",
         "nonesttables", // a nested table's text again, for readers that do not know them
     };
     for (const char* n : names)
@@ -286,22 +292,19 @@ bool Reader::openBackground(State& st, GroupLocals&, Word) {
     return true;
 }
 
-// An embedded object prints as the picture (or text) stored in its \result; its data and class do not.
+// An embedded object prints as the picture (or text) stored in its \result; its data, class and name do
+// not. Text written in the object itself, outside these, prints too, as LibreOffice prints it.
 bool Reader::openObject(State& st, GroupLocals&, Word w) {
     if (w == "object") {
         flushText(st);
-        if (st.dest == Dest::Body) {
-            st.dest = Dest::Shape; // as a shape's instructions: text ignored, groups read
-            st.shape = nullptr;
+        if (st.dest == Dest::Body)
             st.inObject = true;
-        } else {
+        else
             st.dest = Dest::Skip;
-        }
         return true;
     }
-    if (!st.inObject || st.dest != Dest::Shape || st.shape)
+    if (!st.inObject || st.dest != Dest::Body)
         return false;
-    st.dest = Dest::Body;
     st.inObject = false;
     return true;
 }

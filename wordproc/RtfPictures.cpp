@@ -20,6 +20,8 @@ void Reader::pictureWord(State& st, Word w, bool, int param) {
         pic->wmf = true;
     else if (w == "emfblip")
         pic->emf = true;
+    else if (w == "macpict")
+        pic->pict = true;
     else if (w == "picw")
         pic->widthPx = clampPositiveTwips(param);
     else if (w == "pich")
@@ -35,9 +37,9 @@ void Reader::pictureWord(State& st, Word w, bool, int param) {
 }
 
 void Reader::finishPicture(State& st, PictureData& pic) {
-    // QuickDraw pictures (\macpict), OS/2 metafiles and device bitmaps are left out: Word itself writes
-    // them only beside a picture in one of these formats.
-    if (!(pic.png || pic.jpeg || pic.wmf || pic.emf) || pic.bytes.isEmpty())
+    // OS/2 metafiles and device bitmaps are left out: Word itself writes them only beside a picture in
+    // one of these formats. QuickDraw pictures come alone from Mac Word's equations.
+    if (!(pic.png || pic.jpeg || pic.wmf || pic.emf || pic.pict) || pic.bytes.isEmpty())
         return;
     Picture p;
     qint64 w, h;
@@ -49,6 +51,17 @@ void Reader::finishPicture(State& st, PictureData& pic) {
         w = pic.widthGoal > 0 ? pic.widthGoal : qint64(pic.widthPx > 0 ? pic.widthPx : image.width()) * 15;
         h = pic.heightGoal > 0 ? pic.heightGoal
                                : qint64(pic.heightPx > 0 ? pic.heightPx : image.height()) * 15;
+    } else if (pic.pict) {
+        // A QuickDraw picture's \picw and \pich are in points.
+        p.metafile = std::move(pic.bytes);
+        p.quickDraw = true;
+        const QSize own = quickDrawSizeTwips(p.metafile);
+        w = pic.widthGoal > 0 ? pic.widthGoal
+            : pic.widthPx > 0 ? qint64(pic.widthPx) * 20
+                              : (own.width() > 0 ? own.width() : 1440);
+        h = pic.heightGoal > 0 ? pic.heightGoal
+            : pic.heightPx > 0 ? qint64(pic.heightPx) * 20
+                               : (own.height() > 0 ? own.height() : 1440);
     } else {
         // A metafile's \picw and \pich are in hundredths of a millimetre; the metafile may know its size.
         p.metafile = std::move(pic.bytes);

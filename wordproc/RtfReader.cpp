@@ -109,8 +109,8 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
     p.runs.insert(p.runs.end(), std::make_move_iterator(b.runs.begin()),
                   std::make_move_iterator(b.runs.end()));
     b.runs.clear();
-    if (st.asianSpacing)
-        spaceAsianText(p.runs);
+    // LibreOffice spaces every paragraph so, \aspalpha or not.
+    spaceAsianText(p.runs);
     return p;
 }
 
@@ -179,6 +179,13 @@ void Reader::flushFrame(StoryBuilder& b, const State& st) {
     f.fromX = w.fromX;
     f.fromY = w.fromY;
     f.widthTwips = w.width > 0 ? w.width : column;
+    // A frame without a width is as wide as its text, at the right or in the middle too: its text
+    // keeps to that side of a frame as wide as the column (a footer's page number at the margin).
+    if (w.width <= 0 && (w.across == FrameWords::Across::Right || w.across == FrameWords::Across::Center))
+        for (Block& block : text.blocks)
+            if (auto* para = std::get_if<Paragraph>(&block); para && para->format.align == ParaFormat::Left)
+                para->format.align =
+                    w.across == FrameWords::Across::Right ? ParaFormat::Right : ParaFormat::Center;
     f.heightTwips = w.height == 0 ? 0 : std::abs(w.height);
     const int across = w.fromX == Floating::From::Page ? pg.widthTwips : column;
     f.leftTwips = w.across == FrameWords::Across::Center  ? (across - f.widthTwips) / 2
@@ -504,10 +511,7 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         st.style = 0;
         st.autoBefore = st.autoAfter = st.contextual = false;
         st.list = st.listLevel = 0;
-        st.asianSpacing = false;
         inheritStyleLine(st);
-    } else if (w == "aspalpha") {
-        st.asianSpacing = true;
     } else if (w == "ls") {
         st.list = param;
     } else if (w == "ilvl") {

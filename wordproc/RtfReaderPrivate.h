@@ -74,8 +74,9 @@ struct PictureData {
     QByteArray bytes;
     bool png = false;
     bool jpeg = false;
-    bool wmf = false; // \wmetafileN: a Windows metafile
-    bool emf = false; // \emfblip: an enhanced one
+    bool wmf = false;  // \wmetafileN: a Windows metafile
+    bool emf = false;  // \emfblip: an enhanced one
+    bool pict = false; // \macpict: a QuickDraw picture
     int highNibble = -1;
     int widthPx = 0;
     int heightPx = 0;
@@ -277,7 +278,6 @@ struct State {
     int basedOn = -1;
     bool autoBefore = false, autoAfter = false, contextual = false;
     int list = 0, listLevel = 0; // \ls and \ilvl: the list that numbers the paragraph; 0: none
-    bool asianSpacing = false;   // \aspalpha: a little space where Asian and Western text meet
     bool hidden = false;
     bool otherScript = false; // after \rtlch or \dbch: \af names the font of right-to-left or Asian text
     bool asianScript = false; // after \dbch: \af and \f name the font of Asian text
@@ -291,7 +291,7 @@ struct State {
     ShapeData* shape = nullptr;  // inside a shape: its picture goes there
     bool inTextBox = false;      // no shape, header or footer opens inside a text box
     bool inShapePicture = false; // inside \shppict, whose picture \nonshppict stands in for
-    bool inObject = false;       // inside \object, of which only \result shows
+    bool inObject = false;       // inside \object, outside its \result
     bool inBackground = false;   // inside \background, whose shape is the paper's colour
     ShapeProperty* property = nullptr;
 };

@@ -142,6 +142,7 @@ struct Picture {
     // the picture's size when the letter is laid out. The image stays null.
     QByteArray metafile;
     bool enhanced = false;
+    bool quickDraw = false; // the metafile is a QuickDraw picture (PICT)
     // WordArt set in a line: `wordArt` in `wordArtFamily`, stretched to fill the picture's size, in
     // `wordArtColor`. The image stays null.
     QString wordArt;

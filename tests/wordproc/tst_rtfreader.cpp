@@ -445,6 +445,16 @@ private slots:
         for (const Run& r : para(t, 0).runs)
             anchors += r.kind == Run::Floating;
         QCOMPARE(anchors, 2);
+
+        // Without a width, a frame at the right or in the middle is as wide as its text: its text keeps
+        // to that side (a page number at the margin); text aligned otherwise keeps its alignment.
+        const Template sides = read("\\pard\\pvpara\\phmrg\\posxr\\posy0 7\\par \\pard Body\\par "
+                                    "\\pard\\pvpara\\phmrg\\posxc\\posy0 8\\par \\pard Body\\par "
+                                    "\\pard\\qj\\pvpara\\phmrg\\posxr\\posy0 9\\par \\pard Body\\par ");
+        QList<int> aligns;
+        for (const Story& box : sides.textBoxes)
+            aligns << std::get<Paragraph>(box.blocks.at(0)).format.align;
+        QCOMPARE(aligns, QList<int>({ParaFormat::Right, ParaFormat::Center, ParaFormat::Justify}));
     }
 
     void damagedInput() {
