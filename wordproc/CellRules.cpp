@@ -62,6 +62,8 @@ namespace {
 struct CellBox {
     QRectF rect;
     Rules rules;
+    int row = 0;
+    std::array<int, 2> ruledRows{1 << 20, 1 << 20}; // how far down its left and right rules run
     // Of a cell that runs over pages: where its text on each page but the last ends, with its bottom
     // padding and half its rule, by page.
     std::vector<std::pair<int, double>> feet;
@@ -97,6 +99,10 @@ CellBoxes cellBoxes(const QTextDocument& doc, QTextTable& table) {
             const int reachesOver = qMin(c, f.intProperty(kCellReachColumnsProperty));
             CellBox box;
             cells.ruled = rulesOf(f, kCellRulesProperty, box.rules) || cells.ruled;
+            box.row = r;
+            if (const QList<qreal> down = f.property(kSideRuleRowsProperty).value<QList<qreal>>();
+                down.size() == 2)
+                box.ruledRows = {int(down[0]), int(down[1])};
             // Qt places a cell's text inside its padding and half of each rule's room.
             const QTextBlock first = cell.firstCursorPosition().block();
             const QRectF text = layout->blockBoundingRect(first);
@@ -235,6 +241,13 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
     const auto rule = [&](int b, Side side) {
         return b >= 0 ? boxes[size_t(b)].rules[size_t(side)] : Rule{};
     };
+    // A cell's side rule beside row `r`: a cell merged down its column has it only as far as it runs.
+    const auto sideRule = [&](int b, Side side, int r) {
+        if (b < 0)
+            return Rule{};
+        const CellBox& box = boxes[size_t(b)];
+        return r - box.row < box.ruledRows[side == Side::Left ? 0 : 1] ? box.rules[size_t(side)] : Rule{};
+    };
     // Heading rows repeated on later pages: their first row, and how far down each page's copy lies.
     const int headers = qMin(headerRows, rows);
     const double headerHeight = headers > 0 && headers < rows ? top[size_t(headers)] - top[0] : 0;
@@ -250,7 +263,7 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
                 const int left = c > 0 ? at(r, c - 1) : -1, right = c < cols ? at(r, c) : -1;
                 if (left == right)
                     continue;
-                const Rule ruled = pick(rule(left, Side::Right), rule(right, Side::Left));
+                const Rule ruled = pick(sideRule(left, Side::Right, r), sideRule(right, Side::Left, r));
                 if (!ruled.style)
                     continue;
                 halfDown[size_t(r) * size_t(cols + 1) + size_t(c)] = ruled.half();

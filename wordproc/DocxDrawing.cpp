@@ -186,7 +186,7 @@ int Reader::pictureBullet(StoryState& st, const Level& level) {
     return index;
 }
 
-int Reader::textBox(const Node& content, StoryState& st) {
+int Reader::textBox(const Node& content, StoryState& st, int room) {
     if (st.inTextBox || m_t.textBoxes.size() >= kMaxTextBoxes)
         return -1;
     Story story;
@@ -195,7 +195,11 @@ int Reader::textBox(const Node& content, StoryState& st) {
     inner.part = st.part;
     inner.rels = st.rels;
     inner.inTextBox = true;
+    // A table's share of a hundred percent is of the box's width inside its margins.
+    const int outerRoom = m_boxRoom;
+    m_boxRoom = room;
     blocks(content, inner);
+    m_boxRoom = outerRoom;
     finishStory(inner);
     if (story.empty())
         return -1;
@@ -699,17 +703,17 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 addFloating(st, g, format);
             continue;
         }
-        const int text = textBox(*content, st);
-        if (text < 0)
-            continue;
-        g.text = text;
-        if (kind == QLatin1String("ellipse"))
-            g.shape = Floating::Shape::Ellipse;
         const Node* body = item.node->child(u"wps:bodyPr");
         g.insetTwips = {emuAttr(body, u"lIns", 144), emuAttr(body, u"tIns", 72), emuAttr(body, u"rIns", 144),
                         emuAttr(body, u"bIns", 72)};
         for (int& inset : g.insetTwips)
             inset = qBound(0, inset, 1440);
+        const int text = textBox(*content, st, g.widthTwips - g.insetTwips[0] - g.insetTwips[2]);
+        if (text < 0)
+            continue;
+        g.text = text;
+        if (kind == QLatin1String("ellipse"))
+            g.shape = Floating::Shape::Ellipse;
         g.fitText = body && body->child(u"a:spAutoFit");
         const QString anchor = body ? body->attr(u"anchor") : QString();
         g.textAnchor = anchor == QLatin1String("ctr") ? Floating::TextAnchor::Middle

@@ -363,6 +363,8 @@ private:
     // Tables.
     void table(const Node& tbl, StoryState& st);
     std::vector<int> impliedGrid(const Node* tblPr, const std::vector<const Node*>& rows) const;
+    int tableRoom() const;
+    int textRoom() const;
 
     // Footnotes and endnotes: the note `id` of footnotes.xml or endnotes.xml as a Template::notes
     // entry, -1 when there is none.
@@ -376,7 +378,7 @@ private:
     int pictureBullet(StoryState& st, const Level& level);
     // A chart part drawn as a picture, from the values Word keeps with it; -1 when it draws nothing.
     int chart(StoryState& st, const QString& id, int widthTwips, int heightTwips);
-    int textBox(const Node& content, StoryState& st);
+    int textBox(const Node& content, StoryState& st, int room = 0);
     // Paragraphs of one w:framePr, or a table of w:tblpPr, in a box of their own beside the text; false
     // when there is no box left for them.
     bool frame(const std::vector<const Node*>& nodes, StoryState& st);
@@ -408,6 +410,8 @@ private:
     // Where a display equation stands on its line unless it says otherwise: Word centres it.
     ParaFormat::Align m_mathAlign = ParaFormat::Center;
     int m_tableDepth = 0; // tables inside the cell being read
+    int m_cellRoom = 0;   // the text's width in the cell being read
+    int m_boxRoom = 0;    // the text's width in the text box being read, 0 where not known
     bool m_showDeletions = true;
     bool m_showBackground = false; // the pages show the document's background colour
     // The authors of tracked changes, in the order they first appear: each has a colour of its own.

@@ -96,7 +96,8 @@ bool lookFlag(const Node* look, QStringView attribute, int bit, bool fallback) {
 }
 
 // A table's width as a length (dxa) or a share of `room` (pct, in fiftieths of a percent or written
-// with a percent sign); 0 where it is automatic.
+// with a percent sign, at most the whole room); 0 where it is automatic or its kind is not written, as
+// LibreOffice takes it.
 int tableWidth(const Node* tblPr, int room) {
     const Node* w = tblPr ? tblPr->child(u"w:tblW") : nullptr;
     if (!w)
@@ -109,9 +110,28 @@ int tableWidth(const Node* tblPr, int room) {
             value.endsWith(u'%') ? value.chopped(1).toDouble(&ok) / 100 : value.toDouble(&ok) / 5000;
         return ok && share > 0 ? int(qMin(1.0, share) * room) : 0;
     }
-    if (type == QLatin1String("dxa") || type.isEmpty())
+    if (type == QLatin1String("dxa"))
         return qBound(0, value.toInt(), kMaxTwips);
     return 0;
+}
+
+// A table that sets its width has its grid stretched or shrunk to it, each column keeping its share,
+// fixed layout or not: LibreOffice prints the columns so, where Word would fit automatic ones to their
+// text.
+void fitGrid(std::vector<int>& grid, int width) {
+    qint64 total = 0;
+    for (int w : grid)
+        total += w;
+    if (width <= 0 || total <= 0 || total == width)
+        return;
+    qint64 edge = 0;
+    int before = 0;
+    for (int& w : grid) {
+        edge += w;
+        const int at = int((edge * width + total / 2) / total);
+        w = at - before;
+        before = at;
+    }
 }
 
 // LibreOffice keeps a table's inner edges as shares of the grid's width, in ten-thousandths, and takes
@@ -143,10 +163,20 @@ std::vector<int> Reader::impliedGrid(const Node* tblPr, const std::vector<const 
     }
     if (columns == 0)
         return {};
-    const PageSetup& page = m_t.sections.empty() ? m_t.page : m_t.sections.back().page;
-    const int room = qMax(1440, page.widthTwips - page.leftTwips - page.rightTwips);
-    const int width = tableWidth(tblPr, room);
+    const int room = textRoom();
+    const int width = tableWidth(tblPr, tableRoom());
     return std::vector<int>(size_t(columns), qMax(1, (width > 0 ? width : room) / columns));
+}
+
+// The width a table's share of a hundred percent comes to: the text's, or inside a cell or a text box
+// the cell's or the box's less its margins.
+int Reader::tableRoom() const {
+    return m_tableDepth > 0 ? qMax(1, m_cellRoom) : m_boxRoom > 0 ? m_boxRoom : textRoom();
+}
+
+int Reader::textRoom() const {
+    const PageSetup& page = m_t.sections.empty() ? m_t.page : m_t.sections.back().page;
+    return qMax(1440, page.widthTwips - page.leftTwips - page.rightTwips);
 }
 
 void Reader::table(const Node& tbl, StoryState& st) {
@@ -182,6 +212,8 @@ void Reader::table(const Node& tbl, StoryState& st) {
     const bool implied = grid.empty();
     if (implied)
         grid = impliedGrid(tblPr, rows);
+    else
+        fitGrid(grid, tableWidth(tblPr, tableRoom()));
     qint64 gridWidth = 0;
     for (int w : grid)
         gridWidth += w;
@@ -354,9 +386,12 @@ void Reader::table(const Node& tbl, StoryState& st) {
                 inner.tablePPr.push_back(s->pPr), inner.tableRPr.push_back(s->rPr);
             for (const Node* n : conditional)
                 inner.tablePPr.push_back(n->child(u"w:pPr")), inner.tableRPr.push_back(n->child(u"w:rPr"));
+            const int outerRoom = m_cellRoom;
+            m_cellRoom = int(width) - cell.leftPadTwips - cell.rightPadTwips;
             ++m_tableDepth;
             blocks(tc, inner);
             --m_tableDepth;
+            m_cellRoom = outerRoom;
             finishStory(inner);
             for (Block& b : content) {
                 if (Paragraph* p = std::get_if<Paragraph>(&b)) {

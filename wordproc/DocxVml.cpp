@@ -60,6 +60,19 @@ QString wordArtFamily(const Node& textPath) {
     return family.trimmed();
 }
 
+// A text box's margins round its text, left, top, right, bottom.
+std::array<int, 4> vmlInsets(const Node& textBox) {
+    const QStringList inset = textBox.attr(u"inset").split(QLatin1Char(','));
+    const std::array<int, 4> defaults{144, 72, 144, 72};
+    std::array<int, 4> out{};
+    for (size_t i = 0; i < 4; ++i)
+        out[i] = qBound(0,
+                        int(i) < inset.size() && !inset[int(i)].trimmed().isEmpty() ? vmlLength(inset[int(i)])
+                                                                                    : defaults[i],
+                        1440);
+    return out;
+}
+
 } // namespace
 
 void Reader::vml(const Node& pict, StoryState& st, int format) {
@@ -301,7 +314,8 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 } else
                     continue;
             } else {
-                f.text = textBox(*content, st);
+                const std::array<int, 4> inset = vmlInsets(*box);
+                f.text = textBox(*content, st, f.widthTwips - inset[0] - inset[2]);
                 if (f.text < 0)
                     continue;
                 // Its fill and outline take the shape's own outline.
@@ -353,14 +367,7 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
             f.textAnchor = anchor.startsWith(QLatin1String("middle"))   ? Floating::TextAnchor::Middle
                            : anchor.startsWith(QLatin1String("bottom")) ? Floating::TextAnchor::Bottom
                                                                         : Floating::TextAnchor::Top;
-            const QStringList inset = box->attr(u"inset").split(QLatin1Char(','));
-            const std::array<int, 4> defaults{144, 72, 144, 72};
-            for (size_t i = 0; i < 4; ++i)
-                f.insetTwips[i] = qBound(0,
-                                         int(i) < inset.size() && !inset[int(i)].trimmed().isEmpty()
-                                             ? vmlLength(inset[int(i)])
-                                             : defaults[i],
-                                         1440);
+            f.insetTwips = vmlInsets(*box);
             addFloating(st, f, format);
         }
     };

@@ -58,6 +58,7 @@ class Merger::Builder {
         const Cell* cell;
         int folded = 0;             // narrow columns at its left that the cell reaches over from `column`
         const Cell* foot = nullptr; // the last cell a merge down the column covers: its rule ends it
+        std::array<int, 2> ruledRows{0, 0}; // the rows its left and right rules run down from its top
     };
     // Where the notes' references stand; the cursors follow the text as it changes.
     struct NoteRef {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace wordproc {
 
@@ -212,12 +213,14 @@ void Merger::Builder::finish() {
     }
     if (!runOn.empty())
         layout->documentSize();
-    // A row of an exact height shows no more of its cells' text than fits: the lines that do not end
-    // within it are hidden, and the paragraphs after them. Their text stays in a PDF, unseen, as the
-    // text LibreOffice clips at a row's foot does.
+    // A row of an exact height shows no more of its cells' text than fits: a line that starts within
+    // it and ends below is cut at its foot less its padding, as LibreOffice clips it; the lines after
+    // it are hidden, and the paragraphs after them. Their text stays in a PDF, unseen, as the text
+    // LibreOffice clips at a row's foot does.
     std::vector<QTextBlock> hidden;
-    std::vector<int> splits; // where a paragraph's hidden lines start
+    std::vector<std::pair<int, double>> splits; // where a paragraph's hidden (0) or cut lines start
     std::vector<std::pair<QTextBlock, double>> cut;
+    std::vector<std::tuple<QTextBlock, double, double>> clipped; // a cut line's top in its block, its room
     for (const SizedTable& st : m_sized)
         for (const SizedCell& sc : st.cells) {
             const Row& row = st.source->rows[size_t(sc.row)];
@@ -256,10 +259,16 @@ void Merger::Builder::finish() {
                     if (r.top() + line.y() + height - firstRect.top() <= room + 0.5)
                         continue;
                     over = true;
-                    if (i == 0)
+                    // (Lines of a set height are left whole or hidden.)
+                    const double shown = fixed ? 0.0 : room - (r.top() + line.y() - firstRect.top());
+                    if (shown > 0.5 && i + 1 < lines->lineCount())
+                        splits.emplace_back(b.position() + lines->lineAt(i + 1).textStart(), 0.0);
+                    if (shown <= 0.5 && i == 0)
                         hidden.push_back(b);
+                    else if (shown > 0.5 && i == 0)
+                        clipped.emplace_back(b, line.y(), shown);
                     else
-                        splits.push_back(b.position() + line.textStart());
+                        splits.emplace_back(b.position() + line.textStart(), qMax(0.0, shown));
                 }
             }
         }
@@ -275,11 +284,31 @@ void Merger::Builder::finish() {
     }
     // From the last on, so that the positions before stay where they were.
     std::sort(splits.begin(), splits.end(), std::greater<>());
-    for (int at : splits) {
+    for (const auto& [at, shown] : splits) {
         QTextCursor cur(&m_doc);
         cur.setPosition(at);
         cur.insertBlock();
-        hidden.push_back(cur.block());
+        if (shown > 0) {
+            // The paragraph's first part ends where it did; its space below stood after the last line.
+            QTextBlockFormat before = cur.block().previous().blockFormat();
+            before.setBottomMargin(0);
+            QTextCursor(cur.block().previous()).setBlockFormat(before);
+            QTextBlockFormat after = cur.block().blockFormat();
+            after.setTopMargin(0);
+            cur.setBlockFormat(after);
+            clipped.emplace_back(cur.block(), 0.0, shown);
+        } else {
+            hidden.push_back(cur.block());
+        }
+    }
+    // A cut line takes no more room than the row has left (Qt then sets it higher in its room);
+    // paintDocument() draws no more of it, where it stood.
+    for (const auto& [b, top, shown] : clipped) {
+        QTextBlockFormat f = b.blockFormat();
+        f.setBottomMargin(0);
+        f.setLineHeight(shown / kQtScale, QTextBlockFormat::FixedHeight);
+        f.setProperty(kCutLineProperty, QVariant::fromValue(QList<qreal>{top, shown}));
+        QTextCursor(b).setBlockFormat(f);
     }
     for (const QTextBlock& b : hidden) {
         QTextCursor cur(b);

@@ -220,7 +220,15 @@ std::vector<Merger::Builder::Place> Merger::Builder::placeCells(const Table& t,
             for (int y = r; y < r + down; ++y)
                 for (int x = c0; x < c0 + across; ++x)
                     taken[size_t(y) * size_t(cols) + size_t(x)] = 1;
-            places.push_back(Place{r, c0, down, across, &cell, 0, covered[size_t(down) - 1]});
+            Place place{r, c0, down, across, &cell, 0, covered[size_t(down) - 1]};
+            // Its side rules run down from its top over the cells it covers that have them too.
+            for (int side = 0; side < 2; ++side) {
+                const Side edgeSide = side == 0 ? Side::Left : Side::Right;
+                int& ruled = place.ruledRows[side];
+                while (ruled < down && edge(covered[size_t(ruled)]->borders, edgeSide).visible())
+                    ++ruled;
+            }
+            places.push_back(place);
         }
     }
     return places;
@@ -411,6 +419,9 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         if (place.foot)
             edge(borders, Side::Bottom) = edge(place.foot->borders, Side::Bottom);
         setCellBorders(cf, borders);
+        if (place.ruledRows[0] < place.rows || place.ruledRows[1] < place.rows)
+            cf.setProperty(kSideRuleRowsProperty, QVariant::fromValue(QList<qreal>{
+                                                      qreal(place.ruledRows[0]), qreal(place.ruledRows[1])}));
         if (source.shading.isValid())
             cf.setBackground(source.shading);
         cell.setFormat(cf);

@@ -417,6 +417,68 @@ private:
     std::vector<Held> m_held;
 };
 
+// Lines cut at the foot of a row of an exact height (kCutLineProperty): while this lives, they are kept
+// from Qt's drawing, which would show them whole, below `clip` (a drawing without a clip is given one);
+// paint() draws the part of each within the row.
+class CutLines {
+public:
+    CutLines(const QTextDocument& doc, QTextBlock first, const QTextBlock& last, QRectF& clip) {
+        const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+        for (QTextBlock b = first; b.isValid(); b = b.next()) {
+            QTextLayout* lines = b.layout();
+            const QList<qreal> cut = b.blockFormat().property(kCutLineProperty).value<QList<qreal>>();
+            if (lines && lines->lineCount() > 0 && cut.size() == 2) {
+                const QPointF origin = layout->blockBoundingRect(b).topLeft();
+                QTextLine line = lines->lineAt(0);
+                // Set lower by its gap, as LeadingAbove sets a line of single height.
+                const QVariant most = b.blockFormat().property(kLeadingProperty);
+                const double gap =
+                    qMax(0.0, most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading()) -
+                    b.blockFormat().doubleProperty(kRaiseProperty);
+                m_held.push_back(
+                    Held{lines, origin, line.position(), cut[0] + gap, origin.y() + cut[0] + cut[1]});
+                if (!clip.isValid())
+                    clip = QRectF(-1e6, -1e6, 2e6, 2e6);
+                line.setPosition(QPointF(line.position().x(), clip.bottom() - origin.y() + 1000));
+            }
+            if (b == last)
+                break;
+        }
+    }
+    ~CutLines() { restore(); }
+    CutLines(const CutLines&) = delete;
+    CutLines& operator=(const CutLines&) = delete;
+
+    void paint(QPainter& painter) {
+        restore();
+        for (const Held& held : m_held) {
+            painter.save();
+            painter.setPen(Qt::black);
+            painter.setClipRect(QRectF(QPointF(-1e6, -1e6), QPointF(1e6, held.foot)), Qt::IntersectClip);
+            QTextLine line = held.lines->lineAt(0);
+            line.setPosition(QPointF(held.position.x(), held.top));
+            line.draw(&painter, held.origin);
+            line.setPosition(held.position);
+            painter.restore();
+        }
+        m_held.clear();
+    }
+
+private:
+    struct Held {
+        QTextLayout* lines;
+        QPointF origin;   // the layout's origin in the document
+        QPointF position; // the line's own
+        double top;       // where the line stands in its layout, uncut
+        double foot;      // where the row's text ends
+    };
+    void restore() {
+        for (const Held& held : m_held)
+            held.lines->lineAt(0).setPosition(held.position);
+    }
+    std::vector<Held> m_held;
+};
+
 } // namespace
 
 LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
@@ -488,6 +550,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         if (!clip.isEmpty())
             ctx.clip = clip.adjusted(0, 0.5 + gaps.most(), 0, -0.5 - gaps.raised());
         LinesBelowClipTop split(doc, ctx.clip, first, last, pages);
+        CutLines cutLines(doc, first, last, ctx.clip);
         QPainterPath unshaded;
         for (QTextFrame* f : doc.rootFrame()->childFrames()) {
             const QRectF box = layout->frameBoundingRect(f);
@@ -504,6 +567,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
         doc.documentLayout()->draw(&painter, ctx);
         painter.restore();
         split.paint(painter);
+        cutLines.paint(painter);
         eachBlock([&](const QTextBlock& block, const QTextBlockFormat& format) {
             if (format.hasProperty(kLeadersProperty))
                 paintLeaders(painter, block, layout->blockBoundingRect(block).topLeft());

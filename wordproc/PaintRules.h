@@ -34,6 +34,13 @@ constexpr int kKeptRowRoomProperty = QTextFormat::UserProperty + 70;
 constexpr int kCellReachProperty = QTextFormat::UserProperty + 71;
 constexpr int kCellReachColumnsProperty = QTextFormat::UserProperty + 72;
 constexpr int kFoldedCellProperty = QTextFormat::UserProperty + 73;
+// Block: a line cut at the foot of a row of an exact height, that shows only this far below its top
+// (layout pixels).
+constexpr int kCutLineProperty = QTextFormat::UserProperty + 74;
+// Cell: of a cell merged down its column, how many of its rows from the top its left and right rules run
+// down, where fewer than all (QList<qreal>): as far as the cells it covers have them, as LibreOffice rules
+// it.
+constexpr int kSideRuleRowsProperty = QTextFormat::UserProperty + 75;
 
 // Reads the four rules that `property` (kBordersProperty or kCellRulesProperty) carries; false when the
 // format has none.

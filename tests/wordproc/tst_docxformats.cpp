@@ -121,6 +121,55 @@ private slots:
         QCOMPARE(rows[3]->cells[2].direction, Cell::Direction::Across);
     }
 
+    void tablesStretchedToTheirWidth() {
+        // A table setting its width, a length or a share of the text's (at most all of it), has its grid
+        // stretched or shrunk to it, each column keeping its share, fixed layout or not; one whose width
+        // names no kind keeps its grid. A share inside a cell or a text box is of its width less its
+        // margins.
+        const QByteArray grid = "<w:tblGrid><w:gridCol w:w=\"2000\"/><w:gridCol w:w=\"3000\"/><w:gridCol "
+                                "w:w=\"1000\"/></w:tblGrid>";
+        const QByteArray cells = "<w:tc>" + paragraph(run("a")) + "</w:tc><w:tc>" + paragraph(run("b")) +
+                                 "</w:tc><w:tc>" + paragraph(run("c")) + "</w:tc>";
+        const auto table = [&](const QByteArray& props) {
+            return "<w:tbl><w:tblPr>" + props + "</w:tblPr>" + grid + "<w:tr>" + cells + "</w:tr></w:tbl>" +
+                   paragraph("");
+        };
+        const QByteArray inner =
+            "<w:tbl><w:tblPr><w:tblW w:w=\"5000\" w:type=\"pct\"/></w:tblPr><w:tblGrid>"
+            "<w:gridCol w:w=\"1000\"/><w:gridCol w:w=\"1000\"/></w:tblGrid><w:tr><w:tc>" +
+            paragraph(run("x")) + "</w:tc><w:tc>" + paragraph(run("y")) + "</w:tc></w:tr></w:tbl>";
+        const QByteArray box =
+            "<w:p><w:r><w:pict><v:rect style=\"position:absolute;width:200pt;height:50pt\">"
+            "<v:textbox inset=\"10pt,0,5pt,0\"><w:txbxContent>" +
+            inner + paragraph("") + "</w:txbxContent></v:textbox></v:rect></w:pict></w:r></w:p>";
+        const Template t =
+            readBody(box + table("<w:tblW w:w=\"8000\" w:type=\"dxa\"/>") +
+                     table("<w:tblW w:w=\"2500\" w:type=\"pct\"/><w:tblLayout w:type=\"fixed\"/>") +
+                     table("<w:tblW w:w=\"120%\" w:type=\"pct\"/>") + table("<w:tblW w:w=\"8000\"/>") +
+                     "<w:tbl><w:tblGrid><w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr><w:tc>" + inner +
+                     paragraph("") + "</w:tc></w:tr></w:tbl>" + paragraph(""));
+        std::vector<const Row*> rows;
+        for (const Block& b : t.body.blocks)
+            if (const Table* table = std::get_if<Table>(&b))
+                rows.push_back(&table->rows.at(0));
+        QCOMPARE(rows.size(), size_t(5));
+        const auto rights = [](const Row& r) {
+            QList<int> out;
+            for (const Cell& c : r.cells)
+                out << c.rightTwips - r.leftTwips;
+            return out;
+        };
+        QCOMPARE(rights(*rows[0]), (QList<int>{2667, 6667, 8000}));
+        QCOMPARE(rights(*rows[1]), (QList<int>{1559, 3899, 4680}));
+        QCOMPARE(rights(*rows[2]), (QList<int>{3119, 7799, 9360}));
+        QCOMPARE(rights(*rows[3]), (QList<int>{1999, 4999, 6000}));
+        const Row& nested = rows[4]->cells.at(0).tables.at(0).table.rows.at(0);
+        QCOMPARE(rights(nested), (QList<int>{1892, 3784}));
+        QCOMPARE(t.textBoxes.size(), size_t(1));
+        const Row& boxed = std::get<Table>(t.textBoxes[0].blocks.at(0)).rows.at(0);
+        QCOMPARE(rights(boxed), (QList<int>{1850, 3700}));
+    }
+
     void spaceBetweenParagraphs() {
         // A paragraph's space after and the next one's space before: the larger of the two stands
         // between them, not their sum; an RTF template adds them up.

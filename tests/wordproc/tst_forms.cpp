@@ -129,6 +129,43 @@ private slots:
         QVERIFY(ruled(1440 + 7500));
     }
 
+    // A cell merged down the column has its side rule from its top down over the cells it covers that
+    // have it too, no further: a totals table's rule beside its blank left part ends with the totals.
+    // Where the first cell has none, none is drawn, whatever the cells below it have.
+    void mergedCellsSideRuleEndsWhereItsCellsStopHavingIt() {
+        const QByteArray right = "<w:tcBorders><w:right w:val=\"single\" w:sz=\"12\"/></w:tcBorders>";
+        const auto rows = [&](const QByteArray& first, const QByteArray& second, const QByteArray& third) {
+            return table("<w:tr>" + cell({}, "<w:vMerge w:val=\"restart\"/>" + first) + cell(run("a")) +
+                         cell(run("b")) + "</w:tr><w:tr>" + cell({}, "<w:vMerge/>" + second) +
+                         cell(run("c")) + cell(run("d")) + "</w:tr><w:tr>" + cell({}, "<w:vMerge/>" + third) +
+                         cell(run("e")) + cell(run("f")) + "</w:tr>") +
+                   paragraph(run("After"));
+        };
+        // The rows beside which a rule down the merged cell's right edge runs, of a, c and e's.
+        const auto ruledBeside = [&](const QByteArray& body) {
+            const Shown s = showTemplate(readDocx(zipParts(package(document(body))), "m.docx"));
+            const auto drawn = record(s, 0);
+            const double at = twipsToLayout(1440 - 108 + 3000);
+            QString out;
+            for (const char* word : {"a", "c", "e"}) {
+                const double y = baselineOf(*drawn, QLatin1String(word));
+                out += std::any_of(drawn->lines.begin(), drawn->lines.end(),
+                                   [&](const Recorder::Line& l) {
+                                       return qAbs(l.line.dx()) < 0.01 && qAbs(l.line.x1() - at) < 4 &&
+                                              qMin(l.line.y1(), l.line.y2()) < y &&
+                                              qMax(l.line.y1(), l.line.y2()) > y;
+                                   })
+                           ? QLatin1String(word)
+                           : QStringLiteral("-");
+            }
+            return out;
+        };
+        QCOMPARE(ruledBeside(rows(right, right, {})), QStringLiteral("ac-"));
+        QCOMPARE(ruledBeside(rows(right, {}, right)), QStringLiteral("a--"));
+        QCOMPARE(ruledBeside(rows({}, right, right)), QStringLiteral("---"));
+        QCOMPARE(ruledBeside(rows(right, right, right)), QStringLiteral("ace"));
+    }
+
     // A table that opens the document and holds a footnote, in any row, stands below an empty paragraph;
     // one without a note, or after text, stands where it is.
     void footnoteTableOpeningTheDocumentStandsBelowAnEmptyLine() {

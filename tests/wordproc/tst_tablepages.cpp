@@ -4,6 +4,7 @@
 #include "Rendering.h"
 #include "wordproc/DocxReader.h"
 
+#include <QPainter>
 #include <QtTest>
 #include <map>
 
@@ -291,6 +292,55 @@ private slots:
     // A narrow column at the left of merged cells (a row's gridBefore, or a ragged grid) keeps the width
     // the file gives it, however wide the merged cells' indents and letters: every edge right of it
     // stands where the file puts it, and the merged cells are ruled on their own edges only.
+    void exactRowCutsALineAtItsFoot() {
+        // A row of exactly 600 twips padded 200 below leaves its text 400: of three twelve-point lines the
+        // second starts within them and shows down to there, cut, where it would stand uncut; the third,
+        // starting below, is hidden.
+        const Shown s =
+            showWord("\\trowd\\trgaph108\\trleft0\\trrh-600\\trpaddb200\\trpaddfb3" + ruledCell(4000) +
+                     "\\pard\\intbl\\fs24 First\\par Second\\par Third\\cell \\row \\pard After\\par ");
+        const QTextDocument& doc = *s.copy.body;
+        const auto alpha = [&](const char* word) {
+            const QTextBlock b = blockStarting(doc, QLatin1String(word));
+            return b.isValid() ? QTextCursor(b).charFormat().foreground().color().alpha() : -1;
+        };
+        QVERIFY(alpha("Second") > 0);
+        QCOMPARE(alpha("Third"), 0);
+        const auto drawn = record(s, 0);
+        const auto first = drawn->textsStarting(QStringLiteral("First"));
+        const auto second = drawn->textsStarting(QStringLiteral("Second"));
+        QCOMPARE(int(first.size()), 1);
+        QCOMPARE(int(second.size()), 1);
+        const double pitch = blockStarting(doc, QStringLiteral("First")).layout()->lineAt(0).height();
+        QVERIFY2(qAbs(second[0].baseline.y() - first[0].baseline.y() - pitch) < 1.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(second[0].baseline.y() - first[0].baseline.y()).arg(pitch)));
+        // The row keeps its height; no ink of the cut line between the text's foot and the row's.
+        std::vector<double> across;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dy() == 0)
+                across.push_back(l.line.y1());
+        std::sort(across.begin(), across.end());
+        QVERIFY(!across.empty());
+        const double top = across.front(), bottom = across.back();
+        QVERIFY2(qAbs(bottom - top - twipsToLayout(600)) < 1.5, qPrintable(QString::number(bottom - top)));
+        QImage sheet(qRound(twipsToLayout(12240)), qRound(twipsToLayout(15840)), QImage::Format_RGB32);
+        sheet.fill(Qt::white);
+        QPainter painter(&sheet);
+        paintSheet(painter, s.copy, 0, s.t->page);
+        painter.end();
+        const auto inkBetween = [&](double from, double to) {
+            const int left = qRound(twipsToLayout(1440 + 108)), right = qRound(twipsToLayout(1440 + 2500));
+            for (int y = qRound(from); y < qRound(to); ++y)
+                for (int x = left; x < right; ++x)
+                    if (qGray(sheet.pixel(x, y)) < 128)
+                        return true;
+            return false;
+        };
+        const double foot = top + twipsToLayout(400);
+        QVERIFY(inkBetween(foot - twipsToLayout(40), foot));
+        QVERIFY(!inkBetween(foot + 2, bottom - 4));
+    }
+
     void narrowColumnAtMergedCellsKeepsItsWidth() {
         using namespace docxsamples;
         const auto cell = [](int span, const QByteArray& content) {
