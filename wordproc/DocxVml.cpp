@@ -84,8 +84,8 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
         f.leftTwips =
             vmlLength(style.value(QStringLiteral("margin-left"), style.value(QStringLiteral("left"))));
         f.topTwips = vmlLength(style.value(QStringLiteral("margin-top"), style.value(QStringLiteral("top"))));
-        // The page, the margins, or one of the margins' own strips along the page's edges: where its
-        // offsets count from and the span its alignment is within.
+        // The page, the margins, one of the margins' own strips along the page's edges, or the text's
+        // column: where its offsets count from and the span its alignment is within.
         struct Area {
             Floating::From from = Floating::From::Margin;
             int start = 0, span = 0;
@@ -98,7 +98,9 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 ? Area{Floating::From::Page, 0, pg.leftTwips}
             : fromX == QLatin1String("right-margin-area") || fromX == QLatin1String("outer-margin-area")
                 ? Area{Floating::From::Page, pg.widthTwips - pg.rightTwips, pg.rightTwips}
-                : Area{Floating::From::Margin, 0, pg.widthTwips - pg.leftTwips - pg.rightTwips};
+            : fromX == QLatin1String("margin")
+                ? Area{Floating::From::Margin, 0, pg.widthTwips - pg.leftTwips - pg.rightTwips}
+                : Area{Floating::From::Column, 0, pg.columnTwips()};
         const Area down =
             fromY == QLatin1String("page") ? Area{Floating::From::Page, 0, pg.heightTwips}
             : fromY == QLatin1String("margin")

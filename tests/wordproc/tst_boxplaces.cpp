@@ -1,0 +1,121 @@
+#include "DocxSamples.h"
+#include "Sheets.h"
+#include "wordproc/DocxReader.h"
+#include "wordproc/Merge.h"
+#include "wordproc/Pages.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace docxsamples;
+using namespace sheets;
+
+namespace {
+
+Printed lay(const QByteArray& body, const QByteArray& sectPr = section()) {
+    return printTemplate(readDocx(zipParts(package(document(body, sectPr))), QStringLiteral("boxes.docx")));
+}
+
+// A VML text box of `width` points, `top` points down the page, across from `relative` ("" for
+// none), holding `text`.
+QByteArray vmlBox(const QByteArray& relative, int width, int top, const QByteArray& text,
+                  const QByteArray& extra = {}) {
+    return "<w:r><w:pict><v:shape type=\"#_x0000_t202\" style=\"position:absolute;margin-left:0;margin-top:" +
+           QByteArray::number(top) + "pt;width:" + QByteArray::number(width) + "pt;height:50pt;z-index:-5;" +
+           (relative.isEmpty() ? QByteArray() : "mso-position-horizontal-relative:" + relative + ";") +
+           "mso-position-vertical-relative:page\" fillcolor=\"#a7cae2\" stroked=\"f\"><v:textbox>"
+           "<w:txbxContent>" +
+           paragraph(run(text)) + "</w:txbxContent></v:textbox>" + extra + "</v:shape></w:pict></w:r>";
+}
+
+// A DrawingML text box placed `from` a column or the margin, 100 pt wide.
+QByteArray drawingBox(const QByteArray& from, int top, const QByteArray& text) {
+    return "<w:r><w:drawing><wp:anchor distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" simplePos=\"0\" "
+           "relativeHeight=\"1\" behindDoc=\"0\" locked=\"0\" layoutInCell=\"1\" allowOverlap=\"1\">"
+           "<wp:simplePos x=\"0\" y=\"0\"/><wp:positionH relativeFrom=\"" +
+           from +
+           "\"><wp:posOffset>0</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"page\">"
+           "<wp:posOffset>" +
+           QByteArray::number(qint64(top) * 12700) +
+           "</wp:posOffset></wp:positionV><wp:extent cx=\"1270000\" cy=\"635000\"/><wp:wrapNone/>"
+           "<wp:docPr id=\"9\" name=\"Box\"/><a:graphic><a:graphicData "
+           "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp>"
+           "<wps:cNvSpPr txBox=\"1\"/><wps:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"1270000\" "
+           "cy=\"635000\"/></a:xfrm><a:prstGeom prst=\"rect\"/></wps:spPr><wps:txbx><w:txbxContent>" +
+           paragraph(run(text)) +
+           "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData>"
+           "</a:graphic></wp:anchor></w:drawing></w:r>";
+}
+
+// The text box holding `text` as placed on the sheets.
+const PlacedPicture* placedBox(const Printed& l, const QString& text) {
+    for (const PlacedPicture& p : l.copy.pictures)
+        if (p.text && p.text->toPlainText().contains(text))
+            return &p;
+    return nullptr;
+}
+
+// Two columns half an inch apart on a Letter page with one-inch margins: each 3 in wide.
+const QByteArray kTwoColumns = section("<w:cols w:num=\"2\" w:space=\"720\"/>");
+constexpr int kSecondColumnTwips = 1440 + 4320 + 720;
+
+} // namespace
+
+class TestBoxPlaces : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A box placed across from the text's column (VML "text" or no word at all, DrawingML "column",
+    // a frame's "text") stands in the column its paragraph lies in; one placed from the margin stays
+    // at the margin whatever column holds its anchor.
+    void boxesFromTheAnchorsColumn() {
+        const QByteArray frame =
+            paragraph(run("Framed"), "<w:framePr w:w=\"2000\" w:hAnchor=\"text\" w:vAnchor=\"page\" "
+                                     "w:x=\"0\" w:y=\"13000\" w:wrap=\"none\"/>");
+        const QByteArray body = paragraph(run("Left column")) +
+                                paragraph("<w:r><w:br w:type=\"column\"/></w:r>") +
+                                paragraph(run("Right column") + vmlBox("text", 100, 300, "VmlText")) +
+                                paragraph(run("Right again") + vmlBox({}, 100, 400, "VmlNone") +
+                                          vmlBox("margin", 100, 500, "VmlMargin")) +
+                                paragraph(run("And again") + drawingBox("column", 560, "DrawnColumn") +
+                                          drawingBox("margin", 620, "DrawnMargin")) +
+                                frame;
+        const Printed l = lay(body, kTwoColumns);
+        QCOMPARE(pageOfText(*l.copy.body, QStringLiteral("Right column")), 1);
+        const auto left = [&](const char* text) {
+            const PlacedPicture* p = placedBox(l, QString::fromLatin1(text));
+            return p ? qRound(p->rect.left() * 1440 / kLayoutDpi) : -1;
+        };
+        QCOMPARE(left("VmlText"), kSecondColumnTwips);
+        QCOMPARE(left("VmlNone"), kSecondColumnTwips);
+        QCOMPARE(left("DrawnColumn"), kSecondColumnTwips);
+        QCOMPARE(left("Framed"), kSecondColumnTwips);
+        QCOMPARE(left("VmlMargin"), 1440);
+        QCOMPARE(left("DrawnMargin"), 1440);
+        for (const PlacedPicture& p : l.copy.pictures)
+            QCOMPARE(p.page / l.copy.columns, 0);
+    }
+
+    // A box as wide as its column that the text would flow round leaves no room beside it there: the
+    // lines of its paragraph stay in that column rather than being pushed on past a frame wider than
+    // the column.
+    void columnWideBoxKeepsItsParagraph() {
+        QByteArray words;
+        for (int i = 0; i < 12; ++i)
+            words += "Words that fill the column. ";
+        const QByteArray body =
+            paragraph(run("Left column")) + paragraph("<w:r><w:br w:type=\"column\"/></w:r>") +
+            paragraph(
+                run("Right column " + words) +
+                vmlBox("text", 216, 600, "Wide",
+                       "<w10:wrap xmlns:w10=\"urn:schemas-microsoft-com:office:word\" type=\"square\"/>")) +
+            paragraph(run("Closing words"));
+        const Printed l = lay(body, kTwoColumns);
+        QCOMPARE(pageOfText(*l.copy.body, QStringLiteral("Right column")), 1);
+        QCOMPARE(pageOfText(*l.copy.body, QStringLiteral("Closing words")), 1);
+        QCOMPARE(l.copy.ownSheets(), 1);
+    }
+};
+
+QTEST_MAIN(TestBoxPlaces)
+#include "tst_boxplaces.moc"
