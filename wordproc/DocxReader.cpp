@@ -151,7 +151,9 @@ void Reader::finishStory(StoryState& st) {
 
 namespace {
 
-// The frame a paragraph or a table is set in; a dropped capital has none of its own.
+// The frame a paragraph or a table is set in; a dropped capital has none of its own, and a paragraph's
+// frame set in the line (as Word takes a style's frame off one paragraph) is none: LibreOffice keeps
+// that paragraph in the text's flow.
 const Node* frameOf(const Node& n) {
     if (n.name == QLatin1String("w:tbl")) {
         const Node* tblPr = n.child(u"w:tblPr");
@@ -161,7 +163,7 @@ const Node* frameOf(const Node& n) {
         return nullptr;
     const Node* pPr = n.child(u"w:pPr");
     const Node* frame = pPr ? pPr->child(u"w:framePr") : nullptr;
-    if (!frame || pPr->child(u"w:sectPr"))
+    if (!frame || pPr->child(u"w:sectPr") || frame->attr(u"w:yAlign") == QLatin1String("inline"))
         return nullptr;
     const QString drop = frame->attr(u"w:dropCap");
     return drop == QLatin1String("drop") || drop == QLatin1String("margin") ? nullptr : frame;

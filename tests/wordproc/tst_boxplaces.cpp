@@ -115,6 +115,29 @@ private slots:
         QCOMPARE(pageOfText(*l.copy.body, QStringLiteral("Closing words")), 1);
         QCOMPARE(l.copy.ownSheets(), 1);
     }
+
+    // A paragraph's frame set in the line, as Word writes it where a paragraph takes its style's frame
+    // off, is no frame: the paragraph stays in the text between its neighbours, in a table's cell as in
+    // the body; a frame set at a place still floats.
+    void inlineFramesStayInTheText() {
+        const QByteArray inline_ = "<w:framePr w:hSpace=\"0\" w:wrap=\"auto\" w:hAnchor=\"text\" "
+                                   "w:xAlign=\"left\" w:yAlign=\"inline\"/>";
+        const QByteArray cell = "<w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" +
+                                paragraph(run("In a cell"), inline_) + "</w:tc>";
+        const QByteArray body =
+            paragraph(run("Before")) + paragraph(run("In the body"), inline_) + paragraph(run("After")) +
+            "<w:tbl><w:tblGrid><w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr>" + cell + "</w:tr></w:tbl>" +
+            paragraph(run("Floated"), "<w:framePr w:w=\"2000\" w:hAnchor=\"page\" w:vAnchor=\"page\" "
+                                      "w:x=\"7000\" w:y=\"9000\" w:yAlign=\"top\"/>");
+        const Printed l = lay(body);
+        QCOMPARE(l.t->floats.size(), size_t(1));
+        QVERIFY(placedBox(l, QStringLiteral("Floated")));
+        QVERIFY(!placedBox(l, QStringLiteral("In the body")) && !placedBox(l, QStringLiteral("In a cell")));
+        const QString text = l.copy.body->toPlainText();
+        const qsizetype at = text.indexOf(QStringLiteral("In the body"));
+        QVERIFY(text.indexOf(QStringLiteral("Before")) < at && at < text.indexOf(QStringLiteral("After")));
+        QVERIFY(text.contains(QStringLiteral("In a cell")));
+    }
 };
 
 QTEST_MAIN(TestBoxPlaces)
