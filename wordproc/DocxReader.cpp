@@ -147,6 +147,9 @@ void Reader::finishStory(StoryState& st) {
         st.blocks->emplace_back(std::move(last));
         st.frames.clear();
     }
+    // A cell or a box keeps a line all the same.
+    if (st.blocks->empty() && st.hiddenParagraph)
+        st.blocks->emplace_back(std::move(*st.hiddenParagraph));
 }
 
 namespace {
@@ -414,6 +417,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             addRun(st, Run{Run::LineBreak, st.markFormat, -1, {}});
         st.open = true;
     } else {
+        st.hiddenMark = mark.hidden && !sectPr;
         endParagraph(st);
     }
     if (sectPr) {
@@ -445,6 +449,9 @@ void Reader::endParagraph(StoryState& st) {
     while (end > 1 && st.pieces[end - 1].empty())
         --end;
     const bool breakAfter = end < st.pieces.size();
+    // An empty paragraph whose mark is hidden takes no line, in LibreOffice as in Word.
+    const bool hidden = st.hiddenMark && !st.breakPending && st.pieces.size() == 1 && st.pieces[0].empty();
+    st.hiddenMark = false;
     for (size_t i = 0; i < end; ++i) {
         if (i == 0 && st.pieces[i].empty() && end > 1) {
             // A page break that opens the paragraph moves the whole of it.
@@ -456,6 +463,11 @@ void Reader::endParagraph(StoryState& st) {
         para.markFormat = st.markFormat;
         para.blankFormat = st.ownFormat;
         para.runs = std::move(st.pieces[i]);
+        if (hidden) {
+            st.hiddenParagraph = std::move(para);
+            st.pieces.clear();
+            return;
+        }
         if (i > 0 || breakBefore || st.breakPending)
             para.format.pageBreakBefore = true;
         st.breakPending = false;

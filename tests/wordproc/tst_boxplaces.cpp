@@ -138,6 +138,40 @@ private slots:
         QVERIFY(text.indexOf(QStringLiteral("Before")) < at && at < text.indexOf(QStringLiteral("After")));
         QVERIFY(text.contains(QStringLiteral("In a cell")));
     }
+
+    // An empty paragraph whose mark is hidden takes no line, in a text box as in the body: the box's
+    // text starts at its top and the body's next paragraph follows straight on. A box holding only such
+    // a paragraph keeps it, and is drawn.
+    void hiddenEmptyParagraphsTakeNoLine() {
+        const QByteArray hidden = paragraph({}, "<w:rPr><w:vanish/><w:sz w:val=\"48\"/></w:rPr>");
+        const auto box = [](int top, const QByteArray& content) {
+            return "<w:r><w:pict><v:shape type=\"#_x0000_t202\" style=\"position:absolute;margin-left:0;"
+                   "margin-top:" +
+                   QByteArray::number(top) +
+                   "pt;width:200pt;height:100pt;z-index:1;mso-position-vertical-relative:page\" "
+                   "fillcolor=\"red\"><v:textbox inset=\"0,0,0,0\"><w:txbxContent>" +
+                   content + "</w:txbxContent></v:textbox></v:shape></w:pict></w:r>";
+        };
+        const QByteArray body =
+            paragraph(run("Alpha")) + hidden + hidden +
+            paragraph(run("Beta") + box(400, hidden + paragraph(run("Boxed"))) + box(550, hidden)) +
+            paragraph(run("Gamma"));
+        const Printed l = lay(body);
+        QCOMPARE(l.t->body.blocks.size(), size_t(3));
+        QCOMPARE(l.copy.pictures.size(), size_t(2));
+        const auto top = [](const QTextDocument& doc, const QString& text) {
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+                if (b.text().contains(text))
+                    return doc.documentLayout()->blockBoundingRect(b).top();
+            return -1.0;
+        };
+        const QTextDocument& doc = *l.copy.body;
+        const double line = top(doc, QStringLiteral("Beta")) - top(doc, QStringLiteral("Alpha"));
+        QVERIFY2(line > 0 && line < twipsToLayout(20 * 15), qPrintable(QString::number(line)));
+        const PlacedPicture* placed = placedBox(l, QStringLiteral("Boxed"));
+        QVERIFY(placed);
+        QCOMPARE(top(*placed->text, QStringLiteral("Boxed")), 0.0);
+    }
 };
 
 QTEST_MAIN(TestBoxPlaces)
