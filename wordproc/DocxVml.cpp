@@ -230,6 +230,19 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 const QString flip = style.value(QStringLiteral("flip"));
                 inner.flipX = frame.flipX != flip.contains(QLatin1Char('x'));
                 inner.flipY = frame.flipY != flip.contains(QLatin1Char('y'));
+                // A group set in the line is as tall as its line, as a picture there is: its pieces
+                // stand from the line's top, below the paragraph's space before, and push no text.
+                if (!absolute && depth == 0) {
+                    Picture room;
+                    room.image = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+                    room.image.fill(Qt::transparent);
+                    room.widthTwips = qBound(1, width, kMaxTwips);
+                    room.heightTwips = qBound(1, height, kMaxTwips);
+                    m_t.pictures.push_back(std::move(room));
+                    addRun(st, Run{Run::Picture, format, int(m_t.pictures.size() - 1), {}});
+                    f.wrap = Floating::Wrap::None;
+                    f.topTwips = qBound(0, st.format.beforeTwips, kMaxTwips);
+                }
                 self(self, shape, depth + 1, inner);
                 continue;
             }

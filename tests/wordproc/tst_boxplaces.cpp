@@ -172,6 +172,34 @@ private slots:
         QVERIFY(placed);
         QCOMPARE(top(*placed->text, QStringLiteral("Boxed")), 0.0);
     }
+
+    // A VML group set in the line (not placed absolutely), as a letterhead's rules are: its line is as
+    // tall as the group, its pieces stand from that line's top, and they push no text further down.
+    void groupInTheLineTakesItsHeight() {
+        const QByteArray group =
+            "<w:r><w:pict><v:group style=\"width:300pt;height:40pt;mso-position-horizontal-relative:char;"
+            "mso-position-vertical-relative:line\" coordorigin=\"0,0\" coordsize=\"3000,400\"><v:shape "
+            "type=\"#_x0000_t32\" style=\"position:absolute;left:0;top:200;width:3000;height:0\" "
+            "strokecolor=\"blue\" strokeweight=\"3pt\"/></v:group></w:pict></w:r>";
+        const QByteArray spaced = "<w:spacing w:before=\"120\" w:after=\"0\"/>";
+        const Printed l = lay(paragraph(run("Alpha"), spaced) + paragraph(group, spaced) +
+                              paragraph(run("Beta"), "<w:spacing w:before=\"0\" w:after=\"0\"/>"));
+        QCOMPARE(l.t->floats.size(), size_t(1));
+        QCOMPARE(l.t->floats[0].wrap, Floating::Wrap::None);
+        QCOMPARE(l.copy.pictures.size(), size_t(1));
+        const QTextDocument& doc = *l.copy.body;
+        const QTextBlock groupBlock =
+            doc.findBlock(doc.toPlainText().indexOf(QChar::ObjectReplacementCharacter));
+        const QRectF line = doc.documentLayout()->blockBoundingRect(groupBlock);
+        const double beta = doc.documentLayout()->blockBoundingRect(groupBlock.next()).top();
+        // The group's line, below the space before, as tall as the group and a little more at most.
+        const double tall = beta - line.top();
+        QVERIFY2(tall >= twipsToLayout(800) - 1 && tall < twipsToLayout(800 + 100),
+                 qPrintable(QString::number(tall)));
+        // The rule halfway down the group, on the sheet: the body's top is the page's top margin.
+        const double rule = l.copy.pictures[0].rect.top() - twipsToLayout(1440);
+        QVERIFY2(qAbs(rule - (line.top() + twipsToLayout(400))) < 2, qPrintable(QString::number(rule)));
+    }
 };
 
 QTEST_MAIN(TestBoxPlaces)
