@@ -375,6 +375,17 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                                              ? vmlLength(inset[int(i)])
                                              : defaults[i],
                                          1440);
+            // Lines turned a quarter: down the box, or up it from its foot. LibreOffice sets them a
+            // small distance in from every edge of their box whatever insets and anchor the file gives.
+            const QHash<QString, QString> flow = vmlStyle(box->attr(u"style"));
+            if (flow.value(QStringLiteral("layout-flow")) == QLatin1String("vertical")) {
+                f.flow = flow.value(QStringLiteral("mso-layout-flow-alt")) == QLatin1String("bottom-to-top")
+                             ? Floating::Flow::Up
+                             : Floating::Flow::Down;
+                constexpr int kTurnedInset = 85; // 0.15 cm
+                f.insetTwips.fill(kTurnedInset);
+                f.textAnchor = Floating::TextAnchor::Top;
+            }
             addFloating(st, f, format);
         }
     };

@@ -226,7 +226,9 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     PageSetup box = m.m_t->page;
     box.leftTwips = 0;
     box.rightTwips = 0;
-    box.widthTwips = qMax(1, fl.widthTwips - in[0] - in[2]);
+    // Turned lines run the box's height.
+    const bool turned = fl.flow != Floating::Flow::Across;
+    box.widthTwips = qMax(1, turned ? fl.heightTwips - in[1] - in[3] : fl.widthTwips - in[0] - in[2]);
     auto doc = newBandDocument(box, m.m_t->defaultFamily);
     Builder b(m, *doc);
     b.m_behind = fl.fill;
@@ -240,9 +242,10 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     doc->markContentsDirty(0, doc->characterCount());
     placed.text = std::move(doc);
     placed.textOffset = QPointF(twipsToLayout(in[0]), twipsToLayout(in[1]));
+    placed.turned = fl.flow;
     // Text anchored lower in its box takes the room its lines leave; text taller than the box starts
     // at its top inset all the same.
-    if (fl.textAnchor != Floating::TextAnchor::Top && fl.heightTwips > 0 && !fl.fitText) {
+    if (fl.textAnchor != Floating::TextAnchor::Top && fl.heightTwips > 0 && !fl.fitText && !turned) {
         const double room = twipsToLayout(fl.heightTwips - in[1] - in[3]) -
                             placed.text->documentLayout()->documentSize().height();
         if (room > 0)

@@ -184,6 +184,10 @@ struct Floating {
     TextAnchor textAnchor = TextAnchor::Top;
     // A text box that grows or shrinks to its text and insets, whatever height the file gives it.
     bool fitText = false;
+    // A text box's lines turned a quarter: reading up, their tops to the box's left, or down, their
+    // tops to its right.
+    enum class Flow : quint8 { Across, Up, Down };
+    Flow flow = Flow::Across;
     int leftTwips = 0;
     int topTwips = 0;
     int widthTwips = 0;

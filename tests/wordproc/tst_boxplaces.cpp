@@ -200,6 +200,51 @@ private slots:
         const double rule = l.copy.pictures[0].rect.top() - twipsToLayout(1440);
         QVERIFY2(qAbs(rule - (line.top() + twipsToLayout(400))) < 2, qPrintable(QString::number(rule)));
     }
+
+    // A VML text box whose lines run down it (layout-flow:vertical), or up it from its foot
+    // (mso-layout-flow-alt:bottom-to-top): its lines are as long as the box is tall, and its text is
+    // drawn turned, from the box's top or foot and against the side the lines' tops face, a little in
+    // from the edges whatever insets and anchor the file gives.
+    void turnedTextBoxes() {
+        const auto box = [](int left, const QByteArray& flow, const QByteArray& text) {
+            return "<w:r><w:pict><v:shape type=\"#_x0000_t202\" style=\"position:absolute;margin-left:" +
+                   QByteArray::number(left) +
+                   "pt;margin-top:100pt;width:60pt;height:300pt;z-index:1;mso-position-horizontal-"
+                   "relative:page;mso-position-vertical-relative:page;v-text-anchor:middle\" "
+                   "stroked=\"f\"><v:textbox style=\"" +
+                   flow + "\" inset=\"20pt,20pt,20pt,20pt\"><w:txbxContent>" + paragraph(run(text)) +
+                   "</w:txbxContent></v:textbox></v:shape></w:pict></w:r>";
+        };
+        const Printed l =
+            lay(paragraph(box(100, "layout-flow:vertical;mso-layout-flow-alt:bottom-to-top", "Upward words") +
+                          box(300, "layout-flow:vertical", "Downward words") + run("Anchor")));
+        QCOMPARE(l.t->floats.size(), size_t(2));
+        QCOMPARE(l.t->floats[0].flow, Floating::Flow::Up);
+        QCOMPARE(l.t->floats[1].flow, Floating::Flow::Down);
+        const QImage page = paint(l.copy, 0, l.t->page, kDpi);
+        // The ink of the box at `left` points: where it lies, in points on the page.
+        const auto ink = [&](int left) {
+            QRectF found;
+            const int x0 = left * kDpi / 72, x1 = (left + 60) * kDpi / 72;
+            for (int y = 100 * kDpi / 72; y < 400 * kDpi / 72; ++y)
+                for (int x = x0; x < x1; ++x)
+                    if (qGray(page.pixel(x, y)) < 128)
+                        found |= QRectF(x * 72.0 / kDpi, y * 72.0 / kDpi, 1, 1);
+            return found;
+        };
+        const QRectF up = ink(100), down = ink(300);
+        QVERIFY2(up.height() > 3 * up.width() && down.height() > 3 * down.width(),
+                 qPrintable(QStringLiteral("%1x%2 %3x%4")
+                                .arg(up.width())
+                                .arg(up.height())
+                                .arg(down.width())
+                                .arg(down.height())));
+        // Up from the foot, the lines' tops to the left; down from the top, their tops to the right.
+        QVERIFY2(up.bottom() > 390 && up.bottom() < 400 && up.left() < 100 + 10,
+                 qPrintable(QStringLiteral("%1 %2").arg(up.left()).arg(up.bottom())));
+        QVERIFY2(down.top() > 100 && down.top() < 110 && down.right() > 360 - 10,
+                 qPrintable(QStringLiteral("%1 %2").arg(down.right()).arg(down.top())));
+    }
 };
 
 QTEST_MAIN(TestBoxPlaces)
