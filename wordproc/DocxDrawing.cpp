@@ -249,8 +249,9 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
     // A frame, a table's or a paragraph's, is placed from the text's column and paragraph unless it
     // says otherwise, as LibreOffice places it.
     const bool xPage = hAnchor == QLatin1String("page");
-    f.fromX = xPage ? Floating::From::Page : Floating::From::Margin;
-    const int spanX = xPage ? pg.widthTwips : textWidth;
+    const bool xMargin = hAnchor == QLatin1String("margin");
+    f.fromX = xPage ? Floating::From::Page : xMargin ? Floating::From::Margin : Floating::From::Column;
+    const int spanX = xPage ? pg.widthTwips : xMargin ? textWidth : pg.columnTwips();
     f.fromY = vAnchor == QLatin1String("page")     ? Floating::From::Page
               : vAnchor == QLatin1String("margin") ? Floating::From::Margin
                                                    : Floating::From::Paragraph;
@@ -452,6 +453,9 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 f.fromX = Floating::From::Page;
                 base = pg.widthTwips - pg.rightTwips;
                 span = pg.rightTwips;
+            } else if (from == QLatin1String("column")) {
+                f.fromX = Floating::From::Column;
+                span = pg.columnTwips();
             }
             if (const Node* off = h->child(u"wp:posOffset")) {
                 f.leftTwips = base + emuToTwips(off->text.trimmed().toLongLong());

@@ -302,6 +302,10 @@ struct StoryState {
     std::vector<Run> dropCap;
     // Frames read before the paragraph that anchors them: the next one the story has.
     std::vector<Run> frames;
+    // The paragraph being ended has its mark hidden; an empty one such is left out, the last of them
+    // kept for a story that would have no paragraph else.
+    bool hiddenMark = false;
+    std::optional<Paragraph> hiddenParagraph;
     // The table style's paragraph and character properties for a cell's text, in order.
     std::vector<const Node*> tablePPr, tableRPr;
     // A tracked change being read: inserted text is underlined, deleted text struck through, both in

@@ -154,11 +154,16 @@ void Reader::finishStory(StoryState& st) {
         st.blocks->emplace_back(std::move(last));
         st.frames.clear();
     }
+    // A cell or a box keeps a line all the same.
+    if (st.blocks->empty() && st.hiddenParagraph)
+        st.blocks->emplace_back(std::move(*st.hiddenParagraph));
 }
 
 namespace {
 
-// The frame a paragraph or a table is set in; a dropped capital has none of its own.
+// The frame a paragraph or a table is set in; a dropped capital has none of its own, and a paragraph's
+// frame set in the line (as Word takes a style's frame off one paragraph) is none: LibreOffice keeps
+// that paragraph in the text's flow.
 const Node* frameOf(const Node& n) {
     if (n.name == QLatin1String("w:tbl")) {
         const Node* tblPr = n.child(u"w:tblPr");
@@ -168,7 +173,7 @@ const Node* frameOf(const Node& n) {
         return nullptr;
     const Node* pPr = n.child(u"w:pPr");
     const Node* frame = pPr ? pPr->child(u"w:framePr") : nullptr;
-    if (!frame || pPr->child(u"w:sectPr"))
+    if (!frame || pPr->child(u"w:sectPr") || frame->attr(u"w:yAlign") == QLatin1String("inline"))
         return nullptr;
     const QString drop = frame->attr(u"w:dropCap");
     return drop == QLatin1String("drop") || drop == QLatin1String("margin") ? nullptr : frame;
@@ -424,13 +429,10 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         st.hiddenText = false;
     inlines(p, st, base);
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
+    bool showsNothing = false;
     if (fresh && (mark.hidden || st.hiddenText) && st.fields.empty() && st.pieces.size() == 1) {
-        if (st.pieces.front().empty() && !sectPr && st.dropCap.empty()) {
-            st.pieces.clear();
-            st.open = false;
-            return;
-        }
-        if (level && mark.hidden) {
+        showsNothing = st.pieces.front().empty() && st.dropCap.empty();
+        if (!showsNothing && level && mark.hidden) {
             std::vector<Run> content = std::move(st.pieces.front());
             st.pieces.front().clear();
             placeNumber();
@@ -454,6 +456,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             addRun(st, Run{Run::LineBreak, st.markFormat, -1, {}});
         st.open = true;
     } else {
+        st.hiddenMark = showsNothing && !sectPr;
         endParagraph(st);
     }
     if (sectPr) {
@@ -485,6 +488,10 @@ void Reader::endParagraph(StoryState& st) {
     while (end > 1 && st.pieces[end - 1].empty())
         --end;
     const bool breakAfter = end < st.pieces.size();
+    // A paragraph that shows nothing, its mark or its text hidden, takes no line, in LibreOffice as in
+    // Word.
+    const bool hidden = st.hiddenMark && !st.breakPending && st.pieces.size() == 1 && st.pieces[0].empty();
+    st.hiddenMark = false;
     for (size_t i = 0; i < end; ++i) {
         if (i == 0 && st.pieces[i].empty() && end > 1) {
             // A page break that opens the paragraph moves the whole of it.
@@ -496,6 +503,11 @@ void Reader::endParagraph(StoryState& st) {
         para.markFormat = st.markFormat;
         para.blankFormat = st.ownFormat;
         para.runs = std::move(st.pieces[i]);
+        if (hidden) {
+            st.hiddenParagraph = std::move(para);
+            st.pieces.clear();
+            return;
+        }
         if (i > 0 || breakBefore || st.breakPending)
             para.format.pageBreakBefore = true;
         st.breakPending = false;

@@ -97,8 +97,8 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
         f.leftTwips =
             vmlLength(style.value(QStringLiteral("margin-left"), style.value(QStringLiteral("left"))));
         f.topTwips = vmlLength(style.value(QStringLiteral("margin-top"), style.value(QStringLiteral("top"))));
-        // The page, the margins, or one of the margins' own strips along the page's edges: where its
-        // offsets count from and the span its alignment is within.
+        // The page, the margins, one of the margins' own strips along the page's edges, or the text's
+        // column: where its offsets count from and the span its alignment is within.
         struct Area {
             Floating::From from = Floating::From::Margin;
             int start = 0, span = 0;
@@ -111,7 +111,9 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 ? Area{Floating::From::Page, 0, pg.leftTwips}
             : fromX == QLatin1String("right-margin-area") || fromX == QLatin1String("outer-margin-area")
                 ? Area{Floating::From::Page, pg.widthTwips - pg.rightTwips, pg.rightTwips}
-                : Area{Floating::From::Margin, 0, pg.widthTwips - pg.leftTwips - pg.rightTwips};
+            : fromX == QLatin1String("margin")
+                ? Area{Floating::From::Margin, 0, pg.widthTwips - pg.leftTwips - pg.rightTwips}
+                : Area{Floating::From::Column, 0, pg.columnTwips()};
         const Area down =
             fromY == QLatin1String("page") ? Area{Floating::From::Page, 0, pg.heightTwips}
             : fromY == QLatin1String("margin")
@@ -242,6 +244,19 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 const QString flip = style.value(QStringLiteral("flip"));
                 inner.flipX = frame.flipX != flip.contains(QLatin1Char('x'));
                 inner.flipY = frame.flipY != flip.contains(QLatin1Char('y'));
+                // A group set in the line is as tall as its line, as a picture there is: its pieces
+                // stand from the line's top, below the paragraph's space before, and push no text.
+                if (!absolute && depth == 0) {
+                    Picture room;
+                    room.image = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+                    room.image.fill(Qt::transparent);
+                    room.widthTwips = qBound(1, width, kMaxTwips);
+                    room.heightTwips = qBound(1, height, kMaxTwips);
+                    m_t.pictures.push_back(std::move(room));
+                    addRun(st, Run{Run::Picture, format, int(m_t.pictures.size() - 1), {}});
+                    f.wrap = Floating::Wrap::None;
+                    f.topTwips = qBound(0, st.format.beforeTwips, kMaxTwips);
+                }
                 self(self, shape, depth + 1, inner);
                 continue;
             }
@@ -368,6 +383,17 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                            : anchor.startsWith(QLatin1String("bottom")) ? Floating::TextAnchor::Bottom
                                                                         : Floating::TextAnchor::Top;
             f.insetTwips = vmlInsets(*box);
+            // Lines turned a quarter: down the box, or up it from its foot. LibreOffice sets them a
+            // small distance in from every edge of their box whatever insets and anchor the file gives.
+            const QHash<QString, QString> flow = vmlStyle(box->attr(u"style"));
+            if (flow.value(QStringLiteral("layout-flow")) == QLatin1String("vertical")) {
+                f.flow = flow.value(QStringLiteral("mso-layout-flow-alt")) == QLatin1String("bottom-to-top")
+                             ? Floating::Flow::Up
+                             : Floating::Flow::Down;
+                constexpr int kTurnedInset = 85; // 0.15 cm
+                f.insetTwips.fill(kTurnedInset);
+                f.textAnchor = Floating::TextAnchor::Top;
+            }
             addFloating(st, f, format);
         }
     };

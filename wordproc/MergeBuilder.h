@@ -162,6 +162,8 @@ public:
     bool clearsLeft(const Floating& fl, int* room = nullptr) const;
     // How far into the text from its edge on that side a picture and its gap reach, in twips.
     int reach(const Floating& fl, bool left) const;
+    // The width of the text a picture stands by: the body's column where it has several.
+    int textTwips() const;
 
     // A picture placed on the page or its margin keeps clear the lines from its anchor's top down to
     // its own bottom, `bottom` in the page's layout pixels, once the anchor's place is known.

@@ -127,9 +127,16 @@ QImage framedPicture(QImage shown, const Picture& pic, const QMargins& room) {
     return framed;
 }
 
+int Merger::Builder::textTwips() const {
+    // A body set in columns is laid out a column wide.
+    const PageSetup& pg = m.page();
+    const double paged = m_doc.pageSize().height() > 0 ? m_doc.pageSize().width() : 0;
+    return paged > 0 ? qRound(paged * 1440 / kLayoutDpi) : pg.widthTwips - pg.leftTwips - pg.rightTwips;
+}
+
 bool Merger::Builder::clearsLeft(const Floating& fl, int* room) const {
     const PageSetup& pg = m.page();
-    const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+    const int width = textTwips();
     const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
     const int leftRoom = x - fl.gapTwips[0];
     const int rightRoom = width - x - fl.widthTwips - fl.gapTwips[2];
@@ -144,7 +151,7 @@ bool Merger::Builder::clearsLeft(const Floating& fl, int* room) const {
 
 int Merger::Builder::reach(const Floating& fl, bool left) const {
     const PageSetup& pg = m.page();
-    const int width = pg.widthTwips - pg.leftTwips - pg.rightTwips;
+    const int width = textTwips();
     const int x = fl.fromX == Floating::From::Page ? fl.leftTwips - pg.leftTwips : fl.leftTwips;
     return left ? qMax(0, x + fl.widthTwips + fl.gapTwips[2]) : qMax(0, width - x + fl.gapTwips[0]);
 }
@@ -219,7 +226,9 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     PageSetup box = m.m_t->page;
     box.leftTwips = 0;
     box.rightTwips = 0;
-    box.widthTwips = qMax(1, fl.widthTwips - in[0] - in[2]);
+    // Turned lines run the box's height.
+    const bool turned = fl.flow != Floating::Flow::Across;
+    box.widthTwips = qMax(1, turned ? fl.heightTwips - in[1] - in[3] : fl.widthTwips - in[0] - in[2]);
     auto doc = newBandDocument(box, m.m_t->defaultFamily);
     Builder b(m, *doc);
     b.m_behind = fl.fill;
@@ -233,9 +242,10 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     doc->markContentsDirty(0, doc->characterCount());
     placed.text = std::move(doc);
     placed.textOffset = QPointF(twipsToLayout(in[0]), twipsToLayout(in[1]));
+    placed.turned = fl.flow;
     // Text anchored lower in its box takes the room its lines leave; text taller than the box starts
     // at its top inset all the same.
-    if (fl.textAnchor != Floating::TextAnchor::Top && fl.heightTwips > 0 && !fl.fitText) {
+    if (fl.textAnchor != Floating::TextAnchor::Top && fl.heightTwips > 0 && !fl.fitText && !turned) {
         const double room = twipsToLayout(fl.heightTwips - in[1] - in[3]) -
                             placed.text->documentLayout()->documentSize().height();
         if (room > 0)
@@ -276,7 +286,12 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         const double pageTop = page * pageHeight; // the page's top in the document
         // Where that page stands on its sheet.
         const double at = pageHeight > 0 && m_rooms ? m_rooms(page).top : origin;
-        QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left), 0,
+        // The body's pages are its columns, side by side on a sheet.
+        const int column = pageHeight > 0 && !band && pg.columns > 1 ? page % pg.columns : 0;
+        const double columnLeft = fl.fromX == Floating::From::Column
+                                      ? column * (m_doc.pageSize().width() + twipsToLayout(pg.columnGapTwips))
+                                      : 0.0;
+        QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left) + columnLeft, 0,
                  twipsToLayout(fl.widthTwips), twipsToLayout(fl.heightTwips));
         r.moveTop(fl.fromY == Floating::From::Page ? twipsToLayout(fl.topTwips)
                   : fl.fromY == Floating::From::Margin

@@ -465,7 +465,15 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
             // A page number in a frame or text box is the number of the page it prints on.
             setPageNumbers(*p.text, copy.firstPage + index, copy.numberedPages());
             painter.save();
-            painter.translate(p.rect.topLeft() + p.textOffset);
+            if (p.turned == Floating::Flow::Up) {
+                painter.translate(p.rect.left() + p.textOffset.y(), p.rect.bottom() - p.textOffset.x());
+                painter.rotate(-90);
+            } else if (p.turned == Floating::Flow::Down) {
+                painter.translate(p.rect.right() - p.textOffset.y(), p.rect.top() + p.textOffset.x());
+                painter.rotate(90);
+            } else {
+                painter.translate(p.rect.topLeft() + p.textOffset);
+            }
             paintDocument(painter, *p.text);
             painter.restore();
             if (p.line.isValid()) {

@@ -201,6 +201,9 @@ struct PlacedPicture {
     QColor fill;        // invalid: none
     QColor line;        // invalid: none
     double lineWidth = 0;
+    // Its text turned: laid out as long as the box is tall, read up from its foot or down from its
+    // top, `textOffset` in from the end the lines start at and from the side their tops face.
+    Floating::Flow turned = Floating::Flow::Across;
     // A drawn shape (no text, no image): its kind, and for lines their points from the box's corner.
     Floating::Shape shape = Floating::Shape::None;
     // The outline of a box or of a text box's fill and frame: a box, its corners rounded by

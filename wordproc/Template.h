@@ -168,7 +168,9 @@ struct Picture {
 // A picture or a text box placed on the page rather than in a line, anchored to the paragraph that holds
 // its run: where it lies and how the text gives way to it.
 struct Floating {
-    enum class From : quint8 { Page, Margin, Paragraph }; // across, Paragraph means the margin as well
+    // Across, Paragraph means the margin as well, and Column (across only) the column the anchor's text
+    // lies in: the margin where the body has one column.
+    enum class From : quint8 { Page, Margin, Paragraph, Column };
     enum class Wrap : quint8 { TopBottom, Around, None };
     int picture = -1; // into Template::pictures
     int text = -1;    // a text box: into Template::textBoxes
@@ -183,6 +185,10 @@ struct Floating {
     TextAnchor textAnchor = TextAnchor::Top;
     // A text box that grows or shrinks to its text and insets, whatever height the file gives it.
     bool fitText = false;
+    // A text box's lines turned a quarter: reading up, their tops to the box's left, or down, their
+    // tops to its right.
+    enum class Flow : quint8 { Across, Up, Down };
+    Flow flow = Flow::Across;
     int leftTwips = 0;
     int topTwips = 0;
     int widthTwips = 0;
@@ -315,6 +321,12 @@ struct PageSetup {
     // when they are equal.
     std::vector<int> columnWidths;
     std::vector<int> columnGaps;
+    // One of the body's equal columns: the text's whole width where it has one.
+    int columnTwips() const {
+        const int text = widthTwips - leftTwips - rightTwips;
+        return columns > 1 ? qMax(1, int((qint64(text) - qint64(columnGapTwips) * (columns - 1)) / columns))
+                           : text;
+    }
     // The body's lines stand on a grid of lines this far apart (0: none): each line takes as many of
     // them as its text needs.
     int lineGridTwips = 0;
