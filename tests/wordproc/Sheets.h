@@ -72,4 +72,17 @@ inline QImage sheet(const Printed& p) {
     return paint(p.copy, 0, p.t->page, kDpi);
 }
 
+// The rectangle of pixels of colour `c` (give or take a little for smoothed edges).
+inline QRect extentOf(const QImage& image, QColor c) {
+    QRect found;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor p = image.pixelColor(x, y);
+            if (p.alpha() > 250 && qAbs(p.red() - c.red()) < 8 && qAbs(p.green() - c.green()) < 8 &&
+                qAbs(p.blue() - c.blue()) < 8)
+                found |= QRect(x, y, 1, 1);
+        }
+    return found;
+}
+
 } // namespace sheets

@@ -141,19 +141,6 @@ private:
     int m_handles = 1;
 };
 
-// The rectangle of pixels of colour `c` (give or take a little for smoothed edges).
-QRect extentOf(const QImage& image, QColor c) {
-    QRect found;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor p = image.pixelColor(x, y);
-            if (p.alpha() > 250 && qAbs(p.red() - c.red()) < 8 && qAbs(p.green() - c.green()) < 8 &&
-                qAbs(p.blue() - c.blue()) < 8)
-                found |= QRect(x, y, 1, 1);
-        }
-    return found;
-}
-
 // A 24-bit bitmap of 2 by 2 pixels, bottom row first: red green / blue white seen from the top.
 QByteArray smallDib() {
     QByteArray dib;

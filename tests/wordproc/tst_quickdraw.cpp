@@ -95,18 +95,6 @@ private:
 const QColor kBrick(200, 30, 40);
 const QColor kSea(20, 60, 200);
 
-QRect extentOf(const QImage& image, QColor c) {
-    QRect found;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor p = image.pixelColor(x, y);
-            if (p.alpha() > 250 && qAbs(p.red() - c.red()) < 8 && qAbs(p.green() - c.green()) < 8 &&
-                qAbs(p.blue() - c.blue()) < 8)
-                found |= QRect(x, y, 1, 1);
-        }
-    return found;
-}
-
 bool near(QRect a, QRect b) {
     return qAbs(a.left() - b.left()) <= 1 && qAbs(a.top() - b.top()) <= 1 &&
            qAbs(a.right() - b.right()) <= 1 && qAbs(a.bottom() - b.bottom()) <= 1;
