@@ -531,4 +531,3 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
 }
 
 } // namespace wordproc
-

@@ -313,7 +313,8 @@ private slots:
         QCOMPARE(int(second.size()), 1);
         const double pitch = blockStarting(doc, QStringLiteral("First")).layout()->lineAt(0).height();
         QVERIFY2(qAbs(second[0].baseline.y() - first[0].baseline.y() - pitch) < 1.5,
-                 qPrintable(QStringLiteral("%1 %2").arg(second[0].baseline.y() - first[0].baseline.y()).arg(pitch)));
+                 qPrintable(
+                     QStringLiteral("%1 %2").arg(second[0].baseline.y() - first[0].baseline.y()).arg(pitch)));
         // The row keeps its height; no ink of the cut line between the text's foot and the row's.
         std::vector<double> across;
         for (const Recorder::Line& l : drawn->lines)
