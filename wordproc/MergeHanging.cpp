@@ -52,11 +52,6 @@ int lineOf(const QTextLayout& lines, int position) {
 } // namespace
 
 void hangPunctuation(QTextDocument& doc) {
-    bool any = false;
-    for (QTextBlock b = doc.begin(); b.isValid() && !any; b = b.next())
-        any = mayHang(b.text());
-    if (!any)
-        return;
     QAbstractTextDocumentLayout* layout = doc.documentLayout();
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         const QString text = b.text();
