@@ -229,13 +229,15 @@ void Reader::finishStory(StoryBuilder& b, const State& st) {
         endParagraph(s, false);
     }
     flushTable(b);
-    // A header or footer that ends with a table ends, in LibreOffice, with a plain empty paragraph after
-    // it, which raises a footer by its line.
+    // A header or footer that ends with a table ends, in LibreOffice, with an empty paragraph after it,
+    // which raises a footer by its line. It is a fresh paragraph of the default style, in the letters
+    // the header's own group sets (not those of a group nested in it), and of that style's line spacing.
     if (&b == &m_band && !b.story->blocks.empty() && std::holds_alternative<Table>(b.story->blocks.back())) {
-        State plain = s;
-        plain.chr = CharFormat{};
-        useFont(plain, m_defaultFont);
-        b.story->blocks.emplace_back(Paragraph{ParaFormat{}, format(plain.chr), -1, {}});
+        State fresh = s;
+        fresh.style = 0;
+        fresh.para = ParaFormat{};
+        inheritStyleLine(fresh);
+        b.story->blocks.emplace_back(Paragraph{fresh.para, format(fresh.chr), -1, {}});
     }
     flushFrame(b, s);
     if (!b.frameAnchors.empty()) {

@@ -210,6 +210,19 @@ private slots:
             showWord("{\\footer \\pard\\sa400\\sl480\\slmult1 " + row + "}\\pard Body\\par ");
         const double after = baselineOf(*record(spaced, 0), QStringLiteral("Cell"));
         QVERIFY2(qAbs(after - empty) < 1, qPrintable(QStringLiteral("%1 %2").arg(after).arg(empty)));
+        // That closing line is set in the letters of the footer's own group, not those of a group in it,
+        // and at the default style's line spacing: Word's footers name their size at the group's start.
+        const auto closing = [&](const QByteArray& head, const QByteArray& styles) {
+            const Shown s = showWord(styles + "{\\footer " + head + row + "}\\pard Body\\par ");
+            return baselineOf(*record(s, 0), QStringLiteral("Cell"));
+        };
+        const double large = closing("\\fs48 ", {});
+        const double nested = closing("{\\fs48 }", {});
+        const double doubled = closing({}, "{\\stylesheet{\\sl480\\slmult1 Normal;}}");
+        QVERIFY2(none - large > twipsToLayout(200), qPrintable(QStringLiteral("%1 %2").arg(none).arg(large)));
+        QVERIFY2(qAbs(nested - none) < 1, qPrintable(QStringLiteral("%1 %2").arg(nested).arg(none)));
+        QVERIFY2(none - doubled > twipsToLayout(200),
+                 qPrintable(QStringLiteral("%1 %2").arg(none).arg(doubled)));
     }
 
     // A Word table inside a cell of another: "Outer above", a table of two rows and two cells ruled
