@@ -201,11 +201,13 @@ std::vector<Run> Reader::listNumber(const State& st, StoryBuilder& b, ParaFormat
         }
         return out;
     }
-    // Word wrote the number out in the look it gives it; without that, the paragraph mark's.
+    // LibreOffice sets the number in the look of the paragraph's last text, whatever Word wrote out
+    // (\listtext) or set on the paragraph mark: a bold term opening a plain sentence leaves the number
+    // plain, a bold heading makes it bold. An empty paragraph's number takes the mark's look.
     CharFormat written = st.chr;
-    for (const Run& r : b.listText)
-        if (r.kind == Run::Text) {
-            written = m_t.formats.at(size_t(r.format));
+    for (auto r = b.runs.rbegin(); r != b.runs.rend(); ++r)
+        if (r->kind == Run::Text && !r->text.isEmpty()) {
+            written = m_t.formats.at(size_t(r->format));
             break;
         }
     b.listText.clear();

@@ -103,20 +103,32 @@ private slots:
         QCOMPARE(number.script, CharFormat::Script::Normal);
     }
 
-    // The number Word wrote out (\listtext) gives way to the list's own, wherever it stands, and lends it
-    // its look; it prints only when the paragraph's list is not in the tables.
+    // The number Word wrote out (\\listtext) gives way to the list's own, wherever it stands; it prints
+    // only when the paragraph's list is not in the tables. The list's number takes the look of the
+    // paragraph's last text, as LibreOffice sets it: neither the written number's nor the mark's.
     void writtenNumberGivesWayToTheList() {
         const QByteArray list = "{\\list\\listtemplateid9" + level(0, "\\'02\\'00.") + "\\listid5}";
         const Template t =
             readList(list, override(5, 1),
                      "{\\listtext\\pard\\plain\\f3\\fs18 7.\\tab}" + item(1, 0, "Listed") +
                          "\\pard\\plain\\ls1{\\listtext\\pard\\plain 9.\\tab}Inside\\par " +
-                         "{\\listtext\\pard\\plain 4.\\tab}" + item(6, 0, "Unknown") + "Plain\\par ");
-        QCOMPARE(texts(t), QStringList({"1.\tListed", "2.\tInside", "4.\tUnknown", "Plain"}));
-        const CharFormat& written = t.formats.at(size_t(firstRun(t, 0).format));
-        QCOMPARE(written.family, QStringLiteral("Arial"));
-        QCOMPARE(written.halfPoints, 18);
-        QCOMPARE(t.formats.at(size_t(firstRun(t, 1).format)).halfPoints, 24);
+                         "{\\listtext\\pard\\plain 4.\\tab}" + item(6, 0, "Unknown") + "Plain\\par " +
+                         "\\pard\\plain\\ls1 {\\b Term} {\\f3\\fs36 said}{\\i\\par}" +
+                         item(1, 0, "plain {\\b\\i Bold}") + "{\\listtext\\pard\\plain\\b 9.\\tab}" +
+                         "\\pard\\plain\\ls1 {\\b Bold} rest{\\b\\par}");
+        QCOMPARE(texts(t), QStringList({"1.\tListed", "2.\tInside", "4.\tUnknown", "Plain", "3.\tTerm said",
+                                        "4.\tplain Bold", "5.\tBold rest"}));
+        const auto number = [&](int paragraph) {
+            return t.formats.at(size_t(firstRun(t, paragraph).format));
+        };
+        QCOMPARE(number(0).family, QStringLiteral("Times New Roman"));
+        QCOMPARE(number(0).halfPoints, 24);
+        QCOMPARE(number(1).halfPoints, 24);
+        QCOMPARE(number(4).family, QStringLiteral("Arial"));
+        QCOMPARE(number(4).halfPoints, 36);
+        QVERIFY(!number(4).bold && !number(4).italic);
+        QVERIFY(number(5).bold && number(5).italic);
+        QVERIFY(!number(6).bold);
     }
 
     // A level's font may be given only as the font of its Latin characters (\loch\af, \hich\af), as
