@@ -464,15 +464,19 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         ++m_section;
         const Node* next = m_section < m_sections.size() ? m_sections[m_section] : nullptr;
         const Node* type = next ? next->child(u"w:type") : nullptr;
-        if (!type || type->attr(u"w:val") != QLatin1String("continuous"))
+        const bool continuous = type && type->attr(u"w:val") == QLatin1String("continuous");
+        if (!continuous)
             st.breakPending = true;
-        else if (const Paragraph* mark =
-                     st.blocks == &m_t.body.blocks && blocksBefore + 1 == st.blocks->size()
-                         ? std::get_if<Paragraph>(&st.blocks->back())
-                         : nullptr;
-                 mark && mark->runs.empty() && !mark->format.pageBreakBefore)
-            // An empty paragraph that only ends a section the next one goes on from takes no line in
-            // LibreOffice.
+        const Paragraph* mark = st.blocks == &m_t.body.blocks && blocksBefore + 1 == st.blocks->size()
+                                    ? std::get_if<Paragraph>(&st.blocks->back())
+                                    : nullptr;
+        const int sectionStart = m_t.sections.empty() ? 0 : m_t.sections.back().firstBlock;
+        // An empty paragraph that only ends a section takes no line in LibreOffice: neither where the
+        // next section goes on on the same page, nor before a new page, where it would otherwise stand
+        // alone on a page of its own after a page break or a full page. A section of nothing else keeps
+        // it, and so its page.
+        if (mark && mark->runs.empty() &&
+            (continuous ? !mark->format.pageBreakBefore : int(st.blocks->size()) - 1 > sectionStart))
             st.blocks->pop_back();
         if (next && st.blocks == &m_t.body.blocks)
             startSection(*next);

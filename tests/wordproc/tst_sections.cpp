@@ -383,6 +383,28 @@ private slots:
         QCOMPARE_LE(qAbs(two.left() - twipsToLayout(5040)), 1.0);
     }
 
+    // An empty paragraph that only ends a section before a new page takes no line either: after a page
+    // break, or below a full page, it makes no page of its own, as in LibreOffice. A section that holds
+    // nothing else keeps it, and its page.
+    void emptyParagraphEndingASectionMakesNoPage() {
+        using namespace docxsamples;
+        const QByteArray pageBreak = "<w:r><w:br w:type=\"page\"/></w:r>";
+        QByteArray full;
+        for (int i = 0; i < 54; ++i) // 54 lines of 12pt fill the 9-inch body exactly
+            full +=
+                paragraph("<w:pPr><w:spacing w:line=\"240\" w:lineRule=\"exact\" w:after=\"0\"/></w:pPr>" +
+                          run("Line"));
+        const auto pages = [](const QByteArray& body) {
+            const Template t = readDocx(zipParts(package(document(body + paragraph(run("Next")), section()))),
+                                        QStringLiteral("sections.docx"));
+            return Merger(std::make_shared<const Template>(t), nullptr).next().pageCount();
+        };
+        QCOMPARE(pages(paragraph(run("Broken") + pageBreak) + paragraph({}, section())), 2);
+        QCOMPARE(pages(full + paragraph({}, section())), 2);
+        QCOMPARE(pages(paragraph(run("Own"), section()) + paragraph({}, section())), 3);
+        QCOMPARE(pages(paragraph(run("Text") + pageBreak) + paragraph(run("Ends"), section())), 3);
+    }
+
     // Columns of their own widths: each as wide as the file gives it, the gaps after them as given, the
     // text filling a column to the sheet's foot before the next, or moving on at a column break.
     void columnsOfTheirOwnWidths() {
