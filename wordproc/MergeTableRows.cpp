@@ -443,8 +443,11 @@ std::map<int, double> Merger::Builder::fitRows(QAbstractTextDocumentLayout& layo
     std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
     for (const SizedCell& sc : st.cells) {
         const int last = qMin(rows, sc.row + sc.rows) - 1;
-        if (top[size_t(sc.row)] == none || top[size_t(last)] == none ||
-            page(top[size_t(sc.row)]) != page(top[size_t(last)]))
+        // A row that only continues merged cells starts no cell of its own: it stands where they stand.
+        int placed = last;
+        while (placed > sc.row && top[size_t(placed)] == none)
+            --placed;
+        if (top[size_t(sc.row)] == none || page(top[size_t(sc.row)]) != page(top[size_t(placed)]))
             continue;
         double span = 0;
         for (int r = sc.row; r <= last; ++r)

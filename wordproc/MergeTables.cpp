@@ -442,7 +442,13 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
                    : (along == ParaFormat::Right) == up ? Cell::VAlign::Top
                                                         : Cell::VAlign::Bottom;
         }
-        if (rowSized || down != Cell::VAlign::Top)
+        // A cell merged down rows of a set height reaches to their foot, however little it holds: a row
+        // that only continues it keeps its height, as in LibreOffice, where Qt would give it none.
+        const auto spanned = t.rows.begin() + place.row;
+        const bool spanSized =
+            place.rows > 1 && place.row + place.rows <= int(t.rows.size()) &&
+            std::any_of(spanned, spanned + place.rows, [](const Row& r) { return r.heightTwips != 0; });
+        if (rowSized || spanSized || down != Cell::VAlign::Top)
             sized.cells.push_back(SizedCell{place.row, place.column, place.rows, down,
                                             twipsToLogical(pad[1]) + above, twipsToLogical(pad[3]) + below});
     }

@@ -166,6 +166,31 @@ private slots:
         QCOMPARE(ruledBeside(rows(right, right, right)), QStringLiteral("ace"));
     }
 
+    // Rows that hold only a cell merged down into them keep the heights they are given, as LibreOffice
+    // sets them: a form's title cell spanning the table is as tall as its two rows, though its text
+    // would fit in a line. Without a height the rows take their text's.
+    void rowsOfAMergedCellKeepTheirHeights() {
+        const QByteArray span = "<w:gridSpan w:val=\"3\"/>";
+        const auto below = [&](const QByteArray& firstHeight, const QByteArray& secondHeight) {
+            const QByteArray body =
+                paragraph(run("Top")) +
+                table("<w:tr>" + firstHeight + cell(run("Merged"), span + "<w:vMerge w:val=\"restart\"/>") +
+                      "</w:tr><w:tr>" + secondHeight + cell({}, span + "<w:vMerge/>") + "</w:tr><w:tr>" +
+                      cell(run("Below")) + cell(run("b")) + cell(run("c")) + "</w:tr>") +
+                paragraph(run("After"));
+            const Shown s = showTemplate(readDocx(zipParts(package(document(body))), "m.docx"));
+            const auto drawn = record(s, 0);
+            return baselineOf(*drawn, QStringLiteral("Below")) - baselineOf(*drawn, QStringLiteral("Merged"));
+        };
+        const QByteArray high = "<w:trPr><w:trHeight w:val=\"1000\"/></w:trPr>";
+        const QByteArray low = "<w:trPr><w:trHeight w:val=\"400\"/></w:trPr>";
+        const double plain = below({}, {});
+        QVERIFY2(plain > 0 && plain < twipsToLayout(400), qPrintable(QString::number(plain)));
+        QCOMPARE_GE(below(low, high), twipsToLayout(1400) - 2);
+        QCOMPARE_LE(below(low, high), twipsToLayout(1400) + twipsToLayout(40));
+        QCOMPARE_GE(below({}, high), twipsToLayout(1000) - 2);
+    }
+
     // A table that opens the document and holds a footnote, in any row, stands below an empty paragraph;
     // one without a note, or after text, stands where it is.
     void footnoteTableOpeningTheDocumentStandsBelowAnEmptyLine() {
