@@ -22,12 +22,6 @@
 
 namespace wordproc {
 
-// Block: the paragraph's own space before (Qt's units), in its top margin below the space after the
-// paragraph before: a picture placed from the paragraph stands from above it.
-constexpr int kOwnSpaceBeforeProperty = QTextFormat::UserProperty + 157;
-// Block: the part of its top margin that is the space after the paragraph before (Qt's units).
-constexpr int kCarriedSpaceProperty = QTextFormat::UserProperty + 163;
-
 // How far a picture's outline and shadow reach out past the room kept round it (twips).
 QMargins pictureBleed(const Picture& pic, const QMargins& room);
 // The picture `shown` with its outline and shadow, within clear room round it (twips).

@@ -121,6 +121,11 @@ constexpr int kAsianFaceProperty = QTextFormat::UserProperty + 111;
 constexpr int kSmallCapsSizeProperty = QTextFormat::UserProperty + 112;
 // Character: its text is of the automatic colour, black unless what it stands on is dark (bool).
 constexpr int kAutoColorProperty = QTextFormat::UserProperty + 140;
+// Block: the paragraph's own space before (Qt's units), in its top margin below the space after the
+// paragraph before: a picture placed from the paragraph stands from above it.
+constexpr int kOwnSpaceBeforeProperty = QTextFormat::UserProperty + 157;
+// Block: the part of its top margin that is the space after the paragraph before (Qt's units).
+constexpr int kCarriedSpaceProperty = QTextFormat::UserProperty + 163;
 
 // Whether automatic text on `background` is white: Word and LibreOffice turn it so on a background
 // this dark.

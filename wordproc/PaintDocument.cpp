@@ -5,6 +5,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextLayout>
 #include <QTextTable>
 #include <algorithm>
@@ -40,8 +41,25 @@ double firstIndent(const QTextBlockFormat& format) {
     return format.textIndent() - qMin(0.0, format.leftMargin());
 }
 
+// Qt's units in the layout's.
+constexpr double kUnit = kLayoutDpi / 96.0;
+
+// The paragraph after `block` in the same story when it follows straight on below it, on the same page:
+// the space between them is the margins Qt keeps there.
+QTextBlock followingOnThePage(const QTextBlock& block, const QRectF& text) {
+    const QTextBlock next = block.next();
+    if (!next.isValid() || QTextCursor(next).currentFrame() != QTextCursor(block).currentFrame())
+        return {};
+    const QRectF below = next.document()->documentLayout()->blockBoundingRect(next);
+    const double gap = below.top() - textBottom(block, text);
+    // Qt keeps the larger of the one's bottom margin and the other's top margin between them.
+    const double margins = qMax(block.blockFormat().bottomMargin(), next.blockFormat().topMargin()) * kUnit;
+    return qAbs(gap - margins) < 1 ? next : QTextBlock();
+}
+
 // A paragraph's shading covers its lines from indent to indent, and the space between its rules and
-// its text, as in the common word processors.
+// its text, as in the common word processors. Paragraphs in a row shaded alike make one band in
+// LibreOffice: the space between them is shaded too, the space after the last one is not.
 void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text) {
     const QTextBlockFormat format = block.blockFormat();
     Rules rules;
@@ -50,12 +68,31 @@ void paintShading(QPainter& painter, const QTextBlock& block, const QRectF& text
         const Rule& r = rules[size_t(side)];
         return ruled && r.style ? r.space : 0.0;
     };
+    const QRgb shade = QRgb(format.property(kShadingProperty).toULongLong());
+    // Whether `other` is shaded alike and unruled on the side facing this paragraph.
+    const auto alike = [&](const QTextBlock& other, Side facing) {
+        const QTextBlockFormat f = other.blockFormat();
+        Rules theirs;
+        const bool edge = (ruled && rules[size_t(facing == Side::Top ? Side::Bottom : Side::Top)].style) ||
+                          (rulesOf(f, kBordersProperty, theirs) && theirs[size_t(facing)].style);
+        return !edge && f.hasProperty(kShadingProperty) &&
+               QRgb(f.property(kShadingProperty).toULongLong()) == shade;
+    };
+    double above = 0, below = 0;
+    if (const QTextBlock next = followingOnThePage(block, text); next.isValid() && alike(next, Side::Top))
+        below = next.blockFormat().doubleProperty(kCarriedSpaceProperty) * kUnit;
+    if (const QTextBlock previous = block.previous();
+        previous.isValid() && alike(previous, Side::Bottom) &&
+        followingOnThePage(previous, block.document()->documentLayout()->blockBoundingRect(previous)) ==
+            block)
+        above = format.doubleProperty(kOwnSpaceBeforeProperty) * kUnit;
     const double x0 = text.left() + format.leftMargin() + qMin(0.0, firstIndent(format));
     // Qt's rectangle of a block starts at its frame's edge and is as wide as its lines.
     const double x1 = x0 + text.width();
-    painter.fillRect(QRectF(QPointF(x0 - room(Side::Left), text.top() - room(Side::Top)),
-                            QPointF(x1 + room(Side::Right), textBottom(block, text) + room(Side::Bottom))),
-                     QColor::fromRgba(QRgb(format.property(kShadingProperty).toULongLong())));
+    painter.fillRect(
+        QRectF(QPointF(x0 - room(Side::Left), text.top() - room(Side::Top) - above),
+               QPointF(x1 + room(Side::Right), textBottom(block, text) + room(Side::Bottom) + below)),
+        QColor::fromRgba(shade));
 }
 
 void paintBorders(QPainter& painter, const QTextBlock& block, const QRectF& text,

@@ -145,6 +145,34 @@ private slots:
         }
     }
 
+    void shadedParagraphsInARowMakeOneBand() {
+        // Paragraphs shaded alike one after another make one band, the space between them shaded too, as
+        // LibreOffice fills it; the space after the last one, and before a paragraph shaded otherwise or
+        // not at all, stays clear.
+        const Shown s = showWord("\\pard\\sa400\\cbpat2 One\\par \\pard\\sb200\\sa400\\cbpat2 Two\\par "
+                                 "\\pard\\sa400\\cbpat1 Dark\\par \\pard Plain\\par ");
+        const auto drawn = record(s, 0);
+        const QColor light(255, 230, 153);
+        std::vector<QRectF> band;
+        for (const Recorder::Fill& f : drawn->fills)
+            if (f.color == light)
+                band.push_back(f.rect);
+        QCOMPARE(band.size(), size_t(2));
+        std::sort(band.begin(), band.end(),
+                  [](const QRectF& a, const QRectF& b) { return a.top() < b.top(); });
+        const QRectF one = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("One")));
+        const QRectF two = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Two")));
+        const QRectF dark = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Dark")));
+        QVERIFY(qAbs(band[0].top() - one.top()) < 1);
+        QVERIFY2(qAbs(band[0].bottom() - band[1].top()) < 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(band[0].bottom()).arg(band[1].top())));
+        QVERIFY(qAbs(band[1].bottom() - two.bottom()) < 1);
+        QVERIFY(dark.top() - band[1].bottom() > twipsToLayout(300));
+        for (const Recorder::Fill& f : drawn->fills)
+            if (f.color == QColor(Qt::black))
+                QVERIFY(qAbs(f.rect.bottom() - dark.bottom()) < 1);
+    }
+
     void indentedRules() {
         // A paragraph indented half an inch on both sides has its rules from indent to indent, their
         // space away from its text.
