@@ -290,6 +290,13 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
         const auto* table = story.blocks.empty() ? nullptr : std::get_if<Table>(&story.blocks.front());
         if (!xAlign.isEmpty() && table && !table->rows.empty())
             f.leftTwips -= qBound(-1440, table->rows.front().leftTwips, 1440);
+        // Placed by its offset, its text stands there and its rules that far out: the text beside it
+        // keeps its distance from the rules.
+        else if (table && !table->rows.empty()) {
+            const int out = qBound(-1440, table->rows.front().leftTwips, 1440);
+            f.gapTwips[0] = qMax(0, f.gapTwips[0] - out);
+            f.gapTwips[2] = qMax(0, f.gapTwips[2] + out);
+        }
         if (right)
             f.leftTwips -= f.gapTwips[2];
         else if (xAlign == QLatin1String("left") || xAlign == QLatin1String("inside"))

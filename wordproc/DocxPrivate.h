@@ -442,6 +442,8 @@ private:
     // The width between the margins of the section being read, where its absolute tabs stand.
     int m_textWidthTwips = 8640;
     QHash<QString, Story> m_storyParts;
+    // The VML shape types that are Word's text box, as "#id": a shape of one names it as its type.
+    QSet<QString> m_textBoxTypes;
 };
 
 } // namespace wordproc::docx

@@ -382,6 +382,10 @@ void Reader::table(const Node& tbl, StoryState& st) {
             inner.part = st.part;
             inner.rels = st.rels;
             inner.inTextBox = st.inTextBox;
+            // Frames just before the table, with no paragraph between, stand in its first cell:
+            // LibreOffice anchors them to that cell's first paragraph and places them from the cell.
+            if (r == 0 && ci == 0)
+                std::swap(inner.frames, st.frames);
             for (const Style* s : chain)
                 inner.tablePPr.push_back(s->pPr), inner.tableRPr.push_back(s->rPr);
             for (const Node* n : conditional)

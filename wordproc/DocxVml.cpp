@@ -172,6 +172,12 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
     };
     const auto visit = [&](const auto& self, const Node& parent, int depth, const Frame& frame) -> void {
         for (const Node& shape : parent.children) {
+            // Word describes a kind of shape once, where it first uses it; later ones name it only.
+            if (shape.name == QLatin1String("v:shapetype")) {
+                if (shape.attr(u"o:spt") == QLatin1String("202"))
+                    m_textBoxTypes.insert(QLatin1Char('#') + shape.attr(u"id"));
+                continue;
+            }
             const bool group = shape.name == QLatin1String("v:group");
             if (group && depth >= 8)
                 continue;
@@ -333,6 +339,9 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 f.text = textBox(*content, st, f.widthTwips - inset[0] - inset[2]);
                 if (f.text < 0)
                     continue;
+                f.belowCellTop = depth == 0 && (shape.name == QLatin1String("v:rect") ||
+                                                (shape.name == QLatin1String("v:shape") &&
+                                                 m_textBoxTypes.contains(shape.attr(u"type"))));
                 // Its fill and outline take the shape's own outline.
                 if (shape.name == QLatin1String("v:oval"))
                     f.shape = Floating::Shape::Ellipse;

@@ -291,12 +291,31 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         const double columnLeft = fl.fromX == Floating::From::Column
                                       ? column * (m_doc.pageSize().width() + twipsToLayout(pg.columnGapTwips))
                                       : 0.0;
-        QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left) + columnLeft, 0,
+        // In a table's cell the text's column is the cell's, inside its padding: where its first
+        // paragraph's lines start, less their indents.
+        const QTextTable* cellTable = QTextCursor(anchor).currentTable();
+        double columnStart = columnLeft;
+        if (fl.fromX == Floating::From::Column && cellTable) {
+            const QTextBlock first = cellTable->cellAt(anchor.position()).firstCursorPosition().block();
+            const QTextBlockFormat f = first.blockFormat();
+            columnStart = layout->blockBoundingRect(first).left() -
+                          (f.leftMargin() + qMin(0.0, f.textIndent())) * kLayoutDpi / 96.0;
+        }
+        QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left) + columnStart, 0,
                  twipsToLayout(fl.widthTwips), twipsToLayout(fl.heightTwips));
         r.moveTop(fl.fromY == Floating::From::Page ? twipsToLayout(fl.topTwips)
                   : fl.fromY == Floating::From::Margin
                       ? twipsToLayout(pg.topTwips + fl.topTwips)
                       : at + anchorTop - pageTop + twipsToLayout(fl.topTwips));
+        if (fl.belowCellTop && fl.fromY == Floating::From::Paragraph)
+            if (cellTable) {
+                const QTextTableCell cell = cellTable->cellAt(anchor.position());
+                const QTextTableCellFormat f = cell.format().toTableCellFormat();
+                // Qt places a cell's text inside its padding and half its top rule's room.
+                const double cellTop = layout->blockBoundingRect(cell.firstCursorPosition().block()).top() -
+                                       (f.topPadding() + f.topBorder() / 2) * kLayoutDpi / 96.0;
+                r.moveTop(qMax(r.top(), at + cellTop - pageTop));
+            }
         PlacedPicture placed;
         placed.page = pageHeight > 0 ? page : -1;
         placed.rect = r;
@@ -337,8 +356,9 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             }
         }
         out.push_back(std::move(placed));
-        // The lines by a box sized to its text keep clear of it as it now stands, not as the file gave it.
-        if (clear && fl.fitText && fl.fromY == Floating::From::Paragraph)
+        // The lines by a box sized to its text keep clear of it as it now stands, not as the file gave it;
+        // so do those by a frame of no set height, a table's say.
+        if (clear && (fl.fitText || fl.heightTwips <= 0) && fl.fromY == Floating::From::Paragraph)
             reachClear(clear, at + anchorTop - pageTop, r.bottom() + twipsToLayout(fl.gapTwips[3]));
         if (clear && fl.fromY != Floating::From::Paragraph) {
             // The lines beside it end with the page's text, however far down the picture reaches.

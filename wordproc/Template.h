@@ -205,6 +205,9 @@ struct Floating {
     // Where it stands among the others, front to back: the higher in front, as Word stacks its
     // drawings (a drawing's relative height, a VML shape's z-index, RTF's \shpz).
     qint64 zOrder = 0;
+    // A VML text box that LibreOffice sets as a frame of text: placed from a table cell's paragraph, it
+    // stands no higher than the cell's top, however far up its offset reaches.
+    bool belowCellTop = false;
     // A drawn shape, neither picture nor text box: a box or an ellipse in `fill` and `line`, or lines
     // through `points` (twips from the box's corner; a closed figure when filled).
     enum class Shape : quint8 { None, Box, Ellipse, Lines, WordArt };

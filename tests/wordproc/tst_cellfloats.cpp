@@ -1,0 +1,181 @@
+#include "DocxSamples.h"
+#include "Rendering.h"
+#include "wordproc/DocxReader.h"
+
+#include <QtTest>
+
+using namespace wordproc;
+using namespace rendering;
+using namespace docxsamples;
+
+namespace {
+
+const QByteArray kLong = "Your new car is ready for collection at our showroom, washed, fuelled and with the "
+                         "papers signed, whenever it suits you this week.";
+
+Shown showBody(const QByteArray& body) {
+    Shown s;
+    s.t = std::make_shared<const Template>(
+        readDocx(zipParts(package(document(body))), QStringLiteral("c.docx")));
+    s.copy = Merger(s.t, nullptr).next();
+    s.copy.body->documentLayout()->documentSize();
+    return s;
+}
+
+// A table of one column `width` twips wide, a row for each paragraph given, its properties `tblPr`.
+QByteArray table(const std::vector<QByteArray>& rows, int width, const QByteArray& tblPr = {}) {
+    const QByteArray w = QByteArray::number(width);
+    QByteArray out = "<w:tbl><w:tblPr>" + tblPr + "<w:tblW w:w=\"" + w +
+                     "\" w:type=\"dxa\"/></w:tblPr><w:tblGrid>" + "<w:gridCol w:w=\"" + w +
+                     "\"/></w:tblGrid>";
+    for (const QByteArray& content : rows)
+        out += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"" + w + "\" w:type=\"dxa\"/></w:tcPr>" + content +
+               "</w:tc></w:tr>";
+    return out + "</w:tbl>";
+}
+
+// A table floated in the text, 2000 twips wide, an eighth of an inch from the text beside it.
+QByteArray floatingTable(const QByteArray& place = "w:tblpY=\"1\"") {
+    return table({paragraph(run("Smith Motors")), paragraph(run("Since 1962"))}, 2000,
+                 "<w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"180\" w:vertAnchor=\"text\" " + place +
+                     "/>");
+}
+
+const QByteArray kOffice = "<w:pict xmlns:o=\"urn:schemas-microsoft-com:office:office\">";
+const QByteArray kTextBoxType = "<w:r>" + kOffice +
+                                "<v:shapetype id=\"_x0000_t202\" coordsize=\"21600,21600\" "
+                                "o:spt=\"202\" path=\"m,l,21600r21600,l21600,xe\"/></w:pict></w:r>";
+
+// A VML text box `top` from its paragraph and 20pt from the text's column, as Word writes its text boxes.
+QByteArray vmlBox(const QByteArray& top, const QByteArray& element = "v:shape type=\"#_x0000_t202\"") {
+    const QByteArray name = element.split(' ').front();
+    return "<w:r><w:pict><" + element + " style=\"position:absolute;margin-left:20pt;margin-top:" + top +
+           ";width:100pt;height:30pt\"><v:textbox><w:txbxContent>" + paragraph(run("Year")) +
+           "</w:txbxContent></v:textbox></" + name + "></w:pict></w:r>";
+}
+
+const PlacedPicture* boxOf(const Shown& s) {
+    for (const PlacedPicture& p : s.copy.pictures)
+        if (p.text)
+            return &p;
+    return nullptr;
+}
+
+} // namespace
+
+class TestCellFloats : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A floating table followed straight by another table stands in that table's first cell, from the
+    // cell's text and its first paragraph's top; the cell's text goes beside it while there is room
+    // and below it where there is none.
+    void frameBeforeTableInItsFirstCell_data() {
+        QTest::addColumn<int>("cellWidth");
+        QTest::addColumn<QByteArray>("tblPr");
+        QTest::addColumn<int>("textTwips"); // the cell's text from the margin
+        QTest::addColumn<bool>("below");
+        QTest::newRow("beside") << 6000 << QByteArray() << 0 << false;
+        QTest::newRow("indented") << 6000 << QByteArray("<w:tblInd w:w=\"2000\" w:type=\"dxa\"/>") << 2000
+                                  << false;
+        QTest::newRow("narrow") << 1800 << QByteArray("<w:jc w:val=\"right\"/>") << 9360 - 1800 + 108 << true;
+    }
+
+    void frameBeforeTableInItsFirstCell() {
+        QFETCH(int, cellWidth);
+        QFETCH(QByteArray, tblPr);
+        QFETCH(int, textTwips);
+        QFETCH(bool, below);
+        const Shown s = showBody(paragraph(run("Invoice")) + floatingTable() +
+                                 table({paragraph(run(kLong)), paragraph(run("Total"))}, cellWidth, tblPr) +
+                                 paragraph(run("Thank you")));
+        const PlacedPicture* frame = boxOf(s);
+        QVERIFY(frame);
+        const QTextBlock cell = blockStarting(*s.copy.body, QStringLiteral("Your new car"));
+        const QRectF first = onSheet(s, cell);
+        // Its text at the cell's, its rules a cell's margin further out.
+        const double textLeft = twipsToLayout(1440 + textTwips);
+        QVERIFY2(qAbs(frame->rect.left() - textLeft) < twipsToLayout(30),
+                 qPrintable(QString::number(frame->rect.left() - textLeft)));
+        // From the cell's first paragraph's top.
+        QVERIFY(qAbs(frame->rect.top() - first.top()) < twipsToLayout(20));
+        const double clear = frame->rect.left() + twipsToLayout(2000 - 108 + 180);
+        const QTextLine line = cell.layout()->lineAt(0);
+        if (below) {
+            QVERIFY2(first.top() + line.y() >= frame->rect.bottom() - 1,
+                     qPrintable(QString::number(first.top())));
+        } else {
+            // Level with it, a line starts the table's distance from its right rule.
+            QVERIFY(first.top() + line.y() < frame->rect.bottom());
+            QVERIFY2(qAbs(first.left() + line.x() - clear) < twipsToLayout(30),
+                     qPrintable(QString::number(first.left() + line.x() - clear)));
+        }
+    }
+
+    // A floating table of no set height beside a paragraph: every line level with the table keeps clear
+    // of it, not only the first.
+    void paragraphBesideFloatingTable() {
+        const Shown s = showBody(floatingTable() + paragraph(run(kLong + " " + kLong)));
+        const PlacedPicture* frame = boxOf(s);
+        QVERIFY(frame);
+        int level = 0;
+        for (const SheetLine& line : bodyLines(s)) {
+            if (!line.text.startsWith(QLatin1String("Your")) && line.rect.left() < frame->rect.left() + 1)
+                continue; // the table's own lines
+            if (line.rect.top() >= frame->rect.bottom() - 1)
+                continue;
+            ++level;
+            QVERIFY2(line.rect.left() >= frame->rect.left() + twipsToLayout(2000 - 108 + 180) - 1,
+                     qPrintable(line.text + QString::number(line.rect.left() - frame->rect.left())));
+        }
+        QVERIFY(level >= 2);
+    }
+
+    // Shapes placed from the text's column in a table's cell are placed from the cell's text: a VML box
+    // and a frame of text alike.
+    void columnInACellIsTheCells() {
+        const QByteArray indented = "<w:tblInd w:w=\"2000\" w:type=\"dxa\"/>";
+        const Shown vml =
+            showBody(table({paragraph(kTextBoxType + vmlBox("10pt") + run("Anchor"))}, 6000, indented));
+        const PlacedPicture* box = boxOf(vml);
+        QVERIFY(box);
+        QVERIFY2(qAbs(box->rect.left() - twipsToLayout(1440 + 2000 + 400)) < twipsToLayout(30),
+                 qPrintable(QString::number(box->rect.left())));
+        const Shown placed =
+            showBody(paragraph(run("Invoice")) + floatingTable("w:tblpX=\"1000\" w:tblpY=\"300\"") +
+                     table({paragraph(run(kLong))}, 6000, indented));
+        QVERIFY(boxOf(placed));
+        QVERIFY2(qAbs(boxOf(placed)->rect.left() - twipsToLayout(1440 + 2000 + 1000)) < twipsToLayout(30),
+                 qPrintable(QString::number(boxOf(placed)->rect.left() / twipsToLayout(1))));
+    }
+
+    // Word's text box raised above its paragraph in a table's cell stands at the cell's top, as
+    // LibreOffice sets it as a frame of text; a shape of an unknown type, or one in the body, is raised.
+    void textBoxNoHigherThanItsCell() {
+        // The box's top from its paragraph's, and the cell's top from there, in points.
+        double cellTop = 0;
+        const auto boxTop = [&](const QByteArray& body) {
+            const Shown s = showBody(paragraph(run("Heading")) + paragraph(run("More")) + body);
+            const double anchor = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Anchor"))).top();
+            cellTop = (onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Above"))).top() - anchor) /
+                      twipsToLayout(20);
+            const PlacedPicture* box = boxOf(s);
+            return box ? (box->rect.top() - anchor) / twipsToLayout(20) : 1e9;
+        };
+        const auto cell = [](const QByteArray& content) {
+            return table({paragraph(run("Above")) + paragraph(content + run("Anchor"))}, 6000);
+        };
+        // Above the line before the anchor, the cell's first: at the cell's top; below it, or not
+        // Word's text box, or in the body, at its offset.
+        const double top = boxTop(cell(kTextBoxType + vmlBox("-30pt")));
+        QVERIFY2(qAbs(top - cellTop) < 0.5 && cellTop < -5, qPrintable(QString::number(top)));
+        QVERIFY(qAbs(boxTop(cell(vmlBox("-30pt", "v:rect"))) - top) < 0.5);
+        for (const auto& [body, offset] :
+             {std::pair(cell(kTextBoxType + vmlBox("-5pt")), -5), std::pair(cell(vmlBox("-30pt")), -30),
+              std::pair(paragraph(kTextBoxType + vmlBox("-30pt") + run("Anchor")), -30)})
+            QVERIFY(qAbs(boxTop(body) - offset) < 0.5);
+    }
+};
+
+QTEST_MAIN(TestCellFloats)
+#include "tst_cellfloats.moc"
