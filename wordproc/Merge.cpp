@@ -275,20 +275,31 @@ BandRoom uniform(BandRoom room) {
 // `firstToo`; a page that its own header and footer leave less room keeps the difference empty above its
 // text, as LibreOffice keeps each page's text clear of that page's own header and footer. Gives the
 // body's page height.
-double placeBody(PageCopy& copy, const BandRoom& room, const PageSetup& page, bool titled, bool firstToo) {
+double placeBody(PageCopy& copy, const BandRoom& room, const PageSetup& page, bool titled, bool firstToo,
+                 bool gridInMiddle) {
     const double paper = twipsToLayout(page.heightTwips);
-    const double odd = paper - room.top - room.bottom;
-    const double even = copy.evenPages ? paper - room.evenTop - room.evenBottom : odd;
-    const double first = titled && firstToo ? paper - room.firstTop - room.firstBottom : 0;
+    // A grid of lines holds as many whole lines as the page's room has, which LibreOffice sets in the
+    // middle of that room: the rest lies half above, half below. Not in a document with notes, whose
+    // grid LibreOffice starts at the room's top.
+    const double grid = gridInMiddle ? twipsToLayout(page.lineGridTwips) : 0.0;
+    const auto lines = [grid](double own) {
+        return grid > 0 && own > grid ? std::floor(own / grid + 1e-6) * grid : own;
+    };
+    const auto lowered = [&](double own) { return (own - lines(own)) / 2; };
+    const double odd = lines(paper - room.top - room.bottom);
+    const double even = copy.evenPages ? lines(paper - room.evenTop - room.evenBottom) : odd;
+    const double first = titled && firstToo ? lines(paper - room.firstTop - room.firstBottom) : 0;
     const double height = pageHeightQtHolds(qMax(twipsToLayout(720), qMax(first, qMax(odd, even))));
     // Less than a fraction of a point is the page height Qt holds, not room to leave.
     const auto above = [&](double own) { return height - own > 0.5 ? height - own : 0.0; };
-    copy.bodyTop = room.top - above(odd);
+    copy.bodyTop = room.top + lowered(paper - room.top - room.bottom) - above(odd);
     if (copy.evenPages)
-        copy.evenBodyTop = room.evenTop - above(even);
+        copy.evenBodyTop = room.evenTop + lowered(paper - room.evenTop - room.evenBottom) - above(even);
     // A first page with more room than the others ends its text as far above its footer.
-    if (titled)
-        copy.firstBodyTop = room.firstTop - above(paper - room.firstTop - room.firstBottom);
+    if (titled) {
+        const double own = paper - room.firstTop - room.firstBottom;
+        copy.firstBodyTop = room.firstTop + lowered(own) - above(lines(own));
+    }
     return height;
 }
 
@@ -345,7 +356,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
     // of the tallest bands.
     for (bool again = false;; again = true) {
         const BandRoom used = again ? uniform(room) : room;
-        const double height = placeBody(copy, used, page, titled, !again);
+        const double height = placeBody(copy, used, page, titled, !again, m_t->notes.empty());
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
         body.setLineGrid(page.lineGridTwips);
@@ -452,7 +463,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
         room = uniform(room);
     const bool titled = m_t->titlePage && copy.firstPage == 1;
     copy.columns = qMax(1, page.columns);
-    double height = placeBody(copy, room, page, titled, false);
+    double height = placeBody(copy, room, page, titled, false, m_t->notes.empty());
     // Once the body's text is in: rows' heights, floating pictures, page tops and page numbers.
     const auto complete = [&](Builder& body) {
         settle(body, copy, height);
@@ -467,7 +478,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     const size_t bandPictures = copy.pictures.size();
     for (bool again = false; m_t->type != MainType::Catalog || !m_data; again = true) {
         const BandRoom used = again ? uniform(room) : room;
-        height = placeBody(copy, used, page, titled, !again);
+        height = placeBody(copy, used, page, titled, !again, m_t->notes.empty());
         copy.body = newPagedDocument(page, m_t->defaultFamily, height);
         Builder body(*this, *copy.body);
         body.setLineGrid(page.lineGridTwips);

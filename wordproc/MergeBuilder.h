@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <vector>
 
 namespace wordproc {
@@ -93,6 +94,10 @@ public:
     // Gives rows with a set height their height, and sets the text of cells that ask for it in their
     // middle or at their foot, once the text is in and laid out: Qt knows neither.
     void finish();
+    // Cells of rows that break over a page's end (or of `only`'s rows) keep to their padding there, the
+    // space below their last paragraph going on with it; a row whose first lines fit above the page's
+    // foot then breaks there, as LibreOffice breaks it.
+    void keepCellsToPadding(const QTextTable* only);
 
     // Qt's table lengths are in 96-dpi units; the layout's in its device's pixels.
     static constexpr double kQtScale = kLayoutDpi / 96.0;
@@ -302,6 +307,9 @@ private:
         double above, below;
     };
     std::vector<SpacedCell> m_spaced;
+    // Spaced cells whose space below went from their padding to a hair paragraph after them: by table,
+    // row and column.
+    std::set<std::tuple<const QTextTable*, int, int>> m_keptToPadding;
     // Cells of a band's tables whose last line is of proportional spacing: the table, row, column and
     // that spacing (percent).
     struct BandSpacedCell {

@@ -282,6 +282,7 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             QTextTable* table = QTextCursor(b).currentTable();
             if (table && table != rowsKept && table->parentFrame() == root) {
                 rowsKept = table;
+                keepCellsToPadding(table);
                 keepRowsAtPageFoot(*table, pageHeight);
             }
             // A table's rows fill the page too: the paragraph after a table that ran on to a new

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 #include <tuple>
 
 namespace wordproc {
@@ -149,12 +150,7 @@ void settleRows(QTextDocument& doc, const SetHeights& setHeights = {}) {
 
 } // namespace
 
-void Merger::Builder::finish() {
-    hangPunctuation(m_doc);
-    if (m_sized.empty() && m_spaced.empty() && m_kept.empty()) {
-        settleRows(m_doc);
-        return;
-    }
+void Merger::Builder::keepCellsToPadding(const QTextTable* only) {
     QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
     layout->documentSize();
     const double pageHeight =
@@ -180,16 +176,76 @@ void Merger::Builder::finish() {
         }
         return 0.0;
     };
+    // A row whose cell's first line fits at the page's foot above the cell's padding and rule breaks
+    // there in LibreOffice; Qt, keeping the space below the cell's last paragraph clear as well, takes
+    // the whole row on to the next page.
+    const auto firstLineFitsAbove = [&](const SpacedCell& sp, const QTextTableCell& cell) {
+        const QTextBlock first = cell.firstCursorPosition().block();
+        const QTextLayout* lines = first.layout();
+        if (sp.row < 1 || sp.below <= 0 || lines->lineCount() == 0 ||
+            (lines->lineCount() == 1 && first == cell.lastCursorPosition().block()))
+            return false;
+        const double top = layout->blockBoundingRect(first).top();
+        const int at = page(top);
+        double above = -std::numeric_limits<double>::max();
+        for (int c = 0; c < sp.table->columns(); ++c) {
+            const QTextTableCell prev = sp.table->cellAt(sp.row - 1, c);
+            if (prev.row() != sp.row - 1 || prev.column() != c || prev.rowSpan() != 1)
+                continue;
+            const QTextTableCellFormat pf = prev.format().toTableCellFormat();
+            const QTextBlock last = prev.lastCursorPosition().block();
+            above = qMax(above, textBottom(last, layout->blockBoundingRect(last)) +
+                                    (pf.bottomPadding() + pf.bottomBorder() / 2) * kQtScale);
+        }
+        if (at < 1 || page(above) != at - 1)
+            return false;
+        const QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const QTextLine line = lines->lineAt(0);
+        const double need = (f.topPadding() + f.topBorder() / 2) * kQtScale + line.y() +
+                            first.blockFormat().lineHeight(line.height(), kQtScale) +
+                            (f.bottomPadding() - sp.below + f.bottomBorder()) * kQtScale;
+        // Qt sets the rows a little higher here than it lays them out at last: a point to spare.
+        return above + need <= at * pageHeight - kLayoutDpi / 72;
+    };
+    // The cells of a row that breaks over a page's end all keep to their padding there.
+    std::set<std::pair<const QTextTable*, int>> breaking;
+    for (const SpacedCell& sp : m_spaced) {
+        if ((only && sp.table != only) || m_keptToPadding.count({sp.table, sp.row, sp.column}))
+            continue;
+        const QTextTableCell cell = sp.table->cellAt(sp.row, sp.column);
+        if (cell.isValid() && cell.rowSpan() == 1 &&
+            (runsOn(*layout, cell, page) || (pageHeight > 0 && firstLineFitsAbove(sp, cell))))
+            breaking.emplace(sp.table, sp.row);
+    }
     std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> runOn;
     for (const SpacedCell& sp : m_spaced) {
+        if ((only && sp.table != only) || m_keptToPadding.count({sp.table, sp.row, sp.column}))
+            continue;
         const QTextTableCell cell = sp.table->cellAt(sp.row, sp.column);
-        if (!cell.isValid() || !runsOn(*layout, cell, page))
+        if (!cell.isValid())
+            continue;
+        // A cell not yet running on breaks, if at all, within its first paragraph: that paragraph's
+        // space above is the one both pages keep.
+        const bool runs = runsOn(*layout, cell, page);
+        if (!runs && (cell.rowSpan() != 1 || !breaking.count({sp.table, sp.row})))
             continue;
         QTextTableCellFormat f = cell.format().toTableCellFormat();
-        if (sp.above > 0)
+        if (!runs) {
+            // A row that breaks is as tall as its text makes it on each page: a short cell centred or
+            // set at the foot of the whole row stands at its top, as it was before it was fitted.
+            for (const SizedTable& st : m_sized)
+                if (st.table == sp.table)
+                    for (const SizedCell& sc : st.cells)
+                        if (sc.row == sp.row && sc.column == sp.column && sc.align != Cell::VAlign::Top) {
+                            f.setTopPadding(sc.top);
+                            f.setBottomPadding(sc.bottom);
+                        }
+        }
+        if (sp.above > 0 && runs)
             f.setTopPadding(qMax(0.0, f.topPadding() - sp.above + qMin(sp.above, spaceAboveNextPage(cell))));
         f.setBottomPadding(qMax(0.0, f.bottomPadding() - sp.below));
         runOn.emplace_back(cell, f);
+        m_keptToPadding.emplace(sp.table, sp.row, sp.column);
     }
     setCellFormats(m_doc, runOn);
     if (!runOn.empty()) {
@@ -213,6 +269,20 @@ void Merger::Builder::finish() {
     }
     if (!runOn.empty())
         layout->documentSize();
+}
+
+void Merger::Builder::finish() {
+    hangPunctuation(m_doc);
+    if (m_sized.empty() && m_spaced.empty() && m_kept.empty()) {
+        settleRows(m_doc);
+        return;
+    }
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    layout->documentSize();
+    const double pageHeight =
+        m_doc.pageSize().height() > 0 && m_doc.pageSize().height() < 1e7 ? m_doc.pageSize().height() : 0;
+    const auto page = [&](double y) { return pageHeight > 0 ? int(std::floor(y / pageHeight)) : 0; };
+    keepCellsToPadding(nullptr);
     // A row of an exact height shows no more of its cells' text than fits: a line that starts within
     // it and ends below is cut at its foot less its padding, as LibreOffice clips it; the lines after
     // it are hidden, and the paragraphs after them. Their text stays in a PDF, unseen, as the text

@@ -416,6 +416,31 @@ private slots:
         QVERIFY(qAbs(at("Grid1") - before - (360 - single) / 2.0) < 3);
     }
 
+    // A grid of lines takes as many whole lines as the page's room holds and sets them in the middle of
+    // that room, as LibreOffice does: on A4 paper with 1134-twip margins, 40 lines of 360 twips leave 170
+    // twips, the first line 85 twips lower than at the room's top; on Letter paper with inch margins the
+    // 36 lines fill the room.
+    void gridLinesStandInTheMiddleOfThePage() {
+        using namespace docxsamples;
+        const QByteArray body = paragraph(run("First"), "<w:spacing w:after=\"0\"/>");
+        const auto firstBaseline = [&](const QByteArray& paper, const QByteArray& grid) {
+            const QByteArray sectPr = "<w:sectPr>" + grid + paper + "</w:sectPr>";
+            return baselineOf(*record(showDocx(body, {}, {}, {}, sectPr), 0), QStringLiteral("First")) *
+                   1440 / kLayoutDpi;
+        };
+        const QByteArray lines = "<w:docGrid w:type=\"lines\" w:linePitch=\"360\"/>";
+        const QByteArray a4 = "<w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1134\" w:right=\"1418\" "
+                              "w:bottom=\"1134\" w:left=\"1418\" w:header=\"720\" w:footer=\"720\"/>";
+        const QByteArray letter =
+            "<w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
+            "w:bottom=\"1440\" w:left=\"1440\" w:header=\"720\" w:footer=\"720\"/>";
+        const int single = singleTwips(QStringLiteral("Liberation Serif"), 160);
+        const double a4Plain = firstBaseline(a4, "<w:docGrid w:linePitch=\"360\"/>");
+        QVERIFY(qAbs(firstBaseline(a4, lines) - a4Plain - (360 - single) / 2.0 - 85) < 3);
+        const double letterPlain = firstBaseline(letter, "<w:docGrid w:linePitch=\"360\"/>");
+        QVERIFY(qAbs(firstBaseline(letter, lines) - letterPlain - (360 - single) / 2.0) < 3);
+    }
+
     // A picture with a shadow or a 3-D look keeps the room of its effects above and below it, one without
     // effects none, as LibreOffice sets them. On a line grid a paragraph of a picture alone stands at the
     // top of its grid lines, and 1.15 spacing widens its line by the text's share only.
