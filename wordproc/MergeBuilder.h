@@ -117,10 +117,6 @@ public:
 
     bool hasPageFields() const { return m_pageFields; }
 
-    // LibreOffice sets a header's or footer's table row lower than the body's by its cells' last
-    // lines' spacing once more: a cell ending in a line of 1.15 lines is as tall as if it were of 1.3.
-    void spaceBandRows();
-
     // Notes' references in the stories to come are kept, for endnotes() and placeNotes().
     void collectNotes() { m_collectNotes = true; }
 
@@ -269,6 +265,8 @@ private:
     static std::vector<Place> placeCells(const Table& t, const std::vector<int>& columns);
     // Fills the cells with their paragraphs and gives them their padding, rules and shading; the cells
     // that are to be fitted once laid out are returned.
+    // How much lower LibreOffice ends the cell than Qt, for the spacing of its last line (logical).
+    double lastLineSpacing(const QTextTableCell& cell, const Cell& source) const;
     SizedTable fillCells(QTextTable* qt, const Table& t, const std::vector<int>& columns,
                          const std::vector<Place>& places, Cursor& c);
     // Fills a new table, merges its spanning cells and keeps its sized cells for fitting.
@@ -308,14 +306,6 @@ private:
         double above, below;
     };
     std::vector<SpacedCell> m_spaced;
-    // Cells of a band's tables whose last line is of proportional spacing: the table, row, column and
-    // that spacing (percent).
-    struct BandSpacedCell {
-        QTextTable* table;
-        int row, column;
-        double percent;
-    };
-    std::vector<BandSpacedCell> m_bandSpaced;
     bool m_collectNotes = false;
     bool m_breakNext = false; // the next paragraph of the story starts a new page
     bool m_band = false;      // the story is a page header or footer
