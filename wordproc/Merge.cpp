@@ -173,6 +173,9 @@ double Merger::layBand(PageCopy& copy, const PageSetup& page, const Story& story
     b.story(story, c);
     b.end();
     b.finish();
+    // Rows given their heights once laid out change only their cells' formats, which Qt lays out again
+    // only when told: the band is measured as it will be drawn, its rows at their set heights.
+    out->markContentsDirty(0, out->characterCount());
     copy.pageFields = copy.pageFields || b.hasPageFields();
     // A header's pictures may move its text down, as a drawing set in one of its lines does, and so
     // make it taller; a footer's are placed from its top, which its height sets.

@@ -426,8 +426,8 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
                              (double(columns[right]) - columns[left]);
         cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2] + wider) - rightRule - (leftRule - inLeft)));
         // LibreOffice ends a header's or footer's cell below its last paragraph's space after once more.
-        cf.setBottomPadding(twipsToLogical(pad[3]) + below +
-                            (exact ? 0.0 : lastLineSpacing(cell, source) + (m_band ? below : 0.0)));
+        const double foot = exact ? 0.0 : lastLineSpacing(cell, source) + (m_band ? below : 0.0);
+        cf.setBottomPadding(twipsToLogical(pad[3]) + below + foot);
         if (above > 0 || below > 0)
             m_spaced.push_back(SpacedCell{qt, place.row, place.column, above, below});
         // A cell merged down the column ends in the rule of the last cell it covers, as LibreOffice
@@ -461,7 +461,8 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         }
         if (rowSized || down != Cell::VAlign::Top)
             sized.cells.push_back(SizedCell{place.row, place.column, place.rows, down,
-                                            twipsToLogical(pad[1]) + above, twipsToLogical(pad[3]) + below});
+                                            twipsToLogical(pad[1]) + above,
+                                            twipsToLogical(pad[3]) + below + foot});
     }
     return sized;
 }

@@ -221,6 +221,20 @@ private slots:
             }
     }
 
+    // A header's table row of a set height taller than its text makes the header that tall: the body
+    // starts below the row, not where the row's text alone would end.
+    void headerRowOfASetHeightPushesTheBodyDown() {
+        for (const int height : {1800, 3000}) {
+            const Shown s = showRtf("{\\header \\trowd\\trrh" + QByteArray::number(height) +
+                                    "\\cellx3000\\pard\\intbl Top\\cell\\row \\pard\\par }\\pard Body\\par ");
+            // The header's edge, the row and the empty paragraph after it.
+            const double below = twipsToLayout(720 + height + 240);
+            QVERIFY2(
+                qAbs(s.bodyTop() - below) < twipsToLayout(60),
+                qPrintable(QStringLiteral("%1: body at %2, not %3").arg(height).arg(s.bodyTop()).arg(below)));
+        }
+    }
+
     // A table that runs on to pages of less room: no row starts in a page's header.
     void tablesStayClearOfTallerHeaders() {
         QByteArray rows;
