@@ -235,6 +235,17 @@ private slots:
         }
     }
 
+    // An empty paragraph after a header's table stands its space above below the table once, as
+    // LibreOffice sets it: the header ends a line and that space below the row.
+    void emptyParagraphAfterHeaderTableKeepsItsSpaceOnce() {
+        const Shown s = showRtf(
+            "{\\header \\trowd\\cellx3000\\pard\\intbl Top\\cell\\row \\pard\\sb480\\par }\\pard Body\\par ");
+        // The header's edge, the row's line, the space and the empty line.
+        const double below = twipsToLayout(720 + 276 + 480 + 276);
+        QVERIFY2(qAbs(s.bodyTop() - below) < twipsToLayout(60),
+                 qPrintable(QStringLiteral("body at %1, not %2").arg(s.bodyTop()).arg(below)));
+    }
+
     // A table that runs on to pages of less room: no row starts in a page's header.
     void tablesStayClearOfTallerHeaders() {
         QByteArray rows;
