@@ -181,11 +181,18 @@ int Reader::textRoom() const {
 
 namespace {
 
-// The cell that stands for the columns a row leaves out at its end (none where it leaves none).
-Node gridAfterCell(const Node* trPr) {
+// The cell that stands for the columns of the grid a row of `cells`, `before` columns in, leaves out at
+// its end (none where it leaves none, or where they are not in the grid).
+Node gridAfterCell(const Node* trPr, const std::vector<const Node*>& cells, int before, size_t grid) {
     const Node* after = trPr ? trPr->child(u"w:gridAfter") : nullptr;
     const int columns = after ? intAttr(*after, u"w:val") : 0;
-    if (columns <= 0)
+    qint64 used = before;
+    for (const Node* tc : cells) {
+        const Node* tcPr = tc->child(u"w:tcPr");
+        const Node* gs = tcPr ? tcPr->child(u"w:gridSpan") : nullptr;
+        used += gs ? qBound(1, intAttr(*gs, u"w:val", 1), 1000) : 1;
+    }
+    if (columns <= 0 || used + columns > qint64(grid))
         return {};
     const auto node = [](const char* name, std::vector<std::pair<QString, QString>> attributes = {},
                          std::vector<Node> children = {}) {
@@ -303,7 +310,7 @@ void Reader::table(const Node& tbl, StoryState& st) {
         // LibreOffice fills the columns a row leaves out at its end with a cell of no rules that holds an
         // empty paragraph of the document's own style: a short row is at least as tall as that paragraph
         // and its spacing.
-        const Node filler = gridAfterCell(trPr);
+        const Node filler = implied ? Node{} : gridAfterCell(trPr, cells, before, grid.size());
         if (!filler.children.empty())
             cells.push_back(&filler);
         const bool isFirst = r == 0 && firstRow;

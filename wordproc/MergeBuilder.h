@@ -263,10 +263,10 @@ private:
     void nestedTable(QTextCursor& cur, const Table& t, Cursor& c, Flow& flow);
     // Where each of the table's cells lies among the `columns` edges.
     static std::vector<Place> placeCells(const Table& t, const std::vector<int>& columns);
-    // Fills the cells with their paragraphs and gives them their padding, rules and shading; the cells
-    // that are to be fitted once laid out are returned.
     // How much lower LibreOffice ends the cell than Qt, for the spacing of its last line (logical).
     double lastLineSpacing(const QTextTableCell& cell, const Cell& source) const;
+    // Fills the cells with their paragraphs and gives them their padding, rules and shading; the cells
+    // that are to be fitted once laid out are returned.
     SizedTable fillCells(QTextTable* qt, const Table& t, const std::vector<int>& columns,
                          const std::vector<Place>& places, Cursor& c);
     // Fills a new table, merges its spanning cells and keeps its sized cells for fitting.

@@ -440,6 +440,13 @@ private slots:
                          qPrintable(QStringLiteral("rule at %1, cell at %2").arg(l.line.x1()).arg(edge)));
             }
         QCOMPARE(down, 2);
+        // A row that claims more columns than the grid has keeps its own cells alone.
+        QCOMPARE(std::get<Table>(s.t->body.blocks.front()).rows[1].cells.size(), size_t(2));
+        const QByteArray over =
+            QByteArray(table).replace("<w:gridAfter w:val=\"1\"/>", "<w:gridAfter w:val=\"2\"/>");
+        const Template t = readDocx(zipParts(package(document(over), {{"styles", "styles.xml", styles}})),
+                                    QStringLiteral("over.docx"));
+        QCOMPARE(std::get<Table>(t.body.blocks.front()).rows[1].cells.size(), size_t(1));
     }
 };
 
