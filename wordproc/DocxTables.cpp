@@ -179,6 +179,37 @@ int Reader::textRoom() const {
     return qMax(1440, page.widthTwips - page.leftTwips - page.rightTwips);
 }
 
+namespace {
+
+// The cell that stands for the columns of the grid a row of `cells`, `before` columns in, leaves out at
+// its end (none where it leaves none, or where they are not in the grid).
+Node gridAfterCell(const Node* trPr, const std::vector<const Node*>& cells, int before, size_t grid) {
+    const Node* after = trPr ? trPr->child(u"w:gridAfter") : nullptr;
+    const int columns = after ? intAttr(*after, u"w:val") : 0;
+    qint64 used = before;
+    for (const Node* tc : cells) {
+        const Node* tcPr = tc->child(u"w:tcPr");
+        const Node* gs = tcPr ? tcPr->child(u"w:gridSpan") : nullptr;
+        used += gs ? qBound(1, intAttr(*gs, u"w:val", 1), 1000) : 1;
+    }
+    if (columns <= 0 || used + columns > qint64(grid))
+        return {};
+    const auto node = [](const char* name, std::vector<std::pair<QString, QString>> attributes = {},
+                         std::vector<Node> children = {}) {
+        return Node{QString::fromLatin1(name), std::move(attributes), std::move(children), {}};
+    };
+    std::vector<Node> rules;
+    for (const char* side : {"w:top", "w:left", "w:bottom", "w:right"})
+        rules.push_back(node(side, {{QStringLiteral("w:val"), QStringLiteral("nil")}}));
+    std::vector<Node> props{node("w:gridSpan", {{QStringLiteral("w:val"), QString::number(columns)}}),
+                            node("w:tcBorders", {}, std::move(rules))};
+    if (const Node* width = trPr->child(u"w:wAfter"))
+        props.push_back(node("w:tcW", width->attributes));
+    return node("w:tc", {}, {node("w:tcPr", {}, std::move(props)), node("w:p")});
+}
+
+} // namespace
+
 void Reader::table(const Node& tbl, StoryState& st) {
     while (!st.fields.empty())
         dropField(st);
@@ -275,6 +306,13 @@ void Reader::table(const Node& tbl, StoryState& st) {
         gather(tr, u"w:tc", cells);
         if (cells.empty())
             continue;
+        const size_t real = cells.size();
+        // LibreOffice fills the columns a row leaves out at its end with a cell of no rules that holds an
+        // empty paragraph of the document's own style: a short row is at least as tall as that paragraph
+        // and its spacing.
+        const Node filler = implied ? Node{} : gridAfterCell(trPr, cells, before, grid.size());
+        if (!filler.children.empty())
+            cells.push_back(&filler);
         const bool isFirst = r == 0 && firstRow;
         const bool isLast = r + 1 == rows.size() && lastRow;
         const int band = (int(r) - headerRows) / tp.bandSize;
@@ -317,7 +355,7 @@ void Reader::table(const Node& tbl, StoryState& st) {
                 add(band % 2 == 0 ? QStringLiteral("band1Horz") : QStringLiteral("band2Horz"));
             if (firstColumn && ci == 0)
                 add(QStringLiteral("firstCol"));
-            if (lastColumn && ci + 1 == cells.size())
+            if (lastColumn && ci + 1 == real)
                 add(QStringLiteral("lastCol"));
             if (isFirst)
                 add(QStringLiteral("firstRow"));
@@ -330,8 +368,7 @@ void Reader::table(const Node& tbl, StoryState& st) {
             edge(cell.borders, Side::Bottom) =
                 r + 1 == rows.size() ? edge(tp.outer, Side::Bottom) : tp.insideH;
             edge(cell.borders, Side::Left) = ci == 0 ? edge(tp.outer, Side::Left) : tp.insideV;
-            edge(cell.borders, Side::Right) =
-                ci + 1 == cells.size() ? edge(tp.outer, Side::Right) : tp.insideV;
+            edge(cell.borders, Side::Right) = ci + 1 == real ? edge(tp.outer, Side::Right) : tp.insideV;
             if (rowBorders)
                 edges(*rowBorders, cell.borders, nullptr, nullptr);
             std::array<int, 4> pad{-1, -1, -1, -1};

@@ -329,6 +329,19 @@ void lowerBlanks(QTextBlock block, const QTextBlock& last, const QTextCharFormat
     }
 }
 
+double singleLineHeight(const QTextCharFormat& format, const QFont& base) {
+    return faceHeights(format.font().resolve(base)).pitch;
+}
+
+double singleLineHeight(const QTextBlock& block) {
+    const QFont base = block.document()->defaultFont();
+    double tallest = 0;
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        if (!it.fragment().charFormat().isImageFormat())
+            tallest = qMax(tallest, singleLineHeight(it.fragment().charFormat(), base));
+    return tallest > 0 ? tallest : singleLineHeight(block.charFormat(), base);
+}
+
 void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, double grid) {
     for (; block.isValid(); block = block.next()) {
         QTextBlockFormat f = block.blockFormat();

@@ -157,33 +157,6 @@ void Merger::buildParts(PageCopy& copy, Cursor& cursor) {
         number(part);
 }
 
-void Merger::Builder::spaceBandRows() {
-    if (m_bandSpaced.empty())
-        return;
-    m_doc.documentLayout()->documentSize();
-    std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
-    for (const BandSpacedCell& spaced : m_bandSpaced) {
-        const QTextTableCell cell = spaced.table->cellAt(spaced.row, spaced.column);
-        const QTextBlock last = cell.lastCursorPosition().block();
-        const QTextLayout* lines = last.layout();
-        if (!cell.isValid() || !lines || lines->lineCount() == 0)
-            continue;
-        // Qt sets the line at its own height times the block's percentage, which is the spaced height.
-        const QTextBlockFormat f = last.blockFormat();
-        double height = lines->lineAt(lines->lineCount() - 1).height();
-        if (f.lineHeightType() == QTextBlockFormat::ProportionalHeight)
-            height *= f.lineHeight() / 100;
-        QTextTableCellFormat cf = cell.format().toTableCellFormat();
-        cf.setBottomPadding(cf.bottomPadding() + height * (1 - 100 / spaced.percent) / kQtScale);
-        changes.emplace_back(cell, cf);
-    }
-    QTextCursor edit(&m_doc);
-    edit.beginEditBlock();
-    for (auto& [cell, format] : changes)
-        cell.setFormat(format);
-    edit.endEditBlock();
-}
-
 // Lays a header or footer out on `page`; gives how far from its edge of the sheet the body keeps on the
 // pages that show it: its margin, or further when the band is taller than the room the margin leaves it,
 // as in the common word processors.
@@ -199,8 +172,10 @@ double Merger::layBand(PageCopy& copy, const PageSetup& page, const Story& story
     b.begin();
     b.story(story, c);
     b.end();
-    b.spaceBandRows();
     b.finish();
+    // Rows given their heights once laid out change only their cells' formats, which Qt lays out again
+    // only when told: the band is measured as it will be drawn, its rows at their set heights.
+    out->markContentsDirty(0, out->characterCount());
     copy.pageFields = copy.pageFields || b.hasPageFields();
     // A header's pictures may move its text down, as a drawing set in one of its lines does, and so
     // make it taller; a footer's are placed from its top, which its height sets.

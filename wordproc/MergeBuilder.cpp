@@ -320,11 +320,14 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     if (m_table && &flow == &m_flow) {
         // Qt lays an empty block straight after a table behind the table, where it takes no room:
         // an empty paragraph there goes into a block of its own after it.
-        if (p.runs.empty() && flow.fresh)
+        const bool ownBlock = p.runs.empty() && flow.fresh;
+        if (ownBlock)
             flow.fresh = false;
-        // Qt gives the block after a table no space above it; the table keeps that space below.
+        // Qt gives the block after a table no space above it; the table keeps that space below. An empty
+        // paragraph in a block of its own keeps it as well: in a header or footer, which has no pages to
+        // break, the table then keeps none, LibreOffice setting the space once.
         QTextTableFormat tf = m_table->format();
-        tf.setBottomMargin(f.topMargin());
+        tf.setBottomMargin(ownBlock && m_band ? 0.0 : f.topMargin());
         m_table->setFormat(tf);
         m_table = nullptr;
     }

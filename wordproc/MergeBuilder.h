@@ -116,10 +116,6 @@ public:
 
     bool hasPageFields() const { return m_pageFields; }
 
-    // LibreOffice sets a header's or footer's table row lower than the body's by its cells' last
-    // lines' spacing once more: a cell ending in a line of 1.15 lines is as tall as if it were of 1.3.
-    void spaceBandRows();
-
     // Notes' references in the stories to come are kept, for endnotes() and placeNotes().
     void collectNotes() { m_collectNotes = true; }
 
@@ -266,6 +262,8 @@ private:
     void nestedTable(QTextCursor& cur, const Table& t, Cursor& c, Flow& flow);
     // Where each of the table's cells lies among the `columns` edges.
     static std::vector<Place> placeCells(const Table& t, const std::vector<int>& columns);
+    // How much lower LibreOffice ends the cell than Qt, for the spacing of its last line (logical).
+    double lastLineSpacing(const QTextTableCell& cell, const Cell& source) const;
     // Fills the cells with their paragraphs and gives them their padding, rules and shading; the cells
     // that are to be fitted once laid out are returned.
     SizedTable fillCells(QTextTable* qt, const Table& t, const std::vector<int>& columns,
@@ -310,14 +308,6 @@ private:
     // Spaced cells whose space below went from their padding to a hair paragraph after them: by table,
     // row and column.
     std::set<std::tuple<const QTextTable*, int, int>> m_keptToPadding;
-    // Cells of a band's tables whose last line is of proportional spacing: the table, row, column and
-    // that spacing (percent).
-    struct BandSpacedCell {
-        QTextTable* table;
-        int row, column;
-        double percent;
-    };
-    std::vector<BandSpacedCell> m_bandSpaced;
     bool m_collectNotes = false;
     bool m_breakNext = false; // the next paragraph of the story starts a new page
     bool m_band = false;      // the story is a page header or footer

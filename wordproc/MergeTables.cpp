@@ -323,6 +323,26 @@ void Merger::Builder::fillAndMerge(QTextTable* qt, const Table& t, const std::ve
         m_sized.push_back(std::move(sized));
 }
 
+double Merger::Builder::lastLineSpacing(const QTextTableCell& cell, const Cell& source) const {
+    const auto& paras = source.paragraphs;
+    const bool lastIsText = source.tables.empty() || source.tables.back().before < paras.size();
+    if (paras.empty() || !lastIsText || !paras.back().format.lineMultiple ||
+        paras.back().format.lineTwips <= 240)
+        return 0;
+    // LibreOffice widens a cell's last line by its spacing of the paragraph's own font, the one its style
+    // gives it, not of the text on the line: 6.5-point text at 1.5 lines in a paragraph of 12 points
+    // ends a row half a 12-point line below it. In a header or footer the widening comes twice.
+    const Paragraph& last = paras.back();
+    const QTextBlock block = cell.lastCursorPosition().block();
+    const double text = singleLineHeight(block);
+    const double own = last.blankFormat >= 0 && size_t(last.blankFormat) < m.m_charFormats.size()
+                           ? singleLineHeight(m.m_charFormats[size_t(last.blankFormat)], m_doc.defaultFont())
+                           : text;
+    const double more = last.format.lineTwips / 240.0 - 1;
+    // Qt's line is already its own text's spacing taller.
+    return more * ((m_band ? 2 : 1) * own - text) / kQtScale;
+}
+
 Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Table& t,
                                                        const std::vector<int>& columns,
                                                        const std::vector<Place>& places, Cursor& c) {
@@ -405,14 +425,11 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
         const double wider = qtColumnEdge(columns, right) - qtColumnEdge(columns, left) -
                              (double(columns[right]) - columns[left]);
         cf.setRightPadding(qMax(0.0, twipsToLogical(pad[2] + wider) - rightRule - (leftRule - inLeft)));
-        cf.setBottomPadding(twipsToLogical(pad[3]) + below);
+        // LibreOffice ends a header's or footer's cell below its last paragraph's space after once more.
+        const double foot = exact ? 0.0 : lastLineSpacing(cell, source) + (m_band ? below : 0.0);
+        cf.setBottomPadding(twipsToLogical(pad[3]) + below + foot);
         if (above > 0 || below > 0)
             m_spaced.push_back(SpacedCell{qt, place.row, place.column, above, below});
-        const bool lastIsText = source.tables.empty() || source.tables.back().before < paras.size();
-        if (m_band && !exact && !paras.empty() && lastIsText && paras.back().format.lineMultiple &&
-            paras.back().format.lineTwips > 240)
-            m_bandSpaced.push_back(BandSpacedCell{qt, place.row, place.column,
-                                                  double(qint64(paras.back().format.lineTwips) * 100 / 240)});
         // A cell merged down the column ends in the rule of the last cell it covers, as LibreOffice
         // draws it: a totals table's blank left part has no foot rule when its last cell says none.
         Borders borders = source.borders;
@@ -450,7 +467,8 @@ Merger::Builder::SizedTable Merger::Builder::fillCells(QTextTable* qt, const Tab
             std::any_of(spanned, spanned + place.rows, [](const Row& r) { return r.heightTwips != 0; });
         if (rowSized || spanSized || down != Cell::VAlign::Top)
             sized.cells.push_back(SizedCell{place.row, place.column, place.rows, down,
-                                            twipsToLogical(pad[1]) + above, twipsToLogical(pad[3]) + below});
+                                            twipsToLogical(pad[1]) + above,
+                                            twipsToLogical(pad[3]) + below + foot});
     }
     return sized;
 }

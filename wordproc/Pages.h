@@ -158,6 +158,11 @@ void setExactLineHeights(QTextBlock first, const QTextBlock& last, bool fit = tr
 // no text in their paragraph are set in `own`, the paragraph's own font.
 void lowerBlanks(QTextBlock first, const QTextBlock& last, const QTextCharFormat& own);
 
+// The height LibreOffice gives a single line of `format`'s font (layout pixels), and that of the
+// tallest font of the text in `block`.
+double singleLineHeight(const QTextCharFormat& format, const QFont& base);
+double singleLineHeight(const QTextBlock& block);
+
 // A table row that Qt moved on to the next page though it fits at the foot of the page before by the
 // spacing of its lines is set there, its cells' lines fitted (see setExactLineHeights) at that spacing.
 void keepRowsAtPageFoot(QTextTable& table, double pageHeight);

@@ -1,5 +1,6 @@
 // Each page's text keeps clear of that page's own header and footer: a first page's tall footer, even
 // pages' short headers, a later section's first page.
+#include "DocxReading.h"
 #include "Rendering.h"
 
 #include <QtTest>
@@ -167,6 +168,82 @@ private slots:
                      qPrintable(
                          QStringLiteral("%1 lines: footer %2, body %3").arg(lines).arg(footer).arg(bodyTwo)));
         }
+    }
+
+    // A cell's last line of small text at 1.5 lines, in paragraphs of 12 points: LibreOffice ends the row
+    // half a 12-point line below the text in the body and a whole one in a header, whatever the paragraph
+    // mark's own size; text of 12 points keeps its rows 1.5 lines apart in the body. A header's cell ends
+    // its last paragraph's space after below that space once more.
+    void cellsEndByTheirParagraphFontsSpacing() {
+        using namespace docxsamples;
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Times New Roman\" w:hAnsi=\"Times New "
+            "Roman\"/><w:sz w:val=\"22\"/></w:rPr></w:rPrDefault></w:docDefaults><w:style "
+            "w:type=\"paragraph\" "
+            "w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/><w:rPr><w:sz "
+            "w:val=\"24\"/></w:rPr></w:style></w:styles>";
+        const auto table = [](const QByteArray& size, const QByteArray& spacing) {
+            QByteArray rows;
+            for (const char* text : {"One", "Two"})
+                rows += "<w:tr><w:tc><w:tcPr><w:tcW w:w=\"3000\" w:type=\"dxa\"/></w:tcPr>" +
+                        paragraph(run(text, "<w:rFonts w:ascii=\"Arial\" w:hAnsi=\"Arial\"/><w:sz w:val=\"" +
+                                                size + "\"/>"),
+                                  "<w:spacing " + spacing + "/><w:rPr><w:sz w:val=\"13\"/></w:rPr>") +
+                        "</w:tc></w:tr>";
+            return "<w:tbl><w:tblPr><w:tblW w:w=\"3000\" w:type=\"dxa\"/></w:tblPr><w:tblGrid><w:gridCol "
+                   "w:w=\"3000\"/></w:tblGrid>" +
+                   rows + "</w:tbl>" + paragraph({});
+        };
+        const QByteArray wide = "w:line=\"360\" w:lineRule=\"auto\"", after = "w:after=\"120\"";
+        const QByteArray tables = table("13", wide) + table("24", wide) + table("13", after);
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(
+                         document(tables, section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>")),
+                         {{"header", "header1.xml", "<w:hdr " + kW + ">" + tables + "</w:hdr>"},
+                          {"styles", "styles.xml", styles}})),
+                     QStringLiteral("rows.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const QTextDocument& header = *bandOn(s.copy, 0, true);
+        // As LibreOffice sets them, in points: 7.5 for a small line, 13.8 for the paragraph's own font.
+        const double expected[2][3] = {{14.3, 20.7, 13.5}, {21.1, 27.6, 19.5}};
+        for (int table = 0; table < 3; ++table)
+            for (int band = 0; band < 2; ++band) {
+                const double pitch = firstRowPitch(band ? header : *s.copy.body, table) / twipsToLayout(20);
+                QVERIFY2(qAbs(pitch - expected[band][table]) < 0.6,
+                         qPrintable(QStringLiteral("table %1 in the %2: %3, not %4")
+                                        .arg(table)
+                                        .arg(band ? "header" : "body")
+                                        .arg(pitch)
+                                        .arg(expected[band][table])));
+            }
+    }
+
+    // A header's table row of a set height taller than its text makes the header that tall: the body
+    // starts below the row, not where the row's text alone would end.
+    void headerRowOfASetHeightPushesTheBodyDown() {
+        for (const int height : {1800, 3000}) {
+            const Shown s = showRtf("{\\header \\trowd\\trrh" + QByteArray::number(height) +
+                                    "\\cellx3000\\pard\\intbl Top\\cell\\row \\pard\\par }\\pard Body\\par ");
+            // The header's edge, the row and the empty paragraph after it.
+            const double below = twipsToLayout(720 + height + 240);
+            QVERIFY2(
+                qAbs(s.bodyTop() - below) < twipsToLayout(60),
+                qPrintable(QStringLiteral("%1: body at %2, not %3").arg(height).arg(s.bodyTop()).arg(below)));
+        }
+    }
+
+    // An empty paragraph after a header's table stands its space above below the table once, as
+    // LibreOffice sets it: the header ends a line and that space below the row.
+    void emptyParagraphAfterHeaderTableKeepsItsSpaceOnce() {
+        const Shown s = showRtf(
+            "{\\header \\trowd\\cellx3000\\pard\\intbl Top\\cell\\row \\pard\\sb480\\par }\\pard Body\\par ");
+        // The header's edge, the row's line, the space and the empty line.
+        const double below = twipsToLayout(720 + 276 + 480 + 276);
+        QVERIFY2(qAbs(s.bodyTop() - below) < twipsToLayout(60),
+                 qPrintable(QStringLiteral("body at %1, not %2").arg(s.bodyTop()).arg(below)));
     }
 
     // A table that runs on to pages of less room: no row starts in a page's header.

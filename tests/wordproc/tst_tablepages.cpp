@@ -387,6 +387,67 @@ private slots:
                          qMin(l.line.y1(), l.line.y2()) < name.bottom(),
                      qPrintable(QStringLiteral("%1..%2").arg(l.line.y1()).arg(l.line.y2())));
     }
+
+    // A row that leaves its last column out (gridAfter) is, in LibreOffice, as tall as an empty paragraph
+    // of the document's own style and its spacing, which fills that column: 12 points of Times and 6
+    // points above and below (and its rules), not its own small text alone. The filling draws no rule.
+    void rowEndingShortIsAsTallAsAnEmptyParagraph() {
+        using namespace docxsamples;
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Times New Roman\" w:hAnsi=\"Times New "
+            "Roman\"/></w:rPr></w:rPrDefault></w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" "
+            "w:styleId=\"Normal\"><w:name w:val=\"Normal\"/><w:pPr><w:spacing w:before=\"120\" "
+            "w:after=\"120\"/></w:pPr><w:rPr><w:sz w:val=\"24\"/></w:rPr></w:style></w:styles>";
+        const auto cell = [](const char* text) {
+            return "<w:tc><w:tcPr><w:tcW w:w=\"3000\" w:type=\"dxa\"/></w:tcPr>" +
+                   paragraph(run(text, "<w:sz w:val=\"10\"/>"), "<w:spacing w:before=\"0\" w:after=\"0\"/>") +
+                   "</w:tc>";
+        };
+        const QByteArray rule = "w:val=\"single\" w:sz=\"4\" w:space=\"0\" w:color=\"000000\"/>";
+        const QByteArray table = "<w:tbl><w:tblPr><w:tblW w:w=\"0\" w:type=\"auto\"/><w:tblLayout "
+                                 "w:type=\"fixed\"/><w:tblBorders><w:top " +
+                                 rule + "<w:left " + rule + "<w:bottom " + rule + "<w:right " + rule +
+                                 "<w:insideH " + rule + "<w:insideV " + rule +
+                                 "</w:tblBorders></w:tblPr><w:tblGrid><w:gridCol w:w=\"3000\"/><w:gridCol "
+                                 "w:w=\"3000\"/></w:tblGrid><w:tr>" +
+                                 cell("A1") + cell("A2") +
+                                 "</w:tr><w:tr><w:trPr><w:gridAfter w:val=\"1\"/><w:wAfter w:w=\"3000\" "
+                                 "w:type=\"dxa\"/><w:trHeight "
+                                 "w:val=\"166\"/></w:trPr>" +
+                                 cell("B1") + "</w:tr><w:tr>" + cell("C1") + cell("C2") + "</w:tr></w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(readDocx(
+            zipParts(package(document(table + paragraph(run("After"))), {{"styles", "styles.xml", styles}})),
+            QStringLiteral("short.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const auto top = [&](const char* text) {
+            return onSheet(s, blockStarting(*s.copy.body, QString::fromLatin1(text))).top();
+        };
+        const double pitch = (top("C1") - top("B1")) / twipsToLayout(20);
+        QVERIFY2(qAbs(pitch - 26.3) < 0.6, qPrintable(QString::number(pitch)));
+        // The short row's rules down stop at its own cell's right edge.
+        const auto drawn = record(s, 0);
+        const double middle = (top("B1") + top("C1")) / 2;
+        const double edge = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("A2"))).left();
+        int down = 0;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dx() == 0 && qMin(l.line.y1(), l.line.y2()) < middle &&
+                qMax(l.line.y1(), l.line.y2()) > middle) {
+                ++down;
+                QVERIFY2(l.line.x1() < edge,
+                         qPrintable(QStringLiteral("rule at %1, cell at %2").arg(l.line.x1()).arg(edge)));
+            }
+        QCOMPARE(down, 2);
+        // A row that claims more columns than the grid has keeps its own cells alone.
+        QCOMPARE(std::get<Table>(s.t->body.blocks.front()).rows[1].cells.size(), size_t(2));
+        const QByteArray over =
+            QByteArray(table).replace("<w:gridAfter w:val=\"1\"/>", "<w:gridAfter w:val=\"2\"/>");
+        const Template t = readDocx(zipParts(package(document(over), {{"styles", "styles.xml", styles}})),
+                                    QStringLiteral("over.docx"));
+        QCOMPARE(std::get<Table>(t.body.blocks.front()).rows[1].cells.size(), size_t(1));
+    }
 };
 
 QTEST_MAIN(TestTablePages)
