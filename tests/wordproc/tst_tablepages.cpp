@@ -80,6 +80,34 @@ private slots:
         }
     }
 
+    void rowsOfALeastHeightKeepItAfterRowsBeforeGoOn() {
+        // Rows at least 1274 twips tall whose three short lines take less. Before the rows are fitted to
+        // their height they fill one page and a half; fitted, three pages. The row that first ran over
+        // the first page's end, with its cells' text on two pages, ends on the second page with the rows
+        // before it gone on there too: it is as tall as they are, as the rows LibreOffice sets there.
+        QByteArray body;
+        for (int i = 1; i <= 25; ++i)
+            body += "\\trowd\\trgaph108\\trleft0\\trrh1274" + ruledCell(3000) + ruledCell(8000) +
+                    "\\pard\\intbl\\fs20 Row " + QByteArray::number(i) +
+                    "\\cell a\\par b\\par c\\cell \\row ";
+        const Shown s = showWord(body + "\\pard After\\par ");
+        QCOMPARE(s.copy.pageCount(), 3);
+        int rows = 0;
+        for (int page = 0; page < s.copy.pageCount(); ++page) {
+            const auto drawn = record(s, page);
+            const std::vector<Recorder::Text> starts = drawn->textsStarting(QStringLiteral("Row "));
+            rows += int(starts.size());
+            for (size_t i = 1; i < starts.size(); ++i)
+                QVERIFY2(starts[i].baseline.y() - starts[i - 1].baseline.y() > twipsToLayout(1274) - 1,
+                         qPrintable(QStringLiteral("page %1: %2 only %3 below %4")
+                                        .arg(page)
+                                        .arg(starts[i].text)
+                                        .arg(starts[i].baseline.y() - starts[i - 1].baseline.y())
+                                        .arg(starts[i - 1].text)));
+        }
+        QCOMPARE(rows, 25);
+    }
+
     void shadedRowsEndAtTheirTextAtPageFoot() {
         // Shaded rows of one 20-point line under a 10-point paragraph: the 32nd starts 18 points above the
         // page's foot, too little for its line, and opens the next page. The 31st ends at its text; the
