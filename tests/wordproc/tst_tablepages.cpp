@@ -108,6 +108,39 @@ private slots:
         QCOMPARE(rows, 25);
     }
 
+    void rowHeldOnOpensTheNextPageAtItsTop() {
+        // A row that must go on whole is held there by an empty line that fills the row before down to
+        // the page's end. Where Qt takes that line on to the next page after all (here: the end it is
+        // told lies a hair beyond the one Qt breaks at), the row before would end there and the row
+        // after it stand that far below the next page's top; the line is shortened until it stays.
+        QTextDocument doc;
+        doc.documentLayout()->setPaintDevice(layoutDevice());
+        doc.setDocumentMargin(0);
+        doc.setPageSize(QSizeF(1200, 900));
+        QTextTableFormat tf;
+        tf.setBorder(0);
+        tf.setCellSpacing(0);
+        tf.setCellPadding(0);
+        QTextCursor cursor(&doc);
+        QTextTable* table = cursor.insertTable(3, 1, tf);
+        table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("First row"));
+        QTextCursor second = table->cellAt(1, 0).firstCursorPosition();
+        second.insertText(QStringLiteral("Second row"));
+        for (int i = 0; i < 3; ++i)
+            second.insertText(QStringLiteral("\nline"));
+        table->cellAt(2, 0).firstCursorPosition().insertText(QStringLiteral("Third row"));
+        QAbstractTextDocumentLayout& layout = *doc.documentLayout();
+        layout.documentSize();
+        const auto top = [&](int row) {
+            return layout.blockBoundingRect(table->cellAt(row, 0).firstCursorPosition().block()).top();
+        };
+        QVERIFY(top(1) < 300);
+        QVERIFY(holdRowOn(*table, 1, 900 + 3));
+        layout.documentSize();
+        QVERIFY2(top(1) >= 900 && top(1) < 900 + 1,
+                 qPrintable(QStringLiteral("second row at %1, the page ends at 900").arg(top(1))));
+    }
+
     void shadedRowsEndAtTheirTextAtPageFoot() {
         // Shaded rows of one 20-point line under a 10-point paragraph: the 32nd starts 18 points above the
         // page's foot, too little for its line, and opens the next page. The 31st ends at its text; the
