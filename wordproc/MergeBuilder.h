@@ -102,10 +102,12 @@ public:
     // Qt's table lengths are in 96-dpi units; the layout's in its device's pixels.
     static constexpr double kQtScale = kLayoutDpi / 96.0;
 
-    // The heights of the table's rows that their set height makes, by row, as fitted.
+    // The heights of the table's rows that their set height makes, by row, as fitted. `fitted` marks
+    // the cells fitted so far (one flag for each of the table's sized cells); `changed` is set when a
+    // cell is changed.
     template <typename PageOf>
     std::map<int, double> fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st,
-                                  const PageOf& page);
+                                  std::vector<char>& fitted, bool& changed, const PageOf& page);
 
     // Qt breaks any row over a page's end; one that must not break goes on to the next page whole, as
     // in the common word processors, unless it is taller than a page.

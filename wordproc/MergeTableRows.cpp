@@ -401,9 +401,20 @@ void Merger::Builder::finish() {
         cur.setBlockCharFormat(tiny);
     }
     edit.endEditBlock();
+    // A row that ran over a page's end when first fitted, and so kept its natural height, may stand
+    // whole on the next page once the taller rows before it have gone on there: it is fitted again.
+    // Only cells not fitted yet are: a row fitted on one page and since gone on to the next stands
+    // below the page's top as Qt moved it, its room there not what it was fitted to.
     SetHeights setHeights;
+    std::vector<std::vector<char>> fitted;
     for (const SizedTable& st : m_sized)
-        setHeights[st.table] = fitRows(*layout, st, page);
+        fitted.emplace_back(st.cells.size(), 0);
+    bool changed = true;
+    for (int pass = 0; pass < 3 && changed; ++pass) {
+        changed = false;
+        for (size_t i = 0; i < m_sized.size(); ++i)
+            setHeights[m_sized[i].table].merge(fitRows(*layout, m_sized[i], fitted[i], changed, page));
+    }
     settleRows(m_doc, setHeights);
     if (pageHeight > 0 && !m_kept.empty())
         keepRowsTogether(*layout, pageHeight);
@@ -462,7 +473,7 @@ void Merger::Builder::keepRowsTogether(QAbstractTextDocumentLayout& layout, doub
 
 template <typename PageOf>
 std::map<int, double> Merger::Builder::fitRows(QAbstractTextDocumentLayout& layout, const SizedTable& st,
-                                               const PageOf& page) {
+                                               std::vector<char>& fitted, bool& changed, const PageOf& page) {
     QTextTable* qt = st.table;
     const int rows = qt->rows(), cols = qt->columns();
     // Where a cell's box starts and the height its text and padding need, as Qt has laid it out.
@@ -511,7 +522,10 @@ std::map<int, double> Merger::Builder::fitRows(QAbstractTextDocumentLayout& layo
             setHeights[r] = twipsToLayout(double(qAbs(set)));
     }
     std::vector<std::pair<QTextTableCell, QTextTableCellFormat>> changes;
-    for (const SizedCell& sc : st.cells) {
+    for (size_t k = 0; k < st.cells.size(); ++k) {
+        const SizedCell& sc = st.cells[k];
+        if (fitted[k])
+            continue;
         const int last = qMin(rows, sc.row + sc.rows) - 1;
         // A row that only continues merged cells starts no cell of its own: it stands where they stand.
         int placed = last;
@@ -531,6 +545,7 @@ std::map<int, double> Merger::Builder::fitRows(QAbstractTextDocumentLayout& layo
         // by as much.
         if (std::any_of(broken.begin() + sc.row, broken.begin() + last + 1, [](char b) { return b; }))
             continue;
+        fitted[k] = 1;
         double padTop = sc.top, padBottom = sc.bottom;
         bool overfull = false;
         if (sc.rows == 1 && st.source->rows[size_t(sc.row)].heightTwips < 0) {
@@ -558,10 +573,13 @@ std::map<int, double> Merger::Builder::fitRows(QAbstractTextDocumentLayout& layo
                              : sc.align == Cell::VAlign::Bottom ? 1.0
                                                                 : 0.0;
         QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const double wasTop = f.topPadding(), wasBottom = f.bottomPadding();
         f.setTopPadding(padTop + qMax(0.0, slack) * share);
         f.setBottomPadding(padBottom + qMax(0.0, slack) * (1 - share));
-        changes.emplace_back(cell, f);
+        if (qAbs(f.topPadding() - wasTop) > 0.01 || qAbs(f.bottomPadding() - wasBottom) > 0.01)
+            changes.emplace_back(cell, f);
     }
+    changed = changed || !changes.empty();
     setCellFormats(m_doc, changes);
     return setHeights;
 }

@@ -183,11 +183,19 @@ bool holdRowOn(QTextTable& table, int row, double pageEnd) {
     // which Qt keeps clear of the page's end.
     const QTextTableCellFormat f = tallest.format().toTableCellFormat();
     const double lineTop = layout.blockBoundingRect(end.block()).top();
-    const double height = pageEnd - 0.5 - lineTop - (f.bottomPadding() + f.bottomBorder()) * kScale;
-    if (height <= 0)
-        return true;
-    room.setLineHeight(height / kScale, QTextBlockFormat::FixedHeight);
-    end.setBlockFormat(room);
+    double height = pageEnd - 0.5 - lineTop - (f.bottomPadding() + f.bottomBorder()) * kScale;
+    // Qt may yet take a line ending a hair above the page's end on to the next page (its own rounding
+    // of where the table stands): the row before would then end there, below the headings Qt repeats,
+    // and the row after it below that. The line is made shorter until it stays.
+    for (int tries = 0; tries < 3 && height > 0; ++tries) {
+        room.setLineHeight(height / kScale, QTextBlockFormat::FixedHeight);
+        end.setBlockFormat(room);
+        layout.documentSize();
+        const QTextLayout* lines = end.block().layout();
+        if (lines->lineCount() == 0 || lineTop + lines->lineAt(0).y() < pageEnd - 0.5)
+            break;
+        height -= 2 * kScale;
+    }
     return true;
 }
 

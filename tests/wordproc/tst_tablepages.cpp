@@ -80,6 +80,67 @@ private slots:
         }
     }
 
+    void rowsOfALeastHeightKeepItAfterRowsBeforeGoOn() {
+        // Rows at least 1274 twips tall whose three short lines take less. Before the rows are fitted to
+        // their height they fill one page and a half; fitted, three pages. The row that first ran over
+        // the first page's end, with its cells' text on two pages, ends on the second page with the rows
+        // before it gone on there too: it is as tall as they are, as the rows LibreOffice sets there.
+        QByteArray body;
+        for (int i = 1; i <= 25; ++i)
+            body += "\\trowd\\trgaph108\\trleft0\\trrh1274" + ruledCell(3000) + ruledCell(8000) +
+                    "\\pard\\intbl\\fs20 Row " + QByteArray::number(i) +
+                    "\\cell a\\par b\\par c\\cell \\row ";
+        const Shown s = showWord(body + "\\pard After\\par ");
+        QCOMPARE(s.copy.pageCount(), 3);
+        int rows = 0;
+        for (int page = 0; page < s.copy.pageCount(); ++page) {
+            const auto drawn = record(s, page);
+            const std::vector<Recorder::Text> starts = drawn->textsStarting(QStringLiteral("Row "));
+            rows += int(starts.size());
+            for (size_t i = 1; i < starts.size(); ++i)
+                QVERIFY2(starts[i].baseline.y() - starts[i - 1].baseline.y() > twipsToLayout(1274) - 1,
+                         qPrintable(QStringLiteral("page %1: %2 only %3 below %4")
+                                        .arg(page)
+                                        .arg(starts[i].text)
+                                        .arg(starts[i].baseline.y() - starts[i - 1].baseline.y())
+                                        .arg(starts[i - 1].text)));
+        }
+        QCOMPARE(rows, 25);
+    }
+
+    void rowHeldOnOpensTheNextPageAtItsTop() {
+        // A row that must go on whole is held there by an empty line that fills the row before down to
+        // the page's end. Where Qt takes that line on to the next page after all (here: the end it is
+        // told lies a hair beyond the one Qt breaks at), the row before would end there and the row
+        // after it stand that far below the next page's top; the line is shortened until it stays.
+        QTextDocument doc;
+        doc.documentLayout()->setPaintDevice(layoutDevice());
+        doc.setDocumentMargin(0);
+        doc.setPageSize(QSizeF(1200, 900));
+        QTextTableFormat tf;
+        tf.setBorder(0);
+        tf.setCellSpacing(0);
+        tf.setCellPadding(0);
+        QTextCursor cursor(&doc);
+        QTextTable* table = cursor.insertTable(3, 1, tf);
+        table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("First row"));
+        QTextCursor second = table->cellAt(1, 0).firstCursorPosition();
+        second.insertText(QStringLiteral("Second row"));
+        for (int i = 0; i < 3; ++i)
+            second.insertText(QStringLiteral("\nline"));
+        table->cellAt(2, 0).firstCursorPosition().insertText(QStringLiteral("Third row"));
+        QAbstractTextDocumentLayout& layout = *doc.documentLayout();
+        layout.documentSize();
+        const auto top = [&](int row) {
+            return layout.blockBoundingRect(table->cellAt(row, 0).firstCursorPosition().block()).top();
+        };
+        QVERIFY(top(1) < 300);
+        QVERIFY(holdRowOn(*table, 1, 900 + 3));
+        layout.documentSize();
+        QVERIFY2(top(1) >= 900 && top(1) < 900 + 1,
+                 qPrintable(QStringLiteral("second row at %1, the page ends at 900").arg(top(1))));
+    }
+
     void shadedRowsEndAtTheirTextAtPageFoot() {
         // Shaded rows of one 20-point line under a 10-point paragraph: the 32nd starts 18 points above the
         // page's foot, too little for its line, and opens the next page. The 31st ends at its text; the
