@@ -98,6 +98,15 @@ WordLine wordLine(const QFont& font) {
         line.pitchDescent = descent / em;
         line.pitchGap = (s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8) - ascent - descent) / em;
     }
+    // A symbol font (its code pages say Symbol) adds no line gap in LibreOffice: an OpenSymbol bullet
+    // larger than its paragraph's text makes the line as deep as the bullet's descent, no taller.
+    const bool symbol = tables && os2.size() >= 82 && (u16(os2, 78) & 0x8000);
+    if (symbol) {
+        line.pitchGap = 0;
+        line.gap = 0;
+        lines.emplace(key, line);
+        return line;
+    }
     // Fonts that ask for their typographic metrics get them from Qt as well.
     if (tables && !typographic) {
         const int header = s16(hhea, 4) - s16(hhea, 6) + s16(hhea, 8);

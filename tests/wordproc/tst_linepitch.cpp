@@ -176,6 +176,28 @@ private slots:
                  qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(single)));
     }
 
+    // A bullet in LibreOffice's symbol face, larger than its paragraph's text, makes the line as deep as
+    // its descent but adds no line gap, as a symbol font does in LibreOffice: 9-point text with an
+    // 11-point bullet stands 10.8 points apart, not at the bullet's own 11.65.
+    void largerSymbolBulletAddsNoGap() {
+        const int lines = 20;
+        QByteArray body;
+        for (int i = 1; i <= lines; ++i)
+            body += "\\pard{\\f1\\fs22 \\u8226?}\\fs18 Row" + QByteArray::number(i).rightJustified(2, '0') +
+                    "\\par ";
+        const Shown s = showWord(body, "\\fswiss Liberation Sans;}{\\f1\\fnil OpenSymbol");
+        QCOMPARE(s.copy.pageCount(), 1);
+        const QRawFont sans = QRawFont::fromFont(QFont(QStringLiteral("Liberation Sans"), 12));
+        const QRawFont symbol = QRawFont::fromFont(QFont(QStringLiteral("OpenSymbol"), 12));
+        const QByteArray sansHead = sans.fontTable("hhea"), symbolHead = symbol.fontTable("hhea");
+        QVERIFY(sansHead.size() >= 10 && symbolHead.size() >= 10);
+        const double top = (s16(sansHead, 4) + s16(sansHead, 8)) * 180.0 / sans.unitsPerEm();
+        const double below = -s16(symbolHead, 6) * 220.0 / symbol.unitsPerEm();
+        const double pitch = pitchTwips(s, lines);
+        QVERIFY2(qAbs(pitch - (top + below)) < 2,
+                 qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(top + below)));
+    }
+
     // Characters a face lacks, which another face lends, make no line taller, as LibreOffice sets
     // them: Japanese text is set as tall as the Asian font, for which the system's sans-serif face
     // stands where none of Word's is at hand (not as Droid Sans Fallback's taller lines), beside the
