@@ -454,6 +454,13 @@ private:
     std::vector<Held> m_held;
 };
 
+// The gap LibreOffice sets above a line's text, which Qt sets below it: the face's, no more than its
+// paragraph allows.
+double gapAbove(const QTextBlockFormat& format, const QTextLine& line) {
+    const QVariant most = format.property(kLeadingProperty);
+    return qMax(0.0, most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading());
+}
+
 // Lines cut at the foot of a row of an exact height (kCutLineProperty): while this lives, they are kept
 // from Qt's drawing, which would show them whole, below `clip` (a drawing without a clip is given one);
 // paint() draws the part of each within the row.
@@ -468,10 +475,8 @@ public:
                 const QPointF origin = layout->blockBoundingRect(b).topLeft();
                 QTextLine line = lines->lineAt(0);
                 // Set lower by its gap, as LeadingAbove sets a line of single height.
-                const QVariant most = b.blockFormat().property(kLeadingProperty);
                 const double gap =
-                    qMax(0.0, most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading()) -
-                    b.blockFormat().doubleProperty(kRaiseProperty);
+                    gapAbove(b.blockFormat(), line) - b.blockFormat().doubleProperty(kRaiseProperty);
                 m_held.push_back(
                     Held{lines, origin, line.position(), cut[0] + gap, origin.y() + cut[0] + cut[1]});
                 if (!clip.isValid())
@@ -528,13 +533,11 @@ LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
         if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight ||
             fitted) {
             QTextLayout* lines = b.layout();
-            const QVariant most = b.blockFormat().property(kLeadingProperty);
             const double blockTop = fitted ? b.document()->documentLayout()->blockBoundingRect(b).top() : 0.0;
             const double raise = b.blockFormat().doubleProperty(kRaiseProperty);
             for (int i = 0; i < lines->lineCount(); ++i) {
                 QTextLine line = lines->lineAt(i);
-                const double gap =
-                    qMax(0.0, most.isValid() ? qMin(line.leading(), most.toDouble()) : line.leading());
+                const double gap = gapAbove(b.blockFormat(), line);
                 // A fitted line stands where Qt sets a fixed one: it goes to the top of its room.
                 const double shift = gap + (fitted ? lineRoomTop(b, i) - blockTop - line.y() : 0.0) - raise;
                 if (shift == 0)
