@@ -178,6 +178,8 @@ public:
     // The styles a style is based on, the farthest first, ending with the style itself.
     std::vector<const Style*> chain(const QString& id) const;
     QString defaultStyle(const QString& type) const { return m_defaults.value(type); }
+    // The id of the style Word names `name` ("header"); empty when the document has none.
+    QString styleNamed(const QString& name) const { return m_named.value(name); }
     // The character properties every run starts from: the document's defaults over the size and face
     // Word takes where they are given as none, or over those of LibreOffice's new document where the
     // styles give no character defaults at all.
@@ -328,6 +330,7 @@ private:
     void startSection(const Node& sectPr);
     void firstSection(const Node& sectPr);
     Story storyPart(const QString& id);
+    Story emptyBand(QStringView styleName);
     void finishStory(StoryState& st);
 
     // Blocks, paragraphs and runs.

@@ -149,6 +149,39 @@ template <class Bands> void Reader::sectionBands(const Node& sectPr, Bands& out)
                                                        : (header ? out.header : out.footer);
         story = storyPart(c.attr(u"r:id"));
     }
+    // A section with an even-page band and no default one still has a band on its other pages, as
+    // LibreOffice sets it: an empty paragraph in the band's style, which prints nothing but takes room.
+    if (out.header.empty() && !out.evenHeader.empty())
+        out.header = emptyBand(u"header");
+    if (out.footer.empty() && !out.evenFooter.empty())
+        out.footer = emptyBand(u"footer");
+}
+
+// One empty paragraph in the style Word names `styleName`, or in the document's default style.
+Story Reader::emptyBand(QStringView styleName) {
+    Node pStyle;
+    pStyle.name = QStringLiteral("w:pStyle");
+    const QString id = m_styles.styleNamed(styleName.toString());
+    if (!id.isEmpty())
+        pStyle.attributes.emplace_back(QStringLiteral("w:val"), id);
+    Node pPr;
+    pPr.name = QStringLiteral("w:pPr");
+    if (!id.isEmpty())
+        pPr.children.push_back(std::move(pStyle));
+    Node para;
+    para.name = QStringLiteral("w:p");
+    para.children.push_back(std::move(pPr));
+    Node root;
+    root.name = styleName == u"header" ? QStringLiteral("w:hdr") : QStringLiteral("w:ftr");
+    root.children.push_back(std::move(para));
+    Story story;
+    StoryState st;
+    st.blocks = &story.blocks;
+    st.part = m_main;
+    st.rels = &m_mainRels;
+    blocks(root, st);
+    finishStory(st);
+    return story;
 }
 
 // The section that starts after the body's blocks so far, from `sectPr`, the properties that end it.

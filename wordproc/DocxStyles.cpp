@@ -362,7 +362,8 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
             p.hidden = on(c);
         } else if (name == u"u") {
             const QString v = c.attr(u"w:val");
-            f.underline = v != QLatin1String("none") && v != QLatin1String("0");
+            // A w:u that gives only a colour underlines nothing: Word takes a missing value as none.
+            f.underline = !v.isEmpty() && v != QLatin1String("none") && v != QLatin1String("0");
             using Line = CharFormat::Line;
             f.underlineStyle = v == QLatin1String("double") || v == QLatin1String("wavyDouble") ? Line::Double
                                : v == QLatin1String("thick")                                    ? Line::Thick

@@ -358,7 +358,9 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         for (int i = part.section + 1; i < part.endSection; ++i) {
             const Section& section = m_t->sections[size_t(i)];
             const int from = body.pageOfStoryBlock(size_t(section.firstBlock - part.firstBlock), height);
-            copy.sections[own + size_t(i - part.section - 1)].fromPage = from / copy.columns + 1;
+            SectionBands& bands = copy.sections[own + size_t(i - part.section - 1)];
+            bands.fromPage = from / copy.columns + 1;
+            bands.titlePage = false;
         }
         return;
     }
@@ -483,11 +485,14 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
             continue;
         }
         // A section's headers start on its first page; those of a section that runs on from the page
-        // before it, on the next page.
+        // before it, on the next page. Such a section's first page is the one it starts on, which keeps
+        // the headers before it, so its own first-page headers never print.
         for (size_t i = 0; i < m_t->sections.size(); ++i) {
             const Section& section = m_t->sections[i];
             const int from = body.pageOfStoryBlock(size_t(section.firstBlock), height);
             copy.sections[i].fromPage = from / copy.columns + (section.newPage ? 0 : 1);
+            if (!section.newPage)
+                copy.sections[i].titlePage = false;
         }
         return;
     }

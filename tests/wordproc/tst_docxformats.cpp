@@ -508,7 +508,8 @@ private slots:
                       run("dots", "<w:u w:val=\"dotted\"/>") + run("dashes", "<w:u w:val=\"dashLong\"/>") +
                       run("waves", "<w:u w:val=\"wave\"/>") + run("words", "<w:u w:val=\"words\"/>") +
                       run("plain", "<w:u w:val=\"single\"/>") + run("none", "<w:u w:val=\"none\"/>") +
-                      run("struck", "<w:dstrike/>") + run("once", "<w:strike/>")));
+                      run("coloured only", "<w:u w:color=\"000000\"/>") + run("struck", "<w:dstrike/>") +
+                      run("once", "<w:strike/>")));
         using Line = CharFormat::Line;
         std::map<QString, CharFormat> f;
         for (const Run& r : firstParagraph(t.body).runs)
@@ -521,6 +522,7 @@ private slots:
             QVERIFY2(f[text].underlineStyle == kind, qPrintable(text));
         }
         QVERIFY(!f["none"].underline);
+        QVERIFY(!f["coloured only"].underline);
         QVERIFY(f["struck"].strike && f["struck"].doubleStrike);
         QVERIFY(f["once"].strike && !f["once"].doubleStrike);
     }

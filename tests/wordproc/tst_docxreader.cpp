@@ -538,11 +538,65 @@ private slots:
         QCOMPARE(paragraphs(t, t.header), QStringList{"Every page"});
         QCOMPARE(paragraphs(t, t.firstHeader), QStringList{"First page"});
         QCOMPARE(paragraphs(t, t.evenFooter), QStringList{"Page 1"});
-        QVERIFY(t.footer.empty() && t.evenHeader.empty() && t.firstFooter.empty());
+        // An even footer with no default one leaves an empty footer on the other pages.
+        QCOMPARE(paragraphs(t, t.footer), QStringList{QString()});
+        QVERIFY(t.evenHeader.empty() && t.firstFooter.empty());
         QCOMPARE(t.page.headerTwips, 500);
         QCOMPARE(t.page.leftTwips, 1800);
         QCOMPARE(t.page.defaultTabTwips, 360);
         QCOMPARE(paragraphs(t, t.body), QStringList{"Body"});
+    }
+
+    void bandsWordLeavesToOtherPages() {
+        // A section naming only an even header: the other pages print no header, but an empty one in
+        // the "header" style still takes its room above the body.
+        const QByteArray hdr = "<?xml version=\"1.0\"?><w:hdr " + kW + ">";
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"paragraph\" w:styleId=\"Kopf\"><w:name w:val=\"header\"/>"
+            "<w:rPr><w:sz w:val=\"96\"/></w:rPr></w:style></w:styles>";
+        const auto printed = [&](const QByteArray& refs) {
+            auto t = std::make_shared<const Template>(
+                read(package(document(paragraph(run("Body")), section(refs)),
+                             {{"header", "header1.xml", hdr + paragraph(run("Even page")) + "</w:hdr>"},
+                              {"styles", "styles.xml", styles}})));
+            Merger merger(t, nullptr);
+            return std::pair{t, merger.next()};
+        };
+        const auto [bare, bareCopy] = printed({});
+        const auto [even, evenCopy] = printed("<w:headerReference w:type=\"even\" r:id=\"rId1\"/>");
+        const QTextDocument* band = bandOn(evenCopy, 0, true);
+        QVERIFY(band && band->toPlainText().trimmed().isEmpty());
+        // 48pt letters: the body starts below the header distance and a 48pt line, well past the margin.
+        const double margin = bodyTopOn(bareCopy, 0, bare->page);
+        const double top = bodyTopOn(evenCopy, 0, even->page);
+        QVERIFY2(top > margin + twipsToLayout(240), qPrintable(QString::number(top - margin)));
+        // A first-page header without titlePg prints nowhere and leaves no band.
+        const auto [first, firstCopy] = printed("<w:headerReference w:type=\"first\" r:id=\"rId1\"/>");
+        QCOMPARE(bodyTopOn(firstCopy, 0, first->page), margin);
+    }
+
+    void sectionRunningOnHasNoTitlePageOfItsOwn() {
+        // The second section runs on from page 1 and asks for a first page of its own: its first page is
+        // page 1, so page 2 keeps the default header, as Word and LibreOffice print it.
+        const QByteArray hdr = "<?xml version=\"1.0\"?><w:hdr " + kW + ">";
+        QByteArray body =
+            paragraph(run("Opening"), section("<w:headerReference w:type=\"default\" r:id=\"rId1\"/>"
+                                              "<w:headerReference w:type=\"first\" r:id=\"rId2\"/>"));
+        for (int i = 0; i < 80; ++i)
+            body += paragraph(run("Line " + QByteArray::number(i)));
+        const auto t = std::make_shared<const Template>(
+            read(package(document(body, section("<w:type w:val=\"continuous\"/><w:titlePg/>")),
+                         {{"header", "header1.xml", hdr + paragraph(run("Every page")) + "</w:hdr>"},
+                          {"header", "header2.xml", hdr + paragraph(run("Title page")) + "</w:hdr>"}})));
+        Merger merger(t, nullptr);
+        const PageCopy copy = merger.next();
+        QVERIFY(copy.pageCount() >= 2);
+        for (int page : {0, 1}) {
+            const QTextDocument* band = bandOn(copy, page, true);
+            QVERIFY(band);
+            QCOMPARE(band->toPlainText().trimmed(), QStringLiteral("Every page"));
+        }
     }
 
     void laterSections() {
