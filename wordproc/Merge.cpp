@@ -214,11 +214,11 @@ struct BandRoom {
 
 // The room a section's (or the document's own) headers and footers leave on each kind of page.
 template <typename Bands, typename Out, typename LayBand>
-BandRoom bandRoom(const Bands& bands, bool even, Out& out, const LayBand& band) {
+BandRoom bandRoom(const Bands& bands, bool even, Out& out, const LayBand& band, bool titled) {
     BandRoom room;
     room.top = room.evenTop = room.firstTop = band(bands.header, out.header, true);
     room.bottom = room.evenBottom = room.firstBottom = band(bands.footer, out.footer, false);
-    if (bands.titlePage) {
+    if (titled) {
         room.firstTop = band(bands.firstHeader, out.firstHeader, true);
         room.firstBottom = band(bands.firstFooter, out.firstFooter, false);
     }
@@ -230,12 +230,12 @@ BandRoom bandRoom(const Bands& bands, bool even, Out& out, const LayBand& band) 
 }
 
 // A section that runs on shows its bands from some later page on: all pages but the first keep clear of
-// them.
+// them. It never shows its first page's bands: its first page is the one it starts on.
 template <typename LayBand>
 void keepClearOf(PageCopy& copy, const Section& section, BandRoom& room, const LayBand& band) {
     SectionBands& out = copy.sections.emplace_back();
-    out.titlePage = section.titlePage;
-    const BandRoom more = bandRoom(section, copy.evenPages, out, band);
+    out.titlePage = section.titlePage && section.newPage;
+    const BandRoom more = bandRoom(section, copy.evenPages, out, band, out.titlePage);
     room.keepClear(qMax(more.top, qMax(more.evenTop, more.firstTop)),
                    qMax(more.bottom, qMax(more.evenBottom, more.firstBottom)));
 }
@@ -311,7 +311,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
     BandRoom room;
     bool titled = false;
     if (part.section < 0) {
-        room = bandRoom(*m_t, m_t->evenPages, copy, band);
+        room = bandRoom(*m_t, m_t->evenPages, copy, band, m_t->titlePage);
         copy.titlePage = m_t->titlePage;
         titled = m_t->titlePage && copy.firstPage == 1;
     } else {
@@ -319,7 +319,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         const Section& own = m_t->sections[size_t(part.section)];
         SectionBands& out = copy.sections.emplace_back();
         out.titlePage = own.titlePage;
-        room = bandRoom(own, m_t->evenPages, out, band);
+        room = bandRoom(own, m_t->evenPages, out, band, own.titlePage);
         titled = own.titlePage;
     }
     for (int i = part.section + 1; i < part.endSection; ++i)
@@ -358,9 +358,7 @@ void Merger::buildPart(PageCopy& copy, const BodyPart& part, int first, Cursor& 
         for (int i = part.section + 1; i < part.endSection; ++i) {
             const Section& section = m_t->sections[size_t(i)];
             const int from = body.pageOfStoryBlock(size_t(section.firstBlock - part.firstBlock), height);
-            SectionBands& bands = copy.sections[own + size_t(i - part.section - 1)];
-            bands.fromPage = from / copy.columns + 1;
-            bands.titlePage = false;
+            copy.sections[own + size_t(i - part.section - 1)].fromPage = from / copy.columns + 1;
         }
         return;
     }
@@ -430,7 +428,7 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
     copy.evenPages = m_t->evenPages;
     copy.pageColor = m_t->pageColor;
     copy.titlePage = m_t->titlePage;
-    BandRoom room = bandRoom(*m_t, m_t->evenPages, copy, band);
+    BandRoom room = bandRoom(*m_t, m_t->evenPages, copy, band, m_t->titlePage);
     // A catalog's body repeats for every record: its sections are not told apart.
     if (m_t->type != MainType::Catalog || !m_data)
         for (const Section& section : m_t->sections)
@@ -485,14 +483,11 @@ void Merger::buildCopy(PageCopy& copy, Cursor& cursor) {
             continue;
         }
         // A section's headers start on its first page; those of a section that runs on from the page
-        // before it, on the next page. Such a section's first page is the one it starts on, which keeps
-        // the headers before it, so its own first-page headers never print.
+        // before it, on the next page.
         for (size_t i = 0; i < m_t->sections.size(); ++i) {
             const Section& section = m_t->sections[i];
             const int from = body.pageOfStoryBlock(size_t(section.firstBlock), height);
             copy.sections[i].fromPage = from / copy.columns + (section.newPage ? 0 : 1);
-            if (!section.newPage)
-                copy.sections[i].titlePage = false;
         }
         return;
     }

@@ -588,7 +588,9 @@ private slots:
         const auto t = std::make_shared<const Template>(
             read(package(document(body, section("<w:type w:val=\"continuous\"/><w:titlePg/>")),
                          {{"header", "header1.xml", hdr + paragraph(run("Every page")) + "</w:hdr>"},
-                          {"header", "header2.xml", hdr + paragraph(run("Title page")) + "</w:hdr>"}})));
+                          {"header", "header2.xml",
+                           hdr + paragraph(run("Title page")) +
+                               QByteArray(paragraph(run("Tall"))).repeated(8) + "</w:hdr>"}})));
         Merger merger(t, nullptr);
         const PageCopy copy = merger.next();
         QVERIFY(copy.pageCount() >= 2);
@@ -597,6 +599,8 @@ private slots:
             QVERIFY(band);
             QCOMPARE(band->toPlainText().trimmed(), QStringLiteral("Every page"));
         }
+        // Nor does its tall first-page header push the text of any page down.
+        QCOMPARE(bodyTopOn(copy, 1, t->page), bodyTopOn(copy, 0, t->page));
     }
 
     void laterSections() {
