@@ -200,6 +200,7 @@ void Merger::Builder::story(const Story& s, Cursor& c) {
          !m.m_t->floats.empty())) {
         makeBlockEmptyOfHeight();
         m_flow.fresh = false;
+        m_ledIn = true;
     }
     m_blockStarts.clear();
     for (const Block& b : s.blocks)
@@ -361,8 +362,12 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         m_lowered = false;
     }
     const QTextCharFormat& mark = m.m_charFormats[size_t(p.markFormat)];
-    // A break before the very first paragraph would leave an empty first page.
-    if (flow.fresh && cur.position() == 0 && p.format.pageBreakBefore)
+    // A break before the very first paragraph would leave an empty first page, also where an empty
+    // block of no height stands before it.
+    const bool veryFirst = (flow.fresh && cur.position() == 0) || (m_ledIn && &flow == &m_flow);
+    if (&flow == &m_flow)
+        m_ledIn = false;
+    if (veryFirst && p.format.pageBreakBefore)
         f.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
     // Each letter gives most paragraphs text of the same formats, and so lines of the same heights:
     // the block takes the format they had in the letter before, and keeps it when its text agrees.

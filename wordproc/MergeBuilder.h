@@ -289,6 +289,7 @@ private:
     std::vector<Anchor> m_anchors;
     bool m_pageFields = false;
     bool m_lowered = false; // startLower() gave the first page's empty first line
+    bool m_ledIn = false;   // an empty block of no height stands before the body's first paragraph
     std::function<PageRoom(int)> m_rooms;
     std::vector<int> m_blockStarts; // per block of the last story: the document block it starts in
     QString m_pending;

@@ -421,6 +421,16 @@ private slots:
         QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Beside")), 1);
         QCOMPARE(copy.pictures.size(), size_t(1));
         QCOMPARE(copy.pictures[0].page, 1);
+        // A break before the document's first paragraph makes no empty first page, also in a document
+        // with a floating picture, which opens the body with an empty block of no height.
+        const auto opening = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(paragraph(run("Heading"), "<w:pageBreakBefore/>") +
+                                               paragraph(drawing + run("Beside"))),
+                                      {{"image", "media/image1.png", png(40, 20)}})),
+                     QStringLiteral("opening.docx")));
+        PageCopy one = Merger(opening, nullptr).next();
+        one.body->documentLayout()->documentSize();
+        QCOMPARE(one.pageCount(), 1);
         // The text stands to the right of the two-inch picture, on the same page.
         for (QTextBlock b = copy.body->begin(); b.isValid(); b = b.next())
             if (b.text() == QLatin1String("Beside"))
