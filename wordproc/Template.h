@@ -15,6 +15,19 @@
 // file gives them; the merge turns them into laid-out pages.
 namespace wordproc {
 
+// One edge's rule, of a paragraph, of a table cell or of a box round letters.
+struct Border {
+    enum Style : quint8 { None, Single, Double, Dotted, Dashed };
+    Style style = None;
+    int widthTwips = 0;
+    int spaceTwips = 0; // paragraphs: the distance between the rule and the text
+    QColor color;       // invalid: automatic (black)
+    // \brdrsh: a rule with a shadow, not joined with an unshadowed neighbour's
+    bool shadow = false;
+    bool visible() const { return style != None; }
+    bool operator==(const Border&) const = default;
+};
+
 struct CharFormat {
     enum class Script : quint8 { Normal, Super, Sub };
     enum class Caps : quint8 { None, All, Small };
@@ -44,6 +57,9 @@ struct CharFormat {
     int raiseHalfPoints = 0; // the text stands this far above its baseline (below: negative), unshrunk
     int widthPercent = 100;  // the letters drawn this wide
     QColor background;       // a highlight or shading behind the letters; invalid: none
+    // A box round the letters (w:bdr, \chbrdr), the same rule on all four sides, its space between the
+    // rule and the letters; runs side by side with the same box share one.
+    Border border;
 
     bool operator==(const CharFormat&) const = default;
 };
@@ -57,19 +73,6 @@ struct TabStop {
     Kind kind = Left;
     Leader leader = NoLeader;
     bool operator==(const TabStop&) const = default;
-};
-
-// One edge's rule, of a paragraph or of a table cell.
-struct Border {
-    enum Style : quint8 { None, Single, Double, Dotted, Dashed };
-    Style style = None;
-    int widthTwips = 0;
-    int spaceTwips = 0; // paragraphs: the distance between the rule and the text
-    QColor color;       // invalid: automatic (black)
-    // \brdrsh: a rule with a shadow, not joined with an unshadowed neighbour's
-    bool shadow = false;
-    bool visible() const { return style != None; }
-    bool operator==(const Border&) const = default;
 };
 
 enum class Side : quint8 { Top, Left, Bottom, Right };
