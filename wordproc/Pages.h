@@ -217,6 +217,7 @@ struct PlacedPicture {
     QColor fill;        // invalid: none
     QColor line;        // invalid: none
     double lineWidth = 0;
+    QList<qreal> dashes; // the outline's, in its widths (Floating::dashes)
     // Its text turned: laid out as long as the box is tall, read up from its foot or down from its
     // top, `textOffset` in from the end the lines start at and from the side their tops face.
     Floating::Flow turned = Floating::Flow::Across;

@@ -182,6 +182,9 @@ struct Floating {
     QColor fill;
     QColor line;
     int lineTwips = 0;
+    // The outline's dashes and the gaps between them, in the outline's widths, from where it starts (see
+    // outlineDashes()); empty: solid.
+    std::vector<double> dashes;
     std::array<int, 4> insetTwips{};
     // Where a text box's text stands in the room between its top and bottom insets when it is shorter.
     enum class TextAnchor : quint8 { Top, Middle, Bottom };
@@ -228,6 +231,37 @@ struct Floating {
     // the holes of a letter or a logo among them, which its fill leaves open.
     std::vector<int> figures;
 };
+
+// The dashes of a shape's outline of Word's dashing `style` (1 to 4 the short "system" dashes, dots,
+// dash-dots and dash-dot-dots, 5 to 10 dots, dashes, long dashes, dash-dots, long dash-dots and long
+// dash-dot-dots, as VML and DrawingML name them), as LibreOffice draws them: dashes and gaps in the
+// outline's widths. Empty: solid. (LibreOffice draws an RTF shape's lineDashing solid.)
+inline std::vector<double> outlineDashes(int style) {
+    switch (style) {
+    case 1:
+        return {3, 1};
+    case 2:
+        return {1, 1};
+    case 3:
+        return {3, 1, 1, 1};
+    case 4:
+        return {3, 1, 1, 1, 1, 1};
+    case 5:
+        return {1, 3};
+    case 6:
+        return {4, 3};
+    case 7:
+        return {8, 3};
+    case 8:
+        return {4, 3, 1, 3};
+    case 9:
+        return {8, 3, 1, 3};
+    case 10:
+        return {8, 3, 1, 3, 1, 3};
+    default:
+        return {};
+    }
+}
 
 struct Paragraph {
     ParaFormat format;
