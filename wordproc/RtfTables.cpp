@@ -232,6 +232,9 @@ void Reader::borderWord(State& st, Word w, int param) {
             b->style = Border::Single; // \brdrs, \brdrth, \brdrhair and the fancier rules
         if (w == "brdrth" && !st.thickRule)
             b->widthTwips *= 2;
+        // LibreOffice draws no box of a thick rule round letters, whatever the words around it.
+        if (w == "brdrth" && st.border == BorderTarget::Characters)
+            b->style = Border::None;
     }
     if (w == "brdrth")
         st.thickRule = true;

@@ -384,7 +384,8 @@ private slots:
     // A box round letters (\chbrdr), measured in LibreOffice 7.4's PDF of the same paragraphs: its rule
     // and space stand between the letters and the text beside them, above the text's top (ascent and line
     // gap) and below its descent, and make the line that much taller; runs side by side with the same box
-    // share it. A box of no rule is none.
+    // share it. A box of no rule is none, and so is one of a thick rule (\brdrth), which LibreOffice
+    // leaves out.
     void lettersInABox() {
         const Shown s = showWord(
             "\\pard Name: {\\chbrdr\\brdrs\\brdrw10 BOXED} after\\par "
@@ -392,7 +393,8 @@ private slots:
             "\\pard Name: {\\cf1 BOXED} after\\par "
             "\\pard Last\\par "
             "\\pard Two: {\\chbrdr\\brdrs\\brdrw10 AAA}{\\b\\chbrdr\\brdrs\\brdrw10 BBB} end\\par "
-            "\\pard {\\chbrdr\\brdrs\\brdrw10\\brsp80 SPACED} {\\chbrdr\\brdrnone\\brdrcf1 NONE}\\par ",
+            "\\pard {\\chbrdr\\brdrs\\brdrw10\\brsp80 SPACED} {\\chbrdr\\brdrnone\\brdrcf1 NONE}\\par "
+            "\\pard {\\chbrdr\\brdrth\\brdrw10 THICK}\\par ",
             "\\froman Liberation Serif");
         const auto drawn = record(s, 0);
         const auto x = [&](const QString& start) {
@@ -467,6 +469,10 @@ private slots:
         QCOMPARE(near(sides[0], 0.25), QString());
         const double none = x(QStringLiteral(" NONE"));
         QVERIFY(none > 0 && sides[1] < pt(none - twipsToLayout(1440)));
+        const double thick = baselineOf(*drawn, QStringLiteral("THICK"));
+        QVERIFY(thick > spaced);
+        for (const Recorder::Line& l : drawn->lines)
+            QVERIFY(l.line.dx() != 0 || qMax(l.line.y1(), l.line.y2()) < thick - twipsToLayout(100));
     }
 
     void lineHeights() {
