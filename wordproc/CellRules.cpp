@@ -51,6 +51,14 @@ bool rulesOf(const QTextFormat& format, int property, Rules& rules) {
     return true;
 }
 
+bool letterBoxOf(const QTextFormat& format, Rule& rule) {
+    const QList<qreal> e = format.property(kLetterBoxProperty).value<QList<qreal>>();
+    if (e.size() != 4 || int(e[0]) == Border::None)
+        return false;
+    rule = Rule{int(e[0]), twipsToLayout(e[1]), twipsToLayout(e[2]), QColor::fromRgba(QRgb(quint32(e[3])))};
+    return true;
+}
+
 void drawRule(QPainter& painter, QPointF a, QPointF b, const Rule& r) {
     if (r.style)
         drawRule(painter, a, b, r.style, r.width, r.color);

@@ -8,6 +8,7 @@
 #include <QImageReader>
 #include <QtEndian>
 #include <QtMath>
+#include <algorithm>
 #include <cmath>
 
 namespace wordproc::docx {
@@ -25,6 +26,31 @@ int emuAttr(const Node* n, QStringView key, int fallbackTwips = 0) {
     bool ok = false;
     const qint64 v = n->attr(key).toLongLong(&ok);
     return ok ? emuToTwips(v) : fallbackTwips;
+}
+
+// An outline's dashes (a:ln): a preset's, or the file's own lengths in thousandths of a percent of the
+// width.
+std::vector<double> drawingDashes(const Node& ln) {
+    if (const Node* preset = ln.child(u"a:prstDash")) {
+        static const QHash<QString, int> named{
+            {QStringLiteral("sysDash"), 1},    {QStringLiteral("sysDot"), 2},
+            {QStringLiteral("sysDashDot"), 3}, {QStringLiteral("sysDashDotDot"), 4},
+            {QStringLiteral("dot"), 5},        {QStringLiteral("dash"), 6},
+            {QStringLiteral("lgDash"), 7},     {QStringLiteral("dashDot"), 8},
+            {QStringLiteral("lgDashDot"), 9},  {QStringLiteral("lgDashDotDot"), 10}};
+        return outlineDashes(named.value(preset->attr(u"val")));
+    }
+    std::vector<double> out;
+    if (const Node* custom = ln.child(u"a:custDash"))
+        for (const Node& stop : custom->children)
+            if (stop.name == QLatin1String("a:ds") && out.size() < 32) {
+                out.push_back(qBound(0.0, stop.attr(u"d").toDouble() / 100000, 100.0));
+                out.push_back(qBound(0.0, stop.attr(u"sp").toDouble() / 100000, 100.0));
+            }
+    // Qt draws nothing of a pattern that is all gaps, and a solid line of one with no gaps.
+    if (std::all_of(out.begin(), out.end(), [](double d) { return d <= 0; }))
+        out.clear();
+    return out;
 }
 
 bool onOffValue(const QString& v) {
@@ -668,6 +694,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 g.line = drawingColor(ref);
             }
             g.lineTwips = g.line.isValid() ? qBound(1, emuAttr(ln, u"w", 15), 1440) : 0;
+            g.dashes = ln ? drawingDashes(*ln) : std::vector<double>();
         };
         // The outline of a box or text box: a rounded box's corners, an ellipse.
         const Node* geometry = spPr ? spPr->child(u"a:prstGeom") : nullptr;

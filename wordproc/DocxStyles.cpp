@@ -401,6 +401,8 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
             p.highlighted = f.background.isValid();
         } else if (name == u"shd" && !p.highlighted) {
             f.background = shading(c);
+        } else if (name == u"bdr") {
+            f.border = border(c);
         }
     }
 }

@@ -43,6 +43,21 @@ QColor vmlColor(const QString& value) {
     return c.isValid() ? c : QColor();
 }
 
+// A stroke's dashes (v:stroke dashstyle). LibreOffice draws a dash style given as numbers as the short
+// dots, whatever the numbers.
+std::vector<double> vmlDashes(const QString& style) {
+    static const QHash<QString, int> named{
+        {QStringLiteral("shortdash"), 1},    {QStringLiteral("shortdot"), 2},
+        {QStringLiteral("shortdashdot"), 3}, {QStringLiteral("shortdashdotdot"), 4},
+        {QStringLiteral("dot"), 5},          {QStringLiteral("dash"), 6},
+        {QStringLiteral("longdash"), 7},     {QStringLiteral("dashdot"), 8},
+        {QStringLiteral("longdashdot"), 9},  {QStringLiteral("longdashdotdot"), 10}};
+    const QString s = style.trimmed().toLower();
+    if (s.isEmpty() || s == QLatin1String("solid"))
+        return {};
+    return outlineDashes(named.value(s, 2));
+}
+
 // Whether `shape` is Word's straight connector, the line its line tool draws: a shape of type 32, or
 // one whose own path runs from its box's corner to the opposite one.
 bool straightConnector(const Node& shape) {
@@ -368,6 +383,7 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                     f.line = vmlColor(stroke->attr(u"color"));
                 if (stroke->has(u"weight"))
                     weight = stroke->attr(u"weight");
+                f.dashes = vmlDashes(stroke->attr(u"dashstyle"));
             }
             f.lineTwips = f.line.isValid() ? qBound(1, weight.isEmpty() ? 15 : vmlLength(weight), 1440) : 0;
             if (line)

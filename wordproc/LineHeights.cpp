@@ -3,6 +3,7 @@
 // line of set height starts.
 #include "wordproc/MergeFormats.h"
 #include "wordproc/Pages.h"
+#include "wordproc/PaintRules.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
@@ -367,24 +368,28 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         double qtTop = 0;
         // Whether every piece of text has the same heights: then so has every line.
         bool uniform = true;
+        bool boxed = false;
         std::optional<std::array<double, 4>> heights;
         const QFont base = block.document()->defaultFont();
-        const auto take = [&](const QFont& font) {
+        // A box round letters sets its rule and space above and below them (`room`).
+        const auto take = [&](const QFont& font, double room = 0) {
             const FaceHeights& h = faceHeights(font);
+            uniform = uniform && room == 0;
+            boxed = boxed || room > 0;
             const std::array<double, 4> these{h.ascent, h.descent, h.leading, h.qtLeading};
             if (!heights)
                 heights = these;
             for (size_t i = 0; i < these.size(); ++i)
                 uniform = uniform && qAbs(these[i] - (*heights)[i]) < 0.01;
             ascent = qMax(ascent, these[0]);
-            textAscent = qMax(textAscent, h.textAscent);
+            textAscent = qMax(textAscent, h.textAscent + room);
             descent = qMax(descent, these[1]);
             leading = qMax(leading, these[2]);
             qtLeading = qMax(qtLeading, these[3]);
-            pitch = qMax(pitch, h.pitch);
-            top = qMax(top, h.top);
+            pitch = qMax(pitch, h.pitch + 2 * room);
+            top = qMax(top, h.top + room);
             qtTop = qMax(qtTop, h.ascent + h.qtLeading);
-            bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top);
+            bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top + room);
         };
         bool text = false, image = false;
         // Whether a character comes from another face, whose heights Qt gives the line.
@@ -409,8 +414,10 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                 // none of those Word names is at hand, and the face the system gives for that name and
                 // the text's language stands for them (Droid Sans Fallback for Japanese), or the
                 // system's sans-serif face where the template names none.
+                Rule box;
+                const double room = letterBoxOf(it.fragment().charFormat(), box) ? letterBoxRoom(box) : 0.0;
                 if (chars.own || !chars.asian)
-                    take(font);
+                    take(font, room);
                 if (chars.asian) {
                     QFont asian(font);
                     const QString face = it.fragment().charFormat().stringProperty(kAsianFaceProperty);
@@ -495,8 +502,9 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         }
         // Qt sets the text on the borrowed faces' taller ascent, where that is the line's.
         const double qtAscent = lentEverywhere ? qMax(ascent, lentAscent) : ascent;
-        const double raise = !image && textAscent < qtAscent - 0.01 ? qtAscent - textAscent : 0.0;
-        if (raise > 0) {
+        // A box round letters sets them lower by its room.
+        const double raise = !image && (textAscent < qtAscent - 0.01 || boxed) ? qtAscent - textAscent : 0.0;
+        if (raise != 0) {
             f.setProperty(kRaiseProperty, raise);
             changed = true;
         }

@@ -5,6 +5,7 @@
 #include "wordproc/MarginReach.h"
 #include "wordproc/MergeSymbols.h"
 #include "wordproc/Metafile.h"
+#include "wordproc/PaintRules.h"
 #include "wordproc/WordErrors.h"
 
 #include <QFontMetricsF>
@@ -144,6 +145,59 @@ void keepRoomAfterItalics(QTextBlock block, const QTextBlock& last) {
         if (italic && room > 0) {
             f.setRightMargin(f.rightMargin() + room);
             QTextCursor(block).setBlockFormat(f);
+        }
+        if (block == last)
+            break;
+    }
+}
+
+// A box round letters takes the room of its rule and space before and after them, as LibreOffice sets it:
+// a word joiner that wide stands inside each end of the box. A line may break before the box, as
+// before the letters, and not between the box's edge and its letters.
+void roomForLetterBoxes(QTextBlock block, const QTextBlock& last) {
+    for (; block.isValid(); block = block.next()) {
+        struct Edge {
+            int position;
+            QTextCharFormat format; // the boxed letters' beside the edge
+            bool opens;
+        };
+        std::vector<Edge> edges;
+        QVariant open;
+        QTextCharFormat inside;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat f = fragment.charFormat();
+            const QVariant box = f.isImageFormat() ? QVariant() : f.property(kLetterBoxProperty);
+            if (box != open) {
+                if (open.isValid())
+                    edges.push_back(Edge{fragment.position(), inside, false});
+                if (box.isValid())
+                    edges.push_back(Edge{fragment.position(), f, true});
+            }
+            open = box;
+            inside = f;
+        }
+        if (open.isValid())
+            edges.push_back(Edge{block.position() + block.length() - 1, inside, false});
+        // From the end, so that the positions before stay as they are.
+        for (auto e = edges.rbegin(); e != edges.rend(); ++e) {
+            Rule rule;
+            if (!letterBoxOf(e->format, rule))
+                continue;
+            QTextCharFormat room = joinerFormat(e->format);
+            // In 96-dpi units, as letter spacing is given everywhere here. Unshaped, Qt would set the
+            // joiner without it.
+            room.setFontLetterSpacing(letterBoxRoom(rule) * 96.0 / kLayoutDpi);
+            room.setFontStyleStrategy(QFont::PreferDefault);
+            QTextCursor at(block);
+            at.setPosition(e->position);
+            at.insertText(QString(kWordJoiner), room);
+            if (e->opens && e->position > block.position()) {
+                QTextCharFormat breakable = joinerFormat(e->format);
+                breakable.clearProperty(kLetterBoxProperty);
+                at.setPosition(e->position);
+                at.insertText(QString(kBreakHere), breakable);
+            }
         }
         if (block == last)
             break;
@@ -389,6 +443,8 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
     dropClosingSpaces(start, cur.block());
     if (p.blankFormat >= 0 && size_t(p.blankFormat) < m.m_charFormats.size())
         lowerBlanks(start, cur.block(), m.m_charFormats[size_t(p.blankFormat)]);
+    // After the blanks are lowered: the break before a box is no blank that takes a face's room.
+    roomForLetterBoxes(start, cur.block());
     // Whether a character comes from another face than its own sets a line's height too: only text of
     // the basic Latin letters, which every face has, is taken as set by its formats alone.
     const QString written = start.text();

@@ -254,6 +254,7 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     placed.fill = fl.fill;
     placed.line = fl.line;
     placed.lineWidth = twipsToLayout(fl.lineTwips);
+    placed.dashes = QList<qreal>(fl.dashes.begin(), fl.dashes.end());
     if (fl.shape == Floating::Shape::Ellipse)
         placed.frame = fl.shape;
     placed.rounding = fl.rounding;
@@ -336,6 +337,7 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             placed.fill = fl.fill;
             placed.line = fl.line;
             placed.lineWidth = twipsToLayout(fl.lineTwips);
+            placed.dashes = QList<qreal>(fl.dashes.begin(), fl.dashes.end());
             for (const QPoint& pt : fl.points)
                 placed.points << QPointF(twipsToLayout(pt.x()), twipsToLayout(pt.y()));
             placed.figures = fl.figures;

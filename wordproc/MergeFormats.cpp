@@ -96,6 +96,12 @@ QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily) 
         f.setProperty(kAutoColorProperty, true);
     if (c.background.isValid())
         f.setBackground(c.background);
+    if (c.border.visible()) {
+        const QColor rule = c.border.color.isValid() ? c.border.color : QColor(Qt::black);
+        f.setProperty(kLetterBoxProperty,
+                      QVariant::fromValue(QList<qreal>{qreal(c.border.style), qreal(c.border.widthTwips),
+                                                       qreal(c.border.spaceTwips), qreal(rule.rgba())}));
+    }
     if (c.script == CharFormat::Script::Super)
         f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
     else if (c.script == CharFormat::Script::Sub)

@@ -229,25 +229,42 @@ void drawWordArt(QPainter& painter, const QRectF& box, const QString& family, co
 
 namespace {
 
+// A box or an ellipse starts, as LibreOffice draws them, in the middle of its foot, going left: the
+// first dash of a dashed outline stands there.
 QPainterPath outline(const PlacedPicture& p, Floating::Shape shape) {
     QPainterPath path;
+    const QRectF& r = p.rect;
     if (shape == Floating::Shape::Ellipse) {
-        path.addEllipse(p.rect);
+        path.arcMoveTo(r, 270);
+        path.arcTo(r, 270, -360);
     } else if (p.rounding > 0) {
         const double radius = qMin(p.rounding, 1.0) * qMin(p.rect.width(), p.rect.height()) / 2;
         path.addRoundedRect(p.rect, radius, radius);
     } else {
-        path.addRect(p.rect);
+        path.moveTo(r.center().x(), r.bottom());
+        path.lineTo(r.bottomLeft());
+        path.lineTo(r.topLeft());
+        path.lineTo(r.topRight());
+        path.lineTo(r.bottomRight());
+        path.closeSubpath();
     }
     return path;
+}
+
+// The pen of a shape's or text box's outline: LibreOffice's dashes end square with the dash.
+QPen outlinePen(const PlacedPicture& p, double width) {
+    QPen pen(p.line, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+    if (!p.dashes.isEmpty()) {
+        pen.setCapStyle(Qt::FlatCap);
+        pen.setDashPattern(p.dashes);
+    }
+    return pen;
 }
 
 void paintShape(QPainter& painter, const PlacedPicture& p) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(p.line.isValid()
-                       ? QPen(p.line, qMax(1.0, p.lineWidth), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin)
-                       : QPen(Qt::NoPen));
+    painter.setPen(p.line.isValid() ? outlinePen(p, qMax(1.0, p.lineWidth)) : QPen(Qt::NoPen));
     painter.setBrush(p.fill.isValid() ? QBrush(p.fill) : QBrush(Qt::NoBrush));
     switch (p.shape) {
     case Floating::Shape::Box:
@@ -478,9 +495,9 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
             painter.restore();
             if (p.line.isValid()) {
                 painter.save();
-                painter.setPen(QPen(p.line, p.lineWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+                painter.setPen(outlinePen(p, p.lineWidth));
                 painter.setBrush(Qt::NoBrush);
-                if (plain) {
+                if (plain && p.dashes.isEmpty()) {
                     painter.drawRect(p.rect);
                 } else {
                     painter.setRenderHint(QPainter::Antialiasing);

@@ -119,6 +119,9 @@ enum ExtraLines { kDoubleUnderline = 1, kThickUnderline = 2, kDoubleStrike = 4, 
 constexpr int kAsianFaceProperty = QTextFormat::UserProperty + 111;
 // Character: small capitals' full size in points (double), which their line is as tall as.
 constexpr int kSmallCapsSizeProperty = QTextFormat::UserProperty + 112;
+// Character: the box round its letters (CharFormat::border), as one edge of kBordersProperty: style,
+// width and space (twips) and colour (QRgb), as a QList<qreal>.
+constexpr int kLetterBoxProperty = QTextFormat::UserProperty + 113;
 // Character: its text is of the automatic colour, black unless what it stands on is dark (bool).
 constexpr int kAutoColorProperty = QTextFormat::UserProperty + 140;
 // Block: the paragraph's own space before (Qt's units), in its top margin below the space after the
@@ -143,6 +146,9 @@ double wordLeading(const QFont& font, const QFontMetricsF& metrics);
 
 // The height of `font`'s text above the baseline (layout pixels) as the common word processors set it.
 double wordAscent(const QFont& font, const QFontMetricsF& metrics);
+// The part of a line of `font` above the baseline (layout pixels) as LibreOffice takes it: the ascent
+// and the header's line gap together.
+double wordTop(const QFont& font, const QFontMetricsF& metrics);
 
 // Qt rounds each line's height up to whole layout pixels (14 points for 12-point Liberation Serif
 // where the common word processors set the font's 13.8); over a page that drifts by half a line.
@@ -211,6 +217,7 @@ struct PlacedPicture {
     QColor fill;        // invalid: none
     QColor line;        // invalid: none
     double lineWidth = 0;
+    QList<qreal> dashes; // the outline's, in its widths (Floating::dashes)
     // Its text turned: laid out as long as the box is tall, read up from its foot or down from its
     // top, `textOffset` in from the end the lines start at and from the side their tops face.
     Floating::Flow turned = Floating::Flow::Across;

@@ -281,6 +281,76 @@ void paintExtraLines(QPainter& painter, const QTextBlock& block, const QPointF& 
     }
 }
 
+// Boxes round letters, as LibreOffice draws them: round each line's run of letters that share a box, from
+// the top of their line's text (ascent and line gap) to its foot, the rule and its space outside those;
+// the room before and after the letters lies inside the box (see roomForLetterBoxes()).
+void paintLetterBoxes(QPainter& painter, const QTextBlock& block, const QPointF& origin) {
+    struct Piece {
+        int from, to;
+        Rule rule;
+        QVariant box;
+        double top, foot; // 0 for the room at a box's end
+    };
+    std::vector<Piece> pieces;
+    const QFont base = block.document()->defaultFont();
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const QTextCharFormat f = fragment.charFormat();
+        Rule rule;
+        if (f.isImageFormat() || !letterBoxOf(f, rule))
+            continue;
+        double top = 0, foot = 0;
+        if (fragment.text() != QString(QChar(0x2060))) {
+            const QFont font(f.font().resolve(base), layoutDevice());
+            const QFontMetricsF metrics(font);
+            top = wordTop(font, metrics);
+            foot = metrics.descent();
+        }
+        const int start = fragment.position() - block.position();
+        pieces.push_back(
+            Piece{start, start + fragment.length(), rule, f.property(kLetterBoxProperty), top, foot});
+    }
+    if (pieces.empty())
+        return;
+    const QTextLayout* layout = block.layout();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < layout->lineCount(); ++i) {
+        const QTextLine line = layout->lineAt(i);
+        const int lineFrom = line.textStart(), lineTo = lineFrom + line.textLength();
+        const double baseline = origin.y() + line.y() + line.ascent();
+        for (size_t k = 0; k < pieces.size();) {
+            int from = -1, to = -1;
+            double top = 0, foot = 0;
+            size_t j = k;
+            for (; j < pieces.size(); ++j) {
+                const Piece& p = pieces[j];
+                if (j > k && (p.from != pieces[j - 1].to || p.box != pieces[k].box))
+                    break;
+                const int a = qMax(p.from, lineFrom), b = qMin(p.to, lineTo);
+                if (a >= b)
+                    continue;
+                from = from < 0 ? a : from;
+                to = b;
+                top = qMax(top, p.top);
+                foot = qMax(foot, p.foot);
+            }
+            const Rule& rule = pieces[k].rule;
+            k = j;
+            if (from < 0 || (top == 0 && foot == 0))
+                continue;
+            const double room = letterBoxRoom(rule), half = rule.half();
+            const double x0 = origin.x() + line.cursorToX(from), x1 = origin.x() + line.cursorToX(to);
+            const double y0 = baseline - top - room, y1 = baseline + foot + room;
+            drawRule(painter, {x0, y0 + half}, {x1, y0 + half}, rule);
+            drawRule(painter, {x0, y1 - half}, {x1, y1 - half}, rule);
+            drawRule(painter, {x0 + half, y0}, {x0 + half, y1}, rule);
+            drawRule(painter, {x1 - half, y0}, {x1 - half, y1}, rule);
+        }
+    }
+    painter.restore();
+}
+
 // The first block of the table rows that reach below `top`, at or just before `block`; else `block`. A
 // long cell runs on over pages while the cells after it in its row end on the first: a search over block
 // numbers may find one of those, or the text after the table, past the long cell's paragraph that
@@ -612,6 +682,7 @@ void paintDocument(QPainter& painter, const QTextDocument& doc, const QRectF& cl
             if (format.hasProperty(kLeadersProperty))
                 paintLeaders(painter, block, layout->blockBoundingRect(block).topLeft());
             paintExtraLines(painter, block, layout->blockBoundingRect(block).topLeft());
+            paintLetterBoxes(painter, block, layout->blockBoundingRect(block).topLeft());
         });
     }
     // The rules keep to the paragraphs' and cells' edges, where the lines stand without their gaps.

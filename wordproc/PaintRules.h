@@ -42,6 +42,13 @@ constexpr int kCutLineProperty = QTextFormat::UserProperty + 74;
 // it.
 constexpr int kSideRuleRowsProperty = QTextFormat::UserProperty + 75;
 
+// The box round a character format's letters (kLetterBoxProperty); false when it has none.
+bool letterBoxOf(const QTextFormat& format, Rule& rule);
+// What a box round letters takes beside and above and below them (layout pixels): its rule and its space.
+inline double letterBoxRoom(const Rule& r) {
+    return r.space + 2 * r.half();
+}
+
 // Reads the four rules that `property` (kBordersProperty or kCellRulesProperty) carries; false when the
 // format has none.
 bool rulesOf(const QTextFormat& format, int property, Rules& rules);

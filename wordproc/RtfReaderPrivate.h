@@ -92,8 +92,9 @@ struct ShapeProperty {
     QString value;
 };
 
-// Which edge the rule words (\brdrs, \brdrw, ...) describe: the last \brdrt, \box or \clbrdrb given.
-enum class BorderTarget : quint8 { None, Paragraph, AllOfParagraph, Cell, Page };
+// Which edge the rule words (\brdrs, \brdrw, ...) describe: the last \brdrt, \box, \clbrdrb or \chbrdr
+// given.
+enum class BorderTarget : quint8 { None, Paragraph, AllOfParagraph, Cell, Page, Characters };
 
 // A positioned frame as a paragraph's words give it (\posx, \pvpg, \absw...): paragraphs in a row with
 // the same words make one frame.

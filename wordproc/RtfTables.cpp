@@ -140,7 +140,8 @@ int pairedRuleShare(Word w) {
 
 // The words that say which edge the rule words describe, and the rule words themselves.
 bool Reader::borderTargetWord(State& st, Word w, int param) {
-    const bool newEdge = w == "brdrt" || w == "brdrl" || w == "brdrb" || w == "brdrr" || w == "box";
+    const bool newEdge =
+        w == "brdrt" || w == "brdrl" || w == "brdrb" || w == "brdrr" || w == "box" || w == "chbrdr";
     if (newEdge || (!w.starts_with("brdr") && w != "brsp")) {
         st.thickRule = false; // a new edge, or none
         st.pairedRuleShare = 100;
@@ -166,6 +167,8 @@ bool Reader::borderTargetWord(State& st, Word w, int param) {
         // margins stand for them.
     } else if (w == "box") {
         st.border = BorderTarget::AllOfParagraph;
+    } else if (w == "chbrdr") {
+        st.border = BorderTarget::Characters;
     } else if (w == "brdrbtw" || w == "brdrbar") {
         st.border = BorderTarget::None;
     } else if (w.starts_with("brdr") || w == "brsp") {
@@ -195,6 +198,11 @@ void Reader::borderWord(State& st, Word w, int param) {
         edges[0] = &edge(st.story->cellDef.borders, st.borderSide);
     else if (st.border == BorderTarget::Page)
         edges[0] = &edge(sectionPage().pageBorders, st.borderSide);
+    else if (st.border == BorderTarget::Characters) {
+        // The text read so far keeps the box it was given.
+        flushText(st);
+        edges[0] = &st.chr.border;
+    }
     for (Border* b : edges) {
         if (!b)
             continue;
@@ -224,6 +232,9 @@ void Reader::borderWord(State& st, Word w, int param) {
             b->style = Border::Single; // \brdrs, \brdrth, \brdrhair and the fancier rules
         if (w == "brdrth" && !st.thickRule)
             b->widthTwips *= 2;
+        // LibreOffice draws no box of a thick rule round letters, whatever the words around it.
+        if (w == "brdrth" && st.border == BorderTarget::Characters)
+            b->style = Border::None;
     }
     if (w == "brdrth")
         st.thickRule = true;

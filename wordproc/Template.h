@@ -15,6 +15,19 @@
 // file gives them; the merge turns them into laid-out pages.
 namespace wordproc {
 
+// One edge's rule, of a paragraph, of a table cell or of a box round letters.
+struct Border {
+    enum Style : quint8 { None, Single, Double, Dotted, Dashed };
+    Style style = None;
+    int widthTwips = 0;
+    int spaceTwips = 0; // paragraphs: the distance between the rule and the text
+    QColor color;       // invalid: automatic (black)
+    // \brdrsh: a rule with a shadow, not joined with an unshadowed neighbour's
+    bool shadow = false;
+    bool visible() const { return style != None; }
+    bool operator==(const Border&) const = default;
+};
+
 struct CharFormat {
     enum class Script : quint8 { Normal, Super, Sub };
     enum class Caps : quint8 { None, All, Small };
@@ -44,6 +57,9 @@ struct CharFormat {
     int raiseHalfPoints = 0; // the text stands this far above its baseline (below: negative), unshrunk
     int widthPercent = 100;  // the letters drawn this wide
     QColor background;       // a highlight or shading behind the letters; invalid: none
+    // A box round the letters (w:bdr, \chbrdr), the same rule on all four sides, its space between the
+    // rule and the letters; runs side by side with the same box share one.
+    Border border;
 
     bool operator==(const CharFormat&) const = default;
 };
@@ -57,19 +73,6 @@ struct TabStop {
     Kind kind = Left;
     Leader leader = NoLeader;
     bool operator==(const TabStop&) const = default;
-};
-
-// One edge's rule, of a paragraph or of a table cell.
-struct Border {
-    enum Style : quint8 { None, Single, Double, Dotted, Dashed };
-    Style style = None;
-    int widthTwips = 0;
-    int spaceTwips = 0; // paragraphs: the distance between the rule and the text
-    QColor color;       // invalid: automatic (black)
-    // \brdrsh: a rule with a shadow, not joined with an unshadowed neighbour's
-    bool shadow = false;
-    bool visible() const { return style != None; }
-    bool operator==(const Border&) const = default;
 };
 
 enum class Side : quint8 { Top, Left, Bottom, Right };
@@ -179,6 +182,9 @@ struct Floating {
     QColor fill;
     QColor line;
     int lineTwips = 0;
+    // The outline's dashes and the gaps between them, in the outline's widths, from where it starts (see
+    // outlineDashes()); empty: solid.
+    std::vector<double> dashes;
     std::array<int, 4> insetTwips{};
     // Where a text box's text stands in the room between its top and bottom insets when it is shorter.
     enum class TextAnchor : quint8 { Top, Middle, Bottom };
@@ -225,6 +231,37 @@ struct Floating {
     // the holes of a letter or a logo among them, which its fill leaves open.
     std::vector<int> figures;
 };
+
+// The dashes of a shape's outline of Word's dashing `style` (1 to 4 the short "system" dashes, dots,
+// dash-dots and dash-dot-dots, 5 to 10 dots, dashes, long dashes, dash-dots, long dash-dots and long
+// dash-dot-dots, as VML and DrawingML name them), as LibreOffice draws them: dashes and gaps in the
+// outline's widths. Empty: solid. (LibreOffice draws an RTF shape's lineDashing solid.)
+inline std::vector<double> outlineDashes(int style) {
+    switch (style) {
+    case 1:
+        return {3, 1};
+    case 2:
+        return {1, 1};
+    case 3:
+        return {3, 1, 1, 1};
+    case 4:
+        return {3, 1, 1, 1, 1, 1};
+    case 5:
+        return {1, 3};
+    case 6:
+        return {4, 3};
+    case 7:
+        return {8, 3};
+    case 8:
+        return {4, 3, 1, 3};
+    case 9:
+        return {8, 3, 1, 3};
+    case 10:
+        return {8, 3, 1, 3, 1, 3};
+    default:
+        return {};
+    }
+}
 
 struct Paragraph {
     ParaFormat format;

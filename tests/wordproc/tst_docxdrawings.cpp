@@ -434,6 +434,66 @@ private slots:
         QCOMPARE(box.rounding, 0.0);
     }
 
+    void dashedOutlines() {
+        // Dashes as LibreOffice 7.4 draws them, in the line's widths: DrawingML's presets and its own
+        // lengths (thousandths of a percent), VML's named styles, and VML's numbers as short dots.
+        const auto shape = [](int left, const QByteArray& dash) {
+            return "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH "
+                   "relativeFrom=\"column\"><wp:posOffset>" +
+                   QByteArray::number(left) +
+                   "</wp:posOffset></wp:positionH><wp:positionV "
+                   "relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent "
+                   "cx=\"1828800\" cy=\"457200\"/><wp:wrapNone/><a:graphic><a:graphicData "
+                   "uri=\"http://schemas.microsoft.com/office/word/2010/"
+                   "wordprocessingShape\"><wps:wsp><wps:spPr><a:prstGeom prst=\"rect\"/><a:noFill/><a:ln "
+                   "w=\"25400\"><a:solidFill><a:srgbClr val=\"000000\"/></a:solidFill>" +
+                   dash +
+                   "</a:ln></wps:spPr><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></"
+                   "w:drawing></w:r>";
+        };
+        const auto vml = [](const QByteArray& style) {
+            return "<v:line style=\"position:absolute;z-index:1\" from=\"0,0\" to=\"100pt,0\" "
+                   "strokeweight=\"1pt\"><v:stroke dashstyle=\"" +
+                   style + "\"/></v:line>";
+        };
+        const Template t = readBody(paragraph(
+            shape(0, "<a:prstDash val=\"lgDashDot\"/>") + shape(2540000, "<a:prstDash val=\"solid\"/>") +
+            shape(0, "<a:prstDash val=\"sysDot\"/>") +
+            shape(0, "<a:custDash><a:ds d=\"400000\" sp=\"100000\"/></a:custDash>") + "<w:r><w:pict>" +
+            vml("dash") + vml("longdashdotdot") + vml("shortdashdot") + vml("1 1") + vml("solid") +
+            "</w:pict></w:r>"));
+        QCOMPARE(t.floats.size(), size_t(9));
+        const std::vector<std::vector<double>> expected{
+            {8, 3, 1, 3}, {}, {1, 1}, {4, 1}, {4, 3}, {8, 3, 1, 3, 1, 3}, {3, 1, 1, 1}, {1, 1}, {}};
+        for (size_t i = 0; i < expected.size(); ++i)
+            QCOMPARE(t.floats[i].dashes, expected[i]);
+
+        // On the page the dashed box's top edge is broken where the solid one's is whole.
+        const sheets::Printed p = sheets::printTemplate(readBody(paragraph(
+            shape(0, "<a:prstDash val=\"lgDashDot\"/>") + shape(2540000, "<a:prstDash val=\"solid\"/>"))));
+        QCOMPARE(p.copy.pictures.size(), size_t(2));
+        const QImage page = sheets::sheet(p);
+        const auto pieces = [&](const PlacedPicture& placed) {
+            const double scale = sheets::kDpi / kLayoutDpi;
+            const int y = qRound(placed.rect.top() * scale);
+            int marks = 0;
+            bool dark = false;
+            for (int x = qRound(placed.rect.left() * scale) + 4; x < qRound(placed.rect.right() * scale) - 4;
+                 ++x) {
+                bool now = false;
+                for (int d = -2; d <= 2; ++d)
+                    now = now || qGray(page.pixel(x, y + d)) < 128;
+                marks += now && !dark;
+                dark = now;
+            }
+            return marks;
+        };
+        // Two inches of a 2-point rule in dashes of 16 points and dots of 2, 6 points apart: about ten.
+        const int dashed = pieces(p.copy.pictures[0]);
+        QVERIFY2(dashed >= 8 && dashed <= 11, qPrintable(QString::number(dashed)));
+        QCOMPARE(pieces(p.copy.pictures[1]), 1);
+    }
+
     void themeColoursLightenedAndDarkened() {
         // Office's default blue (4472C4) darkened: a shape's fill by a quarter of its luminance (and 35%
         // opaque), its

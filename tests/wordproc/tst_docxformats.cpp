@@ -618,6 +618,34 @@ private slots:
         QCOMPARE(kerning, (QList<int>{0, 28}));
     }
 
+    void boxesRoundLetters() {
+        // w:bdr in a run's properties: one rule on all four sides, its width in eighths of a point and its
+        // space in points, from a character style as well; "none" is no box.
+        const QByteArray styles =
+            "<?xml version=\"1.0\"?><w:styles " + kW +
+            "><w:style w:type=\"character\" w:styleId=\"Field\"><w:rPr><w:bdr w:val=\"double\" w:sz=\"4\" "
+            "w:space=\"0\" w:color=\"auto\"/></w:rPr></w:style></w:styles>";
+        const Template t = readBody(
+            paragraph(run("Boxed", "<w:bdr w:val=\"single\" w:sz=\"8\" w:space=\"4\" w:color=\"FF0000\"/>") +
+                      run("Styled", "<w:rStyle w:val=\"Field\"/>") +
+                      run("Unboxed",
+                          "<w:rStyle w:val=\"Field\"/><w:bdr w:val=\"none\" w:sz=\"0\" w:space=\"0\"/>")),
+            {{"styles", "styles.xml", styles}});
+        const auto box = [&](const QString& text) {
+            for (const Run& r : firstParagraph(t.body).runs)
+                if (r.kind == Run::Text && r.text == text)
+                    return t.formats[size_t(r.format)].border;
+            return Border{};
+        };
+        const Border boxed = box(QStringLiteral("Boxed"));
+        QCOMPARE(boxed.style, Border::Single);
+        QCOMPARE(QList<int>({boxed.widthTwips, boxed.spaceTwips}), QList<int>({20, 80}));
+        QCOMPARE(boxed.color, QColor(255, 0, 0));
+        QCOMPARE(box(QStringLiteral("Styled")).style, Border::Double);
+        QCOMPARE(box(QStringLiteral("Styled")).widthTwips, 10);
+        QVERIFY(!box(QStringLiteral("Unboxed")).visible());
+    }
+
     void highlightAndShadingBehindLetters() {
         // A highlight shows over the run's shading, whichever comes first; a paragraph mark's shows on no
         // letter; the letters are printed on the colour.

@@ -381,6 +381,100 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(narrowed[0]).arg(narrowed[1])));
     }
 
+    // A box round letters (\chbrdr), measured in LibreOffice 7.4's PDF of the same paragraphs: its rule
+    // and space stand between the letters and the text beside them, above the text's top (ascent and line
+    // gap) and below its descent, and make the line that much taller; runs side by side with the same box
+    // share it. A box of no rule is none, and so is one of a thick rule (\brdrth), which LibreOffice
+    // leaves out.
+    void lettersInABox() {
+        const Shown s = showWord(
+            "\\pard Name: {\\chbrdr\\brdrs\\brdrw10 BOXED} after\\par "
+            "\\pard Next\\par "
+            "\\pard Name: {\\cf1 BOXED} after\\par "
+            "\\pard Last\\par "
+            "\\pard Two: {\\chbrdr\\brdrs\\brdrw10 AAA}{\\b\\chbrdr\\brdrs\\brdrw10 BBB} end\\par "
+            "\\pard {\\chbrdr\\brdrs\\brdrw10\\brsp80 SPACED} {\\chbrdr\\brdrnone\\brdrcf1 NONE}\\par "
+            "\\pard {\\chbrdr\\brdrth\\brdrw10 THICK}\\par ",
+            "\\froman Liberation Serif");
+        const auto drawn = record(s, 0);
+        const auto x = [&](const QString& start) {
+            const auto found = drawn->textsStarting(start);
+            return found.empty() ? -1.0 : found.front().baseline.x();
+        };
+        const auto pt = [](double layout) { return layout * 72 / kLayoutDpi; };
+        const auto near = [](double ours, double theirs) {
+            return qAbs(ours - theirs) < 0.15 ? QString()
+                                              : QStringLiteral("%1 pt, not %2").arg(ours).arg(theirs);
+        };
+        // The letters stand the rule's width (half a point) further on, the text after them twice that.
+        const auto words = drawn->textsStarting(QStringLiteral("BOXED"));
+        QCOMPARE(words.size(), size_t(2));
+        QCOMPARE(near(pt(words[0].baseline.x() - words[1].baseline.x()), 0.5), QString());
+        const auto after = drawn->textsStarting(QStringLiteral(" after"));
+        QCOMPARE(after.size(), size_t(2));
+        QCOMPARE(near(pt(after[0].baseline.x() - after[1].baseline.x()), 1.0), QString());
+        // LibreOffice: the boxed line's baseline 11.7 pt below the margin and 14.8 pt above the next
+        // line's (13.8 pt between plain lines).
+        const double boxed = baselineOf(*drawn, QStringLiteral("BOXED"));
+        QCOMPARE(near(pt(boxed - s.bodyTop()), 11.7), QString());
+        QCOMPARE(near(pt(baselineOf(*drawn, QStringLiteral("Next")) - boxed), 14.3), QString());
+        QCOMPARE(near(pt(baselineOf(*drawn, QStringLiteral("Last")) - words[1].baseline.y()), 13.8),
+                 QString());
+        // The box: its rules' middles a quarter point inside its edges, 11.7 pt above the baseline and
+        // 3.1 pt below, from where the text before ends to where the text after starts.
+        const auto across = [&](double y0, double y1) {
+            std::vector<Recorder::Line> found;
+            for (const Recorder::Line& l : drawn->lines)
+                if (l.line.y1() > y0 && l.line.y2() < y1 && l.line.y1() < y1 && l.line.y2() > y0)
+                    found.push_back(l);
+            return found;
+        };
+        const auto rules = across(boxed - twipsToLayout(300), boxed + twipsToLayout(100));
+        QCOMPARE(rules.size(), size_t(4));
+        double top = 1e9, foot = -1e9, left = 1e9, right = -1e9;
+        for (const Recorder::Line& l : rules) {
+            QCOMPARE(near(pt(l.width), 0.5), QString());
+            if (l.line.dy() == 0) {
+                top = qMin(top, l.line.y1());
+                foot = qMax(foot, l.line.y1());
+            } else {
+                left = qMin(left, l.line.x1());
+                right = qMax(right, l.line.x1());
+            }
+        }
+        QCOMPARE(near(pt(boxed - top), 11.45), QString());
+        QCOMPARE(near(pt(foot - boxed), 2.85), QString());
+        QCOMPARE(near(pt(x(QStringLiteral("BOXED")) - left), 0.25), QString());
+        QCOMPARE(near(pt(after[0].baseline.x() - right), 0.25), QString());
+        // One box round both runs: no rule down between them.
+        const double two = baselineOf(*drawn, QStringLiteral("AAA"));
+        int down = 0;
+        for (const Recorder::Line& l : across(two - twipsToLayout(300), two + twipsToLayout(100)))
+            down += l.line.dx() == 0;
+        QCOMPARE(down, 2);
+        QCOMPARE(near(pt(x(QStringLiteral("BBB")) - x(QStringLiteral("AAA"))),
+                      pt(QFontMetricsF(QFont(QStringLiteral("Liberation Serif"), 12), layoutDevice())
+                             .horizontalAdvance(QStringLiteral("AAA")))),
+                 QString());
+        // Four points of space inside the rule; the box without a rule draws nothing.
+        QCOMPARE(near(pt(x(QStringLiteral("SPACED")) - twipsToLayout(1440)), 4.5), QString());
+        const double spaced = baselineOf(*drawn, QStringLiteral("SPACED"));
+        QList<double> sides;
+        for (const Recorder::Line& l : drawn->lines)
+            if (l.line.dx() == 0 && qMin(l.line.y1(), l.line.y2()) < spaced &&
+                qMax(l.line.y1(), l.line.y2()) > spaced)
+                sides << pt(l.line.x1() - twipsToLayout(1440));
+        std::sort(sides.begin(), sides.end());
+        QCOMPARE(sides.size(), 2);
+        QCOMPARE(near(sides[0], 0.25), QString());
+        const double none = x(QStringLiteral(" NONE"));
+        QVERIFY(none > 0 && sides[1] < pt(none - twipsToLayout(1440)));
+        const double thick = baselineOf(*drawn, QStringLiteral("THICK"));
+        QVERIFY(thick > spaced);
+        for (const Recorder::Line& l : drawn->lines)
+            QVERIFY(l.line.dx() != 0 || qMax(l.line.y1(), l.line.y2()) < thick - twipsToLayout(100));
+    }
+
     void lineHeights() {
         Shown s = show("two-pages.rtf");
         const double textBottom = s.bodyTop() + s.copy.body->pageSize().height();
