@@ -35,6 +35,9 @@ void spaceAsianFromWestern(QTextBlock block, const QTextBlock& last);
 // East Asian commas and full stops that would carry the character before them down to the next line
 // hang past the line's end instead, as in Word and LibreOffice.
 void hangPunctuation(QTextDocument& doc);
+// Justified lines widened as LibreOffice widens them: only their ordinary spaces after the last tab, and
+// with `brokenLinesToo` the lines that end in a manual line break as well.
+void justifyLines(QTextDocument& doc, bool brokenLinesToo);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.
