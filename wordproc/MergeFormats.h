@@ -11,7 +11,8 @@ namespace wordproc {
 QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily);
 QTextBlockFormat toBlockFormat(const ParaFormat& p);
 // A right stop a little past the line's end, in a line `widthTwips` wide, stands at its end:
-// Word and LibreOffice keep the text set by it on the line, Qt would break the line before it.
+// Word and LibreOffice keep the text set by it on the line, Qt would break the line before it. The
+// stops where the file puts them are kept (kStopsPastEndProperty).
 void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips);
 // Word and LibreOffice set their default stops every `defaultTwips` from the margin, where Qt sets its
 // own from the line's start: past a paragraph's own stops, in a line `widthTwips` wide, the default
