@@ -36,6 +36,8 @@ void Reader::readSettings(const Node& settings) {
                     m_compatibility = intAttr(s, u"w:val", 12);
                 else if (s.name == QLatin1String("w:doNotUseHTMLParagraphAutoSpacing"))
                     m_t.largerSpaceBetween = !onOff(&s);
+                else if (s.name == QLatin1String("w:doNotExpandShiftReturn"))
+                    m_t.justifyBrokenLines = !onOff(&s);
         } else if (c.name == QLatin1String("m:mathPr")) {
             if (const Node* jc = c.child(u"m:defJc"))
                 m_mathAlign = mathAlign(jc->attr(u"m:val"), m_mathAlign);

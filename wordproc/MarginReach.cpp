@@ -118,6 +118,11 @@ void reachPastMargins(QTextDocument& doc, double left, double right) {
     root->setFrameFormat(rf);
 }
 
+double rightReach(const QTextBlock& b) {
+    const QTextBlockFormat f = b.blockFormat();
+    return f.doubleProperty(kSetInRightProperty) - f.rightMargin();
+}
+
 void reachPastCellEdges(QTextDocument& doc) {
     std::vector<QTextTable*> tables;
     std::vector<QTextFrame*> frames{doc.rootFrame()};

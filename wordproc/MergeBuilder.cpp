@@ -234,6 +234,68 @@ void Merger::Builder::end() {
     m_pictureAfterText.clear();
 }
 
+void Merger::Builder::reachStopsPastEnd() {
+    QAbstractTextDocumentLayout* layout = m_doc.documentLayout();
+    struct Widened {
+        QTextBlock block;
+        QTextBlockFormat was;
+        double past; // layout pixels
+    };
+    std::vector<Widened> widened;
+    double reach = m_reachRight;
+    for (QTextBlock b = m_doc.begin(); b.isValid(); b = b.next()) {
+        const QTextBlockFormat f = b.blockFormat();
+        // A paragraph's rules and shading keep to the margin: its text does too.
+        if (!f.hasProperty(kStopsPastEndProperty) || f.hasProperty(kBordersProperty) ||
+            f.hasProperty(kShadingProperty) || !b.text().contains(QLatin1Char('\t')))
+            continue;
+        const QList<qreal> wanted = f.property(kStopsPastEndProperty).value<QList<qreal>>();
+        QList<QTextOption::Tab> tabs = f.tabPositions();
+        if (wanted.size() != tabs.size())
+            continue;
+        layout->blockBoundingRect(b);
+        if (!b.layout() || b.layout()->lineCount() != 1)
+            continue;
+        // A stop at the line's very end stays a hair inside it; one past the end is set where the file
+        // puts it, the same hair inside the line's new end.
+        const double hair = twipsToLogical(8);
+        double past = 0; // Qt's units
+        for (qsizetype i = 0; i < tabs.size(); ++i)
+            if (wanted[i] > tabs[i].position + hair + 1e-6) {
+                past = qMax(past, wanted[i] - tabs[i].position);
+                tabs[i].position = wanted[i];
+            }
+        if (past <= 0)
+            continue;
+        past *= kLayoutDpi / 96.0;
+        QTextBlockFormat wider = f;
+        wider.setTabPositions(tabs);
+        wider.clearProperty(kStopsPastEndProperty);
+        wider.setRightMargin(f.rightMargin() - past);
+        reach = qMax(reach, rightReach(b) + past);
+        QTextCursor(b).setBlockFormat(wider);
+        widened.push_back({b, f, past});
+    }
+    if (widened.empty())
+        return;
+    if (reach > m_reachRight) {
+        m_reachRight = reach;
+        reachPastMargins(m_doc, m_reachLeft, m_reachRight);
+    }
+    // A paragraph that would now wrap otherwise stays as it was.
+    for (const Widened& w : widened) {
+        layout->blockBoundingRect(w.block);
+        if (w.block.layout() && w.block.layout()->lineCount() == 1)
+            continue;
+        QTextBlockFormat back = w.block.blockFormat();
+        back.setRightMargin(back.rightMargin() + w.past);
+        back.setTabPositions(w.was.tabPositions());
+        back.setProperty(kStopsPastEndProperty, w.was.property(kStopsPastEndProperty));
+        QTextCursor(w.block).setBlockFormat(back);
+        layout->blockBoundingRect(w.block);
+    }
+}
+
 void Merger::Builder::story(const Story& s, Cursor& c) {
     // Empty paragraphs that only follow a closing table take no room on a label sheet or in a catalog:
     // a sheet that fills its page must not spill an empty line onto a page of its own, nor a catalog's

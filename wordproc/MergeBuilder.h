@@ -94,6 +94,9 @@ public:
     // Gives rows with a set height their height, and sets the text of cells that ask for it in their
     // middle or at their foot, once the text is in and laid out: Qt knows neither.
     void finish();
+    // A one-line paragraph whose right stop past its end was set at the end (keepTabsOnLine) reaches
+    // past the margin to the stop, as LibreOffice sets it.
+    void reachStopsPastEnd();
     // Cells of rows that break over a page's end (or of `only`'s rows) keep to their padding there, the
     // space below their last paragraph going on with it; a row whose first lines fit above the page's
     // foot then breaks there, as LibreOffice breaks it.

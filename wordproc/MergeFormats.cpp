@@ -246,6 +246,9 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips) {
     // A stop at the line's very end is set a hair inside it (under half a point): Qt lets no glyph's ink
     // stand past the line, so the last figure of a page number set flush right there would wrap.
     const double inside = end - twipsToLogical(8);
+    QList<qreal> wanted;
+    for (const QTextOption::Tab& t : tabs)
+        wanted.append(t.position);
     bool moved = false;
     for (QTextOption::Tab& t : tabs) {
         if (t.type != QTextOption::RightTab)
@@ -255,8 +258,10 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips) {
             moved = true;
         }
     }
-    if (moved)
-        b.setTabPositions(tabs);
+    if (!moved)
+        return;
+    b.setTabPositions(tabs);
+    b.setProperty(kStopsPastEndProperty, QVariant::fromValue(wanted));
 }
 
 void addDefaultTabs(QTextBlockFormat& b, const ParaFormat& p, int defaultTwips, int widthTwips) {

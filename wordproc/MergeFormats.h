@@ -11,7 +11,8 @@ namespace wordproc {
 QTextCharFormat toCharFormat(const CharFormat& c, const QString& defaultFamily);
 QTextBlockFormat toBlockFormat(const ParaFormat& p);
 // A right stop a little past the line's end, in a line `widthTwips` wide, stands at its end:
-// Word and LibreOffice keep the text set by it on the line, Qt would break the line before it.
+// Word and LibreOffice keep the text set by it on the line, Qt would break the line before it. The
+// stops where the file puts them are kept (kStopsPastEndProperty).
 void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips);
 // Word and LibreOffice set their default stops every `defaultTwips` from the margin, where Qt sets its
 // own from the line's start: past a paragraph's own stops, in a line `widthTwips` wide, the default
@@ -35,6 +36,9 @@ void spaceAsianFromWestern(QTextBlock block, const QTextBlock& last);
 // East Asian commas and full stops that would carry the character before them down to the next line
 // hang past the line's end instead, as in Word and LibreOffice.
 void hangPunctuation(QTextDocument& doc);
+// Justified lines widened as LibreOffice widens them: only their ordinary spaces after the last tab, and
+// with `brokenLinesToo` the lines that end in a manual line break as well.
+void justifyLines(QTextDocument& doc, bool brokenLinesToo);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.

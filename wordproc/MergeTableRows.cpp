@@ -273,6 +273,8 @@ void Merger::Builder::keepCellsToPadding(const QTextTable* only) {
 
 void Merger::Builder::finish() {
     hangPunctuation(m_doc);
+    justifyLines(m_doc, m.m_t->justifyBrokenLines);
+    reachStopsPastEnd();
     if (m_sized.empty() && m_spaced.empty() && m_kept.empty()) {
         settleRows(m_doc);
         return;

@@ -106,6 +106,9 @@ enum DecorationProperty {
     // stand from the sheet's count (a document whose numbering starts past 1).
     kPageFormatProperty,
     kPageOffsetProperty,
+    // Block: its tab stops where the file puts them (Qt's units, QList<qreal>), where right stops past
+    // the line's end were set at its end.
+    kStopsPastEndProperty,
 };
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };

@@ -437,6 +437,10 @@ struct Template {
     // LibreOffice sets Word 2007+ files, whatever their paragraphs ask (RTF's reader spaces them itself,
     // where a paragraph asks for it).
     bool spaceAsianText = false;
+    // A justified paragraph's lines that end in a manual line break are justified too, unless a Word
+    // 2007+ document's settings say not to (w:doNotExpandShiftReturn), as LibreOffice sets them; it
+    // reads no such setting from RTF.
+    bool justifyBrokenLines = true;
     // The colour every page is filled with before anything is drawn on it; invalid: none (white paper).
     QColor pageColor;
     std::vector<CharFormat> formats{CharFormat{}};
