@@ -192,6 +192,34 @@ private slots:
         QCOMPARE(at(page, 1440 + 200, 7200 + 720), QColor(Qt::white));
         QCOMPARE(at(page, 1440 + 1440, 7200 - 500), QColor(Qt::red));
     }
+
+    // Word's block arrows in RTF: the head from where the adjustment says (three quarters along unless
+    // it says), the shaft half the arrow's width.
+    void rtfBlockArrows() {
+        const auto arrow = [](int left, int type, const QByteArray& props) {
+            return "{\\shp{\\*\\shpinst\\shpleft" + QByteArray::number(left) + "\\shptop1440\\shpright" +
+                   QByteArray::number(left + 1440) +
+                   "\\shpbottom2880\\shpbxpage\\shpbypage\\shpwr3{\\sp{\\sn shapeType}{\\sv " +
+                   QByteArray::number(type) + "}}{\\sp{\\sn fillColor}{\\sv 255}}" + props + "}}";
+        };
+        const Printed l =
+            print(letter(arrow(1440, 67, {}) + arrow(4320, 67, "{\\sp{\\sn adjustValue}{\\sv 10800}}") +
+                         arrow(7200, 13, {}) + "Text"));
+        QCOMPARE(l.t->floats.size(), size_t(3));
+        const QImage page = paint(l.copy, 0, l.t->page, kDpi);
+        // Down: the shaft's middle, beside it, the head's wide part.
+        QCOMPARE(at(page, 1440 + 720, 1440 + 400), QColor(Qt::red));
+        QCOMPARE(at(page, 1440 + 150, 1440 + 400), QColor(Qt::white));
+        QCOMPARE(at(page, 1440 + 150, 1440 + 1130), QColor(Qt::red));
+        QCOMPARE(at(page, 1440 + 200, 1440 + 780), QColor(Qt::white));
+        // Its head from halfway down.
+        QCOMPARE(at(page, 4320 + 200, 1440 + 780), QColor(Qt::red));
+        // Right: the head at the right, pointing at the middle of the box's right side.
+        QCOMPARE(at(page, 7200 + 1300, 1440 + 720), QColor(Qt::red));
+        QCOMPARE(at(page, 7200 + 1300, 1440 + 150), QColor(Qt::white));
+        QCOMPARE(at(page, 7200 + 300, 1440 + 150), QColor(Qt::white));
+        QCOMPARE(at(page, 7200 + 300, 1440 + 720), QColor(Qt::red));
+    }
 };
 
 QTEST_MAIN(TestTurnedShapes)
