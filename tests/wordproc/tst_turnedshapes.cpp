@@ -135,6 +135,28 @@ private slots:
         QVERIFY(bluish(at(page, 1440 + 40, 4320 + 40)));
     }
 
+    // A gradient that says no way runs the way of the theme's fill its style names: down here.
+    void gradientTakesThemesWay() {
+        const QByteArray theme =
+            "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><a:themeElements>"
+            "<a:fmtScheme><a:fillStyleLst><a:solidFill><a:schemeClr val=\"phClr\"/></a:solidFill>"
+            "<a:solidFill><a:schemeClr val=\"phClr\"/></a:solidFill><a:gradFill><a:gsLst><a:gs "
+            "pos=\"0\"><a:schemeClr val=\"phClr\"/></a:gs></a:gsLst><a:lin ang=\"5400000\"/></a:gradFill>"
+            "</a:fillStyleLst></a:fmtScheme></a:themeElements></a:theme>";
+        const QByteArray styled = "<wps:wsp><wps:spPr>XFRM" + gradient({}) +
+                                  "</wps:spPr><wps:style><a:fillRef idx=\"3\"><a:schemeClr val=\"accent1\"/>"
+                                  "</a:fillRef></wps:style><wps:bodyPr/></wps:wsp>";
+        const Printed l =
+            lay(package(document(paragraph(run("Text") + anchored(1440, 1440, {}, styled,
+                                                                  "http://schemas.microsoft.com/office/word/"
+                                                                  "2010/wordprocessingShape"))),
+                        {{"theme", "theme/theme1.xml", theme}}));
+        QCOMPARE(l.t->floats.size(), size_t(1));
+        const QImage page = paint(l.copy, 0, l.t->page, kDpi);
+        QVERIFY(reddish(at(page, 1440 + 1440, 1440 + 60)));
+        QVERIFY(bluish(at(page, 1440 + 1440, 1440 + 1380)));
+    }
+
     // A freeform whose path is left open: its fill closes it, its outline does not run back to the
     // start.
     void openFreeformOutline() {
