@@ -143,6 +143,58 @@ QColor Reader::drawingColor(const Node* fill) const {
     return {};
 }
 
+const Node* Reader::themeFill(const Node* style) const {
+    const Node* ref = style ? style->child(u"a:fillRef") : nullptr;
+    const int idx = ref ? intAttr(*ref, u"idx") : 0;
+    // 1 to 3 name the theme's fills, 1001 to 1003 its background fills.
+    const Node* list =
+        idx >= 1001 ? m_themeXml.find(u"a:bgFillStyleLst") : m_themeXml.find(u"a:fillStyleLst");
+    int n = idx >= 1001 ? idx - 1000 : idx;
+    if (!list || n < 1)
+        return nullptr;
+    for (const Node& fill : list->children)
+        if (--n == 0)
+            return &fill;
+    return nullptr;
+}
+
+void Reader::gradientFill(const Node& grad, Floating& g, const Node* style) const {
+    std::vector<std::pair<double, QColor>> stops;
+    if (const Node* list = grad.child(u"a:gsLst"))
+        for (const Node& gs : list->children) {
+            bool ok = false;
+            const double at = gs.attr(u"pos").toDouble(&ok) / 100000;
+            const QColor colour = gs.name == QLatin1String("a:gs") ? drawingColor(&gs) : QColor();
+            if (ok && std::isfinite(at) && colour.isValid() && stops.size() < 64)
+                stops.emplace_back(qBound(0.0, at, 1.0), colour);
+        }
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (stops.empty())
+        return;
+    // Where a gradient cannot be drawn, and behind a text box's text, its first colour stands for it.
+    g.fill = stops.front().second;
+    if (stops.size() < 2)
+        return;
+    g.gradient = std::move(stops);
+    g.gradientAngle = 0;
+    g.gradientFromMiddle = false;
+    // A gradient that says no way runs the way of the theme's fill its style refers to, if that is a
+    // gradient; else left to right, as LibreOffice draws it.
+    const Node* way = &grad;
+    if (!grad.child(u"a:lin") && !grad.child(u"a:path"))
+        if (const Node* themed = themeFill(style); themed && themed->name == QLatin1String("a:gradFill"))
+            way = themed;
+    if (const Node* lin = way->child(u"a:lin")) {
+        bool ok = false;
+        const double angle = lin->attr(u"ang").toDouble(&ok) / 60000;
+        g.gradientAngle = ok && std::isfinite(angle) ? std::fmod(angle, 360.0) : 0;
+    } else if (way->child(u"a:path")) {
+        // Out from the middle, whatever figure it names: LibreOffice's first colour is there.
+        g.gradientFromMiddle = true;
+    }
+}
+
 int Reader::picture(StoryState& st, const QString& id, int widthTwips, int heightTwips) {
     if (id.isEmpty() || !st.rels)
         return -1;
@@ -638,6 +690,16 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
     const bool single = items.size() == 1 && !anchored;
     for (const Item& item : items) {
         Floating g = f;
+        // Turned (in 60000ths of a degree, clockwise) and mirrored within its box.
+        const Node* props =
+            item.node->child(item.node->name == QLatin1String("pic:pic") ? u"pic:spPr" : u"wps:spPr");
+        if (const Node* x = props ? props->child(u"a:xfrm") : nullptr) {
+            bool ok = false;
+            const double turn = x->attr(u"rot").toDouble(&ok) / 60000;
+            g.rotation = ok && std::isfinite(turn) ? qRound(std::fmod(turn, 360.0)) : 0;
+            g.flipH = onOffValue(x->attr(u"flipH"));
+            g.flipV = onOffValue(x->attr(u"flipV"));
+        }
         g.leftTwips = clampTwips(qint64(f.leftTwips) + item.left);
         g.topTwips = clampTwips(qint64(f.topTwips) + item.top);
         g.widthTwips = clampTwips(item.width, 1, kMaxTwips);
@@ -679,6 +741,8 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             // The shape's own fill and outline, else those its style refers to.
             if (const Node* solid = spPr ? spPr->child(u"a:solidFill") : nullptr)
                 g.fill = drawingColor(solid);
+            else if (const Node* grad = spPr ? spPr->child(u"a:gradFill") : nullptr)
+                gradientFill(*grad, g, style);
             else if (spPr && spPr->child(u"a:noFill"))
                 g.fill = QColor();
             else if (const Node* ref = style ? style->child(u"a:fillRef") : nullptr;
@@ -728,6 +792,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 g.shape = Floating::Shape::Lines;
                 g.points = {QPoint(flipH ? g.widthTwips : 0, flipV ? g.heightTwips : 0),
                             QPoint(flipH ? 0 : g.widthTwips, flipV ? 0 : g.heightTwips)};
+                g.flipH = g.flipV = false; // in its points already
                 open = true;
             } else {
                 continue;
@@ -735,8 +800,10 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             g.fill = QColor();
             g.line = QColor();
             colours();
-            if (open)
+            if (open) {
                 g.fill = QColor();
+                g.gradient.clear();
+            }
             if (g.fill.isValid() || g.line.isValid())
                 addFloating(st, g, format);
             continue;

@@ -391,6 +391,10 @@ private:
     bool frame(const std::vector<const Node*>& nodes, StoryState& st);
     void addFloating(StoryState& st, const Floating& f, int format);
     QColor drawingColor(const Node* fill) const;
+    // A gradient fill (a:gradFill) as `g`'s gradient, its first colour its plain fill; `style` is the
+    // shape's wps:style, whose theme fill gives the way a gradient runs when it gives none.
+    void gradientFill(const Node& grad, Floating& g, const Node* style) const;
+    const Node* themeFill(const Node* style) const;
     // A picture's outline and shadow, as LibreOffice draws them.
     void pictureOutline(const Node& pic, Picture& shown) const;
 

@@ -58,6 +58,36 @@ std::vector<double> vmlDashes(const QString& style) {
     return outlineDashes(named.value(s, 2));
 }
 
+// A fill running from the shape's colour to its second one, as LibreOffice draws it: at no angle
+// from the foot up, at a quarter turn (counted against the clock) from the right leftwards. Its focus
+// is where along the way the second colour stands, from the far end back: at the start when it is
+// 100%, halfway (the first colour at both ends) when 50%. A radial one runs out from the middle.
+void vmlGradient(const Node& fill, Floating& f) {
+    const auto number = [](QString v) {
+        bool ok = false;
+        const double d = v.remove(QLatin1Char('%')).trimmed().toDouble(&ok);
+        return ok && std::isfinite(d) && std::abs(d) < 1e7 ? d : 0.0;
+    };
+    const QString type = fill.attr(u"type");
+    const bool radial = type == QLatin1String("gradientRadial");
+    if (type != QLatin1String("gradient") && !radial)
+        return;
+    QColor second = fill.has(u"color2") ? vmlColor(fill.attr(u"color2")) : QColor(Qt::white);
+    if (!second.isValid())
+        return;
+    second.setAlpha(f.fill.alpha());
+    const double focus = qBound(0.0, std::abs(number(fill.attr(u"focus"))) / 100, 1.0);
+    const double secondAt = radial ? 0 : 1 - focus;
+    f.gradient.clear();
+    if (secondAt > 0)
+        f.gradient.emplace_back(0, f.fill);
+    f.gradient.emplace_back(secondAt, second);
+    if (secondAt < 1)
+        f.gradient.emplace_back(1, f.fill);
+    f.gradientFromMiddle = radial;
+    f.gradientAngle = radial ? 0 : std::fmod(270 - number(fill.attr(u"angle")), 360.0);
+}
+
 // Whether `shape` is Word's straight connector, the line its line tool draws: a shape of type 32, or
 // one whose own path runs from its box's corner to the opposite one.
 bool straightConnector(const Node& shape) {
@@ -281,6 +311,14 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 self(self, shape, depth + 1, inner);
                 continue;
             }
+            // Turned (degrees clockwise) and mirrored within its box; a line's points say already
+            // which way it runs.
+            if (!line) {
+                f.rotation = qRound(std::fmod(number(style.value(QStringLiteral("rotation")), 0), 360.0));
+                const QString flip = style.value(QStringLiteral("flip"));
+                f.flipH = flip.contains(QLatin1Char('x'));
+                f.flipV = flip.contains(QLatin1Char('y'));
+            }
             if (const Node* data = shape.child(u"v:imagedata")) {
                 QString id = data->attr(u"r:id");
                 if (id.isEmpty())
@@ -317,6 +355,7 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 const int w = width > 1 ? width : 0, h = height > 1 ? height : 0;
                 f.points = {QPoint(acrossFlip ? w : 0, downFlip ? h : 0),
                             QPoint(acrossFlip ? 0 : w, downFlip ? 0 : h)};
+                f.flipH = f.flipV = false;
                 line = true;
             }
             if (line) {
@@ -346,7 +385,6 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                     f.shape = Floating::Shape::WordArt;
                     f.wordArt = path->attr(u"string").left(1000);
                     f.wordArtFamily = wordArtFamily(*path);
-                    f.rotation = qRound(number(style.value(QStringLiteral("rotation")), 0)) % 360;
                 } else
                     continue;
             } else {
@@ -398,6 +436,8 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                                          : number(opacity, 1);
                 f.fill.setAlphaF(float(qBound(0.0, share, 1.0)));
             }
+            if (const Node* fill = shape.child(u"v:fill"); fill && f.fill.isValid())
+                vmlGradient(*fill, f);
             if (!box) {
                 if (f.fill.isValid() || f.line.isValid())
                     addFloating(st, f, format);

@@ -323,6 +323,12 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         placed.behindText = fl.behindText;
         placed.zOrder = fl.zOrder;
         placed.band = band;
+        placed.rotation = fl.rotation;
+        placed.flipH = fl.flipH;
+        placed.flipV = fl.flipV;
+        placed.gradient = fl.gradient;
+        placed.gradientAngle = fl.gradientAngle;
+        placed.gradientFromMiddle = fl.gradientFromMiddle;
         if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
             textBox(placed, fl, record);
             // A frame of no set height is as tall as its text, and so is a box sized to its text.
@@ -343,7 +349,6 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             placed.figures = fl.figures;
             placed.wordArt = fl.wordArt;
             placed.wordArtFamily = fl.wordArtFamily;
-            placed.rotation = fl.rotation;
         } else {
             placed.image = m.pictureImage(fl.picture, r.size());
             const Picture* pic = placed.image.isNull() ? nullptr : &m.m_t->pictures[size_t(fl.picture)];

@@ -22,6 +22,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 #include <QTextTable>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -261,11 +262,51 @@ QPen outlinePen(const PlacedPicture& p, double width) {
     return pen;
 }
 
+} // namespace
+
+QBrush fillBrush(const PlacedPicture& p) {
+    if (p.gradient.size() < 2)
+        return p.fill.isValid() ? QBrush(p.fill) : QBrush(Qt::NoBrush);
+    const QRectF& r = p.rect;
+    QGradientStops stops;
+    for (const auto& [at, colour] : p.gradient)
+        stops.append({qBound(0.0, at, 1.0), colour});
+    if (p.gradientFromMiddle) {
+        // Out from the middle, the last colour reached at the corners.
+        QRadialGradient g(r.center(), std::hypot(r.width(), r.height()) / 2);
+        g.setStops(stops);
+        return QBrush(g);
+    }
+    // Along the line at its angle through the box's middle, from the corner it leaves to the one it
+    // reaches, so that the first and last colours just touch the box.
+    const double a = qDegreesToRadians(p.gradientAngle);
+    const QPointF along(std::cos(a), std::sin(a));
+    const double half = std::abs(r.width() / 2 * along.x()) + std::abs(r.height() / 2 * along.y());
+    QLinearGradient g(r.center() - along * half, r.center() + along * half);
+    g.setStops(stops);
+    return QBrush(g);
+}
+
+void turnAndMirror(QPainter& painter, const PlacedPicture& p, bool mirror) {
+    const double fx = mirror && p.flipH ? -1 : 1, fy = mirror && p.flipV ? -1 : 1;
+    if (p.rotation == 0 && fx > 0 && fy > 0)
+        return;
+    // Mirrored within its box first, then turned about the box's middle: the box itself stays where
+    // the file places it.
+    const QPointF middle = p.rect.center();
+    painter.translate(middle);
+    painter.rotate(p.rotation);
+    painter.scale(fx, fy);
+    painter.translate(-middle);
+}
+
+namespace {
+
 void paintShape(QPainter& painter, const PlacedPicture& p) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(p.line.isValid() ? outlinePen(p, qMax(1.0, p.lineWidth)) : QPen(Qt::NoPen));
-    painter.setBrush(p.fill.isValid() ? QBrush(p.fill) : QBrush(Qt::NoBrush));
+    painter.setBrush(fillBrush(p));
     switch (p.shape) {
     case Floating::Shape::Box:
     case Floating::Shape::Ellipse:
@@ -275,23 +316,29 @@ void paintShape(QPainter& painter, const PlacedPicture& p) {
         drawWordArt(painter, p.rect, p.wordArtFamily, p.wordArt, p.rotation);
         break;
     default: {
-        // Each figure a polygon of its own, closed when filled; where figures overlap the fill leaves
-        // a hole, as Word's does.
+        // Each figure a polygon of its own; where figures overlap the fill leaves a hole, as Word's
+        // does. The fill closes a figure left open, its outline does not: it runs only where the
+        // figure's own lines go.
         const QPolygonF points = p.points.translated(p.rect.topLeft());
-        QPainterPath path;
-        path.setFillRule(Qt::OddEvenFill);
+        QPainterPath filled, outlined;
+        filled.setFillRule(Qt::OddEvenFill);
         qsizetype from = 0;
         for (size_t i = 0; i <= p.figures.size(); ++i) {
             const qsizetype to =
                 i < p.figures.size() ? qBound(from, qsizetype(p.figures[i]), points.size()) : points.size();
             if (to > from) {
-                path.addPolygon(points.mid(from, to - from));
-                if (p.fill.isValid())
-                    path.closeSubpath();
+                const QPolygonF figure = points.mid(from, to - from);
+                filled.addPolygon(figure);
+                filled.closeSubpath();
+                outlined.addPolygon(figure);
+                if (figure.size() > 2 && figure.isClosed())
+                    outlined.closeSubpath();
             }
             from = to;
         }
-        painter.drawPath(path);
+        if (painter.brush().style() != Qt::NoBrush)
+            painter.fillPath(filled, painter.brush());
+        painter.strokePath(outlined, pen);
     }
     }
     painter.restore();
@@ -461,22 +508,29 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
             if ((p.page / columns != index && p.page >= 0) || p.behindText != behind ||
                 (p.band && p.band != header && p.band != footer))
                 continue;
-            if (p.shape != Floating::Shape::None) {
-                paintShape(painter, p);
+            if (p.shape != Floating::Shape::None || !p.text) {
+                painter.save();
+                // WordArt turns its own letters.
+                if (p.shape != Floating::Shape::WordArt)
+                    turnAndMirror(painter, p, true);
+                if (p.shape != Floating::Shape::None)
+                    paintShape(painter, p);
+                else
+                    drawPicture(painter, p.rect, p.image);
+                painter.restore();
                 continue;
             }
-            if (!p.text) {
-                drawPicture(painter, p.rect, p.image);
-                continue;
-            }
+            painter.save();
+            turnAndMirror(painter, p, false);
             // A text box covers what lies under it, as in the common word processors.
             const bool plain = p.frame == Floating::Shape::Box && p.rounding <= 0;
-            if (p.fill.isValid() && plain) {
-                painter.fillRect(p.rect, p.fill);
-            } else if (p.fill.isValid()) {
+            const QBrush fill = fillBrush(p);
+            if (fill.style() != Qt::NoBrush && plain) {
+                painter.fillRect(p.rect, fill);
+            } else if (fill.style() != Qt::NoBrush) {
                 painter.save();
                 painter.setRenderHint(QPainter::Antialiasing);
-                painter.fillPath(outline(p, p.frame), p.fill);
+                painter.fillPath(outline(p, p.frame), fill);
                 painter.restore();
             }
             // A page number in a frame or text box is the number of the page it prints on.
@@ -505,6 +559,7 @@ void paintSheet(QPainter& painter, const PageCopy& whole, int sheet, const PageS
                 }
                 painter.restore();
             }
+            painter.restore();
         }
     };
     const auto band = [&](QTextDocument* band, bool header) {

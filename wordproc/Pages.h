@@ -233,6 +233,10 @@ struct PlacedPicture {
     QPolygonF points;
     QString wordArt, wordArtFamily; // WordArt's text and face, stretched to the box and turned
     double rotation = 0;
+    bool flipH = false, flipV = false;               // mirrored within `rect` before it is turned
+    std::vector<std::pair<double, QColor>> gradient; // as Floating's, drawn instead of `fill`
+    double gradientAngle = 0;
+    bool gradientFromMiddle = false;
     const QTextDocument* band = nullptr; // a header's or footer's: printed on the pages that show it
     std::vector<int> figures;            // where each figure after the first starts in `points`
 };
@@ -311,6 +315,13 @@ QTextDocument* bandOn(const PageCopy& copy, int index, bool header);
 
 // Where the body's page stands on sheet `index` of `copy` (not of one of its parts), from the sheet's top.
 double bodyTopOn(const PageCopy& copy, int index, const PageSetup& page);
+
+// The brush a floating shape or text box is filled with: its colour, or the run between its gradient's
+// colours across its box.
+QBrush fillBrush(const PlacedPicture& p);
+
+// Sets `painter` to draw `p` turned about its box's middle, and when `mirror`, mirrored within its box.
+void turnAndMirror(QPainter& painter, const PlacedPicture& p, bool mirror);
 
 // WordArt's letters stretched to fill `box`, turned `rotation` degrees clockwise about its middle, in
 // the painter's brush.

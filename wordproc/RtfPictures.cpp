@@ -151,6 +151,9 @@ void Reader::shapeProperty(ShapeData& shape, const ShapeProperty& property) {
         shape.flipH = value != 0;
     else if (name == QLatin1String("fFlipV"))
         shape.flipV = value != 0;
+    else if (name == QLatin1String("adjustValue") || name == QLatin1String("adjust2Value"))
+        (name == QLatin1String("adjustValue") ? shape.adjust : shape.adjust2) =
+            int(qBound(qint64(0), value, qint64(21600)));
     else if (name == QLatin1String("lineWidth"))
         shape.lineTwips = twips(value);
     else if (name == QLatin1String("dxTextLeft") || name == QLatin1String("dyTextTop") ||
@@ -294,6 +297,32 @@ void Reader::finishPrimitive(State& st, ShapeData& shape) {
     addFloating(st, f);
 }
 
+namespace {
+
+// The outline of a block arrow of Word's drawing tools, pointing right (shape type 13), left (66), down
+// (67) or up (68), in 21600ths of its box; none for another kind.
+std::vector<QPoint> blockArrow(int type, int adjust, int adjust2) {
+    constexpr int n = 21600, half = n / 2;
+    // Along the arrow, where the head meets the shaft; across it, how far in the shaft's sides stand.
+    const bool forward = type == 13 || type == 67;
+    const int neck = adjust >= 0 ? adjust : forward ? 16200 : 5400;
+    const int in = adjust2 >= 0 ? qMin(adjust2, half) : 5400;
+    std::vector<QPoint> along; // as for an arrow pointing right, x along it and y across
+    if (forward)
+        along = {{0, in}, {neck, in}, {neck, 0}, {n, half}, {neck, n}, {neck, n - in}, {0, n - in}, {0, in}};
+    else
+        along = {{n, in}, {neck, in}, {neck, 0}, {0, half}, {neck, n}, {neck, n - in}, {n, n - in}, {n, in}};
+    if (type == 13 || type == 66)
+        return along;
+    if (type != 67 && type != 68)
+        return {};
+    for (QPoint& p : along)
+        p = QPoint(p.y(), p.x());
+    return along;
+}
+
+} // namespace
+
 void Reader::finishShape(State& st, ShapeData& shape) {
     if (shape.drawing) {
         finishPrimitive(st, shape);
@@ -342,7 +371,9 @@ void Reader::finishShape(State& st, ShapeData& shape) {
     if (f.picture < 0) {
         // Rectangles, ellipses and lines, drawn as Word draws them.
         const bool box = shape.type == 1 || shape.type == 2 || shape.type == 202;
-        if (!(box || shape.type == 3 || shape.type == 20) || m_t.floats.size() >= kMaxShapes)
+        const std::vector<QPoint> arrow = blockArrow(shape.type, shape.adjust, shape.adjust2);
+        if (!(box || shape.type == 3 || shape.type == 20 || !arrow.empty()) ||
+            m_t.floats.size() >= kMaxShapes)
             return;
         f.leftTwips = qBound(-1440 * 50, f.leftTwips, 1440 * 50);
         f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
@@ -355,6 +386,9 @@ void Reader::finishShape(State& st, ShapeData& shape) {
         f.shape = shape.type == 3 ? Floating::Shape::Ellipse
                   : box           ? Floating::Shape::Box
                                   : Floating::Shape::Lines;
+        for (const QPoint& p : arrow)
+            f.points.emplace_back(int(qint64(p.x()) * f.widthTwips / 21600),
+                                  int(qint64(p.y()) * f.heightTwips / 21600));
         if (shape.type == 20) {
             const int w = shape.right > f.leftTwips ? f.widthTwips : 0;
             const int h = shape.bottom > f.topTwips ? f.heightTwips : 0;

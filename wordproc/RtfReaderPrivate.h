@@ -239,6 +239,9 @@ struct ShapeData {
     StoryBuilder textBuilder;
     int type = -1; // the kind of shape: 1 a rectangle, 2 a rounded one, 3 an ellipse, 20 a line, ...
     bool flipH = false, flipV = false;
+    // A block arrow's adjustments, in 21600ths of its box (-1: the kind's own): where its head meets
+    // its shaft, and how far the shaft stands in from the head's sides.
+    int adjust = -1, adjust2 = -1;
     bool drawing = false; // a Word 97 drawing object
     DrawingPrimitive primitive;
     // Word 2010's size by a share (tenths of a percent) of the page or a margin: what sizerelh and

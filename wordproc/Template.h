@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -226,6 +227,16 @@ struct Floating {
     QString wordArt;
     QString wordArtFamily;
     int rotation = 0;
+    // A picture or drawn shape mirrored across or down within its box before it is turned; a text
+    // box's text is turned with its box but never mirrored.
+    bool flipH = false;
+    bool flipV = false;
+    // A fill that runs between colours instead of `fill`: the stops (0 to 1 along the way, colour),
+    // along a line at `gradientAngle` degrees clockwise from left to right, or out from the box's
+    // middle to its edges when `gradientFromMiddle`.
+    std::vector<std::pair<double, QColor>> gradient;
+    double gradientAngle = 0;
+    bool gradientFromMiddle = false;
     std::vector<QPoint> points;
     // Where each figure after the first starts in `points`: a freeform drawn in Word may hold several,
     // the holes of a letter or a logo among them, which its fill leaves open.
