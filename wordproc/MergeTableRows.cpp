@@ -272,6 +272,7 @@ void Merger::Builder::keepCellsToPadding(const QTextTable* only) {
 }
 
 void Merger::Builder::finish() {
+    breakBesideFields(m_doc, m_fieldSpans);
     hangPunctuation(m_doc);
     if (m_sized.empty() && m_spaced.empty() && m_kept.empty()) {
         settleRows(m_doc);
