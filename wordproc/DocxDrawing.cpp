@@ -611,6 +611,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         f.topTwips = qBound(-1440 * 50, f.topTwips, 1440 * 50);
     } else {
         f.wrap = Floating::Wrap::TopBottom;
+        f.inLineTwips = width;
     }
 
     // A picture; a shape with text; a group of them, each placed within the group's frame; a drawing

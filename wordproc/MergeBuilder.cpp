@@ -797,7 +797,15 @@ void Merger::Builder::field(QTextCursor& cur, const Run& r, Cursor& c) {
     switch (f.kind) {
     case Field::Merge: {
         if (!merging) {
+            flush();
+            FieldSpan span{cur, {}};
+            span.from.setKeepPositionOnInsert(true);
             runs(cur, f.result, c);
+            flush();
+            span.to = cur;
+            span.to.setKeepPositionOnInsert(true);
+            if (span.to.position() > span.from.position())
+                m_fieldSpans.push_back(std::move(span));
             return;
         }
         const QString value =

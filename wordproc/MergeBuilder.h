@@ -325,7 +325,8 @@ private:
     // How far the stories' paragraphs reach into the left and right margins (layout pixels).
     double m_reachLeft = 0, m_reachRight = 0;
     std::vector<NoteRef> m_noteRefs;
-    std::vector<int> m_splits; // blocks that placeNotes() split off, in order
+    std::vector<FieldSpan> m_fieldSpans; // the merge fields printed as the template stores them
+    std::vector<int> m_splits;           // blocks that placeNotes() split off, in order
 };
 
 } // namespace wordproc

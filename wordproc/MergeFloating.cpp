@@ -260,6 +260,29 @@ void Merger::Builder::textBox(PlacedPicture& placed, const Floating& fl, int rec
     placed.rounding = fl.rounding;
 }
 
+namespace {
+
+// Where a drawing `width` wide set in the block's first line starts: LibreOffice sets it by the
+// paragraph's indents and alignment, in a table's cell from the cell's edge.
+double lineStartFor(QAbstractTextDocumentLayout* layout, const QTextBlock& block, double width) {
+    const QTextLayout* lines = block.layout();
+    // A cell's lines stand from the cell, which stands in its table.
+    const double origin = layout->blockBoundingRect(block).left();
+    if (!lines || lines->lineCount() == 0)
+        return origin;
+    const QTextLine first = lines->lineAt(0);
+    const double start = origin + first.x();
+    const double room = first.width() - width;
+    const Qt::Alignment align = block.blockFormat().alignment();
+    if (align & Qt::AlignHCenter)
+        return start + room / 2;
+    if (align & Qt::AlignRight)
+        return start + room;
+    return start;
+}
+
+} // namespace
+
 void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin, double pageHeight,
                                   const QTextDocument* band) {
     const PageSetup& pg = m.page();
@@ -304,6 +327,9 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         }
         QRectF r(twipsToLayout(fl.leftTwips) + (fl.fromX == Floating::From::Page ? 0 : left) + columnStart, 0,
                  twipsToLayout(fl.widthTwips), twipsToLayout(fl.heightTwips));
+        if (fl.inLineTwips > 0)
+            r.moveLeft(left + twipsToLayout(fl.leftTwips) +
+                       lineStartFor(layout, anchor, twipsToLayout(fl.inLineTwips)));
         r.moveTop(fl.fromY == Floating::From::Page ? twipsToLayout(fl.topTwips)
                   : fl.fromY == Floating::From::Margin
                       ? twipsToLayout(pg.topTwips + fl.topTwips)

@@ -3,8 +3,10 @@
 #include "wordproc/Template.h"
 
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFormat>
+#include <vector>
 
 namespace wordproc {
 
@@ -39,6 +41,14 @@ void hangPunctuation(QTextDocument& doc);
 // Justified lines widened as LibreOffice widens them: only their ordinary spaces after the last tab, and
 // with `brokenLinesToo` the lines that end in a manual line break as well.
 void justifyLines(QTextDocument& doc, bool brokenLinesToo);
+// A merge field's text as a template prints it: from its first character to past its last.
+struct FieldSpan {
+    QTextCursor from, to;
+};
+// A word too long for its line breaks where it runs out of room, but LibreOffice never breaks one there
+// at a field's edge or inside a field that starts after the line does: the line then ends a character
+// before the last such edge.
+void breakBesideFields(QTextDocument& doc, const std::vector<FieldSpan>& fields);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.

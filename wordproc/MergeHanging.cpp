@@ -8,9 +8,13 @@
 #include "wordproc/Pages.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QRawFont>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <algorithm>
+#include <map>
 
 namespace wordproc {
 
@@ -88,6 +92,110 @@ void hangPunctuation(QTextDocument& doc) {
             if (!b.layout() || lineOf(*b.layout(), carried + 1) != i) {
                 mark.setCharFormat(was);
                 layout->blockBoundingRect(b);
+            }
+        }
+    }
+}
+
+namespace {
+
+// Where the line that ends at `end` of the block's `text` runs out of room inside a word rather than
+// breaking where the text allows it.
+bool brokenInWord(const QString& text, int end) {
+    if (end <= 0 || end >= text.size())
+        return false;
+    const QChar last = text.at(end - 1);
+    if (last.isSpace() || last == kBreakHere || last == QChar::LineSeparator)
+        return false;
+    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
+    lines.setPosition(end);
+    return !lines.isAtBoundary() || !(lines.boundaryReasons() & QTextBoundaryFinder::BreakOpportunity);
+}
+
+} // namespace
+
+void breakBesideFields(QTextDocument& doc, const std::vector<FieldSpan>& fields) {
+    if (fields.empty())
+        return;
+    // Each block's fields, as offsets into its text.
+    std::map<int, std::vector<std::pair<int, int>>> byBlock;
+    for (const FieldSpan& f : fields) {
+        const QTextBlock b = doc.findBlock(f.from.position());
+        if (b.isValid() && f.to.position() > f.from.position())
+            byBlock[b.blockNumber()].emplace_back(f.from.position() - b.position(),
+                                                  qMin(f.to.position(), b.position() + b.length() - 1) -
+                                                      b.position());
+    }
+    QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    for (auto& [number, spans] : byBlock) {
+        const QTextBlock b = doc.findBlockByNumber(number);
+        // Each break moves the next line's start: the lines are looked at again, a few times at most.
+        std::vector<int> refused;
+        for (int round = 0; round < 16; ++round) {
+            layout->blockBoundingRect(b);
+            const QTextLayout* lines = b.layout();
+            const QString text = b.text();
+            int cut = -1, lineStart = 0;
+            for (int i = 0; lines && i + 1 < lines->lineCount() && cut < 0; ++i) {
+                const QTextLine line = lines->lineAt(i);
+                const int start = line.textStart(), end = start + line.textLength();
+                if (!brokenInWord(text, end))
+                    continue;
+                // A line that starts within a field that began on the line before breaks where it
+                // runs out of room.
+                const bool within = std::any_of(spans.begin(), spans.end(), [&](const auto& s) {
+                    return s.first < start && start < s.second;
+                });
+                if (within)
+                    continue;
+                int edge = -1;
+                for (const auto& [from, to] : spans)
+                    for (const int at : {from, to})
+                        if (at > start + 1 && at < end)
+                            edge = qMax(edge, at);
+                if (edge > 0 && std::find(refused.begin(), refused.end(), edge - 1) == refused.end()) {
+                    cut = edge - 1;
+                    lineStart = start;
+                }
+            }
+            if (cut < 0)
+                break;
+            QTextCursor at(b);
+            at.setPosition(b.position() + cut + 1);
+            const QTextCharFormat f = at.charFormat();
+            QTextCharFormat own = f;
+            own.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+            own.setFontLetterSpacing(0);
+            at.setPosition(b.position() + cut);
+            at.insertText(QString(kBreakHere),
+                          QRawFont::fromFont(f.font()).supportsCharacter(char32_t(kBreakHere.unicode()))
+                              ? own
+                              : joinerFormat(f));
+            // Where the word's first part would then fit on the line before, the break is not made: the
+            // word keeps a line of its own.
+            layout->blockBoundingRect(b);
+            const QTextLayout* after = b.layout();
+            bool moved = false;
+            for (int i = 0; after && i < after->lineCount(); ++i) {
+                const QTextLine line = after->lineAt(i);
+                if (line.textStart() <= lineStart && lineStart < line.textStart() + line.textLength())
+                    moved = line.textStart() != lineStart;
+            }
+            if (moved) {
+                at.setPosition(b.position() + cut);
+                at.setPosition(b.position() + cut + 1, QTextCursor::KeepAnchor);
+                at.removeSelectedText();
+                refused.push_back(cut);
+                continue;
+            }
+            for (int& r : refused)
+                if (r >= cut)
+                    ++r;
+            for (auto& [from, to] : spans) {
+                if (from >= cut)
+                    ++from;
+                if (to >= cut)
+                    ++to;
             }
         }
     }

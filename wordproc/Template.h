@@ -202,6 +202,10 @@ struct Floating {
     int heightTwips = 0;
     From fromX = From::Margin;
     From fromY = From::Paragraph;
+    // A drawing set in a line of text rather than anchored: the whole drawing's width (0 for one
+    // anchored). It stands where its paragraph's line starts, by the indents and alignment, in a table's
+    // cell as on the page; `leftTwips` is a piece's offset within it.
+    int inLineTwips = 0;
     Wrap wrap = Wrap::TopBottom;
     // The side of a picture the text flows by (Both: by the wider one), and how far the text keeps from
     // its edges (left, top, right, bottom); an eighth of an inch beside it unless the file says.

@@ -3,6 +3,7 @@
 #include "wordproc/DocxReader.h"
 
 #include <QtTest>
+#include <map>
 
 using namespace wordproc;
 using namespace rendering;
@@ -52,6 +53,18 @@ QByteArray vmlBox(const QByteArray& top, const QByteArray& element = "v:shape ty
     return "<w:r><w:pict><" + element + " style=\"position:absolute;margin-left:20pt;margin-top:" + top +
            ";width:100pt;height:30pt\"><v:textbox><w:txbxContent>" + paragraph(run("Year")) +
            "</w:txbxContent></v:textbox></" + name + "></w:pict></w:r>";
+}
+
+// A text box 2000 twips wide set in the line (a wp:inline drawing), holding `text`.
+QByteArray inlineBox(const QByteArray& text) {
+    return "<w:r><w:drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><wp:extent "
+           "cx=\"1270000\" cy=\"508000\"/><wp:docPr id=\"1\" name=\"Label\"/><a:graphic><a:graphicData "
+           "uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\"><wps:wsp><wps:cNvSpPr "
+           "txBox=\"1\"/><wps:spPr><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></wps:spPr><wps:txbx>"
+           "<w:txbxContent>" +
+           paragraph(run(text)) +
+           "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:inline>"
+           "</w:drawing></w:r>";
 }
 
 const PlacedPicture* boxOf(const Shown& s) {
@@ -174,6 +187,38 @@ private slots:
              {std::pair(cell(kTextBoxType + vmlBox("-5pt")), -5), std::pair(cell(vmlBox("-30pt")), -30),
               std::pair(paragraph(kTextBoxType + vmlBox("-30pt") + run("Anchor")), -30)})
             QVERIFY(qAbs(boxTop(body) - offset) < 0.5);
+    }
+
+    // A text box set in a line stands where its paragraph's line starts, by the paragraph's indent and
+    // alignment, in a label sheet's cells each in its own cell: LibreOffice sets one centred in a cell
+    // 3000 twips wide 500 twips in from the cell's text.
+    void textBoxInLineStandsInItsLine() {
+        const auto cell = [](int width, const QByteArray& content) {
+            const QByteArray w = QByteArray::number(width);
+            return "<w:tc><w:tcPr><w:tcW w:w=\"" + w + "\" w:type=\"dxa\"/></w:tcPr>" + content + "</w:tc>";
+        };
+        const QByteArray sheet =
+            "<w:tbl><w:tblPr><w:tblW w:w=\"9000\" w:type=\"dxa\"/><w:tblLayout w:type=\"fixed\"/>"
+            "<w:tblCellMar><w:left w:w=\"0\" w:type=\"dxa\"/><w:right w:w=\"0\" w:type=\"dxa\"/>"
+            "</w:tblCellMar></w:tblPr><w:tblGrid><w:gridCol w:w=\"3000\"/><w:gridCol w:w=\"3000\"/>"
+            "<w:gridCol w:w=\"3000\"/></w:tblGrid><w:tr>" +
+            cell(3000, paragraph(inlineBox("First"))) +
+            cell(3000, paragraph(inlineBox("Second"), "<w:jc w:val=\"center\"/>")) +
+            cell(3000, paragraph(inlineBox("Third"), "<w:jc w:val=\"right\"/>")) + "</w:tr></w:tbl>";
+        const Shown s = showBody(paragraph(inlineBox("Indented"), "<w:ind w:left=\"1000\"/>") + sheet);
+        std::map<QString, double> left;
+        for (const PlacedPicture& p : s.copy.pictures)
+            if (p.text)
+                left[p.text->toPlainText().trimmed()] = p.rect.left();
+        QCOMPARE(left.size(), size_t(4));
+        const auto near = [](double a, double b) { return qAbs(a - b) < twipsToLayout(30); };
+        QVERIFY2(near(left["Indented"], twipsToLayout(1440 + 1000)),
+                 qPrintable(QString::number(left["Indented"])));
+        const double first = left["First"];
+        QVERIFY2(near(left["Second"] - first, twipsToLayout(3000 + 500)),
+                 qPrintable(QString::number(left["Second"] - first)));
+        QVERIFY2(near(left["Third"] - first, twipsToLayout(6000 + 1000)),
+                 qPrintable(QString::number(left["Third"] - first)));
     }
 };
 
