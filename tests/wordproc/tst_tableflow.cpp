@@ -164,6 +164,14 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(gap("\\par ")).arg(gap(""))));
         QVERIFY2(qAbs(gap("\\par \\par ") - gap("") - 2 * line) < 1.5,
                  qPrintable(QStringLiteral("%1 %2").arg(gap("\\par \\par ")).arg(gap(""))));
+        // Its space above stands between the table and its line once, as LibreOffice sets it, and its
+        // space below after that line; so it does at any line height.
+        QVERIFY2(qAbs(gap("\\sb480\\par \\pard ") - gap("") - line - twipsToLayout(480)) < 1.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(gap("\\sb480\\par \\pard ")).arg(gap(""))));
+        QVERIFY2(qAbs(gap("\\sb480\\sa240\\par \\pard ") - gap("") - line - twipsToLayout(720)) < 1.5,
+                 qPrintable(QStringLiteral("%1").arg(gap("\\sb480\\sa240\\par \\pard "))));
+        QVERIFY2(qAbs(gap("\\sb480\\sl-600\\slmult0\\par \\pard ") - gap("") - twipsToLayout(1080)) < 1.5,
+                 qPrintable(QStringLiteral("%1").arg(gap("\\sb480\\sl-600\\slmult0\\par \\pard "))));
     }
 
     void emptyLineAfterClosingTable() {
