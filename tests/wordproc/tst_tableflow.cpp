@@ -174,6 +174,29 @@ private slots:
                  qPrintable(QStringLiteral("%1").arg(gap("\\sb480\\sl-600\\slmult0\\par \\pard "))));
     }
 
+    void spacedEmptyLineAfterTableAtPageFoot() {
+        // A table of 43 rows of 280 twips ends less than the empty paragraph's 120 twips of space above
+        // it short of the page's foot: that paragraph opens the second page, without the space, and the
+        // small table and "End" follow it there, as LibreOffice sets them; no page is left empty.
+        QByteArray rows;
+        for (int i = 0; i < 43; ++i)
+            rows +=
+                "\\trowd\\trgaph108\\trleft0\\trrh-280" + ruledCell(4000) + "\\pard\\intbl Row\\cell \\row ";
+        for (const int left : {20, 60, 96}) {
+            const QByteArray top = QByteArray::number(12960 - 43 * 280 - left);
+            const Shown s = showWord("\\pard\\sl-" + top + "\\slmult0 Top\\par " + rows +
+                                     "\\pard\\sb120\\par \\trowd\\trgaph108\\trleft0\\cellx4000\\pard\\intbl "
+                                     "Small\\cell \\row \\pard End\\par ");
+            QCOMPARE(s.copy.pageCount(), 2);
+            const auto second = record(s, 1);
+            const double small = baselineOf(*second, QStringLiteral("Small"));
+            // The empty line's height above the small table's first line, and no space.
+            QVERIFY2(small > 0 && small - s.bodyTop() < twipsToLayout(276 + 276),
+                     qPrintable(QStringLiteral("%1: %2").arg(left).arg(small - s.bodyTop())));
+            QVERIFY(baselineOf(*second, QStringLiteral("End")) > small);
+        }
+    }
+
     void emptyLineAfterClosingTable() {
         // A letter's empty paragraph after its closing table keeps its line, as Word's does: a table that
         // leaves less room than a line at the page's foot sends it on to a page of its own. A label sheet
