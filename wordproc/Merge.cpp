@@ -193,9 +193,12 @@ namespace {
 
 // Qt keeps a page's height in 26.6 fixed point, cut down to a 64th of a layout pixel, and lays page n out
 // from n times that: a body's pages are of a height it holds exactly, so that the pages counted here
-// fall where Qt's fall, however many there are.
+// fall where Qt's fall, however many there are. LibreOffice fits a line that ends right at the page's
+// foot; Qt's lines, each of the nearest 64th to its height in whole twips, may end there a little
+// lower after a page of them. The page holds that much more, under a twip, below its room.
+constexpr double kFootSlack = 0.75; // twips
 double pageHeightQtHolds(double height) {
-    return std::floor(height * 64) / 64;
+    return std::floor((height + twipsToLayout(kFootSlack)) * 64) / 64;
 }
 
 // How far the headers and footers reach into each kind of page, from the sheet's top and bottom edges:
@@ -266,7 +269,8 @@ double placeBody(PageCopy& copy, const BandRoom& room, const PageSetup& page, bo
     const double first = titled && firstToo ? lines(paper - room.firstTop - room.firstBottom) : 0;
     const double height = pageHeightQtHolds(qMax(twipsToLayout(720), qMax(first, qMax(odd, even))));
     // Less than a fraction of a point is the page height Qt holds, not room to leave.
-    const auto above = [&](double own) { return height - own > 0.5 ? height - own : 0.0; };
+    const double held = height - twipsToLayout(kFootSlack);
+    const auto above = [&](double own) { return held - own > 0.5 ? held - own : 0.0; };
     copy.bodyTop = room.top + lowered(paper - room.top - room.bottom) - above(odd);
     if (copy.evenPages)
         copy.evenBodyTop = room.evenTop + lowered(paper - room.evenTop - room.evenBottom) - above(even);

@@ -441,10 +441,10 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         if (ownBlock)
             flow.fresh = false;
         // Qt gives the block after a table no space above it; the table keeps that space below. An empty
-        // paragraph in a block of its own keeps it as well: in a header or footer, which has no pages to
-        // break, the table then keeps none, LibreOffice setting the space once.
+        // paragraph in a block of its own keeps it as well: the table then keeps none, LibreOffice
+        // setting the space once.
         QTextTableFormat tf = m_table->format();
-        tf.setBottomMargin(ownBlock && m_band ? 0.0 : f.topMargin());
+        tf.setBottomMargin(ownBlock ? 0.0 : f.topMargin());
         m_table->setFormat(tf);
         m_table = nullptr;
     }

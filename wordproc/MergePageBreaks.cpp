@@ -229,7 +229,8 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
         const double top = layout->blockBoundingRect(b).top();
         const bool there = top > 0 && std::abs(top - std::round(top / pageHeight) * pageHeight) < 0.5;
         // With text above it on its page, the block moves on to the next.
-        const bool keepSpace = keepsSpaceAt(pageOf(b, false) + (belowPageTop(b) ? 1 : 0));
+        const int target = pageOf(b, false) + (belowPageTop(b) ? 1 : 0);
+        const bool keepSpace = keepsSpaceAt(target);
         dropSpaceBefore(b);
         QTextBlockFormat f = b.blockFormat();
         if (!keepSpace) {
@@ -244,9 +245,22 @@ void Merger::Builder::dropSpaceAtPageTops(double pageHeight) {
             f.clearProperty(kCarriedSpaceProperty);
         }
         f.clearProperty(kRoomAboveProperty);
+        const bool broke = f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
         if (!there)
             f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
         QTextCursor(b).setBlockFormat(f);
+        // Where the space above the block had carried it over the page's end below a table that ends close
+        // to it, Qt breaks before it once more and leaves a page empty: the block is set down that page's
+        // top by its space above instead.
+        if (!there && !broke && pageOf(b, false) > target) {
+            f.setPageBreakPolicy(f.pageBreakPolicy() & ~QTextFormat::PageBreak_AlwaysBefore);
+            QTextCursor(b).setBlockFormat(f);
+            const double rest = target * pageHeight - layout->blockBoundingRect(b).top();
+            if (rest > 0) {
+                f.setTopMargin(f.topMargin() + rest / kQtScale);
+                QTextCursor(b).setBlockFormat(f);
+            }
+        }
         leaveRoomAbove(b, pageOf(b, false));
     };
     int page = 0;

@@ -216,6 +216,21 @@ private slots:
         QVERIFY2(qAbs(shown.height() - 90) <= 1, qPrintable(QString::number(shown.height())));
     }
 
+    // Lines of 276 twips after 264 twips of space end right at the page's foot on the 46th: LibreOffice
+    // fits that line there, though Qt's lines, of 64ths of a pixel, end a hair lower; a twip more space
+    // and the line goes on to the next page.
+    void lineEndingAtPageFootStays() {
+        for (const int space : {264, 265}) {
+            QByteArray lines = "\\pard\\sb" + QByteArray::number(space) + " L0\\par ";
+            for (int i = 1; i < 50; ++i)
+                lines += "\\pard L" + QByteArray::number(i) + "\\par ";
+            const PageCopy copy = layOut(lines);
+            QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("L44")), 0);
+            QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("L45")), space == 264 ? 0 : 1);
+            QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("L46")), 1);
+        }
+    }
+
     // Qt keeps a page's height to a 64th of a pixel: on a page 2,592.2 pixels tall its pages fall a little
     // higher each time, a whole pixel after 80 of them. Two-line paragraphs that fill every page exactly
     // still start where the pages do, and none moves on to a page of its own, however far in.
@@ -225,7 +240,9 @@ private slots:
             pairs += "\\pard\\widctlpar\\sl-240\\slmult0 Top" + QByteArray::number(i) + "\\line Foot" +
                      QByteArray::number(i) + "\\par ";
         const PageCopy copy = layOut("\\margb1439 " + pairs);
-        QCOMPARE(copy.body->pageSize().height(), std::floor(twipsToLayout(12961) * 64) / 64);
+        const double height = copy.body->pageSize().height();
+        QVERIFY2(height >= twipsToLayout(12961) - 1.0 / 64 && height < twipsToLayout(12962),
+                 qPrintable(QString::number(height)));
         QCOMPARE(copy.pageCount(), 45);
         QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Top1214")), 44);
         QCOMPARE(sheets::pageOfText(*copy.body, QStringLiteral("Foot1106")), 40);

@@ -164,6 +164,37 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(gap("\\par ")).arg(gap(""))));
         QVERIFY2(qAbs(gap("\\par \\par ") - gap("") - 2 * line) < 1.5,
                  qPrintable(QStringLiteral("%1 %2").arg(gap("\\par \\par ")).arg(gap(""))));
+        // Its space above stands between the table and its line once, as LibreOffice sets it, and its
+        // space below after that line; so it does at any line height.
+        QVERIFY2(qAbs(gap("\\sb480\\par \\pard ") - gap("") - line - twipsToLayout(480)) < 1.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(gap("\\sb480\\par \\pard ")).arg(gap(""))));
+        QVERIFY2(qAbs(gap("\\sb480\\sa240\\par \\pard ") - gap("") - line - twipsToLayout(720)) < 1.5,
+                 qPrintable(QStringLiteral("%1").arg(gap("\\sb480\\sa240\\par \\pard "))));
+        QVERIFY2(qAbs(gap("\\sb480\\sl-600\\slmult0\\par \\pard ") - gap("") - twipsToLayout(1080)) < 1.5,
+                 qPrintable(QStringLiteral("%1").arg(gap("\\sb480\\sl-600\\slmult0\\par \\pard "))));
+    }
+
+    void spacedEmptyLineAfterTableAtPageFoot() {
+        // A table of 43 rows of 280 twips ends less than the empty paragraph's 120 twips of space above
+        // it short of the page's foot: that paragraph opens the second page, without the space, and the
+        // small table and "End" follow it there, as LibreOffice sets them; no page is left empty.
+        QByteArray rows;
+        for (int i = 0; i < 43; ++i)
+            rows +=
+                "\\trowd\\trgaph108\\trleft0\\trrh-280" + ruledCell(4000) + "\\pard\\intbl Row\\cell \\row ";
+        for (const int left : {20, 60, 96}) {
+            const QByteArray top = QByteArray::number(12960 - 43 * 280 - left);
+            const Shown s = showWord("\\pard\\sl-" + top + "\\slmult0 Top\\par " + rows +
+                                     "\\pard\\sb120\\par \\trowd\\trgaph108\\trleft0\\cellx4000\\pard\\intbl "
+                                     "Small\\cell \\row \\pard End\\par ");
+            QCOMPARE(s.copy.pageCount(), 2);
+            const auto second = record(s, 1);
+            const double small = baselineOf(*second, QStringLiteral("Small"));
+            // The empty line's height above the small table's first line, and no space.
+            QVERIFY2(small > 0 && small - s.bodyTop() < twipsToLayout(276 + 276),
+                     qPrintable(QStringLiteral("%1: %2").arg(left).arg(small - s.bodyTop())));
+            QVERIFY(baselineOf(*second, QStringLiteral("End")) > small);
+        }
     }
 
     void emptyLineAfterClosingTable() {
@@ -579,6 +610,27 @@ private slots:
                          qPrintable(QStringLiteral("%1 pt, row %2: %3").arg(QString(size)).arg(r).arg(off)));
             }
         }
+        // Rows of an exact height stand that far apart all down the table, as LibreOffice sets them, and
+        // the paragraph after them follows the last one's foot.
+        QByteArray exact = "\\pard Top\\par ";
+        for (int i = 0; i < 12; ++i)
+            exact += "\\trowd\\trgaph108\\trrh-420\\cellx4000\\pard\\intbl Row\\cell\\row ";
+        const Shown s = showRtf(exact + "\\pard After\\par ");
+        const QTextDocument& doc = *s.copy.body;
+        QTextTable* table = firstTable(doc);
+        QVERIFY(table);
+        const auto top = [&](const QTextBlock& b) {
+            return doc.documentLayout()->blockBoundingRect(b).top();
+        };
+        const double first = top(table->cellAt(0, 0).firstCursorPosition().block());
+        for (int r = 1; r < table->rows(); ++r) {
+            const double off =
+                top(table->cellAt(r, 0).firstCursorPosition().block()) - first - r * twipsToLayout(420);
+            QVERIFY2(qAbs(off) <= 0.5, qPrintable(QStringLiteral("row %1: %2").arg(r).arg(off)));
+        }
+        const double after =
+            top(blockStarting(doc, QStringLiteral("After"))) - first - 12 * twipsToLayout(420);
+        QVERIFY2(qAbs(after) <= 0.5, qPrintable(QString::number(after)));
     }
 };
 
