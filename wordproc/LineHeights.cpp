@@ -462,8 +462,11 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         const auto sixtyFourths = [](double height) { return (std::round(height * 64) + 0.001) / 64; };
         const double single = whole ? sixtyFourths(twips * kLayoutDpi / 1440) : exact;
         double spaced = 0;
+        // Lines closer than single lose that share of the single height, cut down to whole twips.
         if (whole && type == QTextBlockFormat::ProportionalHeight)
-            spaced = sixtyFourths(std::floor(twips * f.lineHeight() / 100 + 1e-6) * kLayoutDpi / 1440);
+            spaced = sixtyFourths((asked < 100 ? twips - std::floor(twips * (100 - asked) / 100 + 1e-6)
+                                               : std::floor(twips * asked / 100 + 1e-6)) *
+                                  kLayoutDpi / 1440);
         // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
         const double factor =
             single > 0 && rounded > 0 && (whole || rounded > exact) ? single / rounded : 1.0;
@@ -495,7 +498,13 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         }
         // Qt sets the text on the borrowed faces' taller ascent, where that is the line's.
         const double qtAscent = lentEverywhere ? qMax(ascent, lentAscent) : ascent;
-        const double raise = !image && textAscent < qtAscent - 0.01 ? qtAscent - textAscent : 0.0;
+        double raise = !image && textAscent < qtAscent - 0.01 ? qtAscent - textAscent : 0.0;
+        // LibreOffice takes the height lines closer than single lack off the top of their text.
+        if (spaced > 0 && asked < 100 && grid <= 0) {
+            raise += single - spaced;
+            f.setProperty(kCloseLinesProperty, true);
+            changed = true;
+        }
         if (raise > 0) {
             f.setProperty(kRaiseProperty, raise);
             changed = true;

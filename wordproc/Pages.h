@@ -106,6 +106,10 @@ enum DecorationProperty {
     // stand from the sheet's count (a document whose numbering starts past 1).
     kPageFormatProperty,
     kPageOffsetProperty,
+    // Block: its lines are spaced closer than single (bool). LibreOffice stands the text of the first
+    // line four fifths down its room, as in a line of set height; the lines after are cut from the top
+    // (the difference is in kRaiseProperty).
+    kCloseLinesProperty,
 };
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };
