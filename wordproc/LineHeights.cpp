@@ -367,15 +367,27 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         double qtTop = 0;
         // Whether every piece of text has the same heights: then so has every line.
         bool uniform = true;
+        // Whether raised or lowered text makes the line taller.
+        bool raised = false;
         std::optional<std::array<double, 4>> heights;
         const QFont base = block.document()->defaultFont();
-        const auto take = [&](const QFont& font) {
+        // Text raised or lowered (`up` layout pixels) reaches that much further above or below its line
+        // in LibreOffice, which makes the line taller by that much. Qt gives it no more room: a
+        // paragraph of one line takes it, where the whole paragraph is that line.
+        const bool oneLined = oneLine(block);
+        const auto take = [&](const QFont& font, double up = 0) {
             const FaceHeights& h = faceHeights(font);
             const std::array<double, 4> these{h.ascent, h.descent, h.leading, h.qtLeading};
             if (!heights)
                 heights = these;
             for (size_t i = 0; i < these.size(); ++i)
                 uniform = uniform && qAbs(these[i] - (*heights)[i]) < 0.01;
+            if (up != 0 && oneLined) {
+                uniform = false;
+                raised = true;
+                top = qMax(top, h.top + up);
+                bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top - up);
+            }
             ascent = qMax(ascent, these[0]);
             textAscent = qMax(textAscent, h.textAscent);
             descent = qMax(descent, these[1]);
@@ -409,8 +421,13 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                 // none of those Word names is at hand, and the face the system gives for that name and
                 // the text's language stands for them (Droid Sans Fallback for Japanese), or the
                 // system's sans-serif face where the template names none.
+                const QTextCharFormat c = it.fragment().charFormat();
+                const double up =
+                    c.verticalAlignment() == QTextCharFormat::AlignNormal
+                        ? c.baselineOffset() / 100 * QFontMetricsF(font, layoutDevice()).height()
+                        : 0.0;
                 if (chars.own || !chars.asian)
-                    take(font);
+                    take(font, up);
                 if (chars.asian) {
                     QFont asian(font);
                     const QString face = it.fragment().charFormat().stringProperty(kAsianFaceProperty);
@@ -498,14 +515,15 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         }
         // Qt sets the text on the borrowed faces' taller ascent, where that is the line's.
         const double qtAscent = lentEverywhere ? qMax(ascent, lentAscent) : ascent;
-        double raise = !image && textAscent < qtAscent - 0.01 ? qtAscent - textAscent : 0.0;
+        double raise = !image && (raised || textAscent < qtAscent - 0.01) ? qtAscent - textAscent : 0.0;
         // LibreOffice takes the height lines closer than single lack off the top of their text.
         if (spaced > 0 && asked < 100 && grid <= 0) {
             raise += single - spaced;
             f.setProperty(kCloseLinesProperty, true);
             changed = true;
         }
-        if (raise > 0) {
+        // Raised text over the line's own stands the rest of the line that much lower.
+        if (raise > 0 || (raised && raise < 0)) {
             f.setProperty(kRaiseProperty, raise);
             changed = true;
         }
