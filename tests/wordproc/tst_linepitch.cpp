@@ -470,6 +470,22 @@ private slots:
         near(row(5) - row(4), single + by, "after the lowered line");
     }
 
+    // A dropped capital is printed at the start of its paragraph's first word in the paragraph's size;
+    // the lowering Word gives it in its frame does not make that line taller.
+    void droppedCapitalKeepsItsLine() {
+        using namespace docxsamples;
+        const QByteArray face = "<w:sz w:val=\"24\"/>";
+        const Shown s = showDocx(
+            paragraph(run("Row01", face)) +
+            paragraph(run("W", "<w:position w:val=\"-9\"/><w:sz w:val=\"110\"/>"),
+                      "<w:framePr w:dropCap=\"drop\" w:lines=\"3\" w:wrap=\"around\" w:vAnchor=\"text\" "
+                      "w:hAnchor=\"text\"/><w:spacing w:line=\"800\" w:lineRule=\"exact\"/>") +
+            paragraph(run("Row02 of the letter", face)) + paragraph(run("Row03", face)));
+        const double pitch = pitchTwips(s, 3);
+        QVERIFY2(qAbs(pitch - singleTwips(QStringLiteral("Liberation Serif"), 240)) < 2,
+                 qPrintable(QString::number(pitch)));
+    }
+
     // Lines set closer than their letters are tall reach into the page before or after theirs at a
     // page's edge: each is drawn on its own page only, so that a PDF holds its words once.
     void closeSetLinesPrintOnTheirOwnPageOnly() {
