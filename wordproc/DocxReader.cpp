@@ -417,10 +417,12 @@ void Reader::paragraph(const Node& p, StoryState& st) {
             placeNumber();
     }
     if (!st.dropCap.empty() && !st.open) {
-        // In the size of the paragraph's text: the line is not made taller for it.
+        // In the size of the paragraph's text and on its baseline (the letter's lowering is its frame's):
+        // the line is not made taller for it.
         for (Run& r : st.dropCap) {
             CharFormat f = m_t.formats[size_t(r.format)];
             f.halfPoints = m_t.formats[size_t(st.markFormat)].halfPoints;
+            f.raiseHalfPoints = 0;
             addText(st, r.text, format(f));
         }
         st.dropCap.clear();

@@ -369,10 +369,16 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         // Whether every piece of text has the same heights: then so has every line.
         bool uniform = true;
         bool boxed = false;
+        // Whether raised or lowered text makes the line taller.
+        bool raised = false;
         std::optional<std::array<double, 4>> heights;
         const QFont base = block.document()->defaultFont();
-        // A box round letters sets its rule and space above and below them (`room`).
-        const auto take = [&](const QFont& font, double room = 0) {
+        // A box round letters sets its rule and space above and below them (`room`). Text raised or
+        // lowered (`up` layout pixels) reaches that much further above or below its line in LibreOffice,
+        // which makes the line taller by that much. Qt gives it no more room: a paragraph of one line
+        // takes it, where the whole paragraph is that line.
+        const bool oneLined = oneLine(block);
+        const auto take = [&](const QFont& font, double room = 0, double up = 0) {
             const FaceHeights& h = faceHeights(font);
             uniform = uniform && room == 0;
             boxed = boxed || room > 0;
@@ -381,6 +387,12 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                 heights = these;
             for (size_t i = 0; i < these.size(); ++i)
                 uniform = uniform && qAbs(these[i] - (*heights)[i]) < 0.01;
+            if (up != 0 && oneLined) {
+                uniform = false;
+                raised = true;
+                top = qMax(top, h.top + up);
+                bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top - up);
+            }
             ascent = qMax(ascent, these[0]);
             textAscent = qMax(textAscent, h.textAscent + room);
             descent = qMax(descent, these[1]);
@@ -415,9 +427,14 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                 // the text's language stands for them (Droid Sans Fallback for Japanese), or the
                 // system's sans-serif face where the template names none.
                 Rule box;
-                const double room = letterBoxOf(it.fragment().charFormat(), box) ? letterBoxRoom(box) : 0.0;
+                const QTextCharFormat c = it.fragment().charFormat();
+                const double room = letterBoxOf(c, box) ? letterBoxRoom(box) : 0.0;
+                const double up =
+                    c.verticalAlignment() == QTextCharFormat::AlignNormal
+                        ? c.baselineOffset() / 100 * QFontMetricsF(font, layoutDevice()).height()
+                        : 0.0;
                 if (chars.own || !chars.asian)
-                    take(font, room);
+                    take(font, room, up);
                 if (chars.asian) {
                     QFont asian(font);
                     const QString face = it.fragment().charFormat().stringProperty(kAsianFaceProperty);
@@ -469,8 +486,11 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         const auto sixtyFourths = [](double height) { return (std::round(height * 64) + 0.001) / 64; };
         const double single = whole ? sixtyFourths(twips * kLayoutDpi / 1440) : exact;
         double spaced = 0;
+        // Lines closer than single lose that share of the single height, cut down to whole twips.
         if (whole && type == QTextBlockFormat::ProportionalHeight)
-            spaced = sixtyFourths(std::floor(twips * f.lineHeight() / 100 + 1e-6) * kLayoutDpi / 1440);
+            spaced = sixtyFourths((asked < 100 ? twips - std::floor(twips * (100 - asked) / 100 + 1e-6)
+                                               : std::floor(twips * asked / 100 + 1e-6)) *
+                                  kLayoutDpi / 1440);
         // Qt's minimum and proportional heights are of the rounded height: scaled by the same factor.
         const double factor =
             single > 0 && rounded > 0 && (whole || rounded > exact) ? single / rounded : 1.0;
@@ -503,8 +523,16 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         // Qt sets the text on the borrowed faces' taller ascent, where that is the line's.
         const double qtAscent = lentEverywhere ? qMax(ascent, lentAscent) : ascent;
         // A box round letters sets them lower by its room.
-        const double raise = !image && (textAscent < qtAscent - 0.01 || boxed) ? qtAscent - textAscent : 0.0;
-        if (raise != 0) {
+        double raise =
+            !image && (raised || boxed || textAscent < qtAscent - 0.01) ? qtAscent - textAscent : 0.0;
+        // LibreOffice takes the height lines closer than single lack off the top of their text.
+        if (spaced > 0 && asked < 100 && grid <= 0) {
+            raise += single - spaced;
+            f.setProperty(kCloseLinesProperty, true);
+            changed = true;
+        }
+        // Raised text over the line's own, or a box's room, stands the rest of the line that much lower.
+        if (raise > 0 || ((raised || boxed) && raise < 0)) {
             f.setProperty(kRaiseProperty, raise);
             changed = true;
         }

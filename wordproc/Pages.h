@@ -109,6 +109,10 @@ enum DecorationProperty {
     // Block: its tab stops where the file puts them (Qt's units, QList<qreal>), where right stops past
     // the line's end were set at its end.
     kStopsPastEndProperty,
+    // Block: its lines are spaced closer than single (bool). LibreOffice stands the text of the first
+    // line four fifths down its room, as in a line of set height; the lines after are cut from the top
+    // (the difference is in kRaiseProperty).
+    kCloseLinesProperty,
 };
 
 enum KeepFlags { kWidowControl = 1, kKeepWithNext = 2, kKeepTogether = 4 };

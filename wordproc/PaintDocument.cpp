@@ -599,9 +599,21 @@ LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
         const int type = b.blockFormat().lineHeightType();
         const bool fitted =
             b.blockFormat().hasProperty(kFittedHeightProperty) && type == QTextBlockFormat::FixedHeight;
-        // Set line heights keep the text where the file puts it in the line.
-        if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight ||
-            fitted) {
+        if (type == QTextBlockFormat::FixedHeight && !fitted) {
+            // Qt stands the text of a line of set height its face's line gap higher than four fifths of
+            // the height down, where LibreOffice stands it whatever the face.
+            QTextLayout* lines = b.layout();
+            for (int i = 0; i < lines->lineCount(); ++i) {
+                QTextLine line = lines->lineAt(i);
+                const double gap = qMax(0.0, line.leading());
+                if (gap <= 0)
+                    continue;
+                m_moved.emplace_back(line, line.position());
+                line.setPosition(line.position() + QPointF(0, gap));
+                m_most = qMax(m_most, gap);
+            }
+        } else if (type == QTextBlockFormat::SingleHeight || type == QTextBlockFormat::ProportionalHeight ||
+                   fitted) {
             QTextLayout* lines = b.layout();
             const double blockTop = fitted ? b.document()->documentLayout()->blockBoundingRect(b).top() : 0.0;
             const double raise = b.blockFormat().doubleProperty(kRaiseProperty);
@@ -609,7 +621,11 @@ LeadingAbove::LeadingAbove(const QTextDocument& doc, const QRectF& clip) {
                 QTextLine line = lines->lineAt(i);
                 const double gap = gapAbove(b.blockFormat(), line);
                 // A fitted line stands where Qt sets a fixed one: it goes to the top of its room.
-                const double shift = gap + (fitted ? lineRoomTop(b, i) - blockTop - line.y() : 0.0) - raise;
+                double shift = gap + (fitted ? lineRoomTop(b, i) - blockTop - line.y() : 0.0) - raise;
+                // The first of lines closer than single stands four fifths down its room.
+                if (i == 0 && b.blockFormat().boolProperty(kCloseLinesProperty))
+                    shift = lineRoomTop(b, 0) - b.document()->documentLayout()->blockBoundingRect(b).top() +
+                            lineRoomHeight(b, 0) * 4 / 5 - line.y() - line.ascent();
                 if (shift == 0)
                     continue;
                 m_moved.emplace_back(line, line.position());

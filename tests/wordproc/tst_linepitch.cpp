@@ -383,6 +383,109 @@ private slots:
         }
     }
 
+    // Lines spaced closer than single, as LibreOffice sets them: they lose that share of the single
+    // height, cut down to whole twips, off the top of their text; the first line's text stands four
+    // fifths down its shorter room, as on a line of set height, for faces whose text stands higher
+    // (Liberation Serif) or lower (Liberation Mono) in their line. A line of a set height below the
+    // text's own stands its text four fifths down as well, whatever gap the face has above its text.
+    void closeLinesLoseTheirTop_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QByteArray>("spacing");
+        QTest::addColumn<int>("percent"); // 0: the height is set, in twips
+        QTest::addColumn<int>("set");
+        for (const char* family : {"Liberation Serif", "Liberation Mono"}) {
+            QTest::addRow("%s 83%%", family)
+                << family << QByteArray("w:line=\"200\" w:lineRule=\"auto\"") << 83 << 0;
+            QTest::addRow("%s 50%%", family)
+                << family << QByteArray("w:line=\"120\" w:lineRule=\"auto\"") << 50 << 0;
+        }
+        QTest::addRow("exact 9 points")
+            << "Liberation Serif" << QByteArray("w:line=\"180\" w:lineRule=\"exact\"") << 0 << 180;
+    }
+
+    void closeLinesLoseTheirTop() {
+        using namespace docxsamples;
+        QFETCH(QString, family);
+        QFETCH(QByteArray, spacing);
+        QFETCH(int, percent);
+        QFETCH(int, set);
+        const QByteArray face = "<w:rFonts w:ascii=\"" + family.toLatin1() + "\" w:hAnsi=\"" +
+                                family.toLatin1() + "\"/><w:sz w:val=\"24\"/>";
+        const Shown s = showDocx(paragraph(run("Row01", face)) +
+                                 paragraph(run("Row02", face) + "<w:r><w:br/></w:r>" + run("Row03", face),
+                                           "<w:spacing " + spacing + "/>") +
+                                 paragraph(run("Row04", face)));
+        const auto drawn = record(s, 0);
+        const auto at = [&](int row) { return baselineOf(*drawn, QStringLiteral("Row0%1").arg(row)); };
+        const int single = singleTwips(family, 240);
+        const int room = percent > 0 ? single - single * (100 - percent) / 100 : set;
+        // The face's text stands its header's ascent and gap down a single line.
+        const QRawFont raw = QRawFont::fromFont(QFont(family, 12));
+        const QByteArray hhea = raw.fontTable("hhea");
+        QVERIFY(single > 0 && hhea.size() >= 10 && at(1) > 0);
+        const double top = (s16(hhea, 4) + s16(hhea, 8)) * 240.0 / raw.unitsPerEm();
+        const double px = kLayoutDpi / 1440;
+        const auto near = [&](int a, int b, double twips) {
+            const double got = (at(b) - at(a)) / px;
+            QVERIFY2(
+                qAbs(got - twips) < 1 / px,
+                qPrintable(
+                    QStringLiteral("Row0%1 to Row0%2: %3 twips, not %4").arg(a).arg(b).arg(got).arg(twips)));
+        };
+        near(1, 2, single - top + room * 0.8);
+        // Lines after the first keep their text's room below the baseline.
+        near(2, 3, percent > 0 ? room * 0.2 + top - (single - room) : room);
+        near(3, 4, percent > 0 ? single : room * 0.2 + top);
+    }
+
+    // Text raised or lowered by a share of its size is raised by that share of its single line's height,
+    // as LibreOffice sets it (8 points of 12 are two thirds of 13.8 points), and its line is taller by
+    // as much, above or below the text.
+    void raisedTextMakesItsLineTaller() {
+        using namespace docxsamples;
+        const QByteArray face = "<w:sz w:val=\"24\"/>";
+        const auto moved = [&](const QByteArray& row, const QByteArray& word, int halfPoints) {
+            return paragraph(
+                run(row + " and ", face) +
+                run(word, face + "<w:position w:val=\"" + QByteArray::number(halfPoints) + "\"/>") +
+                run(" after", face));
+        };
+        const Shown s = showDocx(paragraph(run("Row01", face)) + moved("Row02", "Up", 16) +
+                                 paragraph(run("Row03", face)) + moved("Row04", "Down", -16) +
+                                 paragraph(run("Row05", face)));
+        const auto drawn = record(s, 0);
+        const auto at = [&](const QString& text) { return baselineOf(*drawn, text) * 1440 / kLayoutDpi; };
+        const auto row = [&](int i) { return at(QStringLiteral("Row0%1").arg(i)); };
+        const double single = singleTwips(QStringLiteral("Liberation Serif"), 240), by = single * 2 / 3;
+        QVERIFY(single > 0 && row(1) > 0 && at(QStringLiteral("Up")) > 0 && at(QStringLiteral("Down")) > 0);
+        const auto near = [](double got, double want, const char* what) {
+            QVERIFY2(qAbs(got - want) < 5,
+                     qPrintable(QStringLiteral("%1: %2 twips, not %3").arg(what).arg(got).arg(want)));
+        };
+        near(row(2) - at(QStringLiteral("Up")), by, "raised");
+        near(at(QStringLiteral("Down")) - row(4), by, "lowered");
+        near(row(2) - row(1), single + by, "raised line");
+        near(row(3) - row(2), single, "after the raised line");
+        near(row(4) - row(3), single, "lowered line");
+        near(row(5) - row(4), single + by, "after the lowered line");
+    }
+
+    // A dropped capital is printed at the start of its paragraph's first word in the paragraph's size;
+    // the lowering Word gives it in its frame does not make that line taller.
+    void droppedCapitalKeepsItsLine() {
+        using namespace docxsamples;
+        const QByteArray face = "<w:sz w:val=\"24\"/>";
+        const Shown s = showDocx(
+            paragraph(run("Row01", face)) +
+            paragraph(run("W", "<w:position w:val=\"-9\"/><w:sz w:val=\"110\"/>"),
+                      "<w:framePr w:dropCap=\"drop\" w:lines=\"3\" w:wrap=\"around\" w:vAnchor=\"text\" "
+                      "w:hAnchor=\"text\"/><w:spacing w:line=\"800\" w:lineRule=\"exact\"/>") +
+            paragraph(run("Row02 of the letter", face)) + paragraph(run("Row03", face)));
+        const double pitch = pitchTwips(s, 3);
+        QVERIFY2(qAbs(pitch - singleTwips(QStringLiteral("Liberation Serif"), 240)) < 2,
+                 qPrintable(QString::number(pitch)));
+    }
+
     // Lines set closer than their letters are tall reach into the page before or after theirs at a
     // page's edge: each is drawn on its own page only, so that a PDF holds its words once.
     void closeSetLinesPrintOnTheirOwnPageOnly() {
