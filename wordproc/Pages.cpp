@@ -338,7 +338,7 @@ void paintShape(QPainter& painter, const PlacedPicture& p) {
         }
         if (painter.brush().style() != Qt::NoBrush)
             painter.fillPath(filled, painter.brush());
-        painter.strokePath(outlined, pen);
+        painter.strokePath(outlined, painter.pen());
     }
     }
     painter.restore();
