@@ -124,17 +124,13 @@ void settleRows(QTextDocument& doc, const SetHeights& setHeights = {}) {
                 settled[i] = 0;
                 continue;
             }
-            double height = need[i], hair = 0;
+            double height = need[i];
             if (set != setHeights.end())
                 if (const auto it = set->second.find(r);
-                    it != set->second.end() && qAbs(it->second - height) < 1) {
-                    height = it->second;
-                    hair = 1.0 / 256;
-                }
+                    it != set->second.end() && qAbs(it->second - height) < 1)
+                    height = it->second - 1.0 / 256;
             exact += height;
-            // The hair is the last row's alone: taken off every row, it cut a whole pixel off a table of
-            // rows of a set height every few rows.
-            const double end = std::floor(exact - hair + 1.0 / 64);
+            const double end = std::floor(exact + 1.0 / 64);
             const double shift = end - whole - need[i];
             whole = end;
             if (qAbs(shift) < 1.0 / 128)

@@ -610,27 +610,6 @@ private slots:
                          qPrintable(QStringLiteral("%1 pt, row %2: %3").arg(QString(size)).arg(r).arg(off)));
             }
         }
-        // Rows of an exact height stand that far apart all down the table, as LibreOffice sets them, and
-        // the paragraph after them follows the last one's foot.
-        QByteArray exact = "\\pard Top\\par ";
-        for (int i = 0; i < 12; ++i)
-            exact += "\\trowd\\trgaph108\\trrh-420\\cellx4000\\pard\\intbl Row\\cell\\row ";
-        const Shown s = showRtf(exact + "\\pard After\\par ");
-        const QTextDocument& doc = *s.copy.body;
-        QTextTable* table = firstTable(doc);
-        QVERIFY(table);
-        const auto top = [&](const QTextBlock& b) {
-            return doc.documentLayout()->blockBoundingRect(b).top();
-        };
-        const double first = top(table->cellAt(0, 0).firstCursorPosition().block());
-        for (int r = 1; r < table->rows(); ++r) {
-            const double off =
-                top(table->cellAt(r, 0).firstCursorPosition().block()) - first - r * twipsToLayout(420);
-            QVERIFY2(qAbs(off) <= 0.5, qPrintable(QStringLiteral("row %1: %2").arg(r).arg(off)));
-        }
-        const double after =
-            top(blockStarting(doc, QStringLiteral("After"))) - first - 12 * twipsToLayout(420);
-        QVERIFY2(qAbs(after) <= 0.5, qPrintable(QString::number(after)));
     }
 };
 
