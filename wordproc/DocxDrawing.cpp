@@ -595,6 +595,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
         const char16_t* dist[] = {u"distL", u"distT", u"distR", u"distB"};
         for (size_t i = 0; i < 4; ++i)
             f.gapTwips[i] = qBound(0, emuAttr(&frame, dist[i], f.gapTwips[i]), 1440 * 4);
+        f.textByGapInCell = true;
         // A shape the text goes round, set against a side, stands its distance from the text in from
         // that side (at the margin's left edge the margin gives that room); a picture stands at the side.
         if (f.wrap != Floating::Wrap::None && graphic->child(u"wps:wsp")) {

@@ -357,6 +357,8 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         placed.gradientFromMiddle = fl.gradientFromMiddle;
         if (fl.text >= 0 && size_t(fl.text) < m.m_t->textBoxes.size()) {
             textBox(placed, fl, record);
+            if (cellTable && fl.textByGapInCell)
+                placed.textOffset.rx() += twipsToLayout(fl.gapTwips[0]);
             // A frame of no set height is as tall as its text, and so is a box sized to its text.
             if (fl.heightTwips <= 0 || fl.fitText) {
                 r.setHeight(placed.text->documentLayout()->documentSize().height() +
@@ -411,8 +413,7 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
         // before the anchor that the picture reaches up over goes below it as well, the picture staying
         // where its anchor first put it.
         QTextBlock first = anchor;
-        for (QTextBlock b = anchor.previous(); b.isValid() && !QTextCursor(anchor).currentTable();
-             b = b.previous()) {
+        for (QTextBlock b = anchor.previous(); b.isValid() && !cellTable; b = b.previous()) {
             // Where the block after it starts, above its space before: a block's own box may reach a
             // little into the next.
             const QRectF br = layout->blockBoundingRect(b);
@@ -426,13 +427,33 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
             if (br.height() > twipsToLayout(40))
                 first = b;
         }
+        // In a cell the text below is the cell's own, which grows its row. A drawing set in a line there
+        // has its room in that line already.
+        if (cellTable && fl.inLineTwips > 0)
+            continue;
+        QTextTableCell anchorCell = cellTable ? cellTable->cellAt(anchor.position()) : QTextTableCell();
+        const int cellEnd = cellTable ? anchorCell.lastPosition() : -1;
         for (QTextBlock b = first; b.isValid(); b = b.next()) {
-            if (QTextCursor(b).currentTable())
+            if (cellTable ? b.position() > cellEnd || QTextCursor(b).currentTable() != cellTable
+                          : QTextCursor(b).currentTable() != nullptr)
                 break; // tables keep their place
             const QRectF br = layout->blockBoundingRect(b);
             if (br.bottom() <= top)
                 continue;
-            if (br.top() < bottom) {
+            if (br.top() < bottom && cellTable && b == anchorCell.firstCursorPosition().block()) {
+                // Qt sets a cell's first lines below its padding and takes no space before them.
+                QTextTableCellFormat f = anchorCell.format().toTableCellFormat();
+                const double push = (bottom - br.top()) * 96.0 / kLayoutDpi;
+                f.setTopPadding(f.topPadding() + push);
+                // A row of at least a set height padded its short cells down to it: the text pushed down
+                // takes up that room first.
+                for (const SizedTable& st : m_sized)
+                    if (st.table == cellTable)
+                        for (const SizedCell& sc : st.cells)
+                            if (sc.row == anchorCell.row() && sc.column == anchorCell.column())
+                                f.setBottomPadding(qMax(sc.bottom, f.bottomPadding() - push));
+                anchorCell.setFormat(f);
+            } else if (br.top() < bottom) {
                 QTextBlockFormat f = b.blockFormat();
                 // A table placed in the text is no picture between two paragraphs: the paragraph below it
                 // keeps its own spacing only.

@@ -219,6 +219,9 @@ struct Floating {
     // A VML text box that LibreOffice sets as a frame of text: placed from a table cell's paragraph, it
     // stands no higher than the cell's top, however far up its offset reaches.
     bool belowCellTop = false;
+    // A DrawingML shape's text, which LibreOffice sets off by the shape's distance from the text at its
+    // left when the shape is anchored in a table's cell, its outline staying in place.
+    bool textByGapInCell = false;
     // A drawn shape, neither picture nor text box: a box or an ellipse in `fill` and `line`, or lines
     // through `points` (twips from the box's corner; a closed figure when filled).
     enum class Shape : quint8 { None, Box, Ellipse, Lines, WordArt };

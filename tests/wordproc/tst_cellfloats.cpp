@@ -189,6 +189,41 @@ private slots:
             QVERIFY(qAbs(boxTop(body) - offset) < 0.5);
     }
 
+    // A DrawingML text box anchored in a table's cell has its text set off by the box's distance from the
+    // text at its left, its outline staying in place, as LibreOffice draws it; one in the body, or a VML
+    // text box in a cell, keeps its text at its insets.
+    void shapeTextInACellOffByItsGap() {
+        const auto anchoredBox = [](const QByteArray& distL) {
+            return "<w:r><w:drawing><wp:anchor distT=\"0\" distB=\"0\" distL=\"" + distL +
+                   "\" distR=\"0\" simplePos=\"0\" relativeHeight=\"1\" behindDoc=\"0\" locked=\"0\" "
+                   "layoutInCell=\"1\" allowOverlap=\"1\"><wp:simplePos x=\"0\" y=\"0\"/><wp:positionH "
+                   "relativeFrom=\"column\"><wp:posOffset>0</wp:posOffset></wp:positionH><wp:positionV "
+                   "relativeFrom=\"paragraph\"><wp:posOffset>0</wp:posOffset></wp:positionV><wp:extent "
+                   "cx=\"1270000\" cy=\"508000\"/><wp:wrapNone/><wp:docPr id=\"1\" "
+                   "name=\"Label\"/><a:graphic>"
+                   "<a:graphicData uri=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\">"
+                   "<wps:wsp><wps:spPr><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></wps:spPr><wps:txbx>"
+                   "<w:txbxContent>" +
+                   paragraph(run("Price")) +
+                   "</w:txbxContent></wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></"
+                   "wp:anchor>"
+                   "</w:drawing></w:r>";
+        };
+        const auto textOff = [](const QByteArray& body) {
+            const Shown s = showBody(body);
+            const PlacedPicture* box = boxOf(s);
+            return box ? box->textOffset.x() / twipsToLayout(1) : -1e9;
+        };
+        const auto inCell = [](const QByteArray& content) { return table({paragraph(content)}, 4000); };
+        const double body = textOff(paragraph(anchoredBox("228600")));
+        QVERIFY2(qAbs(textOff(inCell(anchoredBox("228600"))) - (body + 360)) < 1,
+                 qPrintable(QStringLiteral("%1 %2").arg(textOff(inCell(anchoredBox("228600")))).arg(body)));
+        QVERIFY(qAbs(textOff(inCell(anchoredBox("0"))) - body) < 1);
+        QVERIFY(qAbs(textOff(paragraph(anchoredBox("0"))) - body) < 1);
+        const double vmlBody = textOff(paragraph(kTextBoxType + vmlBox("0pt")));
+        QVERIFY(qAbs(textOff(inCell(kTextBoxType + vmlBox("0pt"))) - vmlBody) < 1);
+    }
+
     // A text box set in a line stands where its paragraph's line starts, by the paragraph's indent and
     // alignment, in a label sheet's cells each in its own cell: LibreOffice sets one centred in a cell
     // 3000 twips wide 500 twips in from the cell's text.

@@ -370,6 +370,47 @@ private slots:
                  qPrintable(QString::number(first.top())));
     }
 
+    // A picture in a table's cell the text keeps above and below: the cell's text goes below it and the
+    // row grows to hold both, a row of a least height included, not by that height again.
+    void topAndBottomInACell_data() {
+        QTest::addColumn<QByteArray>("rowHeight");
+        QTest::newRow("as tall as its text") << QByteArray();
+        QTest::newRow("at least an inch") << QByteArray("<w:trPr><w:trHeight w:val=\"1440\"/></w:trPr>");
+    }
+
+    void topAndBottomInACell() {
+        QFETCH(QByteArray, rowHeight);
+        const QByteArray logo =
+            anchored("column 0", "paragraph 160655", 1371600, 914400, "<wp:wrapTopAndBottom/>",
+                     "distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"");
+        const QByteArray cell = "<w:tc><w:tcPr><w:tcW w:w=\"2880\" w:type=\"dxa\"/></w:tcPr>";
+        const QByteArray table =
+            "<w:tbl><w:tblPr><w:tblW w:w=\"5760\" w:type=\"dxa\"/><w:tblLayout w:type=\"fixed\"/></w:tblPr>"
+            "<w:tblGrid><w:gridCol w:w=\"2880\"/><w:gridCol w:w=\"2880\"/></w:tblGrid><w:tr>" +
+            rowHeight + cell + paragraph(logo + run("Product"), "<w:spacing w:after=\"0\"/>") + "</w:tc>" +
+            cell + plain("Price") + "</w:tc></w:tr></w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(plain("Labels") + table + plain("After")),
+                                      {{"image", "media/logo.png", png(40, 30)}})),
+                     QStringLiteral("c.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        const PlacedPicture& picture = s.copy.pictures.at(0);
+        const QRectF labels = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Labels")));
+        const QRectF product = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Product")));
+        const QRectF price = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("Price")));
+        const QRectF after = onSheet(s, blockStarting(*s.copy.body, QStringLiteral("After")));
+        // The picture stands from where the cell's text stood, level with its neighbour's.
+        QVERIFY2(qAbs(picture.rect.top() - (price.top() + twipsToLayout(160655.0 / 635))) < 2,
+                 qPrintable(QStringLiteral("%1 %2").arg(picture.rect.top()).arg(price.top())));
+        QVERIFY(price.top() < labels.bottom() + twipsToLayout(300));
+        QVERIFY2(qAbs(product.top() - picture.rect.bottom()) < 2,
+                 qPrintable(QStringLiteral("%1 %2").arg(product.top()).arg(picture.rect.bottom())));
+        QVERIFY2(qAbs(after.top() - product.bottom()) < twipsToLayout(60),
+                 qPrintable(QStringLiteral("%1 %2").arg(after.top()).arg(product.bottom())));
+    }
+
     void logoInTheHeader() {
         // The letterhead in the page header, its logo placed on the page: the address lines in the header
         // stay beside it and end before it, the header keeps to its own band above the body.
