@@ -285,15 +285,13 @@ int Reader::textBox(const Node& content, StoryState& st, int room) {
     return int(m_t.textBoxes.size() - 1);
 }
 
-bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
+bool Reader::frame(const std::vector<const Node*>& nodes, const Node& props, StoryState& st) {
     if (m_t.textBoxes.size() >= kMaxTextBoxes)
         return false;
     const Node& first = *nodes.front();
     const bool isTable = first.name == QLatin1String("w:tbl");
-    const Node* props =
-        isTable ? first.child(u"w:tblPr")->child(u"w:tblpPr") : first.child(u"w:pPr")->child(u"w:framePr");
     const auto attr = [&](QStringView frameName, QStringView tableName) {
-        return props->attr(isTable ? tableName : frameName);
+        return props.attr(isTable ? tableName : frameName);
     };
     Node content;
     for (const Node* n : nodes)
@@ -312,11 +310,11 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
                 if (col.name == QLatin1String("w:gridCol"))
                     width = clampTwips(qint64(width) + qBound(0, intAttr(col, u"w:w"), kMaxTwips));
     } else {
-        width = qBound(0, intAttr(*props, u"w:w"), kMaxTwips);
+        width = qBound(0, intAttr(props, u"w:w"), kMaxTwips);
         // A height without a rule is the least the frame has; a frame of automatic height grows with
         // its text.
-        if (props->attr(u"w:hRule") != QLatin1String("auto"))
-            height = qBound(0, std::abs(intAttr(*props, u"w:h")), kMaxTwips);
+        if (props.attr(u"w:hRule") != QLatin1String("auto"))
+            height = qBound(0, std::abs(intAttr(props, u"w:h")), kMaxTwips);
     }
     const QString hAnchor = attr(u"w:hAnchor", u"w:horzAnchor");
     const QString vAnchor = attr(u"w:vAnchor", u"w:vertAnchor");
@@ -330,9 +328,12 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
     const bool xMargin = hAnchor == QLatin1String("margin");
     f.fromX = xPage ? Floating::From::Page : xMargin ? Floating::From::Margin : Floating::From::Column;
     const int spanX = xPage ? pg.widthTwips : xMargin ? textWidth : pg.columnTwips();
-    f.fromY = vAnchor == QLatin1String("page")     ? Floating::From::Page
-              : vAnchor == QLatin1String("margin") ? Floating::From::Margin
-                                                   : Floating::From::Paragraph;
+    // A paragraph's frame that names no anchor down the page stands from the margin, as LibreOffice
+    // places it.
+    f.fromY = vAnchor == QLatin1String("page") ? Floating::From::Page
+              : vAnchor == QLatin1String("margin") || (!isTable && vAnchor.isEmpty())
+                  ? Floating::From::Margin
+                  : Floating::From::Paragraph;
     const int spanY = f.fromY == Floating::From::Page     ? pg.heightTwips
                       : f.fromY == Floating::From::Margin ? textHeight
                                                           : 0;
@@ -341,24 +342,24 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
     const bool fitted = width <= 0;
     if (fitted)
         width =
-            qMax(1, spanX - (xAlign.isEmpty() ? qMax(0, intAttr(*props, isTable ? u"w:tblpX" : u"w:x")) : 0));
+            qMax(1, spanX - (xAlign.isEmpty() ? qMax(0, intAttr(props, isTable ? u"w:tblpX" : u"w:x")) : 0));
     f.widthTwips = width;
     f.heightTwips = height;
     const bool right = xAlign == QLatin1String("right") || xAlign == QLatin1String("outside");
     f.leftTwips = xAlign == QLatin1String("center") ? (spanX - width) / 2
                   : right                           ? spanX - width
-                  : xAlign.isEmpty()                ? intAttr(*props, isTable ? u"w:tblpX" : u"w:x")
+                  : xAlign.isEmpty()                ? intAttr(props, isTable ? u"w:tblpX" : u"w:x")
                                                     : 0;
     f.topTwips = yAlign == QLatin1String("center")   ? (spanY - height) / 2
                  : yAlign == QLatin1String("bottom") ? spanY - height
-                 : yAlign.isEmpty()                  ? intAttr(*props, isTable ? u"w:tblpY" : u"w:y")
+                 : yAlign.isEmpty()                  ? intAttr(props, isTable ? u"w:tblpY" : u"w:y")
                                                      : 0;
     if (isTable) {
         // A table's distances from the text beside it, taken from its room when it is set against a
         // side: LibreOffice keeps them between the table and the side it is aligned to as well.
         const auto gap = [&](QStringView name, int index) {
-            if (props->has(name))
-                f.gapTwips[size_t(index)] = qBound(0, intAttr(*props, name), 1440 * 10);
+            if (props.has(name))
+                f.gapTwips[size_t(index)] = qBound(0, intAttr(props, name), 1440 * 10);
         };
         gap(u"w:leftFromText", 0);
         gap(u"w:topFromText", 1);
@@ -400,7 +401,7 @@ bool Reader::frame(const std::vector<const Node*>& nodes, StoryState& st) {
             p->format.borders = Borders{};
         }
 
-    const QString wrap = isTable ? QString() : props->attr(u"w:wrap");
+    const QString wrap = isTable ? QString() : props.attr(u"w:wrap");
     f.wrap = wrap == QLatin1String("none")        ? Floating::Wrap::None
              : wrap == QLatin1String("notBeside") ? Floating::Wrap::TopBottom
                                                   : Floating::Wrap::Around;

@@ -276,7 +276,8 @@ struct StoryState {
     // past the paragraph's end.
     std::vector<std::vector<Run>> pieces;
     bool open = false;
-    bool hiddenText = false; // the paragraph being filled holds hidden text
+    bool hiddenText = false;   // the paragraph being filled holds hidden text
+    int plainTextControls = 0; // plain-text content controls the content read lies in
     ParaFormat format;
     int markFormat = 0;
     int ownFormat = -1; // the paragraph's own font, as its style gives it
@@ -388,7 +389,9 @@ private:
     int textBox(const Node& content, StoryState& st, int room = 0);
     // Paragraphs of one w:framePr, or a table of w:tblpPr, in a box of their own beside the text; false
     // when there is no box left for them.
-    bool frame(const std::vector<const Node*>& nodes, StoryState& st);
+    bool frame(const std::vector<const Node*>& nodes, const Node& props, StoryState& st);
+    // The frame properties a paragraph or a table is set by, if it stands in a frame of its own.
+    std::optional<Node> frameOf(const Node& n) const;
     void addFloating(StoryState& st, const Floating& f, int format);
     QColor drawingColor(const Node* fill) const;
     // A gradient fill (a:gradFill) as `g`'s gradient, its first colour its plain fill; `style` is the

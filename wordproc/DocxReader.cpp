@@ -159,43 +159,57 @@ void Reader::finishStory(StoryState& st) {
         st.blocks->emplace_back(std::move(*st.hiddenParagraph));
 }
 
-namespace {
-
-// The frame a paragraph or a table is set in; a dropped capital has none of its own, and a paragraph's
-// frame set in the line (as Word takes a style's frame off one paragraph) is none: LibreOffice keeps
-// that paragraph in the text's flow.
-const Node* frameOf(const Node& n) {
+// A dropped capital has no frame of its own, and a paragraph's frame set in the line (as Word takes a
+// style's frame off one paragraph) is none: LibreOffice keeps that paragraph in the text's flow. The
+// paragraph's own frame properties take those of its style where they are silent: Word's envelope
+// address style holds where the frame stands and the paragraph only how text goes round it. A style's
+// frame with none of the paragraph's own sets no frame, as LibreOffice prints it.
+std::optional<Node> Reader::frameOf(const Node& n) const {
     if (n.name == QLatin1String("w:tbl")) {
         const Node* tblPr = n.child(u"w:tblPr");
-        return tblPr ? tblPr->child(u"w:tblpPr") : nullptr;
+        const Node* frame = tblPr ? tblPr->child(u"w:tblpPr") : nullptr;
+        return frame ? std::optional<Node>(*frame) : std::nullopt;
     }
     if (n.name != QLatin1String("w:p"))
-        return nullptr;
+        return std::nullopt;
     const Node* pPr = n.child(u"w:pPr");
-    const Node* frame = pPr ? pPr->child(u"w:framePr") : nullptr;
-    if (!frame || pPr->child(u"w:sectPr") || frame->attr(u"w:yAlign") == QLatin1String("inline"))
-        return nullptr;
-    const QString drop = frame->attr(u"w:dropCap");
-    return drop == QLatin1String("drop") || drop == QLatin1String("margin") ? nullptr : frame;
+    const Node* own = pPr ? pPr->child(u"w:framePr") : nullptr;
+    if (!own || pPr->child(u"w:sectPr"))
+        return std::nullopt;
+    Node frame = *own;
+    const Node* styleNode = pPr->child(u"w:pStyle");
+    const std::vector<const Style*> chain = m_styles.chain(
+        styleNode ? styleNode->attr(u"w:val") : m_styles.defaultStyle(QStringLiteral("paragraph")));
+    // The chain runs from the style itself to its furthest base: the nearer gives the value.
+    for (const Style* style : chain)
+        if (const Node* given = style->pPr ? style->pPr->child(u"w:framePr") : nullptr)
+            for (const auto& [key, value] : given->attributes)
+                if (!frame.has(key))
+                    frame.attributes.emplace_back(key, value);
+    if (frame.attr(u"w:yAlign") == QLatin1String("inline"))
+        return std::nullopt;
+    const QString drop = frame.attr(u"w:dropCap");
+    if (drop == QLatin1String("drop") || drop == QLatin1String("margin"))
+        return std::nullopt;
+    return frame;
 }
-
-} // namespace
 
 void Reader::blocks(const Node& container, StoryState& st) {
     const std::vector<Node>& children = container.children;
     for (size_t i = 0; i < children.size(); ++i) {
         const Node& c = children[i];
-        if (const Node* props = st.inTextBox || st.open || !st.fields.empty() ? nullptr : frameOf(c)) {
+        if (const std::optional<Node> props =
+                st.inTextBox || st.open || !st.fields.empty() ? std::nullopt : frameOf(c)) {
             // Paragraphs one after the other with the same frame properties share one frame.
             std::vector<const Node*> nodes{&c};
             while (c.name == QLatin1String("w:p") && i + 1 < children.size()) {
-                const Node* next = frameOf(children[i + 1]);
+                const std::optional<Node> next = frameOf(children[i + 1]);
                 if (!next || children[i + 1].name != QLatin1String("w:p") ||
                     next->attributes != props->attributes)
                     break;
                 nodes.push_back(&children[++i]);
             }
-            if (frame(nodes, st))
+            if (frame(nodes, *props, st))
                 continue;
             for (const Node* n : nodes)
                 n->name == QLatin1String("w:p") ? paragraph(*n, st) : table(*n, st);
@@ -218,17 +232,21 @@ void Reader::blocks(const Node& container, StoryState& st) {
 
 template <class Read> void Reader::boundContent(const Node& sdt, StoryState& st, Read read, int format) {
     const Node* sdtPr = sdt.child(u"w:sdtPr");
+    // LibreOffice prints a plain-text control's lines run together: its line breaks are left out.
+    const int plain = sdtPr && sdtPr->child(u"w:text") ? 1 : 0;
+    st.plainTextControls += plain;
     std::optional<QString> value = sdtPr && !st.bound ? boundText(*sdtPr) : std::nullopt;
     if (!value) {
         read();
-        return;
+    } else {
+        st.bound = std::move(value);
+        st.boundShown = false;
+        read();
+        if (!st.boundShown && format >= 0)
+            addBoundText(st, format);
+        st.bound.reset();
     }
-    st.bound = std::move(value);
-    st.boundShown = false;
-    read();
-    if (!st.boundShown && format >= 0)
-        addBoundText(st, format);
-    st.bound.reset();
+    st.plainTextControls -= plain;
 }
 
 CharProps Reader::runProps(const CharProps& base, const Node* rPr, bool styled) const {
@@ -658,10 +676,11 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
             const QString type = c.attr(u"w:type");
             if (type == QLatin1String("page") || type == QLatin1String("column"))
                 pageBreak(st, fmt);
-            else
+            else if (st.plainTextControls == 0)
                 addRun(st, Run{Run::LineBreak, fmt, -1, {}});
         } else if (name == QLatin1String("w:cr")) {
-            addRun(st, Run{Run::LineBreak, fmt, -1, {}});
+            if (st.plainTextControls == 0)
+                addRun(st, Run{Run::LineBreak, fmt, -1, {}});
         } else if (name == QLatin1String("w:noBreakHyphen")) {
             addText(st, QStringLiteral("\u2011"), fmt);
         } else if (name == QLatin1String("w:sym")) {

@@ -445,6 +445,21 @@ private slots:
         QCOMPARE(barred.format.tabs[0].twips, 3600);
     }
 
+    void plainTextControlsRunTheirLinesTogether() {
+        // LibreOffice prints a plain-text control's text without its line breaks, in the line or as a
+        // block of its own; a rich-text control keeps them.
+        const QByteArray lines =
+            run("12 Main St") + "<w:r><w:br/></w:r>" + run("Dover") + "<w:r><w:cr/></w:r>" + run("DE");
+        const auto control = [](const QByteArray& pr, const QByteArray& content) {
+            return "<w:sdt><w:sdtPr>" + pr + "</w:sdtPr><w:sdtContent>" + content + "</w:sdtContent></w:sdt>";
+        };
+        const Template t = readBody(paragraph(control("<w:text w:multiLine=\"1\"/>", lines)) +
+                                    control("<w:text/>", paragraph(lines)) + paragraph(control({}, lines)) +
+                                    paragraph(lines));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"12 Main StDoverDE", "12 Main StDoverDE",
+                                                     "12 Main St/Dover/DE", "12 Main St/Dover/DE"}));
+    }
+
     void paragraphsAndRuns() {
         // Page breaks inside a paragraph, hidden text, content controls, symbols, run properties.
         const Template t = readBody(

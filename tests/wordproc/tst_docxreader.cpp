@@ -300,6 +300,35 @@ private slots:
         QCOMPARE(t.formats[size_t(first.runs.front().format)].halfPoints, 22);
     }
 
+    void frameFromTheParagraphsStyle() {
+        // Word's envelope: the address style holds the frame's size and place, each address paragraph
+        // only how text goes round it; the frame stands from the margin down, as none is named. A
+        // paragraph of that style with no frame of its own stays in the text.
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"paragraph\" w:styleId=\"EnvelopeAddress\"><w:name w:val=\"envelope "
+            "address\"/><w:pPr><w:framePr w:w=\"7920\" w:h=\"1980\" w:hRule=\"exact\" w:hSpace=\"180\" "
+            "w:wrap=\"auto\" w:hAnchor=\"page\" w:xAlign=\"center\" w:yAlign=\"bottom\"/><w:ind "
+            "w:left=\"2880\"/></w:pPr></w:style></w:styles>";
+        const QByteArray own = "<w:pStyle w:val=\"EnvelopeAddress\"/><w:framePr w:wrap=\"auto\"/>";
+        const QByteArray envelope =
+            "<w:sectPr><w:pgSz w:w=\"13680\" w:h=\"5940\" w:orient=\"landscape\"/><w:pgMar w:top=\"360\" "
+            "w:right=\"720\" w:bottom=\"720\" w:left=\"936\" w:header=\"720\" w:footer=\"720\"/></w:sectPr>";
+        const Template t =
+            read(package(document(paragraph(run("Dealer")) + paragraph(run("Anna Smith"), own) +
+                                      paragraph(run("1 Elm Street"), own) +
+                                      paragraph(run("Not framed"), "<w:pStyle w:val=\"EnvelopeAddress\"/>"),
+                                  envelope),
+                         {{"styles", "styles.xml", styles}}));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"Dealer", "Not framed"}));
+        QCOMPARE(t.textBoxes.size(), size_t(1));
+        QCOMPARE(paragraphs(t, t.textBoxes[0]), (QStringList{"Anna Smith", "1 Elm Street"}));
+        const Floating& address = t.floats.at(0);
+        QVERIFY(address.fromX == Floating::From::Page && address.fromY == Floating::From::Margin);
+        QCOMPARE(QList<int>({address.leftTwips, address.topTwips, address.widthTwips, address.heightTwips}),
+                 QList<int>({(13680 - 7920) / 2, 5940 - 360 - 720 - 1980, 7920, 1980}));
+    }
+
     void framesAndFloatingTables() {
         // Paragraphs of one frame share a box at the frame's place, anchored in the paragraph after
         // them; a frame as wide as its text keeps its text to the side it is aligned to; a frame ruled
