@@ -49,6 +49,9 @@ struct FieldSpan {
 // at a field's edge or inside a field that starts after the line does: the line then ends a character
 // before the last such edge.
 void breakBesideFields(QTextDocument& doc, const std::vector<FieldSpan>& fields);
+// Lines whose text LibreOffice, measuring it at the font's own advances, finds too wide for their room
+// break as there: their paragraph is narrowed by the hair that Qt's measure lacks.
+void breakLinesAsLibreOfficeFits(QTextDocument& doc);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.

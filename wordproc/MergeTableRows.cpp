@@ -272,6 +272,7 @@ void Merger::Builder::keepCellsToPadding(const QTextTable* only) {
 }
 
 void Merger::Builder::finish() {
+    breakLinesAsLibreOfficeFits(m_doc);
     breakBesideFields(m_doc, m_fieldSpans);
     hangPunctuation(m_doc);
     justifyLines(m_doc, m.m_t->justifyBrokenLines);
