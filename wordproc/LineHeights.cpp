@@ -376,8 +376,14 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         // A box round letters sets its rule and space above and below them (`room`). Text raised or
         // lowered (`up` layout pixels) reaches that much further above or below its line in LibreOffice,
         // which makes the line taller by that much. Qt gives it no more room: a paragraph of one line
-        // takes it, where the whole paragraph is that line.
-        const bool oneLined = oneLine(block);
+        // takes it, where the whole paragraph is that line. Measuring the paragraph's text costs more
+        // than the rest of this together, and few paragraphs need it: it is measured once, when asked.
+        std::optional<bool> measuredOneLine;
+        const auto oneLined = [&] {
+            if (!measuredOneLine)
+                measuredOneLine = oneLine(block);
+            return *measuredOneLine;
+        };
         const auto take = [&](const QFont& font, double room = 0, double up = 0) {
             const FaceHeights& h = faceHeights(font);
             uniform = uniform && room == 0;
@@ -387,7 +393,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                 heights = these;
             for (size_t i = 0; i < these.size(); ++i)
                 uniform = uniform && qAbs(these[i] - (*heights)[i]) < 0.01;
-            if (up != 0 && oneLined) {
+            if (up != 0 && oneLined()) {
                 uniform = false;
                 raised = true;
                 top = qMax(top, h.top + up);
@@ -430,7 +436,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                 const QTextCharFormat c = it.fragment().charFormat();
                 const double room = letterBoxOf(c, box) ? letterBoxRoom(box) : 0.0;
                 const double up =
-                    c.verticalAlignment() == QTextCharFormat::AlignNormal
+                    c.verticalAlignment() == QTextCharFormat::AlignNormal && c.baselineOffset() != 0
                         ? c.baselineOffset() / 100 * QFontMetricsF(font, layoutDevice()).height()
                         : 0.0;
                 if (chars.own || !chars.asian)
@@ -456,7 +462,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         // Qt's heights of the borrowed faces count where the lines surely hold borrowed characters: a
         // paragraph of one line, or one mostly of them. Elsewhere the lines without them are set as the
         // paragraph's own fonts make them.
-        const bool lentEverywhere = foreign && (lent * 2 >= shown || oneLine(block));
+        const bool lentEverywhere = foreign && (lent * 2 >= shown || oneLined());
         if (foreign && !lentEverywhere)
             uniform = false;
         if (!text)
@@ -548,7 +554,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                              std::abs(rounded - single) < rounded * f.lineHeight() / 100 - single;
         // Faces of different heights in a paragraph of one line set that line's height alone.
         if (fit && factor != 1 && !image && !widened &&
-            (uniform || ((!foreign || lentEverywhere) && oneLine(block))) &&
+            (uniform || ((!foreign || lentEverywhere) && oneLined())) &&
             (now == QTextBlockFormat::SingleHeight || now == QTextBlockFormat::ProportionalHeight)) {
             const double percent = now == QTextBlockFormat::ProportionalHeight ? f.lineHeight() : 100.0;
             f.setLineHeight(rounded * percent / 100 / scale, QTextBlockFormat::FixedHeight);

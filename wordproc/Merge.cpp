@@ -681,6 +681,18 @@ QImage Merger::pictureImage(int index, QSizeF pixels) {
     return it->second;
 }
 
+QImage Merger::framedPictureImage(int index, QSizeF pixels, const QMargins& room) {
+    const QImage shown = pictureImage(index, pixels);
+    if (shown.isNull())
+        return shown;
+    const auto key = std::make_tuple(index, qMax(1, qRound(pixels.width())), qMax(1, qRound(pixels.height())),
+                                     room.left(), room.top(), room.right(), room.bottom());
+    auto it = m_framedPictures.find(key);
+    if (it == m_framedPictures.end())
+        it = m_framedPictures.emplace(key, framedPicture(shown, m_t->pictures[size_t(index)], room)).first;
+    return it->second;
+}
+
 std::shared_ptr<MergedDocument> Merger::all(const QString& name) {
     auto doc = std::make_shared<MergedDocument>();
     doc->page = m_t->page;

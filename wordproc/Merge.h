@@ -97,6 +97,9 @@ private:
     int countRemainingPages();
     // The image of picture `index`; a metafile drawn at `pixels` (layout pixels), once for the whole merge.
     QImage pictureImage(int index, QSizeF pixels);
+    // That image framed with `room` twips round it (see framedPicture()), also once for the whole merge:
+    // every letter then shows the same image, which a PDF holds once.
+    QImage framedPictureImage(int index, QSizeF pixels, const QMargins& room);
     // The paper, margins and columns of the body being laid out: its section's own, or the template's.
     const PageSetup& page() const { return m_page ? *m_page : m_t->page; }
 
@@ -119,7 +122,9 @@ private:
     int m_pagesBefore = 0;  // pages of the catalog's pieces already given out
     int m_catalogPages = 0; // all of the catalog's pages, once counted
     std::map<std::tuple<int, int, int>, QImage> m_drawnMetafiles; // by picture, width and height
-    std::vector<BodyPart> m_parts;                                // none when the body is laid out as one
+    // By picture, width and height, and the room's left, top, right and bottom.
+    std::map<std::tuple<int, int, int, int, int, int, int>, QImage> m_framedPictures;
+    std::vector<BodyPart> m_parts;     // none when the body is laid out as one
     const PageSetup* m_page = nullptr; // the paper of the part being laid out; null: the template's
     // The endnotes referred to in the parts before the last, as note and record: they follow the text
     // of the last part.

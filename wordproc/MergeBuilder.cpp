@@ -753,12 +753,12 @@ void Merger::Builder::picture(QTextCursor& cur, const Run& r, const Cursor& c) {
     const int wide = pic.widthTwips + room.left() + room.right(),
               high = pic.heightTwips + room.top() + room.bottom();
     if (m_pictures.insert(r.index).second) {
-        QImage shown =
-            m.pictureImage(r.index, QSizeF(twipsToLayout(pic.widthTwips), twipsToLayout(pic.heightTwips)));
+        const QSizeF pixels(twipsToLayout(pic.widthTwips), twipsToLayout(pic.heightTwips));
         // The room round the picture is a clear part of its image: Qt keeps none round an image in a
         // line, and so keeps the room on the picture's line.
-        if ((!room.isNull() || pic.lineColor.isValid() || pic.shadowColor.isValid()) && !shown.isNull())
-            shown = framedPicture(shown, pic, room + bleed);
+        const QImage shown = !room.isNull() || pic.lineColor.isValid() || pic.shadowColor.isValid()
+                                 ? m.framedPictureImage(r.index, pixels, room + bleed)
+                                 : m.pictureImage(r.index, pixels);
         m_doc.addResource(QTextDocument::ImageResource, QUrl(name), QVariant(shown));
     }
     QTextImageFormat f;

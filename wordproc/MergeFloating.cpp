@@ -384,7 +384,7 @@ void Merger::Builder::placeFloats(std::vector<PlacedPicture>& out, double origin
                 // Its outline and shadow are drawn over what lies round it; the text keeps clear of its
                 // box only.
                 const QMargins bleed = pictureBleed(*pic, {});
-                placed.image = framedPicture(placed.image, *pic, bleed);
+                placed.image = m.framedPictureImage(fl.picture, r.size(), bleed);
                 placed.rect =
                     r.marginsAdded(QMarginsF(twipsToLayout(bleed.left()), twipsToLayout(bleed.top()),
                                              twipsToLayout(bleed.right()), twipsToLayout(bleed.bottom())));

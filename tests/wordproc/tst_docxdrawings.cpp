@@ -2,6 +2,7 @@
 // groups, from documents built here part by part.
 #include "DocxReading.h"
 #include "Sheets.h"
+#include "wordproc/DataSource.h"
 #include "wordproc/Merge.h"
 #include "wordproc/Metafile.h"
 #include "wordproc/Pages.h"
@@ -336,6 +337,36 @@ private slots:
             QVERIFY(blue(page.pixel(edge + (shadow ? 3 : 17), across)));
             QVERIFY((qGray(page.pixel(edge + 100, top + 200 + (shadow ? 16 : 2))) < 250) == shadow);
         }
+    }
+
+    // An outlined picture, in a line or placed on the page, is framed once for the whole merge: every
+    // letter shows the same image, which a PDF of the letters then holds once, not once a letter.
+    void outlinedPicturesFramedOnce() {
+        const QByteArray picture =
+            "<wp:extent cx=\"2540000\" cy=\"1270000\"/><a:graphic><a:graphicData><pic:pic><pic:blipFill>"
+            "<a:blip r:embed=\"rId1\"/></pic:blipFill><pic:spPr><a:ln w=\"88900\"><a:solidFill><a:srgbClr "
+            "val=\"FF0000\"/></a:solidFill></a:ln></pic:spPr></pic:pic></a:graphicData></a:graphic>";
+        const QByteArray inlined = "<w:r><w:drawing><wp:inline>" + picture + "</wp:inline></w:drawing></w:r>";
+        const QByteArray placed =
+            "<w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"page\"><wp:posOffset>"
+            "914400</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"page\"><wp:posOffset>5486400"
+            "</wp:posOffset></wp:positionV><wp:wrapNone/>" +
+            picture + "</wp:anchor></w:drawing></w:r>";
+        const auto t = std::make_shared<const Template>(readBody(
+            paragraph(inlined) + paragraph(placed + run("Text")), {{"image", "media/p.png", png(40, 20)}}));
+        Merger merger(t, DataSource::parse("\"Name\"\r\n\"A\"\r\n\"B\"\r\n", "data.txt"));
+        const PageCopy first = merger.next(), second = merger.next();
+        const auto inLine = [](const PageCopy& copy) {
+            return copy.body->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("qm-picture-0")))
+                .value<QImage>();
+        };
+        // Framed: drawn larger than the picture's own pixels, its outline round them.
+        QVERIFY(inLine(first).width() > 40);
+        QCOMPARE(inLine(first).cacheKey(), inLine(second).cacheKey());
+        QCOMPARE(first.pictures.size(), size_t(1));
+        QCOMPARE(second.pictures.size(), size_t(1));
+        QVERIFY(first.pictures.front().image.width() > 40);
+        QCOMPARE(first.pictures.front().image.cacheKey(), second.pictures.front().image.cacheKey());
     }
 
     void textBoxes() {
