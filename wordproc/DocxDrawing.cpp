@@ -446,6 +446,32 @@ void keepEffectRoom(const Node& frame, const Node& pic, Picture& shown) {
     shown.bottomTwips = room(u"b");
 }
 
+// The shares of a picture its a:srcRect cuts away, in thousandths of a percent ("50%" in strict files).
+// LibreOffice stretches what is left over the picture's frame, and pads the side a negative share
+// names; a crop that leaves nothing, or pads past the picture's own size, is not drawn.
+void pictureCrop(const Node& pic, Picture& shown) {
+    const Node* fill = pic.child(u"pic:blipFill");
+    const Node* rect = fill ? fill->child(u"a:srcRect") : nullptr;
+    if (!rect)
+        return;
+    std::array<double, 4> crop{};
+    const char16_t* sides[] = {u"l", u"t", u"r", u"b"};
+    for (size_t i = 0; i < crop.size(); ++i) {
+        QString value = rect->attr(sides[i]).trimmed();
+        const bool percent = value.endsWith(u'%');
+        if (percent)
+            value.chop(1);
+        bool ok = false;
+        const double share = value.toDouble(&ok) / (percent ? 100.0 : 100000.0);
+        if (!value.isEmpty() && (!ok || !std::isfinite(share) || share < -1 || share > 1))
+            return;
+        crop[i] = ok ? share : 0;
+    }
+    if (1 - crop[0] - crop[2] <= 0.001 || 1 - crop[1] - crop[3] <= 0.001)
+        return;
+    shown.crop = crop;
+}
+
 } // namespace
 
 void Reader::pictureOutline(const Node& pic, Picture& shown) const {
@@ -722,6 +748,7 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 // its frame gives no distance for, and none where it gives one, whatever it is.
                 if (blip) {
                     Picture& shown = m_t.pictures[size_t(index)];
+                    pictureCrop(*item.node, shown);
                     shown.leftTwips = frame.has(u"distL") ? 0 : 180;
                     shown.rightTwips = frame.has(u"distR") ? 0 : 180;
                     keepEffectRoom(frame, *item.node, shown);
@@ -730,8 +757,10 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
                 addRun(st, Run{Run::Picture, format, index, {}});
                 continue;
             }
-            if (blip)
+            if (blip) {
+                pictureCrop(*item.node, m_t.pictures[size_t(index)]);
                 pictureOutline(*item.node, m_t.pictures[size_t(index)]);
+            }
             g.picture = index;
             addFloating(st, g, format);
             continue;

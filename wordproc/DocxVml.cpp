@@ -118,6 +118,23 @@ std::array<int, 4> vmlInsets(const Node& textBox) {
     return out;
 }
 
+// The shares of a picture its v:imagedata cuts away (cropleft, croptop, cropright, cropbottom).
+// LibreOffice takes only a positive count of 65536ths ("16384f"); a bare fraction, a percentage or a
+// negative count leaves that side whole, and a crop that leaves nothing leaves the picture whole.
+std::array<double, 4> vmlCrop(const Node& data) {
+    std::array<double, 4> crop{};
+    const char16_t* sides[] = {u"cropleft", u"croptop", u"cropright", u"cropbottom"};
+    for (size_t i = 0; i < crop.size(); ++i) {
+        const QString value = data.attr(sides[i]).trimmed();
+        bool ok = false;
+        const double count = value.endsWith(QLatin1Char('f')) ? value.chopped(1).toDouble(&ok) : 0;
+        crop[i] = ok && count > 0 && count < 65536 ? count / 65536 : 0;
+    }
+    if (1 - crop[0] - crop[2] <= 0.001 || 1 - crop[1] - crop[3] <= 0.001)
+        return {};
+    return crop;
+}
+
 } // namespace
 
 void Reader::vml(const Node& pict, StoryState& st, int format) {
@@ -326,6 +343,7 @@ void Reader::vml(const Node& pict, StoryState& st, int format) {
                 const int index = picture(st, id, width, height);
                 if (index < 0)
                     continue;
+                m_t.pictures[size_t(index)].crop = vmlCrop(*data);
                 if (!absolute) {
                     addRun(st, Run{Run::Picture, format, index, {}});
                     continue;

@@ -648,6 +648,31 @@ int Merger::countRemainingPages() {
 
 namespace {
 
+constexpr double kMostCropPixels = 16.0 * 1024 * 1024;
+
+// The share of a picture's width (or height) left once `before` and `after` are cut from its sides.
+double keptShare(double before, double after) {
+    return 1 - before - after;
+}
+
+// The part of `whole` a crop keeps, at `whole`'s scale, with empty room where a share is negative.
+QImage croppedPicture(const QImage& whole, const std::array<double, 4>& crop) {
+    const QRectF kept(QPointF(crop[0] * whole.width(), crop[1] * whole.height()),
+                      QPointF((1 - crop[2]) * whole.width(), (1 - crop[3]) * whole.height()));
+    if (kept.left() >= 0 && kept.top() >= 0 && kept.right() <= whole.width() &&
+        kept.bottom() <= whole.height())
+        return whole.copy(kept.toRect());
+    // Room added round a large picture is drawn smaller rather than at any cost in memory.
+    const double fit = std::min(1.0, std::sqrt(kMostCropPixels / (kept.width() * kept.height())));
+    QImage out(qMax(1, qRound(kept.width() * fit)), qMax(1, qRound(kept.height() * fit)),
+               QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter painter(&out);
+    painter.scale(fit, fit);
+    painter.drawImage(-kept.topLeft(), whole);
+    return out;
+}
+
 // Drawn at the size it takes in the line; too large a picture is left clear rather than drawn.
 QImage wordArtImage(const Picture& pic, QSize size) {
     if (qint64(size.width()) * size.height() > 64LL * 1024 * 1024)
@@ -667,18 +692,36 @@ QImage Merger::pictureImage(int index, QSizeF pixels) {
     if (index < 0 || size_t(index) >= m_t->pictures.size())
         return {};
     const Picture& pic = m_t->pictures[size_t(index)];
-    if (!pic.image.isNull() || (pic.metafile.isEmpty() && pic.wordArt.isEmpty()))
+    // The reader keeps a part of every cropped picture; a crop that would leave nothing is not one.
+    const bool cropped = pic.crop != std::array<double, 4>{} && keptShare(pic.crop[0], pic.crop[2]) > 0 &&
+                         keptShare(pic.crop[1], pic.crop[3]) > 0;
+    if ((!pic.image.isNull() && !cropped) ||
+        (pic.image.isNull() && pic.metafile.isEmpty() && pic.wordArt.isEmpty()))
         return pic.image;
-    const QSize size(qMax(1, qRound(pixels.width())), qMax(1, qRound(pixels.height())));
+    // A cropped bitmap is cut once, whatever size it is shown at.
+    const QSize size = pic.image.isNull()
+                           ? QSize(qMax(1, qRound(pixels.width())), qMax(1, qRound(pixels.height())))
+                           : QSize();
     const auto key = std::make_tuple(index, size.width(), size.height());
     auto it = m_drawnMetafiles.find(key);
-    if (it == m_drawnMetafiles.end())
-        it = m_drawnMetafiles
-                 .emplace(key, !pic.wordArt.isEmpty() ? wordArtImage(pic, size)
-                               : pic.quickDraw        ? renderQuickDraw(pic.metafile, size)
-                                                      : renderMetafile(pic.metafile, pic.enhanced, size))
-                 .first;
-    return it->second;
+    if (it != m_drawnMetafiles.end())
+        return it->second;
+    if (!pic.image.isNull())
+        return m_drawnMetafiles.emplace(key, croppedPicture(pic.image, pic.crop)).first->second;
+    // A drawing is drawn whole at the size that leaves its kept part `size`, within reason, then cut.
+    QSizeF whole(size);
+    if (cropped)
+        whole = QSizeF(size.width() / keptShare(pic.crop[0], pic.crop[2]),
+                       size.height() / keptShare(pic.crop[1], pic.crop[3]));
+    if (cropped && whole.width() * whole.height() > kMostCropPixels)
+        whole *= std::sqrt(kMostCropPixels / (whole.width() * whole.height()));
+    const QSize drawnSize(qMax(1, qRound(whole.width())), qMax(1, qRound(whole.height())));
+    QImage drawn = !pic.wordArt.isEmpty() ? wordArtImage(pic, drawnSize)
+                   : pic.quickDraw        ? renderQuickDraw(pic.metafile, drawnSize)
+                                          : renderMetafile(pic.metafile, pic.enhanced, drawnSize);
+    if (cropped && !drawn.isNull())
+        drawn = croppedPicture(drawn, pic.crop);
+    return m_drawnMetafiles.emplace(key, std::move(drawn)).first->second;
 }
 
 QImage Merger::framedPictureImage(int index, QSizeF pixels, const QMargins& room) {

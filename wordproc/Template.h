@@ -152,6 +152,9 @@ struct Picture {
     QString wordArt;
     QString wordArtFamily;
     QColor wordArtColor;
+    // The shares of the picture cut from its left, top, right and bottom before the rest is stretched
+    // over the picture's size; a negative share leaves that much empty room on that side instead.
+    std::array<double, 4> crop{};
     // Room kept clear before and after a picture set in a line, and above and below it.
     int leftTwips = 0;
     int rightTwips = 0;

@@ -8,6 +8,8 @@
 #include "wordproc/Pages.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
@@ -165,6 +167,83 @@ private slots:
         for (const char* word : {"Chart Title", "Vans", "Trucks", "North", "South", "0", "1", "2"})
             QVERIFY2(bars.contains(QLatin1String(word)), qPrintable(bars.join(QLatin1Char('|'))));
         QVERIFY(!bars.contains(QStringLiteral("Share")));
+    }
+
+    // What a picture's crop leaves fills its frame, in a line or anchored. A:srcRect gives the shares cut
+    // from each side in thousandths of a percent, and a negative share leaves that much empty room on its
+    // side instead; VML's v:imagedata gives them in 65536ths, and LibreOffice takes only positive ones.
+    void croppedPictureFillsItsFrame() {
+        // Quarters of red, blue (top), green and yellow (bottom).
+        QImage quarters(40, 40, QImage::Format_RGB32);
+        quarters.fill(Qt::red);
+        QPainter paint(&quarters);
+        paint.fillRect(20, 0, 20, 20, Qt::blue);
+        paint.fillRect(0, 20, 20, 20, Qt::green);
+        paint.fillRect(20, 20, 20, 20, Qt::yellow);
+        paint.end();
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        quarters.save(&buffer, "PNG");
+        // The colours at the middles of the quarters of the two inches square an inch from the page's
+        // top left corner, by the first letters of their names.
+        const auto shown = [&](const QByteArray& run) {
+            const QImage page = sheets::sheet(
+                sheets::printTemplate(readBody(paragraph(run), {{"image", "media/image1.png", bytes}})));
+            QString seen;
+            for (const double down : {1.5, 2.5})
+                for (const double across : {1.5, 2.5}) {
+                    const QColor c =
+                        page.pixelColor(qRound(across * sheets::kDpi), qRound(down * sheets::kDpi));
+                    seen += c == QColor(Qt::red)      ? u'r'
+                            : c == QColor(Qt::blue)   ? u'b'
+                            : c == QColor(Qt::green)  ? u'g'
+                            : c == QColor(Qt::yellow) ? u'y'
+                            : c == QColor(Qt::white)  ? u'w'
+                                                      : u'?';
+                }
+            return seen;
+        };
+        // Anchored there, or first in the body's line within one-inch margins.
+        const auto drawing = [&](bool anchored, const QByteArray& crop) {
+            const QByteArray frame = anchored ? "anchor" : "inline";
+            const QByteArray place = anchored
+                                         ? " behindDoc=\"0\"><wp:positionH relativeFrom=\"page\">"
+                                           "<wp:posOffset>914400</wp:posOffset></wp:positionH><wp:positionV "
+                                           "relativeFrom=\"page\"><wp:posOffset>914400</wp:posOffset>"
+                                           "</wp:positionV><wp:wrapNone/>"
+                                         : ">";
+            return shown("<w:r><w:drawing><wp:" + frame + place +
+                         "<wp:extent cx=\"1828800\" cy=\"1828800\"/><a:graphic><a:graphicData "
+                         "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic>"
+                         "<pic:blipFill><a:blip r:embed=\"rId1\"/>" +
+                         crop +
+                         "<a:stretch><a:fillRect/></a:stretch></pic:blipFill></pic:pic></a:graphicData>"
+                         "</a:graphic></wp:" +
+                         frame + "></w:drawing></w:r>");
+        };
+        for (const bool anchored : {false, true}) {
+            QCOMPARE(drawing(anchored, {}), QStringLiteral("rbgy"));
+            // The right half, stretched over the whole frame.
+            QCOMPARE(drawing(anchored, "<a:srcRect l=\"50000\"/>"), QStringLiteral("bbyy"));
+            // The top quarter, as a letterhead's strip is cut from a whole page.
+            QCOMPARE(drawing(anchored, "<a:srcRect b=\"75000\"/>"), QStringLiteral("rbrb"));
+            // Half the picture's width of empty room at its left: the picture in the frame's right two
+            // thirds.
+            QCOMPARE(drawing(anchored, "<a:srcRect l=\"-50000\"/>"), QStringLiteral("wbwy"));
+            // Strict files give percentages; a crop that leaves nothing is not one.
+            QCOMPARE(drawing(anchored, "<a:srcRect r=\"50%\" b=\"50%\"/>"), QStringLiteral("rrrr"));
+            QCOMPARE(drawing(anchored, "<a:srcRect l=\"60000\" r=\"40000\"/>"), QStringLiteral("rbgy"));
+        }
+        const auto vml = [&](const QByteArray& crop) {
+            return shown(
+                "<w:r><w:pict><v:shape style=\"width:144pt;height:144pt\"><v:imagedata r:id=\"rId1\" " +
+                crop + "/></v:shape></w:pict></w:r>");
+        };
+        QCOMPARE(vml({}), QStringLiteral("rbgy"));
+        QCOMPARE(vml("cropleft=\"32768f\""), QStringLiteral("bbyy"));
+        QCOMPARE(vml("cropbottom=\"49152f\""), QStringLiteral("rbrb"));
+        QCOMPARE(vml("cropleft=\"0.5\" croptop=\"50%\" cropright=\"-16384f\""), QStringLiteral("rbgy"));
     }
 
     void anchoredPicture() {
