@@ -81,8 +81,14 @@ template <typename RowCheck> void checkTemplate(const Template& t, RowCheck rowC
     check(pg.leftTwips >= 0 && pg.rightTwips >= 0 && pg.leftTwips + pg.rightTwips <= pg.widthTwips - 720);
     check(pg.topTwips >= 0 && pg.bottomTwips >= 0 && pg.topTwips + pg.bottomTwips <= pg.heightTwips - 720);
     check(!t.formats.empty());
-    for (const Field& f : t.fields)
+    for (size_t i = 0; i < t.fields.size(); ++i) {
+        const Field& f = t.fields[i];
         checkRuns(t, f.result);
+        checkRuns(t, f.code);
+        // The merge follows a code's nested fields back through the list only, never round in a ring.
+        for (const Run& r : f.code)
+            check(r.kind != Run::Field || size_t(r.index) < i);
+    }
     for (const Picture& p : t.pictures)
         check(p.widthTwips >= 1 && p.widthTwips <= kMaxTwips && p.heightTwips >= 1 &&
               p.heightTwips <= kMaxTwips);

@@ -9,15 +9,24 @@
 
 namespace wordproc::docx {
 
-void Reader::fieldChar(StoryState& st, const QString& type, int format, const Node* formData) {
+bool lockedField(const Node& n) {
+    const QString v = n.attr(u"w:fldLock");
+    return v == QLatin1String("1") || v == QLatin1String("true") || v == QLatin1String("on");
+}
+
+void Reader::fieldChar(StoryState& st, const Node& mark, int format) {
+    const QString type = mark.attr(u"w:fldCharType");
     if (type == QLatin1String("begin")) {
         if (st.ignoredFields > 0 || st.fields.size() >= size_t(kMaxFieldDepth)) {
+            if (st.ignoredFields == 0 && !st.fields.back().inResult)
+                st.fields.back().codeCut = true;
             ++st.ignoredFields;
             return;
         }
         OpenField f;
         f.field.codeFormat = format;
-        f.formData = formData;
+        f.formData = mark.child(u"w:ffData");
+        f.locked = lockedField(mark);
         st.fields.push_back(std::move(f));
     } else if (type == QLatin1String("separate")) {
         if (st.ignoredFields == 0 && !st.fields.empty())
@@ -37,6 +46,8 @@ void Reader::endField(StoryState& st, int endFormat) {
     st.fields.pop_back();
     Field& f = open.field;
     parseFieldInstruction(f);
+    if (f.kind == Field::If && (open.locked || open.codeCut))
+        f.kind = Field::Other; // never brought up to date: its stored result stands
     if (f.kind == Field::Other && !showFileName(f, m_fileName))
         shownByCode(f);
     if (f.kind == Field::Other && open.formData) {
@@ -45,18 +56,22 @@ void Reader::endField(StoryState& st, int endFormat) {
         else if (const Node* box = open.formData->child(u"w:checkBox"))
             checkBoxResult(*box, f);
     }
+    if (f.kind != Field::If)
+        dropFieldCode(m_t, f);
+    // A field inside another's code joins that code, where an IF takes its value.
+    std::vector<Run>* code =
+        !st.fields.empty() && !st.fields.back().inResult ? &st.fields.back().field.code : nullptr;
     if (f.kind == Field::Other) {
         // A field this program does not evaluate shows what Word last showed for it.
         for (Run& r : f.result)
-            if (r.kind == Run::Text)
+            if (code)
+                code->push_back(std::move(r));
+            else if (r.kind == Run::Text)
                 addText(st, r.text, r.format);
             else
                 addRun(st, std::move(r));
         return;
     }
-    // A field inside another's code only helps compute that code, which this program does not do.
-    if (!target(st))
-        return;
     // LibreOffice prints a value worked out anew (a page number, a merged value, a date) in the run
     // that closes the field, neither the one that opens it nor the stored result's, MERGEFORMAT or not:
     // Word gives that run the result's looks.
@@ -66,7 +81,11 @@ void Reader::endField(StoryState& st, int endFormat) {
     }
     const int format = f.codeFormat;
     m_t.fields.push_back(std::move(f));
-    addRun(st, Run{Run::Field, format, int(m_t.fields.size() - 1), {}});
+    const Run run{Run::Field, format, int(m_t.fields.size() - 1), {}};
+    if (code)
+        code->push_back(run);
+    else
+        addRun(st, run);
 }
 
 // Fields whose code says what they show, whatever result Word stored: a macro button shows its prompt,
@@ -180,6 +199,7 @@ bool isContents(const OpenField& f) {
 void Reader::dropField(StoryState& st) {
     OpenField open = std::move(st.fields.back());
     st.fields.pop_back();
+    dropFieldCode(m_t, open.field);
     for (Run& r : open.field.result)
         addRun(st, std::move(r));
 }
@@ -194,7 +214,8 @@ bool Reader::resultsStandAsStored(const StoryState& st) const {
             return false;
         Field f = open.field;
         parseFieldInstruction(f);
-        if (f.kind != Field::Other || showFileName(f, m_fileName))
+        // An IF whose stored result runs on past its paragraph keeps that result, paragraphs and all.
+        if ((f.kind != Field::Other && f.kind != Field::If) || showFileName(f, m_fileName))
             return false;
         if (open.formData && (open.formData->child(u"w:ddList") || open.formData->child(u"w:checkBox")))
             return false;
@@ -215,8 +236,10 @@ void Reader::simpleField(const Node& f, StoryState& st, const CharProps& base) {
     OpenField open;
     open.field.instruction = f.attr(u"w:instr");
     open.inResult = true;
+    open.locked = lockedField(f);
     const Node* firstRun = f.child(u"w:r");
     open.field.codeFormat = format(runProps(base, firstRun ? firstRun->child(u"w:rPr") : nullptr).format);
+    open.field.code.push_back(Run{Run::Text, open.field.codeFormat, -1, open.field.instruction});
     const size_t depth = st.fields.size();
     st.fields.push_back(std::move(open));
     inlines(f, st, base);

@@ -37,7 +37,6 @@ constexpr qint64 kMaxPicturePixels = 40000000;
 constexpr qint64 kMaxAllPicturePixels = 120000000;
 // As in RTF: a few text boxes a letter.
 constexpr size_t kMaxTextBoxes = 64;
-constexpr int kMaxFieldDepth = 32;
 constexpr size_t kMaxSections = 64;
 
 // One XML element: its name and its attributes' names as "w:p", "r:id", "wp:inline" whatever prefixes
@@ -258,8 +257,13 @@ std::optional<QString> boundValue(const QByteArray& xml, const QString& xpath);
 struct OpenField {
     Field field;
     bool inResult = false;
+    bool locked = false;            // w:fldLock: an IF keeps its stored result
+    bool codeCut = false;           // a field nested too deep was left out of the code
     const Node* formData = nullptr; // a legacy form field's settings
 };
+
+// Whether a field's mark or simple field says it is locked.
+bool lockedField(const Node& n);
 
 bool isContents(const OpenField& f); // a table of contents
 
@@ -350,7 +354,7 @@ private:
     void addText(StoryState& st, const QString& text, int format);
     void symbol(StoryState& st, const QString& font, char16_t code, int format);
     void pageBreak(StoryState& st, int format);
-    void fieldChar(StoryState& st, const QString& type, int format, const Node* formData = nullptr);
+    void fieldChar(StoryState& st, const Node& mark, int format);
     void shownByCode(Field& f);
     void checkBoxResult(const Node& box, Field& f);
     void dropDownResult(const Node& list, Field& f);

@@ -474,6 +474,8 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         // become lines of one.
         if (st.fields.back().inResult)
             addRun(st, Run{Run::LineBreak, st.markFormat, -1, {}});
+        else
+            st.fields.back().field.code.push_back(Run{Run::LineBreak, st.markFormat, -1, {}});
         st.open = true;
     } else {
         st.hiddenMark = showsNothing && !sectPr;
@@ -643,12 +645,18 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
     for (const Node& c : r.children) {
         const QString& name = c.name;
         if (name == QLatin1String("w:fldChar")) {
-            fieldChar(st, c.attr(u"w:fldCharType"), fmt, c.child(u"w:ffData"));
+            fieldChar(st, c, fmt);
             continue;
         }
         if (name == QLatin1String("w:instrText") || name == QLatin1String("w:delInstrText")) {
-            if (!st.fields.empty() && !st.fields.back().inResult && st.ignoredFields == 0)
-                st.fields.back().field.instruction += c.text;
+            if (!st.fields.empty() && !st.fields.back().inResult && st.ignoredFields == 0) {
+                Field& f = st.fields.back().field;
+                f.instruction += c.text;
+                if (!f.code.empty() && f.code.back().kind == Run::Text && f.code.back().format == fmt)
+                    f.code.back().text += c.text;
+                else
+                    f.code.push_back(Run{Run::Text, fmt, -1, c.text});
+            }
             continue;
         }
         if (props.hidden) {

@@ -851,6 +851,13 @@ void Merger::Builder::field(QTextCursor& cur, const Run& r, Cursor& c) {
         m_pageFields = true;
         return;
     }
+    case Field::If: {
+        std::optional<std::vector<Run>> chosen;
+        if (merging)
+            chosen = ifChoice(r.index, c, 0);
+        runs(cur, chosen ? *chosen : f.result, c);
+        return;
+    }
     case Field::Other:
         runs(cur, f.result, c);
         return;

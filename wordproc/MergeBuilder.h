@@ -17,6 +17,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -258,6 +259,12 @@ private:
     int valueFormat(const Field& f) const;
 
     void field(QTextCursor& cur, const Run& r, Cursor& c);
+    // The true or false text the IF field `index` shows for the record (MergeIfFields.cpp); none when
+    // its code cannot be evaluated, which leaves its stored result.
+    std::optional<std::vector<Run>> ifChoice(int index, const Cursor& c, int depth) const;
+    // What runs, or a field nested in a code, come to as text for the record.
+    QString runsText(const std::vector<Run>& list, const Cursor& c, int depth) const;
+    QString fieldText(int index, const Cursor& c, int depth) const;
 
     // The padding of a cell in twips, on its own or from its row: left, top, right, bottom.
     static std::array<int, 4> cellPadding(const Row& row, const Cell& cell);

@@ -13,6 +13,8 @@ constexpr size_t kMaxCells = 63;
 constexpr size_t kMaxTabs = 64;
 // Tables inside cells go this deep at most; deeper ones join the deepest.
 constexpr int kMaxTableDepth = 8;
+// Fields inside fields' codes go this deep at most; deeper ones are left out of the code.
+constexpr int kMaxFieldDepth = 32;
 
 // The paper must leave room to write on.
 inline void leaveRoomToWrite(PageSetup& pg) {

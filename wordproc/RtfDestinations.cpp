@@ -236,14 +236,24 @@ bool Reader::openPicture(State& st, GroupLocals& local, Word) {
 
 bool Reader::openField(State& st, GroupLocals& local, Word) {
     flushText(st);
-    if (st.dest != Dest::Body) {
-        st.dest = Dest::Skip; // a field inside a field's code: the outer code is what counts
+    if (st.dest == Dest::FieldInst && st.field && st.fieldDepth < kMaxFieldDepth) {
+        // A field inside another's code joins that code, where an IF takes its value.
+        st.target = &st.field->code;
+        ++st.fieldDepth;
+    } else if (st.dest != Dest::Body) {
+        // Too deep, or no code to join: the code it stood in is not whole, and is not evaluated.
+        if (st.dest == Dest::FieldInst && st.codeCut)
+            *st.codeCut = true;
+        st.dest = Dest::Skip;
         return true;
+    } else {
+        m_checkBoxResult = m_checkBoxDefault = -1;
+        m_dropDownEntries.clear();
+        st.fieldDepth = 1;
     }
     st.dest = Dest::Field;
     st.field = &local.field;
-    m_checkBoxResult = m_checkBoxDefault = -1;
-    m_dropDownEntries.clear();
+    st.codeCut = &local.codeCut;
     return true;
 }
 

@@ -40,7 +40,7 @@ State Reader::subgroupState(const State& st, GroupLocals& local) {
             local.hadInstruction = true;
         } else if (peek.contains("\\fldrslt")) {
             child.dest = Dest::Body;
-            if (local.hadInstruction && isTableOfEntries(local.field.instruction)) {
+            if (local.hadInstruction && st.fieldDepth == 1 && isTableOfEntries(local.field.instruction)) {
                 // A table of contents or an index: its stored result is paragraphs with their own
                 // indents and tab stops, printed as they stand, as LibreOffice prints them.
                 local.resultInBody = true;
@@ -62,13 +62,18 @@ State Reader::subgroupState(const State& st, GroupLocals& local) {
     return child;
 }
 
-void Reader::finishField(State& st, Field& field, bool hadInstruction, bool locked) {
-    if (st.hidden)
+void Reader::finishField(State& st, Field& field, bool hadInstruction, bool locked, bool codeCut) {
+    if (st.hidden) {
+        dropFieldCode(m_t, field);
         return; // a field in hidden text (\v) prints nothing, its result included
+    }
     if (hadInstruction)
         parseFieldInstruction(field);
     if (hadInstruction && !locked && field.kind == Field::Other)
         showFileName(field, m_fileName);
+    // An IF left without its code shows its stored result.
+    if (field.kind != Field::If || locked || codeCut)
+        dropFieldCode(m_t, field);
     // A locked field (\fldlock) is never brought up to date: its stored result is what prints, though a
     // merge field still takes its data.
     if (!hadInstruction || (locked && field.kind != Field::Merge && field.kind != Field::Next)) {
@@ -265,6 +270,8 @@ void parseFieldInstruction(Field& field) {
                 ++i;
             }
         }
+    } else if (kind == QLatin1String("IF")) {
+        field.kind = Field::If;
     } else if (kind == QLatin1String("NEXT")) {
         field.kind = Field::Next;
     } else if (kind == QLatin1String("PAGE")) {
@@ -280,6 +287,16 @@ void parseFieldInstruction(Field& field) {
             field.datePicture =
                 kind == QLatin1String("DATE") ? QStringLiteral("M/d/yyyy") : QStringLiteral("h:mm am/pm");
     }
+}
+
+void dropFieldCode(Template& t, Field& field) {
+    std::vector<Run> code;
+    std::swap(code, field.code);
+    for (const Run& r : code)
+        if (r.kind == Run::Field && r.index >= 0 && size_t(r.index) < t.fields.size()) {
+            dropFieldCode(t, t.fields[size_t(r.index)]);
+            t.fields[size_t(r.index)] = Field{};
+        }
 }
 
 bool showFileName(Field& field, const QString& path) {

@@ -33,6 +33,11 @@ QColor revisionAuthorColour(qsizetype order);
 // The parts of a field code: "MERGEFIELD Cust_Name \* Upper" gives a Merge field named Cust_Name.
 void parseFieldInstruction(Field& field);
 
+// A field that does not evaluate its code (any but an IF, or one left showing its stored result): the
+// fields nested in its code stand for nothing, and are blanked, those nested in them as well, so that
+// the merge asks the data for none of their columns.
+void dropFieldCode(Template& t, Field& field);
+
 // A FILENAME field shows the name of the template it stands in (its whole path with \p), as it is when
 // printed rather than the name Word stored: true when `field` was one and now holds that name.
 bool showFileName(Field& field, const QString& path);

@@ -290,7 +290,9 @@ struct State {
     bool inResult = false;              // paragraph marks become line breaks
     std::vector<Run>* target = nullptr; // where runs go; null: the story's paragraph
     StoryBuilder* story = nullptr;
-    Field* field = nullptr; // inside a \field group
+    Field* field = nullptr;  // inside a \field group
+    int fieldDepth = 0;      // 1 in a field, 2 in a field in its code, and so on
+    bool* codeCut = nullptr; // the innermost field's: a field nested in its code was left out
     PictureData* picture = nullptr;
     ShapeData* shape = nullptr;  // inside a shape: its picture goes there
     bool inTextBox = false;      // no shape, header or footer opens inside a text box
@@ -314,6 +316,7 @@ struct GroupLocals {
     bool hadInstruction = false;
     bool resultInBody = false;      // the field's result went to the story as its own paragraphs
     bool locked = false;            // \fldlock: the field keeps its stored result
+    bool codeCut = false;           // a field nested too deep was left out of its code
     StoryBuilder* opened = nullptr; // a header or footer story this group holds
 };
 
@@ -475,7 +478,8 @@ private:
 
     // Fields.
     State subgroupState(const State& st, GroupLocals& local);
-    void finishField(State& st, Field& field, bool hadInstruction, bool locked = false);
+    // `codeCut`: a field nested in the code was left out, and the code is not evaluated.
+    void finishField(State& st, Field& field, bool hadInstruction, bool locked = false, bool codeCut = false);
     std::optional<Run> fieldCharacter(const Field& field);
 
     // Pictures and shapes.

@@ -53,9 +53,15 @@ void Reader::text(State& st, const QString& s) {
         break;
     case Dest::FieldInst:
         if (st.field) {
+            const int f = format(st.chr);
             if (st.field->instruction.isEmpty())
-                st.field->codeFormat = format(st.chr);
+                st.field->codeFormat = f;
             st.field->instruction += s;
+            std::vector<Run>& code = st.field->code;
+            if (!code.empty() && code.back().kind == Run::Text && code.back().format == f)
+                code.back().text += s;
+            else
+                code.push_back(Run{Run::Text, f, -1, s});
         }
         break;
     case Dest::ShapeName:
@@ -216,7 +222,7 @@ void Reader::closeGroup(State& st, GroupLocals& local) {
     } else if (st.dest == Dest::Field && st.field == &local.field && !local.resultInBody) {
         State outer = st;
         outer.dest = Dest::Body;
-        finishField(outer, local.field, local.hadInstruction, local.locked);
+        finishField(outer, local.field, local.hadInstruction, local.locked, local.codeCut);
     } else if (st.dest == Dest::Field && st.field == &local.field) {
         --m_openTablesOfEntries;
     } else if (st.dest == Dest::Shape && st.property == &local.property && st.shape) {

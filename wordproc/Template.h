@@ -125,9 +125,9 @@ struct Run {
 };
 
 struct Field {
-    enum Kind : quint8 { Merge, Next, Date, Page, NumPages, Other };
+    enum Kind : quint8 { Merge, Next, Date, Page, NumPages, If, Other };
     Kind kind = Other;
-    QString instruction;      // the field code as written
+    QString instruction;      // the field code as written, without the fields nested in it
     QString name;             // Merge: the data field
     QStringList caseSwitches; // Merge: "Upper", "Lower", "Caps", "FirstCap", in the order given
     bool mergeFormat = false; // \* MERGEFORMAT: the value takes the stored result's formatting
@@ -136,6 +136,9 @@ struct Field {
     QString datePicture;      // Date: \@ picture, empty for the default
     int codeFormat = 0;       // the format of the field code's first character
     std::vector<Run> result;  // the stored result
+    // If: the code as runs, its text in its own formats and each field nested in it as a Field run.
+    // A nested field stands before this one in Template::fields, and in no other field's code.
+    std::vector<Run> code;
 };
 
 struct Picture {

@@ -100,8 +100,9 @@ private slots:
     }
 
     void nestedAndOtherFields() {
-        // A field Word evaluates and this program does not shows its stored result, nested fields
-        // included; a field without its end keeps its text; PAGE and NEXT are fields of their own.
+        // An IF keeps its stored result, nested fields included, and its code with the merge field
+        // nested in it, for the merge to evaluate; a field without its end keeps its text; PAGE and NEXT
+        // are fields of their own.
         const Template t = readBody(
             paragraph(
                 "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText>IF </w:instrText></w:r>" +
@@ -120,8 +121,13 @@ private slots:
         std::vector<Field::Kind> kinds;
         for (const Field& f : t.fields)
             kinds.push_back(f.kind);
-        QCOMPARE(kinds, (std::vector<Field::Kind>{Field::Merge, Field::Page, Field::Next}));
-        QCOMPARE(t.fields[0].name, QStringLiteral("Zip"));
+        QCOMPARE(kinds,
+                 (std::vector<Field::Kind>{Field::Merge, Field::Merge, Field::If, Field::Page, Field::Next}));
+        QCOMPARE(t.fields[0].name, QStringLiteral("City"));
+        QCOMPARE(t.fields[1].name, QStringLiteral("Zip"));
+        const std::vector<Run>& code = t.fields[2].code;
+        QVERIFY(code.size() == 3 && code[1].kind == Run::Field && code[1].index == 0);
+        QCOMPARE(code[0].text + code[2].text, QStringLiteral("IF  = \"\" \"x\" \"y\""));
     }
 
     void storedResultsKeepTheirParagraphs() {
