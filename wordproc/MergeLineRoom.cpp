@@ -1,8 +1,7 @@
 // Lines that fill their room to within a hair. Qt cuts each letter's advance down to a 64th of a layout
 // pixel, so a long word or line is set a twip or two narrower than its face makes it; LibreOffice
 // measures the text at the face's own advances, rounded to whole 720ths of an inch. A word that Qt just
-// fits into a narrow cell, or a last word that Qt just keeps on its line, is too wide there and goes
-// to the next line: such lines are made to break as there.
+// fits into a narrow cell is too wide there and breaks: such lines are made to break as there.
 
 #include "wordproc/MergeFormats.h"
 #include "wordproc/Pages.h"
@@ -45,9 +44,14 @@ double narrowingFor(const QTextLine& line, const QString& text, const QTextLayou
     while (end > line.textStart() && (text.at(end - 1).isSpace() || text.at(end - 1) == kBreakHere))
         --end;
     const int length = end - line.textStart();
-    // A line that overflows already holds no more than Qt can set on it.
+    // A line that overflows already holds no more than Qt can set on it. One of several words is
+    // left alone: LibreOffice's spaces are not the face's, and lines of words that Qt just fits are
+    // as often kept there as broken.
     if (length <= 1 || taken > room)
         return 0;
+    for (int i = line.textStart(); i < end; ++i)
+        if (text.at(i).isSpace())
+            return 0;
     // Each letter loses less than a 64th of a pixel; the rounding adds a twip at most.
     if (room - taken > length / 64.0 + twipsToLayout(1))
         return 0;
