@@ -159,41 +159,6 @@ void Reader::finishStory(StoryState& st) {
         st.blocks->emplace_back(std::move(*st.hiddenParagraph));
 }
 
-// A dropped capital has no frame of its own, and a paragraph's frame set in the line (as Word takes a
-// style's frame off one paragraph) is none: LibreOffice keeps that paragraph in the text's flow. The
-// paragraph's own frame properties take those of its style where they are silent: Word's envelope
-// address style holds where the frame stands and the paragraph only how text goes round it. A style's
-// frame with none of the paragraph's own sets no frame, as LibreOffice prints it.
-std::optional<Node> Reader::frameOf(const Node& n) const {
-    if (n.name == QLatin1String("w:tbl")) {
-        const Node* tblPr = n.child(u"w:tblPr");
-        const Node* frame = tblPr ? tblPr->child(u"w:tblpPr") : nullptr;
-        return frame ? std::optional<Node>(*frame) : std::nullopt;
-    }
-    if (n.name != QLatin1String("w:p"))
-        return std::nullopt;
-    const Node* pPr = n.child(u"w:pPr");
-    const Node* own = pPr ? pPr->child(u"w:framePr") : nullptr;
-    if (!own || pPr->child(u"w:sectPr"))
-        return std::nullopt;
-    Node frame = *own;
-    const Node* styleNode = pPr->child(u"w:pStyle");
-    const std::vector<const Style*> chain = m_styles.chain(
-        styleNode ? styleNode->attr(u"w:val") : m_styles.defaultStyle(QStringLiteral("paragraph")));
-    // The chain runs from the style itself to its furthest base: the nearer gives the value.
-    for (const Style* style : chain)
-        if (const Node* given = style->pPr ? style->pPr->child(u"w:framePr") : nullptr)
-            for (const auto& [key, value] : given->attributes)
-                if (!frame.has(key))
-                    frame.attributes.emplace_back(key, value);
-    if (frame.attr(u"w:yAlign") == QLatin1String("inline"))
-        return std::nullopt;
-    const QString drop = frame.attr(u"w:dropCap");
-    if (drop == QLatin1String("drop") || drop == QLatin1String("margin"))
-        return std::nullopt;
-    return frame;
-}
-
 void Reader::blocks(const Node& container, StoryState& st) {
     const std::vector<Node>& children = container.children;
     for (size_t i = 0; i < children.size(); ++i) {

@@ -52,6 +52,13 @@ void breakBesideFields(QTextDocument& doc, const std::vector<FieldSpan>& fields)
 // Lines whose text LibreOffice, measuring it at the font's own advances, finds too wide for their room
 // break as there: their paragraph is narrowed by the hair that Qt's measure lacks.
 void breakLinesAsLibreOfficeFits(QTextDocument& doc);
+// A paragraph's line edges from `block` to `last` (see MergeLineEdges.cpp): a break after the spaces
+// that open a line, none kept for those that close it, room for italic letters' slant and for a box
+// round letters.
+void breakAfterOpeningSpaces(QTextBlock block, const QTextBlock& last);
+void dropClosingSpaces(QTextBlock block, const QTextBlock& last);
+void keepRoomAfterItalics(QTextBlock block, const QTextBlock& last);
+void roomForLetterBoxes(QTextBlock block, const QTextBlock& last);
 bool anyVisible(const Borders& borders);
 // A paragraph's rules, for the painting. Paragraphs with the same rules share them, as in the common
 // word processors: the rule between them is left out. The rules take their room from the spacing.
