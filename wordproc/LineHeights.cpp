@@ -253,6 +253,8 @@ std::array<double, 3> qtLineHeights(const QString& text, const QFont& font) {
     return {line.ascent(), line.descent(), line.leading()};
 }
 
+} // namespace
+
 // Whether the block's text surely fits on one line: its pieces' widths, a tab taken as a default tab
 // stop, short of the room between its indents by a tenth.
 bool oneLine(const QTextBlock& block) {
@@ -273,8 +275,6 @@ bool oneLine(const QTextBlock& block) {
     }
     return width < room * 0.9;
 }
-
-} // namespace
 
 void lowerBlanks(QTextBlock block, const QTextBlock& last, const QTextCharFormat& own) {
     const QFont base = block.document()->defaultFont();
@@ -352,7 +352,8 @@ double singleLineHeight(const QTextBlock& block) {
     return tallest > 0 ? tallest : singleLineHeight(block.charFormat(), base);
 }
 
-void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, double grid) {
+void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, double grid,
+                         HeightsBasis* basis) {
     for (; block.isValid(); block = block.next()) {
         QTextBlockFormat f = block.blockFormat();
         const int type = f.lineHeightType();
@@ -589,6 +590,11 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
         }
         if (changed)
             QTextCursor(block).setBlockFormat(f);
+        if (basis) {
+            basis->lent = basis->lent || foreign;
+            if (measuredOneLine)
+                basis->oneLine = measuredOneLine;
+        }
         if (block == last)
             break;
     }

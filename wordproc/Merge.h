@@ -6,9 +6,11 @@
 #include "wordproc/Template.h"
 
 #include <QDateTime>
+#include <QTextBlock>
 #include <QTextFormat>
 #include <map>
 #include <memory>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 
@@ -108,12 +110,21 @@ private:
     std::vector<int> m_columns; // per template field: its data column
     std::vector<QTextCharFormat> m_charFormats;
     std::unordered_map<const Paragraph*, QTextBlockFormat> m_blockFormats;
-    // A paragraph's block format before and after its lines' heights were set, with the formats of the
-    // text that set them: the next letter that gives the paragraph text of the same formats takes it as
-    // it stands.
+    // The formats of a block's text, each once, with the characters past basic Latin that each is
+    // written in, sorted and each once: where no face lends a character and no line is measured, they
+    // alone set the lines' heights.
+    struct TextFaces {
+        std::vector<QTextCharFormat> formats;
+        std::vector<QString> wide;
+        bool operator==(const TextFaces&) const = default;
+    };
+    static TextFaces textFaces(const QTextBlock& block);
+    // A paragraph's block format before and after its lines' heights were set, with the text that set
+    // them: the next letter that gives the paragraph text of the same faces takes it as it stands.
     struct LineHeightsSeen {
         QTextBlockFormat before, after;
-        std::vector<QTextCharFormat> formats;
+        TextFaces faces;
+        std::optional<bool> oneLine; // where the heights took it: whether the text fit on one line
     };
     std::unordered_map<const Paragraph*, LineHeightsSeen> m_lineHeights;
     QDateTime m_now;

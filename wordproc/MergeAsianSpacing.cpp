@@ -47,6 +47,21 @@ bool isMark(char32_t c) {
 
 } // namespace
 
+bool hasAsianLetter(const QString& text) {
+    for (int i = 0; i < text.size(); ++i) {
+        char32_t c = text.at(i).unicode();
+        if (c < 0x1100)
+            continue;
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            ++i;
+        }
+        if (kindOf(c) == Kind::Asian)
+            return true;
+    }
+    return false;
+}
+
 void spaceAsianFromWestern(QTextBlock block, const QTextBlock& last) {
     for (; block.isValid(); block = block.next()) {
         const QString text = block.text();

@@ -49,16 +49,28 @@ QString pageNumberStyle(const QString& instruction, const QString& section) {
     return section;
 }
 
-// The formats of a block's text, each once: what its lines' heights are set by.
-std::vector<QTextCharFormat> textFormats(const QTextBlock& block) {
-    std::vector<QTextCharFormat> formats;
+} // namespace
+
+Merger::TextFaces Merger::textFaces(const QTextBlock& block) {
+    Merger::TextFaces faces;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextCharFormat f = it.fragment().charFormat();
-        if (std::find(formats.begin(), formats.end(), f) == formats.end())
-            formats.push_back(f);
+        const auto at = std::find(faces.formats.begin(), faces.formats.end(), f);
+        const size_t i = size_t(at - faces.formats.begin());
+        if (at == faces.formats.end()) {
+            faces.formats.push_back(f);
+            faces.wide.emplace_back();
+        }
+        for (QChar ch : it.fragment().text())
+            if (ch.unicode() >= 0x80 && !faces.wide[i].contains(ch))
+                faces.wide[i] += ch;
     }
-    return formats;
+    for (QString& wide : faces.wide)
+        std::sort(wide.begin(), wide.end());
+    return faces;
 }
+
+namespace {
 
 // Whether runs anchor a floating picture or text box, which splits their paragraph's block.
 bool anchorsFloats(const Template& t, const std::vector<Run>& runs) {
@@ -372,22 +384,24 @@ void Merger::Builder::paragraph(QTextCursor& cur, const Paragraph& p, Cursor& c,
         lowerBlanks(start, cur.block(), m.m_charFormats[size_t(p.blankFormat)]);
     // After the blanks are lowered: the break before a box is no blank that takes a face's room.
     roomForLetterBoxes(start, cur.block());
-    // Whether a character comes from another face than its own sets a line's height too: only text of
-    // the basic Latin letters, which every face has, is taken as set by its formats alone.
-    const QString written = start.text();
-    const bool plain =
-        std::all_of(written.begin(), written.end(), [](QChar ch) { return ch.unicode() < 0x80; });
-    if (known && plain && start == cur.block() && textFormats(start) == seen->second.formats)
+    // Whether a character comes from another face than its own sets a line's height too, and East
+    // Asian letters beside Latin ones are set apart: text of the same faces and characters is set as
+    // before only where neither happened, nor was a line measured.
+    const bool single = start == cur.block();
+    const bool asian = m.m_t->spaceAsianText && hasAsianLetter(start.text());
+    if (known && single && !asian && textFaces(start) == seen->second.faces &&
+        (!seen->second.oneLine || oneLine(start) == *seen->second.oneLine))
         return;
-    if (!plain && m.m_t->spaceAsianText)
+    if (asian)
         spaceAsianFromWestern(start, cur.block());
     if (known)
         QTextCursor(start).setBlockFormat(f);
     if (m.m_t->italicsKeepRoom)
         keepRoomAfterItalics(start, cur.block());
-    setExactLineHeights(start, cur.block(), &flow == &m_flow, p.format.snapToGrid ? m_lineGrid : 0.0);
-    if (plain && start == cur.block() && !anchorsFloats(*m.m_t, p.runs))
-        m.m_lineHeights[&p] = LineHeightsSeen{f, start.blockFormat(), textFormats(start)};
+    HeightsBasis basis;
+    setExactLineHeights(start, cur.block(), &flow == &m_flow, p.format.snapToGrid ? m_lineGrid : 0.0, &basis);
+    if (!basis.lent && single && !asian && !anchorsFloats(*m.m_t, p.runs))
+        m.m_lineHeights[&p] = LineHeightsSeen{f, start.blockFormat(), textFaces(start), basis.oneLine};
 }
 
 void Merger::Builder::text(QTextCursor& cur, const QString& s, int format, const Cursor& c) {

@@ -35,6 +35,8 @@ QTextCharFormat spaceRun(QTextCharFormat format);
 // LibreOffice sets a fifth of the letters' size apart wherever East Asian letters and Latin letters or
 // digits meet: the character before each such meeting takes the room.
 void spaceAsianFromWestern(QTextBlock block, const QTextBlock& last);
+// Whether `text` holds an East Asian letter, which spaceAsianFromWestern() may set apart.
+bool hasAsianLetter(const QString& text);
 // East Asian commas and full stops that would carry the character before them down to the next line
 // hang past the line's end instead, as in Word and LibreOffice.
 void hangPunctuation(QTextDocument& doc);

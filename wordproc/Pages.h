@@ -164,7 +164,15 @@ double wordTop(const QFont& font, const QFontMetricsF& metrics);
 // height of that spacing (kFittedHeightProperty). Cells are not fitted: Qt moves a row on to the
 // next page by where its cells' first lines stand, and a line of a fixed height stands a little above
 // its room. On a `grid` of lines this far apart (layout pixels), each line takes whole lines of it.
-void setExactLineHeights(QTextBlock first, const QTextBlock& last, bool fit = true, double grid = 0);
+// `basis`, where given, tells what beyond the text's formats set the heights.
+struct HeightsBasis {
+    bool lent = false;           // a face lent characters the text's own lack
+    std::optional<bool> oneLine; // the text was measured: whether it surely fits on one line
+};
+void setExactLineHeights(QTextBlock first, const QTextBlock& last, bool fit = true, double grid = 0,
+                         HeightsBasis* basis = nullptr);
+// Whether the block's text surely fits on one line.
+bool oneLine(const QTextBlock& block);
 
 // Blanks (spaces and tabs) of the blocks from `first` through `last` that are set in a taller font than
 // the text beside them are set in its font, as wide as before: they make no line taller. Blanks with

@@ -194,6 +194,53 @@ private slots:
         QCOMPARE(merged.at(3), merged.at(1));
     }
 
+    void lineHeightsFollowEachLettersLines() {
+        // Heights that a letter's text sets are not handed on to the next letter, in paragraphs of more
+        // than basic Latin too: a field in a larger face left empty, raised text on a line of its own,
+        // and faces of two heights on one line or on several. Each letter is as if merged alone.
+        const QString longText = QString("words that run on ").repeated(30);
+        const QList<std::pair<QByteArray, QList<QStringList>>> cases{
+            {"\\pard\\f0\\fs24 Caf\\'e9 {\\f1\\fs44 " + mergeField("A") + "} bar\\par ",
+             {{"BIG"}, {""}, {"m\u00e9nu"}, {""}}},
+            {"\\pard\\f0\\fs24 Caf\\'e9 " + mergeField("A") + " m{\\up12 2}\\par ",
+             {{"short"}, {longText}, {"short"}}},
+            {"\\pard\\f0\\fs20 Caf\\'e9 {\\f1\\fs36 " + mergeField("A") + "} end\\par ",
+             {{"short"}, {longText}, {"short"}, {longText}}},
+        };
+        const auto heights = [](const QTextDocument& doc) {
+            QList<QVariantList> lines;
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+                const QTextBlockFormat f = b.blockFormat();
+                if (!b.text().isEmpty())
+                    lines << QVariantList{f.lineHeightType(),
+                                          f.lineHeight(),
+                                          f.property(kLeadingProperty),
+                                          f.property(kRaiseProperty),
+                                          f.property(kFittedHeightProperty),
+                                          doc.documentLayout()->blockBoundingRect(b).height()};
+            }
+            return lines;
+        };
+        for (const auto& [body, records] : cases) {
+            const auto t = tmpl(body);
+            const auto together = Merger(t, data({"A"}, records)).all("m");
+            QCOMPARE(int(together->copies.size()), records.size());
+            QSet<QString> differing;
+            for (int i = 0; i < records.size(); ++i) {
+                const auto alone = Merger(t, data({"A"}, {records.at(i)})).all("m");
+                const auto mine = heights(*together->copies.at(size_t(i)).body);
+                QCOMPARE(mine, heights(*alone->copies.at(0).body));
+                QStringList shown;
+                for (const QVariantList& line : mine)
+                    for (const QVariant& v : line)
+                        shown << v.toString();
+                differing << shown.join(' ');
+            }
+            // Each case's records do set their paragraph apart.
+            QVERIFY2(differing.size() > 1, body.constData());
+        }
+    }
+
     void emptyFieldsUnmerged() {
         // Without data, a merge field whose stored result is empty shows nothing, and the text around it
         // stays: its paragraph is not the field's to hide.
