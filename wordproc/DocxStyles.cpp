@@ -310,6 +310,19 @@ QColor highlightColor(const QString& name) {
     return {};
 }
 
+// Capitals and small capitals as one run property sets them, over `inherited`. Capitals win over small
+// capitals; either one switched off clears what the styles below set, but never the other one switched
+// on beside it (LibreOffice prints a table style's "caps, smallCaps off" in capitals).
+CharFormat::Caps letterCase(const Node& rPr, CharFormat::Caps inherited) {
+    const Node* caps = rPr.child(u"w:caps");
+    const Node* small = rPr.child(u"w:smallCaps");
+    if (caps && on(*caps))
+        return CharFormat::Caps::All;
+    if (small && on(*small))
+        return CharFormat::Caps::Small;
+    return caps || small ? CharFormat::Caps::None : inherited;
+}
+
 } // namespace
 
 void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
@@ -354,10 +367,8 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
         } else if (name == u"strike" || name == u"dstrike") {
             f.strike = on(c);
             f.doubleStrike = f.strike && name == u"dstrike";
-        } else if (name == u"caps") {
-            f.caps = on(c) ? CharFormat::Caps::All : CharFormat::Caps::None;
-        } else if (name == u"smallCaps") {
-            f.caps = on(c) ? CharFormat::Caps::Small : CharFormat::Caps::None;
+        } else if (name == u"caps" || name == u"smallCaps") {
+            f.caps = letterCase(*rPr, f.caps);
         } else if (name == u"vanish") {
             p.hidden = on(c);
         } else if (name == u"u") {

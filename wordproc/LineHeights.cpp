@@ -23,6 +23,8 @@
 #include <mutex>
 #include <optional>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 namespace wordproc {
 
@@ -411,6 +413,21 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
             bottom = qMax(bottom, h.ascent + h.descent + h.leading - h.top + room);
         };
         bool text = false, image = false;
+        // How many characters each face sets, faces of the same heights taken as one.
+        std::vector<std::pair<QFont, int>> faces;
+        const auto count = [&](const QFont& font, int chars) {
+            const FaceHeights& h = faceHeights(font);
+            for (auto& [known, n] : faces) {
+                const FaceHeights& k = faceHeights(known);
+                if (qAbs(k.ascent - h.ascent) < 0.01 && qAbs(k.descent - h.descent) < 0.01 &&
+                    qAbs(k.leading - h.leading) < 0.01 && qAbs(k.qtLeading - h.qtLeading) < 0.01 &&
+                    qAbs(k.pitch - h.pitch) < 0.01) {
+                    n += chars;
+                    return;
+                }
+            }
+            faces.emplace_back(font, chars);
+        };
         // Whether a character comes from another face, whose heights Qt gives the line.
         bool foreign = false;
         // Qt's heights of the lines of the pieces that borrow characters (top: ascent and gap).
@@ -440,8 +457,10 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                     c.verticalAlignment() == QTextCharFormat::AlignNormal && c.baselineOffset() != 0
                         ? c.baselineOffset() / 100 * QFontMetricsF(font, layoutDevice()).height()
                         : 0.0;
-                if (chars.own || !chars.asian)
+                if (chars.own || !chars.asian) {
                     take(font, room, up);
+                    count(font, chars.shown);
+                }
                 if (chars.asian) {
                     QFont asian(font);
                     const QString face = it.fragment().charFormat().stringProperty(kAsianFaceProperty);
@@ -468,6 +487,25 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
             uniform = false;
         if (!text)
             take(block.charFormat().font().resolve(base));
+        // Lines of at least a height in a paragraph of several lines whose faces differ only in their
+        // heights (a list's number in another face than its text): LibreOffice sets each line at least
+        // that high, as its own faces make it, and most lines hold only the face that sets most of the
+        // text. Scaled alike by the height of a line of all its faces, as Qt scales the lines of a
+        // paragraph, those would come out lower than asked; they are set as that face's lines are, and a
+        // line that holds a taller face as well keeps Qt's taller height for it.
+        bool mixed = false;
+        if (type == QTextBlockFormat::MinimumHeight && !uniform && faces.size() > 1 && !image && !foreign &&
+            !boxed && !raised && !oneLined()) {
+            const auto most = std::max_element(
+                faces.begin(), faces.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+            const QFont main = most->first;
+            ascent = descent = textAscent = pitch = top = bottom = qtTop = qtLeading = 0;
+            leading = -1e9;
+            heights.reset();
+            uniform = true;
+            take(main);
+            mixed = true;
+        }
         // A line that holds a picture is as tall as the picture: a font's gap makes no difference to it.
         if (image)
             leading = qtLeading;
@@ -554,7 +592,7 @@ void setExactLineHeights(QTextBlock block, const QTextBlock& last, bool fit, dou
                              now == QTextBlockFormat::ProportionalHeight &&
                              std::abs(rounded - single) < rounded * f.lineHeight() / 100 - single;
         // Faces of different heights in a paragraph of one line set that line's height alone.
-        if (fit && factor != 1 && !image && !widened &&
+        if (fit && factor != 1 && !image && !widened && !mixed &&
             (uniform || ((!foreign || lentEverywhere) && oneLined())) &&
             (now == QTextBlockFormat::SingleHeight || now == QTextBlockFormat::ProportionalHeight)) {
             const double percent = now == QTextBlockFormat::ProportionalHeight ? f.lineHeight() : 100.0;

@@ -443,7 +443,10 @@ bool Reader::characterWord(State& st, Word w, bool hasParam, int param) {
         chr.caps = on ? CharFormat::Caps::All : CharFormat::Caps::None;
     } else if (w == "scaps") {
         flushText(st);
-        chr.caps = on ? CharFormat::Caps::Small : CharFormat::Caps::None;
+        // Capitals win over small capitals switched on or off: LibreOffice prints \caps\scaps0 in
+        // capitals, and \scaps\caps0 plain.
+        if (chr.caps != CharFormat::Caps::All)
+            chr.caps = on ? CharFormat::Caps::Small : CharFormat::Caps::None;
     } else if (w == "cf") {
         flushText(st);
         chr.color = color(param);

@@ -82,6 +82,40 @@ private slots:
         QCOMPARE(second.cells[2].topPadTwips, -1);
     }
 
+    // Capitals and small capitals as one run property sets them: capitals win; either one switched off
+    // clears what a style below set, but not the other one switched on beside it (a table style's first
+    // row in "caps, smallCaps off" prints in capitals in LibreOffice).
+    void capitalsAndSmallCapitals_data() {
+        QTest::addColumn<QByteArray>("style");
+        QTest::addColumn<QByteArray>("own");
+        QTest::addColumn<int>("caps");
+        const QByteArray caps = "<w:caps/>", small = "<w:smallCaps/>";
+        const QByteArray capsOff = "<w:caps w:val=\"0\"/>", smallOff = "<w:smallCaps w:val=\"0\"/>";
+        QTest::newRow("caps, small off") << QByteArray() << caps + smallOff << int(CharFormat::Caps::All);
+        QTest::newRow("small off, caps") << QByteArray() << smallOff + caps << int(CharFormat::Caps::All);
+        QTest::newRow("caps, small") << QByteArray() << caps + small << int(CharFormat::Caps::All);
+        QTest::newRow("small, caps off") << QByteArray() << small + capsOff << int(CharFormat::Caps::Small);
+        QTest::newRow("style caps, small off") << caps << smallOff << int(CharFormat::Caps::None);
+        QTest::newRow("style small, caps off") << small << capsOff << int(CharFormat::Caps::None);
+        QTest::newRow("style caps, colour")
+            << caps << QByteArray("<w:color w:val=\"FF0000\"/>") << int(CharFormat::Caps::All);
+    }
+
+    void capitalsAndSmallCapitals() {
+        QFETCH(QByteArray, style);
+        QFETCH(QByteArray, own);
+        QFETCH(int, caps);
+        const QByteArray styles = "<w:styles " + kW +
+                                  "><w:style w:type=\"character\" w:styleId=\"Case\"><w:name w:val=\"Case\"/>"
+                                  "<w:rPr>" +
+                                  style + "</w:rPr></w:style></w:styles>";
+        const Template t = readBody(paragraph(run("Word", "<w:rStyle w:val=\"Case\"/>" + own)),
+                                    {{"styles", "styles.xml", styles}});
+        const Paragraph& p = firstParagraph(t.body);
+        QVERIFY(!p.runs.empty());
+        QCOMPARE(int(t.formats[size_t(p.runs[0].format)].caps), caps);
+    }
+
     void tablesWithoutGrid() {
         // No grid: the columns share the text's width (12240 less two 1440 margins), or the table's own
         // width, a length or a share; a cell's own length stands. Word 2010's cells start a margin left.

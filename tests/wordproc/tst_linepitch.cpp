@@ -5,6 +5,7 @@
 
 #include <QRawFont>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -154,6 +155,54 @@ private slots:
         const double pitch = pitchTwips(s, lines);
         QVERIFY2(qAbs(pitch - expected) < 0.05,
                  qPrintable(QStringLiteral("%1, not %2").arg(pitch).arg(expected)));
+    }
+
+    // Lines of at least a height, a list's number in a face taller than its paragraph's text (Carlito 10
+    // beside DejaVu Sans 10): in LibreOffice every line but the number's is as tall as the text's face
+    // sets it or the height asked, whichever is more; none comes out shorter.
+    void tallerNumberFaceSetsOnlyItsLine_data() {
+        QTest::addColumn<QByteArray>("spacing");
+        QTest::addColumn<int>("least");
+        QTest::newRow("at least 12 points") << QByteArray("w:line=\"240\" w:lineRule=\"atLeast\"") << 240;
+        QTest::newRow("at least 1 point") << QByteArray("w:line=\"20\" w:lineRule=\"atLeast\"") << 20;
+    }
+
+    void tallerNumberFaceSetsOnlyItsLine() {
+        QFETCH(QByteArray, spacing);
+        QFETCH(int, least);
+        using namespace docxsamples;
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><w:numFmt "
+            "w:val=\"decimal\"/><w:lvlText w:val=\"%1.\"/><w:pPr><w:ind w:left=\"1134\" "
+            "w:hanging=\"851\"/></w:pPr><w:rPr><w:rFonts w:ascii=\"Carlito\" "
+            "w:hAnsi=\"Carlito\"/><w:sz w:val=\"20\"/></w:rPr></w:lvl></w:abstractNum><w:num "
+            "w:numId=\"1\"><w:abstractNumId "
+            "w:val=\"0\"/></w:num></w:numbering>";
+        QByteArray words;
+        for (int i = 1; i <= 60; ++i)
+            words += "W" + QByteArray::number(i).rightJustified(2, '0') + " lorem ";
+        const QByteArray body = paragraph(
+            run(words, "<w:rFonts w:ascii=\"DejaVu Sans\" w:hAnsi=\"DejaVu Sans\"/><w:sz w:val=\"20\"/>"),
+            "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr><w:spacing w:after=\"0\" " +
+                spacing + "/>");
+        const Shown s = showDocx(body, {}, {}, {}, section(), {{"numbering", "numbering.xml", numbering}});
+        QCOMPARE(s.copy.pageCount(), 1);
+        // The baselines of the paragraph's lines, top down.
+        const auto drawn = record(s, 0);
+        std::vector<double> baselines;
+        for (const auto& t : drawn->texts)
+            if (std::none_of(baselines.begin(), baselines.end(),
+                             [&](double y) { return qAbs(y - t.baseline.y()) < 0.5; }))
+                baselines.push_back(t.baseline.y());
+        std::sort(baselines.begin(), baselines.end());
+        QVERIFY2(baselines.size() >= 5, qPrintable(QString::number(baselines.size())));
+        const int text = qMax(least, singleTwips(QStringLiteral("DejaVu Sans"), 200));
+        for (size_t i = 2; i < baselines.size(); ++i) {
+            const double pitch = (baselines[i] - baselines[i - 1]) * 1440 / kLayoutDpi;
+            QVERIFY2(qAbs(pitch - text) < 1.5,
+                     qPrintable(QStringLiteral("line %1: %2, not %3").arg(i + 1).arg(pitch).arg(text)));
+        }
     }
 
     // A Word 95 list's bullet written out in the Symbol font (\\pntext), where no list table numbers

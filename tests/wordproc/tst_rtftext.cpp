@@ -552,6 +552,22 @@ private slots:
         QCOMPARE(of("Plain"), QList<int>({0, 0, 100, 0}));
     }
 
+    // Capitals win over small capitals: \\scaps0 beside \\caps leaves capitals, as does \\scaps after
+    // \\caps; \\caps0 ends small capitals too, as LibreOffice prints them.
+    void capitalsOverSmallCapitals() {
+        const Template t =
+            readWith(kFonts, "\\pard{\\caps\\scaps0 One}{\\caps\\scaps Two}{\\scaps\\caps Three}"
+                             "{\\scaps\\caps0 Four}{\\scaps Five}{\\caps\\caps0\\scaps Six}\\par ");
+        const auto of = [&](const char* text) {
+            const CharFormat* f = formatOf(t, QLatin1String(text));
+            return f ? int(f->caps) : -1;
+        };
+        QCOMPARE(QList<int>({of("One"), of("Two"), of("Three"), of("Four"), of("Five"), of("Six")}),
+                 QList<int>({int(CharFormat::Caps::All), int(CharFormat::Caps::All),
+                             int(CharFormat::Caps::All), int(CharFormat::Caps::None),
+                             int(CharFormat::Caps::Small), int(CharFormat::Caps::Small)}));
+    }
+
     void highlightAndShadingBehindLetters() {
         // \\highlight and \\chcbpat name colour table entries; a shading percentage mixes the pattern
         // colour into the background; a highlight shows over the shading; \\highlight0 and \\plain end it.
