@@ -61,15 +61,22 @@ QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns, do
     // A row may start left of the margin (Word's default: minus the cell gap), so that the cells' text
     // lines up with the text around the table.
     // Qt sets a table in by half the room of its left rules, which stand on the edge in LibreOffice.
-    int outerRule = 0;
+    const auto ruleRoom = [](const Border& b) {
+        return b.visible() ? qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1) : 0;
+    };
+    int outerRule = 0, rightRule = 0;
     for (const Row& row : t.rows)
-        if (!row.cells.empty() && column(row.leftTwips) == 0) {
-            const Border& b = edge(row.cells.front().borders, Side::Left);
-            if (b.visible())
-                outerRule = qMax(outerRule, qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1));
+        if (!row.cells.empty()) {
+            if (column(row.leftTwips) == 0)
+                outerRule = qMax(outerRule, ruleRoom(edge(row.cells.front().borders, Side::Left)));
+            if (column(row.cells.back().rightTwips) == int(columns.size()) - 1)
+                rightRule = qMax(rightRule, ruleRoom(edge(row.cells.back().borders, Side::Right)));
         }
     // A centred or right-aligned table is placed by its cells' edges: the row's indent does not move it.
-    tf.setLeftMargin(twipsToLogical((def.align == Row::Left ? columns.front() : 0) - outerRule / 2.0));
+    // Qt centres a table with half the room of its rules on both sides, and the margin, taken from the
+    // room it centres in, moves it half as far: LibreOffice centres the cells' edges alone.
+    const double shift = def.align == Row::Center ? (rightRule - outerRule) / 2.0 : -outerRule / 2.0;
+    tf.setLeftMargin(twipsToLogical((def.align == Row::Left ? columns.front() : 0) + shift));
     tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
                     : def.align == Row::Right ? Qt::AlignRight
                                               : Qt::AlignLeft);
