@@ -80,10 +80,12 @@ QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns, do
     tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
                     : def.align == Row::Right ? Qt::AlignRight
                                               : Qt::AlignLeft);
-    // Qt sets a table wider than its text at the left margin, whatever its alignment; LibreOffice still
-    // centres it, or sets it right, over both margins.
+    // Qt sets a table wider than its text at the left margin, whatever its alignment, and a centred one
+    // is wider by the room of its rules; LibreOffice still centres it, or sets it right, over both
+    // margins.
     const double over = double(columns.back()) - columns.front() - room;
-    if (def.align != Row::Left && room > 0 && over > 0) {
+    const double rules = def.align == Row::Center ? (outerRule + rightRule) / 2.0 : 0.0;
+    if (def.align != Row::Left && room > 0 && over + rules > 0) {
         tf.setAlignment(Qt::AlignLeft);
         tf.setLeftMargin(twipsToLogical(-over / (def.align == Row::Center ? 2 : 1) - outerRule / 2.0));
     }
