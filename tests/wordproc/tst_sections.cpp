@@ -427,6 +427,27 @@ private slots:
         const QRectF b = doc.documentLayout()->frameBoundingRect(tables[1]);
         QVERIFY2(b.top() - a.bottom() > twipsToLayout(200),
                  qPrintable(QStringLiteral("%1 %2").arg(a.bottom()).arg(b.top())));
+
+        // RTF's empty paragraph ended by \sect right after a table likewise, when the next section runs on
+        // (\sbknone); not before a new page, nor after a section that opens with text.
+        const QByteArray row = "\\trowd\\trgaph108\\cellx4000\\pard\\intbl Cell\\cell\\row ";
+        const auto blocks = [](const std::shared_ptr<const Template>& t) {
+            QString kinds;
+            for (const Block& b : t->body.blocks)
+                kinds += std::holds_alternative<Table>(b) ? u'T' : u'P';
+            return kinds;
+        };
+        const auto tabled = rtf(row + "\\pard\\sect\\sectd\\sbknone " + row + "\\pard After\\par");
+        QCOMPARE(blocks(tabled), QStringLiteral("TPTP"));
+        QCOMPARE(tabled->sections.front().firstBlock, 2);
+        QCOMPARE(blocks(rtf(row + "\\pard\\sect\\sectd " + row + "\\pard After\\par")),
+                 QStringLiteral("TTP"));
+        QCOMPARE(blocks(rtf("\\pard Before\\par " + row + "\\pard\\sect\\sectd\\sbknone " + row +
+                            "\\pard After\\par")),
+                 QStringLiteral("PTTP"));
+        // An empty paragraph of its own (\par) before \sect is the one line.
+        QCOMPARE(blocks(rtf(row + "\\pard\\par\\sect\\sectd\\sbknone " + row + "\\pard After\\par")),
+                 QStringLiteral("TPTP"));
     }
 
     // An empty paragraph that only ends a section before a new page takes no line either: after a page
