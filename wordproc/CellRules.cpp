@@ -259,9 +259,18 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
     // Heading rows repeated on later pages: their first row, and how far down each page's copy lies.
     const int headers = qMin(headerRows, rows);
     const double headerHeight = headers > 0 && headers < rows ? top[size_t(headers)] - top[0] : 0;
-    // The rows that open a page after the first: Qt sets the headings' copy just above them.
-    const auto opensPage = [&](int r) {
-        return r > 0 && r < rows && page(top[size_t(r)]) != page(top[size_t(r) - 1]);
+    const auto repeated = [&](int r) { return headerHeight > 0 && r >= headers; };
+    // The page a row ends on: one that runs on ends a page or more below where it starts.
+    const auto lastPage = [&](int r) {
+        const auto& feet = lines.feet[size_t(r)];
+        return feet.empty() ? page(top[size_t(r)]) : feet.back().first + 1;
+    };
+    // The rows that open a page after the first: Qt sets the headings' copy just above them. A row that
+    // runs on from the page before opens it instead: the copy stands at the page's top, above the rest of
+    // that row.
+    const auto opensPage = [&](int r) { return r > 0 && r < rows && page(top[size_t(r)]) > lastPage(r - 1); };
+    const auto goesOnAt = [&](int r, int page) {
+        return (page + 1) * pageHeight + (repeated(r) ? headerHeight : 0);
     };
     // Vertical rules, a row at a time; the half widths they take across, for the rules that meet them.
     std::vector<double> halfDown(size_t(rows) * size_t(cols + 1), 0);
@@ -281,7 +290,7 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
                 double from = top[size_t(r)];
                 for (const auto& [page, foot] : lines.feet[size_t(r)]) {
                     pieces.emplace_back(from, foot);
-                    from = (page + 1) * pageHeight;
+                    from = goesOnAt(r, page);
                 }
                 pieces.emplace_back(from, bottom[size_t(r)]);
                 for (const auto& [y0, y1] : pieces) {
@@ -334,11 +343,11 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
     edgesDown(0, rows, 0);
     edgeAcross(-1, 0, top[0]);
     // A row that runs on closes at its foot on each page with its bottom rule, and opens the next with
-    // its top rule.
+    // its top rule, under the headings' copy when they repeat.
     for (int r = 0; r < rows; ++r)
         for (const auto& [page, foot] : lines.feet[size_t(r)]) {
             edgeAcross(r, -1, foot);
-            edgeAcross(-1, r, (page + 1) * pageHeight);
+            edgeAcross(repeated(r) ? headers - 1 : -1, r, goesOnAt(r, page));
         }
     for (int r = 1; r < rows; ++r) {
         if (!opensPage(r)) {
@@ -347,19 +356,23 @@ void ruleSegments(const CellBoxes& cells, const TableLines& lines, int headerRow
         }
         edgeAcross(r - 1, -1, bottom[size_t(r) - 1]);
         // The page's copy of the headings meets the row below it as rows on one page do.
-        edgeAcross(headerHeight > 0 && r >= headers ? headers - 1 : -1, r, top[size_t(r)]);
+        edgeAcross(repeated(r) ? headers - 1 : -1, r, top[size_t(r)]);
     }
     edgeAcross(rows - 1, -1, bottom[size_t(rows) - 1]);
-    if (headerHeight > 0)
-        for (int r = headers; r < rows; ++r) {
-            if (!opensPage(r))
-                continue;
-            const double shift = top[size_t(r)] - headerHeight - top[0];
-            edgesDown(0, headers, shift);
-            edgeAcross(-1, 0, top[0], shift);
-            for (int h = 1; h < headers; ++h)
-                edgeAcross(h - 1, h, top[size_t(h)], shift);
-        }
+    if (headerHeight <= 0)
+        return;
+    const auto headings = [&](double shift) {
+        edgesDown(0, headers, shift);
+        edgeAcross(-1, 0, top[0], shift);
+        for (int h = 1; h < headers; ++h)
+            edgeAcross(h - 1, h, top[size_t(h)], shift);
+    };
+    for (int r = headers; r < rows; ++r) {
+        if (opensPage(r))
+            headings(top[size_t(r)] - headerHeight - top[0]);
+        for (const auto& pageFoot : lines.feet[size_t(r)])
+            headings((pageFoot.first + 1) * pageHeight - top[0]);
+    }
 }
 
 } // namespace

@@ -458,12 +458,16 @@ void Reader::paragraph(const Node& p, StoryState& st) {
                                     ? std::get_if<Paragraph>(&st.blocks->back())
                                     : nullptr;
         const int sectionStart = m_t.sections.empty() ? 0 : m_t.sections.back().firstBlock;
+        // LibreOffice keeps the line of a section that opens with a table where the next goes on.
+        const bool opensWithTable = mark && size_t(sectionStart) < st.blocks->size() &&
+                                    std::holds_alternative<Table>((*st.blocks)[size_t(sectionStart)]);
         // An empty paragraph that only ends a section takes no line in LibreOffice: neither where the
         // next section goes on on the same page, nor before a new page, where it would otherwise stand
         // alone on a page of its own after a page break or a full page. A section of nothing else keeps
         // it, and so its page.
         if (mark && mark->runs.empty() &&
-            (continuous ? !mark->format.pageBreakBefore : int(st.blocks->size()) - 1 > sectionStart))
+            (continuous ? !mark->format.pageBreakBefore && !opensWithTable
+                        : int(st.blocks->size()) - 1 > sectionStart))
             st.blocks->pop_back();
         if (next && st.blocks == &m_t.body.blocks)
             startSection(*next);

@@ -61,22 +61,31 @@ QTextTableFormat tableFormat(const Table& t, const std::vector<int>& columns, do
     // A row may start left of the margin (Word's default: minus the cell gap), so that the cells' text
     // lines up with the text around the table.
     // Qt sets a table in by half the room of its left rules, which stand on the edge in LibreOffice.
-    int outerRule = 0;
+    const auto ruleRoom = [](const Border& b) {
+        return b.visible() ? qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1) : 0;
+    };
+    int outerRule = 0, rightRule = 0;
     for (const Row& row : t.rows)
-        if (!row.cells.empty() && column(row.leftTwips) == 0) {
-            const Border& b = edge(row.cells.front().borders, Side::Left);
-            if (b.visible())
-                outerRule = qMax(outerRule, qMax(b.widthTwips, 1) * (b.style == Border::Double ? 3 : 1));
+        if (!row.cells.empty()) {
+            if (column(row.leftTwips) == 0)
+                outerRule = qMax(outerRule, ruleRoom(edge(row.cells.front().borders, Side::Left)));
+            if (column(row.cells.back().rightTwips) == int(columns.size()) - 1)
+                rightRule = qMax(rightRule, ruleRoom(edge(row.cells.back().borders, Side::Right)));
         }
     // A centred or right-aligned table is placed by its cells' edges: the row's indent does not move it.
-    tf.setLeftMargin(twipsToLogical((def.align == Row::Left ? columns.front() : 0) - outerRule / 2.0));
+    // Qt centres a table with half the room of its rules on both sides, and the margin, taken from the
+    // room it centres in, moves it half as far: LibreOffice centres the cells' edges alone.
+    const double shift = def.align == Row::Center ? (rightRule - outerRule) / 2.0 : -outerRule / 2.0;
+    tf.setLeftMargin(twipsToLogical((def.align == Row::Left ? columns.front() : 0) + shift));
     tf.setAlignment(def.align == Row::Center  ? Qt::AlignHCenter
                     : def.align == Row::Right ? Qt::AlignRight
                                               : Qt::AlignLeft);
-    // Qt sets a table wider than its text at the left margin, whatever its alignment; LibreOffice still
-    // centres it, or sets it right, over both margins.
+    // Qt sets a table wider than its text at the left margin, whatever its alignment, and a centred one
+    // is wider by the room of its rules; LibreOffice still centres it, or sets it right, over both
+    // margins.
     const double over = double(columns.back()) - columns.front() - room;
-    if (def.align != Row::Left && room > 0 && over > 0) {
+    const double rules = def.align == Row::Center ? (outerRule + rightRule) / 2.0 : 0.0;
+    if (def.align != Row::Left && room > 0 && over + rules > 0) {
         tf.setAlignment(Qt::AlignLeft);
         tf.setLeftMargin(twipsToLogical(-over / (def.align == Row::Center ? 2 : 1) - outerRule / 2.0));
     }

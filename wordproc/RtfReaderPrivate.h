@@ -534,7 +534,10 @@ private:
     bool m_shapePictureShown = false;
     // Footnotes and endnotes so far, and how their marks are numbered: '1' arabic, 'a' and 'A' letters,
     // 'i' and 'I' roman, '*' the symbols *, †, ‡, §.
-    bool m_htmlAutoSpacing = false;   // \htmautsp: automatic spacing as HTML's
+    bool m_htmlAutoSpacing = false; // \htmautsp: automatic spacing as HTML's
+    // The empty paragraph that ended a section opening with a table: LibreOffice keeps its line when the
+    // next section runs on (\sbknone, read after \sect).
+    std::optional<Paragraph> m_sectionMark;
     bool m_splitBreakAndMark = false; // \spltpgpar: a page break's paragraph mark goes to the next page
     bool m_showBackground = false;    // \viewbksp: the pages show the background's colour
     QColor m_background;              // the background shape's fill, if it has one

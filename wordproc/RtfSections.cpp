@@ -149,8 +149,15 @@ bool Reader::pageWord(State& st, Word w, bool hasParam, int param) {
     } else if (w == "sbknone") {
         if (st.story)
             st.story->sectionPending = false;
-        if (!m_t.sections.empty())
-            m_t.sections.back().newPage = false;
+        if (!m_t.sections.empty()) {
+            Section& s = m_t.sections.back();
+            s.newPage = false;
+            if (m_sectionMark && s.firstBlock == int(m_body.story->blocks.size())) {
+                m_body.story->blocks.emplace_back(std::move(*m_sectionMark));
+                ++s.firstBlock;
+            }
+        }
+        m_sectionMark.reset();
     } else if (w == "sbkpage" || w == "sbkodd" || w == "sbkeven" || w == "sbkcol") {
         // Odd and even page starts begin a new page too: the blank page between is left out.
         if (!m_t.sections.empty() && st.story == &m_body) {
@@ -226,10 +233,22 @@ std::pair<int&, int&> Reader::columnSize(int index) {
 // this one until it gives its own.
 void Reader::startSection(State& st) {
     flushText(st);
-    if (!m_body.runs.empty())
+    const bool emptyMark = m_body.runs.empty() && m_body.listText.empty() && m_body.frameAnchors.empty();
+    if (!emptyMark)
         endParagraph(st, false);
     flushTable(m_body);
     closeSection();
+    m_sectionMark.reset();
+    const std::vector<Block>& blocks = m_body.story->blocks;
+    const size_t opening = m_t.sections.empty() ? 0 : size_t(m_t.sections.back().firstBlock);
+    // Only right after a table: an empty paragraph ended by \par before \sect is the section's last.
+    if (emptyMark && opening < blocks.size() && std::holds_alternative<Table>(blocks[opening]) &&
+        std::holds_alternative<Table>(blocks.back())) {
+        Paragraph mark;
+        mark.format = st.para;
+        mark.markFormat = format(st.chr);
+        m_sectionMark = std::move(mark);
+    }
     Section next = continuedSection(m_t);
     next.firstBlock = int(m_body.story->blocks.size());
     next.newPage = true;

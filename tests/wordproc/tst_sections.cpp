@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTextTable>
 #include <QtTest>
 
 using namespace wordproc;
@@ -381,6 +382,72 @@ private slots:
         const QRectF two = placeOfText(*copy.body, QStringLiteral("Two"));
         QCOMPARE_LE(qAbs(two.top() - one.top()), 1.0);
         QCOMPARE_LE(qAbs(two.left() - twipsToLayout(5040)), 1.0);
+    }
+
+    // A section that opens with a table keeps the empty paragraph that ends it before one that runs on,
+    // as LibreOffice sets it, a line between its last table and the next; one that opens with text does
+    // not, whatever comes before the paragraph.
+    void emptyParagraphEndingASectionOpenedByATable() {
+        using namespace docxsamples;
+        const QByteArray table = "<w:tbl><w:tblGrid><w:gridCol w:w=\"4000\"/></w:tblGrid><w:tr><w:tc>" +
+                                 paragraph(run("Cell")) + "</w:tc></w:tr></w:tbl>";
+        const QByteArray ends = section("<w:type w:val=\"continuous\"/>");
+        const auto read = [&](const QByteArray& body) {
+            return readDocx(zipParts(package(document(body, ends))), QStringLiteral("sections.docx"));
+        };
+        const auto isParagraph = [](const Template& t, size_t i) {
+            return i < t.body.blocks.size() && std::holds_alternative<Paragraph>(t.body.blocks[i]);
+        };
+        const QByteArray mark = paragraph({}, ends);
+        const Template opened = read(table + mark + table + paragraph(run("After")));
+        QCOMPARE(opened.body.blocks.size(), size_t(4));
+        QVERIFY(isParagraph(opened, 1));
+        QCOMPARE(opened.sections.front().firstBlock, 2);
+        const Template text = read(paragraph(run("Before")) + table + mark + table + paragraph(run("After")));
+        QCOMPARE(text.body.blocks.size(), size_t(4));
+        QVERIFY(!isParagraph(text, 2));
+        // The second section opens with a table, the first with text.
+        const Template second = read(paragraph(run("Before")) + mark + table + paragraph(run("Text")) + mark +
+                                     paragraph(run("End")));
+        QCOMPARE(second.body.blocks.size(), size_t(5));
+        QCOMPARE(second.sections.size(), size_t(2));
+        QCOMPARE(second.sections[0].firstBlock, 1);
+        QCOMPARE(second.sections[1].firstBlock, 4);
+        QVERIFY(isParagraph(second, 3));
+
+        // Laid out, the kept line stands between the two tables.
+        PageCopy copy = Merger(std::make_shared<const Template>(opened), nullptr).next();
+        QTextDocument& doc = *copy.body;
+        QList<QTextTable*> tables;
+        for (QTextFrame* f : doc.rootFrame()->childFrames())
+            if (auto* t = qobject_cast<QTextTable*>(f))
+                tables.push_back(t);
+        QCOMPARE(tables.size(), 2);
+        const QRectF a = doc.documentLayout()->frameBoundingRect(tables[0]);
+        const QRectF b = doc.documentLayout()->frameBoundingRect(tables[1]);
+        QVERIFY2(b.top() - a.bottom() > twipsToLayout(200),
+                 qPrintable(QStringLiteral("%1 %2").arg(a.bottom()).arg(b.top())));
+
+        // RTF's empty paragraph ended by \sect right after a table likewise, when the next section runs on
+        // (\sbknone); not before a new page, nor after a section that opens with text.
+        const QByteArray row = "\\trowd\\trgaph108\\cellx4000\\pard\\intbl Cell\\cell\\row ";
+        const auto blocks = [](const std::shared_ptr<const Template>& t) {
+            QString kinds;
+            for (const Block& b : t->body.blocks)
+                kinds += std::holds_alternative<Table>(b) ? u'T' : u'P';
+            return kinds;
+        };
+        const auto tabled = rtf(row + "\\pard\\sect\\sectd\\sbknone " + row + "\\pard After\\par");
+        QCOMPARE(blocks(tabled), QStringLiteral("TPTP"));
+        QCOMPARE(tabled->sections.front().firstBlock, 2);
+        QCOMPARE(blocks(rtf(row + "\\pard\\sect\\sectd " + row + "\\pard After\\par")),
+                 QStringLiteral("TTP"));
+        QCOMPARE(blocks(rtf("\\pard Before\\par " + row + "\\pard\\sect\\sectd\\sbknone " + row +
+                            "\\pard After\\par")),
+                 QStringLiteral("PTTP"));
+        // An empty paragraph of its own (\par) before \sect is the one line.
+        QCOMPARE(blocks(rtf(row + "\\pard\\par\\sect\\sectd\\sbknone " + row + "\\pard After\\par")),
+                 QStringLiteral("TPTP"));
     }
 
     // An empty paragraph that only ends a section before a new page takes no line either: after a page

@@ -71,6 +71,68 @@ private slots:
         QCOMPARE(record(rtf, 0)->textsStarting(QStringLiteral("Heading")).size(), size_t(1));
     }
 
+    void headingsAboveRowRunningOn() {
+        // A heading row of two lines over rows of twelve: the fourth row runs on to page 2, which opens
+        // with the heading's copy, ruled around its own two lines, and the rest of that row below it,
+        // its top rule between the two; no rule crosses the row's lines there.
+        using namespace docxsamples;
+        const auto cell = [](const QByteArray& paragraphs) {
+            return "<w:tc><w:tcPr><w:tcW w:w=\"4000\" w:type=\"dxa\"/></w:tcPr>" + paragraphs + "</w:tc>";
+        };
+        QByteArray rows = "<w:tr><w:trPr><w:tblHeader/></w:trPr>" +
+                          cell(paragraph(run("Heading")) + paragraph(run("Second"))) +
+                          cell(paragraph(run("Value"))) + "</w:tr>";
+        for (int i = 1; i <= 6; ++i) {
+            QByteArray lines;
+            for (int k = 1; k <= 12; ++k)
+                lines += paragraph(run("Line " + QByteArray::number(i) + "." + QByteArray::number(k)));
+            rows += "<w:tr>" + cell(paragraph(run("Row " + QByteArray::number(i)))) + cell(lines) + "</w:tr>";
+        }
+        QByteArray rules;
+        for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
+            rules += QByteArray("<w:") + side + " w:val=\"single\" w:sz=\"4\"/>";
+        const QByteArray table = "<w:tbl><w:tblPr><w:tblBorders>" + rules +
+                                 "</w:tblBorders></w:tblPr><w:tblGrid><w:gridCol w:w=\"4000\"/><w:gridCol "
+                                 "w:w=\"4000\"/></w:tblGrid>" +
+                                 rows + "</w:tbl>";
+        Shown s;
+        s.t = std::make_shared<const Template>(readDocx(zipParts(package(document(table))), "heading.docx"));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        QCOMPARE(s.copy.pageCount(), 2);
+        const auto second = record(s, 1);
+        const auto heading = second->textsStarting(QStringLiteral("Heading"));
+        const auto below = second->textsStarting(QStringLiteral("Second"));
+        const auto goingOn = second->textsStarting(QStringLiteral("Line 4."));
+        QCOMPARE(heading.size(), size_t(1));
+        QCOMPARE(below.size(), size_t(1));
+        // The row that runs on goes on below the heading, which stays at the page's top.
+        QVERIFY(goingOn.size() >= 2 && goingOn.size() < 12);
+        QVERIFY(heading.front().baseline.y() - s.bodyTop() < twipsToLayout(300));
+        const double headingLine = heading.front().baseline.y(), secondLine = below.front().baseline.y();
+        QVERIFY(goingOn.front().baseline.y() > secondLine);
+        // The rules across the table on page 2, top to bottom, down to the next row.
+        const double nextRow = second->textsStarting(QStringLiteral("Row 5")).front().baseline.y();
+        std::vector<double> across;
+        for (const Recorder::Line& l : second->lines)
+            if (l.line.dy() == 0 && qAbs(l.line.dx()) > twipsToLayout(7000) && l.line.y1() < nextRow)
+                across.push_back(l.line.y1());
+        std::sort(across.begin(), across.end());
+        QCOMPARE(across.size(), size_t(3));
+        QVERIFY(across[0] < headingLine && across[0] > headingLine - twipsToLayout(300));
+        QVERIFY2(across[1] > secondLine && across[1] < goingOn.front().baseline.y() - twipsToLayout(150),
+                 qPrintable(QStringLiteral("%1 %2").arg(across[1]).arg(secondLine)));
+        QVERIFY(across[2] > goingOn.back().baseline.y());
+        // The side rules start on those rules, none at the page's top above the heading.
+        for (const Recorder::Line& l : second->lines) {
+            const double start = qMin(l.line.y1(), l.line.y2());
+            if (l.line.dx() == 0 && start < nextRow)
+                QVERIFY2(
+                    std::any_of(across.begin(), across.end(), [&](double y) { return qAbs(start - y) < 2; }),
+                    qPrintable(QString::number(start)));
+        }
+    }
+
     void rowsKeptTogether() {
         // Rows of five lines each, thirty of them: some row reaches over the first page's end. A row that
         // must not break (\trkeep) goes on to the next page whole, where one that may breaks there.

@@ -519,6 +519,48 @@ private slots:
         QVERIFY2(qAbs(right - twipsToLayout(1440 + 1222 + 108)) < 1.5, qPrintable(QString::number(right)));
     }
 
+    void centredTablesWithWideSideRules() {
+        // Centred tables of 8000 twips on a text width of 9360, ruled on their sides with double rules of
+        // 3 points and single ones of 3 and 0.5: LibreOffice centres the cells' edges, whatever the rules'
+        // widths, the first cell's text 680 + 115 twips in from the margin. One as wide as the text stands
+        // on both margins, its text 115 in.
+        using namespace docxsamples;
+        const auto tableOf = [](const QByteArray& name, const QByteArray& left, const QByteArray& right,
+                                int width = 8000) {
+            const auto rule = [](const char* side, const QByteArray& style) {
+                const QByteArray size = style == "thin" ? "4" : "24";
+                return "<w:" + QByteArray(side) + " w:val=\"" + (style == "double" ? "double" : "single") +
+                       "\" w:sz=\"" + size + "\" w:space=\"0\" w:color=\"auto\"/>";
+            };
+            const QByteArray half = QByteArray::number(width / 2);
+            const QByteArray cell = "<w:tc><w:tcPr><w:tcW w:w=\"" + half + "\" w:type=\"dxa\"/><w:tcBorders>";
+            return "<w:tbl><w:tblPr><w:tblW w:w=\"" + QByteArray::number(width) +
+                   "\" w:type=\"dxa\"/><w:jc w:val=\"center\"/><w:tblLayout "
+                   "w:type=\"fixed\"/><w:tblCellMar><w:left "
+                   "w:w=\"115\" w:type=\"dxa\"/><w:right w:w=\"43\" "
+                   "w:type=\"dxa\"/></w:tblCellMar></w:tblPr><w:tblGrid><w:gridCol "
+                   "w:w=\"" +
+                   half + "\"/><w:gridCol w:w=\"" + half + "\"/></w:tblGrid><w:tr>" + cell +
+                   rule("left", left) + "</w:tcBorders></w:tcPr>" + paragraph(run(name)) + "</w:tc>" + cell +
+                   rule("right", right) + "</w:tcBorders></w:tcPr>" + paragraph(run("x")) +
+                   "</w:tc></w:tr></w:tbl>" + paragraph(run("Between"));
+        };
+        Shown s;
+        s.t = std::make_shared<const Template>(
+            readDocx(zipParts(package(document(
+                         tableOf("Doubled", "double", "double") + tableOf("Thick", "thick", "thick") +
+                         tableOf("Mixed", "double", "thin") + tableOf("Filling", "thick", "thick", 9360)))),
+                     QStringLiteral("ruled.docx")));
+        s.copy = Merger(s.t, nullptr).next();
+        s.copy.body->documentLayout()->documentSize();
+        for (const char* name : {"Doubled", "Thick", "Mixed", "Filling"}) {
+            const double left = onSheet(s, blockStarting(*s.copy.body, QLatin1String(name))).left();
+            const int in = QByteArray(name) == "Filling" ? 0 : 680;
+            QVERIFY2(qAbs(left - twipsToLayout(1440 + in + 115)) < 1.5,
+                     qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(name)).arg(left)));
+        }
+    }
+
     void tablesWiderThanTheirText() {
         // Rows of 15876 twips on a text width of 15706, centred and set right: they stand out over both
         // margins, by half the difference and by all of it on the left, as LibreOffice sets them.
