@@ -87,13 +87,14 @@ Template Reader::run() {
     st.blocks = &m_t.body.blocks;
     st.part = m_main;
     st.rels = &m_mainRels;
-    // LibreOffice sets an empty paragraph above a table that opens the document and holds a footnote.
+    // LibreOffice sets an empty paragraph above a table that opens the document when the document has
+    // a footnote or an endnote, in the table or anywhere after it.
     const Node opening{QStringLiteral("w:p"), {}, {}, {}};
     const auto first = std::find_if(body->children.begin(), body->children.end(), [](const Node& c) {
         return c.name == QLatin1String("w:p") || c.name == QLatin1String("w:tbl");
     });
     if (first != body->children.end() && first->name == QLatin1String("w:tbl") &&
-        first->find(u"w:footnoteReference"))
+        (body->find(u"w:footnoteReference") || body->find(u"w:endnoteReference")))
         paragraph(opening, st);
     blocks(*body, st);
     finishStory(st);
