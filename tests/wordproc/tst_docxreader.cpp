@@ -502,7 +502,8 @@ private slots:
     void plainTextControlsTakeTheParagraphsStyle() {
         // LibreOffice prints a plain text control's text, or the value it is bound to, in what the
         // paragraph's style gives, whatever its runs, their character styles or the control ask; a rich
-        // text control's runs keep theirs. Around paragraphs, the control is its first paragraph's.
+        // text control's runs keep theirs. Around paragraphs or a table's cell, the control is its first
+        // paragraph's.
         const QByteArray styles =
             "<w:styles " + kW +
             "><w:style w:type=\"character\" w:styleId=\"PlaceholderText\"><w:name w:val=\"Placeholder "
@@ -515,10 +516,14 @@ private slots:
         };
         const QByteArray shown =
             run("shown", "<w:rStyle w:val=\"PlaceholderText\"/><w:b/><w:sz w:val=\"18\"/>");
-        const QByteArray body = paragraph(run("lead ", "<w:i/>") + control("<w:text/>", shown) +
-                                              run(" rich ") + control({}, shown),
-                                          "<w:pStyle w:val=\"Big\"/><w:rPr><w:u w:val=\"single\"/></w:rPr>") +
-                                control("<w:text/>", paragraph(shown) + paragraph(shown));
+        const QByteArray body =
+            paragraph(run("lead ", "<w:i/>") + control("<w:text/>", shown) + run(" rich ") +
+                          control({}, shown),
+                      "<w:pStyle w:val=\"Big\"/><w:rPr><w:u w:val=\"single\"/></w:rPr>") +
+            control("<w:text/>", paragraph(shown) + paragraph(shown)) +
+            "<w:tbl><w:tblGrid><w:gridCol w:w=\"3000\"/><w:gridCol w:w=\"3000\"/></w:tblGrid><w:tr><w:tc>" +
+            paragraph(shown) + "</w:tc>" + control("<w:text/>", "<w:tc>" + paragraph(shown) + "</w:tc>") +
+            "</w:tr></w:tbl>";
         const Template t = read(package(document(body), {{"styles", "styles.xml", styles}}));
         const auto formatOf = [&](size_t block, size_t run) {
             return t.formats[size_t(std::get<Paragraph>(t.body.blocks[block]).runs[run].format)];
@@ -535,6 +540,13 @@ private slots:
         QCOMPARE(rich.color, QColor(0x80, 0x80, 0x80));
         QVERIFY(!formatOf(1, 0).bold && !formatOf(1, 0).color.isValid());
         QVERIFY(formatOf(2, 0).bold);
+        // A control around a table's cell is one around the cell's paragraphs.
+        const Row& row = std::get<Table>(t.body.blocks[3]).rows.at(0);
+        const auto cellFormat = [&](size_t c) {
+            return t.formats[size_t(row.cells.at(c).paragraphs.at(0).runs.at(0).format)];
+        };
+        QVERIFY(cellFormat(0).bold);
+        QVERIFY(!cellFormat(1).bold && !cellFormat(1).color.isValid());
     }
 
     void legacyFormFields() {
