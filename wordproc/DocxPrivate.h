@@ -326,6 +326,9 @@ struct StoryState {
     std::optional<Paragraph> hiddenParagraph;
     // The table style's paragraph and character properties for a cell's text, in order.
     std::vector<const Node*> tablePPr, tableRPr;
+    // Of those character properties, the ones the paragraph's style leaves unset: LibreOffice lets them
+    // outrank a run's character style.
+    std::vector<Node> tableOverStyles;
     // A tracked change being read: inserted text is underlined, deleted text struck through, both in
     // their author's colour over whatever colour their runs ask for.
     enum class Revision : quint8 { None, Inserted, Deleted };

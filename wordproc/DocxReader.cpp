@@ -341,6 +341,17 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         m_styles.applyRPr(n, base);
     for (const Style* s : chain)
         m_styles.applyRPr(s->rPr, base);
+    st.tableOverStyles.clear();
+    for (const Node* n : st.tableRPr) {
+        if (!n)
+            continue;
+        Node unset{n->name, {}, {}, {}};
+        for (const Node& property : n->children)
+            if (std::none_of(chain.begin(), chain.end(),
+                             [&](const Style* s) { return s->rPr && s->rPr->child(property.name); }))
+                unset.children.push_back(property);
+        st.tableOverStyles.push_back(std::move(unset));
+    }
     // The paragraph mark's highlight or shading is no letter's: Word shows it on no line.
     CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
     mark.format.background = QColor();
@@ -625,7 +636,20 @@ bool inContents(const StoryState& st) {
 void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
     // LibreOffice sets a table of contents' entries without their character styles (the links' blue
     // underlining above all), keeping only what their runs say themselves.
-    CharProps props = st.plainRuns > 0 ? base : runProps(base, r.child(u"w:rPr"), !inContents(st));
+    const Node* rPr = r.child(u"w:rPr");
+    const Node* charStyle = rPr && !inContents(st) ? rPr->child(u"w:rStyle") : nullptr;
+    CharProps props = base;
+    if (st.plainRuns == 0 && charStyle && !st.tableOverStyles.empty()) {
+        // In a table, the table style's letters outrank the run's character style, but not what the
+        // paragraph's style or the run itself says.
+        for (const Style* s : m_styles.chain(charStyle->attr(u"w:val")))
+            m_styles.applyRPr(s->rPr, props);
+        for (const Node& n : st.tableOverStyles)
+            m_styles.applyRPr(&n, props);
+        m_styles.applyRPr(rPr, props);
+    } else if (st.plainRuns == 0) {
+        props = runProps(base, rPr, !inContents(st));
+    }
     if (st.revision != StoryState::Revision::None) {
         props.format.color = st.revisionColor;
         if (st.revision == StoryState::Revision::Inserted) {
