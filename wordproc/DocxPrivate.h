@@ -249,9 +249,10 @@ QString symbolCharacters(const QString& s);
 // The same for a font known by name: the symbols of Symbol and Wingdings as what they picture.
 QString symbolCharacters(const QString& s, SymbolSet set);
 
-// The text of the element an XPath of the form "/a:root[1]/b:child[2]" names in `xml`, matched by local
-// names; none when the path leads nowhere.
-std::optional<QString> boundValue(const QByteArray& xml, const QString& xpath);
+// The text of the element (or attribute) an XPath of the form "/a:root[1]/b:child[2]" names in `xml`,
+// its prefixes standing for the namespaces `prefixMappings` gives them (Word's w:prefixMappings); none
+// when the path leads nowhere or is of another form.
+std::optional<QString> boundValue(const QByteArray& xml, const QString& xpath, const QString& prefixMappings);
 
 // A field whose end is still to come: its code, then its stored result.
 struct OpenField {
@@ -305,6 +306,16 @@ struct StoryState {
     // whether it has been given.
     std::optional<QString> bound;
     bool boundShown = false;
+    // The runs being read lie in a plain-text control: LibreOffice prints them in the paragraph's style
+    // alone, whatever they or their character styles ask.
+    int plainRuns = 0;
+    // A content control that holds paragraphs is, to LibreOffice, a control around its first paragraph's
+    // text alone: that paragraph, the next read, is plain or shows the control's value.
+    struct ControlStart {
+        bool plain = false;
+        std::optional<QString> value;
+    };
+    std::optional<ControlStart> controlStart;
     // A dropped capital's letters, for the start of the paragraph they belong to.
     std::vector<Run> dropCap;
     // Frames read before the paragraph that anchors them: the next one the story has.
@@ -315,6 +326,9 @@ struct StoryState {
     std::optional<Paragraph> hiddenParagraph;
     // The table style's paragraph and character properties for a cell's text, in order.
     std::vector<const Node*> tablePPr, tableRPr;
+    // Of those character properties, the ones the paragraph's style leaves unset: LibreOffice lets them
+    // outrank a run's character style.
+    std::vector<Node> tableOverStyles;
     // A tracked change being read: inserted text is underlined, deleted text struck through, both in
     // their author's colour over whatever colour their runs ask for.
     enum class Revision : quint8 { None, Inserted, Deleted };
@@ -365,11 +379,13 @@ private:
     void simpleField(const Node& f, StoryState& st, const CharProps& base);
 
     // Content controls bound to the document's data (DocxBindings.cpp).
-    QString bindingStore(const QString& storeId);
-    std::optional<QString> boundText(const Node& sdtPr);
-    // Reads a content control's content with `read`, its text replaced by its bound value if it has one;
-    // an inline control without text of its own takes the value in `format`.
-    template <class Read> void boundContent(const Node& sdt, StoryState& st, Read read, int format);
+    void readStores();
+    // The value a control bound to the document's data shows; `block`: the control holds paragraphs.
+    std::optional<QString> boundText(const Node& sdtPr, bool block);
+    // Content controls around blocks and within a line, their text replaced by their bound values where
+    // they have them.
+    void blockControl(const Node& sdt, const Node& content, StoryState& st);
+    void inlineControl(const Node& sdt, const Node& content, StoryState& st, const CharProps& base);
     void addBoundText(StoryState& st, int format);
 
     // Tables.
@@ -449,8 +465,8 @@ private:
     std::array<QString, 2> m_noteFormats{QStringLiteral("decimal"), QStringLiteral("lowerRoman")};
     std::array<int, 2> m_noteStarts{1, 1};
     bool m_storesRead = false;
-    QHash<QString, QString> m_stores;      // data store's name: the part holding it
-    QHash<QString, QByteArray> m_storeXml; // read when a control first needs it
+    std::vector<std::pair<QString, QString>> m_stores; // data stores' names and the parts holding them
+    QHash<QString, QByteArray> m_storeXml;             // read when a control first needs it
     std::vector<const Node*> m_sections;
     size_t m_section = 0;
     // The width between the margins of the section being read, where its absolute tabs stand.

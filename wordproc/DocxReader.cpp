@@ -87,13 +87,14 @@ Template Reader::run() {
     st.blocks = &m_t.body.blocks;
     st.part = m_main;
     st.rels = &m_mainRels;
-    // LibreOffice sets an empty paragraph above a table that opens the document and holds a footnote.
+    // LibreOffice sets an empty paragraph above a table that opens the document when the document has
+    // a footnote or an endnote, in the table or anywhere after it.
     const Node opening{QStringLiteral("w:p"), {}, {}, {}};
     const auto first = std::find_if(body->children.begin(), body->children.end(), [](const Node& c) {
         return c.name == QLatin1String("w:p") || c.name == QLatin1String("w:tbl");
     });
     if (first != body->children.end() && first->name == QLatin1String("w:tbl") &&
-        first->find(u"w:footnoteReference"))
+        (body->find(u"w:footnoteReference") || body->find(u"w:endnoteReference")))
         paragraph(opening, st);
     blocks(*body, st);
     finishStory(st);
@@ -186,8 +187,7 @@ void Reader::blocks(const Node& container, StoryState& st) {
             table(c, st);
         } else if (c.name == QLatin1String("w:sdt")) {
             if (const Node* content = c.child(u"w:sdtContent"))
-                boundContent(
-                    c, st, [&] { blocks(*content, st); }, -1);
+                blockControl(c, *content, st);
         } else if (c.name == QLatin1String("w:customXml") || c.name == QLatin1String("w:ins") ||
                    c.name == QLatin1String("w:moveTo") || c.name == QLatin1String("w:smartTag")) {
             blocks(c, st);
@@ -195,22 +195,41 @@ void Reader::blocks(const Node& container, StoryState& st) {
     }
 }
 
-template <class Read> void Reader::boundContent(const Node& sdt, StoryState& st, Read read, int format) {
+void Reader::blockControl(const Node& sdt, const Node& content, StoryState& st) {
     const Node* sdtPr = sdt.child(u"w:sdtPr");
     // LibreOffice prints a plain-text control's lines run together: its line breaks are left out.
+    const bool plain = sdtPr && sdtPr->child(u"w:text");
+    StoryState::ControlStart start{plain, sdtPr ? boundText(*sdtPr, true) : std::nullopt};
+    // Controls that open with another add up: the first paragraph is in both.
+    if (st.controlStart) {
+        start.plain = start.plain || st.controlStart->plain;
+        if (st.controlStart->value)
+            start.value = std::move(st.controlStart->value);
+    }
+    st.plainTextControls += plain ? 1 : 0;
+    st.controlStart = std::move(start);
+    blocks(content, st);
+    st.controlStart.reset();
+    st.plainTextControls -= plain ? 1 : 0;
+}
+
+void Reader::inlineControl(const Node& sdt, const Node& content, StoryState& st, const CharProps& base) {
+    const Node* sdtPr = sdt.child(u"w:sdtPr");
     const int plain = sdtPr && sdtPr->child(u"w:text") ? 1 : 0;
+    std::optional<QString> value = sdtPr && !st.bound ? boundText(*sdtPr, false) : std::nullopt;
     st.plainTextControls += plain;
-    std::optional<QString> value = sdtPr && !st.bound ? boundText(*sdtPr) : std::nullopt;
+    st.plainRuns += plain;
     if (!value) {
-        read();
+        inlines(content, st, base);
     } else {
         st.bound = std::move(value);
         st.boundShown = false;
-        read();
-        if (!st.boundShown && format >= 0)
-            addBoundText(st, format);
+        inlines(content, st, base);
+        if (!st.boundShown)
+            addBoundText(st, format(base.format));
         st.bound.reset();
     }
+    st.plainRuns -= plain;
     st.plainTextControls -= plain;
 }
 
@@ -256,6 +275,7 @@ const Node* displayEquation(const Node& p) {
 
 void Reader::paragraph(const Node& p, StoryState& st) {
     const Node* pPr = p.child(u"w:pPr");
+    const std::optional<StoryState::ControlStart> control = std::exchange(st.controlStart, std::nullopt);
     // Word sets a dropped capital as a paragraph of its own in a frame beside the lines of the next; its
     // letters begin that paragraph's first word, and are printed there.
     if (const Node* frame = pPr ? pPr->child(u"w:framePr") : nullptr;
@@ -321,6 +341,17 @@ void Reader::paragraph(const Node& p, StoryState& st) {
         m_styles.applyRPr(n, base);
     for (const Style* s : chain)
         m_styles.applyRPr(s->rPr, base);
+    st.tableOverStyles.clear();
+    for (const Node* n : st.tableRPr) {
+        if (!n)
+            continue;
+        Node unset{n->name, {}, {}, {}};
+        for (const Node& property : n->children)
+            if (std::none_of(chain.begin(), chain.end(),
+                             [&](const Style* s) { return s->rPr && s->rPr->child(property.name); }))
+                unset.children.push_back(property);
+        st.tableOverStyles.push_back(std::move(unset));
+    }
     // The paragraph mark's highlight or shading is no letter's: Word shows it on no line.
     CharProps mark = runProps(base, pPr ? pPr->child(u"w:rPr") : nullptr);
     mark.format.background = QColor();
@@ -412,7 +443,20 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     }
     if (fresh)
         st.hiddenText = false;
+    const bool binds = control && control->value && !st.bound;
+    if (binds) {
+        st.bound = control->value;
+        st.boundShown = false;
+    }
+    const int plain = control && control->plain ? 1 : 0;
+    st.plainRuns += plain;
     inlines(p, st, base);
+    st.plainRuns -= plain;
+    if (binds) {
+        if (!st.boundShown)
+            addBoundText(st, format(plain ? base.format : mark.format));
+        st.bound.reset();
+    }
     const Node* sectPr = pPr ? pPr->child(u"w:sectPr") : nullptr;
     bool showsNothing = false;
     if (fresh && (mark.hidden || st.hiddenText) && st.fields.empty() && st.pieces.size() == 1) {
@@ -553,12 +597,8 @@ void Reader::inlines(const Node& parent, StoryState& st, const CharProps& base) 
                    name == QLatin1String("w:bdo")) {
             inlines(c, st, base);
         } else if (name == QLatin1String("w:sdt")) {
-            if (const Node* content = c.child(u"w:sdtContent")) {
-                const Node* sdtPr = c.child(u"w:sdtPr");
-                const int own = format(runProps(base, sdtPr ? sdtPr->child(u"w:rPr") : nullptr).format);
-                boundContent(
-                    c, st, [&] { inlines(*content, st, base); }, own);
-            }
+            if (const Node* content = c.child(u"w:sdtContent"))
+                inlineControl(c, *content, st, base);
         } else if (name == QLatin1String("w:del") || name == QLatin1String("w:moveFrom")) {
             // Word and LibreOffice print a tracked deletion struck through, unless the document is set
             // to show its changes made.
@@ -600,7 +640,20 @@ bool inContents(const StoryState& st) {
 void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
     // LibreOffice sets a table of contents' entries without their character styles (the links' blue
     // underlining above all), keeping only what their runs say themselves.
-    CharProps props = runProps(base, r.child(u"w:rPr"), !inContents(st));
+    const Node* rPr = r.child(u"w:rPr");
+    const Node* charStyle = rPr && !inContents(st) ? rPr->child(u"w:rStyle") : nullptr;
+    CharProps props = base;
+    if (st.plainRuns == 0 && charStyle && !st.tableOverStyles.empty()) {
+        // In a table, the table style's letters outrank the run's character style, but not what the
+        // paragraph's style or the run itself says.
+        for (const Style* s : m_styles.chain(charStyle->attr(u"w:val")))
+            m_styles.applyRPr(s->rPr, props);
+        for (const Node& n : st.tableOverStyles)
+            m_styles.applyRPr(&n, props);
+        m_styles.applyRPr(rPr, props);
+    } else if (st.plainRuns == 0) {
+        props = runProps(base, rPr, !inContents(st));
+    }
     if (st.revision != StoryState::Revision::None) {
         props.format.color = st.revisionColor;
         if (st.revision == StoryState::Revision::Inserted) {

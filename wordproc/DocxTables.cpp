@@ -72,14 +72,21 @@ void tableProps(const Node* tblPr, TableProps& tp) {
         tp.bandSize = qBound(1, intAttr(*band, u"w:val", 1), 100);
 }
 
-// The rows of a table, or the cells of a row, also where content controls wrap them.
-void gather(const Node& parent, QStringView name, std::vector<const Node*>& out, int depth = 0) {
+// The rows of a table, or the cells of a row, also where content controls wrap them; with `controls`,
+// the innermost control around each, if any.
+void gather(const Node& parent, QStringView name, std::vector<const Node*>& out,
+            std::vector<const Node*>* controls = nullptr, const Node* control = nullptr, int depth = 0) {
     for (const Node& c : parent.children) {
-        if (c.name == name)
+        if (c.name == name) {
             out.push_back(&c);
-        else if (depth < 8 && (c.name == QLatin1String("w:sdt") || c.name == QLatin1String("w:customXml")))
-            if (const Node* content = c.name == QLatin1String("w:sdt") ? c.child(u"w:sdtContent") : &c)
-                gather(*content, name, out, depth + 1);
+            if (controls)
+                controls->push_back(control);
+        } else if (depth < 8 &&
+                   (c.name == QLatin1String("w:sdt") || c.name == QLatin1String("w:customXml"))) {
+            const bool sdt = c.name == QLatin1String("w:sdt");
+            if (const Node* content = sdt ? c.child(u"w:sdtContent") : &c)
+                gather(*content, name, out, controls, sdt ? &c : control, depth + 1);
+        }
     }
 }
 
@@ -302,8 +309,8 @@ void Reader::table(const Node& tbl, StoryState& st) {
         row.topPadTwips = tp.margins[0];
         row.bottomPadTwips = tp.margins[2];
         row.align = tp.align;
-        std::vector<const Node*> cells;
-        gather(tr, u"w:tc", cells);
+        std::vector<const Node*> cells, controls;
+        gather(tr, u"w:tc", cells, &controls);
         if (cells.empty())
             continue;
         const size_t real = cells.size();
@@ -430,7 +437,11 @@ void Reader::table(const Node& tbl, StoryState& st) {
             const int outerRoom = m_cellRoom;
             m_cellRoom = int(width) - cell.leftPadTwips - cell.rightPadTwips;
             ++m_tableDepth;
-            blocks(tc, inner);
+            // A control around the cell is one around its paragraphs.
+            if (ci < controls.size() && controls[ci])
+                blockControl(*controls[ci], tc, inner);
+            else
+                blocks(tc, inner);
             --m_tableDepth;
             m_cellRoom = outerRoom;
             finishStory(inner);

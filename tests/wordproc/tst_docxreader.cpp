@@ -419,57 +419,134 @@ private slots:
     }
 
     void boundContentControls() {
-        // A control bound to the document's properties or to a custom XML part shows the value there, as
-        // Word refreshes it; a rich text control, an empty value or a path that leads nowhere keeps the
-        // control's own text.
-        const auto control = [](const QByteArray& kind, const QByteArray& store, const QByteArray& xpath,
-                                const QByteArray& shown) {
-            return "<w:sdt><w:sdtPr><w:dataBinding w:prefixMappings=\"xmlns:ns0='urn:x'\" w:xpath=\"" +
-                   xpath + "\" w:storeItemID=\"" + store + "\"/>" + kind + "</w:sdtPr><w:sdtContent>" +
-                   run(shown) + "</w:sdtContent></w:sdt>";
-        };
+        // As LibreOffice prints them: a plain text control bound to the document's properties or a
+        // custom XML part shows the value there, word for word; the store it names is looked in first,
+        // then the others. Paths name elements by the namespaces the control maps its prefixes to; a
+        // value that is missing or empty, a date, a list or rich text within a line keeps the control's
+        // own text. A control around paragraphs gives its value to the first of them only.
         const QByteArray core = "{6C3C8BC8-F283-45AE-878A-BAB7291924A1}";
         const QByteArray own = "{0A1B2C3D-0000-4000-8000-000000000001}";
+        const QByteArray other = "{0A1B2C3D-0000-4000-8000-000000000002}";
+        const QByteArray coreNs = "xmlns:ns0='http://purl.org/dc/elements/1.1/' "
+                                  "xmlns:ns1='http://schemas.openxmlformats.org/package/2006/metadata/"
+                                  "core-properties'";
+        const QByteArray orderNs = "xmlns:ns0='urn:order'";
+        const auto binding = [](const QByteArray& store, const QByteArray& xpath,
+                                const QByteArray& mappings) {
+            return "<w:dataBinding w:prefixMappings=\"" + mappings + "\" w:xpath=\"" + xpath +
+                   "\" w:storeItemID=\"" + store + "\"/>";
+        };
+        const auto control = [&](const QByteArray& store, const QByteArray& xpath, const QByteArray& mappings,
+                                 const QByteArray& shown, const QByteArray& kind = "<w:text/>") {
+            return "<w:sdt><w:sdtPr>" + binding(store, xpath, mappings) + "<w:showingPlcHdr/>" + kind +
+                   "</w:sdtPr><w:sdtContent>" + run(shown) + "</w:sdtContent></w:sdt>";
+        };
         const QByteArray dates = "<w:date><w:dateFormat w:val=\"MMMM d, yyyy\"/></w:date>";
         const QByteArray colours = "<w:dropDownList><w:listItem w:displayText=\"Red\" w:value=\"r\"/>"
-                                   "<w:listItem w:displayText=\"Blue\" w:value=\"b\"/></w:dropDownList>";
+                                   "</w:dropDownList>";
         const QByteArray body =
-            paragraph(run("a ") + control("<w:text/>", core, "/ns1:coreProperties[1]/ns0:title[1]", "Old")) +
-            paragraph(run("b ") +
-                      control("<w:text w:multiLine=\"1\"/>", own, "/ns0:order[1]/ns0:name[2]", "x")) +
-            paragraph(run("c ") + control(colours, own, "/order[1]/colour[1]", "Blue") + run(" ") +
-                      control(dates, own, "/order[1]/due[1]", "soon")) +
-            paragraph(
-                run("d ") + control({}, own, "/order[1]/name[1]", "Rich") +
-                control("<w:text/>", own, "/order[1]/empty[1]", "Empty") +
-                control("<w:text/>", own, "/order[1]/name[3]", "Nowhere") +
-                control("<w:text/>", "{FFFFFFFF-0000-4000-8000-000000000009}", "/order[1]/name[1]", "None")) +
-            "<w:sdt><w:sdtPr><w:dataBinding w:xpath=\"/order[1]/name[1]\" w:storeItemID=\"" + own +
-            "\"/><w:text/></w:sdtPr><w:sdtContent>" + paragraph(run("Block ") + run("text", "<w:b/>")) +
-            "</w:sdtContent></w:sdt>";
-        Parts parts = package(document(body), {{"customXml", "../customXml/item1.xml", QByteArray()}});
+            paragraph(run("a ") + control(core, "/ns1:coreProperties[1]/ns0:creator[1]", coreNs, "[Name]") +
+                      run("|") + control(core, "/ns1:coreProperties[1]/ns0:title[1]", coreNs, "[Title]") +
+                      run("|") + control(core, "/ns1:coreProperties[1]/ns0:subject[1]", coreNs, "[Subject]") +
+                      run("|") +
+                      control(core, "/ns1:coreProperties[1]/ns0:creator[1]", orderNs, "[Mapped]")) +
+            paragraph(run("b ") + control(own, "/ns0:order[1]/ns0:name[2]", orderNs, "x") + run("|") +
+                      control(own, "/ns0:order[1]/ns0:empty[1]", orderNs, "Empty") + run("|") +
+                      control(own, "/ns0:order[1]/ns0:missing[1]", orderNs, "Missing") + run("|") +
+                      control(own, "/order[1]/name[1]", {}, "Unprefixed") + run("|") +
+                      control(own, "/ns0:order[1]/@id", orderNs, "Attribute")) +
+            paragraph(run("c ") + control(own, "/ns0:order[1]/ns0:colour[1]", orderNs, "Blue", colours) +
+                      run("|") + control(own, "/ns0:order[1]/ns0:due[1]", orderNs, "soon", dates) + run("|") +
+                      control(own, "/ns0:order[1]/ns0:name[1]", orderNs, "Rich", {})) +
+            paragraph(run("d ") + control(own, "/ns0:order[1]/ns0:shared[1]", orderNs, "Shared") + run("|") +
+                      control("{FFFFFFFF-0000-4000-8000-000000000009}", "/ns0:order[1]/ns0:shared[1]",
+                              orderNs, "Unknown") +
+                      run("|") + control(core, "//Phone", {}, "Phone")) +
+            "<w:sdt><w:sdtPr>" + binding(own, "/ns0:order[1]/ns0:name[1]", orderNs) +
+            "</w:sdtPr><w:sdtContent>" + paragraph(run("Block ") + run("text", "<w:b/>")) +
+            paragraph(run("Second")) + "</w:sdtContent></w:sdt>";
+        Parts parts = package(document(body), {{"customXml", "../customXml/item2.xml", QByteArray()},
+                                               {"customXml", "../customXml/item1.xml", QByteArray()},
+                                               {"customXml", "../customXml/item3.xml", QByteArray()}});
         partNamed(parts, "_rels/.rels") = relationships(
             {{"officeDocument", "word/document.xml"}, {"metadata/core-properties", "docProps/core.xml"}});
-        parts.emplace_back("docProps/core.xml",
-                           "<cp:coreProperties xmlns:cp=\"urn:cp\" xmlns:dc=\"urn:dc\"><dc:title>Quarterly "
-                           "<b>offer</b></dc:title></cp:coreProperties>");
         parts.emplace_back(
-            "customXml/item1.xml",
-            "<order xmlns=\"urn:x\"><name>First</name><name>Ann\nSmith</name><colour>r</colour>"
-            "<due>2024-05-01T00:00:00Z</due><empty> </empty></order>");
-        parts.emplace_back("customXml/_rels/item1.xml.rels",
-                           relationships({{"customXmlProps", "itemProps1.xml"}}));
-        parts.emplace_back(
-            "customXml/itemProps1.xml",
-            "<ds:datastoreItem ds:itemID=\"" + own.toLower() +
-                "\" xmlns:ds=\"http://schemas.openxmlformats.org/officeDocument/2006/customXml\"/>");
+            "docProps/core.xml",
+            "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/"
+            "core-properties\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:creator>Ann "
+            "<b>Smith</b></dc:creator><dc:title></dc:title><dc:subject>  </dc:subject></cp:coreProperties>");
+        const auto store = [&](int n, const QByteArray& id, const QByteArray& xml) {
+            const QByteArray item = "customXml/item" + QByteArray::number(n);
+            parts.emplace_back(item + ".xml", xml);
+            parts.emplace_back(
+                "customXml/_rels/item" + QByteArray::number(n) + ".xml.rels",
+                relationships({{"customXmlProps", "itemProps" + QByteArray::number(n) + ".xml"}}));
+            parts.emplace_back(
+                "customXml/itemProps" + QByteArray::number(n) + ".xml",
+                "<ds:datastoreItem ds:itemID=\"" + id +
+                    "\" xmlns:ds=\"http://schemas.openxmlformats.org/officeDocument/2006/customXml\"/>");
+        };
+        store(1, own.toLower(),
+              "<order xmlns=\"urn:order\" "
+              "id=\"A-7\"><name>First</name><name>Ann\nSmith</name><colour>r</colour>"
+              "<due>2024-05-01T00:00:00Z</due><empty/><shared></shared></order>");
+        store(2, other, "<order xmlns=\"urn:order\"><shared>From the other</shared></order>");
+        store(3, "{0A1B2C3D-0000-4000-8000-000000000003}", "<Props><Phone>555 0100</Phone></Props>");
         const Template t = read(parts);
-        QCOMPARE(paragraphs(t, t.body), (QStringList{"a Quarterly offer", "b Ann/Smith", "c Red May 1, 2024",
-                                                     "d RichEmptyNowhereNone", "First"}));
-        // The block's value takes the format of the control's first text.
-        const Paragraph& block = std::get<Paragraph>(t.body.blocks.back());
-        QCOMPARE(block.runs.size(), size_t(1));
-        QVERIFY(!t.formats[size_t(block.runs.front().format)].bold);
+        QCOMPARE(
+            paragraphs(t, t.body),
+            (QStringList{"a Ann Smith|[Title]|  |[Mapped]", "b Ann/Smith|Empty|Missing|Unprefixed|A-7",
+                         "c Blue|soon|Rich", "d From the other|From the other|555 0100", "First", "Second"}));
+    }
+
+    void plainTextControlsTakeTheParagraphsStyle() {
+        // LibreOffice prints a plain text control's text, or the value it is bound to, in what the
+        // paragraph's style gives, whatever its runs, their character styles or the control ask; a rich
+        // text control's runs keep theirs. Around paragraphs or a table's cell, the control is its first
+        // paragraph's.
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"character\" w:styleId=\"PlaceholderText\"><w:name w:val=\"Placeholder "
+            "Text\"/><w:rPr><w:color w:val=\"808080\"/></w:rPr></w:style><w:style w:type=\"paragraph\" "
+            "w:styleId=\"Big\"><w:name w:val=\"Big\"/><w:rPr><w:sz "
+            "w:val=\"32\"/></w:rPr></w:style></w:styles>";
+        const auto control = [](const QByteArray& kind, const QByteArray& content) {
+            return "<w:sdt><w:sdtPr><w:rPr><w:color w:val=\"FF0000\"/></w:rPr><w:showingPlcHdr/>" + kind +
+                   "</w:sdtPr><w:sdtContent>" + content + "</w:sdtContent></w:sdt>";
+        };
+        const QByteArray shown =
+            run("shown", "<w:rStyle w:val=\"PlaceholderText\"/><w:b/><w:sz w:val=\"18\"/>");
+        const QByteArray body =
+            paragraph(run("lead ", "<w:i/>") + control("<w:text/>", shown) + run(" rich ") +
+                          control({}, shown),
+                      "<w:pStyle w:val=\"Big\"/><w:rPr><w:u w:val=\"single\"/></w:rPr>") +
+            control("<w:text/>", paragraph(shown) + paragraph(shown)) +
+            "<w:tbl><w:tblGrid><w:gridCol w:w=\"3000\"/><w:gridCol w:w=\"3000\"/></w:tblGrid><w:tr><w:tc>" +
+            paragraph(shown) + "</w:tc>" + control("<w:text/>", "<w:tc>" + paragraph(shown) + "</w:tc>") +
+            "</w:tr></w:tbl>";
+        const Template t = read(package(document(body), {{"styles", "styles.xml", styles}}));
+        const auto formatOf = [&](size_t block, size_t run) {
+            return t.formats[size_t(std::get<Paragraph>(t.body.blocks[block]).runs[run].format)];
+        };
+        QCOMPARE(std::get<Paragraph>(t.body.blocks[0]).runs.size(), size_t(3));
+        QCOMPARE(paragraphs(t, t.body), (QStringList{"lead shown rich shown", "shown", "shown"}));
+        // "lead ", then "shown rich " in the paragraph's style, then the rich control's "shown".
+        const CharFormat lead = formatOf(0, 0), plain = formatOf(0, 1), rich = formatOf(0, 2);
+        QVERIFY(lead.italic);
+        QVERIFY(!plain.italic && !plain.bold && !plain.underline && !plain.color.isValid());
+        QCOMPARE(plain.halfPoints, 32);
+        QVERIFY(rich.bold);
+        QCOMPARE(rich.halfPoints, 18);
+        QCOMPARE(rich.color, QColor(0x80, 0x80, 0x80));
+        QVERIFY(!formatOf(1, 0).bold && !formatOf(1, 0).color.isValid());
+        QVERIFY(formatOf(2, 0).bold);
+        // A control around a table's cell is one around the cell's paragraphs.
+        const Row& row = std::get<Table>(t.body.blocks[3]).rows.at(0);
+        const auto cellFormat = [&](size_t c) {
+            return t.formats[size_t(row.cells.at(c).paragraphs.at(0).runs.at(0).format)];
+        };
+        QVERIFY(cellFormat(0).bold);
+        QVERIFY(!cellFormat(1).bold && !cellFormat(1).color.isValid());
     }
 
     void legacyFormFields() {

@@ -162,6 +162,46 @@ private slots:
         QVERIFY(formats[QStringLiteral("Link")].underline);
         QCOMPARE(formats[QStringLiteral("Link")].color, QColor(0x05, 0x63, 0xC1));
     }
+    // In a table, LibreOffice lets the table style's letters outrank a run's character style: all those
+    // the paragraph's own style leaves unset; what the run says itself outranks both.
+    void tableStyleOutranksCharacterStyles() {
+        const QByteArray styles =
+            "<w:styles " + kW +
+            "><w:style w:type=\"character\" w:styleId=\"Grey\"><w:name w:val=\"Grey\"/><w:rPr><w:b "
+            "w:val=\"0\"/><w:i/><w:color w:val=\"808080\"/><w:sz w:val=\"18\"/></w:rPr></w:style><w:style "
+            "w:type=\"paragraph\" w:styleId=\"Green\"><w:name w:val=\"Green\"/><w:rPr><w:color "
+            "w:val=\"00AA00\"/><w:sz w:val=\"32\"/></w:rPr></w:style><w:style w:type=\"table\" "
+            "w:styleId=\"T\"><w:name w:val=\"T\"/><w:rPr><w:b/><w:color w:val=\"0000FF\"/><w:sz "
+            "w:val=\"28\"/></w:rPr></w:style></w:styles>";
+        const QByteArray grey = "<w:rStyle w:val=\"Grey\"/>";
+        const auto cell = [](const QByteArray& p) { return "<w:tc>" + p + "</w:tc>"; };
+        const QByteArray body = "<w:tbl><w:tblPr><w:tblStyle w:val=\"T\"/></w:tblPr><w:tblGrid><w:gridCol "
+                                "w:w=\"3000\"/><w:gridCol "
+                                "w:w=\"3000\"/><w:gridCol w:w=\"3000\"/></w:tblGrid><w:tr>" +
+                                cell(paragraph(run("styled", grey))) +
+                                cell(paragraph(run("green", grey), "<w:pStyle w:val=\"Green\"/>")) +
+                                cell(paragraph(run("red", grey + "<w:color w:val=\"FF0000\"/>"))) +
+                                "</w:tr></w:tbl>" + paragraph(run("outside", grey));
+        const Template t = readDocx(zipParts(package(document(body), {{"styles", "styles.xml", styles}})),
+                                    QStringLiteral("table.docx"));
+        const Row& row = std::get<Table>(t.body.blocks.at(0)).rows.at(0);
+        const auto cellFormat = [&](size_t c) {
+            return t.formats[size_t(row.cells.at(c).paragraphs.at(0).runs.at(0).format)];
+        };
+        const CharFormat styled = cellFormat(0), green = cellFormat(1), red = cellFormat(2);
+        QVERIFY(styled.bold && styled.italic);
+        QCOMPARE(styled.color, QColor(0, 0, 0xFF));
+        QCOMPARE(styled.halfPoints, 28);
+        // The paragraph's style sets colour and size: there the character style's stand.
+        QVERIFY(green.bold && green.italic);
+        QCOMPARE(green.color, QColor(0x80, 0x80, 0x80));
+        QCOMPARE(green.halfPoints, 18);
+        QCOMPARE(red.color, QColor(0xFF, 0, 0));
+        const CharFormat outside =
+            t.formats[size_t(std::get<Paragraph>(t.body.blocks.at(1)).runs.at(0).format)];
+        QVERIFY(!outside.bold);
+        QCOMPARE(outside.color, QColor(0x80, 0x80, 0x80));
+    }
 };
 
 QTEST_MAIN(TestDocxStyles)

@@ -191,8 +191,9 @@ private slots:
         QCOMPARE_GE(below({}, high), twipsToLayout(1000) - 2);
     }
 
-    // A table that opens the document and holds a footnote, in any row, stands below an empty paragraph;
-    // one without a note, or after text, stands where it is.
+    // A table that opens the document of a footnote or an endnote, in any row or after the table,
+    // stands below an empty paragraph; one in a document without notes, or after text, stands where
+    // it is.
     void footnoteTableOpeningTheDocumentStandsBelowAnEmptyLine() {
         const QByteArray plain = "<w:tr>" + cell(run("a")) + cell(run("b")) + cell(run("c")) + "</w:tr>";
         const QByteArray noted =
@@ -211,7 +212,12 @@ private slots:
                  (QStringList{"empty", "table"}));
         QCOMPARE(
             firstBlocks(readWithNote(table(plain + plain) + paragraph(run("After") + kFootnoteReference))),
-            (QStringList{"table", "After"}));
+            (QStringList{"empty", "table"}));
+        const QByteArray endnote = "<w:r><w:endnoteReference w:id=\"1\"/></w:r>";
+        QCOMPARE(firstBlocks(readWithNote(table(plain) + paragraph(run("After")) + paragraph(endnote))),
+                 (QStringList{"empty", "table"}));
+        QCOMPARE(firstBlocks(readWithNote(table(plain + plain) + paragraph(run("After")))),
+                 (QStringList{"table", "After"}));
         QCOMPARE(firstBlocks(readWithNote(paragraph(run("Before")) + table(noted))),
                  (QStringList{"Before", "table"}));
 
