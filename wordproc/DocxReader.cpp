@@ -358,6 +358,11 @@ void Reader::paragraph(const Node& p, StoryState& st) {
                                     : jc == QLatin1String("right") || jc == QLatin1String("end")
                                         ? ParaFormat::Right
                                         : ParaFormat::Left;
+            // In a right-to-left paragraph LibreOffice sets a left-aligned number with its left side on
+            // the first line's indent, as it would a right-aligned one left to right: it ends there.
+            if (st.format.rightToLeft && st.format.numberAlign != ParaFormat::Center)
+                st.format.numberAlign =
+                    st.format.numberAlign == ParaFormat::Left ? ParaFormat::Right : ParaFormat::Left;
             if (level->suffix == QLatin1String("space"))
                 addText(st, QStringLiteral(" "), format(np.format));
             else if (level->suffix != QLatin1String("nothing"))

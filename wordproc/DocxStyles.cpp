@@ -546,6 +546,8 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
                 f.lineMultiple = false;
                 f.lineTwips = 0;
             }
+        } else if (name == u"bidi") {
+            f.rightToLeft = on(c);
         } else if (name == u"keepNext") {
             f.keepWithNext = on(c);
         } else if (name == u"widowControl") {
