@@ -381,6 +381,7 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     };
     if (!st.open) {
         st.pieces.assign(1, {});
+        st.complexBefore = false;
         for (Run& r : st.frames)
             addRun(st, std::move(r));
         st.frames.clear();
@@ -640,7 +641,23 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
             continue;
         }
         if (name == QLatin1String("w:t") || name == QLatin1String("w:delText")) {
-            addText(st, c.text, fmt);
+            const CharFormat complex = props.complexFormat();
+            if (complex == props.format) {
+                addText(st, c.text, fmt);
+                continue;
+            }
+            const int complexFmt = format(complex);
+            qsizetype from = 0;
+            for (qsizetype i = 0; i <= c.text.size(); ++i) {
+                const bool now = i < c.text.size() && !weakCharacter(c.text.at(i))
+                                     ? complexLetter(c.text.at(i))
+                                     : st.complexBefore;
+                if (i == c.text.size() || now != st.complexBefore) {
+                    addText(st, c.text.mid(from, i - from), st.complexBefore ? complexFmt : fmt);
+                    from = i;
+                    st.complexBefore = now;
+                }
+            }
         } else if (name == QLatin1String("w:tab")) {
             addRun(st, Run{Run::Tab, fmt, -1, {}});
         } else if (name == QLatin1String("w:ptab")) {

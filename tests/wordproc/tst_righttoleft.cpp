@@ -218,6 +218,78 @@ private slots:
         QCOMPARE(placed("<w:bidi/>", offset, "page"), 12240 - 1440 - 2880);
         QCOMPARE(placed("<w:bidi/>", "<wp:align>left</wp:align>", "column"), 0);
     }
+
+    void fieldsStandApartInRightToLeftParagraphs() {
+        // Two names merged side by side in a right-to-left paragraph: LibreOffice sets the first at the
+        // right and the second left of it, as marks of their own, not as one run of Latin letters.
+        const Shown s = showDocx(paragraph(simpleField("MERGEFIELD first", "Firstname") + run(" ") +
+                                               simpleField("MERGEFIELD last", "Lastname"),
+                                           "<w:bidi/>") +
+                                 paragraph(simpleField("MERGEFIELD first", "Onename") + run(" ") +
+                                           simpleField("MERGEFIELD last", "Twoname")));
+        const QTextBlock names = blockStarting(*s.copy.body, QString(QChar(0x2067)));
+        QVERIFY(names.isValid());
+        const auto first = textSpan(names, QStringLiteral("Firstname"));
+        const auto last = textSpan(names, QStringLiteral("Lastname"));
+        QVERIFY2(near(first.second, kText) && last.second < first.first,
+                 qPrintable(span(first) + " " + span(last)));
+        // Left to right nothing changes.
+        const QTextBlock plain = blockStarting(*s.copy.body, QStringLiteral("Onename"));
+        QVERIFY(plain.isValid());
+        QVERIFY(textSpan(plain, QStringLiteral("Onename")).second <
+                textSpan(plain, QStringLiteral("Twoname")).first);
+    }
+
+    void complexScriptTextTakesItsOwnFace() {
+        // Hebrew letters, and the signs and spaces after them, print in the run's w:cs face at its
+        // w:szCs size and w:bCs weight; Latin letters in the run's own.
+        const QString hebrew = QString::fromUtf8("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d");
+        const Template t = readBody(paragraph(run(
+            hebrew.toUtf8() + ": 12 Main street",
+            "<w:rFonts w:ascii=\"Liberation Serif\" w:hAnsi=\"Liberation Serif\" w:cs=\"Liberation Sans\"/>"
+            "<w:b/><w:sz w:val=\"24\"/><w:szCs w:val=\"20\"/>")));
+        const Paragraph& p = firstParagraph(t.body);
+        QCOMPARE(p.runs.size(), size_t(2));
+        QCOMPARE(p.runs[0].text, hebrew + QStringLiteral(": 12 "));
+        const CharFormat& complex = t.formats[size_t(p.runs[0].format)];
+        const CharFormat& latin = t.formats[size_t(p.runs[1].format)];
+        QCOMPARE(complex.family, QStringLiteral("Liberation Sans"));
+        QCOMPARE(complex.halfPoints, 20);
+        QVERIFY(!complex.bold);
+        QCOMPARE(latin.family, QStringLiteral("Liberation Serif"));
+        QCOMPARE(latin.halfPoints, 24);
+        QVERIFY(latin.bold);
+    }
+
+    void rightToLeftThemeFontsFollowTheSettingsScript() {
+        // minorBidi and majorBidi are the theme's faces for the script of the settings' w:themeFontLang
+        // w:bidi language, as LibreOffice takes them: Latin text asked in them prints in that face.
+        const QByteArray theme =
+            "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><a:themeElements>"
+            "<a:fontScheme><a:majorFont><a:latin typeface=\"Liberation Mono\"/><a:cs typeface=\"\"/>"
+            "<a:font script=\"Hebr\" typeface=\"Liberation Serif\"/><a:font script=\"Arab\" "
+            "typeface=\"Liberation Sans\"/></a:majorFont><a:minorFont><a:latin typeface=\"Liberation Mono\"/>"
+            "<a:cs typeface=\"\"/><a:font script=\"Hebr\" typeface=\"Liberation Sans\"/><a:font "
+            "script=\"Arab\" typeface=\"Liberation Serif\"/></a:minorFont></a:fontScheme></a:themeElements>"
+            "</a:theme>";
+        const QByteArray body =
+            paragraph(run("Minor", "<w:rFonts w:asciiTheme=\"minorBidi\" w:hAnsiTheme=\"minorBidi\"/>")) +
+            paragraph(run("Major", "<w:rFonts w:asciiTheme=\"majorBidi\" w:hAnsiTheme=\"majorBidi\"/>")) +
+            paragraph(run("Latin", "<w:rFonts w:asciiTheme=\"minorHAnsi\" w:hAnsiTheme=\"minorHAnsi\"/>"));
+        const auto families = [&](const QByteArray& language) {
+            const Template t = read(package(
+                document(body), {{"theme", "theme/theme1.xml", theme},
+                                 {"settings", "settings.xml",
+                                  "<w:settings " + kW + "><w:themeFontLang w:val=\"en-US\" w:bidi=\"" +
+                                      language + "\"/></w:settings>"}}));
+            QStringList out;
+            for (const Block& b : t.body.blocks)
+                out << t.formats[size_t(std::get<Paragraph>(b).runs.front().format)].family;
+            return out;
+        };
+        QCOMPARE(families("he-IL"), QStringList({"Liberation Sans", "Liberation Serif", "Liberation Mono"}));
+        QCOMPARE(families("ar-SA"), QStringList({"Liberation Serif", "Liberation Sans", "Liberation Mono"}));
+    }
 };
 
 QTEST_MAIN(TestRightToLeft)
