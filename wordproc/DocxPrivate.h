@@ -447,6 +447,10 @@ private:
     int m_tableDepth = 0; // tables inside the cell being read
     int m_cellRoom = 0;   // the text's width in the cell being read
     int m_boxRoom = 0;    // the text's width in the text box being read, 0 where not known
+    // Tables in frames placed by their offset, by their index in the floats: where their offset
+    // counts from the right instead (a right-to-left paragraph anchors them), the place mirrored
+    // within the room they are placed in.
+    QHash<int, int> m_mirroredFrameLeft;
     bool m_showDeletions = true;
     bool m_showBackground = false; // the pages show the document's background colour
     // The authors of tracked changes, in the order they first appear: each has a colour of its own.

@@ -382,8 +382,15 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     if (!st.open) {
         st.pieces.assign(1, {});
         st.complexBefore = false;
-        for (Run& r : st.frames)
+        // LibreOffice anchors a table's frame in the paragraph after it; a right-to-left one has the
+        // frame's offset count from the right, as it has a drawing's.
+        for (Run& r : st.frames) {
+            if (const auto mirrored = m_mirroredFrameLeft.constFind(r.index);
+                pp.format.rightToLeft && r.kind == Run::Floating &&
+                mirrored != m_mirroredFrameLeft.constEnd())
+                m_t.floats[size_t(r.index)].leftTwips = qBound(-1440 * 50, *mirrored, 1440 * 50);
             addRun(st, std::move(r));
+        }
         st.frames.clear();
         st.format = pp.format;
         // A display equation alone in its paragraph stands where the equation says, not where the

@@ -290,6 +290,24 @@ private slots:
         QCOMPARE(families("he-IL"), QStringList({"Liberation Sans", "Liberation Serif", "Liberation Mono"}));
         QCOMPARE(families("ar-SA"), QStringList({"Liberation Serif", "Liberation Sans", "Liberation Mono"}));
     }
+
+    void framedTablesMirrorBeforeRightToLeftParagraphs() {
+        // A table in a frame placed by its offset from the margin (w:tblpPr), anchored in the
+        // right-to-left paragraph after it, stands mirrored: its outer rules as far in from the right
+        // margin (a cell's padding out) as they would stand from the left.
+        const QByteArray table =
+            "<w:tbl><w:tblPr><w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"180\" w:vertAnchor=\"text\" "
+            "w:horzAnchor=\"margin\" w:tblpY=\"124\"/><w:bidiVisual/><w:tblW w:w=\"0\" w:type=\"auto\"/>"
+            "</w:tblPr><w:tblGrid><w:gridCol w:w=\"1440\"/><w:gridCol w:w=\"2880\"/></w:tblGrid><w:tr>" +
+            bidiCell("C1", 1440) + bidiCell("C2", 2880) + "</w:tr></w:tbl>";
+        const auto placed = [&](const QByteArray& pPr) {
+            const Template t = readBody(table + paragraph(run("After"), pPr));
+            return t.floats.empty() ? -99999 : t.floats.front().leftTwips;
+        };
+        QCOMPARE(placed({}), 0);
+        // 9360 twips of text; the rules stand 108 twips out from the text at each side.
+        QCOMPARE(placed("<w:bidi/>"), 9360 - 4320 + 2 * 108);
+    }
 };
 
 QTEST_MAIN(TestRightToLeft)
