@@ -308,6 +308,23 @@ private slots:
         // 9360 twips of text; the rules stand 108 twips out from the text at each side.
         QCOMPARE(placed("<w:bidi/>"), 9360 - 4320 + 2 * 108);
     }
+
+    void listNumbersEndAtTheIndentFromTheRight() {
+        // A number aligned left, in a right-to-left paragraph, has its left side on the first line's
+        // indent in LibreOffice: it ends there, as one aligned right does left to right.
+        const QByteArray numbering =
+            "<w:numbering " + kW +
+            "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><w:numFmt "
+            "w:val=\"decimal\"/><w:lvlText w:val=\"%1.\"/><w:lvlJc w:val=\"left\"/><w:pPr><w:ind "
+            "w:left=\"720\" w:hanging=\"360\"/></w:pPr></w:lvl></w:abstractNum><w:num w:numId=\"1\">"
+            "<w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+        const QByteArray numPr = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr>";
+        const Template t = read(
+            package(document(paragraph(run("Item"), "<w:bidi/>" + numPr) + paragraph(run("Item"), numPr)),
+                    {{"numbering", "numbering.xml", numbering}}));
+        QCOMPARE(std::get<Paragraph>(t.body.blocks[0]).format.numberAlign, ParaFormat::Right);
+        QCOMPARE(std::get<Paragraph>(t.body.blocks[1]).format.numberAlign, ParaFormat::Left);
+    }
 };
 
 QTEST_MAIN(TestRightToLeft)
