@@ -417,6 +417,11 @@ void Reader::placeDrawing(const Node& frame, StoryState& st, int format, bool an
             }
             if (const Node* off = h->child(u"wp:posOffset")) {
                 f.leftTwips = base + emuToTwips(off->text.trimmed().toLongLong());
+                // Anchored in a right-to-left paragraph, LibreOffice measures the offset from the
+                // room's right edge to the drawing's: the drawing stands mirrored. An alignment keeps
+                // the side it names.
+                if (st.format.rightToLeft)
+                    f.leftTwips = clampTwips(2 * qint64(base) + span - width - f.leftTwips);
             } else if (const Node* align = h->child(u"wp:align")) {
                 const QString a = align->text.trimmed();
                 hAlign = a;

@@ -151,6 +151,9 @@ bool Reader::frame(const std::vector<const Node*>& nodes, const Node& props, Sto
             const int out = qBound(-1440, table->rows.front().leftTwips, 1440);
             f.gapTwips[0] = qMax(0, f.gapTwips[0] - out);
             f.gapTwips[2] = qMax(0, f.gapTwips[2] + out);
+            if (xAlign.isEmpty())
+                m_mirroredFrameLeft.insert(int(m_t.floats.size()),
+                                           clampTwips(qint64(spanX) - f.leftTwips - 2 * qint64(out) - width));
         }
         if (right)
             f.leftTwips -= f.gapTwips[2];

@@ -126,7 +126,19 @@ struct CharProps {
     CharFormat format;
     bool hidden = false;
     bool highlighted = false; // a highlight shows over the run's shading
+    // Letters of the right-to-left scripts (Hebrew, Arabic and their like) print in the run's own face,
+    // size, weight and slant for them (w:cs, w:szCs, w:bCs, w:iCs), as LibreOffice prints them; the
+    // spaces, figures and signs among them go with them. Empty face, 0 size: the run's others.
+    QString complexFamily;
+    int complexHalfPoints = 0;
+    bool complexBold = false, complexItalic = false;
+    CharFormat complexFormat() const;
 };
+
+// Whether a letter is of a right-to-left script; whether a character belongs to no script at all,
+// going with the letters around it.
+bool complexLetter(QChar c);
+bool weakCharacter(QChar c);
 
 struct ParaProps {
     ParaFormat format;
@@ -197,6 +209,8 @@ public:
     void applyStylePPr(const Style& s, ParaProps& p) const;
     QColor themeColor(const QString& name) const;
     QString themeFont(const QString& which) const;
+    // settings.xml's w:themeFontLang w:bidi: which script's theme font the right-to-left theme fonts are.
+    void setBidiLanguage(const QString& language);
 
     // The level `level` of list `numId`, with the list's overrides; null when there is none.
     const Level* level(const QString& numId, int level) const;
@@ -216,6 +230,8 @@ private:
     QString m_majorFont, m_minorFont;
     // The themes' East Asian fonts: the one for every script (key ""), and those for one ("Jpan").
     QHash<QString, QString> m_majorAsian, m_minorAsian;
+    QString m_majorComplex, m_minorComplex; // the themes' a:cs faces
+    QString m_bidiScript;                   // "Hebr", "Arab" or none
     QString themeAsianFont(const QString& which, const QString& language) const;
     QHash<QString, QColor> m_colors;
     struct Abstract {
@@ -281,8 +297,9 @@ struct StoryState {
     // past the paragraph's end.
     std::vector<std::vector<Run>> pieces;
     bool open = false;
-    bool hiddenText = false;   // the paragraph being filled holds hidden text
-    int plainTextControls = 0; // plain-text content controls the content read lies in
+    bool hiddenText = false;    // the paragraph being filled holds hidden text
+    bool complexBefore = false; // the paragraph's last letter so far is of a right-to-left script
+    int plainTextControls = 0;  // plain-text content controls the content read lies in
     ParaFormat format;
     int markFormat = 0;
     int ownFormat = -1; // the paragraph's own font, as its style gives it
@@ -446,6 +463,10 @@ private:
     int m_tableDepth = 0; // tables inside the cell being read
     int m_cellRoom = 0;   // the text's width in the cell being read
     int m_boxRoom = 0;    // the text's width in the text box being read, 0 where not known
+    // Tables in frames placed by their offset, by their index in the floats: where their offset
+    // counts from the right instead (a right-to-left paragraph anchors them), the place mirrored
+    // within the room they are placed in.
+    QHash<int, int> m_mirroredFrameLeft;
     bool m_showDeletions = true;
     bool m_showBackground = false; // the pages show the document's background colour
     // The authors of tracked changes, in the order they first appear: each has a colour of its own.

@@ -389,6 +389,11 @@ void Reader::paragraph(const Node& p, StoryState& st) {
                                     : jc == QLatin1String("right") || jc == QLatin1String("end")
                                         ? ParaFormat::Right
                                         : ParaFormat::Left;
+            // In a right-to-left paragraph LibreOffice sets a left-aligned number with its left side on
+            // the first line's indent, as it would a right-aligned one left to right: it ends there.
+            if (st.format.rightToLeft && st.format.numberAlign != ParaFormat::Center)
+                st.format.numberAlign =
+                    st.format.numberAlign == ParaFormat::Left ? ParaFormat::Right : ParaFormat::Left;
             if (level->suffix == QLatin1String("space"))
                 addText(st, QStringLiteral(" "), format(np.format));
             else if (level->suffix != QLatin1String("nothing"))
@@ -407,8 +412,16 @@ void Reader::paragraph(const Node& p, StoryState& st) {
     };
     if (!st.open) {
         st.pieces.assign(1, {});
-        for (Run& r : st.frames)
+        st.complexBefore = false;
+        // LibreOffice anchors a table's frame in the paragraph after it; a right-to-left one has the
+        // frame's offset count from the right, as it has a drawing's.
+        for (Run& r : st.frames) {
+            if (const auto mirrored = m_mirroredFrameLeft.constFind(r.index);
+                pp.format.rightToLeft && r.kind == Run::Floating &&
+                mirrored != m_mirroredFrameLeft.constEnd())
+                m_t.floats[size_t(r.index)].leftTwips = qBound(-1440 * 50, *mirrored, 1440 * 50);
             addRun(st, std::move(r));
+        }
         st.frames.clear();
         st.format = pp.format;
         // A display equation alone in its paragraph stands where the equation says, not where the
@@ -692,7 +705,23 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
             continue;
         }
         if (name == QLatin1String("w:t") || name == QLatin1String("w:delText")) {
-            addText(st, c.text, fmt);
+            const CharFormat complex = props.complexFormat();
+            if (complex == props.format) {
+                addText(st, c.text, fmt);
+                continue;
+            }
+            const int complexFmt = format(complex);
+            qsizetype from = 0;
+            for (qsizetype i = 0; i <= c.text.size(); ++i) {
+                const bool now = i < c.text.size() && !weakCharacter(c.text.at(i))
+                                     ? complexLetter(c.text.at(i))
+                                     : st.complexBefore;
+                if (i == c.text.size() || now != st.complexBefore) {
+                    addText(st, c.text.mid(from, i - from), st.complexBefore ? complexFmt : fmt);
+                    from = i;
+                    st.complexBefore = now;
+                }
+            }
         } else if (name == QLatin1String("w:tab")) {
             addRun(st, Run{Run::Tab, fmt, -1, {}});
         } else if (name == QLatin1String("w:ptab")) {

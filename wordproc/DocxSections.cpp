@@ -11,7 +11,9 @@ namespace docx {
 void Reader::readSettings(const Node& settings) {
     m_t.sideRulesOutside = true;
     for (const Node& c : settings.children) {
-        if (c.name == QLatin1String("w:defaultTabStop"))
+        if (c.name == QLatin1String("w:themeFontLang"))
+            m_styles.setBidiLanguage(c.attr(u"w:bidi"));
+        else if (c.name == QLatin1String("w:defaultTabStop"))
             m_t.page.defaultTabTwips = clampTwips(intAttr(c, u"w:val", 720), 36, kMaxTwips);
         else if (c.name == QLatin1String("w:footnotePr") || c.name == QLatin1String("w:endnotePr")) {
             const size_t kind = c.name == QLatin1String("w:endnotePr") ? 1 : 0;

@@ -19,6 +19,11 @@ void StyleSheet::readTheme(const Node& theme) {
         if (const Node* minor = fonts->child(u"a:minorFont"))
             if (const Node* latin = minor->child(u"a:latin"))
                 m_minorFont = latin->attr(u"typeface");
+        for (const auto& [tag, complex] :
+             {std::pair{u"a:majorFont", &m_majorComplex}, {u"a:minorFont", &m_minorComplex}})
+            if (const Node* scheme = fonts->child(tag))
+                if (const Node* cs = scheme->child(u"a:cs"))
+                    *complex = cs->attr(u"typeface");
         for (const auto& [tag, asian] :
              {std::pair{u"a:majorFont", &m_majorAsian}, {u"a:minorFont", &m_minorAsian}})
             if (const Node* scheme = fonts->child(tag))
@@ -112,7 +117,25 @@ QString StyleSheet::themeAsianFont(const QString& which, const QString& language
 }
 
 QString StyleSheet::themeFont(const QString& which) const {
-    return which.startsWith(QLatin1String("major")) ? m_majorFont : m_minorFont;
+    const bool major = which.startsWith(QLatin1String("major"));
+    // LibreOffice takes the right-to-left theme fonts as the theme's face for the script the settings
+    // name, before the theme's one face for all such scripts.
+    if (which.endsWith(QLatin1String("Bidi"))) {
+        const QString scripted =
+            m_bidiScript.isEmpty() ? QString() : (major ? m_majorAsian : m_minorAsian).value(m_bidiScript);
+        return scripted.isEmpty() ? (major ? m_majorComplex : m_minorComplex) : scripted;
+    }
+    return major ? m_majorFont : m_minorFont;
+}
+
+void StyleSheet::setBidiLanguage(const QString& language) {
+    const QString lang = language.toLower();
+    m_bidiScript = lang.startsWith(QLatin1String("he")) || lang.startsWith(QLatin1String("yi"))
+                       ? QStringLiteral("Hebr")
+                   : lang.startsWith(QLatin1String("ar")) || lang.startsWith(QLatin1String("fa")) ||
+                           lang.startsWith(QLatin1String("ur")) || lang.startsWith(QLatin1String("ps"))
+                       ? QStringLiteral("Arab")
+                       : QString();
 }
 
 void StyleSheet::readStyles(const Node& styles) {
@@ -325,6 +348,26 @@ CharFormat::Caps letterCase(const Node& rPr, CharFormat::Caps inherited) {
 
 } // namespace
 
+CharFormat CharProps::complexFormat() const {
+    CharFormat f = format;
+    if (!complexFamily.isEmpty())
+        f.family = complexFamily;
+    if (complexHalfPoints > 0)
+        f.halfPoints = complexHalfPoints;
+    f.bold = complexBold;
+    f.italic = complexItalic;
+    return f;
+}
+
+bool complexLetter(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= 0x0590 && u <= 0x08FF) || (u >= 0xFB1D && u <= 0xFDFF) || (u >= 0xFE70 && u <= 0xFEFF);
+}
+
+bool weakCharacter(QChar c) {
+    return !c.isLetter() && !c.isMark() && !complexLetter(c);
+}
+
 void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
     if (!rPr)
         return;
@@ -347,6 +390,10 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
                     family = c.attr(plain);
             if (!family.isEmpty())
                 f.family = family;
+            if (c.has(u"w:cstheme"))
+                p.complexFamily = themeFont(c.attr(u"w:cstheme"));
+            else if (c.has(u"w:cs"))
+                p.complexFamily = c.attr(u"w:cs");
             // The theme's font for the language this run property gives, or the one in force.
             QString language = f.asianLanguage;
             if (const Node* lang = rPr->child(u"w:lang"); lang && lang->has(u"w:eastAsia"))
@@ -360,10 +407,16 @@ void StyleSheet::applyRPr(const Node* rPr, CharProps& p) const {
                 f.asianLanguage = c.attr(u"w:eastAsia");
         } else if (name == u"sz") {
             f.halfPoints = qBound(2, intAttr(c, u"w:val", f.halfPoints), 3276);
+        } else if (name == u"szCs") {
+            p.complexHalfPoints = qBound(2, intAttr(c, u"w:val", f.halfPoints), 3276);
         } else if (name == u"b") {
             f.bold = on(c);
         } else if (name == u"i") {
             f.italic = on(c);
+        } else if (name == u"bCs") {
+            p.complexBold = on(c);
+        } else if (name == u"iCs") {
+            p.complexItalic = on(c);
         } else if (name == u"strike" || name == u"dstrike") {
             f.strike = on(c);
             f.doubleStrike = f.strike && name == u"dstrike";
@@ -557,6 +610,8 @@ void StyleSheet::applyPPr(const Node* pPr, ParaProps& p) const {
                 f.lineMultiple = false;
                 f.lineTwips = 0;
             }
+        } else if (name == u"bidi") {
+            f.rightToLeft = on(c);
         } else if (name == u"keepNext") {
             f.keepWithNext = on(c);
         } else if (name == u"widowControl") {

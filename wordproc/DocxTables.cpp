@@ -17,6 +17,7 @@ struct TableProps {
     int indent = 0;
     Row::Align align = Row::Left;
     int bandSize = 1;
+    bool rightToLeft = false;
 };
 
 void edges(const Node& borders, Borders& out, Border* insideH, Border* insideV) {
@@ -68,6 +69,8 @@ void tableProps(const Node* tblPr, TableProps& tp) {
                    : v == QLatin1String("right") || v == QLatin1String("end") ? Row::Right
                                                                               : Row::Left;
     }
+    if (const Node* bidi = tblPr->child(u"w:bidiVisual"))
+        tp.rightToLeft = onOff(bidi);
     if (const Node* band = tblPr->child(u"w:tblStyleRowBandSize"))
         tp.bandSize = qBound(1, intAttr(*band, u"w:val", 1), 100);
 }
@@ -271,6 +274,8 @@ void Reader::table(const Node& tbl, StoryState& st) {
     current.pageBreakBefore = st.breakPending;
     st.breakPending = false;
     const auto flush = [&] {
+        if (tp.rightToLeft)
+            mirrorColumns(current);
         if (!current.rows.empty())
             st.blocks->emplace_back(std::move(current));
         current = Table{};

@@ -672,6 +672,19 @@ void Merger::Builder::field(QTextCursor& cur, const Run& r, Cursor& c) {
     if (r.index < 0 || size_t(r.index) >= m.m_t->fields.size())
         return;
     const Field& f = m.m_t->fields[size_t(r.index)];
+    // LibreOffice orders a right-to-left paragraph's fields as single marks, neither side's letters,
+    // and sets each one's text right to left within itself: two names merged side by side keep their
+    // order from the right, each name's brackets turned about it. Unicode's isolates say as much to Qt.
+    const bool isolated = f.kind != Field::Next && cur.blockFormat().layoutDirection() == Qt::RightToLeft;
+    if (isolated)
+        text(cur, QString(QChar(0x2067)), valueFormat(f), c);
+    fieldContent(cur, r, c);
+    if (isolated)
+        text(cur, QString(QChar(0x2069)), valueFormat(f), c);
+}
+
+void Merger::Builder::fieldContent(QTextCursor& cur, const Run& r, Cursor& c) {
+    const Field& f = m.m_t->fields[size_t(r.index)];
     const bool merging = m.m_data != nullptr;
     switch (f.kind) {
     case Field::Merge: {

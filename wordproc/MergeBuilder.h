@@ -259,6 +259,7 @@ private:
     int valueFormat(const Field& f) const;
 
     void field(QTextCursor& cur, const Run& r, Cursor& c);
+    void fieldContent(QTextCursor& cur, const Run& r, Cursor& c);
     // The true or false text the IF field `index` shows for the record (MergeIfFields.cpp); none when
     // its code cannot be evaluated, which leaves its stored result.
     std::optional<std::vector<Run>> ifChoice(int index, const Cursor& c, int depth) const;

@@ -179,8 +179,12 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
         b.setAlignment(Qt::AlignJustify);
         break;
     }
-    b.setLeftMargin(twipsToLayout(p.leftTwips));
-    b.setRightMargin(twipsToLayout(p.rightTwips));
+    // The paragraph's direction is the file's, never guessed from its first letter as Qt would: a
+    // right-to-left paragraph's start indent stands at the right, and Qt sets its Left alignment and its
+    // first line's indent there itself.
+    b.setLayoutDirection(p.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    b.setLeftMargin(twipsToLayout(p.rightToLeft ? p.rightTwips : p.leftTwips));
+    b.setRightMargin(twipsToLayout(p.rightToLeft ? p.leftTwips : p.rightTwips));
     // Qt keeps a paragraph's lines from reaching left of the margin, but not its first line's indent:
     // an indent into the margin moves the first line there at least, as a heading set out in the
     // margin is.
@@ -211,9 +215,12 @@ QTextBlockFormat toBlockFormat(const ParaFormat& p) {
         std::stable_sort(sorted.begin(), sorted.end(),
                          [](const TabStop& a, const TabStop& b) { return a.twips < b.twips; });
         for (const TabStop& t : sorted) {
-            QTextOption::TabType type = QTextOption::LeftTab;
+            // Qt takes a right-to-left line's Left stop as the side it names; Word's left stop there
+            // starts the text at the stop, as its right one ends it there.
+            const bool mirrored = p.rightToLeft;
+            QTextOption::TabType type = mirrored ? QTextOption::RightTab : QTextOption::LeftTab;
             if (t.kind == TabStop::Right)
-                type = QTextOption::RightTab;
+                type = mirrored ? QTextOption::LeftTab : QTextOption::RightTab;
             else if (t.kind == TabStop::Center)
                 type = QTextOption::CenterTab;
             else if (t.kind == TabStop::Decimal)
@@ -256,7 +263,7 @@ void keepTabsOnLine(QTextBlockFormat& b, const ParaFormat& p, int widthTwips) {
         wanted.append(t.position);
     bool moved = false;
     for (QTextOption::Tab& t : tabs) {
-        if (t.type != QTextOption::RightTab)
+        if (t.type != (p.rightToLeft ? QTextOption::LeftTab : QTextOption::RightTab))
             continue;
         if (t.position > inside && t.position <= end + twipsToLogical(1440)) {
             t.position = inside;
@@ -282,7 +289,8 @@ void addDefaultTabs(QTextBlockFormat& b, const ParaFormat& p, int defaultTwips, 
     // No more stops than a line of the narrowest default stops holds.
     for (qint64 at = (qint64(std::floor(last / defaultTwips)) + 1) * defaultTwips;
          at < end && tabs.size() < 200; at += defaultTwips)
-        tabs.append(QTextOption::Tab(twipsToLogical(double(at) - origin), QTextOption::LeftTab));
+        tabs.append(QTextOption::Tab(twipsToLogical(double(at) - origin),
+                                     p.rightToLeft ? QTextOption::RightTab : QTextOption::LeftTab));
     b.setTabPositions(tabs);
 }
 

@@ -104,6 +104,10 @@ Paragraph Reader::takeParagraph(State& st, StoryBuilder& b) {
     b.lastStyle = st.style;
     b.lastContextual = st.contextual;
     p.format.shading = shading(st.paraBack, st.paraFore, st.paraShade);
+    // An RTF paragraph's \ql and \qr are the sides they name whatever its direction, as LibreOffice
+    // reads them; a right-to-left paragraph's Left is its start, the right side.
+    if (p.format.rightToLeft && (p.format.align == ParaFormat::Left || p.format.align == ParaFormat::Right))
+        p.format.align = p.format.align == ParaFormat::Left ? ParaFormat::Right : ParaFormat::Left;
     p.markFormat = format(st.chr);
     p.runs = listNumber(st, b, p.format);
     p.runs.insert(p.runs.end(), std::make_move_iterator(b.runs.begin()),
@@ -560,6 +564,8 @@ bool Reader::paragraphWord(State& st, Word w, int param) {
         para.widowControl = false;
     } else if (w == "pagebb") {
         para.pageBreakBefore = true;
+    } else if (w == "rtlpar" || w == "ltrpar") {
+        para.rightToLeft = w == "rtlpar";
     } else if (w == "ql" || w == "qc" || w == "qr" || w == "qj" || w == "qd") {
         para.align = w == "ql"   ? ParaFormat::Left
                      : w == "qc" ? ParaFormat::Center

@@ -171,6 +171,8 @@ struct StoryBuilder {
     quint8 cellMerge = 0;
     std::vector<std::pair<int, quint8>> definedCells;
     int rowWidth = 0; // the row's preferred width in twips
+    // \rtlrow: the row's cells run right to left. (LibreOffice lays out \taprtl rows left to right.)
+    bool rowRightToLeft = false;
     std::vector<Paragraph> cellParagraphs;
     std::vector<NestedTable> cellTables; // the tables inside the cell being filled
     std::vector<Cell> cells;

@@ -92,8 +92,12 @@ bool Reader::tableWord(State& st, Word w, int param) {
             b->cellMerge = 0;
             b->definedCells.clear();
             b->rowWidth = 0;
+            b->rowRightToLeft = false;
         }
         st.border = BorderTarget::None;
+    } else if (w == "rtlrow" || w == "ltrrow") {
+        if (b)
+            b->rowRightToLeft = w == "rtlrow";
     } else if (w == "trgaph") {
         if (b)
             b->rowDef.gapTwips = clampPositiveTwips(param);
@@ -435,6 +439,12 @@ Row Reader::takeRow(StoryBuilder& b) {
         row.cells.push_back(std::move(c));
     }
     b.cells.clear();
+    if (b.rowRightToLeft) {
+        Table one;
+        one.rows.push_back(std::move(row));
+        mirrorColumns(one);
+        return std::move(one.rows.front());
+    }
     return row;
 }
 

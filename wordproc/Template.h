@@ -88,6 +88,9 @@ inline const Border& edge(const Borders& b, Side s) {
 
 struct ParaFormat {
     enum Align : quint8 { Left, Center, Right, Justify };
+    // A right-to-left paragraph (w:bidi, \rtlpar) mirrors the whole line: its Left alignment, left indent
+    // and tab stops belong to its start, the right side, as LibreOffice sets them; Right is its left side.
+    bool rightToLeft = false;
     Align align = Left;
     // A list item's number, its first run: Left starts it at the first line's indent, Right ends it
     // there, Center centres it on it.
@@ -352,6 +355,11 @@ struct NestedTable {
 };
 
 using Block = std::variant<Paragraph, Table>;
+
+// A table whose columns run right to left (w:bidiVisual, \taprtl) stands where it would stand left to
+// right, and LibreOffice lays its cells out mirrored in that place: the first cell at the right, each
+// cell's left and right rules swapped, its padding as given.
+void mirrorColumns(Table& table);
 
 struct Story {
     std::vector<Block> blocks;
