@@ -9,6 +9,21 @@
 using namespace wordproc;
 using namespace rendering;
 
+namespace {
+
+// Two columns of 4000 twips, every rule single.
+QByteArray ruledTable(const QByteArray& rows) {
+    QByteArray rules;
+    for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
+        rules += QByteArray("<w:") + side + " w:val=\"single\" w:sz=\"4\"/>";
+    return "<w:tbl><w:tblPr><w:tblBorders>" + rules +
+           "</w:tblBorders></w:tblPr><w:tblGrid><w:gridCol w:w=\"4000\"/><w:gridCol "
+           "w:w=\"4000\"/></w:tblGrid>" +
+           rows + "</w:tbl>";
+}
+
+} // namespace
+
 class TestTableFlow : public QObject {
     Q_OBJECT
 
@@ -24,13 +39,7 @@ private slots:
         QByteArray rows = row("<w:trPr><w:tblHeader/></w:trPr>", "Heading", "Value");
         for (int i = 1; i <= 60; ++i)
             rows += row({}, "Row " + QByteArray::number(i), "x");
-        QByteArray rules;
-        for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
-            rules += QByteArray("<w:") + side + " w:val=\"single\" w:sz=\"4\"/>";
-        const QByteArray table = "<w:tbl><w:tblPr><w:tblBorders>" + rules +
-                                 "</w:tblBorders></w:tblPr><w:tblGrid><w:gridCol w:w=\"4000\"/><w:gridCol "
-                                 "w:w=\"4000\"/></w:tblGrid>" +
-                                 rows + "</w:tbl>";
+        const QByteArray table = ruledTable(rows);
         Shown s;
         s.t = std::make_shared<const Template>(readDocx(
             zipParts(package(document(table + paragraph(run("After"))))), QStringLiteral("heading.docx")));
@@ -88,13 +97,7 @@ private slots:
                 lines += paragraph(run("Line " + QByteArray::number(i) + "." + QByteArray::number(k)));
             rows += "<w:tr>" + cell(paragraph(run("Row " + QByteArray::number(i)))) + cell(lines) + "</w:tr>";
         }
-        QByteArray rules;
-        for (const char* side : {"top", "left", "bottom", "right", "insideH", "insideV"})
-            rules += QByteArray("<w:") + side + " w:val=\"single\" w:sz=\"4\"/>";
-        const QByteArray table = "<w:tbl><w:tblPr><w:tblBorders>" + rules +
-                                 "</w:tblBorders></w:tblPr><w:tblGrid><w:gridCol w:w=\"4000\"/><w:gridCol "
-                                 "w:w=\"4000\"/></w:tblGrid>" +
-                                 rows + "</w:tbl>";
+        const QByteArray table = ruledTable(rows);
         Shown s;
         s.t = std::make_shared<const Template>(readDocx(zipParts(package(document(table))), "heading.docx"));
         s.copy = Merger(s.t, nullptr).next();
