@@ -1,6 +1,7 @@
-// Word 2007+ content controls bound to the document's data: a control whose w:dataBinding names a value
-// in the document's properties or in one of its custom XML parts shows that value, as LibreOffice
-// prints it, rather than the text saved in the control.
+// Word 2007+ content controls: around paragraphs or within a line, plain-text ones printed as
+// LibreOffice prints them, and those bound to the document's data: a control whose w:dataBinding names
+// a value in the document's properties or in one of its custom XML parts shows that value, as
+// LibreOffice prints it, rather than the text saved in the control.
 
 #include "wordproc/DocxPrivate.h"
 
@@ -232,6 +233,44 @@ void Reader::addBoundText(StoryState& st, int format) {
         addText(st, lines.at(i), format);
     }
     st.boundShown = true;
+}
+
+void Reader::blockControl(const Node& sdt, const Node& content, StoryState& st) {
+    const Node* sdtPr = sdt.child(u"w:sdtPr");
+    // LibreOffice prints a plain-text control's lines run together: its line breaks are left out.
+    const bool plain = sdtPr && sdtPr->child(u"w:text");
+    StoryState::ControlStart start{plain, sdtPr ? boundText(*sdtPr, true) : std::nullopt};
+    // Controls that open with another add up: the first paragraph is in both.
+    if (st.controlStart) {
+        start.plain = start.plain || st.controlStart->plain;
+        if (st.controlStart->value)
+            start.value = std::move(st.controlStart->value);
+    }
+    st.plainTextControls += plain ? 1 : 0;
+    st.controlStart = std::move(start);
+    blocks(content, st);
+    st.controlStart.reset();
+    st.plainTextControls -= plain ? 1 : 0;
+}
+
+void Reader::inlineControl(const Node& sdt, const Node& content, StoryState& st, const CharProps& base) {
+    const Node* sdtPr = sdt.child(u"w:sdtPr");
+    const int plain = sdtPr && sdtPr->child(u"w:text") ? 1 : 0;
+    std::optional<QString> value = sdtPr && !st.bound ? boundText(*sdtPr, false) : std::nullopt;
+    st.plainTextControls += plain;
+    st.plainRuns += plain;
+    if (!value) {
+        inlines(content, st, base);
+    } else {
+        st.bound = std::move(value);
+        st.boundShown = false;
+        inlines(content, st, base);
+        if (!st.boundShown)
+            addBoundText(st, format(base.format));
+        st.bound.reset();
+    }
+    st.plainRuns -= plain;
+    st.plainTextControls -= plain;
 }
 
 } // namespace wordproc::docx

@@ -1,5 +1,6 @@
-// Reading Word 2007+ documents: the main part, headers and footers, paragraphs and runs (sections in
-// DocxSections.cpp, tables in DocxTables.cpp), into the same Template the RTF reader fills.
+// Reading Word 2007+ documents: the main part, headers and footers, paragraphs and runs (sections and
+// notes in DocxSections.cpp, tables in DocxTables.cpp, content controls in DocxBindings.cpp), into the
+// same Template the RTF reader fills.
 
 #include "wordproc/DocxReader.h"
 
@@ -193,44 +194,6 @@ void Reader::blocks(const Node& container, StoryState& st) {
             blocks(c, st);
         }
     }
-}
-
-void Reader::blockControl(const Node& sdt, const Node& content, StoryState& st) {
-    const Node* sdtPr = sdt.child(u"w:sdtPr");
-    // LibreOffice prints a plain-text control's lines run together: its line breaks are left out.
-    const bool plain = sdtPr && sdtPr->child(u"w:text");
-    StoryState::ControlStart start{plain, sdtPr ? boundText(*sdtPr, true) : std::nullopt};
-    // Controls that open with another add up: the first paragraph is in both.
-    if (st.controlStart) {
-        start.plain = start.plain || st.controlStart->plain;
-        if (st.controlStart->value)
-            start.value = std::move(st.controlStart->value);
-    }
-    st.plainTextControls += plain ? 1 : 0;
-    st.controlStart = std::move(start);
-    blocks(content, st);
-    st.controlStart.reset();
-    st.plainTextControls -= plain ? 1 : 0;
-}
-
-void Reader::inlineControl(const Node& sdt, const Node& content, StoryState& st, const CharProps& base) {
-    const Node* sdtPr = sdt.child(u"w:sdtPr");
-    const int plain = sdtPr && sdtPr->child(u"w:text") ? 1 : 0;
-    std::optional<QString> value = sdtPr && !st.bound ? boundText(*sdtPr, false) : std::nullopt;
-    st.plainTextControls += plain;
-    st.plainRuns += plain;
-    if (!value) {
-        inlines(content, st, base);
-    } else {
-        st.bound = std::move(value);
-        st.boundShown = false;
-        inlines(content, st, base);
-        if (!st.boundShown)
-            addBoundText(st, format(base.format));
-        st.bound.reset();
-    }
-    st.plainRuns -= plain;
-    st.plainTextControls -= plain;
 }
 
 CharProps Reader::runProps(const CharProps& base, const Node* rPr, bool styled) const {
@@ -777,41 +740,6 @@ void Reader::run(const Node& r, StoryState& st, const CharProps& base) {
                 addText(st, m_noteMark, fmt);
         }
     }
-}
-
-int Reader::note(const QString& id, bool endnote, StoryState& st) {
-    constexpr size_t kMaxNotes = 1000; // each page's notes are laid out for every letter
-    NotesPart& notes = m_notesParts[endnote ? 1 : 0];
-    if (!notes.read) {
-        notes.read = true;
-        for (auto it = m_mainRels.constBegin(); it != m_mainRels.constEnd(); ++it)
-            if (it->type == QLatin1String(endnote ? "endnotes" : "footnotes") && !it->external) {
-                notes.part = m_pkg.target(m_mainRels, it.key(), m_main);
-                notes.xml = m_pkg.xml(notes.part);
-                notes.rels = m_pkg.relationships(notes.part);
-                break;
-            }
-    }
-    if (m_t.notes.size() >= kMaxNotes)
-        return -1;
-    const QLatin1String element(endnote ? "w:endnote" : "w:footnote");
-    for (const Node& n : notes.xml.children) {
-        if (n.name != element || n.attr(u"w:id") != id)
-            continue;
-        Note out;
-        out.endnote = endnote;
-        StoryState inner;
-        inner.blocks = &out.text.blocks;
-        inner.part = notes.part;
-        inner.rels = &notes.rels;
-        inner.inNote = true;
-        inner.inTextBox = st.inTextBox;
-        blocks(n, inner);
-        finishStory(inner);
-        m_t.notes.push_back(std::move(out));
-        return int(m_t.notes.size() - 1);
-    }
-    return -1;
 }
 
 std::vector<Run>* Reader::target(StoryState& st) {

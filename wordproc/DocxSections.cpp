@@ -1,5 +1,6 @@
 // Word 2007+ documents' settings part and section properties: page size and margins, page rules, line
-// and page numbers, columns, and the headers and footers each section names.
+// and page numbers, columns, the headers and footers each section names, and the footnotes and
+// endnotes the text refers to.
 
 #include "wordproc/DocxPrivate.h"
 #include "wordproc/Twips.h"
@@ -205,6 +206,41 @@ void Reader::startSection(const Node& sectPr) {
 void Reader::firstSection(const Node& sectPr) {
     pageSetup(sectPr, m_t.page);
     sectionBands(sectPr, m_t);
+}
+
+int Reader::note(const QString& id, bool endnote, StoryState& st) {
+    constexpr size_t kMaxNotes = 1000; // each page's notes are laid out for every letter
+    NotesPart& notes = m_notesParts[endnote ? 1 : 0];
+    if (!notes.read) {
+        notes.read = true;
+        for (auto it = m_mainRels.constBegin(); it != m_mainRels.constEnd(); ++it)
+            if (it->type == QLatin1String(endnote ? "endnotes" : "footnotes") && !it->external) {
+                notes.part = m_pkg.target(m_mainRels, it.key(), m_main);
+                notes.xml = m_pkg.xml(notes.part);
+                notes.rels = m_pkg.relationships(notes.part);
+                break;
+            }
+    }
+    if (m_t.notes.size() >= kMaxNotes)
+        return -1;
+    const QLatin1String element(endnote ? "w:endnote" : "w:footnote");
+    for (const Node& n : notes.xml.children) {
+        if (n.name != element || n.attr(u"w:id") != id)
+            continue;
+        Note out;
+        out.endnote = endnote;
+        StoryState inner;
+        inner.blocks = &out.text.blocks;
+        inner.part = notes.part;
+        inner.rels = &notes.rels;
+        inner.inNote = true;
+        inner.inTextBox = st.inTextBox;
+        blocks(n, inner);
+        finishStory(inner);
+        m_t.notes.push_back(std::move(out));
+        return int(m_t.notes.size() - 1);
+    }
+    return -1;
 }
 
 } // namespace docx
